@@ -1,0 +1,201 @@
+#include "cdatabase.h"
+
+#include "cdbexception.h"
+#include "cschema.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSqlError>
+#include <QStandardPaths>
+#include <QUrl>
+#include <QUrlQuery>
+
+const QString CDatabase::DefaultConnection = QStringLiteral("ledgerkin");
+
+namespace {
+
+struct SConnectionInfo {
+    QString strUrl;
+    CSqlDialect dialect;
+    bool bOpen = false;
+};
+
+QHash<QString, SConnectionInfo>& Connections() {
+    static QHash<QString, SConnectionInfo> s_connections;
+    return s_connections;
+}
+
+QString DriverText(const QSqlError& error) {
+    QString str = error.text().trimmed();
+    return str.isEmpty() ? QCoreApplication::translate("CDatabase", "数据库错误") : str;
+}
+
+// A file that exists but is not an SQLite database is refused before the driver
+// touches it, so it is never rewritten.
+void CheckSqliteFile(const QString& strPath) {
+    const QFileInfo info(strPath);
+    if (info.exists()) {
+        if (info.isDir())
+            throw CDBException(QCoreApplication::translate("CDatabase", "无法打开帐本“%1”：这是一个文件夹。")
+                                   .arg(strPath));
+        QFile file(strPath);
+        if (!file.open(QIODevice::ReadOnly))
+            throw CDBException(
+                QCoreApplication::translate("CDatabase", "无法读取帐本文件“%1”：%2").arg(strPath, file.errorString()));
+        const QByteArray head = file.read(16);
+        if (!head.isEmpty() && !head.startsWith("SQLite format 3"))
+            throw CDBException(
+                QCoreApplication::translate("CDatabase", "文件“%1”不是 Ledgerkin 帐本（不是 SQLite 数据库）。")
+                    .arg(strPath));
+        return;
+    }
+    const QFileInfo dir(info.absolutePath());
+    if (!dir.exists() || !dir.isDir())
+        throw CDBException(
+            QCoreApplication::translate("CDatabase", "无法创建帐本“%1”：文件夹“%2”不存在。")
+                .arg(strPath, info.absolutePath()));
+}
+
+void OpenSqlite(QSqlDatabase& db, const QString& strPath) {
+    CheckSqliteFile(strPath);
+    db.setDatabaseName(strPath);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    if (!db.open())
+        throw CDBException(QCoreApplication::translate("CDatabase", "无法打开帐本“%1”：%2")
+                               .arg(strPath, DriverText(db.lastError())));
+    QSqlQuery query(db);
+    // Reading the schema touches the file, so a damaged file is reported here.
+    if (!query.exec(QStringLiteral("PRAGMA busy_timeout = 10000")) ||
+        !query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+        throw CDBException(QCoreApplication::translate("CDatabase", "无法读取帐本“%1”：%2")
+                               .arg(strPath, DriverText(query.lastError())));
+    if (!query.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
+        throw CDBException(DriverText(query.lastError()));
+    query.exec(QStringLiteral("PRAGMA synchronous = FULL"));
+}
+
+void OpenPostgres(QSqlDatabase& db, const QString& strUrl) {
+    const QUrl url(strUrl);
+    if (!url.isValid() || url.host().isEmpty())
+        throw CDBException(
+            QCoreApplication::translate("CDatabase", "数据库地址“%1”无效。").arg(strUrl));
+    db.setHostName(url.host());
+    if (url.port() > 0)
+        db.setPort(url.port());
+    db.setUserName(url.userName());
+    db.setPassword(url.password());
+    QString strDb = url.path();
+    if (strDb.startsWith(QLatin1Char('/')))
+        strDb.remove(0, 1);
+    db.setDatabaseName(strDb);
+    if (!db.open())
+        throw CDBException(QCoreApplication::translate("CDatabase", "无法连接数据库服务器：%1")
+                               .arg(DriverText(db.lastError())));
+    const QString strSchema = QUrlQuery(url).queryItemValue(QStringLiteral("schema"));
+    if (!strSchema.isEmpty()) {
+        QSqlQuery query(db);
+        const QString quoted = QLatin1Char('"') + QString(strSchema).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+                               QLatin1Char('"');
+        if (!query.exec(QStringLiteral("CREATE SCHEMA IF NOT EXISTS %1").arg(quoted)) ||
+            !query.exec(QStringLiteral("SET search_path TO %1").arg(quoted)))
+            throw CDBException(DriverText(query.lastError()));
+    }
+}
+
+} // namespace
+
+bool CDatabase::IsPostgresUrl(const QString& strUrl) {
+    return strUrl.startsWith(QLatin1String("postgresql://")) ||
+           strUrl.startsWith(QLatin1String("postgres://"));
+}
+
+void CDatabase::SetUrl(const QString& strUrl, const QString& strConnection) {
+    Close(strConnection);
+    SConnectionInfo info;
+    info.strUrl = strUrl;
+    info.dialect = CSqlDialect(IsPostgresUrl(strUrl) ? CSqlDialect::PostgreSQL : CSqlDialect::SQLite);
+    Connections().insert(strConnection, info);
+}
+
+QString CDatabase::Url(const QString& strConnection) {
+    return Connections().value(strConnection).strUrl;
+}
+
+void CDatabase::Open(const QString& strConnection) {
+    auto it = Connections().find(strConnection);
+    if (it == Connections().end() || it->strUrl.isEmpty())
+        throw CDBException(QCoreApplication::translate("CDatabase", "没有指定帐本数据库。"));
+    if (it->bOpen)
+        return;
+    const bool bPg = it->dialect.Kind() == CSqlDialect::PostgreSQL;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(bPg ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"),
+                                                    strConnection);
+        try {
+            if (!db.isValid())
+                throw CDBException(QCoreApplication::translate("CDatabase", "缺少数据库驱动 %1。")
+                                       .arg(bPg ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE")));
+            if (bPg)
+                OpenPostgres(db, it->strUrl);
+            else
+                OpenSqlite(db, it->strUrl);
+            CSchema::Ensure(db, it->dialect);
+        } catch (...) {
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(strConnection);
+            throw;
+        }
+    }
+    it->bOpen = true;
+}
+
+void CDatabase::Close(const QString& strConnection) {
+    auto it = Connections().find(strConnection);
+    if (it != Connections().end())
+        it->bOpen = false;
+    if (QSqlDatabase::contains(strConnection)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(strConnection, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(strConnection);
+    }
+}
+
+bool CDatabase::IsOpen(const QString& strConnection) {
+    return Connections().value(strConnection).bOpen;
+}
+
+QSqlDatabase CDatabase::Connection(const QString& strConnection) {
+    Open(strConnection);
+    return QSqlDatabase::database(strConnection, false);
+}
+
+const CSqlDialect& CDatabase::Dialect(const QString& strConnection) {
+    static const CSqlDialect s_sqlite;
+    auto it = Connections().constFind(strConnection);
+    return it == Connections().constEnd() ? s_sqlite : it->dialect;
+}
+
+QSqlQuery CDatabase::Exec(const QString& strSql, const QVariantList& values,
+                          const QString& strConnection) {
+    QSqlQuery query(Connection(strConnection));
+    query.setForwardOnly(true);
+    if (!query.prepare(strSql))
+        throw CDBException(DriverText(query.lastError()));
+    for (const QVariant& v : values)
+        query.addBindValue(v);
+    if (!query.exec())
+        throw CDBException(DriverText(query.lastError()));
+    return query;
+}
+
+QString CDatabase::DefaultBookPath() {
+    const QString strDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(strDir);
+    return QDir(strDir).filePath(QStringLiteral("ledgerkin.db"));
+}

@@ -1,0 +1,13 @@
+#include "coutlayset.h"
+
+COutlaySet::COutlaySet(const QString& strConnection) : CRecordset(strConnection) {}
+
+void COutlaySet::DoFieldExchange(CFieldExchange& fx) {
+    fx.Long("编号", m_编号);
+    fx.Text("UserName", m_UserName);
+    fx.Date("Date", m_Date);
+    fx.Text("Sort", m_Sort);
+    fx.Text("Note", m_Note);
+    fx.Double("Amount", m_Amount);
+    fx.Text("Bank", m_Bank);
+}

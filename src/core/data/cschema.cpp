@@ -1,0 +1,66 @@
+#include "cschema.h"
+
+#include "cdbexception.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace CSchema {
+
+QStringList CreateStatements(const CSqlDialect& d) {
+    const QString text = d.TextType();
+    const QString textDef = QStringLiteral("%1 NOT NULL DEFAULT ''").arg(text);
+    QStringList list;
+    list << QStringLiteral("CREATE TABLE IF NOT EXISTS \"User\" ("
+                           "\"UserID\" %1, "
+                           "\"UserName\" %2 NOT NULL UNIQUE, "
+                           "\"UserPwd\" %3, "
+                           "\"IsSavePwd\" %4 NOT NULL DEFAULT %5, "
+                           "\"SavePwd\" %3)")
+                .arg(d.AutoKey(), text, textDef, d.BoolType(), d.FalseLiteral());
+    list << QStringLiteral("CREATE TABLE IF NOT EXISTS \"Bank\" ("
+                           "\"编号\" %1, "
+                           "\"UserName\" %2, "
+                           "\"CardName\" %2, "
+                           "\"CardSum\" %2, "
+                           "\"CardCash\" %3 NOT NULL DEFAULT 0)")
+                .arg(d.AutoKey(), textDef, d.DoubleType());
+    for (const char* table : {"Income", "Outlay"}) {
+        list << QStringLiteral("CREATE TABLE IF NOT EXISTS \"%1\" ("
+                               "\"编号\" %2, "
+                               "\"UserName\" %3, "
+                               "\"Date\" %4, "
+                               "\"Sort\" %3, "
+                               "\"Note\" %3, "
+                               "\"Amount\" %5 NOT NULL DEFAULT 0, "
+                               "\"Bank\" %3)")
+                    .arg(QLatin1String(table), d.AutoKey(), textDef, d.DateType(), d.DoubleType());
+    }
+    list << QStringLiteral("CREATE TABLE IF NOT EXISTS \"Trs\" ("
+                           "\"编号\" %1, "
+                           "\"UserName\" %2, "
+                           "\"TrsDate\" %3, "
+                           "\"TrsFrom\" %2, "
+                           "\"TrsIn\" %2, "
+                           "\"TrsAmount\" %4 NOT NULL DEFAULT 0)")
+                .arg(d.AutoKey(), textDef, d.DateType(), d.DoubleType());
+    list << QStringLiteral(
+        "CREATE INDEX IF NOT EXISTS \"IX_Income_User_Date\" ON \"Income\" (\"UserName\", \"Date\")");
+    list << QStringLiteral(
+        "CREATE INDEX IF NOT EXISTS \"IX_Outlay_User_Date\" ON \"Outlay\" (\"UserName\", \"Date\")");
+    list << QStringLiteral(
+        "CREATE INDEX IF NOT EXISTS \"IX_Bank_User_Card\" ON \"Bank\" (\"UserName\", \"CardName\")");
+    list << QStringLiteral(
+        "CREATE INDEX IF NOT EXISTS \"IX_Trs_User\" ON \"Trs\" (\"UserName\", \"TrsDate\")");
+    return list;
+}
+
+void Ensure(QSqlDatabase db, const CSqlDialect& dialect) {
+    QSqlQuery query(db);
+    for (const QString& sql : CreateStatements(dialect)) {
+        if (!query.exec(sql))
+            throw CDBException(query.lastError().text());
+    }
+}
+
+} // namespace CSchema

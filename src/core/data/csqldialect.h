@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QVariant>
+
+// Everything that differs between SQLite and PostgreSQL, in one place.
+// Identifiers are always written in double quotes ("User", "编号", "Date"), which both accept.
+class CSqlDialect {
+public:
+    enum EKind { SQLite, PostgreSQL };
+
+    explicit CSqlDialect(EKind eKind = SQLite) : m_eKind(eKind) {}
+    EKind Kind() const { return m_eKind; }
+    bool IsSQLite() const { return m_eKind == SQLite; }
+
+    // Column types of the schema.
+    QString AutoKey() const;   // auto-number primary key
+    QString TextType() const;  // text of at most 255 characters
+    QString DoubleType() const;
+    QString DateType() const;
+    QString BoolType() const;
+    QString FalseLiteral() const;
+
+    // Statement that opens a write transaction (SQLite takes the write lock at once,
+    // so two copies of the program never deadlock on a lock upgrade).
+    QString BeginSql() const;
+
+    // Dates travel as midnight of the day. SQLite keeps "yyyy-MM-dd hh:mm:ss" text,
+    // which sorts and compares as the date does; PostgreSQL a TIMESTAMP.
+    QVariant BindDate(const QDate& date) const;
+    QVariant BindDateTime(const QDateTime& dt) const;
+    QDateTime ReadDateTime(const QVariant& v) const;
+
+    // SQL expressions over a date column (already quoted), for grouping and counting.
+    QString YearExpr(const QString& strCol) const;
+    QString MonthExpr(const QString& strCol) const;
+    QString DayExpr(const QString& strCol) const;
+    QString DayKeyExpr(const QString& strCol) const;  // the calendar day, for COUNT(DISTINCT …)
+
+private:
+    EKind m_eKind;
+};

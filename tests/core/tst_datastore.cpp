@@ -1,0 +1,256 @@
+#include "ctestbook.h"
+#include "data/cbankset.h"
+#include "data/cdbexception.h"
+#include "data/cincomeset.h"
+#include "data/coutlayset.h"
+#include "data/ctransaction.h"
+#include "data/ctrsset.h"
+#include "data/cuserset.h"
+
+#include <QSqlQuery>
+#include <QtTest>
+
+namespace {
+void AddUser(const QString& strName, const QString& strConnection = CDatabase::DefaultConnection) {
+    CUserSet set(strConnection);
+    set.Open();
+    set.AddNew();
+    set.m_UserName = strName;
+    set.m_UserPwd = QStringLiteral("pw");
+    set.Update();
+}
+
+void AddIncome(const QString& strUser, const QDate& date, const QString& strBank, double dAmount) {
+    CIncomeSet set;
+    set.Open();
+    set.AddNew();
+    set.m_UserName = strUser;
+    set.m_Date = QDateTime(date, QTime(0, 0));
+    set.m_Bank = strBank;
+    set.m_Sort = QStringLiteral("工资收入");
+    set.m_Amount = dAmount;
+    set.Update();
+}
+
+QStringList UserNames(const QString& strFilterValue) {
+    CUserSet set;
+    set.SetFilter(CRecordset::EFilter::User, {strFilterValue});
+    set.Open();
+    QStringList names;
+    for (; !set.IsEOF(); set.MoveNext())
+        names << set.m_UserName;
+    return names;
+}
+} // namespace
+
+class TestDataStore : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void schemaIsCreatedOnceAndKeepsRows() {
+        CTestBook book;
+        AddUser(QStringLiteral("张三"));
+        // Opening the same book again (a restart) must change nothing.
+        CDatabase::Close();
+        CDatabase::Open();
+        QCOMPARE(UserNames(QStringLiteral("张三")), QStringList{QStringLiteral("张三")});
+        QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT \"编号\", \"UserName\", \"Date\", \"Sort\", "
+                                                     "\"Note\", \"Amount\", \"Bank\" FROM \"Outlay\""));
+        QVERIFY(!q.next());
+        // The user name is unique.
+        QVERIFY_THROWS_EXCEPTION(CDBException, AddUser(QStringLiteral("张三")));
+    }
+
+    void cursorMovesOverTheSnapshot() {
+        CTestBook book;
+        for (int d = 3; d >= 1; --d)
+            AddIncome(QStringLiteral("u"), QDate(2004, 3, d), QStringLiteral("现金"), d * 10.0);
+        CIncomeSet set;
+        set.SetFilter(CRecordset::EFilter::User, {QStringLiteral("u")});
+        set.SetSort(CRecordset::ESort::Date);
+        set.Open();
+        QVERIFY(!set.IsEOF());
+        QCOMPARE(set.m_Date.date(), QDate(2004, 3, 1));
+        set.MoveLast();
+        QCOMPARE(set.m_Amount, 30.0);
+        set.MovePrev();
+        QCOMPARE(set.m_Date.date(), QDate(2004, 3, 2));
+        set.MovePrev();
+        set.MovePrev();
+        QVERIFY(set.IsBOF());
+        set.MoveFirst();
+        set.MoveNext();
+        set.MoveNext();
+        set.MoveNext();
+        QVERIFY(set.IsEOF());
+        // Edit writes through; Requery sees it.
+        set.MoveFirst();
+        set.Edit();
+        set.m_Note = QStringLiteral("改过");
+        set.Update();
+        set.Requery();
+        QCOMPARE(set.m_Note, QStringLiteral("改过"));
+        QCOMPARE(set.GetRecordCount(), 3);
+    }
+
+    void placeholderRowReadsBackEmpty() {
+        CTestBook book;
+        COutlaySet set;
+        set.Open();
+        set.AddNew();
+        set.m_UserName = QStringLiteral("u");
+        set.m_Date = QDateTime(QDate(2010, 1, 31), QTime(0, 0));
+        set.Update();
+        set.Requery();
+        QCOMPARE(set.m_Sort, QString());
+        QCOMPARE(set.m_Note, QString());
+        QCOMPARE(set.m_Bank, QString());
+        QCOMPARE(set.m_Amount, 0.0);
+        QCOMPARE(set.m_Date, QDateTime(QDate(2010, 1, 31), QTime(0, 0)));
+        QVERIFY(set.m_编号 > 0);
+        CUserSet users;
+        users.Open();
+        users.AddNew();
+        users.m_UserName = QStringLiteral("v");
+        users.Update();
+        users.Requery();
+        QCOMPARE(users.m_IsSavePwd, false);
+        QCOMPARE(users.m_SavePwd, QString());
+    }
+
+    void filtersBindQuotesExactly() {
+        CTestBook book;
+        const QStringList names{QStringLiteral("O'Brien"), QStringLiteral("x' or '1'='1"),
+                                QStringLiteral("a%"), QStringLiteral("a_"), QStringLiteral("a"),
+                                QStringLiteral("A")};
+        for (const QString& n : names)
+            AddUser(n);
+        for (const QString& n : names)
+            QCOMPARE(UserNames(n), QStringList{n});
+        AddIncome(QStringLiteral("O'Brien"), QDate(2004, 1, 1), QStringLiteral("卡'1"), 5);
+        AddIncome(QStringLiteral("O'Brien"), QDate(2004, 1, 1), QStringLiteral("卡2"), 6);
+        CIncomeSet bank;
+        bank.SetFilter(CRecordset::EFilter::UserBank, {QStringLiteral("O'Brien"), QStringLiteral("卡'1")});
+        bank.Open();
+        QCOMPARE(bank.GetRecordCount(), 1);
+        QCOMPARE(bank.m_Amount, 5.0);
+        CIncomeSet sort;
+        sort.SetFilter(CRecordset::EFilter::UserSort, {QStringLiteral("O'Brien"), QStringLiteral("工资收入")});
+        sort.Open();
+        QCOMPARE(sort.GetRecordCount(), 2);
+        CBankSet card;
+        card.Open();
+        card.AddNew();
+        card.m_UserName = QStringLiteral("a'");
+        card.m_CardName = QStringLiteral("现金");
+        card.m_CardCash = 12.5;
+        card.Update();
+        card.SetFilter(CRecordset::EFilter::UserCard, {QStringLiteral("a'"), QStringLiteral("现金")});
+        card.Requery();
+        QCOMPARE(card.GetRecordCount(), 1);
+        QCOMPARE(card.m_CardCash, 12.5);
+
+        // The delete-all loop removes exactly the quoted user's rows.
+        CUserSet del;
+        del.SetFilter(CRecordset::EFilter::User, {QStringLiteral("x' or '1'='1")});
+        del.Open();
+        while (!del.IsEOF()) {
+            del.Delete();
+            del.Requery();
+        }
+        QVERIFY(del.IsEOF());
+        CUserSet all;
+        all.Open();
+        QCOMPARE(all.GetRecordCount(), names.size() - 1);
+    }
+
+    void textOver255IsRefused() {
+        CTestBook book;
+        AddUser(QString(255, QLatin1Char('x')));
+        QCOMPARE(UserNames(QString(255, QLatin1Char('x'))).size(), 1);
+        // Characters, not bytes: 255 Chinese characters (and emoji) fit.
+        AddUser(QString(255, QChar(0x6C34)));
+        QString emoji;
+        for (int i = 0; i < 255; ++i)
+            emoji += QString::fromUcs4(U"\U0001F600");
+        AddUser(emoji);
+        QCOMPARE(UserNames(emoji), QStringList{emoji});
+        QVERIFY_THROWS_EXCEPTION(CDBException, AddUser(QString(256, QLatin1Char('y'))));
+        CUserSet all;
+        all.Open();
+        QCOMPARE(all.GetRecordCount(), 3);
+    }
+
+    void transactionIsWholeOrNothing() {
+        CTestBook book;
+        try {
+            CTransaction tx;
+            AddUser(QStringLiteral("一"));
+            AddIncome(QStringLiteral("一"), QDate(2004, 3, 2), QStringLiteral("现金"), 1);
+            AddUser(QString(300, QLatin1Char('z'))); // refused: the whole transaction goes
+            tx.Commit();
+            QFAIL("the over-long name was stored");
+        } catch (const CDBException&) {
+        }
+        CUserSet users;
+        users.Open();
+        QCOMPARE(users.GetRecordCount(), 0);
+        CIncomeSet income;
+        income.Open();
+        QCOMPARE(income.GetRecordCount(), 0);
+        {
+            CTransaction tx;
+            AddUser(QStringLiteral("二"));
+            tx.Commit();
+        }
+        QCOMPARE(UserNames(QStringLiteral("二")).size(), 1);
+    }
+
+    void secondConnectionSeesCommittedRows() {
+        CTestBook book;
+        const QString other = QStringLiteral("second-copy");
+        CDatabase::SetUrl(book.Url(), other);
+        AddUser(QStringLiteral("甲"));
+        {
+            CTransaction tx;
+            AddUser(QStringLiteral("乙"));
+            CUserSet seen(other);
+            seen.Open();
+            QCOMPARE(seen.GetRecordCount(), 1); // not yet committed
+            tx.Commit();
+        }
+        AddUser(QStringLiteral("丙"), other);
+        CUserSet seen(other);
+        seen.Open();
+        QCOMPARE(seen.GetRecordCount(), 3);
+        CUserSet mine;
+        mine.Open();
+        QCOMPARE(mine.GetRecordCount(), 3);
+        CDatabase::Close(other);
+    }
+
+    void brokenBooksGiveAClearMessage() {
+        if (CTestBook::UsePostgres())
+            QSKIP("file checks are for SQLite books");
+        QTemporaryDir dir;
+        const QString notDb = dir.filePath(QStringLiteral("notes.txt"));
+        QFile f(notDb);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("this is not a database, just some text that is long enough");
+        f.close();
+        CDatabase::SetUrl(notDb);
+        QVERIFY_THROWS_EXCEPTION(CDBException, CUserSet().Open());
+        QCOMPARE(QFileInfo(notDb).size(), qint64(58));
+        CDatabase::SetUrl(dir.filePath(QStringLiteral("missing/dir/book.db")));
+        try {
+            CUserSet().Open();
+            QFAIL("opened a book in a missing folder");
+        } catch (const CDBException& e) {
+            QVERIFY(e.m_strError.contains(QStringLiteral("不存在")));
+        }
+        CDatabase::Close();
+    }
+};
+
+LEDGERKIN_CORE_TEST_MAIN(TestDataStore)
+#include "tst_datastore.moc"
