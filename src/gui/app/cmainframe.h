@@ -1,0 +1,186 @@
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <QString>
+
+class QAction;
+class QSplitter;
+class QLabel;
+class CLeftView;
+class CMainView;
+class CFormView;
+class CIncomeView;
+class COutlayView;
+class CSumListView;
+class CInChartView;
+class COutChartView;
+class CRptView;
+class CLinkDlg;
+class CNewUserDlg;
+class CBankDlg;
+class CChangPwdDlg;
+class CNewDayInDlg;
+class CNewDayOutDlg;
+class CTrsDlg;
+class CSplashDlg;
+class CReportPrinter;
+
+// The one main window: menu, toolbar, status bar, the splitter with the navigation tree on
+// the left and one view at a time on the right, the modal dialogs of the commands and the
+// logged-in state. Only the frame changes the current user and the command states.
+//
+// The command handlers live beside the subsystem they drive:
+//   cmainframe.cpp          creation, command table, view commands, SwitchView, login state
+//   cmainframe_users.cpp    32783 32784 32785 32786 32787
+//   cmainframe_records.cpp  32791 32790
+//   cmainframe_accounts.cpp 32792, 32808
+//   cmainframe_print.cpp    report preview and direct printing
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    // Command ids of menu 128 / toolbar 128.
+    enum ECommand {
+        ID_NEW_USER = 32783,
+        ID_LOGIN = 32784,
+        ID_DELETE_USER = 32785,
+        ID_CHANGE_PWD = 32786,
+        ID_DISCONNECT = 32787,
+        ID_EXIT = 32788,
+        ID_ADD_OUTLAY = 32790,
+        ID_ADD_INCOME = 32791,
+        ID_ADD_TRS = 32792,
+        ID_SUM_VIEW = 32793,
+        ID_OUTLAY_VIEW = 32795,
+        ID_INCOME_VIEW = 32798,
+        ID_RPT_VIEW = 32806,
+        ID_ADVICE = 32808,
+        ID_HELP = 32812,
+        ID_IN_CHART = 32816,
+        ID_OUT_CHART = 32817,
+        ID_APP_ABOUT = 57664,
+        ID_VIEW_TOOLBAR = 59392,
+        ID_VIEW_STATUS_BAR = 59393,
+    };
+    enum class EView { Main, SumList, Income, Outlay, InChart, OutChart, Rpt };
+
+    // bShowSplash: show the splash window for two seconds first (tests pass false).
+    explicit CMainFrame(bool bShowSplash = true, QWidget* pParent = nullptr);
+    ~CMainFrame() override;
+
+    // The main window, for views and dialogs that read the current user.
+    static CMainFrame* Get();
+
+    CLeftView* GetTreeView() const { return m_pLeftView; }
+    QWidget* GetRightPane() const { return m_pRightPane; }
+    CMainView* GetMainView() const; // the right pane when it shows CMainView, else null
+    void SwitchView(EView eView);
+
+    QAction* Action(int nCommandId) const { return m_actions.value(nCommandId); }
+    // Pushes every enable flag and check mark into the menu and toolbar actions.
+    void UpdateCommandUI();
+    void SetStatusText(const QString& strText);
+
+    // Logged-in state changes (the only places they happen).
+    void SetLoggedIn(const QString& strUser, const QString& strPwd); // then runs 32793
+    void SetLoggedOut();
+
+    // ---- current user
+    QString m_strCurUser;
+    QString m_strCurPwd;
+
+    // ---- enable flags, one per command
+    bool m_bNewUser = false;      // 32783
+    bool m_bLogin = false;        // 32784
+    bool m_bDeleteUser = false;   // 32785
+    bool m_bChangePwd = false;    // 32786
+    bool m_bDisconnect = false;   // 32787
+    bool m_bAddIncome = false;    // 32791
+    bool m_bAddOutlay = false;    // 32790
+    bool m_bAddTrs = false;       // 32792
+    bool m_bSumView = false;      // 32793
+    bool m_bIncomeView = false;   // 32798
+    bool m_bOutlayView = false;   // 32795
+    bool m_bInChart = false;      // 32816
+    bool m_bOutChart = false;     // 32817
+    bool m_bRptView = false;      // 32806
+    // ---- check marks (exclusive)
+    bool m_bCheckSum = false;
+    bool m_bCheckIncome = false;
+    bool m_bCheckOutlay = false;
+    bool m_bCheckInChart = false;
+    bool m_bCheckOutChart = false;
+    bool m_bCheckRpt = false;
+
+    // ---- the right pane when it shows that class, else null (at most one is set)
+    CIncomeView* m_pIncomeView = nullptr;
+    COutlayView* m_pOutlayView = nullptr;
+    CSumListView* m_pSumListView = nullptr;
+    CInChartView* m_pInChartView = nullptr;
+    COutChartView* m_pOutChartView = nullptr;
+    CRptView* m_pRptView = nullptr;
+
+    // ---- dialogs, created on first use and kept for the frame's life (defined in the
+    //      subsystem's cmainframe_*.cpp)
+    CLinkDlg* LinkDlg();
+    CNewUserDlg* NewUserDlg();
+    CBankDlg* BankDlg();
+    CChangPwdDlg* ChangPwdDlg();
+    CNewDayInDlg* NewDayInDlg();
+    CNewDayOutDlg* NewDayOutDlg();
+    CTrsDlg* TrsDlg();
+    // Report printing state and preview (cmainframe_print.cpp).
+    CReportPrinter* ReportPrinter();
+    void ShowReportPreview();
+    void PrintReportDirect();
+
+public Q_SLOTS:
+    // cmainframe_users.cpp
+    void OnNewUser();
+    void OnLogin();
+    void OnDeleteUser();
+    void OnChangePwd();
+    void OnDisconnect();
+    // cmainframe_records.cpp
+    void OnAddIncome();
+    void OnAddOutlay();
+    // cmainframe_accounts.cpp
+    void OnAddTrs();
+    void OnAdvice();
+    // cmainframe.cpp
+    void OnSumView();
+    void OnIncomeView();
+    void OnOutlayView();
+    void OnInChart();
+    void OnOutChart();
+    void OnRptView();
+    void OnHelp();
+    void OnAbout();
+    void OnExit();
+
+protected:
+    void closeEvent(QCloseEvent* pEvent) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void CreateClient();
+    void SetCheck(EView eView); // sets one check flag, clears the other five
+
+    QSplitter* m_pSplitter = nullptr;
+    CLeftView* m_pLeftView = nullptr;
+    QWidget* m_pRightPane = nullptr;
+    QHash<int, QAction*> m_actions;
+
+    CLinkDlg* m_pLinkDlg = nullptr;
+    CNewUserDlg* m_pNewUserDlg = nullptr;
+    CBankDlg* m_pBankDlg = nullptr;
+    CChangPwdDlg* m_pChangPwdDlg = nullptr;
+    CNewDayInDlg* m_pNewDayInDlg = nullptr;
+    CNewDayOutDlg* m_pNewDayOutDlg = nullptr;
+    CTrsDlg* m_pTrsDlg = nullptr;
+    CSplashDlg* m_pSplashDlg = nullptr;
+    CReportPrinter* m_pReportPrinter = nullptr;
+};

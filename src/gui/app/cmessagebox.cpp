@@ -1,0 +1,61 @@
+#include "cmessagebox.h"
+
+#include "data/cdbexception.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QQueue>
+
+namespace CMessageBox {
+namespace {
+struct SState {
+    bool bCapture = false;
+    QQueue<bool> answers;
+    QList<SShown> shown;
+};
+SState& State() {
+    static SState s_state;
+    return s_state;
+}
+QWidget* Owner(QWidget* pParent) { return pParent ? pParent : QApplication::activeWindow(); }
+} // namespace
+
+void ShowMessage(const QString& strText, QWidget* pParent) {
+    const QString strTitle = QStringLiteral("Ledgerkin");
+    if (State().bCapture) {
+        State().shown.append({strText, strTitle, false});
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, strTitle, strText, QMessageBox::Ok, Owner(pParent));
+    box.exec();
+}
+
+bool AskOkCancel(const QString& strText, const QString& strCaption, QWidget* pParent) {
+    if (State().bCapture) {
+        State().shown.append({strText, strCaption, true});
+        return State().answers.isEmpty() ? true : State().answers.dequeue();
+    }
+    QMessageBox box(QMessageBox::Information, strCaption, strText,
+                    QMessageBox::Ok | QMessageBox::Cancel, Owner(pParent));
+    box.setButtonText(QMessageBox::Ok, QApplication::translate("CMessageBox", "确定"));
+    box.setButtonText(QMessageBox::Cancel, QApplication::translate("CMessageBox", "取消"));
+    return box.exec() == QMessageBox::Ok;
+}
+
+void ShowDBError(const CDBException& e, QWidget* pParent) { ShowMessage(e.m_strError, pParent); }
+
+void SetCapture(bool bCapture) { State().bCapture = bCapture; }
+bool IsCapturing() { return State().bCapture; }
+void SetNextAnswer(bool bOk) { State().answers.enqueue(bOk); }
+QList<SShown> Shown() { return State().shown; }
+QStringList ShownTexts() {
+    QStringList list;
+    for (const SShown& s : State().shown)
+        list << s.strText;
+    return list;
+}
+void ClearShown() {
+    State().shown.clear();
+    State().answers.clear();
+}
+} // namespace CMessageBox

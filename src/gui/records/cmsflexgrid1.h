@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QRect>
+#include <QString>
+#include <QTableView>
+
+class CGridModel;
+
+// The grid of every table on screen: a fixed header row 0, a narrow fixed column 0, cells of
+// text addressed by row and column. Never sorted, never edited by the user directly.
+// Widths are in twips (15 to a pixel at 96 dpi). Rows includes the header row.
+class CMsflexgrid1 : public QTableView {
+    Q_OBJECT
+public:
+    explicit CMsflexgrid1(QWidget* pParent = nullptr);
+    ~CMsflexgrid1() override;
+
+    void SetRows(int nRows);   // 1 empties the grid to its header; +1 appends an empty row
+    int GetRows() const;
+    void SetCols(int nCols);
+    int GetCols() const;
+    void SetRow(int nRow);     // current cell, for SetText
+    int GetRow() const;
+    void SetCol(int nCol);
+    int GetCol() const;
+    void SetText(const QString& strText); // text of the current cell
+    QString GetText() const;
+    void SetColWidth(int nCol, int nTwips);
+    int GetColWidth(int nCol) const;
+    QString GetTextMatrix(int nRow, int nCol) const;
+    void SetTextMatrix(int nRow, int nCol, const QString& strText);
+    int GetMouseRow() const;   // cell of the last click
+    int GetMouseCol() const;
+    int GetTopRow() const;     // first data row scrolled into view (1 when not scrolled)
+
+    // A cell's rectangle in the coordinates of widget pTo (default: this grid), so a floating
+    // editor can be laid exactly over it at any scroll position, font or screen density.
+    QRect CellRect(int nRow, int nCol, const QWidget* pTo = nullptr) const;
+
+    // Fills many rows at once (a report of 100,000 rows): rows[i] becomes grid row i + 1.
+    void SetAllRows(const QVector<QStringList>& rows);
+
+Q_SIGNALS:
+    void Click();  // a cell was clicked; MouseRow / MouseCol tell which
+    void Scroll(); // the grid scrolled
+
+private:
+    CGridModel* m_pModel;
+    int m_nRow = 0;
+    int m_nCol = 0;
+    int m_nMouseRow = 0;
+    int m_nMouseCol = 0;
+};
