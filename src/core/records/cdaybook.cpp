@@ -1,0 +1,205 @@
+#include "cdaybook.h"
+
+#include "data/cbankset.h"
+#include "data/cdbexception.h"
+#include "data/cincomeset.h"
+#include "data/cmoney.h"
+#include "data/coutlayset.h"
+#include "data/ctransaction.h"
+
+#include <QCoreApplication>
+#include <QSqlQuery>
+
+namespace {
+
+// Both record sets have the same members; writing through them keeps the text-length check
+// of the record-set layer, which SQLite itself would not make.
+template <class TSet>
+void InsertRow(const QString& strConnection, const QString& strUser, const QDate& day,
+               const SDayRecord* pRecord, const QString& strBank) {
+    TSet set(strConnection);
+    set.AddNew();
+    set.m_UserName = strUser;
+    set.m_Date = QDateTime(day, QTime(0, 0));
+    if (pRecord) {
+        set.m_Sort = pRecord->strSort;
+        set.m_Note = pRecord->strNote;
+        set.m_Amount = pRecord->dAmount;
+        set.m_Bank = strBank;
+    }
+    set.Update();
+}
+
+QString Tr(const char* szText) {
+    return QCoreApplication::translate("CDayBook", szText);
+}
+
+} // namespace
+
+CDayBook::CDayBook(ERecordKind eKind, const QString& strUser, const QString& strConnection)
+    : m_eKind(eKind), m_strUser(strUser), m_strConnection(strConnection) {}
+
+QString CDayBook::Table() const {
+    return m_eKind == ERecordKind::Income ? QStringLiteral("Income") : QStringLiteral("Outlay");
+}
+
+QVariantList CDayBook::DayRange(const QDate& day) const {
+    const CSqlDialect& d = CDatabase::Dialect(m_strConnection);
+    return {d.BindDate(day), d.BindDate(day.addDays(1))};
+}
+
+QDate CDayBook::ReadDay(const QString& strSql, const QVariantList& values) const {
+    QSqlQuery query = CDatabase::Exec(strSql, values, m_strConnection);
+    if (!query.next() || query.value(0).isNull())
+        return QDate();
+    return CDatabase::Dialect(m_strConnection).ReadDateTime(query.value(0)).date();
+}
+
+QStringList CDayBook::Accounts() const {
+    CBankSet set(m_strConnection);
+    set.SetFilter(CRecordset::EFilter::User, {m_strUser});
+    set.Open();
+    QStringList list;
+    for (; !set.IsEOF(); set.MoveNext())
+        list << set.m_CardName;
+    return list;
+}
+
+QVector<SDayRecord> CDayBook::LoadDay(const QDate& day, const QString& strBank) const {
+    QVector<SDayRecord> rows;
+    if (!day.isValid())
+        return rows;
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("SELECT \"Sort\", \"Note\", \"Amount\" FROM \"%1\" WHERE \"UserName\" = ? "
+                       "AND \"Date\" >= ? AND \"Date\" < ? AND \"Bank\" = ? ORDER BY \"编号\"")
+            .arg(Table()),
+        QVariantList{m_strUser} + DayRange(day) + QVariantList{strBank}, m_strConnection);
+    while (query.next())
+        rows.append(
+            {query.value(0).toString(), query.value(1).toString(), query.value(2).toDouble()});
+    return rows;
+}
+
+std::int64_t CDayBook::SumAccountDay(const QDate& day, const QString& strBank) const {
+    std::int64_t nCents = 0;
+    for (const SDayRecord& r : LoadDay(day, strBank))
+        nCents += CMoney::ToCents(r.dAmount);
+    return nCents;
+}
+
+QHash<QString, std::int64_t> CDayBook::DayTotals(const QDate& day) const {
+    QHash<QString, std::int64_t> totals;
+    if (!day.isValid())
+        return totals;
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("SELECT \"Bank\", \"Amount\" FROM \"%1\" WHERE \"UserName\" = ? "
+                       "AND \"Date\" >= ? AND \"Date\" < ?")
+            .arg(Table()),
+        QVariantList{m_strUser} + DayRange(day), m_strConnection);
+    while (query.next())
+        totals[query.value(0).toString()] += CMoney::ToCents(query.value(1).toDouble());
+    return totals;
+}
+
+bool CDayBook::HasDay(const QDate& day) const {
+    if (!day.isValid())
+        return false;
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("SELECT 1 FROM \"%1\" WHERE \"UserName\" = ? AND \"Date\" >= ? "
+                       "AND \"Date\" < ? LIMIT 1")
+            .arg(Table()),
+        QVariantList{m_strUser} + DayRange(day), m_strConnection);
+    return query.next();
+}
+
+QDate CDayBook::Step(EStep eStep, const QDate& current) const {
+    const QString strMin =
+        QStringLiteral("SELECT MIN(\"Date\") FROM \"%1\" WHERE \"UserName\" = ?").arg(Table());
+    const QString strMax =
+        QStringLiteral("SELECT MAX(\"Date\") FROM \"%1\" WHERE \"UserName\" = ?").arg(Table());
+    const CSqlDialect& d = CDatabase::Dialect(m_strConnection);
+    switch (eStep) {
+    case EStep::First:
+        return ReadDay(strMin, {m_strUser});
+    case EStep::Last:
+        return ReadDay(strMax, {m_strUser});
+    case EStep::Next:
+        // Walking forward from a day without rows starts past the last row: nothing follows.
+        if (!HasDay(current))
+            return QDate();
+        return ReadDay(strMin + QStringLiteral(" AND \"Date\" >= ?"),
+                       {m_strUser, d.BindDate(current.addDays(1))});
+    case EStep::Prev:
+        // Walking back from a day without rows starts past the end, so the first step
+        // back reaches the last day.
+        if (!HasDay(current))
+            return ReadDay(strMax, {m_strUser});
+        return ReadDay(strMax + QStringLiteral(" AND \"Date\" < ?"),
+                       {m_strUser, d.BindDate(current)});
+    }
+    return QDate();
+}
+
+CDayBook::SProblem CDayBook::Validate(const QVector<SDayRecord>& rows) {
+    for (int i = 0; i < rows.size(); ++i) {
+        if (rows[i].strSort.isEmpty())
+            return {i, EProblem::NoCategory};
+        const double d = rows[i].dAmount;
+        if (d == 0 || !CMoney::IsValid(d))
+            return {i, EProblem::BadAmount};
+    }
+    return {};
+}
+
+std::int64_t CDayBook::ReplaceDay(const QDate& day, const QString& strBank,
+                                  const QVector<SDayRecord>& rows) {
+    if (!day.isValid())
+        throw CDBException(Tr("日期无效，记录没有保存。"));
+    const SProblem problem = Validate(rows);
+    if (problem.eProblem == EProblem::NoCategory)
+        throw CDBException(Tr("第 %1 行没有类型，记录没有保存。").arg(problem.nIndex + 1));
+    if (problem.eProblem == EProblem::BadAmount)
+        throw CDBException(Tr("第 %1 行的金额无效，记录没有保存。").arg(problem.nIndex + 1));
+
+    CTransaction transaction(m_strConnection);
+    // The old total is what this very statement removed, so two copies of the program
+    // replacing the same day never subtract rows the other one already took away.
+    QSqlQuery removed = CDatabase::Exec(
+        QStringLiteral("DELETE FROM \"%1\" WHERE \"UserName\" = ? AND \"Date\" >= ? "
+                       "AND \"Date\" < ? AND \"Bank\" = ? RETURNING \"Amount\"")
+            .arg(Table()),
+        QVariantList{m_strUser} + DayRange(day) + QVariantList{strBank}, m_strConnection);
+    std::int64_t nOld = 0;
+    while (removed.next())
+        nOld += CMoney::ToCents(removed.value(0).toDouble());
+    removed.finish();
+
+    std::int64_t nNew = 0;
+    for (const SDayRecord& r : rows) {
+        if (m_eKind == ERecordKind::Income)
+            InsertRow<CIncomeSet>(m_strConnection, m_strUser, day, &r, strBank);
+        else
+            InsertRow<COutlaySet>(m_strConnection, m_strUser, day, &r, strBank);
+        nNew += CMoney::ToCents(r.dAmount);
+    }
+
+    const std::int64_t nDelta = m_eKind == ERecordKind::Income ? nNew - nOld : nOld - nNew;
+    QSqlQuery update =
+        CDatabase::Exec(QStringLiteral("UPDATE \"Bank\" SET \"CardCash\" = \"CardCash\" + ? "
+                                       "WHERE \"UserName\" = ? AND \"CardName\" = ?"),
+                        {CMoney::FromCents(nDelta), m_strUser, strBank}, m_strConnection);
+    // Records of an account that is not there would move no balance: refuse them.
+    if (update.numRowsAffected() == 0)
+        throw CDBException(Tr("找不到帐户“%1”，记录没有保存。").arg(strBank));
+    transaction.Commit();
+    return nDelta;
+}
+
+void CDayBook::OpenDay(const QDate& day) {
+    if (!day.isValid())
+        throw CDBException(Tr("日期无效。"));
+    if (m_eKind == ERecordKind::Income)
+        InsertRow<CIncomeSet>(m_strConnection, m_strUser, day, nullptr, QString());
+    else
+        InsertRow<COutlaySet>(m_strConnection, m_strUser, day, nullptr, QString());
+}

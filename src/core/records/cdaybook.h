@@ -1,0 +1,84 @@
+#pragma once
+
+#include "crecordkind.h"
+#include "data/cdatabase.h"
+
+#include <QDate>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <cstdint>
+
+// One record of a day as the daily views show and store it.
+struct SDayRecord {
+    QString strSort; // category
+    QString strNote;
+    double dAmount = 0;
+};
+
+// The daily records of one user in one of the two record tables: the user's accounts, a
+// day's records and totals, moving between the days that have rows, replacing a day's
+// records of an account, and opening a new day.
+//
+// Every read is a range query over the (UserName, Date) index, so a long book stays as
+// quick as a short one. A day is [midnight, next midnight), so a stray time of day never
+// hides a row. Errors come back as CDBException.
+class CDayBook {
+public:
+    // The four moves between days that have rows.
+    enum class EStep { First, Last, Prev, Next };
+    enum class EProblem { None, NoCategory, BadAmount };
+    struct SProblem {
+        int nIndex = -1; // row index into the checked list, -1 when all rows pass
+        EProblem eProblem = EProblem::None;
+    };
+
+    CDayBook(ERecordKind eKind, const QString& strUser,
+             const QString& strConnection = CDatabase::DefaultConnection);
+
+    ERecordKind Kind() const { return m_eKind; }
+    QString Table() const; // "Income" or "Outlay", unquoted
+
+    // The user's account names in the order they were entered.
+    QStringList Accounts() const;
+
+    // The records of one account on one day, in the order they were stored.
+    QVector<SDayRecord> LoadDay(const QDate& day, const QString& strBank) const;
+    // One account's total of the day, in cents.
+    std::int64_t SumAccountDay(const QDate& day, const QString& strBank) const;
+    // Every account's total of the day, in cents, keyed by account name (one query).
+    QHash<QString, std::int64_t> DayTotals(const QDate& day) const;
+
+    // True when at least one row of the user (a placeholder too) carries that day.
+    bool HasDay(const QDate& day) const;
+    // The day a navigation button leads to from `current`:
+    //   First / Last: the user's first / last day (invalid when the table has no row);
+    //   Next: the next later day, invalid when there is none or `current` has no row;
+    //   Prev: the next earlier day, invalid when there is none; from a day without rows it
+    //         leads to the user's last day.
+    // An invalid answer to Next / Prev means "already at the end".
+    QDate Step(EStep eStep, const QDate& current) const;
+
+    // The first row that would be refused, category before amount, rows top to bottom.
+    // An amount is refused when it is zero, not a finite number or beyond ±CMoney::Limit.
+    static SProblem Validate(const QVector<SDayRecord>& rows);
+
+    // Replaces the day's records of the account with `rows` (stored in that order) and moves
+    // the account's balance by the change of the day's total (income adds, outlay subtracts),
+    // all in one transaction: on any error nothing has changed and CDBException is thrown.
+    // Returns the change of the balance in cents.
+    std::int64_t ReplaceDay(const QDate& day, const QString& strBank,
+                            const QVector<SDayRecord>& rows);
+
+    // Opens a day: one placeholder row with only the user name and the date.
+    void OpenDay(const QDate& day);
+
+private:
+    QVariantList DayRange(const QDate& day) const; // the two bound bounds of a day
+    QDate ReadDay(const QString& strSql, const QVariantList& values) const;
+
+    ERecordKind m_eKind;
+    QString m_strUser;
+    QString m_strConnection;
+};
