@@ -1,0 +1,16 @@
+#include "creportpages.h"
+
+#include <algorithm>
+
+int CReportPages::PageCount(int nGridRows) {
+    const int nDataRows = std::max(0, nGridRows - 1);
+    return nDataRows / RowsPerPage + 1;
+}
+
+int CReportPages::RowsOnPage(int nPage, int nGridRows) {
+    if (nPage < 1)
+        return 0;
+    const int nDataRows = std::max(0, nGridRows - 1);
+    const int nBefore = (nPage - 1) * RowsPerPage;
+    return std::clamp(nDataRows - nBefore, 0, RowsPerPage);
+}

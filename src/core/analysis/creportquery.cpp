@@ -1,0 +1,193 @@
+#include "creportquery.h"
+
+#include "data/cdatabase.h"
+#include "data/cmoney.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+
+struct SDay {
+    int y = 0, m = 0, d = 0;
+};
+
+// Tuple order on (year, month, day): the range test compares part by part, so month or day
+// values outside the calendar still order sensibly.
+bool NotBefore(const SDay& a, const SDay& b) {
+    return b.y < a.y || (b.y == a.y && b.m < a.m) || (b.y == a.y && b.m == a.m && a.d >= b.d);
+}
+bool NotAfter(const SDay& a, const SDay& e) {
+    return a.y < e.y || (a.y == e.y && a.m < e.m) || (a.y == e.y && a.m == e.m && a.d <= e.d);
+}
+
+SDay Parse(const QString& str) {
+    SDay day;
+    CReportQuery::ParseDateText(str, day.y, day.m, day.d);
+    return day;
+}
+
+// The leading decimal digits of str from index nFrom up to nTo (exclusive), as atoi reads them.
+int LeadingNumber(const QString& str, int nFrom, int nTo) {
+    int i = nFrom;
+    while (i < nTo && (str[i] == QLatin1Char(' ') || str[i] == QLatin1Char('\t')))
+        ++i;
+    bool bNegative = false;
+    if (i < nTo && (str[i] == QLatin1Char('+') || str[i] == QLatin1Char('-'))) {
+        bNegative = str[i] == QLatin1Char('-');
+        ++i;
+    }
+    long long n = 0;
+    for (; i < nTo && str[i] >= QLatin1Char('0') && str[i] <= QLatin1Char('9'); ++i) {
+        n = n * 10 + (str[i].unicode() - '0');
+        if (n > 1000000000)
+            break; // far beyond any calendar value; keep it from overflowing
+    }
+    return int(bNegative ? -n : n);
+}
+
+// A row's day without building a QDateTime: SQLite keeps "yyyy-MM-dd hh:mm:ss".
+SDay ReadDay(const QVariant& v, const CSqlDialect& dialect) {
+    if (v.metaType().id() == QMetaType::QString) {
+        const QString str = v.toString();
+        if (str.size() >= 10 && str[4] == QLatin1Char('-') && str[7] == QLatin1Char('-'))
+            return {LeadingNumber(str, 0, 4), LeadingNumber(str, 5, 7), LeadingNumber(str, 8, 10)};
+    }
+    const QDate date = dialect.ReadDateTime(v).date();
+    return {date.year(), date.month(), date.day()};
+}
+
+const QString& Table(CReportQuery::ETable eTable) {
+    static const QString income = QStringLiteral("\"Income\"");
+    static const QString outlay = QStringLiteral("\"Outlay\"");
+    return eTable == CReportQuery::ETable::Income ? income : outlay;
+}
+
+} // namespace
+
+QString CReportQuery::FormatDate(int nYear, int nMonth, int nDay) {
+    return QString::number(nYear) + QStringLiteral("年") + QString::number(nMonth) +
+           QStringLiteral("月") + QString::number(nDay) + QStringLiteral("日");
+}
+
+QString CReportQuery::FormatDate(const QDate& date) {
+    return FormatDate(date.year(), date.month(), date.day());
+}
+
+void CReportQuery::ParseDateText(const QString& strText, int& nYear, int& nMonth, int& nDay) {
+    nYear = nMonth = nDay = 0;
+    const int nY = strText.indexOf(QStringLiteral("年"));
+    if (nY < 0)
+        return;
+    nYear = LeadingNumber(strText, 0, nY);
+    const int nM = strText.indexOf(QStringLiteral("月"), nY + 1);
+    if (nM < 0)
+        return;
+    nMonth = LeadingNumber(strText, nY + 1, nM);
+    const int nD = strText.indexOf(QStringLiteral("日"), nM + 1);
+    if (nD < 0)
+        return;
+    nDay = LeadingNumber(strText, nM + 1, nD);
+}
+
+bool CReportQuery::IsInDateRange(int nYear, int nMonth, int nDay, const QString& strStart,
+                                 const QString& strEnd) {
+    const SDay day{nYear, nMonth, nDay};
+    return NotBefore(day, Parse(strStart)) && NotAfter(day, Parse(strEnd));
+}
+
+QVector<QDate> CReportQuery::RecordDates(const QString& strUser, ETable eTable) {
+    const CSqlDialect& dialect = CDatabase::Dialect();
+    const QString strKey = dialect.DayKeyExpr(QStringLiteral("\"Date\""));
+    QSqlQuery q =
+        CDatabase::Exec(QStringLiteral("SELECT DISTINCT %1 FROM %2 WHERE \"UserName\" = ? "
+                                       "AND \"Date\" IS NOT NULL ORDER BY 1")
+                            .arg(strKey, Table(eTable)),
+                        {strUser});
+    QVector<QDate> dates;
+    while (q.next()) {
+        const QVariant v = q.value(0);
+        QDate date = v.metaType().id() == QMetaType::QString
+                         ? QDate::fromString(v.toString().left(10), Qt::ISODate)
+                         : v.toDate();
+        if (date.isValid() && (dates.isEmpty() || dates.constLast() != date))
+            dates.append(date);
+    }
+    return dates;
+}
+
+CReportQuery::SResult CReportQuery::RecordReport(const QString& strUser, ETable eTable,
+                                                 const std::optional<QString>& strSort,
+                                                 const QString& strStart, const QString& strEnd) {
+    const CSqlDialect& dialect = CDatabase::Dialect();
+    const SDay start = Parse(strStart);
+    const SDay end = Parse(strEnd);
+
+    // The SQL bounds only narrow the index range to whole months around the two texts;
+    // the exact part-by-part test below decides, so odd texts behave as IsInDateRange says.
+    QString strSql = QStringLiteral("SELECT \"Date\", \"Sort\", \"Note\", \"Amount\" FROM %1 "
+                                    "WHERE \"UserName\" = ? AND \"Bank\" <> ''")
+                         .arg(Table(eTable));
+    QVariantList values{strUser};
+    if (strSort) {
+        strSql += QStringLiteral(" AND \"Sort\" = ?");
+        values << *strSort;
+    }
+    if (start.y > 9999 || end.y < 1)
+        return {};
+    if (start.y >= 1) {
+        strSql += QStringLiteral(" AND \"Date\" >= ?");
+        values << dialect.BindDate(QDate(start.y, qBound(1, start.m, 12), 1));
+    }
+    if (end.y <= 9999 && !(end.y == 9999 && end.m >= 12)) {
+        strSql += QStringLiteral(" AND \"Date\" < ?");
+        values << dialect.BindDate(QDate(end.y, qBound(1, end.m, 12), 1).addMonths(1));
+    }
+    strSql += QStringLiteral(" ORDER BY \"Date\", \"编号\"");
+
+    QSqlQuery q = CDatabase::Exec(strSql, values);
+    SResult result;
+    while (q.next()) {
+        const SDay day = ReadDay(q.value(0), dialect);
+        if (!NotBefore(day, start) || !NotAfter(day, end))
+            continue;
+        const double dAmount = q.value(3).toDouble();
+        result.nTotalCents += CMoney::ToCents(dAmount);
+        result.rows.append({FormatDate(day.y, day.m, day.d), q.value(1).toString(),
+                            q.value(2).toString(), CMoney::FormatYuan(dAmount)});
+    }
+    return result;
+}
+
+CReportQuery::SResult CReportQuery::AccountReport(const QString& strUser) {
+    QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT \"CardName\", \"CardSum\", \"CardCash\" "
+                                                 "FROM \"Bank\" WHERE \"UserName\" = ? "
+                                                 "ORDER BY \"编号\""),
+                                  {strUser});
+    SResult result;
+    while (q.next()) {
+        const double dCash = q.value(2).toDouble();
+        result.nTotalCents += CMoney::ToCents(dCash);
+        result.rows.append(
+            {q.value(0).toString(), q.value(1).toString(), CMoney::FormatYuan(dCash)});
+    }
+    return result;
+}
+
+CReportQuery::SResult CReportQuery::TransferReport(const QString& strUser) {
+    const CSqlDialect& dialect = CDatabase::Dialect();
+    QSqlQuery q =
+        CDatabase::Exec(QStringLiteral("SELECT \"TrsDate\", \"TrsFrom\", \"TrsIn\", "
+                                       "\"TrsAmount\" FROM \"Trs\" WHERE \"UserName\" = ? "
+                                       "ORDER BY \"编号\""),
+                        {strUser});
+    SResult result;
+    while (q.next()) {
+        const SDay day = ReadDay(q.value(0), dialect);
+        const double dAmount = q.value(3).toDouble();
+        result.nTotalCents += CMoney::ToCents(dAmount);
+        result.rows.append({FormatDate(day.y, day.m, day.d), q.value(1).toString(),
+                            q.value(2).toString(), CMoney::FormatYuan(dAmount)});
+    }
+    return result;
+}

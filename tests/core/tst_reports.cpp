@@ -1,0 +1,243 @@
+#include "analysis/creportcsv.h"
+#include "analysis/creportpages.h"
+#include "analysis/creportquery.h"
+#include "ctestbook.h"
+#include "data/cbankset.h"
+#include "data/cincomeset.h"
+#include "data/coutlayset.h"
+#include "data/ctrsset.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+const QString U = QStringLiteral("张三");
+
+template <class TSet>
+void AddRecord(const QString& strUser, const QDate& date, const QString& strSort,
+               const QString& strBank, double dAmount, const QString& strNote = QString()) {
+    TSet set;
+    set.Open();
+    set.AddNew();
+    set.m_UserName = strUser;
+    set.m_Date = QDateTime(date, QTime(0, 0));
+    set.m_Sort = strSort;
+    set.m_Note = strNote;
+    set.m_Bank = strBank;
+    set.m_Amount = dAmount;
+    set.Update();
+}
+
+void AddIncome(const QDate& date, const QString& strSort, double dAmount,
+               const QString& strNote = QString()) {
+    AddRecord<CIncomeSet>(U, date, strSort, QStringLiteral("现金"), dAmount, strNote);
+}
+
+template <class TSet> void AddMarker(const QString& strUser, const QDate& date) {
+    TSet set;
+    set.Open();
+    set.AddNew();
+    set.m_UserName = strUser;
+    set.m_Date = QDateTime(date, QTime(0, 0));
+    set.Update();
+}
+
+QStringList Column(const CReportQuery::SResult& r, int nCol) {
+    QStringList list;
+    for (const QStringList& row : r.rows)
+        list << row.value(nCol);
+    return list;
+}
+
+QString D(int y, int m, int d) {
+    return CReportQuery::FormatDate(y, m, d);
+}
+} // namespace
+
+class TestReports : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void dateListsKeepMarkerDaysThatReportsLeaveOut() {
+        CTestBook book;
+        AddMarker<CIncomeSet>(U, QDate(2004, 3, 5)); // a day opened but never filled
+        AddIncome(QDate(2004, 3, 7), QStringLiteral("工资收入"), 100);
+        AddIncome(QDate(2004, 3, 1), QStringLiteral("奖金收入"), 20.5, QStringLiteral("年终"));
+        AddIncome(QDate(2004, 3, 7), QStringLiteral("奖金收入"), 1);
+        AddMarker<CIncomeSet>(U, QDate(2004, 3, 7));
+        AddMarker<COutlaySet>(U, QDate(2003, 12, 31));
+        AddRecord<CIncomeSet>(QStringLiteral("李四"), QDate(2004, 3, 2), QStringLiteral("工资收入"),
+                              QStringLiteral("现金"), 999);
+
+        const QVector<QDate> dates = CReportQuery::RecordDates(U, CReportQuery::ETable::Income);
+        QCOMPARE(dates, (QVector<QDate>{QDate(2004, 3, 1), QDate(2004, 3, 5), QDate(2004, 3, 7)}));
+        QCOMPARE(CReportQuery::RecordDates(U, CReportQuery::ETable::Outlay),
+                 QVector<QDate>{QDate(2003, 12, 31)});
+        QVERIFY(CReportQuery::RecordDates(QStringLiteral("王五"), CReportQuery::ETable::Income)
+                    .isEmpty());
+
+        const auto r = CReportQuery::RecordReport(U, CReportQuery::ETable::Income, std::nullopt,
+                                                  D(2004, 3, 1), D(2004, 3, 7));
+        QCOMPARE(r.rows.size(), 3);
+        QCOMPARE(r.rows[0], (QStringList{QStringLiteral("2004年3月1日"), QStringLiteral("奖金收入"),
+                                         QStringLiteral("年终"), QStringLiteral("20.50元")}));
+        // Same day: entry order.
+        QCOMPARE(Column(r, 3), (QStringList{QStringLiteral("20.50元"), QStringLiteral("100.00元"),
+                                            QStringLiteral("1.00元")}));
+        QCOMPARE(r.nTotalCents, 12150);
+
+        // Outlay reads its own table.
+        QVERIFY(CReportQuery::RecordReport(U, CReportQuery::ETable::Outlay, std::nullopt,
+                                           D(2000, 1, 1), D(2010, 1, 1))
+                    .rows.isEmpty());
+    }
+
+    void categoryAndDateRange() {
+        CTestBook book;
+        for (int d = 1; d <= 5; ++d) {
+            AddIncome(QDate(2005, 1, d), QStringLiteral("工资收入"), d);
+            AddIncome(QDate(2005, 1, d), QStringLiteral("股票收入"), 10 * d);
+        }
+        AddIncome(QDate(2005, 1, 3), QStringLiteral("股票'收入"), 1000);
+        AddRecord<COutlaySet>(U, QDate(2005, 1, 3), QStringLiteral("用餐支出"),
+                              QStringLiteral("现金"), 7.25);
+
+        // Start equal to end: exactly that day, every category.
+        auto r = CReportQuery::RecordReport(U, CReportQuery::ETable::Income, std::nullopt,
+                                            D(2005, 1, 3), D(2005, 1, 3));
+        QCOMPARE(Column(r, 0), QStringList(3, D(2005, 1, 3)));
+        QCOMPARE(r.nTotalCents, 103300);
+
+        // One category, both ends inclusive.
+        r = CReportQuery::RecordReport(U, CReportQuery::ETable::Income, QStringLiteral("股票收入"),
+                                       D(2005, 1, 2), D(2005, 1, 4));
+        QCOMPARE(Column(r, 1), QStringList(3, QStringLiteral("股票收入")));
+        QCOMPARE(Column(r, 3), (QStringList{QStringLiteral("20.00元"), QStringLiteral("30.00元"),
+                                            QStringLiteral("40.00元")}));
+        // A quote in the category selects only that category.
+        r = CReportQuery::RecordReport(U, CReportQuery::ETable::Income, QStringLiteral("股票'收入"),
+                                       D(2005, 1, 1), D(2005, 1, 5));
+        QCOMPARE(r.rows.size(), 1);
+        // No date chosen (empty texts): nothing is in range.
+        QVERIFY(CReportQuery::RecordReport(U, CReportQuery::ETable::Income, std::nullopt, QString(),
+                                           QString())
+                    .rows.isEmpty());
+        r = CReportQuery::RecordReport(U, CReportQuery::ETable::Outlay, QStringLiteral("用餐支出"),
+                                       D(2005, 1, 1), D(2005, 1, 5));
+        QCOMPARE(r.rows.value(0).value(3), QStringLiteral("7.25元"));
+    }
+
+    // The SQL narrows by whole months; the answer must still be exactly the rows the
+    // part-by-part range test accepts, also for texts outside the calendar.
+    void rangeMatchesThePartByPartTest() {
+        CTestBook book;
+        QVector<QDate> days;
+        for (QDate d(2006, 11, 28); d <= QDate(2007, 3, 3); d = d.addDays(3)) {
+            AddIncome(d, QStringLiteral("工资收入"), 1);
+            days << d;
+        }
+        const QStringList bounds{
+            D(2006, 11, 28),       D(2006, 12, 31), D(2007, 1, 1),
+            D(2007, 2, 30),        D(2007, 13, 1),  D(2006, 0, 0),
+            D(2007, 3, 3),         D(2007, 2, 31),  QStringLiteral("2007年1月"),
+            QStringLiteral("垃圾")};
+        for (const QString& strStart : bounds) {
+            for (const QString& strEnd : bounds) {
+                QStringList expected;
+                for (const QDate& d : days) {
+                    if (CReportQuery::IsInDateRange(d.year(), d.month(), d.day(), strStart, strEnd))
+                        expected << CReportQuery::FormatDate(d);
+                }
+                const auto r = CReportQuery::RecordReport(U, CReportQuery::ETable::Income,
+                                                          std::nullopt, strStart, strEnd);
+                QVERIFY2(Column(r, 0) == expected,
+                         qPrintable(strStart + QLatin1String(" .. ") + strEnd));
+            }
+        }
+        QVERIFY(CReportQuery::IsInDateRange(2007, 2, 1, D(2007, 1, 31), D(2007, 2, 1)));
+        QVERIFY(!CReportQuery::IsInDateRange(2007, 2, 2, D(2007, 1, 31), D(2007, 2, 1)));
+        QVERIFY(!CReportQuery::IsInDateRange(2007, 1, 30, D(2007, 1, 31), D(2007, 2, 1)));
+        int y, m, d;
+        CReportQuery::ParseDateText(QStringLiteral("2012年10月09日"), y, m, d);
+        QCOMPARE(QVector<int>({y, m, d}), QVector<int>({2012, 10, 9}));
+    }
+
+    void accountAndTransferReports() {
+        CTestBook book;
+        const QStringList names{QStringLiteral("现金"), QStringLiteral("工行"),
+                                QStringLiteral("建行")};
+        const double cash[] = {0.1, 0.2, -1500.555};
+        for (int i = 0; i < 3; ++i) {
+            CBankSet set;
+            set.Open();
+            set.AddNew();
+            set.m_UserName = U;
+            set.m_CardName = names[i];
+            set.m_CardSum = QStringLiteral("备注%1").arg(i);
+            set.m_CardCash = cash[i];
+            set.Update();
+        }
+        {
+            CTrsSet set;
+            set.Open();
+            for (int i = 0; i < 2; ++i) {
+                set.AddNew();
+                set.m_UserName = i ? U : QStringLiteral("李四");
+                set.m_TrsDate = QDateTime(QDate(2008, 8, 8 - i), QTime(0, 0));
+                set.m_TrsFrom = names[0];
+                set.m_TrsIn = names[2];
+                set.m_TrsAmount = 88.8;
+                set.Update();
+            }
+        }
+        auto r = CReportQuery::AccountReport(U);
+        QCOMPARE(Column(r, 0), names); // table order, not sorted
+        QCOMPARE(r.rows[2], (QStringList{QStringLiteral("建行"), QStringLiteral("备注2"),
+                                         QStringLiteral("-1500.56元")}));
+        QCOMPARE(r.nTotalCents, 10 + 20 - 150056);
+
+        r = CReportQuery::TransferReport(U);
+        QCOMPARE(r.rows.size(), 1);
+        QCOMPARE(r.rows[0], (QStringList{QStringLiteral("2008年8月7日"), QStringLiteral("现金"),
+                                         QStringLiteral("建行"), QStringLiteral("88.80元")}));
+        QCOMPARE(r.Total(), 88.8);
+    }
+
+    void pagination() {
+        struct {
+            int nDataRows, nPages, nLastRows;
+        } cases[] = {{45, 3, 5}, {40, 3, 0}, {0, 1, 0}, {19, 1, 19}, {20, 2, 0}, {21, 2, 1}};
+        for (const auto& c : cases) {
+            const int nGridRows = c.nDataRows + 1;
+            QCOMPARE(CReportPages::PageCount(nGridRows), c.nPages);
+            QCOMPARE(CReportPages::RowsOnPage(c.nPages, nGridRows), c.nLastRows);
+            int nSum = 0;
+            for (int p = 1; p <= c.nPages; ++p) {
+                QCOMPARE(CReportPages::FirstRow(p), nSum + 1);
+                nSum += CReportPages::RowsOnPage(p, nGridRows);
+            }
+            QCOMPARE(nSum, c.nDataRows);
+        }
+    }
+
+    void csv() {
+        const QByteArray csv =
+            CReportCsv::ToCsv({QStringLiteral("日期"), QStringLiteral("摘要")},
+                              {{QStringLiteral("2004年3月1日"), QStringLiteral("午饭, \"两人\"")},
+                               {QStringLiteral("2004年3月2日"), QStringLiteral("行1\n行2")}});
+        QVERIFY(csv.startsWith("\xEF\xBB\xBF"));
+        QCOMPARE(QString::fromUtf8(csv.mid(3)),
+                 QStringLiteral("日期,摘要\r\n2004年3月1日,\"午饭, \"\"两人\"\"\"\r\n"
+                                "2004年3月2日,\"行1\n行2\"\r\n"));
+        QTemporaryDir dir;
+        QString strError;
+        QVERIFY(CReportCsv::Write(dir.filePath(QStringLiteral("r.csv")), {QStringLiteral("a")}, {},
+                                  strError));
+        QVERIFY(!CReportCsv::Write(dir.filePath(QStringLiteral("missing/r.csv")),
+                                   {QStringLiteral("a")}, {}, strError));
+        QVERIFY(!strError.isEmpty());
+    }
+};
+
+LEDGERKIN_CORE_TEST_MAIN(TestReports)
+#include "tst_reports.moc"
