@@ -1,0 +1,273 @@
+#include "cchartdata.h"
+
+#include "data/cmoney.h"
+
+#include <QDate>
+#include <QHash>
+#include <QSqlQuery>
+#include <cmath>
+
+namespace {
+
+// Whole cents of each amount, summed as integers: exact whatever the row order.
+const QLatin1String kCentsSum("SUM(CAST(ROUND(\"Amount\" * 100) AS BIGINT))");
+
+std::int64_t CentsOf(const QVariant& v) {
+    if (v.isNull())
+        return 0;
+    // PostgreSQL hands SUM(bigint) over as a numeric, which may arrive as text.
+    bool bOk = false;
+    const qlonglong n = v.toLongLong(&bOk);
+    if (bOk)
+        return n;
+    return std::llround(v.toDouble());
+}
+
+QString Money(std::int64_t nCents) {
+    return CMoney::Format(CMoney::FromCents(nCents));
+}
+
+QDate FirstOfMonth(int nYear, int nMonth) {
+    if (nYear <= 0 || nMonth < 1 || nMonth > 12)
+        return QDate();
+    return QDate(nYear, nMonth, 1);
+}
+
+} // namespace
+
+CChartData::CChartData(ETable eTable, const QString& strUser, const QString& strConnection)
+    : m_eTable(eTable), m_strUser(strUser), m_strConnection(strConnection) {}
+
+const QList<CChartData::SCategory>& CChartData::Categories(ETable eTable) {
+    static const QList<SCategory> income = {
+        {QStringLiteral("工资收入"), QStringLiteral("工资")},
+        {QStringLiteral("奖金收入"), QStringLiteral("奖金")},
+        {QStringLiteral("津贴收入"), QStringLiteral("津贴")},
+        {QStringLiteral("股票收入"), QStringLiteral("股票")},
+        {QStringLiteral("房地产收入"), QStringLiteral("房地产")},
+        {QStringLiteral("债券收入"), QStringLiteral("债券")},
+        {QStringLiteral("投资收入"), QStringLiteral("投资")},
+        {QStringLiteral("其它收入"), QStringLiteral("其它")},
+    };
+    // "交通支出" is labelled "交通费" in the charts.
+    static const QList<SCategory> outlay = {
+        {QStringLiteral("用餐支出"), QStringLiteral("用餐")},
+        {QStringLiteral("购物支出"), QStringLiteral("购物")},
+        {QStringLiteral("零食支出"), QStringLiteral("零食")},
+        {QStringLiteral("服装支出"), QStringLiteral("服装")},
+        {QStringLiteral("生活用品支出"), QStringLiteral("生活用品")},
+        {QStringLiteral("房租支出"), QStringLiteral("房租")},
+        {QStringLiteral("交通支出"), QStringLiteral("交通费")},
+        {QStringLiteral("电话费支出"), QStringLiteral("电话费")},
+        {QStringLiteral("旅游支出"), QStringLiteral("旅游")},
+        {QStringLiteral("娱乐支出"), QStringLiteral("娱乐")},
+        {QStringLiteral("医疗保健支出"), QStringLiteral("医疗保健")},
+        {QStringLiteral("其它支出"), QStringLiteral("其它")},
+    };
+    return eTable == ETable::Income ? income : outlay;
+}
+
+QStringList CChartData::CategoryLabels() const {
+    QStringList labels;
+    for (const SCategory& c : Categories())
+        labels << c.strLabel;
+    return labels;
+}
+
+QString CChartData::Table() const {
+    return m_eTable == ETable::Income ? QStringLiteral("\"Income\"") : QStringLiteral("\"Outlay\"");
+}
+
+const QString* CChartData::SortOf(int nSort) const {
+    const QList<SCategory>& cats = Categories();
+    if (nSort < 1 || nSort > cats.size())
+        return nullptr;
+    return &cats[nSort - 1].strSort;
+}
+
+// A half-open range on "Date" keeps the (UserName, Date) index usable, which a year or
+// month expression in the WHERE clause would not.
+QString CChartData::DateRange(const QDate& from, const QDate& to, QVariantList& values) const {
+    if (!from.isValid())
+        return QString();
+    const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
+    values << dialect.BindDate(from) << dialect.BindDate(to);
+    return QStringLiteral(" AND \"Date\" >= ? AND \"Date\" < ?");
+}
+
+std::int64_t CChartData::SumCents(const QDate& from, const QDate& to, const QString* pSort) const {
+    QVariantList values{m_strUser};
+    QString strSql =
+        QStringLiteral("SELECT %1 FROM %2 WHERE \"UserName\" = ?").arg(kCentsSum, Table());
+    if (pSort) {
+        strSql += QStringLiteral(" AND \"Sort\" = ?");
+        values << *pSort;
+    }
+    strSql += DateRange(from, to, values);
+    QSqlQuery query = CDatabase::Exec(strSql, values, m_strConnection);
+    return query.next() ? CentsOf(query.value(0)) : 0;
+}
+
+QList<CChartData::SGroup> CChartData::Groups(const QString& strKeyExpr, const QDate& from,
+                                             const QDate& to) const {
+    QVariantList values{m_strUser};
+    const QString strSql =
+        QStringLiteral(
+            "SELECT %1, %2, MAX(CASE WHEN COALESCE(\"Bank\", '') <> '' THEN 1 ELSE 0 END) "
+            "FROM %3 WHERE \"UserName\" = ?%4 GROUP BY %1")
+            .arg(strKeyExpr, kCentsSum, Table(), DateRange(from, to, values));
+    QSqlQuery query = CDatabase::Exec(strSql, values, m_strConnection);
+    QList<SGroup> groups;
+    while (query.next()) {
+        // A date the dialect cannot take apart has no place on any axis.
+        if (query.value(0).isNull() || query.value(0).toInt() < 1 || query.value(0).toInt() > 9999)
+            continue;
+        SGroup g;
+        g.nKey = query.value(0).toInt();
+        g.nCents = CentsOf(query.value(1));
+        g.bHasAccount = query.value(2).toInt() != 0;
+        groups << g;
+    }
+    return groups;
+}
+
+QStringList CChartData::SortValues(const QDate& from, const QDate& to) const {
+    QVariantList values{m_strUser};
+    const QString strSql = QStringLiteral("SELECT \"Sort\", %1 FROM %2 WHERE \"UserName\" = ?%3 "
+                                          "GROUP BY \"Sort\"")
+                               .arg(kCentsSum, Table(), DateRange(from, to, values));
+    QSqlQuery query = CDatabase::Exec(strSql, values, m_strConnection);
+    QHash<QString, std::int64_t> cents;
+    while (query.next())
+        cents.insert(query.value(0).toString(), CentsOf(query.value(1)));
+    QStringList texts;
+    for (const SCategory& c : Categories())
+        texts << Money(cents.value(c.strSort, 0));
+    return texts;
+}
+
+// ---- the six totals
+
+double CChartData::GetYearSum(int nYear) const {
+    const QDate from = FirstOfMonth(nYear, 1);
+    if (!from.isValid())
+        return 0.0;
+    return CMoney::FromCents(SumCents(from, from.addYears(1), nullptr));
+}
+
+double CChartData::GetMonthSum(int nYear, int nMonth) const {
+    const QDate from = FirstOfMonth(nYear, nMonth);
+    if (!from.isValid())
+        return 0.0;
+    return CMoney::FromCents(SumCents(from, from.addMonths(1), nullptr));
+}
+
+double CChartData::GetDaySum(int nYear, int nMonth, int nDay) const {
+    const QDate day(nYear, nMonth, nDay);
+    if (nYear <= 0 || !day.isValid())
+        return 0.0;
+    return CMoney::FromCents(SumCents(day, day.addDays(1), nullptr));
+}
+
+double CChartData::GetSortSum(int nSort) const {
+    const QString* pSort = SortOf(nSort);
+    if (!pSort)
+        return 0.0;
+    return CMoney::FromCents(SumCents(QDate(), QDate(), pSort));
+}
+
+double CChartData::GetYearSortSum(int nYear, int nSort) const {
+    const QString* pSort = SortOf(nSort);
+    const QDate from = FirstOfMonth(nYear, 1);
+    if (!pSort || !from.isValid())
+        return 0.0;
+    return CMoney::FromCents(SumCents(from, from.addYears(1), pSort));
+}
+
+double CChartData::GetMonthSortSum(int nYear, int nMonth, int nSort) const {
+    const QString* pSort = SortOf(nSort);
+    const QDate from = FirstOfMonth(nYear, nMonth);
+    if (!pSort || !from.isValid())
+        return 0.0;
+    return CMoney::FromCents(SumCents(from, from.addMonths(1), pSort));
+}
+
+// ---- line charts
+
+CChartData::SLine CChartData::UserLine() const {
+    const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
+    const QList<SGroup> groups =
+        Groups(dialect.YearExpr(QStringLiteral("\"Date\"")), QDate(), QDate());
+    int nFirst = UserFirstYear;
+    int nLast = UserLastYear;
+    for (const SGroup& g : groups) {
+        nFirst = qMin(nFirst, g.nKey);
+        nLast = qMax(nLast, g.nKey);
+    }
+    SLine line;
+    for (int nYear = nFirst; nYear <= nLast; ++nYear) {
+        line.labels << QStringLiteral("%1年").arg(nYear);
+        line.data << QStringLiteral("0");
+    }
+    for (const SGroup& g : groups) {
+        if (g.bHasAccount)
+            line.data[g.nKey - nFirst] = Money(g.nCents);
+    }
+    return line;
+}
+
+CChartData::SLine CChartData::YearLine(int nYear) const {
+    SLine line;
+    for (int nMonth = 1; nMonth <= 12; ++nMonth) {
+        line.labels << QStringLiteral("%1月").arg(nMonth);
+        line.data << QStringLiteral("0");
+    }
+    const QDate from = FirstOfMonth(nYear, 1);
+    if (!from.isValid())
+        return line;
+    const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
+    for (const SGroup& g :
+         Groups(dialect.MonthExpr(QStringLiteral("\"Date\"")), from, from.addYears(1))) {
+        if (g.bHasAccount && g.nKey >= 1 && g.nKey <= 12)
+            line.data[g.nKey - 1] = Money(g.nCents);
+    }
+    return line;
+}
+
+CChartData::SLine CChartData::MonthLine(int nYear, int nMonth) const {
+    SLine line;
+    for (int nDay = 1; nDay <= MonthRows; ++nDay) {
+        line.labels << QString::number(nDay);
+        line.data << QStringLiteral("0");
+    }
+    const QDate from = FirstOfMonth(nYear, nMonth);
+    if (!from.isValid())
+        return line;
+    const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
+    for (const SGroup& g :
+         Groups(dialect.DayExpr(QStringLiteral("\"Date\"")), from, from.addMonths(1))) {
+        if (g.bHasAccount && g.nKey >= 1 && g.nKey <= MonthRows)
+            line.data[g.nKey - 1] = Money(g.nCents);
+    }
+    return line;
+}
+
+// ---- bar and pie values
+
+QStringList CChartData::UserSorts() const {
+    return SortValues(QDate(), QDate());
+}
+
+QStringList CChartData::YearSorts(int nYear) const {
+    const QDate from = FirstOfMonth(nYear, 1);
+    if (!from.isValid())
+        return QStringList(Categories().size(), Money(0));
+    return SortValues(from, from.addYears(1));
+}
+
+QStringList CChartData::MonthSorts(int nYear, int nMonth) const {
+    const QDate from = FirstOfMonth(nYear, nMonth);
+    if (!from.isValid())
+        return QStringList(Categories().size(), Money(0));
+    return SortValues(from, from.addMonths(1));
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "data/cdatabase.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+// The figures behind the income and outlay charts of one user: the six totals and, for each
+// scope (all years, one year, one month), the rows of the line chart and the category
+// values of the bar and pie charts.
+//
+// Every series is one grouped query over the (UserName, Date) index; sums are taken in whole
+// cents so a shown value never depends on the order in which rows arrive.
+class CChartData {
+public:
+    enum class ETable { Income, Outlay };
+
+    struct SCategory {
+        QString strSort;  // the text stored in "Sort"
+        QString strLabel; // its short label in the charts
+    };
+
+    // The rows of a line chart: one label and one text value per row. A row that no record
+    // with an account reached keeps "0"; a reached row holds its total in "%4.2f".
+    struct SLine {
+        QStringList labels;
+        QStringList data;
+    };
+
+    // The user line chart spans at least these years; a book reaching further widens it.
+    static constexpr int UserFirstYear = 2001;
+    static constexpr int UserLastYear = 2010;
+    // Rows of the month line chart, whatever the month's length.
+    static constexpr int MonthRows = 31;
+
+    CChartData(ETable eTable, const QString& strUser,
+               const QString& strConnection = CDatabase::DefaultConnection);
+
+    // The categories of a table in their chart order (8 income, 12 outlay).
+    static const QList<SCategory>& Categories(ETable eTable);
+    const QList<SCategory>& Categories() const { return Categories(m_eTable); }
+    QStringList CategoryLabels() const;
+
+    // Totals of the user's records, in yuan, exact to the cent. A category index counts from 1;
+    // an index outside the table's categories, or a date that does not exist, gives 0.
+    // Throw CDBException.
+    double GetYearSum(int nYear) const;
+    double GetMonthSum(int nYear, int nMonth) const;
+    double GetDaySum(int nYear, int nMonth, int nDay) const;
+    double GetSortSum(int nSort) const;
+    double GetYearSortSum(int nYear, int nSort) const;
+    double GetMonthSortSum(int nYear, int nMonth, int nSort) const;
+
+    // Line chart rows: one per year ("%d年", from the earlier of 2001 and the first year of
+    // the book to the later of 2010 and its last year), per month of a year ("%d月", 12)
+    // or per day of a month ("%d", always 31). Throw CDBException.
+    SLine UserLine() const;
+    SLine YearLine(int nYear) const;
+    SLine MonthLine(int nYear, int nMonth) const;
+
+    // Bar and pie values: one "%4.2f" text per category in chart order ("0.00" for a
+    // category without records). Throw CDBException.
+    QStringList UserSorts() const;
+    QStringList YearSorts(int nYear) const;
+    QStringList MonthSorts(int nYear, int nMonth) const;
+
+private:
+    struct SGroup {
+        int nKey = 0;
+        std::int64_t nCents = 0;
+        bool bHasAccount = false;
+    };
+
+    QString Table() const;
+    // Cents of the user's records in [from, to) (both invalid: all dates), optionally of one
+    // category.
+    std::int64_t SumCents(const QDate& from, const QDate& to, const QString* pSort) const;
+    // Cents per key expression over [from, to), and whether a record with an account fell
+    // into the group.
+    QList<SGroup> Groups(const QString& strKeyExpr, const QDate& from, const QDate& to) const;
+    QStringList SortValues(const QDate& from, const QDate& to) const;
+    const QString* SortOf(int nSort) const;
+    QString DateRange(const QDate& from, const QDate& to, QVariantList& values) const;
+
+    ETable m_eTable;
+    QString m_strUser;
+    QString m_strConnection;
+};
