@@ -3,6 +3,7 @@
 #include <QRect>
 #include <QString>
 #include <QTableView>
+#include <QVector>
 
 class CGridModel;
 
@@ -15,11 +16,11 @@ public:
     explicit CMsflexgrid1(QWidget* pParent = nullptr);
     ~CMsflexgrid1() override;
 
-    void SetRows(int nRows);   // 1 empties the grid to its header; +1 appends an empty row
+    void SetRows(int nRows); // 1 empties the grid to its header; +1 appends an empty row
     int GetRows() const;
     void SetCols(int nCols);
     int GetCols() const;
-    void SetRow(int nRow);     // current cell, for SetText
+    void SetRow(int nRow); // current cell, for SetText
     int GetRow() const;
     void SetCol(int nCol);
     int GetCol() const;
@@ -29,9 +30,9 @@ public:
     int GetColWidth(int nCol) const;
     QString GetTextMatrix(int nRow, int nCol) const;
     void SetTextMatrix(int nRow, int nCol, const QString& strText);
-    int GetMouseRow() const;   // cell of the last click
+    int GetMouseRow() const; // cell of the last click
     int GetMouseCol() const;
-    int GetTopRow() const;     // first data row scrolled into view (1 when not scrolled)
+    int GetTopRow() const; // first data row scrolled into view (1 when not scrolled)
 
     // A cell's rectangle in the coordinates of widget pTo (default: this grid), so a floating
     // editor can be laid exactly over it at any scroll position, font or screen density.
@@ -45,7 +46,12 @@ Q_SIGNALS:
     void Scroll(); // the grid scrolled
 
 private:
+    int TwipsToPixels(int nTwips) const;
+    void ApplyColWidths();
+    void OnCellClicked(int nRow, int nCol);
+
     CGridModel* m_pModel;
+    QVector<int> m_colTwips; // per grid column, as set; column 0 is the vertical header
     int m_nRow = 0;
     int m_nCol = 0;
     int m_nMouseRow = 0;

@@ -1,0 +1,197 @@
+#include "records/cmsflexgrid1.h"
+
+#include "records/cgridmodel.h"
+
+#include <QHeaderView>
+#include <QScrollBar>
+
+namespace {
+constexpr int kTwipsPerPixel = 15;
+constexpr int kDefaultColTwips = 960;
+constexpr int kFixedColTwips = 500;
+} // namespace
+
+CMsflexgrid1::CMsflexgrid1(QWidget* pParent) : QTableView(pParent), m_pModel(new CGridModel(this)) {
+    setModel(m_pModel);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSortingEnabled(false);
+    setShowGrid(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setWordWrap(false);
+    // Whole rows per scroll step: the top row then always starts at the top edge, which is
+    // what GetTopRow() and the editors laid over cells rely on.
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+
+    QHeaderView* pTop = horizontalHeader();
+    pTop->setSectionResizeMode(QHeaderView::Fixed);
+    pTop->setSectionsClickable(true);
+    pTop->setHighlightSections(false);
+    pTop->setSortIndicatorShown(false);
+    pTop->setStretchLastSection(false);
+    pTop->setMinimumSectionSize(0);
+    pTop->setDefaultSectionSize(TwipsToPixels(kDefaultColTwips));
+
+    QHeaderView* pLeft = verticalHeader();
+    pLeft->setSectionResizeMode(QHeaderView::Fixed);
+    pLeft->setSectionsClickable(true);
+    pLeft->setHighlightSections(false);
+    pLeft->setMinimumSectionSize(0);
+    pLeft->setDefaultSectionSize(fontMetrics().height() + 6);
+    pTop->setFixedHeight(fontMetrics().height() + 8);
+
+    m_colTwips = {kFixedColTwips, kDefaultColTwips};
+    ApplyColWidths();
+
+    connect(this, &QTableView::clicked, this, [this](const QModelIndex& index) {
+        OnCellClicked(index.row() + 1, index.column() + 1);
+    });
+    connect(pTop, &QHeaderView::sectionClicked, this,
+            [this](int nSection) { OnCellClicked(0, nSection + 1); });
+    connect(pLeft, &QHeaderView::sectionClicked, this,
+            [this](int nSection) { OnCellClicked(nSection + 1, 0); });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { Q_EMIT Scroll(); });
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { Q_EMIT Scroll(); });
+}
+
+CMsflexgrid1::~CMsflexgrid1() = default;
+
+int CMsflexgrid1::TwipsToPixels(int nTwips) const {
+    // 15 twips to a pixel on a 96-dpi screen; denser screens get proportionally more pixels.
+    const int nDpi = logicalDpiX() > 0 ? logicalDpiX() : 96;
+    return qRound(double(nTwips) / kTwipsPerPixel * nDpi / 96.0);
+}
+
+void CMsflexgrid1::ApplyColWidths() {
+    verticalHeader()->setFixedWidth(TwipsToPixels(m_colTwips.value(0, kFixedColTwips)));
+    for (int nCol = 1; nCol < m_colTwips.size(); ++nCol)
+        setColumnWidth(nCol - 1, TwipsToPixels(m_colTwips.at(nCol)));
+}
+
+void CMsflexgrid1::OnCellClicked(int nRow, int nCol) {
+    m_nMouseRow = nRow;
+    m_nMouseCol = nCol;
+    // A click makes the cell current, as the keyboard does.
+    m_nRow = nRow;
+    m_nCol = nCol;
+    Q_EMIT Click();
+}
+
+void CMsflexgrid1::SetRows(int nRows) {
+    m_pModel->SetRows(nRows);
+    m_nRow = qMin(m_nRow, GetRows() - 1);
+}
+
+int CMsflexgrid1::GetRows() const {
+    return m_pModel->GetRows();
+}
+
+void CMsflexgrid1::SetCols(int nCols) {
+    m_pModel->SetCols(nCols);
+    const int nNew = GetCols();
+    const int nOld = static_cast<int>(m_colTwips.size());
+    m_colTwips.resize(nNew);
+    for (int nCol = nOld; nCol < nNew; ++nCol)
+        m_colTwips[nCol] = nCol == 0 ? kFixedColTwips : kDefaultColTwips;
+    m_nCol = qMin(m_nCol, nNew - 1);
+    // The model reset forgets the section sizes; put them back.
+    ApplyColWidths();
+}
+
+int CMsflexgrid1::GetCols() const {
+    return m_pModel->GetCols();
+}
+
+void CMsflexgrid1::SetRow(int nRow) {
+    if (nRow >= 0 && nRow < GetRows())
+        m_nRow = nRow;
+}
+
+int CMsflexgrid1::GetRow() const {
+    return m_nRow;
+}
+
+void CMsflexgrid1::SetCol(int nCol) {
+    if (nCol >= 0 && nCol < GetCols())
+        m_nCol = nCol;
+}
+
+int CMsflexgrid1::GetCol() const {
+    return m_nCol;
+}
+
+void CMsflexgrid1::SetText(const QString& strText) {
+    m_pModel->SetText(m_nRow, m_nCol, strText);
+}
+
+QString CMsflexgrid1::GetText() const {
+    return m_pModel->Text(m_nRow, m_nCol);
+}
+
+void CMsflexgrid1::SetColWidth(int nCol, int nTwips) {
+    if (nCol < 0 || nCol >= GetCols())
+        return;
+    m_colTwips[nCol] = qMax(0, nTwips);
+    if (nCol == 0)
+        verticalHeader()->setFixedWidth(TwipsToPixels(m_colTwips.at(0)));
+    else
+        setColumnWidth(nCol - 1, TwipsToPixels(m_colTwips.at(nCol)));
+}
+
+int CMsflexgrid1::GetColWidth(int nCol) const {
+    return m_colTwips.value(nCol, 0);
+}
+
+QString CMsflexgrid1::GetTextMatrix(int nRow, int nCol) const {
+    return m_pModel->Text(nRow, nCol);
+}
+
+void CMsflexgrid1::SetTextMatrix(int nRow, int nCol, const QString& strText) {
+    m_pModel->SetText(nRow, nCol, strText);
+}
+
+int CMsflexgrid1::GetMouseRow() const {
+    return m_nMouseRow;
+}
+
+int CMsflexgrid1::GetMouseCol() const {
+    return m_nMouseCol;
+}
+
+int CMsflexgrid1::GetTopRow() const {
+    const int nTop = rowAt(0);
+    return nTop < 0 ? 1 : nTop + 1;
+}
+
+QRect CMsflexgrid1::CellRect(int nRow, int nCol, const QWidget* pTo) const {
+    int nX = 0;
+    int nWidth = 0;
+    if (nCol == 0) {
+        nX = verticalHeader()->geometry().x();
+        nWidth = verticalHeader()->width();
+    } else {
+        nX = viewport()->geometry().x() + columnViewportPosition(nCol - 1);
+        nWidth = columnWidth(nCol - 1);
+    }
+    int nY = 0;
+    int nHeight = 0;
+    if (nRow == 0) {
+        nY = horizontalHeader()->geometry().y();
+        nHeight = horizontalHeader()->height();
+    } else {
+        nY = viewport()->geometry().y() + rowViewportPosition(nRow - 1);
+        nHeight = rowHeight(nRow - 1);
+    }
+    QRect rect(nX, nY, nWidth, nHeight);
+    if (pTo == nullptr || pTo == this)
+        return rect;
+    const QPoint topLeft = pTo->mapFromGlobal(mapToGlobal(rect.topLeft()));
+    return QRect(topLeft, rect.size());
+}
+
+void CMsflexgrid1::SetAllRows(const QVector<QStringList>& rows) {
+    m_pModel->SetDataRows(rows);
+    m_nRow = qMin(m_nRow, GetRows() - 1);
+    ApplyColWidths();
+}

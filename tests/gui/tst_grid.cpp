@@ -1,0 +1,148 @@
+#include "records/cmsflexgrid1.h"
+
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QVBoxLayout>
+
+class TestGrid : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void RowsGrowAndShrinkKeepTexts();
+    void ColsAndWidths();
+    void ClickReportsTheCell();
+    void CellRectFollowsScrolling();
+};
+
+static QString S(const char* psz) {
+    return QString::fromUtf8(psz);
+}
+
+void TestGrid::RowsGrowAndShrinkKeepTexts() {
+    CMsflexgrid1 grid;
+    grid.SetCols(4);
+    // Headers are written cell by cell through Row / Col / Text.
+    grid.SetRow(0);
+    for (int nCol = 1; nCol < 4; ++nCol) {
+        grid.SetCol(nCol);
+        grid.SetText(S("列%1").arg(nCol));
+    }
+    for (int nRow = 1; nRow <= 3; ++nRow) {
+        grid.SetRows(grid.GetRows() + 1);
+        QCOMPARE(grid.GetRows(), nRow + 1);
+        grid.SetTextMatrix(nRow, 2, QString::number(nRow * 10));
+    }
+    QCOMPARE(grid.GetTextMatrix(0, 2), S("列2"));
+    QCOMPARE(grid.model()->headerData(1, Qt::Horizontal).toString(), S("列2"));
+    QCOMPARE(grid.GetTextMatrix(3, 2), QStringLiteral("30"));
+
+    grid.SetRows(3); // drops the last row only
+    QCOMPARE(grid.GetTextMatrix(2, 2), QStringLiteral("20"));
+    QCOMPARE(grid.GetTextMatrix(3, 2), QString());
+    grid.SetRows(4); // a raised row starts empty
+    QCOMPARE(grid.GetTextMatrix(3, 2), QString());
+
+    grid.SetRows(1); // empties to the header
+    QCOMPARE(grid.GetRows(), 1);
+    QCOMPARE(grid.model()->rowCount(), 0);
+    QCOMPARE(grid.GetTextMatrix(0, 3), S("列3"));
+
+    // Cells outside the grid neither crash nor invent texts.
+    grid.SetTextMatrix(5, 1, QStringLiteral("x"));
+    grid.SetRow(7);
+    QCOMPARE(grid.GetRow(), 0);
+    QCOMPARE(grid.GetTextMatrix(5, 1), QString());
+
+    QVector<QStringList> rows;
+    for (int n = 0; n < 100000; ++n)
+        rows.append({QString(), QString::number(n), QStringLiteral("a"), QStringLiteral("b")});
+    grid.SetAllRows(rows);
+    QCOMPARE(grid.GetRows(), 100001);
+    QCOMPARE(grid.GetTextMatrix(100000, 1), QStringLiteral("99999"));
+    QCOMPARE(grid.GetTextMatrix(0, 1), S("列1"));
+}
+
+void TestGrid::ColsAndWidths() {
+    CMsflexgrid1 grid;
+    grid.SetCols(4);
+    grid.SetRows(2);
+    grid.SetColWidth(0, 500);
+    grid.SetColWidth(2, 3000);
+    grid.SetTextMatrix(1, 3, QStringLiteral("z"));
+    const int nPixels = grid.columnWidth(1);
+    QCOMPARE(grid.GetColWidth(2), 3000);
+    QVERIFY(qAbs(nPixels - 3000 * grid.logicalDpiX() / 96 / 15) <= 1);
+    QVERIFY(qAbs(grid.verticalHeader()->width() - 500 * grid.logicalDpiX() / 96 / 15) <= 1);
+
+    // Changing the column count or refilling the rows keeps the widths already set.
+    grid.SetCols(3);
+    QCOMPARE(grid.GetTextMatrix(1, 3), QString());
+    grid.SetCols(4);
+    QCOMPARE(grid.GetTextMatrix(1, 3), QString());
+    grid.SetAllRows({{QString(), QStringLiteral("1")}});
+    QCOMPARE(grid.columnWidth(1), nPixels);
+    QCOMPARE(grid.GetColWidth(2), 3000);
+}
+
+void TestGrid::ClickReportsTheCell() {
+    CMsflexgrid1 grid;
+    grid.resize(400, 300);
+    grid.SetCols(3);
+    grid.SetRows(5);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QSignalSpy spy(&grid, &CMsflexgrid1::Click);
+
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
+                      grid.viewport()->mapFrom(&grid, grid.CellRect(3, 2).center()));
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(grid.GetMouseRow(), 3);
+    QCOMPARE(grid.GetMouseCol(), 2);
+
+    // The fixed column and the header row report their own cells.
+    QTest::mouseClick(
+        grid.verticalHeader()->viewport(), Qt::LeftButton, {},
+        grid.verticalHeader()->viewport()->mapFrom(&grid, grid.CellRect(2, 0).center()));
+    QCOMPARE(spy.count(), 2);
+    QCOMPARE(grid.GetMouseRow(), 2);
+    QCOMPARE(grid.GetMouseCol(), 0);
+    QTest::mouseClick(
+        grid.horizontalHeader()->viewport(), Qt::LeftButton, {},
+        grid.horizontalHeader()->viewport()->mapFrom(&grid, grid.CellRect(0, 1).center()));
+    QCOMPARE(grid.GetMouseRow(), 0);
+    QCOMPARE(grid.GetMouseCol(), 1);
+    QCOMPARE(grid.GetTextMatrix(1, 1), QString()); // clicking never edits
+}
+
+void TestGrid::CellRectFollowsScrolling() {
+    QWidget form;
+    auto* pLayout = new QVBoxLayout(&form);
+    pLayout->setContentsMargins(30, 40, 0, 0);
+    auto* pGrid = new CMsflexgrid1(&form);
+    pLayout->addWidget(pGrid);
+    form.resize(500, 200);
+    pGrid->SetCols(4);
+    pGrid->SetRows(60);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    QCOMPARE(pGrid->GetTopRow(), 1);
+    const QRect row1 = pGrid->CellRect(1, 1, &form);
+    const QRect row5 = pGrid->CellRect(5, 1, &form);
+    QCOMPARE(row1.topLeft(), pGrid->mapTo(&form, pGrid->CellRect(1, 1).topLeft()));
+    QVERIFY(row1.left() >= 30 + pGrid->verticalHeader()->width());
+    QVERIFY(row1.top() >= 40 + pGrid->horizontalHeader()->height());
+    QCOMPARE(row5.top() - row1.top(), 4 * pGrid->rowHeight(0));
+
+    QSignalSpy spy(pGrid, &CMsflexgrid1::Scroll);
+    pGrid->verticalScrollBar()->setValue(3);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(pGrid->GetTopRow(), 4);
+    // The top visible row now sits where row 1 was.
+    QCOMPARE(pGrid->CellRect(4, 1, &form), row1);
+    QCOMPARE(pGrid->CellRect(5, 1, &form).top(), row1.top() + pGrid->rowHeight(0));
+}
+
+QTEST_MAIN(TestGrid)
+#include "tst_grid.moc"
