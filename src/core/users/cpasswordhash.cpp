@@ -1,0 +1,49 @@
+#include "cpasswordhash.h"
+
+#include "data/cdbexception.h"
+
+#include <QCoreApplication>
+#include <sodium.h>
+
+void CPasswordHash::InitSodium() {
+    // sodium_init() is itself idempotent and thread-safe; the static keeps it to one call.
+    static const int s_nInit = sodium_init();
+    if (s_nInit < 0)
+        throw CDBException(
+            QCoreApplication::translate("CPasswordHash", "无法初始化密码加密库（libsodium）。"));
+}
+
+bool CPasswordHash::IsHash(const QString& strStored) {
+    return strStored.startsWith(QLatin1String("$argon2"));
+}
+
+QString CPasswordHash::Hash(const QString& strPwd) {
+    InitSodium();
+    const QByteArray pwd = strPwd.toUtf8();
+    char szHash[crypto_pwhash_STRBYTES];
+    if (crypto_pwhash_str(szHash, pwd.constData(), static_cast<unsigned long long>(pwd.size()),
+                          crypto_pwhash_OPSLIMIT_INTERACTIVE,
+                          crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
+        throw CDBException(
+            QCoreApplication::translate("CPasswordHash", "内存不足，无法加密密码。"));
+    return QString::fromLatin1(szHash);
+}
+
+bool CPasswordHash::Verify(const QString& strStored, const QString& strPwd) {
+    if (!IsHash(strStored))
+        return strStored == strPwd;
+    InitSodium();
+    const QByteArray stored = strStored.toLatin1();
+    const QByteArray pwd = strPwd.toUtf8();
+    return crypto_pwhash_str_verify(stored.constData(), pwd.constData(),
+                                    static_cast<unsigned long long>(pwd.size())) == 0;
+}
+
+bool CPasswordHash::NeedsRehash(const QString& strStored) {
+    if (!IsHash(strStored))
+        return true;
+    InitSodium();
+    const QByteArray stored = strStored.toLatin1();
+    return crypto_pwhash_str_needs_rehash(stored.constData(), crypto_pwhash_OPSLIMIT_INTERACTIVE,
+                                          crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0;
+}

@@ -1,0 +1,360 @@
+#include "ctestbook.h"
+#include "data/cbankset.h"
+#include "data/cdbexception.h"
+#include "data/cincomeset.h"
+#include "data/cmoney.h"
+#include "data/coutlayset.h"
+#include "data/ctrsset.h"
+#include "data/cuserset.h"
+#include "users/cpasswordhash.h"
+#include "users/csavedpwd.h"
+#include "users/cuseradmin.h"
+
+#include <QFile>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+namespace {
+const QDate s_day(2024, 3, 15);
+
+QList<CUserAdmin::SAccount> TwoAccounts() {
+    return {{QStringLiteral("现金"), QStringLiteral("钱包"), 500},
+            {QStringLiteral("工商银行"), QStringLiteral("6222 0000"), 12.35}};
+}
+
+int CountRows(const char* szTable, const QString& strUser) {
+    QSqlQuery q =
+        CDatabase::Exec(QStringLiteral("SELECT COUNT(*) FROM \"%1\" WHERE \"UserName\" = ?")
+                            .arg(QLatin1String(szTable)),
+                        {strUser});
+    q.next();
+    return q.value(0).toInt();
+}
+
+QList<int> RowsOfAllTables(const QString& strUser) {
+    QList<int> counts;
+    for (const char* table : {"User", "Bank", "Income", "Outlay", "Trs"})
+        counts << CountRows(table, strUser);
+    return counts;
+}
+
+// Statements PostgreSQL will not prepare (DDL, transaction control).
+void ExecDirect(const QString& strSql) {
+    QSqlQuery q(CDatabase::Connection());
+    QVERIFY2(q.exec(strSql), qPrintable(strSql));
+}
+
+QString StoredPwd(const QString& strUser) {
+    CUserSet set;
+    set.SetFilter(CRecordset::EFilter::User, {strUser});
+    set.Open();
+    return set.IsEOF() ? QString() : set.m_UserPwd;
+}
+
+// A user row as an older version wrote it: the password itself.
+void AddLegacyUser(const QString& strUser, const QString& strPwd) {
+    CUserSet set;
+    set.AddNew();
+    set.m_UserName = strUser;
+    set.m_UserPwd = strPwd;
+    set.Update();
+}
+
+void AddTransfer(const QString& strUser) {
+    CTrsSet set;
+    set.AddNew();
+    set.m_UserName = strUser;
+    set.m_TrsDate = QDateTime(s_day, QTime(0, 0));
+    set.m_TrsFrom = QStringLiteral("现金");
+    set.m_TrsIn = QStringLiteral("工商银行");
+    set.m_TrsAmount = 10;
+    set.Update();
+}
+} // namespace
+
+class TestUsers : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_keyDir;
+
+private Q_SLOTS:
+    void init() {
+        // Each case gets its own "computer": a key file of its own.
+        static int s_nCase = 0;
+        CSavedPwd::SetKeyFile(
+            m_keyDir.filePath(QStringLiteral("key%1/savedpwd.key").arg(++s_nCase)));
+    }
+
+    void createUserWritesUserAccountsAndFirstDays() {
+        CTestBook book;
+        QCOMPARE(CUserAdmin::CreateUser(QStringLiteral("张三"), QStringLiteral("pw1"),
+                                        TwoAccounts(), s_day),
+                 CUserAdmin::ECreate::Created);
+        QCOMPARE(RowsOfAllTables(QStringLiteral("张三")), (QList<int>{1, 2, 1, 1, 0}));
+        QVERIFY(CPasswordHash::IsHash(StoredPwd(QStringLiteral("张三"))));
+
+        CBankSet bank;
+        bank.SetFilter(CRecordset::EFilter::User, {QStringLiteral("张三")});
+        bank.Open();
+        QCOMPARE(bank.m_CardName, QStringLiteral("现金"));
+        QCOMPARE(bank.m_CardSum, QStringLiteral("钱包"));
+        QCOMPARE(bank.m_CardCash, 500.0);
+        bank.MoveNext();
+        QCOMPARE(bank.m_CardName, QStringLiteral("工商银行"));
+        QCOMPARE(CMoney::ToCents(bank.m_CardCash), 1235);
+
+        // The first days are bare placeholders on the chosen day.
+        COutlaySet outlay;
+        outlay.SetFilter(CRecordset::EFilter::User, {QStringLiteral("张三")});
+        outlay.Open();
+        QCOMPARE(outlay.m_Date, QDateTime(s_day, QTime(0, 0)));
+        QVERIFY(outlay.m_Sort.isEmpty() && outlay.m_Bank.isEmpty() && outlay.m_Note.isEmpty());
+        QCOMPARE(outlay.m_Amount, 0.0);
+        CIncomeSet income;
+        income.SetFilter(CRecordset::EFilter::User, {QStringLiteral("张三")});
+        income.Open();
+        QCOMPARE(income.m_Date, QDateTime(s_day, QTime(0, 0)));
+
+        // The same name again: refused, nothing added. Another case is another name.
+        QCOMPARE(CUserAdmin::CreateUser(QStringLiteral("张三"), QStringLiteral("x"), TwoAccounts(),
+                                        s_day),
+                 CUserAdmin::ECreate::NameTaken);
+        QCOMPARE(RowsOfAllTables(QStringLiteral("张三")), (QList<int>{1, 2, 1, 1, 0}));
+        QCOMPARE(CUserAdmin::CreateUser(QStringLiteral("Bob"), QStringLiteral("x"), TwoAccounts(),
+                                        s_day),
+                 CUserAdmin::ECreate::Created);
+        QCOMPARE(CUserAdmin::CreateUser(QStringLiteral("bob"), QStringLiteral("x"), TwoAccounts(),
+                                        s_day),
+                 CUserAdmin::ECreate::Created);
+        QCOMPARE(
+            CUserAdmin::UserNames(),
+            (QStringList{QStringLiteral("张三"), QStringLiteral("Bob"), QStringLiteral("bob")}));
+    }
+
+    void createUserRefusesBadValuesBeforeWriting_data() {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("pwd");
+        QTest::addColumn<QString>("cardName");
+        QTest::addColumn<QString>("cardNote");
+        QTest::addColumn<double>("cash");
+        const QString str256(256, QLatin1Char('x'));
+        QTest::newRow("long name") << str256 << "pw"
+                                   << "现金"
+                                   << "" << 1.0;
+        QTest::newRow("empty password") << "u"
+                                        << ""
+                                        << "现金"
+                                        << "" << 1.0;
+        QTest::newRow("long password") << "u" << QString(33, QLatin1Char('p')) << "现金"
+                                       << "" << 1.0;
+        QTest::newRow("long account name") << "u"
+                                           << "pw" << str256 << "" << 1.0;
+        QTest::newRow("long account note") << "u"
+                                           << "pw"
+                                           << "现金" << str256 << 1.0;
+        QTest::newRow("empty account name") << "u"
+                                            << "pw"
+                                            << ""
+                                            << "" << 1.0;
+        QTest::newRow("amount out of range") << "u"
+                                             << "pw"
+                                             << "现金"
+                                             << "" << 2e12;
+        QTest::newRow("amount nan") << "u"
+                                    << "pw"
+                                    << "现金"
+                                    << "" << std::nan("");
+    }
+    void createUserRefusesBadValuesBeforeWriting() {
+        CTestBook book;
+        QFETCH(QString, user);
+        QFETCH(QString, pwd);
+        QFETCH(QString, cardName);
+        QFETCH(QString, cardNote);
+        QFETCH(double, cash);
+        // The good account comes first, so a late refusal would show as a written row.
+        QList<CUserAdmin::SAccount> accounts = TwoAccounts();
+        accounts << CUserAdmin::SAccount{cardName, cardNote, cash};
+        QVERIFY_THROWS_EXCEPTION(CDBException, CUserAdmin::CreateUser(user, pwd, accounts, s_day));
+        QCOMPARE(RowsOfAllTables(user), (QList<int>{0, 0, 0, 0, 0}));
+        QVERIFY(CUserAdmin::UserNames().isEmpty());
+        // 255 characters (counted as characters, not bytes) still fit.
+        const QString str255(255, QChar(0x4E2D));
+        QCOMPARE(CUserAdmin::CreateUser(str255, QStringLiteral("pw"), {{str255, str255, 1}}, s_day),
+                 CUserAdmin::ECreate::Created);
+    }
+
+    void failedCreationLeavesNoRow() {
+        CTestBook book;
+        // The outlay table is gone: the last write of the creation fails.
+        ExecDirect(QStringLiteral("DROP TABLE \"Outlay\""));
+        QVERIFY_THROWS_EXCEPTION(CDBException, CUserAdmin::CreateUser(QStringLiteral("李四"),
+                                                                      QStringLiteral("pw"),
+                                                                      TwoAccounts(), s_day));
+        QCOMPARE(CountRows("User", QStringLiteral("李四")), 0);
+        QCOMPARE(CountRows("Bank", QStringLiteral("李四")), 0);
+        QCOMPARE(CountRows("Income", QStringLiteral("李四")), 0);
+    }
+
+    void twoCopiesCreatingOneNameGiveOneUser() {
+        CTestBook book;
+        const QString strOther = QStringLiteral("second-copy");
+        CDatabase::SetUrl(book.Url(), strOther);
+        // The first copy is half way through creating "王五" when the second one starts.
+        ExecDirect(CDatabase::Dialect().BeginSql());
+        CDatabase::Exec(
+            QStringLiteral("INSERT INTO \"User\" (\"UserName\", \"UserPwd\") VALUES (?, ?)"),
+            {QStringLiteral("王五"), QStringLiteral("x")});
+        CUserAdmin::ECreate eResult = CUserAdmin::ECreate::Created;
+        QString strError;
+        QThread* pThread = QThread::create([&] {
+            try {
+                eResult = CUserAdmin::CreateUser(QStringLiteral("王五"), QStringLiteral("pw"),
+                                                 TwoAccounts(), s_day, strOther);
+            } catch (const CDBException& e) {
+                strError = e.m_strError;
+            }
+            CDatabase::Close(strOther);
+        });
+        pThread->start();
+        QThread::msleep(500);
+        ExecDirect(QStringLiteral("COMMIT"));
+        QVERIFY(pThread->wait(20000));
+        delete pThread;
+        QCOMPARE(strError, QString());
+        QCOMPARE(eResult, CUserAdmin::ECreate::NameTaken);
+        QCOMPARE(RowsOfAllTables(QStringLiteral("王五")), (QList<int>{1, 0, 0, 0, 0}));
+    }
+
+    void passwordCheckIsExact() {
+        CTestBook book;
+        CUserAdmin::CreateUser(QStringLiteral("Ann"), QStringLiteral("Secret"), TwoAccounts(),
+                               s_day);
+        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("Secret")));
+        QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("secret")));
+        QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("Secret ")));
+        QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("ann"), QStringLiteral("Secret")));
+        QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("nobody"), QString()));
+        // A quote in the name or password neither breaks nor widens the check.
+        QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("Ann' OR '1'='1"),
+                                           QStringLiteral("x' OR '1'='1")));
+
+        QVERIFY(CUserAdmin::ChangePassword(QStringLiteral("Ann"), QString()));
+        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Ann"), QString()));
+        QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("Secret")));
+        QVERIFY(!CUserAdmin::ChangePassword(QStringLiteral("nobody"), QStringLiteral("x")));
+        QVERIFY_THROWS_EXCEPTION(
+            CDBException,
+            CUserAdmin::ChangePassword(QStringLiteral("Ann"), QString(33, QLatin1Char('p'))));
+    }
+
+    void plainPasswordOfAnOlderBookIsReplacedByItsHash() {
+        CTestBook book;
+        AddLegacyUser(QStringLiteral("老王"), QStringLiteral("abc"));
+        QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("老王"), QStringLiteral("ABC")));
+        QCOMPARE(StoredPwd(QStringLiteral("老王")),
+                 QStringLiteral("abc")); // a failed try changes nothing
+        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("老王"), QStringLiteral("abc")));
+        const QString strHash = StoredPwd(QStringLiteral("老王"));
+        QVERIFY(CPasswordHash::IsHash(strHash));
+        QVERIFY(!strHash.contains(QStringLiteral("abc")));
+        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("老王"), QStringLiteral("abc")));
+        QCOMPARE(StoredPwd(QStringLiteral("老王")), strHash); // hashed once, not on every login
+        // A stored text that merely looks odd is still compared as text.
+        AddLegacyUser(QStringLiteral("空"), QString());
+        QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("空"), QStringLiteral("x")));
+        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("空"), QString()));
+    }
+
+    void savedPasswordIsEncryptedAndReadableOnlyHere() {
+        CTestBook book;
+        CUserAdmin::CreateUser(QStringLiteral("Ann"), QStringLiteral("right"), TwoAccounts(),
+                               s_day);
+        bool bSave = true;
+        QString strPwd = QStringLiteral("junk");
+        QVERIFY(CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strPwd));
+        QVERIFY(!bSave);
+        QCOMPARE(strPwd, QString());
+
+        // A wrong password is remembered as typed.
+        QVERIFY(
+            CUserAdmin::StoreSaveChoice(QStringLiteral("Ann"), true, QStringLiteral("wrong密码")));
+        QVERIFY(CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strPwd));
+        QVERIFY(bSave);
+        QCOMPARE(strPwd, QStringLiteral("wrong密码"));
+        CUserSet set;
+        set.SetFilter(CRecordset::EFilter::User, {QStringLiteral("Ann")});
+        set.Open();
+        QVERIFY(!set.m_SavePwd.contains(QStringLiteral("wrong")));
+        QVERIFY(set.m_SavePwd.size() <= CDatabase::MaxTextLength);
+
+        // The key is the owner's alone.
+        QFile key(CSavedPwd::KeyFile());
+        QVERIFY(key.exists());
+        QCOMPARE(key.permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+        // The longest password that can be remembered, in a 4-byte script, still fits.
+        const QString strLong = QString::fromUcs4(std::u32string(CSavedPwd::MaxLength, U'😀').data(),
+                                                  CSavedPwd::MaxLength);
+        QVERIFY(CUserAdmin::StoreSaveChoice(QStringLiteral("Ann"), true, strLong));
+        QVERIFY(CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strPwd));
+        QCOMPARE(strPwd, strLong);
+        QVERIFY_THROWS_EXCEPTION(
+            CDBException,
+            CUserAdmin::StoreSaveChoice(QStringLiteral("Ann"), true, strLong + QLatin1Char('x')));
+        QVERIFY(CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strPwd));
+        QCOMPARE(strPwd, strLong); // the refused one did not replace it
+
+        // Another computer (another key) or no key at all: no saved password, no error.
+        const QString strHere = CSavedPwd::KeyFile();
+        CSavedPwd::SetKeyFile(m_keyDir.filePath(QStringLiteral("elsewhere/savedpwd.key")));
+        QVERIFY(CSavedPwd::Encrypt(QStringLiteral("other")).startsWith(QLatin1String("$sb1$")));
+        QVERIFY(CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strPwd));
+        QVERIFY(bSave);
+        QCOMPARE(strPwd, QString());
+        CSavedPwd::SetKeyFile(m_keyDir.filePath(QStringLiteral("nowhere/savedpwd.key")));
+        QVERIFY(CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strPwd));
+        QCOMPARE(strPwd, QString());
+        QVERIFY(!QFile::exists(CSavedPwd::KeyFile())); // reading never creates a key
+        CSavedPwd::SetKeyFile(strHere);
+
+        // Unticked: cleared. Unknown user: nothing written.
+        QVERIFY(CUserAdmin::StoreSaveChoice(QStringLiteral("Ann"), false, QStringLiteral("right")));
+        QVERIFY(CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strPwd));
+        QVERIFY(!bSave);
+        QCOMPARE(strPwd, QString());
+        QVERIFY(!CUserAdmin::StoreSaveChoice(QStringLiteral("nobody"), true, QStringLiteral("x")));
+        QVERIFY(!CUserAdmin::SavedPassword(QStringLiteral("nobody"), bSave, strPwd));
+        QCOMPARE(CUserAdmin::UserNames(), QStringList{QStringLiteral("Ann")});
+    }
+
+    void deleteUserRemovesOnlyThatUsersRows() {
+        CTestBook book;
+        for (const QString& strUser : {QStringLiteral("O'Brien"), QStringLiteral("O'Brien2")}) {
+            CUserAdmin::CreateUser(strUser, QStringLiteral("pw"), TwoAccounts(), s_day);
+            AddTransfer(strUser);
+            AddTransfer(strUser);
+        }
+        const QList<int> other = RowsOfAllTables(QStringLiteral("O'Brien2"));
+        QCOMPARE(other, (QList<int>{1, 2, 1, 1, 2}));
+        QVERIFY(CUserAdmin::DeleteUser(QStringLiteral("O'Brien")));
+        QCOMPARE(RowsOfAllTables(QStringLiteral("O'Brien")), (QList<int>{0, 0, 0, 0, 0}));
+        QCOMPARE(RowsOfAllTables(QStringLiteral("O'Brien2")), other);
+        QVERIFY(!CUserAdmin::DeleteUser(QStringLiteral("O'Brien")));
+        QVERIFY(!CUserAdmin::DeleteUser(QStringLiteral("o'brien2")));
+        QCOMPARE(RowsOfAllTables(QStringLiteral("O'Brien2")), other);
+
+        // A failure half way (the transfer table is gone) deletes nothing at all.
+        ExecDirect(QStringLiteral("DROP TABLE \"Trs\""));
+        QVERIFY_THROWS_EXCEPTION(CDBException, CUserAdmin::DeleteUser(QStringLiteral("O'Brien2")));
+        QCOMPARE(CountRows("User", QStringLiteral("O'Brien2")), 1);
+        QCOMPARE(CountRows("Bank", QStringLiteral("O'Brien2")), 2);
+        QCOMPARE(CountRows("Outlay", QStringLiteral("O'Brien2")), 1);
+    }
+};
+
+LEDGERKIN_CORE_TEST_MAIN(TestUsers)
+#include "tst_users.moc"
