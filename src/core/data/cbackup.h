@@ -1,0 +1,35 @@
+#pragma once
+
+#include "cdatabase.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+// Daily copies of an SQLite book into a "backups" folder beside it:
+//   ~/…/ledgerkin.db  ->  ~/…/backups/ledgerkin-2026-12-07.db
+// The copy is made with VACUUM INTO on a connection of its own, so it is a consistent
+// snapshot even while another copy of the program writes, and includes rows still in the
+// write-ahead log. Only the newest KeepCount copies of the book are kept.
+class CBackup {
+    Q_DECLARE_TR_FUNCTIONS(CBackup)
+
+public:
+    static constexpr int KeepCount = 7;
+
+    // Called once at start-up. Makes today's backup (CToday) of the book behind strConnection
+    // unless it exists already, then deletes the oldest beyond KeepCount.
+    // Returns false only on failure, with strMessage a Chinese text for the status bar; the
+    // program goes on either way. On success strMessage tells what was done ("" when nothing
+    // was: a PostgreSQL book, a book not created yet, or today's backup already there).
+    static bool RunDaily(QString& strMessage,
+                         const QString& strConnection = CDatabase::DefaultConnection);
+
+    // Where the backups of an SQLite book go, and the name of one day's copy.
+    static QString FolderFor(const QString& strBookPath);
+    static QString FileFor(const QString& strBookPath, const QDate& date);
+
+    // This book's backups in the folder, newest first.
+    static QStringList List(const QString& strBookPath);
+};
