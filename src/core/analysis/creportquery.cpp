@@ -153,7 +153,7 @@ CReportQuery::SResult CReportQuery::RecordReport(const QString& strUser, ETable 
             continue;
         const double dAmount = q.value(3).toDouble();
         result.nTotalCents += CMoney::ToCents(dAmount);
-        result.rows.append({FormatDate(day.y, day.m, day.d), q.value(1).toString(),
+        result.rows.append({QString(), FormatDate(day.y, day.m, day.d), q.value(1).toString(),
                             q.value(2).toString(), CMoney::FormatYuan(dAmount)});
     }
     return result;
@@ -169,7 +169,7 @@ CReportQuery::SResult CReportQuery::AccountReport(const QString& strUser) {
         const double dCash = q.value(2).toDouble();
         result.nTotalCents += CMoney::ToCents(dCash);
         result.rows.append(
-            {q.value(0).toString(), q.value(1).toString(), CMoney::FormatYuan(dCash)});
+            {QString(), q.value(0).toString(), q.value(1).toString(), CMoney::FormatYuan(dCash)});
     }
     return result;
 }
@@ -186,7 +186,7 @@ CReportQuery::SResult CReportQuery::TransferReport(const QString& strUser) {
         const SDay day = ReadDay(q.value(0), dialect);
         const double dAmount = q.value(3).toDouble();
         result.nTotalCents += CMoney::ToCents(dAmount);
-        result.rows.append({FormatDate(day.y, day.m, day.d), q.value(1).toString(),
+        result.rows.append({QString(), FormatDate(day.y, day.m, day.d), q.value(1).toString(),
                             q.value(2).toString(), CMoney::FormatYuan(dAmount)});
     }
     return result;

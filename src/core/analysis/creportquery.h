@@ -15,7 +15,7 @@ public:
     enum class ETable { Income, Outlay };
 
     struct SResult {
-        QVector<QStringList> rows; // one entry per grid row, columns 1.. of the grid
+        QVector<QStringList> rows; // one entry per grid row; [0] is the fixed column, left empty
         std::int64_t nTotalCents = 0;
         double Total() const { return double(nTotalCents) / 100.0; }
     };
