@@ -1,0 +1,83 @@
+#include "ctransfer.h"
+
+#include "data/cmoney.h"
+#include "data/ctransaction.h"
+
+#include <QCoreApplication>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+
+// The key of the user's first account of that name, or an invalid variant.
+QVariant AccountKey(const QString& strUser, const QString& strName, const QString& strConnection) {
+    QSqlQuery query = CDatabase::Exec(QStringLiteral("SELECT MIN(\"编号\") FROM \"Bank\" "
+                                                     "WHERE \"UserName\" = ? AND \"CardName\" = ?"),
+                                      {strUser, strName}, strConnection);
+    return query.next() ? query.value(0) : QVariant();
+}
+
+void MoveBalance(const QVariant& key, double dDelta, const QString& strConnection) {
+    CDatabase::Exec(
+        QStringLiteral("UPDATE \"Bank\" SET \"CardCash\" = \"CardCash\" + ? WHERE \"编号\" = ?"),
+        {dDelta, key}, strConnection);
+}
+
+} // namespace
+
+CTransfer::EResult CTransfer::Transfer(const QString& strUser, const QDate& day,
+                                       const QString& strFrom, const QString& strIn, double dAmount,
+                                       const QString& strConnection) {
+    if (!CMoney::IsValid(dAmount))
+        return EResult::BadAmount;
+    // The write lock is taken at BEGIN, so the accounts found are still there at the UPDATE.
+    CTransaction transaction(strConnection);
+    const QVariant from = AccountKey(strUser, strFrom, strConnection);
+    if (from.isNull())
+        return EResult::NoSource;
+    const QVariant in = AccountKey(strUser, strIn, strConnection);
+    if (in.isNull())
+        return EResult::NoDestination;
+    MoveBalance(from, -dAmount, strConnection);
+    MoveBalance(in, dAmount, strConnection);
+    CDatabase::Exec(
+        QStringLiteral("INSERT INTO \"Trs\" (\"UserName\", \"TrsDate\", \"TrsFrom\", \"TrsIn\", "
+                       "\"TrsAmount\") VALUES (?, ?, ?, ?, ?)"),
+        {strUser, CDatabase::Dialect(strConnection).BindDate(day), strFrom, strIn, dAmount},
+        strConnection);
+    transaction.Commit();
+    return EResult::Done;
+}
+
+QString CTransfer::Message(EResult eResult) {
+    switch (eResult) {
+    case EResult::Done:
+        return QString();
+    case EResult::NoSource:
+        return QCoreApplication::translate("CTransfer", "转出帐号不存在!");
+    case EResult::NoDestination:
+        return QCoreApplication::translate("CTransfer", "转入帐号不存在!");
+    case EResult::BadAmount:
+        return QCoreApplication::translate(
+            "CTransfer", "转帐金额必须是一个数，且在 -1000000000000 与 1000000000000 之间!");
+    }
+    return QString();
+}
+
+QVector<CTransfer::SRow> CTransfer::History(const QString& strUser, const QString& strConnection) {
+    const CSqlDialect& dialect = CDatabase::Dialect(strConnection);
+    QSqlQuery query =
+        CDatabase::Exec(QStringLiteral("SELECT \"TrsDate\", \"TrsFrom\", \"TrsIn\", \"TrsAmount\" "
+                                       "FROM \"Trs\" WHERE \"UserName\" = ? ORDER BY \"编号\""),
+                        {strUser}, strConnection);
+    QVector<SRow> rows;
+    while (query.next()) {
+        SRow row;
+        row.date = dialect.ReadDateTime(query.value(0)).date();
+        row.strFrom = query.value(1).toString();
+        row.strIn = query.value(2).toString();
+        row.dAmount = query.value(3).toDouble();
+        rows.push_back(row);
+    }
+    return rows;
+}

@@ -1,0 +1,130 @@
+#include "accounts/caccountlist.h"
+#include "accounts/ctransfer.h"
+#include "ctestbook.h"
+#include "data/cbankset.h"
+#include "data/cdbexception.h"
+#include "data/cmoney.h"
+
+#include <QSqlQuery>
+#include <QtTest>
+#include <limits>
+
+namespace {
+const QString g_strUser = QStringLiteral("张三");
+const QString A = QStringLiteral("A");
+const QString B = QStringLiteral("B");
+
+void AddBank(const QString& strCard, double dCash, const QString& strUser = g_strUser) {
+    CBankSet set;
+    set.AddNew();
+    set.m_UserName = strUser;
+    set.m_CardName = strCard;
+    set.m_CardCash = dCash;
+    set.Update();
+}
+
+// Every balance of every user, in entered order: "user/card=cash".
+QStringList Balances() {
+    CBankSet set;
+    set.Open();
+    QStringList list;
+    for (; !set.IsEOF(); set.MoveNext())
+        list << QStringLiteral("%1/%2=%3")
+                    .arg(set.m_UserName, set.m_CardName, CMoney::Format(set.m_CardCash));
+    return list;
+}
+
+int CountTrs() {
+    QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT COUNT(*) FROM \"Trs\""));
+    return q.next() ? q.value(0).toInt() : -1;
+}
+} // namespace
+
+class TestTransfer : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void movesBothBalancesAndWritesOneRow() {
+        CTestBook book;
+        AddBank(A, 100);
+        AddBank(B, 20);
+        AddBank(A, 7, QStringLiteral("李四")); // same name, other user: untouched
+        const QDate day(2004, 3, 2);
+        QCOMPARE(CTransfer::Transfer(g_strUser, day, A, B, 150), CTransfer::EResult::Done);
+        QCOMPARE(Balances(),
+                 QStringList({QStringLiteral("张三/A=-50.00"), QStringLiteral("张三/B=170.00"),
+                              QStringLiteral("李四/A=7.00")}));
+        // A negative amount moves money the other way and is stored as entered.
+        QCOMPARE(CTransfer::Transfer(g_strUser, day.addDays(1), A, B, -30),
+                 CTransfer::EResult::Done);
+        QCOMPARE(Balances().mid(0, 2),
+                 QStringList({QStringLiteral("张三/A=-20.00"), QStringLiteral("张三/B=140.00")}));
+
+        const auto rows = CTransfer::History(g_strUser);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].date, day);
+        QCOMPARE(rows[0].strFrom, A);
+        QCOMPARE(rows[0].strIn, B);
+        QCOMPARE(rows[0].dAmount, 150.0);
+        QCOMPARE(rows[1].dAmount, -30.0);
+        QVERIFY(CTransfer::History(QStringLiteral("李四")).isEmpty());
+
+        const auto accounts = CAccountList::Load(g_strUser);
+        QCOMPARE(accounts.size(), 2);
+        QCOMPARE(accounts[0].strName, A);
+        QCOMPARE(CAccountList::TotalCents(accounts), 12000);
+    }
+
+    void refusalsWriteNothing() {
+        CTestBook book;
+        AddBank(A, 100);
+        AddBank(B, 20);
+        AddBank(QStringLiteral("C"), 5, QStringLiteral("李四"));
+        const QStringList before = Balances();
+        const QDate day(2004, 3, 2);
+        using R = CTransfer::EResult;
+        QCOMPARE(CTransfer::Transfer(g_strUser, day, QStringLiteral("X"), B, 10), R::NoSource);
+        QCOMPARE(CTransfer::Transfer(g_strUser, day, A, QStringLiteral("X"), 10), R::NoDestination);
+        // Another user's account is not one of ours; names match exactly.
+        QCOMPARE(CTransfer::Transfer(g_strUser, day, A, QStringLiteral("C"), 10), R::NoDestination);
+        QCOMPARE(CTransfer::Transfer(g_strUser, day, QStringLiteral("a"), B, 10), R::NoSource);
+        QCOMPARE(CTransfer::Transfer(g_strUser, day, QStringLiteral("A' OR '1'='1"), B, 10),
+                 R::NoSource);
+        for (double d : {std::numeric_limits<double>::quiet_NaN(),
+                         std::numeric_limits<double>::infinity(), 1e12 + 1, -2e12})
+            QCOMPARE(CTransfer::Transfer(g_strUser, day, A, B, d), R::BadAmount);
+        QCOMPARE(Balances(), before);
+        QCOMPARE(CountTrs(), 0);
+        QCOMPARE(CTransfer::Message(R::NoSource), QStringLiteral("转出帐号不存在!"));
+        QCOMPARE(CTransfer::Message(R::NoDestination), QStringLiteral("转入帐号不存在!"));
+        // The limit itself is allowed.
+        QCOMPARE(CTransfer::Transfer(g_strUser, day, A, B, 1e12), R::Done);
+    }
+
+    // A failure after the balances moved takes the whole transfer back.
+    void failureUndoesEverything() {
+        CTestBook book;
+        AddBank(A, 100);
+        AddBank(B, 20);
+        const QStringList before = Balances();
+        QVERIFY(QSqlQuery(CDatabase::Connection()).exec(QStringLiteral("DROP TABLE \"Trs\"")));
+        QVERIFY_THROWS_EXCEPTION(CDBException,
+                                 CTransfer::Transfer(g_strUser, QDate(2004, 3, 2), A, B, 150));
+        QCOMPARE(Balances(), before);
+    }
+
+    void firstOfTwoSameNamedAccountsMoves() {
+        CTestBook book;
+        AddBank(A, 1);
+        AddBank(A, 2);
+        AddBank(B, 0);
+        QCOMPARE(CTransfer::Transfer(g_strUser, QDate(2004, 3, 2), A, B, 1),
+                 CTransfer::EResult::Done);
+        QCOMPARE(Balances(),
+                 QStringList({QStringLiteral("张三/A=0.00"), QStringLiteral("张三/A=2.00"),
+                              QStringLiteral("张三/B=1.00")}));
+    }
+};
+
+LEDGERKIN_CORE_TEST_MAIN(TestTransfer)
+#include "tst_transfer.moc"
