@@ -2,10 +2,72 @@
 
 #include "app/cformview.h"
 
+#include <QString>
+
+class QComboBox;
+class QPushButton;
+class CMsflexgrid1;
+
+// The report query: lists the user's accounts, transfers, income or outlay records in a grid
+// (income and outlay narrowed to a category and a range of record dates) and prints, previews
+// or exports that list.
 class CRptView : public CFormView {
     Q_OBJECT
 public:
+    // Control ids (the controls' object names).
+    enum EControl {
+        IDC_QUERY_KIND = 1000,
+        IDC_START_DATE = 1001,
+        IDC_IN_SORT = 1002,
+        IDC_END_DATE = 1003,
+        IDC_OUT_SORT = 1004,
+        IDC_PREVIEW = 1010,
+        IDC_GRID = 1011,
+        IDC_PRINT = 1012,
+        IDC_QUERY = 1013,
+        IDC_EXPORT_PDF = 1014,
+        IDC_EXPORT_CSV = 1015,
+    };
+
     explicit CRptView(QWidget* pParent = nullptr);
     void OnInitialUpdate() override;
 
+    // Members <-> the three text combos.
+    void UpdateData(bool bSaveAndValidate);
+
+    CMsflexgrid1* Grid() const { return m_pGrid; }
+
+    QString m_strUserName;
+    QString m_strQueryKind;
+    QString m_strInSort;
+    QString m_strOutSort;
+    double m_dTotal = 0;
+
+public Q_SLOTS:
+    void OnSelchangeQueryKind();
+    void OnSelchangeInSort();
+    void OnSelchangeOutSort();
+    void OnSelchangeStartDate();
+    void OnQuery();
+    void OnPreview();
+    void OnPrintReport();
+    void OnExportPdf();
+    void OnExportCsv();
+
+private:
+    void CreateControls();
+    void FillStartDates(bool bIncome);
+    void FillEndDates();
+    void SetHeader(int nCols, const QStringList& headers);
+    void ShowRecordReport(bool bIncome);
+    void ShowAccountReport();
+    void ShowTransferReport();
+    void SetPrintState();
+
+    CMsflexgrid1* m_pGrid = nullptr;
+    QComboBox* m_pQueryKind = nullptr; // 1000
+    QComboBox* m_pInSort = nullptr;    // 1002
+    QComboBox* m_pOutSort = nullptr;   // 1004
+    QComboBox* m_pStartDate = nullptr; // 1001
+    QComboBox* m_pEndDate = nullptr;   // 1003
 };

@@ -1,0 +1,323 @@
+#include "cpreviewframe.h"
+
+#include "app/cmessagebox.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QToolBar>
+#include <algorithm>
+
+namespace {
+// Pages drawn on each side of the one on screen; the others stay blank until they come near.
+constexpr int DrawAround = 6;
+
+CPreViewFrame::FChooseFile& FileChooser() {
+    static CPreViewFrame::FChooseFile fn;
+    return fn;
+}
+CPreViewFrame::FPrintDialog& PrintDialog() {
+    static CPreViewFrame::FPrintDialog fn;
+    return fn;
+}
+
+// Every job starts on A4 portrait with narrow margins, like a printer's unprintable border.
+void SetupPrinter(QPrinter& printer) {
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                      QMarginsF(5, 5, 5, 5), QPageLayout::Millimeter));
+}
+
+int JobPageCount(FPageCallback pCallback, void* pData) {
+    CPrintInfo info;
+    pCallback(nullptr, &info, pData);
+    return std::max(1, info.m_nMaxPage);
+}
+} // namespace
+
+CPreViewFrame::CPreViewFrame(FPageCallback pCallback, QWidget* pOwner, void* pData,
+                             bool bDirectPrint, const QString& strCaption)
+    : QMainWindow(nullptr), m_pCallback(pCallback), m_pOwner(pOwner), m_pData(pData),
+      m_bDirectPrint(bDirectPrint),
+      m_pPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+    setObjectName(QStringLiteral("CPreViewFrame"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    QString strTitle = strCaption;
+    if (strTitle.isEmpty()) {
+        const QString strOwner = pOwner ? pOwner->windowTitle() : QString();
+        strTitle = strOwner.isEmpty() ? tr("打印预览") : strOwner + tr(" (预览)");
+    }
+    setWindowTitle(strTitle);
+    if (pOwner)
+        setWindowIcon(pOwner->windowIcon());
+    setGeometry(200, 200, 300, 300);
+    SetupPrinter(*m_pPrinter);
+
+    if (m_bDirectPrint)
+        return; // nothing to show: the job runs from PrintDirect()
+
+    m_pPreview = new QPrintPreviewWidget(m_pPrinter.get(), this);
+    m_pPreview->setObjectName(QStringLiteral("CMyPreviewView"));
+    setCentralWidget(m_pPreview);
+    connect(m_pPreview, &QPrintPreviewWidget::paintRequested, this,
+            &CPreViewFrame::OnPaintRequested);
+    connect(m_pPreview, &QPrintPreviewWidget::previewChanged, this,
+            &CPreViewFrame::OnPreviewChanged);
+    CreateToolBar();
+}
+
+CPreViewFrame::~CPreViewFrame() {
+    RestoreOwner();
+}
+
+void CPreViewFrame::CreateToolBar() {
+    QToolBar* pBar = addToolBar(tr("预览"));
+    pBar->setObjectName(QStringLiteral("59394"));
+    pBar->setMovable(false);
+    pBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    auto add = [&](int nId, const QString& strText, void (CPreViewFrame::*pSlot)()) {
+        QAction* pAction = pBar->addAction(strText);
+        pAction->setObjectName(QString::number(nId));
+        connect(pAction, &QAction::triggered, this, pSlot);
+        return pAction;
+    };
+    add(ID_PREVIEW_PRINT, tr("打印(&P)..."), &CPreViewFrame::OnPreviewPrint);
+    add(ID_PREVIEW_NEXT, tr("下一页(&N)"), &CPreViewFrame::OnNextPage);
+    add(ID_PREVIEW_PREV, tr("上一页(&V)"), &CPreViewFrame::OnPrevPage);
+    add(ID_PREVIEW_NUMPAGE, tr("两页(&T)"), &CPreViewFrame::OnNumPage);
+    add(ID_PREVIEW_ZOOMIN, tr("放大(&I)"), &CPreViewFrame::OnZoomIn);
+    add(ID_PREVIEW_ZOOMOUT, tr("缩小(&O)"), &CPreViewFrame::OnZoomOut);
+    add(ID_PREVIEW_EXPORT_PDF, tr("导出PDF"), &CPreViewFrame::OnExportPdf);
+    add(ID_PREVIEW_CLOSE, tr("关闭(&C)"), &CPreViewFrame::OnPreviewClose);
+    pBar->addSeparator();
+    m_pPageLabel = new QLabel(pBar);
+    m_pPageLabel->setObjectName(QStringLiteral("PageLabel"));
+    m_pPageLabel->setContentsMargins(8, 0, 8, 0);
+    pBar->addWidget(m_pPageLabel);
+}
+
+QAction* CPreViewFrame::Action(int nCommandId) const {
+    return findChild<QAction*>(QString::number(nCommandId));
+}
+
+void CPreViewFrame::StartPreview() {
+    if (!m_pPreview)
+        return;
+    m_nDrawFrom = 1;
+    m_nDrawTo = 1 + DrawAround;
+    showMaximized();
+    m_pPreview->updatePreview(); // at once, not on the next paint, so the first page is ready
+    if (m_pOwner)
+        m_pOwner->hide();
+}
+
+void CPreViewFrame::OnPaintRequested(QPrinter* pPrinter) {
+    CPrintInfo info;
+    info.m_bPreview = true;
+    m_pCallback(nullptr, &info, m_pData);
+    m_nPageCount = std::max(1, info.m_nMaxPage);
+    QPainter painter(pPrinter);
+    for (int nPage = 1; nPage <= m_nPageCount; ++nPage) {
+        if (nPage > 1)
+            pPrinter->newPage();
+        if (nPage < m_nDrawFrom || nPage > m_nDrawTo)
+            continue;
+        info.m_nCurPage = nPage;
+        painter.save();
+        m_pCallback(&painter, &info, m_pData);
+        painter.restore();
+        ++m_nPagesDrawn;
+    }
+}
+
+void CPreViewFrame::OnPreviewChanged() {
+    UpdateToolBar();
+    if (m_bRegenerating || m_nPageCount <= 0)
+        return;
+    // The pages on screen (two in the facing view) must have been drawn.
+    const int nCur = m_pPreview->currentPage();
+    const int nNeedFrom = std::max(1, nCur - 1);
+    const int nNeedTo = std::min(m_nPageCount, nCur + 2);
+    if (nNeedFrom >= m_nDrawFrom && nNeedTo <= m_nDrawTo)
+        return;
+    m_nDrawFrom = std::max(1, nCur - DrawAround);
+    m_nDrawTo = std::min(m_nPageCount, nCur + DrawAround);
+    m_bRegenerating = true;
+    QTimer::singleShot(0, this, [this]() {
+        m_pPreview->updatePreview();
+        m_bRegenerating = false;
+        UpdateToolBar();
+    });
+}
+
+void CPreViewFrame::UpdateToolBar() {
+    if (!m_pPreview)
+        return;
+    const int nCur = m_pPreview->currentPage();
+    const int nCount = m_pPreview->pageCount();
+    if (QAction* pPrev = Action(ID_PREVIEW_PREV))
+        pPrev->setEnabled(nCur > 1);
+    if (QAction* pNext = Action(ID_PREVIEW_NEXT))
+        pNext->setEnabled(nCur < nCount);
+    if (QAction* pNum = Action(ID_PREVIEW_NUMPAGE))
+        pNum->setText(m_pPreview->viewMode() == QPrintPreviewWidget::FacingPagesView
+                          ? tr("单页(&T)")
+                          : tr("两页(&T)"));
+    m_pPageLabel->setText(tr("第 %1 页 / 共 %2 页").arg(nCur).arg(nCount));
+}
+
+void CPreViewFrame::OnNextPage() {
+    m_pPreview->setCurrentPage(m_pPreview->currentPage() + 1);
+    OnPreviewChanged();
+}
+
+void CPreViewFrame::OnPrevPage() {
+    m_pPreview->setCurrentPage(m_pPreview->currentPage() - 1);
+    OnPreviewChanged();
+}
+
+void CPreViewFrame::OnNumPage() {
+    m_pPreview->setViewMode(m_pPreview->viewMode() == QPrintPreviewWidget::FacingPagesView
+                                ? QPrintPreviewWidget::SinglePageView
+                                : QPrintPreviewWidget::FacingPagesView);
+    UpdateToolBar();
+}
+
+void CPreViewFrame::OnZoomIn() {
+    if (m_pPreview->zoomFactor() < 4.0)
+        m_pPreview->zoomIn(1.25);
+}
+
+void CPreViewFrame::OnZoomOut() {
+    if (m_pPreview->zoomFactor() > 0.1)
+        m_pPreview->zoomOut(1.25);
+}
+
+void CPreViewFrame::OnPreviewClose() {
+    RestoreOwner();
+    close();
+}
+
+void CPreViewFrame::OnPreviewPrint() {
+    // The job is drawn again through the same callback, so paper shows what the preview showed.
+    QPrinter printer(QPrinter::HighResolution);
+    SetupPrinter(printer);
+    if (ExecPrintDialog(&printer, this))
+        PrintPages(&printer, m_pCallback, m_pData);
+    OnPreviewClose();
+}
+
+void CPreViewFrame::OnExportPdf() {
+    ExportPdf(this, m_pCallback, m_pData);
+}
+
+bool CPreViewFrame::PrintDirect() {
+    QPrinter printer(QPrinter::HighResolution);
+    SetupPrinter(printer);
+    bool bPrinted = false;
+    if (ExecPrintDialog(&printer, m_pOwner))
+        bPrinted = PrintPages(&printer, m_pCallback, m_pData) > 0;
+    return bPrinted;
+}
+
+void CPreViewFrame::closeEvent(QCloseEvent* pEvent) {
+    RestoreOwner();
+    QMainWindow::closeEvent(pEvent);
+}
+
+void CPreViewFrame::RestoreOwner() {
+    if (m_pOwner && !m_pOwner->isVisible()) {
+        m_pOwner->show();
+        m_pOwner->activateWindow();
+    }
+}
+
+int CPreViewFrame::PrintPages(QPrinter* pPrinter, FPageCallback pCallback, void* pData) {
+    const int nCount = JobPageCount(pCallback, pData);
+    int nFrom = pPrinter->fromPage() > 0 ? pPrinter->fromPage() : 1;
+    int nTo = pPrinter->toPage() > 0 ? std::min(pPrinter->toPage(), nCount) : nCount;
+    if (nFrom > nTo)
+        return 0;
+    QPainter painter;
+    if (!painter.begin(pPrinter))
+        return -1;
+    CPrintInfo info;
+    info.SetMaxPage(nCount);
+    int nDrawn = 0;
+    for (int nPage = nFrom; nPage <= nTo; ++nPage) {
+        if (nPage > nFrom)
+            pPrinter->newPage();
+        info.m_nCurPage = nPage;
+        painter.save();
+        pCallback(&painter, &info, pData);
+        painter.restore();
+        ++nDrawn;
+        if (nPage >= info.m_nMaxPage)
+            break;
+    }
+    painter.end();
+    return nDrawn;
+}
+
+bool CPreViewFrame::WritePdf(const QString& strPath, FPageCallback pCallback, void* pData,
+                             QString& strError) {
+    QPrinter printer(QPrinter::HighResolution);
+    SetupPrinter(printer);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(strPath);
+    printer.setCreator(QStringLiteral("Ledgerkin"));
+    printer.setDocName(tr("财务报告"));
+    if (PrintPages(&printer, pCallback, pData) < 0) {
+        strError = tr("无法写入文件“%1”。").arg(QDir::toNativeSeparators(strPath));
+        return false;
+    }
+    return true;
+}
+
+bool CPreViewFrame::ExportPdf(QWidget* pParent, FPageCallback pCallback, void* pData) {
+    const QString strSuggested =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .filePath(tr("财务报告.pdf"));
+    QString strPath = ChooseSaveFile(pParent, tr("导出PDF"), strSuggested, tr("PDF 文件 (*.pdf)"));
+    if (strPath.isEmpty())
+        return false;
+    if (!strPath.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        strPath += QLatin1String(".pdf");
+    QString strError;
+    if (!WritePdf(strPath, pCallback, pData, strError)) {
+        CMessageBox::ShowMessage(tr("导出PDF失败：%1").arg(strError), pParent);
+        return false;
+    }
+    return true;
+}
+
+void CPreViewFrame::SetFileChooser(FChooseFile fn) {
+    FileChooser() = std::move(fn);
+}
+
+void CPreViewFrame::SetPrintDialog(FPrintDialog fn) {
+    PrintDialog() = std::move(fn);
+}
+
+QString CPreViewFrame::ChooseSaveFile(QWidget* pParent, const QString& strCaption,
+                                      const QString& strSuggested, const QString& strFilter) {
+    if (FileChooser())
+        return FileChooser()(pParent, strCaption, strSuggested, strFilter);
+    return QFileDialog::getSaveFileName(pParent, strCaption, strSuggested, strFilter);
+}
+
+bool CPreViewFrame::ExecPrintDialog(QPrinter* pPrinter, QWidget* pParent) {
+    if (PrintDialog())
+        return PrintDialog()(pPrinter, pParent);
+    QPrintDialog dlg(pPrinter, pParent);
+    dlg.setWindowTitle(tr("打印"));
+    return dlg.exec() == QDialog::Accepted;
+}
