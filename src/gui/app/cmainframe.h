@@ -90,20 +90,21 @@ public:
     QString m_strCurPwd;
 
     // ---- enable flags, one per command
-    bool m_bNewUser = false;      // 32783
-    bool m_bLogin = false;        // 32784
-    bool m_bDeleteUser = false;   // 32785
-    bool m_bChangePwd = false;    // 32786
-    bool m_bDisconnect = false;   // 32787
-    bool m_bAddIncome = false;    // 32791
-    bool m_bAddOutlay = false;    // 32790
-    bool m_bAddTrs = false;       // 32792
-    bool m_bSumView = false;      // 32793
-    bool m_bIncomeView = false;   // 32798
-    bool m_bOutlayView = false;   // 32795
-    bool m_bInChart = false;      // 32816
-    bool m_bOutChart = false;     // 32817
-    bool m_bRptView = false;      // 32806
+    bool m_bNewUser = false;    // 32783
+    bool m_bLogin = false;      // 32784
+    bool m_bDeleteUser = false; // 32785
+    bool m_bChangePwd = false;  // 32786
+    bool m_bDisconnect = false; // 32787
+    bool m_bAddIncome = false;  // 32791
+    bool m_bAddOutlay = false;  // 32790
+    bool m_bAddTrs = false;     // 32792
+    bool m_bSumView = false;    // 32793
+    bool m_bIncomeView = false; // 32798
+    bool m_bOutlayView = false; // 32795
+    bool m_bInChart = false;    // 32816
+    bool m_bOutChart = false;   // 32817
+    bool m_bRptView = false;    // 32806
+    bool m_bAdvice = false;     // 32808: only while logged in
     // ---- check marks (exclusive)
     bool m_bCheckSum = false;
     bool m_bCheckIncome = false;
@@ -160,6 +161,7 @@ public Q_SLOTS:
 
 protected:
     void closeEvent(QCloseEvent* pEvent) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override; // lock-key indicators
 
 private:
     void CreateActions();

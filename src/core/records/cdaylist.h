@@ -1,0 +1,18 @@
+#pragma once
+
+#include "crecordkind.h"
+#include "data/cdatabase.h"
+
+#include <QDate>
+#include <QString>
+#include <QVector>
+
+// The days on which a user has rows (records or a day's placeholder) in one record table,
+// earliest first, each day once. The navigation tree is built from it.
+class CDayList {
+public:
+    // One DISTINCT query over the (UserName, Date) index, never a read of every row.
+    // Throws CDBException.
+    static QVector<QDate> Days(ERecordKind eKind, const QString& strUser,
+                               const QString& strConnection = CDatabase::DefaultConnection);
+};

@@ -1,0 +1,28 @@
+#include "app/caboutdlg.h"
+
+#include "app/cpicture.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent) {
+    setObjectName(QStringLiteral("CAboutDlg"));
+    setWindowTitle(tr("关于 Ledgerkin"));
+    auto* pPicture =
+        new CPicture(QStringLiteral(":/res/pictures/about.svg"), QSize(502, 209), this,
+                     {{QStringLiteral("@VERSION@"), QStringLiteral(LEDGERKIN_VERSION)}});
+    pPicture->setObjectName(QStringLiteral("163"));
+    auto* pOk = new QPushButton(tr("确定"), this);
+    pOk->setObjectName(QStringLiteral("1"));
+    pOk->setDefault(true);
+    connect(pOk, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* pButtons = new QHBoxLayout;
+    pButtons->addStretch(1);
+    pButtons->addWidget(pOk);
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->addWidget(pPicture);
+    pLayout->addLayout(pButtons);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}

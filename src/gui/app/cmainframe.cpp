@@ -1,0 +1,521 @@
+#include "app/cmainframe.h"
+
+#include "analysis/cinchartview.h"
+#include "analysis/coutchartview.h"
+#include "analysis/crptview.h"
+#include "analysis/csumlistview.h"
+#include "app/caboutdlg.h"
+#include "app/cleftview.h"
+#include "app/cmainview.h"
+#include "app/csplashdlg.h"
+#include "records/cincomeview.h"
+#include "records/coutlayview.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace {
+CMainFrame* s_pMainFrame = nullptr;
+
+struct SCommand {
+    int nId;
+    const char* pszMenu;   // menu text with its accelerator
+    const char* pszStatus; // status-bar text, also the tool tip
+    const char* pszIcon;   // res/icons/<name>.svg; null for menu-only commands
+};
+
+// Texts are translated at use (QT_TRANSLATE_NOOP keeps them visible to lupdate).
+const SCommand kCommands[] = {
+    {CMainFrame::ID_NEW_USER, QT_TRANSLATE_NOOP("CMainFrame", "新建用户(&N)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "新建用户"), "new_user"},
+    {CMainFrame::ID_LOGIN, QT_TRANSLATE_NOOP("CMainFrame", "用户登陆(&L)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "用户登陆"), "login"},
+    {CMainFrame::ID_DELETE_USER, QT_TRANSLATE_NOOP("CMainFrame", "删除用户(&D)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "删除用户"), "delete_user"},
+    {CMainFrame::ID_CHANGE_PWD, QT_TRANSLATE_NOOP("CMainFrame", "修改密码(&P)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "修改密码"), "change_pwd"},
+    {CMainFrame::ID_DISCONNECT, QT_TRANSLATE_NOOP("CMainFrame", "断开用户(&C)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "断开用户"), "disconnect"},
+    {CMainFrame::ID_EXIT, QT_TRANSLATE_NOOP("CMainFrame", "退出系统(&E)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "退出系统"), "exit"},
+    {CMainFrame::ID_ADD_INCOME, QT_TRANSLATE_NOOP("CMainFrame", "添加收入记录(&A)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "添加收入记录"), "add_income"},
+    {CMainFrame::ID_ADD_OUTLAY, QT_TRANSLATE_NOOP("CMainFrame", "添加支出记录(&O)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "添加支出记录"), "add_outlay"},
+    {CMainFrame::ID_ADD_TRS, QT_TRANSLATE_NOOP("CMainFrame", "添加转帐记录(&C)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "添加转帐记录"), "add_trs"},
+    {CMainFrame::ID_SUM_VIEW, QT_TRANSLATE_NOOP("CMainFrame", "摘要查询"),
+     QT_TRANSLATE_NOOP("CMainFrame", "摘要查询"), "sum_view"},
+    {CMainFrame::ID_INCOME_VIEW, QT_TRANSLATE_NOOP("CMainFrame", "收入查询"),
+     QT_TRANSLATE_NOOP("CMainFrame", "收入查询"), "income_view"},
+    {CMainFrame::ID_OUTLAY_VIEW, QT_TRANSLATE_NOOP("CMainFrame", "支出查询"),
+     QT_TRANSLATE_NOOP("CMainFrame", "支出查询"), "outlay_view"},
+    {CMainFrame::ID_IN_CHART, QT_TRANSLATE_NOOP("CMainFrame", "收入图表"),
+     QT_TRANSLATE_NOOP("CMainFrame", "收入图表"), "in_chart"},
+    {CMainFrame::ID_OUT_CHART, QT_TRANSLATE_NOOP("CMainFrame", "支出图表"),
+     QT_TRANSLATE_NOOP("CMainFrame", "支出图表"), "out_chart"},
+    {CMainFrame::ID_RPT_VIEW, QT_TRANSLATE_NOOP("CMainFrame", "报表查询"),
+     QT_TRANSLATE_NOOP("CMainFrame", "报表查询"), "rpt_view"},
+    {CMainFrame::ID_ADVICE, QT_TRANSLATE_NOOP("CMainFrame", "分析建议"),
+     QT_TRANSLATE_NOOP("CMainFrame", "专家建议"), "advice"},
+    {CMainFrame::ID_HELP, QT_TRANSLATE_NOOP("CMainFrame", "使用帮助(&H)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "使用指南"), "help"},
+    {CMainFrame::ID_APP_ABOUT, QT_TRANSLATE_NOOP("CMainFrame", "关于 Ledgerkin(&A)..."),
+     QT_TRANSLATE_NOOP("CMainFrame", "显示程序信息、版本号和版权\n关于"), "about"},
+    {CMainFrame::ID_VIEW_TOOLBAR, QT_TRANSLATE_NOOP("CMainFrame", "工具栏(&T)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "显示或隐藏工具栏\n显隐工具栏"), nullptr},
+    {CMainFrame::ID_VIEW_STATUS_BAR, QT_TRANSLATE_NOOP("CMainFrame", "状态栏(&S)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "显示或隐藏状态栏\n显隐状态栏"), nullptr},
+};
+
+// Toolbar 128; 0 is a separator.
+const int kToolBar[] = {CMainFrame::ID_NEW_USER,
+                        CMainFrame::ID_LOGIN,
+                        CMainFrame::ID_DELETE_USER,
+                        CMainFrame::ID_CHANGE_PWD,
+                        CMainFrame::ID_DISCONNECT,
+                        0,
+                        CMainFrame::ID_ADD_INCOME,
+                        CMainFrame::ID_ADD_OUTLAY,
+                        CMainFrame::ID_ADD_TRS,
+                        0,
+                        CMainFrame::ID_SUM_VIEW,
+                        CMainFrame::ID_INCOME_VIEW,
+                        CMainFrame::ID_OUTLAY_VIEW,
+                        0,
+                        CMainFrame::ID_IN_CHART,
+                        CMainFrame::ID_OUT_CHART,
+                        0,
+                        CMainFrame::ID_RPT_VIEW,
+                        CMainFrame::ID_ADVICE,
+                        0,
+                        CMainFrame::ID_HELP,
+                        CMainFrame::ID_APP_ABOUT,
+                        CMainFrame::ID_EXIT};
+
+// Status-bar indicator panes, named after their window ids.
+const char* const kCapsPane = "59137";
+const char* const kNumPane = "59138";
+const char* const kScrollPane = "59139";
+} // namespace
+
+CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent) : QMainWindow(pParent) {
+    s_pMainFrame = this;
+    setObjectName(QStringLiteral("CMainFrame"));
+    setWindowTitle(QStringLiteral("Ledgerkin"));
+    setWindowIcon(QIcon(QStringLiteral(":/res/icons/ledgerkin.svg")));
+
+    if (bShowSplash) {
+        m_pSplashDlg = new CSplashDlg(this);
+        m_pSplashDlg->ShowFor(2000);
+    }
+
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    CreateClient();
+
+    // Logged out: only creating a user and logging in, besides the always-available commands.
+    m_bNewUser = true;
+    m_bLogin = true;
+    m_bDeleteUser = m_bChangePwd = m_bDisconnect = false;
+    UpdateCommandUI();
+    setWindowState(windowState() | Qt::WindowMaximized);
+    qApp->installEventFilter(this);
+}
+
+CMainFrame::~CMainFrame() {
+    if (s_pMainFrame == this)
+        s_pMainFrame = nullptr;
+}
+
+CMainFrame* CMainFrame::Get() {
+    return s_pMainFrame;
+}
+
+CMainView* CMainFrame::GetMainView() const {
+    return qobject_cast<CMainView*>(m_pRightPane);
+}
+
+void CMainFrame::CreateActions() {
+    for (const SCommand& command : kCommands) {
+        const QString strStatus = tr(command.pszStatus);
+        auto* pAction = new QAction(tr(command.pszMenu), this);
+        pAction->setObjectName(QString::number(command.nId));
+        // "long text\nshort text": the long one for the status bar, the short one as tip.
+        pAction->setStatusTip(strStatus.section(QLatin1Char('\n'), 0, 0));
+        pAction->setToolTip(strStatus.section(QLatin1Char('\n'), -1));
+        if (command.pszIcon) {
+            pAction->setIcon(
+                QIcon(QStringLiteral(":/res/icons/%1.svg").arg(QLatin1String(command.pszIcon))));
+        }
+        m_actions.insert(command.nId, pAction);
+        addAction(pAction); // keeps shortcuts alive while the menu bar is hidden
+    }
+    for (const int nId : {ID_SUM_VIEW, ID_INCOME_VIEW, ID_OUTLAY_VIEW, ID_IN_CHART, ID_OUT_CHART,
+                          ID_RPT_VIEW, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR})
+        m_actions.value(nId)->setCheckable(true);
+
+    const QHash<int, void (CMainFrame::*)()> handlers = {
+        {ID_NEW_USER, &CMainFrame::OnNewUser},
+        {ID_LOGIN, &CMainFrame::OnLogin},
+        {ID_DELETE_USER, &CMainFrame::OnDeleteUser},
+        {ID_CHANGE_PWD, &CMainFrame::OnChangePwd},
+        {ID_DISCONNECT, &CMainFrame::OnDisconnect},
+        {ID_EXIT, &CMainFrame::OnExit},
+        {ID_ADD_INCOME, &CMainFrame::OnAddIncome},
+        {ID_ADD_OUTLAY, &CMainFrame::OnAddOutlay},
+        {ID_ADD_TRS, &CMainFrame::OnAddTrs},
+        {ID_SUM_VIEW, &CMainFrame::OnSumView},
+        {ID_INCOME_VIEW, &CMainFrame::OnIncomeView},
+        {ID_OUTLAY_VIEW, &CMainFrame::OnOutlayView},
+        {ID_IN_CHART, &CMainFrame::OnInChart},
+        {ID_OUT_CHART, &CMainFrame::OnOutChart},
+        {ID_RPT_VIEW, &CMainFrame::OnRptView},
+        {ID_ADVICE, &CMainFrame::OnAdvice},
+        {ID_HELP, &CMainFrame::OnHelp},
+        {ID_APP_ABOUT, &CMainFrame::OnAbout},
+    };
+    for (auto it = handlers.cbegin(); it != handlers.cend(); ++it) {
+        const auto pHandler = it.value();
+        connect(m_actions.value(it.key()), &QAction::triggered, this, [this, pHandler] {
+            (this->*pHandler)();
+            // A checkable action flips itself on a click; the flags decide what it shows.
+            if (s_pMainFrame == this)
+                UpdateCommandUI();
+        });
+    }
+}
+
+void CMainFrame::CreateMenus() {
+    QMenuBar* pMenuBar = menuBar();
+    pMenuBar->setObjectName(QStringLiteral("128"));
+    const auto addMenu = [&](const QString& strTitle, std::initializer_list<int> ids) {
+        QMenu* pMenu = pMenuBar->addMenu(strTitle);
+        pMenu->setObjectName(strTitle);
+        for (const int nId : ids) {
+            if (nId == 0)
+                pMenu->addSeparator();
+            else
+                pMenu->addAction(m_actions.value(nId));
+        }
+        // Flags may have changed outside a command (a view, a dialog): show them as they are.
+        connect(pMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+    };
+    addMenu(tr("用户(&U)"),
+            {ID_NEW_USER, ID_LOGIN, ID_DELETE_USER, ID_CHANGE_PWD, ID_DISCONNECT, 0, ID_EXIT});
+    addMenu(tr("操作(&O)"), {ID_ADD_INCOME, ID_ADD_OUTLAY, ID_ADD_TRS});
+    addMenu(tr("财务分析(&A)"), {ID_SUM_VIEW, ID_INCOME_VIEW, ID_OUTLAY_VIEW, 0, ID_IN_CHART,
+                                 ID_OUT_CHART, 0, ID_RPT_VIEW, 0, ID_ADVICE});
+    addMenu(tr("视图(&V)"), {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
+    addMenu(tr("帮助(&H)"), {ID_HELP, 0, ID_APP_ABOUT});
+}
+
+void CMainFrame::CreateToolBar() {
+    QToolBar* pToolBar = addToolBar(tr("工具栏"));
+    pToolBar->setObjectName(QStringLiteral("128"));
+    pToolBar->setIconSize(QSize(32, 32));
+    pToolBar->setMovable(true);
+    pToolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    pToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    for (const int nId : kToolBar) {
+        if (nId == 0)
+            pToolBar->addSeparator();
+        else
+            pToolBar->addAction(m_actions.value(nId));
+    }
+    QAction* pToggle = m_actions.value(ID_VIEW_TOOLBAR);
+    connect(pToggle, &QAction::triggered, pToolBar, &QToolBar::setVisible);
+    connect(pToolBar, &QToolBar::visibilityChanged, pToggle, &QAction::setChecked);
+    pToggle->setChecked(true);
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* pStatusBar = statusBar();
+    pStatusBar->setObjectName(QString::number(ID_VIEW_STATUS_BAR));
+    auto* pMessage = new QLabel(tr("就绪"), pStatusBar);
+    pMessage->setObjectName(QStringLiteral("0"));
+    pStatusBar->addWidget(pMessage, 1);
+    for (const auto& pane : {std::make_pair(kCapsPane, "CAP"), std::make_pair(kNumPane, "NUM"),
+                             std::make_pair(kScrollPane, "SCRL")}) {
+        auto* pLabel = new QLabel(QLatin1String(pane.second), pStatusBar);
+        pLabel->setObjectName(QLatin1String(pane.first));
+        pLabel->setAlignment(Qt::AlignCenter);
+        pLabel->setFrameShape(QFrame::Panel);
+        pLabel->setFrameShadow(QFrame::Sunken);
+        pLabel->setMinimumWidth(pLabel->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) +
+                                12);
+        // Shown greyed while the lock is off; the key presses the program sees flip it.
+        pLabel->setEnabled(false);
+        pStatusBar->addPermanentWidget(pLabel);
+    }
+    QAction* pToggle = m_actions.value(ID_VIEW_STATUS_BAR);
+    connect(pToggle, &QAction::triggered, pStatusBar, &QStatusBar::setVisible);
+    pToggle->setChecked(true);
+}
+
+bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    // A key press reaches the filter once for its window, then again for each widget it
+    // passes; count it at the window only.
+    if (pEvent->type() == QEvent::KeyPress && pWatched->isWindowType() &&
+        !static_cast<QKeyEvent*>(pEvent)->isAutoRepeat()) {
+        const char* pszPane = nullptr;
+        switch (static_cast<QKeyEvent*>(pEvent)->key()) {
+        case Qt::Key_CapsLock:
+            pszPane = kCapsPane;
+            break;
+        case Qt::Key_NumLock:
+            pszPane = kNumPane;
+            break;
+        case Qt::Key_ScrollLock:
+            pszPane = kScrollPane;
+            break;
+        default:
+            break;
+        }
+        if (pszPane) {
+            if (auto* pLabel = statusBar()->findChild<QLabel*>(QLatin1String(pszPane)))
+                pLabel->setEnabled(!pLabel->isEnabled());
+        }
+    }
+    return QMainWindow::eventFilter(pWatched, pEvent);
+}
+
+void CMainFrame::CreateClient() {
+    m_pSplitter = new QSplitter(Qt::Horizontal, this);
+    m_pSplitter->setObjectName(QStringLiteral("59648"));
+    m_pSplitter->setChildrenCollapsible(false);
+    m_pLeftView = new CLeftView(m_pSplitter);
+    auto* pMainView = new CMainView(m_pSplitter);
+    m_pRightPane = pMainView;
+    m_pSplitter->addWidget(m_pLeftView);
+    m_pSplitter->addWidget(pMainView);
+    m_pSplitter->setStretchFactor(0, 0);
+    m_pSplitter->setStretchFactor(1, 1);
+    m_pSplitter->setSizes({180, qMax(100, width() - 180)});
+    setCentralWidget(m_pSplitter);
+    pMainView->OnInitialUpdate();
+}
+
+void CMainFrame::UpdateCommandUI() {
+    const std::pair<int, bool> enabled[] = {
+        {ID_NEW_USER, m_bNewUser},       {ID_LOGIN, m_bLogin},
+        {ID_DELETE_USER, m_bDeleteUser}, {ID_CHANGE_PWD, m_bChangePwd},
+        {ID_DISCONNECT, m_bDisconnect},  {ID_ADD_INCOME, m_bAddIncome},
+        {ID_ADD_OUTLAY, m_bAddOutlay},   {ID_ADD_TRS, m_bAddTrs},
+        {ID_SUM_VIEW, m_bSumView},       {ID_INCOME_VIEW, m_bIncomeView},
+        {ID_OUTLAY_VIEW, m_bOutlayView}, {ID_IN_CHART, m_bInChart},
+        {ID_OUT_CHART, m_bOutChart},     {ID_RPT_VIEW, m_bRptView},
+        {ID_ADVICE, m_bAdvice},
+    };
+    for (const auto& [nId, bEnabled] : enabled)
+        m_actions.value(nId)->setEnabled(bEnabled);
+    const std::pair<int, bool> checked[] = {
+        {ID_SUM_VIEW, m_bCheckSum},       {ID_INCOME_VIEW, m_bCheckIncome},
+        {ID_OUTLAY_VIEW, m_bCheckOutlay}, {ID_IN_CHART, m_bCheckInChart},
+        {ID_OUT_CHART, m_bCheckOutChart}, {ID_RPT_VIEW, m_bCheckRpt},
+    };
+    for (const auto& [nId, bChecked] : checked)
+        m_actions.value(nId)->setChecked(bChecked);
+    m_actions.value(ID_VIEW_TOOLBAR)
+        ->setChecked(findChild<QToolBar*>()->isVisibleTo(this) || !isVisible());
+    m_actions.value(ID_VIEW_STATUS_BAR)->setChecked(statusBar()->isVisibleTo(this) || !isVisible());
+    setWindowTitle(QStringLiteral("Ledgerkin"));
+}
+
+void CMainFrame::SetStatusText(const QString& strText) {
+    statusBar()->showMessage(strText);
+}
+
+void CMainFrame::SetCheck(EView eView) {
+    m_bCheckSum = eView == EView::SumList;
+    m_bCheckIncome = eView == EView::Income;
+    m_bCheckOutlay = eView == EView::Outlay;
+    m_bCheckInChart = eView == EView::InChart;
+    m_bCheckOutChart = eView == EView::OutChart;
+    m_bCheckRpt = eView == EView::Rpt;
+}
+
+void CMainFrame::SwitchView(EView eView) {
+    QWidget* pOld = m_pRightPane;
+    const auto isClass = [&]() -> bool {
+        switch (eView) {
+        case EView::Main:
+            return qobject_cast<CMainView*>(pOld) != nullptr;
+        case EView::SumList:
+            return qobject_cast<CSumListView*>(pOld) != nullptr;
+        case EView::Income:
+            return qobject_cast<CIncomeView*>(pOld) != nullptr;
+        case EView::Outlay:
+            return qobject_cast<COutlayView*>(pOld) != nullptr;
+        case EView::InChart:
+            return qobject_cast<CInChartView*>(pOld) != nullptr;
+        case EView::OutChart:
+            return qobject_cast<COutChartView*>(pOld) != nullptr;
+        case EView::Rpt:
+            return qobject_cast<CRptView*>(pOld) != nullptr;
+        }
+        return false;
+    };
+    if (pOld && isClass())
+        return;
+
+    m_pIncomeView = nullptr;
+    m_pOutlayView = nullptr;
+    m_pSumListView = nullptr;
+    m_pInChartView = nullptr;
+    m_pOutChartView = nullptr;
+    m_pRptView = nullptr;
+
+    CFormView* pNew = nullptr;
+    switch (eView) {
+    case EView::Main:
+        pNew = new CMainView;
+        break;
+    case EView::SumList:
+        pNew = m_pSumListView = new CSumListView;
+        break;
+    case EView::Income:
+        pNew = m_pIncomeView = new CIncomeView;
+        break;
+    case EView::Outlay:
+        pNew = m_pOutlayView = new COutlayView;
+        break;
+    case EView::InChart:
+        pNew = m_pInChartView = new CInChartView;
+        break;
+    case EView::OutChart:
+        pNew = m_pOutChartView = new COutChartView;
+        break;
+    case EView::Rpt:
+        pNew = m_pRptView = new CRptView;
+        break;
+    }
+    const QList<int> sizes = m_pSplitter->sizes();
+    if (pOld)
+        pNew->resize(pOld->size());
+    const int nIndex = pOld ? m_pSplitter->indexOf(pOld) : -1;
+    if (nIndex >= 0) {
+        m_pSplitter->replaceWidget(nIndex, pNew);
+    } else {
+        m_pSplitter->addWidget(pNew);
+    }
+    m_pSplitter->setSizes(sizes);
+    m_pRightPane = pNew;
+    if (pOld) {
+        // The old view may be the sender of what led here; let it finish first.
+        pOld->hide();
+        pOld->setParent(nullptr);
+        pOld->deleteLater();
+    }
+    pNew->show();
+    pNew->OnInitialUpdate();
+}
+
+void CMainFrame::SetLoggedIn(const QString& strUser, const QString& strPwd) {
+    m_bNewUser = false;
+    m_bLogin = false;
+    m_bDeleteUser = m_bChangePwd = m_bDisconnect = true;
+    m_bAddIncome = m_bAddOutlay = m_bAddTrs = true;
+    m_bSumView = m_bIncomeView = m_bOutlayView = true;
+    m_bInChart = m_bOutChart = m_bRptView = true;
+    m_bAdvice = true;
+    m_strCurUser = strUser;
+    m_strCurPwd = strPwd;
+    UpdateCommandUI();
+    OnSumView();
+    UpdateCommandUI();
+}
+
+void CMainFrame::SetLoggedOut() {
+    m_bNewUser = true;
+    m_bLogin = true;
+    m_bDeleteUser = m_bChangePwd = m_bDisconnect = false;
+    m_bAddIncome = m_bAddOutlay = m_bAddTrs = false;
+    m_bSumView = m_bIncomeView = m_bOutlayView = false;
+    m_bInChart = m_bOutChart = m_bRptView = false;
+    m_bAdvice = false;
+    m_bCheckSum = m_bCheckIncome = m_bCheckOutlay = false;
+    m_bCheckInChart = m_bCheckOutChart = m_bCheckRpt = false;
+    m_strCurUser.clear();
+    m_strCurPwd.clear();
+    SwitchView(EView::Main);
+    m_pLeftView->Empty();
+    UpdateCommandUI();
+}
+
+void CMainFrame::OnSumView() {
+    if (m_bCheckSum)
+        return;
+    SetCheck(EView::SumList);
+    m_pLeftView->BuildSummaryTree();
+    SwitchView(EView::SumList);
+}
+
+void CMainFrame::OnIncomeView() {
+    if (m_bCheckIncome)
+        return;
+    SetCheck(EView::Income);
+    m_pLeftView->BuildIncomeTree();
+    SwitchView(EView::Income);
+    if (m_pIncomeView)
+        m_pIncomeView->GoLastDay();
+}
+
+void CMainFrame::OnOutlayView() {
+    if (m_bCheckOutlay)
+        return;
+    SetCheck(EView::Outlay);
+    m_pLeftView->BuildOutlayTree();
+    SwitchView(EView::Outlay);
+    if (m_pOutlayView)
+        m_pOutlayView->GoLastDay();
+}
+
+void CMainFrame::OnInChart() {
+    if (m_bCheckInChart)
+        return;
+    SetCheck(EView::InChart);
+    m_pLeftView->BuildInChartTree();
+    SwitchView(EView::InChart);
+}
+
+void CMainFrame::OnOutChart() {
+    if (m_bCheckOutChart)
+        return;
+    SetCheck(EView::OutChart);
+    m_pLeftView->BuildOutChartTree();
+    SwitchView(EView::OutChart);
+}
+
+void CMainFrame::OnRptView() {
+    if (m_bCheckRpt)
+        return;
+    SetCheck(EView::Rpt);
+    m_pLeftView->Empty();
+    SwitchView(EView::Rpt);
+}
+
+void CMainFrame::OnHelp() {}
+
+void CMainFrame::OnAbout() {
+    CAboutDlg dlg(this);
+    dlg.exec();
+}
+
+void CMainFrame::OnExit() {
+    close();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* pEvent) {
+    // The book is written as the user goes; there is nothing to save or ask about.
+    pEvent->accept();
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "app/cformview.h"
+
+#include <QDate>
+
+class QCalendarWidget;
+
+// The blank right-hand view shown while nobody is logged in: the program's picture, and a
+// hidden calendar that fixes the day the view was created (a new user's first day).
+class CMainView : public CFormView {
+    Q_OBJECT
+public:
+    explicit CMainView(QWidget* pParent = nullptr);
+    void OnInitialUpdate() override;
+    void UpdateData(bool bSaveAndValidate);
+
+    QDate m_Date;
+
+private:
+    QCalendarWidget* m_pCalendar;
+};

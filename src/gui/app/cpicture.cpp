@@ -1,0 +1,28 @@
+#include "app/cpicture.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QSvgRenderer>
+
+CPicture::CPicture(const QString& strResource, const QSize& size, QWidget* pParent,
+                   const QHash<QString, QString>& replacements)
+    : QWidget(pParent), m_pRenderer(new QSvgRenderer(this)), m_size(size) {
+    QFile file(strResource);
+    QByteArray svg;
+    if (file.open(QIODevice::ReadOnly))
+        svg = file.readAll();
+    if (!replacements.isEmpty()) {
+        QString strSvg = QString::fromUtf8(svg);
+        for (auto it = replacements.cbegin(); it != replacements.cend(); ++it)
+            strSvg.replace(it.key(), it.value().toHtmlEscaped());
+        svg = strSvg.toUtf8();
+    }
+    m_pRenderer->load(svg);
+    setFixedSize(size);
+}
+
+void CPicture::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    m_pRenderer->render(&painter, QRectF(rect()));
+}

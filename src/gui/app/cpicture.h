@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QWidget>
+
+class QSvgRenderer;
+
+// One of the program's pictures (res/pictures/*.svg), drawn at the widget's size so it stays
+// sharp on any screen. Texts such as "@VERSION@" in the drawing can be replaced.
+class CPicture : public QWidget {
+    Q_OBJECT
+public:
+    CPicture(const QString& strResource, const QSize& size, QWidget* pParent = nullptr,
+             const QHash<QString, QString>& replacements = {});
+    QSize sizeHint() const override { return m_size; }
+
+protected:
+    void paintEvent(QPaintEvent* pEvent) override;
+
+private:
+    QSvgRenderer* m_pRenderer;
+    QSize m_size;
+};

@@ -1,0 +1,254 @@
+#include "analysis/cinchartview.h"
+#include "analysis/coutchartview.h"
+#include "analysis/crptview.h"
+#include "analysis/csumlistview.h"
+#include "app/cleftview.h"
+#include "app/cmainview.h"
+#include "cguitest.h"
+#include "data/ctoday.h"
+#include "records/cincomeview.h"
+#include "records/coutlayview.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+
+namespace {
+QString S(const char* psz) {
+    return QString::fromUtf8(psz);
+}
+
+// "text=id" per item, "|" per separator.
+QStringList Items(const QList<QAction*>& actions) {
+    QStringList items;
+    for (const QAction* pAction : actions)
+        items << (pAction->isSeparator()
+                      ? QStringLiteral("|")
+                      : pAction->text() + QLatin1Char('=') + pAction->objectName());
+    return items;
+}
+
+// The six view pointers that are set, as class names.
+QStringList SetPointers(const CMainFrame* pFrame) {
+    QStringList set;
+    const QObject* pointers[] = {pFrame->m_pIncomeView,   pFrame->m_pOutlayView,
+                                 pFrame->m_pSumListView,  pFrame->m_pInChartView,
+                                 pFrame->m_pOutChartView, pFrame->m_pRptView};
+    for (const QObject* p : pointers) {
+        if (p)
+            set << QString::fromLatin1(p->metaObject()->className());
+    }
+    return set;
+}
+
+const int kAlways[] = {CMainFrame::ID_EXIT, CMainFrame::ID_HELP, CMainFrame::ID_APP_ABOUT,
+                       CMainFrame::ID_VIEW_TOOLBAR, CMainFrame::ID_VIEW_STATUS_BAR};
+} // namespace
+
+class TestMainFrame : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void MenuTexts();
+    void ToolBarOrderAndTips();
+    void LoggedOutAtStart();
+    void LoginViewCommandsAndLogout();
+    void SwitchViewKeepsInvariantAndWidth();
+    void BarsToggleAndExitAsksNothing();
+};
+
+void TestMainFrame::MenuTexts() {
+    CGuiTest gui;
+    QStringList titles;
+    QList<QStringList> menus;
+    for (QAction* pAction : gui.Frame()->menuBar()->actions()) {
+        titles << pAction->text();
+        menus << Items(pAction->menu()->actions());
+    }
+    QCOMPARE(titles, (QStringList{S("用户(&U)"), S("操作(&O)"), S("财务分析(&A)"), S("视图(&V)"),
+                                  S("帮助(&H)")}));
+    QCOMPARE(
+        menus.at(0).filter(QStringLiteral("=")),
+        (QStringList{S("新建用户(&N)=32783"), S("用户登陆(&L)=32784"), S("删除用户(&D)=32785"),
+                     S("修改密码(&P)=32786"), S("断开用户(&C)=32787"), S("退出系统(&E)=32788")}));
+    QCOMPARE(menus.at(1), (QStringList{S("添加收入记录(&A)=32791"), S("添加支出记录(&O)=32790"),
+                                       S("添加转帐记录(&C)=32792")}));
+    QCOMPARE(menus.at(2).filter(QStringLiteral("=")),
+             (QStringList{S("摘要查询=32793"), S("收入查询=32798"), S("支出查询=32795"),
+                          S("收入图表=32816"), S("支出图表=32817"), S("报表查询=32806"),
+                          S("分析建议=32808")}));
+    QCOMPARE(menus.at(3), (QStringList{S("工具栏(&T)=59392"), S("状态栏(&S)=59393")}));
+    QCOMPARE(menus.at(4).filter(QStringLiteral("=")),
+             (QStringList{S("使用帮助(&H)=32812"), S("关于 Ledgerkin(&A)...=57664")}));
+}
+
+void TestMainFrame::ToolBarOrderAndTips() {
+    CGuiTest gui;
+    auto* pToolBar = gui.Find<QToolBar>(QStringLiteral("128"));
+    QVERIFY(pToolBar);
+    QCOMPARE(pToolBar->iconSize(), QSize(32, 32));
+    QStringList order;
+    for (const QAction* pAction : pToolBar->actions())
+        order << (pAction->isSeparator() ? QStringLiteral("|") : pAction->objectName());
+    QCOMPARE(
+        order.join(QLatin1Char(' ')),
+        QStringLiteral("32783 32784 32785 32786 32787 | 32791 32790 32792 | 32793 32798 32795 | "
+                       "32816 32817 | 32806 32808 | 32812 57664 32788"));
+    for (const QAction* pAction : pToolBar->actions()) {
+        if (pAction->isSeparator())
+            continue;
+        QVERIFY2(!pAction->icon().isNull(), qPrintable(pAction->objectName()));
+        QVERIFY(!pAction->icon().pixmap(32, 32).isNull());
+    }
+    QAction* pAdvice = gui.Frame()->Action(CMainFrame::ID_ADVICE);
+    QCOMPARE(pAdvice->toolTip(), S("专家建议"));
+    QCOMPARE(pAdvice->statusTip(), S("专家建议"));
+    QCOMPARE(gui.Frame()->Action(CMainFrame::ID_HELP)->statusTip(), S("使用指南"));
+    QCOMPARE(gui.Frame()->Action(CMainFrame::ID_ADD_INCOME)->toolTip(), S("添加收入记录"));
+}
+
+void TestMainFrame::LoggedOutAtStart() {
+    CToday::Set(QDate(2004, 3, 2));
+    CGuiTest gui;
+    CMainFrame* pFrame = gui.Frame();
+    QCOMPARE(pFrame->windowTitle(), QStringLiteral("Ledgerkin"));
+    QVERIFY(pFrame->windowState() & Qt::WindowMaximized);
+    QStringList enabled;
+    for (const QAction* pAction : pFrame->findChildren<QAction*>()) {
+        if (!pAction->objectName().isEmpty() && pAction->isEnabled())
+            enabled << pAction->objectName();
+    }
+    enabled.sort();
+    QCOMPARE(enabled,
+             (QStringList{QStringLiteral("32783"), QStringLiteral("32784"), QStringLiteral("32788"),
+                          QStringLiteral("32812"), QStringLiteral("57664"), QStringLiteral("59392"),
+                          QStringLiteral("59393")}));
+    QVERIFY(pFrame->GetMainView());
+    QCOMPARE(pFrame->GetMainView()->m_Date, QDate(2004, 3, 2));
+    auto* pCalendar = gui.Find<QWidget>(QStringLiteral("1017"));
+    QVERIFY(pCalendar && !pCalendar->isVisible());
+    QCOMPARE(pFrame->GetTreeView()->topLevelItemCount(), 0);
+    QVERIFY(SetPointers(pFrame).isEmpty());
+    QCOMPARE(gui.Find<QLabel>(QStringLiteral("0"))->text(), S("就绪"));
+    for (const char* pszPane : {"59137", "59138", "59139"})
+        QVERIFY(gui.Find<QLabel>(QLatin1String(pszPane)));
+    QCOMPARE(pFrame->GetTreeView()->width(), 180);
+
+    // Help does nothing at all.
+    QWidget* pPane = pFrame->GetRightPane();
+    QVERIFY(gui.Trigger(CMainFrame::ID_HELP));
+    QCOMPARE(pFrame->GetRightPane(), pPane);
+    QVERIFY(gui.Messages().isEmpty());
+    QVERIFY(!gui.Trigger(CMainFrame::ID_SUM_VIEW));
+    CToday::Set(QDate());
+}
+
+void TestMainFrame::LoginViewCommandsAndLogout() {
+    CGuiTest gui;
+    CMainFrame* pFrame = gui.Frame();
+    gui.LogIn(S("张三"), QStringLiteral("pw"));
+    QCOMPARE(pFrame->m_strCurUser, S("张三"));
+    QVERIFY(!gui.IsEnabled(CMainFrame::ID_NEW_USER) && !gui.IsEnabled(CMainFrame::ID_LOGIN));
+    for (const int nId : {32785, 32786, 32787, 32791, 32790, 32792, 32793, 32798, 32795, 32816,
+                          32817, 32806, 32808})
+        QVERIFY2(gui.IsEnabled(nId), qPrintable(QString::number(nId)));
+    QVERIFY(gui.IsChecked(CMainFrame::ID_SUM_VIEW));
+    QCOMPARE(SetPointers(pFrame), QStringList{QStringLiteral("CSumListView")});
+    QCOMPARE(pFrame->GetTreeView()->topLevelItem(0)->text(0), S("张三"));
+
+    // The view already shown: nothing happens, not even a rebuilt tree.
+    CSumListView* pSum = pFrame->m_pSumListView;
+    pFrame->GetTreeView()->topLevelItem(0)->setText(0, QStringLiteral("marker"));
+    QVERIFY(gui.Trigger(CMainFrame::ID_SUM_VIEW));
+    QCOMPARE(pFrame->m_pSumListView, pSum);
+    QVERIFY(gui.IsChecked(CMainFrame::ID_SUM_VIEW));
+    QCOMPARE(pFrame->GetTreeView()->topLevelItem(0)->text(0), QStringLiteral("marker"));
+
+    const std::pair<int, const char*> commands[] = {
+        {CMainFrame::ID_INCOME_VIEW, "CIncomeView"}, {CMainFrame::ID_OUTLAY_VIEW, "COutlayView"},
+        {CMainFrame::ID_IN_CHART, "CInChartView"},   {CMainFrame::ID_OUT_CHART, "COutChartView"},
+        {CMainFrame::ID_RPT_VIEW, "CRptView"},       {CMainFrame::ID_SUM_VIEW, "CSumListView"}};
+    for (const auto& [nId, pszClass] : commands) {
+        QVERIFY(gui.Trigger(nId));
+        QCOMPARE(SetPointers(pFrame), QStringList{QLatin1String(pszClass)});
+        QCOMPARE(pFrame->GetRightPane()->objectName(), QLatin1String(pszClass));
+        int nChecked = 0;
+        for (const int nView : {32793, 32798, 32795, 32816, 32817, 32806})
+            nChecked += gui.IsChecked(nView) ? 1 : 0;
+        QCOMPARE(nChecked, 1);
+        QVERIFY(gui.IsChecked(nId));
+        // A user without rows: the month trees show a bare root, the day trees and the
+        // report's nothing.
+        const bool bRoot = nId != CMainFrame::ID_RPT_VIEW && nId != CMainFrame::ID_INCOME_VIEW &&
+                           nId != CMainFrame::ID_OUTLAY_VIEW;
+        QCOMPARE(pFrame->GetTreeView()->topLevelItemCount(), bRoot ? 1 : 0);
+    }
+
+    pFrame->SetLoggedOut();
+    QVERIFY(pFrame->m_strCurUser.isEmpty() && pFrame->m_strCurPwd.isEmpty());
+    QVERIFY(pFrame->GetMainView());
+    QVERIFY(SetPointers(pFrame).isEmpty());
+    QCOMPARE(pFrame->GetTreeView()->topLevelItemCount(), 0);
+    QVERIFY(gui.IsEnabled(CMainFrame::ID_LOGIN) && !gui.IsEnabled(CMainFrame::ID_ADVICE));
+    QVERIFY(!gui.IsChecked(CMainFrame::ID_SUM_VIEW));
+
+    // Logging in again after the summary was last shown still builds and shows it.
+    gui.LogIn(S("李四"));
+    QCOMPARE(SetPointers(pFrame), QStringList{QStringLiteral("CSumListView")});
+    QCOMPARE(pFrame->GetTreeView()->topLevelItem(0)->text(0), S("李四"));
+}
+
+void TestMainFrame::SwitchViewKeepsInvariantAndWidth() {
+    CGuiTest gui;
+    CMainFrame* pFrame = gui.Frame();
+    auto* pSplitter = gui.Find<QSplitter>(QStringLiteral("59648"));
+    pSplitter->setSizes({250, pSplitter->width() - 250});
+    const QList<int> sizes = pSplitter->sizes();
+    using EView = CMainFrame::EView;
+    const std::pair<EView, const char*> views[] = {
+        {EView::SumList, "CSumListView"},   {EView::Income, "CIncomeView"},
+        {EView::Outlay, "COutlayView"},     {EView::InChart, "CInChartView"},
+        {EView::OutChart, "COutChartView"}, {EView::Rpt, "CRptView"},
+        {EView::Main, "CMainView"}};
+    for (const auto& [eView, pszClass] : views) {
+        pFrame->SwitchView(eView);
+        CGuiTest::ProcessEvents();
+        QWidget* pPane = pFrame->GetRightPane();
+        QCOMPARE(pPane->objectName(), QLatin1String(pszClass));
+        QCOMPARE(pSplitter->widget(1), pPane);
+        QCOMPARE(pSplitter->count(), 2);
+        QCOMPARE(pSplitter->sizes(), sizes);
+        const QStringList set = SetPointers(pFrame);
+        QCOMPARE(set, eView == EView::Main ? QStringList() : QStringList{QLatin1String(pszClass)});
+        // Asking for the class already shown keeps the very same view.
+        pFrame->SwitchView(eView);
+        QCOMPARE(pFrame->GetRightPane(), pPane);
+    }
+    // Exactly one right-hand view left: the old ones are gone, not hidden.
+    QCOMPARE(pFrame->findChildren<CFormView*>().size(), 1);
+}
+
+void TestMainFrame::BarsToggleAndExitAsksNothing() {
+    CGuiTest gui;
+    CMainFrame* pFrame = gui.Frame();
+    auto* pToolBar = gui.Find<QToolBar>(QStringLiteral("128"));
+    QVERIFY(gui.Trigger(CMainFrame::ID_VIEW_TOOLBAR));
+    QVERIFY(!pToolBar->isVisible());
+    QVERIFY(!gui.IsChecked(CMainFrame::ID_VIEW_TOOLBAR));
+    QVERIFY(gui.Trigger(CMainFrame::ID_VIEW_TOOLBAR));
+    QVERIFY(pToolBar->isVisible());
+    QVERIFY(gui.Trigger(CMainFrame::ID_VIEW_STATUS_BAR));
+    QVERIFY(!pFrame->statusBar()->isVisible());
+    QVERIFY(!gui.IsChecked(CMainFrame::ID_VIEW_STATUS_BAR));
+
+    gui.LogIn(S("张三"));
+    QVERIFY(gui.Trigger(CMainFrame::ID_EXIT));
+    QVERIFY(!pFrame->isVisible());
+    QVERIFY(gui.Messages().isEmpty());
+}
+
+QTEST_MAIN(TestMainFrame)
+#include "tst_mainframe.moc"

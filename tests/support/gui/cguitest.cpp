@@ -1,0 +1,82 @@
+#include "cguitest.h"
+
+#include "app/cmessagebox.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+CGuiTest::CGuiTest() : m_pBook(std::make_unique<CTestBook>()) {
+    CMessageBox::SetCapture(true);
+    CMessageBox::ClearShown();
+    m_pFrame = std::make_unique<CMainFrame>(false);
+    m_pFrame->show();
+    if (!QTest::qWaitForWindowExposed(m_pFrame.get()))
+        qWarning("CGuiTest: the main frame was not exposed");
+}
+
+CGuiTest::~CGuiTest() {
+    m_pFrame.reset();
+    ProcessEvents();
+    CMessageBox::ClearShown();
+    m_pBook.reset();
+}
+
+bool CGuiTest::Trigger(int nCommandId) {
+    QAction* pAction = m_pFrame->Action(nCommandId);
+    if (pAction == nullptr || !pAction->isEnabled())
+        return false;
+    pAction->trigger();
+    return true;
+}
+
+bool CGuiTest::IsEnabled(int nCommandId) const {
+    const QAction* pAction = m_pFrame->Action(nCommandId);
+    return pAction && pAction->isEnabled();
+}
+
+bool CGuiTest::IsChecked(int nCommandId) const {
+    const QAction* pAction = m_pFrame->Action(nCommandId);
+    return pAction && pAction->isChecked();
+}
+
+void CGuiTest::LogIn(const QString& strUser, const QString& strPwd) {
+    m_pFrame->SetLoggedIn(strUser, strPwd);
+}
+
+void CGuiTest::OnNextModal(const std::function<void(QWidget*)>& fn) {
+    auto* pTimer = new QTimer;
+    auto pClock = std::make_shared<QElapsedTimer>();
+    pClock->start();
+    pTimer->setInterval(10);
+    QObject::connect(pTimer, &QTimer::timeout, [pTimer, pClock, fn] {
+        QWidget* pModal = QApplication::activeModalWidget();
+        if (pModal == nullptr && pClock->elapsed() < 5000)
+            return;
+        pTimer->stop();
+        pTimer->deleteLater();
+        if (pModal)
+            fn(pModal);
+        else
+            qWarning("CGuiTest::OnNextModal: no modal dialog opened within 5 seconds");
+    });
+    pTimer->start();
+}
+
+QStringList CGuiTest::Messages() const {
+    return CMessageBox::ShownTexts();
+}
+
+void CGuiTest::ClearMessages() {
+    CMessageBox::ClearShown();
+}
+
+void CGuiTest::AnswerNext(bool bOk) {
+    CMessageBox::SetNextAnswer(bOk);
+}
+
+void CGuiTest::ProcessEvents() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "app/cmainframe.h"
+#include "ctestbook.h"
+
+#include <QApplication>
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+// One GUI test case's world: a fresh temporary book as the default connection, the real main
+// frame (no splash) shown offscreen, and message boxes captured instead of shown.
+//
+//     CGuiTest gui;
+//     gui.LogIn(QStringLiteral("张三"));               // the logged-in state, no dialog
+//     QVERIFY(gui.Trigger(CMainFrame::ID_INCOME_VIEW)); // false when the command is disabled
+//     auto* pEdit = gui.Find<QLineEdit>(QStringLiteral("1015"));
+//     QCOMPARE(gui.Messages(), QStringList{...});
+class CGuiTest {
+public:
+    CGuiTest();
+    ~CGuiTest();
+    CGuiTest(const CGuiTest&) = delete;
+    CGuiTest& operator=(const CGuiTest&) = delete;
+
+    CMainFrame* Frame() const { return m_pFrame.get(); }
+    CTestBook& Book() { return *m_pBook; }
+
+    // The first widget (or action, layout...) of that class and objectName inside the frame or
+    // any other top-level window; null when there is none.
+    template <class T = QWidget> T* Find(const QString& strObjectName) const {
+        if (T* p = m_pFrame->findChild<T*>(strObjectName))
+            return p;
+        for (QWidget* pTop : QApplication::topLevelWidgets()) {
+            if (pTop->objectName() == strObjectName)
+                if (T* p = qobject_cast<T*>(pTop))
+                    return p;
+            if (T* p = pTop->findChild<T*>(strObjectName))
+                return p;
+        }
+        return nullptr;
+    }
+
+    // Runs a menu/toolbar command as a click would. False (and nothing runs) when the
+    // command is disabled.
+    bool Trigger(int nCommandId);
+    bool IsEnabled(int nCommandId) const;
+    bool IsChecked(int nCommandId) const;
+
+    // Sets the logged-in state directly (no login dialog); runs the summary command.
+    void LogIn(const QString& strUser, const QString& strPwd = QString());
+
+    // Calls fn with the next modal dialog as soon as it is open (use before the Trigger or
+    // click that opens it); fn typically fills fields and accepts or rejects it.
+    static void OnNextModal(const std::function<void(QWidget*)>& fn);
+
+    // Message boxes shown since the start or the last ClearMessages(); questions too.
+    QStringList Messages() const;
+    void ClearMessages();
+    // Queue the answer of the next question (OK when nothing is queued).
+    void AnswerNext(bool bOk);
+
+    // Lets deferred deletions and queued events run (a switched-away view is deleted later).
+    static void ProcessEvents();
+
+private:
+    std::unique_ptr<CTestBook> m_pBook;
+    std::unique_ptr<CMainFrame> m_pFrame;
+};
