@@ -1,9 +1,8 @@
-#include "cincomeview.h"
+#include "records/cincomeview.h"
 
-// Placeholder until the view is built; its owner replaces this file.
-CIncomeView::CIncomeView(QWidget* pParent) : CFormView(pParent) { setObjectName(QStringLiteral("CIncomeView")); }
-void CIncomeView::OnInitialUpdate() {}
-void CIncomeView::ShowCurrentDay() {}
-void CIncomeView::ShowDayInTree() {}
-void CIncomeView::GoLastDay() {}
-bool CIncomeView::IsEditing() const { return false; }
+CIncomeView::CIncomeView(QWidget* pParent) : CDayView(ERecordKind::Income, pParent) {
+    setObjectName(QStringLiteral("CIncomeView"));
+    m_nYear = 2004;
+    m_nMonth = 3;
+    m_nDay = 2;
+}

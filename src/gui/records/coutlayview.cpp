@@ -1,9 +1,5 @@
-#include "coutlayview.h"
+#include "records/coutlayview.h"
 
-// Placeholder until the view is built; its owner replaces this file.
-COutlayView::COutlayView(QWidget* pParent) : CFormView(pParent) { setObjectName(QStringLiteral("COutlayView")); }
-void COutlayView::OnInitialUpdate() {}
-void COutlayView::ShowCurrentDay() {}
-void COutlayView::ShowDayInTree() {}
-void COutlayView::GoLastDay() {}
-bool COutlayView::IsEditing() const { return false; }
+COutlayView::COutlayView(QWidget* pParent) : CDayView(ERecordKind::Outlay, pParent) {
+    setObjectName(QStringLiteral("COutlayView"));
+}

@@ -1,21 +1,10 @@
 #pragma once
 
-#include "app/cformview.h"
+#include "records/cdayview.h"
 
-class COutlayView : public CFormView {
+// The outlay records of one day and account. Opens on the user's latest outlay day.
+class COutlayView : public CDayView {
     Q_OBJECT
 public:
     explicit COutlayView(QWidget* pParent = nullptr);
-    void OnInitialUpdate() override;
-
-    // The current day.
-    int m_nYear = 0;
-    int m_nMonth = 0;
-    int m_nDay = 0;
-
-    void ShowCurrentDay();
-    void ShowDayInTree();
-    void GoLastDay();
-    // An add or modify is open: the tree must not change the day under it.
-    bool IsEditing() const;
 };

@@ -1,0 +1,533 @@
+#include "records/cdayview.h"
+
+#include "app/cleftview.h"
+#include "app/cmainframe.h"
+#include "app/cmessagebox.h"
+#include "data/cdbexception.h"
+#include "data/cmoney.h"
+#include "records/ccategories.h"
+#include "records/cdaybook.h"
+#include "records/cmsflexgrid1.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace {
+const QString g_strLocked = QStringLiteral("※"); // a row that cannot be edited now
+const QString g_strOpen = QStringLiteral("￥");  // a row that can
+
+QString Id(int nId) {
+    return QString::number(nId);
+}
+
+QLineEdit* ReadOnlyBox(int nId, QWidget* pParent) {
+    auto* pEdit = new QLineEdit(pParent);
+    pEdit->setObjectName(Id(nId));
+    pEdit->setReadOnly(true);
+    return pEdit;
+}
+
+QGroupBox* Framed(const QString& strTitle, QWidget* pControl, QWidget* pParent) {
+    auto* pBox = new QGroupBox(strTitle, pParent);
+    auto* pLayout = new QVBoxLayout(pBox);
+    pLayout->addWidget(pControl);
+    pBox->setMinimumWidth(160);
+    return pBox;
+}
+} // namespace
+
+CDayView::CDayView(ERecordKind eKind, QWidget* pParent) : CFormView(pParent), m_eKind(eKind) {
+    const bool bIncome = eKind == ERecordKind::Income;
+    QWidget* pForm = Form();
+
+    m_pEditUser = ReadOnlyBox(IDC_EDIT_USER, pForm);
+    m_pEditDate = ReadOnlyBox(IDC_EDIT_DATE, pForm);
+    m_pEditTotal = ReadOnlyBox(IDC_EDIT_TOTAL, pForm);
+    m_comboBank = new QComboBox(pForm);
+    m_comboBank->setObjectName(Id(IDC_COMBO_BANK));
+    m_comboBank->setMaxVisibleItems(10);
+    m_pTotalBox = Framed(bIncome ? tr("总收入金额") : tr("总支出金额"), m_pEditTotal, pForm);
+
+    auto* pBoxes = new QGridLayout;
+    pBoxes->addWidget(Framed(tr("用户名"), m_pEditUser, pForm), 0, 0);
+    pBoxes->addWidget(Framed(tr("日期"), m_pEditDate, pForm), 0, 1);
+    pBoxes->addWidget(Framed(tr("帐号"), m_comboBank, pForm), 1, 0);
+    pBoxes->addWidget(m_pTotalBox, 1, 1);
+
+    auto button = [pForm](int nId, const QString& strText) {
+        auto* pButton = new QPushButton(strText, pForm);
+        pButton->setObjectName(Id(nId));
+        pButton->setMinimumSize(90, 40);
+        pButton->setAutoDefault(false);
+        return pButton;
+    };
+    m_pNav[0] = button(IDC_PREV_DAY, tr("前一日"));
+    m_pNav[1] = button(IDC_NEXT_DAY, tr("后一日"));
+    m_pNav[2] = button(IDC_FIRST_DAY, tr("第一日"));
+    m_pNav[3] = button(IDC_LAST_DAY, tr("最后日"));
+    m_pAdd = button(IDC_ADD, tr("新增"));
+    m_pModify = button(IDC_MODIFY, tr("修改"));
+    m_pConfirm = button(IDC_CONFIRM, tr("确定"));
+    m_pCancel = button(IDC_CANCEL, tr("取消"));
+    auto* pButtons = new QGridLayout;
+    pButtons->setHorizontalSpacing(16);
+    for (int i = 0; i < 4; ++i)
+        pButtons->addWidget(m_pNav[i], 0, i);
+    pButtons->addWidget(m_pAdd, 1, 0);
+    pButtons->addWidget(m_pModify, 1, 1);
+    pButtons->addWidget(m_pConfirm, 1, 2);
+    pButtons->addWidget(m_pCancel, 1, 3);
+
+    auto* pTop = new QHBoxLayout;
+    pTop->addLayout(pBoxes);
+    pTop->addSpacing(24);
+    pTop->addLayout(pButtons);
+    pTop->addStretch(1);
+
+    m_gridRecords = new CMsflexgrid1(pForm);
+    m_gridRecords->setObjectName(Id(IDC_GRID_RECORDS));
+    m_gridRecords->SetCols(4);
+    m_gridSummary = new CMsflexgrid1(pForm);
+    m_gridSummary->setObjectName(Id(IDC_GRID_SUMMARY));
+    m_gridSummary->SetCols(3);
+    m_gridSummary->SetRows(2);
+    auto* pGrids = new QHBoxLayout;
+    pGrids->addWidget(m_gridRecords, 2);
+    pGrids->addWidget(m_gridSummary, 1);
+
+    auto* pLayout = new QVBoxLayout(pForm);
+    pLayout->addLayout(pTop);
+    pLayout->addLayout(pGrids, 1);
+
+    // The floating controls live on the grid's viewport: they scroll and clip with the cells
+    // they are laid over.
+    m_pEditText = new QLineEdit(m_gridRecords->viewport());
+    m_pEditText->setObjectName(Id(IDC_EDIT_TEXT));
+    m_comboSort = new QComboBox(m_gridRecords->viewport());
+    m_comboSort->setObjectName(Id(IDC_COMBO_SORT));
+    m_comboSort->addItems(CCategories::Of(eKind));
+    m_comboSort->setMaxVisibleItems(12);
+    CollapseFloating();
+    m_gridRecords->viewport()->installEventFilter(this);
+
+    connect(m_pNav[0], &QPushButton::clicked, this, &CDayView::GoPrevDay);
+    connect(m_pNav[1], &QPushButton::clicked, this, &CDayView::GoNextDay);
+    connect(m_pNav[2], &QPushButton::clicked, this, &CDayView::GoFirstDay);
+    connect(m_pNav[3], &QPushButton::clicked, this, &CDayView::GoLastDay);
+    connect(m_pAdd, &QPushButton::clicked, this, &CDayView::OnAdd);
+    connect(m_pModify, &QPushButton::clicked, this, &CDayView::OnModify);
+    connect(m_pConfirm, &QPushButton::clicked, this, &CDayView::OnConfirm);
+    connect(m_pCancel, &QPushButton::clicked, this, &CDayView::OnCancel);
+    connect(m_comboBank, qOverload<int>(&QComboBox::activated), this, &CDayView::OnAccountChange);
+    connect(m_comboSort, qOverload<int>(&QComboBox::activated), this, &CDayView::OnCategoryChosen);
+    // Only what the person types: filling the editor from its cell must not rewrite the cell.
+    connect(m_pEditText, &QLineEdit::textEdited, this, &CDayView::OnEditChange);
+    connect(m_gridRecords, &CMsflexgrid1::Click, this, &CDayView::PlaceEditor);
+    connect(m_gridRecords, &CMsflexgrid1::Scroll, this, &CDayView::OnGridScroll);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
+            [this](int n) { m_nScrollY = n; });
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this,
+            [this](int n) { m_nScrollX = n; });
+    SetEditingButtons(false, false);
+}
+
+QString CDayView::CategoryMessage() const {
+    return m_eKind == ERecordKind::Income ? tr("请保证收入类型栏不为空!")
+                                          : tr("请保证支出类型栏不为空!");
+}
+
+QString CDayView::AmountMessage() const {
+    return m_eKind == ERecordKind::Income ? tr("请保证收入金额不为零或为符号!")
+                                          : tr("请保证支出金额不为零或为符号!");
+}
+
+void CDayView::OnInitialUpdate() {
+    const bool bIncome = m_eKind == ERecordKind::Income;
+    m_gridRecords->hide();
+    m_gridSummary->hide();
+    if (CMainFrame* pFrame = Frame())
+        m_strUserName = pFrame->m_strCurUser;
+    FillAccountList();
+    if (m_comboBank->count() > 0) {
+        m_comboBank->setCurrentIndex(0);
+        m_strBank = m_comboBank->itemText(0);
+    }
+    m_strDate = QStringLiteral("2004-3-2");
+    m_strTotal = QStringLiteral("￥2000");
+
+    const QStringList headers = {bIncome ? tr("收入类型") : tr("支出类型"), tr("摘要"),
+                                 bIncome ? tr("收入金额") : tr("支出金额")};
+    m_gridRecords->SetRow(0);
+    for (int nCol = 1; nCol <= 3; ++nCol) {
+        m_gridRecords->SetCol(nCol);
+        m_gridRecords->SetText(headers[nCol - 1]);
+    }
+    const int recordWidths[] = {500, 2000, 3000, 2000};
+    for (int nCol = 0; nCol < 4; ++nCol)
+        m_gridRecords->SetColWidth(nCol, recordWidths[nCol]);
+    m_gridSummary->SetRow(0);
+    m_gridSummary->SetCol(1);
+    m_gridSummary->SetText(tr("帐号"));
+    m_gridSummary->SetCol(2);
+    m_gridSummary->SetText(bIncome ? tr("收入") : tr("支出"));
+    const int summaryWidths[] = {500, 2000, 2000};
+    for (int nCol = 0; nCol < 3; ++nCol)
+        m_gridSummary->SetColWidth(nCol, summaryWidths[nCol]);
+    // Wide enough for every column without a horizontal scroll bar.
+    const int nScroll = m_gridRecords->verticalScrollBar()->sizeHint().width() + 4;
+    m_gridRecords->setMinimumWidth(m_gridRecords->CellRect(0, 3).right() + nScroll);
+    m_gridSummary->setMinimumWidth(m_gridSummary->CellRect(0, 2).right() + nScroll);
+
+    CollapseFloating();
+    m_gridRecords->show();
+    m_gridSummary->show();
+    // The outlay view opens on the latest day; the income view waits to be told a day.
+    if (!bIncome)
+        GoLastDay();
+    UpdateData(false);
+}
+
+void CDayView::UpdateData(bool bSaveAndValidate) {
+    if (bSaveAndValidate) {
+        m_strEditText = m_pEditText->text();
+        return;
+    }
+    m_pEditUser->setText(m_strUserName);
+    m_pEditDate->setText(m_strDate);
+    m_pEditTotal->setText(m_strTotal);
+    if (m_pEditText->text() != m_strEditText)
+        m_pEditText->setText(m_strEditText);
+}
+
+void CDayView::FillAccountList() {
+    m_comboBank->clear();
+    try {
+        m_comboBank->addItems(CDayBook(m_eKind, m_strUserName).Accounts());
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+    }
+}
+
+// ---------------------------------------------------------------- showing a day
+
+void CDayView::ShowCurrentDay() {
+    if (IsEditing()) {
+        // The rows being typed belong to the day on screen; never move them to another one.
+        m_nYear = m_shownDay.year();
+        m_nMonth = m_shownDay.month();
+        m_nDay = m_shownDay.day();
+        if (CMainFrame* pFrame = Frame())
+            pFrame->SetStatusText(tr("正在编辑记录，请先确定或取消。"));
+        return;
+    }
+    m_strDate = QString::asprintf("%d-%d-%d", m_nYear, m_nMonth, m_nDay);
+    UpdateData(false);
+    ShowDaySummary(m_nYear, m_nMonth, m_nDay);
+    LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
+    m_shownDay = CurrentDay();
+    m_bDayShown = true;
+}
+
+void CDayView::LoadDay(int nYear, int nMonth, int nDay, const QString& strBank) {
+    m_nRows = 1;
+    m_gridRecords->SetRows(1);
+    QVector<SDayRecord> rows;
+    try {
+        rows = CDayBook(m_eKind, m_strUserName).LoadDay(QDate(nYear, nMonth, nDay), strBank);
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+        return;
+    }
+    for (const SDayRecord& r : rows) {
+        ++m_nRows;
+        m_gridRecords->SetRows(m_nRows);
+        m_gridRecords->SetTextMatrix(m_nRows - 1, 1, r.strSort);
+        m_gridRecords->SetTextMatrix(m_nRows - 1, 2, r.strNote);
+        m_gridRecords->SetTextMatrix(m_nRows - 1, 3, CMoney::Format(r.dAmount));
+    }
+}
+
+void CDayView::ShowDaySummary(int nYear, int nMonth, int nDay) {
+    m_gridSummary->SetRows(1);
+    std::int64_t nTotal = 0;
+    QHash<QString, std::int64_t> totals;
+    try {
+        totals = CDayBook(m_eKind, m_strUserName).DayTotals(QDate(nYear, nMonth, nDay));
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+        return;
+    }
+    for (int i = 0; i < m_comboBank->count(); ++i) {
+        const QString strName = m_comboBank->itemText(i);
+        const std::int64_t nCents = totals.value(strName);
+        nTotal += nCents;
+        m_gridSummary->SetRows(i + 2);
+        m_gridSummary->SetTextMatrix(i + 1, 1, strName);
+        m_gridSummary->SetTextMatrix(i + 1, 2, CMoney::FormatSign(CMoney::FromCents(nCents)));
+    }
+    m_strTotal = CMoney::FormatYuan(CMoney::FromCents(nTotal));
+    UpdateData(false);
+}
+
+double CDayView::SumAccountDay(int nYear, int nMonth, int nDay, const QString& strBank) {
+    try {
+        return CMoney::FromCents(
+            CDayBook(m_eKind, m_strUserName).SumAccountDay(QDate(nYear, nMonth, nDay), strBank));
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+        return 0;
+    }
+}
+
+void CDayView::OnAccountChange(int nIndex) {
+    UpdateData(true);
+    m_strBank = m_comboBank->itemText(nIndex);
+    UpdateData(false);
+    LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
+}
+
+void CDayView::ShowDayInTree() {
+    ShowCurrentDay();
+    CMainFrame* pFrame = Frame();
+    CLeftView* pTree = pFrame ? pFrame->GetTreeView() : nullptr;
+    if (!pTree)
+        return;
+    pTree->ShowDay(m_strUserName, m_nYear, m_nMonth, m_nDay);
+}
+
+// ---------------------------------------------------------------- navigation
+
+void CDayView::MoveToDay(const QDate& day) {
+    m_nYear = day.year();
+    m_nMonth = day.month();
+    m_nDay = day.day();
+    ShowDayInTree();
+}
+
+void CDayView::StepTo(int eStep) {
+    const auto step = CDayBook::EStep(eStep);
+    QDate target;
+    try {
+        target = CDayBook(m_eKind, m_strUserName).Step(step, CurrentDay());
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+        return;
+    }
+    switch (step) {
+    case CDayBook::EStep::First:
+    case CDayBook::EStep::Last:
+        // Already there: nothing to do, unless the boxes still hold their stand-in texts.
+        if (target.isValid() && (target != CurrentDay() || !m_bDayShown))
+            MoveToDay(target);
+        break;
+    case CDayBook::EStep::Next:
+        if (target.isValid())
+            MoveToDay(target);
+        else
+            CMessageBox::ShowMessage(tr("已经是最后一天了!"), this);
+        break;
+    case CDayBook::EStep::Prev:
+        if (target.isValid())
+            MoveToDay(target);
+        else
+            CMessageBox::ShowMessage(tr("已经是第一天了!"), this);
+        break;
+    }
+}
+
+void CDayView::GoFirstDay() {
+    StepTo(int(CDayBook::EStep::First));
+}
+void CDayView::GoLastDay() {
+    StepTo(int(CDayBook::EStep::Last));
+}
+void CDayView::GoPrevDay() {
+    StepTo(int(CDayBook::EStep::Prev));
+}
+void CDayView::GoNextDay() {
+    StepTo(int(CDayBook::EStep::Next));
+}
+
+// ---------------------------------------------------------------- editing
+
+void CDayView::SetEditingButtons(bool bAdding, bool bModifying) {
+    const bool bBrowsing = !bAdding && !bModifying;
+    m_pAdd->setEnabled(bBrowsing);
+    m_pModify->setEnabled(bBrowsing);
+    m_pConfirm->setEnabled(!bBrowsing);
+    m_pCancel->setEnabled(bAdding);
+    for (QPushButton* pNav : m_pNav)
+        pNav->setEnabled(bBrowsing);
+    m_comboBank->setEnabled(bBrowsing);
+}
+
+void CDayView::MarkRows(int nFirst, int nLast, const QString& strMark) {
+    for (int nRow = nFirst; nRow <= nLast; ++nRow)
+        m_gridRecords->SetTextMatrix(nRow, 0, strMark);
+}
+
+void CDayView::CollapseFloating() {
+    m_pEditText->setGeometry(0, 0, 0, 0);
+    m_pEditText->hide();
+    m_comboSort->setGeometry(0, 0, 0, 0);
+    m_comboSort->hide();
+}
+
+void CDayView::OnAdd() {
+    SetEditingButtons(true, false);
+    m_bAdding = true;
+    ++m_nRows;
+    MarkRows(0, m_nRows - 2, g_strLocked);
+    m_gridRecords->SetRows(m_nRows);
+    m_gridRecords->SetRow(m_nRows - 1);
+    m_gridRecords->SetCol(0);
+    m_gridRecords->SetText(g_strOpen);
+    m_gridRecords->scrollToBottom();
+}
+
+void CDayView::OnModify() {
+    if (m_eKind == ERecordKind::Income && m_nRows < 2)
+        return;
+    SetEditingButtons(false, true);
+    m_bModifying = true;
+    MarkRows(1, m_nRows - 1, g_strOpen);
+}
+
+void CDayView::PlaceEditor() {
+    m_nClickCol = m_gridRecords->GetMouseCol();
+    m_nClickRow = m_gridRecords->GetMouseRow();
+    const bool bRowOpen = (m_bAdding && m_nClickRow == m_nRows - 1) ||
+                          (m_bModifying && m_nClickRow >= 1 && m_nClickRow < m_nRows);
+    if (!bRowOpen || m_nClickCol < 1 || m_nClickCol > 3)
+        return;
+    const QRect rect = m_gridRecords->CellRect(m_nClickRow, m_nClickCol, m_gridRecords->viewport());
+    const QString strCell = m_gridRecords->GetTextMatrix(m_nClickRow, m_nClickCol);
+    if (m_nClickCol == 1) {
+        m_pEditText->setGeometry(0, 0, 0, 0);
+        m_pEditText->hide();
+        m_comboSort->setGeometry(rect);
+        m_comboSort->show();
+        m_comboSort->raise();
+        m_comboSort->setEnabled(true);
+        m_comboSort->setFocus();
+        if (m_bModifying) {
+            const int nIndex = m_comboSort->findText(strCell, Qt::MatchExactly);
+            if (nIndex >= 0)
+                m_comboSort->setCurrentIndex(nIndex);
+        }
+    } else {
+        m_comboSort->hide();
+        m_pEditText->setGeometry(rect);
+        m_pEditText->show();
+        m_pEditText->raise();
+        m_pEditText->setEnabled(true);
+        m_pEditText->setFocus();
+        m_strEditText = strCell;
+    }
+    m_nEditCol = m_nClickCol;
+    m_nEditRow = m_nClickRow;
+    UpdateData(false);
+    if (m_nEditCol != 1)
+        m_pEditText->selectAll();
+}
+
+void CDayView::KeepFloatingOnCell() {
+    if (m_nEditRow < 1 || m_nEditRow >= m_nRows)
+        return;
+    QWidget* pFloating = m_nEditCol == 1 ? static_cast<QWidget*>(m_comboSort) : m_pEditText;
+    if (pFloating->isVisible())
+        pFloating->setGeometry(
+            m_gridRecords->CellRect(m_nEditRow, m_nEditCol, m_gridRecords->viewport()));
+}
+
+void CDayView::OnGridScroll() {
+    m_nGridTop = m_gridRecords->GetTopRow() - 1;
+    KeepFloatingOnCell();
+}
+
+bool CDayView::eventFilter(QObject* pObject, QEvent* pEvent) {
+    // The scroll area filters its form too, from before the grid exists.
+    if (m_gridRecords && pObject == m_gridRecords->viewport() && pEvent->type() == QEvent::Resize)
+        KeepFloatingOnCell();
+    return CFormView::eventFilter(pObject, pEvent);
+}
+
+void CDayView::OnEditChange() {
+    UpdateData(true);
+    if (m_nEditRow < 1 || m_nEditRow >= m_nRows || m_nEditCol < 2)
+        return;
+    // The cell shows the amount as it will be stored; the editor keeps what was typed.
+    if (m_nEditCol == 3)
+        m_gridRecords->SetTextMatrix(m_nEditRow, 3, CMoney::Format(CMoney::Atof(m_strEditText)));
+    else
+        m_gridRecords->SetTextMatrix(m_nEditRow, m_nEditCol, m_strEditText);
+}
+
+void CDayView::OnCategoryChosen(int nIndex) {
+    UpdateData(true);
+    if (m_nEditRow < 1 || m_nEditRow >= m_nRows || m_nEditCol != 1)
+        return;
+    m_strCategory = m_comboSort->itemText(nIndex);
+    m_gridRecords->SetTextMatrix(m_nEditRow, m_nEditCol, m_strCategory);
+}
+
+QVector<SDayRecord> CDayView::GridRows() const {
+    QVector<SDayRecord> rows;
+    for (int nRow = 1; nRow < m_nRows; ++nRow)
+        rows.append({m_gridRecords->GetTextMatrix(nRow, 1), m_gridRecords->GetTextMatrix(nRow, 2),
+                     CMoney::Atof(m_gridRecords->GetTextMatrix(nRow, 3))});
+    return rows;
+}
+
+bool CDayView::SaveGridRows() {
+    try {
+        CDayBook(m_eKind, m_strUserName).ReplaceDay(CurrentDay(), m_strBank, GridRows());
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+        return false;
+    }
+    return true;
+}
+
+void CDayView::OnConfirm() {
+    if (!IsEditing())
+        return;
+    UpdateData(true);
+    const CDayBook::SProblem problem = CDayBook::Validate(GridRows());
+    if (problem.eProblem == CDayBook::EProblem::NoCategory) {
+        CMessageBox::ShowMessage(CategoryMessage(), this);
+        return;
+    }
+    if (problem.eProblem == CDayBook::EProblem::BadAmount) {
+        CMessageBox::ShowMessage(AmountMessage(), this);
+        return;
+    }
+    // A failed store leaves the grid as typed and the edit open, so nothing is lost.
+    if (!SaveGridRows())
+        return;
+    CollapseFloating();
+    LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
+    ShowDaySummary(m_nYear, m_nMonth, m_nDay);
+    SetEditingButtons(false, false);
+    m_bAdding = m_bModifying = false;
+    MarkRows(1, m_nRows - 1, g_strLocked);
+}
+
+void CDayView::OnCancel() {
+    // Only an add can be taken back; a modify ends with a confirm.
+    if (!m_bAdding)
+        return;
+    --m_nRows;
+    m_gridRecords->SetRows(m_nRows);
+    SetEditingButtons(false, false);
+    m_bAdding = m_bModifying = false;
+    CollapseFloating();
+    MarkRows(1, m_nRows - 1, g_strLocked);
+}

@@ -1,0 +1,133 @@
+#pragma once
+
+#include "app/cformview.h"
+#include "records/crecordkind.h"
+
+#include <QDate>
+#include <QString>
+#include <QVector>
+
+class CMsflexgrid1;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QGroupBox;
+struct SDayRecord;
+
+// What the income and outlay views share: one day of the user's records for one account,
+// the day's totals per account, moving between days, and editing the day's records in the
+// grid through a floating text editor and category list laid over the clicked cell.
+//
+// Three states: browsing, adding (one new row at the bottom) and modifying (every row).
+// Nothing reaches the book until "确定", which replaces the day's records of the account
+// and moves its balance in one transaction.
+class CDayView : public CFormView {
+    Q_OBJECT
+public:
+    // Control ids, also the controls' object names.
+    enum EControl {
+        IDC_COMBO_BANK = 1000,
+        IDC_EDIT_USER = 1001,
+        IDC_EDIT_DATE = 1002,
+        IDC_EDIT_TOTAL = 1004,
+        IDC_GRID_RECORDS = 1011,
+        IDC_GRID_SUMMARY = 1012,
+        IDC_COMBO_SORT = 1014,
+        IDC_EDIT_TEXT = 1015,
+        IDC_ADD = 1016,
+        IDC_MODIFY = 1017,
+        IDC_CONFIRM = 1018,
+        IDC_CANCEL = 1019,
+        IDC_PREV_DAY = 1020,
+        IDC_NEXT_DAY = 1021,
+        IDC_FIRST_DAY = 1022,
+        IDC_LAST_DAY = 1023,
+    };
+
+    CDayView(ERecordKind eKind, QWidget* pParent);
+    ERecordKind Kind() const { return m_eKind; }
+
+    void OnInitialUpdate() override;
+    // Members <-> controls: the user, date and total boxes and the floating editor.
+    void UpdateData(bool bSaveAndValidate);
+
+    void FillAccountList();
+    void ShowCurrentDay();
+    void ShowDayInTree();
+    void LoadDay(int nYear, int nMonth, int nDay, const QString& strBank);
+    void ShowDaySummary(int nYear, int nMonth, int nDay);
+    double SumAccountDay(int nYear, int nMonth, int nDay, const QString& strBank);
+    void GoFirstDay();
+    void GoLastDay();
+    void GoPrevDay();
+    void GoNextDay();
+    // An add or modify is open: the tree must not change the day under it.
+    bool IsEditing() const { return m_bAdding || m_bModifying; }
+
+    // ---- editing (buttons 1016 to 1019 and the grid's click)
+    void OnAdd();
+    void OnModify();
+    void OnConfirm();
+    void OnCancel();
+    void PlaceEditor();
+
+    // ---- view state
+    QString m_strUserName;
+    QString m_strDate;
+    QString m_strTotal;
+    CMsflexgrid1* m_gridRecords = nullptr;
+    QComboBox* m_comboBank = nullptr;
+    CMsflexgrid1* m_gridSummary = nullptr;
+    QString m_strEditText;
+    QComboBox* m_comboSort = nullptr;
+    QLineEdit* m_pEditText = nullptr; // the floating text editor 1015
+    QString m_strBank;
+    int m_nClickCol = 0;
+    int m_nClickRow = 0;
+    int m_nEditCol = 0;
+    int m_nEditRow = 0;
+    bool m_bAdding = false;
+    int m_nRows = 1;
+    bool m_bModifying = false;
+    QString m_strCategory;
+    int m_nYear = 0;
+    int m_nMonth = 0;
+    int m_nDay = 0;
+    int m_nScrollY = 0;
+    int m_nScrollX = 0;
+    int m_nGridTop = 0;
+
+protected:
+    bool eventFilter(QObject* pObject, QEvent* pEvent) override;
+
+private:
+    QString CategoryMessage() const;
+    QString AmountMessage() const;
+    QDate CurrentDay() const { return QDate(m_nYear, m_nMonth, m_nDay); }
+    void MoveToDay(const QDate& day);
+    void StepTo(int eStep);
+    void SetEditingButtons(bool bAdding, bool bModifying);
+    void MarkRows(int nFirst, int nLast, const QString& strMark);
+    void CollapseFloating();
+    void KeepFloatingOnCell();
+    QVector<SDayRecord> GridRows() const;
+    bool SaveGridRows();
+    void OnEditChange();
+    void OnCategoryChosen(int nIndex);
+    void OnAccountChange(int nIndex);
+    void OnGridScroll();
+
+    ERecordKind m_eKind;
+    QLineEdit* m_pEditUser = nullptr;
+    QLineEdit* m_pEditDate = nullptr;
+    QLineEdit* m_pEditTotal = nullptr;
+    QGroupBox* m_pTotalBox = nullptr;
+    QPushButton* m_pAdd = nullptr;
+    QPushButton* m_pModify = nullptr;
+    QPushButton* m_pConfirm = nullptr;
+    QPushButton* m_pCancel = nullptr;
+    QPushButton* m_pNav[4] = {};
+    QDate m_shownDay; // the day the grid holds
+    bool m_bDayShown =
+        false; // a day was shown at least once (the boxes hold stand-in texts before)
+};

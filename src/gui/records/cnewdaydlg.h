@@ -1,0 +1,30 @@
+#pragma once
+
+#include "records/crecordkind.h"
+
+#include <QDate>
+#include <QDialog>
+
+class QCalendarWidget;
+
+// Opens a new day of records: the person picks a date (today to begin with) and OK writes
+// the day's placeholder row, so the day exists for the tree and the daily view.
+class CNewDayDlg : public QDialog {
+    Q_OBJECT
+public:
+    enum EControl { IDC_CALENDAR = 1017 };
+
+    CNewDayDlg(ERecordKind eKind, QWidget* pParent);
+    void setVisible(bool bVisible) override;
+
+    // Calendar <-> m_Date.
+    void UpdateData(bool bSaveAndValidate);
+    void OnInitDialog();
+    void OnOK();
+
+    QCalendarWidget* m_ctlCalendar = nullptr;
+    QDate m_Date; // the chosen day; read by the frame after OK
+
+private:
+    ERecordKind m_eKind;
+};

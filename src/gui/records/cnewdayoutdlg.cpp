@@ -1,0 +1,5 @@
+#include "records/cnewdayoutdlg.h"
+
+CNewDayOutDlg::CNewDayOutDlg(QWidget* pParent) : CNewDayDlg(ERecordKind::Outlay, pParent) {
+    setObjectName(QStringLiteral("CNewDayOutDlg"));
+}

@@ -1,0 +1,414 @@
+#include "app/cleftview.h"
+#include "app/cmainframe.h"
+#include "app/cmessagebox.h"
+#include "ctestbook.h"
+#include "data/cbankset.h"
+#include "data/cincomeset.h"
+#include "data/cmoney.h"
+#include "data/coutlayset.h"
+#include "data/ctoday.h"
+#include "records/cdaybook.h"
+#include "records/cincomeview.h"
+#include "records/cmsflexgrid1.h"
+#include "records/cnewdayindlg.h"
+#include "records/coutlayview.h"
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+namespace {
+const QString g_strUser = QStringLiteral("张三");
+const QString g_strCash = QStringLiteral("现金");
+const QString g_strBank = QStringLiteral("工商银行");
+
+void AddBank(const QString& strCard, double dCash) {
+    CBankSet set;
+    set.AddNew();
+    set.m_UserName = g_strUser;
+    set.m_CardName = strCard;
+    set.m_CardCash = dCash;
+    set.Update();
+}
+
+template <class TSet>
+void AddRow(const QDate& day, const QString& strBank = {}, double dAmount = 0,
+            const QString& strSort = QStringLiteral("工资收入"), const QString& strNote = {}) {
+    TSet set;
+    set.AddNew();
+    set.m_UserName = g_strUser;
+    set.m_Date = QDateTime(day, QTime(0, 0));
+    set.m_Bank = strBank;
+    set.m_Sort = strBank.isEmpty() ? QString() : strSort;
+    set.m_Note = strNote;
+    set.m_Amount = dAmount;
+    set.Update();
+}
+
+QString Balance(const QString& strCard) {
+    CBankSet set;
+    set.SetFilter(CRecordset::EFilter::UserCard, {g_strUser, strCard});
+    set.Open();
+    return CMoney::Format(set.m_CardCash);
+}
+
+// A book with two accounts; income on 2004-3-2 (both accounts) and 2004-4-2 (bank only) and an
+// opened but empty 2004-5-1; outlay on 2004-3-2 and an empty 2004-3-5.
+struct SFixture {
+    CTestBook book;
+    std::unique_ptr<CMainFrame> pFrame;
+
+    SFixture() {
+        CMessageBox::SetCapture(true);
+        CMessageBox::ClearShown();
+        AddBank(g_strCash, 1000);
+        AddBank(g_strBank, 500);
+        AddRow<CIncomeSet>(QDate(2004, 3, 2), g_strCash, 100, QStringLiteral("工资收入"),
+                           QStringLiteral("三月"));
+        AddRow<CIncomeSet>(QDate(2004, 3, 2), g_strBank, 50);
+        AddRow<CIncomeSet>(QDate(2004, 4, 2), g_strBank, 20);
+        AddRow<CIncomeSet>(QDate(2004, 5, 1));
+        AddRow<COutlaySet>(QDate(2004, 3, 2), g_strCash, 30, QStringLiteral("用餐支出"));
+        AddRow<COutlaySet>(QDate(2004, 3, 5));
+        pFrame = std::make_unique<CMainFrame>(false);
+        pFrame->showNormal();
+        pFrame->resize(1300, 760);
+        pFrame->m_strCurUser = g_strUser;
+    }
+    CIncomeView* Income() {
+        pFrame->OnIncomeView();
+        return pFrame->m_pIncomeView;
+    }
+    COutlayView* Outlay() {
+        pFrame->OnOutlayView();
+        return pFrame->m_pOutlayView;
+    }
+};
+
+template <class T = QWidget> T* Ctl(QWidget* pView, int nId) {
+    T* p = pView->findChild<T*>(QString::number(nId));
+    if (!p)
+        qFatal("control %d missing", nId);
+    return p;
+}
+
+void Press(CDayView* pView, int nId) {
+    QTest::mouseClick(Ctl<QPushButton>(pView, nId), Qt::LeftButton);
+}
+
+QString Box(CDayView* pView, int nId) {
+    return Ctl<QLineEdit>(pView, nId)->text();
+}
+
+QString Cell(CDayView* pView, int nRow, int nCol) {
+    return pView->m_gridRecords->GetTextMatrix(nRow, nCol);
+}
+
+void ClickCell(CDayView* pView, int nRow, int nCol) {
+    CMsflexgrid1* pGrid = pView->m_gridRecords;
+    QTest::mouseClick(pGrid->viewport(), Qt::LeftButton, {},
+                      pGrid->CellRect(nRow, nCol, pGrid->viewport()).center());
+}
+
+bool OnCell(CDayView* pView, QWidget* pFloating, int nRow, int nCol) {
+    CMsflexgrid1* pGrid = pView->m_gridRecords;
+    return pFloating->isVisible() &&
+           pFloating->geometry() == pGrid->CellRect(nRow, nCol, pGrid->viewport());
+}
+
+void Choose(CDayView* pView, int nRow, int nIndex) {
+    ClickCell(pView, nRow, 1);
+    QVERIFY(OnCell(pView, pView->m_comboSort, nRow, 1));
+    pView->m_comboSort->setCurrentIndex(nIndex);
+    Q_EMIT pView->m_comboSort->activated(nIndex);
+}
+
+void Type(CDayView* pView, int nRow, int nCol, const QString& strText) {
+    ClickCell(pView, nRow, nCol);
+    QVERIFY(OnCell(pView, pView->m_pEditText, nRow, nCol));
+    // One key event carrying the whole text, as an input method delivers Chinese; it replaces
+    // the selected cell text.
+    QTest::sendKeyEvent(QTest::Click, pView->m_pEditText, Qt::Key_unknown, strText, Qt::NoModifier);
+}
+
+// Enabled state of 1016 1017 1018 1019, then 1020 and the account box.
+QString Buttons(CDayView* pView) {
+    QString s;
+    for (int nId : {1016, 1017, 1018, 1019, 1020, 1000})
+        s += Ctl(pView, nId)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+    return s;
+}
+
+QStringList Shown() {
+    const QStringList list = CMessageBox::ShownTexts();
+    CMessageBox::ClearShown();
+    return list;
+}
+} // namespace
+
+class TestDailyViews : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void addTwoRecordsThenModifyOne() {
+        SFixture f;
+        CIncomeView* pView = f.Income();
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-5-1")); // the latest day, still empty
+        QCOMPARE(Box(pView, 1004), QStringLiteral("0.00元"));
+        QCOMPARE(pView->m_gridRecords->GetRows(), 1);
+
+        Press(pView, 1016);
+        QCOMPARE(Buttons(pView), QStringLiteral("001100"));
+        QVERIFY(pView->IsEditing());
+        Choose(pView, 1, 0);
+        Type(pView, 1, 2, QStringLiteral("五月工资"));
+        Type(pView, 1, 3, QStringLiteral("12.5"));
+        QCOMPARE(Cell(pView, 1, 3), QStringLiteral("12.50"));
+        QCOMPARE(pView->m_pEditText->text(), QStringLiteral("12.5"));
+        Press(pView, 1018);
+        QCOMPARE(Buttons(pView), QStringLiteral("110011"));
+
+        Press(pView, 1016);
+        QCOMPARE(Cell(pView, 1, 0), QStringLiteral("※"));
+        QCOMPARE(Cell(pView, 2, 0), QStringLiteral("￥"));
+        Choose(pView, 2, 1);
+        Type(pView, 2, 3, QStringLiteral("7.25"));
+        ClickCell(pView, 1, 2); // an old row cannot be edited while adding
+        QVERIFY(OnCell(pView, pView->m_pEditText, 2, 3));
+        Press(pView, 1018);
+        QVERIFY(Shown().isEmpty());
+
+        const QVector<SDayRecord> rows =
+            CDayBook(ERecordKind::Income, g_strUser).LoadDay(QDate(2004, 5, 1), g_strCash);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].strSort, QStringLiteral("工资收入"));
+        QCOMPARE(rows[0].strNote, QStringLiteral("五月工资"));
+        QCOMPARE(rows[1].strSort, QStringLiteral("奖金收入"));
+        QCOMPARE(rows[1].dAmount, 7.25);
+        QCOMPARE(Balance(g_strCash), QStringLiteral("1019.75"));
+        QCOMPARE(pView->m_gridSummary->GetTextMatrix(1, 2), QStringLiteral("￥19.75"));
+        QCOMPARE(Box(pView, 1004), QStringLiteral("19.75元"));
+
+        // Modify: the category list starts on the row's category; the balance moves by the change.
+        Press(pView, 1017);
+        QCOMPARE(Buttons(pView), QStringLiteral("001000"));
+        QCOMPARE(Cell(pView, 2, 0), QStringLiteral("￥"));
+        pView->m_comboSort->setCurrentIndex(5);
+        ClickCell(pView, 1, 1);
+        QCOMPARE(pView->m_comboSort->currentText(), QStringLiteral("工资收入"));
+        Type(pView, 1, 3, QStringLiteral("20"));
+        Press(pView, 1018);
+        QCOMPARE(Balance(g_strCash), QStringLiteral("1027.25"));
+        QCOMPARE(Balance(g_strBank), QStringLiteral("500.00"));
+        QCOMPARE(Cell(pView, 1, 3), QStringLiteral("20.00"));
+        QCOMPARE(Cell(pView, 1, 0), QStringLiteral("※"));
+    }
+
+    void cancelAndValidationOrder() {
+        SFixture f;
+        AddRow<CIncomeSet>(QDate(2004, 3, 2), g_strCash, 5, QString()); // a record without category
+        CIncomeView* pView = f.Income();
+        Press(pView, 1022);
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-3-2"));
+        QCOMPARE(pView->m_gridRecords->GetRows(), 3);
+
+        Press(pView, 1016);
+        Type(pView, 3, 2, QStringLiteral("丢掉"));
+        Press(pView, 1019);
+        QCOMPARE(pView->m_gridRecords->GetRows(), 3);
+        QCOMPARE(Cell(pView, 1, 0) + Cell(pView, 2, 0), QStringLiteral("※※"));
+        QCOMPARE(Buttons(pView), QStringLiteral("110011"));
+        QVERIFY(!pView->m_pEditText->isVisible());
+
+        Press(pView, 1016);
+        Press(pView, 1018); // row 3 has no category, but row 2 comes first
+        QCOMPARE(Shown(), QStringList{QStringLiteral("请保证收入类型栏不为空!")});
+        QVERIFY(pView->m_bAdding);
+        Press(pView, 1019);
+
+        // Row 1 without amount, row 2 without category: the amount message.
+        Press(pView, 1017);
+        Type(pView, 1, 3, QStringLiteral("abc"));
+        QCOMPARE(Cell(pView, 1, 3), QStringLiteral("0.00"));
+        Press(pView, 1018);
+        QCOMPARE(Shown(), QStringList{QStringLiteral("请保证收入金额不为零或为符号!")});
+        for (const QString& str :
+             {QStringLiteral("1e400"), QStringLiteral("nan"), QStringLiteral("2e12")}) {
+            Type(pView, 1, 3, str);
+            Press(pView, 1018);
+            QCOMPARE(Shown(), QStringList{QStringLiteral("请保证收入金额不为零或为符号!")});
+        }
+        Type(pView, 1, 3, QStringLiteral("-5"));
+        QCOMPARE(Cell(pView, 1, 3), QStringLiteral("-5.00"));
+        Press(pView, 1018);
+        QCOMPARE(Shown(), QStringList{QStringLiteral("请保证收入类型栏不为空!")});
+        Choose(pView, 2, 7);
+        Press(pView, 1018);
+        QVERIFY(Shown().isEmpty());
+        QVERIFY(!pView->IsEditing());
+        // 105.00 stood on the day, 0.00 now.
+        QCOMPARE(Balance(g_strCash), QStringLiteral("895.00"));
+    }
+
+    void outlayMessagesAndModifyOnEmptyDays() {
+        SFixture f;
+        CIncomeView* pIncome = f.Income();
+        Press(pIncome, 1017); // 2004-5-1 has no income records: nothing happens
+        QVERIFY(!pIncome->IsEditing());
+        QCOMPARE(Buttons(pIncome), QStringLiteral("110011"));
+
+        COutlayView* pView = f.Outlay();
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-3-5"));
+        Press(pView, 1017); // an outlay day without records still enters modify mode
+        QVERIFY(pView->m_bModifying);
+        Press(pView, 1018);
+        QVERIFY(!pView->IsEditing());
+        QCOMPARE(Balance(g_strCash), QStringLiteral("1000.00"));
+
+        Press(pView, 1016);
+        Press(pView, 1018);
+        Choose(pView, 1, 0);
+        Press(pView, 1018);
+        Type(pView, 1, 3, QStringLiteral("8"));
+        Press(pView, 1018);
+        QCOMPARE(Shown(), (QStringList{QStringLiteral("请保证支出类型栏不为空!"),
+                                       QStringLiteral("请保证支出金额不为零或为符号!")}));
+        QCOMPARE(Balance(g_strCash), QStringLiteral("992.00")); // outlay lowers the balance
+    }
+
+    void navigationAcrossAccountsAndEnds() {
+        SFixture f;
+        CIncomeView* pView = f.Income();
+        Press(pView, 1021);
+        QCOMPARE(Shown(), QStringList{QStringLiteral("已经是最后一天了!")});
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-5-1"));
+
+        Press(pView, 1020); // a day of the other account only
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-4-2"));
+        QCOMPARE(pView->m_gridRecords->GetRows(), 1);
+        QCOMPARE(pView->m_gridSummary->GetTextMatrix(2, 2), QStringLiteral("￥20.00"));
+        QCOMPARE(Box(pView, 1004), QStringLiteral("20.00元"));
+        QTreeWidgetItem* pItem = f.pFrame->GetTreeView()->currentItem();
+        QVERIFY(pItem && pItem->parent());
+        QCOMPARE(pItem->parent()->text(0) + pItem->text(0), QStringLiteral("4月2日"));
+
+        pView->m_comboBank->setCurrentIndex(1);
+        Q_EMIT pView->m_comboBank->activated(1);
+        QCOMPARE(pView->m_strBank, g_strBank);
+        QCOMPARE(Cell(pView, 1, 3), QStringLiteral("20.00"));
+
+        Press(pView, 1020);
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-3-2"));
+        Press(pView, 1020);
+        Press(pView, 1022); // already on the first day: no message
+        QCOMPARE(Shown(), QStringList{QStringLiteral("已经是第一天了!")});
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-3-2"));
+        Press(pView, 1023);
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-5-1"));
+
+        // From a day without rows: forward reports the end, back goes to the latest day.
+        pView->m_nMonth = 3;
+        pView->m_nDay = 20;
+        pView->ShowCurrentDay();
+        Press(pView, 1021);
+        QCOMPARE(Shown(), QStringList{QStringLiteral("已经是最后一天了!")});
+        Press(pView, 1020);
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-5-1"));
+        QVERIFY(Shown().isEmpty());
+    }
+
+    void failedConfirmKeepsOldRecordsAndBalance() {
+        SFixture f;
+        CIncomeView* pView = f.Income();
+        Press(pView, 1022);
+        Press(pView, 1017);
+        const QString strLong(256, QChar(0x957F));
+        Type(pView, 1, 2, strLong);
+        Type(pView, 1, 3, QStringLiteral("1"));
+        Press(pView, 1018);
+        const QStringList shown = Shown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].contains(QStringLiteral("255")), qPrintable(shown[0]));
+        // The edit stays open with what was typed; the book is as before.
+        QVERIFY(pView->m_bModifying);
+        QCOMPARE(Cell(pView, 1, 2), strLong);
+        const QVector<SDayRecord> rows =
+            CDayBook(ERecordKind::Income, g_strUser).LoadDay(QDate(2004, 3, 2), g_strCash);
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].strNote, QStringLiteral("三月"));
+        QCOMPARE(Balance(g_strCash), QStringLiteral("1000.00"));
+    }
+
+    void floatingEditorStaysOnItsCell() {
+        SFixture f;
+        for (int i = 0; i < 40; ++i)
+            AddRow<CIncomeSet>(QDate(2004, 6, 1), g_strCash, i + 1);
+        CIncomeView* pView = f.Income();
+        Press(pView, 1017);
+        Type(pView, 3, 2, QStringLiteral("x"));
+        pView->m_gridRecords->verticalScrollBar()->setValue(5);
+        QCOMPARE(pView->m_nGridTop, 5);
+        QCOMPARE(pView->m_pEditText->geometry(),
+                 pView->m_gridRecords->CellRect(3, 2, pView->m_gridRecords->viewport()));
+        Type(pView, 30, 3, QStringLiteral("9"));
+        QCOMPARE(Cell(pView, 30, 3), QStringLiteral("9.00"));
+        QCOMPARE(Cell(pView, 3, 2), QStringLiteral("x"));
+
+        // Another day asked for while editing changes nothing under the edit.
+        pView->m_nMonth = 3;
+        pView->m_nDay = 2;
+        pView->ShowCurrentDay();
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-6-1"));
+        QCOMPARE(pView->m_nMonth, 6);
+        QCOMPARE(pView->m_gridRecords->GetRows(), 41);
+    }
+
+    void newDayDialogsOpenTheDay() {
+        SFixture f;
+        CToday::Set(QDate(2011, 5, 6));
+        auto answer = [](bool bOk, const QDate& pick = QDate()) {
+            QTimer::singleShot(0, [bOk, pick] {
+                auto* pDlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                QVERIFY(pDlg);
+                auto* pCal = pDlg->findChild<QCalendarWidget*>(QStringLiteral("1017"));
+                QCOMPARE(pCal->selectedDate(), QDate(2011, 5, 6)); // every showing starts on today
+                if (pick.isValid())
+                    pCal->setSelectedDate(pick);
+                QTest::mouseClick(pDlg->findChild<QPushButton*>(QLatin1String(bOk ? "1" : "2")),
+                                  Qt::LeftButton);
+            });
+        };
+        answer(true);
+        f.pFrame->OnAddIncome();
+        QVERIFY(f.pFrame->m_pIncomeView && f.pFrame->m_bCheckIncome);
+        QCOMPARE(Box(f.pFrame->m_pIncomeView, 1002), QStringLiteral("2011-5-6"));
+        QCOMPARE(f.pFrame->GetTreeView()->currentItem()->text(0), QStringLiteral("6日"));
+        QVERIFY(CDayBook(ERecordKind::Income, g_strUser).HasDay(QDate(2011, 5, 6)));
+
+        answer(true, QDate(2011, 5, 7));
+        f.pFrame->OnAddOutlay();
+        QVERIFY(f.pFrame->m_pOutlayView && !f.pFrame->m_bCheckIncome);
+        QCOMPARE(Box(f.pFrame->m_pOutlayView, 1002), QStringLiteral("2011-5-7"));
+
+        answer(false, QDate(2011, 5, 9));
+        f.pFrame->OnAddOutlay();
+        QVERIFY(!CDayBook(ERecordKind::Outlay, g_strUser).HasDay(QDate(2011, 5, 9)));
+        QCOMPARE(Box(f.pFrame->m_pOutlayView, 1002), QStringLiteral("2011-5-7"));
+
+        // With an add open, no day is opened and nothing typed is lost.
+        Press(f.pFrame->m_pOutlayView, 1016);
+        f.pFrame->OnAddIncome();
+        QCOMPARE(Shown().size(), 1);
+        QVERIFY(f.pFrame->m_pOutlayView && f.pFrame->m_pOutlayView->m_bAdding);
+        CToday::Set(QDate());
+    }
+};
+
+QTEST_MAIN(TestDailyViews)
+#include "tst_dailyviews.moc"
