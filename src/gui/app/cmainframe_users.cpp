@@ -1,11 +1,127 @@
-#include "cmainframe.h"
-// Placeholder until the user commands are built; their owner replaces this file.
-CLinkDlg* CMainFrame::LinkDlg() { return nullptr; }
-CNewUserDlg* CMainFrame::NewUserDlg() { return nullptr; }
-CBankDlg* CMainFrame::BankDlg() { return nullptr; }
-CChangPwdDlg* CMainFrame::ChangPwdDlg() { return nullptr; }
-void CMainFrame::OnNewUser() {}
-void CMainFrame::OnLogin() {}
-void CMainFrame::OnDeleteUser() {}
-void CMainFrame::OnChangePwd() {}
-void CMainFrame::OnDisconnect() {}
+// The user commands of the main frame: create, log in, delete, change password, log out.
+#include "accounts/cbankdlg.h"
+#include "app/cmainframe.h"
+#include "app/cmainview.h"
+#include "app/cmessagebox.h"
+#include "data/cdbexception.h"
+#include "data/ctoday.h"
+#include "users/cchangpwddlg.h"
+#include "users/clinkdlg.h"
+#include "users/cnewuserdlg.h"
+#include "users/cuseradmin.h"
+
+CLinkDlg* CMainFrame::LinkDlg() {
+    if (!m_pLinkDlg)
+        m_pLinkDlg = new CLinkDlg(this);
+    return m_pLinkDlg;
+}
+
+CNewUserDlg* CMainFrame::NewUserDlg() {
+    if (!m_pNewUserDlg)
+        m_pNewUserDlg = new CNewUserDlg(this);
+    return m_pNewUserDlg;
+}
+
+CBankDlg* CMainFrame::BankDlg() {
+    if (!m_pBankDlg)
+        m_pBankDlg = new CBankDlg(this);
+    return m_pBankDlg;
+}
+
+CChangPwdDlg* CMainFrame::ChangPwdDlg() {
+    if (!m_pChangPwdDlg)
+        m_pChangPwdDlg = new CChangPwdDlg(this);
+    return m_pChangPwdDlg;
+}
+
+void CMainFrame::OnNewUser() {
+    CNewUserDlg* pNewUserDlg = NewUserDlg();
+    if (pNewUserDlg->exec() != QDialog::Accepted)
+        return;
+    m_strCurUser = pNewUserDlg->m_strNewUser;
+    const QString strPwd = pNewUserDlg->m_strNewUserPwd;
+    // The next person to open the dialog on this shared computer starts from blank fields.
+    pNewUserDlg->m_strNewUser.clear();
+    pNewUserDlg->m_strNewUserPwd.clear();
+    pNewUserDlg->m_strNewUserPwd2.clear();
+
+    // The first day is the day the blank view was created.
+    QDate firstDay = GetMainView() ? GetMainView()->m_Date : QDate();
+    if (!firstDay.isValid())
+        firstDay = CToday::Get();
+
+    // The user, the accounts and the first days are written together when the accounts
+    // are confirmed; a failure keeps the account dialog open with what was typed.
+    bool bCreated = false;
+    CBankDlg* pBankDlg = BankDlg();
+    pBankDlg->m_fnWrite = [&](const QList<CUserAdmin::SAccount>& accounts) {
+        try {
+            if (CUserAdmin::CreateUser(m_strCurUser, strPwd, accounts, firstDay) ==
+                CUserAdmin::ECreate::NameTaken) {
+                // Another copy of the program took the name meanwhile.
+                CMessageBox::ShowMessage(tr("用户名已存在！"), pBankDlg);
+                return true;
+            }
+        } catch (const CDBException& e) {
+            CMessageBox::ShowDBError(e, pBankDlg);
+            return false;
+        }
+        bCreated = true;
+        return true;
+    };
+    const int nResult = pBankDlg->exec();
+    pBankDlg->m_fnWrite = nullptr;
+    if (nResult != QDialog::Accepted) {
+        CMessageBox::ShowMessage(tr("您未输入帐号信息,创建用户失败!"), this);
+        m_strCurUser.clear();
+        return;
+    }
+    if (!bCreated) {
+        m_strCurUser.clear();
+        return;
+    }
+    CMessageBox::ShowMessage(tr("创建用户成功!"), this);
+}
+
+void CMainFrame::OnLogin() {
+    CLinkDlg* pLinkDlg = LinkDlg();
+    if (pLinkDlg->exec() != QDialog::Accepted)
+        return;
+    if (!pLinkDlg->m_bLink) {
+        CMessageBox::ShowMessage(tr("用户名与密码不符！"), this);
+        return;
+    }
+    SetLoggedIn(pLinkDlg->m_strLinkUser, pLinkDlg->m_strLinkPwd);
+}
+
+void CMainFrame::OnDeleteUser() {
+    try {
+        if (!CUserAdmin::UserExists(m_strCurUser))
+            return;
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+        return;
+    }
+    if (!CMessageBox::AskOkCancel(tr("确定删除此用户吗？"), tr("删除用户"), this))
+        return;
+    try {
+        if (!CUserAdmin::DeleteUser(m_strCurUser))
+            return;
+    } catch (const CDBException& e) {
+        // Nothing was deleted: the user stays logged in with every row.
+        CMessageBox::ShowDBError(e, this);
+        return;
+    }
+    CMessageBox::ShowMessage(tr("此用户已被删除！"), this);
+    SetLoggedOut();
+}
+
+void CMainFrame::OnChangePwd() {
+    ChangPwdDlg()->exec();
+}
+
+void CMainFrame::OnDisconnect() {
+    if (!CMessageBox::AskOkCancel(tr("断开当前用户连接吗？"), tr("断开连接"), this))
+        return;
+    SetLoggedOut();
+}

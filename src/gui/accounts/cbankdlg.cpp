@@ -1,0 +1,244 @@
+#include "cbankdlg.h"
+
+#include "app/cmessagebox.h"
+#include "data/cmoney.h"
+#include "users/cusericons.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+enum EColumn { ColName, ColNote, ColCash, ColCount };
+
+QPushButton* MakeButton(const QString& strText, const char* szId, QWidget* pParent) {
+    auto* pButton = new QPushButton(strText, pParent);
+    pButton->setObjectName(QString::fromLatin1(szId));
+    pButton->setAutoDefault(false);
+    return pButton;
+}
+} // namespace
+
+CBankDlg::CBankDlg(QWidget* pParent) : QDialog(pParent) {
+    setObjectName(QStringLiteral("CBankDlg"));
+    setWindowTitle(tr("帐号信息"));
+
+    auto* pIcon = new QLabel(this);
+    pIcon->setPixmap(CUserIcons::Pixmap(CUserIcons::Accounts, 40, devicePixelRatioF()));
+    auto* pHint = new QLabel(tr("请输入您的所有现金和存款信息"), this);
+    auto* pTop = new QHBoxLayout;
+    pTop->addWidget(pIcon);
+    pTop->addSpacing(10);
+    pTop->addWidget(pHint, 1);
+
+    // The three fields in their own frame.
+    auto* pFieldsBox = new QGroupBox(this);
+    m_pCardName = new QLineEdit(pFieldsBox);
+    m_pCardName->setObjectName(QStringLiteral("1001"));
+    m_pCardNote = new QLineEdit(pFieldsBox);
+    m_pCardNote->setObjectName(QStringLiteral("1002"));
+    m_pCardCash = new QLineEdit(pFieldsBox);
+    m_pCardCash->setObjectName(QStringLiteral("1003"));
+    auto* pFields = new QGridLayout(pFieldsBox);
+    pFields->setVerticalSpacing(14);
+    pFields->addWidget(new QLabel(tr("帐号名"), pFieldsBox), 0, 0);
+    pFields->addWidget(m_pCardName, 0, 1);
+    pFields->addWidget(new QLabel(tr("帐号备注"), pFieldsBox), 1, 0);
+    pFields->addWidget(m_pCardNote, 1, 1);
+    pFields->addWidget(new QLabel(tr("帐号金额"), pFieldsBox), 2, 0);
+    pFields->addWidget(m_pCardCash, 2, 1);
+    pFieldsBox->setMinimumWidth(220);
+
+    m_pAdd = MakeButton(tr("添加"), "1010", this);
+    m_pModify = MakeButton(tr("修改"), "1011", this);
+    m_pDelete = MakeButton(tr("删除"), "1012", this);
+    auto* pListButtons = new QVBoxLayout;
+    pListButtons->addStretch();
+    pListButtons->addWidget(m_pAdd);
+    pListButtons->addStretch();
+    pListButtons->addWidget(m_pModify);
+    pListButtons->addStretch();
+    pListButtons->addWidget(m_pDelete);
+    pListButtons->addStretch();
+
+    m_listBank = new QTableWidget(0, ColCount, this);
+    m_listBank->setObjectName(QStringLiteral("1009"));
+    m_listBank->setHorizontalHeaderLabels({tr("帐号"), tr("卡号"), tr("余额")});
+    m_listBank->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_listBank->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_listBank->horizontalHeader()->setHighlightSections(false);
+    m_listBank->verticalHeader()->hide();
+    m_listBank->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_listBank->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_listBank->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_listBank->setShowGrid(true);
+    m_listBank->setWordWrap(false);
+    m_listBank->setMinimumSize(340, 220);
+    m_listBank->viewport()->installEventFilter(this);
+
+    auto* pEntryBox = new QGroupBox(this);
+    auto* pEntry = new QHBoxLayout(pEntryBox);
+    pEntry->addWidget(pFieldsBox);
+    pEntry->addLayout(pListButtons);
+    pEntry->addWidget(m_listBank, 1);
+
+    QPushButton* pOk = MakeButton(tr("确定"), "1", this);
+    pOk->setDefault(true);
+    QPushButton* pCancel = MakeButton(tr("取消"), "2", this);
+    auto* pBottom = new QHBoxLayout;
+    pBottom->addWidget(pOk);
+    pBottom->addStretch();
+    pBottom->addWidget(pCancel);
+
+    auto* pMain = new QVBoxLayout(this);
+    pMain->addLayout(pTop);
+    pMain->addWidget(pEntryBox, 1);
+    pMain->addLayout(pBottom);
+
+    connect(m_pAdd, &QPushButton::clicked, this, &CBankDlg::OnAdd);
+    connect(m_pModify, &QPushButton::clicked, this, &CBankDlg::OnModify);
+    connect(m_pDelete, &QPushButton::clicked, this, &CBankDlg::OnDelete);
+    connect(pOk, &QPushButton::clicked, this, &CBankDlg::OnOK);
+    connect(pCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+int CBankDlg::exec() {
+    m_listBank->setRowCount(0);
+    m_nSelItem = 0;
+    m_accounts.clear();
+    m_pAdd->setEnabled(true);
+    m_pModify->setEnabled(true);
+    m_pDelete->setEnabled(true);
+    UpdateData(false);
+    m_pCardName->setFocus();
+    return QDialog::exec();
+}
+
+bool CBankDlg::UpdateData(bool bSaveAndValidate) {
+    if (!bSaveAndValidate) {
+        m_pCardName->setText(m_strCardName);
+        m_pCardNote->setText(m_strCardNote);
+        m_pCardCash->setText(QString::number(m_dCardCash, 'g', 15));
+        return true;
+    }
+    double dCash = 0;
+    QString strRefusal;
+    if (!CMoney::ParseField(m_pCardCash->text(), dCash))
+        strRefusal = tr("帐号金额必须是一个数字，例如 500 或 12.35。");
+    else if (!CMoney::IsValid(dCash))
+        strRefusal = tr("帐号金额必须在 -1000000000000 与 1000000000000 之间！");
+    if (!strRefusal.isEmpty()) {
+        CMessageBox::ShowMessage(strRefusal, this);
+        // The field goes back to the amount it held, ready to be typed over.
+        m_pCardCash->setText(QString::number(m_dCardCash, 'g', 15));
+        m_pCardCash->setFocus();
+        m_pCardCash->selectAll();
+        return false;
+    }
+    m_strCardName = m_pCardName->text();
+    m_strCardNote = m_pCardNote->text();
+    m_dCardCash = dCash;
+    return true;
+}
+
+bool CBankDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    if (pWatched == m_listBank->viewport() && pEvent->type() == QEvent::MouseButtonRelease) {
+        const auto* pMouse = static_cast<QMouseEvent*>(pEvent);
+        if (pMouse->button() == Qt::LeftButton)
+            OnClickListBank(m_listBank->indexAt(pMouse->position().toPoint()).row());
+    }
+    return QDialog::eventFilter(pWatched, pEvent);
+}
+
+void CBankDlg::OnClickListBank(int nRow) {
+    m_nSelItem = nRow;
+    if (nRow >= 0 && nRow < m_listBank->rowCount()) {
+        m_strCardName = m_listBank->item(nRow, ColName)->text();
+        m_strCardNote = m_listBank->item(nRow, ColNote)->text();
+        m_dCardCash = CMoney::Atof(m_listBank->item(nRow, ColCash)->text());
+    } else {
+        m_nSelItem = -1;
+        m_strCardName.clear();
+        m_strCardNote.clear();
+        m_dCardCash = 0;
+    }
+    m_pModify->setEnabled(true);
+    m_pDelete->setEnabled(true);
+    UpdateData(false);
+}
+
+bool CBankDlg::CheckFields() {
+    if (!UpdateData(true))
+        return false;
+    const QString strRefusal =
+        CUserAdmin::CheckAccount({m_strCardName, m_strCardNote, m_dCardCash});
+    if (!strRefusal.isEmpty()) {
+        CMessageBox::ShowMessage(strRefusal, this);
+        return false;
+    }
+    return true;
+}
+
+void CBankDlg::SetRow(int nRow) {
+    const QString texts[ColCount] = {m_strCardName, m_strCardNote, CMoney::Format(m_dCardCash)};
+    for (int nCol = 0; nCol < ColCount; ++nCol)
+        m_listBank->setItem(nRow, nCol, new QTableWidgetItem(texts[nCol]));
+}
+
+void CBankDlg::ClearFields() {
+    m_strCardName.clear();
+    m_strCardNote.clear();
+    m_dCardCash = 0;
+    m_pModify->setEnabled(false);
+    m_pDelete->setEnabled(false);
+    m_listBank->clearSelection();
+    UpdateData(false);
+}
+
+void CBankDlg::OnAdd() {
+    if (!CheckFields())
+        return;
+    const int nRow = m_listBank->rowCount();
+    m_listBank->insertRow(nRow);
+    SetRow(nRow);
+    ClearFields();
+}
+
+void CBankDlg::OnModify() {
+    if (!CheckFields())
+        return;
+    if (m_nSelItem >= 0 && m_nSelItem < m_listBank->rowCount())
+        SetRow(m_nSelItem);
+    ClearFields();
+}
+
+void CBankDlg::OnDelete() {
+    if (m_nSelItem >= 0 && m_nSelItem < m_listBank->rowCount())
+        m_listBank->removeRow(m_nSelItem);
+    ClearFields();
+}
+
+void CBankDlg::OnOK() {
+    if (!CMessageBox::AskOkCancel(tr("确定账号信息正确吗？(今后无法修改！)"), tr("注意"), this))
+        return;
+    if (m_listBank->rowCount() == 0) {
+        CMessageBox::ShowMessage(tr("至少有一个账号信息！"), this);
+        return;
+    }
+    // What is stored is what the list shows: the amount as its two-decimal text reads.
+    m_accounts.clear();
+    for (int nRow = 0; nRow < m_listBank->rowCount(); ++nRow)
+        m_accounts.append({m_listBank->item(nRow, ColName)->text(),
+                           m_listBank->item(nRow, ColNote)->text(),
+                           CMoney::Atof(m_listBank->item(nRow, ColCash)->text())});
+    if (m_fnWrite && !m_fnWrite(m_accounts))
+        return;
+    accept();
+}

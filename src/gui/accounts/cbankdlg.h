@@ -1,0 +1,59 @@
+#pragma once
+
+#include "users/cuseradmin.h"
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+#include <functional>
+
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+
+// The accounts of a new user: name, note and opening amount of each, collected in a list
+// and confirmed once (they cannot be edited later). On confirmation the list is handed to
+// m_fnWrite, which stores it; the dialog closes when that succeeds and stays open otherwise.
+class CBankDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CBankDlg(QWidget* pParent = nullptr);
+
+    // Every showing starts with an empty list and the three buttons enabled.
+    int exec() override;
+    // false (and the amount left as it was) when the amount field does not hold a number.
+    bool UpdateData(bool bSaveAndValidate = true);
+
+    QTableWidget* m_listBank;
+    QString m_strCardName;
+    QString m_strCardNote;
+    double m_dCardCash = 0;
+    int m_nSelItem = 0;
+
+    // Called with the confirmed accounts; returns true when the dialog may close.
+    std::function<bool(const QList<CUserAdmin::SAccount>&)> m_fnWrite;
+    // The accounts of the last confirmation.
+    QList<CUserAdmin::SAccount> m_accounts;
+
+public Q_SLOTS:
+    void OnClickListBank(int nRow); // -1: the click hit no row
+    void OnAdd();
+    void OnModify();
+    void OnDelete();
+    void OnOK();
+
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+
+private:
+    bool CheckFields();
+    void SetRow(int nRow);
+    void ClearFields();
+
+    QLineEdit* m_pCardName;
+    QLineEdit* m_pCardNote;
+    QLineEdit* m_pCardCash;
+    QPushButton* m_pAdd;
+    QPushButton* m_pModify;
+    QPushButton* m_pDelete;
+};

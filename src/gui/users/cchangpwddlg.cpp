@@ -1,0 +1,99 @@
+#include "cchangpwddlg.h"
+
+#include "app/cmainframe.h"
+#include "app/cmessagebox.h"
+#include "data/cdbexception.h"
+#include "users/cuseradmin.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+CChangPwdDlg::CChangPwdDlg(CMainFrame* pFrame) : QDialog(pFrame), m_pFrame(pFrame) {
+    setObjectName(QStringLiteral("CChangPwdDlg"));
+    setWindowTitle(tr("修改密码"));
+
+    auto makePwdEdit = [this](const char* szId) {
+        auto* pEdit = new QLineEdit(this);
+        pEdit->setObjectName(QString::fromLatin1(szId));
+        pEdit->setEchoMode(QLineEdit::Password);
+        return pEdit;
+    };
+    m_pOldPwd = makePwdEdit("1001");
+    m_pNewPwd = makePwdEdit("1002");
+    m_pNewPwd2 = makePwdEdit("1003");
+    auto* pForm = new QFormLayout;
+    pForm->addRow(tr("原密码"), m_pOldPwd);
+    pForm->addRow(tr("新密码"), m_pNewPwd);
+    pForm->addRow(tr("新密码确认"), m_pNewPwd2);
+
+    auto* pButtons = new QDialogButtonBox(this);
+    QPushButton* pOk = pButtons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
+    pOk->setObjectName(QStringLiteral("1"));
+    pOk->setDefault(true);
+    QPushButton* pCancel = pButtons->addButton(tr("取消"), QDialogButtonBox::RejectRole);
+    pCancel->setObjectName(QStringLiteral("2"));
+
+    auto* pMain = new QVBoxLayout(this);
+    pMain->addLayout(pForm);
+    pMain->addSpacing(6);
+    pMain->addWidget(pButtons);
+    setMinimumWidth(320);
+
+    connect(pOk, &QPushButton::clicked, this, &CChangPwdDlg::OnOK);
+    connect(pCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+bool CChangPwdDlg::UpdateData(bool bSaveAndValidate) {
+    if (bSaveAndValidate) {
+        m_strOldPwd = m_pOldPwd->text();
+        m_strNewPwd = m_pNewPwd->text();
+        m_strNewPwd2 = m_pNewPwd2->text();
+    } else {
+        m_pOldPwd->setText(m_strOldPwd);
+        m_pNewPwd->setText(m_strNewPwd);
+        m_pNewPwd2->setText(m_strNewPwd2);
+    }
+    return true;
+}
+
+void CChangPwdDlg::showEvent(QShowEvent* pEvent) {
+    QDialog::showEvent(pEvent);
+    if (!pEvent->spontaneous()) {
+        UpdateData(false);
+        m_pOldPwd->setFocus();
+    }
+}
+
+void CChangPwdDlg::OnOK() {
+    UpdateData(true);
+    if (m_pFrame->m_strCurPwd != m_strOldPwd) {
+        CMessageBox::ShowMessage(tr(" 原密码有误！"), this);
+        return;
+    }
+    if (m_strNewPwd != m_strNewPwd2) {
+        CMessageBox::ShowMessage(tr(" 新密码和确认密码不符！"), this);
+        return;
+    }
+    const QString strRefusal = CUserAdmin::CheckPasswordText(m_strNewPwd);
+    if (!strRefusal.isEmpty()) {
+        CMessageBox::ShowMessage(strRefusal, this);
+        return;
+    }
+    try {
+        if (CUserAdmin::ChangePassword(m_pFrame->m_strCurUser, m_strNewPwd)) {
+            m_pFrame->m_strCurPwd = m_strNewPwd;
+            CMessageBox::ShowMessage(tr("当前用户密码修改成功！"), this);
+            m_strOldPwd.clear();
+            m_strNewPwd.clear();
+            m_strNewPwd2.clear();
+        }
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+        return;
+    }
+    accept();
+}

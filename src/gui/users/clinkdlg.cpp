@@ -1,0 +1,152 @@
+#include "clinkdlg.h"
+
+#include "app/cmessagebox.h"
+#include "cusericons.h"
+#include "data/cdbexception.h"
+#include "users/cuseradmin.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+CLinkDlg::CLinkDlg(QWidget* pParent) : QDialog(pParent) {
+    setObjectName(QStringLiteral("CLinkDlg"));
+    setWindowTitle(tr("用户登陆"));
+
+    auto* pIcon = new QLabel(this);
+    pIcon->setPixmap(CUserIcons::Pixmap(CUserIcons::Login, 40, devicePixelRatioF()));
+    pIcon->setAlignment(Qt::AlignTop);
+
+    m_pUser = new QComboBox(this);
+    m_pUser->setObjectName(QStringLiteral("1000"));
+    m_pUser->setEditable(true);
+    m_pUser->setInsertPolicy(QComboBox::NoInsert);
+    m_pUser->setMinimumContentsLength(14);
+    m_pPwd = new QLineEdit(this);
+    m_pPwd->setObjectName(QStringLiteral("1001"));
+    m_pPwd->setEchoMode(QLineEdit::Password);
+    m_pSavePwd = new QCheckBox(tr("保存密码"), this);
+    m_pSavePwd->setObjectName(QStringLiteral("1002"));
+
+    auto* pForm = new QFormLayout;
+    pForm->addRow(tr("用户名"), m_pUser);
+    pForm->addRow(tr("密码"), m_pPwd);
+    pForm->addRow(QString(), m_pSavePwd);
+
+    auto* pTop = new QHBoxLayout;
+    pTop->addWidget(pIcon, 0, Qt::AlignTop);
+    pTop->addSpacing(8);
+    pTop->addLayout(pForm, 1);
+
+    auto* pButtons = new QDialogButtonBox(this);
+    QPushButton* pOk = pButtons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
+    pOk->setObjectName(QStringLiteral("1"));
+    pOk->setDefault(true);
+    QPushButton* pCancel = pButtons->addButton(tr("取消"), QDialogButtonBox::RejectRole);
+    pCancel->setObjectName(QStringLiteral("2"));
+
+    auto* pMain = new QVBoxLayout(this);
+    pMain->addLayout(pTop);
+    pMain->addSpacing(6);
+    pMain->addWidget(pButtons);
+    setMinimumWidth(320);
+
+    connect(m_pUser, &QComboBox::activated, this, &CLinkDlg::OnSelChangeUser);
+    connect(m_pSavePwd, &QCheckBox::clicked, this, &CLinkDlg::OnSavePwd);
+    connect(pOk, &QPushButton::clicked, this, &CLinkDlg::OnOK);
+    connect(pCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+int CLinkDlg::exec() {
+    m_strUser.clear();
+    m_strPwd.clear();
+    m_bSavePwd = false;
+    return QDialog::exec();
+}
+
+bool CLinkDlg::UpdateData(bool bSaveAndValidate) {
+    if (bSaveAndValidate) {
+        m_strUser = m_pUser->currentText();
+        m_strPwd = m_pPwd->text();
+        m_bSavePwd = m_pSavePwd->isChecked();
+    } else {
+        m_pUser->setEditText(m_strUser);
+        m_pPwd->setText(m_strPwd);
+        m_pSavePwd->setChecked(m_bSavePwd);
+    }
+    return true;
+}
+
+void CLinkDlg::showEvent(QShowEvent* pEvent) {
+    QDialog::showEvent(pEvent);
+    if (!pEvent->spontaneous())
+        FillUserList();
+}
+
+void CLinkDlg::FillUserList() {
+    try {
+        const QStringList names = CUserAdmin::UserNames();
+        m_pUser->clear();
+        m_pUser->addItems(names);
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+    }
+    // Nothing is chosen until the user chooses.
+    m_pUser->setCurrentIndex(-1);
+    UpdateData(false);
+    m_pUser->setFocus();
+}
+
+void CLinkDlg::OnSelChangeUser(int nIndex) {
+    if (nIndex < 0)
+        return;
+    m_strUser = m_pUser->itemText(nIndex);
+    bool bSave = false;
+    QString strPwd;
+    try {
+        CUserAdmin::SavedPassword(m_strUser, bSave, strPwd);
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+        return;
+    }
+    m_bSavePwd = bSave;
+    m_strPwd = strPwd;
+    UpdateData(false);
+}
+
+void CLinkDlg::OnSavePwd() {
+    UpdateData(true);
+    if (!m_bSavePwd)
+        m_strPwd.clear();
+    UpdateData(false);
+}
+
+void CLinkDlg::OnOK() {
+    UpdateData(true);
+    m_bLink = false;
+    m_strLinkUser.clear();
+    m_strLinkPwd.clear();
+    if (!m_strUser.isEmpty()) {
+        // The choice is stored before the password is checked, so what was typed — right
+        // or wrong — is what is filled in next time. A name without a row changes nothing.
+        try {
+            CUserAdmin::StoreSaveChoice(m_strUser, m_bSavePwd, m_strPwd);
+        } catch (const CDBException& e) {
+            CMessageBox::ShowDBError(e, this);
+            return; // stays open: try again or cancel
+        }
+        if (CUserAdmin::CheckPassword(m_strUser, m_strPwd)) {
+            m_bLink = true;
+            m_strLinkUser = m_strUser;
+            m_strLinkPwd = m_strPwd;
+        }
+    }
+    accept();
+}

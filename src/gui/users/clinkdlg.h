@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+
+// The login dialog: choose a user, type the password, optionally remember it. OK always
+// closes the dialog; m_bLink tells the caller whether the login was valid.
+class CLinkDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CLinkDlg(QWidget* pParent = nullptr);
+
+    // Starts with an empty name and password and an unticked box, then runs modally.
+    int exec() override;
+    // Moves the members into the controls (false) or the controls into the members (true).
+    bool UpdateData(bool bSaveAndValidate = true);
+
+    QString m_strUser;
+    QString m_strPwd;
+    bool m_bSavePwd = false;
+    bool m_bLink = false;
+    QString m_strLinkUser;
+    QString m_strLinkPwd;
+
+public Q_SLOTS:
+    void OnSelChangeUser(int nIndex);
+    void OnSavePwd();
+    void OnOK();
+
+protected:
+    void showEvent(QShowEvent* pEvent) override;
+
+private:
+    void FillUserList();
+
+    QComboBox* m_pUser;
+    QLineEdit* m_pPwd;
+    QCheckBox* m_pSavePwd;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QLineEdit;
+
+// Name and password of a new user. OK checks them and that the name is free; the user
+// itself is written by the caller together with the accounts, all at once.
+class CNewUserDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CNewUserDlg(QWidget* pParent = nullptr);
+
+    bool UpdateData(bool bSaveAndValidate = true);
+
+    QString m_strNewUser;
+    QString m_strNewUserPwd;
+    QString m_strNewUserPwd2;
+
+public Q_SLOTS:
+    void OnOK();
+
+protected:
+    void showEvent(QShowEvent* pEvent) override;
+
+private:
+    QLineEdit* m_pNewUser;
+    QLineEdit* m_pNewUserPwd;
+    QLineEdit* m_pNewUserPwd2;
+};

@@ -1,0 +1,551 @@
+#include "accounts/cbankdlg.h"
+#include "app/cmainframe.h"
+#include "app/cmessagebox.h"
+#include "ctestbook.h"
+#include "data/ctoday.h"
+#include "data/ctrsset.h"
+#include "data/cuserset.h"
+#include "users/cchangpwddlg.h"
+#include "users/clinkdlg.h"
+#include "users/cnewuserdlg.h"
+#include "users/csavedpwd.h"
+#include "users/cuseradmin.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+using CMessageBox::ShownTexts;
+
+namespace {
+const QDate s_today(2024, 3, 15);
+
+template <class T> T* Ctl(QWidget* pDlg, const char* szId) {
+    T* p = pDlg->findChild<T*>(QLatin1String(szId));
+    if (!p)
+        qFatal("control %s missing in %s", szId, qPrintable(pDlg->objectName()));
+    return p;
+}
+void SetText(QWidget* pDlg, const char* szId, const QString& str) {
+    Ctl<QLineEdit>(pDlg, szId)->setText(str);
+}
+QString Text(QWidget* pDlg, const char* szId) {
+    return Ctl<QLineEdit>(pDlg, szId)->text();
+}
+void Click(QWidget* pDlg, const char* szId) {
+    auto* pButton = Ctl<QAbstractButton>(pDlg, szId);
+    // A check box reacts on its box and label only, which a wide layout leaves at the left.
+    const QPoint pos = qobject_cast<QCheckBox*>(pButton) ? QPoint(6, pButton->height() / 2)
+                                                         : pButton->rect().center();
+    QTest::mouseClick(pButton, Qt::LeftButton, {}, pos);
+}
+
+// Runs fn once the dialog is up (inside the command's exec()). fn must close the dialog;
+// one left open is a failure and is closed so the test goes on.
+void WhenShown(QDialog* pDlg, std::function<void()> fn) {
+    auto* pTimer = new QTimer(pDlg);
+    pTimer->setInterval(5);
+    QObject::connect(pTimer, &QTimer::timeout, pDlg, [pDlg, pTimer, fn] {
+        if (!pDlg->isVisible())
+            return;
+        pTimer->stop();
+        pTimer->deleteLater();
+        fn();
+        if (pDlg->isVisible()) {
+            QTest::qFail("dialog left open", __FILE__, __LINE__);
+            pDlg->reject();
+        }
+    });
+    pTimer->start();
+}
+
+// Picks a name from the login list the way a person does: arrow keys in the combo box.
+void ChooseUser(CLinkDlg* pDlg, const QString& strUser) {
+    auto* pCombo = Ctl<QComboBox>(pDlg, "1000");
+    const int nIndex = pCombo->findText(strUser);
+    QVERIFY(nIndex >= 0);
+    while (pCombo->currentIndex() != nIndex)
+        QTest::keyClick(pCombo, pCombo->currentIndex() < nIndex ? Qt::Key_Down : Qt::Key_Up);
+}
+
+void AddAccount(CBankDlg* pDlg, const QString& strName, const QString& strNote,
+                const QString& strCash) {
+    SetText(pDlg, "1001", strName);
+    SetText(pDlg, "1002", strNote);
+    SetText(pDlg, "1003", strCash);
+    Click(pDlg, "1010");
+}
+
+void ClickListRow(CBankDlg* pDlg, int nRow) {
+    const QRect rect = pDlg->m_listBank->visualRect(pDlg->m_listBank->model()->index(nRow, 0));
+    QTest::mouseClick(pDlg->m_listBank->viewport(), Qt::LeftButton, {}, rect.center());
+}
+
+QStringList ListRow(CBankDlg* pDlg, int nRow) {
+    QStringList texts;
+    for (int nCol = 0; nCol < 3; ++nCol)
+        texts << pDlg->m_listBank->item(nRow, nCol)->text();
+    return texts;
+}
+
+QList<int> RowsOfAllTables(const QString& strUser) {
+    QList<int> counts;
+    for (const char* szTable : {"User", "Bank", "Income", "Outlay", "Trs"}) {
+        QSqlQuery q =
+            CDatabase::Exec(QStringLiteral("SELECT COUNT(*) FROM \"%1\" WHERE \"UserName\" = ?")
+                                .arg(QLatin1String(szTable)),
+                            {strUser});
+        q.next();
+        counts << q.value(0).toInt();
+    }
+    return counts;
+}
+
+void AddUser(const QString& strUser, const QString& strPwd) {
+    QCOMPARE(CUserAdmin::CreateUser(strUser, strPwd, {{QStringLiteral("现金"), QString(), 100}},
+                                    s_today),
+             CUserAdmin::ECreate::Created);
+    CTrsSet set;
+    set.AddNew();
+    set.m_UserName = strUser;
+    set.m_TrsDate = QDateTime(s_today, QTime(0, 0));
+    set.m_TrsAmount = 1;
+    set.Update();
+}
+
+// Every text of the dialog is shown whole: no label, button or box narrower than its text.
+void CheckNothingClipped(QWidget* pDlg) {
+    for (QWidget* pWidget : pDlg->findChildren<QWidget*>()) {
+        if (!pWidget->isVisible() ||
+            !(qobject_cast<QLabel*>(pWidget) || qobject_cast<QAbstractButton*>(pWidget)))
+            continue;
+        QVERIFY2(pWidget->width() >= pWidget->minimumSizeHint().width() &&
+                     pWidget->height() >= pWidget->minimumSizeHint().height(),
+                 qPrintable(pDlg->objectName() + QLatin1Char('/') + pWidget->objectName()));
+    }
+    const QString strDir = qEnvironmentVariable("LEDGERKIN_SCREENSHOT_DIR");
+    if (!strDir.isEmpty())
+        pDlg->grab().save(
+            QDir(strDir).filePath(pDlg->objectName().toLower() + QStringLiteral(".png")));
+}
+} // namespace
+
+class TestUsersGui : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_keyDir;
+    std::unique_ptr<CTestBook> m_pBook;
+    std::unique_ptr<CMainFrame> m_pFrame;
+
+    bool LoggedIn() const {
+        return m_pFrame->Action(CMainFrame::ID_DISCONNECT)->isEnabled() &&
+               !m_pFrame->Action(CMainFrame::ID_LOGIN)->isEnabled() &&
+               !m_pFrame->m_strCurUser.isEmpty();
+    }
+    bool LoggedOut() const {
+        return !m_pFrame->Action(CMainFrame::ID_DISCONNECT)->isEnabled() &&
+               m_pFrame->Action(CMainFrame::ID_LOGIN)->isEnabled() &&
+               m_pFrame->Action(CMainFrame::ID_NEW_USER)->isEnabled() &&
+               m_pFrame->m_strCurPwd.isEmpty();
+    }
+    void Login(const QString& strUser, const QString& strPwd, bool bSave) {
+        CLinkDlg* pDlg = m_pFrame->LinkDlg();
+        WhenShown(pDlg, [=] {
+            ChooseUser(pDlg, strUser);
+            // The box first: unticking it empties the password field.
+            if (Ctl<QCheckBox>(pDlg, "1002")->isChecked() != bSave)
+                Click(pDlg, "1002");
+            SetText(pDlg, "1001", strPwd);
+            Click(pDlg, "1");
+        });
+        m_pFrame->Action(CMainFrame::ID_LOGIN)->trigger();
+    }
+    void CreateWithDialogs(const QString& strUser, const QString& strPwd) {
+        CNewUserDlg* pNew = m_pFrame->NewUserDlg();
+        WhenShown(pNew, [=] {
+            SetText(pNew, "1001", strUser);
+            SetText(pNew, "1003", strPwd);
+            SetText(pNew, "1004", strPwd);
+            Click(pNew, "1");
+        });
+        CBankDlg* pBank = m_pFrame->BankDlg();
+        WhenShown(pBank, [=] {
+            AddAccount(pBank, QStringLiteral("现金"), QStringLiteral("钱包"),
+                       QStringLiteral("500"));
+            AddAccount(pBank, QStringLiteral("工商银行"), QStringLiteral("6222 0001"),
+                       QStringLiteral("12.345"));
+            Click(pBank, "1");
+        });
+        m_pFrame->Action(CMainFrame::ID_NEW_USER)->trigger();
+    }
+
+private Q_SLOTS:
+    void init() {
+        CSavedPwd::SetKeyFile(m_keyDir.filePath(QStringLiteral("savedpwd.key")));
+        CToday::Set(s_today);
+        m_pBook = std::make_unique<CTestBook>();
+        CMessageBox::SetCapture(true);
+        CMessageBox::ClearShown();
+        m_pFrame = std::make_unique<CMainFrame>(false);
+        m_pFrame->show();
+    }
+    void cleanup() {
+        m_pFrame.reset();
+        m_pBook.reset();
+    }
+
+    void createUserWithTwoAccountsAndLogIn() {
+        CreateWithDialogs(QStringLiteral("张三"), QStringLiteral("pw1"));
+        QCOMPARE(ShownTexts(), (QStringList{QStringLiteral("确定账号信息正确吗？(今后无法修改！)"),
+                                            QStringLiteral("创建用户成功!")}));
+        QCOMPARE(CMessageBox::Shown().first().strCaption, QStringLiteral("注意"));
+        QCOMPARE(RowsOfAllTables(QStringLiteral("张三")), (QList<int>{1, 2, 1, 1, 0}));
+        QSqlQuery q = CDatabase::Exec(
+            QStringLiteral("SELECT \"CardName\", \"CardSum\", \"CardCash\" FROM \"Bank\" "
+                           "ORDER BY \"编号\""));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(2).toDouble(), 500.0);
+        QVERIFY(q.next());
+        QCOMPARE(q.value(1).toString(), QStringLiteral("6222 0001"));
+        QCOMPARE(q.value(2).toDouble(), 12.35); // what the list showed, not what was typed
+        QSqlQuery day = CDatabase::Exec(QStringLiteral("SELECT \"Date\" FROM \"Income\""));
+        QVERIFY(day.next());
+        QCOMPARE(CDatabase::Dialect().ReadDateTime(day.value(0)).date(), s_today);
+        QVERIFY(LoggedOut());
+        QVERIFY(m_pFrame->NewUserDlg()->m_strNewUser.isEmpty());
+
+        CMessageBox::ClearShown();
+        Login(QStringLiteral("张三"), QStringLiteral("pw1"), false);
+        QCOMPARE(ShownTexts(), QStringList());
+        QVERIFY(LoggedIn());
+        QCOMPARE(m_pFrame->m_strCurUser, QStringLiteral("张三"));
+        QCOMPARE(m_pFrame->m_strCurPwd, QStringLiteral("pw1"));
+    }
+
+    void newUserRefusalsWriteNothing() {
+        AddUser(QStringLiteral("张三"), QStringLiteral("pw"));
+        CNewUserDlg* pNew = m_pFrame->NewUserDlg();
+        WhenShown(pNew, [=] {
+            const struct {
+                const char *szUser, *szPwd, *szPwd2, *szMessage;
+            } cases[] = {{"", "a", "a", "用户名不能为空!"},
+                         {"李四", "", "", "用户密码不能为空!"},
+                         {"李四", "a", "b", " 新密码和确认密码不符！"},
+                         {"张三", "a", "a", "用户名已存在！"}};
+            for (const auto& c : cases) {
+                CMessageBox::ClearShown();
+                SetText(pNew, "1001", QString::fromUtf8(c.szUser));
+                SetText(pNew, "1003", QString::fromUtf8(c.szPwd));
+                SetText(pNew, "1004", QString::fromUtf8(c.szPwd2));
+                Click(pNew, "1");
+                QCOMPARE(ShownTexts(), QStringList{QString::fromUtf8(c.szMessage)});
+                QVERIFY(pNew->isVisible());
+                QCOMPARE(Text(pNew, "1001"), QString::fromUtf8(c.szUser)); // typed values stay
+            }
+            CMessageBox::ClearShown();
+            SetText(pNew, "1001", QString(256, QLatin1Char('n')));
+            SetText(pNew, "1003", QStringLiteral("a"));
+            SetText(pNew, "1004", QStringLiteral("a"));
+            Click(pNew, "1");
+            QCOMPARE(ShownTexts(), QStringList{QStringLiteral("用户名不能超过 255 个字符！")});
+            Click(pNew, "2");
+        });
+        m_pFrame->Action(CMainFrame::ID_NEW_USER)->trigger();
+        QCOMPARE(CUserAdmin::UserNames(), QStringList{QStringLiteral("张三")});
+
+        // The accounts are cancelled: no trace of the user.
+        CMessageBox::ClearShown();
+        WhenShown(pNew, [=] {
+            SetText(pNew, "1001", QStringLiteral("王五"));
+            SetText(pNew, "1003", QStringLiteral("pw"));
+            SetText(pNew, "1004", QStringLiteral("pw"));
+            Click(pNew, "1");
+        });
+        CBankDlg* pBank = m_pFrame->BankDlg();
+        WhenShown(pBank, [=] {
+            AddAccount(pBank, QStringLiteral("现金"), QString(), QStringLiteral("1"));
+            Click(pBank, "2");
+        });
+        m_pFrame->Action(CMainFrame::ID_NEW_USER)->trigger();
+        QCOMPARE(ShownTexts(), QStringList{QStringLiteral("您未输入帐号信息,创建用户失败!")});
+        QCOMPARE(RowsOfAllTables(QStringLiteral("王五")), (QList<int>{0, 0, 0, 0, 0}));
+        QVERIFY(m_pFrame->m_strCurUser.isEmpty());
+        QVERIFY(LoggedOut());
+    }
+
+    void accountDialogEditsItsList() {
+        CBankDlg* pBank = m_pFrame->BankDlg();
+        QList<CUserAdmin::SAccount> written;
+        bool bAcceptWrite = false;
+        pBank->m_fnWrite = [&](const QList<CUserAdmin::SAccount>& accounts) {
+            written = accounts;
+            return bAcceptWrite;
+        };
+        WhenShown(pBank, [&] {
+            QVERIFY(Ctl<QPushButton>(pBank, "1011")->isEnabled());
+            Click(pBank, "1");
+            QCOMPARE(ShownTexts().last(), QStringLiteral("至少有一个账号信息！"));
+
+            AddAccount(pBank, QStringLiteral("现金"), QStringLiteral("钱包"),
+                       QStringLiteral("500"));
+            AddAccount(pBank, QStringLiteral("现金"), QString(), QStringLiteral(" 12.345 "));
+            QCOMPARE(ListRow(pBank, 0), (QStringList{QStringLiteral("现金"), QStringLiteral("钱包"),
+                                                     QStringLiteral("500.00")}));
+            QCOMPARE(ListRow(pBank, 1).last(), QStringLiteral("12.35"));
+            QVERIFY(!Ctl<QPushButton>(pBank, "1011")->isEnabled());
+            QCOMPARE(Text(pBank, "1003"), QStringLiteral("0"));
+
+            // Clicking a row loads it; text that is not an amount is refused and the field
+            // goes back to the amount it held.
+            ClickListRow(pBank, 0);
+            QCOMPARE(Text(pBank, "1001"), QStringLiteral("现金"));
+            QCOMPARE(Text(pBank, "1003"), QStringLiteral("500"));
+            for (const char* szBad : {"abc", "12,5", "nan", "inf", "2e12", ""}) {
+                CMessageBox::ClearShown();
+                SetText(pBank, "1003", QLatin1String(szBad));
+                Click(pBank, "1011");
+                QCOMPARE(ShownTexts().size(), 1);
+                QCOMPARE(Text(pBank, "1003"), QStringLiteral("500"));
+                QCOMPARE(ListRow(pBank, 0).last(), QStringLiteral("500.00"));
+            }
+            SetText(pBank, "1001", QStringLiteral("支付宝"));
+            SetText(pBank, "1003", QStringLiteral("-3"));
+            Click(pBank, "1011");
+            QCOMPARE(ListRow(pBank, 0),
+                     (QStringList{QStringLiteral("支付宝"), QStringLiteral("钱包"),
+                                  QStringLiteral("-3.00")}));
+            CMessageBox::ClearShown();
+            SetText(pBank, "1001", QString());
+            Click(pBank, "1010");
+            SetText(pBank, "1001", QString(256, QChar(0x4E2D)));
+            Click(pBank, "1010");
+            QCOMPARE(ShownTexts(), (QStringList{QStringLiteral("账号不能为空！"),
+                                                QStringLiteral("帐号名不能超过 255 个字符！")}));
+            QCOMPARE(pBank->m_listBank->rowCount(), 2);
+
+            AddAccount(pBank, QStringLiteral("删我"), QString(), QStringLiteral("1"));
+            ClickListRow(pBank, 2);
+            CMessageBox::ClearShown();
+            Click(pBank, "1012");
+            QCOMPARE(pBank->m_listBank->rowCount(), 2);
+            QVERIFY(ShownTexts().isEmpty()); // deleted without a question
+
+            // The confirmation answered with Cancel, then a failed write: still open.
+            CMessageBox::SetNextAnswer(false);
+            Click(pBank, "1");
+            QVERIFY(pBank->isVisible() && written.isEmpty());
+            Click(pBank, "1");
+            QVERIFY(pBank->isVisible());
+            bAcceptWrite = true;
+            Click(pBank, "1");
+        });
+        QCOMPARE(pBank->exec(), int(QDialog::Accepted));
+        QCOMPARE(written.size(), 2);
+        QCOMPARE(written[0].strCardName, QStringLiteral("支付宝"));
+        QCOMPARE(written[0].dCardCash, -3.0);
+        QCOMPARE(written[1].dCardCash, 12.35);
+
+        // A second showing starts with an empty list.
+        WhenShown(pBank, [=] {
+            QCOMPARE(pBank->m_listBank->rowCount(), 0);
+            Click(pBank, "2");
+        });
+        QCOMPARE(pBank->exec(), int(QDialog::Rejected));
+    }
+
+    void wrongSavedPasswordIsFilledInNextTime() {
+        AddUser(QStringLiteral("Ann"), QStringLiteral("right"));
+        AddUser(QStringLiteral("Bob"), QStringLiteral("bob"));
+        Login(QStringLiteral("Ann"), QStringLiteral("wrong"), true);
+        QCOMPARE(ShownTexts(), QStringList{QStringLiteral("用户名与密码不符！")});
+        QVERIFY(LoggedOut());
+
+        CLinkDlg* pDlg = m_pFrame->LinkDlg();
+        WhenShown(pDlg, [=] {
+            auto* pCombo = Ctl<QComboBox>(pDlg, "1000");
+            QCOMPARE(pCombo->count(), 2);
+            QCOMPARE(pCombo->currentText(), QString());
+            QCOMPARE(Text(pDlg, "1001"), QString());
+            QVERIFY(!Ctl<QCheckBox>(pDlg, "1002")->isChecked());
+            ChooseUser(pDlg, QStringLiteral("Bob"));
+            QCOMPARE(Text(pDlg, "1001"), QString());
+            ChooseUser(pDlg, QStringLiteral("Ann"));
+            QCOMPARE(Text(pDlg, "1001"), QStringLiteral("wrong"));
+            QVERIFY(Ctl<QCheckBox>(pDlg, "1002")->isChecked());
+            Click(pDlg, "1002"); // unticked: the field empties at once
+            QCOMPARE(Text(pDlg, "1001"), QString());
+            Click(pDlg, "2");
+        });
+        m_pFrame->Action(CMainFrame::ID_LOGIN)->trigger();
+        bool bSave = false;
+        QString strSaved;
+        CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strSaved);
+        QVERIFY(bSave); // cancelling stored nothing
+        QCOMPARE(strSaved, QStringLiteral("wrong"));
+
+        // A name typed that is nobody's: refused, nothing written.
+        CMessageBox::ClearShown();
+        WhenShown(pDlg, [=] {
+            Ctl<QComboBox>(pDlg, "1000")->setEditText(QStringLiteral("ann"));
+            SetText(pDlg, "1001", QStringLiteral("right"));
+            Click(pDlg, "1");
+        });
+        m_pFrame->Action(CMainFrame::ID_LOGIN)->trigger();
+        QCOMPARE(ShownTexts(), QStringList{QStringLiteral("用户名与密码不符！")});
+        QCOMPARE(CUserAdmin::UserNames(),
+                 (QStringList{QStringLiteral("Ann"), QStringLiteral("Bob")}));
+
+        CMessageBox::ClearShown();
+        Login(QStringLiteral("Ann"), QStringLiteral("right"), false);
+        QVERIFY(LoggedIn());
+        CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strSaved);
+        QVERIFY(!bSave);
+        QCOMPARE(strSaved, QString());
+    }
+
+    void changePasswordTwiceInOneLogin() {
+        AddUser(QStringLiteral("Ann"), QStringLiteral("p1"));
+        Login(QStringLiteral("Ann"), QStringLiteral("p1"), false);
+        QVERIFY(LoggedIn());
+        CChangPwdDlg* pDlg = m_pFrame->ChangPwdDlg();
+        auto change = [=](const char* szOld, const char* szNew, const char* szNew2) {
+            SetText(pDlg, "1001", QLatin1String(szOld));
+            SetText(pDlg, "1002", QLatin1String(szNew));
+            SetText(pDlg, "1003", QLatin1String(szNew2));
+            Click(pDlg, "1");
+        };
+        WhenShown(pDlg, [=] {
+            change("P1", "p2", "p2");
+            change("p1", "p2", "p3");
+            change("p1", "p2", "p2");
+        });
+        m_pFrame->Action(CMainFrame::ID_CHANGE_PWD)->trigger();
+        QCOMPARE(ShownTexts(), (QStringList{QStringLiteral(" 原密码有误！"),
+                                            QStringLiteral(" 新密码和确认密码不符！"),
+                                            QStringLiteral("当前用户密码修改成功！")}));
+        QCOMPARE(m_pFrame->m_strCurPwd, QStringLiteral("p2"));
+
+        CMessageBox::ClearShown();
+        WhenShown(pDlg, [=] {
+            QCOMPARE(Text(pDlg, "1001"), QString()); // emptied after the change
+            change("p1", "p3", "p3");
+            change("p2", "p3", "p3");
+        });
+        m_pFrame->Action(CMainFrame::ID_CHANGE_PWD)->trigger();
+        QCOMPARE(ShownTexts(), (QStringList{QStringLiteral(" 原密码有误！"),
+                                            QStringLiteral("当前用户密码修改成功！")}));
+        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("p3")));
+        QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("p2")));
+        QVERIFY(LoggedIn());
+    }
+
+    void deleteUserAndLogOut() {
+        AddUser(QStringLiteral("Ann"), QStringLiteral("a"));
+        AddUser(QStringLiteral("Bob"), QStringLiteral("b"));
+        const QList<int> bob = RowsOfAllTables(QStringLiteral("Bob"));
+        QCOMPARE(bob, (QList<int>{1, 1, 1, 1, 1}));
+        Login(QStringLiteral("Ann"), QStringLiteral("a"), false);
+
+        CMessageBox::SetNextAnswer(false);
+        m_pFrame->Action(CMainFrame::ID_DISCONNECT)->trigger();
+        CMessageBox::SetNextAnswer(false);
+        m_pFrame->Action(CMainFrame::ID_DELETE_USER)->trigger();
+        QVERIFY(LoggedIn());
+        QCOMPARE(RowsOfAllTables(QStringLiteral("Ann")), (QList<int>{1, 1, 1, 1, 1}));
+        const QList<CMessageBox::SShown> shown = CMessageBox::Shown();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[0].strText, QStringLiteral("断开当前用户连接吗？"));
+        QCOMPARE(shown[0].strCaption, QStringLiteral("断开连接"));
+        QCOMPARE(shown[1].strText, QStringLiteral("确定删除此用户吗？"));
+        QCOMPARE(shown[1].strCaption, QStringLiteral("删除用户"));
+
+        CMessageBox::ClearShown();
+        m_pFrame->Action(CMainFrame::ID_DELETE_USER)->trigger();
+        QCOMPARE(ShownTexts(), (QStringList{QStringLiteral("确定删除此用户吗？"),
+                                            QStringLiteral("此用户已被删除！")}));
+        QVERIFY(LoggedOut());
+        QCOMPARE(RowsOfAllTables(QStringLiteral("Ann")), (QList<int>{0, 0, 0, 0, 0}));
+        QCOMPARE(RowsOfAllTables(QStringLiteral("Bob")), bob);
+
+        Login(QStringLiteral("Bob"), QStringLiteral("b"), false);
+        QVERIFY(LoggedIn());
+        m_pFrame->Action(CMainFrame::ID_DISCONNECT)->trigger();
+        QVERIFY(LoggedOut());
+        QCOMPARE(RowsOfAllTables(QStringLiteral("Bob")), bob);
+    }
+
+    void bookFileHoldsNoPassword() {
+        CreateWithDialogs(QStringLiteral("secret-user"), QStringLiteral("secret123"));
+        Login(QStringLiteral("secret-user"), QStringLiteral("secret123"), true);
+        QVERIFY(LoggedIn());
+        bool bSave = false;
+        QString strSaved;
+        CUserAdmin::SavedPassword(QStringLiteral("secret-user"), bSave, strSaved);
+        QCOMPARE(strSaved, QStringLiteral("secret123")); // remembered, and readable here
+        CDatabase::Close();
+        QByteArray raw;
+        for (const QString& strSuffix :
+             {QString(), QStringLiteral("-wal"), QStringLiteral("-journal")}) {
+            QFile file(m_pBook->FilePath() + strSuffix);
+            if (file.open(QIODevice::ReadOnly))
+                raw += file.readAll();
+        }
+        QVERIFY(raw.contains("secret-user")); // the file is readable as it is
+        const QString strPwd = QStringLiteral("secret123");
+        QVERIFY(!raw.contains(strPwd.toUtf8()));
+        QVERIFY(!raw.contains(
+            QByteArray(reinterpret_cast<const char*>(strPwd.utf16()), strPwd.size() * 2)));
+        QVERIFY(!raw.contains(strPwd.toUtf8().toBase64()));
+    }
+
+    void dialogsShowTheirTextsWhole() {
+        AddUser(QStringLiteral("张三"), QStringLiteral("a"));
+        CLinkDlg* pLink = m_pFrame->LinkDlg();
+        WhenShown(pLink, [=] {
+            ChooseUser(pLink, QStringLiteral("张三"));
+            CheckNothingClipped(pLink);
+            Click(pLink, "2");
+        });
+        pLink->exec();
+        CNewUserDlg* pNew = m_pFrame->NewUserDlg();
+        WhenShown(pNew, [=] {
+            SetText(pNew, "1001", QStringLiteral("李四"));
+            SetText(pNew, "1003", QStringLiteral("pw"));
+            CheckNothingClipped(pNew);
+            Click(pNew, "2");
+        });
+        pNew->exec();
+        CBankDlg* pBank = m_pFrame->BankDlg();
+        WhenShown(pBank, [=] {
+            AddAccount(pBank, QStringLiteral("现金"), QStringLiteral("钱包里的零钱"),
+                       QStringLiteral("500"));
+            AddAccount(pBank, QStringLiteral("招商银行"), QStringLiteral("6225 8801 2345"),
+                       QStringLiteral("12800.5"));
+            SetText(pBank, "1001", QStringLiteral("支付宝"));
+            SetText(pBank, "1003", QStringLiteral("88.8"));
+            CheckNothingClipped(pBank);
+            Click(pBank, "2");
+        });
+        pBank->exec();
+        CChangPwdDlg* pPwd = m_pFrame->ChangPwdDlg();
+        WhenShown(pPwd, [=] {
+            CheckNothingClipped(pPwd);
+            Click(pPwd, "2");
+        });
+        pPwd->exec();
+    }
+};
+
+QTEST_MAIN(TestUsersGui)
+#include "tst_users_gui.moc"
