@@ -1,7 +1,7 @@
 #include "app/cleftview.h"
 #include "app/cmainframe.h"
 #include "app/cmessagebox.h"
-#include "ctestbook.h"
+#include "cguitest.h"
 #include "data/cbankset.h"
 #include "data/cincomeset.h"
 #include "data/cmoney.h"
@@ -17,11 +17,10 @@
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTimer>
 #include <QtTest>
-#include <memory>
 
 namespace {
 const QString g_strUser = QStringLiteral("张三");
@@ -61,12 +60,10 @@ QString Balance(const QString& strCard) {
 // A book with two accounts; income on 2004-3-2 (both accounts) and 2004-4-2 (bank only) and an
 // opened but empty 2004-5-1; outlay on 2004-3-2 and an empty 2004-3-5.
 struct SFixture {
-    CTestBook book;
-    std::unique_ptr<CMainFrame> pFrame;
+    CGuiTest gui;
+    CMainFrame* pFrame;
 
-    SFixture() {
-        CMessageBox::SetCapture(true);
-        CMessageBox::ClearShown();
+    SFixture() : pFrame(gui.Frame()) {
         AddBank(g_strCash, 1000);
         AddBank(g_strBank, 500);
         AddRow<CIncomeSet>(QDate(2004, 3, 2), g_strCash, 100, QStringLiteral("工资收入"),
@@ -76,17 +73,17 @@ struct SFixture {
         AddRow<CIncomeSet>(QDate(2004, 5, 1));
         AddRow<COutlaySet>(QDate(2004, 3, 2), g_strCash, 30, QStringLiteral("用餐支出"));
         AddRow<COutlaySet>(QDate(2004, 3, 5));
-        pFrame = std::make_unique<CMainFrame>(false);
         pFrame->showNormal();
         pFrame->resize(1300, 760);
-        pFrame->m_strCurUser = g_strUser;
+        gui.LogIn(g_strUser);
+        gui.ClearMessages();
     }
     CIncomeView* Income() {
-        pFrame->OnIncomeView();
+        gui.Trigger(CMainFrame::ID_INCOME_VIEW);
         return pFrame->m_pIncomeView;
     }
     COutlayView* Outlay() {
-        pFrame->OnOutlayView();
+        gui.Trigger(CMainFrame::ID_OUTLAY_VIEW);
         return pFrame->m_pOutlayView;
     }
 };
@@ -373,9 +370,7 @@ private Q_SLOTS:
         SFixture f;
         CToday::Set(QDate(2011, 5, 6));
         auto answer = [](bool bOk, const QDate& pick = QDate()) {
-            QTimer::singleShot(0, [bOk, pick] {
-                auto* pDlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-                QVERIFY(pDlg);
+            CGuiTest::OnNextModal([bOk, pick](QWidget* pDlg) {
                 auto* pCal = pDlg->findChild<QCalendarWidget*>(QStringLiteral("1017"));
                 QCOMPARE(pCal->selectedDate(), QDate(2011, 5, 6)); // every showing starts on today
                 if (pick.isValid())
@@ -385,27 +380,85 @@ private Q_SLOTS:
             });
         };
         answer(true);
-        f.pFrame->OnAddIncome();
+        f.gui.Trigger(CMainFrame::ID_ADD_INCOME);
         QVERIFY(f.pFrame->m_pIncomeView && f.pFrame->m_bCheckIncome);
         QCOMPARE(Box(f.pFrame->m_pIncomeView, 1002), QStringLiteral("2011-5-6"));
         QCOMPARE(f.pFrame->GetTreeView()->currentItem()->text(0), QStringLiteral("6日"));
         QVERIFY(CDayBook(ERecordKind::Income, g_strUser).HasDay(QDate(2011, 5, 6)));
 
         answer(true, QDate(2011, 5, 7));
-        f.pFrame->OnAddOutlay();
+        f.gui.Trigger(CMainFrame::ID_ADD_OUTLAY);
         QVERIFY(f.pFrame->m_pOutlayView && !f.pFrame->m_bCheckIncome);
         QCOMPARE(Box(f.pFrame->m_pOutlayView, 1002), QStringLiteral("2011-5-7"));
 
         answer(false, QDate(2011, 5, 9));
-        f.pFrame->OnAddOutlay();
+        f.gui.Trigger(CMainFrame::ID_ADD_OUTLAY);
         QVERIFY(!CDayBook(ERecordKind::Outlay, g_strUser).HasDay(QDate(2011, 5, 9)));
         QCOMPARE(Box(f.pFrame->m_pOutlayView, 1002), QStringLiteral("2011-5-7"));
 
         // With an add open, no day is opened and nothing typed is lost.
         Press(f.pFrame->m_pOutlayView, 1016);
-        f.pFrame->OnAddIncome();
+        f.gui.Trigger(CMainFrame::ID_ADD_INCOME);
         QCOMPARE(Shown().size(), 1);
         QVERIFY(f.pFrame->m_pOutlayView && f.pFrame->m_pOutlayView->m_bAdding);
+        CToday::Set(QDate());
+    }
+
+    // Pictures for the documentation, only when LEDGERKIN_SCREENSHOTS names a folder.
+    void screenshots() {
+        const QString strDir = qEnvironmentVariable("LEDGERKIN_SCREENSHOTS");
+        if (strDir.isEmpty())
+            QSKIP("LEDGERKIN_SCREENSHOTS not set");
+        SFixture f;
+        const QDate day(2004, 6, 18);
+        AddRow<CIncomeSet>(day, g_strCash, 4200, QStringLiteral("工资收入"),
+                           QStringLiteral("六月工资"));
+        AddRow<CIncomeSet>(day, g_strCash, 800, QStringLiteral("奖金收入"),
+                           QStringLiteral("季度奖金"));
+        AddRow<CIncomeSet>(day, g_strCash, 150.5, QStringLiteral("津贴收入"),
+                           QStringLiteral("交通补贴"));
+        AddRow<CIncomeSet>(day, g_strBank, 320.75, QStringLiteral("投资收入"),
+                           QStringLiteral("基金分红"));
+        const QStringList outlay = {QStringLiteral("用餐支出"), QStringLiteral("交通支出"),
+                                    QStringLiteral("购物支出"), QStringLiteral("电话费支出")};
+        const QStringList notes = {QStringLiteral("午饭"), QStringLiteral("地铁月票"),
+                                   QStringLiteral("超市"), QStringLiteral("手机话费")};
+        for (int i = 0; i < 4; ++i)
+            AddRow<COutlaySet>(day, g_strCash, 25.5 * (i + 1), outlay[i], notes[i]);
+        auto save = [&strDir](const QPixmap& pixmap, const char* szName) {
+            QVERIFY(pixmap.save(strDir + QLatin1Char('/') + QLatin1String(szName)));
+        };
+
+        f.Outlay();
+        save(f.pFrame->grab(), "outlay-view.png");
+        CIncomeView* pView = f.Income();
+        save(f.pFrame->grab(), "income-view.png");
+        QCOMPARE(pView->m_gridRecords->GetRows(), 4);
+
+        Press(pView, 1016);
+        Choose(pView, 4, 6);
+        Type(pView, 4, 2, QStringLiteral("利息"));
+        Type(pView, 4, 3, QStringLiteral("36.8"));
+        ClickCell(pView, 4, 1);
+        pView->m_comboSort->showPopup();
+        QWidget* pPopup = pView->m_comboSort->view()->window();
+        QVERIFY(QTest::qWaitForWindowExposed(pPopup));
+        QPixmap shot = f.pFrame->grab();
+        {
+            QPainter painter(&shot);
+            painter.drawPixmap(f.pFrame->mapFromGlobal(pPopup->mapToGlobal(QPoint(0, 0))),
+                               pPopup->grab());
+        }
+        save(shot, "income-adding.png");
+        pView->m_comboSort->hidePopup();
+        Press(pView, 1019);
+
+        CToday::Set(day);
+        CGuiTest::OnNextModal([&save](QWidget* pDlg) {
+            save(pDlg->grab(), "new-day-dialog.png");
+            QTest::mouseClick(pDlg->findChild<QPushButton*>(QStringLiteral("2")), Qt::LeftButton);
+        });
+        f.gui.Trigger(CMainFrame::ID_ADD_OUTLAY);
         CToday::Set(QDate());
     }
 };

@@ -183,7 +183,8 @@ void CDayView::OnInitialUpdate() {
     // Wide enough for every column without a horizontal scroll bar.
     const int nScroll = m_gridRecords->verticalScrollBar()->sizeHint().width() + 4;
     m_gridRecords->setMinimumWidth(m_gridRecords->CellRect(0, 3).right() + nScroll);
-    m_gridSummary->setMinimumWidth(m_gridSummary->CellRect(0, 2).right() + nScroll);
+    // The summary has nothing to show beyond its columns; the records grid takes the rest.
+    m_gridSummary->setFixedWidth(m_gridSummary->CellRect(0, 2).right() + nScroll);
 
     CollapseFloating();
     m_gridRecords->show();
