@@ -1,0 +1,365 @@
+// A small driver that works on a book through the program's core, for tests that need more
+// than one process: two or more copies at once on one book, and copies killed with SIGKILL in
+// the middle of their work.
+//
+//   ledgerkin_driver work --database URL --log FILE [--lane L --lanes K --run R --ops N
+//                         --millis M --seed S --churn]
+//   ledgerkin_driver setup --database URL
+//   ledgerkin_driver check --database URL [--unfinished-ok] LOG...
+//   ledgerkin_driver concurrency [--backend sqlite|pg] [--workers 2] [--millis 4000]
+//   ledgerkin_driver crash [--kills 60] [--max-seconds 110]
+//
+// "concurrency" and "crash" are the tests: they make a fresh book, run workers as child
+// processes, check the book after them, and exit 0 (sound), 1 (a problem, listed) or 77
+// (PostgreSQL asked for but LEDGERKIN_TEST_PG not set).
+
+#include "cstresschecker.h"
+#include "cstresslog.h"
+#include "cstressworker.h"
+#include "data/cdbexception.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QUrlQuery>
+#include <cstdio>
+
+namespace {
+
+const QString g_strCheck = QStringLiteral("check");
+
+void Print(const QString& str) {
+    std::fputs(qUtf8Printable(str + QLatin1Char('\n')), stdout);
+    std::fflush(stdout);
+}
+
+void PrintProblems(const QStringList& problems) {
+    for (const QString& s : problems)
+        Print(QStringLiteral("  问题：") + s);
+}
+
+QStringList CheckBook(const QString& strUrl, const QStringList& logFiles, bool bAllowUnfinished) {
+    QVector<QVector<CStressLog::SEntry>> logs;
+    for (const QString& strFile : logFiles) {
+        QVector<CStressLog::SEntry> entries;
+        QString strError;
+        if (!CStressLog::Read(strFile, entries, strError))
+            return {QStringLiteral("无法读取日志 %1：%2").arg(strFile, strError)};
+        logs.append(entries);
+    }
+    QStringList problems;
+    try {
+        CDatabase::SetUrl(strUrl, g_strCheck);
+        problems = CStressChecker(g_strCheck).Check(logs, bAllowUnfinished);
+    } catch (const CDBException& e) {
+        problems << QStringLiteral("检查时数据库出错：") + e.m_strError;
+    }
+    CDatabase::Close(g_strCheck);
+    return problems;
+}
+
+QStringList WorkArgs(const QString& strUrl, const QString& strLog,
+                     const CStressWorker::SOptions& o) {
+    QStringList args{QStringLiteral("work"),
+                     QStringLiteral("--database"),
+                     strUrl,
+                     QStringLiteral("--log"),
+                     strLog,
+                     QStringLiteral("--lane"),
+                     QString::number(o.nLane),
+                     QStringLiteral("--lanes"),
+                     QString::number(o.nLanes),
+                     QStringLiteral("--run"),
+                     QString::number(o.nRun),
+                     QStringLiteral("--ops"),
+                     QString::number(o.nOps),
+                     QStringLiteral("--millis"),
+                     QString::number(o.nMillis),
+                     QStringLiteral("--seed"),
+                     QString::number(o.nSeed)};
+    if (o.bChurn)
+        args << QStringLiteral("--churn");
+    return args;
+}
+
+// A fresh book: an SQLite file in dir, or a schema of its own on the PostgreSQL server.
+QString NewBook(bool bPostgres, const QTemporaryDir& dir, QString& strSchema) {
+    if (!bPostgres)
+        return dir.filePath(QStringLiteral("book.db"));
+    strSchema = QStringLiteral("stress_%1_%2")
+                    .arg(QCoreApplication::applicationPid())
+                    .arg(QRandomGenerator::global()->generate(), 0, 16);
+    QUrl url(qEnvironmentVariable("LEDGERKIN_TEST_PG"));
+    QUrlQuery query(url);
+    query.removeAllQueryItems(QStringLiteral("schema"));
+    query.addQueryItem(QStringLiteral("schema"), strSchema);
+    url.setQuery(query);
+    return url.toString();
+}
+
+void DropSchema(const QString& strUrl, const QString& strSchema) {
+    if (strSchema.isEmpty())
+        return;
+    try {
+        CDatabase::SetUrl(strUrl, g_strCheck);
+        QSqlQuery query(CDatabase::Connection(g_strCheck));
+        if (!query.exec(QStringLiteral("SET search_path TO public")) ||
+            !query.exec(QStringLiteral("DROP SCHEMA \"%1\" CASCADE").arg(strSchema)))
+            throw CDBException(query.lastError().text());
+    } catch (const CDBException& e) {
+        Print(QStringLiteral("注意：无法删除测试用的 schema %1：%2").arg(strSchema, e.m_strError));
+    }
+    CDatabase::Close(g_strCheck);
+}
+
+bool Setup(const QString& strUrl) {
+    try {
+        CDatabase::SetUrl(strUrl, g_strCheck);
+        CStressWorker::Setup(g_strCheck);
+    } catch (const CDBException& e) {
+        Print(QStringLiteral("无法准备帐本：") + e.m_strError);
+        CDatabase::Close(g_strCheck);
+        return false;
+    }
+    CDatabase::Close(g_strCheck);
+    return true;
+}
+
+int Work(const QCommandLineParser& p) {
+    CStressWorker::SOptions o;
+    o.nLane = p.value(QStringLiteral("lane")).toInt();
+    o.nLanes = qMax(1, p.value(QStringLiteral("lanes")).toInt());
+    o.nRun = p.value(QStringLiteral("run")).toInt();
+    o.nOps = p.value(QStringLiteral("ops")).toInt();
+    o.nMillis = p.value(QStringLiteral("millis")).toInt();
+    o.nSeed = p.value(QStringLiteral("seed")).toULongLong();
+    o.bChurn = p.isSet(QStringLiteral("churn"));
+    CStressLog log;
+    if (!log.Open(p.value(QStringLiteral("log")))) {
+        Print(QStringLiteral("无法写日志 ") + p.value(QStringLiteral("log")));
+        return 3;
+    }
+    CDatabase::SetUrl(p.value(QStringLiteral("database")));
+    try {
+        CDatabase::Open();
+    } catch (const CDBException& e) {
+        Print(QStringLiteral("无法打开帐本：") + e.m_strError);
+        return 3;
+    }
+    CStressWorker worker(o, log);
+    const CStressWorker::SSummary s = worker.Run();
+    Print(QStringLiteral("lane %1: 成功 %2，忙而放弃 %3，出错 %4，重试 %5")
+              .arg(o.nLane)
+              .arg(s.nDone)
+              .arg(s.nBusy)
+              .arg(s.nErrors)
+              .arg(s.nRetries));
+    CDatabase::Close();
+    return 0;
+}
+
+// Several workers at once on one book; afterwards every one of their successes is in it and
+// the balances add up.
+int Concurrency(const QCommandLineParser& p) {
+    const bool bPostgres = p.value(QStringLiteral("backend")) == QLatin1String("pg");
+    if (bPostgres && qEnvironmentVariableIsEmpty("LEDGERKIN_TEST_PG")) {
+        Print(QStringLiteral("LEDGERKIN_TEST_PG is not set: PostgreSQL run skipped"));
+        return 77;
+    }
+    QTemporaryDir dir;
+    QString strSchema;
+    const QString strUrl = NewBook(bPostgres, dir, strSchema);
+    if (!Setup(strUrl))
+        return 1;
+    const int nWorkers = qMax(2, p.value(QStringLiteral("workers")).toInt());
+    const int nMillis = p.value(QStringLiteral("millis")).toInt();
+    QList<QProcess*> processes;
+    QStringList logFiles;
+    for (int i = 0; i < nWorkers; ++i) {
+        CStressWorker::SOptions o;
+        o.nLane = i;
+        o.nLanes = nWorkers;
+        o.nOps = 100000;
+        o.nMillis = nMillis;
+        o.nSeed = QRandomGenerator::global()->generate();
+        logFiles << dir.filePath(QStringLiteral("lane-%1.log").arg(i));
+        auto* pProcess = new QProcess;
+        pProcess->setProcessChannelMode(QProcess::ForwardedChannels);
+        pProcess->start(QCoreApplication::applicationFilePath(),
+                        WorkArgs(strUrl, logFiles.last(), o));
+        processes << pProcess;
+    }
+    QStringList problems;
+    for (int i = 0; i < processes.size(); ++i) {
+        QProcess* pProcess = processes[i];
+        if (!pProcess->waitForFinished(nMillis + 60000)) {
+            problems << QStringLiteral("第 %1 个进程没有按时结束").arg(i);
+            pProcess->kill();
+            pProcess->waitForFinished(5000);
+        } else if (pProcess->exitStatus() != QProcess::NormalExit || pProcess->exitCode() != 0) {
+            problems << QStringLiteral("第 %1 个进程异常结束（退出码 %2）")
+                            .arg(i)
+                            .arg(pProcess->exitCode());
+        }
+        delete pProcess;
+    }
+    problems << CheckBook(strUrl, logFiles, false);
+
+    // Each worker must really have worked, and nothing but a busy book may have stopped it.
+    for (const QString& strFile : logFiles) {
+        QVector<CStressLog::SEntry> entries;
+        QString strError;
+        CStressLog::Read(strFile, entries, strError);
+        int nDone = 0;
+        for (const auto& e : entries) {
+            if (e.strState == QLatin1String("done"))
+                ++nDone;
+            else if (e.strResult == QLatin1String("error"))
+                problems << QStringLiteral("操作失败：%1（%2）")
+                                .arg(e.op.join(QLatin1Char(' ')), e.strMessage);
+        }
+        if (nDone < 20)
+            problems << QStringLiteral("%1 只做成了 %2 个操作").arg(strFile).arg(nDone);
+    }
+    DropSchema(strUrl, strSchema);
+    if (!problems.isEmpty()) {
+        Print(QStringLiteral("并发测试失败："));
+        PrintProblems(problems);
+        dir.setAutoRemove(bPostgres);
+        if (!bPostgres)
+            Print(QStringLiteral("帐本和日志留在 ") + dir.path());
+        return 1;
+    }
+    Print(QStringLiteral("并发测试通过：%1 个进程，帐本完好").arg(nWorkers));
+    return 0;
+}
+
+// A worker killed with SIGKILL at random moments, again and again on the same book; after
+// every kill the book must be whole.
+int Crash(const QCommandLineParser& p) {
+    QTemporaryDir dir;
+    QString strSchema;
+    const QString strUrl = NewBook(false, dir, strSchema);
+    if (!Setup(strUrl))
+        return 1;
+    const int nKills = p.value(QStringLiteral("kills")).toInt();
+    const qint64 nMaxMillis = p.value(QStringLiteral("max-seconds")).toLongLong() * 1000;
+    QElapsedTimer timer;
+    timer.start();
+    QHash<QString, int> inside; // operation a kill cut short -> count
+    int nKilled = 0;
+    for (int nRun = 1; nRun <= nKills; ++nRun) {
+        if (timer.elapsed() > nMaxMillis) {
+            Print(QStringLiteral("崩溃测试超时：%1 秒内只杀了 %2 次")
+                      .arg(nMaxMillis / 1000)
+                      .arg(nKilled));
+            return 1;
+        }
+        CStressWorker::SOptions o;
+        o.nRun = nRun;
+        o.nOps = 1000000;
+        o.nMillis = 60000;
+        o.bChurn = true;
+        o.nSeed = QRandomGenerator::global()->generate();
+        const QString strLog = dir.filePath(QStringLiteral("run-%1.log").arg(nRun));
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QCoreApplication::applicationFilePath(), WorkArgs(strUrl, strLog, o));
+        if (!process.waitForStarted(10000)) {
+            Print(QStringLiteral("无法启动工作进程：") + process.errorString());
+            return 1;
+        }
+        // Long enough to get past start-up most of the time, short enough to land anywhere.
+        const int nDelay = 40 + int(QRandomGenerator::global()->bounded(560));
+        if (process.waitForFinished(nDelay)) {
+            Print(QStringLiteral("工作进程在被杀之前自己结束了（退出码 %1）")
+                      .arg(process.exitCode()));
+            return 1;
+        }
+        process.kill(); // SIGKILL
+        process.waitForFinished(10000);
+        ++nKilled;
+
+        QVector<CStressLog::SEntry> entries;
+        QString strError;
+        if (CStressLog::Read(strLog, entries, strError) && !entries.isEmpty() &&
+            entries.last().strState.isEmpty())
+            ++inside[entries.last().op.value(0)];
+        const QStringList problems = CheckBook(strUrl, {strLog}, true);
+        if (!problems.isEmpty()) {
+            Print(QStringLiteral("第 %1 次杀掉之后帐本有问题：").arg(nRun));
+            PrintProblems(problems);
+            dir.setAutoRemove(false);
+            Print(QStringLiteral("帐本和日志留在 ") + dir.path());
+            return 1;
+        }
+    }
+    QStringList cut;
+    for (auto it = inside.cbegin(); it != inside.cend(); ++it)
+        cut << QStringLiteral("%1 %2 次").arg(it.key()).arg(it.value());
+    cut.sort();
+    Print(QStringLiteral("崩溃测试通过：杀了 %1 次（%2 秒），每次之后帐本完好；被打断的操作：%3")
+              .arg(nKilled)
+              .arg(timer.elapsed() / 1000)
+              .arg(cut.isEmpty() ? QStringLiteral("无") : cut.join(QStringLiteral("，"))));
+    // Every kind of write must have been cut short at least once, or the test proved little.
+    for (const char* szOp : {"replace", "transfer", "create", "delete"})
+        if (!inside.contains(QLatin1String(szOp)))
+            Print(QStringLiteral("注意：没有一次杀在 %1 之中").arg(QLatin1String(szOp)));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCommandLineParser p;
+    p.addPositionalArgument(QStringLiteral("command"),
+                            QStringLiteral("work, setup, check, concurrency, crash"));
+    auto add = [&p](const char* szName, const char* szDefault) {
+        p.addOption(QCommandLineOption(QString::fromLatin1(szName), QString(), QStringLiteral("v"),
+                                       QString::fromLatin1(szDefault)));
+    };
+    add("database", "");
+    add("log", "");
+    add("lane", "0");
+    add("lanes", "1");
+    add("run", "0");
+    add("ops", "200");
+    add("millis", "4000");
+    add("seed", "1");
+    add("backend", "sqlite");
+    add("workers", "2");
+    add("kills", "60");
+    add("max-seconds", "110");
+    p.addOption(QCommandLineOption(QStringLiteral("churn")));
+    p.addOption(QCommandLineOption(QStringLiteral("unfinished-ok")));
+    p.process(app);
+    const QStringList args = p.positionalArguments();
+    const QString strCommand = args.value(0);
+    if (strCommand == QLatin1String("work"))
+        return Work(p);
+    if (strCommand == QLatin1String("setup"))
+        return Setup(p.value(QStringLiteral("database"))) ? 0 : 1;
+    if (strCommand == QLatin1String("check")) {
+        const QStringList problems = CheckBook(p.value(QStringLiteral("database")), args.mid(1),
+                                               p.isSet(QStringLiteral("unfinished-ok")));
+        PrintProblems(problems);
+        Print(problems.isEmpty() ? QStringLiteral("帐本完好") : QStringLiteral("帐本有问题"));
+        return problems.isEmpty() ? 0 : 1;
+    }
+    if (strCommand == QLatin1String("concurrency"))
+        return Concurrency(p);
+    if (strCommand == QLatin1String("crash"))
+        return Crash(p);
+    Print(QStringLiteral("用法：ledgerkin_driver work|setup|check|concurrency|crash [选项]"));
+    return 2;
+}
