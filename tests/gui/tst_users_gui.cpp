@@ -1,7 +1,7 @@
 #include "accounts/cbankdlg.h"
 #include "app/cmainframe.h"
 #include "app/cmessagebox.h"
-#include "ctestbook.h"
+#include "cguitest.h"
 #include "data/ctoday.h"
 #include "data/ctrsset.h"
 #include "data/cuserset.h"
@@ -145,8 +145,8 @@ class TestUsersGui : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_keyDir;
-    std::unique_ptr<CTestBook> m_pBook;
-    std::unique_ptr<CMainFrame> m_pFrame;
+    std::unique_ptr<CGuiTest> m_pGui;
+    CMainFrame* m_pFrame = nullptr;
 
     bool LoggedIn() const {
         return m_pFrame->Action(CMainFrame::ID_DISCONNECT)->isEnabled() &&
@@ -169,7 +169,7 @@ class TestUsersGui : public QObject {
             SetText(pDlg, "1001", strPwd);
             Click(pDlg, "1");
         });
-        m_pFrame->Action(CMainFrame::ID_LOGIN)->trigger();
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_LOGIN));
     }
     void CreateWithDialogs(const QString& strUser, const QString& strPwd) {
         CNewUserDlg* pNew = m_pFrame->NewUserDlg();
@@ -187,22 +187,19 @@ class TestUsersGui : public QObject {
                        QStringLiteral("12.345"));
             Click(pBank, "1");
         });
-        m_pFrame->Action(CMainFrame::ID_NEW_USER)->trigger();
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_NEW_USER));
     }
 
 private Q_SLOTS:
     void init() {
         CSavedPwd::SetKeyFile(m_keyDir.filePath(QStringLiteral("savedpwd.key")));
         CToday::Set(s_today);
-        m_pBook = std::make_unique<CTestBook>();
-        CMessageBox::SetCapture(true);
-        CMessageBox::ClearShown();
-        m_pFrame = std::make_unique<CMainFrame>(false);
-        m_pFrame->show();
+        m_pGui = std::make_unique<CGuiTest>();
+        m_pFrame = m_pGui->Frame();
     }
     void cleanup() {
-        m_pFrame.reset();
-        m_pBook.reset();
+        m_pFrame = nullptr;
+        m_pGui.reset();
     }
 
     void createUserWithTwoAccountsAndLogIn() {
@@ -261,7 +258,7 @@ private Q_SLOTS:
             QCOMPARE(ShownTexts(), QStringList{QStringLiteral("用户名不能超过 255 个字符！")});
             Click(pNew, "2");
         });
-        m_pFrame->Action(CMainFrame::ID_NEW_USER)->trigger();
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_NEW_USER));
         QCOMPARE(CUserAdmin::UserNames(), QStringList{QStringLiteral("张三")});
 
         // The accounts are cancelled: no trace of the user.
@@ -277,7 +274,7 @@ private Q_SLOTS:
             AddAccount(pBank, QStringLiteral("现金"), QString(), QStringLiteral("1"));
             Click(pBank, "2");
         });
-        m_pFrame->Action(CMainFrame::ID_NEW_USER)->trigger();
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_NEW_USER));
         QCOMPARE(ShownTexts(), QStringList{QStringLiteral("您未输入帐号信息,创建用户失败!")});
         QCOMPARE(RowsOfAllTables(QStringLiteral("王五")), (QList<int>{0, 0, 0, 0, 0}));
         QVERIFY(m_pFrame->m_strCurUser.isEmpty());
@@ -387,7 +384,7 @@ private Q_SLOTS:
             QCOMPARE(Text(pDlg, "1001"), QString());
             Click(pDlg, "2");
         });
-        m_pFrame->Action(CMainFrame::ID_LOGIN)->trigger();
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_LOGIN));
         bool bSave = false;
         QString strSaved;
         CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strSaved);
@@ -401,7 +398,7 @@ private Q_SLOTS:
             SetText(pDlg, "1001", QStringLiteral("right"));
             Click(pDlg, "1");
         });
-        m_pFrame->Action(CMainFrame::ID_LOGIN)->trigger();
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_LOGIN));
         QCOMPARE(ShownTexts(), QStringList{QStringLiteral("用户名与密码不符！")});
         QCOMPARE(CUserAdmin::UserNames(),
                  (QStringList{QStringLiteral("Ann"), QStringLiteral("Bob")}));
@@ -430,7 +427,7 @@ private Q_SLOTS:
             change("p1", "p2", "p3");
             change("p1", "p2", "p2");
         });
-        m_pFrame->Action(CMainFrame::ID_CHANGE_PWD)->trigger();
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_CHANGE_PWD));
         QCOMPARE(ShownTexts(), (QStringList{QStringLiteral(" 原密码有误！"),
                                             QStringLiteral(" 新密码和确认密码不符！"),
                                             QStringLiteral("当前用户密码修改成功！")}));
@@ -442,7 +439,7 @@ private Q_SLOTS:
             change("p1", "p3", "p3");
             change("p2", "p3", "p3");
         });
-        m_pFrame->Action(CMainFrame::ID_CHANGE_PWD)->trigger();
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_CHANGE_PWD));
         QCOMPARE(ShownTexts(), (QStringList{QStringLiteral(" 原密码有误！"),
                                             QStringLiteral("当前用户密码修改成功！")}));
         QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("p3")));
@@ -458,9 +455,9 @@ private Q_SLOTS:
         Login(QStringLiteral("Ann"), QStringLiteral("a"), false);
 
         CMessageBox::SetNextAnswer(false);
-        m_pFrame->Action(CMainFrame::ID_DISCONNECT)->trigger();
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_DISCONNECT));
         CMessageBox::SetNextAnswer(false);
-        m_pFrame->Action(CMainFrame::ID_DELETE_USER)->trigger();
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_DELETE_USER));
         QVERIFY(LoggedIn());
         QCOMPARE(RowsOfAllTables(QStringLiteral("Ann")), (QList<int>{1, 1, 1, 1, 1}));
         const QList<CMessageBox::SShown> shown = CMessageBox::Shown();
@@ -471,7 +468,7 @@ private Q_SLOTS:
         QCOMPARE(shown[1].strCaption, QStringLiteral("删除用户"));
 
         CMessageBox::ClearShown();
-        m_pFrame->Action(CMainFrame::ID_DELETE_USER)->trigger();
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_DELETE_USER));
         QCOMPARE(ShownTexts(), (QStringList{QStringLiteral("确定删除此用户吗？"),
                                             QStringLiteral("此用户已被删除！")}));
         QVERIFY(LoggedOut());
@@ -480,7 +477,7 @@ private Q_SLOTS:
 
         Login(QStringLiteral("Bob"), QStringLiteral("b"), false);
         QVERIFY(LoggedIn());
-        m_pFrame->Action(CMainFrame::ID_DISCONNECT)->trigger();
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_DISCONNECT));
         QVERIFY(LoggedOut());
         QCOMPARE(RowsOfAllTables(QStringLiteral("Bob")), bob);
     }
@@ -497,7 +494,7 @@ private Q_SLOTS:
         QByteArray raw;
         for (const QString& strSuffix :
              {QString(), QStringLiteral("-wal"), QStringLiteral("-journal")}) {
-            QFile file(m_pBook->FilePath() + strSuffix);
+            QFile file(m_pGui->Book().FilePath() + strSuffix);
             if (file.open(QIODevice::ReadOnly))
                 raw += file.readAll();
         }
