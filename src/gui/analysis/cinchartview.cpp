@@ -1,14 +1,20 @@
 #include "cinchartview.h"
 
-// Placeholder until the view is built; its owner replaces this file.
-CInChartView::CInChartView(QWidget* pParent) : CFormView(pParent) { setObjectName(QStringLiteral("CInChartView")); }
-void CInChartView::OnInitialUpdate() {}
-void CInChartView::DrawUserLine() {}
-void CInChartView::DrawUserBar() {}
-void CInChartView::DrawUserPie() {}
-void CInChartView::DrawYearLine(int) {}
-void CInChartView::DrawYearBar(int) {}
-void CInChartView::DrawYearPie(int) {}
-void CInChartView::DrawMonthLine(int, int) {}
-void CInChartView::DrawMonthBar(int, int) {}
-void CInChartView::DrawMonthPie(int, int) {}
+CInChartView::CInChartView(QWidget* pParent)
+    : CChartView(CChartData::ETable::Income, Titles(), pParent) {
+    setObjectName(QStringLiteral("CInChartView"));
+}
+
+CChartView::STitles CInChartView::Titles() {
+    STitles t;
+    t.strUserLine = tr("用户财务收入线图");
+    t.strUserBar = tr("用户财务收入直方图");
+    t.strUserPie = tr("用户财务收入比例图");
+    t.strYearLine = tr("%1年度财务收入线图");
+    t.strYearBar = tr("%1年度财务收入直方图");
+    t.strYearPie = tr("%1年度财务收入比例图");
+    t.strMonthLine = tr("%1年%2月份财务收入线图");
+    t.strMonthBar = tr("%1年%2月份财务收入直方图");
+    t.strMonthPie = tr("%1年%2月份财务收入比例图");
+    return t;
+}

@@ -1,20 +1,13 @@
 #pragma once
 
-#include "app/cformview.h"
+#include "analysis/cchartview.h"
 
-class CInChartView : public CFormView {
+// The income charts: the 8 income categories over the "Income" table.
+class CInChartView : public CChartView {
     Q_OBJECT
 public:
     explicit CInChartView(QWidget* pParent = nullptr);
-    void OnInitialUpdate() override;
 
-    void DrawUserLine();
-    void DrawUserBar();
-    void DrawUserPie();
-    void DrawYearLine(int nYear);
-    void DrawYearBar(int nYear);
-    void DrawYearPie(int nYear);
-    void DrawMonthLine(int nYear, int nMonth);
-    void DrawMonthBar(int nYear, int nMonth);
-    void DrawMonthPie(int nYear, int nMonth);
+private:
+    static STitles Titles();
 };

@@ -1,14 +1,21 @@
 #include "coutchartview.h"
 
-// Placeholder until the view is built; its owner replaces this file.
-COutChartView::COutChartView(QWidget* pParent) : CFormView(pParent) { setObjectName(QStringLiteral("COutChartView")); }
-void COutChartView::OnInitialUpdate() {}
-void COutChartView::DrawUserLine() {}
-void COutChartView::DrawUserBar() {}
-void COutChartView::DrawUserPie() {}
-void COutChartView::DrawYearLine(int) {}
-void COutChartView::DrawYearBar(int) {}
-void COutChartView::DrawYearPie(int) {}
-void COutChartView::DrawMonthLine(int, int) {}
-void COutChartView::DrawMonthBar(int, int) {}
-void COutChartView::DrawMonthPie(int, int) {}
+COutChartView::COutChartView(QWidget* pParent)
+    : CChartView(CChartData::ETable::Outlay, Titles(), pParent) {
+    setObjectName(QStringLiteral("COutChartView"));
+}
+
+CChartView::STitles COutChartView::Titles() {
+    STitles t;
+    t.strUserLine = tr("用户财务支出线图");
+    t.strUserBar = tr("用户财务支出直方图");
+    t.strUserPie = tr("用户财务支出比例图");
+    t.strYearLine = tr("%1年度财务支出线图");
+    // The year bar title has always read with a blank before 直方图; users know it so.
+    t.strYearBar = tr("%1年度财务支出 直方图");
+    t.strYearPie = tr("%1年度财务支出比例图");
+    t.strMonthLine = tr("%1年%2月份财务支出线图");
+    t.strMonthBar = tr("%1年%2月份财务支出直方图");
+    t.strMonthPie = tr("%1年%2月份财务支出比例图");
+    return t;
+}

@@ -1,20 +1,13 @@
 #pragma once
 
-#include "app/cformview.h"
+#include "analysis/cchartview.h"
 
-class COutChartView : public CFormView {
+// The outlay charts: the 12 outlay categories over the "Outlay" table.
+class COutChartView : public CChartView {
     Q_OBJECT
 public:
     explicit COutChartView(QWidget* pParent = nullptr);
-    void OnInitialUpdate() override;
 
-    void DrawUserLine();
-    void DrawUserBar();
-    void DrawUserPie();
-    void DrawYearLine(int nYear);
-    void DrawYearBar(int nYear);
-    void DrawYearPie(int nYear);
-    void DrawMonthLine(int nYear, int nMonth);
-    void DrawMonthBar(int nYear, int nMonth);
-    void DrawMonthPie(int nYear, int nMonth);
+private:
+    static STitles Titles();
 };

@@ -1,0 +1,178 @@
+#include "cchartview.h"
+
+#include "analysis/cmschart3.h"
+#include "app/cmainframe.h"
+#include "app/cmessagebox.h"
+#include "data/cdbexception.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace {
+
+QGroupBox* Framed(CMschart3* pChart) {
+    auto* pBox = new QGroupBox;
+    auto* pLayout = new QVBoxLayout(pBox);
+    pLayout->setContentsMargins(4, 4, 4, 4);
+    pLayout->addWidget(pChart);
+    return pBox;
+}
+
+// A failed read leaves the charts as they were and says why.
+template <class TFunc> void Guarded(QWidget* pView, TFunc func) {
+    try {
+        func();
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, pView);
+    }
+}
+
+} // namespace
+
+CChartView::CChartView(CChartData::ETable eTable, const STitles& titles, QWidget* pParent)
+    : CFormView(pParent), m_eTable(eTable), m_titles(titles) {
+    const int nCategories = CChartData::Categories(eTable).size();
+    m_pBarChart = new CMschart3(CMschart3::EType::Bar, 1, nCategories);
+    m_pPieChart = new CMschart3(CMschart3::EType::Pie, 1, nCategories);
+    m_pLineChart = new CMschart3(CMschart3::EType::Line, 1, 1);
+    m_pBarChart->setObjectName(QStringLiteral("1020"));
+    m_pPieChart->setObjectName(QStringLiteral("1021"));
+    m_pLineChart->setObjectName(QStringLiteral("1022"));
+    m_pBarChart->setMinimumSize(320, 240);
+    m_pPieChart->setMinimumWidth(320); // its height follows its legend
+    m_pLineChart->setMinimumSize(660, 240);
+
+    // The bar and pie charts share the top row (in the proportion 275 : 255 of the form), the
+    // line chart takes the full width below.
+    auto* pTop = new QHBoxLayout;
+    pTop->addWidget(Framed(m_pBarChart), 275);
+    pTop->addWidget(Framed(m_pPieChart), 255);
+    auto* pLayout = new QVBoxLayout(Form());
+    pLayout->setContentsMargins(8, 4, 8, 8);
+    pLayout->addLayout(pTop, 195);
+    pLayout->addWidget(Framed(m_pLineChart), 209);
+}
+
+void CChartView::OnInitialUpdate() {
+    if (CMainFrame* pFrame = Frame())
+        m_strUserName = pFrame->m_strCurUser;
+    DrawUserLine();
+    DrawUserBar();
+    DrawUserPie();
+}
+
+// ---- drawing
+
+void CChartView::DrawLine(const QString& strTitle, const CChartData::SLine& line) {
+    m_pLineChart->SetTitleText(strTitle);
+    m_pLineChart->SetRowCount(line.labels.size());
+    m_pLineChart->SetColumn(1);
+    for (int i = 0; i < line.labels.size(); ++i) {
+        m_pLineChart->SetRow(i + 1);
+        m_pLineChart->SetRowLabel(line.labels[i]);
+        m_pLineChart->SetData(line.data[i]);
+    }
+    m_pLineChart->Refresh();
+}
+
+void CChartView::DrawSorts(CMschart3* pChart, const QString& strTitle, const QStringList& values) {
+    const QStringList labels = Data().CategoryLabels();
+    pChart->SetTitleText(strTitle);
+    pChart->SetRow(1);
+    for (int c = 1; c <= labels.size(); ++c) {
+        pChart->SetColumn(c);
+        pChart->SetColumnLabel(labels[c - 1]);
+    }
+    for (int c = 1; c <= values.size(); ++c) {
+        pChart->SetColumn(c);
+        pChart->SetData(values[c - 1]);
+    }
+    pChart->Refresh();
+}
+
+void CChartView::DrawUserLine() {
+    Guarded(this, [&] { DrawLine(m_titles.strUserLine, Data().UserLine()); });
+}
+
+void CChartView::DrawUserBar() {
+    Guarded(this, [&] { DrawSorts(m_pBarChart, m_titles.strUserBar, Data().UserSorts()); });
+}
+
+void CChartView::DrawUserPie() {
+    Guarded(this, [&] { DrawSorts(m_pPieChart, m_titles.strUserPie, Data().UserSorts()); });
+}
+
+void CChartView::DrawYearLine(int nYear) {
+    Guarded(this, [&] { DrawLine(m_titles.strYearLine.arg(nYear), Data().YearLine(nYear)); });
+}
+
+void CChartView::DrawYearBar(int nYear) {
+    Guarded(this, [&] {
+        DrawSorts(m_pBarChart, m_titles.strYearBar.arg(nYear), Data().YearSorts(nYear));
+    });
+}
+
+void CChartView::DrawYearPie(int nYear) {
+    Guarded(this, [&] {
+        DrawSorts(m_pPieChart, m_titles.strYearPie.arg(nYear), Data().YearSorts(nYear));
+    });
+}
+
+void CChartView::DrawMonthLine(int nYear, int nMonth) {
+    Guarded(this, [&] {
+        DrawLine(m_titles.strMonthLine.arg(nYear).arg(nMonth), Data().MonthLine(nYear, nMonth));
+    });
+}
+
+void CChartView::DrawMonthBar(int nYear, int nMonth) {
+    Guarded(this, [&] {
+        DrawSorts(m_pBarChart, m_titles.strMonthBar.arg(nYear).arg(nMonth),
+                  Data().MonthSorts(nYear, nMonth));
+    });
+}
+
+void CChartView::DrawMonthPie(int nYear, int nMonth) {
+    Guarded(this, [&] {
+        DrawSorts(m_pPieChart, m_titles.strMonthPie.arg(nYear).arg(nMonth),
+                  Data().MonthSorts(nYear, nMonth));
+    });
+}
+
+// ---- totals
+
+double CChartView::GetYearSum(int nYear) {
+    double d = 0.0;
+    Guarded(this, [&] { d = Data().GetYearSum(nYear); });
+    return d;
+}
+
+double CChartView::GetMonthSum(int nYear, int nMonth) {
+    double d = 0.0;
+    Guarded(this, [&] { d = Data().GetMonthSum(nYear, nMonth); });
+    return d;
+}
+
+double CChartView::GetDaySum(int nYear, int nMonth, int nDay) {
+    double d = 0.0;
+    Guarded(this, [&] { d = Data().GetDaySum(nYear, nMonth, nDay); });
+    return d;
+}
+
+double CChartView::GetSortSum(int nSort) {
+    double d = 0.0;
+    Guarded(this, [&] { d = Data().GetSortSum(nSort); });
+    return d;
+}
+
+double CChartView::GetYearSortSum(int nYear, int nSort) {
+    double d = 0.0;
+    Guarded(this, [&] { d = Data().GetYearSortSum(nYear, nSort); });
+    return d;
+}
+
+double CChartView::GetMonthSortSum(int nYear, int nMonth, int nSort) {
+    double d = 0.0;
+    Guarded(this, [&] { d = Data().GetMonthSortSum(nYear, nMonth, nSort); });
+    return d;
+}

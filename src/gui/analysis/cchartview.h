@@ -1,0 +1,66 @@
+#pragma once
+
+#include "analysis/cchartdata.h"
+#include "app/cformview.h"
+
+#include <QString>
+
+class CMschart3;
+
+// The common body of the income and outlay chart views: a bar chart (1020) and a pie chart
+// (1021) of the totals per category side by side, and a line chart (1022) of the totals over
+// time below them, all three showing one scope — the user's whole book, a year or a month.
+// The navigation tree picks the scope; the view keeps no figures of its own and draws each
+// scope afresh from the book.
+class CChartView : public CFormView {
+    Q_OBJECT
+public:
+    // Draws the user scope for the user current at this moment, who stays the view's user.
+    void OnInitialUpdate() override;
+
+    void DrawUserLine();
+    void DrawUserBar();
+    void DrawUserPie();
+    void DrawYearLine(int nYear);
+    void DrawYearBar(int nYear);
+    void DrawYearPie(int nYear);
+    void DrawMonthLine(int nYear, int nMonth);
+    void DrawMonthBar(int nYear, int nMonth);
+    void DrawMonthPie(int nYear, int nMonth);
+
+    // The totals behind the charts, of the view's user (0 after a database error, which is
+    // shown).
+    double GetYearSum(int nYear);
+    double GetMonthSum(int nYear, int nMonth);
+    double GetDaySum(int nYear, int nMonth, int nDay);
+    double GetSortSum(int nSort);
+    double GetYearSortSum(int nYear, int nSort);
+    double GetMonthSortSum(int nYear, int nMonth, int nSort);
+
+    CMschart3* BarChart() const { return m_pBarChart; }
+    CMschart3* PieChart() const { return m_pPieChart; }
+    CMschart3* LineChart() const { return m_pLineChart; }
+
+    QString m_strUserName;
+
+protected:
+    // Chart titles; %1 is the year, %2 the month.
+    struct STitles {
+        QString strUserLine, strUserBar, strUserPie;
+        QString strYearLine, strYearBar, strYearPie;
+        QString strMonthLine, strMonthBar, strMonthPie;
+    };
+
+    CChartView(CChartData::ETable eTable, const STitles& titles, QWidget* pParent);
+
+private:
+    CChartData Data() const { return CChartData(m_eTable, m_strUserName); }
+    void DrawLine(const QString& strTitle, const CChartData::SLine& line);
+    void DrawSorts(CMschart3* pChart, const QString& strTitle, const QStringList& values);
+
+    CChartData::ETable m_eTable;
+    STitles m_titles;
+    CMschart3* m_pBarChart;
+    CMschart3* m_pPieChart;
+    CMschart3* m_pLineChart;
+};

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+class QChart;
+class QChartView;
+
+// A chart control driven the way the views drive it: set the title, the row count, select a
+// row or column and write its label or its value as text. It keeps everything it was given
+// (readable back, 1-based like its setters) and draws it with Qt Charts as a bar chart (one bar
+// per column of each row), a pie chart (one slice per column of row 1) or a line chart (one
+// point per row of column 1, the row labels on the axis).
+//
+// Drawing happens once control returns to the event loop, however many values were written;
+// Refresh() draws at once.
+class CMschart3 : public QWidget {
+    Q_OBJECT
+public:
+    enum class EType { Bar, Pie, Line };
+
+    CMschart3(EType eType, int nRows, int nColumns, QWidget* pParent = nullptr);
+    ~CMschart3() override;
+
+    // ---- property writes
+    void SetTitleText(const QString& strTitle);
+    // Rows kept keep their labels and values; new rows start with an empty label and "0".
+    void SetRowCount(int nRows);
+    void SetColumnCount(int nColumns);
+    void SetRow(int nRow);       // selects the current row (1…RowCount)
+    void SetColumn(int nColumn); // selects the current column (1…ColumnCount)
+    void SetRowLabel(const QString& strLabel);
+    void SetColumnLabel(const QString& strLabel);
+    // The value of the current cell, as text; text that is not a number draws as 0.
+    void SetData(const QString& strData);
+
+    // ---- what the chart holds
+    EType Type() const { return m_eType; }
+    QString TitleText() const { return m_strTitle; }
+    int RowCount() const { return m_rowLabels.size(); }
+    int ColumnCount() const { return m_columnLabels.size(); }
+    int Row() const { return m_nRow; }
+    int Column() const { return m_nColumn; }
+    QString RowLabel(int nRow) const;
+    QString ColumnLabel(int nColumn) const;
+    QString Data(int nRow, int nColumn) const;
+    QStringList RowLabels() const { return m_rowLabels; }
+    QStringList ColumnLabels() const { return m_columnLabels; }
+    // One column's values, top row first (for a line chart: the points).
+    QStringList ColumnData(int nColumn) const;
+    // One row's values, first column first (for a bar or pie chart: the categories).
+    QStringList RowData(int nRow) const;
+
+    void Refresh();
+    QChartView* ChartView() const { return m_pView; }
+    QChart* Chart() const;
+
+protected:
+    void resizeEvent(QResizeEvent* pEvent) override;
+    void showEvent(QShowEvent* pEvent) override;
+
+private:
+    void Changed();
+    void Draw();
+    QChart* NewChart() const;
+    void DrawBar(QChart* pChart) const;
+    void DrawPie(QChart* pChart) const;
+    void DrawLine(QChart* pChart) const;
+    // Keeps the labels of a crowded axis apart: bar labels wrap, line labels thin out.
+    void FitAxisLabels();
+    double Value(int nRow, int nColumn) const;
+
+    EType m_eType;
+    QString m_strTitle;
+    QStringList m_rowLabels;
+    QStringList m_columnLabels;
+    QList<QStringList> m_data; // [row][column]
+    int m_nRow = 1;
+    int m_nColumn = 1;
+    bool m_bDirty = true;
+    bool m_bQueued = false;
+    QChartView* m_pView;
+};
