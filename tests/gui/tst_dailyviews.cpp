@@ -224,6 +224,8 @@ private Q_SLOTS:
         QVERIFY(!pView->m_pEditText->isVisible());
 
         Press(pView, 1016);
+        ClickCell(pView, 3, 1); // a new row's category shows empty, not a left-over entry
+        QCOMPARE(pView->m_comboSort->currentIndex(), -1);
         Press(pView, 1018); // row 3 has no category, but row 2 comes first
         QCOMPARE(Shown(), QStringList{QStringLiteral("请保证收入类型栏不为空!")});
         QVERIFY(pView->m_bAdding);
@@ -364,6 +366,14 @@ private Q_SLOTS:
         QCOMPARE(Box(pView, 1002), QStringLiteral("2004-6-1"));
         QCOMPARE(pView->m_nMonth, 6);
         QCOMPARE(pView->m_gridRecords->GetRows(), 41);
+        CLeftView* pTree = f.pFrame->GetTreeView();
+        const QList<QTreeWidgetItem*> days =
+            pTree->findItems(QStringLiteral("2日"), Qt::MatchExactly | Qt::MatchRecursive);
+        QVERIFY(!days.isEmpty());
+        pTree->setCurrentItem(days.front());
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-6-1"));
+        QCOMPARE(Cell(pView, 30, 3), QStringLiteral("9.00"));
+        QVERIFY(pView->m_bModifying);
     }
 
     void newDayDialogsOpenTheDay() {

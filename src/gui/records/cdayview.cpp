@@ -418,11 +418,9 @@ void CDayView::PlaceEditor() {
         m_comboSort->raise();
         m_comboSort->setEnabled(true);
         m_comboSort->setFocus();
-        if (m_bModifying) {
-            const int nIndex = m_comboSort->findText(strCell, Qt::MatchExactly);
-            if (nIndex >= 0)
-                m_comboSort->setCurrentIndex(nIndex);
-        }
+        // The list shows the cell's category, or nothing while the cell has none, so an entry
+        // left over from another row never looks chosen.
+        m_comboSort->setCurrentIndex(m_comboSort->findText(strCell, Qt::MatchExactly));
     } else {
         m_comboSort->hide();
         m_pEditText->setGeometry(rect);
