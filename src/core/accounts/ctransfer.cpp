@@ -58,8 +58,8 @@ QString CTransfer::Message(EResult eResult) {
     case EResult::NoDestination:
         return QCoreApplication::translate("CTransfer", "转入帐号不存在!");
     case EResult::BadAmount:
-        return QCoreApplication::translate(
-            "CTransfer", "转帐金额必须是一个数，且在 -1000000000000 与 1000000000000 之间!");
+        return QCoreApplication::translate("CTransfer",
+                                           "转帐金额必须在 -1000000000000 与 1000000000000 之间!");
     }
     return QString();
 }

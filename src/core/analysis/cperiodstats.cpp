@@ -7,6 +7,7 @@
 #include <QVariant>
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace {
 
@@ -186,12 +187,11 @@ int CPeriodStats::GetLastDay(const QString& strUser, int nYear, int nMonth) cons
     return EdgePart(false, strUser, nYear, nMonth, 2);
 }
 
+// Distinct "Date" values per table, as a walk in date order counts changes of date.
 int CPeriodStats::GetDayCount(const QString& strUser) const {
-    const QString strKey = CDatabase::Dialect(m_strConnection).DayKeyExpr(Date);
-    const QString strSql =
-        QStringLiteral("SELECT (SELECT COUNT(DISTINCT %1) FROM \"Outlay\" WHERE \"UserName\" = ?), "
-                       "(SELECT COUNT(DISTINCT %1) FROM \"Income\" WHERE \"UserName\" = ?)")
-            .arg(strKey);
+    const QString strSql = QStringLiteral(
+        "SELECT (SELECT COUNT(DISTINCT \"Date\") FROM \"Outlay\" WHERE \"UserName\" = ?), "
+        "(SELECT COUNT(DISTINCT \"Date\") FROM \"Income\" WHERE \"UserName\" = ?)");
     try {
         QSqlQuery query = CDatabase::Exec(strSql, {strUser, strUser}, m_strConnection);
         if (!query.next())
@@ -205,9 +205,8 @@ int CPeriodStats::GetDayCount(const QString& strUser) const {
 
 // ---- briefs
 
-QVector<CPeriodStats::SBriefRow> CPeriodStats::Brief(const QString& strUser, const QDate& from,
-                                                     const QDate& to,
-                                                     const QString& strPeriodExpr) const {
+QVector<CPeriodStats::SDayGroup> CPeriodStats::DayGroups(const QString& strUser, const QDate& from,
+                                                         const QDate& to) const {
     const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
     QString strWhere = QStringLiteral("\"UserName\" = ?");
     QVariantList one{strUser};
@@ -216,20 +215,38 @@ QVector<CPeriodStats::SBriefRow> CPeriodStats::Brief(const QString& strUser, con
         one << dialect.BindDate(from) << dialect.BindDate(to);
     }
     const QString strSql =
-        QStringLiteral("SELECT p, SUM(i), SUM(o) FROM ("
-                       "SELECT %1 AS p, %2 AS i, 0 AS o FROM \"Income\" WHERE %3 "
-                       "UNION ALL SELECT %1, 0, %2 FROM \"Outlay\" WHERE %3) s "
-                       "GROUP BY p ORDER BY p")
-            .arg(strPeriodExpr, Cents, strWhere);
+        QStringLiteral("SELECT 0, %1, %2, %3, SUM(%4) FROM \"Income\" WHERE %5 GROUP BY \"Date\" "
+                       "UNION ALL "
+                       "SELECT 1, %1, %2, %3, SUM(%4) FROM \"Outlay\" WHERE %5 GROUP BY \"Date\"")
+            .arg(dialect.YearExpr(Date), dialect.MonthExpr(Date), dialect.DayExpr(Date), Cents,
+                 strWhere);
     QSqlQuery query = CDatabase::Exec(strSql, one + one, m_strConnection);
-    QVector<SBriefRow> rows;
+    QVector<SDayGroup> groups;
     while (query.next()) {
-        if (query.value(0).isNull())
+        SDayGroup g;
+        g.nTable = query.value(0).toInt();
+        g.nYear = query.value(1).toInt();
+        g.nMonth = query.value(2).toInt();
+        g.nDay = query.value(3).toInt();
+        g.nCents = ReadCents(query.value(4));
+        groups.push_back(g);
+    }
+    return groups;
+}
+
+QVector<CPeriodStats::SBriefRow> CPeriodStats::Bucket(const QVector<SDayGroup>& groups,
+                                                      int nLevel) {
+    std::map<int, SBriefRow> periods;
+    for (const SDayGroup& g : groups) {
+        if (g.nYear == 0)
             continue;
-        SBriefRow row;
-        row.nPeriod = query.value(0).toInt();
-        row.nIncome = ReadCents(query.value(1));
-        row.nOutlay = ReadCents(query.value(2));
+        const int nPeriod = nLevel == 0 ? g.nYear : nLevel == 1 ? g.nMonth : g.nDay;
+        SBriefRow& row = periods[nPeriod];
+        row.nPeriod = nPeriod;
+        (g.nTable == 0 ? row.nIncome : row.nOutlay) += g.nCents;
+    }
+    QVector<SBriefRow> rows;
+    for (const auto& [nPeriod, row] : periods) {
         if (row.nIncome != 0 || row.nOutlay != 0)
             rows.push_back(row);
     }
@@ -237,14 +254,13 @@ QVector<CPeriodStats::SBriefRow> CPeriodStats::Brief(const QString& strUser, con
 }
 
 QVector<CPeriodStats::SBriefRow> CPeriodStats::UserBrief(const QString& strUser) const {
-    return Brief(strUser, QDate(), QDate(), CDatabase::Dialect(m_strConnection).YearExpr(Date));
+    return Bucket(DayGroups(strUser, QDate(), QDate()), 0);
 }
 
 QVector<CPeriodStats::SBriefRow> CPeriodStats::YearBrief(const QString& strUser, int nYear) const {
     if (!IsYear(nYear))
         return {};
-    return Brief(strUser, YearStart(nYear), YearEnd(nYear),
-                 CDatabase::Dialect(m_strConnection).MonthExpr(Date));
+    return Bucket(DayGroups(strUser, YearStart(nYear), YearEnd(nYear)), 1);
 }
 
 QVector<CPeriodStats::SBriefRow> CPeriodStats::MonthBrief(const QString& strUser, int nYear,
@@ -252,51 +268,31 @@ QVector<CPeriodStats::SBriefRow> CPeriodStats::MonthBrief(const QString& strUser
     const QDate from(nYear, nMonth, 1);
     if (!IsYear(nYear) || !from.isValid())
         return {};
-    return Brief(strUser, from, from.addMonths(1),
-                 CDatabase::Dialect(m_strConnection).DayExpr(Date));
+    return Bucket(DayGroups(strUser, from, from.addMonths(1)), 2);
 }
 
 CPeriodStats::SFigures CPeriodStats::Figures(const QString& strUser) const {
-    const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
-    // One pass over both tables, grouped by table and year: the year sums give the totals
-    // and the all-years brief, the per-year day counts add up to the table's day count (a
-    // day lies in one year), and the per-year MIN / MAX give the first and last days.
-    const QString strSql =
-        QStringLiteral(
-            "SELECT t, y, SUM(c), COUNT(DISTINCT k), MIN(d), MAX(d) FROM ("
-            "SELECT 0 AS t, %1 AS y, %2 AS c, %3 AS k, \"Date\" AS d FROM \"Income\" "
-            "WHERE \"UserName\" = ? "
-            "UNION ALL SELECT 1, %1, %2, %3, \"Date\" FROM \"Outlay\" WHERE \"UserName\" = ?) s "
-            "GROUP BY t, y ORDER BY y, t")
-            .arg(dialect.YearExpr(Date), Cents, dialect.DayKeyExpr(Date));
-    QSqlQuery query = CDatabase::Exec(strSql, {strUser, strUser}, m_strConnection);
+    // One pass over both tables: each group is one distinct "Date" of one table, so the
+    // groups give the totals, the all-years brief, the first and last days and, counted per
+    // table, the day count.
+    const QVector<SDayGroup> groups = DayGroups(strUser, QDate(), QDate());
     SFigures figures;
     int nDays[2] = {0, 0};
-    while (query.next()) {
-        const int nTable = query.value(0).toInt();
-        const std::int64_t nCents = ReadCents(query.value(2));
-        (nTable == 0 ? figures.nTotalIncome : figures.nTotalOutlay) += nCents;
-        if (query.value(1).isNull()) // a row without a date counts only in the totals
+    QDate first, last;
+    for (const SDayGroup& g : groups) {
+        (g.nTable == 0 ? figures.nTotalIncome : figures.nTotalOutlay) += g.nCents;
+        if (g.nYear == 0) // a row without a date counts only in the totals
             continue;
-        const int nYear = query.value(1).toInt();
-        nDays[nTable] += query.value(3).toInt();
-        const QDate first = dialect.ReadDateTime(query.value(4)).date();
-        const QDate last = dialect.ReadDateTime(query.value(5)).date();
-        if (first.isValid() && (!figures.firstDay.isValid() || first < figures.firstDay))
-            figures.firstDay = first;
-        if (last.isValid() && (!figures.lastDay.isValid() || last > figures.lastDay))
-            figures.lastDay = last;
-        if (figures.years.isEmpty() || figures.years.back().nPeriod != nYear) {
-            SBriefRow row;
-            row.nPeriod = nYear;
-            figures.years.push_back(row);
-        }
-        (nTable == 0 ? figures.years.back().nIncome : figures.years.back().nOutlay) += nCents;
+        ++nDays[g.nTable];
+        const QDate day(g.nYear, g.nMonth, g.nDay);
+        if (!first.isValid() || day < first)
+            first = day;
+        if (!last.isValid() || day > last)
+            last = day;
     }
+    figures.firstDay = first;
+    figures.lastDay = last;
     figures.nDayCount = std::max(nDays[0], nDays[1]);
-    figures.years.erase(
-        std::remove_if(figures.years.begin(), figures.years.end(),
-                       [](const SBriefRow& r) { return r.nIncome == 0 && r.nOutlay == 0; }),
-        figures.years.end());
+    figures.years = Bucket(groups, 0);
     return figures;
 }

@@ -76,8 +76,19 @@ private:
     double Sum(ETable eTable, const QString& strUser, const QDate& from, const QDate& to) const;
     QDate Edge(bool bFirst, const QString& strUser, const QDate& from, const QDate& to) const;
     int EdgePart(bool bFirst, const QString& strUser, int nYear, int nMonth, int nPart) const;
-    QVector<SBriefRow> Brief(const QString& strUser, const QDate& from, const QDate& to,
-                             const QString& strPeriodExpr) const;
+    // One row per distinct "Date" of each table within [from, to) (no bound when from is
+    // invalid): grouping on the indexed column itself needs no sort, and the periods are
+    // then bucketed here. Throws CDBException.
+    struct SDayGroup {
+        int nTable = 0; // 0 income, 1 outlay
+        int nYear = 0;  // 0 for a row without a date
+        int nMonth = 0;
+        int nDay = 0;
+        std::int64_t nCents = 0;
+    };
+    QVector<SDayGroup> DayGroups(const QString& strUser, const QDate& from, const QDate& to) const;
+    // nLevel 0: per year, 1: per month, 2: per day.
+    static QVector<SBriefRow> Bucket(const QVector<SDayGroup>& groups, int nLevel);
     void Report(const CDBException& e) const;
 
     FErrorHandler m_onError;
