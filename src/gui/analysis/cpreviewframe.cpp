@@ -113,8 +113,7 @@ void CPreViewFrame::StartPreview() {
         return;
     m_nDrawFrom = 1;
     m_nDrawTo = 1 + DrawAround;
-    showMaximized();
-    m_pPreview->updatePreview(); // at once, not on the next paint, so the first page is ready
+    showMaximized(); // the preview widget draws its first pages as it is shown
     if (m_pOwner)
         m_pOwner->hide();
 }
@@ -174,14 +173,20 @@ void CPreViewFrame::UpdateToolBar() {
     m_pPageLabel->setText(tr("第 %1 页 / 共 %2 页").arg(nCur).arg(nCount));
 }
 
-void CPreViewFrame::OnNextPage() {
-    m_pPreview->setCurrentPage(m_pPreview->currentPage() + 1);
+void CPreViewFrame::GoToPage(int nPage) {
+    if (!m_pPreview)
+        return;
+    // Setting the page scrolls without telling anyone, so the drawn range is checked here.
+    m_pPreview->setCurrentPage(nPage);
     OnPreviewChanged();
 }
 
+void CPreViewFrame::OnNextPage() {
+    GoToPage(m_pPreview->currentPage() + 1);
+}
+
 void CPreViewFrame::OnPrevPage() {
-    m_pPreview->setCurrentPage(m_pPreview->currentPage() - 1);
-    OnPreviewChanged();
+    GoToPage(m_pPreview->currentPage() - 1);
 }
 
 void CPreViewFrame::OnNumPage() {

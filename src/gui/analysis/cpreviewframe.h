@@ -58,11 +58,15 @@ public:
     bool PrintDirect();
 
     QPrintPreviewWidget* PreviewWidget() const { return m_pPreview; }
+    // Shows page nPage (from 1), drawing it first when it is not drawn yet.
+    void GoToPage(int nPage);
     QAction* Action(int nCommandId) const;
     int PageCount() const { return m_nPageCount; }
     // Pages drawn with content for the preview so far (the rest are blank until shown).
     int PagesDrawn() const { return m_nPagesDrawn; }
     bool IsDirectPrint() const { return m_bDirectPrint; }
+    // Forgets the owner, which is then neither shown again nor asked for its caption.
+    void ReleaseOwner() { m_pOwner = nullptr; }
 
     // Draws every page of the job (or the printer's page range) on pPrinter. Returns the
     // number of pages drawn, -1 when the printer cannot be opened.

@@ -55,6 +55,13 @@ const QColor BarRed(255, 22, 22);
 
 CReportPrinter::CReportPrinter(CMainFrame* pFrame) : QObject(pFrame), m_pFrame(pFrame) {}
 
+CReportPrinter::~CReportPrinter() {
+    if (m_pPreviewFrame) {
+        m_pPreviewFrame->ReleaseOwner(); // the frame is being destroyed: do not show it again
+        delete m_pPreviewFrame;
+    }
+}
+
 QString CReportPrinter::FontFamily(const QString& strFace) {
     static QHash<QString, QString> cache;
     auto it = cache.constFind(strFace);

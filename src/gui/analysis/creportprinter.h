@@ -23,6 +23,7 @@ public:
     enum EKind { Income = 1, Outlay = 2, Account = 3, Transfer = 4 };
 
     explicit CReportPrinter(CMainFrame* pFrame);
+    ~CReportPrinter() override; // an open preview goes with the frame whose report it shows
 
     // ---- state, written by the report view before every preview or print
     int m_nReportKind = Income;

@@ -1,0 +1,273 @@
+#include "analysis/cpreviewframe.h"
+#include "analysis/creportprinter.h"
+#include "analysis/crptview.h"
+#include "cguitest.h"
+#include "data/cincomeset.h"
+#include "data/ctransaction.h"
+#include "records/cmsflexgrid1.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QRawFont>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+const QString U = QStringLiteral("张三");
+
+// nRows income records of 1.01 yuan each, one a day from 2010-01-01, with long notes.
+void AddIncomeRows(int nRows) {
+    CTransaction trs;
+    CIncomeSet set;
+    set.Open();
+    for (int i = 0; i < nRows; ++i) {
+        set.AddNew();
+        set.m_UserName = U;
+        set.m_Date = QDateTime(QDate(2010, 1, 1).addDays(i), QTime(0, 0));
+        set.m_Sort = QStringLiteral("工资收入");
+        set.m_Note =
+            QStringLiteral("第%1笔收入的一段相当长的说明文字，超出摘要一栏的宽度").arg(i + 1);
+        set.m_Bank = QStringLiteral("现金");
+        set.m_Amount = 1.01;
+        set.Update();
+    }
+    trs.Commit();
+}
+
+void Choose(QComboBox* pCombo, const QString& strText) {
+    const int n = pCombo->findText(strText);
+    pCombo->setCurrentIndex(n);
+    Q_EMIT pCombo->activated(n);
+}
+
+// The CJK fonts draw some ideographs with the same glyph as a look-alike radical (户 and ⼾),
+// and the PDF's text layer then names the radical. Folds such radicals back to the ideograph
+// the report's fonts draw with that glyph.
+QString FoldRadicals(const QString& str) {
+    static const QHash<QChar, QChar> map = [] {
+        QHash<QChar, QChar> fold;
+        for (const char* face : {"宋体", "黑体", "隶书"}) {
+            const QRawFont raw =
+                QRawFont::fromFont(QFont(CReportPrinter::FontFamily(QString::fromUtf8(face))));
+            QHash<quint32, QChar> byGlyph;
+            for (char16_t u = 0x4E00; u <= 0x9FFF; ++u) {
+                const QList<quint32> glyphs = raw.glyphIndexesForString(QString(QChar(u)));
+                if (!glyphs.isEmpty() && glyphs[0] != 0 && !byGlyph.contains(glyphs[0]))
+                    byGlyph.insert(glyphs[0], QChar(u));
+            }
+            for (char16_t r = 0x2E80; r <= 0x2FDF; ++r) {
+                const QList<quint32> glyphs = raw.glyphIndexesForString(QString(QChar(r)));
+                if (!glyphs.isEmpty() && byGlyph.contains(glyphs[0]) && !fold.contains(QChar(r)))
+                    fold.insert(QChar(r), byGlyph.value(glyphs[0]));
+            }
+        }
+        return fold;
+    }();
+    QString strOut = str;
+    for (QChar& ch : strOut)
+        ch = map.value(ch, ch);
+    return strOut;
+}
+
+// The text of each page of a PDF, as pdftotext lays it out.
+QStringList PdfPages(const QString& strPath) {
+    QProcess proc;
+    proc.start(QStringLiteral("pdftotext"),
+               {QStringLiteral("-layout"), strPath, QStringLiteral("-")});
+    if (!proc.waitForFinished(30000) || proc.exitCode() != 0)
+        return {};
+    QStringList pages =
+        FoldRadicals(QString::fromUtf8(proc.readAllStandardOutput())).split(QLatin1Char('\f'));
+    if (!pages.isEmpty() && pages.constLast().trimmed().isEmpty())
+        pages.removeLast();
+    return pages;
+}
+
+int DateRows(const QString& strPage) {
+    static const QRegularExpression date(QStringLiteral("\\d+年\\d+月\\d+日"));
+    int n = 0;
+    for (auto it = date.globalMatch(strPage); it.hasNext(); it.next())
+        ++n;
+    return n;
+}
+
+// A logged-in frame on the report view with nRows income records queried.
+struct SPrintGui {
+    CGuiTest gui;
+    QTemporaryDir dir;
+    CRptView* pView = nullptr;
+
+    explicit SPrintGui(int nRows) {
+        AddIncomeRows(nRows);
+        gui.LogIn(U);
+        gui.Trigger(CMainFrame::ID_RPT_VIEW);
+        pView = gui.Frame()->m_pRptView;
+        Choose(Combo(1000), QStringLiteral("收入记录"));
+        Click(1013);
+    }
+    ~SPrintGui() {
+        CPreViewFrame::SetFileChooser({});
+        CPreViewFrame::SetPrintDialog({});
+    }
+    QComboBox* Combo(int nId) { return gui.Find<QComboBox>(QString::number(nId)); }
+    void Click(int nId) { gui.Find<QPushButton>(QString::number(nId))->click(); }
+    CPreViewFrame* Preview() { return gui.Find<CPreViewFrame>(QStringLiteral("CPreViewFrame")); }
+
+    // Exports through the form's PDF button and reads the pages back.
+    QStringList ExportPages(const QString& strName) {
+        const QString strPath = dir.filePath(strName);
+        CPreViewFrame::SetFileChooser([strPath](QWidget*, const QString&, const QString&,
+                                                const QString&) { return strPath; });
+        Click(1014);
+        if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS")) // for looking at the pages
+            QFile::copy(strPath,
+                        qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") + QLatin1Char('/') + strName);
+        return PdfPages(strPath);
+    }
+    // Print dialogs answer bOk and send the job to a PDF file.
+    QString PrintToFile(const QString& strName, bool bOk) {
+        const QString strPath = dir.filePath(strName);
+        CPreViewFrame::SetPrintDialog([strPath, bOk](QPrinter* pPrinter, QWidget*) {
+            pPrinter->setOutputFormat(QPrinter::PdfFormat);
+            pPrinter->setOutputFileName(strPath);
+            return bOk;
+        });
+        return strPath;
+    }
+};
+} // namespace
+
+class TestReportPrint : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+    }
+
+    void fortyFiveRowsGiveThreePages() {
+        SPrintGui t(45);
+        const QStringList pages = t.ExportPages(QStringLiteral("45.pdf"));
+        QCOMPARE(pages.size(), 3);
+        QCOMPARE(DateRows(pages[0]), 20);
+        QCOMPARE(DateRows(pages[1]), 20);
+        QCOMPARE(DateRows(pages[2]), 5);
+        for (int p = 0; p < 3; ++p) {
+            QVERIFY(pages[p].contains(QStringLiteral("财务报告打印预览")));
+            QVERIFY(pages[p].contains(QStringLiteral("用户收入报告")));
+            QVERIFY(pages[p].contains(QStringLiteral("收入分类")));
+            QVERIFY(pages[p].contains(QStringLiteral("第%1页").arg(p + 1)));
+            QCOMPARE(pages[p].contains(QStringLiteral("合计:45.45元")), p == 2);
+        }
+        // Rows continue across pages in grid order.
+        QVERIFY(pages[1].contains(QStringLiteral("2010年1月21日")));
+        QVERIFY(pages[2].contains(QStringLiteral("2010年2月14日")));
+    }
+
+    void fortyRowsLeaveTheTotalAloneOnTheLastPage() {
+        SPrintGui t(40);
+        const QStringList pages = t.ExportPages(QStringLiteral("40.pdf"));
+        QCOMPARE(pages.size(), 3);
+        QCOMPARE(DateRows(pages[1]), 20);
+        QCOMPARE(DateRows(pages[2]), 0);
+        QVERIFY(pages[2].contains(QStringLiteral("收入金额")));
+        QVERIFY(pages[2].contains(QStringLiteral("第3页")));
+        QVERIFY(pages[2].contains(QStringLiteral("合计:40.40元")));
+    }
+
+    void titleFollowsTheConditionAtPrintTime() {
+        SPrintGui t(3);
+        Choose(t.Combo(1000), QStringLiteral("帐户记录")); // no new query
+        const QStringList pages = t.ExportPages(QStringLiteral("title.pdf"));
+        QCOMPARE(pages.size(), 1);
+        QVERIFY(pages[0].contains(QStringLiteral("用户帐户报告")));
+        QVERIFY(!pages[0].contains(QStringLiteral("收入分类")));
+        QVERIFY(pages[0].contains(QStringLiteral("备注")));
+        QCOMPARE(DateRows(pages[0]), 3); // the rows and total of the last query
+        QVERIFY(pages[0].contains(QStringLiteral("合计:3.03元")));
+    }
+
+    void previewTakesTheMainWindowsPlace() {
+        SPrintGui t(500); // 26 pages
+        CMainFrame* pFrame = t.gui.Frame();
+        t.Click(1010);
+        QPointer<CPreViewFrame> pPreview = t.Preview();
+        QVERIFY(pPreview);
+        QVERIFY(pPreview->isVisible());
+        QVERIFY(!pFrame->isVisible());
+        QCOMPARE(pPreview->windowTitle(), pFrame->windowTitle() + QStringLiteral(" (预览)"));
+        QCOMPARE(pPreview->PreviewWidget()->pageCount(), 26);
+        QVERIFY(pPreview->PagesDrawn() < 10); // only the pages near the first
+
+        pPreview->Action(CPreViewFrame::ID_PREVIEW_NEXT)->trigger();
+        QCOMPARE(pPreview->PreviewWidget()->currentPage(), 2);
+        pPreview->GoToPage(26);
+        const int nDrawn = pPreview->PagesDrawn();
+        QTRY_VERIFY(pPreview->PagesDrawn() > nDrawn); // the far page is drawn when it comes near
+        QVERIFY(!pPreview->Action(CPreViewFrame::ID_PREVIEW_NEXT)->isEnabled());
+
+        if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS")) {
+            pPreview->GoToPage(1);
+            QTest::qWait(50);
+            pPreview->grab().save(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") +
+                                  QStringLiteral("/report-preview.png"));
+        }
+
+        pPreview->Action(CPreViewFrame::ID_PREVIEW_CLOSE)->trigger();
+        CGuiTest::ProcessEvents();
+        QVERIFY(!pPreview);
+        QVERIFY(pFrame->isVisible());
+        QCOMPARE(pFrame->m_pRptView, t.pView);
+        QCOMPARE(t.pView->Grid()->GetRows(), 501);
+    }
+
+    void printingFromThePreviewPrintsItsPagesAndCloses() {
+        SPrintGui t(45);
+        const QString strPath = t.PrintToFile(QStringLiteral("preview.pdf"), true);
+        t.Click(1010);
+        QPointer<CPreViewFrame> pPreview = t.Preview();
+        QVERIFY(pPreview);
+        pPreview->Action(CPreViewFrame::ID_PREVIEW_PRINT)->trigger();
+        CGuiTest::ProcessEvents();
+        QVERIFY(!pPreview);
+        QVERIFY(t.gui.Frame()->isVisible());
+        const QStringList pages = PdfPages(strPath);
+        QCOMPARE(pages.size(), 3);
+        QVERIFY(pages[2].contains(QStringLiteral("合计:45.45元")));
+    }
+
+    void directPrintKeepsTheFrameAndHonoursCancel() {
+        SPrintGui t(25);
+        CMainFrame* pFrame = t.gui.Frame();
+        bool bFrameVisible = false;
+        const QString strCancelled = t.dir.filePath(QStringLiteral("cancelled.pdf"));
+        CPreViewFrame::SetPrintDialog([&](QPrinter* pPrinter, QWidget*) {
+            bFrameVisible = pFrame->isVisible();
+            pPrinter->setOutputFormat(QPrinter::PdfFormat);
+            pPrinter->setOutputFileName(strCancelled);
+            return false;
+        });
+        t.Click(1012);
+        QVERIFY(bFrameVisible);
+        QVERIFY(!QFile::exists(strCancelled));
+        QVERIFY(!t.Preview() || !t.Preview()->isVisible());
+
+        const QString strPath = t.PrintToFile(QStringLiteral("direct.pdf"), true);
+        t.Click(1012);
+        CGuiTest::ProcessEvents();
+        QVERIFY(pFrame->isVisible());
+        QVERIFY(!t.Preview());
+        QCOMPARE(PdfPages(strPath).size(), 2);
+    }
+};
+
+QTEST_MAIN(TestReportPrint)
+#include "tst_reportprint.moc"
