@@ -221,9 +221,9 @@ void CDayView::FillAccountList() {
 void CDayView::ShowCurrentDay() {
     if (IsEditing()) {
         // The rows being typed belong to the day on screen; never move them to another one.
-        m_nYear = m_shownDay.year();
-        m_nMonth = m_shownDay.month();
-        m_nDay = m_shownDay.day();
+        m_nYear = m_editDay.year();
+        m_nMonth = m_editDay.month();
+        m_nDay = m_editDay.day();
         if (CMainFrame* pFrame = Frame())
             pFrame->SetStatusText(tr("正在编辑记录，请先确定或取消。"));
         return;
@@ -232,7 +232,6 @@ void CDayView::ShowCurrentDay() {
     UpdateData(false);
     ShowDaySummary(m_nYear, m_nMonth, m_nDay);
     LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
-    m_shownDay = CurrentDay();
     m_bDayShown = true;
 }
 
@@ -384,6 +383,7 @@ void CDayView::CollapseFloating() {
 void CDayView::OnAdd() {
     SetEditingButtons(true, false);
     m_bAdding = true;
+    m_editDay = CurrentDay();
     ++m_nRows;
     MarkRows(0, m_nRows - 2, g_strLocked);
     m_gridRecords->SetRows(m_nRows);
@@ -398,6 +398,7 @@ void CDayView::OnModify() {
         return;
     SetEditingButtons(false, true);
     m_bModifying = true;
+    m_editDay = CurrentDay();
     MarkRows(1, m_nRows - 1, g_strOpen);
 }
 

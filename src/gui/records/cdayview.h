@@ -127,7 +127,7 @@ private:
     QPushButton* m_pConfirm = nullptr;
     QPushButton* m_pCancel = nullptr;
     QPushButton* m_pNav[4] = {};
-    QDate m_shownDay; // the day the grid holds
+    QDate m_editDay; // the day an open add or modify belongs to
     bool m_bDayShown =
         false; // a day was shown at least once (the boxes hold stand-in texts before)
 };
