@@ -29,26 +29,31 @@ QHash<QString, SConnectionInfo>& Connections() {
 }
 
 QString DriverText(const QSqlError& error) {
-    QString str = error.text().trimmed();
-    return str.isEmpty() ? QCoreApplication::translate("CDatabase", "数据库错误") : str;
+    return CDatabase::ErrorText(error);
 }
 
 // A file that exists but is not an SQLite database is refused before the driver
 // touches it, so it is never rewritten.
 void CheckSqliteFile(const QString& strPath) {
+    // The C library would cut the name at the NUL and open another file.
+    if (strPath.contains(QChar(0)))
+        throw CDBException(
+            QCoreApplication::translate("CDatabase", "帐本路径中有空字符（NUL），无法打开。"));
     const QFileInfo info(strPath);
     if (info.exists()) {
         if (info.isDir())
-            throw CDBException(QCoreApplication::translate("CDatabase", "无法打开帐本“%1”：这是一个文件夹。")
-                                   .arg(strPath));
+            throw CDBException(
+                QCoreApplication::translate("CDatabase", "无法打开帐本“%1”：这是一个文件夹。")
+                    .arg(strPath));
         QFile file(strPath);
         if (!file.open(QIODevice::ReadOnly))
-            throw CDBException(
-                QCoreApplication::translate("CDatabase", "无法读取帐本文件“%1”：%2").arg(strPath, file.errorString()));
+            throw CDBException(QCoreApplication::translate("CDatabase", "无法读取帐本文件“%1”：%2")
+                                   .arg(strPath, file.errorString()));
         const QByteArray head = file.read(16);
         if (!head.isEmpty() && !head.startsWith("SQLite format 3"))
             throw CDBException(
-                QCoreApplication::translate("CDatabase", "文件“%1”不是 Ledgerkin 帐本（不是 SQLite 数据库）。")
+                QCoreApplication::translate("CDatabase",
+                                            "文件“%1”不是 Ledgerkin 帐本（不是 SQLite 数据库）。")
                     .arg(strPath));
         return;
     }
@@ -97,8 +102,9 @@ void OpenPostgres(QSqlDatabase& db, const QString& strUrl) {
     const QString strSchema = QUrlQuery(url).queryItemValue(QStringLiteral("schema"));
     if (!strSchema.isEmpty()) {
         QSqlQuery query(db);
-        const QString quoted = QLatin1Char('"') + QString(strSchema).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-                               QLatin1Char('"');
+        const QString quoted =
+            QLatin1Char('"') +
+            QString(strSchema).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
         if (!query.exec(QStringLiteral("CREATE SCHEMA IF NOT EXISTS %1").arg(quoted)) ||
             !query.exec(QStringLiteral("SET search_path TO %1").arg(quoted)))
             throw CDBException(DriverText(query.lastError()));
@@ -106,6 +112,31 @@ void OpenPostgres(QSqlDatabase& db, const QString& strUrl) {
 }
 
 } // namespace
+
+QString CDatabase::ErrorText(const QSqlError& error) {
+    const QString strDriver = error.text().trimmed();
+    // The driver's words are English; say first what they mean for the person at the keyboard.
+    const QString strCode = error.nativeErrorCode();
+    const int nSqlite = strCode.toInt() & 0xFF;
+    const char* szMeaning = nullptr;
+    if (strCode == QLatin1String("55P03") || strCode == QLatin1String("40P01") ||
+        strCode == QLatin1String("40001") || nSqlite == 5 || nSqlite == 6)
+        szMeaning = QT_TRANSLATE_NOOP(
+            "CDatabase", "帐本正忙：另一个程序正在写入，等待超时，这一步没有完成，请稍后再试。");
+    else if (nSqlite == 8)
+        szMeaning = QT_TRANSLATE_NOOP("CDatabase", "帐本是只读的，无法写入。");
+    else if (nSqlite == 11 || nSqlite == 26)
+        szMeaning = QT_TRANSLATE_NOOP("CDatabase", "帐本文件已损坏，或不是帐本。");
+    else if (nSqlite == 13)
+        szMeaning = QT_TRANSLATE_NOOP("CDatabase", "磁盘已满，无法写入帐本。");
+    else if (nSqlite == 14)
+        szMeaning = QT_TRANSLATE_NOOP("CDatabase", "无法打开帐本文件。");
+    if (!szMeaning)
+        return strDriver.isEmpty() ? QCoreApplication::translate("CDatabase", "数据库错误")
+                                   : strDriver;
+    const QString strMeaning = QCoreApplication::translate("CDatabase", szMeaning);
+    return strDriver.isEmpty() ? strMeaning : strMeaning + QStringLiteral("（%1）").arg(strDriver);
+}
 
 bool CDatabase::IsPostgresUrl(const QString& strUrl) {
     return strUrl.startsWith(QLatin1String("postgresql://")) ||
@@ -116,7 +147,8 @@ void CDatabase::SetUrl(const QString& strUrl, const QString& strConnection) {
     Close(strConnection);
     SConnectionInfo info;
     info.strUrl = strUrl;
-    info.dialect = CSqlDialect(IsPostgresUrl(strUrl) ? CSqlDialect::PostgreSQL : CSqlDialect::SQLite);
+    info.dialect =
+        CSqlDialect(IsPostgresUrl(strUrl) ? CSqlDialect::PostgreSQL : CSqlDialect::SQLite);
     Connections().insert(strConnection, info);
 }
 
@@ -132,12 +164,13 @@ void CDatabase::Open(const QString& strConnection) {
         return;
     const bool bPg = it->dialect.Kind() == CSqlDialect::PostgreSQL;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(bPg ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"),
-                                                    strConnection);
+        QSqlDatabase db = QSqlDatabase::addDatabase(
+            bPg ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), strConnection);
         try {
             if (!db.isValid())
-                throw CDBException(QCoreApplication::translate("CDatabase", "缺少数据库驱动 %1。")
-                                       .arg(bPg ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE")));
+                throw CDBException(
+                    QCoreApplication::translate("CDatabase", "缺少数据库驱动 %1。")
+                        .arg(bPg ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE")));
             if (bPg)
                 OpenPostgres(db, it->strUrl);
             else

@@ -19,7 +19,7 @@ CTransaction::CTransaction(const QString& strConnection) : m_strConnection(strCo
         QSqlDatabase db = CDatabase::Connection(m_strConnection);
         QSqlQuery query(db);
         if (!query.exec(CDatabase::Dialect(m_strConnection).BeginSql()))
-            throw CDBException(query.lastError().text());
+            throw CDBException(CDatabase::ErrorText(query.lastError()));
         m_bOuter = true;
     }
     ++depth;
@@ -39,7 +39,7 @@ void CTransaction::Commit() {
     if (m_bOuter) {
         QSqlQuery query(CDatabase::Connection(m_strConnection));
         if (!query.exec(QStringLiteral("COMMIT"))) {
-            const QString strError = query.lastError().text();
+            const QString strError = CDatabase::ErrorText(query.lastError());
             query.exec(QStringLiteral("ROLLBACK"));
             m_bDone = true;
             throw CDBException(strError);
