@@ -1,0 +1,291 @@
+#include "accounts/ctransfer.h"
+#include "cbookbuilder.h"
+#include "ctestbook.h"
+#include "data/cdbexception.h"
+#include "data/cuserset.h"
+#include "users/cuseradmin.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QUrl>
+#include <QUrlQuery>
+#include <QtTest>
+#include <atomic>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+// Books that cannot be used as they are: a file in a missing folder, a file that is not a
+// book or is damaged, a read-only book, a book another copy of the program holds locked, a
+// server that does not answer. Each gives a clear message, never a crash, and writes nothing.
+namespace {
+
+const QString g_strUser = QStringLiteral("张三");
+const QString g_strCash = QStringLiteral("现金");
+const QString g_strBank = QStringLiteral("银行");
+const QDate g_day(2024, 5, 6);
+
+bool HasChinese(const QString& str) {
+    for (const QChar c : str)
+        if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF)
+            return true;
+    return false;
+}
+
+QByteArray FileHash(const QString& strPath) {
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+// What the first few things a person does report on this book: the login list, a transfer,
+// a new user. "" for a step that worked.
+QStringList TryToUse(const QString& strConnection) {
+    QStringList messages;
+    auto attempt = [&messages](const std::function<void()>& fn) {
+        try {
+            fn();
+            messages << QString();
+        } catch (const CDBException& e) {
+            messages << e.m_strError;
+        }
+    };
+    attempt([&] { CUserAdmin::UserNames(strConnection); });
+    attempt([&] {
+        const auto eResult =
+            CTransfer::Transfer(g_strUser, g_day, g_strCash, g_strBank, 5, strConnection);
+        if (eResult != CTransfer::EResult::Done)
+            throw CDBException(CTransfer::Message(eResult));
+    });
+    attempt([&] {
+        CUserAdmin::CreateUser(QStringLiteral("李四"), QStringLiteral("pw"),
+                               {{g_strCash, QString(), 1}}, g_day, strConnection);
+    });
+    return messages;
+}
+
+// A small, closed book in dir: one user, two accounts, a few days.
+QString MakeBook(const QTemporaryDir& dir) {
+    const QString strPath = dir.filePath(QStringLiteral("book.db"));
+    const QString strConnection = QStringLiteral("maker");
+    CDatabase::SetUrl(strPath, strConnection);
+    CBookBuilder::SOptions o;
+    o.nDays = 3;
+    CBookBuilder::AddUser(g_strUser, QStringLiteral("pw"), o, strConnection);
+    CDatabase::Close(strConnection);
+    return strPath;
+}
+
+} // namespace
+
+class TestBrokenBook : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Missing folder, a text file, a damaged book, a folder in place of the file.
+    void unusableFilesAreLeftAlone() {
+        if (CTestBook::UsePostgres())
+            QSKIP("file books are SQLite books");
+        QTemporaryDir dir;
+        const QString strConnection = QStringLiteral("broken");
+
+        const QString strMissing = dir.filePath(QStringLiteral("不在/这里/book.db"));
+        CDatabase::SetUrl(strMissing, strConnection);
+        const QStringList missing = TryToUse(strConnection);
+        for (const QString& s : missing)
+            QVERIFY2(HasChinese(s), qPrintable(s));
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("不在"))));
+
+        const QString strGood = MakeBook(dir);
+        QFile good(strGood);
+        QVERIFY(good.open(QIODevice::ReadOnly));
+        QByteArray damaged = good.readAll();
+        good.close();
+        // The header stays, the pages behind it are garbage: SQLite's own "not a database".
+        for (int i = 100; i < damaged.size(); ++i)
+            damaged[i] = char(i * 37);
+        const QList<QPair<QString, QByteArray>> files = {
+            {QStringLiteral("notes.txt"), QByteArray("日记：今天花了 12 元。\n").repeated(40)},
+            {QStringLiteral("damaged.db"), damaged},
+        };
+        for (const auto& f : files) {
+            const QString strPath = dir.filePath(f.first);
+            QFile file(strPath);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(f.second);
+            file.close();
+            const QByteArray hash = FileHash(strPath);
+            CDatabase::SetUrl(strPath, strConnection);
+            for (const QString& s : TryToUse(strConnection))
+                QVERIFY2(HasChinese(s), qPrintable(f.first + QLatin1String(": ") + s));
+            CDatabase::Close(strConnection);
+            QCOMPARE(FileHash(strPath), hash);
+            QVERIFY(!QFileInfo::exists(strPath + QStringLiteral("-wal")));
+        }
+
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.db")));
+        CDatabase::SetUrl(dir.filePath(QStringLiteral("folder.db")), strConnection);
+        for (const QString& s : TryToUse(strConnection))
+            QVERIFY2(HasChinese(s), qPrintable(s));
+        QVERIFY(QDir(dir.filePath(QStringLiteral("folder.db"))).isEmpty());
+        CDatabase::Close(strConnection);
+    }
+
+    // A book the user may read but not write (a copy on a read-only medium, a file of
+    // another account): reading may work, every write is refused clearly, the file stays.
+    void readOnlyBookIsNotWritten() {
+        if (CTestBook::UsePostgres())
+            QSKIP("file books are SQLite books");
+        QTemporaryDir dir;
+        const QString strPath = MakeBook(dir);
+        const QByteArray hash = FileHash(strPath);
+        QVERIFY(
+            QFile::setPermissions(strPath, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        ::chmod(QFile::encodeName(dir.path()).constData(), 0555);
+
+        // root writes whatever the permissions say: try as nobody in a child process then.
+        QStringList messages;
+        if (::geteuid() != 0) {
+            CDatabase::SetUrl(strPath, QStringLiteral("ro"));
+            messages = TryToUse(QStringLiteral("ro"));
+            CDatabase::Close(QStringLiteral("ro"));
+        } else {
+            int fds[2];
+            QVERIFY(::pipe(fds) == 0);
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                ::close(fds[0]);
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(2);
+                CDatabase::SetUrl(strPath, QStringLiteral("ro"));
+                const QByteArray out =
+                    TryToUse(QStringLiteral("ro")).join(QLatin1Char('\n')).toUtf8();
+                if (::write(fds[1], out.constData(), size_t(out.size())) != out.size())
+                    ::_exit(3);
+                ::_exit(0);
+            }
+            ::close(fds[1]);
+            QByteArray out;
+            char buffer[4096];
+            for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+                out.append(buffer, int(n));
+            ::close(fds[0]);
+            int nStatus = 0;
+            ::waitpid(pid, &nStatus, 0);
+            QVERIFY2(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0,
+                     "the read-only attempt crashed");
+            messages = QString::fromUtf8(out).split(QLatin1Char('\n'));
+        }
+        ::chmod(QFile::encodeName(dir.path()).constData(), 0700);
+        QCOMPARE(messages.size(), 3);
+        // The login list may be read; the transfer and the new user must be refused.
+        for (int i = 0; i < messages.size(); ++i)
+            if (i > 0 || !messages[i].isEmpty())
+                QVERIFY2(HasChinese(messages[i]), qPrintable(messages[i]));
+        QCOMPARE(FileHash(strPath), hash);
+    }
+
+    // Another copy holds the write lock: a short hold is waited out, a long one is reported
+    // and leaves the book as it was.
+    void lockedBookIsWaitedForThenReported() {
+        CTestBook book;
+        CBookBuilder::SOptions o;
+        o.nDays = 3;
+        CBookBuilder::AddUser(g_strUser, QStringLiteral("pw"), o);
+        const bool bPg = CTestBook::UsePostgres();
+
+        for (const int nHoldMs : {400, 3000}) {
+            std::atomic<bool> bHolding{false};
+            std::atomic<bool> bHolderFailed{false};
+            std::thread holder([&] {
+                // The other copy: its own connection, its own thread.
+                const QString strName = QStringLiteral("holder");
+                {
+                    QSqlDatabase db;
+                    if (bPg) {
+                        const QUrl url(book.Url());
+                        db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), strName);
+                        db.setHostName(url.host());
+                        db.setPort(url.port(5432));
+                        db.setUserName(url.userName());
+                        db.setPassword(url.password());
+                        db.setDatabaseName(url.path().mid(1));
+                    } else {
+                        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), strName);
+                        db.setDatabaseName(book.FilePath());
+                    }
+                    QSqlQuery q(db);
+                    const QString strSchema =
+                        QUrlQuery(QUrl(book.Url())).queryItemValue(QStringLiteral("schema"));
+                    const bool bOk =
+                        db.open() &&
+                        (!bPg ||
+                         q.exec(QStringLiteral("SET search_path TO \"%1\"").arg(strSchema))) &&
+                        q.exec(bPg ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN EXCLUSIVE")) &&
+                        (!bPg ||
+                         q.exec(QStringLiteral("LOCK TABLE \"Bank\" IN ACCESS EXCLUSIVE MODE")));
+                    bHolderFailed = !bOk;
+                    bHolding = true;
+                    if (bOk) {
+                        QThread::msleep(nHoldMs);
+                        q.exec(QStringLiteral("ROLLBACK"));
+                    }
+                    db.close();
+                }
+                QSqlDatabase::removeDatabase(strName);
+            });
+            while (!bHolding)
+                QThread::msleep(5);
+            QVERIFY(!bHolderFailed);
+
+            // Our copy gives up after a second here rather than its usual ten.
+            QSqlQuery setting(CDatabase::Connection());
+            QVERIFY(setting.exec(bPg ? QStringLiteral("SET lock_timeout = 1000")
+                                     : QStringLiteral("PRAGMA busy_timeout = 1000")));
+            const QStringList before = CBookBuilder::Dump();
+            QString strError;
+            CTransfer::EResult eResult = CTransfer::EResult::BadAmount;
+            try {
+                eResult = CTransfer::Transfer(g_strUser, g_day, g_strCash, g_strBank, 7.5);
+            } catch (const CDBException& e) {
+                strError = e.m_strError;
+            }
+            holder.join();
+            if (nHoldMs < 1000) {
+                QCOMPARE(strError, QString());
+                QCOMPARE(eResult, CTransfer::EResult::Done);
+                QCOMPARE(CTransfer::History(g_strUser).last().dAmount, 7.5);
+            } else {
+                QVERIFY2(HasChinese(strError), qPrintable(strError));
+                QCOMPARE(CBookBuilder::Dump(), before);
+            }
+            QCOMPARE(CBookBuilder::BalanceProblems(), QStringList());
+        }
+    }
+
+    // A server that is not there, or refuses the password.
+    void unreachableServerIsReported() {
+        QStringList urls{QStringLiteral("postgresql://ledgerkin:pw@127.0.0.1:1/ledgerkin")};
+        if (CTestBook::UsePostgres()) {
+            QUrl url(CTestBook::PostgresServer());
+            url.setPassword(QStringLiteral("wrong-password"));
+            urls << url.toString();
+        }
+        for (const QString& strUrl : urls) {
+            CDatabase::SetUrl(strUrl, QStringLiteral("remote"));
+            for (const QString& s : TryToUse(QStringLiteral("remote")))
+                QVERIFY2(HasChinese(s), qPrintable(s));
+            CDatabase::Close(QStringLiteral("remote"));
+        }
+    }
+};
+
+LEDGERKIN_CORE_TEST_MAIN(TestBrokenBook)
+#include "tst_brokenbook.moc"
