@@ -1,15 +1,67 @@
 #pragma once
 
+#include "analysis/cperiodstats.h"
 #include "app/cformview.h"
 
+#include <QString>
+
+class CMsflexgrid1;
+class QLineEdit;
+
+// The brief of the whole book: the accounts with their balances and total, the user's
+// overall figures (totals, first and last day, daily averages) and the brief grid, which
+// lists years, the months of a year or the days of a month as the tree chooses.
 class CSumListView : public CFormView {
     Q_OBJECT
 public:
+    enum EControl {
+        IDC_BRIEF_GRID = 1011,
+        IDC_ACCOUNT_GRID = 1012,
+        IDC_TOTAL_INCOME = 1001,
+        IDC_TOTAL_OUTLAY = 1002,
+        IDC_START_DATE = 1003,
+        IDC_END_DATE = 1004,
+        IDC_AVG_OUTLAY = 1005,
+        IDC_AVG_INCOME = 1006,
+        IDC_ACCOUNT_TOTAL = 1007,
+        IDC_BRIEF_TITLE = 1008,
+        IDC_USER_TITLE = 1009,
+    };
+
     explicit CSumListView(QWidget* pParent = nullptr);
+
+    // Reads the logged-in user from the frame and fills everything.
     void OnInitialUpdate() override;
+    // Fills everything for strUser (what OnInitialUpdate does once it knows the user).
+    void ShowSummary(const QString& strUser);
 
     void ShowUserBrief(const QString& strUser);
     void ShowYearBrief(const QString& strUser, int nYear);
     void ShowMonthBrief(const QString& strUser, int nYear, int nMonth);
     void ShowAccountList(const QString& strUser);
+
+    // Members <-> edits (the edits are read-only, so only false matters in practice).
+    void UpdateData(bool bSaveAndValidate);
+
+    CMsflexgrid1* m_gridBrief = nullptr;
+    CMsflexgrid1* m_gridAccount = nullptr;
+    QString m_strTotalIncome;
+    QString m_strTotalOutlay;
+    QString m_strStartDate;
+    QString m_strEndDate;
+    QString m_strAvgOutlay;
+    QString m_strAvgIncome;
+    QString m_strUserTitle;
+    QString m_strAccountTotal;
+    QString m_strBriefTitle;
+    QString m_strUserName;
+
+private:
+    enum class EBrief { User, Year, Month };
+    void ShowBrief(EBrief eBrief, const QString& strUser, int nYear, int nMonth);
+    void FillBrief(EBrief eBrief, int nYear, int nMonth,
+                   const QVector<CPeriodStats::SBriefRow>& rows);
+    void WriteAccountHeader();
+
+    QLineEdit* m_pEdits[9] = {};
 };

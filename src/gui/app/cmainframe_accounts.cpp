@@ -1,5 +1,36 @@
-#include "cmainframe.h"
-// Placeholder until the transfer command is built; its owner replaces this file.
-CTrsDlg* CMainFrame::TrsDlg() { return nullptr; }
-void CMainFrame::OnAddTrs() {}
-void CMainFrame::OnAdvice() {}
+#include "accounts/ctrsdlg.h"
+#include "analysis/cadvice.h"
+#include "analysis/csumlistview.h"
+#include "app/cleftview.h"
+#include "app/cmainframe.h"
+#include "app/cmessagebox.h"
+#include "data/cdbexception.h"
+
+CTrsDlg* CMainFrame::TrsDlg() {
+    if (!m_pTrsDlg)
+        m_pTrsDlg = new CTrsDlg(this);
+    return m_pTrsDlg;
+}
+
+// 32792: a transfer, then the summary with the new balances.
+void CMainFrame::OnAddTrs() {
+    if (TrsDlg()->exec() != QDialog::Accepted)
+        return;
+    SetCheck(EView::SumList);
+    m_pLeftView->BuildSummaryTree();
+    SwitchView(EView::SumList);
+    if (m_pSumListView)
+        m_pSumListView->ShowAccountList(m_strCurUser);
+    UpdateCommandUI();
+}
+
+// 32808: a short reading of the logged-in user's book.
+void CMainFrame::OnAdvice() {
+    if (m_strCurUser.isEmpty())
+        return;
+    try {
+        CMessageBox::ShowMessage(CAdvice::Text(m_strCurUser), this);
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+    }
+}

@@ -1,0 +1,196 @@
+#include "accounts/ctrsdlg.h"
+
+#include "accounts/caccountlist.h"
+#include "accounts/ctransfer.h"
+#include "accounts/ctrsrptdlg.h"
+#include "app/cmainframe.h"
+#include "app/cmessagebox.h"
+#include "data/cdbexception.h"
+#include "data/cmoney.h"
+#include "data/ctoday.h"
+
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+CTrsDlg::CTrsDlg(QWidget* pParent) : QDialog(pParent), m_dlgTrsRpt(new CTrsRptDlg(this)) {
+    setObjectName(QStringLiteral("CTrsDlg"));
+    setWindowTitle(tr("添加转帐记录"));
+
+    m_ctlCalendar = new QCalendarWidget(this);
+    m_ctlCalendar->setObjectName(QString::number(IDC_CALENDAR));
+    m_ctlCalendar->setLocale(QLocale(QLocale::Chinese, QLocale::China));
+    m_ctlCalendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+    m_ctlCalendar->setMinimumSize(360, 220);
+    auto* pCalendarBox = new QGroupBox(this);
+    auto* pCalendarLayout = new QVBoxLayout(pCalendarBox);
+    pCalendarLayout->addWidget(m_ctlCalendar);
+
+    auto combo = [this](int nId) {
+        auto* pCombo = new QComboBox(this);
+        pCombo->setObjectName(QString::number(nId));
+        pCombo->setEditable(true);
+        pCombo->setInsertPolicy(QComboBox::NoInsert); // a typed name is not added to the list
+        pCombo->setMaxVisibleItems(10);
+        pCombo->setMinimumWidth(180);
+        return pCombo;
+    };
+    m_ctlFrom = combo(IDC_FROM);
+    m_ctlIn = combo(IDC_IN);
+    m_pAmount = new QLineEdit(this);
+    m_pAmount->setObjectName(QString::number(IDC_AMOUNT));
+    auto* pFieldsBox = new QGroupBox(this);
+    auto* pFields = new QFormLayout(pFieldsBox);
+    pFields->addRow(tr("转出帐号"), m_ctlFrom);
+    pFields->addRow(tr("转入帐号"), m_ctlIn);
+    pFields->addRow(tr("转帐金额"), m_pAmount);
+
+    auto button = [this](int nId, const QString& strText) {
+        auto* pButton = new QPushButton(strText, this);
+        pButton->setObjectName(QString::number(nId));
+        pButton->setAutoDefault(false);
+        return pButton;
+    };
+    QPushButton* pOk = button(IDOK, tr("确定"));
+    pOk->setDefault(true);
+    QPushButton* pCancel = button(IDCANCEL, tr("取消"));
+    QPushButton* pView = button(IDC_VIEW_TRS, tr("查看转帐记录"));
+    auto* pButtons = new QHBoxLayout;
+    pButtons->addWidget(pOk);
+    pButtons->addWidget(pCancel);
+    pButtons->addStretch(1);
+    pButtons->addWidget(pView);
+
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->addWidget(pCalendarBox);
+    pLayout->addWidget(pFieldsBox);
+    pLayout->addLayout(pButtons);
+
+    connect(pOk, &QPushButton::clicked, this, &CTrsDlg::OnOK);
+    connect(pCancel, &QPushButton::clicked, this, &CTrsDlg::OnCancel);
+    connect(pView, &QPushButton::clicked, this, &CTrsDlg::OnViewTransfers);
+}
+
+void CTrsDlg::setVisible(bool bVisible) {
+    if (bVisible && !isVisible())
+        OnInitDialog();
+    QDialog::setVisible(bVisible);
+}
+
+void CTrsDlg::OnInitDialog() {
+    CMainFrame* pFrame = CMainFrame::Get();
+    m_strUserName = pFrame ? pFrame->m_strCurUser : QString();
+    m_TrsDate = CToday::Get();
+
+    // Both lists are rebuilt at every showing, sorted by name.
+    m_ctlFrom->clear();
+    m_ctlIn->clear();
+    try {
+        QStringList names;
+        for (const CAccountList::SAccount& account : CAccountList::Load(m_strUserName))
+            names << account.strName;
+        std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+            return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+        });
+        m_ctlFrom->addItems(names);
+        m_ctlIn->addItems(names);
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+    }
+    UpdateData(false);
+    m_ctlFrom->setFocus();
+}
+
+bool CTrsDlg::UpdateData(bool bSaveAndValidate) {
+    if (!bSaveAndValidate) {
+        m_ctlCalendar->setSelectedDate(m_TrsDate);
+        m_ctlCalendar->setCurrentPage(m_TrsDate.year(), m_TrsDate.month());
+        // Filling a list selects its first entry; the field shows the member, not that.
+        m_ctlFrom->setCurrentIndex(
+            m_ctlFrom->findText(m_strTrsFrom, Qt::MatchFixedString | Qt::MatchCaseSensitive));
+        m_ctlFrom->setEditText(m_strTrsFrom);
+        m_ctlIn->setCurrentIndex(
+            m_ctlIn->findText(m_strTrsIn, Qt::MatchFixedString | Qt::MatchCaseSensitive));
+        m_ctlIn->setEditText(m_strTrsIn);
+        m_pAmount->setText(QString::number(m_TrsAmount, 'g', 15));
+        return true;
+    }
+    m_TrsDate = m_ctlCalendar->selectedDate();
+    m_strTrsFrom = m_ctlFrom->currentText();
+    m_strTrsIn = m_ctlIn->currentText();
+    double dAmount = 0;
+    if (!CMoney::ParseField(m_pAmount->text(), dAmount)) {
+        CMessageBox::ShowMessage(tr("转帐金额必须是一个数字，例如 500 或 12.35。"), this);
+        m_pAmount->setFocus();
+        m_pAmount->selectAll();
+        return false;
+    }
+    m_TrsAmount = dAmount;
+    return true;
+}
+
+void CTrsDlg::OnOK() {
+    // An amount that is not a number stops here: going on with the previous value could
+    // move money the person no longer sees in the field.
+    if (!UpdateData(true))
+        return;
+    QString strRefusal;
+    if (m_strTrsFrom.isEmpty())
+        strRefusal = tr("转出帐号不能为空!");
+    else if (m_strTrsIn.isEmpty())
+        strRefusal = tr("转入帐号不能为空!");
+    else if (m_strTrsIn == m_strTrsFrom)
+        strRefusal = tr("转入帐号和转出帐号不能相同!");
+    else if (m_TrsAmount == 0)
+        strRefusal = tr("转帐金额不能为零!");
+    else if (!CMoney::IsValid(m_TrsAmount))
+        strRefusal = CTransfer::Message(CTransfer::EResult::BadAmount);
+    if (!strRefusal.isEmpty()) {
+        CMessageBox::ShowMessage(strRefusal, this);
+        return;
+    }
+    if (!DoTransfer())
+        return; // refused or failed: nothing was written, the fields stay for correction
+    ClearFields();
+    UpdateData(false);
+    accept();
+}
+
+bool CTrsDlg::DoTransfer() {
+    try {
+        const CTransfer::EResult eResult =
+            CTransfer::Transfer(m_strUserName, m_TrsDate, m_strTrsFrom, m_strTrsIn, m_TrsAmount);
+        if (eResult == CTransfer::EResult::Done)
+            return true;
+        CMessageBox::ShowMessage(CTransfer::Message(eResult), this);
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+    }
+    return false;
+}
+
+void CTrsDlg::ClearFields() {
+    m_strTrsFrom.clear();
+    m_strTrsIn.clear();
+    m_TrsAmount = 0;
+}
+
+void CTrsDlg::OnCancel() {
+    reject();
+}
+
+void CTrsDlg::reject() {
+    ClearFields();
+    UpdateData(false);
+    QDialog::reject();
+}
+
+void CTrsDlg::OnViewTransfers() {
+    m_dlgTrsRpt->exec();
+}

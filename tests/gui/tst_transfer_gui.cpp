@@ -1,0 +1,253 @@
+#include "accounts/ctrsdlg.h"
+#include "accounts/ctrsrptdlg.h"
+#include "analysis/csumlistview.h"
+#include "app/cmainframe.h"
+#include "cguitest.h"
+#include "data/cbankset.h"
+#include "data/cmoney.h"
+#include "data/ctoday.h"
+#include "data/ctrsset.h"
+#include "records/cmsflexgrid1.h"
+
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+const QString g_strUser = QStringLiteral("张三");
+const QString A = QStringLiteral("A");
+const QString B = QStringLiteral("B");
+
+void AddBank(const QString& strCard, double dCash, const QString& strUser = g_strUser) {
+    CBankSet set;
+    set.AddNew();
+    set.m_UserName = strUser;
+    set.m_CardName = strCard;
+    set.m_CardCash = dCash;
+    set.Update();
+}
+
+QString Balance(const QString& strCard) {
+    CBankSet set;
+    set.SetFilter(CRecordset::EFilter::UserCard, {g_strUser, strCard});
+    set.Open();
+    return set.IsEOF() ? QStringLiteral("none") : CMoney::Format(set.m_CardCash);
+}
+
+int TrsCount() {
+    CTrsSet set;
+    set.Open();
+    return set.GetRecordCount();
+}
+
+template <class T> T* Child(QWidget* pDlg, int nId) {
+    return pDlg->findChild<T*>(QString::number(nId));
+}
+
+void Fill(QWidget* pDlg, const QString& strFrom, const QString& strIn, const QString& strAmount) {
+    Child<QComboBox>(pDlg, CTrsDlg::IDC_FROM)->setEditText(strFrom);
+    Child<QComboBox>(pDlg, CTrsDlg::IDC_IN)->setEditText(strIn);
+    Child<QLineEdit>(pDlg, CTrsDlg::IDC_AMOUNT)->setText(strAmount);
+}
+
+void Click(QWidget* pDlg, int nId) {
+    Child<QPushButton>(pDlg, nId)->click();
+}
+
+QStringList Items(QWidget* pDlg, int nId) {
+    auto* pCombo = Child<QComboBox>(pDlg, nId);
+    QStringList list;
+    for (int i = 0; i < pCombo->count(); ++i)
+        list << pCombo->itemText(i);
+    return list;
+}
+
+// Rows 1.. of the history grid, "date|from|in|amount".
+QStringList HistoryRows(QWidget* pDlg) {
+    const auto* pGrid = Child<CMsflexgrid1>(pDlg, CTrsRptDlg::IDC_GRID);
+    QStringList rows;
+    for (int r = 1; r < pGrid->GetRows(); ++r) {
+        QStringList cells;
+        for (int c = 1; c < 5; ++c)
+            cells << pGrid->GetTextMatrix(r, c);
+        rows << cells.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+void Shot(QWidget* pWidget, const char* szName) {
+    if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS"))
+        pWidget->grab().save(
+            QDir(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS")).filePath(QLatin1String(szName)));
+}
+} // namespace
+
+class TestTransferGui : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { CToday::Set(QDate(2004, 3, 2)); }
+    void cleanup() { CToday::Set(QDate()); }
+
+    void transferThenSummaryAndHistory() {
+        CGuiTest gui;
+        AddBank(QStringLiteral("工商银行"), 0);
+        AddBank(B, 20);
+        AddBank(A, 100);
+        AddBank(QStringLiteral("C"), 0, QStringLiteral("李四"));
+        gui.LogIn(g_strUser);
+        QStringList from, in;
+        QDate calendarDay;
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            from = Items(pDlg, CTrsDlg::IDC_FROM);
+            in = Items(pDlg, CTrsDlg::IDC_IN);
+            calendarDay = Child<QCalendarWidget>(pDlg, CTrsDlg::IDC_CALENDAR)->selectedDate();
+            Fill(pDlg, A, B, QStringLiteral("150"));
+            Shot(pDlg, "transfer-dialog.png");
+            Click(pDlg, CTrsDlg::IDOK);
+        });
+        QVERIFY(gui.Trigger(CMainFrame::ID_ADD_TRS));
+        QCOMPARE(calendarDay, QDate(2004, 3, 2));
+        QCOMPARE(from, QStringList({A, B, QStringLiteral("工商银行")}));
+        QCOMPARE(in, from);
+        QCOMPARE(Balance(A), QStringLiteral("-50.00"));
+        QCOMPARE(Balance(B), QStringLiteral("170.00"));
+        QVERIFY(gui.Messages().isEmpty());
+        // The summary shows the new balances.
+        QVERIFY(gui.Frame()->m_pSumListView);
+        QVERIFY(gui.IsChecked(CMainFrame::ID_SUM_VIEW));
+        const auto* pAccounts = gui.Find<CMsflexgrid1>(QStringLiteral("1012"));
+        QCOMPARE(pAccounts->GetTextMatrix(2, 2), QStringLiteral("170.00"));
+        QCOMPARE(pAccounts->GetTextMatrix(3, 2), QStringLiteral("-50.00"));
+        QCOMPARE(gui.Find<QLineEdit>(QStringLiteral("1007"))->text(),
+                 QStringLiteral("合计金额   120.00元"));
+
+        // A negative amount moves money the other way.
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            Fill(pDlg, A, B, QStringLiteral("-30"));
+            Click(pDlg, CTrsDlg::IDOK);
+        });
+        QVERIFY(gui.Trigger(CMainFrame::ID_ADD_TRS));
+        QCOMPARE(Balance(A), QStringLiteral("-20.00"));
+        QCOMPARE(Balance(B), QStringLiteral("140.00"));
+
+        // The history, opened twice from the dialog, lists each transfer once.
+        const QStringList expected = {QStringLiteral("2004年3月2日|A|B|￥150.00"),
+                                      QStringLiteral("2004年3月2日|A|B|￥-30.00")};
+        QStringList firstView, secondView;
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            for (QStringList* pRows : {&firstView, &secondView}) {
+                CGuiTest::OnNextModal([pRows](QWidget* pRpt) {
+                    *pRows = HistoryRows(pRpt);
+                    if (pRows->size() == 2)
+                        Shot(pRpt, "transfer-history.png");
+                    Click(pRpt, CTrsRptDlg::IDOK);
+                });
+                Click(pDlg, CTrsDlg::IDC_VIEW_TRS);
+            }
+            Click(pDlg, CTrsDlg::IDCANCEL);
+        });
+        QVERIFY(gui.Trigger(CMainFrame::ID_ADD_TRS));
+        QCOMPARE(firstView, expected);
+        QCOMPARE(secondView, expected);
+        QCOMPARE(TrsCount(), 2);
+    }
+
+    void refusalsKeepTheDialogOpen() {
+        CGuiTest gui;
+        AddBank(A, 100);
+        AddBank(B, 20);
+        AddBank(QStringLiteral("C"), 0, QStringLiteral("李四"));
+        gui.LogIn(g_strUser);
+        const struct {
+            const char* szFrom;
+            const char* szIn;
+            const char* szAmount;
+            QString strMessage;
+        } cases[] = {
+            {"", "", "150", QStringLiteral("转出帐号不能为空!")},
+            {"A", "", "150", QStringLiteral("转入帐号不能为空!")},
+            {"A", "A", "150", QStringLiteral("转入帐号和转出帐号不能相同!")},
+            {"A", "B", "0", QStringLiteral("转帐金额不能为零!")},
+            {"A", "B", "12元", QStringLiteral("转帐金额必须是一个数字，例如 500 或 12.35。")},
+            {"A", "B", "nan", QStringLiteral("转帐金额必须是一个数字，例如 500 或 12.35。")},
+            {"A", "B", "2e12",
+             QStringLiteral("转帐金额必须在 -1000000000000 与 1000000000000 之间!")},
+            {"X", "B", "150", QStringLiteral("转出帐号不存在!")},
+            {"A", "C", "150", QStringLiteral("转入帐号不存在!")}, // another user's account
+        };
+        QStringList shown;
+        bool bStayedOpen = true;
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            for (const auto& c : cases) {
+                gui.ClearMessages();
+                Fill(pDlg, QString::fromUtf8(c.szFrom), QString::fromUtf8(c.szIn),
+                     QString::fromUtf8(c.szAmount));
+                Click(pDlg, CTrsDlg::IDOK);
+                shown << gui.Messages();
+                bStayedOpen = bStayedOpen && pDlg->isVisible();
+            }
+            Click(pDlg, CTrsDlg::IDCANCEL);
+        });
+        QVERIFY(gui.Trigger(CMainFrame::ID_ADD_TRS));
+        QStringList expected;
+        for (const auto& c : cases)
+            expected << c.strMessage;
+        QCOMPARE(shown, expected);
+        QVERIFY(bStayedOpen);
+        QCOMPARE(Balance(A), QStringLiteral("100.00"));
+        QCOMPARE(Balance(B), QStringLiteral("20.00"));
+        QCOMPARE(TrsCount(), 0);
+    }
+
+    // Cancel (and the close box) clear the fields; a cancelled dialog writes nothing and
+    // leaves the right pane as it was.
+    void cancelClearsTheFields() {
+        CGuiTest gui;
+        AddBank(A, 100);
+        AddBank(B, 20);
+        gui.LogIn(g_strUser);
+        QVERIFY(gui.Trigger(CMainFrame::ID_INCOME_VIEW));
+        for (bool bCloseBox : {false, true}) {
+            CGuiTest::OnNextModal([&](QWidget* pDlg) {
+                Fill(pDlg, A, B, QStringLiteral("150"));
+                if (bCloseBox)
+                    pDlg->close();
+                else
+                    Click(pDlg, CTrsDlg::IDCANCEL);
+            });
+            QVERIFY(gui.Trigger(CMainFrame::ID_ADD_TRS));
+            QString strFrom, strIn, strAmount;
+            CGuiTest::OnNextModal([&](QWidget* pDlg) {
+                strFrom = Child<QComboBox>(pDlg, CTrsDlg::IDC_FROM)->currentText();
+                strIn = Child<QComboBox>(pDlg, CTrsDlg::IDC_IN)->currentText();
+                strAmount = Child<QLineEdit>(pDlg, CTrsDlg::IDC_AMOUNT)->text();
+                Click(pDlg, CTrsDlg::IDCANCEL);
+            });
+            QVERIFY(gui.Trigger(CMainFrame::ID_ADD_TRS));
+            QCOMPARE(strFrom, QString());
+            QCOMPARE(strIn, QString());
+            QCOMPARE(strAmount, QStringLiteral("0"));
+        }
+        QCOMPARE(Balance(A), QStringLiteral("100.00"));
+        QCOMPARE(TrsCount(), 0);
+        QVERIFY(gui.Frame()->m_pIncomeView);
+        QVERIFY(!gui.Frame()->m_pSumListView);
+    }
+
+    void historyOfAUserWithoutTransfers() {
+        CGuiTest gui;
+        gui.LogIn(g_strUser);
+        CTrsRptDlg* pRpt = gui.Frame()->TrsDlg()->m_dlgTrsRpt;
+        QVERIFY(pRpt->OnInitDialog());
+        QCOMPARE(Child<CMsflexgrid1>(pRpt, CTrsRptDlg::IDC_GRID)->GetRows(), 1);
+        QCOMPARE(Child<CMsflexgrid1>(pRpt, CTrsRptDlg::IDC_GRID)->GetTextMatrix(0, 4),
+                 QStringLiteral("转帐金额"));
+    }
+};
+
+QTEST_MAIN(TestTransferGui)
+#include "tst_transfer_gui.moc"
