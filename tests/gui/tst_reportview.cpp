@@ -196,6 +196,13 @@ private Q_SLOTS:
         QCOMPARE(t.pGrid->GetColWidth(4), 2000);
         QCOMPARE(t.pGrid->GetRows(), 5); // four records; the marker day is left out
         QCOMPARE(t.pView->m_dTotal, 1209.75);
+        if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS")) {
+            t.gui.Frame()->showNormal();
+            t.gui.Frame()->resize(1100, 760);
+            QTest::qWait(50);
+            t.gui.Frame()->grab().save(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") +
+                                       QStringLiteral("/report-view.png"));
+        }
 
         // One category within a range whose start equals its end.
         Choose(t.pIn, QStringLiteral("工资收入"));
