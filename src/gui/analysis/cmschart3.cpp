@@ -27,9 +27,10 @@ const QColor kSliceColors[] = {
     QColor(0xBA, 0xB0, 0xAC), QColor(0x86, 0xBC, 0xB6), QColor(0xD3, 0x72, 0x95),
 };
 
-// Width left for the plot beside the value axis labels, before the chart has laid itself out.
-int PlotWidth(const QWidget* pView) {
-    return std::max(40, pView->width() - 90);
+// Width left for the plot beside the value axis labels, before the chart has laid itself out
+// (the chart view fills the control, whose own size is always current).
+int PlotWidth(const QWidget* pControl) {
+    return std::max(40, pControl->width() - 90);
 }
 
 // A value axis over [dMin, dMax] with round ticks, always including 0, labelled with no more
@@ -255,28 +256,33 @@ void CMschart3::DrawBar(QChart* pChart) const {
 
 void CMschart3::DrawPie(QChart* pChart) const {
     auto* pSeries = new QPieSeries;
-    pSeries->setPieSize(0.66);
+    pSeries->setPieSize(0.58);
     double dTotal = 0.0;
     for (int c = 1; c <= ColumnCount(); ++c)
         dTotal += std::max(0.0, Value(1, c));
     // Every column keeps its slice, so every category keeps its legend entry; a category of 0
-    // (or below: a pie has no negative share) draws no wedge.
+    // (or below: a pie has no negative share) draws no wedge. The legend names each category
+    // with its share; beside the wedge the share alone, so no text runs out of the chart.
+    QStringList legend;
     for (int c = 1; c <= ColumnCount(); ++c) {
         const double d = std::max(0.0, Value(1, c));
-        const double dShare = dTotal > 0.0 ? d / dTotal : 0.0;
-        QString strLabel = ColumnLabel(c);
-        if (dTotal > 0.0)
-            strLabel += QStringLiteral(" %1%").arg(dShare * 100.0, 0, 'f', 1);
-        auto* pSlice = new QPieSlice(strLabel, d);
+        const QString strShare =
+            dTotal > 0.0 ? QStringLiteral("%1%").arg(d / dTotal * 100.0, 0, 'f', 1) : QString();
+        legend << (strShare.isEmpty() ? ColumnLabel(c)
+                                      : ColumnLabel(c) + QLatin1Char(' ') + strShare);
+        auto* pSlice = new QPieSlice(strShare, d);
         pSlice->setLabelFont(font());
-        // Thin wedges share the legend only, so their texts never pile up around the pie.
-        pSlice->setLabelVisible(dShare >= 0.04);
+        // Thin wedges are left to the legend, so their texts never pile up around the pie.
+        pSlice->setLabelVisible(dTotal > 0.0 && d / dTotal >= 0.03);
         pSlice->setLabelArmLengthFactor(0.08);
         pSlice->setColor(kSliceColors[(c - 1) % std::size(kSliceColors)]);
         pSlice->setBorderColor(Qt::white);
         pSeries->append(pSlice);
     }
     pChart->addSeries(pSeries);
+    const QList<QLegendMarker*> markers = pChart->legend()->markers(pSeries);
+    for (int i = 0; i < markers.size() && i < legend.size(); ++i)
+        markers[i]->setLabel(legend[i]);
     pChart->legend()->setAlignment(Qt::AlignRight);
     pChart->legend()->setVisible(true);
 }
@@ -312,12 +318,14 @@ void CMschart3::FitAxisLabels() {
         return;
     QAbstractAxis* pAxis = pChart->axes(Qt::Horizontal).first();
     const QFontMetrics fm(pAxis->labelsFont());
-    const int nGap = fm.horizontalAdvance(QLatin1Char(' ')) * 2;
+    // The axis keeps a padding on both sides of every label and shortens to "..." whatever
+    // does not fit between them.
+    const int nGap = 14;
 
     if (auto* pBars = qobject_cast<QBarCategoryAxis*>(pAxis)) {
         // A category label wider than its bar's slot is broken into lines of as many
         // characters as fit, so "生活用品" stands as "生活" over "用品" rather than "生...".
-        const int nSlot = PlotWidth(m_pView) / std::max(1, ColumnCount()) - nGap;
+        const int nSlot = PlotWidth(this) / std::max(1, ColumnCount()) - nGap;
         QStringList labels;
         for (const QString& str : std::as_const(m_columnLabels)) {
             int nPerLine = str.size();
@@ -341,8 +349,8 @@ void CMschart3::FitAxisLabels() {
         for (const QString& str : std::as_const(m_rowLabels))
             nWidest = std::max(nWidest, fm.horizontalAdvance(str));
         const int nRows = RowCount();
-        const double dPerRow = std::max(1.0, double(PlotWidth(m_pView)) / nRows);
-        const int nStep = std::max(1, int(std::ceil((nWidest + nGap) / dPerRow)));
+        const double dPerRow = std::max(1.0, double(PlotWidth(this)) / nRows);
+        const int nStep = std::max(1, int(std::ceil((nWidest + nGap / 2) / dPerRow)));
         for (const QString& str : pLine->categoriesLabels())
             pLine->remove(str);
         for (int r = 0; r < nRows; r += nStep) {

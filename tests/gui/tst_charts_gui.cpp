@@ -1,0 +1,293 @@
+#include "analysis/cinchartview.h"
+#include "analysis/cmschart3.h"
+#include "analysis/coutchartview.h"
+#include "app/cleftview.h"
+#include "cguitest.h"
+#include "data/ctransaction.h"
+
+#include <QBarSeries>
+#include <QBarSet>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPieSeries>
+#include <QRandomGenerator>
+#include <QTreeWidgetItem>
+#include <QtTest>
+
+namespace {
+const QString kUser = QStringLiteral("张三");
+
+void AddRow(const char* szTable, const QDate& date, const QString& strSort, double dAmount,
+            const QString& strBank = QStringLiteral("现金")) {
+    CDatabase::Exec(
+        QStringLiteral("INSERT INTO \"%1\" (\"UserName\", \"Date\", \"Sort\", \"Note\", "
+                       "\"Amount\", \"Bank\") VALUES (?, ?, ?, '', ?, ?)")
+            .arg(QLatin1String(szTable)),
+        {kUser, CDatabase::Dialect().BindDate(date), strSort, dAmount, strBank});
+}
+
+QTreeWidgetItem* Child(QTreeWidgetItem* pParent, const QString& strLabel) {
+    for (int i = 0; pParent && i < pParent->childCount(); ++i) {
+        if (pParent->child(i)->text(0) == strLabel)
+            return pParent->child(i);
+    }
+    return nullptr;
+}
+
+void Select(CMainFrame* pFrame, QTreeWidgetItem* pItem) {
+    QVERIFY(pItem);
+    pFrame->GetTreeView()->setCurrentItem(pItem);
+}
+
+QStringList Titles(const CChartView* pView) {
+    return {pView->LineChart()->TitleText(), pView->BarChart()->TitleText(),
+            pView->PieChart()->TitleText()};
+}
+
+// A few years of a salaried person's book, for pictures that look like real use.
+void AddLivedInBook() {
+    QRandomGenerator rng(7);
+    const QStringList outlay = {
+        QStringLiteral("用餐支出"), QStringLiteral("购物支出"),     QStringLiteral("零食支出"),
+        QStringLiteral("服装支出"), QStringLiteral("生活用品支出"), QStringLiteral("房租支出"),
+        QStringLiteral("交通支出"), QStringLiteral("电话费支出"),   QStringLiteral("旅游支出"),
+        QStringLiteral("娱乐支出"), QStringLiteral("医疗保健支出"), QStringLiteral("其它支出")};
+    const QString bank = QStringLiteral("工商银行");
+    CTransaction trs;
+    for (QDate d(2021, 1, 1); d <= QDate(2026, 11, 30); d = d.addDays(1)) {
+        const double dRaise = 1.0 + 0.06 * (d.year() - 2021);
+        if (d.day() == 10) {
+            AddRow("Income", d, QStringLiteral("工资收入"), qRound(8200 * dRaise), bank);
+            AddRow("Income", d, QStringLiteral("津贴收入"), 600);
+            if (d.month() % 3 == 0)
+                AddRow("Income", d, QStringLiteral("奖金收入"), 3000 + rng.bounded(2000), bank);
+        }
+        if (d.day() == 20 && rng.bounded(3) == 0)
+            AddRow("Income", d, QStringLiteral("股票收入"), rng.bounded(300000) / 100.0 - 500);
+        if (d.day() == 25 && d.month() == 6)
+            AddRow("Income", d, QStringLiteral("债券收入"), 1850.00);
+        if (d.day() == 28 && rng.bounded(4) == 0)
+            AddRow("Income", d, QStringLiteral("其它收入"), rng.bounded(80000) / 100.0);
+        AddRow("Outlay", d, outlay[0], 30 + rng.bounded(6000) / 100.0);
+        const int chance[12] = {1, 4, 3, 20, 10, 0, 2, 0, 0, 7, 40, 30};
+        const int limit[12] = {0, 40000, 3000, 80000, 15000, 0, 3000, 0, 0, 20000, 50000, 10000};
+        for (int c = 1; c < 12; ++c) {
+            if (chance[c] && rng.bounded(chance[c]) == 0)
+                AddRow("Outlay", d, outlay[c], 1 + rng.bounded(limit[c]) / 100.0);
+        }
+        if (d.day() == 1)
+            AddRow("Outlay", d, outlay[5], 2800, bank);
+        if (d.day() == 15)
+            AddRow("Outlay", d, outlay[7], 99);
+        if (d.month() == 8 && d.day() == 5)
+            AddRow("Outlay", d, outlay[8], 5000 + rng.bounded(300000) / 100.0, bank);
+    }
+    trs.Commit();
+}
+} // namespace
+
+class TestChartsGui : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void treeSwitchesTheScopeOfBothViews() {
+        CGuiTest gui;
+        AddRow("Income", QDate(2004, 3, 2), QStringLiteral("工资收入"), 1200.0);
+        AddRow("Income", QDate(2004, 3, 2), QStringLiteral("奖金收入"), 300.5);
+        AddRow("Income", QDate(2004, 3, 9), QString(QStringLiteral("")), 0.0, QStringLiteral(""));
+        AddRow("Income", QDate(2004, 4, 30), QStringLiteral("股票收入"), 99.99);
+        AddRow("Income", QDate(2006, 1, 1), QStringLiteral("工资收入"), 1.0);
+        AddRow("Outlay", QDate(2025, 5, 6), QStringLiteral("交通支出"), 12.0);
+        AddRow("Outlay", QDate(2024, 1, 1), QStringLiteral("用餐支出"), 30.0);
+        gui.LogIn(kUser);
+        QVERIFY(gui.Trigger(CMainFrame::ID_IN_CHART));
+        CMainFrame* pFrame = gui.Frame();
+        CInChartView* pIn = pFrame->m_pInChartView;
+        QVERIFY(pIn);
+        QCOMPARE(gui.Find<CMschart3>(QStringLiteral("1020")), pIn->BarChart());
+        QCOMPARE(gui.Find<CMschart3>(QStringLiteral("1022")), pIn->LineChart());
+
+        // Opened on the user scope, the 2001–2010 window untouched by a book inside it.
+        QCOMPARE(Titles(pIn), QStringList({QStringLiteral("用户财务收入线图"),
+                                           QStringLiteral("用户财务收入直方图"),
+                                           QStringLiteral("用户财务收入比例图")}));
+        CMschart3* pLine = pIn->LineChart();
+        QCOMPARE(pLine->RowCount(), 10);
+        QCOMPARE(pLine->RowLabel(4), QStringLiteral("2004年"));
+        QCOMPARE(pLine->Data(4, 1), QStringLiteral("1600.49"));
+        QCOMPARE(pLine->Data(5, 1), QStringLiteral("0"));
+        QCOMPARE(pIn->BarChart()->ColumnCount(), 8);
+        QCOMPARE(pIn->BarChart()->ColumnLabel(5), QStringLiteral("房地产"));
+        QCOMPARE(
+            pIn->PieChart()->RowData(1),
+            QStringList({QStringLiteral("1201.00"), QStringLiteral("300.50"),
+                         QStringLiteral("0.00"), QStringLiteral("99.99"), QStringLiteral("0.00"),
+                         QStringLiteral("0.00"), QStringLiteral("0.00"), QStringLiteral("0.00")}));
+
+        QTreeWidgetItem* pRoot = pFrame->GetTreeView()->topLevelItem(0);
+        QVERIFY(pRoot);
+        QTreeWidgetItem* pYear = Child(pRoot, QStringLiteral("2004年"));
+        Select(pFrame, pYear);
+        QCOMPARE(Titles(pIn), QStringList({QStringLiteral("2004年度财务收入线图"),
+                                           QStringLiteral("2004年度财务收入直方图"),
+                                           QStringLiteral("2004年度财务收入比例图")}));
+        QCOMPARE(pLine->RowCount(), 12);
+        QCOMPARE(pLine->RowLabel(12), QStringLiteral("12月"));
+        QCOMPARE(pLine->Data(3, 1), QStringLiteral("1500.50"));
+        QCOMPARE(pLine->Data(4, 1), QStringLiteral("99.99"));
+        QCOMPARE(pIn->BarChart()->Data(1, 1), QStringLiteral("1200.00"));
+
+        Select(pFrame, Child(pYear, QStringLiteral("3月")));
+        QCOMPARE(Titles(pIn), QStringList({QStringLiteral("2004年3月份财务收入线图"),
+                                           QStringLiteral("2004年3月份财务收入直方图"),
+                                           QStringLiteral("2004年3月份财务收入比例图")}));
+        QCOMPARE(pLine->RowCount(), 31);
+        QCOMPARE(pLine->Data(2, 1), QStringLiteral("1500.50"));
+        QCOMPARE(pLine->Data(9, 1), QStringLiteral("0")); // only the new-day marker
+        QCOMPARE(pIn->BarChart()->Data(1, 4), QStringLiteral("0.00"));
+
+        Select(pFrame, pRoot);
+        QCOMPARE(pLine->RowCount(), 10);
+        QCOMPARE(pIn->PieChart()->TitleText(), QStringLiteral("用户财务收入比例图"));
+
+        // The outlay twin: its own categories, its titles, and a window that reaches its years.
+        QVERIFY(gui.Trigger(CMainFrame::ID_OUT_CHART));
+        QVERIFY(!pFrame->m_pInChartView);
+        COutChartView* pOut = pFrame->m_pOutChartView;
+        QVERIFY(pOut);
+        QCOMPARE(pOut->LineChart()->RowCount(), 25);
+        QCOMPARE(pOut->LineChart()->RowLabel(25), QStringLiteral("2025年"));
+        QCOMPARE(pOut->LineChart()->Data(24, 1), QStringLiteral("30.00"));
+        QCOMPARE(pOut->LineChart()->Data(25, 1), QStringLiteral("12.00"));
+        QCOMPARE(pOut->BarChart()->ColumnCount(), 12);
+        QCOMPARE(pOut->BarChart()->ColumnLabel(7), QStringLiteral("交通费"));
+        pRoot = pFrame->GetTreeView()->topLevelItem(0);
+        QCOMPARE(pRoot->childCount(), 2);
+        pYear = Child(pRoot, QStringLiteral("2025年"));
+        Select(pFrame, pYear);
+        QCOMPARE(Titles(pOut), QStringList({QStringLiteral("2025年度财务支出线图"),
+                                            QStringLiteral("2025年度财务支出 直方图"),
+                                            QStringLiteral("2025年度财务支出比例图")}));
+        QCOMPARE(pOut->BarChart()->Data(1, 7), QStringLiteral("12.00"));
+        Select(pFrame, Child(pYear, QStringLiteral("5月")));
+        QCOMPARE(Titles(pOut), QStringList({QStringLiteral("2025年5月份财务支出线图"),
+                                            QStringLiteral("2025年5月份财务支出直方图"),
+                                            QStringLiteral("2025年5月份财务支出比例图")}));
+        QCOMPARE(pOut->LineChart()->Data(6, 1), QStringLiteral("12.00"));
+        QCOMPARE(pOut->LineChart()->Data(31, 1), QStringLiteral("0"));
+        QVERIFY(gui.Messages().isEmpty());
+
+        // A book that fails to answer leaves the charts as they were and says so once.
+        CDatabase::Exec(QStringLiteral("DROP TABLE \"Outlay\""));
+        pOut->DrawYearBar(2024);
+        QCOMPARE(gui.Messages().size(), 1);
+        QCOMPARE(pOut->BarChart()->TitleText(), QStringLiteral("2025年5月份财务支出直方图"));
+    }
+
+    void chartDrawsWhatItHolds() {
+        // Pie: every column has a slice and a legend entry; zero and below take no room.
+        CMschart3 pie(CMschart3::EType::Pie, 1, 4);
+        pie.resize(500, 400);
+        const QStringList values = {QStringLiteral("30.00"), QStringLiteral("0.00"),
+                                    QStringLiteral("-5"), QStringLiteral("10.00")};
+        for (int c = 1; c <= 4; ++c) {
+            pie.SetColumn(c);
+            pie.SetColumnLabel(QStringLiteral("类%1").arg(c));
+            pie.SetData(values[c - 1]);
+        }
+        pie.Refresh();
+        auto* pPie = qobject_cast<QPieSeries*>(pie.Chart()->series().value(0));
+        QVERIFY(pPie);
+        QCOMPARE(pPie->count(), 4);
+        QCOMPARE(pPie->slices().at(0)->percentage(), 0.75);
+        QCOMPARE(pPie->slices().at(1)->value(), 0.0);
+        QCOMPARE(pPie->slices().at(2)->value(), 0.0);
+        QCOMPARE(pie.Chart()->legend()->markers(pPie).size(), 4);
+        QCOMPARE(pie.Chart()->legend()->markers(pPie).at(0)->label(), QStringLiteral("类1 75.0%"));
+        QCOMPARE(pie.Chart()->legend()->markers(pPie).at(1)->label(), QStringLiteral("类2 0.0%"));
+        QCOMPARE(pie.Data(1, 3), QStringLiteral("-5")); // kept as written
+
+        // Bar: one bar per column; text that is no number draws as 0.
+        CMschart3 bar(CMschart3::EType::Bar, 1, 3);
+        bar.SetRow(1);
+        bar.SetColumn(2);
+        bar.SetData(QStringLiteral("12.50"));
+        bar.SetColumn(3);
+        bar.SetData(QStringLiteral("abc"));
+        bar.SetColumn(9); // no such column: the write stays on column 3
+        bar.SetData(QStringLiteral("7"));
+        bar.Refresh();
+        auto* pBars = qobject_cast<QBarSeries*>(bar.Chart()->series().value(0));
+        QVERIFY(pBars);
+        QCOMPARE(pBars->barSets().size(), 1);
+        const QBarSet* pSet = pBars->barSets().first();
+        QCOMPARE(pSet->count(), 3);
+        QCOMPARE(pSet->at(1), 12.5);
+        QCOMPARE(pSet->at(2), 7.0);
+
+        // Line: a point per row; a crowded axis shows every n-th label, never on top of another.
+        CMschart3 line(CMschart3::EType::Line, 1, 1);
+        line.resize(400, 300);
+        line.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&line));
+        line.SetRowCount(40);
+        for (int r = 1; r <= 40; ++r) {
+            line.SetRow(r);
+            line.SetRowLabel(QStringLiteral("%1年").arg(1990 + r));
+            line.SetData(QString::number(r));
+        }
+        line.SetRowCount(30); // shrinking keeps the rows left
+        line.Refresh();
+        QCOMPARE(line.RowLabel(30), QStringLiteral("2020年"));
+        auto* pPoints = qobject_cast<QLineSeries*>(line.Chart()->series().value(0));
+        QVERIFY(pPoints);
+        QCOMPARE(pPoints->count(), 30);
+        QCOMPARE(pPoints->at(29).y(), 30.0);
+        auto* pAxis = qobject_cast<QCategoryAxis*>(line.Chart()->axes(Qt::Horizontal).value(0));
+        QVERIFY(pAxis);
+        const int nShown = pAxis->categoriesLabels().size();
+        QVERIFY2(nShown > 1 && nShown < 30, qPrintable(QString::number(nShown)));
+        line.resize(3000, 300);
+        QCOMPARE(pAxis->categoriesLabels().size(), 30);
+    }
+
+    // Pictures for the documentation, only when LEDGERKIN_SCREENSHOTS names a folder.
+    void screenshots() {
+        const QString strDir = qEnvironmentVariable("LEDGERKIN_SCREENSHOTS");
+        if (strDir.isEmpty())
+            QSKIP("LEDGERKIN_SCREENSHOTS not set");
+        CGuiTest gui;
+        AddLivedInBook();
+        gui.LogIn(kUser);
+        CMainFrame* pFrame = gui.Frame();
+        pFrame->showNormal();
+        pFrame->resize(1300, 900);
+        const auto shoot = [&](int nCommand, const char* szName) {
+            QVERIFY(gui.Trigger(nCommand));
+            QTreeWidgetItem* pRoot = pFrame->GetTreeView()->topLevelItem(0);
+            QTreeWidgetItem* pYear = Child(pRoot, QStringLiteral("2025年"));
+            const auto save = [&](const char* szScope) {
+                QApplication::processEvents();
+                const QString strFile =
+                    QStringLiteral("%1/%2-%3.png")
+                        .arg(strDir, QLatin1String(szName), QLatin1String(szScope));
+                QVERIFY(pFrame->grab().save(strFile));
+            };
+            Select(pFrame, pRoot);
+            save("user");
+            pYear->setExpanded(true);
+            Select(pFrame, pYear);
+            save("year");
+            Select(pFrame, Child(pYear, QStringLiteral("8月")));
+            save("month");
+        };
+        shoot(CMainFrame::ID_IN_CHART, "income-chart");
+        shoot(CMainFrame::ID_OUT_CHART, "outlay-chart");
+    }
+};
+
+QTEST_MAIN(TestChartsGui)
+#include "tst_charts_gui.moc"
