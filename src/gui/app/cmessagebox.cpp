@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QQueue>
 
 namespace CMessageBox {
@@ -27,6 +28,7 @@ void ShowMessage(const QString& strText, QWidget* pParent) {
         return;
     }
     QMessageBox box(QMessageBox::Warning, strTitle, strText, QMessageBox::Ok, Owner(pParent));
+    box.button(QMessageBox::Ok)->setText(QApplication::translate("CMessageBox", "确定"));
     box.exec();
 }
 
@@ -37,8 +39,8 @@ bool AskOkCancel(const QString& strText, const QString& strCaption, QWidget* pPa
     }
     QMessageBox box(QMessageBox::Information, strCaption, strText,
                     QMessageBox::Ok | QMessageBox::Cancel, Owner(pParent));
-    box.setButtonText(QMessageBox::Ok, QApplication::translate("CMessageBox", "确定"));
-    box.setButtonText(QMessageBox::Cancel, QApplication::translate("CMessageBox", "取消"));
+    box.button(QMessageBox::Ok)->setText(QApplication::translate("CMessageBox", "确定"));
+    box.button(QMessageBox::Cancel)->setText(QApplication::translate("CMessageBox", "取消"));
     return box.exec() == QMessageBox::Ok;
 }
 
