@@ -2,7 +2,9 @@
 
 #include "app/cmessagebox.h"
 #include "cusericons.h"
+#include "data/cdatabase.h"
 #include "data/cdbexception.h"
+#include "demo/cdemobook.h"
 #include "users/cuseradmin.h"
 
 #include <QCheckBox>
@@ -54,6 +56,15 @@ CLinkDlg::CLinkDlg(QWidget* pParent) : QDialog(pParent) {
 
     auto* pMain = new QVBoxLayout(this);
     pMain->addLayout(pTop);
+    // On the demo book, say how to get in.
+    if (CDemoBook::IsDemoUrl(CDatabase::Url())) {
+        auto* pDemo = new QLabel(
+            tr("这是演示帐本：用户名“%1”，密码“%2”。").arg(CDemoBook::UserName, CDemoBook::Password),
+            this);
+        pDemo->setObjectName(QStringLiteral("demoHint"));
+        pDemo->setWordWrap(true);
+        pMain->addWidget(pDemo);
+    }
     pMain->addSpacing(6);
     pMain->addWidget(pButtons);
     setMinimumWidth(320);
