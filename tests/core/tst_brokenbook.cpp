@@ -202,8 +202,9 @@ private Q_SLOTS:
         const bool bPg = CTestBook::UsePostgres();
 
         for (const int nHoldMs : {400, 3000}) {
+            const QStringList before = CBookBuilder::Dump();
             std::atomic<bool> bHolding{false};
-            std::atomic<bool> bHolderFailed{false};
+            QString strHolderError; // written before bHolding, read after
             std::thread holder([&] {
                 // The other copy: its own connection, its own thread.
                 const QString strName = QStringLiteral("holder");
@@ -221,35 +222,44 @@ private Q_SLOTS:
                         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), strName);
                         db.setDatabaseName(book.FilePath());
                     }
-                    QSqlQuery q(db);
                     const QString strSchema =
                         QUrlQuery(QUrl(book.Url())).queryItemValue(QStringLiteral("schema"));
-                    const bool bOk =
-                        db.open() &&
+                    bool bOk = db.open();
+                    QSqlQuery q(db);
+                    bOk =
+                        bOk &&
                         (!bPg ||
                          q.exec(QStringLiteral("SET search_path TO \"%1\"").arg(strSchema))) &&
                         q.exec(bPg ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN EXCLUSIVE")) &&
-                        (!bPg ||
-                         q.exec(QStringLiteral("LOCK TABLE \"Bank\" IN ACCESS EXCLUSIVE MODE")));
-                    bHolderFailed = !bOk;
+                        (!bPg || q.exec(QStringLiteral("LOCK TABLE \"Bank\" IN EXCLUSIVE MODE")));
+                    if (!bOk)
+                        strHolderError = db.lastError().text() + q.lastError().text();
                     bHolding = true;
                     if (bOk) {
                         QThread::msleep(nHoldMs);
                         q.exec(QStringLiteral("ROLLBACK"));
                     }
+                    q = QSqlQuery();
                     db.close();
                 }
                 QSqlDatabase::removeDatabase(strName);
             });
+            // Joined on every way out of this scope, a failed check included.
+            struct SJoin {
+                std::thread& t;
+                ~SJoin() {
+                    if (t.joinable())
+                        t.join();
+                }
+            } join{holder};
             while (!bHolding)
                 QThread::msleep(5);
-            QVERIFY(!bHolderFailed);
+            QVERIFY2(strHolderError.isEmpty(), qPrintable(strHolderError));
 
             // Our copy gives up after a second here rather than its usual ten.
             QSqlQuery setting(CDatabase::Connection());
             QVERIFY(setting.exec(bPg ? QStringLiteral("SET lock_timeout = 1000")
                                      : QStringLiteral("PRAGMA busy_timeout = 1000")));
-            const QStringList before = CBookBuilder::Dump();
             QString strError;
             CTransfer::EResult eResult = CTransfer::EResult::BadAmount;
             try {
