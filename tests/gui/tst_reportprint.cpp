@@ -9,12 +9,14 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QGraphicsView>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRawFont>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -209,9 +211,13 @@ private Q_SLOTS:
 
         pPreview->Action(CPreViewFrame::ID_PREVIEW_NEXT)->trigger();
         QCOMPARE(pPreview->PreviewWidget()->currentPage(), 2);
-        pPreview->GoToPage(26);
+        // Scrolling to the end draws the pages that come into view.
         const int nDrawn = pPreview->PagesDrawn();
-        QTRY_VERIFY(pPreview->PagesDrawn() > nDrawn); // the far page is drawn when it comes near
+        QScrollBar* pScroll =
+            pPreview->PreviewWidget()->findChild<QGraphicsView*>()->verticalScrollBar();
+        pScroll->setValue(pScroll->maximum());
+        QTRY_VERIFY(pPreview->PagesDrawn() > nDrawn);
+        QCOMPARE(pPreview->PreviewWidget()->currentPage(), 26);
         QVERIFY(!pPreview->Action(CPreViewFrame::ID_PREVIEW_NEXT)->isEnabled());
 
         if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS")) {
@@ -219,6 +225,11 @@ private Q_SLOTS:
             QTest::qWait(50);
             pPreview->grab().save(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") +
                                   QStringLiteral("/report-preview.png"));
+            pPreview->Action(CPreViewFrame::ID_PREVIEW_NUMPAGE)->trigger();
+            pPreview->GoToPage(12);
+            QTest::qWait(50);
+            pPreview->grab().save(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") +
+                                  QStringLiteral("/report-preview-two.png"));
         }
 
         pPreview->Action(CPreViewFrame::ID_PREVIEW_CLOSE)->trigger();
