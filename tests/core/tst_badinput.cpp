@@ -79,7 +79,11 @@ QString Mismatch(const QString& strWhat, const QVariant& actual, const QVariant&
                                     .arg(strWhat, actual.toString(), expected.toString());
 }
 
+// A message a person can read: Chinese, and not a driver's English text with Chinese names in
+// it (PostgreSQL quotes the statement back).
 bool HasChinese(const QString& str) {
+    if (str.isEmpty() || (str[0].unicode() < 128 && str[0].isLetter()))
+        return false;
     for (const QChar c : str)
         if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF)
             return true;

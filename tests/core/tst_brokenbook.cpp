@@ -31,7 +31,11 @@ const QString g_strCash = QStringLiteral("现金");
 const QString g_strBank = QStringLiteral("银行");
 const QDate g_day(2024, 5, 6);
 
+// A message a person can read: Chinese, and not a driver's English text with Chinese names in
+// it (PostgreSQL quotes the statement back).
 bool HasChinese(const QString& str) {
+    if (str.isEmpty() || (str[0].unicode() < 128 && str[0].isLetter()))
+        return false;
     for (const QChar c : str)
         if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF)
             return true;
