@@ -265,7 +265,7 @@ private Q_SLOTS:
         CMainFrame* pFrame = gui.Frame();
         pFrame->showNormal();
         pFrame->resize(1300, 900);
-        const auto shoot = [&](int nCommand, const char* szName) {
+        const auto shoot = [&](int nCommand, const char* szName, const QString& strMonth) {
             QVERIFY(gui.Trigger(nCommand));
             QTreeWidgetItem* pRoot = pFrame->GetTreeView()->topLevelItem(0);
             QTreeWidgetItem* pYear = Child(pRoot, QStringLiteral("2025年"));
@@ -281,11 +281,11 @@ private Q_SLOTS:
             pYear->setExpanded(true);
             Select(pFrame, pYear);
             save("year");
-            Select(pFrame, Child(pYear, QStringLiteral("8月")));
+            Select(pFrame, Child(pYear, strMonth));
             save("month");
         };
-        shoot(CMainFrame::ID_IN_CHART, "income-chart");
-        shoot(CMainFrame::ID_OUT_CHART, "outlay-chart");
+        shoot(CMainFrame::ID_IN_CHART, "income-chart", QStringLiteral("6月"));
+        shoot(CMainFrame::ID_OUT_CHART, "outlay-chart", QStringLiteral("8月"));
     }
 };
 

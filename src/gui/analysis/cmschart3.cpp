@@ -33,19 +33,32 @@ int PlotWidth(const QWidget* pControl) {
     return std::max(40, pControl->width() - 90);
 }
 
-// A value axis over [dMin, dMax] with round ticks, always including 0, labelled with no more
-// decimals than the tick step needs.
+// A value axis over [dMin, dMax] with about five round steps (1, 2, 2.5 or 5 times a power of
+// ten), always including 0 and leaving a little room above the tallest value, labelled with no
+// more decimals than the step needs.
 QValueAxis* NewValueAxis(double dMin, double dMax, const QFont& font) {
     dMin = std::min(dMin, 0.0);
     dMax = std::max(dMax, 0.0);
     if (dMax - dMin < 1e-9)
         dMax = dMin + 1.0;
+    const double dRaw = (dMax - dMin) * 1.04 / 5.0;
+    const double dPower = std::pow(10.0, std::floor(std::log10(dRaw)));
+    double dStep = 10.0 * dPower;
+    for (const double dFactor : {1.0, 2.0, 2.5, 5.0}) {
+        if (dFactor * dPower >= dRaw) {
+            dStep = dFactor * dPower;
+            break;
+        }
+    }
+    const double dLow = dMin < 0.0 ? std::floor(dMin * 1.04 / dStep) * dStep : 0.0;
+    const double dHigh = dMax > 0.0 ? std::ceil(dMax * 1.04 / dStep) * dStep : 0.0;
     auto* pAxis = new QValueAxis;
-    pAxis->setRange(dMin, dMax);
-    pAxis->setTickCount(6);
-    pAxis->applyNiceNumbers();
-    const double dStep = (pAxis->max() - pAxis->min()) / std::max(1, pAxis->tickCount() - 1);
-    const int nDecimals = dStep >= 1.0 ? 0 : std::min(2, int(std::ceil(-std::log10(dStep) - 1e-9)));
+    pAxis->setRange(dLow, dHigh);
+    pAxis->setTickCount(int(std::lround((dHigh - dLow) / dStep)) + 1);
+    int nDecimals = 0;
+    while (nDecimals < 2 && std::fabs(dStep * std::pow(10.0, nDecimals) -
+                                      std::round(dStep * std::pow(10.0, nDecimals))) > 1e-6)
+        ++nDecimals;
     pAxis->setLabelFormat(QStringLiteral("%.") + QString::number(nDecimals) + QStringLiteral("f"));
     pAxis->setLabelsFont(font);
     return pAxis;
