@@ -41,7 +41,7 @@ CChartView::CChartView(CChartData::ETable eTable, const STitles& titles, QWidget
     m_pLineChart->setObjectName(QStringLiteral("1022"));
     m_pBarChart->setMinimumSize(320, 240);
     m_pPieChart->setMinimumWidth(320); // its height follows its legend
-    m_pLineChart->setMinimumSize(660, 240);
+    m_pLineChart->setMinimumSize(660, 200);
 
     // The bar and pie charts share the top row (in the proportion 275 : 255 of the form), the
     // line chart takes the full width below.
