@@ -138,6 +138,23 @@ QString CDatabase::ErrorText(const QSqlError& error) {
     return strDriver.isEmpty() ? strMeaning : strMeaning + QStringLiteral("（%1）").arg(strDriver);
 }
 
+QString CDatabase::CheckUrl(const QString& strUrl) {
+    if (IsPostgresUrl(strUrl)) {
+        const QUrl url(strUrl);
+        if (!url.isValid() || url.host().isEmpty() || url.path().size() < 2)
+            return QCoreApplication::translate(
+                       "CDatabase", "数据库地址“%1”无效：应为 postgresql://用户:密码@主机:端口/数据库。")
+                .arg(strUrl);
+        return QString();
+    }
+    try {
+        CheckSqliteFile(strUrl);
+    } catch (const CDBException& e) {
+        return e.m_strError;
+    }
+    return QString();
+}
+
 bool CDatabase::IsPostgresUrl(const QString& strUrl) {
     return strUrl.startsWith(QLatin1String("postgresql://")) ||
            strUrl.startsWith(QLatin1String("postgres://"));

@@ -42,6 +42,11 @@ public:
     // A driver error as the message to show: what it means, then the driver's own text.
     static QString ErrorText(const QSqlError& error);
 
+    // "" when the URL can name a book (a PostgreSQL URL with a host and a database, or a
+    // file that is an SQLite book or can be created); otherwise why not, for the user.
+    // Nothing is opened or written.
+    static QString CheckUrl(const QString& strUrl);
+
     // True when the URL names a PostgreSQL server rather than a file.
     static bool IsPostgresUrl(const QString& strUrl);
 

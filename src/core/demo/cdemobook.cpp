@@ -124,7 +124,7 @@ void CDemoBook::Build(const QDate& lastDay, const QString& strConnection) {
         Store(income, day, IncomeOf(day, rng));
         Store(outlay, day, OutlayOf(day, rng));
         if (day.day() == 11)
-            CTransfer::Transfer(UserName, day, kSalaryCard, kCash, 1000, strConnection);
+            CTransfer::Transfer(UserName, day, kSalaryCard, kCash, 2200, strConnection);
         if (day.day() == 25 && day.month() % 4 == 0)
             CTransfer::Transfer(UserName, day, kSalaryCard, kSavings, 3000, strConnection);
     }

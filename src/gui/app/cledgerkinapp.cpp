@@ -3,6 +3,8 @@
 #include "app/cmainframe.h"
 #include "data/cbackup.h"
 #include "data/cdatabase.h"
+#include "data/cdbexception.h"
+#include "demo/cdemobook.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -19,10 +21,14 @@ void PrintError(const QString& strText) {
 } // namespace
 
 namespace {
+struct SCommandLine {
+    QString strUrl; // "" for the saved or default book
+    bool bDemo = false;
+};
+
 // The command line, read before any window system is needed, so --help, --version and a
-// wrong argument work on a console without a display. Returns the book's URL ("" for the
-// default choice); nExit >= 0 asks to end with that code.
-QString ParseCommandLine(int& nExit) {
+// wrong argument work on a console without a display. nExit >= 0 asks to end with that code.
+SCommandLine ParseCommandLine(int& nExit) {
     nExit = -1;
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -36,8 +42,11 @@ QString ParseCommandLine(int& nExit) {
             "使用的帐本：SQLite 文件路径，或 postgresql://用户:密码@主机:端口/数据库"),
         QStringLiteral("URL"));
     parser.addOption(databaseOption);
-    // Further options (a demonstration book, for one) are added here and acted on in Run(),
-    // before the book is chosen.
+    const QCommandLineOption demoOption(
+        QStringList{QStringLiteral("demo")},
+        QCoreApplication::translate("CLedgerkinApp",
+                                    "打开演示帐本（独立的文件，不动您自己的帐本）：用户“演示用户”，密码“demo”"));
+    parser.addOption(demoOption);
 
     QString strError;
     if (!parser.parse(QCoreApplication::arguments()))
@@ -48,17 +57,21 @@ QString ParseCommandLine(int& nExit) {
     else if (parser.isSet(databaseOption) && parser.value(databaseOption).trimmed().isEmpty())
         strError =
             QCoreApplication::translate("CLedgerkinApp", "--database 需要一个帐本路径或 URL");
+    else if (parser.isSet(databaseOption) && parser.isSet(demoOption))
+        strError = QCoreApplication::translate("CLedgerkinApp", "--demo 和 --database 不能同时使用");
+    else if (parser.isSet(databaseOption))
+        strError = CDatabase::CheckUrl(parser.value(databaseOption).trimmed());
     if (!strError.isEmpty()) {
         PrintError(QCoreApplication::translate("CLedgerkinApp", "命令行有误：%1").arg(strError));
         PrintError(QCoreApplication::translate("CLedgerkinApp", "用 --help 查看可用的选项。"));
         nExit = 2;
-        return QString();
+        return {};
     }
     if (parser.isSet(helpOption))
         parser.showHelp(0);
     if (parser.isSet(versionOption))
         parser.showVersion();
-    return parser.value(databaseOption).trimmed();
+    return {parser.value(databaseOption).trimmed(), parser.isSet(demoOption)};
 }
 } // namespace
 
@@ -68,14 +81,15 @@ int CLedgerkinApp::Run(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Ledgerkin"));
     QCoreApplication::setApplicationVersion(QStringLiteral(LEDGERKIN_VERSION));
 
-    QString strUrl;
+    SCommandLine cmd;
     {
         QCoreApplication console(argc, argv);
         int nExit = -1;
-        strUrl = ParseCommandLine(nExit);
+        cmd = ParseCommandLine(nExit);
         if (nExit >= 0)
             return nExit;
     }
+    QString strUrl = cmd.strUrl;
 
     QApplication app(argc, argv);
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/res/icons/ledgerkin.svg")));
@@ -88,6 +102,8 @@ int CLedgerkinApp::Run(int argc, char** argv) {
 
     // The book: --database, else the saved setting, else the default file. It is opened by
     // the first command that needs it, which also reports a book that cannot be opened.
+    if (cmd.bDemo)
+        strUrl = CDemoBook::DefaultPath();
     if (strUrl.isEmpty())
         strUrl = QSettings().value(QStringLiteral("database")).toString().trimmed();
     if (strUrl.isEmpty())
@@ -96,6 +112,20 @@ int CLedgerkinApp::Run(int argc, char** argv) {
 
     CMainFrame frame(true);
     frame.show();
+
+    // The demo book is written on its first use (two years of days take a moment).
+    if (cmd.bDemo) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        try {
+            CDemoBook::Ensure();
+            frame.SetStatusText(QCoreApplication::translate(
+                "CLedgerkinApp", "演示帐本已打开：用户“演示用户”，密码“demo”。"));
+        } catch (const CDBException& e) {
+            frame.SetStatusText(QCoreApplication::translate("CLedgerkinApp", "演示帐本无法建立：%1")
+                                    .arg(e.m_strError));
+        }
+        QApplication::restoreOverrideCursor();
+    }
 
     // The day's backup copy of the book; a failure only costs the copy, so it is told in the
     // status bar rather than in a box the user must dismiss.
