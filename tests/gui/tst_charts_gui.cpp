@@ -158,6 +158,9 @@ private Q_SLOTS:
         QVERIFY(!pFrame->m_pInChartView);
         COutChartView* pOut = pFrame->m_pOutChartView;
         QVERIFY(pOut);
+        QCOMPARE(Titles(pOut), QStringList({QStringLiteral("用户财务支出线图"),
+                                            QStringLiteral("用户财务支出直方图"),
+                                            QStringLiteral("用户财务支出比例图")}));
         QCOMPARE(pOut->LineChart()->RowCount(), 25);
         QCOMPARE(pOut->LineChart()->RowLabel(25), QStringLiteral("2025年"));
         QCOMPARE(pOut->LineChart()->Data(24, 1), QStringLiteral("30.00"));
