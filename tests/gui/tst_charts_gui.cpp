@@ -5,6 +5,7 @@
 #include "cguitest.h"
 #include "data/ctransaction.h"
 
+#include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QCategoryAxis>
@@ -230,6 +231,11 @@ private Q_SLOTS:
         QCOMPARE(pSet->count(), 3);
         QCOMPARE(pSet->at(1), 12.5);
         QCOMPARE(pSet->at(2), 7.0);
+        // Columns without labels still get a place each on the axis.
+        auto* pCategories =
+            qobject_cast<QBarCategoryAxis*>(bar.Chart()->axes(Qt::Horizontal).value(0));
+        QVERIFY(pCategories);
+        QCOMPARE(pCategories->count(), 3);
 
         // Line: a point per row; a crowded axis shows every n-th label, never on top of another.
         CMschart3 line(CMschart3::EType::Line, 1, 1);

@@ -347,7 +347,14 @@ void CMschart3::FitAxisLabels() {
             QStringList lines;
             for (int i = 0; i < str.size(); i += nPerLine)
                 lines << str.mid(i, nPerLine).toHtmlEscaped();
-            labels << lines.join(QStringLiteral("<br>"));
+            // The axis keeps one category per distinct text: an invisible mark keeps two
+            // columns of one label (or none yet) apart.
+            QString strLabel = lines.join(QStringLiteral("<br>"));
+            if (strLabel.isEmpty())
+                strLabel = QChar(0x200B);
+            while (labels.contains(strLabel))
+                strLabel += QChar(0x200B);
+            labels << strLabel;
         }
         if (labels != pBars->categories()) {
             pBars->clear();
