@@ -1,0 +1,382 @@
+// Draws the README's pictures of the main views. The demo book is built in a temporary
+// folder for a fixed last day, and the real main window is driven offscreen at a fixed size,
+// so the pictures only change when the program's windows do.
+//
+//     ledgerkin_screenshots [FOLDER]     (default docs/screenshots)
+//
+// Every step checks that the view really shows something; a missing view, an empty grid or a
+// message box ends the run with exit code 1 and no half-finished set is reported as done.
+
+#include "analysis/creportquery.h"
+#include "analysis/crptview.h"
+#include "app/cleftview.h"
+#include "app/cmainframe.h"
+#include "app/cmessagebox.h"
+#include "data/cdatabase.h"
+#include "data/cdbexception.h"
+#include "data/ctoday.h"
+#include "demo/cdemobook.h"
+#include "records/cdaybook.h"
+#include "records/cincomeview.h"
+#include "records/cmsflexgrid1.h"
+#include "records/coutlayview.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidgetItem>
+#include <cstdio>
+
+namespace {
+
+// The demo book ends on this day: a full November, and 2025 as a whole year behind it.
+const QDate kLastDay(2026, 11, 30);
+const QSize kWindowSize(1280, 800);
+
+struct SFailure {
+    QString strText;
+};
+
+[[noreturn]] void Fail(const QString& strText) {
+    throw SFailure{strText};
+}
+
+void Print(const QString& strText) {
+    std::fputs(qUtf8Printable(strText), stderr);
+    std::fputs("\n", stderr);
+}
+
+// Lets switched-away views go and the new one lay itself out before it is grabbed.
+void Settle() {
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+}
+
+// Any message box during a step means the picture would not show what it should.
+void CheckNoMessage(const char* szStep) {
+    const QStringList texts = CMessageBox::ShownTexts();
+    if (!texts.isEmpty())
+        Fail(QStringLiteral("%1: message box \"%2\"")
+                 .arg(QLatin1String(szStep), texts.join(QStringLiteral("\" \""))));
+}
+
+template <class T> T* Child(QWidget* pParent, const char* szName) {
+    T* p = pParent ? pParent->findChild<T*>(QLatin1String(szName)) : nullptr;
+    if (p == nullptr)
+        Fail(QStringLiteral("control %1 not found").arg(QLatin1String(szName)));
+    return p;
+}
+
+// Chooses an entry as a person would, so the view's own handler runs.
+void Choose(QComboBox* pCombo, const QString& strText) {
+    const int nIndex = pCombo->findText(strText);
+    if (nIndex < 0)
+        Fail(QStringLiteral("\"%1\" is not in list %2").arg(strText, pCombo->objectName()));
+    pCombo->setCurrentIndex(nIndex);
+    Q_EMIT pCombo->activated(nIndex);
+}
+
+// The child with the most children (a year with the most months); the later one on a tie.
+QTreeWidgetItem* FullestChild(QTreeWidgetItem* pParent) {
+    QTreeWidgetItem* pBest = nullptr;
+    for (int i = 0; pParent && i < pParent->childCount(); ++i) {
+        QTreeWidgetItem* pItem = pParent->child(i);
+        if (pBest == nullptr || pItem->childCount() >= pBest->childCount())
+            pBest = pItem;
+    }
+    if (pBest == nullptr)
+        Fail(QStringLiteral("the tree has no year under \"%1\"")
+                 .arg(pParent ? pParent->text(0) : QString()));
+    return pBest;
+}
+
+struct SDay {
+    QDate day;
+    QString strBank;
+    int nRows = 0;
+};
+
+// The latest day of the last months whose account has the most records, preferring days on
+// which several accounts have records (the per-account summary then shows more than one).
+SDay BusiestDay(ERecordKind eKind) {
+    const CDayBook book(eKind, CDemoBook::UserName);
+    const QStringList accounts = book.Accounts();
+    SDay best;
+    int nBestAccounts = 0;
+    for (QDate day = kLastDay; day > kLastDay.addDays(-120); day = day.addDays(-1)) {
+        const QHash<QString, std::int64_t> totals = book.DayTotals(day);
+        int nAccounts = 0;
+        for (const std::int64_t nCents : totals)
+            nAccounts += nCents != 0 ? 1 : 0;
+        for (const QString& strBank : accounts) {
+            const int nRows = int(book.LoadDay(day, strBank).size());
+            if (nRows > best.nRows || (nRows == best.nRows && nAccounts > nBestAccounts)) {
+                best = {day, strBank, nRows};
+                nBestAccounts = nAccounts;
+            }
+        }
+    }
+    if (best.nRows == 0)
+        Fail(QStringLiteral("the demo book has no records in its last months"));
+    return best;
+}
+
+class CShooter {
+public:
+    CShooter(CMainFrame& frame, const QDir& dir) : m_frame(frame), m_dir(dir) {}
+
+    void LoginDemo();
+    void Summary();
+    void DayView(bool bIncome);
+    void Chart(bool bIncome);
+    void Report();
+
+private:
+    void Save(const QPixmap& pixmap, const char* szName);
+    void SaveFrame(const char* szName);
+    QPixmap OverFrame(QWidget* pDialog);
+    void Command(int nCommandId);
+    CLeftView* Tree() const { return m_frame.GetTreeView(); }
+    QTreeWidgetItem* Root() const;
+
+    CMainFrame& m_frame;
+    QDir m_dir;
+};
+
+void CShooter::Save(const QPixmap& pixmap, const char* szName) {
+    const QString strFile = m_dir.filePath(QLatin1String(szName));
+    if (!pixmap.save(strFile, "PNG"))
+        Fail(QStringLiteral("cannot write %1").arg(strFile));
+    Print(strFile);
+}
+
+void CShooter::SaveFrame(const char* szName) {
+    Settle();
+    CheckNoMessage(szName);
+    Save(m_frame.grab(), szName);
+}
+
+// Runs a menu/toolbar command as a click would, so the check marks follow.
+void CShooter::Command(int nCommandId) {
+    QAction* pAction = m_frame.Action(nCommandId);
+    if (pAction == nullptr || !pAction->isEnabled())
+        Fail(QStringLiteral("command %1 is not available").arg(nCommandId));
+    pAction->trigger();
+    Settle();
+}
+
+QTreeWidgetItem* CShooter::Root() const {
+    QTreeWidgetItem* pRoot = Tree()->topLevelItem(0);
+    if (pRoot == nullptr)
+        Fail(QStringLiteral("the navigation tree is empty"));
+    return pRoot;
+}
+
+// Offscreen windows have no decorations: the dialog gets a plain title bar and border so the
+// picture reads as a window over the main one.
+QPixmap CShooter::OverFrame(QWidget* pDialog) {
+    QPixmap shot = m_frame.grab();
+    const QPixmap dialog = pDialog->grab();
+    const int nTitle = pDialog->fontMetrics().height() + 12;
+    const QSize outer(dialog.width() + 2, dialog.height() + nTitle + 2);
+    const QPoint topLeft((shot.width() - outer.width()) / 2, (shot.height() - outer.height()) / 3);
+
+    QPainter painter(&shot);
+    painter.fillRect(shot.rect(), QColor(0, 0, 0, 40));
+    for (int i = 1; i <= 6; ++i)
+        painter.fillRect(QRect(topLeft + QPoint(i, i), outer), QColor(0, 0, 0, 14));
+    const QRect title(topLeft + QPoint(1, 1), QSize(dialog.width(), nTitle));
+    painter.fillRect(title, pDialog->palette().color(QPalette::Highlight));
+    painter.setPen(pDialog->palette().color(QPalette::HighlightedText));
+    QFont font = pDialog->font();
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(title.adjusted(10, 0, -10, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                     pDialog->windowTitle());
+    painter.drawPixmap(title.bottomLeft() + QPoint(0, 1), dialog);
+    painter.setPen(QColor(0x80, 0x80, 0x80));
+    painter.drawRect(QRect(topLeft, outer - QSize(1, 1)));
+    return shot;
+}
+
+// The login dialog with the demo user chosen and the password typed, then OK: the rest of
+// the pictures are taken after a real login through that dialog.
+void CShooter::LoginDemo() {
+    Settle();
+    QString strError;
+    auto* pTimer = new QTimer(&m_frame);
+    QElapsedTimer clock;
+    clock.start();
+    pTimer->setInterval(10);
+    QObject::connect(pTimer, &QTimer::timeout, [&] {
+        QWidget* pDialog = QApplication::activeModalWidget();
+        if (pDialog == nullptr) {
+            if (clock.elapsed() < 5000)
+                return;
+            pTimer->stop();
+            strError = QStringLiteral("the login dialog did not open");
+            return;
+        }
+        pTimer->stop();
+        try {
+            Choose(Child<QComboBox>(pDialog, "1000"), CDemoBook::UserName);
+            auto* pPwd = Child<QLineEdit>(pDialog, "1001");
+            if (pPwd->text().isEmpty())
+                pPwd->setText(CDemoBook::Password);
+            Settle();
+            Save(OverFrame(pDialog), "login-demo.png");
+            Child<QAbstractButton>(pDialog, "1")->click();
+        } catch (const SFailure& failure) {
+            strError = failure.strText;
+            if (auto* pCancel = pDialog->findChild<QAbstractButton*>(QStringLiteral("2")))
+                pCancel->click();
+        }
+    });
+    pTimer->start();
+    Command(CMainFrame::ID_LOGIN);
+    pTimer->deleteLater();
+    if (!strError.isEmpty())
+        Fail(strError);
+    CheckNoMessage("login");
+    if (m_frame.m_strCurUser != CDemoBook::UserName)
+        Fail(QStringLiteral("the demo user is not logged in after the login dialog"));
+}
+
+void CShooter::Summary() {
+    Command(CMainFrame::ID_SUM_VIEW);
+    QTreeWidgetItem* pYear = FullestChild(Root());
+    Tree()->setCurrentItem(pYear);
+    SaveFrame("view-summary.png");
+}
+
+void CShooter::DayView(bool bIncome) {
+    const SDay day = BusiestDay(bIncome ? ERecordKind::Income : ERecordKind::Outlay);
+    Command(bIncome ? CMainFrame::ID_INCOME_VIEW : CMainFrame::ID_OUTLAY_VIEW);
+    CDayView* pView = bIncome ? static_cast<CDayView*>(m_frame.m_pIncomeView)
+                              : static_cast<CDayView*>(m_frame.m_pOutlayView);
+    if (pView == nullptr)
+        Fail(QStringLiteral("the daily view did not open"));
+    Tree()->ShowDay(CDemoBook::UserName, day.day.year(), day.day.month(), day.day.day());
+    // The day in the middle of the tree, with its month in sight.
+    Tree()->scrollToItem(Tree()->currentItem(), QAbstractItemView::PositionAtCenter);
+    Choose(Child<QComboBox>(pView, "1000"), day.strBank);
+    if (pView->m_gridRecords->GetRows() != day.nRows + 1)
+        Fail(QStringLiteral("the daily view shows %1 rows of %2, not %3")
+                 .arg(pView->m_gridRecords->GetRows() - 1)
+                 .arg(day.day.toString(Qt::ISODate))
+                 .arg(day.nRows));
+    SaveFrame(bIncome ? "view-income.png" : "view-outlay.png");
+}
+
+void CShooter::Chart(bool bIncome) {
+    Command(bIncome ? CMainFrame::ID_IN_CHART : CMainFrame::ID_OUT_CHART);
+    QTreeWidgetItem* pYear = FullestChild(Root());
+    pYear->setExpanded(true);
+    Tree()->setCurrentItem(pYear);
+    SaveFrame(bIncome ? "view-income-chart.png" : "view-outlay-chart.png");
+}
+
+// The outlay records of the last month, every category.
+void CShooter::Report() {
+    Command(CMainFrame::ID_RPT_VIEW);
+    CRptView* pView = m_frame.m_pRptView;
+    if (pView == nullptr)
+        Fail(QStringLiteral("the report view did not open"));
+    Choose(Child<QComboBox>(pView, "1000"), QStringLiteral("支出记录"));
+    auto* pStart = Child<QComboBox>(pView, "1001");
+    const QDate first(kLastDay.year(), kLastDay.month(), 1);
+    QString strFirst;
+    for (QDate day = first; day <= kLastDay && strFirst.isEmpty(); day = day.addDays(1))
+        if (pStart->findText(CReportQuery::FormatDate(day)) >= 0)
+            strFirst = CReportQuery::FormatDate(day);
+    if (strFirst.isEmpty())
+        Fail(QStringLiteral("no outlay in the last month"));
+    Choose(pStart, strFirst);
+    Choose(Child<QComboBox>(pView, "1003"), CReportQuery::FormatDate(kLastDay));
+    Child<QAbstractButton>(pView, "1013")->click();
+    if (pView->Grid()->GetRows() < 2)
+        Fail(QStringLiteral("the report lists nothing"));
+    SaveFrame("view-report.png");
+}
+
+int Run(const QString& strFolder) {
+    QDir dir;
+    if (!dir.mkpath(strFolder))
+        Fail(QStringLiteral("cannot create %1").arg(strFolder));
+    dir.setPath(strFolder);
+
+    // The demo book's own path, inside the temporary folder: the login dialog then knows it is
+    // the demo book, and the user's real data folder is never touched.
+    CDatabase::SetUrl(CDemoBook::DefaultPath());
+    CDatabase::Open();
+    CDemoBook::Build(kLastDay);
+
+    {
+        CMainFrame frame(false);
+        frame.showNormal();
+        frame.resize(kWindowSize);
+        CShooter shooter(frame, dir);
+        shooter.LoginDemo();
+        shooter.Summary();
+        shooter.DayView(true);
+        shooter.DayView(false);
+        shooter.Chart(true);
+        shooter.Chart(false);
+        shooter.Report();
+    }
+    Settle();
+    CDatabase::Close();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
+        std::fputs("usage: ledgerkin_screenshots [FOLDER]   (default docs/screenshots)\n", stderr);
+        return 2;
+    }
+    const QString strFolder =
+        argc == 2 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
+
+    // Offscreen always, and every folder the program would write to inside a temporary one,
+    // set before Qt reads them.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    if (!home.isValid()) {
+        Print(QStringLiteral("no temporary folder"));
+        return 1;
+    }
+    for (const char* szVar : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+        qputenv(szVar, QFile::encodeName(home.filePath(QLatin1String(szVar))));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path())); // private: 0700, ours
+
+    QCoreApplication::setOrganizationName(QStringLiteral("应用程序向导生成的本地应用程序"));
+    QCoreApplication::setApplicationName(QStringLiteral("Ledgerkin"));
+    QApplication app(argc, argv);
+    QFont font = QApplication::font();
+    font.setFamilies({font.family(), QStringLiteral("Noto Sans CJK SC"),
+                      QStringLiteral("Noto Sans SC"), QStringLiteral("WenQuanYi Micro Hei")});
+    QApplication::setFont(font);
+    CToday::Set(kLastDay);
+    CMessageBox::SetCapture(true);
+
+    try {
+        return Run(strFolder);
+    } catch (const SFailure& failure) {
+        Print(QStringLiteral("ledgerkin_screenshots: %1").arg(failure.strText));
+    } catch (const CDBException& e) {
+        Print(QStringLiteral("ledgerkin_screenshots: %1").arg(e.m_strError));
+    }
+    return 1;
+}
