@@ -13,3 +13,13 @@ add_test(NAME stress_crash_sqlite COMMAND ledgerkin_driver crash --kills 60 --ma
 set_tests_properties(stress_concurrency_sqlite stress_concurrency_pg PROPERTIES TIMEOUT 180)
 set_tests_properties(stress_concurrency_pg PROPERTIES SKIP_RETURN_CODE 77)
 set_tests_properties(stress_crash_sqlite PROPERTIES TIMEOUT 300)
+
+# The --database argument as typed on the command line: an empty or blank value is refused
+# with a message before any window opens.
+foreach(value "" "   ")
+  string(LENGTH "${value}" len)
+  add_test(NAME cli_database_blank_${len} COMMAND ledgerkin --database "${value}")
+  set_tests_properties(cli_database_blank_${len} PROPERTIES
+                       ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+                       PASS_REGULAR_EXPRESSION "--database 需要一个帐本路径或 URL" TIMEOUT 30)
+endforeach()
