@@ -184,10 +184,12 @@ std::int64_t CDayBook::ReplaceDay(const QDate& day, const QString& strBank,
     }
 
     const std::int64_t nDelta = m_eKind == ERecordKind::Income ? nNew - nOld : nOld - nNew;
-    QSqlQuery update =
-        CDatabase::Exec(QStringLiteral("UPDATE \"Bank\" SET \"CardCash\" = \"CardCash\" + ? "
-                                       "WHERE \"UserName\" = ? AND \"CardName\" = ?"),
-                        {CMoney::FromCents(nDelta), m_strUser, strBank}, m_strConnection);
+    // With two accounts of the same name only the first one entered moves, as a transfer does.
+    QSqlQuery update = CDatabase::Exec(
+        QStringLiteral(
+            "UPDATE \"Bank\" SET \"CardCash\" = \"CardCash\" + ? WHERE \"编号\" = "
+            "(SELECT MIN(\"编号\") FROM \"Bank\" WHERE \"UserName\" = ? AND \"CardName\" = ?)"),
+        {CMoney::FromCents(nDelta), m_strUser, strBank}, m_strConnection);
     // Records of an account that is not there would move no balance: refuse them.
     if (update.numRowsAffected() == 0)
         throw CDBException(Tr("找不到帐户“%1”，记录没有保存。").arg(strBank));
