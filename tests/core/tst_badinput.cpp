@@ -421,6 +421,30 @@ private Q_SLOTS:
         }
     }
 
+    // The account dialog lets a name be typed twice, and both accounts are stored; as
+    // everywhere an account is found by its name, the first one entered is the one moved,
+    // so no money appears from nowhere.
+    void accountNameTypedTwice() {
+        CTestBook book;
+        QCOMPARE(CUserAdmin::CreateUser(g_strNew, QStringLiteral("pw"),
+                                        {{g_strCash, QStringLiteral("钱包"), 100},
+                                         {g_strCash, QStringLiteral("抽屉"), 50},
+                                         {g_strBank, QString(), 0}},
+                                        g_day),
+                 CUserAdmin::ECreate::Created);
+        CDayBook(ERecordKind::Income, g_strNew)
+            .ReplaceDay(g_day, g_strCash, {{QStringLiteral("工资收入"), QString(), 10}});
+        CDayBook(ERecordKind::Outlay, g_strNew)
+            .ReplaceDay(g_day, g_strCash, {{QStringLiteral("用餐支出"), QString(), 4}});
+        QCOMPARE(CTransfer::Transfer(g_strNew, g_day, g_strCash, g_strBank, 1),
+                 CTransfer::EResult::Done);
+        QStringList balances;
+        for (const auto& a : CAccountList::Load(g_strNew))
+            balances << QStringLiteral("%1=%2").arg(a.strName, CMoney::Format(a.dCash));
+        QCOMPARE(balances, QStringList({QStringLiteral("现金=105.00"), QStringLiteral("现金=50.00"),
+                                        QStringLiteral("银行=1.00")}));
+    }
+
 private:
     QTemporaryDir m_keyDir;
 };
