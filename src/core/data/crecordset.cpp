@@ -9,6 +9,32 @@
 
 // ---------------------------------------------------------------- CFieldExchange
 
+namespace {
+// How a person knows a text column, for the messages.
+QString ColumnLabel(const char* szColumn) {
+    static const struct {
+        const char* szColumn;
+        const char* szLabel;
+    } s_labels[] = {
+        {"UserName", QT_TRANSLATE_NOOP("CRecordset", "用户名")},
+        {"UserPwd", QT_TRANSLATE_NOOP("CRecordset", "密码")},
+        {"SavePwd", QT_TRANSLATE_NOOP("CRecordset", "保存的密码")},
+        {"CardName", QT_TRANSLATE_NOOP("CRecordset", "帐号名")},
+        {"CardSum", QT_TRANSLATE_NOOP("CRecordset", "帐号备注")},
+        {"Sort", QT_TRANSLATE_NOOP("CRecordset", "类型")},
+        {"Note", QT_TRANSLATE_NOOP("CRecordset", "摘要")},
+        {"Bank", QT_TRANSLATE_NOOP("CRecordset", "帐号")},
+        {"TrsFrom", QT_TRANSLATE_NOOP("CRecordset", "转出帐号")},
+        {"TrsIn", QT_TRANSLATE_NOOP("CRecordset", "转入帐号")},
+    };
+    for (const auto& l : s_labels) {
+        if (qstrcmp(l.szColumn, szColumn) == 0)
+            return QCoreApplication::translate("CRecordset", l.szLabel);
+    }
+    return QString::fromUtf8(szColumn);
+}
+} // namespace
+
 void CFieldExchange::Field(const char* szColumn, QVariant value, bool bKey) {
     const QString strColumn = QString::fromUtf8(szColumn);
     if (bKey) {
@@ -40,7 +66,7 @@ void CFieldExchange::Text(const char* szColumn, QString& value) {
         if (value.toUcs4().size() > CDatabase::MaxTextLength)
             throw CDBException(QCoreApplication::translate("CRecordset",
                                                            "“%1”的内容超过 %2 个字符，无法保存。")
-                                   .arg(QString::fromUtf8(szColumn))
+                                   .arg(ColumnLabel(szColumn))
                                    .arg(CDatabase::MaxTextLength));
         Field(szColumn, value.isNull() ? QString(QLatin1String("")) : value, false);
         break;
