@@ -1,4 +1,5 @@
 #include "ctestbook.h"
+#include "ctestrows.h"
 #include "data/cbankset.h"
 #include "data/cdbexception.h"
 #include "data/cincomeset.h"
@@ -14,26 +15,15 @@ namespace {
 const QString g_strUser = QStringLiteral("王五");
 
 void AddBank(const QString& strCard, double dCash, const QString& strUser = g_strUser) {
-    CBankSet set;
-    set.AddNew();
-    set.m_UserName = strUser;
-    set.m_CardName = strCard;
-    set.m_CardCash = dCash;
-    set.Update();
+    CTestRows::AddBank(strUser, strCard, dCash);
 }
 
 template <class TSet>
 void AddRow(const QDate& day, const QString& strBank, double dAmount, const QString& strNote = {},
             const QString& strUser = g_strUser, const QTime& time = QTime(0, 0)) {
-    TSet set;
-    set.AddNew();
-    set.m_UserName = strUser;
-    set.m_Date = QDateTime(day, time);
-    set.m_Bank = strBank;
-    set.m_Sort = strBank.isEmpty() ? QString() : QStringLiteral("其它");
-    set.m_Note = strNote;
-    set.m_Amount = dAmount;
-    set.Update();
+    CTestRows::AddRecord<TSet>(strUser, QDateTime(day, time), strBank,
+                               strBank.isEmpty() ? QString() : QStringLiteral("其它"), strNote,
+                               dAmount);
 }
 
 double Balance(const QString& strCard) {

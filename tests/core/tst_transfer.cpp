@@ -1,6 +1,7 @@
 #include "accounts/caccountlist.h"
 #include "accounts/ctransfer.h"
 #include "ctestbook.h"
+#include "ctestrows.h"
 #include "data/cbankset.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
@@ -15,12 +16,7 @@ const QString A = QStringLiteral("A");
 const QString B = QStringLiteral("B");
 
 void AddBank(const QString& strCard, double dCash, const QString& strUser = g_strUser) {
-    CBankSet set;
-    set.AddNew();
-    set.m_UserName = strUser;
-    set.m_CardName = strCard;
-    set.m_CardCash = dCash;
-    set.Update();
+    CTestRows::AddBank(strUser, strCard, dCash);
 }
 
 // Every balance of every user, in entered order: "user/card=cash".

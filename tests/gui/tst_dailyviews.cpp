@@ -2,6 +2,7 @@
 #include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "cguitest.h"
+#include "ctestrows.h"
 #include "data/cbankset.h"
 #include "data/cincomeset.h"
 #include "data/cmoney.h"
@@ -28,26 +29,14 @@ const QString g_strCash = QStringLiteral("现金");
 const QString g_strBank = QStringLiteral("工商银行");
 
 void AddBank(const QString& strCard, double dCash) {
-    CBankSet set;
-    set.AddNew();
-    set.m_UserName = g_strUser;
-    set.m_CardName = strCard;
-    set.m_CardCash = dCash;
-    set.Update();
+    CTestRows::AddBank(g_strUser, strCard, dCash);
 }
 
 template <class TSet>
 void AddRow(const QDate& day, const QString& strBank = {}, double dAmount = 0,
             const QString& strSort = QStringLiteral("工资收入"), const QString& strNote = {}) {
-    TSet set;
-    set.AddNew();
-    set.m_UserName = g_strUser;
-    set.m_Date = QDateTime(day, QTime(0, 0));
-    set.m_Bank = strBank;
-    set.m_Sort = strBank.isEmpty() ? QString() : strSort;
-    set.m_Note = strNote;
-    set.m_Amount = dAmount;
-    set.Update();
+    CTestRows::AddRecord<TSet>(g_strUser, QDateTime(day, QTime(0, 0)), strBank,
+                               strBank.isEmpty() ? QString() : strSort, strNote, dAmount);
 }
 
 QString Balance(const QString& strCard) {

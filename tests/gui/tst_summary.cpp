@@ -2,6 +2,7 @@
 #include "app/cleftview.h"
 #include "app/cmainframe.h"
 #include "cguitest.h"
+#include "ctestrows.h"
 #include "data/cbankset.h"
 #include "data/cincomeset.h"
 #include "data/coutlayset.h"
@@ -15,27 +16,17 @@ namespace {
 const QString g_strUser = QStringLiteral("张三");
 
 void AddBank(const QString& strCard, double dCash, const QString& strUser = g_strUser) {
-    CBankSet set;
-    set.AddNew();
-    set.m_UserName = strUser;
-    set.m_CardName = strCard;
-    set.m_CardCash = dCash;
-    set.Update();
+    CTestRows::AddBank(strUser, strCard, dCash);
 }
 
 template <class TSet>
 void AddRow(const QDate& day, double dAmount, const QString& strSort = QString(),
             const QString& strUser = g_strUser) {
-    TSet set;
-    set.AddNew();
-    set.m_UserName = strUser;
-    set.m_Date = QDateTime(day, QTime(0, 0));
-    if (dAmount != 0) {
-        set.m_Sort = strSort;
-        set.m_Bank = QStringLiteral("现金");
-    }
-    set.m_Amount = dAmount;
-    set.Update();
+    // An amount of 0 is a day placeholder: no account, no category.
+    const bool bRecord = dAmount != 0;
+    CTestRows::AddRecord<TSet>(strUser, QDateTime(day, QTime(0, 0)),
+                               bRecord ? QStringLiteral("现金") : QString(),
+                               bRecord ? strSort : QString(), QString(), dAmount);
 }
 
 // Rows 1.. of a grid, each as "c1|c2|...".

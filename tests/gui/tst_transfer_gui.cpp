@@ -3,6 +3,7 @@
 #include "analysis/csumlistview.h"
 #include "app/cmainframe.h"
 #include "cguitest.h"
+#include "ctestrows.h"
 #include "data/cbankset.h"
 #include "data/cmoney.h"
 #include "data/ctoday.h"
@@ -22,12 +23,7 @@ const QString A = QStringLiteral("A");
 const QString B = QStringLiteral("B");
 
 void AddBank(const QString& strCard, double dCash, const QString& strUser = g_strUser) {
-    CBankSet set;
-    set.AddNew();
-    set.m_UserName = strUser;
-    set.m_CardName = strCard;
-    set.m_CardCash = dCash;
-    set.Update();
+    CTestRows::AddBank(strUser, strCard, dCash);
 }
 
 QString Balance(const QString& strCard) {
