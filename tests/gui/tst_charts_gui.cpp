@@ -191,6 +191,42 @@ private Q_SLOTS:
         QCOMPARE(pOut->BarChart()->TitleText(), QStringLiteral("2025年5月份财务支出直方图"));
     }
 
+    void barAndPieOfOneClickShareOneReadButNeverGoStale() {
+        CGuiTest gui;
+        AddRow("Outlay", QDate(2005, 2, 3), QStringLiteral("用餐支出"), 10.0);
+        gui.LogIn(kUser);
+        QVERIFY(gui.Trigger(CMainFrame::ID_OUT_CHART));
+        CChartView* pView = gui.Frame()->m_pOutChartView;
+        QVERIFY(pView);
+        QCoreApplication::processEvents();
+
+        // A row written between the bar and the pie of one click waits for the next click...
+        pView->DrawUserBar();
+        AddRow("Outlay", QDate(2005, 2, 4), QStringLiteral("用餐支出"), 5.0);
+        pView->DrawUserPie();
+        QCOMPARE(pView->PieChart()->Data(1, 1), QStringLiteral("10.00"));
+        // ...but a bar drawn again, a pie of another scope, or any later click reads the book.
+        pView->DrawUserBar();
+        QCOMPARE(pView->BarChart()->Data(1, 1), QStringLiteral("15.00"));
+        pView->DrawYearPie(2005);
+        QCOMPARE(pView->PieChart()->Data(1, 1), QStringLiteral("15.00"));
+        AddRow("Outlay", QDate(2005, 3, 1), QStringLiteral("用餐支出"), 1.0);
+        QCoreApplication::processEvents();
+        pView->DrawYearBar(2005);
+        AddRow("Outlay", QDate(2005, 3, 2), QStringLiteral("用餐支出"), 2.0);
+        QCoreApplication::processEvents();
+        pView->DrawYearPie(2005);
+        QCOMPARE(pView->BarChart()->Data(1, 1), QStringLiteral("16.00"));
+        QCOMPARE(pView->PieChart()->Data(1, 1), QStringLiteral("18.00"));
+
+        // A failed read in between leaves nothing behind for the next chart.
+        pView->DrawMonthBar(2005, 3);
+        CDatabase::Exec(QStringLiteral("DROP TABLE \"Outlay\""));
+        pView->DrawMonthBar(2005, 3);
+        pView->DrawMonthPie(2005, 3);
+        QCOMPARE(gui.Messages().size(), 2);
+    }
+
     void chartDrawsWhatItHolds() {
         // Pie: every column has a slice and a legend entry; zero and below take no room.
         CMschart3 pie(CMschart3::EType::Pie, 1, 4);

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace {
 
@@ -52,6 +53,13 @@ CChartView::CChartView(CChartData::ETable eTable, const STitles& titles, QWidget
     pLayout->setContentsMargins(8, 4, 8, 8);
     pLayout->addLayout(pTop, 195);
     pLayout->addWidget(Framed(m_pLineChart), 209);
+
+    m_dropSorts.setSingleShot(true);
+    m_dropSorts.setInterval(0);
+    connect(&m_dropSorts, &QTimer::timeout, this, [this] {
+        m_pSortsChart = nullptr;
+        m_sortsHeld.clear();
+    });
 }
 
 void CChartView::OnInitialUpdate() {
@@ -91,16 +99,37 @@ void CChartView::DrawSorts(CMschart3* pChart, const QString& strTitle, const QSt
     pChart->Refresh();
 }
 
+template <class TFetch>
+QStringList CChartView::SortsFor(CMschart3* pChart, const QString& strScope, TFetch fetch) {
+    if (m_pSortsChart && m_pSortsChart != pChart && m_strSortsScope == strScope) {
+        // Taken once: a third draw of the scope reads the book again.
+        m_pSortsChart = nullptr;
+        return std::exchange(m_sortsHeld, QStringList());
+    }
+    m_pSortsChart = nullptr; // a failed read below must not leave older figures behind
+    m_sortsHeld = fetch();
+    m_pSortsChart = pChart;
+    m_strSortsScope = strScope;
+    m_dropSorts.start();
+    return m_sortsHeld;
+}
+
 void CChartView::DrawUserLine() {
     Guarded(this, [&] { DrawLine(m_titles.strUserLine, Data().UserLine()); });
 }
 
 void CChartView::DrawUserBar() {
-    Guarded(this, [&] { DrawSorts(m_pBarChart, m_titles.strUserBar, Data().UserSorts()); });
+    Guarded(this, [&] {
+        DrawSorts(m_pBarChart, m_titles.strUserBar,
+                  SortsFor(m_pBarChart, QStringLiteral("u"), [&] { return Data().UserSorts(); }));
+    });
 }
 
 void CChartView::DrawUserPie() {
-    Guarded(this, [&] { DrawSorts(m_pPieChart, m_titles.strUserPie, Data().UserSorts()); });
+    Guarded(this, [&] {
+        DrawSorts(m_pPieChart, m_titles.strUserPie,
+                  SortsFor(m_pPieChart, QStringLiteral("u"), [&] { return Data().UserSorts(); }));
+    });
 }
 
 void CChartView::DrawYearLine(int nYear) {
@@ -109,13 +138,17 @@ void CChartView::DrawYearLine(int nYear) {
 
 void CChartView::DrawYearBar(int nYear) {
     Guarded(this, [&] {
-        DrawSorts(m_pBarChart, m_titles.strYearBar.arg(nYear), Data().YearSorts(nYear));
+        DrawSorts(m_pBarChart, m_titles.strYearBar.arg(nYear),
+                  SortsFor(m_pBarChart, QStringLiteral("y%1").arg(nYear),
+                           [&] { return Data().YearSorts(nYear); }));
     });
 }
 
 void CChartView::DrawYearPie(int nYear) {
     Guarded(this, [&] {
-        DrawSorts(m_pPieChart, m_titles.strYearPie.arg(nYear), Data().YearSorts(nYear));
+        DrawSorts(m_pPieChart, m_titles.strYearPie.arg(nYear),
+                  SortsFor(m_pPieChart, QStringLiteral("y%1").arg(nYear),
+                           [&] { return Data().YearSorts(nYear); }));
     });
 }
 
@@ -128,14 +161,16 @@ void CChartView::DrawMonthLine(int nYear, int nMonth) {
 void CChartView::DrawMonthBar(int nYear, int nMonth) {
     Guarded(this, [&] {
         DrawSorts(m_pBarChart, m_titles.strMonthBar.arg(nYear).arg(nMonth),
-                  Data().MonthSorts(nYear, nMonth));
+                  SortsFor(m_pBarChart, QStringLiteral("m%1-%2").arg(nYear).arg(nMonth),
+                           [&] { return Data().MonthSorts(nYear, nMonth); }));
     });
 }
 
 void CChartView::DrawMonthPie(int nYear, int nMonth) {
     Guarded(this, [&] {
         DrawSorts(m_pPieChart, m_titles.strMonthPie.arg(nYear).arg(nMonth),
-                  Data().MonthSorts(nYear, nMonth));
+                  SortsFor(m_pPieChart, QStringLiteral("m%1-%2").arg(nYear).arg(nMonth),
+                           [&] { return Data().MonthSorts(nYear, nMonth); }));
     });
 }
 

@@ -4,6 +4,8 @@
 #include "app/cformview.h"
 
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 
 class CMschart3;
 
@@ -57,10 +59,22 @@ private:
     CChartData Data() const { return CChartData(m_eTable, m_strUserName); }
     void DrawLine(const QString& strTitle, const CChartData::SLine& line);
     void DrawSorts(CMschart3* pChart, const QString& strTitle, const QStringList& values);
+    // The category values of a scope for pChart. A tree click draws the bar and the pie of one
+    // scope back to back from the same figures, so the second of the two takes what the first
+    // read; the values are dropped as soon as the event loop runs again, so a write by this or
+    // another copy of the program is always seen by the next click.
+    template <class TFetch>
+    QStringList SortsFor(CMschart3* pChart, const QString& strScope, TFetch fetch);
 
     CChartData::ETable m_eTable;
     STitles m_titles;
     CMschart3* m_pBarChart;
     CMschart3* m_pPieChart;
     CMschart3* m_pLineChart;
+
+    // Category values read for one chart (m_pSortsChart) of one scope (m_strSortsScope).
+    CMschart3* m_pSortsChart = nullptr;
+    QString m_strSortsScope;
+    QStringList m_sortsHeld;
+    QTimer m_dropSorts;
 };
