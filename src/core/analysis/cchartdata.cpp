@@ -27,6 +27,22 @@ QString Money(std::int64_t nCents) {
     return CMoney::Format(CMoney::FromCents(nCents));
 }
 
+// The integer at the start of str[nPos, nPos + nLen), as SQLite's CAST(substr(...) AS INTEGER)
+// reads it: leading blanks, an optional sign, then digits; 0 when there are none.
+int LeadingInt(const QString& str, int nPos, int nLen) {
+    const int nEnd = qMin(int(str.size()), nPos + nLen);
+    int i = nPos;
+    while (i < nEnd && (str[i] == u' ' || str[i] == u'\t'))
+        ++i;
+    bool bNegative = false;
+    if (i < nEnd && (str[i] == u'+' || str[i] == u'-'))
+        bNegative = str[i++] == u'-';
+    int n = 0;
+    for (; i < nEnd && str[i] >= u'0' && str[i] <= u'9'; ++i)
+        n = n * 10 + (str[i].unicode() - u'0');
+    return bNegative ? -n : n;
+}
+
 QDate FirstOfMonth(int nYear, int nMonth) {
     if (nYear <= 0 || nMonth < 1 || nMonth > 12)
         return QDate();
@@ -34,6 +50,23 @@ QDate FirstOfMonth(int nYear, int nMonth) {
 }
 
 } // namespace
+
+// The year, month or day of a stored "Date": PostgreSQL hands over a date and time, SQLite the
+// text "yyyy-MM-dd hh:mm:ss". 0 for a missing date.
+int CChartData::KeyOf(const QVariant& v, EKey eKey) {
+    if (v.isNull())
+        return 0;
+    if (v.metaType().id() == QMetaType::QDateTime || v.metaType().id() == QMetaType::QDate) {
+        const QDate d = v.toDate();
+        if (!d.isValid())
+            return 0;
+        return eKey == EKey::Year ? d.year() : eKey == EKey::Month ? d.month() : d.day();
+    }
+    const QString str = v.toString();
+    return eKey == EKey::Year    ? LeadingInt(str, 0, 4)
+           : eKey == EKey::Month ? LeadingInt(str, 5, 2)
+                                 : LeadingInt(str, 8, 2);
+}
 
 CChartData::CChartData(ETable eTable, const QString& strUser, const QString& strConnection)
     : m_eTable(eTable), m_strUser(strUser), m_strConnection(strConnection) {}
@@ -108,25 +141,32 @@ std::int64_t CChartData::SumCents(const QDate& from, const QDate& to, const QStr
     return query.next() ? CentsOf(query.value(0)) : 0;
 }
 
-QList<CChartData::SGroup> CChartData::Groups(const QString& strKeyExpr, const QDate& from,
-                                             const QDate& to) const {
+QList<CChartData::SGroup> CChartData::Groups(EKey eKey, const QDate& from, const QDate& to) const {
+    // Grouped by the stored "Date" itself, the groups come straight off the (UserName, Date)
+    // index with no sort step; the few thousand day groups of a whole book are then bucketed
+    // here. Each row still counts in whole cents, so the buckets stay exact.
     QVariantList values{m_strUser};
     const QString strSql =
         QStringLiteral(
-            "SELECT %1, %2, MAX(CASE WHEN COALESCE(\"Bank\", '') <> '' THEN 1 ELSE 0 END) "
-            "FROM %3 WHERE \"UserName\" = ?%4 GROUP BY %1")
-            .arg(strKeyExpr, kCentsSum, Table(), DateRange(from, to, values));
+            "SELECT \"Date\", %1, MAX(CASE WHEN COALESCE(\"Bank\", '') <> '' THEN 1 ELSE 0 END) "
+            "FROM %2 WHERE \"UserName\" = ?%3 GROUP BY \"Date\"")
+            .arg(kCentsSum, Table(), DateRange(from, to, values));
     QSqlQuery query = CDatabase::Exec(strSql, values, m_strConnection);
     QList<SGroup> groups;
+    QHash<int, qsizetype> index; // key -> position in groups
     while (query.next()) {
-        // A date the dialect cannot take apart has no place on any axis.
-        if (query.value(0).isNull() || query.value(0).toInt() < 1 || query.value(0).toInt() > 9999)
+        const int nKey = KeyOf(query.value(0), eKey);
+        // A date that cannot be taken apart has no place on any axis.
+        if (nKey < 1 || nKey > 9999)
             continue;
-        SGroup g;
-        g.nKey = query.value(0).toInt();
-        g.nCents = CentsOf(query.value(1));
-        g.bHasAccount = query.value(2).toInt() != 0;
-        groups << g;
+        auto it = index.find(nKey);
+        if (it == index.end()) {
+            it = index.insert(nKey, groups.size());
+            groups << SGroup{nKey, 0, false};
+        }
+        SGroup& g = groups[*it];
+        g.nCents += CentsOf(query.value(1));
+        g.bHasAccount = g.bHasAccount || query.value(2).toInt() != 0;
     }
     return groups;
 }
@@ -195,9 +235,7 @@ double CChartData::GetMonthSortSum(int nYear, int nMonth, int nSort) const {
 // ---- line charts
 
 CChartData::SLine CChartData::UserLine() const {
-    const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
-    const QList<SGroup> groups =
-        Groups(dialect.YearExpr(QStringLiteral("\"Date\"")), QDate(), QDate());
+    const QList<SGroup> groups = Groups(EKey::Year, QDate(), QDate());
     int nFirst = UserFirstYear;
     int nLast = UserLastYear;
     for (const SGroup& g : groups) {
@@ -225,9 +263,7 @@ CChartData::SLine CChartData::YearLine(int nYear) const {
     const QDate from = FirstOfMonth(nYear, 1);
     if (!from.isValid())
         return line;
-    const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
-    for (const SGroup& g :
-         Groups(dialect.MonthExpr(QStringLiteral("\"Date\"")), from, from.addYears(1))) {
+    for (const SGroup& g : Groups(EKey::Month, from, from.addYears(1))) {
         if (g.bHasAccount && g.nKey >= 1 && g.nKey <= 12)
             line.data[g.nKey - 1] = Money(g.nCents);
     }
@@ -243,9 +279,7 @@ CChartData::SLine CChartData::MonthLine(int nYear, int nMonth) const {
     const QDate from = FirstOfMonth(nYear, nMonth);
     if (!from.isValid())
         return line;
-    const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
-    for (const SGroup& g :
-         Groups(dialect.DayExpr(QStringLiteral("\"Date\"")), from, from.addMonths(1))) {
+    for (const SGroup& g : Groups(EKey::Day, from, from.addMonths(1))) {
         if (g.bHasAccount && g.nKey >= 1 && g.nKey <= MonthRows)
             line.data[g.nKey - 1] = Money(g.nCents);
     }

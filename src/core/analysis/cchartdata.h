@@ -77,9 +77,11 @@ private:
     // Cents of the user's records in [from, to) (both invalid: all dates), optionally of one
     // category.
     std::int64_t SumCents(const QDate& from, const QDate& to, const QString* pSort) const;
-    // Cents per key expression over [from, to), and whether a record with an account fell
+    enum class EKey { Year, Month, Day };
+    static int KeyOf(const QVariant& v, EKey eKey);
+    // Cents per year, month or day over [from, to), and whether a record with an account fell
     // into the group.
-    QList<SGroup> Groups(const QString& strKeyExpr, const QDate& from, const QDate& to) const;
+    QList<SGroup> Groups(EKey eKey, const QDate& from, const QDate& to) const;
     QStringList SortValues(const QDate& from, const QDate& to) const;
     const QString* SortOf(int nSort) const;
     QString DateRange(const QDate& from, const QDate& to, QVariantList& values) const;
