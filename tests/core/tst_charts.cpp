@@ -159,6 +159,21 @@ private Q_SLOTS:
             QCOMPARE(wider.labels.size(), 28);
             QCOMPARE(wider.data.first(), QStringLiteral("1.00"));
         }
+        {
+            // A book spanning centuries, and a record without a date, which no year holds.
+            CTestBook book;
+            AddIncome(QDate(1800, 1, 1), QStringLiteral("工资收入"), 4.0);
+            AddIncome(QDate(2005, 12, 31), QStringLiteral("工资收入"), 0.25);
+            AddIncome(QDate(2005, 1, 1), QStringLiteral("奖金收入"), 0.5);
+            CDatabase::Exec(QStringLiteral("INSERT INTO \"Income\" (\"UserName\", \"Sort\", "
+                                           "\"Amount\", \"Bank\") VALUES (?, '', 7, '现金')"),
+                            {kUser});
+            const CChartData::SLine line = CChartData(ETable::Income, kUser).UserLine();
+            QCOMPARE(line.labels.size(), 211);
+            QCOMPARE(line.data.first(), QStringLiteral("4.00"));
+            QCOMPARE(line.data.at(205), QStringLiteral("0.75"));
+            QCOMPARE(line.data.count(QStringLiteral("0")), 209);
+        }
     }
 
     void categoryValuesOfAScopeWithoutRecordsAreZero() {

@@ -240,8 +240,55 @@ double CChartData::GetMonthSortSum(int nYear, int nMonth, int nSort) const {
 
 // ---- line charts
 
+// A whole book has thousands of days but only a few years: one range sum per year over the
+// (UserName, Date) index hands back a row per year instead of a row per day. Books whose first
+// or last date is not a plain date, or that span centuries, take the per-day grouping.
+QList<CChartData::SGroup> CChartData::YearGroups() const {
+    const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
+    QSqlQuery edges = CDatabase::Exec(
+        QStringLiteral("SELECT (SELECT MIN(\"Date\") FROM %1 WHERE \"UserName\" = ?), "
+                       "(SELECT MAX(\"Date\") FROM %1 WHERE \"UserName\" = ?)")
+            .arg(Table()),
+        {m_strUser, m_strUser}, m_strConnection);
+    if (!edges.next() || edges.value(0).isNull())
+        return {};
+    const auto plainYear = [](const QVariant& v) {
+        if (v.metaType().id() != QMetaType::QDateTime && v.metaType().id() != QMetaType::QDate &&
+            !QDate::fromString(v.toString().left(10), Qt::ISODate).isValid())
+            return 0;
+        return KeyOf(v, EKey::Year);
+    };
+    const int nFirst = plainYear(edges.value(0));
+    const int nLast = plainYear(edges.value(1));
+    constexpr int MaxRangeYears = 200;
+    if (nFirst < 1 || nLast > 9998 || nFirst > nLast || nLast - nFirst >= MaxRangeYears)
+        return Groups(EKey::Year, QDate(), QDate());
+
+    const QString strRange = QStringLiteral("FROM %1 WHERE \"UserName\" = ? AND \"Date\" >= ? AND "
+                                            "\"Date\" < ?")
+                                 .arg(Table());
+    QStringList parts;
+    QVariantList values;
+    for (int nYear = nFirst; nYear <= nLast; ++nYear) {
+        parts << QStringLiteral("SELECT %1, (SELECT %2 %3), EXISTS (SELECT 1 %3 AND "
+                                "COALESCE(\"Bank\", '') <> '')")
+                     .arg(QString::number(nYear), kCentsSum, strRange);
+        const QVariant from = dialect.BindDate(QDate(nYear, 1, 1));
+        const QVariant to = dialect.BindDate(QDate(nYear + 1, 1, 1));
+        values << m_strUser << from << to << m_strUser << from << to;
+    }
+    QSqlQuery query =
+        CDatabase::Exec(parts.join(QStringLiteral(" UNION ALL ")), values, m_strConnection);
+    QList<SGroup> groups;
+    while (query.next()) {
+        const SGroup g{query.value(0).toInt(), CentsOf(query.value(1)), query.value(2).toBool()};
+        groups << g;
+    }
+    return groups;
+}
+
 CChartData::SLine CChartData::UserLine() const {
-    const QList<SGroup> groups = Groups(EKey::Year, QDate(), QDate());
+    const QList<SGroup> groups = YearGroups();
     int nFirst = UserFirstYear;
     int nLast = UserLastYear;
     for (const SGroup& g : groups) {

@@ -82,6 +82,8 @@ private:
     // Cents per year, month or day over [from, to), and whether a record with an account fell
     // into the group.
     QList<SGroup> Groups(EKey eKey, const QDate& from, const QDate& to) const;
+    // Cents per year of all the user's records.
+    QList<SGroup> YearGroups() const;
     QStringList SortValues(const QDate& from, const QDate& to) const;
     const QString* SortOf(int nSort) const;
     QString DateRange(const QDate& from, const QDate& to, QVariantList& values) const;
