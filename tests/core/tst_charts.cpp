@@ -174,6 +174,17 @@ private Q_SLOTS:
             QCOMPARE(line.data.at(205), QStringLiteral("0.75"));
             QCOMPARE(line.data.count(QStringLiteral("0")), 209);
         }
+        {
+            // A date stored without its time, as another program may write it.
+            CTestBook book;
+            CDatabase::Exec(QStringLiteral("INSERT INTO \"Income\" (\"UserName\", \"Date\", "
+                                           "\"Sort\", \"Amount\", \"Bank\") "
+                                           "VALUES (?, '2003-01-01', '', 3, '现金')"),
+                            {kUser});
+            AddIncome(QDate(2003, 5, 1), QStringLiteral("工资收入"), 1.0);
+            QCOMPARE(CChartData(ETable::Income, kUser).UserLine().data.at(2),
+                     QStringLiteral("4.00"));
+        }
     }
 
     void categoryValuesOfAScopeWithoutRecordsAreZero() {

@@ -252,11 +252,18 @@ QList<CChartData::SGroup> CChartData::YearGroups() const {
         {m_strUser, m_strUser}, m_strConnection);
     if (!edges.next() || edges.value(0).isNull())
         return {};
-    const auto plainYear = [](const QVariant& v) {
-        if (v.metaType().id() != QMetaType::QDateTime && v.metaType().id() != QMetaType::QDate &&
-            !QDate::fromString(v.toString().left(10), Qt::ISODate).isValid())
+    // Every stored date must fall into one of the year ranges: text that is not a plain
+    // "yyyy-MM-dd hh:mm:ss" date (or sorts before its year's first range bound) rules them out.
+    const auto plainYear = [&dialect](const QVariant& v) {
+        const int nYear = KeyOf(v, EKey::Year);
+        if (v.metaType().id() == QMetaType::QDateTime || v.metaType().id() == QMetaType::QDate)
+            return nYear;
+        const QString str = v.toString();
+        const QDate d = QDate::fromString(str.left(10), Qt::ISODate);
+        if (!d.isValid() || d.year() != nYear ||
+            str < dialect.BindDate(QDate(nYear, 1, 1)).toString())
             return 0;
-        return KeyOf(v, EKey::Year);
+        return nYear;
     };
     const int nFirst = plainYear(edges.value(0));
     const int nLast = plainYear(edges.value(1));
