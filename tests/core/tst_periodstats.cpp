@@ -164,6 +164,33 @@ private Q_SLOTS:
         CDatabase::Close(strConn);
     }
 
+    // Rows without a date count in the totals only, whether the book spans a few years or
+    // centuries.
+    void figuresWithUndatedRowsAndWideBooks() {
+        CTestBook book;
+        CDatabase::Exec(QStringLiteral("INSERT INTO \"Income\" (\"UserName\", \"Amount\") "
+                                       "VALUES (?, 7.05)"),
+                        {g_strUser});
+        AddRow<COutlaySet>(QDate(2005, 3, 4), 2.5);
+        AddRow<COutlaySet>(QDate(2005, 12, 31), 0.5);
+        CPeriodStats stats;
+        for (const bool bWide : {false, true}) {
+            if (bWide)
+                AddRow<CIncomeSet>(QDate(1700, 1, 1), 1.0);
+            const CPeriodStats::SFigures f = stats.Figures(g_strUser);
+            QCOMPARE(f.nTotalIncome, bWide ? 805 : 705);
+            QCOMPARE(f.nTotalOutlay, 300);
+            QCOMPARE(f.firstDay, bWide ? QDate(1700, 1, 1) : QDate(2005, 3, 4));
+            QCOMPARE(f.lastDay, QDate(2005, 12, 31));
+            QCOMPARE(f.nDayCount, 2);
+            QCOMPARE(f.years.size(), bWide ? 2 : 1);
+            QCOMPARE(f.years.last().nPeriod, 2005);
+            QCOMPARE(f.years.last().nIncome, 0);
+            QCOMPARE(f.years.last().nOutlay, 300);
+            QCOMPARE(f.years.first().nIncome, bWide ? 100 : 0);
+        }
+    }
+
     // A random book against sums computed here row by row.
     void randomBookMatchesRowByRow() {
         CTestBook book;

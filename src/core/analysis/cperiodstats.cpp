@@ -35,6 +35,22 @@ QDate YearEnd(int nYear) {
     return QDate(nYear + 1, 1, 1);
 }
 
+// The year of a book's first or last stored date when every stored date of the book lies
+// within [1 January of it, ...) of the range sums: 0 for a missing date, -1 for text that is
+// not a plain "yyyy-MM-dd..." date.
+int EdgeYear(const QVariant& v, const CSqlDialect& dialect) {
+    if (v.isNull())
+        return 0;
+    const QDate d = dialect.ReadDateTime(v).date();
+    if (!IsYear(d.year()) || d.year() > 9998)
+        return -1;
+    if (v.metaType().id() != QMetaType::QDateTime && v.metaType().id() != QMetaType::QDate &&
+        (QDate::fromString(v.toString().left(10), Qt::ISODate) != d ||
+         v.toString() < dialect.BindDate(YearStart(d.year())).toString()))
+        return -1;
+    return d.year();
+}
+
 } // namespace
 
 CPeriodStats::CPeriodStats(FErrorHandler onError, const QString& strConnection)
@@ -271,7 +287,87 @@ QVector<CPeriodStats::SBriefRow> CPeriodStats::MonthBrief(const QString& strUser
     return Bucket(DayGroups(strUser, from, from.addMonths(1)), 2);
 }
 
+bool CPeriodStats::FiguresByYear(const QString& strUser, SFigures& figures) const {
+    const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
+    // Per table: first and last date, distinct dates, and the rows without a date, which
+    // count only in the totals. Each of these runs on the index alone or nearly so.
+    QString strSql = QStringLiteral("SELECT ");
+    QVariantList values;
+    for (const QString& strTable : {QStringLiteral("\"Income\""), QStringLiteral("\"Outlay\"")}) {
+        const QString strWhere = QStringLiteral(" FROM %1 WHERE \"UserName\" = ?").arg(strTable);
+        strSql += QStringLiteral("%5(SELECT MIN(\"Date\")%1), (SELECT MAX(\"Date\")%1), "
+                                 "(SELECT COUNT(DISTINCT \"Date\")%1), "
+                                 "(SELECT SUM(%2)%1 AND \"Date\" IS NULL)")
+                      .arg(strWhere, Cents)
+                      .arg(values.isEmpty() ? QString() : QStringLiteral(", "));
+        values << strUser << strUser << strUser << strUser;
+    }
+    QSqlQuery edges = CDatabase::Exec(strSql, values, m_strConnection);
+    if (!edges.next())
+        return false;
+    int nFirst = 0, nLast = 0;
+    QDate first, last;
+    for (int t = 0; t < 2; ++t) {
+        const int nMin = EdgeYear(edges.value(4 * t), dialect);
+        const int nMax = EdgeYear(edges.value(4 * t + 1), dialect);
+        if (nMin < 0 || nMax < 0)
+            return false;
+        if (nMin == 0)
+            continue;
+        const QDate d0 = dialect.ReadDateTime(edges.value(4 * t)).date();
+        const QDate d1 = dialect.ReadDateTime(edges.value(4 * t + 1)).date();
+        first = first.isValid() ? std::min(first, d0) : d0;
+        last = last.isValid() ? std::max(last, d1) : d1;
+        nFirst = nFirst == 0 ? nMin : std::min(nFirst, nMin);
+        nLast = std::max(nLast, nMax);
+    }
+    constexpr int MaxRangeYears = 200;
+    if (nFirst != 0 && nLast - nFirst >= MaxRangeYears)
+        return false;
+
+    SFigures result;
+    result.nTotalIncome = ReadCents(edges.value(3));
+    result.nTotalOutlay = ReadCents(edges.value(7));
+    result.nDayCount = std::max(edges.value(2).toInt(), edges.value(6).toInt());
+    result.firstDay = first;
+    result.lastDay = last;
+    if (nFirst != 0) {
+        QStringList parts;
+        values.clear();
+        for (int t = 0; t < 2; ++t) {
+            for (int nYear = nFirst; nYear <= nLast; ++nYear) {
+                parts << QStringLiteral("SELECT %1, %2, (SELECT SUM(%3) FROM %4 WHERE "
+                                        "\"UserName\" = ? AND \"Date\" >= ? AND \"Date\" < ?)")
+                             .arg(QString::number(t), QString::number(nYear), Cents,
+                                  t == 0 ? QStringLiteral("\"Income\"")
+                                         : QStringLiteral("\"Outlay\""));
+                values << strUser << dialect.BindDate(YearStart(nYear))
+                       << dialect.BindDate(YearEnd(nYear));
+            }
+        }
+        QSqlQuery query =
+            CDatabase::Exec(parts.join(QStringLiteral(" UNION ALL ")), values, m_strConnection);
+        std::map<int, SBriefRow> years;
+        while (query.next()) {
+            const std::int64_t nCents = ReadCents(query.value(2));
+            SBriefRow& row = years[query.value(1).toInt()];
+            row.nPeriod = query.value(1).toInt();
+            (query.value(0).toInt() == 0 ? result.nTotalIncome : result.nTotalOutlay) += nCents;
+            (query.value(0).toInt() == 0 ? row.nIncome : row.nOutlay) += nCents;
+        }
+        for (const auto& [nYear, row] : years) {
+            if (row.nIncome != 0 || row.nOutlay != 0)
+                result.years.push_back(row);
+        }
+    }
+    figures = result;
+    return true;
+}
+
 CPeriodStats::SFigures CPeriodStats::Figures(const QString& strUser) const {
+    SFigures byYear;
+    if (FiguresByYear(strUser, byYear))
+        return byYear;
     // One pass over both tables: each group is one distinct "Date" of one table, so the
     // groups give the totals, the all-years brief, the first and last days and, counted per
     // table, the day count.

@@ -87,6 +87,10 @@ private:
         std::int64_t nCents = 0;
     };
     QVector<SDayGroup> DayGroups(const QString& strUser, const QDate& from, const QDate& to) const;
+    // The figures from one range sum per table and year (a whole book has thousands of days
+    // but a few years). False, leaving figures alone, when the book's first or last date is
+    // not a plain date or the book spans centuries. Throws CDBException.
+    bool FiguresByYear(const QString& strUser, SFigures& figures) const;
     // nLevel 0: per year, 1: per month, 2: per day.
     static QVector<SBriefRow> Bucket(const QVector<SDayGroup>& groups, int nLevel);
     void Report(const CDBException& e) const;
