@@ -203,11 +203,14 @@ int CPeriodStats::GetLastDay(const QString& strUser, int nYear, int nMonth) cons
     return EdgePart(false, strUser, nYear, nMonth, 2);
 }
 
-// Distinct "Date" values per table, as a walk in date order counts changes of date.
+// Distinct "Date" values per table, as a walk in date order counts changes of date. A
+// DISTINCT subquery walks the index in order; COUNT(DISTINCT) would build a temporary set.
 int CPeriodStats::GetDayCount(const QString& strUser) const {
-    const QString strSql = QStringLiteral(
-        "SELECT (SELECT COUNT(DISTINCT \"Date\") FROM \"Outlay\" WHERE \"UserName\" = ?), "
-        "(SELECT COUNT(DISTINCT \"Date\") FROM \"Income\" WHERE \"UserName\" = ?)");
+    const QString strSql =
+        QStringLiteral("SELECT (SELECT COUNT(*) FROM (SELECT DISTINCT \"Date\" FROM \"Outlay\" "
+                       "WHERE \"UserName\" = ? AND \"Date\" IS NOT NULL) AS d), "
+                       "(SELECT COUNT(*) FROM (SELECT DISTINCT \"Date\" FROM \"Income\" WHERE "
+                       "\"UserName\" = ? AND \"Date\" IS NOT NULL) AS d)");
     try {
         QSqlQuery query = CDatabase::Exec(strSql, {strUser, strUser}, m_strConnection);
         if (!query.next())
@@ -296,7 +299,8 @@ bool CPeriodStats::FiguresByYear(const QString& strUser, SFigures& figures) cons
     for (const QString& strTable : {QStringLiteral("\"Income\""), QStringLiteral("\"Outlay\"")}) {
         const QString strWhere = QStringLiteral(" FROM %1 WHERE \"UserName\" = ?").arg(strTable);
         strSql += QStringLiteral("%5(SELECT MIN(\"Date\")%1), (SELECT MAX(\"Date\")%1), "
-                                 "(SELECT COUNT(DISTINCT \"Date\")%1), "
+                                 "(SELECT COUNT(*) FROM (SELECT DISTINCT \"Date\"%1 AND \"Date\" "
+                                 "IS NOT NULL) AS d), "
                                  "(SELECT SUM(%2)%1 AND \"Date\" IS NULL)")
                       .arg(strWhere, Cents)
                       .arg(values.isEmpty() ? QString() : QStringLiteral(", "));
