@@ -5,7 +5,9 @@ QString CSqlDialect::AutoKey() const {
                       : QStringLiteral("SERIAL PRIMARY KEY");
 }
 
-QString CSqlDialect::TextType() const { return QStringLiteral("VARCHAR(255)"); }
+QString CSqlDialect::TextType() const {
+    return QStringLiteral("VARCHAR(255)");
+}
 
 QString CSqlDialect::DoubleType() const {
     return IsSQLite() ? QStringLiteral("REAL") : QStringLiteral("DOUBLE PRECISION");
@@ -15,10 +17,17 @@ QString CSqlDialect::DateType() const {
     return IsSQLite() ? QStringLiteral("DATETIME") : QStringLiteral("TIMESTAMP");
 }
 
-QString CSqlDialect::BoolType() const { return QStringLiteral("BOOLEAN"); }
+QString CSqlDialect::BoolType() const {
+    return QStringLiteral("BOOLEAN");
+}
 
 QString CSqlDialect::FalseLiteral() const {
     return IsSQLite() ? QStringLiteral("0") : QStringLiteral("FALSE");
+}
+
+QString CSqlDialect::RecordIndexColumns() const {
+    return IsSQLite() ? QStringLiteral("\"UserName\", \"Date\", \"Amount\", \"Sort\", \"Bank\"")
+                      : QStringLiteral("\"UserName\", \"Date\", \"Amount\"");
 }
 
 QString CSqlDialect::BeginSql() const {

@@ -16,12 +16,15 @@ public:
     bool IsSQLite() const { return m_eKind == SQLite; }
 
     // Column types of the schema.
-    QString AutoKey() const;   // auto-number primary key
-    QString TextType() const;  // text of at most 255 characters
+    QString AutoKey() const;  // auto-number primary key
+    QString TextType() const; // text of at most 255 characters
     QString DoubleType() const;
     QString DateType() const;
     QString BoolType() const;
     QString FalseLiteral() const;
+    // Columns of the (UserName, Date) index of the record tables. SQLite also carries the
+    // category and account; PostgreSQL keeps to what always fits its index-entry size limit.
+    QString RecordIndexColumns() const;
 
     // Statement that opens a write transaction (SQLite takes the write lock at once,
     // so two copies of the program never deadlock on a lock upgrade).
@@ -37,7 +40,7 @@ public:
     QString YearExpr(const QString& strCol) const;
     QString MonthExpr(const QString& strCol) const;
     QString DayExpr(const QString& strCol) const;
-    QString DayKeyExpr(const QString& strCol) const;  // the calendar day, for COUNT(DISTINCT …)
+    QString DayKeyExpr(const QString& strCol) const; // the calendar day, for COUNT(DISTINCT …)
 
 private:
     EKind m_eKind;
