@@ -27,13 +27,7 @@ const bool g_bOffscreen = [] {
     return true;
 }();
 
-const QString& User() {
-    static const QString s_strUser = [] {
-        CBookGenerator::OpenCached(CBookGenerator::SOptions());
-        return CBookGenerator::UserName(0);
-    }();
-    return s_strUser;
-}
+const QString& User() { return CBookGenerator::DefaultUser(); }
 
 // A logged-in frame on the report view with "收入记录" chosen over all dates.
 struct SReportFrame {

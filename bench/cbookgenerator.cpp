@@ -58,6 +58,14 @@ QString CBookGenerator::UserName(int nIndex) {
     return QStringLiteral("用户%1").arg(nIndex + 1, 2, 10, QLatin1Char('0'));
 }
 
+const QString& CBookGenerator::DefaultUser() {
+    static const QString s_strUser = [] {
+        OpenCached(SOptions());
+        return UserName(0);
+    }();
+    return s_strUser;
+}
+
 QStringList CBookGenerator::AccountNames(int nAccounts) {
     static const QStringList s_names = {
         QStringLiteral("现金"),     QStringLiteral("工商银行"), QStringLiteral("建设银行"),

@@ -60,6 +60,10 @@ public:
     static QString OpenCached(const SOptions& options,
                               const QString& strConnection = CDatabase::DefaultConnection);
 
+    // The first user of the default cached book, opened as the default connection once per
+    // process: the user every benchmark measures.
+    static const QString& DefaultUser();
+
     // Writes the whole book into the (empty) book behind strConnection in one transaction.
     // Works on SQLite and PostgreSQL. Throws CDBException.
     static void Write(const SOptions& options,
