@@ -69,11 +69,11 @@ struct SFixture {
     }
     CIncomeView* Income() {
         gui.Trigger(CMainFrame::ID_INCOME_VIEW);
-        return pFrame->m_pIncomeView;
+        return pFrame->View<CIncomeView>();
     }
     COutlayView* Outlay() {
         gui.Trigger(CMainFrame::ID_OUTLAY_VIEW);
-        return pFrame->m_pOutlayView;
+        return pFrame->View<COutlayView>();
     }
 };
 
@@ -380,26 +380,26 @@ private Q_SLOTS:
         };
         answer(true);
         f.gui.Trigger(CMainFrame::ID_ADD_INCOME);
-        QVERIFY(f.pFrame->m_pIncomeView && f.pFrame->m_bCheckIncome);
-        QCOMPARE(Box(f.pFrame->m_pIncomeView, 1002), QStringLiteral("2011-5-6"));
+        QVERIFY(f.pFrame->View<CIncomeView>() && f.gui.IsChecked(CMainFrame::ID_INCOME_VIEW));
+        QCOMPARE(Box(f.pFrame->View<CIncomeView>(), 1002), QStringLiteral("2011-5-6"));
         QCOMPARE(f.pFrame->GetTreeView()->currentItem()->text(0), QStringLiteral("6日"));
         QVERIFY(CDayBook(ERecordKind::Income, g_strUser).HasDay(QDate(2011, 5, 6)));
 
         answer(true, QDate(2011, 5, 7));
         f.gui.Trigger(CMainFrame::ID_ADD_OUTLAY);
-        QVERIFY(f.pFrame->m_pOutlayView && !f.pFrame->m_bCheckIncome);
-        QCOMPARE(Box(f.pFrame->m_pOutlayView, 1002), QStringLiteral("2011-5-7"));
+        QVERIFY(f.pFrame->View<COutlayView>() && !f.gui.IsChecked(CMainFrame::ID_INCOME_VIEW));
+        QCOMPARE(Box(f.pFrame->View<COutlayView>(), 1002), QStringLiteral("2011-5-7"));
 
         answer(false, QDate(2011, 5, 9));
         f.gui.Trigger(CMainFrame::ID_ADD_OUTLAY);
         QVERIFY(!CDayBook(ERecordKind::Outlay, g_strUser).HasDay(QDate(2011, 5, 9)));
-        QCOMPARE(Box(f.pFrame->m_pOutlayView, 1002), QStringLiteral("2011-5-7"));
+        QCOMPARE(Box(f.pFrame->View<COutlayView>(), 1002), QStringLiteral("2011-5-7"));
 
         // With an add open, no day is opened and nothing typed is lost.
-        Press(f.pFrame->m_pOutlayView, 1016);
+        Press(f.pFrame->View<COutlayView>(), 1016);
         f.gui.Trigger(CMainFrame::ID_ADD_INCOME);
         QCOMPARE(Shown().size(), 1);
-        QVERIFY(f.pFrame->m_pOutlayView && f.pFrame->m_pOutlayView->m_bAdding);
+        QVERIFY(f.pFrame->View<COutlayView>() && f.pFrame->View<COutlayView>()->m_bAdding);
         CToday::Set(QDate());
     }
 

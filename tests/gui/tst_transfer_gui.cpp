@@ -8,6 +8,7 @@
 #include "data/cmoney.h"
 #include "data/ctoday.h"
 #include "data/ctrsset.h"
+#include "records/cincomeview.h"
 #include "records/cmsflexgrid1.h"
 
 #include <QCalendarWidget>
@@ -113,7 +114,7 @@ private Q_SLOTS:
         QCOMPARE(Balance(B), QStringLiteral("170.00"));
         QVERIFY(gui.Messages().isEmpty());
         // The summary shows the new balances.
-        QVERIFY(gui.Frame()->m_pSumListView);
+        QVERIFY(gui.Frame()->View<CSumListView>());
         QVERIFY(gui.IsChecked(CMainFrame::ID_SUM_VIEW));
         const auto* pAccounts = gui.Find<CMsflexgrid1>(QStringLiteral("1012"));
         QCOMPARE(pAccounts->GetTextMatrix(2, 2), QStringLiteral("170.00"));
@@ -230,8 +231,8 @@ private Q_SLOTS:
         }
         QCOMPARE(Balance(A), QStringLiteral("100.00"));
         QCOMPARE(TrsCount(), 0);
-        QVERIFY(gui.Frame()->m_pIncomeView);
-        QVERIFY(!gui.Frame()->m_pSumListView);
+        QVERIFY(gui.Frame()->View<CIncomeView>());
+        QVERIFY(!gui.Frame()->View<CSumListView>());
     }
 
     void historyOfAUserWithoutTransfers() {

@@ -118,24 +118,30 @@ bool CUserAdmin::StoreSaveChoice(const QString& strUser, bool bSave, const QStri
 
 bool CUserAdmin::CheckPassword(const QString& strUser, const QString& strPwd,
                                const QString& strConnection) {
-    try {
-        CUserSet set(strConnection);
-        OpenUser(set, strUser);
-        if (set.IsEOF() || !CPasswordHash::Verify(set.m_UserPwd, strPwd))
-            return false;
-        if (CPasswordHash::NeedsRehash(set.m_UserPwd)) {
-            // The login stands even if this write fails; the next login tries again.
-            try {
-                set.Edit();
-                set.m_UserPwd = CPasswordHash::Hash(strPwd);
-                set.Update();
-            } catch (const CDBException&) {
-            }
+    return LogIn(strUser, strPwd, strConnection) != 0;
+}
+
+int CUserAdmin::LogIn(const QString& strUser, const QString& strPwd, const QString& strConnection) {
+    CUserSet set(strConnection);
+    OpenUser(set, strUser);
+    if (set.IsEOF() || !CPasswordHash::Verify(set.m_UserPwd, strPwd))
+        return 0;
+    if (CPasswordHash::NeedsRehash(set.m_UserPwd)) {
+        // The login stands even if this write fails; the next login tries again.
+        try {
+            set.Edit();
+            set.m_UserPwd = CPasswordHash::Hash(strPwd);
+            set.Update();
+        } catch (const CDBException&) {
         }
-        return true;
-    } catch (const CDBException&) {
-        return false;
     }
+    return set.m_UserID;
+}
+
+int CUserAdmin::UserId(const QString& strUser, const QString& strConnection) {
+    CUserSet set(strConnection);
+    OpenUser(set, strUser);
+    return set.IsEOF() ? 0 : set.m_UserID;
 }
 
 CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strUser, const QString& strPwd,
@@ -233,4 +239,26 @@ bool CUserAdmin::ChangePassword(const QString& strUser, const QString& strNewPwd
     set.m_UserPwd = strHash;
     set.Update();
     return true;
+}
+
+CUserAdmin::EChangePwd CUserAdmin::ChangeOwnPassword(const QString& strUser,
+                                                     const QString& strOldPwd,
+                                                     const QString& strNewPwd,
+                                                     const QString& strConnection) {
+    const QString strError = CheckPasswordText(strNewPwd);
+    if (!strError.isEmpty())
+        throw CDBException(strError);
+    const QString strHash = CPasswordHash::Hash(strNewPwd);
+    CTransaction transaction(strConnection);
+    CUserSet set(strConnection);
+    OpenUser(set, strUser);
+    if (set.IsEOF())
+        return EChangePwd::NoSuchUser;
+    if (!CPasswordHash::Verify(set.m_UserPwd, strOldPwd))
+        return EChangePwd::WrongOldPwd;
+    set.Edit();
+    set.m_UserPwd = strHash;
+    set.Update();
+    transaction.Commit();
+    return EChangePwd::Changed;
 }

@@ -35,10 +35,17 @@ public:
     static bool StoreSaveChoice(const QString& strUser, bool bSave, const QString& strPwd,
                                 const QString& strConnection = CDatabase::DefaultConnection);
 
-    // The login check. A database error counts as a failed check. A password still stored
+    // The login check: false for an unknown user or a wrong password. A database error is
+    // thrown as CDBException, never reported as a wrong password. A password still stored
     // as plain text by an older version is replaced by its hash once it has matched.
     static bool CheckPassword(const QString& strUser, const QString& strPwd,
                               const QString& strConnection = CDatabase::DefaultConnection);
+    // The same check, giving the matched row's "UserID" (0 when the check fails).
+    static int LogIn(const QString& strUser, const QString& strPwd,
+                     const QString& strConnection = CDatabase::DefaultConnection);
+    // The "UserID" of the user's row, 0 when there is none.
+    static int UserId(const QString& strUser,
+                      const QString& strConnection = CDatabase::DefaultConnection);
 
     // The user, the accounts and the first income and outlay day, all or nothing.
     // NameTaken when the name exists already (also when another copy of the program was
@@ -55,6 +62,14 @@ public:
     // false when there is no such user. The remembered password is left as it is.
     static bool ChangePassword(const QString& strUser, const QString& strNewPwd,
                                const QString& strConnection = CDatabase::DefaultConnection);
+    // The user's own change: the old password is checked against the stored hash and the new
+    // one written in one transaction, so a change made meanwhile by another copy of the
+    // program is checked, not overwritten blindly. Throws CDBException on refused values or a
+    // database failure.
+    enum class EChangePwd { Changed, WrongOldPwd, NoSuchUser };
+    static EChangePwd
+    ChangeOwnPassword(const QString& strUser, const QString& strOldPwd, const QString& strNewPwd,
+                      const QString& strConnection = CDatabase::DefaultConnection);
 
     // "" when acceptable, else the message to show. Checked before anything is written.
     static QString CheckUserName(const QString& strUser);

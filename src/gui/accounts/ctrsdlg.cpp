@@ -3,11 +3,11 @@
 #include "accounts/caccountlist.h"
 #include "accounts/ctransfer.h"
 #include "accounts/ctrsrptdlg.h"
-#include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "data/ctoday.h"
+#include "users/csession.h"
 
 #include <QCalendarWidget>
 #include <QComboBox>
@@ -19,7 +19,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-CTrsDlg::CTrsDlg(QWidget* pParent) : QDialog(pParent), m_dlgTrsRpt(new CTrsRptDlg(this)) {
+CTrsDlg::CTrsDlg(CSession* pSession, QWidget* pParent)
+    : QDialog(pParent), m_dlgTrsRpt(new CTrsRptDlg(pSession, this)), m_pSession(pSession) {
     setObjectName(QStringLiteral("CTrsDlg"));
     setWindowTitle(tr("添加转帐记录"));
 
@@ -84,8 +85,7 @@ void CTrsDlg::setVisible(bool bVisible) {
 }
 
 void CTrsDlg::OnInitDialog() {
-    CMainFrame* pFrame = CMainFrame::Get();
-    m_strUserName = pFrame ? pFrame->m_strCurUser : QString();
+    m_strUserName = m_pSession ? m_pSession->UserName() : QString();
     m_TrsDate = CToday::Get();
 
     // Both lists are rebuilt at every showing, sorted by name.

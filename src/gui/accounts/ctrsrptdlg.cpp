@@ -1,11 +1,11 @@
 #include "accounts/ctrsrptdlg.h"
 
 #include "accounts/ctransfer.h"
-#include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "records/cmsflexgrid1.h"
+#include "users/csession.h"
 
 #include <QHBoxLayout>
 #include <QIcon>
@@ -13,7 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CTrsRptDlg::CTrsRptDlg(QWidget* pParent) : QDialog(pParent) {
+CTrsRptDlg::CTrsRptDlg(CSession* pSession, QWidget* pParent)
+    : QDialog(pParent), m_pSession(pSession) {
     setObjectName(QStringLiteral("CTrsRptDlg"));
     setWindowTitle(tr("转帐记录查询"));
 
@@ -77,10 +78,9 @@ bool CTrsRptDlg::OnInitDialog() {
     }
     m_ctlGrid->SetRows(1);
 
-    CMainFrame* pFrame = CMainFrame::Get();
     QVector<CTransfer::SRow> rows;
     try {
-        rows = CTransfer::History(pFrame ? pFrame->m_strCurUser : QString());
+        rows = CTransfer::History(m_pSession ? m_pSession->UserName() : QString());
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
         return false;

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class CMsflexgrid1;
+class CSession;
 
 // The logged-in user's transfers, one grid row per transfer in the order they were made.
 // Every showing reads them afresh.
@@ -11,11 +12,14 @@ class CTrsRptDlg : public QDialog {
 public:
     enum EControl { IDC_GRID = 1011, IDOK = 1, IDCANCEL = 2 };
 
-    explicit CTrsRptDlg(QWidget* pParent = nullptr);
+    explicit CTrsRptDlg(CSession* pSession, QWidget* pParent = nullptr);
 
     // Fills the grid; false after a database error (the grid then holds its header only).
     bool OnInitDialog();
     void setVisible(bool bVisible) override;
 
     CMsflexgrid1* m_ctlGrid = nullptr;
+
+private:
+    CSession* m_pSession;
 };

@@ -2,12 +2,12 @@
 
 #include "analysis/creportcsv.h"
 #include "analysis/creportquery.h"
-#include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "cpreviewframe.h"
 #include "creportprinter.h"
 #include "data/cdbexception.h"
 #include "records/cmsflexgrid1.h"
+#include "users/csession.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -48,7 +48,7 @@ void SelectText(QComboBox* pCombo, const QString& str) {
 }
 } // namespace
 
-CRptView::CRptView(QWidget* pParent) : CFormView(pParent) {
+CRptView::CRptView(CSession* pSession, QWidget* pParent) : CFormView(pSession, pParent) {
     setObjectName(QStringLiteral("CRptView"));
     CreateControls();
 }
@@ -60,6 +60,7 @@ void CRptView::CreateControls() {
     pMain->setSpacing(10);
 
     m_pGrid = new CMsflexgrid1(pForm);
+    m_pPrinter = new CReportPrinter(m_pGrid);
     m_pGrid->setObjectName(QString::number(IDC_GRID));
     m_pGrid->setMinimumHeight(200);
     pMain->addWidget(m_pGrid, 1);
@@ -146,8 +147,7 @@ void CRptView::CreateControls() {
 }
 
 void CRptView::OnInitialUpdate() {
-    if (CMainFrame* pFrame = Frame())
-        m_strUserName = pFrame->m_strCurUser;
+    m_strUserName = SessionUser();
     m_pQueryKind->setCurrentIndex(0);
     m_strQueryKind = m_pQueryKind->currentText();
     UpdateData(false);
@@ -291,10 +291,7 @@ void CRptView::ShowTransferReport() {
 }
 
 void CRptView::SetPrintState() {
-    CMainFrame* pFrame = Frame();
-    if (!pFrame)
-        return;
-    CReportPrinter* pPrinter = pFrame->ReportPrinter();
+    CReportPrinter* pPrinter = m_pPrinter;
     pPrinter->m_dReportTotal = m_dTotal;
     if (m_strQueryKind == tr("收入记录"))
         pPrinter->m_nReportKind = CReportPrinter::Income;
@@ -306,25 +303,33 @@ void CRptView::SetPrintState() {
         pPrinter->m_nReportKind = CReportPrinter::Transfer;
 }
 
+FPageCallback CRptView::PageCallback() const {
+    CReportPrinter* pPrinter = m_pPrinter;
+    return
+        [pPrinter](QPainter* pPainter, CPrintInfo* pInfo) { pPrinter->DrawPage(pPainter, pInfo); };
+}
+
 void CRptView::OnPreview() {
     SetPrintState();
-    if (CMainFrame* pFrame = Frame())
-        pFrame->ShowReportPreview();
+    // The preview takes the main window's place until it is closed.
+    auto* pPreview = new CPreViewFrame(PageCallback(), window(), false);
+    m_pPrinter->m_pPreviewFrame = pPreview;
+    pPreview->StartPreview();
 }
 
 void CRptView::OnPrintReport() {
     SetPrintState();
-    if (CMainFrame* pFrame = Frame())
-        pFrame->PrintReportDirect();
+    // Never shown: the print dialog and the job run at once, the main window staying in place.
+    auto* pPrint = new CPreViewFrame(PageCallback(), window(), true);
+    m_pPrinter->m_pPreviewFrame = pPrint;
+    pPrint->PrintDirect();
+    pPrint->deleteLater();
 }
 
 void CRptView::OnExportPdf() {
-    CMainFrame* pFrame = Frame();
-    if (!pFrame)
-        return;
     SetPrintState();
-    if (CPreViewFrame::ExportPdf(this, &CReportPrinter::ReportPageCallback, pFrame))
-        pFrame->SetStatusText(tr("报表已导出为PDF文件"));
+    if (CPreViewFrame::ExportPdf(this, PageCallback()))
+        Q_EMIT StatusText(tr("报表已导出为PDF文件"));
 }
 
 void CRptView::OnExportCsv() {
@@ -355,6 +360,5 @@ void CRptView::OnExportCsv() {
                                  this);
         return;
     }
-    if (CMainFrame* pFrame = Frame())
-        pFrame->SetStatusText(tr("报表已导出为CSV文件"));
+    Q_EMIT StatusText(tr("报表已导出为CSV文件"));
 }

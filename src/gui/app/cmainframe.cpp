@@ -10,6 +10,7 @@
 #include "app/csplashdlg.h"
 #include "records/cincomeview.h"
 #include "records/coutlayview.h"
+#include "users/csession.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,12 +18,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
 
 namespace {
-CMainFrame* s_pMainFrame = nullptr;
 
 struct SCommand {
     int nId;
@@ -106,8 +107,8 @@ const char* const kNumPane = "59138";
 const char* const kScrollPane = "59139";
 } // namespace
 
-CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent) : QMainWindow(pParent) {
-    s_pMainFrame = this;
+CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent)
+    : QMainWindow(pParent), m_pSession(new CSession(this)) {
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowTitle(QStringLiteral("Ledgerkin"));
     setWindowIcon(QIcon(QStringLiteral(":/res/icons/ledgerkin.svg")));
@@ -132,18 +133,7 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent) : QMainWindow(pParent
     qApp->installEventFilter(this);
 }
 
-CMainFrame::~CMainFrame() {
-    if (s_pMainFrame == this)
-        s_pMainFrame = nullptr;
-}
-
-CMainFrame* CMainFrame::Get() {
-    return s_pMainFrame;
-}
-
-CMainView* CMainFrame::GetMainView() const {
-    return qobject_cast<CMainView*>(m_pRightPane);
-}
+CMainFrame::~CMainFrame() = default;
 
 void CMainFrame::CreateActions() {
     for (const SCommand& command : kCommands) {
@@ -189,8 +179,7 @@ void CMainFrame::CreateActions() {
         connect(m_actions.value(it.key()), &QAction::triggered, this, [this, pHandler] {
             (this->*pHandler)();
             // A checkable action flips itself on a click; the flags decide what it shows.
-            if (s_pMainFrame == this)
-                UpdateCommandUI();
+            UpdateCommandUI();
         });
     }
 }
@@ -293,8 +282,9 @@ void CMainFrame::CreateClient() {
     m_pSplitter = new QSplitter(Qt::Horizontal, this);
     m_pSplitter->setObjectName(QStringLiteral("59648"));
     m_pSplitter->setChildrenCollapsible(false);
-    m_pLeftView = new CLeftView(m_pSplitter);
-    auto* pMainView = new CMainView(m_pSplitter);
+    m_pLeftView = new CLeftView(m_pSession, m_pSplitter);
+    connect(m_pLeftView, &CLeftView::ScopeChosen, this, &CMainFrame::OnScopeChosen);
+    auto* pMainView = new CMainView(m_pSession, m_pSplitter);
     m_pRightPane = pMainView;
     m_pSplitter->addWidget(m_pLeftView);
     m_pSplitter->addWidget(pMainView);
@@ -345,58 +335,51 @@ void CMainFrame::SetCheck(EView eView) {
 }
 
 void CMainFrame::SwitchView(EView eView) {
-    QWidget* pOld = m_pRightPane;
+    CFormView* pOld = m_pRightPane;
     const auto isClass = [&]() -> bool {
         switch (eView) {
         case EView::Main:
-            return qobject_cast<CMainView*>(pOld) != nullptr;
+            return View<CMainView>() != nullptr;
         case EView::SumList:
-            return qobject_cast<CSumListView*>(pOld) != nullptr;
+            return View<CSumListView>() != nullptr;
         case EView::Income:
-            return qobject_cast<CIncomeView*>(pOld) != nullptr;
+            return View<CIncomeView>() != nullptr;
         case EView::Outlay:
-            return qobject_cast<COutlayView*>(pOld) != nullptr;
+            return View<COutlayView>() != nullptr;
         case EView::InChart:
-            return qobject_cast<CInChartView*>(pOld) != nullptr;
+            return View<CInChartView>() != nullptr;
         case EView::OutChart:
-            return qobject_cast<COutChartView*>(pOld) != nullptr;
+            return View<COutChartView>() != nullptr;
         case EView::Rpt:
-            return qobject_cast<CRptView*>(pOld) != nullptr;
+            return View<CRptView>() != nullptr;
         }
         return false;
     };
     if (pOld && isClass())
         return;
 
-    m_pIncomeView = nullptr;
-    m_pOutlayView = nullptr;
-    m_pSumListView = nullptr;
-    m_pInChartView = nullptr;
-    m_pOutChartView = nullptr;
-    m_pRptView = nullptr;
-
     CFormView* pNew = nullptr;
     switch (eView) {
     case EView::Main:
-        pNew = new CMainView;
+        pNew = new CMainView(m_pSession);
         break;
     case EView::SumList:
-        pNew = m_pSumListView = new CSumListView;
+        pNew = new CSumListView(m_pSession);
         break;
     case EView::Income:
-        pNew = m_pIncomeView = new CIncomeView;
+        pNew = new CIncomeView(m_pSession);
         break;
     case EView::Outlay:
-        pNew = m_pOutlayView = new COutlayView;
+        pNew = new COutlayView(m_pSession);
         break;
     case EView::InChart:
-        pNew = m_pInChartView = new CInChartView;
+        pNew = new CInChartView(m_pSession);
         break;
     case EView::OutChart:
-        pNew = m_pOutChartView = new COutChartView;
+        pNew = new COutChartView(m_pSession);
         break;
     case EView::Rpt:
-        pNew = m_pRptView = new CRptView;
+        pNew = new CRptView(m_pSession);
         break;
     }
     const QList<int> sizes = m_pSplitter->sizes();
@@ -412,15 +395,28 @@ void CMainFrame::SwitchView(EView eView) {
     m_pRightPane = pNew;
     if (pOld) {
         // The old view may be the sender of what led here; let it finish first.
+        disconnect(pOld, nullptr, this, nullptr);
         pOld->hide();
         pOld->setParent(nullptr);
         pOld->deleteLater();
     }
+    connect(pNew, &CFormView::StatusText, this, &CMainFrame::SetStatusText);
+    connect(pNew, &CFormView::DayShown, this, &CMainFrame::OnDayShown);
     pNew->show();
     pNew->OnInitialUpdate();
 }
 
-void CMainFrame::SetLoggedIn(const QString& strUser, const QString& strPwd) {
+void CMainFrame::OnScopeChosen(const CScope& scope) {
+    m_pRightPane->ShowScope(scope);
+}
+
+void CMainFrame::OnDayShown(const QDate& day) {
+    // The tree only follows: selecting the item must not ask the view for the day again.
+    const QSignalBlocker blocker(m_pLeftView);
+    m_pLeftView->ShowDay(m_pSession->UserName(), day.year(), day.month(), day.day());
+}
+
+void CMainFrame::SetLoggedIn(const QString& strUser, int nUserId) {
     m_bNewUser = false;
     m_bLogin = false;
     m_bDeleteUser = m_bChangePwd = m_bDisconnect = true;
@@ -428,8 +424,7 @@ void CMainFrame::SetLoggedIn(const QString& strUser, const QString& strPwd) {
     m_bSumView = m_bIncomeView = m_bOutlayView = true;
     m_bInChart = m_bOutChart = m_bRptView = true;
     m_bAdvice = true;
-    m_strCurUser = strUser;
-    m_strCurPwd = strPwd;
+    m_pSession->LogIn(strUser, nUserId);
     UpdateCommandUI();
     OnSumView();
     UpdateCommandUI();
@@ -445,8 +440,7 @@ void CMainFrame::SetLoggedOut() {
     m_bAdvice = false;
     m_bCheckSum = m_bCheckIncome = m_bCheckOutlay = false;
     m_bCheckInChart = m_bCheckOutChart = m_bCheckRpt = false;
-    m_strCurUser.clear();
-    m_strCurPwd.clear();
+    m_pSession->LogOut();
     SwitchView(EView::Main);
     m_pLeftView->Empty();
     UpdateCommandUI();
@@ -466,8 +460,8 @@ void CMainFrame::OnIncomeView() {
     SetCheck(EView::Income);
     m_pLeftView->BuildIncomeTree();
     SwitchView(EView::Income);
-    if (m_pIncomeView)
-        m_pIncomeView->GoLastDay();
+    if (auto* pView = View<CIncomeView>())
+        pView->GoLastDay();
 }
 
 void CMainFrame::OnOutlayView() {
@@ -476,8 +470,8 @@ void CMainFrame::OnOutlayView() {
     SetCheck(EView::Outlay);
     m_pLeftView->BuildOutlayTree();
     SwitchView(EView::Outlay);
-    if (m_pOutlayView)
-        m_pOutlayView->GoLastDay();
+    if (auto* pView = View<COutlayView>())
+        pView->GoLastDay();
 }
 
 void CMainFrame::OnInChart() {

@@ -1,21 +1,19 @@
 #pragma once
 
+#include "app/cformview.h"
+
 #include <QHash>
 #include <QMainWindow>
 #include <QString>
+
+class QDate;
 
 class QAction;
 class QSplitter;
 class QLabel;
 class CLeftView;
-class CMainView;
-class CFormView;
-class CIncomeView;
-class COutlayView;
-class CSumListView;
-class CInChartView;
-class COutChartView;
-class CRptView;
+class CSession;
+struct CScope;
 class CLinkDlg;
 class CNewUserDlg;
 class CBankDlg;
@@ -24,7 +22,6 @@ class CNewDayInDlg;
 class CNewDayOutDlg;
 class CTrsDlg;
 class CSplashDlg;
-class CReportPrinter;
 
 // The one main window: menu, toolbar, status bar, the splitter with the navigation tree on
 // the left and one view at a time on the right, the modal dialogs of the commands and the
@@ -35,7 +32,6 @@ class CReportPrinter;
 //   cmainframe_users.cpp    32783 32784 32785 32786 32787
 //   cmainframe_records.cpp  32791 32790
 //   cmainframe_accounts.cpp 32792, 32808
-//   cmainframe_print.cpp    report preview and direct printing
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
@@ -68,12 +64,14 @@ public:
     explicit CMainFrame(bool bShowSplash = true, QWidget* pParent = nullptr);
     ~CMainFrame() override;
 
-    // The main window, for views and dialogs that read the current user.
-    static CMainFrame* Get();
+    // Who is logged in; views and dialogs are given it when they are made.
+    CSession* Session() const { return m_pSession; }
 
     CLeftView* GetTreeView() const { return m_pLeftView; }
     QWidget* GetRightPane() const { return m_pRightPane; }
-    CMainView* GetMainView() const; // the right pane when it shows CMainView, else null
+    CFormView* CurrentView() const { return m_pRightPane; }
+    // The right-hand view when it is a T, else null.
+    template <class T> T* View() const { return qobject_cast<T*>(m_pRightPane); }
     void SwitchView(EView eView);
 
     QAction* Action(int nCommandId) const { return m_actions.value(nCommandId); }
@@ -81,13 +79,10 @@ public:
     void UpdateCommandUI();
     void SetStatusText(const QString& strText);
 
-    // Logged-in state changes (the only places they happen).
-    void SetLoggedIn(const QString& strUser, const QString& strPwd); // then runs 32793
+    // Logged-in state changes (the only places they happen). nUserId: the User row's
+    // "UserID" the login matched (0 when not known).
+    void SetLoggedIn(const QString& strUser, int nUserId); // then runs 32793
     void SetLoggedOut();
-
-    // ---- current user
-    QString m_strCurUser;
-    QString m_strCurPwd;
 
     // ---- enable flags, one per command
     bool m_bNewUser = false;    // 32783
@@ -113,14 +108,6 @@ public:
     bool m_bCheckOutChart = false;
     bool m_bCheckRpt = false;
 
-    // ---- the right pane when it shows that class, else null (at most one is set)
-    CIncomeView* m_pIncomeView = nullptr;
-    COutlayView* m_pOutlayView = nullptr;
-    CSumListView* m_pSumListView = nullptr;
-    CInChartView* m_pInChartView = nullptr;
-    COutChartView* m_pOutChartView = nullptr;
-    CRptView* m_pRptView = nullptr;
-
     // ---- dialogs, created on first use and kept for the frame's life (defined in the
     //      subsystem's cmainframe_*.cpp)
     CLinkDlg* LinkDlg();
@@ -130,10 +117,6 @@ public:
     CNewDayInDlg* NewDayInDlg();
     CNewDayOutDlg* NewDayOutDlg();
     CTrsDlg* TrsDlg();
-    // Report printing state and preview (cmainframe_print.cpp).
-    CReportPrinter* ReportPrinter();
-    void ShowReportPreview();
-    void PrintReportDirect();
 
 public Q_SLOTS:
     // cmainframe_users.cpp
@@ -170,10 +153,15 @@ private:
     void CreateStatusBar();
     void CreateClient();
     void SetCheck(EView eView); // sets one check flag, clears the other five
+    // The tree chose a scope: the view shows it (or, while editing, refuses it).
+    void OnScopeChosen(const CScope& scope);
+    // The view shows a day: the tree marks it without sending it back.
+    void OnDayShown(const QDate& day);
 
+    CSession* m_pSession = nullptr;
     QSplitter* m_pSplitter = nullptr;
     CLeftView* m_pLeftView = nullptr;
-    QWidget* m_pRightPane = nullptr;
+    CFormView* m_pRightPane = nullptr;
     QHash<int, QAction*> m_actions;
 
     CLinkDlg* m_pLinkDlg = nullptr;
@@ -184,5 +172,4 @@ private:
     CNewDayOutDlg* m_pNewDayOutDlg = nullptr;
     CTrsDlg* m_pTrsDlg = nullptr;
     CSplashDlg* m_pSplashDlg = nullptr;
-    CReportPrinter* m_pReportPrinter = nullptr;
 };

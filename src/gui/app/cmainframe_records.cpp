@@ -11,23 +11,20 @@
 
 CNewDayInDlg* CMainFrame::NewDayInDlg() {
     if (!m_pNewDayInDlg)
-        m_pNewDayInDlg = new CNewDayInDlg(this);
+        m_pNewDayInDlg = new CNewDayInDlg(m_pSession, this);
     return m_pNewDayInDlg;
 }
 
 CNewDayOutDlg* CMainFrame::NewDayOutDlg() {
     if (!m_pNewDayOutDlg)
-        m_pNewDayOutDlg = new CNewDayOutDlg(this);
+        m_pNewDayOutDlg = new CNewDayOutDlg(m_pSession, this);
     return m_pNewDayOutDlg;
 }
 
 namespace {
 // Rows typed into a daily view are not thrown away by opening another day.
 bool EditOpen(const CMainFrame* pFrame) {
-    const CDayView* pView = pFrame->m_pIncomeView
-                                ? static_cast<const CDayView*>(pFrame->m_pIncomeView)
-                                : pFrame->m_pOutlayView;
-    if (!pView || !pView->IsEditing())
+    if (!pFrame->CurrentView()->IsEditing())
         return false;
     CMessageBox::ShowMessage(
         QCoreApplication::translate("CMainFrame", "请先确定或取消正在编辑的记录。"));
@@ -45,12 +42,7 @@ void CMainFrame::OnAddIncome() {
     GetTreeView()->BuildIncomeTree();
     SwitchView(EView::Income);
     UpdateCommandUI();
-    if (!m_pIncomeView)
-        return;
-    m_pIncomeView->m_nYear = pDlg->m_Date.year();
-    m_pIncomeView->m_nMonth = pDlg->m_Date.month();
-    m_pIncomeView->m_nDay = pDlg->m_Date.day();
-    m_pIncomeView->ShowDayInTree();
+    CurrentView()->ShowScope(CScope::OfDay(pDlg->m_Date));
 }
 
 void CMainFrame::OnAddOutlay() {
@@ -63,10 +55,5 @@ void CMainFrame::OnAddOutlay() {
     GetTreeView()->BuildOutlayTree();
     SwitchView(EView::Outlay);
     UpdateCommandUI();
-    if (!m_pOutlayView)
-        return;
-    m_pOutlayView->m_nYear = pDlg->m_Date.year();
-    m_pOutlayView->m_nMonth = pDlg->m_Date.month();
-    m_pOutlayView->m_nDay = pDlg->m_Date.day();
-    m_pOutlayView->ShowDayInTree();
+    CurrentView()->ShowScope(CScope::OfDay(pDlg->m_Date));
 }

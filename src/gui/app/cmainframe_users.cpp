@@ -8,6 +8,7 @@
 #include "users/cchangpwddlg.h"
 #include "users/clinkdlg.h"
 #include "users/cnewuserdlg.h"
+#include "users/csession.h"
 #include "users/cuseradmin.h"
 
 CLinkDlg* CMainFrame::LinkDlg() {
@@ -30,7 +31,7 @@ CBankDlg* CMainFrame::BankDlg() {
 
 CChangPwdDlg* CMainFrame::ChangPwdDlg() {
     if (!m_pChangPwdDlg)
-        m_pChangPwdDlg = new CChangPwdDlg(this);
+        m_pChangPwdDlg = new CChangPwdDlg(m_pSession, this);
     return m_pChangPwdDlg;
 }
 
@@ -38,7 +39,7 @@ void CMainFrame::OnNewUser() {
     CNewUserDlg* pNewUserDlg = NewUserDlg();
     if (pNewUserDlg->exec() != QDialog::Accepted)
         return;
-    m_strCurUser = pNewUserDlg->m_strNewUser;
+    const QString strUser = pNewUserDlg->m_strNewUser;
     const QString strPwd = pNewUserDlg->m_strNewUserPwd;
     // The next person to open the dialog on this shared computer starts from blank fields.
     pNewUserDlg->m_strNewUser.clear();
@@ -46,7 +47,7 @@ void CMainFrame::OnNewUser() {
     pNewUserDlg->m_strNewUserPwd2.clear();
 
     // The first day is the day the blank view was created.
-    QDate firstDay = GetMainView() ? GetMainView()->m_Date : QDate();
+    QDate firstDay = View<CMainView>() ? View<CMainView>()->m_Date : QDate();
     if (!firstDay.isValid())
         firstDay = CToday::Get();
 
@@ -56,7 +57,7 @@ void CMainFrame::OnNewUser() {
     CBankDlg* pBankDlg = BankDlg();
     pBankDlg->m_fnWrite = [&](const QList<CUserAdmin::SAccount>& accounts) {
         try {
-            if (CUserAdmin::CreateUser(m_strCurUser, strPwd, accounts, firstDay) ==
+            if (CUserAdmin::CreateUser(strUser, strPwd, accounts, firstDay) ==
                 CUserAdmin::ECreate::NameTaken) {
                 // Another copy of the program took the name meanwhile.
                 CMessageBox::ShowMessage(tr("用户名已存在！"), pBankDlg);
@@ -73,13 +74,10 @@ void CMainFrame::OnNewUser() {
     pBankDlg->m_fnWrite = nullptr;
     if (nResult != QDialog::Accepted) {
         CMessageBox::ShowMessage(tr("您未输入帐号信息,创建用户失败!"), this);
-        m_strCurUser.clear();
         return;
     }
-    if (!bCreated) {
-        m_strCurUser.clear();
+    if (!bCreated)
         return;
-    }
     CMessageBox::ShowMessage(tr("创建用户成功!"), this);
 }
 
@@ -91,12 +89,13 @@ void CMainFrame::OnLogin() {
         CMessageBox::ShowMessage(tr("用户名与密码不符！"), this);
         return;
     }
-    SetLoggedIn(pLinkDlg->m_strLinkUser, pLinkDlg->m_strLinkPwd);
+    SetLoggedIn(pLinkDlg->m_strLinkUser, pLinkDlg->m_nLinkUserId);
 }
 
 void CMainFrame::OnDeleteUser() {
+    const QString strUser = m_pSession->UserName();
     try {
-        if (!CUserAdmin::UserExists(m_strCurUser))
+        if (!CUserAdmin::UserExists(strUser))
             return;
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
@@ -105,7 +104,7 @@ void CMainFrame::OnDeleteUser() {
     if (!CMessageBox::AskOkCancel(tr("确定删除此用户吗？"), tr("删除用户"), this))
         return;
     try {
-        if (!CUserAdmin::DeleteUser(m_strCurUser))
+        if (!CUserAdmin::DeleteUser(strUser))
             return;
     } catch (const CDBException& e) {
         // Nothing was deleted: the user stays logged in with every row.

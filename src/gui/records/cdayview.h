@@ -44,16 +44,20 @@ public:
         IDC_LAST_DAY = 1023,
     };
 
-    CDayView(ERecordKind eKind, QWidget* pParent);
+    CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent);
     ERecordKind Kind() const { return m_eKind; }
 
     void OnInitialUpdate() override;
     // Members <-> controls: the user, date and total boxes and the floating editor.
     void UpdateData(bool bSaveAndValidate);
 
+    // A day chosen in the tree; the other scopes mean nothing to a daily view.
+    void ShowScope(const CScope& scope) override;
+
     void FillAccountList();
+    // Shows m_nYear-m_nMonth-m_nDay and sends DayShown. While an add or modify is open the
+    // day under it stays (and is sent again, so the tree goes back to it).
     void ShowCurrentDay();
-    void ShowDayInTree();
     void LoadDay(int nYear, int nMonth, int nDay, const QString& strBank);
     void ShowDaySummary(int nYear, int nMonth, int nDay);
     double SumAccountDay(int nYear, int nMonth, int nDay, const QString& strBank);
@@ -62,7 +66,7 @@ public:
     void GoPrevDay();
     void GoNextDay();
     // An add or modify is open: the tree must not change the day under it.
-    bool IsEditing() const { return m_bAdding || m_bModifying; }
+    bool IsEditing() const override { return m_bAdding || m_bModifying; }
 
     // ---- editing (buttons 1016 to 1019 and the grid's click)
     void OnAdd();

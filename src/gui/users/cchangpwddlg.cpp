@@ -1,8 +1,8 @@
 #include "cchangpwddlg.h"
 
-#include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "data/cdbexception.h"
+#include "users/csession.h"
 #include "users/cuseradmin.h"
 
 #include <QDialogButtonBox>
@@ -12,7 +12,8 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-CChangPwdDlg::CChangPwdDlg(CMainFrame* pFrame) : QDialog(pFrame), m_pFrame(pFrame) {
+CChangPwdDlg::CChangPwdDlg(CSession* pSession, QWidget* pParent)
+    : QDialog(pParent), m_pSession(pSession) {
     setObjectName(QStringLiteral("CChangPwdDlg"));
     setWindowTitle(tr("修改密码"));
 
@@ -68,10 +69,24 @@ void CChangPwdDlg::showEvent(QShowEvent* pEvent) {
     }
 }
 
+void CChangPwdDlg::ClearFields() {
+    m_strOldPwd.clear();
+    m_strNewPwd.clear();
+    m_strNewPwd2.clear();
+    UpdateData(false);
+}
+
 void CChangPwdDlg::OnOK() {
     UpdateData(true);
-    if (m_pFrame->m_strCurPwd != m_strOldPwd) {
-        CMessageBox::ShowMessage(tr(" 原密码有误！"), this);
+    const QString strUser = m_pSession->UserName();
+    try {
+        // The old password is told about first, before any slip in the new ones.
+        if (!CUserAdmin::CheckPassword(strUser, m_strOldPwd)) {
+            CMessageBox::ShowMessage(tr(" 原密码有误！"), this);
+            return;
+        }
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
         return;
     }
     if (m_strNewPwd != m_strNewPwd2) {
@@ -84,16 +99,21 @@ void CChangPwdDlg::OnOK() {
         return;
     }
     try {
-        if (CUserAdmin::ChangePassword(m_pFrame->m_strCurUser, m_strNewPwd)) {
-            m_pFrame->m_strCurPwd = m_strNewPwd;
+        // Checked again with the write: another copy may have changed it meanwhile.
+        switch (CUserAdmin::ChangeOwnPassword(strUser, m_strOldPwd, m_strNewPwd)) {
+        case CUserAdmin::EChangePwd::Changed:
             CMessageBox::ShowMessage(tr("当前用户密码修改成功！"), this);
-            m_strOldPwd.clear();
-            m_strNewPwd.clear();
-            m_strNewPwd2.clear();
+            break;
+        case CUserAdmin::EChangePwd::WrongOldPwd:
+            CMessageBox::ShowMessage(tr(" 原密码有误！"), this);
+            return;
+        case CUserAdmin::EChangePwd::NoSuchUser:
+            break;
         }
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
         return;
     }
+    ClearFields();
     accept();
 }

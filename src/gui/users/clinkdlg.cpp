@@ -143,21 +143,24 @@ void CLinkDlg::OnOK() {
     UpdateData(true);
     m_bLink = false;
     m_strLinkUser.clear();
-    m_strLinkPwd.clear();
+    m_nLinkUserId = 0;
     if (!m_strUser.isEmpty()) {
         // The choice is stored before the password is checked, so what was typed — right
         // or wrong — is what is filled in next time. A name without a row changes nothing.
         try {
             CUserAdmin::StoreSaveChoice(m_strUser, m_bSavePwd, m_strPwd);
+            m_nLinkUserId = CUserAdmin::LogIn(m_strUser, m_strPwd);
         } catch (const CDBException& e) {
+            // An unreadable book is not a wrong password: say what happened.
             CMessageBox::ShowDBError(e, this);
             return; // stays open: try again or cancel
         }
-        if (CUserAdmin::CheckPassword(m_strUser, m_strPwd)) {
+        if (m_nLinkUserId != 0) {
             m_bLink = true;
             m_strLinkUser = m_strUser;
-            m_strLinkPwd = m_strPwd;
         }
     }
+    m_strPwd.clear();
+    m_pPwd->clear();
     accept();
 }

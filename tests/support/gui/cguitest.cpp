@@ -1,6 +1,7 @@
 #include "cguitest.h"
 
 #include "app/cmessagebox.h"
+#include "users/cuseradmin.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -41,8 +42,8 @@ bool CGuiTest::IsChecked(int nCommandId) const {
     return pAction && pAction->isChecked();
 }
 
-void CGuiTest::LogIn(const QString& strUser, const QString& strPwd) {
-    m_pFrame->SetLoggedIn(strUser, strPwd);
+void CGuiTest::LogIn(const QString& strUser) {
+    m_pFrame->SetLoggedIn(strUser, CUserAdmin::UserId(strUser));
 }
 
 void CGuiTest::OnNextModal(const std::function<void(QWidget*)>& fn) {
