@@ -1,6 +1,7 @@
 #include "cschema.h"
 
 #include "cdbexception.h"
+#include "import/cimporttables.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -64,6 +65,7 @@ void Ensure(QSqlDatabase db, const CSqlDialect& dialect) {
         if (!query.exec(sql))
             throw CDBException(query.lastError().text());
     }
+    CImportTables::Ensure(db, dialect);
 }
 
 } // namespace CSchema
