@@ -6,6 +6,7 @@
 #include "cpreviewframe.h"
 #include "creportprinter.h"
 #include "data/cdbexception.h"
+#include "data/cmoney.h"
 #include "records/cmsflexgrid1.h"
 #include "users/csession.h"
 
@@ -64,6 +65,10 @@ void CRptView::CreateControls() {
     m_pGrid->setObjectName(QString::number(IDC_GRID));
     m_pGrid->setMinimumHeight(200);
     pMain->addWidget(m_pGrid, 1);
+    m_pSummary = new QLabel(pForm);
+    m_pSummary->setObjectName(QStringLiteral("ReportSummary"));
+    m_pSummary->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    pMain->addWidget(m_pSummary);
 
     auto* pBottom = new QHBoxLayout;
     pBottom->setSpacing(14);
@@ -261,6 +266,12 @@ void CRptView::OnQuery() {
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
     }
+    ShowSummary();
+}
+
+void CRptView::ShowSummary() {
+    const int nRows = std::max(0, m_pGrid->GetRows() - 1);
+    m_pSummary->setText(tr("共 %1 条记录　合计：%2元").arg(nRows).arg(CMoney::Format(m_dTotal)));
 }
 
 void CRptView::ShowRecordReport(bool bIncome) {
@@ -328,8 +339,9 @@ void CRptView::OnPrintReport() {
 
 void CRptView::OnExportPdf() {
     SetPrintState();
-    if (CPreViewFrame::ExportPdf(this, PageCallback()))
-        Q_EMIT StatusText(tr("报表已导出为PDF文件"));
+    QString strPath;
+    if (CPreViewFrame::ExportPdf(this, PageCallback(), &strPath))
+        Q_EMIT StatusText(tr("报表已导出为PDF文件：%1").arg(QDir::toNativeSeparators(strPath)));
 }
 
 void CRptView::OnExportCsv() {
@@ -360,5 +372,5 @@ void CRptView::OnExportCsv() {
                                  this);
         return;
     }
-    Q_EMIT StatusText(tr("报表已导出为CSV文件"));
+    Q_EMIT StatusText(tr("报表已导出为CSV文件：%1").arg(QDir::toNativeSeparators(strPath)));
 }

@@ -6,6 +6,7 @@
 #include <QString>
 
 class QComboBox;
+class QLabel;
 class QPushButton;
 class CMsflexgrid1;
 class CReportPrinter;
@@ -68,6 +69,8 @@ private:
     void ShowTransferReport();
     void SetPrintState();
     FPageCallback PageCallback() const;
+    // The row count and total of the grid, shown under it as the paper shows the total.
+    void ShowSummary();
 
     CMsflexgrid1* m_pGrid = nullptr;
     CReportPrinter* m_pPrinter = nullptr;
@@ -76,4 +79,5 @@ private:
     QComboBox* m_pOutSort = nullptr;   // 1004
     QComboBox* m_pStartDate = nullptr; // 1001
     QComboBox* m_pEndDate = nullptr;   // 1003
+    QLabel* m_pSummary = nullptr;
 };
