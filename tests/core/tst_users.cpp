@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+#include <sodium.h>
 
 namespace {
 const QDate s_day(2024, 3, 15);
@@ -206,6 +207,43 @@ private Q_SLOTS:
         AddLegacyUser(QStringLiteral("空"), QString());
         QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("空"), QStringLiteral("x")));
         QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("空"), QString()));
+    }
+
+    // A hash carries its own limits: one made with other limits (an older version's 64 MiB)
+    // or another Argon2 variant still logs in and is then made again with today's 19 MiB, two
+    // passes; today's hash is left as it is.
+    void hashOfOtherLimitsIsVerifiedAndRemade() {
+        CTestBook book;
+        CPasswordHash::InitSodium();
+        const QByteArray pwd("口令123");
+        struct SCase {
+            int nAlg;
+            unsigned long long nOps;
+            size_t nMem;
+            bool bRemade;
+        };
+        const SCase cases[] = {
+            {crypto_pwhash_ALG_ARGON2ID13, crypto_pwhash_OPSLIMIT_INTERACTIVE,
+             crypto_pwhash_MEMLIMIT_INTERACTIVE, true},
+            {crypto_pwhash_ALG_ARGON2I13, 3, size_t(8) << 20, true},
+            {crypto_pwhash_ALG_ARGON2ID13, 2, size_t(19) << 20, false},
+        };
+        int nUser = 0;
+        for (const SCase& c : cases) {
+            char szHash[crypto_pwhash_STRBYTES];
+            QVERIFY(crypto_pwhash_str_alg(szHash, pwd.constData(), pwd.size(), c.nOps, c.nMem,
+                                          c.nAlg) == 0);
+            const QString strUser = QStringLiteral("用户%1").arg(++nUser);
+            AddLegacyUser(strUser, QString::fromLatin1(szHash));
+            QVERIFY(!CUserAdmin::CheckPassword(strUser, QStringLiteral("口令124")));
+            QCOMPARE(StoredPwd(strUser), QString::fromLatin1(szHash));
+            QVERIFY(CUserAdmin::CheckPassword(strUser, QString::fromUtf8(pwd)));
+            const QString strStored = StoredPwd(strUser);
+            QCOMPARE(strStored != QString::fromLatin1(szHash), c.bRemade);
+            QVERIFY2(strStored.startsWith(QLatin1String("$argon2id$v=19$m=19456,t=2,p=1$")),
+                     qPrintable(strStored));
+            QVERIFY(CUserAdmin::CheckPassword(strUser, QString::fromUtf8(pwd)));
+        }
     }
 
     void savedPasswordIsEncryptedAndReadableOnlyHere() {

@@ -124,11 +124,16 @@ bool CUserAdmin::CheckPassword(const QString& strUser, const QString& strPwd,
         if (set.IsEOF() || !CPasswordHash::Verify(set.m_UserPwd, strPwd))
             return false;
         if (CPasswordHash::NeedsRehash(set.m_UserPwd)) {
-            // The login stands even if this write fails; the next login tries again.
+            // The login stands even if this write fails; the next login tries again. The new
+            // hash replaces only the value just verified, so a password another copy changed
+            // meanwhile is kept.
             try {
-                set.Edit();
-                set.m_UserPwd = CPasswordHash::Hash(strPwd);
-                set.Update();
+                const QString strHash = CPasswordHash::Hash(strPwd);
+                CTransaction transaction(strConnection);
+                CDatabase::Exec(QStringLiteral("UPDATE \"User\" SET \"UserPwd\" = ? WHERE "
+                                               "\"UserName\" = ? AND \"UserPwd\" = ?"),
+                                {strHash, set.m_UserName, set.m_UserPwd}, strConnection);
+                transaction.Commit();
             } catch (const CDBException&) {
             }
         }
