@@ -2,6 +2,7 @@
 
 #include "cdbexception.h"
 #include "ckepttotals.h"
+#include "import/cimporttables.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -67,6 +68,7 @@ void Ensure(QSqlDatabase db, const CSqlDialect& dialect) {
     }
     // Tables the program adds beside the five: created here, filled when a book lacks them.
     CKeptTotals::Ensure(db, dialect);
+    CImportTables::Ensure(db, dialect);
 }
 
 } // namespace CSchema
