@@ -151,12 +151,13 @@ int CLedgerkinApp::Run(int argc, char** argv) {
         QApplication::restoreOverrideCursor();
     }
 
-    // The day's backup copy of the book; a failure only costs the copy, so it is told in the
-    // status bar rather than in a box the user must dismiss.
-    QString strBackup;
-    const bool bBackup = CBackup::RunDaily(strBackup);
-    if (!bBackup || !strBackup.isEmpty())
-        frame.SetStatusText(strBackup);
+    // The day's backup copy of the book, made beside the window so a large book does not
+    // hold it up; a failure only costs the copy, so it is told in the status bar rather than
+    // in a box the user must dismiss.
+    CBackup::StartDaily(&frame, [&frame](bool bOk, const QString& strMessage) {
+        if (!bOk || !strMessage.isEmpty())
+            frame.SetStatusText(strMessage);
+    });
 
     return app.exec();
 }
