@@ -64,16 +64,16 @@ QStringList RecomputedLines() {
                        "SELECT \"UserName\", \"Date\", \"Sort\", \"Amount\", \"Bank\" FROM \"%1\"")
                        .arg(QLatin1String(Tables[t])));
         while (q.next()) {
-            if (q.value(0).isNull() || q.value(1).isNull())
+            if (q.value(0).isNull())
                 continue;
             const QVariant date = q.value(1);
-            const QDate day =
-                date.metaType().id() == QMetaType::QDateTime
-                    ? date.toDateTime().date()
-                    : QDate::fromString(date.toString().left(10), QStringLiteral("yyyy-MM-dd"));
-            if (!day.isValid() || day.year() < 1)
+            const QDate day = date.metaType().id() == QMetaType::QDateTime
+                                  ? date.toDateTime().date()
+                                  : QDate::fromString(date.toString().left(10), QStringLiteral("yyyy-MM-dd"));
+            if (!date.isNull() && (!day.isValid() || day.year() < 1))
                 continue;
-            const int nDay = day.year() * 10000 + day.month() * 100 + day.day();
+            // A row without a date: day 0, in the totals over all dates only.
+            const int nDay = date.isNull() ? 0 : day.year() * 10000 + day.month() * 100 + day.day();
             const qint64 nCents = CMoney::ToCents(q.value(3).toDouble());
             SDay& d = days[{q.value(0).toString(), nDay}];
             d.n[3 * t] += nCents;

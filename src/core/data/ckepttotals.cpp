@@ -14,7 +14,7 @@ namespace {
 
 // Part of every trigger's name: when the way totals are kept changes, the number changes,
 // and a book opened by this version drops the old triggers and builds its totals again.
-const QString TriggerPrefix = QStringLiteral("kept_totals_1_");
+const QString TriggerPrefix = QStringLiteral("kept_totals_2_");
 // Every version's triggers start with this, so older ones can be found and dropped.
 const QString AnyTriggerPrefix = QStringLiteral("kept_totals_");
 
@@ -255,9 +255,11 @@ QStringList PostgresFunctions() {
                 .arg(strBody);
     const auto apply = [](const QString& strRow, const QString& strSign) {
         return QStringLiteral("PERFORM ledgerkin_kept_apply(nKind, %2, %1.\"UserName\", "
-                              "ledgerkin_day_key(%1.\"Date\"), %1.\"Sort\", "
+                              "%4, %1.\"Sort\", "
                               "ledgerkin_cents(%1.\"Amount\"), %3); ")
-            .arg(strRow, strSign, BankFlag(strRow + QStringLiteral(".\"Bank\"")));
+            .arg(strRow, strSign, BankFlag(strRow + QStringLiteral(".\"Bank\"")),
+                 CKeptTotals::DayKeySql(CSqlDialect(CSqlDialect::PostgreSQL),
+                                        strRow + QStringLiteral(".\"Date\"")));
     };
     const QString strOld = apply(QStringLiteral("OLD"), QStringLiteral("-1"));
     const QString strNew = apply(QStringLiteral("NEW"), QStringLiteral("1"));
@@ -385,11 +387,13 @@ void CKeptTotals::SetBuildHook(FBuildHook hook) {
 
 QString CKeptTotals::DayKeySql(const CSqlDialect& d, const QString& strCol) {
     if (!d.IsSQLite())
-        return QStringLiteral("ledgerkin_day_key(%1)").arg(strCol);
+        return QStringLiteral("(CASE WHEN %1 IS NULL THEN 0 ELSE ledgerkin_day_key(%1) END)")
+            .arg(strCol);
     // A day moved by '+0 days' comes back as itself only when it is a real day (30 February
     // would come back as 1 March); date() alone keeps it.
     return QStringLiteral(
-               "(CASE WHEN date(substr(%1, 1, 10), '+0 days') = substr(%1, 1, 10) AND "
+               "(CASE WHEN %1 IS NULL THEN 0 "
+               "WHEN date(substr(%1, 1, 10), '+0 days') = substr(%1, 1, 10) AND "
                "substr(%1, 1, 4) <> '0000' THEN CAST(substr(%1, 1, 4) || substr(%1, 6, 2) "
                "|| substr(%1, 9, 2) AS INTEGER) END)")
         .arg(strCol);

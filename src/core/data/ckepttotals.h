@@ -17,9 +17,9 @@
 //
 // Triggers on "Income" and "Outlay" keep them right whatever writes the records: this
 // program, an older copy of it, or a hand edit in a database tool. A row counts under the
-// calendar day its "Date" begins with; a row whose "Date" is missing or does not begin with
-// a real "yyyy-MM-dd" day is in no total. Cents are those of CMoney::ToCents (half away from
-// zero).
+// day of its "Date" as CStoredDate reads it; a row whose "Date" is not a day is in no total,
+// and a row without a date counts under day 0 (month 0), which only the totals over all
+// dates include. Cents are those of CMoney::ToCents (half away from zero).
 class CKeptTotals {
 public:
     static const QString DayTable;   // quoted, as the SQL writes it
