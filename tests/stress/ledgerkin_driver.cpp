@@ -311,7 +311,7 @@ int Crash(const QCommandLineParser& p) {
               .arg(timer.elapsed() / 1000)
               .arg(cut.isEmpty() ? QStringLiteral("无") : cut.join(QStringLiteral("，"))));
     // Every kind of write must have been cut short at least once, or the test proved little.
-    for (const char* szOp : {"replace", "transfer", "create", "delete"})
+    for (const char* szOp : {"confirm", "transfer", "create", "delete"})
         if (!inside.contains(QLatin1String(szOp)))
             Print(QStringLiteral("注意：没有一次杀在 %1 之中").arg(QLatin1String(szOp)));
     return 0;
