@@ -5,6 +5,7 @@
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "records/ccategories.h"
+#include "records/cdayconflict.h"
 #include "records/cdaybook.h"
 #include "users/cuseradmin.h"
 
@@ -164,19 +165,27 @@ void CStressWorker::Confirm(int nSeq) {
             nRemove = (nRemove + 1) % loaded.size();
         removedLog << loaded[nRemove].strNote;
     }
+    // A moment of typing between reading the day and confirming, in which the other copy
+    // may confirm the same day.
+    QThread::usleep(m_random.bounded(3000));
     if (added.isEmpty() && nChange < 0 && nRemove < 0) {
         added.append(newRecord(strTag + QStringLiteral("a0")));
         addedLog << added.last().strNote + QLatin1Char(':') + cents(added.last());
     }
     m_log.Begin(nSeq, {QStringLiteral("confirm"), strUser, Kind(eKind), day.toString(Qt::ISODate),
                        strBank, list(addedLog), list(changedLog), list(removedLog)});
+    SDayEdit edit;
+    edit.added = added;
+    if (nChange >= 0)
+        edit.changed.append({loaded[nChange], changed});
+    if (nRemove >= 0)
+        edit.removed.append(loaded[nRemove]);
     Attempt(nSeq, [&] {
-        QVector<SDayRecord> rows;
-        for (int i = 0; i < loaded.size(); ++i)
-            if (i != nRemove)
-                rows.append(i == nChange ? changed : loaded[i]);
-        rows += added;
-        book.ReplaceDay(day, strBank, rows);
+        try {
+            book.Confirm(day, strBank, edit);
+        } catch (const CDayConflict&) {
+            return QStringLiteral("conflict"); // the other copy was first: nothing written
+        }
         return QString();
     });
 }
