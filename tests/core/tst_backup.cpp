@@ -204,11 +204,16 @@ private Q_SLOTS:
             }
             QCOMPARE(CBookBuilder::Dump(), grown);
         }
+        QVERIFY(QFile::remove(damaged.fileName()));
 
         watcher.Poll();
         changed.clear();
-        CBackup::Restore(strBackup);
+        const QString strKept = CBackup::Restore(strBackup);
         QCOMPARE(CBookBuilder::Dump(), backedUp);
+        QCOMPARE(CBackup::List(book.FilePath()), QStringList{strBackup}); // not a daily copy
+        CDatabase::SetUrl(strKept, QStringLiteral("kept"));
+        QCOMPARE(CBookBuilder::Dump(QStringLiteral("kept")), grown);
+        CDatabase::Close(QStringLiteral("kept"));
         QCOMPARE(CBookBuilder::IntegrityProblem(), QString());
         watcher.Poll();
         QVERIFY(changed.count() > 0);

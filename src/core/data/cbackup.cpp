@@ -6,6 +6,7 @@
 #include "ctransaction.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -166,7 +167,7 @@ bool IsBook(sqlite3* pDb) {
 
 } // namespace
 
-void CBackup::Restore(const QString& strBackupPath, const QString& strConnection) {
+QString CBackup::Restore(const QString& strBackupPath, const QString& strConnection) {
     const QString strName = QDir::toNativeSeparators(strBackupPath);
     if (!CDatabase::Dialect(strConnection).IsSQLite())
         throw CDBException(tr("只有 SQLite 帐本可以从备份恢复。"));
@@ -188,6 +189,21 @@ void CBackup::Restore(const QString& strBackupPath, const QString& strConnection
         sqlite3_close(pBackup);
         throw CDBException(tr("备份“%1”无法读取、已损坏或不是帐本，帐本没有改变。").arg(strName));
     }
+    // Whatever was written since the backup stays at hand, in case it is wanted back.
+    const QString strBook = CDatabase::Url(strConnection);
+    const QString strKept =
+        QDir(FolderFor(strBook))
+            .filePath(QStringLiteral("%1-before-restore-%2.db")
+                          .arg(QFileInfo(strBook).completeBaseName(),
+                               QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
+    const QString strKeepError =
+        QDir().mkpath(FolderFor(strBook)) ? VacuumInto(strBook, strKept) : tr("无法创建备份文件夹");
+    if (!strKeepError.isNull()) {
+        sqlite3_close(pBackup);
+        QFile::remove(strKept);
+        throw CDBException(tr("无法先保存当前帐本的副本“%1”，帐本没有改变：%2")
+                               .arg(QDir::toNativeSeparators(strKept), strKeepError));
+    }
     // One write transaction of the book's own connection: other copies wait for it (their
     // busy timeout) and then read either the old book or the restored one, never a mix.
     sqlite3_backup* pCopy = sqlite3_backup_init(pBook, "main", pBackup, "main");
@@ -205,4 +221,5 @@ void CBackup::Restore(const QString& strBackupPath, const QString& strConnection
                                                    CSqlDialect::SQLite)));
     // A backup of an older program lacks what this one adds to a book.
     CSchema::Ensure(db, CDatabase::Dialect(strConnection));
+    return strKept;
 }

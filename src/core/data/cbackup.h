@@ -39,7 +39,8 @@ public:
     // step, while other copies of the program may have the book open: they see the restored
     // book at their next read, as after any other write. Refuses (CDBException, book left as
     // it was) a backup that is damaged or not a book, a PostgreSQL book and a book whose file
-    // was replaced.
-    static void Restore(const QString& strBackupPath,
-                        const QString& strConnection = CDatabase::DefaultConnection);
+    // was replaced. The book as it was is first copied beside the backups
+    // ("<book>-before-restore-yyyyMMdd-hhmmss.db", never pruned); returns that copy's path.
+    static QString Restore(const QString& strBackupPath,
+                           const QString& strConnection = CDatabase::DefaultConnection);
 };
