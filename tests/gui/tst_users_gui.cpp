@@ -207,6 +207,7 @@ private Q_SLOTS:
         QCOMPARE(ShownTexts(), (QStringList{QStringLiteral("确定账号信息正确吗？(今后无法修改！)"),
                                             QStringLiteral("创建用户成功!")}));
         QCOMPARE(CMessageBox::Shown().first().strCaption, QStringLiteral("注意"));
+        QVERIFY(CMessageBox::Shown().last().bInfo); // good news, not a warning
         QCOMPARE(RowsOfAllTables(QStringLiteral("张三")), (QList<int>{1, 2, 1, 1, 0}));
         QSqlQuery q = CDatabase::Exec(
             QStringLiteral("SELECT \"CardName\", \"CardSum\", \"CardCash\" FROM \"Bank\" "
@@ -431,6 +432,8 @@ private Q_SLOTS:
         QCOMPARE(ShownTexts(), (QStringList{QStringLiteral(" 原密码有误！"),
                                             QStringLiteral(" 新密码和确认密码不符！"),
                                             QStringLiteral("当前用户密码修改成功！")}));
+        QCOMPARE(CMessageBox::Shown().first().bInfo, false);
+        QVERIFY(CMessageBox::Shown().last().bInfo);
         QCOMPARE(m_pFrame->m_strCurPwd, QStringLiteral("p2"));
 
         CMessageBox::ClearShown();

@@ -82,7 +82,7 @@ void CMainFrame::OnNewUser() {
         m_strCurUser.clear();
         return;
     }
-    CMessageBox::ShowMessage(tr("创建用户成功!"), this);
+    CMessageBox::ShowInfo(tr("创建用户成功!"), this);
 }
 
 void CMainFrame::OnLogin() {

@@ -90,7 +90,7 @@ void CChangPwdDlg::OnOK() {
         }
         if (eChange == CUserAdmin::EChange::Changed) {
             m_pFrame->m_strCurPwd = m_strNewPwd;
-            CMessageBox::ShowMessage(tr("当前用户密码修改成功！"), this);
+            CMessageBox::ShowInfo(tr("当前用户密码修改成功！"), this);
             m_strOldPwd.clear();
             m_strNewPwd.clear();
             m_strNewPwd2.clear();
