@@ -8,6 +8,7 @@
 #include "app/cleftview.h"
 #include "app/cmainview.h"
 #include "app/csplashdlg.h"
+#include "import/cimportcommands.h"
 #include "records/cincomeview.h"
 #include "records/coutlayview.h"
 
@@ -120,6 +121,7 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent) : QMainWindow(pParent
     CreateActions();
     CreateMenus();
     CreateToolBar();
+    CImportCommands::Install(this);
     CreateStatusBar();
     CreateClient();
 
