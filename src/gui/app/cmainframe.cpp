@@ -10,6 +10,7 @@
 #include "app/cmessagebox.h"
 #include "app/cmainview.h"
 #include "app/csplashdlg.h"
+#include "import/cimportcommands.h"
 #include "records/cincomeview.h"
 #include "records/coutlayview.h"
 
@@ -122,6 +123,7 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent) : QMainWindow(pParent
     CreateActions();
     CreateMenus();
     CreateToolBar();
+    CImportCommands::Install(this);
     CreateStatusBar();
     CreateClient();
 
