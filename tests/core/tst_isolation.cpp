@@ -242,8 +242,8 @@ private Q_SLOTS:
             for (const QString& strOther : g_users)
                 QCOMPARE(CUserAdmin::CheckPassword(strUser, Pwd(strOther)), strUser == strOther);
 
-        QVERIFY(CUserAdmin::StoreSaveChoice(strLike, true, Pwd(strLike)));
         QVERIFY(CUserAdmin::ChangePassword(strLike, QStringLiteral("neu")));
+        QVERIFY(CUserAdmin::StoreSaveChoice(strLike, true, Pwd(strLike)));
         const QVector<SDayRecord> rows{{CCategories::Income()[1], QStringLiteral("x"), 1.25}};
         CDayBook(ERecordKind::Income, strLike)
             .ReplaceDay(QDate(2004, 12, 24), QStringLiteral("现金"), rows);

@@ -93,11 +93,23 @@ private Q_SLOTS:
                                         s_day),
                  CUserAdmin::ECreate::NameTaken);
         QCOMPARE(RowsOfAllTables(QStringLiteral("Bob")), (QList<int>{1, 2, 1, 1, 0}));
-        QCOMPARE(CUserAdmin::CreateUser(QStringLiteral("bob"), QStringLiteral("x"), TwoAccounts(),
-                                        s_day),
+        // Trimmed, and compared ignoring case.
+        for (const char* szName : {"bob", " BOB ", "Bob  "})
+            QCOMPARE(CUserAdmin::CreateUser(QString::fromUtf8(szName), QStringLiteral("x"),
+                                            TwoAccounts(), s_day),
+                     CUserAdmin::ECreate::NameTaken);
+        QVERIFY_THROWS_EXCEPTION(CDBException,
+                                 CUserAdmin::CreateUser(QStringLiteral("   "), QStringLiteral("x"),
+                                                        TwoAccounts(), s_day));
+        QCOMPARE(CUserAdmin::CreateUser(QStringLiteral(" 爸爸 "), QStringLiteral("x"),
+                                        TwoAccounts(), s_day),
                  CUserAdmin::ECreate::Created);
-        QCOMPARE(CUserAdmin::UserNames(),
-                 (QStringList{QStringLiteral("Bob"), QStringLiteral("bob")}));
+        // An older book may hold names differing only in case: both keep working.
+        AddLegacyUser(QStringLiteral("bob"), QStringLiteral("pw2"));
+        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("bob"), QStringLiteral("pw2")));
+        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Bob"), QStringLiteral("pw1")));
+        QCOMPARE(CUserAdmin::UserNames(), (QStringList{QStringLiteral("Bob"), QStringLiteral("爸爸"),
+                                                       QStringLiteral("bob")}));
     }
 
     void createUserIsAllOrNothing() {
@@ -181,8 +193,18 @@ private Q_SLOTS:
         QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("Ann' OR '1'='1"),
                                            QStringLiteral("x' OR '1'='1")));
 
-        QVERIFY(CUserAdmin::ChangePassword(QStringLiteral("Ann"), QString()));
-        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Ann"), QString()));
+        // An empty new password is refused; a change forgets the remembered (old) password.
+        QVERIFY_THROWS_EXCEPTION(CDBException,
+                                 CUserAdmin::ChangePassword(QStringLiteral("Ann"), QString()));
+        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("Secret")));
+        QVERIFY(CUserAdmin::StoreSaveChoice(QStringLiteral("Ann"), true, QStringLiteral("Secret")));
+        QVERIFY(CUserAdmin::ChangePassword(QStringLiteral("Ann"), QStringLiteral("新")));
+        bool bSave = true;
+        QString strSaved;
+        QVERIFY(CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strSaved));
+        QVERIFY(!bSave);
+        QCOMPARE(strSaved, QString());
+        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("新")));
         QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("Secret")));
         QVERIFY(!CUserAdmin::ChangePassword(QStringLiteral("nobody"), QStringLiteral("x")));
         QVERIFY_THROWS_EXCEPTION(
@@ -214,7 +236,7 @@ private Q_SLOTS:
                                s_day);
         bool bSave = false;
         QString strPwd;
-        // A wrong password is remembered as typed.
+        // Whatever the login hands over is remembered as it is.
         QVERIFY(
             CUserAdmin::StoreSaveChoice(QStringLiteral("Ann"), true, QStringLiteral("wrong密码")));
         QVERIFY(CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strPwd));
