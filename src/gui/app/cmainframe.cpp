@@ -5,6 +5,7 @@
 #include "analysis/crptview.h"
 #include "analysis/csumlistview.h"
 #include "app/caboutdlg.h"
+#include "app/chelpwindow.h"
 #include "app/cleftview.h"
 #include "app/cmainview.h"
 #include "app/csplashdlg.h"
@@ -163,6 +164,7 @@ void CMainFrame::CreateActions() {
     for (const int nId : {ID_SUM_VIEW, ID_INCOME_VIEW, ID_OUTLAY_VIEW, ID_IN_CHART, ID_OUT_CHART,
                           ID_RPT_VIEW, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR})
         m_actions.value(nId)->setCheckable(true);
+    m_actions.value(ID_HELP)->setShortcut(QKeySequence::HelpContents);
 
     const QHash<int, void (CMainFrame::*)()> handlers = {
         {ID_NEW_USER, &CMainFrame::OnNewUser},
@@ -504,7 +506,9 @@ void CMainFrame::OnRptView() {
     SwitchView(EView::Rpt);
 }
 
-void CMainFrame::OnHelp() {}
+void CMainFrame::OnHelp() {
+    CHelpWindow::ShowHelp();
+}
 
 void CMainFrame::OnAbout() {
     CAboutDlg dlg(this);

@@ -1,5 +1,6 @@
 #include "cguitest.h"
 
+#include "app/cledgerkinapp.h"
 #include "app/cmessagebox.h"
 
 #include <QAction>
@@ -8,6 +9,7 @@
 #include <QTimer>
 
 CGuiTest::CGuiTest() : m_pBook(std::make_unique<CTestBook>()) {
+    CLedgerkinApp::InstallQtTranslations(); // as the program does at start
     CMessageBox::SetCapture(true);
     CMessageBox::ClearShown();
     m_pFrame = std::make_unique<CMainFrame>(false);
