@@ -25,7 +25,7 @@ void CMainFrame::OnAddTrs() {
     UpdateCommandUI();
 }
 
-// 32830: the user's accounts; the summary follows when one was added, renamed or deleted.
+// 32835: the user's accounts; the summary follows when one was added, renamed or deleted.
 void CMainFrame::OnAccounts() {
     if (m_strCurUser.isEmpty())
         return;

@@ -147,8 +147,10 @@ void CLinkDlg::OnOK() {
     m_bLink = false;
     m_strLinkUser.clear();
     m_strLinkPwd.clear();
+    m_nLinkUserId = 0;
     if (!m_strUser.isEmpty()) {
-        if (CUserAdmin::CheckPassword(m_strUser, m_strPwd)) {
+        m_nLinkUserId = CUserAdmin::LogIn(m_strUser, m_strPwd);
+        if (m_nLinkUserId != 0) {
             // Only a password that opened the book is remembered. Failing to store the choice
             // (a read-only book, say) is told but does not stop the login.
             try {
