@@ -82,9 +82,15 @@ int CGridModel::columnCount(const QModelIndex& parent) const {
 
 namespace {
 // Numbers sit on the right of their cell, other texts on the left, so amounts line up.
+// An amount keeps its yuan sign ("￥12.00") or unit ("12.00元") and is still a number.
 Qt::Alignment AlignmentOf(const QString& strText) {
+    QString strNumber = strText;
+    if (strNumber.startsWith(QChar(0xFFE5)))
+        strNumber.remove(0, 1);
+    if (strNumber.endsWith(QChar(0x5143)))
+        strNumber.chop(1);
     bool bNumber = false;
-    strText.toDouble(&bNumber);
+    strNumber.toDouble(&bNumber);
     return Qt::AlignVCenter | (bNumber ? Qt::AlignRight : Qt::AlignLeft);
 }
 } // namespace
