@@ -448,6 +448,33 @@ private Q_SLOTS:
         QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("p3")));
         QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("p2")));
         QVERIFY(LoggedIn());
+
+        // Another copy changes the password: this one cannot undo that with the old one.
+        // Then it deletes Ann and creates her again: this session's writes are refused and
+        // it ends.
+        const QString strAnn = QStringLiteral("Ann");
+        QCOMPARE(CUserAdmin::ChangePassword(strAnn, QStringLiteral("p3"), QStringLiteral("p4")),
+                 CUserAdmin::EChange::Changed);
+        CMessageBox::ClearShown();
+        WhenShown(pDlg, [=] {
+            change("p3", "p5", "p5");
+            pDlg->reject();
+        });
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_CHANGE_PWD));
+        QCOMPARE(ShownTexts(), QStringList{QStringLiteral(" 原密码有误！")});
+        QVERIFY(CUserAdmin::CheckPassword(strAnn, QStringLiteral("p4")));
+
+        QVERIFY(CUserAdmin::DeleteUser(strAnn));
+        AddUser(strAnn, QStringLiteral("p4"));
+        CMessageBox::ClearShown();
+        WhenShown(pDlg, [=] { change("p4", "p6", "p6"); });
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_CHANGE_PWD));
+        const QStringList shown = ShownTexts();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].contains(QStringLiteral("已在别处被删除或重新创建")), qPrintable(shown[0]));
+        QVERIFY(!pDlg->isVisible());
+        QVERIFY(LoggedOut());
+        QVERIFY(CUserAdmin::CheckPassword(strAnn, QStringLiteral("p4")));
     }
 
     void deleteUserAndLogOut() {

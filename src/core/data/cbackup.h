@@ -32,4 +32,15 @@ public:
 
     // This book's backups in the folder, newest first.
     static QStringList List(const QString& strBookPath);
+    // The day in a backup's name (invalid when the name is not a backup's).
+    static QDate DayOf(const QString& strBackupPath);
+
+    // Puts the backup's content into the open SQLite book behind strConnection, in one
+    // step, while other copies of the program may have the book open: they see the restored
+    // book at their next read, as after any other write. Refuses (CDBException, book left as
+    // it was) a backup that is damaged or not a book, a PostgreSQL book and a book whose file
+    // was replaced. The book as it was is first copied beside the backups
+    // ("<book>-before-restore-yyyyMMdd-hhmmss.db", never pruned); returns that copy's path.
+    static QString Restore(const QString& strBackupPath,
+                           const QString& strConnection = CDatabase::DefaultConnection);
 };

@@ -7,8 +7,10 @@
 #include "app/caboutdlg.h"
 #include "app/chelpwindow.h"
 #include "app/cleftview.h"
+#include "app/cmessagebox.h"
 #include "app/cmainview.h"
 #include "app/csplashdlg.h"
+#include "import/cimportcommands.h"
 #include "records/cincomeview.h"
 #include "records/coutlayview.h"
 
@@ -121,6 +123,7 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent) : QMainWindow(pParent
     CreateActions();
     CreateMenus();
     CreateToolBar();
+    CImportCommands::Install(this);
     CreateStatusBar();
     CreateClient();
 
@@ -131,11 +134,14 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent) : QMainWindow(pParent
     UpdateCommandUI();
     setWindowState(windowState() | Qt::WindowMaximized);
     qApp->installEventFilter(this);
+    CMessageBox::SetSessionGoneHandler([this] { OnSessionGone(); });
 }
 
 CMainFrame::~CMainFrame() {
-    if (s_pMainFrame == this)
+    if (s_pMainFrame == this) {
         s_pMainFrame = nullptr;
+        CMessageBox::SetSessionGoneHandler(nullptr);
+    }
 }
 
 CMainFrame* CMainFrame::Get() {
@@ -422,7 +428,7 @@ void CMainFrame::SwitchView(EView eView) {
     pNew->OnInitialUpdate();
 }
 
-void CMainFrame::SetLoggedIn(const QString& strUser, const QString& strPwd) {
+void CMainFrame::SetLoggedIn(const QString& strUser, const QString& strPwd, qint64 nUserId) {
     m_bNewUser = false;
     m_bLogin = false;
     m_bDeleteUser = m_bChangePwd = m_bDisconnect = true;
@@ -432,6 +438,7 @@ void CMainFrame::SetLoggedIn(const QString& strUser, const QString& strPwd) {
     m_bAdvice = true;
     m_strCurUser = strUser;
     m_strCurPwd = strPwd;
+    m_nCurUserId = nUserId;
     UpdateCommandUI();
     OnSumView();
     UpdateCommandUI();
@@ -449,6 +456,7 @@ void CMainFrame::SetLoggedOut() {
     m_bCheckInChart = m_bCheckOutChart = m_bCheckRpt = false;
     m_strCurUser.clear();
     m_strCurPwd.clear();
+    m_nCurUserId = 0;
     SwitchView(EView::Main);
     m_pLeftView->Empty();
     UpdateCommandUI();

@@ -1,6 +1,7 @@
 #include "cmessagebox.h"
 
 #include "data/cdbexception.h"
+#include "users/csessiongone.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -16,6 +17,7 @@ struct SState {
     bool bCapture = false;
     QQueue<bool> answers;
     QList<SShown> shown;
+    std::function<void()> sessionGone;
 };
 SState& State() {
     static SState s_state;
@@ -70,7 +72,13 @@ bool AskOkCancel(const QString& strText, const QString& strCaption, QWidget* pPa
     return Exec(box) == QMessageBox::Ok;
 }
 
-void ShowDBError(const CDBException& e, QWidget* pParent) { ShowMessage(e.m_strError, pParent); }
+void ShowDBError(const CDBException& e, QWidget* pParent) {
+    ShowMessage(e.m_strError, pParent);
+    if (dynamic_cast<const CSessionGone*>(&e) && State().sessionGone)
+        State().sessionGone();
+}
+
+void SetSessionGoneHandler(std::function<void()> fn) { State().sessionGone = std::move(fn); }
 
 void SetCapture(bool bCapture) { State().bCapture = bCapture; }
 bool IsCapturing() { return State().bCapture; }

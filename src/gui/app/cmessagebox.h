@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QWidget;
 class CDBException;
@@ -15,8 +16,11 @@ void ShowMessage(const QString& strText, QWidget* pParent = nullptr);
 void ShowInfo(const QString& strText, QWidget* pParent = nullptr);
 // A question with its own caption, OK and Cancel, the information icon. true only for OK.
 bool AskOkCancel(const QString& strText, const QString& strCaption, QWidget* pParent = nullptr);
-// The driver's text of a failed database step.
+// The driver's text of a failed database step. When the step was refused because the
+// session's user row is gone (CSessionGone), the session-gone handler runs afterwards.
 void ShowDBError(const CDBException& e, QWidget* pParent = nullptr);
+// Set by the main frame: ends the session. nullptr: none.
+void SetSessionGoneHandler(std::function<void()> fn);
 
 // ---- for tests
 struct SShown {
