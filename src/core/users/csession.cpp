@@ -2,7 +2,7 @@
 
 CSession::CSession(QObject* pParent) : QObject(pParent) {}
 
-void CSession::LogIn(const QString& strUserName, int nUserId) {
+void CSession::LogIn(const QString& strUserName, qint64 nUserId) {
     m_strUserName = strUserName;
     m_nUserId = nUserId;
     Q_EMIT LoggedIn(m_strUserName);

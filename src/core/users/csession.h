@@ -14,10 +14,10 @@ public:
     bool IsLoggedIn() const { return !m_strUserName.isEmpty(); }
     const QString& UserName() const { return m_strUserName; }
     // 0 when the row is not known (a session set up without a login).
-    int UserId() const { return m_nUserId; }
+    qint64 UserId() const { return m_nUserId; }
 
     // Replaces any logged-in user (LoggedOut is not sent for the one replaced).
-    void LogIn(const QString& strUserName, int nUserId);
+    void LogIn(const QString& strUserName, qint64 nUserId);
     // Nothing happens when nobody is logged in.
     void LogOut();
 
@@ -27,5 +27,5 @@ Q_SIGNALS:
 
 private:
     QString m_strUserName;
-    int m_nUserId = 0;
+    qint64 m_nUserId = 0;
 };

@@ -51,6 +51,7 @@ public:
         ID_INCOME_VIEW = 32798,
         ID_RPT_VIEW = 32806,
         ID_ADVICE = 32808,
+        ID_ACCOUNTS = 32835,
         ID_HELP = 32812,
         ID_IN_CHART = 32816,
         ID_OUT_CHART = 32817,
@@ -80,9 +81,13 @@ public:
     void SetStatusText(const QString& strText);
 
     // Logged-in state changes (the only places they happen). nUserId: the User row's
-    // "UserID" the login matched (0 when not known).
-    void SetLoggedIn(const QString& strUser, int nUserId); // then runs 32793
+    // "UserID" the login matched (CUserAdmin::LogIn); the session's writes are refused once
+    // that row is gone. 0: not checked.
+    void SetLoggedIn(const QString& strUser, qint64 nUserId); // then runs 32793
     void SetLoggedOut();
+    // The session's user was deleted or re-created elsewhere (the message is shown already):
+    // open dialogs close and the frame returns to the logged-out state.
+    void OnSessionGone();
 
     // ---- enable flags, one per command
     bool m_bNewUser = false;    // 32783
@@ -130,6 +135,7 @@ public Q_SLOTS:
     void OnAddOutlay();
     // cmainframe_accounts.cpp
     void OnAddTrs();
+    void OnAccounts();
     void OnAdvice();
     // cmainframe.cpp
     void OnSumView();

@@ -1,3 +1,4 @@
+#include "accounts/caccountsdlg.h"
 #include "accounts/ctrsdlg.h"
 #include "analysis/cadvice.h"
 #include "analysis/csumlistview.h"
@@ -15,7 +16,23 @@ CTrsDlg* CMainFrame::TrsDlg() {
 
 // 32792: a transfer, then the summary with the new balances.
 void CMainFrame::OnAddTrs() {
-    if (TrsDlg()->exec() != QDialog::Accepted)
+    if (TrsDlg()->exec() != QDialog::Accepted && !TrsDlg()->m_bUndone)
+        return;
+    SetCheck(EView::SumList);
+    m_pLeftView->BuildSummaryTree();
+    SwitchView(EView::SumList);
+    if (auto* pView = View<CSumListView>())
+        pView->ShowAccountList(m_pSession->UserName());
+    UpdateCommandUI();
+}
+
+// 32835: the user's accounts; the summary follows when one was added, renamed or deleted.
+void CMainFrame::OnAccounts() {
+    if (!m_pSession->IsLoggedIn())
+        return;
+    CAccountsDlg dlg(this);
+    dlg.Run(m_pSession->UserName());
+    if (!dlg.m_bChanged)
         return;
     SetCheck(EView::SumList);
     m_pLeftView->BuildSummaryTree();

@@ -6,10 +6,13 @@
 #include "data/cdbexception.h"
 #include "data/ctoday.h"
 #include "users/cchangpwddlg.h"
+#include "users/cdeluserdlg.h"
 #include "users/clinkdlg.h"
 #include "users/cnewuserdlg.h"
 #include "users/csession.h"
 #include "users/cuseradmin.h"
+
+#include <QApplication>
 
 CLinkDlg* CMainFrame::LinkDlg() {
     if (!m_pLinkDlg)
@@ -78,7 +81,7 @@ void CMainFrame::OnNewUser() {
     }
     if (!bCreated)
         return;
-    CMessageBox::ShowMessage(tr("创建用户成功!"), this);
+    CMessageBox::ShowInfo(tr("创建用户成功!"), this);
 }
 
 void CMainFrame::OnLogin() {
@@ -92,6 +95,18 @@ void CMainFrame::OnLogin() {
     SetLoggedIn(pLinkDlg->m_strLinkUser, pLinkDlg->m_nLinkUserId);
 }
 
+void CMainFrame::OnSessionGone() {
+    // A dialog of the ended session (a transfer, a new day, the password) has nothing left to
+    // write to.
+    while (auto* pDialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+        pDialog->reject();
+        if (pDialog->isVisible())
+            break;
+    }
+    if (m_pSession->IsLoggedIn())
+        SetLoggedOut();
+}
+
 void CMainFrame::OnDeleteUser() {
     const QString strUser = m_pSession->UserName();
     try {
@@ -101,10 +116,11 @@ void CMainFrame::OnDeleteUser() {
         CMessageBox::ShowDBError(e, this);
         return;
     }
-    if (!CMessageBox::AskOkCancel(tr("确定删除此用户吗？"), tr("删除用户"), this))
+    CDelUserDlg dlg(strUser, this);
+    if (dlg.exec() != QDialog::Accepted)
         return;
     try {
-        if (!CUserAdmin::DeleteUser(strUser))
+        if (!CUserAdmin::DeleteUser(strUser, m_pSession->UserId()))
             return;
     } catch (const CDBException& e) {
         // Nothing was deleted: the user stays logged in with every row.

@@ -78,37 +78,28 @@ void CChangPwdDlg::ClearFields() {
 
 void CChangPwdDlg::OnOK() {
     UpdateData(true);
-    const QString strUser = m_pSession->UserName();
-    try {
-        // The old password is told about first, before any slip in the new ones.
-        if (!CUserAdmin::CheckPassword(strUser, m_strOldPwd)) {
-            CMessageBox::ShowMessage(tr(" 原密码有误！"), this);
-            return;
-        }
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
-        return;
-    }
     if (m_strNewPwd != m_strNewPwd2) {
         CMessageBox::ShowMessage(tr(" 新密码和确认密码不符！"), this);
         return;
     }
-    const QString strRefusal = CUserAdmin::CheckPasswordText(m_strNewPwd);
+    const QString strRefusal = m_strNewPwd.isEmpty() ? tr("新密码不能为空!")
+                                                     : CUserAdmin::CheckPasswordText(m_strNewPwd);
     if (!strRefusal.isEmpty()) {
         CMessageBox::ShowMessage(strRefusal, this);
         return;
     }
     try {
-        // Checked again with the write: another copy may have changed it meanwhile.
-        switch (CUserAdmin::ChangeOwnPassword(strUser, m_strOldPwd, m_strNewPwd)) {
-        case CUserAdmin::EChangePwd::Changed:
-            CMessageBox::ShowMessage(tr("当前用户密码修改成功！"), this);
-            break;
-        case CUserAdmin::EChangePwd::WrongOldPwd:
+        // The stored password decides: it is checked inside the write, so a change made
+        // meanwhile by another copy is checked too.
+        const CUserAdmin::EChange eChange =
+            CUserAdmin::ChangePassword(m_pSession->UserName(), m_strOldPwd, m_strNewPwd,
+                                       m_pSession->UserId());
+        if (eChange == CUserAdmin::EChange::WrongPassword) {
             CMessageBox::ShowMessage(tr(" 原密码有误！"), this);
             return;
-        case CUserAdmin::EChangePwd::NoSuchUser:
-            break;
+        }
+        if (eChange == CUserAdmin::EChange::Changed) {
+            CMessageBox::ShowInfo(tr("当前用户密码修改成功！"), this);
         }
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);

@@ -45,6 +45,7 @@ bool CGuiTest::IsChecked(int nCommandId) const {
 }
 
 void CGuiTest::LogIn(const QString& strUser) {
+    // As the login dialog does: the session keeps the user row it logged in to.
     m_pFrame->SetLoggedIn(strUser, CUserAdmin::UserId(strUser));
 }
 
