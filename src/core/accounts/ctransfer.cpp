@@ -1,6 +1,8 @@
 #include "ctransfer.h"
 
+#include "accounts/cbalance.h"
 #include "data/cmoney.h"
+#include "data/cstoreddate.h"
 #include "data/ctransaction.h"
 
 #include <QCoreApplication>
@@ -17,12 +19,6 @@ QVariant AccountKey(const QString& strUser, const QString& strName, const QStrin
     return query.next() ? query.value(0) : QVariant();
 }
 
-void MoveBalance(const QVariant& key, double dDelta, const QString& strConnection) {
-    CDatabase::Exec(
-        QStringLiteral("UPDATE \"Bank\" SET \"CardCash\" = \"CardCash\" + ? WHERE \"编号\" = ?"),
-        {dDelta, key}, strConnection);
-}
-
 } // namespace
 
 CTransfer::EResult CTransfer::Transfer(const QString& strUser, const QDate& day,
@@ -30,6 +26,10 @@ CTransfer::EResult CTransfer::Transfer(const QString& strUser, const QDate& day,
                                        const QString& strConnection) {
     if (!CMoney::IsValid(dAmount))
         return EResult::BadAmount;
+    // Stored as it moves the balances: in whole cents, by the money rule.
+    const std::int64_t nCents = CMoney::ToCents(dAmount);
+    if (nCents == 0)
+        return EResult::ZeroAmount;
     // The write lock is taken at BEGIN, so the accounts found are still there at the UPDATE.
     CTransaction transaction(strConnection);
     const QVariant from = AccountKey(strUser, strFrom, strConnection);
@@ -38,12 +38,13 @@ CTransfer::EResult CTransfer::Transfer(const QString& strUser, const QDate& day,
     const QVariant in = AccountKey(strUser, strIn, strConnection);
     if (in.isNull())
         return EResult::NoDestination;
-    MoveBalance(from, -dAmount, strConnection);
-    MoveBalance(in, dAmount, strConnection);
+    CBalance::MoveKey(from, -nCents, strConnection);
+    CBalance::MoveKey(in, nCents, strConnection);
     CDatabase::Exec(
         QStringLiteral("INSERT INTO \"Trs\" (\"UserName\", \"TrsDate\", \"TrsFrom\", \"TrsIn\", "
                        "\"TrsAmount\") VALUES (?, ?, ?, ?, ?)"),
-        {strUser, CDatabase::Dialect(strConnection).BindDate(day), strFrom, strIn, dAmount},
+        {strUser, CDatabase::Dialect(strConnection).BindDate(day), strFrom, strIn,
+         CMoney::FromCents(nCents)},
         strConnection);
     transaction.Commit();
     return EResult::Done;
@@ -57,6 +58,8 @@ QString CTransfer::Message(EResult eResult) {
         return QCoreApplication::translate("CTransfer", "转出帐号不存在!");
     case EResult::NoDestination:
         return QCoreApplication::translate("CTransfer", "转入帐号不存在!");
+    case EResult::ZeroAmount:
+        return QCoreApplication::translate("CTransfer", "转帐金额不能为零!");
     case EResult::BadAmount:
         return QCoreApplication::translate("CTransfer",
                                            "转帐金额必须在 -1000000000000 与 1000000000000 之间!");
@@ -65,7 +68,6 @@ QString CTransfer::Message(EResult eResult) {
 }
 
 QVector<CTransfer::SRow> CTransfer::History(const QString& strUser, const QString& strConnection) {
-    const CSqlDialect& dialect = CDatabase::Dialect(strConnection);
     QSqlQuery query =
         CDatabase::Exec(QStringLiteral("SELECT \"TrsDate\", \"TrsFrom\", \"TrsIn\", \"TrsAmount\" "
                                        "FROM \"Trs\" WHERE \"UserName\" = ? ORDER BY \"编号\""),
@@ -73,7 +75,7 @@ QVector<CTransfer::SRow> CTransfer::History(const QString& strUser, const QStrin
     QVector<SRow> rows;
     while (query.next()) {
         SRow row;
-        row.date = dialect.ReadDateTime(query.value(0)).date();
+        row.date = CStoredDate::Day(query.value(0));
         row.strFrom = query.value(1).toString();
         row.strIn = query.value(2).toString();
         row.dAmount = query.value(3).toDouble();

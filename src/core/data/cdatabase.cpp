@@ -2,6 +2,7 @@
 
 #include "cdbexception.h"
 #include "cschema.h"
+#include "cstoreddate.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -204,6 +205,7 @@ void CDatabase::Open(const QString& strConnection) {
 }
 
 void CDatabase::Close(const QString& strConnection) {
+    CStoredDate::Forget(strConnection);
     auto it = Connections().find(strConnection);
     if (it != Connections().end())
         it->bOpen = false;

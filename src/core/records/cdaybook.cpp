@@ -1,10 +1,12 @@
 #include "cdaybook.h"
 
+#include "accounts/cbalance.h"
 #include "data/cbankset.h"
 #include "data/cdbexception.h"
 #include "data/cincomeset.h"
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
+#include "data/cstoreddate.h"
 #include "data/ctransaction.h"
 
 #include <QCoreApplication>
@@ -24,7 +26,7 @@ void InsertRow(const QString& strConnection, const QString& strUser, const QDate
     if (pRecord) {
         set.m_Sort = pRecord->strSort;
         set.m_Note = pRecord->strNote;
-        set.m_Amount = pRecord->dAmount;
+        set.m_Amount = CMoney::Round(pRecord->dAmount);
         set.m_Bank = strBank;
     }
     set.Update();
@@ -43,16 +45,15 @@ QString CDayBook::Table() const {
     return m_eKind == ERecordKind::Income ? QStringLiteral("Income") : QStringLiteral("Outlay");
 }
 
-QVariantList CDayBook::DayRange(const QDate& day) const {
-    const CSqlDialect& d = CDatabase::Dialect(m_strConnection);
-    return {d.BindDate(day), d.BindDate(day.addDays(1))};
+QString CDayBook::DayRange(const QDate& day, QVariantList& values) const {
+    return CStoredDate::Range(Table(), m_strUser, day, day.addDays(1), values, m_strConnection);
 }
 
 QDate CDayBook::ReadDay(const QString& strSql, const QVariantList& values) const {
     QSqlQuery query = CDatabase::Exec(strSql, values, m_strConnection);
     if (!query.next() || query.value(0).isNull())
         return QDate();
-    return CDatabase::Dialect(m_strConnection).ReadDateTime(query.value(0)).date();
+    return CStoredDate::Day(query.value(0));
 }
 
 QStringList CDayBook::Accounts() const {
@@ -69,11 +70,13 @@ QVector<SDayRecord> CDayBook::LoadDay(const QDate& day, const QString& strBank) 
     QVector<SDayRecord> rows;
     if (!day.isValid())
         return rows;
+    QVariantList values{m_strUser};
+    const QString strDay = DayRange(day, values);
     QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT \"Sort\", \"Note\", \"Amount\" FROM \"%1\" WHERE \"UserName\" = ? "
-                       "AND \"Date\" >= ? AND \"Date\" < ? AND \"Bank\" = ? ORDER BY \"编号\"")
-            .arg(Table()),
-        QVariantList{m_strUser} + DayRange(day) + QVariantList{strBank}, m_strConnection);
+        QStringLiteral("SELECT \"Sort\", \"Note\", \"Amount\" FROM \"%1\" WHERE \"UserName\" = ?"
+                       "%2 AND \"Bank\" = ? ORDER BY \"编号\"")
+            .arg(Table(), strDay),
+        values + QVariantList{strBank}, m_strConnection);
     while (query.next())
         rows.append(
             {query.value(0).toString(), query.value(1).toString(), query.value(2).toDouble()});
@@ -91,11 +94,12 @@ QHash<QString, std::int64_t> CDayBook::DayTotals(const QDate& day) const {
     QHash<QString, std::int64_t> totals;
     if (!day.isValid())
         return totals;
+    QVariantList values{m_strUser};
+    const QString strDay = DayRange(day, values);
     QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT \"Bank\", \"Amount\" FROM \"%1\" WHERE \"UserName\" = ? "
-                       "AND \"Date\" >= ? AND \"Date\" < ?")
-            .arg(Table()),
-        QVariantList{m_strUser} + DayRange(day), m_strConnection);
+        QStringLiteral("SELECT \"Bank\", \"Amount\" FROM \"%1\" WHERE \"UserName\" = ?%2")
+            .arg(Table(), strDay),
+        values, m_strConnection);
     while (query.next())
         totals[query.value(0).toString()] += CMoney::ToCents(query.value(1).toDouble());
     return totals;
@@ -104,38 +108,41 @@ QHash<QString, std::int64_t> CDayBook::DayTotals(const QDate& day) const {
 bool CDayBook::HasDay(const QDate& day) const {
     if (!day.isValid())
         return false;
+    QVariantList values{m_strUser};
+    const QString strDay = DayRange(day, values);
     QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT 1 FROM \"%1\" WHERE \"UserName\" = ? AND \"Date\" >= ? "
-                       "AND \"Date\" < ? LIMIT 1")
-            .arg(Table()),
-        QVariantList{m_strUser} + DayRange(day), m_strConnection);
+        QStringLiteral("SELECT 1 FROM \"%1\" WHERE \"UserName\" = ?%2 LIMIT 1").arg(Table(), strDay),
+        values, m_strConnection);
     return query.next();
 }
 
 QDate CDayBook::Step(EStep eStep, const QDate& current) const {
-    const QString strMin =
-        QStringLiteral("SELECT MIN(\"Date\") FROM \"%1\" WHERE \"UserName\" = ?").arg(Table());
-    const QString strMax =
-        QStringLiteral("SELECT MAX(\"Date\") FROM \"%1\" WHERE \"UserName\" = ?").arg(Table());
-    const CSqlDialect& d = CDatabase::Dialect(m_strConnection);
+    // The earliest or latest stored day within [from, to), each bound optional.
+    const auto edge = [this](bool bFirst, const QDate& from, const QDate& to) {
+        QVariantList values{m_strUser};
+        const QString strRange =
+            CStoredDate::Range(Table(), m_strUser, from, to, values, m_strConnection);
+        return ReadDay(QStringLiteral("SELECT %1(\"Date\") FROM \"%2\" WHERE \"UserName\" = ?%3")
+                           .arg(bFirst ? QStringLiteral("MIN") : QStringLiteral("MAX"), Table(),
+                                strRange),
+                       values);
+    };
     switch (eStep) {
     case EStep::First:
-        return ReadDay(strMin, {m_strUser});
+        return edge(true, QDate(), QDate());
     case EStep::Last:
-        return ReadDay(strMax, {m_strUser});
+        return edge(false, QDate(), QDate());
     case EStep::Next:
         // Walking forward from a day without rows starts past the last row: nothing follows.
         if (!HasDay(current))
             return QDate();
-        return ReadDay(strMin + QStringLiteral(" AND \"Date\" >= ?"),
-                       {m_strUser, d.BindDate(current.addDays(1))});
+        return edge(true, current.addDays(1), QDate());
     case EStep::Prev:
         // Walking back from a day without rows starts past the end, so the first step
         // back reaches the last day.
         if (!HasDay(current))
-            return ReadDay(strMax, {m_strUser});
-        return ReadDay(strMax + QStringLiteral(" AND \"Date\" < ?"),
-                       {m_strUser, d.BindDate(current)});
+            return edge(false, QDate(), QDate());
+        return edge(false, QDate(), current);
     }
     return QDate();
 }
@@ -145,7 +152,7 @@ CDayBook::SProblem CDayBook::Validate(const QVector<SDayRecord>& rows) {
         if (rows[i].strSort.isEmpty())
             return {i, EProblem::NoCategory};
         const double d = rows[i].dAmount;
-        if (d == 0 || !CMoney::IsValid(d))
+        if (!CMoney::IsValid(d) || CMoney::ToCents(d) == 0)
             return {i, EProblem::BadAmount};
     }
     return {};
@@ -164,11 +171,13 @@ std::int64_t CDayBook::ReplaceDay(const QDate& day, const QString& strBank,
     CTransaction transaction(m_strConnection);
     // The old total is what this very statement removed, so two copies of the program
     // replacing the same day never subtract rows the other one already took away.
+    QVariantList values{m_strUser};
+    const QString strDay = DayRange(day, values);
     QSqlQuery removed = CDatabase::Exec(
-        QStringLiteral("DELETE FROM \"%1\" WHERE \"UserName\" = ? AND \"Date\" >= ? "
-                       "AND \"Date\" < ? AND \"Bank\" = ? RETURNING \"Amount\"")
-            .arg(Table()),
-        QVariantList{m_strUser} + DayRange(day) + QVariantList{strBank}, m_strConnection);
+        QStringLiteral("DELETE FROM \"%1\" WHERE \"UserName\" = ?%2 AND \"Bank\" = ? "
+                       "RETURNING \"Amount\"")
+            .arg(Table(), strDay),
+        values + QVariantList{strBank}, m_strConnection);
     std::int64_t nOld = 0;
     while (removed.next())
         nOld += CMoney::ToCents(removed.value(0).toDouble());
@@ -180,18 +189,13 @@ std::int64_t CDayBook::ReplaceDay(const QDate& day, const QString& strBank,
             InsertRow<CIncomeSet>(m_strConnection, m_strUser, day, &r, strBank);
         else
             InsertRow<COutlaySet>(m_strConnection, m_strUser, day, &r, strBank);
-        nNew += CMoney::ToCents(r.dAmount);
+        nNew += CMoney::ToCents(r.dAmount); // what InsertRow stores
     }
 
     const std::int64_t nDelta = m_eKind == ERecordKind::Income ? nNew - nOld : nOld - nNew;
     // With two accounts of the same name only the first one entered moves, as a transfer does.
-    QSqlQuery update = CDatabase::Exec(
-        QStringLiteral(
-            "UPDATE \"Bank\" SET \"CardCash\" = \"CardCash\" + ? WHERE \"编号\" = "
-            "(SELECT MIN(\"编号\") FROM \"Bank\" WHERE \"UserName\" = ? AND \"CardName\" = ?)"),
-        {CMoney::FromCents(nDelta), m_strUser, strBank}, m_strConnection);
     // Records of an account that is not there would move no balance: refuse them.
-    if (update.numRowsAffected() == 0)
+    if (!CBalance::Move(m_strUser, strBank, nDelta, m_strConnection))
         throw CDBException(Tr("找不到帐户“%1”，记录没有保存。").arg(strBank));
     transaction.Commit();
     return nDelta;

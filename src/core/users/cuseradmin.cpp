@@ -174,7 +174,7 @@ CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strUser, const QString
             set.m_UserName = strUser;
             set.m_CardName = account.strCardName;
             set.m_CardSum = account.strCardNote;
-            set.m_CardCash = account.dCardCash;
+            set.m_CardCash = CMoney::Round(account.dCardCash);
             set.Update();
         }
         AddFirstDay<CIncomeSet>(strUser, firstDay, strConnection);
