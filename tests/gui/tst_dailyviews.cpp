@@ -220,18 +220,28 @@ private Q_SLOTS:
         QVERIFY(pView->m_bAdding);
         Press(pView, 1019);
 
-        // Row 1 without amount, row 2 without category: the amount message.
+        // Row 1's amount is checked before row 2's missing category. The cell shows what will
+        // be stored as soon as it is an amount, else the text itself; confirming says why not.
         Press(pView, 1017);
-        Type(pView, 1, 3, QStringLiteral("abc"));
-        QCOMPARE(Cell(pView, 1, 3), QStringLiteral("0.00"));
-        Press(pView, 1018);
-        QCOMPARE(Shown(), QStringList{QStringLiteral("请保证收入金额不为零或为符号!")});
-        for (const QString& str :
-             {QStringLiteral("1e400"), QStringLiteral("nan"), QStringLiteral("2e12")}) {
-            Type(pView, 1, 3, str);
+        const struct {
+            const char* szTyped;
+            const char* szCell;
+            const char* szMessage;
+        } typed[] = {
+            {"abc", "abc", "第 1 行的金额：金额只能是数字，请用小数点，例如 12.50"},
+            {"12,5", "12,5", "第 1 行的金额：金额中不能有逗号，请用小数点，例如 12.50"},
+            {"1e13", "1e13", "第 1 行的金额：金额太大：不能超过 1000000000000（一万亿）元。"},
+            {"1e400", "1e400", "第 1 行的金额：金额太大：不能超过 1000000000000（一万亿）元。"},
+            {"0.001", "0.00", "请保证收入金额不为零或为符号!"},
+        };
+        for (const auto& t : typed) {
+            Type(pView, 1, 3, QString::fromUtf8(t.szTyped));
+            QCOMPARE(Cell(pView, 1, 3), QString::fromUtf8(t.szCell));
             Press(pView, 1018);
-            QCOMPARE(Shown(), QStringList{QStringLiteral("请保证收入金额不为零或为符号!")});
+            QCOMPARE(Shown(), QStringList{QString::fromUtf8(t.szMessage)});
         }
+        Type(pView, 1, 3, QStringLiteral("１２．３４５"));
+        QCOMPARE(Cell(pView, 1, 3), QStringLiteral("12.35"));
         Type(pView, 1, 3, QStringLiteral("-5"));
         QCOMPARE(Cell(pView, 1, 3), QStringLiteral("-5.00"));
         Press(pView, 1018);

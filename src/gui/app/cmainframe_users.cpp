@@ -4,6 +4,7 @@
 #include "app/cmainview.h"
 #include "app/cmessagebox.h"
 #include "data/cdbexception.h"
+#include "data/cstoreddate.h"
 #include "data/ctoday.h"
 #include "users/cchangpwddlg.h"
 #include "users/clinkdlg.h"
@@ -91,7 +92,17 @@ void CMainFrame::OnLogin() {
         CMessageBox::ShowMessage(tr("用户名与密码不符！"), this);
         return;
     }
+    // Dates are looked at afresh for each login: another program may have written the book.
+    CStoredDate::Forget();
     SetLoggedIn(pLinkDlg->m_strLinkUser, pLinkDlg->m_strLinkPwd);
+    // Rows whose date cannot be read count in no figure; say so once, with how to find them.
+    try {
+        const QString strOdd = CStoredDate::UnreadableMessage(pLinkDlg->m_strLinkUser);
+        if (!strOdd.isEmpty())
+            CMessageBox::ShowMessage(strOdd, this);
+    } catch (const CDBException&) {
+        // The views opened by the login report a book that cannot be read.
+    }
 }
 
 void CMainFrame::OnDeleteUser() {

@@ -463,9 +463,10 @@ void CDayView::OnEditChange() {
     UpdateData(true);
     if (m_nEditRow < 1 || m_nEditRow >= m_nRows || m_nEditCol < 2)
         return;
-    // The cell shows the amount as it will be stored; the editor keeps what was typed.
+    // The cell shows the amount as it will be stored, or the text itself while it is not an
+    // amount (confirming then says why); the editor keeps what was typed.
     if (m_nEditCol == 3)
-        m_gridRecords->SetTextMatrix(m_nEditRow, 3, CMoney::Format(CMoney::Atof(m_strEditText)));
+        m_gridRecords->SetTextMatrix(m_nEditRow, 3, AmountCell(m_strEditText));
     else
         m_gridRecords->SetTextMatrix(m_nEditRow, m_nEditCol, m_strEditText);
 }
@@ -478,11 +479,24 @@ void CDayView::OnCategoryChosen(int nIndex) {
     m_gridRecords->SetTextMatrix(m_nEditRow, m_nEditCol, m_strCategory);
 }
 
+QString CDayView::AmountCell(const QString& strTyped) {
+    std::int64_t nCents = 0;
+    const CMoney::EParse eParse = CMoney::Parse(strTyped, nCents);
+    if (eParse == CMoney::EParse::Ok || eParse == CMoney::EParse::Empty)
+        return CMoney::Format(CMoney::FromCents(nCents));
+    return strTyped;
+}
+
+double CDayView::CellAmount(const QString& strCell) {
+    std::int64_t nCents = 0;
+    return CMoney::Parse(strCell, nCents) == CMoney::EParse::Ok ? CMoney::FromCents(nCents) : 0.0;
+}
+
 QVector<SDayRecord> CDayView::GridRows() const {
     QVector<SDayRecord> rows;
     for (int nRow = 1; nRow < m_nRows; ++nRow)
         rows.append({m_gridRecords->GetTextMatrix(nRow, 1), m_gridRecords->GetTextMatrix(nRow, 2),
-                     CMoney::Atof(m_gridRecords->GetTextMatrix(nRow, 3))});
+                     CellAmount(m_gridRecords->GetTextMatrix(nRow, 3))});
     return rows;
 }
 
@@ -500,6 +514,15 @@ void CDayView::OnConfirm() {
     if (!IsEditing())
         return;
     UpdateData(true);
+    for (int nRow = 1; nRow < m_nRows; ++nRow) {
+        std::int64_t nCents = 0;
+        const CMoney::EParse eParse = CMoney::Parse(m_gridRecords->GetTextMatrix(nRow, 3), nCents);
+        if (eParse != CMoney::EParse::Ok && eParse != CMoney::EParse::Empty) {
+            CMessageBox::ShowMessage(
+                tr("第 %1 行的金额：%2").arg(nRow).arg(CMoney::ParseMessage(eParse)), this);
+            return;
+        }
+    }
     const CDayBook::SProblem problem = CDayBook::Validate(GridRows());
     if (problem.eProblem == CDayBook::EProblem::NoCategory) {
         CMessageBox::ShowMessage(CategoryMessage(), this);

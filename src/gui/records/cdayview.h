@@ -110,6 +110,9 @@ private:
     void MarkRows(int nFirst, int nLast, const QString& strMark);
     void CollapseFloating();
     void KeepFloatingOnCell();
+    // An amount cell's text for what was typed, and the amount a cell holds (0 for none).
+    static QString AmountCell(const QString& strTyped);
+    static double CellAmount(const QString& strCell);
     QVector<SDayRecord> GridRows() const;
     bool SaveGridRows();
     void OnEditChange();
