@@ -168,10 +168,11 @@ private Q_SLOTS:
             {"A", "", "150", QStringLiteral("转入帐号不能为空!")},
             {"A", "A", "150", QStringLiteral("转入帐号和转出帐号不能相同!")},
             {"A", "B", "0", QStringLiteral("转帐金额不能为零!")},
-            {"A", "B", "12元", QStringLiteral("转帐金额必须是一个数字，例如 500 或 12.35。")},
-            {"A", "B", "nan", QStringLiteral("转帐金额必须是一个数字，例如 500 或 12.35。")},
+            {"A", "B", "0.004", QStringLiteral("转帐金额不能为零!")}, // zero once rounded
+            {"A", "B", "12,5", QStringLiteral("转帐金额：金额中不能有逗号，请用小数点，例如 12.50")},
+            {"A", "B", "nan", QStringLiteral("转帐金额：金额只能是数字，请用小数点，例如 12.50")},
             {"A", "B", "2e12",
-             QStringLiteral("转帐金额必须在 -1000000000000 与 1000000000000 之间!")},
+             QStringLiteral("转帐金额：金额太大：不能超过 1000000000000（一万亿）元。")},
             {"X", "B", "150", QStringLiteral("转出帐号不存在!")},
             {"A", "C", "150", QStringLiteral("转入帐号不存在!")}, // another user's account
         };
