@@ -364,8 +364,9 @@ private Q_SLOTS:
         QCOMPARE(Records().size(), once.size() + 1);
 
         // A CSV without ids: the second, overlapping file and a hand-typed record.
-        CDayBook(ERecordKind::Outlay, kUser).ReplaceDay(QDate(2024, 2, 3), kBank,
-                                                        {{QStringLiteral("用餐支出"), QStringLiteral("早点"), 6}});
+        CDayBook(ERecordKind::Outlay, kUser)
+            .Confirm(QDate(2024, 2, 3), kBank,
+                     SDayEdit::Adding({{QStringLiteral("用餐支出"), QStringLiteral("早点"), 6}}));
         SColumnMapping m;
         m.nDate = 0;
         m.nAmount = 1;
