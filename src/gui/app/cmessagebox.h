@@ -12,6 +12,8 @@ class CDBException;
 namespace CMessageBox {
 // A notice or refusal: title "Ledgerkin", an OK button, the exclamation icon.
 void ShowMessage(const QString& strText, QWidget* pParent = nullptr);
+// A success or other good news: title "Ledgerkin", an OK button, the information icon.
+void ShowInfo(const QString& strText, QWidget* pParent = nullptr);
 // A question with its own caption, OK and Cancel, the information icon. true only for OK.
 bool AskOkCancel(const QString& strText, const QString& strCaption, QWidget* pParent = nullptr);
 // The driver's text of a failed database step. When the step was refused because the
@@ -25,6 +27,7 @@ struct SShown {
     QString strText;
     QString strCaption;
     bool bQuestion = false;
+    bool bInfo = false; // shown with the information icon rather than the warning
 };
 // While capturing, nothing is shown: texts are recorded and questions get the queued answers
 // (OK when the queue is empty).

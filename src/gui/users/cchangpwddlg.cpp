@@ -74,7 +74,8 @@ void CChangPwdDlg::OnOK() {
         CMessageBox::ShowMessage(tr(" 新密码和确认密码不符！"), this);
         return;
     }
-    const QString strRefusal = CUserAdmin::CheckPasswordText(m_strNewPwd);
+    const QString strRefusal = m_strNewPwd.isEmpty() ? tr("新密码不能为空!")
+                                                     : CUserAdmin::CheckPasswordText(m_strNewPwd);
     if (!strRefusal.isEmpty()) {
         CMessageBox::ShowMessage(strRefusal, this);
         return;
@@ -90,7 +91,7 @@ void CChangPwdDlg::OnOK() {
         }
         if (eChange == CUserAdmin::EChange::Changed) {
             m_pFrame->m_strCurPwd = m_strNewPwd;
-            CMessageBox::ShowMessage(tr("当前用户密码修改成功！"), this);
+            CMessageBox::ShowInfo(tr("当前用户密码修改成功！"), this);
             m_strOldPwd.clear();
             m_strNewPwd.clear();
             m_strNewPwd2.clear();
