@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QQueue>
+#include <QTimer>
 
 namespace CMessageBox {
 namespace {
@@ -44,7 +45,26 @@ bool AskOkCancel(const QString& strText, const QString& strCaption, QWidget* pPa
     return box.exec() == QMessageBox::Ok;
 }
 
-void ShowDBError(const CDBException& e, QWidget* pParent) { ShowMessage(e.m_strError, pParent); }
+namespace {
+std::function<void()>& ReopenHandler() {
+    static std::function<void()> s_handler;
+    return s_handler;
+}
+} // namespace
+
+void ShowDBError(const CDBException& e, QWidget* pParent) {
+    if (e.m_eKind == CDBException::EKind::BookReplaced && ReopenHandler()) {
+        if (AskOkCancel(e.m_strError + QStringLiteral("\n\n") +
+                            QApplication::translate("CMessageBox", "现在在原位置重新打开帐本吗？"),
+                        QStringLiteral("Ledgerkin"), pParent))
+            // Not under the caller's feet: the view or dialog that failed finishes first.
+            QTimer::singleShot(0, qApp, ReopenHandler());
+        return;
+    }
+    ShowMessage(e.m_strError, pParent);
+}
+
+void SetReopenHandler(std::function<void()> handler) { ReopenHandler() = std::move(handler); }
 
 void SetCapture(bool bCapture) { State().bCapture = bCapture; }
 bool IsCapturing() { return State().bCapture; }

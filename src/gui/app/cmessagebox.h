@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QWidget;
 class CDBException;
@@ -13,8 +14,10 @@ namespace CMessageBox {
 void ShowMessage(const QString& strText, QWidget* pParent = nullptr);
 // A question with its own caption, OK and Cancel, the information icon. true only for OK.
 bool AskOkCancel(const QString& strText, const QString& strCaption, QWidget* pParent = nullptr);
-// The driver's text of a failed database step.
+// The driver's text of a failed database step. When the book's file was replaced, asks
+// whether to reopen it and, on OK, calls the handler set here (after the current step).
 void ShowDBError(const CDBException& e, QWidget* pParent = nullptr);
+void SetReopenHandler(std::function<void()> handler);
 
 // ---- for tests
 struct SShown {
