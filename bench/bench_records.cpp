@@ -1,12 +1,14 @@
 #include "cbookgenerator.h"
 
+#include "accounts/ctransfer.h"
 #include "data/ctransaction.h"
 #include "records/cdaybook.h"
 
 #include <QCoreApplication>
 
 // What a daily view does on a 20-year book with 10 records a day: show a day (its records
-// of one account and every account's total), move between days, and confirm a day.
+// of one account and every account's total), move between days, confirm a day; and a
+// transfer.
 namespace {
 
 const QDate g_day(2010, 6, 15); // well inside the generated years
@@ -75,16 +77,36 @@ BENCHMARK(BM_Step)
     ->Arg(int(CDayBook::EStep::Last))
     ->Unit(benchmark::kMillisecond);
 
-// Confirming a day, rolled back each time so the cached book stays as generated.
-void BM_ReplaceDay(benchmark::State& state) {
+// Confirming a day as the daily view does after one row was added, one changed and one
+// removed; rolled back each time so the cached book stays as generated.
+void BM_ConfirmDay(benchmark::State& state) {
     CDayBook& book = Book(ERecordKind::Income);
     const QVector<SDayRecord> rows = book.LoadDay(g_day, Account());
+    SDayEdit edit;
+    edit.added.append({rows.value(0).strSort, QStringLiteral("新增"), 12.5});
+    if (rows.size() >= 2) {
+        SDayRecord now = rows[0];
+        now.dAmount += 1;
+        edit.changed.append({rows[0], now});
+        edit.removed.append(rows[1]);
+    }
     for (auto _ : state) {
         CTransaction outer;
-        benchmark::DoNotOptimize(book.ReplaceDay(g_day, Account(), rows));
+        benchmark::DoNotOptimize(book.Confirm(g_day, Account(), edit));
     }
 }
-BENCHMARK(BM_ReplaceDay)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConfirmDay)->Unit(benchmark::kMillisecond);
+
+// One transfer between two of the user's accounts, rolled back likewise.
+void BM_Transfer(benchmark::State& state) {
+    const QStringList accounts = Book(ERecordKind::Income).Accounts();
+    for (auto _ : state) {
+        CTransaction outer;
+        benchmark::DoNotOptimize(CTransfer::Transfer(CBookGenerator::UserName(0), g_day, accounts.value(0),
+                                                     accounts.value(1), 1.25));
+    }
+}
+BENCHMARK(BM_Transfer)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -115,10 +115,10 @@ void BuildBook() {
         CDayBook(ERecordKind::Income, strUser).OpenDay(g_day);
         CDayBook(ERecordKind::Outlay, strUser).OpenDay(g_day);
         CDayBook(ERecordKind::Income, strUser)
-            .ReplaceDay(g_day, g_strCash,
-                        {{QStringLiteral("工资收入"), QStringLiteral("五月"), 3000}});
+            .Confirm(g_day, g_strCash,
+                     SDayEdit::Adding({{QStringLiteral("工资收入"), QStringLiteral("五月"), 3000}}));
         CDayBook(ERecordKind::Outlay, strUser)
-            .ReplaceDay(g_day, g_strBank, {{QStringLiteral("用餐支出"), QString(), 12.5}});
+            .Confirm(g_day, g_strBank, SDayEdit::Adding({{QStringLiteral("用餐支出"), QString(), 12.5}}));
         CTransfer::Transfer(strUser, g_day, g_strCash, g_strBank, 100);
     }
 }
@@ -157,8 +157,9 @@ SOutcome Enter(EField eField, const QString& v, const QString& strDir) {
         });
     case EField::ChangedPassword:
         return Attempt([&] {
-            if (!CUserAdmin::ChangePassword(g_strTarget, v))
-                return QStringLiteral("找不到用户");
+            if (CUserAdmin::ChangePassword(g_strTarget, g_strOldPwd, v) !=
+                CUserAdmin::EChange::Changed)
+                return QStringLiteral("没有改成");
             return Mismatch(QStringLiteral("新密码登录"), CUserAdmin::CheckPassword(g_strTarget, v),
                             true) +
                    Mismatch(QStringLiteral("旧密码登录"),
@@ -214,7 +215,7 @@ SOutcome Enter(EField eField, const QString& v, const QString& strDir) {
             r.dAmount = CMoney::Atof(v); // as the grid cell reads back its text
         return Attempt([&] {
             CDayBook book(ERecordKind::Income, g_strTarget);
-            book.ReplaceDay(g_day.addDays(1), g_strBank, {r});
+            book.Confirm(g_day.addDays(1), g_strBank, SDayEdit::Adding({r}));
             const QVector<SDayRecord> rows = book.LoadDay(g_day.addDays(1), g_strBank);
             if (rows.size() != 1)
                 return QStringLiteral("读回 %1 行").arg(rows.size());
@@ -433,9 +434,9 @@ private Q_SLOTS:
                                         g_day),
                  CUserAdmin::ECreate::Created);
         CDayBook(ERecordKind::Income, g_strNew)
-            .ReplaceDay(g_day, g_strCash, {{QStringLiteral("工资收入"), QString(), 10}});
+            .Confirm(g_day, g_strCash, SDayEdit::Adding({{QStringLiteral("工资收入"), QString(), 10}}));
         CDayBook(ERecordKind::Outlay, g_strNew)
-            .ReplaceDay(g_day, g_strCash, {{QStringLiteral("用餐支出"), QString(), 4}});
+            .Confirm(g_day, g_strCash, SDayEdit::Adding({{QStringLiteral("用餐支出"), QString(), 4}}));
         QCOMPARE(CTransfer::Transfer(g_strNew, g_day, g_strCash, g_strBank, 1),
                  CTransfer::EResult::Done);
         QStringList balances;

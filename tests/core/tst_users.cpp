@@ -1,9 +1,13 @@
+#include "accounts/ctransfer.h"
+#include "cbookbuilder.h"
 #include "ctestbook.h"
 #include "data/cdbexception.h"
 #include "data/ctrsset.h"
 #include "data/cuserset.h"
+#include "records/cdaybook.h"
 #include "users/cpasswordhash.h"
 #include "users/csavedpwd.h"
+#include "users/csessiongone.h"
 #include "users/cuseradmin.h"
 
 #include <QFile>
@@ -11,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+#include <functional>
 
 namespace {
 const QDate s_day(2024, 3, 15);
@@ -181,13 +186,59 @@ private Q_SLOTS:
         QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("Ann' OR '1'='1"),
                                            QStringLiteral("x' OR '1'='1")));
 
-        QVERIFY(CUserAdmin::ChangePassword(QStringLiteral("Ann"), QString()));
-        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Ann"), QString()));
-        QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("Secret")));
-        QVERIFY(!CUserAdmin::ChangePassword(QStringLiteral("nobody"), QStringLiteral("x")));
+        // The stored password decides: a copy that logged in with "Secret" before another
+        // copy changed it cannot set it back by giving "Secret" again.
+        using E = CUserAdmin::EChange;
+        const QString strAnn = QStringLiteral("Ann");
+        QCOMPARE(CUserAdmin::ChangePassword(strAnn, QStringLiteral("Secret"), QString()),
+                 E::Changed);
+        QCOMPARE(CUserAdmin::ChangePassword(strAnn, QStringLiteral("Secret"), QStringLiteral("Secret")),
+                 E::WrongPassword);
+        QVERIFY(CUserAdmin::CheckPassword(strAnn, QString()));
+        QVERIFY(!CUserAdmin::CheckPassword(strAnn, QStringLiteral("Secret")));
+        QCOMPARE(CUserAdmin::ChangePassword(QStringLiteral("nobody"), QString(), QStringLiteral("x")),
+                 E::NoUser);
         QVERIFY_THROWS_EXCEPTION(
             CDBException,
-            CUserAdmin::ChangePassword(QStringLiteral("Ann"), QString(33, QLatin1Char('p'))));
+            CUserAdmin::ChangePassword(strAnn, QString(), QString(33, QLatin1Char('p'))));
+    }
+
+    // A session belongs to the user row it logged in to: once another copy deleted the user
+    // and created the name again, every write of the old session is refused and writes
+    // nothing; the new row's session writes as usual.
+    void sessionOfAUserCreatedAgainElsewhereWritesNothing() {
+        CTestBook book;
+        const QString strAnn = QStringLiteral("Ann");
+        const QString strPwd = QStringLiteral("pw1");
+        CUserAdmin::CreateUser(strAnn, strPwd, TwoAccounts(), s_day);
+        const qint64 nOld = CUserAdmin::LogIn(strAnn, strPwd);
+        QVERIFY(nOld != 0);
+        QVERIFY(CUserAdmin::DeleteUser(strAnn));
+        CUserAdmin::CreateUser(strAnn, strPwd, TwoAccounts(), s_day);
+        const qint64 nNew = CUserAdmin::LogIn(strAnn, strPwd);
+        QVERIFY(nNew != 0 && nNew != nOld);
+
+        const QString strCard = TwoAccounts().first().strCardName;
+        const QString strOther = TwoAccounts().last().strCardName;
+        const SDayEdit edit = SDayEdit::Adding({{QStringLiteral("工资收入"), QString(), 5}});
+        const std::function<void(qint64)> writes[] = {
+            [&](qint64 n) { CDayBook(ERecordKind::Income, strAnn).Confirm(s_day, strCard, edit, n); },
+            [&](qint64 n) { CDayBook(ERecordKind::Outlay, strAnn).OpenDay(s_day.addDays(1), n); },
+            [&](qint64 n) {
+                CTransfer::Transfer(strAnn, s_day, strCard, strOther, 1,
+                                    CDatabase::DefaultConnection, n);
+            },
+            [&](qint64 n) { CUserAdmin::ChangePassword(strAnn, strPwd, QStringLiteral("x"), n); },
+            [&](qint64 n) { CUserAdmin::DeleteUser(strAnn, n); },
+        };
+        const QStringList before = CBookBuilder::Dump();
+        for (const auto& write : writes) {
+            QVERIFY_THROWS_EXCEPTION(CSessionGone, write(nOld));
+            QCOMPARE(CBookBuilder::Dump(), before);
+        }
+        for (const auto& write : writes)
+            write(nNew);
+        QVERIFY(!CUserAdmin::UserExists(strAnn));
     }
 
     void plainPasswordOfAnOlderBookIsReplacedByItsHash() {

@@ -333,6 +333,59 @@ private Q_SLOTS:
         QCOMPARE(Balance(g_strCash), QStringLiteral("1000.00"));
     }
 
+    // Another copy of the program (here the core, as that copy would call it) writes the day
+    // this view shows: its rows stay next to this view's; a row both change is refused here
+    // without losing what was typed, and the next confirm goes through.
+    void twoCopiesOnOneDay() {
+        SFixture f;
+        CIncomeView* pView = f.Income();
+        const QDate day(2004, 3, 2);
+        CDayBook other(ERecordKind::Income, g_strUser);
+        auto notes = [&] {
+            QStringList list;
+            for (const SDayRecord& r : other.LoadDay(day, g_strCash))
+                list << r.strNote + QLatin1Char('=') + CMoney::Format(r.dAmount);
+            return list;
+        };
+        Press(pView, 1022);
+        Press(pView, 1016);
+        other.Confirm(day, g_strCash,
+                      SDayEdit::Adding({{QStringLiteral("奖金收入"), QStringLiteral("甲"), 5}}));
+        Choose(pView, 2, 0);
+        Type(pView, 2, 2, QStringLiteral("乙"));
+        Type(pView, 2, 3, QStringLiteral("7"));
+        Press(pView, 1018);
+        QVERIFY(Shown().isEmpty());
+        const QStringList both = {QStringLiteral("三月=100.00"), QStringLiteral("甲=5.00"),
+                                  QStringLiteral("乙=7.00")};
+        QCOMPARE(notes(), both);
+        QCOMPARE(pView->m_gridRecords->GetRows(), 4);
+        QCOMPARE(Cell(pView, 2, 2) + Cell(pView, 3, 2), QStringLiteral("甲乙"));
+        QCOMPARE(Balance(g_strCash), QStringLiteral("1012.00"));
+
+        // Both change the first row; the other copy is first.
+        Press(pView, 1017);
+        const QVector<SDayRecord> read = other.LoadDay(day, g_strCash);
+        SDayEdit edit;
+        edit.changed.append({read[0], {read[0].strSort, QStringLiteral("三月"), 150}});
+        other.Confirm(day, g_strCash, edit);
+        Type(pView, 1, 2, QStringLiteral("改过"));
+        Type(pView, 1, 3, QStringLiteral("120"));
+        Press(pView, 1018);
+        const QStringList shown = Shown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].contains(QStringLiteral("另一个窗口或另一台电脑")), qPrintable(shown[0]));
+        QCOMPARE(notes(), QStringList({QStringLiteral("三月=150.00")}) + both.mid(1));
+        QCOMPARE(Balance(g_strCash), QStringLiteral("1062.00"));
+        QVERIFY(pView->m_bModifying);
+        QCOMPARE(Cell(pView, 1, 2) + Cell(pView, 1, 3), QStringLiteral("改过120.00"));
+        Press(pView, 1018);
+        QVERIFY(Shown().isEmpty());
+        QCOMPARE(notes(), QStringList({QStringLiteral("改过=120.00")}) + both.mid(1));
+        QCOMPARE(Balance(g_strCash), QStringLiteral("1032.00"));
+        QVERIFY(!pView->IsEditing());
+    }
+
     void floatingEditorStaysOnItsCell() {
         SFixture f;
         for (int i = 0; i < 40; ++i)

@@ -207,6 +207,7 @@ private Q_SLOTS:
         QCOMPARE(ShownTexts(), (QStringList{QStringLiteral("确定账号信息正确吗？(今后无法修改！)"),
                                             QStringLiteral("创建用户成功!")}));
         QCOMPARE(CMessageBox::Shown().first().strCaption, QStringLiteral("注意"));
+        QVERIFY(CMessageBox::Shown().last().bInfo); // good news, not a warning
         QCOMPARE(RowsOfAllTables(QStringLiteral("张三")), (QList<int>{1, 2, 1, 1, 0}));
         QSqlQuery q = CDatabase::Exec(
             QStringLiteral("SELECT \"CardName\", \"CardSum\", \"CardCash\" FROM \"Bank\" "
@@ -431,6 +432,8 @@ private Q_SLOTS:
         QCOMPARE(ShownTexts(), (QStringList{QStringLiteral(" 原密码有误！"),
                                             QStringLiteral(" 新密码和确认密码不符！"),
                                             QStringLiteral("当前用户密码修改成功！")}));
+        QCOMPARE(CMessageBox::Shown().first().bInfo, false);
+        QVERIFY(CMessageBox::Shown().last().bInfo);
         QCOMPARE(m_pFrame->m_strCurPwd, QStringLiteral("p2"));
 
         CMessageBox::ClearShown();
@@ -445,6 +448,33 @@ private Q_SLOTS:
         QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("p3")));
         QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("p2")));
         QVERIFY(LoggedIn());
+
+        // Another copy changes the password: this one cannot undo that with the old one.
+        // Then it deletes Ann and creates her again: this session's writes are refused and
+        // it ends.
+        const QString strAnn = QStringLiteral("Ann");
+        QCOMPARE(CUserAdmin::ChangePassword(strAnn, QStringLiteral("p3"), QStringLiteral("p4")),
+                 CUserAdmin::EChange::Changed);
+        CMessageBox::ClearShown();
+        WhenShown(pDlg, [=] {
+            change("p3", "p5", "p5");
+            pDlg->reject();
+        });
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_CHANGE_PWD));
+        QCOMPARE(ShownTexts(), QStringList{QStringLiteral(" 原密码有误！")});
+        QVERIFY(CUserAdmin::CheckPassword(strAnn, QStringLiteral("p4")));
+
+        QVERIFY(CUserAdmin::DeleteUser(strAnn));
+        AddUser(strAnn, QStringLiteral("p4"));
+        CMessageBox::ClearShown();
+        WhenShown(pDlg, [=] { change("p4", "p6", "p6"); });
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_CHANGE_PWD));
+        const QStringList shown = ShownTexts();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].contains(QStringLiteral("已在别处被删除或重新创建")), qPrintable(shown[0]));
+        QVERIFY(!pDlg->isVisible());
+        QVERIFY(LoggedOut());
+        QVERIFY(CUserAdmin::CheckPassword(strAnn, QStringLiteral("p4")));
     }
 
     void deleteUserAndLogOut() {

@@ -2,6 +2,7 @@
 
 #include "data/cmoney.h"
 #include "data/ctransaction.h"
+#include "users/cuseradmin.h"
 
 #include <QCoreApplication>
 #include <QSqlQuery>
@@ -17,6 +18,14 @@ QVariant AccountKey(const QString& strUser, const QString& strName, const QStrin
     return query.next() ? query.value(0) : QVariant();
 }
 
+// Locks the account row until the end of the transaction (PostgreSQL); false when it is gone.
+bool LockAccount(const QVariant& key, const QString& strConnection) {
+    return CDatabase::Exec(QStringLiteral("SELECT 1 FROM \"Bank\" WHERE \"编号\" = ?") +
+                               CDatabase::Dialect(strConnection).LockSql(),
+                           {key}, strConnection)
+        .next();
+}
+
 void MoveBalance(const QVariant& key, double dDelta, const QString& strConnection) {
     CDatabase::Exec(
         QStringLiteral("UPDATE \"Bank\" SET \"CardCash\" = \"CardCash\" + ? WHERE \"编号\" = ?"),
@@ -27,17 +36,25 @@ void MoveBalance(const QVariant& key, double dDelta, const QString& strConnectio
 
 CTransfer::EResult CTransfer::Transfer(const QString& strUser, const QDate& day,
                                        const QString& strFrom, const QString& strIn, double dAmount,
-                                       const QString& strConnection) {
+                                       const QString& strConnection, qint64 nSessionUser) {
     if (!CMoney::IsValid(dAmount))
         return EResult::BadAmount;
-    // The write lock is taken at BEGIN, so the accounts found are still there at the UPDATE.
+    // SQLite takes the write lock at BEGIN; PostgreSQL locks the two account rows, lower
+    // 编号 first so that two transfers in opposite directions never deadlock. Either way
+    // the accounts found are still there at the UPDATE.
     CTransaction transaction(strConnection);
+    CUserAdmin::CheckSession(strUser, nSessionUser, strConnection);
     const QVariant from = AccountKey(strUser, strFrom, strConnection);
     if (from.isNull())
         return EResult::NoSource;
     const QVariant in = AccountKey(strUser, strIn, strConnection);
     if (in.isNull())
         return EResult::NoDestination;
+    const bool bFromFirst = from.toLongLong() <= in.toLongLong();
+    if (!LockAccount(bFromFirst ? from : in, strConnection))
+        return bFromFirst ? EResult::NoSource : EResult::NoDestination;
+    if (!LockAccount(bFromFirst ? in : from, strConnection))
+        return bFromFirst ? EResult::NoDestination : EResult::NoSource;
     MoveBalance(from, -dAmount, strConnection);
     MoveBalance(in, dAmount, strConnection);
     CDatabase::Exec(

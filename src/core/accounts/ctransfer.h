@@ -21,10 +21,12 @@ public:
     // amount moves money the other way and is stored as entered. Balances are moved in SQL
     // (CardCash = CardCash ± amount), never read and written back. With several accounts of
     // the same name the first one entered is the one moved. Anything but Done writes
-    // nothing. Throws CDBException (and then nothing is written either).
+    // nothing. Throws CDBException (and then nothing is written either); CSessionGone when
+    // nSessionUser is set and no longer the user's row (CUserAdmin::CheckSession).
     static EResult Transfer(const QString& strUser, const QDate& day, const QString& strFrom,
                             const QString& strIn, double dAmount,
-                            const QString& strConnection = CDatabase::DefaultConnection);
+                            const QString& strConnection = CDatabase::DefaultConnection,
+                            qint64 nSessionUser = 0);
 
     // The message for a refusal ("" for Done).
     static QString Message(EResult eResult);

@@ -10,6 +10,9 @@
 #include "data/ctransaction.h"
 #include "data/ctrsset.h"
 #include "data/cuserset.h"
+#include "users/csessiongone.h"
+
+#include <QSqlQuery>
 
 #include <QCoreApplication>
 
@@ -105,37 +108,55 @@ bool CUserAdmin::StoreSaveChoice(const QString& strUser, bool bSave, const QStri
                                  const QString& strConnection) {
     // Encrypt first: a password that cannot be remembered is refused before the row changes.
     const QString strStored = bSave ? CSavedPwd::Encrypt(strPwd) : QString(QLatin1String(""));
-    CUserSet set(strConnection);
-    OpenUser(set, strUser);
-    if (set.IsEOF())
-        return false;
-    set.Edit();
-    set.m_IsSavePwd = bSave;
-    set.m_SavePwd = strStored;
-    set.Update();
-    return true;
+    // One statement by name: it lands on the row that is there now, whatever another copy
+    // did to the user since the login dialog read it.
+    QSqlQuery query = CDatabase::Exec(QStringLiteral("UPDATE \"User\" SET \"IsSavePwd\" = ?, "
+                                                     "\"SavePwd\" = ? WHERE \"UserName\" = ?"),
+                                      {bSave, strStored, strUser}, strConnection);
+    return query.numRowsAffected() > 0;
 }
 
 bool CUserAdmin::CheckPassword(const QString& strUser, const QString& strPwd,
                                const QString& strConnection) {
+    return LogIn(strUser, strPwd, strConnection) != 0;
+}
+
+qint64 CUserAdmin::LogIn(const QString& strUser, const QString& strPwd,
+                         const QString& strConnection) {
     try {
         CUserSet set(strConnection);
         OpenUser(set, strUser);
         if (set.IsEOF() || !CPasswordHash::Verify(set.m_UserPwd, strPwd))
-            return false;
+            return 0;
         if (CPasswordHash::NeedsRehash(set.m_UserPwd)) {
-            // The login stands even if this write fails; the next login tries again.
+            // Only over the very text that matched: a password another copy set meanwhile
+            // stays. The login stands even if this write fails; the next login tries again.
             try {
-                set.Edit();
-                set.m_UserPwd = CPasswordHash::Hash(strPwd);
-                set.Update();
+                CDatabase::Exec(QStringLiteral("UPDATE \"User\" SET \"UserPwd\" = ? "
+                                               "WHERE \"UserID\" = ? AND \"UserPwd\" = ?"),
+                                {CPasswordHash::Hash(strPwd), set.m_UserID, set.m_UserPwd},
+                                strConnection);
             } catch (const CDBException&) {
             }
         }
-        return true;
+        return set.m_UserID;
     } catch (const CDBException&) {
-        return false;
+        return 0;
     }
+}
+
+void CUserAdmin::CheckSession(const QString& strUser, qint64 nSessionUser,
+                              const QString& strConnection) {
+    if (nSessionUser == 0)
+        return;
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("SELECT \"UserID\" FROM \"User\" WHERE \"UserName\" = ?") +
+            CDatabase::Dialect(strConnection).LockSql(true),
+        {strUser}, strConnection);
+    if (!query.next() || query.value(0).toLongLong() != nSessionUser)
+        throw CSessionGone(Tr("用户“%1”已在别处被删除或重新创建，这次操作没有保存。"
+                              "请重新登录。")
+                               .arg(strUser));
 }
 
 CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strUser, const QString& strPwd,
@@ -190,8 +211,10 @@ CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strUser, const QString
     return ECreate::Created;
 }
 
-bool CUserAdmin::DeleteUser(const QString& strUser, const QString& strConnection) {
+bool CUserAdmin::DeleteUser(const QString& strUser, qint64 nSessionUser,
+                            const QString& strConnection) {
     CTransaction transaction(strConnection);
+    CheckSession(strUser, nSessionUser, strConnection);
     {
         CUserSet set(strConnection);
         OpenUser(set, strUser);
@@ -219,18 +242,39 @@ bool CUserAdmin::DeleteUser(const QString& strUser, const QString& strConnection
     return true;
 }
 
-bool CUserAdmin::ChangePassword(const QString& strUser, const QString& strNewPwd,
-                                const QString& strConnection) {
+CUserAdmin::EChange CUserAdmin::ChangePassword(const QString& strUser, const QString& strOldPwd,
+                                               const QString& strNewPwd, qint64 nSessionUser,
+                                               const QString& strConnection) {
     const QString strError = CheckPasswordText(strNewPwd);
     if (!strError.isEmpty())
         throw CDBException(strError);
-    const QString strHash = CPasswordHash::Hash(strNewPwd);
-    CUserSet set(strConnection);
-    OpenUser(set, strUser);
-    if (set.IsEOF())
-        return false;
-    set.Edit();
-    set.m_UserPwd = strHash;
-    set.Update();
-    return true;
+    // Hashing and checking take a noticeable moment: done outside the write lock, against
+    // the stored text read first; the write then goes ahead only while that text is still
+    // what is stored. If another copy changed it in between, check again.
+    const QString strNewHash = CPasswordHash::Hash(strNewPwd);
+    const QString strRead = QStringLiteral("SELECT \"UserPwd\" FROM \"User\" WHERE \"UserName\" = ?");
+    for (int nTry = 0; nTry < 5; ++nTry) {
+        QSqlQuery before = CDatabase::Exec(strRead, {strUser}, strConnection);
+        const QString strSeen = before.next() ? before.value(0).toString() : QString();
+        before.finish();
+        const bool bMatches = CPasswordHash::Verify(strSeen, strOldPwd);
+
+        CTransaction transaction(strConnection);
+        CheckSession(strUser, nSessionUser, strConnection);
+        QSqlQuery now = CDatabase::Exec(
+            strRead + CDatabase::Dialect(strConnection).LockSql(), {strUser}, strConnection);
+        if (!now.next())
+            return EChange::NoUser;
+        if (now.value(0).toString() != strSeen)
+            continue;
+        now.finish();
+        if (!bMatches)
+            return EChange::WrongPassword;
+        CDatabase::Exec(
+            QStringLiteral("UPDATE \"User\" SET \"UserPwd\" = ? WHERE \"UserName\" = ?"),
+            {strNewHash, strUser}, strConnection);
+        transaction.Commit();
+        return EChange::Changed;
+    }
+    throw CDBException(Tr("密码正在别处被修改，请稍后再试。"));
 }

@@ -19,6 +19,7 @@ public:
         double dCardCash = 0;
     };
     enum class ECreate { Created, NameTaken };
+    enum class EChange { Changed, WrongPassword, NoUser };
 
     // The login list: every user, in table order.
     static QStringList UserNames(const QString& strConnection = CDatabase::DefaultConnection);
@@ -39,6 +40,18 @@ public:
     // as plain text by an older version is replaced by its hash once it has matched.
     static bool CheckPassword(const QString& strUser, const QString& strPwd,
                               const QString& strConnection = CDatabase::DefaultConnection);
+    // The same check; on success the UserID of the user row logged in to, else 0. A session
+    // keeps it and hands it to its writes (nSessionUser below).
+    static qint64 LogIn(const QString& strUser, const QString& strPwd,
+                        const QString& strConnection = CDatabase::DefaultConnection);
+
+    // Inside a write transaction: the user row of that name must still be the one with
+    // UserID nSessionUser (it may have been deleted, or deleted and created again, by another
+    // copy since the session logged in); else CSessionGone. On PostgreSQL the row is locked
+    // (shared) until the end of the transaction, so it cannot go away under the write.
+    // nSessionUser 0: no session to check (tools and tests).
+    static void CheckSession(const QString& strUser, qint64 nSessionUser,
+                             const QString& strConnection = CDatabase::DefaultConnection);
 
     // The user, the accounts and the first income and outlay day, all or nothing.
     // NameTaken when the name exists already (also when another copy of the program was
@@ -48,13 +61,17 @@ public:
                               const QString& strConnection = CDatabase::DefaultConnection);
 
     // Every row of the user in all five tables, all or nothing. false when there is no
-    // such user (nothing is deleted then).
-    static bool DeleteUser(const QString& strUser,
+    // such user (nothing is deleted then). nSessionUser as for CheckSession.
+    static bool DeleteUser(const QString& strUser, qint64 nSessionUser = 0,
                            const QString& strConnection = CDatabase::DefaultConnection);
 
-    // false when there is no such user. The remembered password is left as it is.
-    static bool ChangePassword(const QString& strUser, const QString& strNewPwd,
-                               const QString& strConnection = CDatabase::DefaultConnection);
+    // Sets a new password when strOldPwd matches the password stored now — checked inside
+    // the write, so a copy that logged in before another one changed the password cannot
+    // undo that change with the old one. The remembered password is left as it is.
+    // nSessionUser as for CheckSession.
+    static EChange ChangePassword(const QString& strUser, const QString& strOldPwd,
+                                  const QString& strNewPwd, qint64 nSessionUser = 0,
+                                  const QString& strConnection = CDatabase::DefaultConnection);
 
     // "" when acceptable, else the message to show. Checked before anything is written.
     static QString CheckUserName(const QString& strUser);

@@ -164,8 +164,11 @@ void CTrsDlg::OnOK() {
 
 bool CTrsDlg::DoTransfer() {
     try {
+        // The session's user row, so a user deleted or re-created elsewhere is not written to.
+        const CMainFrame* pFrame = CMainFrame::Get();
         const CTransfer::EResult eResult =
-            CTransfer::Transfer(m_strUserName, m_TrsDate, m_strTrsFrom, m_strTrsIn, m_TrsAmount);
+            CTransfer::Transfer(m_strUserName, m_TrsDate, m_strTrsFrom, m_strTrsIn, m_TrsAmount,
+                                CDatabase::DefaultConnection, pFrame ? pFrame->m_nCurUserId : 0);
         if (eResult == CTransfer::EResult::Done)
             return true;
         CMessageBox::ShowMessage(CTransfer::Message(eResult), this);

@@ -10,7 +10,10 @@
 #include <QCommandLineParser>
 #include <QFont>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSettings>
+#include <QTranslator>
 #include <cstdio>
 
 namespace {
@@ -75,6 +78,24 @@ SCommandLine ParseCommandLine(int& nExit) {
 }
 } // namespace
 
+bool CLedgerkinApp::InstallQtTranslations() {
+    static bool s_bInstalled = false;
+    if (s_bInstalled)
+        return true;
+    const QLocale chinese(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China);
+    // Dates, sizes and week days in the standard dialogs follow the interface language too.
+    QLocale::setDefault(chinese);
+    auto* pTranslator = new QTranslator(QCoreApplication::instance());
+    if (!pTranslator->load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete pTranslator;
+        return false;
+    }
+    QCoreApplication::installTranslator(pTranslator);
+    s_bInstalled = true;
+    return true;
+}
+
 int CLedgerkinApp::Run(int argc, char** argv) {
     // The settings key the program has always used; QSettings files it under this name.
     QCoreApplication::setOrganizationName(QStringLiteral("应用程序向导生成的本地应用程序"));
@@ -93,6 +114,9 @@ int CLedgerkinApp::Run(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/res/icons/ledgerkin.svg")));
+    if (!InstallQtTranslations())
+        PrintError(QCoreApplication::translate(
+            "CLedgerkinApp", "找不到 Qt 的中文翻译（qt6-translations-l10n），标准对话框将显示英文。"));
 
     // Every text is Chinese: prefer a CJK face over whatever the desktop picks for Latin.
     QFont font = QApplication::font();

@@ -5,9 +5,12 @@
 #include "analysis/crptview.h"
 #include "analysis/csumlistview.h"
 #include "app/caboutdlg.h"
+#include "app/chelpwindow.h"
 #include "app/cleftview.h"
+#include "app/cmessagebox.h"
 #include "app/cmainview.h"
 #include "app/csplashdlg.h"
+#include "import/cimportcommands.h"
 #include "records/cincomeview.h"
 #include "records/coutlayview.h"
 
@@ -122,6 +125,7 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent) : QMainWindow(pParent
     CreateActions();
     CreateMenus();
     CreateToolBar();
+    CImportCommands::Install(this);
     CreateStatusBar();
     CreateClient();
 
@@ -132,12 +136,18 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent) : QMainWindow(pParent
     UpdateCommandUI();
     setWindowState(windowState() | Qt::WindowMaximized);
     qApp->installEventFilter(this);
+<<<<<<< HEAD
     StartChangeWatcher();
+=======
+    CMessageBox::SetSessionGoneHandler([this] { OnSessionGone(); });
+>>>>>>> main
 }
 
 CMainFrame::~CMainFrame() {
-    if (s_pMainFrame == this)
+    if (s_pMainFrame == this) {
         s_pMainFrame = nullptr;
+        CMessageBox::SetSessionGoneHandler(nullptr);
+    }
 }
 
 CMainFrame* CMainFrame::Get() {
@@ -166,6 +176,7 @@ void CMainFrame::CreateActions() {
     for (const int nId : {ID_SUM_VIEW, ID_INCOME_VIEW, ID_OUTLAY_VIEW, ID_IN_CHART, ID_OUT_CHART,
                           ID_RPT_VIEW, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR})
         m_actions.value(nId)->setCheckable(true);
+    m_actions.value(ID_HELP)->setShortcut(QKeySequence::HelpContents);
 
     const QHash<int, void (CMainFrame::*)()> handlers = {
         {ID_NEW_USER, &CMainFrame::OnNewUser},
@@ -425,7 +436,7 @@ void CMainFrame::SwitchView(EView eView) {
     pNew->OnInitialUpdate();
 }
 
-void CMainFrame::SetLoggedIn(const QString& strUser, const QString& strPwd) {
+void CMainFrame::SetLoggedIn(const QString& strUser, const QString& strPwd, qint64 nUserId) {
     m_bNewUser = false;
     m_bLogin = false;
     m_bDeleteUser = m_bChangePwd = m_bDisconnect = true;
@@ -435,6 +446,7 @@ void CMainFrame::SetLoggedIn(const QString& strUser, const QString& strPwd) {
     m_bAdvice = true;
     m_strCurUser = strUser;
     m_strCurPwd = strPwd;
+    m_nCurUserId = nUserId;
     UpdateCommandUI();
     OnSumView();
     UpdateCommandUI();
@@ -452,6 +464,7 @@ void CMainFrame::SetLoggedOut() {
     m_bCheckInChart = m_bCheckOutChart = m_bCheckRpt = false;
     m_strCurUser.clear();
     m_strCurPwd.clear();
+    m_nCurUserId = 0;
     SwitchView(EView::Main);
     m_pLeftView->Empty();
     UpdateCommandUI();
@@ -509,7 +522,9 @@ void CMainFrame::OnRptView() {
     SwitchView(EView::Rpt);
 }
 
-void CMainFrame::OnHelp() {}
+void CMainFrame::OnHelp() {
+    CHelpWindow::ShowHelp();
+}
 
 void CMainFrame::OnAbout() {
     CAboutDlg dlg(this);

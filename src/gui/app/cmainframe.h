@@ -85,12 +85,19 @@ public:
     void SetStatusText(const QString& strText);
 
     // Logged-in state changes (the only places they happen).
-    void SetLoggedIn(const QString& strUser, const QString& strPwd); // then runs 32793
+    // nUserId: the user row logged in to (CUserAdmin::LogIn); the session's writes are
+    // refused once that row is gone. 0: not checked.
+    void SetLoggedIn(const QString& strUser, const QString& strPwd,
+                     qint64 nUserId = 0); // then runs 32793
     void SetLoggedOut();
+    // The session's user was deleted or re-created elsewhere (the message is shown already):
+    // open dialogs close and the frame returns to the logged-out state.
+    void OnSessionGone();
 
     // ---- current user
     QString m_strCurUser;
     QString m_strCurPwd;
+    qint64 m_nCurUserId = 0;
 
     // ---- enable flags, one per command
     bool m_bNewUser = false;    // 32783

@@ -10,6 +10,8 @@
 #include "users/cnewuserdlg.h"
 #include "users/cuseradmin.h"
 
+#include <QApplication>
+
 CLinkDlg* CMainFrame::LinkDlg() {
     if (!m_pLinkDlg)
         m_pLinkDlg = new CLinkDlg(this);
@@ -80,7 +82,7 @@ void CMainFrame::OnNewUser() {
         m_strCurUser.clear();
         return;
     }
-    CMessageBox::ShowMessage(tr("创建用户成功!"), this);
+    CMessageBox::ShowInfo(tr("创建用户成功!"), this);
 }
 
 void CMainFrame::OnLogin() {
@@ -91,7 +93,19 @@ void CMainFrame::OnLogin() {
         CMessageBox::ShowMessage(tr("用户名与密码不符！"), this);
         return;
     }
-    SetLoggedIn(pLinkDlg->m_strLinkUser, pLinkDlg->m_strLinkPwd);
+    SetLoggedIn(pLinkDlg->m_strLinkUser, pLinkDlg->m_strLinkPwd, pLinkDlg->m_nLinkUserId);
+}
+
+void CMainFrame::OnSessionGone() {
+    // A dialog of the ended session (a transfer, a new day, the password) has nothing left to
+    // write to.
+    while (auto* pDialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+        pDialog->reject();
+        if (pDialog->isVisible())
+            break;
+    }
+    if (!m_strCurUser.isEmpty())
+        SetLoggedOut();
 }
 
 void CMainFrame::OnDeleteUser() {
@@ -105,7 +119,7 @@ void CMainFrame::OnDeleteUser() {
     if (!CMessageBox::AskOkCancel(tr("确定删除此用户吗？"), tr("删除用户"), this))
         return;
     try {
-        if (!CUserAdmin::DeleteUser(m_strCurUser))
+        if (!CUserAdmin::DeleteUser(m_strCurUser, m_nCurUserId))
             return;
     } catch (const CDBException& e) {
         // Nothing was deleted: the user stays logged in with every row.

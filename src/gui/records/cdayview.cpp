@@ -6,6 +6,7 @@
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "records/ccategories.h"
+#include "records/cdayconflict.h"
 #include "records/cdaybook.h"
 #include "records/cmsflexgrid1.h"
 
@@ -238,6 +239,8 @@ void CDayView::ShowCurrentDay() {
 void CDayView::LoadDay(int nYear, int nMonth, int nDay, const QString& strBank) {
     m_nRows = 1;
     m_gridRecords->SetRows(1);
+    m_loaded.clear();
+    m_removed.clear();
     QVector<SDayRecord> rows;
     try {
         rows = CDayBook(m_eKind, m_strUserName).LoadDay(QDate(nYear, nMonth, nDay), strBank);
@@ -245,13 +248,17 @@ void CDayView::LoadDay(int nYear, int nMonth, int nDay, const QString& strBank) 
         CMessageBox::ShowDBError(e, this);
         return;
     }
-    for (const SDayRecord& r : rows) {
-        ++m_nRows;
-        m_gridRecords->SetRows(m_nRows);
-        m_gridRecords->SetTextMatrix(m_nRows - 1, 1, r.strSort);
-        m_gridRecords->SetTextMatrix(m_nRows - 1, 2, r.strNote);
-        m_gridRecords->SetTextMatrix(m_nRows - 1, 3, CMoney::Format(r.dAmount));
-    }
+    for (const SDayRecord& r : rows)
+        AppendGridRow(r);
+    m_loaded = rows;
+}
+
+void CDayView::AppendGridRow(const SDayRecord& r) {
+    ++m_nRows;
+    m_gridRecords->SetRows(m_nRows);
+    m_gridRecords->SetTextMatrix(m_nRows - 1, 1, r.strSort);
+    m_gridRecords->SetTextMatrix(m_nRows - 1, 2, r.strNote);
+    m_gridRecords->SetTextMatrix(m_nRows - 1, 3, CMoney::Format(r.dAmount));
 }
 
 void CDayView::ShowDaySummary(int nYear, int nMonth, int nDay) {
@@ -478,17 +485,58 @@ void CDayView::OnCategoryChosen(int nIndex) {
     m_gridRecords->SetTextMatrix(m_nEditRow, m_nEditCol, m_strCategory);
 }
 
-QVector<SDayRecord> CDayView::GridRows() const {
-    QVector<SDayRecord> rows;
-    for (int nRow = 1; nRow < m_nRows; ++nRow)
-        rows.append({m_gridRecords->GetTextMatrix(nRow, 1), m_gridRecords->GetTextMatrix(nRow, 2),
-                     CMoney::Atof(m_gridRecords->GetTextMatrix(nRow, 3))});
-    return rows;
+SDayRecord CDayView::GridRow(int nRow) const {
+    return {m_gridRecords->GetTextMatrix(nRow, 1), m_gridRecords->GetTextMatrix(nRow, 2),
+            CMoney::Atof(m_gridRecords->GetTextMatrix(nRow, 3))};
 }
 
-bool CDayView::SaveGridRows() {
+SDayEdit CDayView::GridEdit() const {
+    SDayEdit edit;
+    for (int nRow = 1; nRow < m_nRows; ++nRow) {
+        SDayRecord now = GridRow(nRow);
+        const SDayRecord loaded = m_loaded.value(nRow - 1);
+        if (loaded.nId == 0) {
+            edit.added.append(now);
+            continue;
+        }
+        // A cell shows the amount as stored, so an untouched row compares equal.
+        if (now.strSort != loaded.strSort || now.strNote != loaded.strNote ||
+            CMoney::ToCents(now.dAmount) != CMoney::ToCents(loaded.dAmount)) {
+            now.nId = loaded.nId;
+            edit.changed.append({loaded, now});
+        }
+    }
+    edit.removed = m_removed;
+    return edit;
+}
+
+void CDayView::RemoveRow(int nRow) {
+    if (nRow < 1 || nRow >= m_nRows)
+        return;
+    if (nRow - 1 < m_loaded.size()) {
+        if (m_loaded[nRow - 1].nId != 0)
+            m_removed.append(m_loaded[nRow - 1]);
+        m_loaded.remove(nRow - 1);
+    }
+    for (int n = nRow; n + 1 < m_nRows; ++n)
+        for (int nCol = 0; nCol < 4; ++nCol)
+            m_gridRecords->SetTextMatrix(n, nCol, m_gridRecords->GetTextMatrix(n + 1, nCol));
+    --m_nRows;
+    m_gridRecords->SetRows(m_nRows);
+}
+
+bool CDayView::SaveGridRows(const SDayEdit& edit) {
+    const CMainFrame* pFrame = Frame();
     try {
-        CDayBook(m_eKind, m_strUserName).ReplaceDay(CurrentDay(), m_strBank, GridRows());
+        CDayBook(m_eKind, m_strUserName)
+            .Confirm(CurrentDay(), m_strBank, edit, pFrame ? pFrame->m_nCurUserId : 0);
+    } catch (const CDayConflict&) {
+        CMessageBox::ShowMessage(
+            tr("在您编辑期间，这一天的记录已被另一个窗口或另一台电脑改动，您的修改没有保存。\n"
+               "表格里现在是这一天最新的记录，您输入的行已放回表格，请核对后再按“确定”。"),
+            this);
+        RestoreTyped(edit);
+        return false;
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
         return false;
@@ -496,11 +544,46 @@ bool CDayView::SaveGridRows() {
     return true;
 }
 
+// After a refused confirm: the day as it is now, then what was typed here on top of it —
+// a changed row still there takes the typed values again, everything else comes back as a
+// new row — all open for editing, so nothing typed is lost.
+void CDayView::RestoreTyped(const SDayEdit& edit) {
+    CollapseFloating();
+    LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
+    ShowDaySummary(m_nYear, m_nMonth, m_nDay);
+    QVector<SDayRecord> extra = edit.added;
+    for (const SDayEdit::SChange& change : edit.changed) {
+        int nRow = 0;
+        for (int i = 0; i < m_loaded.size() && nRow == 0; ++i)
+            if (m_loaded[i].nId == change.loaded.nId)
+                nRow = i + 1;
+        if (nRow == 0) {
+            extra.append(change.now);
+            continue;
+        }
+        m_gridRecords->SetTextMatrix(nRow, 1, change.now.strSort);
+        m_gridRecords->SetTextMatrix(nRow, 2, change.now.strNote);
+        m_gridRecords->SetTextMatrix(nRow, 3, CMoney::Format(change.now.dAmount));
+    }
+    for (SDayRecord r : extra) {
+        r.nId = 0;
+        AppendGridRow(r);
+    }
+    m_bAdding = false;
+    m_bModifying = true;
+    SetEditingButtons(false, true);
+    MarkRows(1, m_nRows - 1, g_strOpen);
+}
+
 void CDayView::OnConfirm() {
     if (!IsEditing())
         return;
     UpdateData(true);
-    const CDayBook::SProblem problem = CDayBook::Validate(GridRows());
+    // Every row of the grid is checked, top to bottom, as the user sees them.
+    QVector<SDayRecord> rows;
+    for (int nRow = 1; nRow < m_nRows; ++nRow)
+        rows.append(GridRow(nRow));
+    const CDayBook::SProblem problem = CDayBook::Validate(rows);
     if (problem.eProblem == CDayBook::EProblem::NoCategory) {
         CMessageBox::ShowMessage(CategoryMessage(), this);
         return;
@@ -510,7 +593,7 @@ void CDayView::OnConfirm() {
         return;
     }
     // A failed store leaves the grid as typed and the edit open, so nothing is lost.
-    if (!SaveGridRows())
+    if (!SaveGridRows(GridEdit()))
         return;
     CollapseFloating();
     LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);

@@ -144,6 +144,7 @@ void CLinkDlg::OnOK() {
     m_bLink = false;
     m_strLinkUser.clear();
     m_strLinkPwd.clear();
+    m_nLinkUserId = 0;
     if (!m_strUser.isEmpty()) {
         // The choice is stored before the password is checked, so what was typed — right
         // or wrong — is what is filled in next time. A name without a row changes nothing.
@@ -153,7 +154,8 @@ void CLinkDlg::OnOK() {
             CMessageBox::ShowDBError(e, this);
             return; // stays open: try again or cancel
         }
-        if (CUserAdmin::CheckPassword(m_strUser, m_strPwd)) {
+        m_nLinkUserId = CUserAdmin::LogIn(m_strUser, m_strPwd);
+        if (m_nLinkUserId != 0) {
             m_bLink = true;
             m_strLinkUser = m_strUser;
             m_strLinkPwd = m_strPwd;

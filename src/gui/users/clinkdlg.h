@@ -25,6 +25,7 @@ public:
     bool m_bLink = false;
     QString m_strLinkUser;
     QString m_strLinkPwd;
+    qint64 m_nLinkUserId = 0; // the user row logged in to
 
 public Q_SLOTS:
     void OnSelChangeUser(int nIndex);

@@ -94,7 +94,7 @@ void CBookBuilder::AddUser(const QString& strUser, const QString& strPwd, const 
                 byAccount[accounts[int(random.bounded(accounts.size()))]].append(record);
             }
             for (auto it = byAccount.cbegin(); it != byAccount.cend(); ++it)
-                book.ReplaceDay(day, it.key(), it.value());
+                book.Confirm(day, it.key(), SDayEdit::Adding(it.value()));
         }
     }
     for (int t = 0; t < o.nTransfers && accounts.size() >= 2; ++t) {
