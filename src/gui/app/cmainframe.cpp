@@ -136,17 +136,15 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent) : QMainWindow(pParent
     UpdateCommandUI();
     setWindowState(windowState() | Qt::WindowMaximized);
     qApp->installEventFilter(this);
-<<<<<<< HEAD
-    StartChangeWatcher();
-=======
     CMessageBox::SetSessionGoneHandler([this] { OnSessionGone(); });
->>>>>>> main
+    StartChangeWatcher();
 }
 
 CMainFrame::~CMainFrame() {
     if (s_pMainFrame == this) {
         s_pMainFrame = nullptr;
         CMessageBox::SetSessionGoneHandler(nullptr);
+        CMessageBox::SetReopenHandler(nullptr);
     }
 }
 
