@@ -46,6 +46,8 @@ const SCommand kCommands[] = {
      QT_TRANSLATE_NOOP("CMainFrame", "修改密码"), "change_pwd"},
     {CMainFrame::ID_DISCONNECT, QT_TRANSLATE_NOOP("CMainFrame", "断开用户(&C)"),
      QT_TRANSLATE_NOOP("CMainFrame", "断开用户"), "disconnect"},
+    {CMainFrame::ID_RESTORE_BACKUP, QT_TRANSLATE_NOOP("CMainFrame", "从备份恢复(&R)..."),
+     QT_TRANSLATE_NOOP("CMainFrame", "用每日备份中的一份替换帐本的内容\n从备份恢复"), nullptr},
     {CMainFrame::ID_EXIT, QT_TRANSLATE_NOOP("CMainFrame", "退出系统(&E)"),
      QT_TRANSLATE_NOOP("CMainFrame", "退出系统"), "exit"},
     {CMainFrame::ID_ADD_INCOME, QT_TRANSLATE_NOOP("CMainFrame", "添加收入记录(&A)"),
@@ -138,12 +140,14 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent) : QMainWindow(pParent
     setWindowState(windowState() | Qt::WindowMaximized);
     qApp->installEventFilter(this);
     CMessageBox::SetSessionGoneHandler([this] { OnSessionGone(); });
+    StartChangeWatcher();
 }
 
 CMainFrame::~CMainFrame() {
     if (s_pMainFrame == this) {
         s_pMainFrame = nullptr;
         CMessageBox::SetSessionGoneHandler(nullptr);
+        CMessageBox::SetReopenHandler(nullptr);
     }
 }
 
@@ -182,6 +186,7 @@ void CMainFrame::CreateActions() {
         {ID_CHANGE_PWD, &CMainFrame::OnChangePwd},
         {ID_DISCONNECT, &CMainFrame::OnDisconnect},
         {ID_EXIT, &CMainFrame::OnExit},
+        {ID_RESTORE_BACKUP, &CMainFrame::OnRestoreBackup},
         {ID_ADD_INCOME, &CMainFrame::OnAddIncome},
         {ID_ADD_OUTLAY, &CMainFrame::OnAddOutlay},
         {ID_ADD_TRS, &CMainFrame::OnAddTrs},
@@ -223,7 +228,8 @@ void CMainFrame::CreateMenus() {
         connect(pMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     };
     addMenu(tr("用户(&U)"),
-            {ID_NEW_USER, ID_LOGIN, ID_DELETE_USER, ID_CHANGE_PWD, ID_DISCONNECT, 0, ID_EXIT});
+            {ID_NEW_USER, ID_LOGIN, ID_DELETE_USER, ID_CHANGE_PWD, ID_DISCONNECT, 0,
+             ID_RESTORE_BACKUP, 0, ID_EXIT});
     addMenu(tr("操作(&O)"), {ID_ADD_INCOME, ID_ADD_OUTLAY, ID_ADD_TRS, ID_ACCOUNTS});
     addMenu(tr("财务分析(&A)"), {ID_SUM_VIEW, ID_INCOME_VIEW, ID_OUTLAY_VIEW, 0, ID_IN_CHART,
                                  ID_OUT_CHART, 0, ID_RPT_VIEW, 0, ID_ADVICE});

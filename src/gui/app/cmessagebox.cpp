@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QQueue>
 #include <QSpacerItem>
+#include <QTimer>
 #include <algorithm>
 
 namespace CMessageBox {
@@ -72,13 +73,30 @@ bool AskOkCancel(const QString& strText, const QString& strCaption, QWidget* pPa
     return Exec(box) == QMessageBox::Ok;
 }
 
+namespace {
+std::function<void()>& ReopenHandler() {
+    static std::function<void()> s_handler;
+    return s_handler;
+}
+} // namespace
+
 void ShowDBError(const CDBException& e, QWidget* pParent) {
+    if (e.m_eKind == CDBException::EKind::BookReplaced && ReopenHandler()) {
+        if (AskOkCancel(e.m_strError + QStringLiteral("\n\n") +
+                            QApplication::translate("CMessageBox", "现在在原位置重新打开帐本吗？"),
+                        QStringLiteral("Ledgerkin"), pParent))
+            // Not under the caller's feet: the view or dialog that failed finishes first.
+            QTimer::singleShot(0, qApp, ReopenHandler());
+        return;
+    }
     ShowMessage(e.m_strError, pParent);
     if (dynamic_cast<const CSessionGone*>(&e) && State().sessionGone)
         State().sessionGone();
 }
 
 void SetSessionGoneHandler(std::function<void()> fn) { State().sessionGone = std::move(fn); }
+
+void SetReopenHandler(std::function<void()> handler) { ReopenHandler() = std::move(handler); }
 
 void SetCapture(bool bCapture) { State().bCapture = bCapture; }
 bool IsCapturing() { return State().bCapture; }

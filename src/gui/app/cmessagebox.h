@@ -21,6 +21,9 @@ bool AskOkCancel(const QString& strText, const QString& strCaption, QWidget* pPa
 void ShowDBError(const CDBException& e, QWidget* pParent = nullptr);
 // Set by the main frame: ends the session. nullptr: none.
 void SetSessionGoneHandler(std::function<void()> fn);
+// When the book's file was replaced, ShowDBError asks whether to reopen it and, on OK, calls
+// this handler (after the current step).
+void SetReopenHandler(std::function<void()> handler);
 
 // ---- for tests
 struct SShown {
