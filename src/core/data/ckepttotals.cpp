@@ -3,6 +3,7 @@
 #include "cdatabase.h"
 #include "cdbexception.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -33,9 +34,14 @@ struct STable {
 const STable Tables[] = {{QStringLiteral("Income"), QStringLiteral("0"), QStringLiteral("In")},
                          {QStringLiteral("Outlay"), QStringLiteral("1"), QStringLiteral("Out")}};
 
+QString ErrorText(const QSqlQuery& query, const QSqlError& error) {
+    const bool bPg = query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL;
+    return CDatabase::ErrorText(error, bPg ? CSqlDialect::PostgreSQL : CSqlDialect::SQLite);
+}
+
 void Exec(QSqlQuery& query, const QString& strSql) {
     if (!query.exec(strSql))
-        throw CDBException(CDatabase::ErrorText(query.lastError()));
+        throw CDBException(ErrorText(query, query.lastError()));
 }
 
 // A write refused because the book may only be read (an SQLite file without write permission,
@@ -430,7 +436,7 @@ void CKeptTotals::Ensure(QSqlDatabase db, const CSqlDialect& d) {
             }
             // The busy timeout ran out while another copy builds a large book: wait more.
             if (nTry >= 5)
-                throw CDBException(CDatabase::ErrorText(error));
+                throw CDBException(ErrorText(query, error));
         }
     }
     try {
