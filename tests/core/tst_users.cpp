@@ -99,11 +99,23 @@ private Q_SLOTS:
                                         s_day),
                  CUserAdmin::ECreate::NameTaken);
         QCOMPARE(RowsOfAllTables(QStringLiteral("Bob")), (QList<int>{1, 2, 1, 1, 0}));
-        QCOMPARE(CUserAdmin::CreateUser(QStringLiteral("bob"), QStringLiteral("x"), TwoAccounts(),
-                                        s_day),
+        // Trimmed, and compared ignoring case.
+        for (const char* szName : {"bob", " BOB ", "Bob  "})
+            QCOMPARE(CUserAdmin::CreateUser(QString::fromUtf8(szName), QStringLiteral("x"),
+                                            TwoAccounts(), s_day),
+                     CUserAdmin::ECreate::NameTaken);
+        QVERIFY_THROWS_EXCEPTION(CDBException,
+                                 CUserAdmin::CreateUser(QStringLiteral("   "), QStringLiteral("x"),
+                                                        TwoAccounts(), s_day));
+        QCOMPARE(CUserAdmin::CreateUser(QStringLiteral(" 爸爸 "), QStringLiteral("x"),
+                                        TwoAccounts(), s_day),
                  CUserAdmin::ECreate::Created);
-        QCOMPARE(CUserAdmin::UserNames(),
-                 (QStringList{QStringLiteral("Bob"), QStringLiteral("bob")}));
+        // An older book may hold names differing only in case: both keep working.
+        AddLegacyUser(QStringLiteral("bob"), QStringLiteral("pw2"));
+        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("bob"), QStringLiteral("pw2")));
+        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Bob"), QStringLiteral("pw1")));
+        QCOMPARE(CUserAdmin::UserNames(), (QStringList{QStringLiteral("Bob"), QStringLiteral("爸爸"),
+                                                       QStringLiteral("bob")}));
     }
 
     void createUserIsAllOrNothing() {
@@ -188,14 +200,23 @@ private Q_SLOTS:
                                            QStringLiteral("x' OR '1'='1")));
 
         // The stored password decides: a copy that logged in with "Secret" before another
-        // copy changed it cannot set it back by giving "Secret" again.
+        // copy changed it cannot set it back by giving "Secret" again. An empty new password
+        // is refused; a change forgets the remembered (old) password.
         using E = CUserAdmin::EChange;
         const QString strAnn = QStringLiteral("Ann");
-        QCOMPARE(CUserAdmin::ChangePassword(strAnn, QStringLiteral("Secret"), QString()),
+        QVERIFY_THROWS_EXCEPTION(CDBException,
+                                 CUserAdmin::ChangePassword(strAnn, QStringLiteral("Secret"), QString()));
+        QVERIFY(CUserAdmin::StoreSaveChoice(strAnn, true, QStringLiteral("Secret")));
+        QCOMPARE(CUserAdmin::ChangePassword(strAnn, QStringLiteral("Secret"), QStringLiteral("新")),
                  E::Changed);
+        bool bSave = true;
+        QString strSaved;
+        QVERIFY(CUserAdmin::SavedPassword(strAnn, bSave, strSaved));
+        QVERIFY(!bSave);
+        QCOMPARE(strSaved, QString());
         QCOMPARE(CUserAdmin::ChangePassword(strAnn, QStringLiteral("Secret"), QStringLiteral("Secret")),
                  E::WrongPassword);
-        QVERIFY(CUserAdmin::CheckPassword(strAnn, QString()));
+        QVERIFY(CUserAdmin::CheckPassword(strAnn, QStringLiteral("新")));
         QVERIFY(!CUserAdmin::CheckPassword(strAnn, QStringLiteral("Secret")));
         QCOMPARE(CUserAdmin::ChangePassword(QStringLiteral("nobody"), QString(), QStringLiteral("x")),
                  E::NoUser);
@@ -303,7 +324,7 @@ private Q_SLOTS:
                                s_day);
         bool bSave = false;
         QString strPwd;
-        // A wrong password is remembered as typed.
+        // Whatever the login hands over is remembered as it is.
         QVERIFY(
             CUserAdmin::StoreSaveChoice(QStringLiteral("Ann"), true, QStringLiteral("wrong密码")));
         QVERIFY(CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strPwd));
