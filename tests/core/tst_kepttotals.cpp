@@ -37,7 +37,8 @@ QStringList KeptLines() {
     QStringList lines;
     QSqlQuery q = Select(QStringLiteral(
         "SELECT \"UserName\", \"Day\", \"InCents\", \"InRows\", \"InBankRows\", \"OutCents\", "
-        "\"OutRows\", \"OutBankRows\" FROM \"DayTotals\" ORDER BY 1, 2"));
+        "\"OutRows\", \"OutBankRows\" FROM \"DayTotals\" WHERE \"InRows\" + \"OutRows\" > 0 "
+        "ORDER BY 1, 2"));
     while (q.next()) {
         QStringList parts;
         for (int i = 0; i < 8; ++i)
@@ -45,7 +46,8 @@ QStringList KeptLines() {
         lines << QStringLiteral("day ") + parts.join(QLatin1Char('|'));
     }
     q = Select(QStringLiteral("SELECT \"UserName\", \"Kind\", \"Month\", \"Sort\", "
-                              "\"Cents\", \"Rows\" FROM \"MonthSortTotals\" ORDER BY 1, 2, 3, 4"));
+                              "\"Cents\", \"Rows\" FROM \"MonthSortTotals\" WHERE \"Rows\" > 0 "
+                      "ORDER BY 1, 2, 3, 4"));
     while (q.next()) {
         QStringList parts;
         for (int i = 0; i < 6; ++i)
