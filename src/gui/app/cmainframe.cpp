@@ -6,6 +6,7 @@
 #include "analysis/csumlistview.h"
 #include "app/caboutdlg.h"
 #include "app/chelpwindow.h"
+#include "app/ckeyboardcommands.h"
 #include "app/cleftview.h"
 #include "app/cmessagebox.h"
 #include "app/cmainview.h"
@@ -124,6 +125,7 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent) : QMainWindow(pParent
     CreateMenus();
     CreateToolBar();
     CImportCommands::Install(this);
+    CKeyboardCommands::Install(this);
     CreateStatusBar();
     CreateClient();
 
@@ -170,7 +172,6 @@ void CMainFrame::CreateActions() {
     for (const int nId : {ID_SUM_VIEW, ID_INCOME_VIEW, ID_OUTLAY_VIEW, ID_IN_CHART, ID_OUT_CHART,
                           ID_RPT_VIEW, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR})
         m_actions.value(nId)->setCheckable(true);
-    m_actions.value(ID_HELP)->setShortcut(QKeySequence::HelpContents);
 
     const QHash<int, void (CMainFrame::*)()> handlers = {
         {ID_NEW_USER, &CMainFrame::OnNewUser},
