@@ -1,5 +1,6 @@
 #include "analysis/crptview.h"
 #include "app/chelpwindow.h"
+#include "app/cleftview.h"
 #include "app/ckeyboardcommands.h"
 #include "cguitest.h"
 #include "records/cincomeview.h"
@@ -120,6 +121,14 @@ void TestShortcuts::reloadAndPrintKeys() {
     QVERIFY(gui.Frame()->m_pRptView);
     QVERIFY(gui.IsChecked(CMainFrame::ID_RPT_VIEW));
     QVERIFY(gui.Messages().isEmpty());
+
+    // A small restored window still leaves the tree room for its names.
+    gui.Frame()->showNormal();
+    gui.Frame()->resize(868, 481);
+    QApplication::processEvents();
+    const int nNeeded = gui.Frame()->GetTreeView()->fontMetrics().horizontalAdvance(
+        QStringLiteral("演示用户演示用户"));
+    QVERIFY(gui.Frame()->GetTreeView()->width() >= nNeeded);
 }
 
 QTEST_MAIN(TestShortcuts)

@@ -309,6 +309,9 @@ void CMainFrame::CreateClient() {
     m_pSplitter->addWidget(pMainView);
     m_pSplitter->setStretchFactor(0, 0);
     m_pSplitter->setStretchFactor(1, 1);
+    // However small the window, the tree keeps room for a user's name and "2026年12月".
+    m_pLeftView->setMinimumWidth(
+        m_pLeftView->fontMetrics().horizontalAdvance(QStringLiteral("演示用户演示用户")) + 56);
     m_pSplitter->setSizes({180, qMax(100, width() - 180)});
     setCentralWidget(m_pSplitter);
     pMainView->OnInitialUpdate();
