@@ -9,6 +9,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -58,6 +61,40 @@ class TestBackup : public QObject {
 
 private Q_SLOTS:
     void cleanup() { CToday::Set(QDate()); }
+
+    // The copy is made on a thread of its own while this thread's event loop keeps running;
+    // the result comes back on this thread.
+    void dailyBackupRunsBesideTheEventLoop() {
+        if (SkipOnPostgres())
+            QSKIP("backups are made of SQLite books only");
+        CTestBook book;
+        AddRows(QStringLiteral("张三"), 400);
+        CToday::Set(QDate(2026, 12, 8));
+        QObject context;
+        bool bDone = false, bOk = false;
+        QString strMessage;
+        QThread* pDoneIn = nullptr;
+        QPointer<QThread> pThread =
+            CBackup::StartDaily(&context, [&](bool bResult, const QString& strResult) {
+                bDone = true;
+                bOk = bResult;
+                strMessage = strResult;
+                pDoneIn = QThread::currentThread();
+            });
+        QVERIFY(pThread && pThread != QThread::currentThread());
+        int nTicks = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&nTicks] { ++nTicks; });
+        ticker.start(0);
+        QTRY_VERIFY(bDone);
+        QVERIFY(nTicks > 0);
+        QVERIFY2(bOk, qPrintable(strMessage));
+        QCOMPARE(pDoneIn, QThread::currentThread());
+        const QString strCopy = CBackup::FileFor(book.FilePath(), QDate(2026, 12, 8));
+        QVERIFY(strMessage.contains(QDir::toNativeSeparators(strCopy)));
+        QCOMPARE(RowCounts(strCopy), (QList<int>{1, 400}));
+        QTRY_VERIFY(!pThread); // the thread cleans up after itself
+    }
 
     void newDayMakesOneCompleteBackup() {
         if (SkipOnPostgres())

@@ -242,9 +242,9 @@ private Q_SLOTS:
             for (const QString& strOther : g_users)
                 QCOMPARE(CUserAdmin::CheckPassword(strUser, Pwd(strOther)), strUser == strOther);
 
-        QVERIFY(CUserAdmin::StoreSaveChoice(strLike, true, Pwd(strLike)));
         QCOMPARE(CUserAdmin::ChangePassword(strLike, Pwd(strLike), QStringLiteral("neu")),
                  CUserAdmin::EChange::Changed);
+        QVERIFY(CUserAdmin::StoreSaveChoice(strLike, true, Pwd(strLike)));
         const QVector<SDayRecord> rows{{CCategories::Income()[1], QStringLiteral("x"), 1.25}};
         CDayBook(ERecordKind::Income, strLike).Confirm(QDate(2004, 12, 24), QStringLiteral("现金"), SDayEdit::Adding(rows));
         CDayBook outlay(ERecordKind::Outlay, strLike);

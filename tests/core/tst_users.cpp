@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+#include <sodium.h>
 #include <functional>
 
 namespace {
@@ -98,11 +99,23 @@ private Q_SLOTS:
                                         s_day),
                  CUserAdmin::ECreate::NameTaken);
         QCOMPARE(RowsOfAllTables(QStringLiteral("Bob")), (QList<int>{1, 2, 1, 1, 0}));
-        QCOMPARE(CUserAdmin::CreateUser(QStringLiteral("bob"), QStringLiteral("x"), TwoAccounts(),
-                                        s_day),
+        // Trimmed, and compared ignoring case.
+        for (const char* szName : {"bob", " BOB ", "Bob  "})
+            QCOMPARE(CUserAdmin::CreateUser(QString::fromUtf8(szName), QStringLiteral("x"),
+                                            TwoAccounts(), s_day),
+                     CUserAdmin::ECreate::NameTaken);
+        QVERIFY_THROWS_EXCEPTION(CDBException,
+                                 CUserAdmin::CreateUser(QStringLiteral("   "), QStringLiteral("x"),
+                                                        TwoAccounts(), s_day));
+        QCOMPARE(CUserAdmin::CreateUser(QStringLiteral(" 爸爸 "), QStringLiteral("x"),
+                                        TwoAccounts(), s_day),
                  CUserAdmin::ECreate::Created);
-        QCOMPARE(CUserAdmin::UserNames(),
-                 (QStringList{QStringLiteral("Bob"), QStringLiteral("bob")}));
+        // An older book may hold names differing only in case: both keep working.
+        AddLegacyUser(QStringLiteral("bob"), QStringLiteral("pw2"));
+        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("bob"), QStringLiteral("pw2")));
+        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Bob"), QStringLiteral("pw1")));
+        QCOMPARE(CUserAdmin::UserNames(), (QStringList{QStringLiteral("Bob"), QStringLiteral("爸爸"),
+                                                       QStringLiteral("bob")}));
     }
 
     void createUserIsAllOrNothing() {
@@ -187,14 +200,23 @@ private Q_SLOTS:
                                            QStringLiteral("x' OR '1'='1")));
 
         // The stored password decides: a copy that logged in with "Secret" before another
-        // copy changed it cannot set it back by giving "Secret" again.
+        // copy changed it cannot set it back by giving "Secret" again. An empty new password
+        // is refused; a change forgets the remembered (old) password.
         using E = CUserAdmin::EChange;
         const QString strAnn = QStringLiteral("Ann");
-        QCOMPARE(CUserAdmin::ChangePassword(strAnn, QStringLiteral("Secret"), QString()),
+        QVERIFY_THROWS_EXCEPTION(CDBException,
+                                 CUserAdmin::ChangePassword(strAnn, QStringLiteral("Secret"), QString()));
+        QVERIFY(CUserAdmin::StoreSaveChoice(strAnn, true, QStringLiteral("Secret")));
+        QCOMPARE(CUserAdmin::ChangePassword(strAnn, QStringLiteral("Secret"), QStringLiteral("新")),
                  E::Changed);
+        bool bSave = true;
+        QString strSaved;
+        QVERIFY(CUserAdmin::SavedPassword(strAnn, bSave, strSaved));
+        QVERIFY(!bSave);
+        QCOMPARE(strSaved, QString());
         QCOMPARE(CUserAdmin::ChangePassword(strAnn, QStringLiteral("Secret"), QStringLiteral("Secret")),
                  E::WrongPassword);
-        QVERIFY(CUserAdmin::CheckPassword(strAnn, QString()));
+        QVERIFY(CUserAdmin::CheckPassword(strAnn, QStringLiteral("新")));
         QVERIFY(!CUserAdmin::CheckPassword(strAnn, QStringLiteral("Secret")));
         QCOMPARE(CUserAdmin::ChangePassword(QStringLiteral("nobody"), QString(), QStringLiteral("x")),
                  E::NoUser);
@@ -259,13 +281,50 @@ private Q_SLOTS:
         QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("空"), QString()));
     }
 
+    // A hash carries its own limits: one made with other limits (an older version's 64 MiB)
+    // or another Argon2 variant still logs in and is then made again with today's 19 MiB, two
+    // passes; today's hash is left as it is.
+    void hashOfOtherLimitsIsVerifiedAndRemade() {
+        CTestBook book;
+        CPasswordHash::InitSodium();
+        const QByteArray pwd("口令123");
+        struct SCase {
+            int nAlg;
+            unsigned long long nOps;
+            size_t nMem;
+            bool bRemade;
+        };
+        const SCase cases[] = {
+            {crypto_pwhash_ALG_ARGON2ID13, crypto_pwhash_OPSLIMIT_INTERACTIVE,
+             crypto_pwhash_MEMLIMIT_INTERACTIVE, true},
+            {crypto_pwhash_ALG_ARGON2I13, 3, size_t(8) << 20, true},
+            {crypto_pwhash_ALG_ARGON2ID13, 2, size_t(19) << 20, false},
+        };
+        int nUser = 0;
+        for (const SCase& c : cases) {
+            char szHash[crypto_pwhash_STRBYTES];
+            QVERIFY(crypto_pwhash_str_alg(szHash, pwd.constData(), pwd.size(), c.nOps, c.nMem,
+                                          c.nAlg) == 0);
+            const QString strUser = QStringLiteral("用户%1").arg(++nUser);
+            AddLegacyUser(strUser, QString::fromLatin1(szHash));
+            QVERIFY(!CUserAdmin::CheckPassword(strUser, QStringLiteral("口令124")));
+            QCOMPARE(StoredPwd(strUser), QString::fromLatin1(szHash));
+            QVERIFY(CUserAdmin::CheckPassword(strUser, QString::fromUtf8(pwd)));
+            const QString strStored = StoredPwd(strUser);
+            QCOMPARE(strStored != QString::fromLatin1(szHash), c.bRemade);
+            QVERIFY2(strStored.startsWith(QLatin1String("$argon2id$v=19$m=19456,t=2,p=1$")),
+                     qPrintable(strStored));
+            QVERIFY(CUserAdmin::CheckPassword(strUser, QString::fromUtf8(pwd)));
+        }
+    }
+
     void savedPasswordIsEncryptedAndReadableOnlyHere() {
         CTestBook book;
         CUserAdmin::CreateUser(QStringLiteral("Ann"), QStringLiteral("right"), TwoAccounts(),
                                s_day);
         bool bSave = false;
         QString strPwd;
-        // A wrong password is remembered as typed.
+        // Whatever the login hands over is remembered as it is.
         QVERIFY(
             CUserAdmin::StoreSaveChoice(QStringLiteral("Ann"), true, QStringLiteral("wrong密码")));
         QVERIFY(CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strPwd));

@@ -32,12 +32,26 @@ public:
     static QString Message(EResult eResult);
 
     struct SRow {
+        int nKey = 0; // 编号
         QDate date;
         QString strFrom;
         QString strIn;
         double dAmount = 0;
     };
-    // The user's transfers in the order they were written. Throws CDBException.
+    // The user's transfers by date, in the order they were written within a day.
+    // Throws CDBException.
     static QVector<SRow> History(const QString& strUser,
                                  const QString& strConnection = CDatabase::DefaultConnection);
+
+    enum class EUndo {
+        Done,
+        Gone,      // no such transfer of the user (undone or deleted elsewhere)
+        NoAccount, // one of its accounts is no longer there
+    };
+    // Takes a transfer back: the source gets the amount back, the destination gives it up,
+    // and the row is removed, in one transaction. Anything but Done writes nothing.
+    // Throws CDBException (and then nothing is written either).
+    static EUndo Undo(const QString& strUser, int nKey,
+                      const QString& strConnection = CDatabase::DefaultConnection);
+    static QString Message(EUndo eResult);
 };

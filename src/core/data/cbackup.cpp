@@ -15,7 +15,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlDriver>
+#include <QThread>
 #include <algorithm>
+#include <memory>
 #include <sqlite3.h>
 
 namespace {
@@ -29,7 +31,9 @@ QRegularExpression BackupPattern(const QString& strBookPath) {
 
 // Copies the book into strTarget; returns the driver's text on failure, a null string on success.
 QString VacuumInto(const QString& strBook, const QString& strTarget) {
-    const QString strConnection = QStringLiteral("ledgerkin-backup");
+    // One name per thread: a copy on the worker thread and one made directly never share it.
+    const QString strConnection =
+        QStringLiteral("ledgerkin-backup-%1").arg(quintptr(QThread::currentThreadId()));
     QString strError;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), strConnection);
@@ -82,13 +86,41 @@ QStringList CBackup::List(const QString& strBookPath) {
 }
 
 bool CBackup::RunDaily(QString& strMessage, const QString& strConnection) {
-    strMessage.clear();
+    return RunDailyFor(CDatabase::Url(strConnection), CToday::Get(), strMessage);
+}
+
+QThread* CBackup::StartDaily(QObject* pContext, FDone onDone, const QString& strConnection) {
+    // Read on this thread: the connection table and "today" belong to it.
     const QString strBook = CDatabase::Url(strConnection);
+    const QDate today = CToday::Get();
+    struct SResult {
+        bool bOk = true;
+        QString strMessage;
+    };
+    auto pResult = std::make_shared<SResult>();
+    QThread* pThread = QThread::create([strBook, today, pResult] {
+        pResult->bOk = RunDailyFor(strBook, today, pResult->strMessage);
+    });
+    // Delivered in pContext's thread, and not at all once pContext is gone.
+    QObject::connect(pThread, &QThread::finished, pContext,
+                     [pResult, onDone = std::move(onDone)] {
+                         onDone(pResult->bOk, pResult->strMessage);
+                     });
+    QObject::connect(pThread, &QThread::finished, pThread, &QObject::deleteLater);
+    if (QCoreApplication* pApp = QCoreApplication::instance())
+        QObject::connect(pApp, &QCoreApplication::aboutToQuit, pThread,
+                         [pThread] { pThread->wait(); });
+    pThread->start(QThread::LowPriority);
+    return pThread;
+}
+
+bool CBackup::RunDailyFor(const QString& strBook, const QDate& today, QString& strMessage) {
+    strMessage.clear();
     if (strBook.isEmpty() || CDatabase::IsPostgresUrl(strBook) || !QFileInfo(strBook).isFile())
         return true;
 
     const QString strFolder = FolderFor(strBook);
-    const QString strTarget = FileFor(strBook, CToday::Get());
+    const QString strTarget = FileFor(strBook, today);
     if (QFileInfo::exists(strTarget))
         return true;
 

@@ -6,6 +6,10 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <functional>
+
+class QObject;
+class QThread;
 
 // Daily copies of an SQLite book into a "backups" folder beside it:
 //   ~/…/ledgerkin.db  ->  ~/…/backups/ledgerkin-2026-12-07.db
@@ -26,6 +30,14 @@ public:
     static bool RunDaily(QString& strMessage,
                          const QString& strConnection = CDatabase::DefaultConnection);
 
+    // RunDaily's work on a thread of its own, with a connection of its own, so the window stays
+    // usable while a large book is copied. onDone(bOk, strMessage) runs in pContext's thread
+    // when the copy is done, unless pContext is gone by then. The returned thread deletes
+    // itself when finished; a program quitting meanwhile waits for it, so no copy is cut short.
+    using FDone = std::function<void(bool bOk, const QString& strMessage)>;
+    static QThread* StartDaily(QObject* pContext, FDone onDone,
+                               const QString& strConnection = CDatabase::DefaultConnection);
+
     // Where the backups of an SQLite book go, and the name of one day's copy.
     static QString FolderFor(const QString& strBookPath);
     static QString FileFor(const QString& strBookPath, const QDate& date);
@@ -43,4 +55,9 @@ public:
     // ("<book>-before-restore-yyyyMMdd-hhmmss.db", never pruned); returns that copy's path.
     static QString Restore(const QString& strBackupPath,
                            const QString& strConnection = CDatabase::DefaultConnection);
+
+private:
+    // The work of RunDaily for the book at strBook (empty or a PostgreSQL URL: nothing to do);
+    // touches no state shared with other threads.
+    static bool RunDailyFor(const QString& strBook, const QDate& today, QString& strMessage);
 };

@@ -123,8 +123,24 @@ void OpenSqlite(QSqlDatabase& db, const QString& strPath) {
                                .arg(strPath, DriverText(db.lastError(), CSqlDialect::SQLite)));
     QSqlQuery query(db);
     // Reading the schema touches the file, so a damaged file is reported here.
-    if (!query.exec(QStringLiteral("PRAGMA busy_timeout = 10000")) ||
-        !query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+    bool bRead = query.exec(QStringLiteral("PRAGMA busy_timeout = 10000")) &&
+                 query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    if (!bRead && (query.lastError().nativeErrorCode().toInt() & 0xFF) == 8 &&
+        !QFileInfo(strPath).isWritable()) {
+        // A book we may read but not write (a read-only medium, another account's file) whose
+        // journal files cannot be made here: open it as unchanging, for viewing. Every write is
+        // then refused as read-only.
+        query = QSqlQuery();
+        db.close();
+        db.setDatabaseName(QUrl::fromLocalFile(strPath).toString(QUrl::FullyEncoded) +
+                           QStringLiteral("?immutable=1"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+        if (db.open()) {
+            query = QSqlQuery(db);
+            bRead = query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        }
+    }
+    if (!bRead)
         throw CDBException(QCoreApplication::translate("CDatabase", "无法读取帐本“%1”：%2")
                                .arg(strPath, DriverText(query.lastError(), CSqlDialect::SQLite)));
     if (!query.exec(QStringLiteral("PRAGMA journal_mode = WAL")))

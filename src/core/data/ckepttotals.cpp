@@ -6,6 +6,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QVariant>
 #include <QStringList>
 
 const QString CKeptTotals::DayTable = QStringLiteral("\"DayTotals\"");
@@ -15,7 +16,7 @@ namespace {
 
 // Part of every trigger's name: when the way totals are kept changes, the number changes,
 // and a book opened by this version drops the old triggers and builds its totals again.
-const QString TriggerPrefix = QStringLiteral("kept_totals_1_");
+const QString TriggerPrefix = QStringLiteral("kept_totals_2_");
 // Every version's triggers start with this, so older ones can be found and dropped.
 const QString AnyTriggerPrefix = QStringLiteral("kept_totals_");
 
@@ -33,12 +34,15 @@ struct STable {
 const STable Tables[] = {{QStringLiteral("Income"), QStringLiteral("0"), QStringLiteral("In")},
                          {QStringLiteral("Outlay"), QStringLiteral("1"), QStringLiteral("Out")}};
 
+CSqlDialect::EKind KindOf(const QSqlQuery& query) {
+    return query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL
+               ? CSqlDialect::PostgreSQL
+               : CSqlDialect::SQLite;
+}
+
 void Exec(QSqlQuery& query, const QString& strSql) {
     if (!query.exec(strSql))
-        throw CDBException(CDatabase::ErrorText(
-            query.lastError(), query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL
-                                   ? CSqlDialect::PostgreSQL
-                                   : CSqlDialect::SQLite));
+        throw CDBException(CDatabase::ErrorText(query.lastError(), KindOf(query)));
 }
 
 // A write refused because the book may only be read (an SQLite file without write permission,
@@ -259,9 +263,11 @@ QStringList PostgresFunctions() {
                 .arg(strBody);
     const auto apply = [](const QString& strRow, const QString& strSign) {
         return QStringLiteral("PERFORM ledgerkin_kept_apply(nKind, %2, %1.\"UserName\", "
-                              "ledgerkin_day_key(%1.\"Date\"), %1.\"Sort\", "
+                              "%4, %1.\"Sort\", "
                               "ledgerkin_cents(%1.\"Amount\"), %3); ")
-            .arg(strRow, strSign, BankFlag(strRow + QStringLiteral(".\"Bank\"")));
+            .arg(strRow, strSign, BankFlag(strRow + QStringLiteral(".\"Bank\"")),
+                 CKeptTotals::DayKeySql(CSqlDialect(CSqlDialect::PostgreSQL),
+                                        strRow + QStringLiteral(".\"Date\"")));
     };
     const QString strOld = apply(QStringLiteral("OLD"), QStringLiteral("-1"));
     const QString strNew = apply(QStringLiteral("NEW"), QStringLiteral("1"));
@@ -389,11 +395,13 @@ void CKeptTotals::SetBuildHook(FBuildHook hook) {
 
 QString CKeptTotals::DayKeySql(const CSqlDialect& d, const QString& strCol) {
     if (!d.IsSQLite())
-        return QStringLiteral("ledgerkin_day_key(%1)").arg(strCol);
+        return QStringLiteral("(CASE WHEN %1 IS NULL THEN 0 ELSE ledgerkin_day_key(%1) END)")
+            .arg(strCol);
     // A day moved by '+0 days' comes back as itself only when it is a real day (30 February
     // would come back as 1 March); date() alone keeps it.
     return QStringLiteral(
-               "(CASE WHEN date(substr(%1, 1, 10), '+0 days') = substr(%1, 1, 10) AND "
+               "(CASE WHEN %1 IS NULL THEN 0 "
+               "WHEN date(substr(%1, 1, 10), '+0 days') = substr(%1, 1, 10) AND "
                "substr(%1, 1, 4) <> '0000' THEN CAST(substr(%1, 1, 4) || substr(%1, 6, 2) "
                "|| substr(%1, 9, 2) AS INTEGER) END)")
         .arg(strCol);
@@ -455,4 +463,91 @@ void CKeptTotals::Ensure(QSqlDatabase db, const CSqlDialect& d) {
         }
         throw;
     }
+}
+
+namespace {
+
+int DayKey(const QDate& day) {
+    return day.year() * 10000 + day.month() * 100 + day.day();
+}
+
+QDate DayOf(int nKey) {
+    return QDate(nKey / 10000, nKey / 100 % 100, nKey % 100);
+}
+
+// "AND ..." on column strCol (holding keys of nScale: 1 for days, 100 for months) for the days
+// [from, to); nothing for an open range.
+QString KeyRange(const QString& strCol, int nScale, const QDate& from, const QDate& to,
+                 QVariantList& values) {
+    if (!from.isValid())
+        return QString();
+    values << DayKey(from) / nScale << DayKey(to.addDays(-1)) / nScale;
+    return QStringLiteral(" AND %1 >= ? AND %1 <= ?").arg(strCol);
+}
+
+} // namespace
+
+QVector<CKeptTotals::SPeriod> CKeptTotals::Periods(const QString& strUser, ELevel eLevel,
+                                                   const QDate& from, const QDate& to,
+                                                   const QString& strConnection) {
+    const int nDivisor = eLevel == ELevel::Year ? 10000 : eLevel == ELevel::Month ? 100 : 1;
+    QVariantList values{strUser};
+    const QString strRange = KeyRange(QStringLiteral("\"Day\""), 1, from, to, values);
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("SELECT \"Day\" / %1, SUM(\"InCents\"), SUM(\"OutCents\"), "
+                       "SUM(CASE WHEN \"InRows\" > 0 THEN 1 ELSE 0 END), "
+                       "SUM(CASE WHEN \"OutRows\" > 0 THEN 1 ELSE 0 END), "
+                       "SUM(\"InBankRows\"), SUM(\"OutBankRows\"), MIN(\"Day\"), MAX(\"Day\") "
+                       "FROM %2 WHERE \"UserName\" = ?%3 GROUP BY \"Day\" / %1 ORDER BY 1")
+            .arg(QString::number(nDivisor), DayTable, strRange),
+        values, strConnection);
+    QVector<SPeriod> periods;
+    while (query.next()) {
+        SPeriod p;
+        const int nKey = query.value(0).toInt();
+        p.nPeriod = eLevel == ELevel::Year ? nKey : nKey % 100;
+        p.nIncome = query.value(1).toLongLong();
+        p.nOutlay = query.value(2).toLongLong();
+        p.nIncomeDays = query.value(3).toInt();
+        p.nOutlayDays = query.value(4).toInt();
+        p.bIncomeBank = query.value(5).toLongLong() > 0;
+        p.bOutlayBank = query.value(6).toLongLong() > 0;
+        if (nKey != 0) {
+            p.first = DayOf(query.value(7).toInt());
+            p.last = DayOf(query.value(8).toInt());
+        } else {
+            p.nIncomeDays = p.nOutlayDays = 0; // rows without a date make no day
+        }
+        periods.push_back(p);
+    }
+    return periods;
+}
+
+QVector<QPair<QString, qint64>> CKeptTotals::SortCents(bool bOutlay, const QString& strUser,
+                                                       const QDate& from, const QDate& to,
+                                                       const QString& strConnection) {
+    QVariantList values{strUser, bOutlay ? 1 : 0};
+    const QString strRange = KeyRange(QStringLiteral("\"Month\""), 100, from, to, values);
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("SELECT \"Sort\", SUM(\"Cents\") FROM %1 WHERE \"UserName\" = ? AND "
+                       "\"Kind\" = ?%2 GROUP BY \"Sort\"")
+            .arg(MonthTable, strRange),
+        values, strConnection);
+    QVector<QPair<QString, qint64>> sums;
+    while (query.next())
+        sums.push_back({query.value(0).toString(), query.value(1).toLongLong()});
+    return sums;
+}
+
+QVector<QDate> CKeptTotals::Days(bool bOutlay, const QString& strUser,
+                                 const QString& strConnection) {
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("SELECT \"Day\" FROM %1 WHERE \"UserName\" = ? AND \"Day\" > 0 AND "
+                       "\"%2Rows\" > 0 ORDER BY \"Day\"")
+            .arg(DayTable, bOutlay ? QStringLiteral("Out") : QStringLiteral("In")),
+        {strUser}, strConnection);
+    QVector<QDate> days;
+    while (query.next())
+        days.push_back(DayOf(query.value(0).toInt()));
+    return days;
 }

@@ -1,5 +1,6 @@
 #include "cuseradmin.h"
 
+#include "accounts/caccountadmin.h"
 #include "cpasswordhash.h"
 #include "csavedpwd.h"
 #include "data/cbankset.h"
@@ -50,7 +51,7 @@ void AddFirstDay(const QString& strUser, const QDate& day, const QString& strCon
 } // namespace
 
 QString CUserAdmin::CheckUserName(const QString& strUser) {
-    if (strUser.isEmpty())
+    if (strUser.trimmed().isEmpty())
         return Tr("用户名不能为空!");
     if (Length(strUser) > CDatabase::MaxTextLength)
         return Tr("用户名不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
@@ -90,6 +91,15 @@ bool CUserAdmin::UserExists(const QString& strUser, const QString& strConnection
     return !set.IsEOF();
 }
 
+bool CUserAdmin::NameTaken(const QString& strUser, const QString& strConnection) {
+    const QString strTrimmed = strUser.trimmed();
+    for (const QString& strName : UserNames(strConnection)) {
+        if (strName.trimmed().compare(strTrimmed, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
 bool CUserAdmin::SavedPassword(const QString& strUser, bool& bSave, QString& strPwd,
                                const QString& strConnection) {
     bSave = false;
@@ -106,6 +116,17 @@ bool CUserAdmin::SavedPassword(const QString& strUser, bool& bSave, QString& str
 
 bool CUserAdmin::StoreSaveChoice(const QString& strUser, bool bSave, const QString& strPwd,
                                  const QString& strConnection) {
+    {
+        // Nothing to write when the book holds that choice already (also a read-only book).
+        CUserSet set(strConnection);
+        OpenUser(set, strUser);
+        if (set.IsEOF())
+            return false;
+        QString strOld;
+        const bool bReadable = CSavedPwd::Decrypt(set.m_SavePwd, strOld);
+        if (set.m_IsSavePwd == bSave && bReadable && strOld == (bSave ? strPwd : QString()))
+            return true;
+    }
     // Encrypt first: a password that cannot be remembered is refused before the row changes.
     const QString strStored = bSave ? CSavedPwd::Encrypt(strPwd) : QString(QLatin1String(""));
     // One statement by name: it lands on the row that is there now, whatever another copy
@@ -131,11 +152,14 @@ qint64 CUserAdmin::LogIn(const QString& strUser, const QString& strPwd,
         if (CPasswordHash::NeedsRehash(set.m_UserPwd)) {
             // Only over the very text that matched: a password another copy set meanwhile
             // stays. The login stands even if this write fails; the next login tries again.
+            // The hash is made before the write lock is taken.
             try {
+                const QString strHash = CPasswordHash::Hash(strPwd);
+                CTransaction transaction(strConnection);
                 CDatabase::Exec(QStringLiteral("UPDATE \"User\" SET \"UserPwd\" = ? "
                                                "WHERE \"UserID\" = ? AND \"UserPwd\" = ?"),
-                                {CPasswordHash::Hash(strPwd), set.m_UserID, set.m_UserPwd},
-                                strConnection);
+                                {strHash, set.m_UserID, set.m_UserPwd}, strConnection);
+                transaction.Commit();
             } catch (const CDBException&) {
             }
         }
@@ -159,9 +183,10 @@ void CUserAdmin::CheckSession(const QString& strUser, qint64 nSessionUser,
                                .arg(strUser));
 }
 
-CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strUser, const QString& strPwd,
+CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strTypedUser, const QString& strPwd,
                                            const QList<SAccount>& accounts, const QDate& firstDay,
                                            const QString& strConnection) {
+    const QString strUser = strTypedUser.trimmed();
     QString strError = CheckUserName(strUser);
     if (strError.isEmpty() && strPwd.isEmpty())
         strError = Tr("用户密码不能为空!");
@@ -169,8 +194,13 @@ CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strUser, const QString
         strError = CheckPasswordText(strPwd);
     if (strError.isEmpty() && accounts.isEmpty())
         strError = Tr("至少有一个账号信息！");
-    for (int i = 0; strError.isEmpty() && i < accounts.size(); ++i)
+    QStringList names;
+    for (int i = 0; strError.isEmpty() && i < accounts.size(); ++i) {
         strError = CheckAccount(accounts[i]);
+        if (strError.isEmpty())
+            strError = CAccountAdmin::CheckName(accounts[i].strCardName, names);
+        names << accounts[i].strCardName;
+    }
     if (strError.isEmpty() && !firstDay.isValid())
         strError = Tr("新用户的第一天日期无效。");
     if (!strError.isEmpty())
@@ -180,7 +210,7 @@ CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strUser, const QString
     const QString strHash = CPasswordHash::Hash(strPwd);
     try {
         CTransaction transaction(strConnection);
-        if (UserExists(strUser, strConnection))
+        if (NameTaken(strUser, strConnection))
             return ECreate::NameTaken;
         {
             CUserSet set(strConnection);
@@ -193,7 +223,7 @@ CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strUser, const QString
             CBankSet set(strConnection);
             set.AddNew();
             set.m_UserName = strUser;
-            set.m_CardName = account.strCardName;
+            set.m_CardName = account.strCardName.trimmed();
             set.m_CardSum = account.strCardNote;
             set.m_CardCash = account.dCardCash;
             set.Update();
@@ -204,7 +234,7 @@ CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strUser, const QString
     } catch (const CDBException&) {
         // Another copy of the program created the same name between our check and our
         // insert: the unique user name refused the row and everything was rolled back.
-        if (UserExists(strUser, strConnection))
+        if (NameTaken(strUser, strConnection))
             return ECreate::NameTaken;
         throw;
     }
@@ -245,7 +275,8 @@ bool CUserAdmin::DeleteUser(const QString& strUser, qint64 nSessionUser,
 CUserAdmin::EChange CUserAdmin::ChangePassword(const QString& strUser, const QString& strOldPwd,
                                                const QString& strNewPwd, qint64 nSessionUser,
                                                const QString& strConnection) {
-    const QString strError = CheckPasswordText(strNewPwd);
+    const QString strError =
+        strNewPwd.isEmpty() ? Tr("新密码不能为空!") : CheckPasswordText(strNewPwd);
     if (!strError.isEmpty())
         throw CDBException(strError);
     // Hashing and checking take a noticeable moment: done outside the write lock, against
@@ -270,9 +301,11 @@ CUserAdmin::EChange CUserAdmin::ChangePassword(const QString& strUser, const QSt
         now.finish();
         if (!bMatches)
             return EChange::WrongPassword;
-        CDatabase::Exec(
-            QStringLiteral("UPDATE \"User\" SET \"UserPwd\" = ? WHERE \"UserName\" = ?"),
-            {strNewHash, strUser}, strConnection);
+        // A remembered password is the old one now: keeping it would only make the next
+        // login fail.
+        CDatabase::Exec(QStringLiteral("UPDATE \"User\" SET \"UserPwd\" = ?, \"IsSavePwd\" = ?, "
+                                       "\"SavePwd\" = '' WHERE \"UserName\" = ?"),
+                        {strNewHash, false, strUser}, strConnection);
         transaction.Commit();
         return EChange::Changed;
     }

@@ -55,6 +55,8 @@ const SCommand kCommands[] = {
      QT_TRANSLATE_NOOP("CMainFrame", "添加支出记录"), "add_outlay"},
     {CMainFrame::ID_ADD_TRS, QT_TRANSLATE_NOOP("CMainFrame", "添加转帐记录(&C)"),
      QT_TRANSLATE_NOOP("CMainFrame", "添加转帐记录"), "add_trs"},
+    {CMainFrame::ID_ACCOUNTS, QT_TRANSLATE_NOOP("CMainFrame", "帐号管理(&M)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "添加、改名、删除帐号\n帐号管理"), "accounts"},
     {CMainFrame::ID_SUM_VIEW, QT_TRANSLATE_NOOP("CMainFrame", "摘要查询"),
      QT_TRANSLATE_NOOP("CMainFrame", "摘要查询"), "sum_view"},
     {CMainFrame::ID_INCOME_VIEW, QT_TRANSLATE_NOOP("CMainFrame", "收入查询"),
@@ -89,6 +91,7 @@ const int kToolBar[] = {CMainFrame::ID_NEW_USER,
                         CMainFrame::ID_ADD_INCOME,
                         CMainFrame::ID_ADD_OUTLAY,
                         CMainFrame::ID_ADD_TRS,
+                        CMainFrame::ID_ACCOUNTS,
                         0,
                         CMainFrame::ID_SUM_VIEW,
                         CMainFrame::ID_INCOME_VIEW,
@@ -183,6 +186,7 @@ void CMainFrame::CreateActions() {
         {ID_ADD_INCOME, &CMainFrame::OnAddIncome},
         {ID_ADD_OUTLAY, &CMainFrame::OnAddOutlay},
         {ID_ADD_TRS, &CMainFrame::OnAddTrs},
+        {ID_ACCOUNTS, &CMainFrame::OnAccounts},
         {ID_SUM_VIEW, &CMainFrame::OnSumView},
         {ID_INCOME_VIEW, &CMainFrame::OnIncomeView},
         {ID_OUTLAY_VIEW, &CMainFrame::OnOutlayView},
@@ -221,7 +225,7 @@ void CMainFrame::CreateMenus() {
     };
     addMenu(tr("用户(&U)"),
             {ID_NEW_USER, ID_LOGIN, ID_DELETE_USER, ID_CHANGE_PWD, ID_DISCONNECT, 0, ID_EXIT});
-    addMenu(tr("操作(&O)"), {ID_ADD_INCOME, ID_ADD_OUTLAY, ID_ADD_TRS});
+    addMenu(tr("操作(&O)"), {ID_ADD_INCOME, ID_ADD_OUTLAY, ID_ADD_TRS, ID_ACCOUNTS});
     addMenu(tr("财务分析(&A)"), {ID_SUM_VIEW, ID_INCOME_VIEW, ID_OUTLAY_VIEW, 0, ID_IN_CHART,
                                  ID_OUT_CHART, 0, ID_RPT_VIEW, 0, ID_ADVICE});
     addMenu(tr("视图(&V)"), {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
@@ -326,7 +330,7 @@ void CMainFrame::UpdateCommandUI() {
         {ID_SUM_VIEW, m_bSumView},       {ID_INCOME_VIEW, m_bIncomeView},
         {ID_OUTLAY_VIEW, m_bOutlayView}, {ID_IN_CHART, m_bInChart},
         {ID_OUT_CHART, m_bOutChart},     {ID_RPT_VIEW, m_bRptView},
-        {ID_ADVICE, m_bAdvice},
+        {ID_ADVICE, m_bAdvice},          {ID_ACCOUNTS, m_bAddTrs},
     };
     for (const auto& [nId, bEnabled] : enabled)
         m_actions.value(nId)->setEnabled(bEnabled);

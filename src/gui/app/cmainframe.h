@@ -55,6 +55,7 @@ public:
         ID_INCOME_VIEW = 32798,
         ID_RPT_VIEW = 32806,
         ID_ADVICE = 32808,
+        ID_ACCOUNTS = 32835,
         ID_HELP = 32812,
         ID_IN_CHART = 32816,
         ID_OUT_CHART = 32817,
@@ -154,6 +155,7 @@ public Q_SLOTS:
     void OnAddOutlay();
     // cmainframe_accounts.cpp
     void OnAddTrs();
+    void OnAccounts();
     void OnAdvice();
     // cmainframe.cpp
     void OnSumView();

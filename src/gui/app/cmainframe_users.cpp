@@ -6,6 +6,7 @@
 #include "data/cdbexception.h"
 #include "data/ctoday.h"
 #include "users/cchangpwddlg.h"
+#include "users/cdeluserdlg.h"
 #include "users/clinkdlg.h"
 #include "users/cnewuserdlg.h"
 #include "users/cuseradmin.h"
@@ -116,7 +117,8 @@ void CMainFrame::OnDeleteUser() {
         CMessageBox::ShowDBError(e, this);
         return;
     }
-    if (!CMessageBox::AskOkCancel(tr("确定删除此用户吗？"), tr("删除用户"), this))
+    CDelUserDlg dlg(m_strCurUser, this);
+    if (dlg.exec() != QDialog::Accepted)
         return;
     try {
         if (!CUserAdmin::DeleteUser(m_strCurUser, m_nCurUserId))

@@ -74,7 +74,8 @@ void CChangPwdDlg::OnOK() {
         CMessageBox::ShowMessage(tr(" 新密码和确认密码不符！"), this);
         return;
     }
-    const QString strRefusal = CUserAdmin::CheckPasswordText(m_strNewPwd);
+    const QString strRefusal = m_strNewPwd.isEmpty() ? tr("新密码不能为空!")
+                                                     : CUserAdmin::CheckPasswordText(m_strNewPwd);
     if (!strRefusal.isEmpty()) {
         CMessageBox::ShowMessage(strRefusal, this);
         return;

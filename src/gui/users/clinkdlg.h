@@ -38,6 +38,10 @@ protected:
 private:
     void FillUserList();
 
+    // The password filled in from the book, and for whom: a login failing with it untouched
+    // keeps the dialog open.
+    QString m_strRemembered;
+    QString m_strRememberedFor;
     QComboBox* m_pUser;
     QLineEdit* m_pPwd;
     QCheckBox* m_pSavePwd;
