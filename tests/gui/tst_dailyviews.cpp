@@ -2,6 +2,7 @@
 #include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "cguitest.h"
+#include "records/ccategories.h"
 #include "ctestrows.h"
 #include "data/cbankset.h"
 #include "data/cincomeset.h"
@@ -194,6 +195,64 @@ private Q_SLOTS:
         QCOMPARE(Balance(g_strBank), QStringLiteral("500.00"));
         QCOMPARE(Cell(pView, 1, 3), QStringLiteral("20.00"));
         QCOMPARE(Cell(pView, 1, 0), QStringLiteral("※"));
+    }
+
+    // 新增, then only keys: a category by its first character, Enter from cell to cell and on
+    // to the next row, Ctrl+Enter to confirm; Esc takes an add back.
+    void aDayOfTenRecordsByKeysAlone() {
+        SFixture f;
+        CIncomeView* pView = f.Income(); // 2004-5-1, empty
+        f.pFrame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.pFrame));
+        const auto key = [](Qt::Key eKey, Qt::KeyboardModifiers eMods = Qt::NoModifier) {
+            QTest::keyClick(QApplication::focusWidget(), eKey, eMods);
+        };
+        const auto type = [](const QString& strText) {
+            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown,
+                                strText, Qt::NoModifier);
+        };
+        Ctl<QPushButton>(pView, 1016)->setFocus();
+        key(Qt::Key_Space);
+        QVERIFY(OnCell(pView, pView->m_comboSort, 1, 1));
+        const QStringList sorts = CCategories::Of(ERecordKind::Income);
+        for (int i = 0; i < 10; ++i) {
+            type(sorts[i % sorts.size()].left(1));
+            key(Qt::Key_Return);
+            type(QStringLiteral("第%1笔").arg(i + 1));
+            key(Qt::Key_Tab);
+            type(QStringLiteral("%1.5").arg(i + 1));
+            key(Qt::Key_Return); // on the last cell: the next row
+        }
+        QCOMPARE(pView->m_gridRecords->GetRows(), 12); // ten records and the row begun last
+        key(Qt::Key_Up); // rows stay reachable
+        QVERIFY(OnCell(pView, pView->m_pEditText, 10, 1) || OnCell(pView, pView->m_comboSort, 10, 1));
+        key(Qt::Key_Down);
+        key(Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY2(Shown().isEmpty(), "no message");
+        QVERIFY(!pView->IsEditing());
+
+        const QVector<SDayRecord> rows =
+            CDayBook(ERecordKind::Income, g_strUser).LoadDay(QDate(2004, 5, 1), g_strCash);
+        QCOMPARE(rows.size(), 10);
+        for (int i = 0; i < 10; ++i) {
+            QCOMPARE(rows[i].strSort, sorts[i % sorts.size()]);
+            QCOMPARE(rows[i].strNote, QStringLiteral("第%1笔").arg(i + 1));
+            QCOMPARE(rows[i].dAmount, i + 1.5);
+        }
+        QCOMPARE(Balance(g_strCash), QStringLiteral("1060.00"));
+
+        // Esc after typing two new rows takes both back.
+        Ctl<QPushButton>(pView, 1016)->setFocus();
+        key(Qt::Key_Space);
+        type(sorts[1].left(1));
+        key(Qt::Key_Return);
+        key(Qt::Key_Return);
+        key(Qt::Key_Return);
+        QCOMPARE(pView->m_gridRecords->GetRows(), 13);
+        key(Qt::Key_Escape);
+        QVERIFY(!pView->IsEditing());
+        QCOMPARE(pView->m_gridRecords->GetRows(), 11);
+        QVERIFY(!pView->m_comboSort->isVisible());
     }
 
     void cancelAndValidationOrder() {

@@ -81,8 +81,9 @@ void TestMainFrame::MenuTexts() {
     QCOMPARE(menus.at(2).filter(QStringLiteral("=")),
              (QStringList{S("摘要查询=32793"), S("收入查询=32798"), S("支出查询=32795"),
                           S("收入图表=32816"), S("支出图表=32817"), S("报表查询=32806"),
-                          S("分析建议=32808")}));
-    QCOMPARE(menus.at(3), (QStringList{S("工具栏(&T)=59392"), S("状态栏(&S)=59393")}));
+                          S("打印报表(&P)…=32840"), S("打印预览(&V)=32841"), S("分析建议=32808")}));
+    QCOMPARE(menus.at(3), (QStringList{S("刷新(&R)=32842"), S("|"), S("工具栏(&T)=59392"),
+                                       S("状态栏(&S)=59393")}));
     QCOMPARE(menus.at(4).filter(QStringLiteral("=")),
              (QStringList{S("使用帮助(&H)=32812"), S("关于 Ledgerkin(&A)...=57664")}));
 }

@@ -6,6 +6,7 @@
 #include "analysis/csumlistview.h"
 #include "app/caboutdlg.h"
 #include "app/chelpwindow.h"
+#include "app/ckeyboardcommands.h"
 #include "app/cleftview.h"
 #include "app/cmessagebox.h"
 #include "app/cmainview.h"
@@ -129,6 +130,7 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent) : QMainWindow(pParent
     CreateMenus();
     CreateToolBar();
     CImportCommands::Install(this);
+    CKeyboardCommands::Install(this);
     CreateStatusBar();
     CreateClient();
 
@@ -177,7 +179,6 @@ void CMainFrame::CreateActions() {
     for (const int nId : {ID_SUM_VIEW, ID_INCOME_VIEW, ID_OUTLAY_VIEW, ID_IN_CHART, ID_OUT_CHART,
                           ID_RPT_VIEW, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR})
         m_actions.value(nId)->setCheckable(true);
-    m_actions.value(ID_HELP)->setShortcut(QKeySequence::HelpContents);
 
     const QHash<int, void (CMainFrame::*)()> handlers = {
         {ID_NEW_USER, &CMainFrame::OnNewUser},
@@ -318,6 +319,9 @@ void CMainFrame::CreateClient() {
     m_pSplitter->addWidget(pMainView);
     m_pSplitter->setStretchFactor(0, 0);
     m_pSplitter->setStretchFactor(1, 1);
+    // However small the window, the tree keeps room for a user's name and "2026年12月".
+    m_pLeftView->setMinimumWidth(
+        m_pLeftView->fontMetrics().horizontalAdvance(QStringLiteral("演示用户演示用户")) + 56);
     m_pSplitter->setSizes({180, qMax(100, width() - 180)});
     setCentralWidget(m_pSplitter);
     pMainView->OnInitialUpdate();

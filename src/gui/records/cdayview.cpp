@@ -10,10 +10,12 @@
 #include "records/cdaybook.h"
 #include "records/cmsflexgrid1.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -117,6 +119,8 @@ CDayView::CDayView(ERecordKind eKind, QWidget* pParent) : CFormView(pParent), m_
     m_comboSort->setMaxVisibleItems(12);
     CollapseFloating();
     m_gridRecords->viewport()->installEventFilter(this);
+    m_pEditText->installEventFilter(this);
+    m_comboSort->installEventFilter(this);
 
     connect(m_pNav[0], &QPushButton::clicked, this, &CDayView::GoPrevDay);
     connect(m_pNav[1], &QPushButton::clicked, this, &CDayView::GoNextDay);
@@ -392,12 +396,15 @@ void CDayView::OnAdd() {
     m_bAdding = true;
     m_editDay = CurrentDay();
     ++m_nRows;
+    m_nFirstNewRow = m_nRows - 1;
     MarkRows(0, m_nRows - 2, g_strLocked);
     m_gridRecords->SetRows(m_nRows);
     m_gridRecords->SetRow(m_nRows - 1);
     m_gridRecords->SetCol(0);
     m_gridRecords->SetText(g_strOpen);
     m_gridRecords->scrollToBottom();
+    // Typing can start at once, in the new row's category.
+    EditCell(m_nRows - 1, 1);
 }
 
 void CDayView::OnModify() {
@@ -409,13 +416,21 @@ void CDayView::OnModify() {
     MarkRows(1, m_nRows - 1, g_strOpen);
 }
 
+bool CDayView::IsRowOpen(int nRow) const {
+    return (m_bAdding && nRow >= m_nFirstNewRow && nRow < m_nRows) ||
+           (m_bModifying && nRow >= 1 && nRow < m_nRows);
+}
+
 void CDayView::PlaceEditor() {
-    m_nClickCol = m_gridRecords->GetMouseCol();
-    m_nClickRow = m_gridRecords->GetMouseRow();
-    const bool bRowOpen = (m_bAdding && m_nClickRow == m_nRows - 1) ||
-                          (m_bModifying && m_nClickRow >= 1 && m_nClickRow < m_nRows);
-    if (!bRowOpen || m_nClickCol < 1 || m_nClickCol > 3)
+    EditCell(m_gridRecords->GetMouseRow(), m_gridRecords->GetMouseCol());
+}
+
+void CDayView::EditCell(int nRow, int nCol) {
+    if (!IsRowOpen(nRow) || nCol < 1 || nCol > 3)
         return;
+    m_nClickCol = nCol;
+    m_nClickRow = nRow;
+    m_gridRecords->scrollTo(m_gridRecords->model()->index(nRow - 1, nCol - 1));
     const QRect rect = m_gridRecords->CellRect(m_nClickRow, m_nClickCol, m_gridRecords->viewport());
     const QString strCell = m_gridRecords->GetTextMatrix(m_nClickRow, m_nClickCol);
     if (m_nClickCol == 1) {
@@ -429,6 +444,8 @@ void CDayView::PlaceEditor() {
         // The list shows the cell's category, or nothing while the cell has none, so an entry
         // left over from another row never looks chosen.
         m_comboSort->setCurrentIndex(m_comboSort->findText(strCell, Qt::MatchExactly));
+        // Characters typed in the cell before belong to that cell's search, not to this one.
+        m_comboSort->view()->keyboardSearch(QString());
     } else {
         m_comboSort->hide();
         m_pEditText->setGeometry(rect);
@@ -463,7 +480,77 @@ bool CDayView::eventFilter(QObject* pObject, QEvent* pEvent) {
     // The scroll area filters its form too, from before the grid exists.
     if (m_gridRecords && pObject == m_gridRecords->viewport() && pEvent->type() == QEvent::Resize)
         KeepFloatingOnCell();
+    if (pEvent->type() == QEvent::KeyPress && m_pEditText &&
+        (pObject == m_pEditText || pObject == m_comboSort) &&
+        EditorKey(static_cast<QKeyEvent*>(pEvent)))
+        return true;
     return CFormView::eventFilter(pObject, pEvent);
+}
+
+bool CDayView::EditorKey(QKeyEvent* pKey) {
+    const bool bEnter = pKey->key() == Qt::Key_Return || pKey->key() == Qt::Key_Enter;
+    const bool bCtrl = pKey->modifiers() & Qt::ControlModifier;
+    const bool bInCategory = m_nEditCol == 1 && m_comboSort->isVisible();
+    // The category shown in the closed list (typing its first characters picks it) is taken
+    // on leaving the cell, as a click on it would.
+    if (bInCategory && (bEnter || pKey->key() == Qt::Key_Tab || pKey->key() == Qt::Key_Backtab ||
+                        pKey->key() == Qt::Key_Up || pKey->key() == Qt::Key_Down) &&
+        m_comboSort->currentIndex() >= 0 && !(pKey->modifiers() & Qt::AltModifier))
+        OnCategoryChosen(m_comboSort->currentIndex());
+    if (bEnter && bCtrl) {
+        // A row started by Enter and left empty is not a record.
+        while (m_bAdding && m_nRows - 1 > m_nFirstNewRow) {
+            const SDayRecord last = GridRow(m_nRows - 1);
+            if (!last.strSort.isEmpty() || !last.strNote.isEmpty() || last.dAmount != 0.0)
+                break;
+            RemoveRow(m_nRows - 1);
+        }
+        CollapseFloating();
+        OnConfirm();
+        return true;
+    }
+    switch (pKey->key()) {
+    case Qt::Key_Escape:
+        OnCancel();
+        return true;
+    case Qt::Key_Tab:
+        StepCell(1, false);
+        return true;
+    case Qt::Key_Backtab:
+        StepCell(-1, false);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        StepCell(1, true);
+        return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (pKey->modifiers() & Qt::AltModifier)
+            return false; // Alt+Down opens the category list
+        EditCell(m_nEditRow + (pKey->key() == Qt::Key_Up ? -1 : 1), m_nEditCol);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CDayView::StepCell(int nStep, bool bNewRowAtEnd) {
+    int nRow = m_nEditRow;
+    int nCol = m_nEditCol + nStep;
+    if (nCol > 3) {
+        nCol = 1;
+        ++nRow;
+    } else if (nCol < 1) {
+        nCol = 3;
+        --nRow;
+    }
+    if (!IsRowOpen(nRow) && nRow == m_nRows && bNewRowAtEnd && IsEditing()) {
+        // Enter on the last cell: the next record's row.
+        ++m_nRows;
+        m_gridRecords->SetRows(m_nRows);
+        MarkRows(nRow, nRow, g_strOpen);
+    }
+    EditCell(nRow, nCol);
 }
 
 void CDayView::OnEditChange() {
@@ -607,7 +694,7 @@ void CDayView::OnCancel() {
     // Only an add can be taken back; a modify ends with a confirm.
     if (!m_bAdding)
         return;
-    --m_nRows;
+    m_nRows = m_nFirstNewRow; // every row added since 新增
     m_gridRecords->SetRows(m_nRows);
     SetEditingButtons(false, false);
     m_bAdding = m_bModifying = false;

@@ -10,6 +10,7 @@
 
 class CMsflexgrid1;
 class QComboBox;
+class QKeyEvent;
 class QLineEdit;
 class QPushButton;
 class QGroupBox;
@@ -73,6 +74,8 @@ public:
     void OnConfirm();
     void OnCancel();
     void PlaceEditor();
+    // Lays the editor over cell (nRow, nCol) of the grid when that row is open for editing.
+    void EditCell(int nRow, int nCol);
     // Takes grid row nRow (1 …) out of the grid; a stored row is deleted by the next confirm.
     void RemoveRow(int nRow);
     // What confirming now would send: the grid rows against the rows as read.
@@ -125,6 +128,12 @@ private:
     void OnCategoryChosen(int nIndex);
     void OnAccountChange(int nIndex);
     void OnGridScroll();
+    // The keys of the floating editors: Tab / Shift+Tab and Enter from cell to cell (Enter on
+    // the last cell starting the next row), Up / Down between rows, Ctrl+Enter confirms, Esc
+    // cancels an add. True when the key was taken.
+    bool EditorKey(QKeyEvent* pKey);
+    void StepCell(int nStep, bool bNewRowAtEnd);
+    bool IsRowOpen(int nRow) const;
 
     ERecordKind m_eKind;
     QLineEdit* m_pEditUser = nullptr;
@@ -137,6 +146,7 @@ private:
     QPushButton* m_pCancel = nullptr;
     QPushButton* m_pNav[4] = {};
     QDate m_editDay; // the day an open add or modify belongs to
+    int m_nFirstNewRow = 0; // while adding: the first of the rows added (typed one after another)
     // Grid row n (from 1) was read as m_loaded[n - 1] (with its 编号); rows past the end, or
     // with 编号 0, were typed here. m_removed: rows as read that the next confirm deletes.
     QVector<SDayRecord> m_loaded;
