@@ -100,7 +100,7 @@ private Q_SLOTS:
         QCOMPARE(data.CategoryLabels().size(), 8);
     }
 
-    void monthLineHas31RowsAndSkipsMarkerDays() {
+    void monthLineHasTheMonthsDaysAndSkipsMarkerDays() {
         CTestBook book;
         AddIncome(QDate(2004, 4, 3), QStringLiteral("工资收入"), 10.25);
         AddIncome(QDate(2004, 4, 3), QStringLiteral("奖金收入"), 4.75);
@@ -108,17 +108,29 @@ private Q_SLOTS:
         AddIncomeMarker(QDate(2004, 4, 9)); // a day with only its marker
         AddIncome(QDate(2004, 4, 30), QStringLiteral("工资收入"), 0.0); // real, but zero
         AddIncome(QDate(2004, 5, 1), QStringLiteral("工资收入"), 99.0); // next month
+        AddIncome(QDate(2004, 2, 29), QStringLiteral("工资收入"), 7.0);
+        AddIncome(QDate(2005, 3, 1), QStringLiteral("工资收入"), 8.0); // after February 28
 
-        const CChartData::SLine line = CChartData(ETable::Income, kUser).MonthLine(2004, 4);
-        QCOMPARE(line.labels.size(), 31);
-        QCOMPARE(line.data.size(), 31);
+        const CChartData data(ETable::Income, kUser);
+        const CChartData::SLine line = data.MonthLine(2004, 4);
+        QCOMPARE(line.labels.size(), 30);
+        QCOMPARE(line.data.size(), 30);
         QCOMPARE(line.labels.first(), QStringLiteral("1"));
-        QCOMPARE(line.labels.last(), QStringLiteral("31"));
+        QCOMPARE(line.labels.last(), QStringLiteral("30"));
         QCOMPARE(line.data.at(2), QStringLiteral("15.00"));
         QCOMPARE(line.data.at(8), QStringLiteral("0"));
         QCOMPARE(line.data.at(29), QStringLiteral("0.00"));
-        QCOMPARE(line.data.at(30), QStringLiteral("0")); // April has no 31st
-        QCOMPARE(line.data.count(QStringLiteral("0")), 29);
+        QCOMPARE(line.data.count(QStringLiteral("0")), 28);
+
+        // February: 29 days in a leap year, 28 otherwise; March 1st never lands on them.
+        const CChartData::SLine leap = data.MonthLine(2004, 2);
+        QCOMPARE(leap.labels.size(), 29);
+        QCOMPARE(leap.data.last(), QStringLiteral("7.00"));
+        const CChartData::SLine common = data.MonthLine(2005, 2);
+        QCOMPARE(common.labels.size(), 28);
+        QCOMPARE(common.labels.last(), QStringLiteral("28"));
+        QCOMPARE(common.data.count(QStringLiteral("0")), 28);
+        QCOMPARE(data.MonthLine(2005, 13).labels.size(), CChartData::MonthRows);
     }
 
     void userLineWindowWidensOnlyWhenTheBookLeavesIt() {

@@ -1,5 +1,6 @@
 // One book, its dates stored in several forms: every figure, list and report must be those of
 // the same book stored one way.
+#include "ctestrows.h"
 #include "accounts/ctransfer.h"
 #include "analysis/cchartdata.h"
 #include "analysis/cperiodstats.h"
@@ -252,7 +253,7 @@ private Q_SLOTS:
         rows.append({QStringLiteral("奖金收入"), QStringLiteral("新"), 12.34});
         const int nDays = CPeriodStats().GetDayCount(g_strUser);
         const std::int64_t nBefore = CPeriodStats().Figures(g_strUser).nTotalIncome;
-        income.ReplaceDay(day, strBank, rows);
+        CTestRows::ReplaceDay(income, day, strBank, rows);
         QCOMPARE(CPeriodStats().GetDayCount(g_strUser), nDays);
         QCOMPARE(CPeriodStats().Figures(g_strUser).nDayCount, nDays);
         QCOMPARE(CPeriodStats().Figures(g_strUser).nTotalIncome, nBefore + 1234);

@@ -131,8 +131,8 @@ private Q_SLOTS:
         AddBank(B, 488.160034179687); // noise an older version left behind
         CDayBook income(ERecordKind::Income, g_strUser);
         const QDate day(2004, 3, 2);
-        income.ReplaceDay(day, A, {{QStringLiteral("工资收入"), QString(), 999999999999.99}});
-        income.ReplaceDay(day, A, {{QStringLiteral("工资收入"), QString(), 12.34}});
+        CTestRows::ReplaceDay(income, day, A, {{QStringLiteral("工资收入"), QString(), 999999999999.99}});
+        CTestRows::ReplaceDay(income, day, A, {{QStringLiteral("工资收入"), QString(), 12.34}});
         QCOMPARE(CTransfer::Transfer(g_strUser, day, A, B, 0.001), CTransfer::EResult::ZeroAmount);
         QCOMPARE(CTransfer::Transfer(g_strUser, day, A, B, 0.016), CTransfer::EResult::Done);
         QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT \"CardCash\" FROM \"Bank\" ORDER BY \"编号\""));
@@ -185,7 +185,7 @@ private Q_SLOTS:
                 nNew += CMoney::ToCents(d);
             }
             const QString strKey = day.toString(Qt::ISODate) + strCard;
-            const std::int64_t nDelta = books[t].ReplaceDay(day, strCard, rows);
+            const std::int64_t nDelta = CTestRows::ReplaceDay(books[t], day, strCard, rows);
             QCOMPARE(nDelta, (t == 0 ? 1 : -1) * (nNew - dayCents[t].value(strKey)));
             dayCents[t][strKey] = nNew;
             expected[strCard] += nDelta;
@@ -198,6 +198,36 @@ private Q_SLOTS:
             QCOMPARE(q.value(1).toDouble(), CMoney::FromCents(expected[q.value(0).toString()]));
         }
         QCOMPARE(nSeen, 3);
+    // History by date, then entry order; undoing one restores both balances to the cent and
+    // leaves the others alone.
+    void undoRestoresBothBalances() {
+        CTestBook book;
+        AddBank(A, 100.10);
+        AddBank(B, 20.20);
+        const QDate day(2004, 3, 2);
+        const struct {
+            int nDays;
+            double dAmount;
+        } moves[] = {{2, 0.1}, {0, 33.33}, {2, 0.2}, {1, -0.07}};
+        for (const auto& m : moves)
+            QCOMPARE(CTransfer::Transfer(g_strUser, day.addDays(m.nDays), A, B, m.dAmount),
+                     CTransfer::EResult::Done);
+        QList<double> amounts;
+        for (const auto& row : CTransfer::History(g_strUser))
+            amounts << row.dAmount;
+        QCOMPARE(amounts, (QList<double>{33.33, -0.07, 0.1, 0.2}));
+        const int nKey = CTransfer::History(g_strUser).at(0).nKey;
+        QCOMPARE(CTransfer::Undo(QStringLiteral("李四"), nKey), CTransfer::EUndo::Gone);
+        QCOMPARE(CTransfer::Undo(g_strUser, nKey), CTransfer::EUndo::Done);
+        QCOMPARE(Balances(),
+                 QStringList({QStringLiteral("张三/A=99.87"), QStringLiteral("张三/B=20.43")}));
+        QCOMPARE(CTransfer::Undo(g_strUser, nKey), CTransfer::EUndo::Gone);
+        QCOMPARE(CountTrs(), 3);
+        for (const auto& row : CTransfer::History(g_strUser))
+            QCOMPARE(CTransfer::Undo(g_strUser, row.nKey), CTransfer::EUndo::Done);
+        QCOMPARE(Balances(),
+                 QStringList({QStringLiteral("张三/A=100.10"), QStringLiteral("张三/B=20.20")}));
+        QCOMPARE(CountTrs(), 0);
     }
 };
 

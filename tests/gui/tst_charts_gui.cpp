@@ -10,13 +10,19 @@
 #include <QBarSet>
 #include <QCategoryAxis>
 #include <QChart>
+#include <QChartView>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QPieSeries>
 #include <QRandomGenerator>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
+#include <QToolTip>
 #include <QTreeWidgetItem>
 #include <QtTest>
+#include <array>
+#include <cmath>
 
 namespace {
 const QString kUser = QStringLiteral("张三");
@@ -297,6 +303,112 @@ private Q_SLOTS:
         QVERIFY2(nShown > 1 && nShown < 30, qPrintable(QString::number(nShown)));
         line.resize(3000, 300);
         QCOMPARE(pAxis->categoriesLabels().size(), 30);
+    }
+
+    void chartsCanBeRead() {
+        // CIE 1976 L*a*b* of an sRGB colour (D65).
+        const auto lab = [](const QColor& color) {
+            const auto linear = [](double c) {
+                return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+            };
+            const double r = linear(color.redF()), g = linear(color.greenF()),
+                         b = linear(color.blueF());
+            const auto f = [](double t) {
+                return t > 216.0 / 24389.0 ? std::cbrt(t) : (24389.0 / 27.0 * t + 16.0) / 116.0;
+            };
+            const double fx = f((0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047);
+            const double fy = f(0.2126 * r + 0.7152 * g + 0.0722 * b);
+            const double fz = f((0.0193 * r + 0.1192 * g + 0.9505 * b) / 1.08883);
+            return std::array<double, 3>{116.0 * fy - 16.0, 500.0 * (fx - fy), 200.0 * (fy - fz)};
+        };
+
+        // The twelve outlay categories as the pie draws them, with 用餐 at 15 %.
+        const QStringList names = {
+            QStringLiteral("用餐"), QStringLiteral("购物"),     QStringLiteral("零食"),
+            QStringLiteral("服装"), QStringLiteral("生活用品"), QStringLiteral("房租"),
+            QStringLiteral("交通费"), QStringLiteral("电话费"), QStringLiteral("旅游"),
+            QStringLiteral("娱乐"), QStringLiteral("医疗保健"), QStringLiteral("其它")};
+        CMschart3 pie(CMschart3::EType::Pie, 1, 12);
+        CMschart3 bar(CMschart3::EType::Bar, 1, 12);
+        for (CMschart3* pChart : {&pie, &bar}) {
+            for (int c = 1; c <= 12; ++c) {
+                pChart->SetColumn(c);
+                pChart->SetColumnLabel(names[c - 1]);
+                pChart->SetData(c == 1 ? QStringLiteral("1502.40") : QStringLiteral("773.6"));
+            }
+            pChart->Refresh();
+        }
+        auto* pPie = qobject_cast<QPieSeries*>(pie.Chart()->series().value(0));
+        QVERIFY(pPie);
+        QCOMPARE(pPie->count(), 12);
+        for (int i = 0; i < 12; ++i)
+            for (int j = i + 1; j < 12; ++j) {
+                const auto a = lab(pPie->slices().at(i)->color());
+                const auto b = lab(pPie->slices().at(j)->color());
+                const double dE = std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
+                QVERIFY2(dE >= 20.0, qPrintable(QStringLiteral("%1/%2: ΔE %3")
+                                                    .arg(names[i], names[j])
+                                                    .arg(dE)));
+            }
+
+        // Hovering a wedge, a bar or a point tells its exact value and share.
+        QCOMPARE(pie.ToolTipText(1, 1), QStringLiteral("用餐 1502.40元（15.0%）"));
+        emit pPie->slices().at(10)->hovered(true);
+        QCOMPARE(QToolTip::text(), QStringLiteral("医疗保健 773.60元（7.7%）"));
+        auto* pBars = qobject_cast<QBarSeries*>(bar.Chart()->series().value(0));
+        QVERIFY(pBars);
+        emit pBars->hovered(true, 4, pBars->barSets().first());
+        QCOMPARE(QToolTip::text(), QStringLiteral("生活用品 773.60元（7.7%）"));
+        emit pBars->hovered(false, 4, pBars->barSets().first());
+        QTRY_VERIFY(!QToolTip::isVisible());
+
+        CMschart3 line(CMschart3::EType::Line, 3, 1);
+        for (int r = 1; r <= 3; ++r) {
+            line.SetRow(r);
+            line.SetRowLabel(QStringLiteral("%1月").arg(r));
+            line.SetData(QString::number(r * 100 - 100));
+        }
+        line.Refresh();
+        auto* pPoints = qobject_cast<QLineSeries*>(line.Chart()->series().value(0));
+        QVERIFY(pPoints);
+        emit pPoints->hovered(QPointF(1.2, 90.0), true); // nearest the second point
+        QCOMPARE(QToolTip::text(), QStringLiteral("2月 100.00元（33.3%）"));
+        QCOMPARE(line.ToolTipText(1, 1), QStringLiteral("1月 0.00元（0.0%）"));
+
+        // A narrow bar chart never breaks a name: each label is the whole name, on end.
+        bar.resize(360, 260);
+        bar.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&bar));
+        auto* pAxis = qobject_cast<QBarCategoryAxis*>(bar.Chart()->axes(Qt::Horizontal).value(0));
+        QVERIFY(pAxis);
+        QCOMPARE(pAxis->categories(), names);
+        QCOMPARE(pAxis->labelsAngle(), -90);
+        bar.resize(1600, 260);
+        QCOMPARE(pAxis->labelsAngle(), 0);
+        QCOMPARE(pAxis->categories(), names);
+
+        // Twenty-seven years are labelled every n-th year, and each label is drawn whole.
+        CMschart3 years(CMschart3::EType::Line, 27, 1);
+        for (int r = 1; r <= 27; ++r) {
+            years.SetRow(r);
+            years.SetRowLabel(QStringLiteral("%1年").arg(2000 + r));
+        }
+        years.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&years));
+        for (const int nWidth : {420, 700, 1100}) {
+            years.resize(nWidth, 260);
+            years.Refresh();
+            QApplication::processEvents();
+            QStringList drawn;
+            for (QGraphicsItem* pItem : years.ChartView()->scene()->items())
+                if (auto* pText = dynamic_cast<QGraphicsTextItem*>(pItem);
+                    pText && pText->isVisible() && pText->toPlainText().endsWith(QChar(0x5E74)))
+                    drawn << pText->toPlainText();
+            const QString strDrawn = QString::number(nWidth) + QLatin1Char(':') +
+                                     drawn.join(QLatin1Char(' '));
+            QVERIFY2(drawn.size() >= 3 && drawn.size() < 27, qPrintable(strDrawn));
+            QVERIFY2(drawn.contains(QStringLiteral("2001年")), qPrintable(strDrawn));
+        }
     }
 
     // Pictures for the documentation, only when LEDGERKIN_SCREENSHOTS names a folder.

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QGraphicsView>
 #include <QPrintPreviewWidget>
@@ -17,7 +18,9 @@
 #include <QRawFont>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -163,7 +166,8 @@ private Q_SLOTS:
         QCOMPARE(DateRows(pages[1]), 20);
         QCOMPARE(DateRows(pages[2]), 5);
         for (int p = 0; p < 3; ++p) {
-            QVERIFY(pages[p].contains(QStringLiteral("财务报告打印预览")));
+            QVERIFY(pages[p].contains(QStringLiteral("家庭财务报告")));
+            QVERIFY(!pages[p].contains(QStringLiteral("预览")));
             QVERIFY(pages[p].contains(QStringLiteral("用户收入报告")));
             QVERIFY(pages[p].contains(QStringLiteral("收入分类")));
             QVERIFY(pages[p].contains(QStringLiteral("第%1页").arg(p + 1)));
@@ -174,15 +178,14 @@ private Q_SLOTS:
         QVERIFY(pages[2].contains(QStringLiteral("2010年2月14日")));
     }
 
-    void fortyRowsLeaveTheTotalAloneOnTheLastPage() {
+    void fortyRowsKeepTheTotalWithTheLastRows() {
         SPrintGui t(40);
         const QStringList pages = t.ExportPages(QStringLiteral("40.pdf"));
-        QCOMPARE(pages.size(), 3);
+        QCOMPARE(pages.size(), 2);
         QCOMPARE(DateRows(pages[1]), 20);
-        QCOMPARE(DateRows(pages[2]), 0);
-        QVERIFY(pages[2].contains(QStringLiteral("收入金额")));
-        QVERIFY(pages[2].contains(QStringLiteral("第3页")));
-        QVERIFY(pages[2].contains(QStringLiteral("合计:40.40元")));
+        QVERIFY(!pages[0].contains(QStringLiteral("合计")));
+        QVERIFY(pages[1].contains(QStringLiteral("第2页")));
+        QVERIFY(pages[1].contains(QStringLiteral("合计:40.40元")));
     }
 
     // The page is titled by the condition its rows were queried with, whatever the
@@ -206,7 +209,7 @@ private Q_SLOTS:
     }
 
     void previewTakesTheMainWindowsPlace() {
-        SPrintGui t(500); // 26 pages
+        SPrintGui t(510); // 26 pages
         CMainFrame* pFrame = t.gui.Frame();
         t.Click(1010);
         QPointer<CPreViewFrame> pPreview = t.Preview();
@@ -227,12 +230,63 @@ private Q_SLOTS:
         QTRY_VERIFY(pPreview->PagesDrawn() > nDrawn);
         QCOMPARE(pPreview->PreviewWidget()->currentPage(), 26);
         QVERIFY(!pPreview->Action(CPreViewFrame::ID_PREVIEW_NEXT)->isEnabled());
+        QVERIFY(!pPreview->Action(CPreViewFrame::ID_PREVIEW_LAST)->isEnabled());
+
+        // Keys, buttons and the page box reach any page; zooming keeps the page in view.
+        pPreview->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(pPreview));
+        auto* pBox = pPreview->findChild<QSpinBox*>(QStringLiteral("PageBox"));
+        QVERIFY(pBox);
+        QCOMPARE(pBox->value(), 26);
+        const auto page = [&] { return pPreview->PreviewWidget()->currentPage(); };
+        const struct {
+            Qt::Key key;
+            int nPage;
+        } keys[] = {{Qt::Key_Home, 1}, {Qt::Key_PageDown, 2}, {Qt::Key_End, 26},
+                    {Qt::Key_PageUp, 25}};
+        for (const auto& k : keys) {
+            QTest::keyClick(pPreview->PreviewWidget(), k.key);
+            QCOMPARE(page(), k.nPage);
+            QCOMPARE(pBox->value(), k.nPage);
+        }
+        pPreview->Action(CPreViewFrame::ID_PREVIEW_FIRST)->trigger();
+        QCOMPARE(page(), 1);
+        pBox->setFocus();
+        pBox->selectAll();
+        QTest::keyClicks(pBox, QStringLiteral("13"));
+        QTest::keyClick(pBox, Qt::Key_Return);
+        QCOMPARE(page(), 13);
+        QTRY_VERIFY(pPreview->PagesDrawn() > 0);
+        for (int i = 0; i < 3; ++i) {
+            pPreview->Action(CPreViewFrame::ID_PREVIEW_ZOOMIN)->trigger();
+            QCOMPARE(page(), 13);
+        }
+        pPreview->Action(CPreViewFrame::ID_PREVIEW_ZOOMOUT)->trigger();
+        QCOMPARE(page(), 13);
+        pPreview->Action(CPreViewFrame::ID_PREVIEW_LAST)->trigger();
+        QCOMPARE(page(), 26);
+
+        // Exporting from the preview names the file it wrote.
+        const QString strPdf = t.dir.filePath(QStringLiteral("from-preview.pdf"));
+        CPreViewFrame::SetFileChooser(
+            [strPdf](QWidget*, const QString&, const QString&, const QString&) { return strPdf; });
+        pPreview->Action(CPreViewFrame::ID_PREVIEW_EXPORT_PDF)->trigger();
+        QVERIFY(QFile::exists(strPdf));
+        QVERIFY(pPreview->statusBar()->currentMessage().contains(QDir::toNativeSeparators(strPdf)));
 
         if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS")) {
+            pPreview->showNormal();
+            pPreview->resize(1280, 800);
+            pPreview->Action(CPreViewFrame::ID_PREVIEW_ZOOMOUT)->trigger();
+            pPreview->Action(CPreViewFrame::ID_PREVIEW_ZOOMOUT)->trigger();
             pPreview->GoToPage(1);
             QTest::qWait(50);
             pPreview->grab().save(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") +
                                   QStringLiteral("/report-preview.png"));
+            pPreview->GoToPage(24);
+            QTest::qWait(50);
+            pPreview->grab().save(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") +
+                                  QStringLiteral("/report-preview-late.png"));
             pPreview->Action(CPreViewFrame::ID_PREVIEW_NUMPAGE)->trigger();
             pPreview->GoToPage(12);
             QTest::qWait(50);
@@ -245,7 +299,7 @@ private Q_SLOTS:
         QVERIFY(!pPreview);
         QVERIFY(pFrame->isVisible());
         QCOMPARE(pFrame->m_pRptView, t.pView);
-        QCOMPARE(t.pView->Grid()->GetRows(), 501);
+        QCOMPARE(t.pView->Grid()->GetRows(), 511);
     }
 
     void printingFromThePreviewPrintsItsPagesAndCloses() {

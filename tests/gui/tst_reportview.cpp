@@ -9,6 +9,7 @@
 #include "records/cmsflexgrid1.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -196,6 +197,8 @@ private Q_SLOTS:
         QCOMPARE(t.pGrid->GetColWidth(4), 2000);
         QCOMPARE(t.pGrid->GetRows(), 5); // four records; the marker day is left out
         QCOMPARE(t.pView->m_dTotal, 1209.75);
+        QCOMPARE(t.gui.Find<QLabel>(QStringLiteral("ReportSummary"))->text(),
+                 QStringLiteral("共 4 条记录　合计：1209.75元"));
         if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS")) {
             t.gui.Frame()->showNormal();
             t.gui.Frame()->resize(1100, 760);

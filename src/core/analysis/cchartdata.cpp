@@ -294,15 +294,17 @@ CChartData::SLine CChartData::YearLine(int nYear) const {
 
 CChartData::SLine CChartData::MonthLine(int nYear, int nMonth) const {
     SLine line;
-    for (int nDay = 1; nDay <= MonthRows; ++nDay) {
+    const QDate from = FirstOfMonth(nYear, nMonth);
+    // Only the month's own days: a 30th of February would read as a day without spending.
+    const int nDays = from.isValid() ? from.daysInMonth() : MonthRows;
+    for (int nDay = 1; nDay <= nDays; ++nDay) {
         line.labels << QString::number(nDay);
         line.data << QStringLiteral("0");
     }
-    const QDate from = FirstOfMonth(nYear, nMonth);
     if (!from.isValid())
         return line;
     for (const SGroup& g : Groups(EKey::Day, from, from.addMonths(1))) {
-        if (g.bHasAccount && g.nKey >= 1 && g.nKey <= MonthRows)
+        if (g.bHasAccount && g.nKey >= 1 && g.nKey <= nDays)
             line.data[g.nKey - 1] = Money(g.nCents);
     }
     return line;

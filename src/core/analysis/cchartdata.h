@@ -32,7 +32,7 @@ public:
     // The user line chart spans at least these years; a book reaching further widens it.
     static constexpr int UserFirstYear = 2001;
     static constexpr int UserLastYear = 2010;
-    // Rows of the month line chart, whatever the month's length.
+    // Rows of the month line chart of a month that does not exist.
     static constexpr int MonthRows = 31;
 
     CChartData(ETable eTable, const QString& strUser,
@@ -55,7 +55,7 @@ public:
 
     // Line chart rows: one per year ("%d年", from the earlier of 2001 and the first year of
     // the book to the later of 2010 and its last year), per month of a year ("%d月", 12)
-    // or per day of a month ("%d", always 31). Throw CDBException.
+    // or per day of a month ("%d", 28 to 31 as the month has). Throw CDBException.
     SLine UserLine() const;
     SLine YearLine(int nYear) const;
     SLine MonthLine(int nYear, int nMonth) const;

@@ -4,7 +4,7 @@
 
 int CReportPages::PageCount(int nGridRows) {
     const int nDataRows = std::max(0, nGridRows - 1);
-    return nDataRows / RowsPerPage + 1;
+    return std::max(1, (nDataRows + RowsPerPage - 1) / RowsPerPage);
 }
 
 int CReportPages::RowsOnPage(int nPage, int nGridRows) {

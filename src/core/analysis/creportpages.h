@@ -1,8 +1,8 @@
 #pragma once
 
-// How a report's grid rows fall onto printed pages: 20 data rows a page, and always one page
-// more than the full pages, so the last page has room for the total even when the rows end on
-// a page boundary (or there are none).
+// How a report's grid rows fall onto printed pages: 20 data rows a page. The total goes below
+// the rows of the last page, which has room for it even when full, so the total never stands
+// alone on a page of its own; a report without rows is one page with its total.
 class CReportPages {
 public:
     static constexpr int RowsPerPage = 20;

@@ -1,6 +1,8 @@
 #include "cschema.h"
 
 #include "cdbexception.h"
+#include "ckepttotals.h"
+#include "import/cimporttables.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -64,6 +66,9 @@ void Ensure(QSqlDatabase db, const CSqlDialect& dialect) {
         if (!query.exec(sql))
             throw CDBException(query.lastError().text());
     }
+    // Tables the program adds beside the five: created here, filled when a book lacks them.
+    CKeptTotals::Ensure(db, dialect);
+    CImportTables::Ensure(db, dialect);
 }
 
 } // namespace CSchema

@@ -29,6 +29,10 @@ public:
     // Statement that opens a write transaction (SQLite takes the write lock at once,
     // so two copies of the program never deadlock on a lock upgrade).
     QString BeginSql() const;
+    // Appended to a SELECT inside a write transaction: locks the rows read until the end of
+    // the transaction (shared: others may lock them shared too, but not change them).
+    // SQLite needs nothing, BEGIN IMMEDIATE already keeps every other writer out.
+    QString LockSql(bool bShared = false) const;
 
     // The form in which the program writes a date: midnight of the day, on SQLite as the
     // text "yyyy-MM-dd hh:mm:ss", on PostgreSQL as a TIMESTAMP.

@@ -8,10 +8,12 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QCursor>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QPieSeries>
 #include <QPieSlice>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
@@ -19,12 +21,13 @@
 
 namespace {
 
-// Neighbouring categories must be told apart at a glance, so each slice gets its own hue.
-const QColor kSliceColors[] = {
-    QColor(0x4E, 0x79, 0xA7), QColor(0xF2, 0x8E, 0x2B), QColor(0xE1, 0x57, 0x59),
-    QColor(0x76, 0xB7, 0xB2), QColor(0x59, 0xA1, 0x4F), QColor(0xED, 0xC9, 0x48),
-    QColor(0xB0, 0x7A, 0xA1), QColor(0xFF, 0x9D, 0xA7), QColor(0x9C, 0x75, 0x5F),
-    QColor(0xBA, 0xB0, 0xAC), QColor(0x86, 0xBC, 0xB6), QColor(0xD3, 0x72, 0x95),
+// Neighbouring categories must be told apart at a glance: twelve hues and lightnesses that
+// differ clearly from each other (also for the colour-blind, as far as twelve allow).
+const QList<QColor> kCategoryColors = {
+    QColor(0x1F, 0x77, 0xB4), QColor(0xFF, 0x7F, 0x0E), QColor(0x2C, 0xA0, 0x2C),
+    QColor(0xD6, 0x27, 0x28), QColor(0x94, 0x67, 0xBD), QColor(0x8C, 0x56, 0x4B),
+    QColor(0xE3, 0x77, 0xC2), QColor(0x7F, 0x7F, 0x7F), QColor(0xBC, 0xBD, 0x22),
+    QColor(0x17, 0xBE, 0xCF), QColor(0xFF, 0xBB, 0x78), QColor(0x39, 0x3B, 0x79),
 };
 
 // Width left for the plot beside the value axis labels, before the chart has laid itself out
@@ -180,6 +183,35 @@ QStringList CMschart3::RowData(int nRow) const {
     return nRow >= 1 && nRow <= RowCount() ? m_data[nRow - 1] : QStringList();
 }
 
+const QList<QColor>& CMschart3::CategoryColors() {
+    return kCategoryColors;
+}
+
+QString CMschart3::ToolTipText(int nRow, int nColumn) const {
+    if (nRow < 1 || nRow > RowCount() || nColumn < 1 || nColumn > ColumnCount())
+        return QString();
+    // A line point belongs to its row and shares its column; a bar or wedge to its column
+    // and shares its row. Shares are of the positive values, as the pie draws them.
+    const bool bLine = m_eType == EType::Line;
+    const QString strLabel = bLine ? RowLabel(nRow) : ColumnLabel(nColumn);
+    double dTotal = 0.0;
+    const int nCount = bLine ? RowCount() : ColumnCount();
+    for (int i = 1; i <= nCount; ++i)
+        dTotal += std::max(0.0, bLine ? Value(i, nColumn) : Value(nRow, i));
+    const double d = Value(nRow, nColumn);
+    QString strText = tr("%1 %2元").arg(strLabel, QString::number(d, 'f', 2));
+    if (dTotal > 0.0)
+        strText += tr("（%1%）").arg(std::max(0.0, d) / dTotal * 100.0, 0, 'f', 1);
+    return strText;
+}
+
+void CMschart3::ShowToolTip(int nRow, int nColumn, bool bHovered) const {
+    if (bHovered)
+        QToolTip::showText(QCursor::pos(), ToolTipText(nRow, nColumn), m_pView);
+    else
+        QToolTip::hideText();
+}
+
 double CMschart3::Value(int nRow, int nColumn) const {
     const double d = CMoney::Atof(Data(nRow, nColumn));
     return std::isfinite(d) ? d : 0.0;
@@ -253,6 +285,10 @@ void CMschart3::DrawBar(QChart* pChart) const {
         }
         pSeries->append(pSet);
     }
+    connect(pSeries, &QBarSeries::hovered, pSeries,
+            [this, pSeries](bool bHovered, int nIndex, QBarSet* pSet) {
+                ShowToolTip(int(pSeries->barSets().indexOf(pSet)) + 1, nIndex + 1, bHovered);
+            });
     pChart->addSeries(pSeries);
     // One bar per column: with a single row its colour says nothing a legend could add.
     pChart->legend()->setVisible(RowCount() > 1);
@@ -288,8 +324,10 @@ void CMschart3::DrawPie(QChart* pChart) const {
         // Thin wedges are left to the legend, so their texts never pile up around the pie.
         pSlice->setLabelVisible(dTotal > 0.0 && d / dTotal >= 0.03);
         pSlice->setLabelArmLengthFactor(0.08);
-        pSlice->setColor(kSliceColors[(c - 1) % std::size(kSliceColors)]);
+        pSlice->setColor(kCategoryColors[(c - 1) % kCategoryColors.size()]);
         pSlice->setBorderColor(Qt::white);
+        connect(pSlice, &QPieSlice::hovered, pSlice,
+                [this, c](bool bHovered) { ShowToolTip(1, c, bHovered); });
         pSeries->append(pSlice);
     }
     pChart->addSeries(pSeries);
@@ -311,6 +349,10 @@ void CMschart3::DrawLine(QChart* pChart) const {
         dMin = std::min(dMin, d);
         dMax = std::max(dMax, d);
     }
+    connect(pSeries, &QLineSeries::hovered, pSeries,
+            [this](const QPointF& point, bool bHovered) {
+                ShowToolTip(int(std::lround(point.x())) + 1, 1, bHovered);
+            });
     pChart->addSeries(pSeries);
     pChart->legend()->setVisible(false);
 
@@ -336,26 +378,48 @@ void CMschart3::FitAxisLabels() {
     const int nGap = 14;
 
     if (auto* pBars = qobject_cast<QBarCategoryAxis*>(pAxis)) {
-        // A category label wider than its bar's slot is broken into lines of as many
-        // characters as fit, so "生活用品" stands as "生活" over "用品" rather than "生...".
+        // A label wider than its bar's slot wraps between its words; a name that is one word
+        // (a Chinese category has no spaces) is never broken inside. When a word does not fit
+        // every label stands on end instead, shortened only beyond six characters' height;
+        // hovering the bar shows the whole name.
         const int nSlot = PlotWidth(this) / std::max(1, ColumnCount()) - nGap;
-        QStringList labels;
+        bool bUpright = true;
+        QList<QStringList> wrapped;
         for (const QString& str : std::as_const(m_columnLabels)) {
-            int nPerLine = str.size();
-            while (nPerLine > 1 && fm.horizontalAdvance(str.left(nPerLine)) > nSlot)
-                --nPerLine;
             QStringList lines;
-            for (int i = 0; i < str.size(); i += nPerLine)
-                lines << str.mid(i, nPerLine).toHtmlEscaped();
+            for (const QString& strWord : str.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+                if (fm.horizontalAdvance(strWord) > nSlot)
+                    bUpright = false;
+                const QString strJoined =
+                    lines.isEmpty() ? QString() : lines.last() + QLatin1Char(' ') + strWord;
+                if (!lines.isEmpty() && fm.horizontalAdvance(strJoined) <= nSlot)
+                    lines.last() = strJoined;
+                else
+                    lines << strWord;
+            }
+            wrapped << lines;
+        }
+        const int nLongest = fm.horizontalAdvance(QString(6, QChar(0x7528)));
+        QStringList labels;
+        for (int i = 0; i < m_columnLabels.size(); ++i) {
+            QString strLabel;
+            if (bUpright) {
+                QStringList lines = wrapped[i];
+                for (QString& strLine : lines)
+                    strLine = strLine.toHtmlEscaped();
+                strLabel = lines.join(QStringLiteral("<br>"));
+            } else {
+                strLabel = fm.elidedText(m_columnLabels[i], Qt::ElideRight, nLongest);
+            }
             // The axis keeps one category per distinct text: an invisible mark keeps two
             // columns of one label (or none yet) apart.
-            QString strLabel = lines.join(QStringLiteral("<br>"));
             if (strLabel.isEmpty())
                 strLabel = QChar(0x200B);
             while (labels.contains(strLabel))
                 strLabel += QChar(0x200B);
             labels << strLabel;
         }
+        pBars->setLabelsAngle(bUpright ? 0 : -90);
         if (labels != pBars->categories()) {
             pBars->clear();
             pBars->append(labels);

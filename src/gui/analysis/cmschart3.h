@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -53,6 +54,12 @@ public:
     // One row's values, first column first (for a bar or pie chart: the categories).
     QStringList RowData(int nRow) const;
 
+    // What hovering a bar or wedge (column nColumn of row nRow) or a line point (row nRow)
+    // shows: its label, its exact value and its share of the chart, "用餐 1502.40元（15.0%）".
+    QString ToolTipText(int nRow, int nColumn) const;
+    // The category colours of the pie, in column order (repeating after the last).
+    static const QList<QColor>& CategoryColors();
+
     void Refresh();
     QChartView* ChartView() const { return m_pView; }
     QChart* Chart() const;
@@ -68,8 +75,10 @@ private:
     void DrawBar(QChart* pChart) const;
     void DrawPie(QChart* pChart) const;
     void DrawLine(QChart* pChart) const;
-    // Keeps the labels of a crowded axis apart: bar labels wrap, line labels thin out.
+    // Keeps the labels of a crowded axis apart: bar labels wrap between words or stand on
+    // end, line labels thin out.
     void FitAxisLabels();
+    void ShowToolTip(int nRow, int nColumn, bool bHovered) const;
     double Value(int nRow, int nColumn) const;
 
     EType m_eType;

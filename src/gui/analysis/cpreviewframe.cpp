@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
+#include <QGraphicsView>
+#include <QRegularExpression>
 #include <QFileDialog>
 #include <QLabel>
 #include <QPageLayout>
@@ -12,7 +14,11 @@
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <algorithm>
@@ -83,24 +89,54 @@ void CPreViewFrame::CreateToolBar() {
     pBar->setObjectName(QStringLiteral("59394"));
     pBar->setMovable(false);
     pBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    auto add = [&](int nId, const QString& strText, void (CPreViewFrame::*pSlot)()) {
+    auto add = [&](int nId, const QString& strText, void (CPreViewFrame::*pSlot)(),
+                   const QList<QKeySequence>& keys = {}) {
         QAction* pAction = pBar->addAction(strText);
         pAction->setObjectName(QString::number(nId));
+        // The keys work wherever the focus is in the window; the tip names them.
+        pAction->setShortcuts(keys);
+        if (!keys.isEmpty())
+            pAction->setToolTip(QStringLiteral("%1 (%2)").arg(
+                QString(strText).remove(QRegularExpression(QStringLiteral("\\(&.\\)|&"))),
+                keys.first().toString(QKeySequence::NativeText)));
         connect(pAction, &QAction::triggered, this, pSlot);
         return pAction;
     };
     add(ID_PREVIEW_PRINT, tr("打印(&P)..."), &CPreViewFrame::OnPreviewPrint);
-    add(ID_PREVIEW_NEXT, tr("下一页(&N)"), &CPreViewFrame::OnNextPage);
-    add(ID_PREVIEW_PREV, tr("上一页(&V)"), &CPreViewFrame::OnPrevPage);
+    add(ID_PREVIEW_FIRST, tr("首页(&F)"), &CPreViewFrame::OnFirstPage,
+        {QKeySequence(Qt::Key_Home), QKeySequence(Qt::CTRL | Qt::Key_Home)});
+    add(ID_PREVIEW_PREV, tr("上一页(&V)"), &CPreViewFrame::OnPrevPage,
+        {QKeySequence(Qt::Key_PageUp)});
+    add(ID_PREVIEW_NEXT, tr("下一页(&N)"), &CPreViewFrame::OnNextPage,
+        {QKeySequence(Qt::Key_PageDown)});
+    add(ID_PREVIEW_LAST, tr("末页(&L)"), &CPreViewFrame::OnLastPage,
+        {QKeySequence(Qt::Key_End), QKeySequence(Qt::CTRL | Qt::Key_End)});
     add(ID_PREVIEW_NUMPAGE, tr("两页(&T)"), &CPreViewFrame::OnNumPage);
-    add(ID_PREVIEW_ZOOMIN, tr("放大(&I)"), &CPreViewFrame::OnZoomIn);
-    add(ID_PREVIEW_ZOOMOUT, tr("缩小(&O)"), &CPreViewFrame::OnZoomOut);
+    add(ID_PREVIEW_ZOOMIN, tr("放大(&I)"), &CPreViewFrame::OnZoomIn,
+        {QKeySequence(QKeySequence::ZoomIn)});
+    add(ID_PREVIEW_ZOOMOUT, tr("缩小(&O)"), &CPreViewFrame::OnZoomOut,
+        {QKeySequence(QKeySequence::ZoomOut)});
     add(ID_PREVIEW_EXPORT_PDF, tr("导出PDF"), &CPreViewFrame::OnExportPdf);
     add(ID_PREVIEW_CLOSE, tr("关闭(&C)"), &CPreViewFrame::OnPreviewClose);
     pBar->addSeparator();
+    // Type a page number and press Enter to go there.
+    auto* pGoTo = new QLabel(tr("转到第"), pBar);
+    pGoTo->setContentsMargins(8, 0, 4, 0);
+    pBar->addWidget(pGoTo);
+    m_pPageBox = new QSpinBox(pBar);
+    m_pPageBox->setObjectName(QStringLiteral("PageBox"));
+    m_pPageBox->setRange(1, 1);
+    m_pPageBox->setKeyboardTracking(false);
+    m_pPageBox->setAccelerated(true);
+    m_pPageBox->setToolTip(tr("输入页码后按回车转到该页"));
+    pBar->addWidget(m_pPageBox);
+    connect(m_pPageBox, &QSpinBox::valueChanged, this, [this](int nPage) {
+        if (nPage != m_pPreview->currentPage())
+            GoToPage(nPage);
+    });
     m_pPageLabel = new QLabel(pBar);
     m_pPageLabel->setObjectName(QStringLiteral("PageLabel"));
-    m_pPageLabel->setContentsMargins(8, 0, 8, 0);
+    m_pPageLabel->setContentsMargins(4, 0, 8, 0);
     pBar->addWidget(m_pPageLabel);
 }
 
@@ -166,11 +202,18 @@ void CPreViewFrame::UpdateToolBar() {
         pPrev->setEnabled(nCur > 1);
     if (QAction* pNext = Action(ID_PREVIEW_NEXT))
         pNext->setEnabled(nCur < nCount);
+    if (QAction* pFirst = Action(ID_PREVIEW_FIRST))
+        pFirst->setEnabled(nCur > 1);
+    if (QAction* pLast = Action(ID_PREVIEW_LAST))
+        pLast->setEnabled(nCur < nCount);
     if (QAction* pNum = Action(ID_PREVIEW_NUMPAGE))
         pNum->setText(m_pPreview->viewMode() == QPrintPreviewWidget::FacingPagesView
                           ? tr("单页(&T)")
                           : tr("两页(&T)"));
-    m_pPageLabel->setText(tr("第 %1 页 / 共 %2 页").arg(nCur).arg(nCount));
+    m_pPageLabel->setText(tr("页 / 共 %1 页").arg(nCount));
+    const QSignalBlocker block(m_pPageBox);
+    m_pPageBox->setRange(1, std::max(1, nCount));
+    m_pPageBox->setValue(nCur);
 }
 
 void CPreViewFrame::GoToPage(int nPage) {
@@ -189,6 +232,14 @@ void CPreViewFrame::OnPrevPage() {
     GoToPage(m_pPreview->currentPage() - 1);
 }
 
+void CPreViewFrame::OnFirstPage() {
+    GoToPage(1);
+}
+
+void CPreViewFrame::OnLastPage() {
+    GoToPage(m_pPreview->pageCount());
+}
+
 void CPreViewFrame::OnNumPage() {
     m_pPreview->setViewMode(m_pPreview->viewMode() == QPrintPreviewWidget::FacingPagesView
                                 ? QPrintPreviewWidget::SinglePageView
@@ -197,13 +248,32 @@ void CPreViewFrame::OnNumPage() {
 }
 
 void CPreViewFrame::OnZoomIn() {
-    if (m_pPreview->zoomFactor() < 4.0)
-        m_pPreview->zoomIn(1.25);
+    Zoom(true);
 }
 
 void CPreViewFrame::OnZoomOut() {
-    if (m_pPreview->zoomFactor() > 0.1)
+    Zoom(false);
+}
+
+// The preview zooms about the middle of the view, which carries the reader away from the
+// page they were reading; afterwards the top of that page is brought back into view.
+void CPreViewFrame::Zoom(bool bIn) {
+    const int nCur = m_pPreview->currentPage();
+    if (bIn && m_pPreview->zoomFactor() < 4.0)
+        m_pPreview->zoomIn(1.25);
+    else if (!bIn && m_pPreview->zoomFactor() > 0.1)
         m_pPreview->zoomOut(1.25);
+    else
+        return;
+    // Setting the page scrolls only when the page changes, so step off it and back.
+    const int nCount = m_pPreview->pageCount();
+    if (nCount > 1) {
+        m_pPreview->setCurrentPage(nCur > 1 ? nCur - 1 : nCur + 1);
+        m_pPreview->setCurrentPage(nCur);
+    } else if (auto* pView = m_pPreview->findChild<QGraphicsView*>()) {
+        pView->verticalScrollBar()->setValue(pView->verticalScrollBar()->minimum());
+    }
+    OnPreviewChanged();
 }
 
 void CPreViewFrame::OnPreviewClose() {
@@ -221,7 +291,10 @@ void CPreViewFrame::OnPreviewPrint() {
 }
 
 void CPreViewFrame::OnExportPdf() {
-    ExportPdf(this, m_pCallback, m_pData);
+    QString strPath;
+    if (ExportPdf(this, m_pCallback, m_pData, &strPath))
+        statusBar()->showMessage(
+            tr("已导出PDF文件：%1").arg(QDir::toNativeSeparators(strPath)));
 }
 
 bool CPreViewFrame::PrintDirect() {
@@ -287,7 +360,8 @@ bool CPreViewFrame::WritePdf(const QString& strPath, FPageCallback pCallback, vo
     return true;
 }
 
-bool CPreViewFrame::ExportPdf(QWidget* pParent, FPageCallback pCallback, void* pData) {
+bool CPreViewFrame::ExportPdf(QWidget* pParent, FPageCallback pCallback, void* pData,
+                              QString* pstrPath) {
     const QString strSuggested =
         QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
             .filePath(tr("财务报告.pdf"));
@@ -301,6 +375,8 @@ bool CPreViewFrame::ExportPdf(QWidget* pParent, FPageCallback pCallback, void* p
         CMessageBox::ShowMessage(tr("导出PDF失败：%1").arg(strError), pParent);
         return false;
     }
+    if (pstrPath)
+        *pstrPath = strPath;
     return true;
 }
 

@@ -11,6 +11,7 @@ class QLabel;
 class QPainter;
 class QPrinter;
 class QPrintPreviewWidget;
+class QSpinBox;
 
 // What a page callback is told about the job, and what it tells back (the last page).
 struct CPrintInfo {
@@ -44,6 +45,8 @@ public:
         ID_PREVIEW_ZOOMIN = 58117,
         ID_PREVIEW_ZOOMOUT = 58118,
         ID_PREVIEW_EXPORT_PDF = 58120,
+        ID_PREVIEW_FIRST = 58121,
+        ID_PREVIEW_LAST = 58122,
     };
 
     // The caption is strCaption when given, else the owner's caption + " (预览)", else
@@ -75,8 +78,9 @@ public:
     static bool WritePdf(const QString& strPath, FPageCallback pCallback, void* pData,
                          QString& strError);
     // Asks for a PDF file and writes it; a failure is shown to the user. False when cancelled
-    // or failed.
-    static bool ExportPdf(QWidget* pParent, FPageCallback pCallback, void* pData);
+    // or failed; pstrPath, when given, receives the file written.
+    static bool ExportPdf(QWidget* pParent, FPageCallback pCallback, void* pData,
+                          QString* pstrPath = nullptr);
 
     // ---- choices a person makes, replaceable by tests
     // Asks for a file to write; "" when cancelled.
@@ -97,6 +101,8 @@ public Q_SLOTS:
     void OnExportPdf();
     void OnNextPage();
     void OnPrevPage();
+    void OnFirstPage();
+    void OnLastPage();
     void OnNumPage();
     void OnZoomIn();
     void OnZoomOut();
@@ -109,6 +115,7 @@ private:
     void OnPaintRequested(QPrinter* pPrinter);
     void OnPreviewChanged();
     void UpdateToolBar();
+    void Zoom(bool bIn);
     void RestoreOwner();
 
     FPageCallback m_pCallback;
@@ -118,6 +125,7 @@ private:
     std::unique_ptr<QPrinter> m_pPrinter;
     QPrintPreviewWidget* m_pPreview = nullptr;
     QLabel* m_pPageLabel = nullptr;
+    QSpinBox* m_pPageBox = nullptr; // the page to go to
     int m_nPageCount = 0;
     int m_nPagesDrawn = 0;
     int m_nDrawFrom = 1; // pages with content in the current preview

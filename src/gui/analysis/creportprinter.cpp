@@ -43,6 +43,15 @@ void CellAt(QPainter* p, double x, double y, double dRight, const QString& str) 
            fm.horizontalAdvance(str) <= dWidth ? str : fm.elidedText(str, Qt::ElideRight, dWidth));
 }
 
+// Money stands right-aligned against dRight, so the decimal points line up down the page.
+void MoneyAt(QPainter* p, double dLeft, double y, double dRight, const QString& str) {
+    const QFontMetricsF fm(p->font());
+    const QString strShown =
+        fm.horizontalAdvance(str) <= dRight - dLeft ? str
+                                                    : fm.elidedText(str, Qt::ElideLeft, dRight - dLeft);
+    TextAt(p, dRight - fm.horizontalAdvance(strShown), y, strShown);
+}
+
 void FilledRect(QPainter* p, const QRectF& rect, const QColor& color) {
     p->setBrush(color);
     p->drawRect(rect);
@@ -123,7 +132,7 @@ void CReportPrinter::DrawReportPage(QPainter* pPainter, CPrintInfo* pInfo) {
 
     // Heading, centred in the frame, underlined twice.
     pPainter->setFont(MakeFont(QStringLiteral("黑体"), 32));
-    const QString strHeading = tr("财务报告打印预览");
+    const QString strHeading = tr("家庭财务报告");
     const QFontMetricsF fm(pPainter->font());
     const double dTextWidth = fm.horizontalAdvance(strHeading);
     const double dCentre = (frame.left() + frame.right()) / 2;
@@ -160,7 +169,6 @@ void CReportPrinter::DrawReportTitle(QPainter* pPainter, int /*nPage*/) {
 
 void CReportPrinter::DrawReportBody(QPainter* pPainter, int nPage) {
     const bool bAccount = m_nReportKind == Account;
-    const double dRightEdge = m_dPageWidth - 110; // just inside the frame
 
     // Column header band.
     FilledRect(pPainter, QRectF(QPointF(130, 660), QPointF(1910, 710)), BandBlue);
@@ -182,8 +190,13 @@ void CReportPrinter::DrawReportBody(QPainter* pPainter, int nPage) {
     }
     const QVector<double> headerX =
         bAccount ? QVector<double>{260, 1060, 1660} : QVector<double>{260, 660, 1060, 1660};
-    for (int i = 0; i < headers.size() && i < headerX.size(); ++i)
-        TextAt(pPainter, headerX[i], 670, headers[i]);
+    const double dMoneyRight = 1890; // inside the header band
+    for (int i = 0; i < headers.size() && i < headerX.size(); ++i) {
+        if (i + 1 == headerX.size())
+            MoneyAt(pPainter, headerX[i], 670, dMoneyRight, headers[i]);
+        else
+            TextAt(pPainter, headerX[i], 670, headers[i]);
+    }
 
     // Rows of this page, exactly as the grid holds them.
     const QVector<double> cellX =
@@ -193,10 +206,11 @@ void CReportPrinter::DrawReportBody(QPainter* pPainter, int nPage) {
     const int nFirst = CReportPages::FirstRow(nPage);
     for (int i = 1; pGrid && i <= nRows; ++i) {
         const double y = 640 + 100 * i;
-        for (int c = 0; c < cellX.size(); ++c) {
-            const double dRight = c + 1 < cellX.size() ? cellX[c + 1] - 20 : dRightEdge;
-            CellAt(pPainter, cellX[c], y, dRight, pGrid->GetTextMatrix(nFirst + i - 1, c + 1));
-        }
+        for (int c = 0; c + 1 < cellX.size(); ++c)
+            CellAt(pPainter, cellX[c], y, cellX[c + 1] - 20,
+                   pGrid->GetTextMatrix(nFirst + i - 1, c + 1));
+        MoneyAt(pPainter, cellX.last(), y, dMoneyRight,
+                pGrid->GetTextMatrix(nFirst + i - 1, int(cellX.size())));
     }
 
     // Page number.

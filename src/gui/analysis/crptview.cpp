@@ -7,6 +7,7 @@
 #include "cpreviewframe.h"
 #include "creportprinter.h"
 #include "data/cdbexception.h"
+#include "data/cmoney.h"
 #include "records/cmsflexgrid1.h"
 
 #include <QComboBox>
@@ -63,6 +64,10 @@ void CRptView::CreateControls() {
     m_pGrid->setObjectName(QString::number(IDC_GRID));
     m_pGrid->setMinimumHeight(200);
     pMain->addWidget(m_pGrid, 1);
+    m_pSummary = new QLabel(pForm);
+    m_pSummary->setObjectName(QStringLiteral("ReportSummary"));
+    m_pSummary->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    pMain->addWidget(m_pSummary);
 
     auto* pBottom = new QHBoxLayout;
     pBottom->setSpacing(14);
@@ -266,6 +271,12 @@ void CRptView::OnQuery() {
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
     }
+    ShowSummary();
+}
+
+void CRptView::ShowSummary() {
+    const int nRows = std::max(0, m_pGrid->GetRows() - 1);
+    m_pSummary->setText(tr("共 %1 条记录　合计：%2元").arg(nRows).arg(CMoney::Format(m_dTotal)));
 }
 
 void CRptView::ShowRecordReport(bool bIncome) {
@@ -329,8 +340,10 @@ void CRptView::OnExportPdf() {
     if (!pFrame)
         return;
     SetPrintState();
-    if (CPreViewFrame::ExportPdf(this, &CReportPrinter::ReportPageCallback, pFrame))
-        pFrame->SetStatusText(tr("报表已导出为PDF文件"));
+    QString strPath;
+    if (CPreViewFrame::ExportPdf(this, &CReportPrinter::ReportPageCallback, pFrame, &strPath))
+        pFrame->SetStatusText(
+            tr("报表已导出为PDF文件：%1").arg(QDir::toNativeSeparators(strPath)));
 }
 
 void CRptView::OnExportCsv() {
@@ -362,5 +375,6 @@ void CRptView::OnExportCsv() {
         return;
     }
     if (CMainFrame* pFrame = Frame())
-        pFrame->SetStatusText(tr("报表已导出为CSV文件"));
+        pFrame->SetStatusText(
+            tr("报表已导出为CSV文件：%1").arg(QDir::toNativeSeparators(strPath)));
 }

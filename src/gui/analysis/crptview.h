@@ -5,6 +5,7 @@
 #include <QString>
 
 class QComboBox;
+class QLabel;
 class QPushButton;
 class CMsflexgrid1;
 
@@ -66,6 +67,8 @@ private:
     void ShowAccountReport();
     void ShowTransferReport();
     void SetPrintState();
+    // The row count and total of the grid, shown under it as the paper shows the total.
+    void ShowSummary();
 
     CMsflexgrid1* m_pGrid = nullptr;
     QComboBox* m_pQueryKind = nullptr; // 1000
@@ -73,4 +76,5 @@ private:
     QComboBox* m_pOutSort = nullptr;   // 1004
     QComboBox* m_pStartDate = nullptr; // 1001
     QComboBox* m_pEndDate = nullptr;   // 1003
+    QLabel* m_pSummary = nullptr;
 };

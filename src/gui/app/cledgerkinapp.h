@@ -4,4 +4,7 @@
 class CLedgerkinApp {
 public:
     static int Run(int argc, char** argv);
+    // Qt's own Simplified Chinese texts (standard buttons, print and file dialogs, context
+    // menus), whatever the system locale. Once per application; false when they are missing.
+    static bool InstallQtTranslations();
 };

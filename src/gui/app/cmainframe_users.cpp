@@ -7,9 +7,12 @@
 #include "data/cstoreddate.h"
 #include "data/ctoday.h"
 #include "users/cchangpwddlg.h"
+#include "users/cdeluserdlg.h"
 #include "users/clinkdlg.h"
 #include "users/cnewuserdlg.h"
 #include "users/cuseradmin.h"
+
+#include <QApplication>
 
 CLinkDlg* CMainFrame::LinkDlg() {
     if (!m_pLinkDlg)
@@ -81,7 +84,7 @@ void CMainFrame::OnNewUser() {
         m_strCurUser.clear();
         return;
     }
-    CMessageBox::ShowMessage(tr("创建用户成功!"), this);
+    CMessageBox::ShowInfo(tr("创建用户成功!"), this);
 }
 
 void CMainFrame::OnLogin() {
@@ -94,7 +97,7 @@ void CMainFrame::OnLogin() {
     }
     // Dates are looked at afresh for each login: another program may have written the book.
     CStoredDate::Forget();
-    SetLoggedIn(pLinkDlg->m_strLinkUser, pLinkDlg->m_strLinkPwd);
+    SetLoggedIn(pLinkDlg->m_strLinkUser, pLinkDlg->m_strLinkPwd, pLinkDlg->m_nLinkUserId);
     // Rows whose date cannot be read count in no figure; say so once, with how to find them.
     try {
         const QString strOdd = CStoredDate::UnreadableMessage(pLinkDlg->m_strLinkUser);
@@ -105,6 +108,18 @@ void CMainFrame::OnLogin() {
     }
 }
 
+void CMainFrame::OnSessionGone() {
+    // A dialog of the ended session (a transfer, a new day, the password) has nothing left to
+    // write to.
+    while (auto* pDialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+        pDialog->reject();
+        if (pDialog->isVisible())
+            break;
+    }
+    if (!m_strCurUser.isEmpty())
+        SetLoggedOut();
+}
+
 void CMainFrame::OnDeleteUser() {
     try {
         if (!CUserAdmin::UserExists(m_strCurUser))
@@ -113,10 +128,11 @@ void CMainFrame::OnDeleteUser() {
         CMessageBox::ShowDBError(e, this);
         return;
     }
-    if (!CMessageBox::AskOkCancel(tr("确定删除此用户吗？"), tr("删除用户"), this))
+    CDelUserDlg dlg(m_strCurUser, this);
+    if (dlg.exec() != QDialog::Accepted)
         return;
     try {
-        if (!CUserAdmin::DeleteUser(m_strCurUser))
+        if (!CUserAdmin::DeleteUser(m_strCurUser, m_nCurUserId))
             return;
     } catch (const CDBException& e) {
         // Nothing was deleted: the user stays logged in with every row.

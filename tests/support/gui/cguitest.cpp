@@ -1,6 +1,8 @@
 #include "cguitest.h"
 
+#include "app/cledgerkinapp.h"
 #include "app/cmessagebox.h"
+#include "users/cuseradmin.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -8,6 +10,7 @@
 #include <QTimer>
 
 CGuiTest::CGuiTest() : m_pBook(std::make_unique<CTestBook>()) {
+    CLedgerkinApp::InstallQtTranslations(); // as the program does at start
     CMessageBox::SetCapture(true);
     CMessageBox::ClearShown();
     m_pFrame = std::make_unique<CMainFrame>(false);
@@ -42,7 +45,8 @@ bool CGuiTest::IsChecked(int nCommandId) const {
 }
 
 void CGuiTest::LogIn(const QString& strUser, const QString& strPwd) {
-    m_pFrame->SetLoggedIn(strUser, strPwd);
+    // As the login dialog does: the session keeps the user row it logged in to.
+    m_pFrame->SetLoggedIn(strUser, strPwd, CUserAdmin::LogIn(strUser, strPwd));
 }
 
 void CGuiTest::OnNextModal(const std::function<void(QWidget*)>& fn) {

@@ -1,0 +1,541 @@
+#include "ckepttotals.h"
+
+#include "cdatabase.h"
+#include "cdbexception.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <QStringList>
+
+const QString CKeptTotals::DayTable = QStringLiteral("\"DayTotals\"");
+const QString CKeptTotals::MonthTable = QStringLiteral("\"MonthSortTotals\"");
+
+namespace {
+
+// Part of every trigger's name: when the way totals are kept changes, the number changes,
+// and a book opened by this version drops the old triggers and builds its totals again.
+const QString TriggerPrefix = QStringLiteral("kept_totals_3_");
+// Every version's triggers start with this, so older ones can be found and dropped.
+const QString AnyTriggerPrefix = QStringLiteral("kept_totals_");
+
+CKeptTotals::FBuildHook& BuildHook() {
+    static CKeptTotals::FBuildHook s_hook;
+    return s_hook;
+}
+
+struct STable {
+    QString strName;   // unquoted
+    QString strKind;   // "0" income, "1" outlay
+    QString strPrefix; // column prefix in "DayTotals"
+};
+
+const STable Tables[] = {{QStringLiteral("Income"), QStringLiteral("0"), QStringLiteral("In")},
+                         {QStringLiteral("Outlay"), QStringLiteral("1"), QStringLiteral("Out")}};
+
+QString ErrorText(const QSqlQuery& query, const QSqlError& error) {
+    const bool bPg = query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL;
+    return CDatabase::ErrorText(error, bPg ? CSqlDialect::PostgreSQL : CSqlDialect::SQLite);
+}
+
+void Exec(QSqlQuery& query, const QString& strSql) {
+    if (!query.exec(strSql))
+        throw CDBException(ErrorText(query, query.lastError()));
+}
+
+// A write refused because the book may only be read (an SQLite file without write permission,
+// a PostgreSQL role without the right to create, a read-only server).
+bool IsReadOnlyError(const QSqlError& error, const CSqlDialect& dialect) {
+    const QString strCode = error.nativeErrorCode();
+    if (dialect.IsSQLite())
+        return (strCode.toInt() & 0xFF) == 8;
+    return strCode == QLatin1String("42501") || strCode == QLatin1String("25006");
+}
+
+QString BankFlag(const QString& strCol) {
+    return QStringLiteral("CASE WHEN COALESCE(%1, '') <> '' THEN 1 ELSE 0 END").arg(strCol);
+}
+
+QStringList CreateTables(const CSqlDialect& d, bool bTemp) {
+    const QString strTemp = bTemp ? QStringLiteral("TEMP ") : QString();
+    const QString strNoRowid = d.IsSQLite() ? QStringLiteral(" WITHOUT ROWID") : QString();
+    return {QStringLiteral("CREATE %1TABLE IF NOT EXISTS %2 ("
+                           "\"UserName\" %3 NOT NULL, \"Day\" INTEGER NOT NULL, "
+                           "\"InCents\" BIGINT NOT NULL DEFAULT 0, "
+                           "\"InRows\" INTEGER NOT NULL DEFAULT 0, "
+                           "\"InBankRows\" INTEGER NOT NULL DEFAULT 0, "
+                           "\"OutCents\" BIGINT NOT NULL DEFAULT 0, "
+                           "\"OutRows\" INTEGER NOT NULL DEFAULT 0, "
+                           "\"OutBankRows\" INTEGER NOT NULL DEFAULT 0, "
+                           "PRIMARY KEY (\"UserName\", \"Day\"))%4")
+                .arg(strTemp, CKeptTotals::DayTable, d.TextType(), strNoRowid),
+            QStringLiteral("CREATE %1TABLE IF NOT EXISTS %2 ("
+                           "\"UserName\" %3 NOT NULL, \"Kind\" INTEGER NOT NULL, "
+                           "\"Month\" INTEGER NOT NULL, \"Sort\" %3 NOT NULL, "
+                           "\"Cents\" BIGINT NOT NULL DEFAULT 0, "
+                           "\"Rows\" INTEGER NOT NULL DEFAULT 0, "
+                           "PRIMARY KEY (\"UserName\", \"Kind\", \"Month\", \"Sort\"))%4")
+                .arg(strTemp, CKeptTotals::MonthTable, d.TextType(), strNoRowid)};
+}
+
+// One pass over both record tables per kept table.
+QStringList BuildStatements(const CSqlDialect& d) {
+    QStringList rows;
+    for (const STable& t : Tables) {
+        const bool bIn = t.strKind == QLatin1String("0");
+        const QString strCents = CKeptTotals::CentsSql(d, QStringLiteral("\"Amount\""));
+        const QString strBank = BankFlag(QStringLiteral("\"Bank\""));
+        rows << QStringLiteral("SELECT \"UserName\" AS u, %1 AS k, %2 AS kind, "
+                               "COALESCE(\"Sort\", '') AS s, %3 AS ic, %4 AS ir, %5 AS ib, "
+                               "%6 AS oc, %7 AS orows, %8 AS ob FROM \"%9\" "
+                               "WHERE \"UserName\" IS NOT NULL")
+                    .arg(CKeptTotals::DayKeySql(d, QStringLiteral("\"Date\"")), t.strKind,
+                         bIn ? strCents : QStringLiteral("0"),
+                         bIn ? QStringLiteral("1") : QStringLiteral("0"),
+                         bIn ? strBank : QStringLiteral("0"), bIn ? QStringLiteral("0") : strCents,
+                         bIn ? QStringLiteral("0") : QStringLiteral("1"),
+                         bIn ? QStringLiteral("0") : strBank, t.strName);
+    }
+    const QString strRows =
+        QStringLiteral("(%1) AS r").arg(rows.join(QStringLiteral(" UNION ALL ")));
+    return {
+        QStringLiteral("INSERT INTO %1 (\"UserName\", \"Day\", \"InCents\", \"InRows\", "
+                       "\"InBankRows\", \"OutCents\", \"OutRows\", \"OutBankRows\") "
+                       "SELECT u, k, SUM(ic), SUM(ir), SUM(ib), SUM(oc), SUM(orows), SUM(ob) "
+                       "FROM %2 WHERE k IS NOT NULL GROUP BY u, k")
+            .arg(CKeptTotals::DayTable, strRows),
+        QStringLiteral("INSERT INTO %1 (\"UserName\", \"Kind\", \"Month\", \"Sort\", \"Cents\", "
+                       "\"Rows\") SELECT u, kind, k / 100, s, SUM(ic + oc), COUNT(*) "
+                       "FROM %2 WHERE k IS NOT NULL GROUP BY u, kind, k / 100, s")
+            .arg(CKeptTotals::MonthTable, strRows)};
+}
+
+// ---- SQLite: three triggers per record table
+
+// Trigger bodies are compiled into every statement that fires them, so they are kept short:
+// each value is computed once, and rows whose counts reach zero stay (readers skip them).
+QString SqliteValues(const QString& strRow) {
+    const CSqlDialect d(CSqlDialect::SQLite);
+    return QStringLiteral("(SELECT %1 AS k, %2 AS c, %3 AS b)")
+        .arg(CKeptTotals::DayKeySql(d, strRow + QStringLiteral(".\"Date\"")),
+             CKeptTotals::CentsSql(d, strRow + QStringLiteral(".\"Amount\"")),
+             BankFlag(strRow + QStringLiteral(".\"Bank\"")));
+}
+
+QString SqliteTakeAway(const STable& t) {
+    return QStringLiteral(
+               "UPDATE \"DayTotals\" SET (\"%1Cents\", \"%1Rows\", \"%1BankRows\") = "
+               "(SELECT \"%1Cents\" - c, \"%1Rows\" - 1, \"%1BankRows\" - b FROM %2) "
+               "WHERE \"UserName\" = OLD.\"UserName\" AND \"Day\" = (SELECT k FROM %2); "
+               "UPDATE \"MonthSortTotals\" SET (\"Cents\", \"Rows\") = "
+               "(SELECT \"Cents\" - c, \"Rows\" - 1 FROM %2) "
+               "WHERE \"UserName\" = OLD.\"UserName\" AND \"Kind\" = %3 AND "
+               "\"Month\" = (SELECT k / 100 FROM %2) AND \"Sort\" = COALESCE(OLD.\"Sort\", ''); ")
+        .arg(t.strPrefix, SqliteValues(QStringLiteral("OLD")), t.strKind);
+}
+
+QString SqliteAdd(const STable& t) {
+    return QStringLiteral(
+               "INSERT INTO \"DayTotals\" (\"UserName\", \"Day\", \"%1Cents\", \"%1Rows\", "
+               "\"%1BankRows\") SELECT NEW.\"UserName\", k, c, 1, b FROM %2 "
+               "WHERE k IS NOT NULL AND NEW.\"UserName\" IS NOT NULL "
+               "ON CONFLICT (\"UserName\", \"Day\") DO UPDATE SET "
+               "\"%1Cents\" = \"%1Cents\" + excluded.\"%1Cents\", \"%1Rows\" = \"%1Rows\" + 1, "
+               "\"%1BankRows\" = \"%1BankRows\" + excluded.\"%1BankRows\"; "
+               "INSERT INTO \"MonthSortTotals\" (\"UserName\", \"Kind\", \"Month\", \"Sort\", "
+               "\"Cents\", \"Rows\") SELECT NEW.\"UserName\", %3, k / 100, "
+               "COALESCE(NEW.\"Sort\", ''), c, 1 FROM %2 "
+               "WHERE k IS NOT NULL AND NEW.\"UserName\" IS NOT NULL "
+               "ON CONFLICT (\"UserName\", \"Kind\", \"Month\", \"Sort\") DO UPDATE SET "
+               "\"Cents\" = \"Cents\" + excluded.\"Cents\", \"Rows\" = \"Rows\" + 1; ")
+        .arg(t.strPrefix, SqliteValues(QStringLiteral("NEW")), t.strKind);
+}
+
+QStringList SqliteTriggers() {
+    QStringList list;
+    for (const STable& t : Tables) {
+        const QString strName = TriggerPrefix + t.strName;
+        list << QStringLiteral("CREATE TRIGGER \"%1_ins\" AFTER INSERT ON \"%2\" BEGIN %3END")
+                    .arg(strName, t.strName, SqliteAdd(t));
+        list << QStringLiteral("CREATE TRIGGER \"%1_del\" AFTER DELETE ON \"%2\" BEGIN %3END")
+                    .arg(strName, t.strName, SqliteTakeAway(t));
+        // A note changing moves no total.
+        list << QStringLiteral("CREATE TRIGGER \"%1_upd\" AFTER UPDATE OF \"UserName\", \"Date\", "
+                               "\"Sort\", \"Amount\", \"Bank\" ON \"%2\" BEGIN %3%4END")
+                    .arg(strName, t.strName, SqliteTakeAway(t),
+                         SqliteAdd(t));
+    }
+    return list;
+}
+
+// ---- PostgreSQL: helper functions and one trigger function for both tables
+
+QStringList PostgresFunctions() {
+    QStringList list;
+    // The day key of each type a "Date" column may have; PostgreSQL picks by the column's type.
+    for (const char* type : {"timestamp", "date"}) {
+        list << QStringLiteral(
+                    "CREATE OR REPLACE FUNCTION ledgerkin_day_key(v %1) RETURNS integer "
+                    "LANGUAGE sql IMMUTABLE AS $f$ SELECT CASE WHEN EXTRACT(YEAR FROM v) "
+                    "BETWEEN 1 AND 9999 THEN CAST(EXTRACT(YEAR FROM v) * 10000 + "
+                    "EXTRACT(MONTH FROM v) * 100 + EXTRACT(DAY FROM v) AS integer) END $f$")
+                    .arg(QLatin1String(type));
+    }
+    list << QStringLiteral("CREATE OR REPLACE FUNCTION ledgerkin_day_key(v timestamptz) RETURNS "
+                           "integer LANGUAGE sql STABLE AS $f$ SELECT ledgerkin_day_key(CAST(v AS "
+                           "timestamp)) $f$");
+    // A text column (a book made by another program): only text beginning with a real day.
+    list << QStringLiteral(
+        "CREATE OR REPLACE FUNCTION ledgerkin_day_key(v text) RETURNS integer LANGUAGE plpgsql "
+        "IMMUTABLE AS $f$ BEGIN "
+        "IF v IS NULL OR v !~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}' OR substr(v, 1, 4) = '0000' THEN "
+        "RETURN NULL; END IF; "
+        "RETURN ledgerkin_day_key(make_date(substr(v, 1, 4)::int, substr(v, 6, 2)::int, "
+        "substr(v, 9, 2)::int)); "
+        "EXCEPTION WHEN others THEN RETURN NULL; END $f$");
+    // Half away from zero, as CMoney::ToCents: whole part plus the sign when the rest is a half
+    // or more (subtracting the whole part of a double is exact).
+    list << QStringLiteral(
+        "CREATE OR REPLACE FUNCTION ledgerkin_cents(v double precision) RETURNS bigint "
+        "LANGUAGE sql IMMUTABLE AS $f$ SELECT CASE WHEN abs(COALESCE(v, 0) * 100) < 9.0e15 THEN "
+        "CAST(trunc(COALESCE(v, 0) * 100) AS bigint) + CASE "
+        "WHEN COALESCE(v, 0) * 100 - trunc(COALESCE(v, 0) * 100) >= 0.5 THEN 1 "
+        "WHEN COALESCE(v, 0) * 100 - trunc(COALESCE(v, 0) * 100) <= -0.5 THEN -1 ELSE 0 END "
+        "ELSE 0 END $f$");
+
+    QString strBody;
+    for (const STable& t : Tables) {
+        const QString p = t.strPrefix;
+        strBody +=
+            QStringLiteral(
+                "IF nKind = %1 THEN "
+                "  IF nSign < 0 THEN "
+                "    UPDATE \"DayTotals\" SET \"%2Cents\" = \"%2Cents\" - c, \"%2Rows\" = "
+                "\"%2Rows\" - 1, "
+                "      \"%2BankRows\" = \"%2BankRows\" - b WHERE \"UserName\" = u AND \"Day\" = k; "
+                "  ELSE "
+                "    INSERT INTO \"DayTotals\" (\"UserName\", \"Day\", \"%2Cents\", \"%2Rows\", "
+                "\"%2BankRows\") "
+                "    VALUES (u, k, c, 1, b) ON CONFLICT (\"UserName\", \"Day\") DO UPDATE SET "
+                "      \"%2Cents\" = \"DayTotals\".\"%2Cents\" + c, \"%2Rows\" = "
+                "\"DayTotals\".\"%2Rows\" + 1, "
+                "      \"%2BankRows\" = \"DayTotals\".\"%2BankRows\" + b; "
+                "  END IF; "
+                "END IF; ")
+                .arg(t.strKind, p);
+    }
+    // Applies one row (nSign -1: taken away, +1: added) to both kept tables.
+    list << QStringLiteral(
+                "CREATE OR REPLACE FUNCTION ledgerkin_kept_apply(nKind integer, nSign integer, "
+                "u text, k integer, s text, c bigint, b integer) RETURNS void LANGUAGE plpgsql AS "
+                "$f$ "
+                "BEGIN "
+                "IF u IS NULL OR k IS NULL THEN RETURN; END IF; "
+                "s := COALESCE(s, ''); "
+                "%1"
+                "IF nSign < 0 THEN "
+                "  DELETE FROM \"DayTotals\" WHERE \"UserName\" = u AND \"Day\" = k "
+                "    AND \"InRows\" <= 0 AND \"OutRows\" <= 0; "
+                "  UPDATE \"MonthSortTotals\" SET \"Cents\" = \"Cents\" - c, \"Rows\" = \"Rows\" - "
+                "1 "
+                "    WHERE \"UserName\" = u AND \"Kind\" = nKind AND \"Month\" = k / 100 AND "
+                "\"Sort\" = s; "
+                "  DELETE FROM \"MonthSortTotals\" WHERE \"UserName\" = u AND \"Kind\" = nKind "
+                "    AND \"Month\" = k / 100 AND \"Sort\" = s AND \"Rows\" <= 0; "
+                "ELSE "
+                "  INSERT INTO \"MonthSortTotals\" (\"UserName\", \"Kind\", \"Month\", \"Sort\", "
+                "\"Cents\", \"Rows\") "
+                "    VALUES (u, nKind, k / 100, s, c, 1) "
+                "    ON CONFLICT (\"UserName\", \"Kind\", \"Month\", \"Sort\") DO UPDATE SET "
+                "    \"Cents\" = \"MonthSortTotals\".\"Cents\" + c, \"Rows\" = "
+                "\"MonthSortTotals\".\"Rows\" + 1; "
+                "END IF; "
+                "END $f$")
+                .arg(strBody);
+    const auto apply = [](const QString& strRow, const QString& strSign) {
+        return QStringLiteral("PERFORM ledgerkin_kept_apply(nKind, %2, %1.\"UserName\", "
+                              "%4, %1.\"Sort\", "
+                              "ledgerkin_cents(%1.\"Amount\"), %3); ")
+            .arg(strRow, strSign, BankFlag(strRow + QStringLiteral(".\"Bank\"")),
+                 CKeptTotals::DayKeySql(CSqlDialect(CSqlDialect::PostgreSQL),
+                                        strRow + QStringLiteral(".\"Date\"")));
+    };
+    const QString strOld = apply(QStringLiteral("OLD"), QStringLiteral("-1"));
+    const QString strNew = apply(QStringLiteral("NEW"), QStringLiteral("1"));
+    // The search path of the book is fixed into the function, so a writer with another
+    // search path (a tool naming the schema in each statement) still reaches these tables.
+    list << QStringLiteral(
+                "CREATE OR REPLACE FUNCTION ledgerkin_kept_row() RETURNS trigger "
+                "LANGUAGE plpgsql SET search_path FROM CURRENT AS $f$ "
+                "DECLARE nKind integer := TG_ARGV[0]::integer; "
+                "BEGIN "
+                "IF TG_OP = 'TRUNCATE' THEN "
+                "  IF nKind = 0 THEN UPDATE \"DayTotals\" SET \"InCents\" = 0, \"InRows\" = 0, "
+                "    \"InBankRows\" = 0; "
+                "  ELSE UPDATE \"DayTotals\" SET \"OutCents\" = 0, \"OutRows\" = 0, "
+                "    \"OutBankRows\" = 0; END IF; "
+                "  DELETE FROM \"DayTotals\" WHERE \"InRows\" <= 0 AND \"OutRows\" <= 0; "
+                "  DELETE FROM \"MonthSortTotals\" WHERE \"Kind\" = nKind; "
+                "  RETURN NULL; "
+                "END IF; "
+                "IF TG_OP <> 'INSERT' THEN %1END IF; "
+                "IF TG_OP <> 'DELETE' THEN %2END IF; "
+                "RETURN NULL; "
+                "END $f$")
+                .arg(strOld, strNew);
+    return list;
+}
+
+QStringList PostgresTriggers() {
+    QStringList list;
+    for (const STable& t : Tables) {
+        const QString strName = TriggerPrefix + t.strName;
+        list << QStringLiteral("CREATE TRIGGER \"%1_row\" AFTER INSERT OR DELETE OR UPDATE OF "
+                               "\"UserName\", \"Date\", \"Sort\", \"Amount\", \"Bank\" ON \"%2\" "
+                               "FOR EACH ROW EXECUTE FUNCTION ledgerkin_kept_row('%3')")
+                    .arg(strName, t.strName, t.strKind);
+        list << QStringLiteral("CREATE TRIGGER \"%1_trunc\" AFTER TRUNCATE ON \"%2\" "
+                               "FOR EACH STATEMENT EXECUTE FUNCTION ledgerkin_kept_row('%3')")
+                    .arg(strName, t.strName, t.strKind);
+    }
+    return list;
+}
+
+// The kept tables and this version's triggers are all there.
+bool Present(QSqlQuery& query, const CSqlDialect& d) {
+    if (d.IsSQLite()) {
+        Exec(query,
+             QStringLiteral("SELECT (SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' "
+                            "AND name IN ('DayTotals', 'MonthSortTotals')), "
+                            "(SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' "
+                            "AND name LIKE '%1%')")
+                 .arg(TriggerPrefix));
+        return query.next() && query.value(0).toInt() == 2 && query.value(1).toInt() == 6;
+    }
+    Exec(query, QStringLiteral("SELECT to_regclass('\"DayTotals\"') IS NOT NULL AND "
+                               "to_regclass('\"MonthSortTotals\"') IS NOT NULL, "
+                               "(SELECT COUNT(*) FROM pg_trigger WHERE tgname LIKE '%1%' AND "
+                               "tgrelid IN (to_regclass('\"Income\"'), to_regclass('\"Outlay\"')))")
+                    .arg(TriggerPrefix));
+    return query.next() && query.value(0).toBool() && query.value(1).toInt() == 4;
+}
+
+void DropOldTriggers(QSqlQuery& query, const CSqlDialect& d) {
+    QStringList drops;
+    if (d.IsSQLite()) {
+        Exec(query, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger' "
+                                   "AND name LIKE '%1%'")
+                        .arg(AnyTriggerPrefix));
+        while (query.next())
+            drops << QStringLiteral("DROP TRIGGER \"%1\"").arg(query.value(0).toString());
+    } else {
+        Exec(query,
+             QStringLiteral("SELECT tgname, relname FROM pg_trigger JOIN pg_class ON "
+                            "pg_class.oid = tgrelid WHERE tgname LIKE '%1%' AND "
+                            "tgrelid IN (to_regclass('\"Income\"'), to_regclass('\"Outlay\"'))")
+                 .arg(AnyTriggerPrefix));
+        while (query.next())
+            drops << QStringLiteral("DROP TRIGGER \"%1\" ON \"%2\"")
+                         .arg(query.value(0).toString(), query.value(1).toString());
+    }
+    for (const QString& strSql : drops)
+        Exec(query, strSql);
+}
+
+qint64 RowEstimate(QSqlQuery& query) {
+    // The largest key of each table: read off the key's index, unlike a count.
+    if (!query.exec(QStringLiteral("SELECT (SELECT MAX(\"编号\") FROM \"Income\"), "
+                                   "(SELECT MAX(\"编号\") FROM \"Outlay\")")) ||
+        !query.next())
+        return 0;
+    return query.value(0).toLongLong() + query.value(1).toLongLong();
+}
+
+void Build(QSqlQuery& query, const CSqlDialect& d) {
+    const qint64 nRows = RowEstimate(query);
+    if (BuildHook())
+        BuildHook()(true, nRows);
+    try {
+        Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptTotals::DayTable));
+        Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptTotals::MonthTable));
+        for (const QString& strSql : BuildStatements(d))
+            Exec(query, strSql);
+    } catch (...) {
+        if (BuildHook())
+            BuildHook()(false, nRows);
+        throw;
+    }
+    if (BuildHook())
+        BuildHook()(false, nRows);
+}
+
+// Totals for this connection only, when the book cannot be written: nothing writes the
+// records through this connection either, so they need no triggers.
+void BuildTemporary(QSqlDatabase db, const CSqlDialect& d) {
+    QSqlQuery query(db);
+    for (const QString& strSql : CreateTables(d, true))
+        Exec(query, strSql);
+    Build(query, d);
+}
+
+} // namespace
+
+void CKeptTotals::SetBuildHook(FBuildHook hook) {
+    BuildHook() = std::move(hook);
+}
+
+QString CKeptTotals::DayKeySql(const CSqlDialect& d, const QString& strCol) {
+    if (!d.IsSQLite())
+        return QStringLiteral("(CASE WHEN %1 IS NULL THEN 0 ELSE ledgerkin_day_key(%1) END)")
+            .arg(strCol);
+    // A day moved by '+0 days' comes back as itself only when it is a real day (30 February
+    // would come back as 1 March); date() alone keeps it.
+    return QStringLiteral("(CASE WHEN %1 IS NULL THEN 0 WHEN date(substr(%1, 1, 10), '+0 days') = "
+                          "substr(%1, 1, 10) AND substr(%1, 1, 4) <> '0000' THEN "
+                          "CAST(replace(substr(%1, 1, 10), '-', '') AS INTEGER) END)")
+        .arg(strCol);
+}
+
+QString CKeptTotals::CentsSql(const CSqlDialect& d, const QString& strCol) {
+    if (!d.IsSQLite())
+        return QStringLiteral("ledgerkin_cents(%1)").arg(strCol);
+    // ROUND goes half away from zero, as llround does.
+    return QStringLiteral("CAST(ROUND(COALESCE(%1, 0) * 100.0) AS INTEGER)").arg(strCol);
+}
+
+void CKeptTotals::Ensure(QSqlDatabase db, const CSqlDialect& d) {
+    QSqlQuery query(db);
+    if (Present(query, d))
+        return;
+    // SQLite: the write lock at once; another copy building now makes this wait, then the
+    // second look below finds the totals built. PostgreSQL: the lock keeps writers of the
+    // records (and a second builder) out until the triggers and the totals are committed.
+    const QString strBegin =
+        d.IsSQLite() ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN");
+    bool bBegun = false;
+    for (int nTry = 0; !bBegun; ++nTry) {
+        bBegun = query.exec(strBegin);
+        if (!bBegun) {
+            const QSqlError error = query.lastError();
+            if (IsReadOnlyError(error, d)) {
+                BuildTemporary(db, d);
+                return;
+            }
+            // The busy timeout ran out while another copy builds a large book: wait more.
+            if (nTry >= 5)
+                throw CDBException(ErrorText(query, error));
+        }
+    }
+    try {
+        if (!d.IsSQLite())
+            Exec(query,
+                 QStringLiteral("LOCK TABLE \"Income\", \"Outlay\" IN SHARE ROW EXCLUSIVE MODE"));
+        if (!Present(query, d)) {
+            DropOldTriggers(query, d);
+            for (const QString& strSql : CreateTables(d, false))
+                Exec(query, strSql);
+            for (const QString& strSql :
+                 d.IsSQLite() ? SqliteTriggers() : PostgresFunctions() + PostgresTriggers())
+                Exec(query, strSql);
+            Build(query, d);
+        }
+        Exec(query, QStringLiteral("COMMIT"));
+    } catch (const CDBException&) {
+        const QSqlError error = query.lastError();
+        query.exec(QStringLiteral("ROLLBACK"));
+        if (IsReadOnlyError(error, d)) {
+            BuildTemporary(db, d);
+            return;
+        }
+        throw;
+    }
+}
+
+namespace {
+
+int DayKey(const QDate& day) {
+    return day.year() * 10000 + day.month() * 100 + day.day();
+}
+
+QDate DayOf(int nKey) {
+    return QDate(nKey / 10000, nKey / 100 % 100, nKey % 100);
+}
+
+// "AND ..." on column strCol (holding keys of nScale: 1 for days, 100 for months) for the days
+// [from, to); nothing for an open range.
+QString KeyRange(const QString& strCol, int nScale, const QDate& from, const QDate& to,
+                 QVariantList& values) {
+    if (!from.isValid())
+        return QString();
+    values << DayKey(from) / nScale << DayKey(to.addDays(-1)) / nScale;
+    return QStringLiteral(" AND %1 >= ? AND %1 <= ?").arg(strCol);
+}
+
+} // namespace
+
+QVector<CKeptTotals::SPeriod> CKeptTotals::Periods(const QString& strUser, ELevel eLevel,
+                                                   const QDate& from, const QDate& to,
+                                                   const QString& strConnection) {
+    const int nDivisor = eLevel == ELevel::Year ? 10000 : eLevel == ELevel::Month ? 100 : 1;
+    QVariantList values{strUser};
+    const QString strRange = KeyRange(QStringLiteral("\"Day\""), 1, from, to, values);
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("SELECT \"Day\" / %1, SUM(\"InCents\"), SUM(\"OutCents\"), "
+                       "SUM(CASE WHEN \"InRows\" > 0 THEN 1 ELSE 0 END), "
+                       "SUM(CASE WHEN \"OutRows\" > 0 THEN 1 ELSE 0 END), "
+                       "SUM(\"InBankRows\"), SUM(\"OutBankRows\"), MIN(\"Day\"), MAX(\"Day\") "
+                       "FROM %2 WHERE \"UserName\" = ? AND \"InRows\" + \"OutRows\" > 0%3 "
+                       "GROUP BY \"Day\" / %1 ORDER BY 1")
+            .arg(QString::number(nDivisor), DayTable, strRange),
+        values, strConnection);
+    QVector<SPeriod> periods;
+    while (query.next()) {
+        SPeriod p;
+        const int nKey = query.value(0).toInt();
+        p.nPeriod = eLevel == ELevel::Year ? nKey : nKey % 100;
+        p.nIncome = query.value(1).toLongLong();
+        p.nOutlay = query.value(2).toLongLong();
+        p.nIncomeDays = query.value(3).toInt();
+        p.nOutlayDays = query.value(4).toInt();
+        p.bIncomeBank = query.value(5).toLongLong() > 0;
+        p.bOutlayBank = query.value(6).toLongLong() > 0;
+        if (nKey != 0) {
+            p.first = DayOf(query.value(7).toInt());
+            p.last = DayOf(query.value(8).toInt());
+        } else {
+            p.nIncomeDays = p.nOutlayDays = 0; // rows without a date make no day
+        }
+        periods.push_back(p);
+    }
+    return periods;
+}
+
+QVector<QPair<QString, qint64>> CKeptTotals::SortCents(bool bOutlay, const QString& strUser,
+                                                       const QDate& from, const QDate& to,
+                                                       const QString& strConnection) {
+    QVariantList values{strUser, bOutlay ? 1 : 0};
+    const QString strRange = KeyRange(QStringLiteral("\"Month\""), 100, from, to, values);
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("SELECT \"Sort\", SUM(\"Cents\") FROM %1 WHERE \"UserName\" = ? AND "
+                       "\"Kind\" = ? AND \"Rows\" > 0%2 GROUP BY \"Sort\"")
+            .arg(MonthTable, strRange),
+        values, strConnection);
+    QVector<QPair<QString, qint64>> sums;
+    while (query.next())
+        sums.push_back({query.value(0).toString(), query.value(1).toLongLong()});
+    return sums;
+}
+
+QVector<QDate> CKeptTotals::Days(bool bOutlay, const QString& strUser,
+                                 const QString& strConnection) {
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("SELECT \"Day\" FROM %1 WHERE \"UserName\" = ? AND \"Day\" > 0 AND "
+                       "\"%2Rows\" > 0 ORDER BY \"Day\"")
+            .arg(DayTable, bOutlay ? QStringLiteral("Out") : QStringLiteral("In")),
+        {strUser}, strConnection);
+    QVector<QDate> days;
+    while (query.next())
+        days.push_back(DayOf(query.value(0).toInt()));
+    return days;
+}

@@ -1,0 +1,41 @@
+#include "cimporttables.h"
+
+#include "data/cdbexception.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace CImportTables {
+
+QStringList CreateStatements(const CSqlDialect& d) {
+    const QString textDef = QStringLiteral("%1 NOT NULL DEFAULT ''").arg(d.TextType());
+    QStringList list;
+    list << QStringLiteral("CREATE TABLE IF NOT EXISTS \"ImportedId\" ("
+                           "\"编号\" %1, \"UserID\" INTEGER NOT NULL, \"ExtKey\" %2)")
+                .arg(d.AutoKey(), textDef);
+    list << QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS \"IX_ImportedId_User_Key\" ON "
+                           "\"ImportedId\" (\"UserID\", \"ExtKey\")");
+    list << QStringLiteral("CREATE TABLE IF NOT EXISTS \"ImportRule\" ("
+                           "\"编号\" %1, \"UserID\" INTEGER NOT NULL, \"Keyword\" %2, "
+                           "\"Kind\" INTEGER NOT NULL DEFAULT 1, \"Sort\" %2)")
+                .arg(d.AutoKey(), textDef);
+    list << QStringLiteral("CREATE INDEX IF NOT EXISTS \"IX_ImportRule_User\" ON "
+                           "\"ImportRule\" (\"UserID\")");
+    list << QStringLiteral("CREATE TABLE IF NOT EXISTS \"ImportLayout\" ("
+                           "\"编号\" %1, \"UserID\" INTEGER NOT NULL, \"Layout\" %2, "
+                           "\"Mapping\" %2)")
+                .arg(d.AutoKey(), textDef);
+    list << QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS \"IX_ImportLayout_User_Layout\" ON "
+                           "\"ImportLayout\" (\"UserID\", \"Layout\")");
+    return list;
+}
+
+void Ensure(QSqlDatabase db, const CSqlDialect& dialect) {
+    QSqlQuery query(db);
+    for (const QString& sql : CreateStatements(dialect)) {
+        if (!query.exec(sql))
+            throw CDBException(query.lastError().text());
+    }
+}
+
+} // namespace CImportTables

@@ -1,0 +1,86 @@
+#include "cofxreader.h"
+
+#include "cimporterror.h"
+#include "data/cmoney.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QMutex>
+#include <libofx/libofx.h>
+
+namespace {
+
+struct SOfxParse {
+    SStatement st;
+    int nStatements = 0;
+    int nSeen = 0;
+};
+
+QString Text(const char* sz, int bValid) { return bValid ? QString::fromUtf8(sz).trimmed() : QString(); }
+
+int OnTransaction(const struct OfxTransactionData data, void* pUser) {
+    auto* p = static_cast<SOfxParse*>(pUser);
+    ++p->nSeen;
+    SStatementRow r;
+    r.nLine = p->nSeen; // libofx gives no line numbers: the transaction's position stands in
+    if (!data.amount_valid || !(data.date_posted_valid || data.date_initiated_valid))
+        return 0;
+    const time_t t = data.date_posted_valid ? data.date_posted : data.date_initiated;
+    r.date = QDateTime::fromSecsSinceEpoch(qint64(t)).date();
+    const std::int64_t nSigned = CMoney::ToCents(data.amount);
+    r.nCents = nSigned < 0 ? -nSigned : nSigned;
+    r.eType = nSigned < 0 ? SStatementRow::EType::Outlay : SStatementRow::EType::Income;
+    if (nSigned == 0)
+        r.strNotMoney = QCoreApplication::translate("COfxReader", "金额为 0");
+    r.strCounterpart = Text(data.name, data.name_valid);
+    r.strGoods = Text(data.memo, data.memo_valid);
+    const QString strFitId = Text(data.fi_id, data.fi_id_valid);
+    if (!strFitId.isEmpty())
+        r.strExtId = Text(data.account_id, data.account_id_valid) + QLatin1Char(':') + strFitId;
+    p->st.rows.append(r);
+    return 0;
+}
+
+int OnStatement(const struct OfxStatementData, void* pUser) {
+    ++static_cast<SOfxParse*>(pUser)->nStatements;
+    return 0;
+}
+
+} // namespace
+
+bool COfxReader::LooksLikeOfx(const QByteArray& head) {
+    const QByteArray s = head.left(4096).trimmed().toUpper();
+    return s.startsWith("OFXHEADER") || s.contains("<OFX>") ||
+           (s.startsWith("<?XML") && s.contains("<?OFX"));
+}
+
+SStatement COfxReader::Read(const QString& strPath) {
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadOnly) || !LooksLikeOfx(file.read(4096)))
+        throw CImportError(QCoreApplication::translate("COfxReader", "不是 OFX 文件。"));
+    file.close();
+
+    // libofx keeps global state and talks on stderr unless told not to: one parse at a time.
+    static QMutex s_mutex;
+    QMutexLocker lock(&s_mutex);
+    ofx_PARSER_msg = ofx_DEBUG_msg = ofx_DEBUG1_msg = ofx_DEBUG2_msg = ofx_DEBUG3_msg =
+        ofx_DEBUG4_msg = ofx_DEBUG5_msg = ofx_STATUS_msg = ofx_INFO_msg = ofx_WARNING_msg =
+            ofx_ERROR_msg = false;
+    SOfxParse parse;
+    parse.st.eFormat = EStatementFormat::Ofx;
+    LibofxContextPtr ctx = libofx_get_new_context();
+    ofx_set_transaction_cb(ctx, OnTransaction, &parse);
+    ofx_set_statement_cb(ctx, OnStatement, &parse);
+    const QByteArray path = QFile::encodeName(strPath);
+    libofx_proc_file(ctx, path.constData(), OFX);
+    libofx_free_context(ctx);
+    if (parse.nStatements == 0 && parse.st.rows.isEmpty())
+        throw CImportError(
+            QCoreApplication::translate("COfxReader", "OFX 文件中没有可读的对帐单。"));
+    if (parse.st.rows.size() != parse.nSeen)
+        throw CImportError(QCoreApplication::translate(
+                               "COfxReader", "OFX 文件中第 %1 笔交易缺少日期或金额。")
+                               .arg(parse.st.rows.isEmpty() ? 1 : parse.st.rows.size() + 1));
+    return parse.st;
+}

@@ -1,0 +1,49 @@
+#include "cstatement.h"
+
+#include <QStringList>
+
+// "date=0;amount=-1;…;format=yyyy-MM-dd": kept with the file layout it belongs to.
+QString SColumnMapping::ToText() const {
+    return QStringLiteral("date=%1;amount=%2;in=%3;out=%4;note=%5;counterpart=%6;category=%7;"
+                          "format=%8")
+        .arg(nDate)
+        .arg(nAmount)
+        .arg(nIn)
+        .arg(nOut)
+        .arg(nNote)
+        .arg(nCounterpart)
+        .arg(nCategory)
+        .arg(strDateFormat);
+}
+
+SColumnMapping SColumnMapping::FromText(const QString& str) {
+    SColumnMapping m;
+    for (const QString& part : str.split(QLatin1Char(';'))) {
+        const int nEq = part.indexOf(QLatin1Char('='));
+        if (nEq < 0)
+            continue;
+        const QString key = part.left(nEq);
+        const QString value = part.mid(nEq + 1);
+        bool bOk = false;
+        const int n = value.toInt(&bOk);
+        if (key == QLatin1String("format"))
+            m.strDateFormat = value;
+        else if (!bOk)
+            continue;
+        else if (key == QLatin1String("date"))
+            m.nDate = n;
+        else if (key == QLatin1String("amount"))
+            m.nAmount = n;
+        else if (key == QLatin1String("in"))
+            m.nIn = n;
+        else if (key == QLatin1String("out"))
+            m.nOut = n;
+        else if (key == QLatin1String("note"))
+            m.nNote = n;
+        else if (key == QLatin1String("counterpart"))
+            m.nCounterpart = n;
+        else if (key == QLatin1String("category"))
+            m.nCategory = n;
+    }
+    return m;
+}

@@ -1,0 +1,99 @@
+#include "cstatementfile.h"
+
+#include "ccsvparser.h"
+#include "cimporterror.h"
+#include "cofxreader.h"
+#include "cqifreader.h"
+#include "ctablereader.h"
+#include "cxlsxreader.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+QString Tr(const char* sz) { return QCoreApplication::translate("CStatementFile", sz); }
+} // namespace
+
+QString CStatementFile::FormatName(EStatementFormat eFormat) {
+    switch (eFormat) {
+    case EStatementFormat::Alipay: return Tr("支付宝交易明细（CSV）");
+    case EStatementFormat::Wechat: return Tr("微信支付账单明细（CSV 或 XLSX）");
+    case EStatementFormat::Qif: return Tr("QIF 文件");
+    case EStatementFormat::Ofx: return Tr("OFX / QFX 银行对帐单");
+    case EStatementFormat::Csv: return Tr("其它 CSV（自行指定各列）");
+    }
+    return QString();
+}
+
+void CStatementFile::Load(const QString& strPath, CTextDecoder::EEncoding eEncoding) {
+    *this = CStatementFile();
+    m_strPath = strPath;
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadOnly))
+        throw CImportError(Tr("无法打开文件：%1").arg(file.errorString()));
+    const QByteArray bytes = file.readAll();
+    file.close();
+    if (bytes.trimmed().isEmpty())
+        throw CImportError(Tr("文件是空的。"));
+
+    const bool bZip = bytes.startsWith("PK\x03\x04");
+    if (bZip || QFileInfo(strPath).suffix().compare(QLatin1String("xlsx"), Qt::CaseInsensitive) == 0) {
+        if (!bZip)
+            throw CImportError(Tr("不是 XLSX 文件（文件内容不是 XLSX 压缩包）。"));
+        m_bXlsx = true;
+        m_table = CXlsxReader::ReadFirstSheet(strPath);
+        m_bTableParsed = true;
+        m_eDetected = CTableReader::DetectLayout(m_table);
+        return;
+    }
+    if (COfxReader::LooksLikeOfx(bytes)) {
+        m_eDetected = EStatementFormat::Ofx;
+        return;
+    }
+    m_strText = CTextDecoder::Decode(bytes, eEncoding, &m_eEncoding);
+    if (CQifReader::LooksLikeQif(m_strText)) {
+        m_eDetected = EStatementFormat::Qif;
+        return;
+    }
+    try {
+        m_table = CCsvParser::Parse(m_strText);
+        m_bTableParsed = true;
+    } catch (const CImportError& e) {
+        m_strTableError = e.m_strMessage;
+    }
+    m_eDetected = CTableReader::DetectLayout(m_table);
+}
+
+int CStatementFile::GuessedHeader() const { return CTableReader::GuessHeader(m_table); }
+
+QString CStatementFile::LayoutKey(int nHeader) const {
+    if (nHeader < 0 || nHeader >= m_table.size())
+        return QString();
+    return m_table[nHeader].cells.join(QLatin1Char('|')).left(255);
+}
+
+SStatement CStatementFile::Read(EStatementFormat eFormat, const SColumnMapping& mapping,
+                                int nHeader) const {
+    if (eFormat == EStatementFormat::Ofx)
+        return COfxReader::Read(m_strPath);
+    if (eFormat == EStatementFormat::Qif) {
+        if (m_bXlsx || !CQifReader::LooksLikeQif(m_strText))
+            throw CImportError(Tr("不是 QIF 文件（应以 !Type: 或 !Account 开头）。"));
+        SStatement st = CQifReader::Read(m_strText);
+        st.strEncoding = CTextDecoder::Name(m_eEncoding);
+        return st;
+    }
+    if (!m_bTableParsed)
+        throw CImportError(m_strTableError.isEmpty() ? Tr("不是 CSV 文件。") : m_strTableError);
+    SStatement st;
+    if (eFormat == EStatementFormat::Alipay)
+        st = CTableReader::ReadAlipay(m_table);
+    else if (eFormat == EStatementFormat::Wechat)
+        st = CTableReader::ReadWechat(m_table);
+    else
+        st = CTableReader::ReadMapped(m_table, nHeader, mapping);
+    if (!m_bXlsx)
+        st.strEncoding = CTextDecoder::Name(m_eEncoding);
+    return st;
+}

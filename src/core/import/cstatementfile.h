@@ -1,0 +1,42 @@
+#pragma once
+
+#include "cstatement.h"
+#include "ctextdecoder.h"
+
+#include <QString>
+
+// One statement file as the import wizard sees it: loaded once, recognised by its content
+// (the choice can be changed), then read in the chosen format.
+class CStatementFile {
+public:
+    // Reads and decodes the file and recognises its format. Throws CImportError.
+    void Load(const QString& strPath,
+              CTextDecoder::EEncoding eEncoding = CTextDecoder::EEncoding::Auto);
+
+    QString Path() const { return m_strPath; }
+    EStatementFormat Detected() const { return m_eDetected; }
+    bool IsXlsx() const { return m_bXlsx; }
+    CTextDecoder::EEncoding Encoding() const { return m_eEncoding; }
+    // The rows of a CSV or XLSX file (empty for QIF and OFX).
+    const TTable& Table() const { return m_table; }
+    // Where the column names of a CSV of unknown layout probably are (-1: not found).
+    int GuessedHeader() const;
+    // The header's cells as one text: the key under which a column mapping is remembered.
+    QString LayoutKey(int nHeader) const;
+
+    // The rows in the given format. Throws CImportError naming the line and what is wrong.
+    SStatement Read(EStatementFormat eFormat, const SColumnMapping& mapping = {},
+                    int nHeader = -1) const;
+
+    static QString FormatName(EStatementFormat eFormat);
+
+private:
+    QString m_strPath;
+    QString m_strText;
+    TTable m_table;
+    bool m_bXlsx = false;
+    bool m_bTableParsed = false;
+    QString m_strTableError; // why the text is no CSV table, told when a table is asked for
+    CTextDecoder::EEncoding m_eEncoding = CTextDecoder::EEncoding::Auto;
+    EStatementFormat m_eDetected = EStatementFormat::Csv;
+};

@@ -1,0 +1,161 @@
+#include "cxlsxreader.h"
+
+#include "cimporterror.h"
+
+#include <QCoreApplication>
+#include <QXmlStreamReader>
+#include <quazip.h>
+#include <quazipfile.h>
+
+namespace {
+
+QString Tr(const char* sz) { return QCoreApplication::translate("CXlsxReader", sz); }
+
+bool ReadEntry(QuaZip& zip, const QString& strName, QByteArray& data) {
+    if (!zip.setCurrentFile(strName))
+        return false;
+    QuaZipFile file(&zip);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    data = file.readAll();
+    file.close();
+    return file.getZipError() == UNZ_OK;
+}
+
+// "BC12" → 54 (column index from 0).
+int ColumnOf(const QStringView ref) {
+    int n = 0;
+    for (QChar c : ref) {
+        if (c < QLatin1Char('A') || c > QLatin1Char('Z'))
+            break;
+        n = n * 26 + (c.unicode() - 'A' + 1);
+    }
+    return n - 1;
+}
+
+QStringList SharedStrings(const QByteArray& data) {
+    QStringList list;
+    QXmlStreamReader xml(data);
+    QString strCurrent;
+    bool bInSi = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            if (xml.name() == QLatin1String("si")) {
+                bInSi = true;
+                strCurrent.clear();
+            } else if (bInSi && xml.name() == QLatin1String("t")) {
+                strCurrent += xml.readElementText();
+            } else if (bInSi && xml.name() == QLatin1String("rPh")) {
+                xml.skipCurrentElement(); // phonetic hints are not part of the text
+            }
+        } else if (xml.isEndElement() && xml.name() == QLatin1String("si")) {
+            list << strCurrent;
+            bInSi = false;
+        }
+    }
+    if (xml.hasError())
+        throw CImportError(Tr("不是有效的 XLSX 文件：共享文字表无法读取。"));
+    return list;
+}
+
+// The path of the first sheet: from the workbook's relations when they say, else sheet1.
+QString FirstSheetPath(QuaZip& zip) {
+    QByteArray workbook, rels;
+    QString strRelId;
+    if (ReadEntry(zip, QStringLiteral("xl/workbook.xml"), workbook)) {
+        QXmlStreamReader xml(workbook);
+        while (!xml.atEnd() && strRelId.isEmpty()) {
+            xml.readNext();
+            if (xml.isStartElement() && xml.name() == QLatin1String("sheet")) {
+                for (const QXmlStreamAttribute& a : xml.attributes())
+                    if (a.name() == QLatin1String("id"))
+                        strRelId = a.value().toString();
+            }
+        }
+    }
+    if (!strRelId.isEmpty() && ReadEntry(zip, QStringLiteral("xl/_rels/workbook.xml.rels"), rels)) {
+        QXmlStreamReader xml(rels);
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isStartElement() && xml.name() == QLatin1String("Relationship") &&
+                xml.attributes().value(QLatin1String("Id")) == strRelId) {
+                QString strTarget = xml.attributes().value(QLatin1String("Target")).toString();
+                if (strTarget.startsWith(QLatin1Char('/')))
+                    return strTarget.mid(1);
+                return QStringLiteral("xl/") + strTarget;
+            }
+        }
+    }
+    return QStringLiteral("xl/worksheets/sheet1.xml");
+}
+
+} // namespace
+
+bool CXlsxReader::IsXlsx(const QString& strPath) {
+    QuaZip zip(strPath);
+    if (!zip.open(QuaZip::mdUnzip))
+        return false;
+    const bool bWorkbook = zip.setCurrentFile(QStringLiteral("xl/workbook.xml"));
+    zip.close();
+    return bWorkbook;
+}
+
+TTable CXlsxReader::ReadFirstSheet(const QString& strPath) {
+    QuaZip zip(strPath);
+    if (!zip.open(QuaZip::mdUnzip))
+        throw CImportError(Tr("不是 XLSX 文件（无法作为 XLSX 压缩包打开）。"));
+    QByteArray shared, sheet;
+    QStringList strings;
+    if (ReadEntry(zip, QStringLiteral("xl/sharedStrings.xml"), shared))
+        strings = SharedStrings(shared);
+    const QString strSheet = FirstSheetPath(zip);
+    if (!ReadEntry(zip, strSheet, sheet))
+        throw CImportError(Tr("不是 XLSX 文件：找不到工作表。"));
+    zip.close();
+
+    TTable table;
+    QXmlStreamReader xml(sheet);
+    STableRow row;
+    bool bInRow = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("row")) {
+            row = STableRow();
+            row.nLine = xml.attributes().value(QLatin1String("r")).toInt();
+            if (row.nLine == 0)
+                row.nLine = table.isEmpty() ? 1 : table.last().nLine + 1;
+            bInRow = true;
+        } else if (bInRow && xml.isStartElement() && xml.name() == QLatin1String("c")) {
+            const QStringView ref = xml.attributes().value(QLatin1String("r"));
+            const QString strType = xml.attributes().value(QLatin1String("t")).toString();
+            int nCol = ref.isEmpty() ? int(row.cells.size()) : ColumnOf(ref);
+            QString strValue;
+            while (!(xml.isEndElement() && xml.name() == QLatin1String("c")) && !xml.atEnd()) {
+                xml.readNext();
+                if (xml.isStartElement() &&
+                    (xml.name() == QLatin1String("v") || xml.name() == QLatin1String("t")))
+                    strValue += xml.readElementText();
+            }
+            if (strType == QLatin1String("s")) {
+                const int nIndex = strValue.toInt();
+                strValue = nIndex >= 0 && nIndex < strings.size() ? strings[nIndex] : QString();
+            }
+            if (nCol < 0 || nCol > 16383)
+                continue;
+            while (row.cells.size() <= nCol)
+                row.cells << QString();
+            row.cells[nCol] = strValue.trimmed();
+        } else if (xml.isEndElement() && xml.name() == QLatin1String("row")) {
+            bInRow = false;
+            bool bBlank = true;
+            for (const QString& c : row.cells)
+                bBlank = bBlank && c.isEmpty();
+            if (!bBlank)
+                table.append(row);
+        }
+    }
+    if (xml.hasError())
+        throw CImportError(Tr("不是有效的 XLSX 文件：工作表无法读取（%1）。").arg(xml.errorString()));
+    return table;
+}

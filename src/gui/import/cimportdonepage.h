@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QWizardPage>
+
+class CImportWizard;
+class QLabel;
+
+// Step 3: how many rows went to which table, and the balances now.
+class CImportDonePage : public QWizardPage {
+    Q_OBJECT
+public:
+    explicit CImportDonePage(CImportWizard* pWizard);
+    void initializePage() override;
+
+private:
+    CImportWizard* m_pWizard;
+    QLabel* m_pText;
+};

@@ -1,0 +1,24 @@
+#include "cimportwizard.h"
+
+#include "cimportdonepage.h"
+#include "cimportfilepage.h"
+#include "cimportpreviewpage.h"
+#include "cpreviewmodel.h"
+
+CImportWizard::CImportWizard(const QString& strUser, QWidget* pParent)
+    : QWizard(pParent), m_strUser(strUser), m_importer(strUser) {
+    setObjectName(QStringLiteral("CImportWizard"));
+    setWindowTitle(tr("导入帐单"));
+    setWizardStyle(QWizard::ClassicStyle);
+    setOption(QWizard::NoBackButtonOnLastPage);
+    setOption(QWizard::NoCancelButtonOnLastPage);
+    setButtonText(QWizard::NextButton, tr("下一步(&N) >"));
+    setButtonText(QWizard::BackButton, tr("< 上一步(&B)"));
+    setButtonText(QWizard::FinishButton, tr("完成"));
+    setButtonText(QWizard::CancelButton, tr("取消"));
+    m_pModel = new CPreviewModel(this);
+    setPage(PageFile, new CImportFilePage(this));
+    setPage(PagePreview, new CImportPreviewPage(this));
+    setPage(PageDone, new CImportDonePage(this));
+    resize(960, 600);
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "import/cimporter.h"
+#include "import/cstatementfile.h"
+
+#include <QWizard>
+#include <memory>
+
+class CPreviewModel;
+
+// "导入帐单…": choose a file and what it is, preview every row, import the ticked ones.
+// The pages share what they found through the wizard's members.
+class CImportWizard : public QWizard {
+    Q_OBJECT
+public:
+    enum EPage { PageFile, PagePreview, PageDone };
+
+    CImportWizard(const QString& strUser, QWidget* pParent = nullptr);
+
+    QString m_strUser;
+    CImporter m_importer;
+    std::shared_ptr<CStatementFile> m_pFile; // null until a file was read
+    SStatement m_statement;
+    QString m_strAccount;
+    QVector<SImportRule> m_rules;
+    CPreviewModel* m_pModel = nullptr;
+    CImporter::SResult m_result;
+};

@@ -1,0 +1,575 @@
+#include "accounts/caccountlist.h"
+#include "accounts/ctransfer.h"
+#include "analysis/cchartdata.h"
+#include "analysis/cperiodstats.h"
+#include "cbookbuilder.h"
+#include "ctestbook.h"
+#include "ctestrows.h"
+#include "data/cdbexception.h"
+#include "data/cmoney.h"
+#include "import/cexporter.h"
+#include "import/cimporter.h"
+#include "import/cimporterror.h"
+#include "import/cstatementfile.h"
+#include "records/cdaybook.h"
+
+#include <QSqlQuery>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <quazip.h>
+#include <quazipfile.h>
+
+namespace {
+const QString kUser = QStringLiteral("张三");
+const QString kCash = QStringLiteral("现金");
+const QString kBank = QStringLiteral("银行");
+
+// A user as the new-user dialog leaves it (accounts at zero, first days opened), written
+// directly: the password hash would make every case slow.
+void NewUser(const QString& strUser, const QStringList& accounts = {kCash, kBank},
+             const QDate& firstDay = QDate(2023, 12, 1)) {
+    CDatabase::Exec(QStringLiteral("INSERT INTO \"User\" (\"UserName\") VALUES (?)"), {strUser});
+    for (const QString& a : accounts)
+        CTestRows::AddBank(strUser, a, 0);
+    CDayBook(ERecordKind::Income, strUser).OpenDay(firstDay);
+    CDayBook(ERecordKind::Outlay, strUser).OpenDay(firstDay);
+}
+
+QString WriteFile(const QTemporaryDir& dir, const QString& strName, const QByteArray& bytes) {
+    const QString strPath = dir.filePath(strName);
+    QFile f(strPath);
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return strPath;
+}
+
+QByteArray Gb18030(const QString& s) {
+    QStringEncoder enc("GB18030");
+    return enc.encode(s);
+}
+
+// A minimal workbook of one sheet, every cell a shared string.
+QString WriteXlsx(const QTemporaryDir& dir, const QString& strName, const QList<QStringList>& rows) {
+    const QString strPath = dir.filePath(strName);
+    QStringList strings;
+    QString sheet = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet xmlns="
+                                   "\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+                                   "<sheetData>");
+    for (int r = 0; r < rows.size(); ++r) {
+        sheet += QStringLiteral("<row r=\"%1\">").arg(r + 1);
+        for (int c = 0; c < rows[r].size(); ++c) {
+            if (rows[r][c].isEmpty())
+                continue;
+            sheet += QStringLiteral("<c r=\"%1%2\" t=\"s\"><v>%3</v></c>")
+                         .arg(QChar('A' + c))
+                         .arg(r + 1)
+                         .arg(strings.size());
+            strings << rows[r][c].toHtmlEscaped();
+        }
+        sheet += QStringLiteral("</row>");
+    }
+    sheet += QStringLiteral("</sheetData></worksheet>");
+    QString shared = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><sst xmlns=\"http://"
+                                    "schemas.openxmlformats.org/spreadsheetml/2006/main\">");
+    for (const QString& s : strings)
+        shared += QStringLiteral("<si><t xml:space=\"preserve\">%1</t></si>").arg(s);
+    shared += QStringLiteral("</sst>");
+    const QList<QPair<QString, QString>> entries = {
+        {QStringLiteral("[Content_Types].xml"),
+         QStringLiteral("<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/"
+                        "package/2006/content-types\"><Default Extension=\"xml\" ContentType="
+                        "\"application/xml\"/></Types>")},
+        {QStringLiteral("xl/workbook.xml"),
+         QStringLiteral("<?xml version=\"1.0\"?><workbook xmlns=\"http://schemas.openxmlformats.org/"
+                        "spreadsheetml/2006/main\" xmlns:r=\"http://schemas.openxmlformats.org/"
+                        "officeDocument/2006/relationships\"><sheets><sheet name=\"账单\" "
+                        "sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>")},
+        {QStringLiteral("xl/_rels/workbook.xml.rels"),
+         QStringLiteral("<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas."
+                        "openxmlformats.org/package/2006/relationships\"><Relationship Id=\"rId1\" "
+                        "Type=\"worksheet\" Target=\"worksheets/bill.xml\"/></Relationships>")},
+        {QStringLiteral("xl/worksheets/bill.xml"), sheet},
+        {QStringLiteral("xl/sharedStrings.xml"), shared}};
+    QuaZip zip(strPath);
+    zip.open(QuaZip::mdCreate);
+    for (const auto& e : entries) {
+        QuaZipFile f(&zip);
+        f.open(QIODevice::WriteOnly, QuaZipNewInfo(e.first));
+        f.write(e.second.toUtf8());
+        f.close();
+    }
+    zip.close();
+    return strPath;
+}
+
+// The book's records of a user (placeholders left out), in the order written.
+QStringList Records(const QString& strUser = kUser) {
+    QStringList list;
+    for (const char* szTable : {"Income", "Outlay"}) {
+        QSqlQuery q = CDatabase::Exec(
+            QStringLiteral("SELECT \"Date\", \"Sort\", \"Note\", \"Amount\", \"Bank\" FROM \"%1\" "
+                           "WHERE \"UserName\" = ? AND \"Amount\" <> 0 ORDER BY \"编号\"")
+                .arg(QLatin1String(szTable)),
+            {strUser});
+        while (q.next())
+            list << QStringLiteral("%1|%2|%3|%4|%5|%6")
+                        .arg(QLatin1String(szTable),
+                             CDatabase::Dialect().ReadDateTime(q.value(0)).date().toString(Qt::ISODate),
+                             q.value(1).toString(), q.value(2).toString(),
+                             CMoney::Format(q.value(3).toDouble()), q.value(4).toString());
+    }
+    return list;
+}
+
+QStringList Balances(const QString& strUser = kUser) {
+    QStringList list;
+    for (const auto& a : CAccountList::Load(strUser))
+        list << a.strName + QLatin1Char('=') + CMoney::Format(a.dCash);
+    return list;
+}
+
+struct SRun {
+    QVector<SPreviewRow> rows;
+    CImporter::SResult result;
+};
+
+// Reads a file in the format it is recognised as (or the given one) and imports its ticked rows.
+SRun Import(const QString& strPath, const QString& strAccount = kCash,
+            const SColumnMapping& mapping = {}, int nHeader = -1, bool bWrite = true,
+            const QString& strUser = kUser) {
+    CStatementFile file;
+    file.Load(strPath);
+    const SStatement st = file.Read(file.Detected(), mapping, nHeader);
+    CImporter importer(strUser);
+    SRun run;
+    if (!importer.Preview(st, strAccount, importer.Rules(), run.rows))
+        return run;
+    if (bWrite)
+        run.result = importer.Import(run.rows);
+    return run;
+}
+
+// "ticked/why" for every preview row, to check greying and duplicates at a glance.
+QStringList States(const QVector<SPreviewRow>& rows) {
+    QStringList list;
+    for (const SPreviewRow& r : rows)
+        list << (r.bTicked ? QStringLiteral("+") : QStringLiteral("-") + r.strReason);
+    return list;
+}
+
+const QString kAlipayHead = QStringLiteral(
+    "支付宝交易记录明细查询\n"
+    "账号:[someone@example.com]\n"
+    "起始时间:[2024-01-01 00:00:00]    终止时间:[2024-01-31 23:59:59]\n"
+    "---------------------------------交易记录明细列表------------------------------------\n"
+    "交易时间,交易分类,交易对方,对方账号,商品说明,收/支,金额,收/付款方式,交易状态,交易订单号,"
+    "商家订单号,备注,\n");
+const QString kAlipayRows = QStringLiteral(
+    "2024-01-05 12:30:45,餐饮美食,肯德基,kfc@example.com,\"套餐A,加大\",支出,35.50,余额宝,"
+    "交易成功,2024010522001\t,T001\t,,\n"
+    "2024-01-06 09:00:00,收入,某公司,,一月工资,收入,8000.00,,交易成功,2024010622002\t,,,\n"
+    "2024-01-07 10:00:00,日用百货,淘宝商家,,\"床单\n两件\",支出,¥99.99,花呗,交易关闭,"
+    "2024010722003\t,,,\n"
+    "2024-01-08 11:00:00,投资理财,余额宝,,转入余额宝,不计收支,100.00,余额,交易成功,"
+    "2024010822004\t,,,\n"
+    "2024-01-09 12:00:00,退款,淘宝商家,,退款-衬衫,收入,20.00,,退款成功,2024010922005\t,,,\n"
+    "2024/1/10 8:05,交通出行,滴滴出行,,快车,支出,\"¥1,234.565\",,交易成功,2024011022006\t,,,\n");
+const QString kAlipayTail = QStringLiteral(
+    "------------------------------------------------------------------------------------\n"
+    "共6笔记录\n");
+
+const QStringList kWechatHead = {
+    QStringLiteral("微信支付账单明细"), QStringLiteral("微信昵称：[某人]"),
+    QStringLiteral("起始时间：[2024-01-01 00:00:00] 终止时间：[2024-01-31 23:59:59]"),
+    QStringLiteral("----------------------微信支付账单明细列表--------------------")};
+const QList<QStringList> kWechatTable = {
+    QStringLiteral("交易时间,交易类型,交易对方,商品,收/支,金额(元),支付方式,当前状态,交易单号,"
+                   "商户单号,备注").split(QLatin1Char(',')),
+    {QStringLiteral("2024-01-05 08:00:00"), QStringLiteral("商户消费"), QStringLiteral("星巴克"),
+     QStringLiteral("拿铁"), QStringLiteral("支出"), QStringLiteral("¥32.00"), QStringLiteral("零钱"),
+     QStringLiteral("支付成功"), QStringLiteral("W1"), QStringLiteral("M1"), QStringLiteral("/")},
+    {QStringLiteral("2024-01-06 09:00:00"), QStringLiteral("零钱提现"),
+     QStringLiteral("招商银行(1234)"), QStringLiteral("/"), QStringLiteral("/"),
+     QStringLiteral("¥500.00"), QStringLiteral("招商银行"), QStringLiteral("提现已到账"),
+     QStringLiteral("W2"), QStringLiteral("/"), QStringLiteral("/")},
+    {QStringLiteral("2024-01-07 10:00:00"), QStringLiteral("微信红包"), QStringLiteral("李四"),
+     QStringLiteral("/"), QStringLiteral("收入"), QStringLiteral("¥66.66"), QStringLiteral("/"),
+     QStringLiteral("已存入零钱"), QStringLiteral("W3"), QStringLiteral("/"), QStringLiteral("/")},
+    {QStringLiteral("2024-01-08 11:00:00"), QStringLiteral("美团-退款"), QStringLiteral("美团"),
+     QStringLiteral("外卖, 退款"), QStringLiteral("收入"), QStringLiteral("¥15.50"),
+     QStringLiteral("零钱"), QStringLiteral("已全额退款"), QStringLiteral("W4"),
+     QStringLiteral("/"), QStringLiteral("/")},
+    {QStringLiteral("2024-01-09 12:00:00"), QStringLiteral("转账"), QStringLiteral("王五"),
+     QStringLiteral("/"), QStringLiteral("支出"), QStringLiteral("¥200.00"), QStringLiteral("零钱"),
+     QStringLiteral("对方已退还"), QStringLiteral("W5"), QStringLiteral("/"), QStringLiteral("/")},
+};
+
+QByteArray WechatCsv() {
+    QString s;
+    for (const QString& line : kWechatHead)
+        s += line + QStringLiteral(",,,,,,,,,,\n");
+    for (const QStringList& row : kWechatTable) {
+        QStringList cells;
+        for (const QString& c : row)
+            cells << (c.contains(QLatin1Char(',')) ? QLatin1Char('"') + c + QLatin1Char('"') : c);
+        s += cells.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    }
+    return QByteArray("\xEF\xBB\xBF") + s.toUtf8();
+}
+
+const QString kOfx = QStringLiteral(
+    "OFXHEADER:100\nDATA:OFXSGML\nVERSION:102\nSECURITY:NONE\nENCODING:UTF-8\nCHARSET:NONE\n"
+    "COMPRESSION:NONE\nOLDFILEUID:NONE\nNEWFILEUID:NONE\n\n"
+    "<OFX><SIGNONMSGSRSV1><SONRS><STATUS><CODE>0<SEVERITY>INFO</STATUS>"
+    "<DTSERVER>20240131120000<LANGUAGE>CHI</SONRS></SIGNONMSGSRSV1>"
+    "<BANKMSGSRSV1><STMTTRNRS><TRNUID>1<STATUS><CODE>0<SEVERITY>INFO</STATUS>"
+    "<STMTRS><CURDEF>CNY<BANKACCTFROM><BANKID>0102<ACCTID>6222000011112222"
+    "<ACCTTYPE>CHECKING</BANKACCTFROM><BANKTRANLIST><DTSTART>20240101<DTEND>20240131\n"
+    "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20240105120000<TRNAMT>-45.10<FITID>F1<NAME>超市"
+    "<MEMO>日用品</STMTTRN>\n"
+    "<STMTTRN><TRNTYPE>CREDIT<DTPOSTED>20240110120000<TRNAMT>5000.00<FITID>F2<NAME>Payroll"
+    "</STMTTRN>\n"
+    "<STMTTRN><TRNTYPE>DEBIT<DTPOSTED>20240111120000<TRNAMT>-0.01<FITID>F3<NAME>Fee"
+    "</STMTTRN>\n"
+    "</BANKTRANLIST><LEDGERBAL><BALAMT>4954.89<DTASOF>20240131</LEDGERBAL></STMTRS>"
+    "</STMTTRNRS></BANKMSGSRSV1></OFX>\n");
+} // namespace
+
+class TestImport : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Each statement layout, imported row by row: what is written, what is greyed and why,
+    // the days opened and the balance moved.
+    void importsStatements_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QStringList>("states");
+        QTest::addColumn<QStringList>("records");
+        QTest::addColumn<QString>("balance");
+
+        const QString strAlipay = kAlipayHead + kAlipayRows + kAlipayTail;
+        const QStringList alipayStates = {
+            QStringLiteral("+"), QStringLiteral("+"), QStringLiteral("-交易关闭"),
+            QStringLiteral("-不计收支"), QStringLiteral("+"), QStringLiteral("+")};
+        const QStringList alipayRecords = {
+            QStringLiteral("Income|2024-01-06|工资收入|某公司 一月工资|8000.00|现金"),
+            QStringLiteral("Income|2024-01-09|其它收入|淘宝商家 退款-衬衫|20.00|现金"),
+            QStringLiteral("Outlay|2024-01-05|用餐支出|肯德基 套餐A,加大|35.50|现金"),
+            QStringLiteral("Outlay|2024-01-10|交通支出|滴滴出行 快车|1234.57|现金")};
+        QTest::newRow("支付宝 GB18030") << "a.csv" << Gb18030(strAlipay)
+                                      << int(EStatementFormat::Alipay) << alipayStates
+                                      << alipayRecords << "6749.93";
+        QTest::newRow("支付宝 UTF-8 BOM")
+            << "a.csv" << QByteArray("\xEF\xBB\xBF") + strAlipay.toUtf8()
+            << int(EStatementFormat::Alipay) << alipayStates << alipayRecords << "6749.93";
+
+        const QStringList wechatStates = {QStringLiteral("+"),
+                                          QStringLiteral("-本人零钱与银行卡之间的转帐"),
+                                          QStringLiteral("+"), QStringLiteral("+"),
+                                          QStringLiteral("-对方已退还")};
+        const QStringList wechatRecords = {
+            QStringLiteral("Income|2024-01-07|其它收入|李四|66.66|现金"),
+            QStringLiteral("Income|2024-01-08|其它收入|美团 外卖, 退款|15.50|现金"),
+            QStringLiteral("Outlay|2024-01-05|用餐支出|星巴克 拿铁|32.00|现金")};
+        QTest::newRow("微信 CSV") << "w.csv" << WechatCsv() << int(EStatementFormat::Wechat)
+                                << wechatStates << wechatRecords << "50.16";
+        QTest::newRow("微信 XLSX") << "w.xlsx" << QByteArray() << int(EStatementFormat::Wechat)
+                                 << wechatStates << wechatRecords << "50.16";
+
+        QTest::newRow("OFX") << "s.ofx" << kOfx.toUtf8() << int(EStatementFormat::Ofx)
+                             << QStringList{QStringLiteral("+"), QStringLiteral("+"), QStringLiteral("+")}
+                             << QStringList{QStringLiteral("Income|2024-01-10|其它收入|Payroll|5000.00|现金"),
+                                            QStringLiteral("Outlay|2024-01-05|购物支出|超市 日用品|45.10|现金"),
+                                            QStringLiteral("Outlay|2024-01-11|其它支出|Fee|0.01|现金")}
+                             << "4954.89";
+
+        // Two account blocks, a transfer written on both sides, an opening balance, a
+        // day-first date order, thousands separators and a category of ours.
+        const QString strQif = QStringLiteral(
+            "!Account\nN现金\nTCash\n^\n!Type:Cash\n"
+            "D15/01/2024\nT-1,000.00\nL[银行]\n^\n"
+            "D01/01/2024\nT50.00\nPOpening Balance\nL[现金]\n^\n"
+            "D03/01/2024\nT-12.30\nP面馆\nM午饭\nL用餐支出\n^\n"
+            "!Account\nN银行\nTBank\n^\n!Type:Bank\n"
+            "D15/01/2024\nT1,000.00\nL[现金]\n^\n"
+            "D20/01/2024\nT2,500.5\nP公司\nL工资收入:基本\n^\n");
+        QTest::newRow("QIF") << "b.qif" << strQif.toUtf8() << int(EStatementFormat::Qif)
+                             << QStringList{QStringLiteral("+"), QStringLiteral("-期初余额"),
+                                            QStringLiteral("+"),
+                                            QStringLiteral("-转帐的另一半（已在“现金”中计入）"),
+                                            QStringLiteral("+")}
+                             << QStringList{QStringLiteral("Income|2024-01-20|其它收入|公司|2500.50|银行"),
+                                            QStringLiteral("Outlay|2024-01-03|用餐支出|面馆 午饭|12.30|现金")}
+                             << "-1012.30";
+    }
+    void importsStatements() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, format);
+        QFETCH(QStringList, states);
+        QFETCH(QStringList, records);
+        QFETCH(QString, balance);
+        CTestBook book;
+        NewUser(kUser);
+        QTemporaryDir dir;
+        QList<QStringList> sheet;
+        for (const QString& line : kWechatHead)
+            sheet << QStringList{line};
+        sheet += kWechatTable;
+        const QString strPath =
+            bytes.isEmpty() ? WriteXlsx(dir, name, sheet) : WriteFile(dir, name, bytes);
+
+        CStatementFile file;
+        file.Load(strPath);
+        QCOMPARE(int(file.Detected()), format);
+        const SRun run = Import(strPath);
+        QCOMPARE(States(run.rows), states);
+        QVERIFY(run.result.bDone);
+        QCOMPARE(Records(), records);
+        QCOMPARE(Balances().first(), kCash + QLatin1Char('=') + balance);
+        // Every day that got a record was opened as the new-day dialog does.
+        for (const SPreviewRow& r : run.rows)
+            if (r.bTicked && r.src.eType != SStatementRow::EType::Transfer)
+                QVERIFY(CDayBook(r.src.Kind(), kUser).HasDay(r.src.date));
+    }
+
+    // The same file twice adds nothing; an overlapping statement adds only its new rows,
+    // also for a file without ids; a record typed by hand is recognised as well.
+    void duplicatesAreUnticked() {
+        CTestBook book;
+        NewUser(kUser);
+        QTemporaryDir dir;
+        const QString strFirst = WriteFile(dir, QStringLiteral("a.csv"),
+                                           Gb18030(kAlipayHead + kAlipayRows + kAlipayTail));
+        Import(strFirst);
+        const QStringList once = Records();
+        const QStringList balance = Balances();
+        const SRun again = Import(strFirst);
+        QCOMPARE(again.result.nIncome + again.result.nOutlay, 0);
+        QCOMPARE(Records(), once);
+        QCOMPARE(Balances(), balance);
+        QVERIFY(States(again.rows).contains(QStringLiteral("-以前导入过（交易号相同）")));
+
+        const QString strOverlap = WriteFile(
+            dir, QStringLiteral("b.csv"),
+            (kAlipayHead + kAlipayRows.section(QLatin1Char('\n'), 5) +
+             QStringLiteral("2024-01-11 12:00:00,餐饮美食,面馆,,牛肉面,支出,18.00,,交易成功,"
+                            "2024011122007,,,\n"))
+                .toUtf8());
+        const SRun overlap = Import(strOverlap);
+        QCOMPARE(overlap.result.nOutlay, 1);
+        QCOMPARE(Records().size(), once.size() + 1);
+
+        // A CSV without ids: the second, overlapping file and a hand-typed record.
+        CDayBook(ERecordKind::Outlay, kUser)
+            .Confirm(QDate(2024, 2, 3), kBank,
+                     SDayEdit::Adding({{QStringLiteral("用餐支出"), QStringLiteral("早点"), 6}}));
+        SColumnMapping m;
+        m.nDate = 0;
+        m.nAmount = 1;
+        m.nNote = 2;
+        const QString strHead = QStringLiteral("日期,金额,摘要\n");
+        const QString strA = WriteFile(dir, QStringLiteral("c.csv"),
+                                       (strHead + QStringLiteral("2024-02-01,-5.00,咖啡\n"
+                                                                 "2024-02-01,-5.00,咖啡\n"))
+                                           .toUtf8());
+        QCOMPARE(Import(strA, kBank, m, 0).result.nOutlay, 2);
+        const QString strB = WriteFile(
+            dir, QStringLiteral("d.csv"),
+            (strHead + QStringLiteral("2024-02-01,-5.00,咖啡\n2024-02-01,-5.00,咖啡\n"
+                                      "2024-02-01,-5.00,咖啡\n2024-02-03,-6.00,早点\n"))
+                .toUtf8());
+        const SRun b = Import(strB, kBank, m, 0);
+        QCOMPARE(States(b.rows),
+                 QStringList({QStringLiteral("-以前导入过（交易号相同）"),
+                              QStringLiteral("-以前导入过（交易号相同）"), QStringLiteral("+"),
+                              QStringLiteral("-帐本中已有同一天、同金额、同备注的记录")}));
+        QCOMPARE(b.result.nOutlay, 1);
+    }
+
+    // A random book written to QIF and read into an empty user: the same summary, briefs
+    // and charts to the cent, and the same balances moved.
+    void qifRoundTrip() {
+        CTestBook book;
+        CBookBuilder::SOptions o;
+        o.nAccounts = 3;
+        o.nDays = 320;
+        o.nRecordsPerDay = 2;
+        o.nTransfers = 12;
+        o.nSeed = 17;
+        CBookBuilder::AddUser(kUser, QStringLiteral("pw"), o);
+        const QString strCopy = QStringLiteral("李四");
+        NewUser(strCopy, CBookBuilder::AccountNames(3), o.firstDay);
+        QTemporaryDir dir;
+        const QString strPath = dir.filePath(QStringLiteral("book.qif"));
+        CExporter::SCount count;
+        QCOMPARE(CExporter::Write(strPath, kUser, CExporter::EFormat::Qif, QDate(1990, 1, 1),
+                                  QDate(2030, 1, 1), &count),
+                 QString());
+        QCOMPARE(count.nTransfers, o.nTransfers);
+        const SRun run = Import(strPath, CBookBuilder::AccountNames(3).first(), {}, -1, true, strCopy);
+        QCOMPARE(run.result.nIncome + run.result.nOutlay, count.nRecords);
+        QCOMPARE(run.result.nTransfers, o.nTransfers);
+
+        CPeriodStats stats;
+        const auto a = stats.Figures(kUser), b = stats.Figures(strCopy);
+        QCOMPARE(b.nTotalIncome, a.nTotalIncome);
+        QCOMPARE(b.nTotalOutlay, a.nTotalOutlay);
+        QCOMPARE(b.firstDay, a.firstDay);
+        QCOMPARE(b.lastDay, a.lastDay);
+        QCOMPARE(b.nDayCount, a.nDayCount);
+        auto brief = [](const QVector<CPeriodStats::SBriefRow>& rows) {
+            QStringList list;
+            for (const auto& r : rows)
+                list << QStringLiteral("%1:%2/%3").arg(r.nPeriod).arg(r.nIncome).arg(r.nOutlay);
+            return list;
+        };
+        QCOMPARE(brief(stats.UserBrief(strCopy)), brief(stats.UserBrief(kUser)));
+        for (const auto& y : stats.UserBrief(kUser)) {
+            QCOMPARE(brief(stats.YearBrief(strCopy, y.nPeriod)), brief(stats.YearBrief(kUser, y.nPeriod)));
+            for (int m = 1; m <= 12; ++m)
+                QCOMPARE(brief(stats.MonthBrief(strCopy, y.nPeriod, m)),
+                         brief(stats.MonthBrief(kUser, y.nPeriod, m)));
+        }
+        for (auto eTable : {CChartData::ETable::Income, CChartData::ETable::Outlay}) {
+            const CChartData ca(eTable, kUser), cb(eTable, strCopy);
+            QCOMPARE(cb.UserSorts(), ca.UserSorts());
+            QCOMPARE(cb.UserLine().data, ca.UserLine().data);
+            for (const auto& y : stats.UserBrief(kUser)) {
+                QCOMPARE(cb.YearSorts(y.nPeriod), ca.YearSorts(y.nPeriod));
+                QCOMPARE(cb.YearLine(y.nPeriod).data, ca.YearLine(y.nPeriod).data);
+                QCOMPARE(cb.MonthLine(y.nPeriod, 5).data, ca.MonthLine(y.nPeriod, 5).data);
+            }
+        }
+        // The copy started at zero, the original at its opening amounts.
+        const auto before = CAccountList::Load(kUser), after = CAccountList::Load(strCopy);
+        for (int i = 0; i < before.size(); ++i)
+            QCOMPARE(CMoney::ToCents(after[i].dCash),
+                     CMoney::ToCents(before[i].dCash) -
+                         CBookBuilder::OpeningCents(kUser, before[i].strName));
+
+        // CSV: a BOM, the header, ISO dates and plain numbers.
+        const QByteArray csv = CExporter::Build(kUser, CExporter::EFormat::Csv, o.firstDay,
+                                                o.firstDay.addDays(319));
+        QVERIFY(csv.startsWith("\xEF\xBB\xBF日期,类型,类别,备注,金额,帐户,转入帐户\r\n"));
+        QCOMPARE(csv.count("\r\n"), 1 + count.nRecords + count.nTransfers);
+        QVERIFY(QRegularExpression(QStringLiteral("\n\\d{4}-\\d\\d-\\d\\d,(收入|支出),[^,]+,[^,]*,"
+                                                  "\\d+\\.\\d\\d,"))
+                    .match(QString::fromUtf8(csv))
+                    .hasMatch());
+    }
+
+    // Bad files: a message naming the line and what is wrong, and the book unchanged.
+    void badFilesWriteNothing_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        const QString strRow = QStringLiteral(
+            "2024-01-05 12:30:45,餐饮,肯德基,,套餐,支出,%1,,交易成功,X1,,,\n");
+        QTest::newRow("bad date")
+            << "a.csv" << (kAlipayHead + strRow.arg(QStringLiteral("1.00")).replace(QStringLiteral("2024-01-05"), QStringLiteral("2024-13-05"))).toUtf8()
+            << QStringLiteral("第 6 行：日期“2024-13-05 12:30:45”无效。");
+        QTest::newRow("bad amount") << "a.csv" << (kAlipayHead + strRow.arg(QStringLiteral("12.5x"))).toUtf8()
+                                    << QStringLiteral("第 6 行：金额“12.5x”无效。");
+        QTest::newRow("no header")
+            << "a.csv" << QStringLiteral("交易时间,金额\n2024-01-05,1.00\n").toUtf8()
+            << QStringLiteral("找不到表头");
+        QTest::newRow("encoding")
+            << "a.csv" << QByteArray("\xEF\xBB\xBF") + QByteArray("date,amount\n\xFF\xFE\xFF,1\n")
+            << QStringLiteral("第 2 行：文字不是 UTF-8 编码。");
+        QTest::newRow("unknown encoding")
+            << "a.csv" << QByteArray("a,b\n\x80\xff,1\n")
+            << QStringLiteral("第 2 行：文件的编码无法识别");
+        QTest::newRow("not xlsx") << "w.xlsx" << QByteArray("交易时间,金额\n")
+                                  << QStringLiteral("不是 XLSX 文件");
+        QTest::newRow("broken xlsx") << "w.xlsx" << QByteArray("PK\x03\x04garbage")
+                                     << QStringLiteral("不是 XLSX 文件");
+        QTest::newRow("open quote") << "a.csv" << (kAlipayHead + QStringLiteral("2024-01-05,\"x\n")).toUtf8()
+                                    << QStringLiteral("第 6 行：引号没有结束");
+        QTest::newRow("qif date") << "b.qif" << QByteArray("!Type:Bank\nD13/13/2024\nT1.00\n^\n")
+                                  << QStringLiteral("第 2 行：日期“13/13/2024”无效。");
+        QTest::newRow("qif amount") << "b.qif" << QByteArray("!Type:Bank\nD1/2/2024\nTabc\n^\n")
+                                    << QStringLiteral("第 3 行：金额“abc”无效。");
+        QTest::newRow("ofx empty") << "s.ofx" << QByteArray("OFXHEADER:100\n\n<OFX></OFX>\n")
+                                   << QStringLiteral("OFX 文件中没有可读的对帐单");
+        QTest::newRow("empty") << "a.csv" << QByteArray("\n \n") << QStringLiteral("文件是空的");
+    }
+    void badFilesWriteNothing() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        CTestBook book;
+        NewUser(kUser);
+        const QStringList before = CBookBuilder::Dump();
+        QTemporaryDir dir;
+        try {
+            Import(WriteFile(dir, name, bytes));
+            QFAIL("no error");
+        } catch (const CImportError& e) {
+            QVERIFY2(e.m_strMessage.startsWith(message), qPrintable(e.m_strMessage));
+        }
+        QCOMPARE(CBookBuilder::Dump(), before);
+    }
+
+    // A CSV of unknown layout: in/out columns and a day-first date, the mapping and the
+    // rules remembered for the user; cancelling writes nothing.
+    void mappingRulesAndCancel() {
+        CTestBook book;
+        NewUser(kUser);
+        QTemporaryDir dir;
+        const QString strPath = WriteFile(
+            dir, QStringLiteral("bank.csv"),
+            Gb18030(QStringLiteral("某银行对帐单\n帐号 1234\n"
+                                   "记帐日期,收入金额,支出金额,摘要,对方户名,类别\n"
+                                   "05/01/2024,,\"1,200.00\",房租,房东,\n"
+                                   "06/01/2024,300.00,,兼职,某人,奖金收入\n"
+                                   "07/01/2024,,-8.00,矿泉水,便利店,\n")));
+        CStatementFile file;
+        file.Load(strPath);
+        QCOMPARE(file.Detected(), EStatementFormat::Csv);
+        QCOMPARE(file.GuessedHeader(), 2);
+        SColumnMapping m;
+        m.nDate = 0;
+        m.nIn = 1;
+        m.nOut = 2;
+        m.nNote = 3;
+        m.nCounterpart = 4;
+        m.nCategory = 5;
+        m.strDateFormat = QStringLiteral("d/M/yyyy");
+        CImporter importer(kUser);
+        importer.SaveMapping(file.LayoutKey(2), m);
+        SColumnMapping back;
+        QVERIFY(importer.LoadMapping(file.LayoutKey(2), back));
+        QCOMPARE(back.ToText(), m.ToText());
+
+        importer.SaveRules({{QStringLiteral("便利店"), ERecordKind::Outlay, QStringLiteral("零食支出")}});
+        QCOMPARE(importer.Rules().size(), 1);
+        const SStatement st = file.Read(EStatementFormat::Csv, back, 2);
+        QVector<SPreviewRow> rows;
+        QVERIFY(importer.Preview(st, kBank, importer.Rules(), rows));
+        QCOMPARE(rows[0].strSort, QStringLiteral("其它支出")); // the default rules are gone
+        QCOMPARE(rows[1].strSort, QStringLiteral("奖金收入")); // the file's own category
+        QCOMPARE(rows[2].strSort, QStringLiteral("零食支出"));
+        rows[0].strSort = QStringLiteral("房租支出");
+        rows[0].bSortByHand = true;
+        CImporter::ApplyRules(rows, {});
+        QCOMPARE(rows[0].strSort, QStringLiteral("房租支出"));
+        QCOMPARE(rows[2].strSort, QStringLiteral("其它支出"));
+
+        const QStringList before = CBookBuilder::Dump();
+        const auto cancelled = importer.Import(rows, [](int nDone, int) { return nDone == 0; });
+        QVERIFY(!cancelled.bDone);
+        QCOMPARE(CBookBuilder::Dump(), before);
+        QVERIFY(importer.Import(rows).bDone);
+        QCOMPARE(Records(), QStringList({QStringLiteral("Income|2024-01-06|奖金收入|某人 兼职|300.00|银行"),
+                                         QStringLiteral("Outlay|2024-01-05|房租支出|房东 房租|1200.00|银行"),
+                                         QStringLiteral("Outlay|2024-01-07|其它支出|便利店 矿泉水|8.00|银行")}));
+        QCOMPARE(Balances().last(), QStringLiteral("银行=-908.00"));
+    }
+};
+
+LEDGERKIN_CORE_TEST_MAIN(TestImport)
+#include "tst_import.moc"

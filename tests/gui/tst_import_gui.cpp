@@ -1,0 +1,155 @@
+#include "app/cmainframe.h"
+#include "cguitest.h"
+#include "ctestrows.h"
+#include "data/ctoday.h"
+#include "import/cexportdlg.h"
+#include "import/cimportcommands.h"
+#include "import/cimportfilepage.h"
+#include "import/cimportwizard.h"
+#include "import/cpreviewmodel.h"
+#include "records/cdaybook.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+const QString kUser = QStringLiteral("张三");
+
+void Shot(QWidget* pWidget, const char* szName) {
+    if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS"))
+        pWidget->grab().save(
+            QDir(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS")).filePath(QLatin1String(szName)));
+}
+
+int Count(const char* szTable) {
+    QSqlQuery q = CDatabase::Exec(
+        QStringLiteral("SELECT COUNT(*) FROM \"%1\" WHERE \"Amount\" <> 0").arg(QLatin1String(szTable)));
+    return q.next() ? q.value(0).toInt() : -1;
+}
+
+QAction* Command(CGuiTest& gui, int nId) { return gui.Find<QAction>(QString::number(nId)); }
+} // namespace
+
+class TestImportGui : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { CToday::Set(QDate(2024, 2, 1)); }
+    void cleanup() { CToday::Set(QDate()); }
+
+    // The three steps over a 支付宝 statement: recognised, previewed with greyed rows,
+    // imported; then the summary shows it and the export writes it out again.
+    void wizardImportsAndExportWrites() {
+        CGuiTest gui;
+        CDatabase::Exec(QStringLiteral("INSERT INTO \"User\" (\"UserName\") VALUES (?)"), {kUser});
+        CTestRows::AddBank(kUser, QStringLiteral("现金"), 100);
+        CTestRows::AddBank(kUser, QStringLiteral("招商银行"), 0);
+        QVERIFY(!Command(gui, CImportCommands::ID_IMPORT)->isEnabled());
+        gui.LogIn(kUser);
+        QVERIFY(Command(gui, CImportCommands::ID_IMPORT)->isEnabled());
+
+        QTemporaryDir dir;
+        const QString strPath = dir.filePath(QStringLiteral("支付宝交易明细.csv"));
+        {
+            QFile f(strPath);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QStringEncoder enc("GB18030");
+            f.write(enc.encode(QStringLiteral(
+                "支付宝交易记录明细查询\n账号:[someone@example.com]\n"
+                "交易时间,交易分类,交易对方,对方账号,商品说明,收/支,金额,收/付款方式,交易状态,"
+                "交易订单号,商家订单号,备注\n"
+                "2024-01-05 12:30:45,餐饮美食,肯德基,,\"套餐A,加大\",支出,35.50,,交易成功,A1,,\n"
+                "2024-01-06 09:00:00,收入,某公司,,一月工资,收入,8000.00,,交易成功,A2,,\n"
+                "2024-01-07 10:00:00,日用百货,淘宝商家,,床单,支出,99.99,,交易关闭,A3,,\n"
+                "2024-01-08 11:00:00,投资理财,余额宝,,转入余额宝,不计收支,100.00,,交易成功,A4,,\n"
+                "2024-01-09 12:00:00,退款,淘宝商家,,退款-衬衫,收入,20.00,,退款成功,A5,,\n"
+                "2024-01-10 08:05:00,交通出行,滴滴出行,,快车,支出,23.40,,交易成功,A6,,\n")));
+        }
+
+        QStringList ticks, kinds;
+        QString strDetected, strDone;
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            auto* pWizard = qobject_cast<CImportWizard*>(pDlg);
+            QVERIFY(pWizard);
+            auto* pPage = pWizard->findChild<CImportFilePage*>();
+            pPage->SetPath(strPath);
+            strDetected = pWizard->findChild<QLabel*>(QStringLiteral("1104"))->text();
+            pWizard->findChild<QComboBox*>(QStringLiteral("1106"))->setCurrentIndex(1);
+            Shot(pWizard, "import-step1.png");
+            pWizard->next();
+            const CPreviewModel* pModel = pWizard->m_pModel;
+            for (int r = 0; r < pModel->rowCount(); ++r) {
+                ticks << (pModel->index(r, CPreviewModel::Tick).data(Qt::CheckStateRole).toInt() == Qt::Checked
+                              ? QStringLiteral("+")
+                              : pModel->index(r, CPreviewModel::Reason).data().toString());
+                kinds << pModel->index(r, CPreviewModel::Kind).data().toString() + QLatin1Char('/') +
+                             pModel->index(r, CPreviewModel::Sort).data().toString();
+            }
+            // The user moves the taxi ride to another category by hand.
+            pWizard->m_pModel->setData(pModel->index(5, CPreviewModel::Sort), QStringLiteral("旅游支出"),
+                                       Qt::EditRole);
+            Shot(pWizard, "import-step2.png");
+            pWizard->next();
+            strDone = pWizard->findChild<QLabel*>(QStringLiteral("1130"))->text();
+            Shot(pWizard, "import-step3.png");
+            pWizard->accept();
+        });
+        Command(gui, CImportCommands::ID_IMPORT)->trigger();
+        QVERIFY2(gui.Messages().isEmpty(), qPrintable(gui.Messages().join(QLatin1Char('\n'))));
+        QVERIFY(strDetected.contains(QStringLiteral("支付宝")));
+        QVERIFY(strDetected.contains(QStringLiteral("GB18030")));
+        QCOMPARE(ticks, QStringList({QStringLiteral("+"), QStringLiteral("+"), QStringLiteral("交易关闭"),
+                                     QStringLiteral("不计收支"), QStringLiteral("+"), QStringLiteral("+")}));
+        QCOMPARE(kinds.first(), QStringLiteral("支出/用餐支出"));
+        QCOMPARE(kinds[4], QStringLiteral("收入/其它收入"));
+        QVERIFY2(strDone.startsWith(QStringLiteral("收入表新增 2 行，支出表新增 2 行，转帐 0 笔。")),
+                 qPrintable(strDone));
+        QVERIFY(strDone.contains(QStringLiteral("招商银行：7961.10元")));
+        QCOMPARE(Count("Income"), 2);
+        QCOMPARE(Count("Outlay"), 2);
+        QVERIFY(gui.Frame()->m_pSumListView);
+        QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT \"Sort\" FROM \"Outlay\" WHERE \"Amount\" = 23.4"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("旅游支出"));
+
+        // The same file again: every row is greyed, nothing is ticked, the import refuses.
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            auto* pWizard = qobject_cast<CImportWizard*>(pDlg);
+            pWizard->findChild<CImportFilePage*>()->SetPath(strPath);
+            pWizard->next();
+            pWizard->next();
+            QCOMPARE(pWizard->currentId(), int(CImportWizard::PagePreview));
+            pWizard->reject();
+        });
+        Command(gui, CImportCommands::ID_IMPORT)->trigger();
+        QCOMPARE(gui.Messages(), QStringList{QStringLiteral("没有勾选任何一行。")});
+        QCOMPARE(Count("Outlay"), 2);
+        gui.ClearMessages();
+
+        const QString strOut = dir.filePath(QStringLiteral("out.csv"));
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            auto* pExport = qobject_cast<CExportDlg*>(pDlg);
+            QVERIFY(pExport);
+            pExport->Set(false, QDate(2024, 1, 1), QDate(2024, 1, 31), strOut);
+            Shot(pExport, "export-dialog.png");
+            pExport->findChild<QPushButton*>(QStringLiteral("1"))->click();
+        });
+        Command(gui, CImportCommands::ID_EXPORT)->trigger();
+        QCOMPARE(gui.Messages().size(), 1);
+        QVERIFY(gui.Messages().first().startsWith(QStringLiteral("已导出 4 条收支记录和 0 笔转帐到")));
+        QFile out(strOut);
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        QCOMPARE(out.readAll().count("\r\n"), 5);
+    }
+};
+
+QTEST_MAIN(TestImportGui)
+#include "tst_import_gui.moc"
