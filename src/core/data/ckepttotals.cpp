@@ -3,6 +3,7 @@
 #include "cdatabase.h"
 #include "cdbexception.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -34,7 +35,10 @@ const STable Tables[] = {{QStringLiteral("Income"), QStringLiteral("0"), QString
 
 void Exec(QSqlQuery& query, const QString& strSql) {
     if (!query.exec(strSql))
-        throw CDBException(CDatabase::ErrorText(query.lastError()));
+        throw CDBException(CDatabase::ErrorText(
+            query.lastError(), query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL
+                                   ? CSqlDialect::PostgreSQL
+                                   : CSqlDialect::SQLite));
 }
 
 // A write refused because the book may only be read (an SQLite file without write permission,
@@ -425,7 +429,7 @@ void CKeptTotals::Ensure(QSqlDatabase db, const CSqlDialect& d) {
             }
             // The busy timeout ran out while another copy builds a large book: wait more.
             if (nTry >= 5)
-                throw CDBException(CDatabase::ErrorText(error));
+                throw CDBException(CDatabase::ErrorText(error, d.Kind()));
         }
     }
     try {
