@@ -10,12 +10,14 @@
 #include <QQueue>
 #include <QSpacerItem>
 #include <algorithm>
+#include <memory>
 
 namespace CMessageBox {
 namespace {
 struct SState {
     bool bCapture = false;
     QQueue<bool> answers;
+    QQueue<EChoice> choices;
     QList<SShown> shown;
     std::function<void()> sessionGone;
 };
@@ -72,6 +74,35 @@ bool AskOkCancel(const QString& strText, const QString& strCaption, QWidget* pPa
     return Exec(box) == QMessageBox::Ok;
 }
 
+QMessageBox* SaveQuestionBox(const QString& strText, const QString& strCaption,
+                             QWidget* pParent) {
+    auto* pBox = new QMessageBox(QMessageBox::Question, strCaption, strText,
+                                 QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                 Owner(pParent));
+    pBox->button(QMessageBox::Save)->setText(QApplication::translate("CMessageBox", "保存"));
+    pBox->button(QMessageBox::Discard)->setText(QApplication::translate("CMessageBox", "不保存"));
+    pBox->button(QMessageBox::Cancel)->setText(QApplication::translate("CMessageBox", "取消"));
+    pBox->setDefaultButton(QMessageBox::Save);
+    return pBox;
+}
+
+EChoice AskSaveDiscardCancel(const QString& strText, const QString& strCaption,
+                             QWidget* pParent) {
+    if (State().bCapture) {
+        State().shown.append({strText, strCaption, true});
+        return State().choices.isEmpty() ? EChoice::Cancel : State().choices.dequeue();
+    }
+    std::unique_ptr<QMessageBox> pBox(SaveQuestionBox(strText, strCaption, pParent));
+    switch (Exec(*pBox)) {
+    case QMessageBox::Save:
+        return EChoice::Save;
+    case QMessageBox::Discard:
+        return EChoice::Discard;
+    default:
+        return EChoice::Cancel;
+    }
+}
+
 void ShowDBError(const CDBException& e, QWidget* pParent) {
     ShowMessage(e.m_strError, pParent);
     if (dynamic_cast<const CSessionGone*>(&e) && State().sessionGone)
@@ -83,6 +114,7 @@ void SetSessionGoneHandler(std::function<void()> fn) { State().sessionGone = std
 void SetCapture(bool bCapture) { State().bCapture = bCapture; }
 bool IsCapturing() { return State().bCapture; }
 void SetNextAnswer(bool bOk) { State().answers.enqueue(bOk); }
+void SetNextChoice(EChoice eChoice) { State().choices.enqueue(eChoice); }
 QList<SShown> Shown() { return State().shown; }
 QStringList ShownTexts() {
     QStringList list;
@@ -93,5 +125,6 @@ QStringList ShownTexts() {
 void ClearShown() {
     State().shown.clear();
     State().answers.clear();
+    State().choices.clear();
 }
 } // namespace CMessageBox
