@@ -10,6 +10,7 @@
 #include "data/coutlayset.h"
 #include "data/ctoday.h"
 #include "records/cdaybook.h"
+#include "records/cemptyday.h"
 #include "records/cincomeview.h"
 #include "records/cmsflexgrid1.h"
 #include "records/cnewdayindlg.h"
@@ -18,7 +19,9 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
@@ -151,7 +154,7 @@ private Q_SLOTS:
         QCOMPARE(pView->m_gridRecords->GetRows(), 1);
 
         Press(pView, 1016);
-        QCOMPARE(Buttons(pView), QStringLiteral("001100"));
+        QCOMPARE(Buttons(pView), QStringLiteral("001111"));
         QVERIFY(pView->IsEditing());
         Choose(pView, 1, 0);
         Type(pView, 1, 2, QStringLiteral("五月工资"));
@@ -184,7 +187,7 @@ private Q_SLOTS:
 
         // Modify: the category list starts on the row's category; the balance moves by the change.
         Press(pView, 1017);
-        QCOMPARE(Buttons(pView), QStringLiteral("001000"));
+        QCOMPARE(Buttons(pView), QStringLiteral("001111"));
         QCOMPARE(Cell(pView, 2, 0), QStringLiteral("￥"));
         pView->m_comboSort->setCurrentIndex(5);
         ClickCell(pView, 1, 1);
@@ -526,6 +529,117 @@ private Q_SLOTS:
     }
 
     // Pictures for the documentation, only when LEDGERKIN_SCREENSHOTS names a folder.
+    // Every way out of an open edit asks "保存 / 不保存 / 取消": 保存 stores the typed row and
+    // leaves, 不保存 drops it and leaves, 取消 stays with the row still typed.
+    void unsavedEditQuestionOnEveryWayOut() {
+        enum EWay { View, Tree, Account, Navigation, Logout, Close };
+        using C = CMessageBox::EChoice;
+        for (const EWay eWay : {View, Tree, Account, Navigation, Logout, Close}) {
+            for (const C eChoice : {C::Save, C::Discard, C::Cancel}) {
+                const QByteArray tag = QByteArray::number(eWay) + '/' + QByteArray::number(int(eChoice));
+                SFixture f;
+                CIncomeView* pView = f.Income(); // 2004-5-1, empty
+                const QString strBank = pView->m_strBank;
+                Press(pView, 1016);
+                Choose(pView, 1, 0);
+                Type(pView, 1, 3, QStringLiteral("3"));
+                Shown();
+                CMessageBox::SetNextChoice(eChoice);
+                switch (eWay) {
+                case View:
+                    f.gui.Trigger(CMainFrame::ID_SUM_VIEW);
+                    break;
+                case Tree:
+                    f.pFrame->GetTreeView()->ShowDay(g_strUser, 2004, 3, 2);
+                    break;
+                case Account:
+                    pView->m_comboBank->setCurrentIndex(1 - pView->m_comboBank->currentIndex());
+                    Q_EMIT pView->m_comboBank->activated(pView->m_comboBank->currentIndex());
+                    break;
+                case Navigation:
+                    Press(pView, 1022);
+                    break;
+                case Logout:
+                    f.gui.Trigger(CMainFrame::ID_DISCONNECT);
+                    break;
+                case Close:
+                    f.pFrame->close();
+                    break;
+                }
+                const QStringList shown = Shown();
+                QVERIFY2(!shown.isEmpty() && shown.first() == QStringLiteral("当前记录尚未保存，是否保存？"),
+                         tag.constData());
+                const int nStored = int(
+                    CDayBook(ERecordKind::Income, g_strUser).LoadDay(QDate(2004, 5, 1), strBank).size());
+                QVERIFY2(nStored == (eChoice == C::Save ? 1 : 0), tag.constData());
+                if (eChoice == C::Cancel) {
+                    // Still there, still editing, the row still typed.
+                    QVERIFY2(f.pFrame->m_pIncomeView == pView && pView->IsEditing(), tag.constData());
+                    QCOMPARE(Cell(pView, 1, 3), QStringLiteral("3.00"));
+                    QCOMPARE(Box(pView, 1002), QStringLiteral("2004-5-1"));
+                    QCOMPARE(pView->m_strBank, strBank);
+                    QVERIFY(f.pFrame->isVisible());
+                    continue;
+                }
+                // Left: the other view, day or account, logged out, or closed.
+                const bool bLeft = eWay == View     ? f.pFrame->m_pSumListView != nullptr
+                                   : eWay == Tree   ? Box(pView, 1002) == QStringLiteral("2004-3-2")
+                                   : eWay == Account ? pView->m_strBank != strBank
+                                   : eWay == Navigation
+                                       ? Box(pView, 1002) == QStringLiteral("2004-3-2")
+                                   : eWay == Logout ? f.pFrame->m_strCurUser.isEmpty()
+                                                    : !f.pFrame->isVisible();
+                QVERIFY2(bLeft, tag.constData());
+            }
+        }
+    }
+
+    // Rows are removed as part of an edit: 取消 brings them back, 确定 deletes them. A day
+    // with nothing left can then be removed.
+    void deleteRowsAndAnEmptyDay() {
+        SFixture f;
+        CIncomeView* pView = f.Income();
+        Press(pView, 1022); // 2004-3-2, the cash record of 100
+        QCOMPARE(pView->m_strBank, g_strCash);
+        QVERIFY(!Ctl(pView, CDayView::IDC_DELETE_ROW)->isEnabled());
+        Press(pView, 1017);
+        ClickCell(pView, 1, 2);
+        Press(pView, CDayView::IDC_DELETE_ROW);
+        QCOMPARE(pView->m_gridRecords->GetRows(), 1);
+        Press(pView, 1019);
+        QCOMPARE(Cell(pView, 1, 3), QStringLiteral("100.00"));
+        QVERIFY(!pView->IsEditing());
+        Press(pView, 1017);
+        pView->m_gridRecords->setCurrentIndex(pView->m_gridRecords->model()->index(0, 1));
+        QTest::keyClick(pView->m_gridRecords, Qt::Key_Delete);
+        QCOMPARE(pView->m_gridRecords->GetRows(), 1);
+        Press(pView, 1018);
+        QVERIFY(CDayBook(ERecordKind::Income, g_strUser).LoadDay(QDate(2004, 3, 2), g_strCash).isEmpty());
+        QCOMPARE(Balance(g_strCash), QStringLiteral("900.00"));
+
+        // The bank record of that day is still there: refused. 2004-5-1 is empty: removed.
+        Shown();
+        Press(pView, CDayView::IDC_DELETE_DAY);
+        QCOMPARE(Shown().last(), CEmptyDay::Message(CEmptyDay::ERemove::HasRecords));
+        Press(pView, 1023);
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-5-1"));
+        Press(pView, CDayView::IDC_DELETE_DAY);
+        QCOMPARE(Shown(), QStringList{QStringLiteral("确定删除 2004年5月1日 这一天吗？")});
+        QVERIFY(!CDayBook(ERecordKind::Income, g_strUser).HasDay(QDate(2004, 5, 1)));
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-4-2"));
+        QTreeWidgetItem* pItem = f.pFrame->GetTreeView()->currentItem();
+        QVERIFY(pItem && pItem->parent());
+        QCOMPARE(pItem->parent()->text(0) + pItem->text(0), QStringLiteral("4月2日"));
+
+        if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS")) {
+            std::unique_ptr<QMessageBox> pBox(CMessageBox::SaveQuestionBox(
+                QStringLiteral("当前记录尚未保存，是否保存？"), QStringLiteral("保存记录"), f.pFrame));
+            pBox->adjustSize();
+            pBox->grab().save(QDir(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS"))
+                                  .filePath(QStringLiteral("unsaved-question.png")));
+        }
+    }
+
     void screenshots() {
         const QString strDir = qEnvironmentVariable("LEDGERKIN_SCREENSHOTS");
         if (strDir.isEmpty())

@@ -234,9 +234,8 @@ void CLeftView::OnSelectionChanged() {
     } else if (pFrame->m_pIncomeView || pFrame->m_pOutlayView) {
         if (nLevel == Day) {
             auto show = [&](auto* pView) {
-                if (pView->IsEditing()) {
-                    // The day under an open edit must not change: put the selection back.
-                    pFrame->SetStatusText(tr("正在编辑记录，请先确定或取消后再选择其他日期"));
+                if (!pView->LeaveEdit()) {
+                    // The edit stays open on its day: put the selection back.
                     const QSignalBlocker blocker(this);
                     pItem->setSelected(false);
                     if (m_pShown) {

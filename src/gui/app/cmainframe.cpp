@@ -477,6 +477,8 @@ void CMainFrame::SetLoggedOut() {
 }
 
 void CMainFrame::OnSumView() {
+    if (!LeaveEdit())
+        return;
     if (m_bCheckSum)
         return;
     SetCheck(EView::SumList);
@@ -485,6 +487,8 @@ void CMainFrame::OnSumView() {
 }
 
 void CMainFrame::OnIncomeView() {
+    if (!LeaveEdit())
+        return;
     if (m_bCheckIncome)
         return;
     SetCheck(EView::Income);
@@ -495,6 +499,8 @@ void CMainFrame::OnIncomeView() {
 }
 
 void CMainFrame::OnOutlayView() {
+    if (!LeaveEdit())
+        return;
     if (m_bCheckOutlay)
         return;
     SetCheck(EView::Outlay);
@@ -505,6 +511,8 @@ void CMainFrame::OnOutlayView() {
 }
 
 void CMainFrame::OnInChart() {
+    if (!LeaveEdit())
+        return;
     if (m_bCheckInChart)
         return;
     SetCheck(EView::InChart);
@@ -513,6 +521,8 @@ void CMainFrame::OnInChart() {
 }
 
 void CMainFrame::OnOutChart() {
+    if (!LeaveEdit())
+        return;
     if (m_bCheckOutChart)
         return;
     SetCheck(EView::OutChart);
@@ -521,6 +531,8 @@ void CMainFrame::OnOutChart() {
 }
 
 void CMainFrame::OnRptView() {
+    if (!LeaveEdit())
+        return;
     if (m_bCheckRpt)
         return;
     SetCheck(EView::Rpt);
@@ -542,6 +554,17 @@ void CMainFrame::OnExit() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* pEvent) {
-    // The book is written as the user goes; there is nothing to save or ask about.
+    // The book is written as the user goes; only rows typed but not yet confirmed are asked
+    // about.
+    if (!LeaveEdit()) {
+        pEvent->ignore();
+        return;
+    }
     pEvent->accept();
+}
+
+bool CMainFrame::LeaveEdit() {
+    CDayView* pView = m_pIncomeView ? static_cast<CDayView*>(m_pIncomeView)
+                                    : static_cast<CDayView*>(m_pOutlayView);
+    return !pView || pView->LeaveEdit();
 }

@@ -166,6 +166,9 @@ public Q_SLOTS:
     // cmainframe_accounts.cpp
     void OnAddTrs();
     void OnAccounts();
+    // Whether the shown view may change: an open day edit is stored, dropped or kept after
+    // asking. Every way of leaving the view goes through here.
+    bool LeaveEdit();
     void OnAdvice();
     // cmainframe.cpp
     void OnSumView();

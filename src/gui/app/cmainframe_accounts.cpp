@@ -15,6 +15,8 @@ CTrsDlg* CMainFrame::TrsDlg() {
 
 // 32792: a transfer, then the summary with the new balances.
 void CMainFrame::OnAddTrs() {
+    if (!LeaveEdit())
+        return;
     if (TrsDlg()->exec() != QDialog::Accepted && !TrsDlg()->m_bUndone)
         return;
     SetCheck(EView::SumList);
@@ -27,7 +29,7 @@ void CMainFrame::OnAddTrs() {
 
 // 32835: the user's accounts; the summary follows when one was added, renamed or deleted.
 void CMainFrame::OnAccounts() {
-    if (m_strCurUser.isEmpty())
+    if (m_strCurUser.isEmpty() || !LeaveEdit())
         return;
     CAccountsDlg dlg(this);
     dlg.Run(m_strCurUser);

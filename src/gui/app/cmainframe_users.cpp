@@ -121,6 +121,8 @@ void CMainFrame::OnSessionGone() {
 }
 
 void CMainFrame::OnDeleteUser() {
+    if (!LeaveEdit())
+        return;
     try {
         if (!CUserAdmin::UserExists(m_strCurUser))
             return;
@@ -148,6 +150,8 @@ void CMainFrame::OnChangePwd() {
 }
 
 void CMainFrame::OnDisconnect() {
+    if (!LeaveEdit())
+        return;
     if (!CMessageBox::AskOkCancel(tr("断开当前用户连接吗？"), tr("断开连接"), this))
         return;
     SetLoggedOut();

@@ -11,12 +11,14 @@
 #include <QSpacerItem>
 #include <QTimer>
 #include <algorithm>
+#include <memory>
 
 namespace CMessageBox {
 namespace {
 struct SState {
     bool bCapture = false;
     QQueue<bool> answers;
+    QQueue<EChoice> choices;
     QList<SShown> shown;
     std::function<void()> sessionGone;
 };
@@ -80,6 +82,35 @@ std::function<void()>& ReopenHandler() {
 }
 } // namespace
 
+QMessageBox* SaveQuestionBox(const QString& strText, const QString& strCaption,
+                             QWidget* pParent) {
+    auto* pBox = new QMessageBox(QMessageBox::Question, strCaption, strText,
+                                 QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                 Owner(pParent));
+    pBox->button(QMessageBox::Save)->setText(QApplication::translate("CMessageBox", "保存"));
+    pBox->button(QMessageBox::Discard)->setText(QApplication::translate("CMessageBox", "不保存"));
+    pBox->button(QMessageBox::Cancel)->setText(QApplication::translate("CMessageBox", "取消"));
+    pBox->setDefaultButton(QMessageBox::Save);
+    return pBox;
+}
+
+EChoice AskSaveDiscardCancel(const QString& strText, const QString& strCaption,
+                             QWidget* pParent) {
+    if (State().bCapture) {
+        State().shown.append({strText, strCaption, true});
+        return State().choices.isEmpty() ? EChoice::Cancel : State().choices.dequeue();
+    }
+    std::unique_ptr<QMessageBox> pBox(SaveQuestionBox(strText, strCaption, pParent));
+    switch (Exec(*pBox)) {
+    case QMessageBox::Save:
+        return EChoice::Save;
+    case QMessageBox::Discard:
+        return EChoice::Discard;
+    default:
+        return EChoice::Cancel;
+    }
+}
+
 void ShowDBError(const CDBException& e, QWidget* pParent) {
     if (e.m_eKind == CDBException::EKind::BookReplaced && ReopenHandler()) {
         if (AskOkCancel(e.m_strError + QStringLiteral("\n\n") +
@@ -101,6 +132,7 @@ void SetReopenHandler(std::function<void()> handler) { ReopenHandler() = std::mo
 void SetCapture(bool bCapture) { State().bCapture = bCapture; }
 bool IsCapturing() { return State().bCapture; }
 void SetNextAnswer(bool bOk) { State().answers.enqueue(bOk); }
+void SetNextChoice(EChoice eChoice) { State().choices.enqueue(eChoice); }
 QList<SShown> Shown() { return State().shown; }
 QStringList ShownTexts() {
     QStringList list;
@@ -111,5 +143,6 @@ QStringList ShownTexts() {
 void ClearShown() {
     State().shown.clear();
     State().answers.clear();
+    State().choices.clear();
 }
 } // namespace CMessageBox

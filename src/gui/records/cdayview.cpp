@@ -8,6 +8,7 @@
 #include "records/ccategories.h"
 #include "records/cdayconflict.h"
 #include "records/cdaybook.h"
+#include "records/cemptyday.h"
 #include "records/cmsflexgrid1.h"
 
 #include <QAbstractItemView>
@@ -15,9 +16,10 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -79,6 +81,10 @@ CDayView::CDayView(ERecordKind eKind, QWidget* pParent) : CFormView(pParent), m_
     m_pModify = button(IDC_MODIFY, tr("修改"));
     m_pConfirm = button(IDC_CONFIRM, tr("确定"));
     m_pCancel = button(IDC_CANCEL, tr("取消"));
+    m_pDeleteRow = button(IDC_DELETE_ROW, tr("删除"));
+    m_pDeleteRow->setToolTip(tr("删除选中的一行（按“确定”后才写入帐本）"));
+    m_pDeleteDay = button(IDC_DELETE_DAY, tr("删除此日"));
+    m_pDeleteDay->setToolTip(tr("删除没有任何记录的这一天"));
     auto* pButtons = new QGridLayout;
     pButtons->setHorizontalSpacing(16);
     for (int i = 0; i < 4; ++i)
@@ -87,6 +93,8 @@ CDayView::CDayView(ERecordKind eKind, QWidget* pParent) : CFormView(pParent), m_
     pButtons->addWidget(m_pModify, 1, 1);
     pButtons->addWidget(m_pConfirm, 1, 2);
     pButtons->addWidget(m_pCancel, 1, 3);
+    pButtons->addWidget(m_pDeleteRow, 1, 4);
+    pButtons->addWidget(m_pDeleteDay, 0, 4);
 
     auto* pTop = new QHBoxLayout;
     pTop->addLayout(pBoxes);
@@ -130,6 +138,22 @@ CDayView::CDayView(ERecordKind eKind, QWidget* pParent) : CFormView(pParent), m_
     connect(m_pModify, &QPushButton::clicked, this, &CDayView::OnModify);
     connect(m_pConfirm, &QPushButton::clicked, this, &CDayView::OnConfirm);
     connect(m_pCancel, &QPushButton::clicked, this, &CDayView::OnCancel);
+    connect(m_pDeleteRow, &QPushButton::clicked, this, &CDayView::OnDeleteRow);
+    connect(m_pDeleteDay, &QPushButton::clicked, this, &CDayView::OnDeleteDay);
+    // The Delete key and a right click on a row remove it too.
+    m_gridRecords->installEventFilter(this);
+    m_gridRecords->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_gridRecords, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        const int nRow = m_gridRecords->rowAt(pos.y()) + 1;
+        if (!IsEditing() || nRow < 1 || nRow >= m_nRows)
+            return;
+        QMenu menu(this);
+        QAction* pDelete = menu.addAction(tr("删除此行"));
+        if (menu.exec(m_gridRecords->viewport()->mapToGlobal(pos)) == pDelete) {
+            m_nClickRow = nRow;
+            OnDeleteRow();
+        }
+    });
     connect(m_comboBank, qOverload<int>(&QComboBox::activated), this, &CDayView::OnAccountChange);
     connect(m_comboSort, qOverload<int>(&QComboBox::activated), this, &CDayView::OnCategoryChosen);
     // Only what the person types: filling the editor from its cell must not rewrite the cell.
@@ -298,6 +322,11 @@ double CDayView::SumAccountDay(int nYear, int nMonth, int nDay, const QString& s
 }
 
 void CDayView::OnAccountChange(int nIndex) {
+    if (!LeaveEdit()) {
+        // The edit stays with its account.
+        m_comboBank->setCurrentIndex(m_comboBank->findText(m_strBank, Qt::MatchExactly));
+        return;
+    }
     UpdateData(true);
     m_strBank = m_comboBank->itemText(nIndex);
     UpdateData(false);
@@ -323,6 +352,8 @@ void CDayView::MoveToDay(const QDate& day) {
 }
 
 void CDayView::StepTo(int eStep) {
+    if (!LeaveEdit())
+        return;
     const auto step = CDayBook::EStep(eStep);
     QDate target;
     try {
@@ -373,10 +404,13 @@ void CDayView::SetEditingButtons(bool bAdding, bool bModifying) {
     m_pAdd->setEnabled(bBrowsing);
     m_pModify->setEnabled(bBrowsing);
     m_pConfirm->setEnabled(!bBrowsing);
-    m_pCancel->setEnabled(bAdding);
+    m_pCancel->setEnabled(!bBrowsing);
+    m_pDeleteRow->setEnabled(!bBrowsing);
+    m_pDeleteDay->setEnabled(bBrowsing);
+    // Moving to another day or account stays possible: it asks first about the open edit.
     for (QPushButton* pNav : m_pNav)
-        pNav->setEnabled(bBrowsing);
-    m_comboBank->setEnabled(bBrowsing);
+        pNav->setEnabled(true);
+    m_comboBank->setEnabled(true);
 }
 
 void CDayView::MarkRows(int nFirst, int nLast, const QString& strMark) {
@@ -484,6 +518,14 @@ bool CDayView::eventFilter(QObject* pObject, QEvent* pEvent) {
         (pObject == m_pEditText || pObject == m_comboSort) &&
         EditorKey(static_cast<QKeyEvent*>(pEvent)))
         return true;
+    if (m_gridRecords && pObject == m_gridRecords && pEvent->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(pEvent)->key() == Qt::Key_Delete && IsEditing()) {
+        const int nRow = m_gridRecords->currentIndex().row() + 1;
+        if (nRow >= 1)
+            m_nClickRow = nRow;
+        OnDeleteRow();
+        return true;
+    }
     return CFormView::eventFilter(pObject, pEvent);
 }
 
@@ -714,13 +756,78 @@ void CDayView::OnConfirm() {
 }
 
 void CDayView::OnCancel() {
-    // Only an add can be taken back; a modify ends with a confirm.
-    if (!m_bAdding)
+    // Added, changed and removed rows alike go back to the day as stored.
+    if (!IsEditing())
         return;
-    m_nRows = m_nFirstNewRow; // every row added since 新增
-    m_gridRecords->SetRows(m_nRows);
     SetEditingButtons(false, false);
     m_bAdding = m_bModifying = false;
     CollapseFloating();
+    LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
+    ShowDaySummary(m_nYear, m_nMonth, m_nDay);
     MarkRows(1, m_nRows - 1, g_strLocked);
+}
+
+bool CDayView::LeaveEdit() {
+    if (!IsEditing())
+        return true;
+    switch (CMessageBox::AskSaveDiscardCancel(tr("当前记录尚未保存，是否保存？"), tr("保存记录"),
+                                              this)) {
+    case CMessageBox::EChoice::Save:
+        OnConfirm(); // a refused or failed confirm keeps the edit open, and the view stays
+        return !IsEditing();
+    case CMessageBox::EChoice::Discard:
+        OnCancel();
+        return true;
+    case CMessageBox::EChoice::Cancel:
+        break;
+    }
+    return false;
+}
+
+void CDayView::OnDeleteRow() {
+    const int nRow = m_nClickRow;
+    // In an add only the new row is open; taking it away is the same as 取消.
+    if (m_bAdding) {
+        if (nRow == m_nRows - 1)
+            OnCancel();
+        return;
+    }
+    if (!m_bModifying || nRow < 1 || nRow >= m_nRows)
+        return;
+    CollapseFloating();
+    m_nEditRow = 0;
+    RemoveRow(nRow);
+    MarkRows(1, m_nRows - 1, g_strOpen);
+}
+
+void CDayView::OnDeleteDay() {
+    if (IsEditing())
+        return;
+    const QDate day = CurrentDay();
+    if (!day.isValid())
+        return;
+    if (!CMessageBox::AskOkCancel(tr("确定删除 %1年%2月%3日 这一天吗？")
+                                      .arg(day.year())
+                                      .arg(day.month())
+                                      .arg(day.day()),
+                                  tr("删除此日"), this))
+        return;
+    try {
+        const CEmptyDay::ERemove eResult = CEmptyDay::Remove(m_eKind, m_strUserName, day);
+        if (eResult != CEmptyDay::ERemove::Removed) {
+            CMessageBox::ShowMessage(CEmptyDay::Message(eResult), this);
+            return;
+        }
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+        return;
+    }
+    // The tree loses the day; the view goes to the last day left.
+    if (CMainFrame* pFrame = Frame()) {
+        if (m_eKind == ERecordKind::Income)
+            pFrame->GetTreeView()->BuildIncomeTree();
+        else
+            pFrame->GetTreeView()->BuildOutlayTree();
+    }
+    GoLastDay();
 }

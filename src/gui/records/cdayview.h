@@ -46,6 +46,8 @@ public:
         IDC_NEXT_DAY = 1021,
         IDC_FIRST_DAY = 1022,
         IDC_LAST_DAY = 1023,
+        IDC_DELETE_ROW = 1024,
+        IDC_DELETE_DAY = 1025,
     };
 
     CDayView(ERecordKind eKind, QWidget* pParent);
@@ -67,6 +69,13 @@ public:
     void GoNextDay();
     // An add or modify is open: the tree must not change the day under it.
     bool IsEditing() const { return m_bAdding || m_bModifying; }
+    // Before anything changes the view under an open edit: asks whether to store it. true
+    // when the view may change (nothing open, stored, or dropped), false to stay.
+    bool LeaveEdit();
+    // Removes the chosen open row as part of the edit (undone by 取消, stored by 确定).
+    void OnDeleteRow();
+    // Removes the shown day when it holds no records, after a question.
+    void OnDeleteDay();
 
     // ---- editing (buttons 1016 to 1019 and the grid's click)
     void OnAdd();
@@ -147,6 +156,8 @@ private:
     QPushButton* m_pModify = nullptr;
     QPushButton* m_pConfirm = nullptr;
     QPushButton* m_pCancel = nullptr;
+    QPushButton* m_pDeleteRow = nullptr;
+    QPushButton* m_pDeleteDay = nullptr;
     QPushButton* m_pNav[4] = {};
     QDate m_editDay; // the day an open add or modify belongs to
     int m_nFirstNewRow = 0; // while adding: the first of the rows added (typed one after another)
