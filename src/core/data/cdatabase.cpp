@@ -237,17 +237,22 @@ QSqlQuery CDatabase::Exec(const QString& strSql, const QVariantList& values,
     query.setForwardOnly(true);
     if (!query.prepare(strSql))
         throw CDBException(DriverText(query.lastError()));
-    for (const QVariant& v : values) {
+    ExecPrepared(query, values);
+    return query;
+}
+
+void CDatabase::ExecPrepared(QSqlQuery& query, const QVariantList& values) {
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant& v = values[i];
         // PostgreSQL's driver cuts a text at a NUL and fails with a syntax error, SQLite
         // would keep it: refuse it the same way on both.
         if (v.metaType().id() == QMetaType::QString && v.toString().contains(QChar(0)))
             throw CDBException(QCoreApplication::translate(
                 "CDatabase", "文字中不能有空字符（NUL），这一步没有完成。"));
-        query.addBindValue(v);
+        query.bindValue(i, v);
     }
     if (!query.exec())
         throw CDBException(DriverText(query.lastError()));
-    return query;
 }
 
 QString CDatabase::DefaultBookPath() {
