@@ -247,6 +247,14 @@ void BM_OpenSummary_BareSql(benchmark::State& state) {
 
 // ---- year brief (months of one year)
 
+// The all-years brief (a click on the user in the tree).
+void BM_UserBrief_Ours(benchmark::State& state) {
+    const QString& strUser = User();
+    CPeriodStats stats;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(stats.UserBrief(strUser).size());
+}
+
 void BM_YearBrief_Ours(benchmark::State& state) {
     const QString& strUser = User();
     CPeriodStats stats;
@@ -298,6 +306,7 @@ BENCHMARK(BM_OpenSummary_Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenSummary_View)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenSummary_RowByRow)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_OpenSummary_BareSql)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UserBrief_Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_YearBrief_Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_YearBrief_RowByRow)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_YearBrief_BareSql)->Unit(benchmark::kMillisecond);

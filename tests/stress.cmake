@@ -6,9 +6,9 @@ add_executable(ledgerkin_driver ${LEDGERKIN_STRESS_SOURCES})
 target_link_libraries(ledgerkin_driver PRIVATE ledgerkin_test_support_core)
 
 add_test(NAME stress_concurrency_sqlite COMMAND ledgerkin_driver concurrency --backend sqlite
-                                                --workers 2 --millis 4000)
+                                                --workers 2 --millis 6000)
 add_test(NAME stress_concurrency_pg COMMAND ledgerkin_driver concurrency --backend pg
-                                            --workers 2 --millis 4000)
+                                            --workers 2 --millis 6000)
 add_test(NAME stress_crash_sqlite COMMAND ledgerkin_driver crash --kills 60 --max-seconds 150)
 set_tests_properties(stress_concurrency_sqlite stress_concurrency_pg PROPERTIES TIMEOUT 180)
 set_tests_properties(stress_concurrency_pg PROPERTIES SKIP_RETURN_CODE 77)

@@ -1,11 +1,18 @@
+#include "cbookbuilder.h"
 #include "ctestbook.h"
 #include "data/cbackup.h"
+#include "data/cchangewatcher.h"
+#include "data/cdbexception.h"
 #include "data/cincomeset.h"
 #include "data/ctoday.h"
 #include "data/cuserset.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
+#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
@@ -54,6 +61,40 @@ class TestBackup : public QObject {
 
 private Q_SLOTS:
     void cleanup() { CToday::Set(QDate()); }
+
+    // The copy is made on a thread of its own while this thread's event loop keeps running;
+    // the result comes back on this thread.
+    void dailyBackupRunsBesideTheEventLoop() {
+        if (SkipOnPostgres())
+            QSKIP("backups are made of SQLite books only");
+        CTestBook book;
+        AddRows(QStringLiteral("张三"), 400);
+        CToday::Set(QDate(2026, 12, 8));
+        QObject context;
+        bool bDone = false, bOk = false;
+        QString strMessage;
+        QThread* pDoneIn = nullptr;
+        QPointer<QThread> pThread =
+            CBackup::StartDaily(&context, [&](bool bResult, const QString& strResult) {
+                bDone = true;
+                bOk = bResult;
+                strMessage = strResult;
+                pDoneIn = QThread::currentThread();
+            });
+        QVERIFY(pThread && pThread != QThread::currentThread());
+        int nTicks = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&nTicks] { ++nTicks; });
+        ticker.start(0);
+        QTRY_VERIFY(bDone);
+        QVERIFY(nTicks > 0);
+        QVERIFY2(bOk, qPrintable(strMessage));
+        QCOMPARE(pDoneIn, QThread::currentThread());
+        const QString strCopy = CBackup::FileFor(book.FilePath(), QDate(2026, 12, 8));
+        QVERIFY(strMessage.contains(QDir::toNativeSeparators(strCopy)));
+        QCOMPARE(RowCounts(strCopy), (QList<int>{1, 400}));
+        QTRY_VERIFY(!pThread); // the thread cleans up after itself
+    }
 
     void newDayMakesOneCompleteBackup() {
         if (SkipOnPostgres())
@@ -160,6 +201,61 @@ private Q_SLOTS:
         QVERIFY(CBackup::RunDaily(strMessage, QStringLiteral("junk")));
         QVERIFY(!QFileInfo::exists(strNew));
         CDatabase::Close(QStringLiteral("junk"));
+    }
+
+    // A backup put back into the open book while another copy has it open: the book is the
+    // backup again, whole, for both copies; the other copy's watcher notices. A file that is
+    // not a whole book is refused and the book stays as it is.
+    void restoreReplacesTheOpenBookInOneStep() {
+        if (SkipOnPostgres())
+            QSKIP("backups are made of SQLite books only");
+        CTestBook book;
+        AddRows(QStringLiteral("张三"), 30);
+        CToday::Set(QDate(2026, 12, 7));
+        QString strMessage;
+        QVERIFY2(CBackup::RunDaily(strMessage), qPrintable(strMessage));
+        const QString strBackup = CBackup::List(book.FilePath()).value(0);
+        QCOMPARE(CBackup::DayOf(strBackup), QDate(2026, 12, 7));
+        const QStringList backedUp = CBookBuilder::Dump();
+
+        const QString strOther = QStringLiteral("other");
+        CDatabase::SetUrl(book.FilePath(), strOther);
+        CChangeWatcher watcher(strOther);
+        QSignalSpy changed(&watcher, &CChangeWatcher::Changed);
+        QCOMPARE(CBookBuilder::Dump(strOther), backedUp);
+        watcher.Poll();
+        AddRows(QStringLiteral("李四"), 500); // the book grows past the backup
+        QVERIFY(CBookBuilder::Dump() != backedUp);
+
+        QFile damaged(CBackup::FolderFor(book.FilePath()) + QStringLiteral("/book-2026-12-06.db"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write(QByteArray("SQLite format 3").append(char(0)).append(4000, 'x'));
+        damaged.close();
+        const QStringList grown = CBookBuilder::Dump();
+        for (const QString& strBad : {damaged.fileName(), book.FilePath() + QStringLiteral(".none")}) {
+            try {
+                CBackup::Restore(strBad);
+                QFAIL("a file that is not a book was restored");
+            } catch (const CDBException& e) {
+                QVERIFY2(e.m_strError.contains(QStringLiteral("没有改变")), qPrintable(e.m_strError));
+            }
+            QCOMPARE(CBookBuilder::Dump(), grown);
+        }
+        QVERIFY(QFile::remove(damaged.fileName()));
+
+        watcher.Poll();
+        changed.clear();
+        const QString strKept = CBackup::Restore(strBackup);
+        QCOMPARE(CBookBuilder::Dump(), backedUp);
+        QCOMPARE(CBackup::List(book.FilePath()), QStringList{strBackup}); // not a daily copy
+        CDatabase::SetUrl(strKept, QStringLiteral("kept"));
+        QCOMPARE(CBookBuilder::Dump(QStringLiteral("kept")), grown);
+        CDatabase::Close(QStringLiteral("kept"));
+        QCOMPARE(CBookBuilder::IntegrityProblem(), QString());
+        watcher.Poll();
+        QVERIFY(changed.count() > 0);
+        QCOMPARE(CBookBuilder::Dump(strOther), backedUp);
+        CDatabase::Close(strOther);
     }
 };
 

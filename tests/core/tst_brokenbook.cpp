@@ -62,6 +62,12 @@ QStringList TryToUse(const QString& strConnection) {
         }
     };
     attempt([&] { CUserAdmin::UserNames(strConnection); });
+    // Logging in with an unchanged "保存密码" choice writes nothing, so it works read-only.
+    attempt([&] {
+        if (!CUserAdmin::CheckPassword(g_strUser, QStringLiteral("pw"), strConnection) ||
+            !CUserAdmin::StoreSaveChoice(g_strUser, false, QStringLiteral("pw"), strConnection))
+            throw CDBException(QStringLiteral("无法登录"));
+    });
     attempt([&] {
         const auto eResult =
             CTransfer::Transfer(g_strUser, g_day, g_strCash, g_strBank, 5, strConnection);
@@ -76,12 +82,13 @@ QStringList TryToUse(const QString& strConnection) {
 }
 
 // A small, closed book in dir: one user, two accounts, a few days.
-QString MakeBook(const QTemporaryDir& dir) {
-    const QString strPath = dir.filePath(QStringLiteral("book.db"));
+QString MakeBook(const QTemporaryDir& dir, int nDays = 3,
+                 const QString& strName = QStringLiteral("book.db")) {
+    const QString strPath = dir.filePath(strName);
     const QString strConnection = QStringLiteral("maker");
     CDatabase::SetUrl(strPath, strConnection);
     CBookBuilder::SOptions o;
-    o.nDays = 3;
+    o.nDays = nDays;
     CBookBuilder::AddUser(g_strUser, QStringLiteral("pw"), o, strConnection);
     CDatabase::Close(strConnection);
     return strPath;
@@ -188,11 +195,12 @@ private Q_SLOTS:
             messages = QString::fromUtf8(out).split(QLatin1Char('\n'));
         }
         ::chmod(QFile::encodeName(dir.path()).constData(), 0700);
-        QCOMPARE(messages.size(), 3);
-        // The login list may be read; the transfer and the new user must be refused.
-        for (int i = 0; i < messages.size(); ++i)
-            if (i > 0 || !messages[i].isEmpty())
-                QVERIFY2(HasChinese(messages[i]), qPrintable(messages[i]));
+        QCOMPARE(messages.size(), 4);
+        // The login list may be read and the user may log in; the transfer and the new user
+        // must be refused, saying why.
+        QVERIFY2(messages[1].isEmpty(), qPrintable(messages.join(QLatin1Char('|'))));
+        for (int i = 2; i < messages.size(); ++i)
+            QVERIFY2(messages[i].contains(QStringLiteral("只读")), qPrintable(messages[i]));
         QCOMPARE(FileHash(strPath), hash);
     }
 
@@ -298,6 +306,145 @@ private Q_SLOTS:
                 QVERIFY2(HasChinese(s), qPrintable(s));
             CDatabase::Close(QStringLiteral("remote"));
         }
+    }
+
+    // The book's file deleted, or replaced by a smaller or a larger book (a backup put in its
+    // place), while two copies have it open and one has just written: the copies write
+    // nothing more, say why, and leave the new file as it was put there.
+    void bookReplacedUnderTheProgramIsLeftAlone_data() {
+        QTest::addColumn<int>("nNewDays"); // 0: the file is deleted, nothing takes its place
+        QTest::newRow("deleted") << 0;
+        QTest::newRow("smaller") << 2;
+        QTest::newRow("larger") << 300;
+    }
+    void bookReplacedUnderTheProgramIsLeftAlone() {
+        if (CTestBook::UsePostgres())
+            QSKIP("file books are SQLite books");
+        QFETCH(int, nNewDays);
+        QTemporaryDir dir;
+        const QString strPath = MakeBook(dir, 60);
+        const QString strCopy = QStringLiteral("copy"), strOther = QStringLiteral("other");
+        CDatabase::SetUrl(strPath, strCopy);
+        CDatabase::SetUrl(strPath, strOther);
+        CUserAdmin::UserNames(strOther);
+        // Rows in the write-ahead log, not yet in the file: what would be applied to a new one.
+        for (int i = 0; i < 20; ++i)
+            QCOMPARE(CTransfer::Transfer(g_strUser, g_day, g_strCash, g_strBank, 1, strCopy),
+                     CTransfer::EResult::Done);
+
+        QByteArray newHash;
+        QStringList newRows;
+        const qint64 nOldSize = QFileInfo(strPath).size();
+        QVERIFY(QFile::remove(strPath)); // the log and index stay, as a file manager leaves them
+        if (nNewDays > 0) {
+            QTemporaryDir newDir;
+            const QString strNew = MakeBook(newDir, nNewDays);
+            QCOMPARE(QFileInfo(strNew).size() < nOldSize, nNewDays < 60);
+            CDatabase::SetUrl(strNew, QStringLiteral("maker"));
+            newRows = CBookBuilder::Dump(QStringLiteral("maker"));
+            CDatabase::Close(QStringLiteral("maker"));
+            QVERIFY(QFile::copy(strNew, strPath));
+            newHash = FileHash(strPath);
+        }
+
+        for (const QString& strConnection : {strCopy, strOther}) {
+            QVERIFY(!CDatabase::IsSameBookFile(strConnection));
+            try {
+                CTransfer::Transfer(g_strUser, g_day, g_strCash, g_strBank, 1, strConnection);
+                QFAIL("a transfer into a replaced book was not refused");
+            } catch (const CDBException& e) {
+                QCOMPARE(e.m_eKind, CDBException::EKind::BookReplaced);
+                QVERIFY2(e.m_strError.contains(QStringLiteral("重新打开")), qPrintable(e.m_strError));
+            }
+            for (const QString& s : TryToUse(strConnection).mid(1))
+                QVERIFY2(HasChinese(s), qPrintable(s));
+        }
+        CDatabase::Close(strCopy);
+        CDatabase::Close(strOther);
+
+        QCOMPARE(QFileInfo::exists(strPath), nNewDays > 0);
+        if (nNewDays > 0)
+            QCOMPARE(FileHash(strPath), newHash);
+        // Whoever opens the path next finds the new book (or a new empty one), whole.
+        CDatabase::SetUrl(strPath, strOther);
+        QCOMPARE(CBookBuilder::IntegrityProblem(strOther), QString());
+        QCOMPARE(CBookBuilder::Dump(strOther), newRows);
+        CDatabase::Close(strOther);
+    }
+
+    // Texts by backend: SQLite result codes (extended ones too), PostgreSQL SQLSTATEs.
+    void errorTextsByBackend_data() {
+        QTest::addColumn<bool>("bPostgres");
+        QTest::addColumn<QString>("strCode");
+        QTest::addColumn<QString>("strStart");
+        const auto row = [](const char* szName, bool bPg, const char* szCode, const char* szStart) {
+            QTest::newRow(szName) << bPg << QString::fromLatin1(szCode) << QString::fromUtf8(szStart);
+        };
+        row("sqlite busy", false, "5", "帐本正忙");
+        row("sqlite busy snapshot", false, "517", "帐本正忙");
+        row("sqlite readonly", false, "8", "帐本是只读的");
+        row("sqlite readonly dbmoved", false, "1032", "帐本是只读的");
+        row("sqlite ioerr", false, "10", "读写帐本文件时出错");
+        row("sqlite full", false, "13", "磁盘已满");
+        row("sqlite notadb", false, "26", "帐本文件已损坏");
+        row("sqlite other", false, "1", "数据库错误");
+        row("pg permission", true, "42501", "没有权限");
+        row("pg not the sqlite busy", true, "42501", "没有权限"); // 42501 & 0xFF == 5
+        row("pg connection", true, "08006", "与数据库服务器的连接已断开");
+        row("pg admin shutdown", true, "57P01", "数据库服务器正在关闭或重新启动");
+        row("pg serialization", true, "40001", "另一个程序同时在修改");
+        row("pg deadlock", true, "40P01", "另一个程序同时在修改");
+        row("pg too many connections", true, "53300", "数据库服务器的连接数已满");
+        row("pg out of memory", true, "53200", "数据库服务器资源不足");
+        row("pg bad password", true, "28P01", "数据库服务器拒绝登录");
+        row("pg unknown", true, "P0001", "数据库错误");
+    }
+    void errorTextsByBackend() {
+        QFETCH(bool, bPostgres);
+        QFETCH(QString, strCode);
+        QFETCH(QString, strStart);
+        const QSqlError error(QStringLiteral("driver says"), QStringLiteral("something failed"),
+                              QSqlError::StatementError, strCode);
+        const QString strText = CDatabase::ErrorText(
+            error, bPostgres ? CSqlDialect::PostgreSQL : CSqlDialect::SQLite);
+        QVERIFY2(strText.startsWith(strStart), qPrintable(strText));
+        QVERIFY2(strText.contains(QStringLiteral("something failed")), qPrintable(strText));
+    }
+
+    // A PostgreSQL role without the right to write a table: said as a missing right, not as
+    // a busy book.
+    void permissionDeniedIsSaidAsSuch() {
+        if (!CTestBook::UsePostgres())
+            QSKIP("rights of database roles are PostgreSQL's");
+        CTestBook book;
+        CBookBuilder::SOptions o;
+        o.nDays = 3;
+        CBookBuilder::AddUser(g_strUser, QStringLiteral("pw"), o);
+        const QStringList before = CBookBuilder::Dump();
+        // A superuser ignores rights: act as a role that may only read, then.
+        QSqlQuery sql(CDatabase::Connection());
+        QVERIFY(sql.exec(QStringLiteral("SELECT rolsuper FROM pg_roles WHERE rolname = CURRENT_USER")));
+        QVERIFY(sql.next());
+        const QString strReader = QStringLiteral("ledgerkin_reader_%1").arg(QCoreApplication::applicationPid());
+        const bool bSuper = sql.value(0).toBool();
+        if (bSuper)
+            for (const QString& strSql :
+                 {QStringLiteral("CREATE ROLE %1 NOLOGIN"), QStringLiteral("GRANT USAGE ON SCHEMA %2 TO %1"),
+                  QStringLiteral("GRANT SELECT ON ALL TABLES IN SCHEMA %2 TO %1"), QStringLiteral("SET ROLE %1")})
+                QVERIFY2(sql.exec(strSql.arg(strReader, CDatabase::ChangePayload())),
+                         qPrintable(sql.lastError().text()));
+        else
+            QVERIFY(sql.exec(QStringLiteral("REVOKE UPDATE ON \"Bank\" FROM CURRENT_USER")));
+        try {
+            CTransfer::Transfer(g_strUser, g_day, g_strCash, g_strBank, 5);
+            QFAIL("a transfer without the right to write it was not refused");
+        } catch (const CDBException& e) {
+            QVERIFY2(e.m_strError.startsWith(QStringLiteral("没有权限")), qPrintable(e.m_strError));
+        }
+        QCOMPARE(CBookBuilder::Dump(), before);
+        if (bSuper)
+            for (const char* szSql : {"RESET ROLE", "DROP OWNED BY %1", "DROP ROLE %1"})
+                sql.exec(QString::fromLatin1(szSql).arg(strReader));
     }
 };
 

@@ -242,13 +242,14 @@ private Q_SLOTS:
             for (const QString& strOther : g_users)
                 QCOMPARE(CUserAdmin::CheckPassword(strUser, Pwd(strOther)), strUser == strOther);
 
+        QCOMPARE(CUserAdmin::ChangePassword(strLike, Pwd(strLike), QStringLiteral("neu")),
+                 CUserAdmin::EChange::Changed);
         QVERIFY(CUserAdmin::StoreSaveChoice(strLike, true, Pwd(strLike)));
-        QVERIFY(CUserAdmin::ChangePassword(strLike, QStringLiteral("neu")));
         const QVector<SDayRecord> rows{{CCategories::Income()[1], QStringLiteral("x"), 1.25}};
-        CDayBook(ERecordKind::Income, strLike)
-            .ReplaceDay(QDate(2004, 12, 24), QStringLiteral("现金"), rows);
-        CDayBook(ERecordKind::Outlay, strLike)
-            .ReplaceDay(QDate(2004, 12, 25), QStringLiteral("银行"), {});
+        CDayBook(ERecordKind::Income, strLike).Confirm(QDate(2004, 12, 24), QStringLiteral("现金"), SDayEdit::Adding(rows));
+        CDayBook outlay(ERecordKind::Outlay, strLike);
+        outlay.Confirm(QDate(2004, 12, 25), QStringLiteral("银行"),
+                       {{}, {}, outlay.LoadDay(QDate(2004, 12, 25), QStringLiteral("银行"))});
         QCOMPARE(CTransfer::Transfer(strLike, QDate(2005, 1, 2), QStringLiteral("现金"),
                                      QStringLiteral("银行"), 10),
                  CTransfer::EResult::Done);

@@ -1,3 +1,6 @@
+#include "analysis/cchartdata.h"
+#include "analysis/cperiodstats.h"
+#include "cbookbuilder.h"
 #include "ctestbook.h"
 #include "ctestrows.h"
 #include "data/cdbexception.h"
@@ -5,6 +8,7 @@
 #include "data/ckepttotals.h"
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
+#include "records/cdaylist.h"
 #include "data/ctransaction.h"
 
 #include <QRandomGenerator>
@@ -33,7 +37,8 @@ QStringList KeptLines() {
     QStringList lines;
     QSqlQuery q = Select(QStringLiteral(
         "SELECT \"UserName\", \"Day\", \"InCents\", \"InRows\", \"InBankRows\", \"OutCents\", "
-        "\"OutRows\", \"OutBankRows\" FROM \"DayTotals\" ORDER BY 1, 2"));
+        "\"OutRows\", \"OutBankRows\" FROM \"DayTotals\" WHERE \"InRows\" + \"OutRows\" > 0 "
+        "ORDER BY 1, 2"));
     while (q.next()) {
         QStringList parts;
         for (int i = 0; i < 8; ++i)
@@ -41,7 +46,8 @@ QStringList KeptLines() {
         lines << QStringLiteral("day ") + parts.join(QLatin1Char('|'));
     }
     q = Select(QStringLiteral("SELECT \"UserName\", \"Kind\", \"Month\", \"Sort\", "
-                              "\"Cents\", \"Rows\" FROM \"MonthSortTotals\" ORDER BY 1, 2, 3, 4"));
+                              "\"Cents\", \"Rows\" FROM \"MonthSortTotals\" WHERE \"Rows\" > 0 "
+                      "ORDER BY 1, 2, 3, 4"));
     while (q.next()) {
         QStringList parts;
         for (int i = 0; i < 6; ++i)
@@ -64,16 +70,16 @@ QStringList RecomputedLines() {
                        "SELECT \"UserName\", \"Date\", \"Sort\", \"Amount\", \"Bank\" FROM \"%1\"")
                        .arg(QLatin1String(Tables[t])));
         while (q.next()) {
-            if (q.value(0).isNull() || q.value(1).isNull())
+            if (q.value(0).isNull())
                 continue;
             const QVariant date = q.value(1);
-            const QDate day =
-                date.metaType().id() == QMetaType::QDateTime
-                    ? date.toDateTime().date()
-                    : QDate::fromString(date.toString().left(10), QStringLiteral("yyyy-MM-dd"));
-            if (!day.isValid() || day.year() < 1)
+            const QDate day = date.metaType().id() == QMetaType::QDateTime
+                                  ? date.toDateTime().date()
+                                  : QDate::fromString(date.toString().left(10), QStringLiteral("yyyy-MM-dd"));
+            if (!date.isNull() && (!day.isValid() || day.year() < 1))
                 continue;
-            const int nDay = day.year() * 10000 + day.month() * 100 + day.day();
+            // A row without a date: day 0, in the totals over all dates only.
+            const int nDay = date.isNull() ? 0 : day.year() * 10000 + day.month() * 100 + day.day();
             const qint64 nCents = CMoney::ToCents(q.value(3).toDouble());
             SDay& d = days[{q.value(0).toString(), nDay}];
             d.n[3 * t] += nCents;
@@ -315,6 +321,82 @@ private Q_SLOTS:
         Run(CTestBook::UsePostgres() ? QStringLiteral("TRUNCATE \"Income\"")
                                      : QStringLiteral("DELETE FROM \"Income\""));
         CHECK_TOTALS();
+    }
+
+    // On a book the program wrote, what the kept totals give equals what the summary, the
+    // charts and the tree read from the records: totals, first and last day, day count,
+    // every brief, the category sums and the day lists.
+    void readingGivesTheFiguresOfTheRecords() {
+        CTestBook book;
+        CBookBuilder::SOptions options;
+        options.firstDay = QDate(2019, 11, 20);
+        options.nDays = 80;
+        options.nRecordsPerDay = 3;
+        CBookBuilder::AddUser(QStringLiteral("张三"), QStringLiteral("pw"), options);
+        options.nSeed = 2;
+        CBookBuilder::AddUser(QStringLiteral("李四"), QStringLiteral("pw"), options);
+        CDatabase::Exec(QStringLiteral("INSERT INTO \"Outlay\" (\"UserName\", \"Date\", \"Sort\", "
+                                       "\"Amount\") VALUES ('张三', NULL, '用餐支出', 7.5)"));
+        const QString strUser = QStringLiteral("张三");
+        CPeriodStats stats;
+        const CPeriodStats::SFigures figures = stats.Figures(strUser);
+        const auto years = CKeptTotals::Periods(strUser, CKeptTotals::ELevel::Year);
+        qint64 nIn = 0, nOut = 0;
+        int nInDays = 0, nOutDays = 0;
+        QDate first, last;
+        QStringList brief;
+        for (const auto& p : years) {
+            nIn += p.nIncome;
+            nOut += p.nOutlay;
+            nInDays += p.nIncomeDays;
+            nOutDays += p.nOutlayDays;
+            if (p.nPeriod == 0)
+                continue;
+            first = first.isValid() ? std::min(first, p.first) : p.first;
+            last = std::max(last, p.last);
+            brief << QStringLiteral("%1 %2 %3").arg(p.nPeriod).arg(p.nIncome).arg(p.nOutlay);
+        }
+        QCOMPARE(nIn, figures.nTotalIncome);
+        QCOMPARE(nOut, figures.nTotalOutlay);
+        QCOMPARE(std::max(nInDays, nOutDays), figures.nDayCount);
+        QCOMPARE(first, figures.firstDay);
+        QCOMPARE(last, figures.lastDay);
+        const auto briefOf = [](const QVector<CPeriodStats::SBriefRow>& rows) {
+            QStringList lines;
+            for (const auto& r : rows)
+                lines << QStringLiteral("%1 %2 %3").arg(r.nPeriod).arg(r.nIncome).arg(r.nOutlay);
+            return lines;
+        };
+        QCOMPARE(brief, briefOf(figures.years));
+        const auto keptBrief = [&](CKeptTotals::ELevel eLevel, const QDate& from, const QDate& to) {
+            QStringList lines;
+            for (const auto& p : CKeptTotals::Periods(strUser, eLevel, from, to))
+                if (p.nIncome != 0 || p.nOutlay != 0)
+                    lines << QStringLiteral("%1 %2 %3").arg(p.nPeriod).arg(p.nIncome).arg(p.nOutlay);
+            return lines;
+        };
+        QCOMPARE(keptBrief(CKeptTotals::ELevel::Month, QDate(2019, 1, 1), QDate(2020, 1, 1)),
+                 briefOf(stats.YearBrief(strUser, 2019)));
+        QCOMPARE(keptBrief(CKeptTotals::ELevel::Day, QDate(2019, 12, 1), QDate(2020, 1, 1)),
+                 briefOf(stats.MonthBrief(strUser, 2019, 12)));
+
+        for (const bool bOutlay : {false, true}) {
+            const CChartData chart(bOutlay ? CChartData::ETable::Outlay : CChartData::ETable::Income,
+                                   strUser);
+            for (const QDate& from : {QDate(), QDate(2020, 1, 1)}) {
+                const auto sums = CKeptTotals::SortCents(bOutlay, strUser, from, from.addYears(1));
+                QStringList texts;
+                for (const auto& c : chart.Categories()) {
+                    qint64 n = 0;
+                    for (const auto& [strSort, nCents] : sums)
+                        n += strSort == c.strSort ? nCents : 0;
+                    texts << CMoney::Format(CMoney::FromCents(n));
+                }
+                QCOMPARE(texts, from.isValid() ? chart.YearSorts(2020) : chart.UserSorts());
+            }
+            QCOMPARE(CKeptTotals::Days(bOutlay, strUser),
+                     CDayList::Days(bOutlay ? ERecordKind::Outlay : ERecordKind::Income, strUser));
+        }
     }
 
     // A book written before the kept totals existed gets them, built once, when it is opened,

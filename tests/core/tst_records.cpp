@@ -5,6 +5,8 @@
 #include "data/cincomeset.h"
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
+#include "cbookbuilder.h"
+#include "records/cdayconflict.h"
 #include "records/cdaybook.h"
 
 #include <QtTest>
@@ -103,48 +105,88 @@ private Q_SLOTS:
             QVERIFY(!income.Step(s, QDate(2004, 3, 2)).isValid());
     }
 
-    void replacingADayTouchesOnlyThatDayAndAccount() {
+    // Confirming applies this copy's edit only: rows another copy wrote meanwhile stay, the
+    // balance moves by exactly the edit, and an edit of a row another copy changed or
+    // removed since it was read writes nothing.
+    void confirmingAppliesOnlyThisCopysEdit() {
         CTestBook book;
         AddBank(QStringLiteral("现金"), 1000);
         AddBank(QStringLiteral("存折"), 500);
         AddBank(QStringLiteral("现金"), 70, QStringLiteral("李四"));
         const QDate day(2004, 3, 2);
-        AddRow<COutlaySet>(day, QStringLiteral("现金"), 60, QStringLiteral("old1"));
-        AddRow<COutlaySet>(day, QStringLiteral("现金"), 40, QStringLiteral("old2"));
+        const QString strCash = QStringLiteral("现金");
+        AddRow<COutlaySet>(day, strCash, 60, QStringLiteral("old1"));
+        AddRow<COutlaySet>(day, strCash, 40, QStringLiteral("old2"));
         AddRow<COutlaySet>(day, QStringLiteral("存折"), 30, QStringLiteral("keep"));
-        AddRow<COutlaySet>(day.addDays(1), QStringLiteral("现金"), 30, QStringLiteral("keep"));
-        AddRow<COutlaySet>(day, QStringLiteral("现金"), 30, QStringLiteral("keep"),
-                           QStringLiteral("李四"));
+        AddRow<COutlaySet>(day.addDays(1), strCash, 30, QStringLiteral("keep"));
+        AddRow<COutlaySet>(day, strCash, 30, QStringLiteral("keep"), QStringLiteral("李四"));
 
+        // Two copies read the day; A adds n1, changes old1 into n2 and removes old2.
         CDayBook outlay(ERecordKind::Outlay, g_strUser);
-        QCOMPARE(
-            outlay.ReplaceDay(day, QStringLiteral("现金"),
-                              {Rec(QStringLiteral("n2"), 50.5), Rec(QStringLiteral("n1"), 29.5)}),
-            std::int64_t(2000));
-        QCOMPARE(Notes(outlay.LoadDay(day, QStringLiteral("现金"))),
+        const QVector<SDayRecord> read = outlay.LoadDay(day, strCash);
+        QCOMPARE(Notes(read), (QStringList{QStringLiteral("old1"), QStringLiteral("old2")}));
+        QVERIFY(read[0].nId != 0 && read[1].nId != 0);
+        SDayEdit a = SDayEdit::Adding({Rec(QStringLiteral("n1"), 29.5)});
+        a.changed.append({read[0], Rec(QStringLiteral("n2"), 50.5)});
+        a.removed.append(read[1]);
+        QCOMPARE(outlay.Confirm(day, strCash, a), std::int64_t(2000)); // 100 out, 80 in
+        QCOMPARE(Notes(outlay.LoadDay(day, strCash)),
                  (QStringList{QStringLiteral("n2"), QStringLiteral("n1")}));
-        outlay.ReplaceDay(day, QStringLiteral("现金"), {});
-        QVERIFY(outlay.LoadDay(day, QStringLiteral("现金")).isEmpty());
-        QCOMPARE(CMoney::Format(Balance(QStringLiteral("现金"))), QStringLiteral("1100.00"));
-        QCOMPARE(CMoney::Format(Balance(QStringLiteral("存折"))), QStringLiteral("500.00"));
-        QCOMPARE(Notes(outlay.LoadDay(day, QStringLiteral("存折"))),
-                 QStringList{QStringLiteral("keep")});
-        QCOMPARE(Notes(outlay.LoadDay(day.addDays(1), QStringLiteral("现金"))),
-                 QStringList{QStringLiteral("keep")});
-        CDayBook other(ERecordKind::Outlay, QStringLiteral("李四"));
-        QCOMPARE(Notes(other.LoadDay(day, QStringLiteral("现金"))),
-                 QStringList{QStringLiteral("keep")});
+        QCOMPARE(outlay.LoadDay(day, strCash)[0].nId, read[0].nId); // changed in place
 
-        // Refused as a whole: an account that is not there, or rows the checks refuse.
-        QVERIFY_THROWS_EXCEPTION(CDBException,
-                                 outlay.ReplaceDay(day, QStringLiteral("没有"), {Rec({}, 5)}));
-        QVERIFY_THROWS_EXCEPTION(
-            CDBException,
-            outlay.ReplaceDay(day, QStringLiteral("存折"), {Rec({}, 5), Rec({}, std::nan(""))}));
-        QVERIFY(outlay.LoadDay(day, QStringLiteral("没有")).isEmpty());
+        // B, still showing the day as read, adds a row: A's rows stay.
+        QCOMPARE(outlay.Confirm(day, strCash, SDayEdit::Adding({Rec(QStringLiteral("b1"), 10)})),
+                 std::int64_t(-1000));
+        QCOMPARE(Notes(outlay.LoadDay(day, strCash)),
+                 (QStringList{QStringLiteral("n2"), QStringLiteral("n1"), QStringLiteral("b1")}));
+        QCOMPARE(CMoney::Format(Balance(strCash)), QStringLiteral("1010.00"));
+
+        // Refused as a whole, with its added row too: B's edits of rows A changed or removed,
+        // a row of another day or account, an account that is not there, refused values.
+        SDayRecord other = outlay.LoadDay(day, QStringLiteral("存折")).value(0);
+        struct SCase {
+            const char* szName;
+            QString strBank;
+            SDayEdit::SChange change;
+            SDayRecord removed;
+            bool bConflict;
+        };
+        const SCase cases[] = {
+            {"changed elsewhere", strCash, {read[0], Rec(QStringLiteral("b2"), 1)}, {}, true},
+            {"removed elsewhere", strCash, {read[1], Rec(QStringLiteral("b2"), 1)}, {}, true},
+            {"removing a row removed", strCash, {}, read[1], true},
+            {"row of another account", strCash, {}, other, true},
+            {"no such account", QStringLiteral("没有"), {}, {}, false},
+            {"bad amount", strCash, {read[0], Rec({}, std::nan(""))}, {}, false},
+        };
+        const QStringList before = CBookBuilder::Dump();
+        for (const SCase& c : cases) {
+            SDayEdit b = SDayEdit::Adding({Rec(QStringLiteral("b3"), 5)});
+            if (c.change.loaded.nId != 0)
+                b.changed.append(c.change);
+            if (c.removed.nId != 0)
+                b.removed.append(c.removed);
+            try {
+                outlay.Confirm(day, c.strBank, b);
+                QFAIL(c.szName);
+            } catch (const CDayConflict&) {
+                QVERIFY2(c.bConflict, c.szName);
+            } catch (const CDBException&) {
+                QVERIFY2(!c.bConflict, c.szName);
+            }
+            QVERIFY2(CBookBuilder::Dump() == before, c.szName);
+        }
+
+        // Read again, everything can go; other days, accounts and users keep their rows.
+        outlay.Confirm(day, strCash, {{}, {}, outlay.LoadDay(day, strCash)});
+        QVERIFY(outlay.LoadDay(day, strCash).isEmpty());
+        QCOMPARE(CMoney::Format(Balance(strCash)), QStringLiteral("1100.00"));
+        QCOMPARE(CMoney::Format(Balance(QStringLiteral("存折"))), QStringLiteral("500.00"));
         QCOMPARE(Notes(outlay.LoadDay(day, QStringLiteral("存折"))),
                  QStringList{QStringLiteral("keep")});
-        QCOMPARE(CMoney::Format(Balance(QStringLiteral("存折"))), QStringLiteral("500.00"));
+        QCOMPARE(Notes(outlay.LoadDay(day.addDays(1), strCash)), QStringList{QStringLiteral("keep")});
+        CDayBook other4(ERecordKind::Outlay, QStringLiteral("李四"));
+        QCOMPARE(Notes(other4.LoadDay(day, strCash)), QStringList{QStringLiteral("keep")});
     }
 };
 

@@ -120,6 +120,38 @@ private Q_SLOTS:
                  QStringList({QStringLiteral("张三/A=0.00"), QStringLiteral("张三/A=2.00"),
                               QStringLiteral("张三/B=1.00")}));
     }
+
+    // History by date, then entry order; undoing one restores both balances to the cent and
+    // leaves the others alone.
+    void undoRestoresBothBalances() {
+        CTestBook book;
+        AddBank(A, 100.10);
+        AddBank(B, 20.20);
+        const QDate day(2004, 3, 2);
+        const struct {
+            int nDays;
+            double dAmount;
+        } moves[] = {{2, 0.1}, {0, 33.33}, {2, 0.2}, {1, -0.07}};
+        for (const auto& m : moves)
+            QCOMPARE(CTransfer::Transfer(g_strUser, day.addDays(m.nDays), A, B, m.dAmount),
+                     CTransfer::EResult::Done);
+        QList<double> amounts;
+        for (const auto& row : CTransfer::History(g_strUser))
+            amounts << row.dAmount;
+        QCOMPARE(amounts, (QList<double>{33.33, -0.07, 0.1, 0.2}));
+        const int nKey = CTransfer::History(g_strUser).at(0).nKey;
+        QCOMPARE(CTransfer::Undo(QStringLiteral("李四"), nKey), CTransfer::EUndo::Gone);
+        QCOMPARE(CTransfer::Undo(g_strUser, nKey), CTransfer::EUndo::Done);
+        QCOMPARE(Balances(),
+                 QStringList({QStringLiteral("张三/A=99.87"), QStringLiteral("张三/B=20.43")}));
+        QCOMPARE(CTransfer::Undo(g_strUser, nKey), CTransfer::EUndo::Gone);
+        QCOMPARE(CountTrs(), 3);
+        for (const auto& row : CTransfer::History(g_strUser))
+            QCOMPARE(CTransfer::Undo(g_strUser, row.nKey), CTransfer::EUndo::Done);
+        QCOMPARE(Balances(),
+                 QStringList({QStringLiteral("张三/A=100.10"), QStringLiteral("张三/B=20.20")}));
+        QCOMPARE(CountTrs(), 0);
+    }
 };
 
 LEDGERKIN_CORE_TEST_MAIN(TestTransfer)

@@ -1,9 +1,13 @@
+#include "accounts/ctransfer.h"
+#include "cbookbuilder.h"
 #include "ctestbook.h"
 #include "data/cdbexception.h"
 #include "data/ctrsset.h"
 #include "data/cuserset.h"
+#include "records/cdaybook.h"
 #include "users/cpasswordhash.h"
 #include "users/csavedpwd.h"
+#include "users/csessiongone.h"
 #include "users/cuseradmin.h"
 
 #include <QFile>
@@ -11,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+#include <sodium.h>
+#include <functional>
 
 namespace {
 const QDate s_day(2024, 3, 15);
@@ -93,11 +99,23 @@ private Q_SLOTS:
                                         s_day),
                  CUserAdmin::ECreate::NameTaken);
         QCOMPARE(RowsOfAllTables(QStringLiteral("Bob")), (QList<int>{1, 2, 1, 1, 0}));
-        QCOMPARE(CUserAdmin::CreateUser(QStringLiteral("bob"), QStringLiteral("x"), TwoAccounts(),
-                                        s_day),
+        // Trimmed, and compared ignoring case.
+        for (const char* szName : {"bob", " BOB ", "Bob  "})
+            QCOMPARE(CUserAdmin::CreateUser(QString::fromUtf8(szName), QStringLiteral("x"),
+                                            TwoAccounts(), s_day),
+                     CUserAdmin::ECreate::NameTaken);
+        QVERIFY_THROWS_EXCEPTION(CDBException,
+                                 CUserAdmin::CreateUser(QStringLiteral("   "), QStringLiteral("x"),
+                                                        TwoAccounts(), s_day));
+        QCOMPARE(CUserAdmin::CreateUser(QStringLiteral(" 爸爸 "), QStringLiteral("x"),
+                                        TwoAccounts(), s_day),
                  CUserAdmin::ECreate::Created);
-        QCOMPARE(CUserAdmin::UserNames(),
-                 (QStringList{QStringLiteral("Bob"), QStringLiteral("bob")}));
+        // An older book may hold names differing only in case: both keep working.
+        AddLegacyUser(QStringLiteral("bob"), QStringLiteral("pw2"));
+        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("bob"), QStringLiteral("pw2")));
+        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Bob"), QStringLiteral("pw1")));
+        QCOMPARE(CUserAdmin::UserNames(), (QStringList{QStringLiteral("Bob"), QStringLiteral("爸爸"),
+                                                       QStringLiteral("bob")}));
     }
 
     void createUserIsAllOrNothing() {
@@ -181,13 +199,68 @@ private Q_SLOTS:
         QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("Ann' OR '1'='1"),
                                            QStringLiteral("x' OR '1'='1")));
 
-        QVERIFY(CUserAdmin::ChangePassword(QStringLiteral("Ann"), QString()));
-        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Ann"), QString()));
-        QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("Secret")));
-        QVERIFY(!CUserAdmin::ChangePassword(QStringLiteral("nobody"), QStringLiteral("x")));
+        // The stored password decides: a copy that logged in with "Secret" before another
+        // copy changed it cannot set it back by giving "Secret" again. An empty new password
+        // is refused; a change forgets the remembered (old) password.
+        using E = CUserAdmin::EChange;
+        const QString strAnn = QStringLiteral("Ann");
+        QVERIFY_THROWS_EXCEPTION(CDBException,
+                                 CUserAdmin::ChangePassword(strAnn, QStringLiteral("Secret"), QString()));
+        QVERIFY(CUserAdmin::StoreSaveChoice(strAnn, true, QStringLiteral("Secret")));
+        QCOMPARE(CUserAdmin::ChangePassword(strAnn, QStringLiteral("Secret"), QStringLiteral("新")),
+                 E::Changed);
+        bool bSave = true;
+        QString strSaved;
+        QVERIFY(CUserAdmin::SavedPassword(strAnn, bSave, strSaved));
+        QVERIFY(!bSave);
+        QCOMPARE(strSaved, QString());
+        QCOMPARE(CUserAdmin::ChangePassword(strAnn, QStringLiteral("Secret"), QStringLiteral("Secret")),
+                 E::WrongPassword);
+        QVERIFY(CUserAdmin::CheckPassword(strAnn, QStringLiteral("新")));
+        QVERIFY(!CUserAdmin::CheckPassword(strAnn, QStringLiteral("Secret")));
+        QCOMPARE(CUserAdmin::ChangePassword(QStringLiteral("nobody"), QString(), QStringLiteral("x")),
+                 E::NoUser);
         QVERIFY_THROWS_EXCEPTION(
             CDBException,
-            CUserAdmin::ChangePassword(QStringLiteral("Ann"), QString(33, QLatin1Char('p'))));
+            CUserAdmin::ChangePassword(strAnn, QString(), QString(33, QLatin1Char('p'))));
+    }
+
+    // A session belongs to the user row it logged in to: once another copy deleted the user
+    // and created the name again, every write of the old session is refused and writes
+    // nothing; the new row's session writes as usual.
+    void sessionOfAUserCreatedAgainElsewhereWritesNothing() {
+        CTestBook book;
+        const QString strAnn = QStringLiteral("Ann");
+        const QString strPwd = QStringLiteral("pw1");
+        CUserAdmin::CreateUser(strAnn, strPwd, TwoAccounts(), s_day);
+        const qint64 nOld = CUserAdmin::LogIn(strAnn, strPwd);
+        QVERIFY(nOld != 0);
+        QVERIFY(CUserAdmin::DeleteUser(strAnn));
+        CUserAdmin::CreateUser(strAnn, strPwd, TwoAccounts(), s_day);
+        const qint64 nNew = CUserAdmin::LogIn(strAnn, strPwd);
+        QVERIFY(nNew != 0 && nNew != nOld);
+
+        const QString strCard = TwoAccounts().first().strCardName;
+        const QString strOther = TwoAccounts().last().strCardName;
+        const SDayEdit edit = SDayEdit::Adding({{QStringLiteral("工资收入"), QString(), 5}});
+        const std::function<void(qint64)> writes[] = {
+            [&](qint64 n) { CDayBook(ERecordKind::Income, strAnn).Confirm(s_day, strCard, edit, n); },
+            [&](qint64 n) { CDayBook(ERecordKind::Outlay, strAnn).OpenDay(s_day.addDays(1), n); },
+            [&](qint64 n) {
+                CTransfer::Transfer(strAnn, s_day, strCard, strOther, 1,
+                                    CDatabase::DefaultConnection, n);
+            },
+            [&](qint64 n) { CUserAdmin::ChangePassword(strAnn, strPwd, QStringLiteral("x"), n); },
+            [&](qint64 n) { CUserAdmin::DeleteUser(strAnn, n); },
+        };
+        const QStringList before = CBookBuilder::Dump();
+        for (const auto& write : writes) {
+            QVERIFY_THROWS_EXCEPTION(CSessionGone, write(nOld));
+            QCOMPARE(CBookBuilder::Dump(), before);
+        }
+        for (const auto& write : writes)
+            write(nNew);
+        QVERIFY(!CUserAdmin::UserExists(strAnn));
     }
 
     void plainPasswordOfAnOlderBookIsReplacedByItsHash() {
@@ -208,13 +281,50 @@ private Q_SLOTS:
         QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("空"), QString()));
     }
 
+    // A hash carries its own limits: one made with other limits (an older version's 64 MiB)
+    // or another Argon2 variant still logs in and is then made again with today's 19 MiB, two
+    // passes; today's hash is left as it is.
+    void hashOfOtherLimitsIsVerifiedAndRemade() {
+        CTestBook book;
+        CPasswordHash::InitSodium();
+        const QByteArray pwd("口令123");
+        struct SCase {
+            int nAlg;
+            unsigned long long nOps;
+            size_t nMem;
+            bool bRemade;
+        };
+        const SCase cases[] = {
+            {crypto_pwhash_ALG_ARGON2ID13, crypto_pwhash_OPSLIMIT_INTERACTIVE,
+             crypto_pwhash_MEMLIMIT_INTERACTIVE, true},
+            {crypto_pwhash_ALG_ARGON2I13, 3, size_t(8) << 20, true},
+            {crypto_pwhash_ALG_ARGON2ID13, 2, size_t(19) << 20, false},
+        };
+        int nUser = 0;
+        for (const SCase& c : cases) {
+            char szHash[crypto_pwhash_STRBYTES];
+            QVERIFY(crypto_pwhash_str_alg(szHash, pwd.constData(), pwd.size(), c.nOps, c.nMem,
+                                          c.nAlg) == 0);
+            const QString strUser = QStringLiteral("用户%1").arg(++nUser);
+            AddLegacyUser(strUser, QString::fromLatin1(szHash));
+            QVERIFY(!CUserAdmin::CheckPassword(strUser, QStringLiteral("口令124")));
+            QCOMPARE(StoredPwd(strUser), QString::fromLatin1(szHash));
+            QVERIFY(CUserAdmin::CheckPassword(strUser, QString::fromUtf8(pwd)));
+            const QString strStored = StoredPwd(strUser);
+            QCOMPARE(strStored != QString::fromLatin1(szHash), c.bRemade);
+            QVERIFY2(strStored.startsWith(QLatin1String("$argon2id$v=19$m=19456,t=2,p=1$")),
+                     qPrintable(strStored));
+            QVERIFY(CUserAdmin::CheckPassword(strUser, QString::fromUtf8(pwd)));
+        }
+    }
+
     void savedPasswordIsEncryptedAndReadableOnlyHere() {
         CTestBook book;
         CUserAdmin::CreateUser(QStringLiteral("Ann"), QStringLiteral("right"), TwoAccounts(),
                                s_day);
         bool bSave = false;
         QString strPwd;
-        // A wrong password is remembered as typed.
+        // Whatever the login hands over is remembered as it is.
         QVERIFY(
             CUserAdmin::StoreSaveChoice(QStringLiteral("Ann"), true, QStringLiteral("wrong密码")));
         QVERIFY(CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strPwd));

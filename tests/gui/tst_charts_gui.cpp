@@ -393,18 +393,22 @@ private Q_SLOTS:
             years.SetRow(r);
             years.SetRowLabel(QStringLiteral("%1年").arg(2000 + r));
         }
-        years.resize(700, 260);
         years.show();
         QVERIFY(QTest::qWaitForWindowExposed(&years));
-        years.Refresh();
-        QApplication::processEvents();
-        QStringList drawn;
-        for (QGraphicsItem* pItem : years.ChartView()->scene()->items())
-            if (auto* pText = dynamic_cast<QGraphicsTextItem*>(pItem); pText && pText->isVisible())
-                if (pText->toPlainText().endsWith(QChar(0x5E74)))
+        for (const int nWidth : {420, 700, 1100}) {
+            years.resize(nWidth, 260);
+            years.Refresh();
+            QApplication::processEvents();
+            QStringList drawn;
+            for (QGraphicsItem* pItem : years.ChartView()->scene()->items())
+                if (auto* pText = dynamic_cast<QGraphicsTextItem*>(pItem);
+                    pText && pText->isVisible() && pText->toPlainText().endsWith(QChar(0x5E74)))
                     drawn << pText->toPlainText();
-        QVERIFY2(drawn.size() >= 4 && drawn.size() < 27, qPrintable(drawn.join(QLatin1Char(' '))));
-        QVERIFY2(drawn.contains(QStringLiteral("2001年")), qPrintable(drawn.join(QLatin1Char(' '))));
+            const QString strDrawn = QString::number(nWidth) + QLatin1Char(':') +
+                                     drawn.join(QLatin1Char(' '));
+            QVERIFY2(drawn.size() >= 3 && drawn.size() < 27, qPrintable(strDrawn));
+            QVERIFY2(drawn.contains(QStringLiteral("2001年")), qPrintable(strDrawn));
+        }
     }
 
     // Pictures for the documentation, only when LEDGERKIN_SCREENSHOTS names a folder.

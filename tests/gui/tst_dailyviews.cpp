@@ -2,6 +2,7 @@
 #include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "cguitest.h"
+#include "records/ccategories.h"
 #include "ctestrows.h"
 #include "data/cbankset.h"
 #include "data/cincomeset.h"
@@ -196,6 +197,64 @@ private Q_SLOTS:
         QCOMPARE(Cell(pView, 1, 0), QStringLiteral("※"));
     }
 
+    // 新增, then only keys: a category by its first character, Enter from cell to cell and on
+    // to the next row, Ctrl+Enter to confirm; Esc takes an add back.
+    void aDayOfTenRecordsByKeysAlone() {
+        SFixture f;
+        CIncomeView* pView = f.Income(); // 2004-5-1, empty
+        f.pFrame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.pFrame));
+        const auto key = [](Qt::Key eKey, Qt::KeyboardModifiers eMods = Qt::NoModifier) {
+            QTest::keyClick(QApplication::focusWidget(), eKey, eMods);
+        };
+        const auto type = [](const QString& strText) {
+            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown,
+                                strText, Qt::NoModifier);
+        };
+        Ctl<QPushButton>(pView, 1016)->setFocus();
+        key(Qt::Key_Space);
+        QVERIFY(OnCell(pView, pView->m_comboSort, 1, 1));
+        const QStringList sorts = CCategories::Of(ERecordKind::Income);
+        for (int i = 0; i < 10; ++i) {
+            type(sorts[i % sorts.size()].left(1));
+            key(Qt::Key_Return);
+            type(QStringLiteral("第%1笔").arg(i + 1));
+            key(Qt::Key_Tab);
+            type(QStringLiteral("%1.5").arg(i + 1));
+            key(Qt::Key_Return); // on the last cell: the next row
+        }
+        QCOMPARE(pView->m_gridRecords->GetRows(), 12); // ten records and the row begun last
+        key(Qt::Key_Up); // rows stay reachable
+        QVERIFY(OnCell(pView, pView->m_pEditText, 10, 1) || OnCell(pView, pView->m_comboSort, 10, 1));
+        key(Qt::Key_Down);
+        key(Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY2(Shown().isEmpty(), "no message");
+        QVERIFY(!pView->IsEditing());
+
+        const QVector<SDayRecord> rows =
+            CDayBook(ERecordKind::Income, g_strUser).LoadDay(QDate(2004, 5, 1), g_strCash);
+        QCOMPARE(rows.size(), 10);
+        for (int i = 0; i < 10; ++i) {
+            QCOMPARE(rows[i].strSort, sorts[i % sorts.size()]);
+            QCOMPARE(rows[i].strNote, QStringLiteral("第%1笔").arg(i + 1));
+            QCOMPARE(rows[i].dAmount, i + 1.5);
+        }
+        QCOMPARE(Balance(g_strCash), QStringLiteral("1060.00"));
+
+        // Esc after typing two new rows takes both back.
+        Ctl<QPushButton>(pView, 1016)->setFocus();
+        key(Qt::Key_Space);
+        type(sorts[1].left(1));
+        key(Qt::Key_Return);
+        key(Qt::Key_Return);
+        key(Qt::Key_Return);
+        QCOMPARE(pView->m_gridRecords->GetRows(), 13);
+        key(Qt::Key_Escape);
+        QVERIFY(!pView->IsEditing());
+        QCOMPARE(pView->m_gridRecords->GetRows(), 11);
+        QVERIFY(!pView->m_comboSort->isVisible());
+    }
+
     void cancelAndValidationOrder() {
         SFixture f;
         AddRow<CIncomeSet>(QDate(2004, 3, 2), g_strCash, 5, QString()); // a record without category
@@ -331,6 +390,59 @@ private Q_SLOTS:
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].strNote, QStringLiteral("三月"));
         QCOMPARE(Balance(g_strCash), QStringLiteral("1000.00"));
+    }
+
+    // Another copy of the program (here the core, as that copy would call it) writes the day
+    // this view shows: its rows stay next to this view's; a row both change is refused here
+    // without losing what was typed, and the next confirm goes through.
+    void twoCopiesOnOneDay() {
+        SFixture f;
+        CIncomeView* pView = f.Income();
+        const QDate day(2004, 3, 2);
+        CDayBook other(ERecordKind::Income, g_strUser);
+        auto notes = [&] {
+            QStringList list;
+            for (const SDayRecord& r : other.LoadDay(day, g_strCash))
+                list << r.strNote + QLatin1Char('=') + CMoney::Format(r.dAmount);
+            return list;
+        };
+        Press(pView, 1022);
+        Press(pView, 1016);
+        other.Confirm(day, g_strCash,
+                      SDayEdit::Adding({{QStringLiteral("奖金收入"), QStringLiteral("甲"), 5}}));
+        Choose(pView, 2, 0);
+        Type(pView, 2, 2, QStringLiteral("乙"));
+        Type(pView, 2, 3, QStringLiteral("7"));
+        Press(pView, 1018);
+        QVERIFY(Shown().isEmpty());
+        const QStringList both = {QStringLiteral("三月=100.00"), QStringLiteral("甲=5.00"),
+                                  QStringLiteral("乙=7.00")};
+        QCOMPARE(notes(), both);
+        QCOMPARE(pView->m_gridRecords->GetRows(), 4);
+        QCOMPARE(Cell(pView, 2, 2) + Cell(pView, 3, 2), QStringLiteral("甲乙"));
+        QCOMPARE(Balance(g_strCash), QStringLiteral("1012.00"));
+
+        // Both change the first row; the other copy is first.
+        Press(pView, 1017);
+        const QVector<SDayRecord> read = other.LoadDay(day, g_strCash);
+        SDayEdit edit;
+        edit.changed.append({read[0], {read[0].strSort, QStringLiteral("三月"), 150}});
+        other.Confirm(day, g_strCash, edit);
+        Type(pView, 1, 2, QStringLiteral("改过"));
+        Type(pView, 1, 3, QStringLiteral("120"));
+        Press(pView, 1018);
+        const QStringList shown = Shown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].contains(QStringLiteral("另一个窗口或另一台电脑")), qPrintable(shown[0]));
+        QCOMPARE(notes(), QStringList({QStringLiteral("三月=150.00")}) + both.mid(1));
+        QCOMPARE(Balance(g_strCash), QStringLiteral("1062.00"));
+        QVERIFY(pView->m_bModifying);
+        QCOMPARE(Cell(pView, 1, 2) + Cell(pView, 1, 3), QStringLiteral("改过120.00"));
+        Press(pView, 1018);
+        QVERIFY(Shown().isEmpty());
+        QCOMPARE(notes(), QStringList({QStringLiteral("改过=120.00")}) + both.mid(1));
+        QCOMPARE(Balance(g_strCash), QStringLiteral("1032.00"));
+        QVERIFY(!pView->IsEditing());
     }
 
     void floatingEditorStaysOnItsCell() {

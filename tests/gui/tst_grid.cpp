@@ -1,6 +1,9 @@
 #include "records/cmsflexgrid1.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -13,6 +16,7 @@ private Q_SLOTS:
     void ColsAndWidths();
     void ClickReportsTheCell();
     void CellRectFollowsScrolling();
+    void FillsItsWidthAlignsMoneyAndTipsCutTexts();
 };
 
 static QString S(const char* psz) {
@@ -142,6 +146,51 @@ void TestGrid::CellRectFollowsScrolling() {
     // The top visible row now sits where row 1 was.
     QCOMPARE(pGrid->CellRect(4, 1, &form), row1);
     QCOMPARE(pGrid->CellRect(5, 1, &form).top(), row1.top() + pGrid->rowHeight(0));
+}
+
+void TestGrid::FillsItsWidthAlignsMoneyAndTipsCutTexts() {
+    CMsflexgrid1 grid;
+    grid.resize(600, 200);
+    grid.SetCols(4);
+    grid.SetRows(3);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+
+    // The last column reaches the right edge (and no further), wider or narrower.
+    const auto edge = [&] { return grid.columnViewportPosition(2) + grid.columnWidth(2); };
+    QCOMPARE(edge(), grid.viewport()->width());
+    grid.resize(900, 200);
+    QCOMPARE(edge(), grid.viewport()->width());
+    grid.SetColWidth(1, 3000);
+    QCOMPARE(edge(), grid.viewport()->width());
+    QCOMPARE(grid.GetColWidth(3), 960); // as set; only the drawing is wider
+    QVERIFY(!grid.horizontalScrollBar()->isVisible());
+
+    // Amounts on the right whatever their form, words on the left.
+    const struct {
+        const char* pszText;
+        bool bRight;
+    } cells[] = {{"12.50", true}, {"-1500.56元", true}, {"￥1,200.00", true}, {"0", true},
+                 {"用餐", false}, {"2004年3月3日", false}, {"3号楼", false}, {"", false}};
+    for (const auto& c : cells) {
+        grid.SetTextMatrix(1, 2, S(c.pszText));
+        const auto eAlign = grid.model()->index(0, 1).data(Qt::TextAlignmentRole).value<Qt::Alignment>();
+        QVERIFY2(bool(eAlign & Qt::AlignRight) == c.bRight, c.pszText);
+    }
+
+    // Resting the mouse on a cut note shows it whole; a text that fits shows no tip.
+    const QString strLong = S("一段很长很长的备注文字，").repeated(6);
+    grid.SetTextMatrix(1, 1, strLong);
+    grid.SetTextMatrix(2, 1, S("短"));
+    const auto tipAt = [&](int nRow) {
+        QToolTip::hideText();
+        const QPoint pos = grid.viewport()->mapFrom(&grid, grid.CellRect(nRow, 1).center());
+        QHelpEvent help(QEvent::ToolTip, pos, grid.viewport()->mapToGlobal(pos));
+        QApplication::sendEvent(grid.viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    QCOMPARE(tipAt(1), strLong);
+    QTRY_COMPARE(tipAt(2), QString());
 }
 
 QTEST_MAIN(TestGrid)

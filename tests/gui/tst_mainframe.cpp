@@ -76,12 +76,14 @@ void TestMainFrame::MenuTexts() {
                      S("修改密码(&P)=32786"), S("断开用户(&C)=32787"), S("退出系统(&E)=32788")}));
     QCOMPARE(menus.at(1).filter(QStringLiteral("=")),
              (QStringList{S("添加收入记录(&A)=32791"), S("添加支出记录(&O)=32790"),
-                          S("添加转帐记录(&C)=32792"), S("导入帐单(&I)…=32830"), S("导出(&X)…=32831")}));
+                          S("添加转帐记录(&C)=32792"), S("帐号管理(&M)=32835"), S("导入帐单(&I)…=32830"),
+                          S("导出(&X)…=32831")}));
     QCOMPARE(menus.at(2).filter(QStringLiteral("=")),
              (QStringList{S("摘要查询=32793"), S("收入查询=32798"), S("支出查询=32795"),
                           S("收入图表=32816"), S("支出图表=32817"), S("报表查询=32806"),
-                          S("分析建议=32808")}));
-    QCOMPARE(menus.at(3), (QStringList{S("工具栏(&T)=59392"), S("状态栏(&S)=59393")}));
+                          S("打印报表(&P)…=32840"), S("打印预览(&V)=32841"), S("分析建议=32808")}));
+    QCOMPARE(menus.at(3), (QStringList{S("刷新(&R)=32842"), S("|"), S("工具栏(&T)=59392"),
+                                       S("状态栏(&S)=59393")}));
     QCOMPARE(menus.at(4).filter(QStringLiteral("=")),
              (QStringList{S("使用帮助(&H)=32812"), S("关于 Ledgerkin(&A)...=57664")}));
 }
@@ -96,7 +98,7 @@ void TestMainFrame::ToolBarOrderAndTips() {
         order << (pAction->isSeparator() ? QStringLiteral("|") : pAction->objectName());
     QCOMPARE(
         order.join(QLatin1Char(' ')),
-        QStringLiteral("32783 32784 32785 32786 32787 | 32791 32790 32792 32830 | 32793 32798 32795 | "
+        QStringLiteral("32783 32784 32785 32786 32787 | 32791 32790 32792 32830 32835 | 32793 32798 32795 | "
                        "32816 32817 | 32806 32808 | 32812 57664 32788"));
     for (const QAction* pAction : pToolBar->actions()) {
         if (pAction->isSeparator())
@@ -153,7 +155,7 @@ void TestMainFrame::LoginViewCommandsAndLogout() {
     gui.LogIn(S("张三"), QStringLiteral("pw"));
     QCOMPARE(pFrame->m_strCurUser, S("张三"));
     QVERIFY(!gui.IsEnabled(CMainFrame::ID_NEW_USER) && !gui.IsEnabled(CMainFrame::ID_LOGIN));
-    for (const int nId : {32785, 32786, 32787, 32791, 32790, 32792, 32793, 32798, 32795, 32816,
+    for (const int nId : {32785, 32786, 32787, 32791, 32790, 32792, 32835, 32793, 32798, 32795, 32816,
                           32817, 32806, 32808})
         QVERIFY2(gui.IsEnabled(nId), qPrintable(QString::number(nId)));
     QVERIFY(gui.IsChecked(CMainFrame::ID_SUM_VIEW));

@@ -1,3 +1,4 @@
+#include "app/cmessagebox.h"
 #include "cguitest.h"
 
 #include <QAbstractButton>
@@ -73,6 +74,7 @@ class TestStandardDialogs : public QObject {
 private slots:
     void StandardWindowsSpeakChinese_data();
     void StandardWindowsSpeakChinese();
+    void MessageBoxShowsItsTitleAndIcon();
 };
 
 void TestStandardDialogs::StandardWindowsSpeakChinese_data() {
@@ -124,6 +126,30 @@ void TestStandardDialogs::StandardWindowsSpeakChinese() {
              qPrintable(texts.join(QLatin1Char('|'))));
     const QStringList english = EnglishWords(texts);
     QVERIFY2(english.isEmpty(), qPrintable(english.join(QLatin1Char('\n'))));
+}
+
+// A box with a two-character text still leaves its title room; good news has its own icon.
+void TestStandardDialogs::MessageBoxShowsItsTitleAndIcon() {
+    CGuiTest gui;
+    CMessageBox::SetCapture(false);
+    for (const bool bInfo : {true, false}) {
+        QMessageBox::Icon eIcon = QMessageBox::NoIcon;
+        int nWidth = 0;
+        CGuiTest::OnNextModal([&](QWidget* pModal) {
+            auto* pBox = qobject_cast<QMessageBox*>(pModal);
+            QVERIFY(pBox);
+            eIcon = pBox->icon();
+            nWidth = pBox->width();
+            pBox->accept();
+        });
+        if (bInfo)
+            CMessageBox::ShowInfo(QStringLiteral("好"), gui.Frame());
+        else
+            CMessageBox::ShowMessage(QStringLiteral("坏"), gui.Frame());
+        QCOMPARE(eIcon, bInfo ? QMessageBox::Information : QMessageBox::Warning);
+        QVERIFY2(nWidth >= 280, qPrintable(QString::number(nWidth)));
+    }
+    CMessageBox::SetCapture(true);
 }
 
 QTEST_MAIN(TestStandardDialogs)

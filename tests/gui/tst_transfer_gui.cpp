@@ -1,3 +1,5 @@
+#include "accounts/caccountsdlg.h"
+#include "accounts/ctransfer.h"
 #include "accounts/ctrsdlg.h"
 #include "accounts/ctrsrptdlg.h"
 #include "analysis/csumlistview.h"
@@ -9,12 +11,15 @@
 #include "data/ctoday.h"
 #include "data/ctrsset.h"
 #include "records/cmsflexgrid1.h"
+#include "users/cuseradmin.h"
 
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QLabel>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QtTest>
 
 namespace {
@@ -111,7 +116,9 @@ private Q_SLOTS:
         QCOMPARE(in, from);
         QCOMPARE(Balance(A), QStringLiteral("-50.00"));
         QCOMPARE(Balance(B), QStringLiteral("170.00"));
-        QVERIFY(gui.Messages().isEmpty());
+        // Taking A below zero was asked first.
+        QCOMPARE(gui.Messages(),
+                 QStringList{QStringLiteral("转帐后帐号“A”的余额将是 ￥-50.00，低于零。\n确定要转帐吗？")});
         // The summary shows the new balances.
         QVERIFY(gui.Frame()->m_pSumListView);
         QVERIFY(gui.IsChecked(CMainFrame::ID_SUM_VIEW));
@@ -130,25 +137,51 @@ private Q_SLOTS:
         QCOMPARE(Balance(A), QStringLiteral("-20.00"));
         QCOMPARE(Balance(B), QStringLiteral("140.00"));
 
-        // The history, opened twice from the dialog, lists each transfer once.
-        const QStringList expected = {QStringLiteral("2004年3月2日|A|B|￥150.00"),
-                                      QStringLiteral("2004年3月2日|A|B|￥-30.00")};
-        QStringList firstView, secondView;
+        // The history, opened twice from the dialog, lists each transfer once, by date, with
+        // a total; the second time the first transfer is undone (the question refused once).
+        CTransfer::Transfer(g_strUser, QDate(2004, 3, 1), B, A, 0.01);
+        const QStringList expected = {QStringLiteral("2004年3月1日|B|A|￥0.01"),
+                                      QStringLiteral("2004年3月2日|A|B|￥150.00"),
+                                      QStringLiteral("2004年3月2日|A|B|￥-30.00"),
+                                      QStringLiteral("合计（3 笔）|||￥120.01")};
+        QStringList firstView, secondView, afterUndo;
+        bool bUndoEnabledAtFirst = true;
         CGuiTest::OnNextModal([&](QWidget* pDlg) {
             for (QStringList* pRows : {&firstView, &secondView}) {
-                CGuiTest::OnNextModal([pRows](QWidget* pRpt) {
+                CGuiTest::OnNextModal([&, pRows](QWidget* pRpt) {
                     *pRows = HistoryRows(pRpt);
-                    if (pRows->size() == 2)
+                    if (pRows != &secondView) {
                         Shot(pRpt, "transfer-history.png");
-                    Click(pRpt, CTrsRptDlg::IDOK);
+                        Click(pRpt, CTrsRptDlg::IDOK);
+                        return;
+                    }
+                    auto* pGrid = Child<CMsflexgrid1>(pRpt, CTrsRptDlg::IDC_GRID);
+                    bUndoEnabledAtFirst = Child<QPushButton>(pRpt, CTrsRptDlg::IDC_UNDO)->isEnabled();
+                    QTest::mouseClick(pGrid->viewport(), Qt::LeftButton, {},
+                                      pGrid->CellRect(2, 2, pGrid->viewport()).center());
+                    gui.AnswerNext(false);
+                    Click(pRpt, CTrsRptDlg::IDC_UNDO);
+                    Click(pRpt, CTrsRptDlg::IDC_UNDO);
+                    afterUndo = HistoryRows(pRpt);
+                    Click(pRpt, CTrsRptDlg::IDCANCEL);
                 });
                 Click(pDlg, CTrsDlg::IDC_VIEW_TRS);
             }
             Click(pDlg, CTrsDlg::IDCANCEL);
         });
+        gui.ClearMessages();
         QVERIFY(gui.Trigger(CMainFrame::ID_ADD_TRS));
         QCOMPARE(firstView, expected);
         QCOMPARE(secondView, expected);
+        QVERIFY(!bUndoEnabledAtFirst);
+        QCOMPARE(gui.Messages().size(), 2);
+        QVERIFY(gui.Messages().at(0).startsWith(QStringLiteral("确定撤销这笔转帐吗？")));
+        QCOMPARE(afterUndo, (QStringList{expected[0], expected[2],
+                                         QStringLiteral("合计（2 笔）|||￥-29.99")}));
+        QCOMPARE(Balance(A), QStringLiteral("130.01"));
+        QCOMPARE(Balance(B), QStringLiteral("-10.01"));
+        // The dialog was cancelled, yet the summary shows the balances the undo left.
+        QCOMPARE(gui.Find<CMsflexgrid1>(QStringLiteral("1012"))->GetTextMatrix(2, 2), QStringLiteral("-10.01"));
         QCOMPARE(TrsCount(), 2);
     }
 
@@ -173,7 +206,7 @@ private Q_SLOTS:
             {"A", "B", "2e12",
              QStringLiteral("转帐金额必须在 -1000000000000 与 1000000000000 之间!")},
             {"X", "B", "150", QStringLiteral("转出帐号不存在!")},
-            {"A", "C", "150", QStringLiteral("转入帐号不存在!")}, // another user's account
+            {"A", "C", "50", QStringLiteral("转入帐号不存在!")}, // another user's account
         };
         QStringList shown;
         bool bStayedOpen = true;
@@ -186,6 +219,11 @@ private Q_SLOTS:
                 shown << gui.Messages();
                 bStayedOpen = bStayedOpen && pDlg->isVisible();
             }
+            // Going below zero, answered 取消: nothing written, still open.
+            gui.AnswerNext(false);
+            Fill(pDlg, A, B, QStringLiteral("150"));
+            Click(pDlg, CTrsDlg::IDOK);
+            bStayedOpen = bStayedOpen && pDlg->isVisible();
             Click(pDlg, CTrsDlg::IDCANCEL);
         });
         QVERIFY(gui.Trigger(CMainFrame::ID_ADD_TRS));
@@ -232,6 +270,62 @@ private Q_SLOTS:
         QCOMPARE(TrsCount(), 0);
         QVERIFY(gui.Frame()->m_pIncomeView);
         QVERIFY(!gui.Frame()->m_pSumListView);
+    }
+
+    // 帐号管理: add with an opening balance, rename (records follow), refused and done deletions;
+    // the summary follows once the dialog closes.
+    void accountManagement() {
+        CGuiTest gui;
+        CUserAdmin::CreateUser(g_strUser, QStringLiteral("pw"), {{A, {}, 100}, {B, {}, 0}},
+                               QDate(2004, 3, 1));
+        CTransfer::Transfer(g_strUser, QDate(2004, 3, 1), A, B, 0);
+        gui.LogIn(g_strUser);
+        QStringList shown;
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            auto* pList = Child<QTableWidget>(pDlg, CAccountsDlg::IDC_LIST);
+            const auto rows = [pList] {
+                QStringList list;
+                for (int r = 0; r < pList->rowCount(); ++r)
+                    list << pList->item(r, 0)->text() + QLatin1Char('=') + pList->item(r, 2)->text();
+                return list;
+            };
+            shown << rows().join(QLatin1Char(' '));
+            QVERIFY(!Child<QPushButton>(pDlg, CAccountsDlg::IDC_MODIFY)->isEnabled());
+            const struct {
+                const char *szName, *szCash;
+            } adds[] = {{" a ", "1"}, {"股票", "12.345"}, {"空", ""}};
+            for (const auto& add : adds) {
+                Child<QLineEdit>(pDlg, CAccountsDlg::IDC_NAME)->setText(QString::fromUtf8(add.szName));
+                Child<QLineEdit>(pDlg, CAccountsDlg::IDC_CASH)->setText(QLatin1String(add.szCash));
+                QTest::keyClick(Child<QLineEdit>(pDlg, CAccountsDlg::IDC_CASH), Qt::Key_Return);
+            }
+            shown << rows().join(QLatin1Char(' '));
+            Shot(pDlg, "account-management.png");
+            pList->selectRow(0);
+            Child<QLineEdit>(pDlg, CAccountsDlg::IDC_NAME)->setText(QStringLiteral("钱包"));
+            Click(pDlg, CAccountsDlg::IDC_MODIFY);
+            for (int nRow : {0, 2, 3}) {
+                pList->selectRow(nRow);
+                Click(pDlg, CAccountsDlg::IDC_DELETE);
+            }
+            shown << rows().join(QLatin1Char(' '));
+            shown << pDlg->findChild<QLabel*>(QStringLiteral("total"))->text();
+            Click(pDlg, CAccountsDlg::IDC_CLOSE);
+        });
+        QVERIFY(gui.Trigger(CMainFrame::ID_ACCOUNTS));
+        QCOMPARE(shown, (QStringList{QStringLiteral("A=100.00 B=0.00"),
+                                     QStringLiteral("A=100.00 B=0.00 股票=12.35 空=0.00"),
+                                     QStringLiteral("钱包=100.00 B=0.00 股票=12.35"),
+                                     QStringLiteral("共 3 个帐号，余额合计 ￥112.35")}));
+        const QStringList messages = gui.Messages();
+        QCOMPARE(messages.size(), 6);
+        QVERIFY(messages[0].startsWith(QStringLiteral("已有名为“A”的帐号")));
+        QVERIFY(messages[2].contains(QStringLiteral("1 条转帐记录")));
+        QVERIFY(messages[4].contains(QStringLiteral("12.35")));
+        QCOMPARE(messages[5], QStringLiteral("确定删除帐号“空”吗？"));
+        QCOMPARE(CTransfer::History(g_strUser).at(0).strFrom, QStringLiteral("钱包"));
+        QCOMPARE(gui.Find<CMsflexgrid1>(QStringLiteral("1012"))->GetTextMatrix(3, 1),
+                 QStringLiteral("股票"));
     }
 
     void historyOfAUserWithoutTransfers() {

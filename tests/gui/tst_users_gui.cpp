@@ -204,9 +204,11 @@ private Q_SLOTS:
 
     void createUserWithTwoAccountsAndLogIn() {
         CreateWithDialogs(QStringLiteral("张三"), QStringLiteral("pw1"));
-        QCOMPARE(ShownTexts(), (QStringList{QStringLiteral("确定账号信息正确吗？(今后无法修改！)"),
-                                            QStringLiteral("创建用户成功!")}));
+        QCOMPARE(ShownTexts(),
+                 (QStringList{QStringLiteral("确定账号信息正确吗？(以后可以在“帐号管理”中修改。)"),
+                              QStringLiteral("创建用户成功!")}));
         QCOMPARE(CMessageBox::Shown().first().strCaption, QStringLiteral("注意"));
+        QVERIFY(CMessageBox::Shown().last().bInfo); // good news, not a warning
         QCOMPARE(RowsOfAllTables(QStringLiteral("张三")), (QList<int>{1, 2, 1, 1, 0}));
         QSqlQuery q = CDatabase::Exec(
             QStringLiteral("SELECT \"CardName\", \"CardSum\", \"CardCash\" FROM \"Bank\" "
@@ -275,7 +277,8 @@ private Q_SLOTS:
             Click(pBank, "2");
         });
         QVERIFY(m_pGui->Trigger(CMainFrame::ID_NEW_USER));
-        QCOMPARE(ShownTexts(), QStringList{QStringLiteral("您未输入帐号信息,创建用户失败!")});
+        QCOMPARE(ShownTexts().size(), 2); // asked before the typed account was dropped
+        QCOMPARE(ShownTexts().last(), QStringLiteral("您未输入帐号信息,创建用户失败!"));
         QCOMPARE(RowsOfAllTables(QStringLiteral("王五")), (QList<int>{0, 0, 0, 0, 0}));
         QVERIFY(m_pFrame->m_strCurUser.isEmpty());
         QVERIFY(LoggedOut());
@@ -290,17 +293,18 @@ private Q_SLOTS:
             return bAcceptWrite;
         };
         WhenShown(pBank, [&] {
-            QVERIFY(Ctl<QPushButton>(pBank, "1011")->isEnabled());
+            QVERIFY(!Ctl<QPushButton>(pBank, "1011")->isEnabled()); // no row highlighted
             Click(pBank, "1");
             QCOMPARE(ShownTexts().last(), QStringLiteral("至少有一个账号信息！"));
 
             AddAccount(pBank, QStringLiteral("现金"), QStringLiteral("钱包"),
                        QStringLiteral("500"));
-            AddAccount(pBank, QStringLiteral("现金"), QString(), QStringLiteral(" 12.345 "));
+            AddAccount(pBank, QStringLiteral("钱"), QString(), QStringLiteral(" 12.345 "));
             QCOMPARE(ListRow(pBank, 0), (QStringList{QStringLiteral("现金"), QStringLiteral("钱包"),
                                                      QStringLiteral("500.00")}));
             QCOMPARE(ListRow(pBank, 1).last(), QStringLiteral("12.35"));
             QVERIFY(!Ctl<QPushButton>(pBank, "1011")->isEnabled());
+            QVERIFY(!Ctl<QPushButton>(pBank, "1012")->isEnabled());
             QCOMPARE(Text(pBank, "1003"), QStringLiteral("0"));
 
             // Clicking a row loads it; text that is not an amount is refused and the field
@@ -327,16 +331,40 @@ private Q_SLOTS:
             Click(pBank, "1010");
             SetText(pBank, "1001", QString(256, QChar(0x4E2D)));
             Click(pBank, "1010");
-            QCOMPARE(ShownTexts(), (QStringList{QStringLiteral("账号不能为空！"),
-                                                QStringLiteral("帐号名不能超过 255 个字符！")}));
+            // Blank, or another row's name after trimming and ignoring case.
+            for (const char* szName : {"   ", " 支付宝 ", "钱"}) {
+                SetText(pBank, "1001", QString::fromUtf8(szName));
+                Click(pBank, "1010");
+            }
+            QCOMPARE(ShownTexts().mid(0, 3), (QStringList{QStringLiteral("账号不能为空！"),
+                                                          QStringLiteral("帐号名不能超过 255 个字符！"),
+                                                          QStringLiteral("账号不能为空！")}));
+            QCOMPARE(ShownTexts().size(), 5);
             QCOMPARE(pBank->m_listBank->rowCount(), 2);
 
-            AddAccount(pBank, QStringLiteral("删我"), QString(), QStringLiteral("1"));
-            ClickListRow(pBank, 2);
+            // Enter in a field adds the account typed instead of confirming the dialog.
             CMessageBox::ClearShown();
+            SetText(pBank, "1001", QStringLiteral("删我"));
+            SetText(pBank, "1003", QStringLiteral("1"));
+            QTest::keyClick(Ctl<QLineEdit>(pBank, "1003"), Qt::Key_Return);
+            QVERIFY(pBank->isVisible() && ShownTexts().isEmpty());
+            QCOMPARE(pBank->m_listBank->rowCount(), 3);
+            // The highlighted row is the one 删除 removes, also when reached with ↓.
+            ClickListRow(pBank, 1);
+            QTest::keyClick(pBank->m_listBank, Qt::Key_Down);
+            QCOMPARE(Text(pBank, "1001"), QStringLiteral("删我"));
             Click(pBank, "1012");
             QCOMPARE(pBank->m_listBank->rowCount(), 2);
+            QCOMPARE(ListRow(pBank, 1).first(), QStringLiteral("钱"));
+            QVERIFY(!Ctl<QPushButton>(pBank, "1012")->isEnabled());
             QVERIFY(ShownTexts().isEmpty()); // deleted without a question
+
+            // Esc with accounts entered asks; Cancel keeps everything.
+            CMessageBox::SetNextAnswer(false);
+            QTest::keyClick(pBank, Qt::Key_Escape);
+            QVERIFY(pBank->isVisible());
+            QCOMPARE(pBank->m_listBank->rowCount(), 2);
+            QCOMPARE(ShownTexts().size(), 1);
 
             // The confirmation answered with Cancel, then a failed write: still open.
             CMessageBox::SetNextAnswer(false);
@@ -353,44 +381,27 @@ private Q_SLOTS:
         QCOMPARE(written[0].dCardCash, -3.0);
         QCOMPARE(written[1].dCardCash, 12.35);
 
-        // A second showing starts with an empty list.
+        // A second showing starts with an empty list; with nothing entered 取消 asks nothing.
+        CMessageBox::ClearShown();
         WhenShown(pBank, [=] {
             QCOMPARE(pBank->m_listBank->rowCount(), 0);
             Click(pBank, "2");
         });
         QCOMPARE(pBank->exec(), int(QDialog::Rejected));
+        QVERIFY(ShownTexts().isEmpty());
     }
 
-    void wrongSavedPasswordIsFilledInNextTime() {
+    void onlyARightPasswordIsRemembered() {
         AddUser(QStringLiteral("Ann"), QStringLiteral("right"));
         AddUser(QStringLiteral("Bob"), QStringLiteral("bob"));
         Login(QStringLiteral("Ann"), QStringLiteral("wrong"), true);
         QCOMPARE(ShownTexts(), QStringList{QStringLiteral("用户名与密码不符！")});
         QVERIFY(LoggedOut());
-
-        CLinkDlg* pDlg = m_pFrame->LinkDlg();
-        WhenShown(pDlg, [=] {
-            auto* pCombo = Ctl<QComboBox>(pDlg, "1000");
-            QCOMPARE(pCombo->count(), 2);
-            QCOMPARE(pCombo->currentText(), QString());
-            QCOMPARE(Text(pDlg, "1001"), QString());
-            QVERIFY(!Ctl<QCheckBox>(pDlg, "1002")->isChecked());
-            ChooseUser(pDlg, QStringLiteral("Bob"));
-            QCOMPARE(Text(pDlg, "1001"), QString());
-            ChooseUser(pDlg, QStringLiteral("Ann"));
-            QCOMPARE(Text(pDlg, "1001"), QStringLiteral("wrong"));
-            QVERIFY(Ctl<QCheckBox>(pDlg, "1002")->isChecked());
-            Click(pDlg, "1002"); // unticked: the field empties at once
-            QCOMPARE(Text(pDlg, "1001"), QString());
-            Click(pDlg, "2");
-        });
-        QVERIFY(m_pGui->Trigger(CMainFrame::ID_LOGIN));
-        bool bSave = false;
+        bool bSave = true;
         QString strSaved;
         CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strSaved);
-        QVERIFY(bSave); // cancelling stored nothing
-        QCOMPARE(strSaved, QStringLiteral("wrong"));
-
+        QVERIFY(!bSave);
+        CLinkDlg* pDlg = m_pFrame->LinkDlg();
         // A name typed that is nobody's: refused, nothing written.
         CMessageBox::ClearShown();
         WhenShown(pDlg, [=] {
@@ -402,6 +413,36 @@ private Q_SLOTS:
         QCOMPARE(ShownTexts(), QStringList{QStringLiteral("用户名与密码不符！")});
         QCOMPARE(CUserAdmin::UserNames(),
                  (QStringList{QStringLiteral("Ann"), QStringLiteral("Bob")}));
+
+        // A remembered password that no longer fits (changed elsewhere) keeps the dialog
+        // open with the field emptied, for the right one to be typed.
+        QVERIFY(CUserAdmin::StoreSaveChoice(QStringLiteral("Ann"), true, QStringLiteral("wrong")));
+        CMessageBox::ClearShown();
+        WhenShown(pDlg, [=] {
+            auto* pCombo = Ctl<QComboBox>(pDlg, "1000");
+            QCOMPARE(pCombo->count(), 2);
+            QCOMPARE(pCombo->currentText(), QString());
+            QCOMPARE(Text(pDlg, "1001"), QString());
+            QVERIFY(!Ctl<QCheckBox>(pDlg, "1002")->isChecked());
+            ChooseUser(pDlg, QStringLiteral("Bob"));
+            QCOMPARE(Text(pDlg, "1001"), QString());
+            ChooseUser(pDlg, QStringLiteral("Ann"));
+            QCOMPARE(Text(pDlg, "1001"), QStringLiteral("wrong"));
+            QVERIFY(Ctl<QCheckBox>(pDlg, "1002")->isChecked());
+            Click(pDlg, "1");
+            QVERIFY(pDlg->isVisible());
+            QCOMPARE(Text(pDlg, "1001"), QString());
+            QCOMPARE(ShownTexts(), QStringList{QStringLiteral("保存的密码已经不对了，请重新输入密码。")});
+            SetText(pDlg, "1001", QStringLiteral("wrong"));
+            Click(pDlg, "1002"); // unticked: the field empties at once
+            QCOMPARE(Text(pDlg, "1001"), QString());
+            Click(pDlg, "2");
+        });
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_LOGIN));
+        CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strSaved);
+        QVERIFY(bSave); // cancelling stored nothing
+        QCOMPARE(strSaved, QStringLiteral("wrong"));
+
 
         CMessageBox::ClearShown();
         Login(QStringLiteral("Ann"), QStringLiteral("right"), false);
@@ -431,6 +472,8 @@ private Q_SLOTS:
         QCOMPARE(ShownTexts(), (QStringList{QStringLiteral(" 原密码有误！"),
                                             QStringLiteral(" 新密码和确认密码不符！"),
                                             QStringLiteral("当前用户密码修改成功！")}));
+        QCOMPARE(CMessageBox::Shown().first().bInfo, false);
+        QVERIFY(CMessageBox::Shown().last().bInfo);
         QCOMPARE(m_pFrame->m_strCurPwd, QStringLiteral("p2"));
 
         CMessageBox::ClearShown();
@@ -445,6 +488,33 @@ private Q_SLOTS:
         QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("p3")));
         QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("p2")));
         QVERIFY(LoggedIn());
+
+        // Another copy changes the password: this one cannot undo that with the old one.
+        // Then it deletes Ann and creates her again: this session's writes are refused and
+        // it ends.
+        const QString strAnn = QStringLiteral("Ann");
+        QCOMPARE(CUserAdmin::ChangePassword(strAnn, QStringLiteral("p3"), QStringLiteral("p4")),
+                 CUserAdmin::EChange::Changed);
+        CMessageBox::ClearShown();
+        WhenShown(pDlg, [=] {
+            change("p3", "p5", "p5");
+            pDlg->reject();
+        });
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_CHANGE_PWD));
+        QCOMPARE(ShownTexts(), QStringList{QStringLiteral(" 原密码有误！")});
+        QVERIFY(CUserAdmin::CheckPassword(strAnn, QStringLiteral("p4")));
+
+        QVERIFY(CUserAdmin::DeleteUser(strAnn));
+        AddUser(strAnn, QStringLiteral("p4"));
+        CMessageBox::ClearShown();
+        WhenShown(pDlg, [=] { change("p4", "p6", "p6"); });
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_CHANGE_PWD));
+        const QStringList shown = ShownTexts();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].contains(QStringLiteral("已在别处被删除或重新创建")), qPrintable(shown[0]));
+        QVERIFY(!pDlg->isVisible());
+        QVERIFY(LoggedOut());
+        QVERIFY(CUserAdmin::CheckPassword(strAnn, QStringLiteral("p4")));
     }
 
     void deleteUserAndLogOut() {
@@ -456,20 +526,35 @@ private Q_SLOTS:
 
         CMessageBox::SetNextAnswer(false);
         QVERIFY(m_pGui->Trigger(CMainFrame::ID_DISCONNECT));
-        CMessageBox::SetNextAnswer(false);
-        QVERIFY(m_pGui->Trigger(CMainFrame::ID_DELETE_USER));
-        QVERIFY(LoggedIn());
-        QCOMPARE(RowsOfAllTables(QStringLiteral("Ann")), (QList<int>{1, 1, 1, 1, 1}));
         const QList<CMessageBox::SShown> shown = CMessageBox::Shown();
-        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].strText, QStringLiteral("断开当前用户连接吗？"));
         QCOMPARE(shown[0].strCaption, QStringLiteral("断开连接"));
-        QCOMPARE(shown[1].strText, QStringLiteral("确定删除此用户吗？"));
-        QCOMPARE(shown[1].strCaption, QStringLiteral("删除用户"));
+
+        // The deletion names the user and what goes, wants Ann's password, and Enter cancels.
+        QString strText;
+        bool bCancelIsDefault = false;
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            strText = pDlg->findChild<QLabel*>(QStringLiteral("text"))->text();
+            bCancelIsDefault = Ctl<QPushButton>(pDlg, "2")->isDefault();
+            QTest::keyClick(Ctl<QLineEdit>(pDlg, "1001"), Qt::Key_Return);
+        });
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_DELETE_USER));
+        QVERIFY(bCancelIsDefault);
+        QVERIFY(strText.contains(QStringLiteral("“Ann”")));
+        QVERIFY(strText.contains(QStringLiteral("所有帐号、收支记录和转帐记录都将被删除")));
+        QVERIFY(LoggedIn());
+        QCOMPARE(RowsOfAllTables(QStringLiteral("Ann")), (QList<int>{1, 1, 1, 1, 1}));
 
         CMessageBox::ClearShown();
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            for (const char* szPwd : {"b", "a"}) {
+                SetText(pDlg, "1001", QLatin1String(szPwd));
+                Click(pDlg, "1");
+            }
+        });
         QVERIFY(m_pGui->Trigger(CMainFrame::ID_DELETE_USER));
-        QCOMPARE(ShownTexts(), (QStringList{QStringLiteral("确定删除此用户吗？"),
+        QCOMPARE(ShownTexts(), (QStringList{QStringLiteral("密码有误，用户没有删除。"),
                                             QStringLiteral("此用户已被删除！")}));
         QVERIFY(LoggedOut());
         QCOMPARE(RowsOfAllTables(QStringLiteral("Ann")), (QList<int>{0, 0, 0, 0, 0}));

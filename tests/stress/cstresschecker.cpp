@@ -2,7 +2,6 @@
 
 #include "cbookbuilder.h"
 
-#include <QRegularExpression>
 #include <QSqlQuery>
 #include <cmath>
 
@@ -15,11 +14,6 @@ QString Key(const QStringList& parts) {
 // Removes everything the model expects of one user (the user was created or deleted anew).
 bool OfUser(const QString& strKey, const QString& strUser) {
     return strKey.startsWith(strUser + QLatin1Char('\t'));
-}
-
-template <class TValue> void DropUser(QHash<QString, TValue>& keys, const QString& strUser) {
-    for (auto it = keys.begin(); it != keys.end();)
-        it = OfUser(it.key(), strUser) ? keys.erase(it) : std::next(it);
 }
 
 void DropUser(QSet<QString>& keys, const QString& strUser) {
@@ -40,11 +34,10 @@ QStringList CStressChecker::Load() {
     problems << CBookBuilder::WholenessProblems(m_strConnection);
 
     const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
-    m_days.clear();
+    m_rows.clear();
     m_presentDays.clear();
     m_transfers.clear();
     m_users.clear();
-    m_tags.clear();
     for (const char* szKind : {"I", "O"}) {
         const QString strKind = QLatin1String(szKind);
         const QString strTable =
@@ -59,34 +52,14 @@ QStringList CStressChecker::Load() {
             m_presentDays.insert(Key({strUser, strKind, strDate}));
             const QString strBank = q.value(2).toString();
             if (!strBank.isEmpty())
-                m_days[Key({strUser, strKind, strDate, strBank})].append(
-                    {q.value(3).toString(), std::llround(q.value(4).toDouble() * 100.0)});
+                m_rows[q.value(3).toString()].append(
+                    {Key({strUser, strKind, strDate, strBank}),
+                     std::llround(q.value(4).toDouble() * 100.0)});
         }
     }
-
-    // Every day of an account holds the complete rows of one confirmation.
-    static const QRegularExpression s_note(QStringLiteral("^(.+)#(\\d+)/(\\d+)$"));
-    for (auto it = m_days.cbegin(); it != m_days.cend(); ++it) {
-        QSet<QString> tags;
-        QSet<int> indexes;
-        bool bBad = false;
-        for (const auto& row : it.value()) {
-            const QRegularExpressionMatch m = s_note.match(row.first);
-            if (!m.hasMatch()) {
-                bBad = true;
-                continue;
-            }
-            tags.insert(m.captured(1));
-            indexes.insert(m.captured(2).toInt());
-            bBad = bBad || m.captured(3).toInt() != it.value().size();
-        }
-        m_tags.unite(tags);
-        if (bBad || tags.size() != 1 || indexes.size() != it.value().size())
-            problems << QStringLiteral("一天的记录不是同一次确认的全部记录：%1 有 %2 行，来自 %3")
-                            .arg(QString(it.key()).replace(QLatin1Char('\t'), QLatin1Char(' ')))
-                            .arg(it.value().size())
-                            .arg(QStringList(tags.values()).join(QLatin1Char(',')));
-    }
+    for (auto it = m_rows.cbegin(); it != m_rows.cend(); ++it)
+        if (it.value().size() > 1)
+            problems << QStringLiteral("记录 %1 在帐本里有 %2 行").arg(it.key()).arg(it->size());
 
     QSqlQuery trs = CDatabase::Exec(QStringLiteral("SELECT \"UserName\", \"TrsDate\", \"TrsFrom\", "
                                                    "\"TrsIn\", \"TrsAmount\" FROM \"Trs\""),
@@ -106,12 +79,29 @@ QStringList CStressChecker::Load() {
 void CStressChecker::Apply(SModel& model, const CStressLog::SEntry& e, bool bApplied) const {
     const QStringList& op = e.op;
     const QString& strOp = op.value(0);
-    if (strOp == QLatin1String("replace") && op.size() >= 8) {
-        if (!bApplied) {
-            model.absentTags.insert(op[5]);
-            return;
+    if (strOp == QLatin1String("confirm") && op.size() >= 8) {
+        // added: note:cents,…   changed: old>new:cents,…   removed: note,…   ("-" for none)
+        auto items = [](const QString& str) {
+            return str == QLatin1String("-") ? QStringList() : str.split(QLatin1Char(','));
+        };
+        const QString strWhere = Key(op.mid(1, 4));
+        QStringList news = items(op[5]);
+        QStringList olds = items(op[7]);
+        for (const QString& strChange : items(op[6])) {
+            olds << strChange.section(QLatin1Char('>'), 0, 0);
+            news << strChange.section(QLatin1Char('>'), 1);
         }
-        model.days[Key(op.mid(1, 4))] = {op[5], op[6].toInt(), op[7].toLongLong()};
+        for (const QString& strNew : news) {
+            const QString strNote = strNew.section(QLatin1Char(':'), 0, 0);
+            if (bApplied)
+                model.written.insert(strNote,
+                                     {strWhere, strNew.section(QLatin1Char(':'), 1).toLongLong()});
+            else
+                model.gone.insert(strNote);
+        }
+        if (bApplied)
+            for (const QString& strOld : olds)
+                model.gone.insert(strOld);
     } else if (strOp == QLatin1String("transfer") && op.size() >= 6) {
         if (bApplied)
             model.transfers.insert(Key(op.mid(1, 5)));
@@ -128,13 +118,20 @@ void CStressChecker::Apply(SModel& model, const CStressLog::SEntry& e, bool bApp
             e.strResult == QLatin1String("absent"))
             return;
         model.users[op[1]] = bCreate;
-        DropUser(model.days, op[1]);
+        for (auto it = model.written.begin(); it != model.written.end();) {
+            if (OfUser(it->strWhere, op[1])) {
+                model.gone.insert(it.key());
+                it = model.written.erase(it);
+            } else {
+                ++it;
+            }
+        }
         DropUser(model.opened, op[1]);
         DropUser(model.transfers, op[1]);
     }
 }
 
-QStringList CStressChecker::Compare(const SModel& model) const {
+QStringList CStressChecker::Compare(const SModel& model, bool bComplete) const {
     QStringList problems;
     auto show = [](QString str) { return str.replace(QLatin1Char('\t'), QLatin1Char(' ')); };
     for (auto it = model.users.cbegin(); it != model.users.cend(); ++it)
@@ -142,22 +139,29 @@ QStringList CStressChecker::Compare(const SModel& model) const {
             problems << QStringLiteral("用户“%1”应%2")
                             .arg(it.key(),
                                  it.value() ? QStringLiteral("存在") : QStringLiteral("已删除"));
-    for (auto it = model.days.cbegin(); it != model.days.cend(); ++it) {
-        const auto rows = m_days.value(it.key());
-        qint64 nCents = 0;
-        bool bTag = true;
-        for (const auto& row : rows) {
-            nCents += row.second;
-            bTag = bTag && row.first.startsWith(it->strTag + QLatin1Char('#'));
-        }
-        if (rows.size() != it->nRows || nCents != it->nCents || !bTag)
-            problems << QStringLiteral("%1：应有确认 %2 的 %3 行共 %4 分，实有 %5 行共 %6 分")
-                            .arg(show(it.key()), it->strTag)
-                            .arg(it->nRows)
+    // Which copy wrote a row first does not matter: a row is there when some confirmation
+    // wrote it and none changed it away or removed it since.
+    for (auto it = model.written.cbegin(); it != model.written.cend(); ++it) {
+        if (model.gone.contains(it.key()))
+            continue;
+        const QVector<SRow> rows = m_rows.value(it.key());
+        if (rows.isEmpty())
+            problems << QStringLiteral("确认过的记录 %1 不见了（%2）").arg(it.key(), show(it->strWhere));
+        else if (rows.first().strWhere != it->strWhere || rows.first().nCents != it->nCents)
+            problems << QStringLiteral("记录 %1 应在 %2 共 %3 分，实在 %4 共 %5 分")
+                            .arg(it.key(), show(it->strWhere))
                             .arg(it->nCents)
-                            .arg(rows.size())
-                            .arg(nCents);
+                            .arg(show(rows.first().strWhere))
+                            .arg(rows.first().nCents);
     }
+    for (const QString& strNote : model.gone)
+        if (m_rows.contains(strNote))
+            problems << QStringLiteral("记录 %1 已被改掉、删掉或没有保存，却还在帐本里").arg(strNote);
+    if (bComplete)
+        for (auto it = m_rows.cbegin(); it != m_rows.cend(); ++it)
+            if (!model.written.contains(it.key()) && !model.gone.contains(it.key()))
+                problems << QStringLiteral("帐本里有一行没有哪次确认写过：%1（%2）")
+                                .arg(it.key(), show(it->first().strWhere));
     for (const QString& strDay : model.opened)
         if (!m_presentDays.contains(strDay))
             problems << QStringLiteral("打开的一天不见了：") + show(strDay);
@@ -166,9 +170,6 @@ QStringList CStressChecker::Compare(const SModel& model) const {
             problems << QStringLiteral("转帐应有 1 行，实有 %1 行：%2")
                             .arg(m_transfers.value(strTrs))
                             .arg(show(strTrs));
-    for (const QString& strTag : model.absentTags)
-        if (m_tags.contains(strTag))
-            problems << QStringLiteral("失败的确认 %1 却留在帐本里").arg(strTag);
     for (const QString& strTrs : model.absentTransfers)
         if (m_transfers.value(strTrs) != 0)
             problems << QStringLiteral("失败的转帐却留在帐本里：") + show(strTrs);
@@ -184,10 +185,12 @@ QStringList CStressChecker::Check(const QVector<QVector<CStressLog::SEntry>>& lo
     for (const auto& log : logs) {
         for (int i = 0; i < log.size(); ++i) {
             const CStressLog::SEntry& e = log[i];
-            if (e.strState == QLatin1String("done")) {
+            // A confirmation refused because another copy changed the day wrote nothing.
+            const bool bRefused = e.strResult == QLatin1String("conflict");
+            if (e.strState == QLatin1String("done") && !bRefused) {
                 Apply(with, e, true);
                 Apply(without, e, true);
-            } else if (e.strState == QLatin1String("failed")) {
+            } else if (!e.strState.isEmpty()) {
                 Apply(with, e, false);
                 Apply(without, e, false);
             } else {
@@ -201,12 +204,12 @@ QStringList CStressChecker::Check(const QVector<QVector<CStressLog::SEntry>>& lo
             }
         }
     }
-    const QStringList withProblems = Compare(with);
+    const QStringList withProblems = Compare(with, !bAllowUnfinished);
     if (!bUnfinished) {
         problems << withProblems;
         return problems;
     }
-    const QStringList withoutProblems = Compare(without);
+    const QStringList withoutProblems = Compare(without, false);
     if (!withProblems.isEmpty() && !withoutProblems.isEmpty()) {
         problems << QStringLiteral("被打断的操作既不像做完了，也不像没做：");
         for (const QString& s : withProblems)

@@ -11,11 +11,12 @@
 // Checks a book after workers ran on it, against their logs:
 // - SQLite's integrity check, and every balance = opening + income - outlay - out + in;
 // - no half-done user (a user without accounts or first days, rows of a user that is gone);
-// - every day of an account holds the rows of exactly one confirmation, all of them;
-// - what a log saw succeed is in the book (the last confirmation of each day, each transfer,
-//   each opened day, each created or deleted user), and what it saw fail is not.
+// - every row a log saw confirmed is in the book exactly once, on its day and account with its
+//   amount, unless a later confirmation saw it changed or removed; no row is there twice;
+//   what a log saw fail (or refused as changed meanwhile) left nothing behind;
+// - each transfer, opened day, created or deleted user a log saw succeed is in the book.
 // An operation a kill cut short may or may not have happened; both are accepted, nothing
-// in between.
+// in between. With complete logs, a row no log wrote is itself a problem.
 class CStressChecker {
 public:
     explicit CStressChecker(const QString& strConnection = CDatabase::DefaultConnection);
@@ -25,28 +26,26 @@ public:
     QStringList Check(const QVector<QVector<CStressLog::SEntry>>& logs, bool bAllowUnfinished);
 
 private:
-    struct SDay {
-        QString strTag;
-        int nRows = 0;
+    struct SRow {
+        QString strWhere; // user \t kind \t date \t account
         qint64 nCents = 0;
     };
     struct SModel {
         QHash<QString, bool> users;
-        QHash<QString, SDay> days; // user \t kind \t date \t account
-        QSet<QString> opened;      // user \t kind \t date
-        QSet<QString> transfers;   // user \t date \t from \t to \t cents
-        QSet<QString> absentTags;
+        QHash<QString, SRow> written; // note -> where and how much, as confirmed
+        QSet<QString> gone;           // notes changed away, removed, or never written
+        QSet<QString> opened;         // user \t kind \t date
+        QSet<QString> transfers;      // user \t date \t from \t to \t cents
         QSet<QString> absentTransfers;
     };
     void Apply(SModel& model, const CStressLog::SEntry& e, bool bApplied) const;
-    QStringList Compare(const SModel& model) const;
+    QStringList Compare(const SModel& model, bool bComplete) const;
     QStringList Load();
 
     QString m_strConnection;
     // The book as read by Load().
-    QHash<QString, QVector<QPair<QString, qint64>>> m_days; // key -> (note, cents)
-    QSet<QString> m_presentDays;                            // user \t kind \t date
+    QHash<QString, QVector<SRow>> m_rows; // note -> every row carrying it
+    QSet<QString> m_presentDays;          // user \t kind \t date
     QHash<QString, int> m_transfers;
     QSet<QString> m_users;
-    QSet<QString> m_tags;
 };

@@ -13,7 +13,9 @@
 //   F <seq> busy|error <message>    it failed and, by the program's promise, left nothing behind
 //   R <seq> <attempt> <message>     a busy database was retried
 //
-// Operations: replace <user> <I|O> <yyyy-MM-dd> <account> <tag> <rows> <cents>
+// Operations: confirm <user> <I|O> <yyyy-MM-dd> <account> <added> <changed> <removed>
+//               added note:cents,…  changed old-note>new-note:cents,…  removed note,…  ("-": none)
+//               (D conflict: refused because another copy changed the day; nothing written)
 //             transfer <user> <yyyy-MM-dd> <from> <to> <cents>
 //             open <user> <I|O> <yyyy-MM-dd>
 //             create <user>      delete <user>

@@ -5,6 +5,7 @@
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "records/ccategories.h"
+#include "records/cdayconflict.h"
 #include "records/cdaybook.h"
 #include "users/cuseradmin.h"
 
@@ -96,10 +97,9 @@ template <class TFn> void CStressWorker::Attempt(int nSeq, TFn fn) {
 }
 
 QDate CStressWorker::PickDay() {
-    const int nPerLane = (DayCount - m_options.nLane + m_options.nLanes - 1) / m_options.nLanes;
-    const int nIndex =
-        int(m_random.bounded(qMax(1, nPerLane))) * m_options.nLanes + m_options.nLane;
-    return FirstDay().addDays(nIndex);
+    // Most operations land on the first few days, so two workers keep meeting there.
+    const int nRange = m_random.bounded(5) ? 3 : DayCount;
+    return FirstDay().addDays(int(m_random.bounded(nRange)));
 }
 
 QString CStressWorker::PickUser() {
@@ -108,48 +108,84 @@ QString CStressWorker::PickUser() {
         for (const QString& strUser : ChurnUsers())
             if (CUserAdmin::UserExists(strUser))
                 users << strUser;
+    if (m_random.bounded(5))
+        return users.first();
     return users[int(m_random.bounded(users.size()))];
 }
 
-void CStressWorker::Replace(int nSeq, bool bAdd) {
+void CStressWorker::Confirm(int nSeq) {
     const QString strUser = PickUser();
     const ERecordKind eKind = m_random.bounded(2) ? ERecordKind::Income : ERecordKind::Outlay;
     const QDate day = PickDay();
     const QString strBank = Accounts()[int(m_random.bounded(Accounts().size()))];
     CDayBook book(eKind, strUser);
-    QVector<SDayRecord> rows;
-    if (bAdd) {
-        // As the daily view does: read the day, add a row, confirm the whole grid.
-        try {
-            rows = book.LoadDay(day, strBank);
-        } catch (const CDBException&) {
-            return;
-        }
-    } else {
-        rows.resize(int(m_random.bounded(4)));
+    // As the daily view does: read the day, then confirm what was typed over it.
+    QVector<SDayRecord> loaded;
+    try {
+        loaded = book.LoadDay(day, strBank);
+    } catch (const CDBException&) {
+        return;
     }
-    if (bAdd)
-        rows.append(SDayRecord());
     const QString strTag =
         QStringLiteral("r%1l%2s%3").arg(m_options.nRun).arg(m_options.nLane).arg(nSeq);
     const QStringList sorts = CCategories::Of(eKind);
-    std::int64_t nCents = 0;
-    for (int i = 0; i < rows.size(); ++i) {
-        SDayRecord& r = rows[i];
-        if (r.strSort.isEmpty() || !bAdd || i == rows.size() - 1) {
-            r.strSort = sorts[int(m_random.bounded(sorts.size()))];
-            std::int64_t n = 1 + m_random.bounded(50000);
-            if (m_random.bounded(10) == 0)
-                n = -n;
-            r.dAmount = CMoney::FromCents(n);
-        }
-        r.strNote = QStringLiteral("%1#%2/%3").arg(strTag).arg(i + 1).arg(rows.size());
-        nCents += CMoney::ToCents(r.dAmount);
+    auto newRecord = [&](const QString& strNote) {
+        std::int64_t n = 1 + m_random.bounded(50000);
+        if (m_random.bounded(10) == 0)
+            n = -n;
+        return SDayRecord{sorts[int(m_random.bounded(sorts.size()))], strNote,
+                          CMoney::FromCents(n)};
+    };
+    // Logged as note:cents lists, "-" when empty.
+    auto list = [](const QStringList& items) {
+        return items.isEmpty() ? QStringLiteral("-") : items.join(QLatin1Char(','));
+    };
+    auto cents = [](const SDayRecord& r) { return QString::number(CMoney::ToCents(r.dAmount)); };
+
+    QVector<SDayRecord> added;
+    QStringList addedLog;
+    for (int i = int(m_random.bounded(3)); i > 0; --i) {
+        added.append(newRecord(strTag + QStringLiteral("a%1").arg(i)));
+        addedLog << added.last().strNote + QLatin1Char(':') + cents(added.last());
     }
-    m_log.Begin(nSeq, {QStringLiteral("replace"), strUser, Kind(eKind), day.toString(Qt::ISODate),
-                       strBank, strTag, QString::number(rows.size()), QString::number(nCents)});
+    int nChange = -1;
+    int nRemove = -1;
+    QStringList changedLog;
+    QStringList removedLog;
+    SDayRecord changed;
+    if (!loaded.isEmpty() && m_random.bounded(2)) {
+        nChange = int(m_random.bounded(loaded.size()));
+        changed = newRecord(strTag + QStringLiteral("m"));
+        changedLog << loaded[nChange].strNote + QLatin1Char('>') + changed.strNote +
+                          QLatin1Char(':') + cents(changed);
+    }
+    if (loaded.size() > 1 && m_random.bounded(loaded.size() > 6 ? 4 : 8) < 3) {
+        nRemove = int(m_random.bounded(loaded.size()));
+        if (nRemove == nChange)
+            nRemove = (nRemove + 1) % loaded.size();
+        removedLog << loaded[nRemove].strNote;
+    }
+    // A moment of typing between reading the day and confirming, in which the other copy
+    // may confirm the same day.
+    QThread::usleep(m_random.bounded(3000));
+    if (added.isEmpty() && nChange < 0 && nRemove < 0) {
+        added.append(newRecord(strTag + QStringLiteral("a0")));
+        addedLog << added.last().strNote + QLatin1Char(':') + cents(added.last());
+    }
+    m_log.Begin(nSeq, {QStringLiteral("confirm"), strUser, Kind(eKind), day.toString(Qt::ISODate),
+                       strBank, list(addedLog), list(changedLog), list(removedLog)});
+    SDayEdit edit;
+    edit.added = added;
+    if (nChange >= 0)
+        edit.changed.append({loaded[nChange], changed});
+    if (nRemove >= 0)
+        edit.removed.append(loaded[nRemove]);
     Attempt(nSeq, [&] {
-        book.ReplaceDay(day, strBank, rows);
+        try {
+            book.Confirm(day, strBank, edit);
+        } catch (const CDayConflict&) {
+            return QStringLiteral("conflict"); // the other copy was first: nothing written
+        }
         return QString();
     });
 }
@@ -219,14 +255,12 @@ CStressWorker::SSummary CStressWorker::Run() {
         // A breath between operations, as a person would take: without it SQLite's busy
         // handler lets one copy take the write lock again and again while the other sleeps.
         if (m_options.nLanes > 1)
-            QThread::usleep(m_random.bounded(2000));
+            QThread::usleep(m_random.bounded(1000));
         const int nDice = int(m_random.bounded(100));
         if (m_options.bChurn && nDice < 4)
             CreateOrDelete(nSeq);
-        else if (nDice < 45)
-            Replace(nSeq, false);
         else if (nDice < 65)
-            Replace(nSeq, true);
+            Confirm(nSeq);
         else if (nDice < 70)
             OpenDay(nSeq);
         else

@@ -9,13 +9,14 @@
 #include <cstdint>
 
 // One driver process's work: random operations through the program's core on a shared book —
-// confirming a day's records of an account, adding one record to a day, opening a day,
-// transferring money, and (with churn) creating and deleting users — each logged before and
-// after. A busy book is retried a few times, then the operation is given up and reported.
+// confirming a day of an account as the daily view does (read the day, add rows, change one,
+// remove one), opening a day, transferring money, and (with churn) creating and deleting
+// users — each logged before and after. A busy book is retried a few times, then the
+// operation is given up and reported.
 //
-// Several workers may share a book: each works on its own lane of days (day index modulo
-// the number of lanes), so what a day holds depends on one worker's log only, while all of
-// them move the same accounts' balances.
+// Several workers share a book and mostly the same user, days and accounts, so they keep
+// changing what the other one has just read. Every row a worker writes carries a note of its
+// own (run, lane, sequence), so the checker can follow each row through the logs.
 class CStressWorker {
 public:
     struct SOptions {
@@ -50,7 +51,7 @@ private:
     template <class TFn> void Attempt(int nSeq, TFn fn);
     QDate PickDay();
     QString PickUser();
-    void Replace(int nSeq, bool bAdd);
+    void Confirm(int nSeq);
     void Transfer(int nSeq);
     void OpenDay(int nSeq);
     void CreateOrDelete(int nSeq);

@@ -13,6 +13,7 @@
 // processes, check the book after them, and exit 0 (sound), 1 (a problem, listed) or 77
 // (PostgreSQL asked for but LEDGERKIN_TEST_PG not set).
 
+#include "cbookbuilder.h"
 #include "cstresschecker.h"
 #include "cstresslog.h"
 #include "cstressworker.h"
@@ -103,6 +104,19 @@ QString NewBook(bool bPostgres, const QTemporaryDir& dir, QString& strSchema) {
     query.addQueryItem(QStringLiteral("schema"), strSchema);
     url.setQuery(query);
     return url.toString();
+}
+
+// Every row of the book, to compare before and after a worker that never began an operation.
+QStringList DumpBook(const QString& strUrl) {
+    QStringList rows;
+    try {
+        CDatabase::SetUrl(strUrl, g_strCheck);
+        rows = CBookBuilder::Dump(g_strCheck);
+    } catch (const CDBException& e) {
+        rows = QStringList{QStringLiteral("无法读取帐本：") + e.m_strError};
+    }
+    CDatabase::Close(g_strCheck);
+    return rows;
 }
 
 void DropSchema(const QString& strUrl, const QString& strSchema) {
@@ -214,13 +228,16 @@ int Concurrency(const QCommandLineParser& p) {
     problems << CheckBook(strUrl, logFiles, false);
 
     // Each worker must really have worked, and nothing but a busy book may have stopped it.
+    int nConflicts = 0;
     for (const QString& strFile : logFiles) {
         QVector<CStressLog::SEntry> entries;
         QString strError;
         CStressLog::Read(strFile, entries, strError);
         int nDone = 0;
         for (const auto& e : entries) {
-            if (e.strState == QLatin1String("done"))
+            if (e.strResult == QLatin1String("conflict"))
+                ++nConflicts;
+            else if (e.strState == QLatin1String("done"))
                 ++nDone;
             else if (e.strResult == QLatin1String("error"))
                 problems << QStringLiteral("操作失败：%1（%2）")
@@ -238,7 +255,9 @@ int Concurrency(const QCommandLineParser& p) {
             Print(QStringLiteral("帐本和日志留在 ") + dir.path());
         return 1;
     }
-    Print(QStringLiteral("并发测试通过：%1 个进程，帐本完好").arg(nWorkers));
+    Print(QStringLiteral("并发测试通过：%1 个进程，帐本完好；%2 次确认因另一进程先改了同一行而被拒绝")
+              .arg(nWorkers)
+              .arg(nConflicts));
     return 0;
 }
 
@@ -270,6 +289,7 @@ int Crash(const QCommandLineParser& p) {
         o.bChurn = true;
         o.nSeed = QRandomGenerator::global()->generate();
         const QString strLog = dir.filePath(QStringLiteral("run-%1.log").arg(nRun));
+        const QStringList before = DumpBook(strUrl);
         QProcess process;
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(QCoreApplication::applicationFilePath(), WorkArgs(strUrl, strLog, o));
@@ -290,10 +310,18 @@ int Crash(const QCommandLineParser& p) {
 
         QVector<CStressLog::SEntry> entries;
         QString strError;
-        if (CStressLog::Read(strLog, entries, strError) && !entries.isEmpty() &&
-            entries.last().strState.isEmpty())
-            ++inside[entries.last().op.value(0)];
-        const QStringList problems = CheckBook(strUrl, {strLog}, true);
+        QStringList problems;
+        if (!CStressLog::Read(strLog, entries, strError) || entries.isEmpty()) {
+            // Killed before it began its first operation — under load perhaps before it had
+            // even created its log: then it wrote nothing either.
+            ++inside[QStringLiteral("（启动）")];
+            if (DumpBook(strUrl) != before)
+                problems << QStringLiteral("工作进程还没开始任何操作，帐本却变了");
+        } else {
+            if (entries.last().strState.isEmpty())
+                ++inside[entries.last().op.value(0)];
+            problems = CheckBook(strUrl, {strLog}, true);
+        }
         if (!problems.isEmpty()) {
             Print(QStringLiteral("第 %1 次杀掉之后帐本有问题：").arg(nRun));
             PrintProblems(problems);
@@ -311,7 +339,7 @@ int Crash(const QCommandLineParser& p) {
               .arg(timer.elapsed() / 1000)
               .arg(cut.isEmpty() ? QStringLiteral("无") : cut.join(QStringLiteral("，"))));
     // Every kind of write must have been cut short at least once, or the test proved little.
-    for (const char* szOp : {"replace", "transfer", "create", "delete"})
+    for (const char* szOp : {"confirm", "transfer", "create", "delete"})
         if (!inside.contains(QLatin1String(szOp)))
             Print(QStringLiteral("注意：没有一次杀在 %1 之中").arg(QLatin1String(szOp)));
     return 0;

@@ -2,6 +2,7 @@
 
 #include "data/cmoney.h"
 #include "data/ctransaction.h"
+#include "users/cuseradmin.h"
 
 #include <QCoreApplication>
 #include <QSqlQuery>
@@ -17,6 +18,14 @@ QVariant AccountKey(const QString& strUser, const QString& strName, const QStrin
     return query.next() ? query.value(0) : QVariant();
 }
 
+// Locks the account row until the end of the transaction (PostgreSQL); false when it is gone.
+bool LockAccount(const QVariant& key, const QString& strConnection) {
+    return CDatabase::Exec(QStringLiteral("SELECT 1 FROM \"Bank\" WHERE \"编号\" = ?") +
+                               CDatabase::Dialect(strConnection).LockSql(),
+                           {key}, strConnection)
+        .next();
+}
+
 void MoveBalance(const QVariant& key, double dDelta, const QString& strConnection) {
     CDatabase::Exec(
         QStringLiteral("UPDATE \"Bank\" SET \"CardCash\" = \"CardCash\" + ? WHERE \"编号\" = ?"),
@@ -27,17 +36,25 @@ void MoveBalance(const QVariant& key, double dDelta, const QString& strConnectio
 
 CTransfer::EResult CTransfer::Transfer(const QString& strUser, const QDate& day,
                                        const QString& strFrom, const QString& strIn, double dAmount,
-                                       const QString& strConnection) {
+                                       const QString& strConnection, qint64 nSessionUser) {
     if (!CMoney::IsValid(dAmount))
         return EResult::BadAmount;
-    // The write lock is taken at BEGIN, so the accounts found are still there at the UPDATE.
+    // SQLite takes the write lock at BEGIN; PostgreSQL locks the two account rows, lower
+    // 编号 first so that two transfers in opposite directions never deadlock. Either way
+    // the accounts found are still there at the UPDATE.
     CTransaction transaction(strConnection);
+    CUserAdmin::CheckSession(strUser, nSessionUser, strConnection);
     const QVariant from = AccountKey(strUser, strFrom, strConnection);
     if (from.isNull())
         return EResult::NoSource;
     const QVariant in = AccountKey(strUser, strIn, strConnection);
     if (in.isNull())
         return EResult::NoDestination;
+    const bool bFromFirst = from.toLongLong() <= in.toLongLong();
+    if (!LockAccount(bFromFirst ? from : in, strConnection))
+        return bFromFirst ? EResult::NoSource : EResult::NoDestination;
+    if (!LockAccount(bFromFirst ? in : from, strConnection))
+        return bFromFirst ? EResult::NoDestination : EResult::NoSource;
     MoveBalance(from, -dAmount, strConnection);
     MoveBalance(in, dAmount, strConnection);
     CDatabase::Exec(
@@ -66,10 +83,12 @@ QString CTransfer::Message(EResult eResult) {
 
 QVector<CTransfer::SRow> CTransfer::History(const QString& strUser, const QString& strConnection) {
     const CSqlDialect& dialect = CDatabase::Dialect(strConnection);
-    QSqlQuery query =
-        CDatabase::Exec(QStringLiteral("SELECT \"TrsDate\", \"TrsFrom\", \"TrsIn\", \"TrsAmount\" "
-                                       "FROM \"Trs\" WHERE \"UserName\" = ? ORDER BY \"编号\""),
-                        {strUser}, strConnection);
+    // By the calendar day, so a stored time of day never reorders one day's transfers.
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("SELECT \"TrsDate\", \"TrsFrom\", \"TrsIn\", \"TrsAmount\", \"编号\" "
+                       "FROM \"Trs\" WHERE \"UserName\" = ? ORDER BY %1, \"编号\"")
+            .arg(dialect.DayKeyExpr(QStringLiteral("\"TrsDate\""))),
+        {strUser}, strConnection);
     QVector<SRow> rows;
     while (query.next()) {
         SRow row;
@@ -77,7 +96,49 @@ QVector<CTransfer::SRow> CTransfer::History(const QString& strUser, const QStrin
         row.strFrom = query.value(1).toString();
         row.strIn = query.value(2).toString();
         row.dAmount = query.value(3).toDouble();
+        row.nKey = query.value(4).toInt();
         rows.push_back(row);
     }
     return rows;
+}
+
+CTransfer::EUndo CTransfer::Undo(const QString& strUser, int nKey, const QString& strConnection) {
+    CTransaction transaction(strConnection);
+    // On PostgreSQL the row is locked, so two copies undoing the same transfer take turns and
+    // the second finds it gone; SQLite holds the write lock from BEGIN.
+    const bool bSqlite = CDatabase::Dialect(strConnection).IsSQLite();
+    QSqlQuery row = CDatabase::Exec(
+        QStringLiteral("SELECT \"TrsFrom\", \"TrsIn\", \"TrsAmount\" FROM \"Trs\" "
+                       "WHERE \"编号\" = ? AND \"UserName\" = ?%1")
+            .arg(bSqlite ? QString() : QStringLiteral(" FOR UPDATE")),
+        {nKey, strUser}, strConnection);
+    if (!row.next())
+        return EUndo::Gone;
+    const QString strFrom = row.value(0).toString();
+    const QString strIn = row.value(1).toString();
+    const double dAmount = row.value(2).toDouble();
+    row.finish();
+    const QVariant from = AccountKey(strUser, strFrom, strConnection);
+    const QVariant in = AccountKey(strUser, strIn, strConnection);
+    if (from.isNull() || in.isNull())
+        return EUndo::NoAccount;
+    MoveBalance(from, dAmount, strConnection);
+    MoveBalance(in, -dAmount, strConnection);
+    CDatabase::Exec(QStringLiteral("DELETE FROM \"Trs\" WHERE \"编号\" = ?"), {nKey},
+                    strConnection);
+    transaction.Commit();
+    return EUndo::Done;
+}
+
+QString CTransfer::Message(EUndo eResult) {
+    switch (eResult) {
+    case EUndo::Done:
+        return QString();
+    case EUndo::Gone:
+        return QCoreApplication::translate("CTransfer",
+                                           "这笔转帐已不存在（可能已在另一处撤销），没有改动。");
+    case EUndo::NoAccount:
+        return QCoreApplication::translate("CTransfer", "这笔转帐的帐号已不存在，无法撤销。");
+    }
+    return QString();
 }

@@ -1,8 +1,12 @@
 #include "cbackup.h"
 
+#include "cdbexception.h"
+#include "cschema.h"
 #include "ctoday.h"
+#include "ctransaction.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,7 +14,11 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlDriver>
+#include <QThread>
 #include <algorithm>
+#include <memory>
+#include <sqlite3.h>
 
 namespace {
 
@@ -23,7 +31,9 @@ QRegularExpression BackupPattern(const QString& strBookPath) {
 
 // Copies the book into strTarget; returns the driver's text on failure, a null string on success.
 QString VacuumInto(const QString& strBook, const QString& strTarget) {
-    const QString strConnection = QStringLiteral("ledgerkin-backup");
+    // One name per thread: a copy on the worker thread and one made directly never share it.
+    const QString strConnection =
+        QStringLiteral("ledgerkin-backup-%1").arg(quintptr(QThread::currentThreadId()));
     QString strError;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), strConnection);
@@ -76,13 +86,41 @@ QStringList CBackup::List(const QString& strBookPath) {
 }
 
 bool CBackup::RunDaily(QString& strMessage, const QString& strConnection) {
-    strMessage.clear();
+    return RunDailyFor(CDatabase::Url(strConnection), CToday::Get(), strMessage);
+}
+
+QThread* CBackup::StartDaily(QObject* pContext, FDone onDone, const QString& strConnection) {
+    // Read on this thread: the connection table and "today" belong to it.
     const QString strBook = CDatabase::Url(strConnection);
+    const QDate today = CToday::Get();
+    struct SResult {
+        bool bOk = true;
+        QString strMessage;
+    };
+    auto pResult = std::make_shared<SResult>();
+    QThread* pThread = QThread::create([strBook, today, pResult] {
+        pResult->bOk = RunDailyFor(strBook, today, pResult->strMessage);
+    });
+    // Delivered in pContext's thread, and not at all once pContext is gone.
+    QObject::connect(pThread, &QThread::finished, pContext,
+                     [pResult, onDone = std::move(onDone)] {
+                         onDone(pResult->bOk, pResult->strMessage);
+                     });
+    QObject::connect(pThread, &QThread::finished, pThread, &QObject::deleteLater);
+    if (QCoreApplication* pApp = QCoreApplication::instance())
+        QObject::connect(pApp, &QCoreApplication::aboutToQuit, pThread,
+                         [pThread] { pThread->wait(); });
+    pThread->start(QThread::LowPriority);
+    return pThread;
+}
+
+bool CBackup::RunDailyFor(const QString& strBook, const QDate& today, QString& strMessage) {
+    strMessage.clear();
     if (strBook.isEmpty() || CDatabase::IsPostgresUrl(strBook) || !QFileInfo(strBook).isFile())
         return true;
 
     const QString strFolder = FolderFor(strBook);
-    const QString strTarget = FileFor(strBook, CToday::Get());
+    const QString strTarget = FileFor(strBook, today);
     if (QFileInfo::exists(strTarget))
         return true;
 
@@ -127,4 +165,93 @@ bool CBackup::RunDaily(QString& strMessage, const QString& strConnection) {
     }
     strMessage = tr("已备份帐本到“%1”。").arg(QDir::toNativeSeparators(strTarget));
     return true;
+}
+
+QDate CBackup::DayOf(const QString& strBackupPath) {
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("-(\\d{4}-\\d{2}-\\d{2})\\.db$")).match(strBackupPath);
+    return match.hasMatch() ? QDate::fromString(match.captured(1), QStringLiteral("yyyy-MM-dd"))
+                            : QDate();
+}
+
+namespace {
+
+// The five tables every book has; a file without them is not one.
+bool IsBook(sqlite3* pDb) {
+    sqlite3_stmt* pStmt = nullptr;
+    bool bOk = false;
+    if (sqlite3_prepare_v2(pDb,
+                           "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN "
+                           "('User', 'Bank', 'Income', 'Outlay', 'Trs')",
+                           -1, &pStmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(pStmt) == SQLITE_ROW)
+        bOk = sqlite3_column_int(pStmt, 0) == 5;
+    sqlite3_finalize(pStmt);
+    if (!bOk)
+        return false;
+    bOk = false;
+    if (sqlite3_prepare_v2(pDb, "PRAGMA quick_check", -1, &pStmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(pStmt) == SQLITE_ROW)
+        bOk = qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(pStmt, 0)), "ok") == 0;
+    sqlite3_finalize(pStmt);
+    return bOk;
+}
+
+} // namespace
+
+QString CBackup::Restore(const QString& strBackupPath, const QString& strConnection) {
+    const QString strName = QDir::toNativeSeparators(strBackupPath);
+    if (!CDatabase::Dialect(strConnection).IsSQLite())
+        throw CDBException(tr("只有 SQLite 帐本可以从备份恢复。"));
+    if (CTransaction::IsActive(strConnection))
+        throw CDBException(tr("正在保存其他数据，请稍后再恢复。"));
+    QSqlDatabase db = CDatabase::Connection(strConnection);
+    CDatabase::CheckBookFile(strConnection); // never into a file that is not the book's any more
+    const QVariant handle = db.driver()->handle();
+    sqlite3* pBook = qstrcmp(handle.typeName(), "sqlite3*") == 0
+                         ? *static_cast<sqlite3* const*>(handle.constData())
+                         : nullptr;
+    if (!pBook)
+        throw CDBException(tr("无法恢复备份：数据库驱动不是 SQLite。"));
+
+    sqlite3* pBackup = nullptr;
+    const int nOpen = sqlite3_open_v2(QFile::encodeName(strBackupPath).constData(), &pBackup,
+                                      SQLITE_OPEN_READONLY, nullptr);
+    if (nOpen != SQLITE_OK || !IsBook(pBackup)) {
+        sqlite3_close(pBackup);
+        throw CDBException(tr("备份“%1”无法读取、已损坏或不是帐本，帐本没有改变。").arg(strName));
+    }
+    // Whatever was written since the backup stays at hand, in case it is wanted back.
+    const QString strBook = CDatabase::Url(strConnection);
+    const QString strKept =
+        QDir(FolderFor(strBook))
+            .filePath(QStringLiteral("%1-before-restore-%2.db")
+                          .arg(QFileInfo(strBook).completeBaseName(),
+                               QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
+    const QString strKeepError =
+        QDir().mkpath(FolderFor(strBook)) ? VacuumInto(strBook, strKept) : tr("无法创建备份文件夹");
+    if (!strKeepError.isNull()) {
+        sqlite3_close(pBackup);
+        QFile::remove(strKept);
+        throw CDBException(tr("无法先保存当前帐本的副本“%1”，帐本没有改变：%2")
+                               .arg(QDir::toNativeSeparators(strKept), strKeepError));
+    }
+    // One write transaction of the book's own connection: other copies wait for it (their
+    // busy timeout) and then read either the old book or the restored one, never a mix.
+    sqlite3_backup* pCopy = sqlite3_backup_init(pBook, "main", pBackup, "main");
+    int nResult = pCopy ? sqlite3_backup_step(pCopy, -1) : sqlite3_errcode(pBook);
+    const QString strDriver = QString::fromUtf8(sqlite3_errmsg(pBook));
+    if (pCopy && sqlite3_backup_finish(pCopy) != SQLITE_OK && nResult == SQLITE_DONE)
+        nResult = sqlite3_errcode(pBook);
+    sqlite3_close(pBackup);
+    if (nResult != SQLITE_DONE)
+        throw CDBException(
+            tr("无法从备份“%1”恢复，帐本没有改变：%2")
+                .arg(strName, CDatabase::ErrorText(QSqlError(QString(), strDriver,
+                                                             QSqlError::StatementError,
+                                                             QString::number(nResult)),
+                                                   CSqlDialect::SQLite)));
+    // A backup of an older program lacks what this one adds to a book.
+    CSchema::Ensure(db, CDatabase::Dialect(strConnection));
+    return strKept;
 }

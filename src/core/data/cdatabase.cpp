@@ -2,6 +2,7 @@
 
 #include "cdbexception.h"
 #include "cschema.h"
+#include "ctransaction.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,14 +14,47 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <sys/stat.h>
+
 const QString CDatabase::DefaultConnection = QStringLiteral("ledgerkin");
+const QString CDatabase::ChangeChannel = QStringLiteral("ledgerkin_changes");
 
 namespace {
+
+// Which file a path names: device and inode, as the system sees it now.
+struct SFileId {
+    quint64 nDev = 0;
+    quint64 nIno = 0;
+    bool bValid = false;
+    bool operator==(const SFileId& o) const {
+        return bValid && o.bValid && nDev == o.nDev && nIno == o.nIno;
+    }
+};
+
+SFileId FileIdOf(const QString& strPath) {
+    SFileId id;
+    struct stat st {};
+    if (::stat(QFile::encodeName(strPath).constData(), &st) == 0) {
+        id.nDev = quint64(st.st_dev);
+        id.nIno = quint64(st.st_ino);
+        id.bValid = true;
+    }
+    return id;
+}
 
 struct SConnectionInfo {
     QString strUrl;
     CSqlDialect dialect;
     bool bOpen = false;
+    // SQLite: the file that was opened, to notice when the path names another one.
+    QString strFilePath;
+    SFileId fileId;
+    bool bLogEmptied = false; // the write-ahead log was emptied after the file went away
+    // PostgreSQL: the connection broke; it is opened again by the next step outside a
+    // transaction (inside one, that transaction is gone and the step fails).
+    bool bLost = false;
+    bool bNotified = false; // this transaction has notified the other copies already
+    QString strSchema;
 };
 
 QHash<QString, SConnectionInfo>& Connections() {
@@ -28,8 +62,24 @@ QHash<QString, SConnectionInfo>& Connections() {
     return s_connections;
 }
 
-QString DriverText(const QSqlError& error) {
-    return CDatabase::ErrorText(error);
+QString DriverText(const QSqlError& error, CSqlDialect::EKind eKind) {
+    return CDatabase::ErrorText(error, eKind);
+}
+
+// A statement that changes the book, as opposed to one that only reads it.
+bool IsWriteStatement(const QString& strSql) {
+    const QStringView head = QStringView(strSql).trimmed();
+    for (const char* szVerb : {"INSERT", "UPDATE", "DELETE", "REPLACE", "CREATE", "DROP", "ALTER"})
+        if (head.startsWith(QLatin1String(szVerb), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+// SQLSTATEs that mean the server connection is gone (class 08) or the server ended it
+// (57P01 administrator shutdown, 57P02 crash shutdown, 57P03 cannot connect now).
+bool IsLostState(const QString& strState) {
+    return strState.startsWith(QLatin1String("08")) || strState == QLatin1String("57P01") ||
+           strState == QLatin1String("57P02") || strState == QLatin1String("57P03");
 }
 
 // A file that exists but is not an SQLite database is refused before the driver
@@ -70,15 +120,31 @@ void OpenSqlite(QSqlDatabase& db, const QString& strPath) {
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
     if (!db.open())
         throw CDBException(QCoreApplication::translate("CDatabase", "无法打开帐本“%1”：%2")
-                               .arg(strPath, DriverText(db.lastError())));
+                               .arg(strPath, DriverText(db.lastError(), CSqlDialect::SQLite)));
     QSqlQuery query(db);
     // Reading the schema touches the file, so a damaged file is reported here.
-    if (!query.exec(QStringLiteral("PRAGMA busy_timeout = 10000")) ||
-        !query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+    bool bRead = query.exec(QStringLiteral("PRAGMA busy_timeout = 10000")) &&
+                 query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    if (!bRead && (query.lastError().nativeErrorCode().toInt() & 0xFF) == 8 &&
+        !QFileInfo(strPath).isWritable()) {
+        // A book we may read but not write (a read-only medium, another account's file) whose
+        // journal files cannot be made here: open it as unchanging, for viewing. Every write is
+        // then refused as read-only.
+        query = QSqlQuery();
+        db.close();
+        db.setDatabaseName(QUrl::fromLocalFile(strPath).toString(QUrl::FullyEncoded) +
+                           QStringLiteral("?immutable=1"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+        if (db.open()) {
+            query = QSqlQuery(db);
+            bRead = query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        }
+    }
+    if (!bRead)
         throw CDBException(QCoreApplication::translate("CDatabase", "无法读取帐本“%1”：%2")
-                               .arg(strPath, DriverText(query.lastError())));
+                               .arg(strPath, DriverText(query.lastError(), CSqlDialect::SQLite)));
     if (!query.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
-        throw CDBException(DriverText(query.lastError()));
+        throw CDBException(DriverText(query.lastError(), CSqlDialect::SQLite));
     query.exec(QStringLiteral("PRAGMA synchronous = FULL"));
 }
 
@@ -98,7 +164,7 @@ void OpenPostgres(QSqlDatabase& db, const QString& strUrl) {
     db.setDatabaseName(strDb);
     if (!db.open())
         throw CDBException(QCoreApplication::translate("CDatabase", "无法连接数据库服务器：%1")
-                               .arg(DriverText(db.lastError())));
+                               .arg(DriverText(db.lastError(), CSqlDialect::PostgreSQL)));
     const QString strSchema = QUrlQuery(url).queryItemValue(QStringLiteral("schema"));
     if (!strSchema.isEmpty()) {
         QSqlQuery query(db);
@@ -107,35 +173,133 @@ void OpenPostgres(QSqlDatabase& db, const QString& strUrl) {
             QString(strSchema).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
         if (!query.exec(QStringLiteral("CREATE SCHEMA IF NOT EXISTS %1").arg(quoted)) ||
             !query.exec(QStringLiteral("SET search_path TO %1").arg(quoted)))
-            throw CDBException(DriverText(query.lastError()));
+            throw CDBException(DriverText(query.lastError(), CSqlDialect::PostgreSQL));
     }
 }
 
 } // namespace
 
-QString CDatabase::ErrorText(const QSqlError& error) {
-    const QString strDriver = error.text().trimmed();
-    // The driver's words are English; say first what they mean for the person at the keyboard.
-    const QString strCode = error.nativeErrorCode();
-    const int nSqlite = strCode.toInt() & 0xFF;
-    const char* szMeaning = nullptr;
-    if (strCode == QLatin1String("55P03") || strCode == QLatin1String("40P01") ||
-        strCode == QLatin1String("40001") || nSqlite == 5 || nSqlite == 6)
-        szMeaning = QT_TRANSLATE_NOOP(
+namespace {
+
+// What a failure means for the person at the keyboard, by SQLite's primary result code
+// (extended codes carry it in their low byte).
+const char* SqliteMeaning(int nCode) {
+    switch (nCode & 0xFF) {
+    case 3: // SQLITE_PERM
+    case 23: // SQLITE_AUTH
+        return QT_TRANSLATE_NOOP("CDatabase", "没有访问帐本文件的权限。");
+    case 4: // SQLITE_ABORT
+    case 9: // SQLITE_INTERRUPT
+        return QT_TRANSLATE_NOOP("CDatabase", "这一步被中止，没有完成。");
+    case 5: // SQLITE_BUSY
+    case 6: // SQLITE_LOCKED
+    case 15: // SQLITE_PROTOCOL
+        return QT_TRANSLATE_NOOP(
             "CDatabase", "帐本正忙：另一个程序正在写入，等待超时，这一步没有完成，请稍后再试。");
-    else if (nSqlite == 8)
-        szMeaning = QT_TRANSLATE_NOOP("CDatabase", "帐本是只读的，无法写入。");
-    else if (nSqlite == 11 || nSqlite == 26)
-        szMeaning = QT_TRANSLATE_NOOP("CDatabase", "帐本文件已损坏，或不是帐本。");
-    else if (nSqlite == 13)
-        szMeaning = QT_TRANSLATE_NOOP("CDatabase", "磁盘已满，无法写入帐本。");
-    else if (nSqlite == 14)
-        szMeaning = QT_TRANSLATE_NOOP("CDatabase", "无法打开帐本文件。");
-    if (!szMeaning)
-        return strDriver.isEmpty() ? QCoreApplication::translate("CDatabase", "数据库错误")
-                                   : strDriver;
-    const QString strMeaning = QCoreApplication::translate("CDatabase", szMeaning);
+    case 7: // SQLITE_NOMEM
+        return QT_TRANSLATE_NOOP("CDatabase", "内存不足，这一步没有完成。");
+    case 8: // SQLITE_READONLY
+        return QT_TRANSLATE_NOOP("CDatabase", "帐本是只读的，无法写入。");
+    case 10: // SQLITE_IOERR
+        return QT_TRANSLATE_NOOP("CDatabase", "读写帐本文件时出错（磁盘或文件系统错误）。");
+    case 11: // SQLITE_CORRUPT
+    case 26: // SQLITE_NOTADB
+        return QT_TRANSLATE_NOOP("CDatabase", "帐本文件已损坏，或不是帐本。");
+    case 13: // SQLITE_FULL
+        return QT_TRANSLATE_NOOP("CDatabase", "磁盘已满，无法写入帐本。");
+    case 14: // SQLITE_CANTOPEN
+        return QT_TRANSLATE_NOOP("CDatabase", "无法打开帐本文件。");
+    case 17: // SQLITE_SCHEMA
+        return QT_TRANSLATE_NOOP("CDatabase", "帐本的结构刚被另一个程序改变，请再试一次。");
+    case 18: // SQLITE_TOOBIG
+        return QT_TRANSLATE_NOOP("CDatabase", "数据太大，无法保存。");
+    case 19: // SQLITE_CONSTRAINT
+        return QT_TRANSLATE_NOOP("CDatabase", "数据与帐本中已有的数据冲突，没有保存。");
+    case 20: // SQLITE_MISMATCH
+        return QT_TRANSLATE_NOOP("CDatabase", "数据的类型不对，没有保存。");
+    case 22: // SQLITE_NOLFS
+        return QT_TRANSLATE_NOOP("CDatabase", "帐本文件太大，这个系统无法处理。");
+    default:
+        return nullptr;
+    }
+}
+
+// The same by PostgreSQL's SQLSTATE: a few exact states first, then the class.
+const char* PostgresMeaning(const QString& strState) {
+    if (strState == QLatin1String("40001") || strState == QLatin1String("40P01"))
+        return QT_TRANSLATE_NOOP("CDatabase",
+                                 "另一个程序同时在修改同样的数据，这一步没有完成，请再试一次。");
+    if (strState == QLatin1String("55P03"))
+        return QT_TRANSLATE_NOOP(
+            "CDatabase", "帐本正忙：另一个程序正在写入，等待超时，这一步没有完成，请稍后再试。");
+    if (strState == QLatin1String("42501"))
+        return QT_TRANSLATE_NOOP(
+            "CDatabase", "没有权限：数据库用户无权读写帐本的这些数据，请让数据库管理员授予权限。");
+    if (strState == QLatin1String("25006"))
+        return QT_TRANSLATE_NOOP("CDatabase", "帐本是只读的，无法写入。");
+    if (strState == QLatin1String("3D000"))
+        return QT_TRANSLATE_NOOP("CDatabase", "数据库服务器上没有这个数据库。");
+    if (strState == QLatin1String("57014"))
+        return QT_TRANSLATE_NOOP("CDatabase", "这一步被数据库服务器取消，没有完成。");
+    if (strState == QLatin1String("53100"))
+        return QT_TRANSLATE_NOOP("CDatabase", "数据库服务器的磁盘已满，这一步没有完成。");
+    if (strState == QLatin1String("53300"))
+        return QT_TRANSLATE_NOOP("CDatabase", "数据库服务器的连接数已满，请稍后再试。");
+    if (IsLostState(strState))
+        return strState.startsWith(QLatin1String("57"))
+                   ? QT_TRANSLATE_NOOP("CDatabase",
+                                       "数据库服务器正在关闭或重新启动，与它的连接已断开，"
+                                       "这一步没有完成。请稍后再试，程序会重新连接。")
+                   : QT_TRANSLATE_NOOP("CDatabase",
+                                       "与数据库服务器的连接已断开，这一步没有完成。"
+                                       "请稍后再试，程序会重新连接。");
+    const QStringView cls = QStringView(strState).left(2);
+    if (cls == QLatin1String("28"))
+        return QT_TRANSLATE_NOOP("CDatabase", "数据库服务器拒绝登录：用户名或密码不对。");
+    if (cls == QLatin1String("23"))
+        return QT_TRANSLATE_NOOP("CDatabase", "数据与帐本中已有的数据冲突，没有保存。");
+    if (cls == QLatin1String("22"))
+        return QT_TRANSLATE_NOOP("CDatabase", "数据的值无效或超出范围，没有保存。");
+    if (cls == QLatin1String("40"))
+        return QT_TRANSLATE_NOOP("CDatabase", "这一步被数据库服务器撤销，没有完成，请再试一次。");
+    if (cls == QLatin1String("53"))
+        return QT_TRANSLATE_NOOP("CDatabase",
+                                 "数据库服务器资源不足（磁盘、内存或连接数），这一步没有完成。");
+    if (cls == QLatin1String("54"))
+        return QT_TRANSLATE_NOOP("CDatabase", "超出了数据库服务器的限制，这一步没有完成。");
+    if (cls == QLatin1String("57"))
+        return QT_TRANSLATE_NOOP("CDatabase", "数据库服务器中止了这一步，请稍后再试。");
+    if (cls == QLatin1String("58") || cls == QLatin1String("XX"))
+        return QT_TRANSLATE_NOOP("CDatabase", "数据库服务器内部出错（系统或磁盘错误）。");
+    if (cls == QLatin1String("42"))
+        return QT_TRANSLATE_NOOP("CDatabase", "帐本的表与程序不符，或数据库用户无权使用它们。");
+    return nullptr;
+}
+
+} // namespace
+
+QString CDatabase::ErrorText(const QSqlError& error, CSqlDialect::EKind eKind) {
+    const QString strDriver = error.text().trimmed();
+    const QString strCode = error.nativeErrorCode().trimmed();
+    const char* szMeaning = nullptr;
+    if (eKind == CSqlDialect::PostgreSQL)
+        szMeaning = PostgresMeaning(strCode);
+    else if (!strCode.isEmpty())
+        szMeaning = SqliteMeaning(strCode.toInt());
+    if (!szMeaning && eKind == CSqlDialect::PostgreSQL && strCode.isEmpty() &&
+        error.type() == QSqlError::ConnectionError)
+        return strDriver.isEmpty() ? ConnectionLostText()
+                                   : ConnectionLostText() + QStringLiteral("（%1）").arg(strDriver);
+    // The driver's words are English: whatever it says, a Chinese sentence comes first.
+    const QString strMeaning = QCoreApplication::translate(
+        "CDatabase", szMeaning ? szMeaning : QT_TRANSLATE_NOOP("CDatabase", "数据库错误，这一步没有完成。"));
     return strDriver.isEmpty() ? strMeaning : strMeaning + QStringLiteral("（%1）").arg(strDriver);
+}
+
+QString CDatabase::ConnectionLostText() {
+    return QCoreApplication::translate(
+        "CDatabase",
+        "与数据库服务器的连接已断开，这一步没有完成，什么也没有写入。请稍后再试，程序会重新连接。");
 }
 
 QString CDatabase::CheckUrl(const QString& strUrl) {
@@ -188,10 +352,15 @@ void CDatabase::Open(const QString& strConnection) {
                 throw CDBException(
                     QCoreApplication::translate("CDatabase", "缺少数据库驱动 %1。")
                         .arg(bPg ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE")));
-            if (bPg)
+            if (bPg) {
                 OpenPostgres(db, it->strUrl);
-            else
+            } else {
                 OpenSqlite(db, it->strUrl);
+                // Taken right after opening: from now on the path must keep naming this file.
+                it->strFilePath = QFileInfo(it->strUrl).absoluteFilePath();
+                it->fileId = FileIdOf(it->strFilePath);
+                it->bLogEmptied = false;
+            }
             CSchema::Ensure(db, it->dialect);
         } catch (...) {
             db.close();
@@ -201,12 +370,24 @@ void CDatabase::Open(const QString& strConnection) {
         }
     }
     it->bOpen = true;
+    it->bLost = false;
+    it->bNotified = false;
+    it->strSchema = bPg ? QUrlQuery(QUrl(it->strUrl)).queryItemValue(QStringLiteral("schema"))
+                        : QString();
 }
 
 void CDatabase::Close(const QString& strConnection) {
     auto it = Connections().find(strConnection);
-    if (it != Connections().end())
+    if (it != Connections().end()) {
+        // A log left at the path of a replaced book would be applied to the new file by
+        // whoever opens it next: empty it into the file this connection opened first.
+        if (it->bOpen && !IsSameBookFile(strConnection))
+            try {
+                CheckBookFile(strConnection);
+            } catch (const CDBException&) {
+            }
         it->bOpen = false;
+    }
     if (QSqlDatabase::contains(strConnection)) {
         {
             QSqlDatabase db = QSqlDatabase::database(strConnection, false);
@@ -221,8 +402,84 @@ bool CDatabase::IsOpen(const QString& strConnection) {
 }
 
 QSqlDatabase CDatabase::Connection(const QString& strConnection) {
+    // A transaction on a connection that broke is gone: its remaining steps must not run
+    // on a new connection, outside any transaction.
+    if (Connections().value(strConnection).bLost && CTransaction::IsActive(strConnection))
+        throw CDBException(ConnectionLostText(), CDBException::EKind::ConnectionLost);
     Open(strConnection);
     return QSqlDatabase::database(strConnection, false);
+}
+
+bool CDatabase::IsSameBookFile(const QString& strConnection) {
+    const auto it = Connections().constFind(strConnection);
+    if (it == Connections().constEnd() || !it->bOpen || !it->dialect.IsSQLite() ||
+        !it->fileId.bValid)
+        return true;
+    return FileIdOf(it->strFilePath) == it->fileId;
+}
+
+void CDatabase::CheckBookFile(const QString& strConnection) {
+    if (IsSameBookFile(strConnection))
+        return;
+    auto it = Connections().find(strConnection);
+    if (!it->bLogEmptied) {
+        // Writes only into the file this connection opened (its inode, wherever it is now).
+        QSqlQuery query(QSqlDatabase::database(strConnection, false));
+        query.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        it->bLogEmptied = true;
+    }
+    const QString strPath = QDir::toNativeSeparators(it->strFilePath);
+    throw CDBException(
+        QFileInfo::exists(it->strFilePath)
+            ? QCoreApplication::translate("CDatabase",
+                                          "帐本文件“%1”已被另一个文件替换，这一步没有写入。"
+                                          "请在原位置重新打开帐本。")
+                  .arg(strPath)
+            : QCoreApplication::translate("CDatabase",
+                                          "帐本文件“%1”已被删除或移走，这一步没有写入。"
+                                          "请在原位置重新打开帐本。")
+                  .arg(strPath),
+        CDBException::EKind::BookReplaced);
+}
+
+QString CDatabase::ChangePayload(const QString& strConnection) {
+    return Connections().value(strConnection).strSchema;
+}
+
+void CDatabase::TransactionBegun(const QString& strConnection) {
+    auto it = Connections().find(strConnection);
+    if (it != Connections().end())
+        it->bNotified = false;
+}
+
+namespace {
+
+// After a failed statement on PostgreSQL: true when the connection itself is gone, either
+// by the error's state or, for errors without one, because a trivial query fails too.
+bool ConnectionBroke(const QSqlError& error, const QString& strConnection) {
+    if (CDatabase::Dialect(strConnection).Kind() != CSqlDialect::PostgreSQL)
+        return false;
+    const QString strState = error.nativeErrorCode().trimmed();
+    if (IsLostState(strState))
+        return true;
+    if (!strState.isEmpty())
+        return false;
+    QSqlQuery probe(QSqlDatabase::database(strConnection, false));
+    if (probe.exec(QStringLiteral("SELECT 1")))
+        return false;
+    const QString strProbe = probe.lastError().nativeErrorCode().trimmed();
+    return strProbe.isEmpty() || IsLostState(strProbe);
+}
+
+} // namespace
+
+bool CDatabase::DropIfLost(const QSqlError& error, const QString& strConnection) {
+    if (Dialect(strConnection).Kind() != CSqlDialect::PostgreSQL || !IsOpen(strConnection) ||
+        !ConnectionBroke(error, strConnection))
+        return false;
+    Close(strConnection);
+    Connections()[strConnection].bLost = true;
+    return true;
 }
 
 const CSqlDialect& CDatabase::Dialect(const QString& strConnection) {
@@ -233,26 +490,70 @@ const CSqlDialect& CDatabase::Dialect(const QString& strConnection) {
 
 QSqlQuery CDatabase::Exec(const QString& strSql, const QVariantList& values,
                           const QString& strConnection) {
-    QSqlQuery query(Connection(strConnection));
-    query.setForwardOnly(true);
-    if (!query.prepare(strSql))
-        throw CDBException(DriverText(query.lastError()));
-    ExecPrepared(query, values);
-    return query;
+    for (const QVariant& v : values) {
+        // PostgreSQL's driver cuts a text at a NUL and fails with a syntax error, SQLite
+        // would keep it: refuse it the same way on both.
+        if (v.metaType().id() == QMetaType::QString && v.toString().contains(QChar(0)))
+            throw CDBException(QCoreApplication::translate(
+                "CDatabase", "文字中不能有空字符（NUL），这一步没有完成。"));
+    }
+    const bool bWrite = IsWriteStatement(strSql);
+    for (int nTry = 0;; ++nTry) {
+        QSqlDatabase db = Connection(strConnection);
+        const CSqlDialect::EKind eKind = Dialect(strConnection).Kind();
+        if (bWrite)
+            CheckBookFile(strConnection);
+        QSqlError error;
+        {
+            QSqlQuery query(db);
+            query.setForwardOnly(true);
+            if (query.prepare(strSql)) {
+                for (const QVariant& v : values)
+                    query.addBindValue(v);
+                if (query.exec()) {
+                    if (bWrite && eKind == CSqlDialect::PostgreSQL)
+                        NotifyOthers(db, strConnection);
+                    return query;
+                }
+            }
+            error = query.lastError();
+        }
+        db = QSqlDatabase();
+        if (!DropIfLost(error, strConnection))
+            throw CDBException(DriverText(error, eKind));
+        // A read outside a transaction is tried once more on a new connection; a write may
+        // or may not have reached the server, so it is reported, never repeated.
+        if (bWrite || nTry > 0 || CTransaction::IsActive(strConnection))
+            throw CDBException(ConnectionLostText(), CDBException::EKind::ConnectionLost);
+    }
+}
+
+void CDatabase::NotifyOthers(QSqlDatabase db, const QString& strConnection) {
+    // Inside a transaction the notice goes out at COMMIT, and not at all on ROLLBACK; once
+    // per transaction is enough.
+    auto it = Connections().find(strConnection);
+    const bool bInTransaction = CTransaction::IsActive(strConnection);
+    if (bInTransaction && it->bNotified)
+        return;
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT pg_notify(?, ?)"));
+    query.addBindValue(ChangeChannel);
+    query.addBindValue(it->strSchema);
+    if (query.exec() && bInTransaction)
+        it->bNotified = true;
 }
 
 void CDatabase::ExecPrepared(QSqlQuery& query, const QVariantList& values) {
     for (int i = 0; i < values.size(); ++i) {
         const QVariant& v = values[i];
-        // PostgreSQL's driver cuts a text at a NUL and fails with a syntax error, SQLite
-        // would keep it: refuse it the same way on both.
+        // Refused as Exec refuses it: PostgreSQL's driver would cut the text at the NUL.
         if (v.metaType().id() == QMetaType::QString && v.toString().contains(QChar(0)))
             throw CDBException(QCoreApplication::translate(
                 "CDatabase", "文字中不能有空字符（NUL），这一步没有完成。"));
         query.bindValue(i, v);
     }
     if (!query.exec())
-        throw CDBException(DriverText(query.lastError()));
+        throw CDBException(ErrorText(query.lastError()));
 }
 
 QString CDatabase::DefaultBookPath() {

@@ -43,8 +43,32 @@ public:
     // The default SQLite book in the user's application-data folder.
     static QString DefaultBookPath();
 
-    // A driver error as the message to show: what it means, then the driver's own text.
-    static QString ErrorText(const QSqlError& error);
+    // A driver error as the message to show: what it means, in Chinese, then the driver's own
+    // text. SQLite errors carry a result code, PostgreSQL errors an SQLSTATE.
+    static QString ErrorText(const QSqlError& error, CSqlDialect::EKind eKind);
+    // The message for a step cut off because the server connection broke.
+    static QString ConnectionLostText();
+
+    // SQLite: false once the file at the book's path is no longer the file this connection
+    // opened (deleted, moved away, replaced by another file). True for PostgreSQL and for a
+    // book that is not open.
+    static bool IsSameBookFile(const QString& strConnection = DefaultConnection);
+    // Called before every write: throws CDBException (BookReplaced) when !IsSameBookFile().
+    // It first moves what this connection's write-ahead log holds into the file it opened and
+    // empties the log, so the log left at the path is never applied to the new file.
+    static void CheckBookFile(const QString& strConnection = DefaultConnection);
+
+    // PostgreSQL: the channel every write of the program notifies (once per transaction), and
+    // the payload that names this book (its schema), so watchers of other books ignore it.
+    static const QString ChangeChannel;
+    static QString ChangePayload(const QString& strConnection = DefaultConnection);
+    // Called by the outermost CTransaction as it begins: its first write notifies again.
+    static void TransactionBegun(const QString& strConnection = DefaultConnection);
+
+    // After a failed step: when the PostgreSQL connection itself is gone, closes it (the
+    // next step outside a transaction opens a new one) and returns true.
+    static bool DropIfLost(const QSqlError& error,
+                           const QString& strConnection = DefaultConnection);
 
     // "" when the URL can name a book (a PostgreSQL URL with a host and a database, or a
     // file that is an SQLite book or can be created); otherwise why not, for the user.
@@ -54,6 +78,10 @@ public:
     // True when the URL names a PostgreSQL server rather than a file.
     static bool IsPostgresUrl(const QString& strUrl);
 
+private:
+    static void NotifyOthers(QSqlDatabase db, const QString& strConnection);
+
+public:
     // Longest text a column holds, counted in characters.
     static constexpr int MaxTextLength = 255;
 };

@@ -2,8 +2,13 @@
 
 #include "csqldialect.h"
 
+#include "cdatabase.h"
+
+#include <QDate>
+#include <QPair>
 #include <QSqlDatabase>
 #include <QString>
+#include <QVector>
 #include <functional>
 
 // Totals of the record tables kept by the book itself, so that summaries, charts and trees
@@ -17,9 +22,9 @@
 //
 // Triggers on "Income" and "Outlay" keep them right whatever writes the records: this
 // program, an older copy of it, or a hand edit in a database tool. A row counts under the
-// calendar day its "Date" begins with; a row whose "Date" is missing or does not begin with
-// a real "yyyy-MM-dd" day is in no total. Cents are those of CMoney::ToCents (half away from
-// zero).
+// day of its "Date" as CStoredDate reads it; a row whose "Date" is not a day is in no total,
+// and a row without a date counts under day 0 (month 0), which only the totals over all
+// dates include. Cents are those of CMoney::ToCents (half away from zero).
 class CKeptTotals {
 public:
     static const QString DayTable;   // quoted, as the SQL writes it
@@ -35,6 +40,35 @@ public:
     // many record rows it reads, so a window can say why opening takes a moment.
     using FBuildHook = std::function<void(bool bStarting, qint64 nRows)>;
     static void SetBuildHook(FBuildHook hook);
+
+    // ---- reading: a few rows per day or month, whatever the number of records
+
+    // Totals per year, month or day of [from, to) (from invalid: every date, and then the rows
+    // without a date come first as period 0), in ascending order. Throws CDBException.
+    enum class ELevel { Year, Month, Day };
+    struct SPeriod {
+        int nPeriod = 0;           // year, month (1-12) or day (1-31); 0: rows without a date
+        qint64 nIncome = 0;        // cents
+        qint64 nOutlay = 0;        // cents
+        int nIncomeDays = 0;       // days with an income row (placeholders included)
+        int nOutlayDays = 0;
+        bool bIncomeBank = false;  // an income row names an account
+        bool bOutlayBank = false;
+        QDate first, last;         // first and last day with a row
+    };
+    static QVector<SPeriod> Periods(const QString& strUser, ELevel eLevel, const QDate& from = {},
+                                    const QDate& to = {},
+                                    const QString& strConnection = CDatabase::DefaultConnection);
+
+    // Cents per category of one table (bOutlay) in the months of [from, to) (from invalid:
+    // every date, rows without a date included). Throws CDBException.
+    static QVector<QPair<QString, qint64>>
+    SortCents(bool bOutlay, const QString& strUser, const QDate& from = {}, const QDate& to = {},
+              const QString& strConnection = CDatabase::DefaultConnection);
+
+    // The days on which one table has rows of the user, earliest first. Throws CDBException.
+    static QVector<QDate> Days(bool bOutlay, const QString& strUser,
+                               const QString& strConnection = CDatabase::DefaultConnection);
 
     // The day key (yyyymmdd, or NULL) and the cents of a record row as SQL expressions over
     // already quoted columns; the triggers and the first build both use these.

@@ -34,6 +34,12 @@ QString CSqlDialect::BeginSql() const {
     return IsSQLite() ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN");
 }
 
+QString CSqlDialect::LockSql(bool bShared) const {
+    if (IsSQLite())
+        return QString();
+    return bShared ? QStringLiteral(" FOR SHARE") : QStringLiteral(" FOR UPDATE");
+}
+
 QVariant CSqlDialect::BindDate(const QDate& date) const {
     return BindDateTime(QDateTime(date, QTime(0, 0)));
 }

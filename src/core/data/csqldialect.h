@@ -29,6 +29,10 @@ public:
     // Statement that opens a write transaction (SQLite takes the write lock at once,
     // so two copies of the program never deadlock on a lock upgrade).
     QString BeginSql() const;
+    // Appended to a SELECT inside a write transaction: locks the rows read until the end of
+    // the transaction (shared: others may lock them shared too, but not change them).
+    // SQLite needs nothing, BEGIN IMMEDIATE already keeps every other writer out.
+    QString LockSql(bool bShared = false) const;
 
     // Dates travel as midnight of the day. SQLite keeps "yyyy-MM-dd hh:mm:ss" text,
     // which sorts and compares as the date does; PostgreSQL a TIMESTAMP.

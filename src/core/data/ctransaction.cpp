@@ -2,6 +2,7 @@
 
 #include "cdbexception.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -16,13 +17,30 @@ QHash<QString, int>& Depths() {
 CTransaction::CTransaction(const QString& strConnection) : m_strConnection(strConnection) {
     int& depth = Depths()[m_strConnection];
     if (depth == 0) {
-        QSqlDatabase db = CDatabase::Connection(m_strConnection);
-        QSqlQuery query(db);
-        if (!query.exec(CDatabase::Dialect(m_strConnection).BeginSql()))
-            throw CDBException(CDatabase::ErrorText(query.lastError()));
+        // Nothing is written yet: a connection found broken here is opened again once.
+        for (int nTry = 0;; ++nTry) {
+            QSqlDatabase db = CDatabase::Connection(m_strConnection);
+            CDatabase::CheckBookFile(m_strConnection);
+            const CSqlDialect::EKind eKind = CDatabase::Dialect(m_strConnection).Kind();
+            QSqlError error;
+            {
+                QSqlQuery query(db);
+                if (query.exec(CDatabase::Dialect(m_strConnection).BeginSql()))
+                    break;
+                error = query.lastError();
+            }
+            db = QSqlDatabase();
+            if (nTry > 0 || !CDatabase::DropIfLost(error, m_strConnection))
+                throw CDBException(CDatabase::ErrorText(error, eKind));
+        }
+        CDatabase::TransactionBegun(m_strConnection);
         m_bOuter = true;
     }
     ++depth;
+}
+
+bool CTransaction::IsActive(const QString& strConnection) {
+    return Depths().value(strConnection) > 0;
 }
 
 CTransaction::~CTransaction() {
@@ -37,13 +55,26 @@ void CTransaction::Commit() {
     if (m_bDone)
         return;
     if (m_bOuter) {
-        QSqlQuery query(CDatabase::Connection(m_strConnection));
-        if (!query.exec(QStringLiteral("COMMIT"))) {
-            const QString strError = CDatabase::ErrorText(query.lastError());
+        QSqlError error;
+        {
+            QSqlQuery query(CDatabase::Connection(m_strConnection));
+            if (query.exec(QStringLiteral("COMMIT"))) {
+                m_bDone = true;
+                return;
+            }
+            error = query.lastError();
             query.exec(QStringLiteral("ROLLBACK"));
-            m_bDone = true;
-            throw CDBException(strError);
         }
+        m_bDone = true;
+        if (CDatabase::DropIfLost(error, m_strConnection))
+            // The server may have committed before the connection broke: say so.
+            throw CDBException(
+                QCoreApplication::translate("CTransaction",
+                                            "与数据库服务器的连接在保存时断开，无法确定这一步是否已保存。"
+                                            "请稍后重新打开查看，程序会重新连接。"),
+                CDBException::EKind::ConnectionLost);
+        throw CDBException(
+            CDatabase::ErrorText(error, CDatabase::Dialect(m_strConnection).Kind()));
     }
     m_bDone = true;
 }

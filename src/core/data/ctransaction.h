@@ -16,6 +16,9 @@ public:
 
     void Commit(); // throws CDBException when the database refuses the commit
 
+    // True while a transaction guard is open on the connection.
+    static bool IsActive(const QString& strConnection = CDatabase::DefaultConnection);
+
 private:
     QString m_strConnection;
     bool m_bOuter = false;

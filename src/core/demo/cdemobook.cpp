@@ -84,9 +84,9 @@ SDayPlan OutlayOf(const QDate& day, QRandomGenerator& rng) {
 
 void Store(CDayBook& book, const QDate& day, const SDayPlan& plan) {
     if (!plan.cash.isEmpty())
-        book.ReplaceDay(day, kCash, plan.cash);
+        book.Confirm(day, kCash, SDayEdit::Adding(plan.cash));
     if (!plan.card.isEmpty())
-        book.ReplaceDay(day, kSalaryCard, plan.card);
+        book.Confirm(day, kSalaryCard, SDayEdit::Adding(plan.card));
 }
 } // namespace
 

@@ -6,6 +6,8 @@
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
 #include "data/ctransaction.h"
+#include "records/cdayconflict.h"
+#include "users/cuseradmin.h"
 
 #include <QCoreApplication>
 #include <QSqlQuery>
@@ -28,6 +30,11 @@ void InsertRow(const QString& strConnection, const QString& strUser, const QDate
         set.m_Bank = strBank;
     }
     set.Update();
+}
+
+// The text columns are NOT NULL: an empty cell is stored as "", as the record sets do.
+QString NotNull(const QString& str) {
+    return str.isNull() ? QString(QLatin1String("")) : str;
 }
 
 QString Tr(const char* szText) {
@@ -70,13 +77,13 @@ QVector<SDayRecord> CDayBook::LoadDay(const QDate& day, const QString& strBank) 
     if (!day.isValid())
         return rows;
     QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT \"Sort\", \"Note\", \"Amount\" FROM \"%1\" WHERE \"UserName\" = ? "
+        QStringLiteral("SELECT \"Sort\", \"Note\", \"Amount\", \"编号\" FROM \"%1\" WHERE \"UserName\" = ? "
                        "AND \"Date\" >= ? AND \"Date\" < ? AND \"Bank\" = ? ORDER BY \"编号\"")
             .arg(Table()),
         QVariantList{m_strUser} + DayRange(day) + QVariantList{strBank}, m_strConnection);
     while (query.next())
-        rows.append(
-            {query.value(0).toString(), query.value(1).toString(), query.value(2).toDouble()});
+        rows.append({query.value(0).toString(), query.value(1).toString(),
+                     query.value(2).toDouble(), query.value(3).toLongLong()});
     return rows;
 }
 
@@ -151,57 +158,103 @@ CDayBook::SProblem CDayBook::Validate(const QVector<SDayRecord>& rows) {
     return {};
 }
 
-std::int64_t CDayBook::ReplaceDay(const QDate& day, const QString& strBank,
-                                  const QVector<SDayRecord>& rows) {
+std::int64_t CDayBook::Confirm(const QDate& day, const QString& strBank, const SDayEdit& edit,
+                               qint64 nSessionUser) {
     if (!day.isValid())
         throw CDBException(Tr("日期无效，记录没有保存。"));
-    const SProblem problem = Validate(rows);
+    QVector<SDayRecord> typed = edit.added;
+    for (const SDayEdit::SChange& change : edit.changed)
+        typed.append(change.now);
+    const SProblem problem = Validate(typed);
     if (problem.eProblem == EProblem::NoCategory)
-        throw CDBException(Tr("第 %1 行没有类型，记录没有保存。").arg(problem.nIndex + 1));
+        throw CDBException(Tr("有一行记录没有类型，记录没有保存。"));
     if (problem.eProblem == EProblem::BadAmount)
-        throw CDBException(Tr("第 %1 行的金额无效，记录没有保存。").arg(problem.nIndex + 1));
+        throw CDBException(Tr("有一行记录的金额无效，记录没有保存。"));
+    for (const SDayRecord& r : typed)
+        for (const QString* pText : {&r.strSort, &r.strNote})
+            if (pText->toUcs4().size() > CDatabase::MaxTextLength)
+                throw CDBException(Tr("“%1”的内容超过 %2 个字符，无法保存。")
+                                       .arg(pText == &r.strSort ? Tr("类型") : Tr("摘要"))
+                                       .arg(CDatabase::MaxTextLength));
+    if (edit.IsEmpty())
+        return 0;
 
+    const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
     CTransaction transaction(m_strConnection);
-    // The old total is what this very statement removed, so two copies of the program
-    // replacing the same day never subtract rows the other one already took away.
-    QSqlQuery removed = CDatabase::Exec(
-        QStringLiteral("DELETE FROM \"%1\" WHERE \"UserName\" = ? AND \"Date\" >= ? "
-                       "AND \"Date\" < ? AND \"Bank\" = ? RETURNING \"Amount\"")
-            .arg(Table()),
-        QVariantList{m_strUser} + DayRange(day) + QVariantList{strBank}, m_strConnection);
-    std::int64_t nOld = 0;
-    while (removed.next())
-        nOld += CMoney::ToCents(removed.value(0).toDouble());
-    removed.finish();
+    CUserAdmin::CheckSession(m_strUser, nSessionUser, m_strConnection);
+    // The account row is locked first: confirmations of one account and transfers that move
+    // it queue up here, always in the same order, so they neither deadlock nor interleave.
+    // With two accounts of the same name only the first one entered moves, as a transfer does.
+    QSqlQuery account = CDatabase::Exec(
+        QStringLiteral("SELECT \"编号\" FROM \"Bank\" WHERE \"编号\" = (SELECT MIN(\"编号\") "
+                       "FROM \"Bank\" WHERE \"UserName\" = ? AND \"CardName\" = ?)") +
+            dialect.LockSql(),
+        {m_strUser, strBank}, m_strConnection);
+    // Records of an account that is not there would move no balance: refuse them.
+    if (!account.next())
+        throw CDBException(Tr("找不到帐户“%1”，记录没有保存。").arg(strBank));
+    const QVariant accountKey = account.value(0);
+    account.finish();
 
-    std::int64_t nNew = 0;
-    for (const SDayRecord& r : rows) {
+    // Every row this copy changes or removes must still be the row it read.
+    const QString strStored =
+        QStringLiteral("SELECT \"Sort\", \"Note\", \"Amount\" FROM \"%1\" WHERE \"编号\" = ? "
+                       "AND \"UserName\" = ? AND \"Date\" >= ? AND \"Date\" < ? AND \"Bank\" = ?")
+            .arg(Table()) +
+        dialect.LockSql();
+    QVector<SDayRecord> loaded = edit.removed;
+    for (const SDayEdit::SChange& change : edit.changed)
+        loaded.append(change.loaded);
+    for (const SDayRecord& r : loaded) {
+        QSqlQuery stored = CDatabase::Exec(
+            strStored, QVariantList{r.nId, m_strUser} + DayRange(day) + QVariantList{strBank},
+            m_strConnection);
+        if (r.nId <= 0 || !stored.next() || stored.value(0).toString() != r.strSort ||
+            stored.value(1).toString() != r.strNote ||
+            CMoney::ToCents(stored.value(2).toDouble()) != CMoney::ToCents(r.dAmount))
+            throw CDayConflict(
+                Tr("这一天的记录刚被另一个窗口或另一台电脑改动过，您的修改没有保存。"));
+    }
+
+    std::int64_t nChange = 0; // of the day's total, in cents
+    for (const SDayRecord& r : edit.added) {
         if (m_eKind == ERecordKind::Income)
             InsertRow<CIncomeSet>(m_strConnection, m_strUser, day, &r, strBank);
         else
             InsertRow<COutlaySet>(m_strConnection, m_strUser, day, &r, strBank);
-        nNew += CMoney::ToCents(r.dAmount);
+        nChange += CMoney::ToCents(r.dAmount);
+    }
+    for (const SDayEdit::SChange& change : edit.changed) {
+        CDatabase::Exec(QStringLiteral("UPDATE \"%1\" SET \"Sort\" = ?, \"Note\" = ?, "
+                                       "\"Amount\" = ? WHERE \"编号\" = ?")
+                            .arg(Table()),
+                        {NotNull(change.now.strSort), NotNull(change.now.strNote), change.now.dAmount,
+                         change.loaded.nId},
+                        m_strConnection);
+        nChange += CMoney::ToCents(change.now.dAmount) - CMoney::ToCents(change.loaded.dAmount);
+    }
+    for (const SDayRecord& r : edit.removed) {
+        CDatabase::Exec(QStringLiteral("DELETE FROM \"%1\" WHERE \"编号\" = ?").arg(Table()),
+                        {r.nId}, m_strConnection);
+        nChange -= CMoney::ToCents(r.dAmount);
     }
 
-    const std::int64_t nDelta = m_eKind == ERecordKind::Income ? nNew - nOld : nOld - nNew;
-    // With two accounts of the same name only the first one entered moves, as a transfer does.
-    QSqlQuery update = CDatabase::Exec(
-        QStringLiteral(
-            "UPDATE \"Bank\" SET \"CardCash\" = \"CardCash\" + ? WHERE \"编号\" = "
-            "(SELECT MIN(\"编号\") FROM \"Bank\" WHERE \"UserName\" = ? AND \"CardName\" = ?)"),
-        {CMoney::FromCents(nDelta), m_strUser, strBank}, m_strConnection);
-    // Records of an account that is not there would move no balance: refuse them.
-    if (update.numRowsAffected() == 0)
-        throw CDBException(Tr("找不到帐户“%1”，记录没有保存。").arg(strBank));
+    const std::int64_t nDelta = m_eKind == ERecordKind::Income ? nChange : -nChange;
+    CDatabase::Exec(
+        QStringLiteral("UPDATE \"Bank\" SET \"CardCash\" = \"CardCash\" + ? WHERE \"编号\" = ?"),
+        {CMoney::FromCents(nDelta), accountKey}, m_strConnection);
     transaction.Commit();
     return nDelta;
 }
 
-void CDayBook::OpenDay(const QDate& day) {
+void CDayBook::OpenDay(const QDate& day, qint64 nSessionUser) {
     if (!day.isValid())
         throw CDBException(Tr("日期无效。"));
+    CTransaction transaction(m_strConnection);
+    CUserAdmin::CheckSession(m_strUser, nSessionUser, m_strConnection);
     if (m_eKind == ERecordKind::Income)
         InsertRow<CIncomeSet>(m_strConnection, m_strUser, day, nullptr, QString());
     else
         InsertRow<COutlaySet>(m_strConnection, m_strUser, day, nullptr, QString());
+    transaction.Commit();
 }

@@ -15,11 +15,32 @@ struct SDayRecord {
     QString strSort; // category
     QString strNote;
     double dAmount = 0;
+    qint64 nId = 0; // the stored row's 编号; 0 for a row not stored yet
+};
+
+// What one copy of the program did to a day of an account since it read it: the rows it
+// added, the rows it changed (as read, with their 编号, and as they are now) and the rows it
+// removed (as read). Rows it left alone, and rows other copies wrote, are not part of it.
+struct SDayEdit {
+    struct SChange {
+        SDayRecord loaded;
+        SDayRecord now;
+    };
+    QVector<SDayRecord> added;
+    QVector<SChange> changed;
+    QVector<SDayRecord> removed;
+    bool IsEmpty() const { return added.isEmpty() && changed.isEmpty() && removed.isEmpty(); }
+    // Only new rows: filling a day that was empty when read.
+    static SDayEdit Adding(const QVector<SDayRecord>& rows) {
+        SDayEdit edit;
+        edit.added = rows;
+        return edit;
+    }
 };
 
 // The daily records of one user in one of the two record tables: the user's accounts, a
-// day's records and totals, moving between the days that have rows, replacing a day's
-// records of an account, and opening a new day.
+// day's records and totals, moving between the days that have rows, confirming what was
+// added, changed and removed on a day of an account, and opening a new day.
 //
 // Every read is a range query over the (UserName, Date) index, so a long book stays as
 // quick as a short one. A day is [midnight, next midnight), so a stray time of day never
@@ -43,7 +64,7 @@ public:
     // The user's account names in the order they were entered.
     QStringList Accounts() const;
 
-    // The records of one account on one day, in the order they were stored.
+    // The records of one account on one day, in the order they were stored, with their 编号.
     QVector<SDayRecord> LoadDay(const QDate& day, const QString& strBank) const;
     // One account's total of the day, in cents.
     std::int64_t SumAccountDay(const QDate& day, const QString& strBank) const;
@@ -64,15 +85,21 @@ public:
     // An amount is refused when it is zero, not a finite number or beyond ±CMoney::Limit.
     static SProblem Validate(const QVector<SDayRecord>& rows);
 
-    // Replaces the day's records of the account with `rows` (stored in that order) and moves
-    // the account's balance by the change of the day's total (income adds, outlay subtracts),
-    // all in one transaction: on any error nothing has changed and CDBException is thrown.
+    // Applies one copy's edit of the day's records of the account: inserts the added rows,
+    // updates the changed ones and deletes the removed ones by 编号, and moves the account's
+    // balance by exactly that difference (income adds, outlay subtracts), all in one
+    // transaction. Rows other copies wrote meanwhile stay as they are.
+    // When a changed or removed row is no longer as it was read (another copy changed or
+    // removed it), nothing is written and CDayConflict is thrown. With nSessionUser set, the
+    // user row of that name must still carry that UserID (CUserAdmin::CheckSession), else
+    // CSessionGone. Any other error: CDBException, and nothing has changed either.
     // Returns the change of the balance in cents.
-    std::int64_t ReplaceDay(const QDate& day, const QString& strBank,
-                            const QVector<SDayRecord>& rows);
+    std::int64_t Confirm(const QDate& day, const QString& strBank, const SDayEdit& edit,
+                         qint64 nSessionUser = 0);
 
-    // Opens a day: one placeholder row with only the user name and the date.
-    void OpenDay(const QDate& day);
+    // Opens a day: one placeholder row with only the user name and the date. nSessionUser
+    // as for Confirm.
+    void OpenDay(const QDate& day, qint64 nSessionUser = 0);
 
 private:
     QVariantList DayRange(const QDate& day) const; // the two bound bounds of a day

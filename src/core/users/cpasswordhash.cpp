@@ -5,6 +5,13 @@
 #include <QCoreApplication>
 #include <sodium.h>
 
+namespace {
+// Argon2id with 19 MiB and two passes (OWASP's smaller-memory setting): the login stays well
+// within the program's memory goal, where libsodium's interactive limits take 64 MiB.
+constexpr unsigned long long OpsLimit = 2;
+constexpr size_t MemLimit = size_t(19) * 1024 * 1024;
+} // namespace
+
 void CPasswordHash::InitSodium() {
     // sodium_init() is itself idempotent and thread-safe; the static keeps it to one call.
     static const int s_nInit = sodium_init();
@@ -21,9 +28,8 @@ QString CPasswordHash::Hash(const QString& strPwd) {
     InitSodium();
     const QByteArray pwd = strPwd.toUtf8();
     char szHash[crypto_pwhash_STRBYTES];
-    if (crypto_pwhash_str(szHash, pwd.constData(), static_cast<unsigned long long>(pwd.size()),
-                          crypto_pwhash_OPSLIMIT_INTERACTIVE,
-                          crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
+    if (crypto_pwhash_str_alg(szHash, pwd.constData(), static_cast<unsigned long long>(pwd.size()),
+                              OpsLimit, MemLimit, crypto_pwhash_ALG_ARGON2ID13) != 0)
         throw CDBException(
             QCoreApplication::translate("CPasswordHash", "内存不足，无法加密密码。"));
     return QString::fromLatin1(szHash);
@@ -44,6 +50,7 @@ bool CPasswordHash::NeedsRehash(const QString& strStored) {
         return true;
     InitSodium();
     const QByteArray stored = strStored.toLatin1();
-    return crypto_pwhash_str_needs_rehash(stored.constData(), crypto_pwhash_OPSLIMIT_INTERACTIVE,
-                                          crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0;
+    // Also true for a hash made with other limits, stronger or weaker, or another algorithm:
+    // every stored hash ends up costing the same memory at login.
+    return crypto_pwhash_str_needs_rehash(stored.constData(), OpsLimit, MemLimit) != 0;
 }

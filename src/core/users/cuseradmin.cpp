@@ -1,5 +1,6 @@
 #include "cuseradmin.h"
 
+#include "accounts/caccountadmin.h"
 #include "cpasswordhash.h"
 #include "csavedpwd.h"
 #include "data/cbankset.h"
@@ -10,6 +11,9 @@
 #include "data/ctransaction.h"
 #include "data/ctrsset.h"
 #include "data/cuserset.h"
+#include "users/csessiongone.h"
+
+#include <QSqlQuery>
 
 #include <QCoreApplication>
 
@@ -47,7 +51,7 @@ void AddFirstDay(const QString& strUser, const QDate& day, const QString& strCon
 } // namespace
 
 QString CUserAdmin::CheckUserName(const QString& strUser) {
-    if (strUser.isEmpty())
+    if (strUser.trimmed().isEmpty())
         return Tr("用户名不能为空!");
     if (Length(strUser) > CDatabase::MaxTextLength)
         return Tr("用户名不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
@@ -87,6 +91,15 @@ bool CUserAdmin::UserExists(const QString& strUser, const QString& strConnection
     return !set.IsEOF();
 }
 
+bool CUserAdmin::NameTaken(const QString& strUser, const QString& strConnection) {
+    const QString strTrimmed = strUser.trimmed();
+    for (const QString& strName : UserNames(strConnection)) {
+        if (strName.trimmed().compare(strTrimmed, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
 bool CUserAdmin::SavedPassword(const QString& strUser, bool& bSave, QString& strPwd,
                                const QString& strConnection) {
     bSave = false;
@@ -103,44 +116,77 @@ bool CUserAdmin::SavedPassword(const QString& strUser, bool& bSave, QString& str
 
 bool CUserAdmin::StoreSaveChoice(const QString& strUser, bool bSave, const QString& strPwd,
                                  const QString& strConnection) {
+    {
+        // Nothing to write when the book holds that choice already (also a read-only book).
+        CUserSet set(strConnection);
+        OpenUser(set, strUser);
+        if (set.IsEOF())
+            return false;
+        QString strOld;
+        const bool bReadable = CSavedPwd::Decrypt(set.m_SavePwd, strOld);
+        if (set.m_IsSavePwd == bSave && bReadable && strOld == (bSave ? strPwd : QString()))
+            return true;
+    }
     // Encrypt first: a password that cannot be remembered is refused before the row changes.
     const QString strStored = bSave ? CSavedPwd::Encrypt(strPwd) : QString(QLatin1String(""));
-    CUserSet set(strConnection);
-    OpenUser(set, strUser);
-    if (set.IsEOF())
-        return false;
-    set.Edit();
-    set.m_IsSavePwd = bSave;
-    set.m_SavePwd = strStored;
-    set.Update();
-    return true;
+    // One statement by name: it lands on the row that is there now, whatever another copy
+    // did to the user since the login dialog read it.
+    QSqlQuery query = CDatabase::Exec(QStringLiteral("UPDATE \"User\" SET \"IsSavePwd\" = ?, "
+                                                     "\"SavePwd\" = ? WHERE \"UserName\" = ?"),
+                                      {bSave, strStored, strUser}, strConnection);
+    return query.numRowsAffected() > 0;
 }
 
 bool CUserAdmin::CheckPassword(const QString& strUser, const QString& strPwd,
                                const QString& strConnection) {
+    return LogIn(strUser, strPwd, strConnection) != 0;
+}
+
+qint64 CUserAdmin::LogIn(const QString& strUser, const QString& strPwd,
+                         const QString& strConnection) {
     try {
         CUserSet set(strConnection);
         OpenUser(set, strUser);
         if (set.IsEOF() || !CPasswordHash::Verify(set.m_UserPwd, strPwd))
-            return false;
+            return 0;
         if (CPasswordHash::NeedsRehash(set.m_UserPwd)) {
-            // The login stands even if this write fails; the next login tries again.
+            // Only over the very text that matched: a password another copy set meanwhile
+            // stays. The login stands even if this write fails; the next login tries again.
+            // The hash is made before the write lock is taken.
             try {
-                set.Edit();
-                set.m_UserPwd = CPasswordHash::Hash(strPwd);
-                set.Update();
+                const QString strHash = CPasswordHash::Hash(strPwd);
+                CTransaction transaction(strConnection);
+                CDatabase::Exec(QStringLiteral("UPDATE \"User\" SET \"UserPwd\" = ? "
+                                               "WHERE \"UserID\" = ? AND \"UserPwd\" = ?"),
+                                {strHash, set.m_UserID, set.m_UserPwd}, strConnection);
+                transaction.Commit();
             } catch (const CDBException&) {
             }
         }
-        return true;
+        return set.m_UserID;
     } catch (const CDBException&) {
-        return false;
+        return 0;
     }
 }
 
-CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strUser, const QString& strPwd,
+void CUserAdmin::CheckSession(const QString& strUser, qint64 nSessionUser,
+                              const QString& strConnection) {
+    if (nSessionUser == 0)
+        return;
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("SELECT \"UserID\" FROM \"User\" WHERE \"UserName\" = ?") +
+            CDatabase::Dialect(strConnection).LockSql(true),
+        {strUser}, strConnection);
+    if (!query.next() || query.value(0).toLongLong() != nSessionUser)
+        throw CSessionGone(Tr("用户“%1”已在别处被删除或重新创建，这次操作没有保存。"
+                              "请重新登录。")
+                               .arg(strUser));
+}
+
+CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strTypedUser, const QString& strPwd,
                                            const QList<SAccount>& accounts, const QDate& firstDay,
                                            const QString& strConnection) {
+    const QString strUser = strTypedUser.trimmed();
     QString strError = CheckUserName(strUser);
     if (strError.isEmpty() && strPwd.isEmpty())
         strError = Tr("用户密码不能为空!");
@@ -148,8 +194,13 @@ CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strUser, const QString
         strError = CheckPasswordText(strPwd);
     if (strError.isEmpty() && accounts.isEmpty())
         strError = Tr("至少有一个账号信息！");
-    for (int i = 0; strError.isEmpty() && i < accounts.size(); ++i)
+    QStringList names;
+    for (int i = 0; strError.isEmpty() && i < accounts.size(); ++i) {
         strError = CheckAccount(accounts[i]);
+        if (strError.isEmpty())
+            strError = CAccountAdmin::CheckName(accounts[i].strCardName, names);
+        names << accounts[i].strCardName;
+    }
     if (strError.isEmpty() && !firstDay.isValid())
         strError = Tr("新用户的第一天日期无效。");
     if (!strError.isEmpty())
@@ -159,7 +210,7 @@ CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strUser, const QString
     const QString strHash = CPasswordHash::Hash(strPwd);
     try {
         CTransaction transaction(strConnection);
-        if (UserExists(strUser, strConnection))
+        if (NameTaken(strUser, strConnection))
             return ECreate::NameTaken;
         {
             CUserSet set(strConnection);
@@ -172,7 +223,7 @@ CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strUser, const QString
             CBankSet set(strConnection);
             set.AddNew();
             set.m_UserName = strUser;
-            set.m_CardName = account.strCardName;
+            set.m_CardName = account.strCardName.trimmed();
             set.m_CardSum = account.strCardNote;
             set.m_CardCash = account.dCardCash;
             set.Update();
@@ -183,15 +234,17 @@ CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strUser, const QString
     } catch (const CDBException&) {
         // Another copy of the program created the same name between our check and our
         // insert: the unique user name refused the row and everything was rolled back.
-        if (UserExists(strUser, strConnection))
+        if (NameTaken(strUser, strConnection))
             return ECreate::NameTaken;
         throw;
     }
     return ECreate::Created;
 }
 
-bool CUserAdmin::DeleteUser(const QString& strUser, const QString& strConnection) {
+bool CUserAdmin::DeleteUser(const QString& strUser, qint64 nSessionUser,
+                            const QString& strConnection) {
     CTransaction transaction(strConnection);
+    CheckSession(strUser, nSessionUser, strConnection);
     {
         CUserSet set(strConnection);
         OpenUser(set, strUser);
@@ -219,18 +272,42 @@ bool CUserAdmin::DeleteUser(const QString& strUser, const QString& strConnection
     return true;
 }
 
-bool CUserAdmin::ChangePassword(const QString& strUser, const QString& strNewPwd,
-                                const QString& strConnection) {
-    const QString strError = CheckPasswordText(strNewPwd);
+CUserAdmin::EChange CUserAdmin::ChangePassword(const QString& strUser, const QString& strOldPwd,
+                                               const QString& strNewPwd, qint64 nSessionUser,
+                                               const QString& strConnection) {
+    const QString strError =
+        strNewPwd.isEmpty() ? Tr("新密码不能为空!") : CheckPasswordText(strNewPwd);
     if (!strError.isEmpty())
         throw CDBException(strError);
-    const QString strHash = CPasswordHash::Hash(strNewPwd);
-    CUserSet set(strConnection);
-    OpenUser(set, strUser);
-    if (set.IsEOF())
-        return false;
-    set.Edit();
-    set.m_UserPwd = strHash;
-    set.Update();
-    return true;
+    // Hashing and checking take a noticeable moment: done outside the write lock, against
+    // the stored text read first; the write then goes ahead only while that text is still
+    // what is stored. If another copy changed it in between, check again.
+    const QString strNewHash = CPasswordHash::Hash(strNewPwd);
+    const QString strRead = QStringLiteral("SELECT \"UserPwd\" FROM \"User\" WHERE \"UserName\" = ?");
+    for (int nTry = 0; nTry < 5; ++nTry) {
+        QSqlQuery before = CDatabase::Exec(strRead, {strUser}, strConnection);
+        const QString strSeen = before.next() ? before.value(0).toString() : QString();
+        before.finish();
+        const bool bMatches = CPasswordHash::Verify(strSeen, strOldPwd);
+
+        CTransaction transaction(strConnection);
+        CheckSession(strUser, nSessionUser, strConnection);
+        QSqlQuery now = CDatabase::Exec(
+            strRead + CDatabase::Dialect(strConnection).LockSql(), {strUser}, strConnection);
+        if (!now.next())
+            return EChange::NoUser;
+        if (now.value(0).toString() != strSeen)
+            continue;
+        now.finish();
+        if (!bMatches)
+            return EChange::WrongPassword;
+        // A remembered password is the old one now: keeping it would only make the next
+        // login fail.
+        CDatabase::Exec(QStringLiteral("UPDATE \"User\" SET \"UserPwd\" = ?, \"IsSavePwd\" = ?, "
+                                       "\"SavePwd\" = '' WHERE \"UserName\" = ?"),
+                        {strNewHash, false, strUser}, strConnection);
+        transaction.Commit();
+        return EChange::Changed;
+    }
+    throw CDBException(Tr("密码正在别处被修改，请稍后再试。"));
 }

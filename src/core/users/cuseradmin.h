@@ -19,18 +19,26 @@ public:
         double dCardCash = 0;
     };
     enum class ECreate { Created, NameTaken };
+    enum class EChange { Changed, WrongPassword, NoUser };
 
     // The login list: every user, in table order.
     static QStringList UserNames(const QString& strConnection = CDatabase::DefaultConnection);
     static bool UserExists(const QString& strUser,
                            const QString& strConnection = CDatabase::DefaultConnection);
+    // Whether a new user of that name would clash with an existing one: names are compared
+    // trimmed and ignoring case, so "Bob" and " bob " cannot both be created (books that
+    // already hold such a pair keep both).
+    static bool NameTaken(const QString& strUser,
+                          const QString& strConnection = CDatabase::DefaultConnection);
 
     // The remembered-password state of a user, for filling in the login dialog.
     // false when there is no such user. strPwd is "" when nothing is saved or the saved
     // password cannot be read on this computer.
     static bool SavedPassword(const QString& strUser, bool& bSave, QString& strPwd,
                               const QString& strConnection = CDatabase::DefaultConnection);
-    // Stores the "保存密码" choice with the password as typed (right or wrong), or clears it.
+    // Stores the "保存密码" choice with the password, or clears it; the login calls it only
+    // once the password was accepted. Nothing is written when the book already holds that
+    // choice, so an unchanged choice also works on a read-only book.
     // false (and nothing written) when there is no such user.
     static bool StoreSaveChoice(const QString& strUser, bool bSave, const QString& strPwd,
                                 const QString& strConnection = CDatabase::DefaultConnection);
@@ -39,22 +47,41 @@ public:
     // as plain text by an older version is replaced by its hash once it has matched.
     static bool CheckPassword(const QString& strUser, const QString& strPwd,
                               const QString& strConnection = CDatabase::DefaultConnection);
+    // The same check; on success the UserID of the user row logged in to, else 0. A session
+    // keeps it and hands it to its writes (nSessionUser below).
+    static qint64 LogIn(const QString& strUser, const QString& strPwd,
+                        const QString& strConnection = CDatabase::DefaultConnection);
+
+    // Inside a write transaction: the user row of that name must still be the one with
+    // UserID nSessionUser (it may have been deleted, or deleted and created again, by another
+    // copy since the session logged in); else CSessionGone. On PostgreSQL the row is locked
+    // (shared) until the end of the transaction, so it cannot go away under the write.
+    // nSessionUser 0: no session to check (tools and tests).
+    static void CheckSession(const QString& strUser, qint64 nSessionUser,
+                             const QString& strConnection = CDatabase::DefaultConnection);
 
     // The user, the accounts and the first income and outlay day, all or nothing.
-    // NameTaken when the name exists already (also when another copy of the program was
-    // a moment quicker). Throws CDBException on refused values or a database failure.
+    // The name is stored trimmed; account names are refused when blank or equal to another
+    // one of the list (trimmed, ignoring case). NameTaken when NameTaken() says so (also when
+    // another copy of the program was a moment quicker). Throws CDBException on refused values
+    // or a database failure.
     static ECreate CreateUser(const QString& strUser, const QString& strPwd,
                               const QList<SAccount>& accounts, const QDate& firstDay,
                               const QString& strConnection = CDatabase::DefaultConnection);
 
     // Every row of the user in all five tables, all or nothing. false when there is no
-    // such user (nothing is deleted then).
-    static bool DeleteUser(const QString& strUser,
+    // such user (nothing is deleted then). nSessionUser as for CheckSession.
+    static bool DeleteUser(const QString& strUser, qint64 nSessionUser = 0,
                            const QString& strConnection = CDatabase::DefaultConnection);
 
-    // false when there is no such user. The remembered password is left as it is.
-    static bool ChangePassword(const QString& strUser, const QString& strNewPwd,
-                               const QString& strConnection = CDatabase::DefaultConnection);
+    // Sets a new password when strOldPwd matches the password stored now — checked inside
+    // the write, so a copy that logged in before another one changed the password cannot
+    // undo that change with the old one. An empty new password is refused (CDBException); the
+    // remembered password is forgotten, since it is the old one.
+    // nSessionUser as for CheckSession.
+    static EChange ChangePassword(const QString& strUser, const QString& strOldPwd,
+                                  const QString& strNewPwd, qint64 nSessionUser = 0,
+                                  const QString& strConnection = CDatabase::DefaultConnection);
 
     // "" when acceptable, else the message to show. Checked before anything is written.
     static QString CheckUserName(const QString& strUser);

@@ -1,5 +1,6 @@
 #include "cbankdlg.h"
 
+#include "accounts/caccountadmin.h"
 #include "app/cmessagebox.h"
 #include "data/cmoney.h"
 #include "users/cusericons.h"
@@ -8,6 +9,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -46,6 +48,8 @@ CBankDlg::CBankDlg(QWidget* pParent) : QDialog(pParent) {
     m_pCardNote->setObjectName(QStringLiteral("1002"));
     m_pCardCash = new QLineEdit(pFieldsBox);
     m_pCardCash->setObjectName(QStringLiteral("1003"));
+    for (QLineEdit* pEdit : {m_pCardName, m_pCardNote, m_pCardCash})
+        pEdit->installEventFilter(this);
     auto* pFields = new QGridLayout(pFieldsBox);
     pFields->setVerticalSpacing(14);
     pFields->addWidget(new QLabel(tr("帐号名"), pFieldsBox), 0, 0);
@@ -106,16 +110,22 @@ CBankDlg::CBankDlg(QWidget* pParent) : QDialog(pParent) {
     connect(m_pModify, &QPushButton::clicked, this, &CBankDlg::OnModify);
     connect(m_pDelete, &QPushButton::clicked, this, &CBankDlg::OnDelete);
     connect(pOk, &QPushButton::clicked, this, &CBankDlg::OnOK);
-    connect(pCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(pCancel, &QPushButton::clicked, this, &CBankDlg::reject);
+    // The highlighted row is the one 修改 and 删除 act on, however it was reached (mouse or
+    // arrow keys).
+    connect(m_listBank, &QTableWidget::itemSelectionChanged, this, [this] {
+        const QList<QTableWidgetSelectionRange> ranges = m_listBank->selectedRanges();
+        OnClickListBank(ranges.isEmpty() ? -1 : ranges.first().topRow());
+    });
 }
 
 int CBankDlg::exec() {
     m_listBank->setRowCount(0);
-    m_nSelItem = 0;
+    m_nSelItem = -1;
     m_accounts.clear();
     m_pAdd->setEnabled(true);
-    m_pModify->setEnabled(true);
-    m_pDelete->setEnabled(true);
+    m_pModify->setEnabled(false);
+    m_pDelete->setEnabled(false);
     UpdateData(false);
     m_pCardName->setFocus();
     return QDialog::exec();
@@ -149,6 +159,18 @@ bool CBankDlg::UpdateData(bool bSaveAndValidate) {
 }
 
 bool CBankDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    // Enter in a field takes the account being typed into the list (changing the highlighted
+    // row, else adding one) rather than confirming the whole dialog.
+    if (pEvent->type() == QEvent::KeyPress && qobject_cast<QLineEdit*>(pWatched)) {
+        const int nKey = static_cast<QKeyEvent*>(pEvent)->key();
+        if (nKey == Qt::Key_Return || nKey == Qt::Key_Enter) {
+            if (m_nSelItem >= 0)
+                OnModify();
+            else
+                OnAdd();
+            return true;
+        }
+    }
     if (pWatched == m_listBank->viewport() && pEvent->type() == QEvent::MouseButtonRelease) {
         const auto* pMouse = static_cast<QMouseEvent*>(pEvent);
         if (pMouse->button() == Qt::LeftButton)
@@ -169,16 +191,23 @@ void CBankDlg::OnClickListBank(int nRow) {
         m_strCardNote.clear();
         m_dCardCash = 0;
     }
-    m_pModify->setEnabled(true);
-    m_pDelete->setEnabled(true);
+    m_pModify->setEnabled(m_nSelItem >= 0);
+    m_pDelete->setEnabled(m_nSelItem >= 0);
     UpdateData(false);
 }
 
-bool CBankDlg::CheckFields() {
+bool CBankDlg::CheckFields(int nSkipRow) {
     if (!UpdateData(true))
         return false;
-    const QString strRefusal =
-        CUserAdmin::CheckAccount({m_strCardName, m_strCardNote, m_dCardCash});
+    QString strRefusal = CUserAdmin::CheckAccount({m_strCardName, m_strCardNote, m_dCardCash});
+    if (strRefusal.isEmpty()) {
+        QStringList others;
+        for (int nRow = 0; nRow < m_listBank->rowCount(); ++nRow) {
+            if (nRow != nSkipRow)
+                others << m_listBank->item(nRow, ColName)->text();
+        }
+        strRefusal = CAccountAdmin::CheckName(m_strCardName, others);
+    }
     if (!strRefusal.isEmpty()) {
         CMessageBox::ShowMessage(strRefusal, this);
         return false;
@@ -187,7 +216,7 @@ bool CBankDlg::CheckFields() {
 }
 
 void CBankDlg::SetRow(int nRow) {
-    const QString texts[ColCount] = {m_strCardName, m_strCardNote, CMoney::Format(m_dCardCash)};
+    const QString texts[ColCount] = {m_strCardName.trimmed(), m_strCardNote, CMoney::Format(m_dCardCash)};
     for (int nCol = 0; nCol < ColCount; ++nCol)
         m_listBank->setItem(nRow, nCol, new QTableWidgetItem(texts[nCol]));
 }
@@ -198,12 +227,18 @@ void CBankDlg::ClearFields() {
     m_dCardCash = 0;
     m_pModify->setEnabled(false);
     m_pDelete->setEnabled(false);
-    m_listBank->clearSelection();
+    {
+        const QSignalBlocker blocker(m_listBank);
+        m_listBank->clearSelection();
+        m_listBank->setCurrentCell(-1, -1);
+    }
+    m_nSelItem = -1;
     UpdateData(false);
+    m_pCardName->setFocus();
 }
 
 void CBankDlg::OnAdd() {
-    if (!CheckFields())
+    if (!CheckFields(-1))
         return;
     const int nRow = m_listBank->rowCount();
     m_listBank->insertRow(nRow);
@@ -212,21 +247,36 @@ void CBankDlg::OnAdd() {
 }
 
 void CBankDlg::OnModify() {
-    if (!CheckFields())
+    if (m_nSelItem < 0 || m_nSelItem >= m_listBank->rowCount())
+        return; // nothing highlighted: nothing to change
+    if (!CheckFields(m_nSelItem))
         return;
-    if (m_nSelItem >= 0 && m_nSelItem < m_listBank->rowCount())
-        SetRow(m_nSelItem);
+    SetRow(m_nSelItem);
     ClearFields();
 }
 
 void CBankDlg::OnDelete() {
-    if (m_nSelItem >= 0 && m_nSelItem < m_listBank->rowCount())
+    if (m_nSelItem < 0 || m_nSelItem >= m_listBank->rowCount())
+        return;
+    {
+        const QSignalBlocker blocker(m_listBank);
         m_listBank->removeRow(m_nSelItem);
+    }
     ClearFields();
 }
 
+void CBankDlg::reject() {
+    // Accounts typed so far are lost on leaving: ask first.
+    if ((m_listBank->rowCount() > 0 || !m_pCardName->text().trimmed().isEmpty()) &&
+        !CMessageBox::AskOkCancel(tr("已输入的帐号信息将全部放弃，新用户也不会创建。\n确定放弃吗？"),
+                                  tr("放弃帐号信息"), this))
+        return;
+    QDialog::reject();
+}
+
 void CBankDlg::OnOK() {
-    if (!CMessageBox::AskOkCancel(tr("确定账号信息正确吗？(今后无法修改！)"), tr("注意"), this))
+    if (!CMessageBox::AskOkCancel(tr("确定账号信息正确吗？(以后可以在“帐号管理”中修改。)"),
+                                  tr("注意"), this))
         return;
     if (m_listBank->rowCount() == 0) {
         CMessageBox::ShowMessage(tr("至少有一个账号信息！"), this);

@@ -12,7 +12,7 @@ class QPushButton;
 class QTableWidget;
 
 // The accounts of a new user: name, note and opening amount of each, collected in a list
-// and confirmed once (they cannot be edited later). On confirmation the list is handed to
+// and confirmed once (later changes go through the account management dialog). On confirmation the list is handed to
 // m_fnWrite, which stores it; the dialog closes when that succeeds and stays open otherwise.
 class CBankDlg : public QDialog {
     Q_OBJECT
@@ -28,7 +28,7 @@ public:
     QString m_strCardName;
     QString m_strCardNote;
     double m_dCardCash = 0;
-    int m_nSelItem = 0;
+    int m_nSelItem = -1; // the highlighted row, -1 for none
 
     // Called with the confirmed accounts; returns true when the dialog may close.
     std::function<bool(const QList<CUserAdmin::SAccount>&)> m_fnWrite;
@@ -41,12 +41,14 @@ public Q_SLOTS:
     void OnModify();
     void OnDelete();
     void OnOK();
+    void reject() override; // asks before throwing away the accounts entered
 
 protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
-    bool CheckFields();
+    // Reads and checks the fields; the name must differ from every row but nSkipRow.
+    bool CheckFields(int nSkipRow);
     void SetRow(int nRow);
     void ClearFields();
 

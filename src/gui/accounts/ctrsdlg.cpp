@@ -16,8 +16,41 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr int s_nCashRole = Qt::UserRole + 1;
+
+// The drop-down list shows each account with its balance; the field itself keeps the name.
+class CBalanceDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* pOption, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(pOption, index);
+        const QVariant cash = index.data(s_nCashRole);
+        if (cash.isValid())
+            pOption->text = CTrsDlg::tr("%1（余额 %2）")
+                                .arg(pOption->text, CMoney::FormatSign(cash.toDouble()));
+    }
+};
+
+// The balance of the user's first account of that name, false when there is none.
+bool BalanceOf(const QVector<CAccountList::SAccount>& accounts, const QString& strName,
+               double& dCash) {
+    for (const CAccountList::SAccount& account : accounts) {
+        if (account.strName == strName) {
+            dCash = account.dCash;
+            return true;
+        }
+    }
+    return false;
+}
+} // namespace
 
 CTrsDlg::CTrsDlg(QWidget* pParent) : QDialog(pParent), m_dlgTrsRpt(new CTrsRptDlg(this)) {
     setObjectName(QStringLiteral("CTrsDlg"));
@@ -43,6 +76,8 @@ CTrsDlg::CTrsDlg(QWidget* pParent) : QDialog(pParent), m_dlgTrsRpt(new CTrsRptDl
     };
     m_ctlFrom = combo(IDC_FROM);
     m_ctlIn = combo(IDC_IN);
+    for (QComboBox* pCombo : {m_ctlFrom, m_ctlIn})
+        pCombo->setItemDelegate(new CBalanceDelegate(pCombo));
     m_pAmount = new QLineEdit(this);
     m_pAmount->setObjectName(QString::number(IDC_AMOUNT));
     auto* pFieldsBox = new QGroupBox(this);
@@ -78,8 +113,10 @@ CTrsDlg::CTrsDlg(QWidget* pParent) : QDialog(pParent), m_dlgTrsRpt(new CTrsRptDl
 }
 
 void CTrsDlg::setVisible(bool bVisible) {
-    if (bVisible && !isVisible())
+    if (bVisible && !isVisible()) {
+        m_bUndone = false;
         OnInitDialog();
+    }
     QDialog::setVisible(bVisible);
 }
 
@@ -92,14 +129,17 @@ void CTrsDlg::OnInitDialog() {
     m_ctlFrom->clear();
     m_ctlIn->clear();
     try {
-        QStringList names;
-        for (const CAccountList::SAccount& account : CAccountList::Load(m_strUserName))
-            names << account.strName;
-        std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-            return QString::compare(a, b, Qt::CaseInsensitive) < 0;
-        });
-        m_ctlFrom->addItems(names);
-        m_ctlIn->addItems(names);
+        QVector<CAccountList::SAccount> accounts = CAccountList::Load(m_strUserName);
+        std::stable_sort(accounts.begin(), accounts.end(),
+                         [](const CAccountList::SAccount& a, const CAccountList::SAccount& b) {
+                             return QString::compare(a.strName, b.strName, Qt::CaseInsensitive) < 0;
+                         });
+        for (QComboBox* pCombo : {m_ctlFrom, m_ctlIn}) {
+            for (const CAccountList::SAccount& account : accounts)
+                pCombo->addItem(account.strName, QVariant());
+            for (int i = 0; i < accounts.size(); ++i)
+                pCombo->setItemData(i, accounts[i].dCash, s_nCashRole);
+        }
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
     }
@@ -155,6 +195,8 @@ void CTrsDlg::OnOK() {
         CMessageBox::ShowMessage(strRefusal, this);
         return;
     }
+    if (!ConfirmBelowZero())
+        return;
     if (!DoTransfer())
         return; // refused or failed: nothing was written, the fields stay for correction
     ClearFields();
@@ -162,10 +204,35 @@ void CTrsDlg::OnOK() {
     accept();
 }
 
+bool CTrsDlg::ConfirmBelowZero() {
+    QVector<CAccountList::SAccount> accounts;
+    try {
+        accounts = CAccountList::Load(m_strUserName); // the balances as they are now
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+        return false;
+    }
+    // A negative amount moves money the other way, so it is the destination that pays.
+    const QString& strPayer = m_TrsAmount > 0 ? m_strTrsFrom : m_strTrsIn;
+    double dCash = 0;
+    if (!BalanceOf(accounts, strPayer, dCash))
+        return true; // the transfer itself says the account is missing
+    const std::int64_t nAfter = CMoney::ToCents(dCash) - CMoney::ToCents(std::abs(m_TrsAmount));
+    if (nAfter >= 0)
+        return true;
+    return CMessageBox::AskOkCancel(
+        tr("转帐后帐号“%1”的余额将是 %2，低于零。\n确定要转帐吗？")
+            .arg(strPayer, CMoney::FormatSign(CMoney::FromCents(nAfter))),
+        tr("余额不足"), this);
+}
+
 bool CTrsDlg::DoTransfer() {
     try {
+        // The session's user row, so a user deleted or re-created elsewhere is not written to.
+        const CMainFrame* pFrame = CMainFrame::Get();
         const CTransfer::EResult eResult =
-            CTransfer::Transfer(m_strUserName, m_TrsDate, m_strTrsFrom, m_strTrsIn, m_TrsAmount);
+            CTransfer::Transfer(m_strUserName, m_TrsDate, m_strTrsFrom, m_strTrsIn, m_TrsAmount,
+                                CDatabase::DefaultConnection, pFrame ? pFrame->m_nCurUserId : 0);
         if (eResult == CTransfer::EResult::Done)
             return true;
         CMessageBox::ShowMessage(CTransfer::Message(eResult), this);
@@ -192,5 +259,20 @@ void CTrsDlg::reject() {
 }
 
 void CTrsDlg::OnViewTransfers() {
+    m_dlgTrsRpt->m_bChanged = false;
     m_dlgTrsRpt->exec();
+    if (m_dlgTrsRpt->m_bChanged) {
+        m_bUndone = true;
+        // Undone transfers moved balances: show the lists afresh, keeping what was typed.
+        UpdateData(true);
+        const QString strFrom = m_strTrsFrom, strIn = m_strTrsIn;
+        const double dAmount = m_TrsAmount;
+        const QDate day = m_TrsDate;
+        OnInitDialog();
+        m_strTrsFrom = strFrom;
+        m_strTrsIn = strIn;
+        m_TrsAmount = dAmount;
+        m_TrsDate = day;
+        UpdateData(false);
+    }
 }

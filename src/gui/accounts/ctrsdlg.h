@@ -43,6 +43,9 @@ public:
     QComboBox* m_ctlIn = nullptr;
     QString m_strUserName;
     CTrsRptDlg* m_dlgTrsRpt = nullptr;
+    // A transfer was undone from the history during this showing: balances have moved even
+    // when the dialog is cancelled.
+    bool m_bUndone = false;
 
 public Q_SLOTS:
     void OnOK();
@@ -51,6 +54,8 @@ public Q_SLOTS:
     void reject() override; // the close box and Esc clear the fields as 取消 does
 
 private:
+    // Asks before a transfer that would take the paying account below zero.
+    bool ConfirmBelowZero();
     bool DoTransfer();
     void ClearFields();
 

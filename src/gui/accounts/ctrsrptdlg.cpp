@@ -45,8 +45,14 @@ CTrsRptDlg::CTrsRptDlg(QWidget* pParent) : QDialog(pParent) {
     auto* pCancel = new QPushButton(tr("取消"), this);
     pCancel->setObjectName(QString::number(IDCANCEL));
     pCancel->setAutoDefault(false);
+    m_pUndo = new QPushButton(tr("撤销转帐"), this);
+    m_pUndo->setObjectName(QString::number(IDC_UNDO));
+    m_pUndo->setAutoDefault(false);
+    m_pUndo->setToolTip(tr("选中一笔转帐后，把它撤销：金额回到转出帐号，转帐记录删除"));
     auto* pButtons = new QHBoxLayout;
     pButtons->addWidget(pOk);
+    pButtons->addStretch(1);
+    pButtons->addWidget(m_pUndo);
     pButtons->addStretch(1);
     pButtons->addWidget(pCancel);
 
@@ -57,6 +63,37 @@ CTrsRptDlg::CTrsRptDlg(QWidget* pParent) : QDialog(pParent) {
 
     connect(pOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(pCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_pUndo, &QPushButton::clicked, this, &CTrsRptDlg::OnUndo);
+    connect(m_ctlGrid, &CMsflexgrid1::Click, this, &CTrsRptDlg::OnClickGrid);
+}
+
+void CTrsRptDlg::OnClickGrid() {
+    const int nRow = m_ctlGrid->GetMouseRow();
+    m_nSelRow = nRow >= 1 && nRow <= m_keys.size() ? nRow : 0;
+    m_pUndo->setEnabled(m_nSelRow > 0);
+}
+
+void CTrsRptDlg::OnUndo() {
+    if (m_nSelRow <= 0 || m_nSelRow > m_keys.size())
+        return;
+    const QString strText =
+        tr("确定撤销这笔转帐吗？\n\n%1  从“%2”转入“%3”  %4\n\n金额将回到“%2”，这条转帐记录将被删除。")
+            .arg(m_ctlGrid->GetTextMatrix(m_nSelRow, 1), m_ctlGrid->GetTextMatrix(m_nSelRow, 2),
+                 m_ctlGrid->GetTextMatrix(m_nSelRow, 3), m_ctlGrid->GetTextMatrix(m_nSelRow, 4));
+    if (!CMessageBox::AskOkCancel(strText, tr("撤销转帐"), this))
+        return;
+    CMainFrame* pFrame = CMainFrame::Get();
+    try {
+        const CTransfer::EUndo eResult =
+            CTransfer::Undo(pFrame ? pFrame->m_strCurUser : QString(), m_keys[m_nSelRow - 1]);
+        if (eResult != CTransfer::EUndo::Done)
+            CMessageBox::ShowMessage(CTransfer::Message(eResult), this);
+        else
+            m_bChanged = true;
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+    }
+    OnInitDialog();
 }
 
 void CTrsRptDlg::setVisible(bool bVisible) {
@@ -76,6 +113,9 @@ bool CTrsRptDlg::OnInitDialog() {
         m_ctlGrid->SetColWidth(c, 2000);
     }
     m_ctlGrid->SetRows(1);
+    m_keys.clear();
+    m_nSelRow = 0;
+    m_pUndo->setEnabled(false);
 
     CMainFrame* pFrame = CMainFrame::Get();
     QVector<CTransfer::SRow> rows;
@@ -86,13 +126,19 @@ bool CTrsRptDlg::OnInitDialog() {
         return false;
     }
     QVector<QStringList> cells;
-    cells.reserve(rows.size());
+    cells.reserve(rows.size() + 1);
+    std::int64_t nTotal = 0;
     for (const CTransfer::SRow& row : rows) {
         cells.push_back(
             {QString(),
              tr("%1年%2月%3日").arg(row.date.year()).arg(row.date.month()).arg(row.date.day()),
              row.strFrom, row.strIn, CMoney::FormatSign(row.dAmount)});
+        m_keys.push_back(row.nKey);
+        nTotal += CMoney::ToCents(row.dAmount);
     }
+    if (!rows.isEmpty())
+        cells.push_back({QString(), tr("合计（%1 笔）").arg(rows.size()), QString(), QString(),
+                         CMoney::FormatSign(CMoney::FromCents(nTotal))});
     m_ctlGrid->SetAllRows(cells);
     return true;
 }

@@ -1,21 +1,33 @@
 #pragma once
 
 #include <QDialog>
+#include <QVector>
 
 class CMsflexgrid1;
 
-// The logged-in user's transfers, one grid row per transfer in the order they were made.
-// Every showing reads them afresh.
+// The logged-in user's transfers, one grid row per transfer by date (then in the order they
+// were made), and a total line. A chosen transfer can be undone. Every showing reads them afresh.
 class CTrsRptDlg : public QDialog {
     Q_OBJECT
 public:
-    enum EControl { IDC_GRID = 1011, IDOK = 1, IDCANCEL = 2 };
+    enum EControl { IDC_GRID = 1011, IDOK = 1, IDCANCEL = 2, IDC_UNDO = 1012 };
 
     explicit CTrsRptDlg(QWidget* pParent = nullptr);
 
     // Fills the grid; false after a database error (the grid then holds its header only).
     bool OnInitDialog();
     void setVisible(bool bVisible) override;
+    // Asks, then takes the chosen transfer back.
+    void OnUndo();
 
     CMsflexgrid1* m_ctlGrid = nullptr;
+    // Whether a transfer was undone while the dialog was up (the caller then refreshes).
+    bool m_bChanged = false;
+
+private:
+    void OnClickGrid();
+
+    class QPushButton* m_pUndo = nullptr;
+    QVector<int> m_keys; // 编号 of grid row r + 1
+    int m_nSelRow = 0;   // chosen grid row, 0 for none
 };

@@ -3,6 +3,7 @@
 #include "app/cmainframe.h"
 #include "data/cbackup.h"
 #include "data/cdatabase.h"
+#include "data/ckepttotals.h"
 #include "data/cdbexception.h"
 #include "demo/cdemobook.h"
 
@@ -12,6 +13,8 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QTranslator>
 #include <cstdio>
@@ -76,6 +79,30 @@ SCommandLine ParseCommandLine(int& nExit) {
         parser.showVersion();
     return {parser.value(databaseOption).trimmed(), parser.isSet(demoOption)};
 }
+// Opening a book written before the kept totals builds them once; on a large book that takes
+// a few seconds, so a window says why instead of the program seeming to hang. The build runs
+// on this thread, so the dialog is painted before it starts and stays as painted.
+void ShowTotalsBuild(bool bStarting, qint64 nRows) {
+    // About what a second of building reads on an ordinary machine.
+    constexpr qint64 RowsPerSecond = 400000;
+    static QPointer<QProgressDialog> s_pDialog;
+    if (!bStarting) {
+        delete s_pDialog;
+        return;
+    }
+    if (nRows < RowsPerSecond)
+        return;
+    s_pDialog = new QProgressDialog(
+        QCoreApplication::translate("CLedgerkinApp", "第一次用这个版本打开帐本，正在整理汇总数据，请稍候…"),
+        QString(), 0, 0, QApplication::activeWindow());
+    s_pDialog->setWindowTitle(QCoreApplication::translate("CLedgerkinApp", "打开帐本"));
+    s_pDialog->setWindowModality(Qt::ApplicationModal);
+    s_pDialog->setMinimumDuration(0);
+    s_pDialog->show();
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
 } // namespace
 
 bool CLedgerkinApp::InstallQtTranslations() {
@@ -136,6 +163,7 @@ int CLedgerkinApp::Run(int argc, char** argv) {
 
     CMainFrame frame(true);
     frame.show();
+    CKeptTotals::SetBuildHook(ShowTotalsBuild);
 
     // The demo book is written on its first use (two years of days take a moment).
     if (cmd.bDemo) {
@@ -151,12 +179,13 @@ int CLedgerkinApp::Run(int argc, char** argv) {
         QApplication::restoreOverrideCursor();
     }
 
-    // The day's backup copy of the book; a failure only costs the copy, so it is told in the
-    // status bar rather than in a box the user must dismiss.
-    QString strBackup;
-    const bool bBackup = CBackup::RunDaily(strBackup);
-    if (!bBackup || !strBackup.isEmpty())
-        frame.SetStatusText(strBackup);
+    // The day's backup copy of the book, made beside the window so a large book does not
+    // hold it up; a failure only costs the copy, so it is told in the status bar rather than
+    // in a box the user must dismiss.
+    CBackup::StartDaily(&frame, [&frame](bool bOk, const QString& strMessage) {
+        if (!bOk || !strMessage.isEmpty())
+            frame.SetStatusText(strMessage);
+    });
 
     return app.exec();
 }

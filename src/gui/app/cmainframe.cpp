@@ -6,7 +6,9 @@
 #include "analysis/csumlistview.h"
 #include "app/caboutdlg.h"
 #include "app/chelpwindow.h"
+#include "app/ckeyboardcommands.h"
 #include "app/cleftview.h"
+#include "app/cmessagebox.h"
 #include "app/cmainview.h"
 #include "app/csplashdlg.h"
 #include "import/cimportcommands.h"
@@ -45,6 +47,8 @@ const SCommand kCommands[] = {
      QT_TRANSLATE_NOOP("CMainFrame", "修改密码"), "change_pwd"},
     {CMainFrame::ID_DISCONNECT, QT_TRANSLATE_NOOP("CMainFrame", "断开用户(&C)"),
      QT_TRANSLATE_NOOP("CMainFrame", "断开用户"), "disconnect"},
+    {CMainFrame::ID_RESTORE_BACKUP, QT_TRANSLATE_NOOP("CMainFrame", "从备份恢复(&R)..."),
+     QT_TRANSLATE_NOOP("CMainFrame", "用每日备份中的一份替换帐本的内容\n从备份恢复"), nullptr},
     {CMainFrame::ID_EXIT, QT_TRANSLATE_NOOP("CMainFrame", "退出系统(&E)"),
      QT_TRANSLATE_NOOP("CMainFrame", "退出系统"), "exit"},
     {CMainFrame::ID_ADD_INCOME, QT_TRANSLATE_NOOP("CMainFrame", "添加收入记录(&A)"),
@@ -53,6 +57,8 @@ const SCommand kCommands[] = {
      QT_TRANSLATE_NOOP("CMainFrame", "添加支出记录"), "add_outlay"},
     {CMainFrame::ID_ADD_TRS, QT_TRANSLATE_NOOP("CMainFrame", "添加转帐记录(&C)"),
      QT_TRANSLATE_NOOP("CMainFrame", "添加转帐记录"), "add_trs"},
+    {CMainFrame::ID_ACCOUNTS, QT_TRANSLATE_NOOP("CMainFrame", "帐号管理(&M)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "添加、改名、删除帐号\n帐号管理"), "accounts"},
     {CMainFrame::ID_SUM_VIEW, QT_TRANSLATE_NOOP("CMainFrame", "摘要查询"),
      QT_TRANSLATE_NOOP("CMainFrame", "摘要查询"), "sum_view"},
     {CMainFrame::ID_INCOME_VIEW, QT_TRANSLATE_NOOP("CMainFrame", "收入查询"),
@@ -87,6 +93,7 @@ const int kToolBar[] = {CMainFrame::ID_NEW_USER,
                         CMainFrame::ID_ADD_INCOME,
                         CMainFrame::ID_ADD_OUTLAY,
                         CMainFrame::ID_ADD_TRS,
+                        CMainFrame::ID_ACCOUNTS,
                         0,
                         CMainFrame::ID_SUM_VIEW,
                         CMainFrame::ID_INCOME_VIEW,
@@ -123,6 +130,7 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent) : QMainWindow(pParent
     CreateMenus();
     CreateToolBar();
     CImportCommands::Install(this);
+    CKeyboardCommands::Install(this);
     CreateStatusBar();
     CreateClient();
 
@@ -133,11 +141,16 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent) : QMainWindow(pParent
     UpdateCommandUI();
     setWindowState(windowState() | Qt::WindowMaximized);
     qApp->installEventFilter(this);
+    CMessageBox::SetSessionGoneHandler([this] { OnSessionGone(); });
+    StartChangeWatcher();
 }
 
 CMainFrame::~CMainFrame() {
-    if (s_pMainFrame == this)
+    if (s_pMainFrame == this) {
         s_pMainFrame = nullptr;
+        CMessageBox::SetSessionGoneHandler(nullptr);
+        CMessageBox::SetReopenHandler(nullptr);
+    }
 }
 
 CMainFrame* CMainFrame::Get() {
@@ -166,7 +179,6 @@ void CMainFrame::CreateActions() {
     for (const int nId : {ID_SUM_VIEW, ID_INCOME_VIEW, ID_OUTLAY_VIEW, ID_IN_CHART, ID_OUT_CHART,
                           ID_RPT_VIEW, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR})
         m_actions.value(nId)->setCheckable(true);
-    m_actions.value(ID_HELP)->setShortcut(QKeySequence::HelpContents);
 
     const QHash<int, void (CMainFrame::*)()> handlers = {
         {ID_NEW_USER, &CMainFrame::OnNewUser},
@@ -175,9 +187,11 @@ void CMainFrame::CreateActions() {
         {ID_CHANGE_PWD, &CMainFrame::OnChangePwd},
         {ID_DISCONNECT, &CMainFrame::OnDisconnect},
         {ID_EXIT, &CMainFrame::OnExit},
+        {ID_RESTORE_BACKUP, &CMainFrame::OnRestoreBackup},
         {ID_ADD_INCOME, &CMainFrame::OnAddIncome},
         {ID_ADD_OUTLAY, &CMainFrame::OnAddOutlay},
         {ID_ADD_TRS, &CMainFrame::OnAddTrs},
+        {ID_ACCOUNTS, &CMainFrame::OnAccounts},
         {ID_SUM_VIEW, &CMainFrame::OnSumView},
         {ID_INCOME_VIEW, &CMainFrame::OnIncomeView},
         {ID_OUTLAY_VIEW, &CMainFrame::OnOutlayView},
@@ -215,8 +229,9 @@ void CMainFrame::CreateMenus() {
         connect(pMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     };
     addMenu(tr("用户(&U)"),
-            {ID_NEW_USER, ID_LOGIN, ID_DELETE_USER, ID_CHANGE_PWD, ID_DISCONNECT, 0, ID_EXIT});
-    addMenu(tr("操作(&O)"), {ID_ADD_INCOME, ID_ADD_OUTLAY, ID_ADD_TRS});
+            {ID_NEW_USER, ID_LOGIN, ID_DELETE_USER, ID_CHANGE_PWD, ID_DISCONNECT, 0,
+             ID_RESTORE_BACKUP, 0, ID_EXIT});
+    addMenu(tr("操作(&O)"), {ID_ADD_INCOME, ID_ADD_OUTLAY, ID_ADD_TRS, ID_ACCOUNTS});
     addMenu(tr("财务分析(&A)"), {ID_SUM_VIEW, ID_INCOME_VIEW, ID_OUTLAY_VIEW, 0, ID_IN_CHART,
                                  ID_OUT_CHART, 0, ID_RPT_VIEW, 0, ID_ADVICE});
     addMenu(tr("视图(&V)"), {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
@@ -304,6 +319,9 @@ void CMainFrame::CreateClient() {
     m_pSplitter->addWidget(pMainView);
     m_pSplitter->setStretchFactor(0, 0);
     m_pSplitter->setStretchFactor(1, 1);
+    // However small the window, the tree keeps room for a user's name and "2026年12月".
+    m_pLeftView->setMinimumWidth(
+        m_pLeftView->fontMetrics().horizontalAdvance(QStringLiteral("演示用户演示用户")) + 56);
     m_pSplitter->setSizes({180, qMax(100, width() - 180)});
     setCentralWidget(m_pSplitter);
     pMainView->OnInitialUpdate();
@@ -318,7 +336,7 @@ void CMainFrame::UpdateCommandUI() {
         {ID_SUM_VIEW, m_bSumView},       {ID_INCOME_VIEW, m_bIncomeView},
         {ID_OUTLAY_VIEW, m_bOutlayView}, {ID_IN_CHART, m_bInChart},
         {ID_OUT_CHART, m_bOutChart},     {ID_RPT_VIEW, m_bRptView},
-        {ID_ADVICE, m_bAdvice},
+        {ID_ADVICE, m_bAdvice},          {ID_ACCOUNTS, m_bAddTrs},
     };
     for (const auto& [nId, bEnabled] : enabled)
         m_actions.value(nId)->setEnabled(bEnabled);
@@ -424,7 +442,7 @@ void CMainFrame::SwitchView(EView eView) {
     pNew->OnInitialUpdate();
 }
 
-void CMainFrame::SetLoggedIn(const QString& strUser, const QString& strPwd) {
+void CMainFrame::SetLoggedIn(const QString& strUser, const QString& strPwd, qint64 nUserId) {
     m_bNewUser = false;
     m_bLogin = false;
     m_bDeleteUser = m_bChangePwd = m_bDisconnect = true;
@@ -434,6 +452,7 @@ void CMainFrame::SetLoggedIn(const QString& strUser, const QString& strPwd) {
     m_bAdvice = true;
     m_strCurUser = strUser;
     m_strCurPwd = strPwd;
+    m_nCurUserId = nUserId;
     UpdateCommandUI();
     OnSumView();
     UpdateCommandUI();
@@ -451,6 +470,7 @@ void CMainFrame::SetLoggedOut() {
     m_bCheckInChart = m_bCheckOutChart = m_bCheckRpt = false;
     m_strCurUser.clear();
     m_strCurPwd.clear();
+    m_nCurUserId = 0;
     SwitchView(EView::Main);
     m_pLeftView->Empty();
     UpdateCommandUI();

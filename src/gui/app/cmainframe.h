@@ -25,6 +25,7 @@ class CNewDayOutDlg;
 class CTrsDlg;
 class CSplashDlg;
 class CReportPrinter;
+class CChangeWatcher;
 
 // The one main window: menu, toolbar, status bar, the splitter with the navigation tree on
 // the left and one view at a time on the right, the modal dialogs of the commands and the
@@ -36,6 +37,7 @@ class CReportPrinter;
 //   cmainframe_records.cpp  32791 32790
 //   cmainframe_accounts.cpp 32792, 32808
 //   cmainframe_print.cpp    report preview and direct printing
+//   cmainframe_book.cpp     following other copies' writes, reopening, restoring a backup
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
@@ -55,9 +57,11 @@ public:
         ID_INCOME_VIEW = 32798,
         ID_RPT_VIEW = 32806,
         ID_ADVICE = 32808,
+        ID_ACCOUNTS = 32835,
         ID_HELP = 32812,
         ID_IN_CHART = 32816,
         ID_OUT_CHART = 32817,
+        ID_RESTORE_BACKUP = 32840,
         ID_APP_ABOUT = 57664,
         ID_VIEW_TOOLBAR = 59392,
         ID_VIEW_STATUS_BAR = 59393,
@@ -82,12 +86,19 @@ public:
     void SetStatusText(const QString& strText);
 
     // Logged-in state changes (the only places they happen).
-    void SetLoggedIn(const QString& strUser, const QString& strPwd); // then runs 32793
+    // nUserId: the user row logged in to (CUserAdmin::LogIn); the session's writes are
+    // refused once that row is gone. 0: not checked.
+    void SetLoggedIn(const QString& strUser, const QString& strPwd,
+                     qint64 nUserId = 0); // then runs 32793
     void SetLoggedOut();
+    // The session's user was deleted or re-created elsewhere (the message is shown already):
+    // open dialogs close and the frame returns to the logged-out state.
+    void OnSessionGone();
 
     // ---- current user
     QString m_strCurUser;
     QString m_strCurPwd;
+    qint64 m_nCurUserId = 0;
 
     // ---- enable flags, one per command
     bool m_bNewUser = false;    // 32783
@@ -134,6 +145,9 @@ public:
     CReportPrinter* ReportPrinter();
     void ShowReportPreview();
     void PrintReportDirect();
+    // Other copies' writes and the book's file (cmainframe_book.cpp).
+    CChangeWatcher* ChangeWatcher() const { return m_pChangeWatcher; }
+    void ReopenBook(); // closes the book and opens it again at its path, logged out
 
 public Q_SLOTS:
     // cmainframe_users.cpp
@@ -145,8 +159,13 @@ public Q_SLOTS:
     // cmainframe_records.cpp
     void OnAddIncome();
     void OnAddOutlay();
+    // cmainframe_book.cpp
+    void OnRestoreBackup();
+    void OnBookChanged();
+    void OnBookReplaced();
     // cmainframe_accounts.cpp
     void OnAddTrs();
+    void OnAccounts();
     void OnAdvice();
     // cmainframe.cpp
     void OnSumView();
@@ -170,6 +189,7 @@ private:
     void CreateStatusBar();
     void CreateClient();
     void SetCheck(EView eView); // sets one check flag, clears the other five
+    void StartChangeWatcher();  // cmainframe_book.cpp
 
     QSplitter* m_pSplitter = nullptr;
     CLeftView* m_pLeftView = nullptr;
@@ -185,4 +205,5 @@ private:
     CTrsDlg* m_pTrsDlg = nullptr;
     CSplashDlg* m_pSplashDlg = nullptr;
     CReportPrinter* m_pReportPrinter = nullptr;
+    CChangeWatcher* m_pChangeWatcher = nullptr;
 };

@@ -1,3 +1,4 @@
+#include "accounts/caccountsdlg.h"
 #include "accounts/ctrsdlg.h"
 #include "analysis/cadvice.h"
 #include "analysis/csumlistview.h"
@@ -14,7 +15,23 @@ CTrsDlg* CMainFrame::TrsDlg() {
 
 // 32792: a transfer, then the summary with the new balances.
 void CMainFrame::OnAddTrs() {
-    if (TrsDlg()->exec() != QDialog::Accepted)
+    if (TrsDlg()->exec() != QDialog::Accepted && !TrsDlg()->m_bUndone)
+        return;
+    SetCheck(EView::SumList);
+    m_pLeftView->BuildSummaryTree();
+    SwitchView(EView::SumList);
+    if (m_pSumListView)
+        m_pSumListView->ShowAccountList(m_strCurUser);
+    UpdateCommandUI();
+}
+
+// 32835: the user's accounts; the summary follows when one was added, renamed or deleted.
+void CMainFrame::OnAccounts() {
+    if (m_strCurUser.isEmpty())
+        return;
+    CAccountsDlg dlg(this);
+    dlg.Run(m_strCurUser);
+    if (!dlg.m_bChanged)
         return;
     SetCheck(EView::SumList);
     m_pLeftView->BuildSummaryTree();

@@ -6,9 +6,12 @@
 #include "data/cdbexception.h"
 #include "data/ctoday.h"
 #include "users/cchangpwddlg.h"
+#include "users/cdeluserdlg.h"
 #include "users/clinkdlg.h"
 #include "users/cnewuserdlg.h"
 #include "users/cuseradmin.h"
+
+#include <QApplication>
 
 CLinkDlg* CMainFrame::LinkDlg() {
     if (!m_pLinkDlg)
@@ -80,7 +83,7 @@ void CMainFrame::OnNewUser() {
         m_strCurUser.clear();
         return;
     }
-    CMessageBox::ShowMessage(tr("创建用户成功!"), this);
+    CMessageBox::ShowInfo(tr("创建用户成功!"), this);
 }
 
 void CMainFrame::OnLogin() {
@@ -91,7 +94,19 @@ void CMainFrame::OnLogin() {
         CMessageBox::ShowMessage(tr("用户名与密码不符！"), this);
         return;
     }
-    SetLoggedIn(pLinkDlg->m_strLinkUser, pLinkDlg->m_strLinkPwd);
+    SetLoggedIn(pLinkDlg->m_strLinkUser, pLinkDlg->m_strLinkPwd, pLinkDlg->m_nLinkUserId);
+}
+
+void CMainFrame::OnSessionGone() {
+    // A dialog of the ended session (a transfer, a new day, the password) has nothing left to
+    // write to.
+    while (auto* pDialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+        pDialog->reject();
+        if (pDialog->isVisible())
+            break;
+    }
+    if (!m_strCurUser.isEmpty())
+        SetLoggedOut();
 }
 
 void CMainFrame::OnDeleteUser() {
@@ -102,10 +117,11 @@ void CMainFrame::OnDeleteUser() {
         CMessageBox::ShowDBError(e, this);
         return;
     }
-    if (!CMessageBox::AskOkCancel(tr("确定删除此用户吗？"), tr("删除用户"), this))
+    CDelUserDlg dlg(m_strCurUser, this);
+    if (dlg.exec() != QDialog::Accepted)
         return;
     try {
-        if (!CUserAdmin::DeleteUser(m_strCurUser))
+        if (!CUserAdmin::DeleteUser(m_strCurUser, m_nCurUserId))
             return;
     } catch (const CDBException& e) {
         // Nothing was deleted: the user stays logged in with every row.

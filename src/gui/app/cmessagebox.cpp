@@ -1,11 +1,16 @@
 #include "cmessagebox.h"
 
 #include "data/cdbexception.h"
+#include "users/csessiongone.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QQueue>
+#include <QSpacerItem>
+#include <QTimer>
+#include <algorithm>
 
 namespace CMessageBox {
 namespace {
@@ -13,23 +18,47 @@ struct SState {
     bool bCapture = false;
     QQueue<bool> answers;
     QList<SShown> shown;
+    std::function<void()> sessionGone;
 };
 SState& State() {
     static SState s_state;
     return s_state;
 }
 QWidget* Owner(QWidget* pParent) { return pParent ? pParent : QApplication::activeWindow(); }
+
+// A short text makes a narrow box, and the window manager then cuts its title ("Le…kin"):
+// the box is kept wide enough for the title beside the title bar's buttons.
+int Exec(QMessageBox& box) {
+    if (auto* pGrid = qobject_cast<QGridLayout*>(box.layout())) {
+        QFont font = QApplication::font();
+        font.setBold(true);
+        const QFontMetrics fm(font);
+        const int nWidth = std::max(280, fm.horizontalAdvance(box.windowTitle()) + 160);
+        pGrid->addItem(new QSpacerItem(nWidth, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                       pGrid->rowCount(), 0, 1, pGrid->columnCount());
+    }
+    return box.exec();
+}
+
+void Show(const QString& strText, QWidget* pParent, bool bInfo) {
+    const QString strTitle = QStringLiteral("Ledgerkin");
+    if (State().bCapture) {
+        State().shown.append({strText, strTitle, false, bInfo});
+        return;
+    }
+    QMessageBox box(bInfo ? QMessageBox::Information : QMessageBox::Warning, strTitle, strText,
+                    QMessageBox::Ok, Owner(pParent));
+    box.button(QMessageBox::Ok)->setText(QApplication::translate("CMessageBox", "确定"));
+    Exec(box);
+}
 } // namespace
 
 void ShowMessage(const QString& strText, QWidget* pParent) {
-    const QString strTitle = QStringLiteral("Ledgerkin");
-    if (State().bCapture) {
-        State().shown.append({strText, strTitle, false});
-        return;
-    }
-    QMessageBox box(QMessageBox::Warning, strTitle, strText, QMessageBox::Ok, Owner(pParent));
-    box.button(QMessageBox::Ok)->setText(QApplication::translate("CMessageBox", "确定"));
-    box.exec();
+    Show(strText, pParent, false);
+}
+
+void ShowInfo(const QString& strText, QWidget* pParent) {
+    Show(strText, pParent, true);
 }
 
 bool AskOkCancel(const QString& strText, const QString& strCaption, QWidget* pParent) {
@@ -41,10 +70,33 @@ bool AskOkCancel(const QString& strText, const QString& strCaption, QWidget* pPa
                     QMessageBox::Ok | QMessageBox::Cancel, Owner(pParent));
     box.button(QMessageBox::Ok)->setText(QApplication::translate("CMessageBox", "确定"));
     box.button(QMessageBox::Cancel)->setText(QApplication::translate("CMessageBox", "取消"));
-    return box.exec() == QMessageBox::Ok;
+    return Exec(box) == QMessageBox::Ok;
 }
 
-void ShowDBError(const CDBException& e, QWidget* pParent) { ShowMessage(e.m_strError, pParent); }
+namespace {
+std::function<void()>& ReopenHandler() {
+    static std::function<void()> s_handler;
+    return s_handler;
+}
+} // namespace
+
+void ShowDBError(const CDBException& e, QWidget* pParent) {
+    if (e.m_eKind == CDBException::EKind::BookReplaced && ReopenHandler()) {
+        if (AskOkCancel(e.m_strError + QStringLiteral("\n\n") +
+                            QApplication::translate("CMessageBox", "现在在原位置重新打开帐本吗？"),
+                        QStringLiteral("Ledgerkin"), pParent))
+            // Not under the caller's feet: the view or dialog that failed finishes first.
+            QTimer::singleShot(0, qApp, ReopenHandler());
+        return;
+    }
+    ShowMessage(e.m_strError, pParent);
+    if (dynamic_cast<const CSessionGone*>(&e) && State().sessionGone)
+        State().sessionGone();
+}
+
+void SetSessionGoneHandler(std::function<void()> fn) { State().sessionGone = std::move(fn); }
+
+void SetReopenHandler(std::function<void()> handler) { ReopenHandler() = std::move(handler); }
 
 void SetCapture(bool bCapture) { State().bCapture = bCapture; }
 bool IsCapturing() { return State().bCapture; }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QWidget;
 class CDBException;
@@ -11,16 +12,25 @@ class CDBException;
 namespace CMessageBox {
 // A notice or refusal: title "Ledgerkin", an OK button, the exclamation icon.
 void ShowMessage(const QString& strText, QWidget* pParent = nullptr);
+// A success or other good news: title "Ledgerkin", an OK button, the information icon.
+void ShowInfo(const QString& strText, QWidget* pParent = nullptr);
 // A question with its own caption, OK and Cancel, the information icon. true only for OK.
 bool AskOkCancel(const QString& strText, const QString& strCaption, QWidget* pParent = nullptr);
-// The driver's text of a failed database step.
+// The driver's text of a failed database step. When the step was refused because the
+// session's user row is gone (CSessionGone), the session-gone handler runs afterwards.
 void ShowDBError(const CDBException& e, QWidget* pParent = nullptr);
+// Set by the main frame: ends the session. nullptr: none.
+void SetSessionGoneHandler(std::function<void()> fn);
+// When the book's file was replaced, ShowDBError asks whether to reopen it and, on OK, calls
+// this handler (after the current step).
+void SetReopenHandler(std::function<void()> handler);
 
 // ---- for tests
 struct SShown {
     QString strText;
     QString strCaption;
     bool bQuestion = false;
+    bool bInfo = false; // shown with the information icon rather than the warning
 };
 // While capturing, nothing is shown: texts are recorded and questions get the queued answers
 // (OK when the queue is empty).

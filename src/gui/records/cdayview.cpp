@@ -6,13 +6,16 @@
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "records/ccategories.h"
+#include "records/cdayconflict.h"
 #include "records/cdaybook.h"
 #include "records/cmsflexgrid1.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -116,6 +119,8 @@ CDayView::CDayView(ERecordKind eKind, QWidget* pParent) : CFormView(pParent), m_
     m_comboSort->setMaxVisibleItems(12);
     CollapseFloating();
     m_gridRecords->viewport()->installEventFilter(this);
+    m_pEditText->installEventFilter(this);
+    m_comboSort->installEventFilter(this);
 
     connect(m_pNav[0], &QPushButton::clicked, this, &CDayView::GoPrevDay);
     connect(m_pNav[1], &QPushButton::clicked, this, &CDayView::GoNextDay);
@@ -238,6 +243,8 @@ void CDayView::ShowCurrentDay() {
 void CDayView::LoadDay(int nYear, int nMonth, int nDay, const QString& strBank) {
     m_nRows = 1;
     m_gridRecords->SetRows(1);
+    m_loaded.clear();
+    m_removed.clear();
     QVector<SDayRecord> rows;
     try {
         rows = CDayBook(m_eKind, m_strUserName).LoadDay(QDate(nYear, nMonth, nDay), strBank);
@@ -245,13 +252,17 @@ void CDayView::LoadDay(int nYear, int nMonth, int nDay, const QString& strBank) 
         CMessageBox::ShowDBError(e, this);
         return;
     }
-    for (const SDayRecord& r : rows) {
-        ++m_nRows;
-        m_gridRecords->SetRows(m_nRows);
-        m_gridRecords->SetTextMatrix(m_nRows - 1, 1, r.strSort);
-        m_gridRecords->SetTextMatrix(m_nRows - 1, 2, r.strNote);
-        m_gridRecords->SetTextMatrix(m_nRows - 1, 3, CMoney::Format(r.dAmount));
-    }
+    for (const SDayRecord& r : rows)
+        AppendGridRow(r);
+    m_loaded = rows;
+}
+
+void CDayView::AppendGridRow(const SDayRecord& r) {
+    ++m_nRows;
+    m_gridRecords->SetRows(m_nRows);
+    m_gridRecords->SetTextMatrix(m_nRows - 1, 1, r.strSort);
+    m_gridRecords->SetTextMatrix(m_nRows - 1, 2, r.strNote);
+    m_gridRecords->SetTextMatrix(m_nRows - 1, 3, CMoney::Format(r.dAmount));
 }
 
 void CDayView::ShowDaySummary(int nYear, int nMonth, int nDay) {
@@ -385,12 +396,15 @@ void CDayView::OnAdd() {
     m_bAdding = true;
     m_editDay = CurrentDay();
     ++m_nRows;
+    m_nFirstNewRow = m_nRows - 1;
     MarkRows(0, m_nRows - 2, g_strLocked);
     m_gridRecords->SetRows(m_nRows);
     m_gridRecords->SetRow(m_nRows - 1);
     m_gridRecords->SetCol(0);
     m_gridRecords->SetText(g_strOpen);
     m_gridRecords->scrollToBottom();
+    // Typing can start at once, in the new row's category.
+    EditCell(m_nRows - 1, 1);
 }
 
 void CDayView::OnModify() {
@@ -402,13 +416,21 @@ void CDayView::OnModify() {
     MarkRows(1, m_nRows - 1, g_strOpen);
 }
 
+bool CDayView::IsRowOpen(int nRow) const {
+    return (m_bAdding && nRow >= m_nFirstNewRow && nRow < m_nRows) ||
+           (m_bModifying && nRow >= 1 && nRow < m_nRows);
+}
+
 void CDayView::PlaceEditor() {
-    m_nClickCol = m_gridRecords->GetMouseCol();
-    m_nClickRow = m_gridRecords->GetMouseRow();
-    const bool bRowOpen = (m_bAdding && m_nClickRow == m_nRows - 1) ||
-                          (m_bModifying && m_nClickRow >= 1 && m_nClickRow < m_nRows);
-    if (!bRowOpen || m_nClickCol < 1 || m_nClickCol > 3)
+    EditCell(m_gridRecords->GetMouseRow(), m_gridRecords->GetMouseCol());
+}
+
+void CDayView::EditCell(int nRow, int nCol) {
+    if (!IsRowOpen(nRow) || nCol < 1 || nCol > 3)
         return;
+    m_nClickCol = nCol;
+    m_nClickRow = nRow;
+    m_gridRecords->scrollTo(m_gridRecords->model()->index(nRow - 1, nCol - 1));
     const QRect rect = m_gridRecords->CellRect(m_nClickRow, m_nClickCol, m_gridRecords->viewport());
     const QString strCell = m_gridRecords->GetTextMatrix(m_nClickRow, m_nClickCol);
     if (m_nClickCol == 1) {
@@ -422,6 +444,8 @@ void CDayView::PlaceEditor() {
         // The list shows the cell's category, or nothing while the cell has none, so an entry
         // left over from another row never looks chosen.
         m_comboSort->setCurrentIndex(m_comboSort->findText(strCell, Qt::MatchExactly));
+        // Characters typed in the cell before belong to that cell's search, not to this one.
+        m_comboSort->view()->keyboardSearch(QString());
     } else {
         m_comboSort->hide();
         m_pEditText->setGeometry(rect);
@@ -456,7 +480,77 @@ bool CDayView::eventFilter(QObject* pObject, QEvent* pEvent) {
     // The scroll area filters its form too, from before the grid exists.
     if (m_gridRecords && pObject == m_gridRecords->viewport() && pEvent->type() == QEvent::Resize)
         KeepFloatingOnCell();
+    if (pEvent->type() == QEvent::KeyPress && m_pEditText &&
+        (pObject == m_pEditText || pObject == m_comboSort) &&
+        EditorKey(static_cast<QKeyEvent*>(pEvent)))
+        return true;
     return CFormView::eventFilter(pObject, pEvent);
+}
+
+bool CDayView::EditorKey(QKeyEvent* pKey) {
+    const bool bEnter = pKey->key() == Qt::Key_Return || pKey->key() == Qt::Key_Enter;
+    const bool bCtrl = pKey->modifiers() & Qt::ControlModifier;
+    const bool bInCategory = m_nEditCol == 1 && m_comboSort->isVisible();
+    // The category shown in the closed list (typing its first characters picks it) is taken
+    // on leaving the cell, as a click on it would.
+    if (bInCategory && (bEnter || pKey->key() == Qt::Key_Tab || pKey->key() == Qt::Key_Backtab ||
+                        pKey->key() == Qt::Key_Up || pKey->key() == Qt::Key_Down) &&
+        m_comboSort->currentIndex() >= 0 && !(pKey->modifiers() & Qt::AltModifier))
+        OnCategoryChosen(m_comboSort->currentIndex());
+    if (bEnter && bCtrl) {
+        // A row started by Enter and left empty is not a record.
+        while (m_bAdding && m_nRows - 1 > m_nFirstNewRow) {
+            const SDayRecord last = GridRow(m_nRows - 1);
+            if (!last.strSort.isEmpty() || !last.strNote.isEmpty() || last.dAmount != 0.0)
+                break;
+            RemoveRow(m_nRows - 1);
+        }
+        CollapseFloating();
+        OnConfirm();
+        return true;
+    }
+    switch (pKey->key()) {
+    case Qt::Key_Escape:
+        OnCancel();
+        return true;
+    case Qt::Key_Tab:
+        StepCell(1, false);
+        return true;
+    case Qt::Key_Backtab:
+        StepCell(-1, false);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        StepCell(1, true);
+        return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (pKey->modifiers() & Qt::AltModifier)
+            return false; // Alt+Down opens the category list
+        EditCell(m_nEditRow + (pKey->key() == Qt::Key_Up ? -1 : 1), m_nEditCol);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CDayView::StepCell(int nStep, bool bNewRowAtEnd) {
+    int nRow = m_nEditRow;
+    int nCol = m_nEditCol + nStep;
+    if (nCol > 3) {
+        nCol = 1;
+        ++nRow;
+    } else if (nCol < 1) {
+        nCol = 3;
+        --nRow;
+    }
+    if (!IsRowOpen(nRow) && nRow == m_nRows && bNewRowAtEnd && IsEditing()) {
+        // Enter on the last cell: the next record's row.
+        ++m_nRows;
+        m_gridRecords->SetRows(m_nRows);
+        MarkRows(nRow, nRow, g_strOpen);
+    }
+    EditCell(nRow, nCol);
 }
 
 void CDayView::OnEditChange() {
@@ -478,17 +572,58 @@ void CDayView::OnCategoryChosen(int nIndex) {
     m_gridRecords->SetTextMatrix(m_nEditRow, m_nEditCol, m_strCategory);
 }
 
-QVector<SDayRecord> CDayView::GridRows() const {
-    QVector<SDayRecord> rows;
-    for (int nRow = 1; nRow < m_nRows; ++nRow)
-        rows.append({m_gridRecords->GetTextMatrix(nRow, 1), m_gridRecords->GetTextMatrix(nRow, 2),
-                     CMoney::Atof(m_gridRecords->GetTextMatrix(nRow, 3))});
-    return rows;
+SDayRecord CDayView::GridRow(int nRow) const {
+    return {m_gridRecords->GetTextMatrix(nRow, 1), m_gridRecords->GetTextMatrix(nRow, 2),
+            CMoney::Atof(m_gridRecords->GetTextMatrix(nRow, 3))};
 }
 
-bool CDayView::SaveGridRows() {
+SDayEdit CDayView::GridEdit() const {
+    SDayEdit edit;
+    for (int nRow = 1; nRow < m_nRows; ++nRow) {
+        SDayRecord now = GridRow(nRow);
+        const SDayRecord loaded = m_loaded.value(nRow - 1);
+        if (loaded.nId == 0) {
+            edit.added.append(now);
+            continue;
+        }
+        // A cell shows the amount as stored, so an untouched row compares equal.
+        if (now.strSort != loaded.strSort || now.strNote != loaded.strNote ||
+            CMoney::ToCents(now.dAmount) != CMoney::ToCents(loaded.dAmount)) {
+            now.nId = loaded.nId;
+            edit.changed.append({loaded, now});
+        }
+    }
+    edit.removed = m_removed;
+    return edit;
+}
+
+void CDayView::RemoveRow(int nRow) {
+    if (nRow < 1 || nRow >= m_nRows)
+        return;
+    if (nRow - 1 < m_loaded.size()) {
+        if (m_loaded[nRow - 1].nId != 0)
+            m_removed.append(m_loaded[nRow - 1]);
+        m_loaded.remove(nRow - 1);
+    }
+    for (int n = nRow; n + 1 < m_nRows; ++n)
+        for (int nCol = 0; nCol < 4; ++nCol)
+            m_gridRecords->SetTextMatrix(n, nCol, m_gridRecords->GetTextMatrix(n + 1, nCol));
+    --m_nRows;
+    m_gridRecords->SetRows(m_nRows);
+}
+
+bool CDayView::SaveGridRows(const SDayEdit& edit) {
+    const CMainFrame* pFrame = Frame();
     try {
-        CDayBook(m_eKind, m_strUserName).ReplaceDay(CurrentDay(), m_strBank, GridRows());
+        CDayBook(m_eKind, m_strUserName)
+            .Confirm(CurrentDay(), m_strBank, edit, pFrame ? pFrame->m_nCurUserId : 0);
+    } catch (const CDayConflict&) {
+        CMessageBox::ShowMessage(
+            tr("在您编辑期间，这一天的记录已被另一个窗口或另一台电脑改动，您的修改没有保存。\n"
+               "表格里现在是这一天最新的记录，您输入的行已放回表格，请核对后再按“确定”。"),
+            this);
+        RestoreTyped(edit);
+        return false;
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
         return false;
@@ -496,11 +631,46 @@ bool CDayView::SaveGridRows() {
     return true;
 }
 
+// After a refused confirm: the day as it is now, then what was typed here on top of it —
+// a changed row still there takes the typed values again, everything else comes back as a
+// new row — all open for editing, so nothing typed is lost.
+void CDayView::RestoreTyped(const SDayEdit& edit) {
+    CollapseFloating();
+    LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
+    ShowDaySummary(m_nYear, m_nMonth, m_nDay);
+    QVector<SDayRecord> extra = edit.added;
+    for (const SDayEdit::SChange& change : edit.changed) {
+        int nRow = 0;
+        for (int i = 0; i < m_loaded.size() && nRow == 0; ++i)
+            if (m_loaded[i].nId == change.loaded.nId)
+                nRow = i + 1;
+        if (nRow == 0) {
+            extra.append(change.now);
+            continue;
+        }
+        m_gridRecords->SetTextMatrix(nRow, 1, change.now.strSort);
+        m_gridRecords->SetTextMatrix(nRow, 2, change.now.strNote);
+        m_gridRecords->SetTextMatrix(nRow, 3, CMoney::Format(change.now.dAmount));
+    }
+    for (SDayRecord r : extra) {
+        r.nId = 0;
+        AppendGridRow(r);
+    }
+    m_bAdding = false;
+    m_bModifying = true;
+    SetEditingButtons(false, true);
+    MarkRows(1, m_nRows - 1, g_strOpen);
+}
+
 void CDayView::OnConfirm() {
     if (!IsEditing())
         return;
     UpdateData(true);
-    const CDayBook::SProblem problem = CDayBook::Validate(GridRows());
+    // Every row of the grid is checked, top to bottom, as the user sees them.
+    QVector<SDayRecord> rows;
+    for (int nRow = 1; nRow < m_nRows; ++nRow)
+        rows.append(GridRow(nRow));
+    const CDayBook::SProblem problem = CDayBook::Validate(rows);
     if (problem.eProblem == CDayBook::EProblem::NoCategory) {
         CMessageBox::ShowMessage(CategoryMessage(), this);
         return;
@@ -510,7 +680,7 @@ void CDayView::OnConfirm() {
         return;
     }
     // A failed store leaves the grid as typed and the edit open, so nothing is lost.
-    if (!SaveGridRows())
+    if (!SaveGridRows(GridEdit()))
         return;
     CollapseFloating();
     LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
@@ -524,7 +694,7 @@ void CDayView::OnCancel() {
     // Only an add can be taken back; a modify ends with a confirm.
     if (!m_bAdding)
         return;
-    --m_nRows;
+    m_nRows = m_nFirstNewRow; // every row added since 新增
     m_gridRecords->SetRows(m_nRows);
     SetEditingButtons(false, false);
     m_bAdding = m_bModifying = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/cformview.h"
+#include "records/cdaybook.h"
 #include "records/crecordkind.h"
 
 #include <QDate>
@@ -9,18 +10,21 @@
 
 class CMsflexgrid1;
 class QComboBox;
+class QKeyEvent;
 class QLineEdit;
 class QPushButton;
 class QGroupBox;
-struct SDayRecord;
 
 // What the income and outlay views share: one day of the user's records for one account,
 // the day's totals per account, moving between days, and editing the day's records in the
 // grid through a floating text editor and category list laid over the clicked cell.
 //
 // Three states: browsing, adding (one new row at the bottom) and modifying (every row).
-// Nothing reaches the book until "确定", which replaces the day's records of the account
-// and moves its balance in one transaction.
+// Nothing reaches the book until "确定", which sends only what this copy did to the day —
+// rows added, rows changed (with their 编号 and values as read), rows removed — and moves
+// the balance by that, in one transaction; rows another copy wrote meanwhile stay. When
+// another copy changed or removed a row this one changes, nothing is written: the day is
+// shown as it is now, with the rows typed here back in the grid to confirm again.
 class CDayView : public CFormView {
     Q_OBJECT
 public:
@@ -70,6 +74,12 @@ public:
     void OnConfirm();
     void OnCancel();
     void PlaceEditor();
+    // Lays the editor over cell (nRow, nCol) of the grid when that row is open for editing.
+    void EditCell(int nRow, int nCol);
+    // Takes grid row nRow (1 …) out of the grid; a stored row is deleted by the next confirm.
+    void RemoveRow(int nRow);
+    // What confirming now would send: the grid rows against the rows as read.
+    SDayEdit GridEdit() const;
 
     // ---- view state
     QString m_strUserName;
@@ -110,12 +120,20 @@ private:
     void MarkRows(int nFirst, int nLast, const QString& strMark);
     void CollapseFloating();
     void KeepFloatingOnCell();
-    QVector<SDayRecord> GridRows() const;
-    bool SaveGridRows();
+    SDayRecord GridRow(int nRow) const;
+    void AppendGridRow(const SDayRecord& r);
+    bool SaveGridRows(const SDayEdit& edit);
+    void RestoreTyped(const SDayEdit& edit);
     void OnEditChange();
     void OnCategoryChosen(int nIndex);
     void OnAccountChange(int nIndex);
     void OnGridScroll();
+    // The keys of the floating editors: Tab / Shift+Tab and Enter from cell to cell (Enter on
+    // the last cell starting the next row), Up / Down between rows, Ctrl+Enter confirms, Esc
+    // cancels an add. True when the key was taken.
+    bool EditorKey(QKeyEvent* pKey);
+    void StepCell(int nStep, bool bNewRowAtEnd);
+    bool IsRowOpen(int nRow) const;
 
     ERecordKind m_eKind;
     QLineEdit* m_pEditUser = nullptr;
@@ -128,6 +146,11 @@ private:
     QPushButton* m_pCancel = nullptr;
     QPushButton* m_pNav[4] = {};
     QDate m_editDay; // the day an open add or modify belongs to
+    int m_nFirstNewRow = 0; // while adding: the first of the rows added (typed one after another)
+    // Grid row n (from 1) was read as m_loaded[n - 1] (with its 编号); rows past the end, or
+    // with 编号 0, were typed here. m_removed: rows as read that the next confirm deletes.
+    QVector<SDayRecord> m_loaded;
+    QVector<SDayRecord> m_removed;
     bool m_bDayShown =
         false; // a day was shown at least once (the boxes hold stand-in texts before)
 };

@@ -1,5 +1,7 @@
 #include "records/cgridmodel.h"
 
+#include <QRegularExpression>
+
 CGridModel::CGridModel(QObject* pParent) : QAbstractTableModel(pParent) {}
 
 void CGridModel::SetRows(int nRows) {
@@ -81,10 +83,12 @@ int CGridModel::columnCount(const QModelIndex& parent) const {
 }
 
 namespace {
-// Numbers sit on the right of their cell, other texts on the left, so amounts line up.
+// Numbers and sums of money ("12.50", "-3元", "￥1,200.00") sit on the right of their cell,
+// other texts on the left, so amounts line up whichever grid shows them.
 Qt::Alignment AlignmentOf(const QString& strText) {
-    bool bNumber = false;
-    strText.toDouble(&bNumber);
+    static const QRegularExpression rxMoney(
+        QStringLiteral("^\\s*[-+]?\\x{FFE5}?\\s*[-+]?\\d[\\d,]*(\\.\\d*)?\\s*\\x{5143}?\\s*$"));
+    const bool bNumber = rxMoney.match(strText).hasMatch();
     return Qt::AlignVCenter | (bNumber ? Qt::AlignRight : Qt::AlignLeft);
 }
 } // namespace

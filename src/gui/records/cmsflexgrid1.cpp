@@ -3,7 +3,11 @@
 #include "records/cgridmodel.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QScrollBar>
+#include <QStyle>
+#include <QToolTip>
+#include <algorithm>
 
 namespace {
 constexpr int kTwipsPerPixel = 15;
@@ -67,6 +71,50 @@ void CMsflexgrid1::ApplyColWidths() {
     verticalHeader()->setFixedWidth(TwipsToPixels(m_colTwips.value(0, kFixedColTwips)));
     for (int nCol = 1; nCol < m_colTwips.size(); ++nCol)
         setColumnWidth(nCol - 1, TwipsToPixels(m_colTwips.at(nCol)));
+    FillLastColumn();
+}
+
+void CMsflexgrid1::FillLastColumn() {
+    // A hidden grid keeps the widths as set: views size themselves from them (CellRect)
+    // before they are shown, and must not take a width the grid only borrowed to fill.
+    const int nLast = static_cast<int>(m_colTwips.size()) - 1;
+    if (nLast < 1 || !isVisible())
+        return;
+    int nOthers = 0;
+    for (int nCol = 1; nCol < nLast; ++nCol)
+        nOthers += columnWidth(nCol - 1);
+    const int nWidth =
+        std::max(TwipsToPixels(m_colTwips.at(nLast)), viewport()->width() - nOthers);
+    if (columnWidth(nLast - 1) != nWidth)
+        setColumnWidth(nLast - 1, nWidth);
+}
+
+void CMsflexgrid1::resizeEvent(QResizeEvent* pEvent) {
+    QTableView::resizeEvent(pEvent);
+    FillLastColumn();
+}
+
+void CMsflexgrid1::showEvent(QShowEvent* pEvent) {
+    QTableView::showEvent(pEvent);
+    FillLastColumn();
+}
+
+// A text cut short by its column (a long note) shows whole in a tip while the mouse rests on it.
+bool CMsflexgrid1::viewportEvent(QEvent* pEvent) {
+    if (pEvent->type() == QEvent::ToolTip) {
+        auto* pHelp = static_cast<QHelpEvent*>(pEvent);
+        const QModelIndex index = indexAt(pHelp->pos());
+        const QString strText = index.isValid() ? index.data().toString() : QString();
+        const QRect cell = visualRect(index);
+        // The cell's own padding on each side, as the item delegate draws it.
+        const int nRoom = cell.width() - 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+        if (!strText.isEmpty() && fontMetrics().horizontalAdvance(strText) > nRoom)
+            QToolTip::showText(pHelp->globalPos(), strText, viewport(), cell);
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QTableView::viewportEvent(pEvent);
 }
 
 void CMsflexgrid1::OnCellClicked(int nRow, int nCol) {
@@ -137,6 +185,7 @@ void CMsflexgrid1::SetColWidth(int nCol, int nTwips) {
         verticalHeader()->setFixedWidth(TwipsToPixels(m_colTwips.at(0)));
     else
         setColumnWidth(nCol - 1, TwipsToPixels(m_colTwips.at(nCol)));
+    FillLastColumn();
 }
 
 int CMsflexgrid1::GetColWidth(int nCol) const {

@@ -45,9 +45,16 @@ Q_SIGNALS:
     void Click();  // a cell was clicked; MouseRow / MouseCol tell which
     void Scroll(); // the grid scrolled
 
+protected:
+    bool viewportEvent(QEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
+    void showEvent(QShowEvent* pEvent) override;
+
 private:
     int TwipsToPixels(int nTwips) const;
     void ApplyColWidths();
+    // The last column reaches the right edge, so the grid never ends in an empty band.
+    void FillLastColumn();
     void OnCellClicked(int nRow, int nCol);
 
     CGridModel* m_pModel;

@@ -99,7 +99,7 @@ void CNewDayDlg::OnOK() {
         return;
     }
     try {
-        CDayBook(m_eKind, strUser).OpenDay(m_Date);
+        CDayBook(m_eKind, strUser).OpenDay(m_Date, pFrame->m_nCurUserId);
     } catch (const CDBException& e) {
         // The dialog stays open: try again or cancel.
         CMessageBox::ShowDBError(e, this);

@@ -70,23 +70,28 @@ void CChangPwdDlg::showEvent(QShowEvent* pEvent) {
 
 void CChangPwdDlg::OnOK() {
     UpdateData(true);
-    if (m_pFrame->m_strCurPwd != m_strOldPwd) {
-        CMessageBox::ShowMessage(tr(" 原密码有误！"), this);
-        return;
-    }
     if (m_strNewPwd != m_strNewPwd2) {
         CMessageBox::ShowMessage(tr(" 新密码和确认密码不符！"), this);
         return;
     }
-    const QString strRefusal = CUserAdmin::CheckPasswordText(m_strNewPwd);
+    const QString strRefusal = m_strNewPwd.isEmpty() ? tr("新密码不能为空!")
+                                                     : CUserAdmin::CheckPasswordText(m_strNewPwd);
     if (!strRefusal.isEmpty()) {
         CMessageBox::ShowMessage(strRefusal, this);
         return;
     }
     try {
-        if (CUserAdmin::ChangePassword(m_pFrame->m_strCurUser, m_strNewPwd)) {
+        // The stored password decides, not what was typed at login: another copy may have
+        // changed it since.
+        const CUserAdmin::EChange eChange = CUserAdmin::ChangePassword(
+            m_pFrame->m_strCurUser, m_strOldPwd, m_strNewPwd, m_pFrame->m_nCurUserId);
+        if (eChange == CUserAdmin::EChange::WrongPassword) {
+            CMessageBox::ShowMessage(tr(" 原密码有误！"), this);
+            return;
+        }
+        if (eChange == CUserAdmin::EChange::Changed) {
             m_pFrame->m_strCurPwd = m_strNewPwd;
-            CMessageBox::ShowMessage(tr("当前用户密码修改成功！"), this);
+            CMessageBox::ShowInfo(tr("当前用户密码修改成功！"), this);
             m_strOldPwd.clear();
             m_strNewPwd.clear();
             m_strNewPwd2.clear();

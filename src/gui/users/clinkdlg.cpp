@@ -79,6 +79,7 @@ int CLinkDlg::exec() {
     m_strUser.clear();
     m_strPwd.clear();
     m_bSavePwd = false;
+    m_strRemembered.clear();
     return QDialog::exec();
 }
 
@@ -129,6 +130,8 @@ void CLinkDlg::OnSelChangeUser(int nIndex) {
     }
     m_bSavePwd = bSave;
     m_strPwd = strPwd;
+    m_strRemembered = bSave ? strPwd : QString();
+    m_strRememberedFor = m_strUser;
     UpdateData(false);
 }
 
@@ -144,19 +147,30 @@ void CLinkDlg::OnOK() {
     m_bLink = false;
     m_strLinkUser.clear();
     m_strLinkPwd.clear();
+    m_nLinkUserId = 0;
     if (!m_strUser.isEmpty()) {
-        // The choice is stored before the password is checked, so what was typed — right
-        // or wrong — is what is filled in next time. A name without a row changes nothing.
-        try {
-            CUserAdmin::StoreSaveChoice(m_strUser, m_bSavePwd, m_strPwd);
-        } catch (const CDBException& e) {
-            CMessageBox::ShowDBError(e, this);
-            return; // stays open: try again or cancel
-        }
-        if (CUserAdmin::CheckPassword(m_strUser, m_strPwd)) {
+        m_nLinkUserId = CUserAdmin::LogIn(m_strUser, m_strPwd);
+        if (m_nLinkUserId != 0) {
+            // Only a password that opened the book is remembered. Failing to store the choice
+            // (a read-only book, say) is told but does not stop the login.
+            try {
+                CUserAdmin::StoreSaveChoice(m_strUser, m_bSavePwd, m_strPwd);
+            } catch (const CDBException& e) {
+                CMessageBox::ShowDBError(e, this);
+            }
             m_bLink = true;
             m_strLinkUser = m_strUser;
             m_strLinkPwd = m_strPwd;
+        } else if (!m_strRemembered.isEmpty() && m_strPwd == m_strRemembered &&
+                   m_strUser == m_strRememberedFor) {
+            // The remembered password no longer fits (changed on another computer): stay here
+            // so the right one can be typed.
+            CMessageBox::ShowMessage(tr("保存的密码已经不对了，请重新输入密码。"), this);
+            m_strRemembered.clear();
+            m_strPwd.clear();
+            m_pPwd->clear();
+            m_pPwd->setFocus();
+            return;
         }
     }
     accept();

@@ -25,6 +25,7 @@ public:
     bool m_bLink = false;
     QString m_strLinkUser;
     QString m_strLinkPwd;
+    qint64 m_nLinkUserId = 0; // the user row logged in to
 
 public Q_SLOTS:
     void OnSelChangeUser(int nIndex);
@@ -37,6 +38,10 @@ protected:
 private:
     void FillUserList();
 
+    // The password filled in from the book, and for whom: a login failing with it untouched
+    // keeps the dialog open.
+    QString m_strRemembered;
+    QString m_strRememberedFor;
     QComboBox* m_pUser;
     QLineEdit* m_pPwd;
     QCheckBox* m_pSavePwd;

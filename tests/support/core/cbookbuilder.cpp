@@ -74,8 +74,18 @@ void CBookBuilder::AddUser(const QString& strUser, const QString& strPwd, const 
         list.append({strCard, QStringLiteral("%1的%2").arg(strUser, strCard),
                      double(OpeningCents(strUser, strCard)) / 100.0});
     if (CUserAdmin::CreateUser(strUser, strPwd, list, o.firstDay, strConnection) !=
-        CUserAdmin::ECreate::Created)
-        throw CDBException(QStringLiteral("用户“%1”已存在").arg(strUser));
+        CUserAdmin::ECreate::Created) {
+        if (CUserAdmin::UserExists(strUser, strConnection))
+            throw CDBException(QStringLiteral("用户“%1”已存在").arg(strUser));
+        // Older versions let names differ only in case ("a" and "A"): such a book is made under
+        // a free name and then given the wanted one, as it could have been kept.
+        const QString strFree = QStringLiteral("\u0001") + strUser;
+        CUserAdmin::CreateUser(strFree, strPwd, list, o.firstDay, strConnection);
+        for (const char* szTable : {"User", "Bank", "Income", "Outlay"})
+            CDatabase::Exec(QStringLiteral("UPDATE \"%1\" SET \"UserName\" = ? WHERE \"UserName\" = ?")
+                                .arg(QLatin1String(szTable)),
+                            {strUser, strFree}, strConnection);
+    }
 
     QRandomGenerator random(quint32(o.nSeed ^ (o.nSeed >> 32)));
     for (ERecordKind eKind : {ERecordKind::Income, ERecordKind::Outlay}) {
@@ -94,7 +104,7 @@ void CBookBuilder::AddUser(const QString& strUser, const QString& strPwd, const 
                 byAccount[accounts[int(random.bounded(accounts.size()))]].append(record);
             }
             for (auto it = byAccount.cbegin(); it != byAccount.cend(); ++it)
-                book.ReplaceDay(day, it.key(), it.value());
+                book.Confirm(day, it.key(), SDayEdit::Adding(it.value()));
         }
     }
     for (int t = 0; t < o.nTransfers && accounts.size() >= 2; ++t) {

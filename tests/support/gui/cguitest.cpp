@@ -2,6 +2,7 @@
 
 #include "app/cledgerkinapp.h"
 #include "app/cmessagebox.h"
+#include "users/cuseradmin.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -44,7 +45,8 @@ bool CGuiTest::IsChecked(int nCommandId) const {
 }
 
 void CGuiTest::LogIn(const QString& strUser, const QString& strPwd) {
-    m_pFrame->SetLoggedIn(strUser, strPwd);
+    // As the login dialog does: the session keeps the user row it logged in to.
+    m_pFrame->SetLoggedIn(strUser, strPwd, CUserAdmin::LogIn(strUser, strPwd));
 }
 
 void CGuiTest::OnNextModal(const std::function<void(QWidget*)>& fn) {

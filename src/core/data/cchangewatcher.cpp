@@ -1,0 +1,78 @@
+#include "cchangewatcher.h"
+
+#include "cdbexception.h"
+#include "ctransaction.h"
+
+#include <QSqlQuery>
+
+CChangeWatcher::CChangeWatcher(const QString& strConnection, QObject* pParent)
+    : QObject(pParent), m_strConnection(strConnection) {
+    m_timer.setInterval(IntervalMs);
+    // Coarse: the poll may come a little late, and the system can batch the wake-ups.
+    m_timer.setTimerType(Qt::VeryCoarseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &CChangeWatcher::Poll);
+}
+
+void CChangeWatcher::Start() {
+    m_timer.start();
+    Poll();
+}
+
+void CChangeWatcher::Stop() { m_timer.stop(); }
+
+void CChangeWatcher::Poll() {
+    // Inside a transaction (a nested event loop of a message box) the book is this copy's.
+    if (!CDatabase::IsOpen(m_strConnection) || CTransaction::IsActive(m_strConnection))
+        return;
+    // Signals go out after the connection handle is let go: a receiver may close the book.
+    enum class ESignal { None, Changed, Replaced } eSignal = ESignal::None;
+    {
+        const QSqlDatabase db = QSqlDatabase::database(m_strConnection, false);
+        QSqlDriver* pDriver = db.driver();
+        const bool bNewConnection = pDriver != m_pDriver.data();
+        if (bNewConnection) {
+            m_pDriver = pDriver;
+            m_nDataVersion = -1;
+            m_bReplacedSignalled = false;
+        }
+        if (!CDatabase::Dialect(m_strConnection).IsSQLite()) {
+            if (bNewConnection && pDriver) {
+                connect(pDriver, &QSqlDriver::notification, this, &CChangeWatcher::OnNotification,
+                        Qt::UniqueConnection);
+                pDriver->subscribeToNotification(CDatabase::ChangeChannel);
+            }
+        } else if (!CDatabase::IsSameBookFile(m_strConnection)) {
+            if (!m_bReplacedSignalled) {
+                m_bReplacedSignalled = true;
+                try {
+                    CDatabase::CheckBookFile(m_strConnection); // empties the stale log
+                } catch (const CDBException&) {
+                }
+                eSignal = ESignal::Replaced;
+            }
+        } else {
+            QSqlQuery query(db);
+            if (query.exec(QStringLiteral("PRAGMA data_version")) && query.next()) {
+                const qint64 nVersion = query.value(0).toLongLong();
+                if (m_nDataVersion >= 0 && nVersion != m_nDataVersion)
+                    eSignal = ESignal::Changed;
+                m_nDataVersion = nVersion;
+            } // else busy or broken: the next poll or the next step will tell
+        }
+    }
+    if (eSignal == ESignal::None && m_bPending)
+        eSignal = ESignal::Changed;
+    if (eSignal == ESignal::Changed) {
+        m_bPending = false;
+        emit Changed();
+    } else if (eSignal == ESignal::Replaced) {
+        emit BookReplaced();
+    }
+}
+
+void CChangeWatcher::OnNotification(const QString& strName, QSqlDriver::NotificationSource eSource,
+                                    const QVariant& payload) {
+    if (strName == CDatabase::ChangeChannel && eSource != QSqlDriver::SelfSource &&
+        payload.toString() == CDatabase::ChangePayload(m_strConnection))
+        emit Changed();
+}

@@ -1,0 +1,247 @@
+#include "accounts/caccountsdlg.h"
+
+#include "app/cmessagebox.h"
+#include "data/cdbexception.h"
+#include "data/cmoney.h"
+#include "users/cusericons.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+enum EColumn { ColName, ColNote, ColCash, ColCount };
+
+QPushButton* MakeButton(const QString& strText, int nId, QWidget* pParent) {
+    auto* pButton = new QPushButton(strText, pParent);
+    pButton->setObjectName(QString::number(nId));
+    pButton->setAutoDefault(false);
+    return pButton;
+}
+} // namespace
+
+CAccountsDlg::CAccountsDlg(QWidget* pParent) : QDialog(pParent) {
+    setObjectName(QStringLiteral("CAccountsDlg"));
+    setWindowTitle(tr("帐号管理"));
+
+    auto* pIcon = new QLabel(this);
+    pIcon->setPixmap(CUserIcons::Pixmap(CUserIcons::Accounts, 40, devicePixelRatioF()));
+    auto* pHint = new QLabel(tr("选中一个帐号可以修改它的名字和备注，或删除它；"
+                                "填写名字、备注和期初余额后按“添加”可以新增帐号。"),
+                             this);
+    pHint->setWordWrap(true);
+    auto* pTop = new QHBoxLayout;
+    pTop->addWidget(pIcon);
+    pTop->addSpacing(10);
+    pTop->addWidget(pHint, 1);
+
+    m_pList = new QTableWidget(0, ColCount, this);
+    m_pList->setObjectName(QString::number(IDC_LIST));
+    m_pList->setHorizontalHeaderLabels({tr("帐号"), tr("备注"), tr("余额")});
+    m_pList->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_pList->horizontalHeader()->setHighlightSections(false);
+    m_pList->verticalHeader()->hide();
+    m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_pList->setWordWrap(false);
+    m_pList->setMinimumSize(420, 200);
+    m_pTotal = new QLabel(this);
+    m_pTotal->setObjectName(QStringLiteral("total"));
+    m_pTotal->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    m_pName = new QLineEdit(this);
+    m_pName->setObjectName(QString::number(IDC_NAME));
+    m_pNote = new QLineEdit(this);
+    m_pNote->setObjectName(QString::number(IDC_NOTE));
+    m_pCash = new QLineEdit(this);
+    m_pCash->setObjectName(QString::number(IDC_CASH));
+    m_pCash->setPlaceholderText(tr("仅新增帐号时使用"));
+    for (QLineEdit* pEdit : {m_pName, m_pNote, m_pCash})
+        pEdit->installEventFilter(this);
+    auto* pFieldsBox = new QGroupBox(this);
+    auto* pFields = new QFormLayout(pFieldsBox);
+    pFields->addRow(tr("帐号名"), m_pName);
+    pFields->addRow(tr("帐号备注"), m_pNote);
+    pFields->addRow(tr("期初余额"), m_pCash);
+
+    m_pAdd = MakeButton(tr("添加"), IDC_ADD, this);
+    m_pModify = MakeButton(tr("修改"), IDC_MODIFY, this);
+    m_pDelete = MakeButton(tr("删除"), IDC_DELETE, this);
+    QPushButton* pClose = MakeButton(tr("关闭"), IDC_CLOSE, this);
+    auto* pButtons = new QVBoxLayout;
+    pButtons->addWidget(m_pAdd);
+    pButtons->addWidget(m_pModify);
+    pButtons->addWidget(m_pDelete);
+    pButtons->addStretch(1);
+    pButtons->addWidget(pClose);
+
+    auto* pEntry = new QHBoxLayout;
+    pEntry->addWidget(pFieldsBox, 1);
+    pEntry->addLayout(pButtons);
+
+    auto* pMain = new QVBoxLayout(this);
+    pMain->addLayout(pTop);
+    pMain->addWidget(m_pList, 1);
+    pMain->addWidget(m_pTotal);
+    pMain->addLayout(pEntry);
+
+    connect(m_pAdd, &QPushButton::clicked, this, &CAccountsDlg::OnAdd);
+    connect(m_pModify, &QPushButton::clicked, this, &CAccountsDlg::OnModify);
+    connect(m_pDelete, &QPushButton::clicked, this, &CAccountsDlg::OnDelete);
+    connect(pClose, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_pList, &QTableWidget::itemSelectionChanged, this,
+            &CAccountsDlg::OnSelectionChanged);
+}
+
+int CAccountsDlg::Run(const QString& strUser) {
+    m_strUser = strUser;
+    m_bChanged = false;
+    m_pName->clear();
+    m_pNote->clear();
+    m_pCash->clear();
+    Reload();
+    m_pName->setFocus();
+    return exec();
+}
+
+bool CAccountsDlg::Reload() {
+    try {
+        m_accounts = CAccountAdmin::List(m_strUser);
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+        return false;
+    }
+    const QSignalBlocker blocker(m_pList);
+    m_pList->clearSelection();
+    m_pList->setRowCount(int(m_accounts.size()));
+    std::int64_t nTotal = 0;
+    for (int nRow = 0; nRow < m_accounts.size(); ++nRow) {
+        const CAccountAdmin::SAccount& account = m_accounts[nRow];
+        m_pList->setItem(nRow, ColName, new QTableWidgetItem(account.strName));
+        m_pList->setItem(nRow, ColNote, new QTableWidgetItem(account.strNote));
+        auto* pCash = new QTableWidgetItem(CMoney::Format(account.dCash));
+        pCash->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        m_pList->setItem(nRow, ColCash, pCash);
+        nTotal += CMoney::ToCents(account.dCash);
+    }
+    m_pTotal->setText(tr("共 %1 个帐号，余额合计 %2")
+                          .arg(m_accounts.size())
+                          .arg(CMoney::FormatSign(CMoney::FromCents(nTotal))));
+    OnSelectionChanged();
+    return true;
+}
+
+int CAccountsDlg::SelectedIndex() const {
+    const QList<QTableWidgetSelectionRange> ranges = m_pList->selectedRanges();
+    if (ranges.isEmpty())
+        return -1;
+    const int nRow = ranges.first().topRow();
+    return nRow < m_accounts.size() ? nRow : -1;
+}
+
+void CAccountsDlg::OnSelectionChanged() {
+    const int nIndex = SelectedIndex();
+    m_pModify->setEnabled(nIndex >= 0);
+    m_pDelete->setEnabled(nIndex >= 0);
+    if (nIndex >= 0) {
+        m_pName->setText(m_accounts[nIndex].strName);
+        m_pNote->setText(m_accounts[nIndex].strNote);
+        m_pCash->clear();
+    }
+}
+
+bool CAccountsDlg::Done(const QString& strRefusal) {
+    if (!strRefusal.isEmpty()) {
+        CMessageBox::ShowMessage(strRefusal, this);
+        return false;
+    }
+    m_bChanged = true;
+    return true;
+}
+
+void CAccountsDlg::OnAdd() {
+    double dCash = 0;
+    const QString strCash = m_pCash->text().trimmed();
+    if (!strCash.isEmpty() && !CMoney::ParseField(strCash, dCash)) {
+        CMessageBox::ShowMessage(tr("期初余额必须是一个数字，例如 500 或 12.35。"), this);
+        m_pCash->setFocus();
+        m_pCash->selectAll();
+        return;
+    }
+    try {
+        if (!Done(CAccountAdmin::Add(m_strUser, m_pName->text(), m_pNote->text(), dCash)))
+            return;
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+        return;
+    }
+    m_pName->clear();
+    m_pNote->clear();
+    m_pCash->clear();
+    Reload();
+    m_pName->setFocus();
+}
+
+void CAccountsDlg::OnModify() {
+    const int nIndex = SelectedIndex();
+    if (nIndex < 0)
+        return;
+    const CAccountAdmin::SAccount account = m_accounts[nIndex];
+    try {
+        // The name first: a refused name leaves the note unchanged too.
+        if (m_pName->text().trimmed() != account.strName &&
+            !Done(CAccountAdmin::Rename(m_strUser, account.nKey, m_pName->text())))
+            return;
+        if (m_pNote->text() != account.strNote &&
+            !Done(CAccountAdmin::SetNote(m_strUser, account.nKey, m_pNote->text())))
+            return;
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+        return;
+    }
+    Reload();
+    m_pList->selectRow(nIndex);
+}
+
+void CAccountsDlg::OnDelete() {
+    const int nIndex = SelectedIndex();
+    if (nIndex < 0)
+        return;
+    const CAccountAdmin::SAccount account = m_accounts[nIndex];
+    if (!CMessageBox::AskOkCancel(tr("确定删除帐号“%1”吗？").arg(account.strName), tr("删除帐号"),
+                                  this))
+        return;
+    try {
+        if (!Done(CAccountAdmin::Delete(m_strUser, account.nKey)))
+            return;
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+        return;
+    }
+    m_pName->clear();
+    m_pNote->clear();
+    Reload();
+}
+
+bool CAccountsDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    // Enter in a field acts on what is being typed: 修改 for a chosen account, else 添加.
+    if (pEvent->type() == QEvent::KeyPress) {
+        const int nKey = static_cast<QKeyEvent*>(pEvent)->key();
+        if (nKey == Qt::Key_Return || nKey == Qt::Key_Enter) {
+            if (SelectedIndex() >= 0)
+                OnModify();
+            else
+                OnAdd();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(pWatched, pEvent);
+}

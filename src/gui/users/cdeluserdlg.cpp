@@ -1,0 +1,58 @@
+#include "cdeluserdlg.h"
+
+#include "app/cmessagebox.h"
+#include "users/cuseradmin.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CDelUserDlg::CDelUserDlg(const QString& strUser, QWidget* pParent)
+    : QDialog(pParent), m_strUser(strUser) {
+    setObjectName(QStringLiteral("CDelUserDlg"));
+    setWindowTitle(tr("删除用户"));
+
+    auto* pText = new QLabel(
+        tr("确定删除用户“%1”吗？\n\n该用户的所有帐号、收支记录和转帐记录都将被删除，无法恢复。\n"
+           "请输入该用户的密码以确认：")
+            .arg(strUser),
+        this);
+    pText->setObjectName(QStringLiteral("text"));
+    pText->setWordWrap(true);
+    m_pPwd = new QLineEdit(this);
+    m_pPwd->setObjectName(QString::number(IDC_PWD));
+    m_pPwd->setEchoMode(QLineEdit::Password);
+    auto* pForm = new QFormLayout;
+    pForm->addRow(tr("密码"), m_pPwd);
+
+    auto* pButtons = new QDialogButtonBox(this);
+    QPushButton* pOk = pButtons->addButton(tr("删除"), QDialogButtonBox::AcceptRole);
+    pOk->setObjectName(QString::number(IDOK));
+    pOk->setAutoDefault(false);
+    QPushButton* pCancel = pButtons->addButton(tr("取消"), QDialogButtonBox::RejectRole);
+    pCancel->setObjectName(QString::number(IDCANCEL));
+    pCancel->setDefault(true);
+
+    auto* pMain = new QVBoxLayout(this);
+    pMain->addWidget(pText);
+    pMain->addLayout(pForm);
+    pMain->addSpacing(6);
+    pMain->addWidget(pButtons);
+    setMinimumWidth(360);
+
+    connect(pOk, &QPushButton::clicked, this, &CDelUserDlg::OnOK);
+    connect(pCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CDelUserDlg::OnOK() {
+    if (!CUserAdmin::CheckPassword(m_strUser, m_pPwd->text())) {
+        CMessageBox::ShowMessage(tr("密码有误，用户没有删除。"), this);
+        m_pPwd->clear();
+        m_pPwd->setFocus();
+        return;
+    }
+    accept();
+}
