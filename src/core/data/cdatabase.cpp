@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QStandardPaths>
 #include <QUrl>
@@ -553,7 +554,10 @@ void CDatabase::ExecPrepared(QSqlQuery& query, const QVariantList& values) {
         query.bindValue(i, v);
     }
     if (!query.exec())
-        throw CDBException(ErrorText(query.lastError()));
+        throw CDBException(ErrorText(query.lastError(),
+                                     query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL
+                                         ? CSqlDialect::PostgreSQL
+                                         : CSqlDialect::SQLite));
 }
 
 QString CDatabase::DefaultBookPath() {

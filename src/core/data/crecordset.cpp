@@ -248,7 +248,7 @@ void CRecordset::Update() {
             m_pInsert->setForwardOnly(true);
             m_strInsertSql.clear();
             if (!m_pInsert->prepare(strSql))
-                throw CDBException(CDatabase::ErrorText(m_pInsert->lastError()));
+                throw CDBException(CDatabase::ErrorText(m_pInsert->lastError(), CDatabase::Dialect(m_strConnection).Kind()));
             m_strInsertSql = strSql;
         }
         CDatabase::ExecPrepared(*m_pInsert, fx.m_values);

@@ -416,7 +416,7 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
     CTrsSet trsSet(m_strConnection);
     QSqlQuery insertKey(CDatabase::Connection(m_strConnection));
     if (!insertKey.prepare(QStringLiteral("INSERT INTO \"ImportedId\" (\"UserID\", \"ExtKey\") VALUES (?, ?)")))
-        throw CDBException(CDatabase::ErrorText(insertKey.lastError()));
+        throw CDBException(CDatabase::ErrorText(insertKey.lastError(), CDatabase::Dialect(m_strConnection).Kind()));
     int nDone = 0;
     for (const SPreviewRow& p : rows) {
         if (!p.bTicked)
