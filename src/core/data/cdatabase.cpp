@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QStandardPaths>
 #include <QUrl>
@@ -543,6 +544,22 @@ void CDatabase::NotifyOthers(QSqlDatabase db, const QString& strConnection) {
     query.addBindValue(it->strSchema);
     if (query.exec() && bInTransaction)
         it->bNotified = true;
+}
+
+void CDatabase::ExecPrepared(QSqlQuery& query, const QVariantList& values) {
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant& v = values[i];
+        // Refused as Exec refuses it: PostgreSQL's driver would cut the text at the NUL.
+        if (v.metaType().id() == QMetaType::QString && v.toString().contains(QChar(0)))
+            throw CDBException(QCoreApplication::translate(
+                "CDatabase", "文字中不能有空字符（NUL），这一步没有完成。"));
+        query.bindValue(i, v);
+    }
+    if (!query.exec())
+        throw CDBException(ErrorText(query.lastError(),
+                                     query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL
+                                         ? CSqlDialect::PostgreSQL
+                                         : CSqlDialect::SQLite));
 }
 
 QString CDatabase::DefaultBookPath() {
