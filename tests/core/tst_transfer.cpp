@@ -198,6 +198,8 @@ private Q_SLOTS:
             QCOMPARE(q.value(1).toDouble(), CMoney::FromCents(expected[q.value(0).toString()]));
         }
         QCOMPARE(nSeen, 3);
+    }
+
     // History by date, then entry order; undoing one restores both balances to the cent and
     // leaves the others alone.
     void undoRestoresBothBalances() {
