@@ -10,6 +10,7 @@
 #include "ctestbook.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
+#include "data/ckepttotals.h"
 #include "data/cstoreddate.h"
 #include "records/cdaybook.h"
 #include "records/cdaylist.h"
@@ -169,10 +170,24 @@ void MakeDateColumnsText() {
     if (CDatabase::Dialect().IsSQLite())
         return;
     QSqlQuery query(CDatabase::Connection()); // not a statement that can be prepared
+    // The kept totals' triggers hold the columns' types: take them off, and build them again
+    // over the text columns, as opening such a book does.
+    QStringList drops;
+    QSqlQuery triggers = CDatabase::Exec(QStringLiteral(
+        "SELECT tgname, relname FROM pg_trigger JOIN pg_class ON pg_class.oid = tgrelid JOIN "
+        "pg_namespace ON pg_namespace.oid = relnamespace WHERE tgname LIKE 'kept%' AND "
+        "nspname = current_schema()"));
+    while (triggers.next())
+        drops << QStringLiteral("DROP TRIGGER \"%1\" ON \"%2\"")
+                     .arg(triggers.value(0).toString(), triggers.value(1).toString());
+    drops << QStringLiteral("DROP TABLE \"DayTotals\"") << QStringLiteral("DROP TABLE \"MonthSortTotals\"");
+    for (const QString& strDrop : drops)
+        QVERIFY2(query.exec(strDrop), qPrintable(query.lastError().text()));
     for (const char* sz : {"ALTER TABLE \"Income\" ALTER COLUMN \"Date\" TYPE TEXT",
                            "ALTER TABLE \"Outlay\" ALTER COLUMN \"Date\" TYPE TEXT",
                            "ALTER TABLE \"Trs\" ALTER COLUMN \"TrsDate\" TYPE TEXT"})
         QVERIFY2(query.exec(QString::fromUtf8(sz)), qPrintable(query.lastError().text()));
+    CKeptTotals::Ensure(CDatabase::Connection(), CDatabase::Dialect());
     CStoredDate::Forget();
 }
 

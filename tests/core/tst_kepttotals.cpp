@@ -258,7 +258,8 @@ void DropKeptTotals() {
     if (CTestBook::UsePostgres()) {
         QSqlQuery q = CDatabase::Exec(
             QStringLiteral("SELECT tgname, relname FROM pg_trigger JOIN pg_class ON "
-                           "pg_class.oid = tgrelid WHERE tgname LIKE 'kept%'"));
+                           "pg_class.oid = tgrelid JOIN pg_namespace ON pg_namespace.oid = "
+                           "relnamespace WHERE tgname LIKE 'kept%' AND nspname = current_schema()"));
         while (q.next())
             triggers << QStringLiteral("DROP TRIGGER \"%1\" ON \"%2\"")
                             .arg(q.value(0).toString(), q.value(1).toString());

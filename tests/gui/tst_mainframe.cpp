@@ -73,7 +73,8 @@ void TestMainFrame::MenuTexts() {
     QCOMPARE(
         menus.at(0).filter(QStringLiteral("=")),
         (QStringList{S("新建用户(&N)=32783"), S("用户登陆(&L)=32784"), S("删除用户(&D)=32785"),
-                     S("修改密码(&P)=32786"), S("断开用户(&C)=32787"), S("退出系统(&E)=32788")}));
+                     S("修改密码(&P)=32786"), S("断开用户(&C)=32787"), S("从备份恢复(&R)...=32843"),
+                     S("退出系统(&E)=32788")}));
     QCOMPARE(menus.at(1).filter(QStringLiteral("=")),
              (QStringList{S("添加收入记录(&A)=32791"), S("添加支出记录(&O)=32790"),
                           S("添加转帐记录(&C)=32792"), S("帐号管理(&M)=32835"), S("导入帐单(&I)…=32830"),
@@ -127,7 +128,7 @@ void TestMainFrame::LoggedOutAtStart() {
     enabled.sort();
     QCOMPARE(enabled,
              (QStringList{QStringLiteral("32783"), QStringLiteral("32784"), QStringLiteral("32788"),
-                          QStringLiteral("32812"), QStringLiteral("57664"), QStringLiteral("59392"),
+                          QStringLiteral("32812"), QStringLiteral("32843"), QStringLiteral("57664"), QStringLiteral("59392"),
                           QStringLiteral("59393")}));
     QVERIFY(pFrame->GetMainView());
     QCOMPARE(pFrame->GetMainView()->m_Date, QDate(2004, 3, 2));

@@ -279,7 +279,9 @@ private Q_SLOTS:
         CGuiTest gui;
         CUserAdmin::CreateUser(g_strUser, QStringLiteral("pw"), {{A, {}, 100}, {B, {}, 0}},
                                QDate(2004, 3, 1));
-        CTransfer::Transfer(g_strUser, QDate(2004, 3, 1), A, B, 0);
+        // There and back: the balances stay, and both accounts are named by transfers.
+        CTransfer::Transfer(g_strUser, QDate(2004, 3, 1), A, B, 10);
+        CTransfer::Transfer(g_strUser, QDate(2004, 3, 1), B, A, 10);
         gui.LogIn(g_strUser);
         QStringList shown;
         CGuiTest::OnNextModal([&](QWidget* pDlg) {
@@ -321,7 +323,7 @@ private Q_SLOTS:
         const QStringList messages = gui.Messages();
         QCOMPARE(messages.size(), 6);
         QVERIFY(messages[0].startsWith(QStringLiteral("已有名为“A”的帐号")));
-        QVERIFY(messages[2].contains(QStringLiteral("1 条转帐记录")));
+        QVERIFY(messages[2].contains(QStringLiteral("2 条转帐记录")));
         QVERIFY(messages[4].contains(QStringLiteral("12.35")));
         QCOMPARE(messages[5], QStringLiteral("确定删除帐号“空”吗？"));
         QCOMPARE(CTransfer::History(g_strUser).at(0).strFrom, QStringLiteral("钱包"));

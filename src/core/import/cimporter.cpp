@@ -1,6 +1,7 @@
 #include "cimporter.h"
 
 #include "accounts/caccountlist.h"
+#include "accounts/cbalance.h"
 #include "data/cdbexception.h"
 #include "data/cincomeset.h"
 #include "data/cmoney.h"
@@ -462,12 +463,7 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
         if (it.value() == 0)
             continue;
         // With two accounts of the same name only the first one entered moves, as a day does.
-        QSqlQuery update = CDatabase::Exec(
-            QStringLiteral(
-                "UPDATE \"Bank\" SET \"CardCash\" = \"CardCash\" + ? WHERE \"编号\" = "
-                "(SELECT MIN(\"编号\") FROM \"Bank\" WHERE \"UserName\" = ? AND \"CardName\" = ?)"),
-            {CMoney::FromCents(it.value()), m_strUser, it.key()}, m_strConnection);
-        if (update.numRowsAffected() == 0)
+        if (!CBalance::Move(m_strUser, it.key(), it.value(), m_strConnection))
             throw CDBException(Tr("找不到帐户“%1”，没有导入任何记录。").arg(it.key()));
     }
     if (progress && !progress(nTicked, nTicked))

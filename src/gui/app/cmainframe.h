@@ -61,7 +61,7 @@ public:
         ID_HELP = 32812,
         ID_IN_CHART = 32816,
         ID_OUT_CHART = 32817,
-        ID_RESTORE_BACKUP = 32840,
+        ID_RESTORE_BACKUP = 32843,
         ID_APP_ABOUT = 57664,
         ID_VIEW_TOOLBAR = 59392,
         ID_VIEW_STATUS_BAR = 59393,
