@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     if (views.isEmpty() || views.contains(QStringLiteral("all")))
         views = all;
 
-    CBookGenerator::OpenCached(CBookGenerator::SOptions());
+    CBookGenerator::OpenCached(CBookGenerator::BenchOptions());
     std::printf("open\t%.1f\n", PeakMegabytes());
     CMainFrame frame(false);
     frame.resize(1280, 800);

@@ -1,6 +1,7 @@
 #include "cbookgenerator.h"
 
 #include "accounts/ctransfer.h"
+#include "data/cdatabase.h"
 #include "data/ctransaction.h"
 #include "records/cdaybook.h"
 
@@ -11,12 +12,16 @@
 // transfer.
 namespace {
 
-const QDate g_day(2010, 6, 15); // well inside the generated years
+// Well inside the generated years, whatever their number.
+const QDate g_day = [] {
+    const CBookGenerator::SOptions o = CBookGenerator::BenchOptions();
+    return QDate(o.nFirstYear + o.nYears / 2, 6, 15);
+}();
 
 CDayBook& Book(ERecordKind eKind) {
     static bool s_bOpen = false;
     if (!s_bOpen) {
-        CBookGenerator::OpenCached(CBookGenerator::SOptions());
+        CBookGenerator::OpenCached(CBookGenerator::BenchOptions());
         s_bOpen = true;
     }
     static CDayBook s_income(ERecordKind::Income, CBookGenerator::UserName(0));
@@ -107,6 +112,58 @@ void BM_Transfer(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Transfer)->Unit(benchmark::kMillisecond);
+
+// The cost of the kept totals' triggers on writes: the same work with the book as it is and
+// with its triggers dropped, inside one transaction rolled back at the end (the drop too).
+// Each iteration confirms the day as above (back to a savepoint after each), or imports
+// 10,000 records.
+template <bool bTriggers>
+void ConfirmDay(benchmark::State& state) {
+    CDayBook& book = Book(ERecordKind::Income);
+    const QVector<SDayRecord> rows = book.LoadDay(g_day, Account());
+    SDayEdit edit;
+    edit.added.append({rows.value(0).strSort, QStringLiteral("新增"), 12.5});
+    if (rows.size() >= 2) {
+        SDayRecord now = rows[0];
+        now.dAmount += 1;
+        edit.changed.append({rows[0], now});
+        edit.removed.append(rows[1]);
+    }
+    CTransaction session;
+    if (!bTriggers)
+        CBookGenerator::DropKeptTotals();
+    for (auto _ : state) {
+        CDatabase::Exec(QStringLiteral("SAVEPOINT bench"));
+        benchmark::DoNotOptimize(book.Confirm(g_day, Account(), edit));
+        CDatabase::Exec(QStringLiteral("ROLLBACK TO bench"));
+    }
+}
+void BM_ConfirmDay_KeptTotals(benchmark::State& state) { ConfirmDay<true>(state); }
+void BM_ConfirmDay_NoTriggers(benchmark::State& state) { ConfirmDay<false>(state); }
+BENCHMARK(BM_ConfirmDay_KeptTotals)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConfirmDay_NoTriggers)->Unit(benchmark::kMillisecond);
+
+template <bool bTriggers>
+void Import(benchmark::State& state) {
+    Book(ERecordKind::Income);
+    const QStringList sorts = CBookGenerator::OutlayCategories();
+    CTransaction session;
+    if (!bTriggers)
+        CBookGenerator::DropKeptTotals();
+    const CSqlDialect& dialect = CDatabase::Dialect();
+    for (auto _ : state) {
+        for (int i = 0; i < 10000; ++i)
+            CDatabase::Exec(QStringLiteral("INSERT INTO \"Outlay\" (\"UserName\", \"Date\", \"Sort\", "
+                                           "\"Note\", \"Amount\", \"Bank\") VALUES (?, ?, ?, ?, ?, ?)"),
+                            {CBookGenerator::UserName(0), dialect.BindDate(g_day.addDays(i % 400)),
+                             sorts[i % sorts.size()], QStringLiteral("导入"), 12.34 + i % 100,
+                             Account()});
+    }
+}
+void BM_Import10k_KeptTotals(benchmark::State& state) { Import<true>(state); }
+void BM_Import10k_NoTriggers(benchmark::State& state) { Import<false>(state); }
+BENCHMARK(BM_Import10k_KeptTotals)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Import10k_NoTriggers)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

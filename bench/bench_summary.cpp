@@ -4,6 +4,7 @@
 #include "analysis/cperiodstats.h"
 #include "analysis/csumlistview.h"
 #include "data/cbankset.h"
+#include "data/cstoreddate.h"
 
 #include <QApplication>
 #include <QSqlQuery>
@@ -204,6 +205,18 @@ void BM_OpenSummary_Ours(benchmark::State& state) {
     }
 }
 
+// The first summary after a login, which also looks once through the user's dates for any the
+// program cannot read (later figures reuse what it found).
+void BM_OpenSummary_AfterLogin(benchmark::State& state) {
+    const QString& strUser = User();
+    CPeriodStats stats;
+    for (auto _ : state) {
+        CStoredDate::Forget();
+        const CPeriodStats::SFigures f = stats.Figures(strUser);
+        benchmark::DoNotOptimize(f.years.size());
+    }
+}
+
 // The same through the real view: figures, grids and edits filled.
 void BM_OpenSummary_View(benchmark::State& state) {
     const QString& strUser = User();
@@ -246,6 +259,14 @@ void BM_OpenSummary_BareSql(benchmark::State& state) {
 }
 
 // ---- year brief (months of one year)
+
+// The all-years brief (a click on the user in the tree).
+void BM_UserBrief_Ours(benchmark::State& state) {
+    const QString& strUser = User();
+    CPeriodStats stats;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(stats.UserBrief(strUser).size());
+}
 
 void BM_YearBrief_Ours(benchmark::State& state) {
     const QString& strUser = User();
@@ -296,8 +317,10 @@ void BM_MonthBrief_BareSql(benchmark::State& state) {
 // The row-by-row runs take many seconds each: one iteration is plenty.
 BENCHMARK(BM_OpenSummary_Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenSummary_View)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenSummary_AfterLogin)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenSummary_RowByRow)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_OpenSummary_BareSql)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UserBrief_Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_YearBrief_Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_YearBrief_RowByRow)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_YearBrief_BareSql)->Unit(benchmark::kMillisecond);

@@ -60,7 +60,15 @@ public:
     static QString OpenCached(const SOptions& options,
                               const QString& strConnection = CDatabase::DefaultConnection);
 
-    // The first user of the default cached book, opened as the default connection once per
+    // The options of the book the benchmarks measure: the default book, or the one that
+    // LEDGERKIN_BENCH_BOOK names as "<years>y<users>u" (e.g. "40y1u").
+    static SOptions BenchOptions();
+
+    // Removes the kept totals and their triggers from the book behind strConnection, leaving
+    // a book as a version before them wrote it. Throws CDBException.
+    static void DropKeptTotals(const QString& strConnection = CDatabase::DefaultConnection);
+
+    // The first user of the BenchOptions() book, opened as the default connection once per
     // process: the user every benchmark measures.
     static const QString& DefaultUser();
 

@@ -55,11 +55,18 @@ QStringList References() {
 }
 
 void Record(ERecordKind eKind, const QString& strBank, double dAmount) {
+    SDayRecord record;
+    record.strSort = eKind == ERecordKind::Income ? QStringLiteral("工资") : QStringLiteral("餐饮");
+    record.dAmount = dAmount;
+    CDayBook(eKind, g_strUser).Confirm(g_day, strBank, SDayEdit::Adding({record}));
+}
+
+// Deletes every record of the account on g_day.
+void ClearDay(ERecordKind eKind, const QString& strBank) {
     CDayBook book(eKind, g_strUser);
-    QVector<SDayRecord> rows = book.LoadDay(g_day, strBank);
-    rows.append({eKind == ERecordKind::Income ? QStringLiteral("工资") : QStringLiteral("餐饮"),
-                 QString(), dAmount});
-    book.ReplaceDay(g_day, strBank, rows);
+    SDayEdit edit;
+    edit.removed = book.LoadDay(g_day, strBank);
+    book.Confirm(g_day, strBank, edit);
 }
 } // namespace
 
@@ -185,8 +192,8 @@ private Q_SLOTS:
             QCOMPARE(CTransfer::Undo(g_strUser, row.nKey), CTransfer::EUndo::Done);
         QVERIFY(CAccountAdmin::Delete(g_strUser, before[0].nKey).isEmpty());
         QVERIFY(CAccountAdmin::Delete(g_strUser, before[1].nKey).isEmpty());
-        CDayBook(ERecordKind::Income, g_strUser).ReplaceDay(g_day, QStringLiteral("收入"), {});
-        CDayBook(ERecordKind::Outlay, g_strUser).ReplaceDay(g_day, QStringLiteral("收入"), {});
+        ClearDay(ERecordKind::Income, QStringLiteral("收入"));
+        ClearDay(ERecordKind::Outlay, QStringLiteral("收入"));
         QVERIFY(CAccountAdmin::Delete(g_strUser, before[2].nKey).isEmpty());
         QVERIFY(CAccountAdmin::Delete(g_strUser, before[3].nKey).contains(QStringLiteral("唯一")));
     }
@@ -209,7 +216,7 @@ private Q_SLOTS:
         QCOMPARE(CEmptyDay::Remove(ERecordKind::Outlay, g_strUser, g_day), R::HasRecords);
         QVERIFY(outlay.HasDay(g_day));
         QVERIFY(CEmptyDay::Message(R::HasRecords).contains(QStringLiteral("请先删除")));
-        outlay.ReplaceDay(g_day, QStringLiteral("现金"), {});
+        ClearDay(ERecordKind::Outlay, QStringLiteral("现金"));
         QCOMPARE(CEmptyDay::Remove(ERecordKind::Outlay, g_strUser, g_day), R::Removed);
         QCOMPARE(Accounts(), QStringList{QStringLiteral("现金=0.00")});
         QVERIFY(CDayBook(ERecordKind::Income, g_strUser).HasDay(g_day));

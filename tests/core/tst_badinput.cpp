@@ -1,3 +1,4 @@
+#include "ctestrows.h"
 #include "accounts/caccountlist.h"
 #include "accounts/ctransfer.h"
 #include "cbookbuilder.h"
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
+#include <limits>
 
 // Whatever a person types into any field — the user and account dialogs, the password
 // dialogs, the daily grids, the transfer dialog, the --database argument — is either stored
@@ -93,6 +95,19 @@ bool HasChinese(const QString& str) {
 QString& Hash() {
     static QString s_strHash;
     return s_strHash;
+}
+
+// A money field's text as every money field reads it.
+CMoney::EParse ParseOf(const QString& v) {
+    std::int64_t nCents = 0;
+    return CMoney::Parse(v, nCents);
+}
+bool ParseAmount(const QString& v, double& d) {
+    std::int64_t nCents = 0;
+    if (CMoney::Parse(v, nCents) != CMoney::EParse::Ok)
+        return false;
+    d = CMoney::FromCents(nCents);
+    return true;
 }
 
 // Two users with accounts, first days, a confirmed day and a transfer each.
@@ -199,8 +214,8 @@ SOutcome Enter(EField eField, const QString& v, const QString& strDir) {
         });
     case EField::AccountAmount: {
         double d = 0;
-        if (!CMoney::ParseField(v, d))
-            return Refused(QString(), true);
+        if (!ParseAmount(v, d))
+            return Refused(CMoney::ParseMessage(ParseOf(v)));
         return CreateNew(g_strNew, QStringLiteral("pw"), OneAccount(g_strCash, QString(), d), [&] {
             return Mismatch(QStringLiteral("帐号金额"), CAccountList::Load(g_strNew).value(0).dCash,
                             d);
@@ -215,7 +230,8 @@ SOutcome Enter(EField eField, const QString& v, const QString& strDir) {
         else if (eField == EField::RecordNote)
             r.strNote = v;
         else
-            r.dAmount = CMoney::Atof(v); // as the grid cell reads back its text
+            if (!ParseAmount(v, r.dAmount))
+                return Refused(CMoney::ParseMessage(ParseOf(v)));
         return Attempt([&] {
             CDayBook book(ERecordKind::Income, g_strTarget);
             book.Confirm(g_day.addDays(1), g_strBank, SDayEdit::Adding({r}));
@@ -229,8 +245,8 @@ SOutcome Enter(EField eField, const QString& v, const QString& strDir) {
     }
     case EField::TransferAmount: {
         double d = 0;
-        if (!CMoney::ParseField(v, d))
-            return Refused(QString(), true);
+        if (!ParseAmount(v, d))
+            return Refused(CMoney::ParseMessage(ParseOf(v)));
         const CTransfer::EResult eResult =
             CTransfer::Transfer(g_strTarget, g_day, g_strCash, g_strBank, d);
         if (eResult != CTransfer::EResult::Done)
@@ -280,10 +296,12 @@ EExpect Expect(EField eField, const QString& strValue) {
         return EExpect::Refused;
     case EField::AccountAmount:
     case EField::TransferAmount:
-        return is("-0") || is("leading blanks") ? EExpect::Stored : EExpect::Refused;
     case EField::RecordAmount:
-        // The grid cell reads its text as atof does: "12abc" is 12, "-0" is a refused zero.
-        return is("leading blanks") || is("12abc") ? EExpect::Stored : EExpect::Refused;
+        // Every money field reads its text the one way; only an account may hold zero.
+        return is("leading blanks") || is("full-width digits") ||
+                       (is("-0") && eField == EField::AccountAmount)
+                   ? EExpect::Stored
+                   : EExpect::Refused;
     default:
         break;
     }
@@ -421,6 +439,75 @@ private Q_SLOTS:
                     HasChinese(o.strMessage),
                     qPrintable(QStringLiteral("refused without a clear message: ") + o.strMessage));
             QCOMPARE(CBookBuilder::Dump(), before);
+        }
+    }
+
+    // What each typed amount becomes in each money field: the amount stored (in cents, by
+    // the money rule) or the message shown. Records and transfers refuse zero.
+    void typedAmounts_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<qlonglong>("cents"); // Refused: refused by every field
+        QTest::addColumn<QString>("message");
+        const qlonglong Refused = std::numeric_limits<qlonglong>::min();
+        const QString comma = QStringLiteral("请用小数点，例如 12.50");
+        const QString large = QStringLiteral("金额太大");
+        QTest::newRow("plain") << QStringLiteral("12.34") << 1234LL << QString();
+        QTest::newRow("full-width") << QStringLiteral("１２３．４５") << 12345LL << QString();
+        QTest::newRow("full-width minus") << QStringLiteral("－５") << -500LL << QString();
+        QTest::newRow("yuan signs") << QStringLiteral("￥ 8元") << 800LL << QString();
+        QTest::newRow("half up") << QStringLiteral("0.005") << 1LL << QString();
+        QTest::newRow("half away from zero") << QStringLiteral("-2.345") << -235LL << QString();
+        QTest::newRow("below a cent") << QStringLiteral("0.001") << 0LL << QString();
+        QTest::newRow("exponent") << QStringLiteral("1.5e3") << 150000LL << QString();
+        QTest::newRow("largest") << QStringLiteral("999999999999.99") << 99999999999999LL
+                                 << QString();
+        QTest::newRow("limit") << QStringLiteral("1e12") << 100000000000000LL << QString();
+        QTest::newRow("beyond") << QStringLiteral("1000000000000.01") << Refused << large;
+        QTest::newRow("1e13") << QStringLiteral("1e13") << Refused << large;
+        QTest::newRow("-1e13") << QStringLiteral("-1e13") << Refused << large;
+        QTest::newRow("decimal comma") << QStringLiteral("12,5") << Refused << comma;
+        QTest::newRow("thousands comma") << QStringLiteral("1,250") << Refused << comma;
+        QTest::newRow("full-width comma") << QStringLiteral("１，２５０") << Refused << comma;
+        QTest::newRow("two points") << QStringLiteral("1.2.3") << Refused << QStringLiteral("数字");
+        QTest::newRow("letters") << QStringLiteral("12abc") << Refused << QStringLiteral("数字");
+    }
+    void typedAmounts() {
+        QFETCH(QString, typed);
+        QFETCH(qlonglong, cents);
+        QFETCH(QString, message);
+        CTestBook book;
+        QCOMPARE(CUserAdmin::CreateUser(g_strTarget, QStringLiteral("pw"),
+                                        {{g_strCash, QString(), 0}, {g_strBank, QString(), 0}},
+                                        g_day),
+                 CUserAdmin::ECreate::Created);
+        std::int64_t nCents = 0;
+        const CMoney::EParse eParse = CMoney::Parse(typed, nCents);
+        if (cents == std::numeric_limits<qlonglong>::min()) {
+            QVERIFY(eParse != CMoney::EParse::Ok);
+            QVERIFY2(CMoney::ParseMessage(eParse).contains(message),
+                     qPrintable(CMoney::ParseMessage(eParse)));
+            return;
+        }
+        QCOMPARE(eParse, CMoney::EParse::Ok);
+        QCOMPARE(qlonglong(nCents), cents);
+        const double d = CMoney::FromCents(nCents);
+        // account: any amount, zero too
+        QVERIFY(CUserAdmin::CheckAccount({g_strCash, QString(), d}).isEmpty());
+        QCOMPARE(CUserAdmin::CreateUser(g_strNew, QStringLiteral("pw"), OneAccount(g_strCash, QString(), d), g_day),
+                 CUserAdmin::ECreate::Created);
+        QCOMPARE(CAccountList::Load(g_strNew).value(0).dCash, d);
+        // record and transfer: stored as that amount, or refused as zero
+        CDayBook records(ERecordKind::Outlay, g_strTarget);
+        const CTransfer::EResult eResult =
+            CTransfer::Transfer(g_strTarget, g_day, g_strCash, g_strBank, d);
+        if (nCents == 0) {
+            QVERIFY_THROWS_EXCEPTION(CDBException, CTestRows::ReplaceDay(records, g_day, g_strCash, {{QStringLiteral("用餐支出"), QString(), d}}));
+            QCOMPARE(eResult, CTransfer::EResult::ZeroAmount);
+        } else {
+            CTestRows::ReplaceDay(records, g_day, g_strCash, {{QStringLiteral("用餐支出"), QString(), d}});
+            QCOMPARE(records.LoadDay(g_day, g_strCash).value(0).dAmount, d);
+            QCOMPARE(eResult, CTransfer::EResult::Done);
+            QCOMPARE(CTransfer::History(g_strTarget).value(0).dAmount, d);
         }
     }
 

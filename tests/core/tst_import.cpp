@@ -7,6 +7,7 @@
 #include "ctestrows.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
+#include "data/coutlayset.h"
 #include "import/cexporter.h"
 #include "import/cimporter.h"
 #include "import/cimporterror.h"
@@ -364,8 +365,8 @@ private Q_SLOTS:
         QCOMPARE(Records().size(), once.size() + 1);
 
         // A CSV without ids: the second, overlapping file and a hand-typed record.
-        CDayBook(ERecordKind::Outlay, kUser).ReplaceDay(QDate(2024, 2, 3), kBank,
-                                                        {{QStringLiteral("用餐支出"), QStringLiteral("早点"), 6}});
+        CTestRows::AddRecord<COutlaySet>(kUser, QDateTime(QDate(2024, 2, 3), QTime(0, 0)), kBank,
+                                         QStringLiteral("用餐支出"), QStringLiteral("早点"), 6);
         SColumnMapping m;
         m.nDate = 0;
         m.nAmount = 1;

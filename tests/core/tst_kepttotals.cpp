@@ -37,7 +37,8 @@ QStringList KeptLines() {
     QStringList lines;
     QSqlQuery q = Select(QStringLiteral(
         "SELECT \"UserName\", \"Day\", \"InCents\", \"InRows\", \"InBankRows\", \"OutCents\", "
-        "\"OutRows\", \"OutBankRows\" FROM \"DayTotals\" ORDER BY 1, 2"));
+        "\"OutRows\", \"OutBankRows\" FROM \"DayTotals\" WHERE \"InRows\" + \"OutRows\" > 0 "
+        "ORDER BY 1, 2"));
     while (q.next()) {
         QStringList parts;
         for (int i = 0; i < 8; ++i)
@@ -45,7 +46,8 @@ QStringList KeptLines() {
         lines << QStringLiteral("day ") + parts.join(QLatin1Char('|'));
     }
     q = Select(QStringLiteral("SELECT \"UserName\", \"Kind\", \"Month\", \"Sort\", "
-                              "\"Cents\", \"Rows\" FROM \"MonthSortTotals\" ORDER BY 1, 2, 3, 4"));
+                              "\"Cents\", \"Rows\" FROM \"MonthSortTotals\" WHERE \"Rows\" > 0 "
+                      "ORDER BY 1, 2, 3, 4"));
     while (q.next()) {
         QStringList parts;
         for (int i = 0; i < 6; ++i)
@@ -256,7 +258,8 @@ void DropKeptTotals() {
     if (CTestBook::UsePostgres()) {
         QSqlQuery q = CDatabase::Exec(
             QStringLiteral("SELECT tgname, relname FROM pg_trigger JOIN pg_class ON "
-                           "pg_class.oid = tgrelid WHERE tgname LIKE 'kept%'"));
+                           "pg_class.oid = tgrelid JOIN pg_namespace ON pg_namespace.oid = "
+                           "relnamespace WHERE tgname LIKE 'kept%' AND nspname = current_schema()"));
         while (q.next())
             triggers << QStringLiteral("DROP TRIGGER \"%1\" ON \"%2\"")
                             .arg(q.value(0).toString(), q.value(1).toString());

@@ -3,10 +3,16 @@
 #include "analysis/creportquery.h"
 #include "ctestbook.h"
 #include "data/cbankset.h"
+#include "data/cmoney.h"
 #include "data/cincomeset.h"
 #include "data/coutlayset.h"
 #include "data/ctrsset.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -216,15 +222,54 @@ private Q_SLOTS:
         }
     }
 
-    void csv() {
-        const QByteArray csv =
-            CReportCsv::ToCsv({QStringLiteral("日期"), QStringLiteral("摘要")},
-                              {{QStringLiteral("2004年3月1日"), QStringLiteral("午饭, \"两人\"")},
-                               {QStringLiteral("2004年3月2日"), QStringLiteral("行1\n行2")}});
-        QVERIFY(csv.startsWith("\xEF\xBB\xBF"));
-        QCOMPARE(QString::fromUtf8(csv.mid(3)),
-                 QStringLiteral("日期,摘要\r\n2004年3月1日,\"午饭, \"\"两人\"\"\"\r\n"
-                                "2004年3月2日,\"行1\n行2\"\r\n"));
+    // The CSV of a report as a spreadsheet reads it (Python's csv module stands in for one):
+    // the Chinese header, ISO dates, plain amounts that add up to the report's total, and
+    // text that could run as a formula made inert.
+    void csvForSpreadsheets() {
+        CTestBook book;
+        const QStringList notes = {QStringLiteral("=HYPERLINK(\"http://x\",\"点我\")"),
+                                   QStringLiteral("+1"), QStringLiteral("-5 块"),
+                                   QStringLiteral("@SUM(A1)"), QStringLiteral("\t制表"),
+                                   QStringLiteral("午饭, \"两人\"\n第二行"), QStringLiteral("平常")};
+        for (int i = 0; i < notes.size(); ++i)
+            AddIncome(QDate(2024, 12, 9).addDays(i), QStringLiteral("工资收入"), 34.2 + i * 1001.07 - (i == 2 ? 5000 : 0), notes[i]);
+        const CReportQuery::SResult r = CReportQuery::RecordReport(
+            U, CReportQuery::ETable::Income, std::nullopt, D(2024, 1, 1), D(2025, 12, 31));
+        QVector<QStringList> rows;
+        for (const QStringList& row : r.rows)
+            rows << row.mid(1);
+        const QStringList header = {QStringLiteral("日期"), QStringLiteral("收入分类"),
+                                    QStringLiteral("摘要"), QStringLiteral("收入金额")};
+        QTemporaryDir dir;
+        const QString strPath = dir.filePath(QStringLiteral("报表.csv"));
+        QString strError;
+        QVERIFY(CReportCsv::Write(strPath, header, rows, strError));
+        QFile file(strPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().startsWith("\xEF\xBB\xBF"));
+
+        QProcess python;
+        python.start(QStringLiteral("python3"),
+                     {QStringLiteral("-c"),
+                      QStringLiteral("import csv, json, sys\n"
+                                     "rows = list(csv.reader(open(sys.argv[1], encoding='utf-8-sig', newline='')))\n"
+                                     "total = sum(round(float(r[3]) * 100) for r in rows[1:])\n"
+                                     "print(json.dumps({'rows': rows, 'total': total}))\n"),
+                      strPath});
+        QVERIFY(python.waitForFinished(30000));
+        QCOMPARE(python.exitCode(), 0);
+        const QJsonObject read = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+        QCOMPARE(read.value(QStringLiteral("total")).toInteger(), r.nTotalCents);
+        const QJsonArray lines = read.value(QStringLiteral("rows")).toArray();
+        QCOMPARE(lines.size(), notes.size() + 1);
+        QCOMPARE(lines[0].toVariant().toStringList(), header);
+        for (int i = 0; i < notes.size(); ++i) {
+            const QStringList line = lines[i + 1].toVariant().toStringList();
+            QCOMPARE(line[0], QDate(2024, 12, 9).addDays(i).toString(Qt::ISODate));
+            QCOMPARE(line[3], CMoney::Format(r.rows[i][4].chopped(1).toDouble()).trimmed());
+            const bool bFormula = i < 5;
+            QCOMPARE(line[2], bFormula ? QLatin1Char('\'') + notes[i] : notes[i]);
+        }
     }
 };
 

@@ -5,8 +5,11 @@
 #include "data/cbankset.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
+#include "data/ctransaction.h"
+#include "records/cdaybook.h"
 
 #include <QSqlQuery>
+#include <QRandomGenerator>
 #include <QtTest>
 #include <limits>
 
@@ -119,6 +122,82 @@ private Q_SLOTS:
         QCOMPARE(Balances(),
                  QStringList({QStringLiteral("张三/A=0.00"), QStringLiteral("张三/A=2.00"),
                               QStringLiteral("张三/B=1.00")}));
+    }
+
+    // Balances move in whole cents and are stored rounded to the cent, whatever came before.
+    void balancesStayExactToTheCent() {
+        CTestBook book;
+        AddBank(A, 500);
+        AddBank(B, 488.160034179687); // noise an older version left behind
+        CDayBook income(ERecordKind::Income, g_strUser);
+        const QDate day(2004, 3, 2);
+        CTestRows::ReplaceDay(income, day, A, {{QStringLiteral("工资收入"), QString(), 999999999999.99}});
+        CTestRows::ReplaceDay(income, day, A, {{QStringLiteral("工资收入"), QString(), 12.34}});
+        QCOMPARE(CTransfer::Transfer(g_strUser, day, A, B, 0.001), CTransfer::EResult::ZeroAmount);
+        QCOMPARE(CTransfer::Transfer(g_strUser, day, A, B, 0.016), CTransfer::EResult::Done);
+        QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT \"CardCash\" FROM \"Bank\" ORDER BY \"编号\""));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toDouble(), 512.32); // exactly, not 512.3200000001
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toDouble(), 488.18);
+        QCOMPARE(CTransfer::History(g_strUser).value(0).dAmount, 0.02);
+    }
+
+    // A long random walk of day edits and transfers: every balance ends exactly at its
+    // opening plus the moves, added up in cents.
+    void randomWalkEndsExact() {
+        CTestBook book;
+        const QStringList cards{A, B, QStringLiteral("C")};
+        QHash<QString, std::int64_t> expected;
+        for (int i = 0; i < cards.size(); ++i) {
+            AddBank(cards[i], 0.1 * (i + 1)); // 0.1, 0.2, 0.3: none exact in binary
+            expected[cards[i]] = 10 * (i + 1);
+        }
+        QRandomGenerator random(13);
+        const auto amount = [&random] {
+            return double(random.bounded(-200000, 2000000)) / 100.0 + (random.bounded(3) == 0 ? 0.004 : 0);
+        };
+        CDayBook books[2] = {CDayBook(ERecordKind::Income, g_strUser),
+                             CDayBook(ERecordKind::Outlay, g_strUser)};
+        QHash<QString, std::int64_t> dayCents[2]; // day|card -> the day's stored total
+        CTransaction walk; // one transaction, so ten thousand steps stay quick
+        for (int nStep = 0; nStep < 10000; ++nStep) {
+            const QString strCard = cards[random.bounded(int(cards.size()))];
+            if (random.bounded(3) == 0) {
+                const QString strIn = cards[random.bounded(int(cards.size()))];
+                const double d = amount();
+                if (CTransfer::Transfer(g_strUser, QDate(2004, 3, 2), strCard, strIn, d) ==
+                    CTransfer::EResult::Done) {
+                    expected[strCard] -= CMoney::ToCents(d);
+                    expected[strIn] += CMoney::ToCents(d);
+                }
+                continue;
+            }
+            const int t = random.bounded(2);
+            const QDate day = QDate(2004, 1, 1).addDays(random.bounded(20));
+            QVector<SDayRecord> rows;
+            std::int64_t nNew = 0;
+            for (int r = random.bounded(3); r > 0; --r) {
+                const double d = CMoney::Round(amount());
+                if (d == 0)
+                    continue;
+                rows.append({QStringLiteral("其它收入"), QString(), d});
+                nNew += CMoney::ToCents(d);
+            }
+            const QString strKey = day.toString(Qt::ISODate) + strCard;
+            const std::int64_t nDelta = CTestRows::ReplaceDay(books[t], day, strCard, rows);
+            QCOMPARE(nDelta, (t == 0 ? 1 : -1) * (nNew - dayCents[t].value(strKey)));
+            dayCents[t][strKey] = nNew;
+            expected[strCard] += nDelta;
+        }
+        walk.Commit();
+        QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT \"CardName\", \"CardCash\" FROM \"Bank\""));
+        int nSeen = 0;
+        while (q.next()) {
+            ++nSeen;
+            QCOMPARE(q.value(1).toDouble(), CMoney::FromCents(expected[q.value(0).toString()]));
+        }
+        QCOMPARE(nSeen, 3);
     }
 
     // History by date, then entry order; undoing one restores both balances to the cent and

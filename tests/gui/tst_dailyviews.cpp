@@ -1,7 +1,9 @@
+#include "analysis/csumlistview.h"
 #include "app/cleftview.h"
 #include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "cguitest.h"
+#include "records/ccategories.h"
 #include "ctestrows.h"
 #include "data/cbankset.h"
 #include "data/cincomeset.h"
@@ -9,15 +11,19 @@
 #include "data/coutlayset.h"
 #include "data/ctoday.h"
 #include "records/cdaybook.h"
+#include "records/cemptyday.h"
 #include "records/cincomeview.h"
 #include "records/cmsflexgrid1.h"
 #include "records/cnewdayindlg.h"
 #include "records/coutlayview.h"
+#include "users/csession.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
@@ -150,7 +156,7 @@ private Q_SLOTS:
         QCOMPARE(pView->m_gridRecords->GetRows(), 1);
 
         Press(pView, 1016);
-        QCOMPARE(Buttons(pView), QStringLiteral("001100"));
+        QCOMPARE(Buttons(pView), QStringLiteral("001111"));
         QVERIFY(pView->IsEditing());
         Choose(pView, 1, 0);
         Type(pView, 1, 2, QStringLiteral("五月工资"));
@@ -183,7 +189,7 @@ private Q_SLOTS:
 
         // Modify: the category list starts on the row's category; the balance moves by the change.
         Press(pView, 1017);
-        QCOMPARE(Buttons(pView), QStringLiteral("001000"));
+        QCOMPARE(Buttons(pView), QStringLiteral("001111"));
         QCOMPARE(Cell(pView, 2, 0), QStringLiteral("￥"));
         pView->m_comboSort->setCurrentIndex(5);
         ClickCell(pView, 1, 1);
@@ -194,6 +200,64 @@ private Q_SLOTS:
         QCOMPARE(Balance(g_strBank), QStringLiteral("500.00"));
         QCOMPARE(Cell(pView, 1, 3), QStringLiteral("20.00"));
         QCOMPARE(Cell(pView, 1, 0), QStringLiteral("※"));
+    }
+
+    // 新增, then only keys: a category by its first character, Enter from cell to cell and on
+    // to the next row, Ctrl+Enter to confirm; Esc takes an add back.
+    void aDayOfTenRecordsByKeysAlone() {
+        SFixture f;
+        CIncomeView* pView = f.Income(); // 2004-5-1, empty
+        f.pFrame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.pFrame));
+        const auto key = [](Qt::Key eKey, Qt::KeyboardModifiers eMods = Qt::NoModifier) {
+            QTest::keyClick(QApplication::focusWidget(), eKey, eMods);
+        };
+        const auto type = [](const QString& strText) {
+            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown,
+                                strText, Qt::NoModifier);
+        };
+        Ctl<QPushButton>(pView, 1016)->setFocus();
+        key(Qt::Key_Space);
+        QVERIFY(OnCell(pView, pView->m_comboSort, 1, 1));
+        const QStringList sorts = CCategories::Of(ERecordKind::Income);
+        for (int i = 0; i < 10; ++i) {
+            type(sorts[i % sorts.size()].left(1));
+            key(Qt::Key_Return);
+            type(QStringLiteral("第%1笔").arg(i + 1));
+            key(Qt::Key_Tab);
+            type(QStringLiteral("%1.5").arg(i + 1));
+            key(Qt::Key_Return); // on the last cell: the next row
+        }
+        QCOMPARE(pView->m_gridRecords->GetRows(), 12); // ten records and the row begun last
+        key(Qt::Key_Up); // rows stay reachable
+        QVERIFY(OnCell(pView, pView->m_pEditText, 10, 1) || OnCell(pView, pView->m_comboSort, 10, 1));
+        key(Qt::Key_Down);
+        key(Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY2(Shown().isEmpty(), "no message");
+        QVERIFY(!pView->IsEditing());
+
+        const QVector<SDayRecord> rows =
+            CDayBook(ERecordKind::Income, g_strUser).LoadDay(QDate(2004, 5, 1), g_strCash);
+        QCOMPARE(rows.size(), 10);
+        for (int i = 0; i < 10; ++i) {
+            QCOMPARE(rows[i].strSort, sorts[i % sorts.size()]);
+            QCOMPARE(rows[i].strNote, QStringLiteral("第%1笔").arg(i + 1));
+            QCOMPARE(rows[i].dAmount, i + 1.5);
+        }
+        QCOMPARE(Balance(g_strCash), QStringLiteral("1060.00"));
+
+        // Esc after typing two new rows takes both back.
+        Ctl<QPushButton>(pView, 1016)->setFocus();
+        key(Qt::Key_Space);
+        type(sorts[1].left(1));
+        key(Qt::Key_Return);
+        key(Qt::Key_Return);
+        key(Qt::Key_Return);
+        QCOMPARE(pView->m_gridRecords->GetRows(), 13);
+        key(Qt::Key_Escape);
+        QVERIFY(!pView->IsEditing());
+        QCOMPARE(pView->m_gridRecords->GetRows(), 11);
+        QVERIFY(!pView->m_comboSort->isVisible());
     }
 
     void cancelAndValidationOrder() {
@@ -220,18 +284,28 @@ private Q_SLOTS:
         QVERIFY(pView->m_bAdding);
         Press(pView, 1019);
 
-        // Row 1 without amount, row 2 without category: the amount message.
+        // Row 1's amount is checked before row 2's missing category. The cell shows what will
+        // be stored as soon as it is an amount, else the text itself; confirming says why not.
         Press(pView, 1017);
-        Type(pView, 1, 3, QStringLiteral("abc"));
-        QCOMPARE(Cell(pView, 1, 3), QStringLiteral("0.00"));
-        Press(pView, 1018);
-        QCOMPARE(Shown(), QStringList{QStringLiteral("请保证收入金额不为零或为符号!")});
-        for (const QString& str :
-             {QStringLiteral("1e400"), QStringLiteral("nan"), QStringLiteral("2e12")}) {
-            Type(pView, 1, 3, str);
+        const struct {
+            const char* szTyped;
+            const char* szCell;
+            const char* szMessage;
+        } typed[] = {
+            {"abc", "abc", "第 1 行的金额：金额只能是数字，请用小数点，例如 12.50"},
+            {"12,5", "12,5", "第 1 行的金额：金额中不能有逗号，请用小数点，例如 12.50"},
+            {"1e13", "1e13", "第 1 行的金额：金额太大：不能超过 1000000000000（一万亿）元。"},
+            {"1e400", "1e400", "第 1 行的金额：金额太大：不能超过 1000000000000（一万亿）元。"},
+            {"0.001", "0.00", "请保证收入金额不为零或为符号!"},
+        };
+        for (const auto& t : typed) {
+            Type(pView, 1, 3, QString::fromUtf8(t.szTyped));
+            QCOMPARE(Cell(pView, 1, 3), QString::fromUtf8(t.szCell));
             Press(pView, 1018);
-            QCOMPARE(Shown(), QStringList{QStringLiteral("请保证收入金额不为零或为符号!")});
+            QCOMPARE(Shown(), QStringList{QString::fromUtf8(t.szMessage)});
         }
+        Type(pView, 1, 3, QStringLiteral("１２．３４５"));
+        QCOMPARE(Cell(pView, 1, 3), QStringLiteral("12.35"));
         Type(pView, 1, 3, QStringLiteral("-5"));
         QCOMPARE(Cell(pView, 1, 3), QStringLiteral("-5.00"));
         Press(pView, 1018);
@@ -457,6 +531,117 @@ private Q_SLOTS:
     }
 
     // Pictures for the documentation, only when LEDGERKIN_SCREENSHOTS names a folder.
+    // Every way out of an open edit asks "保存 / 不保存 / 取消": 保存 stores the typed row and
+    // leaves, 不保存 drops it and leaves, 取消 stays with the row still typed.
+    void unsavedEditQuestionOnEveryWayOut() {
+        enum EWay { View, Tree, Account, Navigation, Logout, Close };
+        using C = CMessageBox::EChoice;
+        for (const EWay eWay : {View, Tree, Account, Navigation, Logout, Close}) {
+            for (const C eChoice : {C::Save, C::Discard, C::Cancel}) {
+                const QByteArray tag = QByteArray::number(eWay) + '/' + QByteArray::number(int(eChoice));
+                SFixture f;
+                CIncomeView* pView = f.Income(); // 2004-5-1, empty
+                const QString strBank = pView->m_strBank;
+                Press(pView, 1016);
+                Choose(pView, 1, 0);
+                Type(pView, 1, 3, QStringLiteral("3"));
+                Shown();
+                CMessageBox::SetNextChoice(eChoice);
+                switch (eWay) {
+                case View:
+                    f.gui.Trigger(CMainFrame::ID_SUM_VIEW);
+                    break;
+                case Tree:
+                    f.pFrame->GetTreeView()->ShowDay(g_strUser, 2004, 3, 2);
+                    break;
+                case Account:
+                    pView->m_comboBank->setCurrentIndex(1 - pView->m_comboBank->currentIndex());
+                    Q_EMIT pView->m_comboBank->activated(pView->m_comboBank->currentIndex());
+                    break;
+                case Navigation:
+                    Press(pView, 1022);
+                    break;
+                case Logout:
+                    f.gui.Trigger(CMainFrame::ID_DISCONNECT);
+                    break;
+                case Close:
+                    f.pFrame->close();
+                    break;
+                }
+                const QStringList shown = Shown();
+                QVERIFY2(!shown.isEmpty() && shown.first() == QStringLiteral("当前记录尚未保存，是否保存？"),
+                         tag.constData());
+                const int nStored = int(
+                    CDayBook(ERecordKind::Income, g_strUser).LoadDay(QDate(2004, 5, 1), strBank).size());
+                QVERIFY2(nStored == (eChoice == C::Save ? 1 : 0), tag.constData());
+                if (eChoice == C::Cancel) {
+                    // Still there, still editing, the row still typed.
+                    QVERIFY2(f.pFrame->View<CIncomeView>() == pView && pView->IsEditing(), tag.constData());
+                    QCOMPARE(Cell(pView, 1, 3), QStringLiteral("3.00"));
+                    QCOMPARE(Box(pView, 1002), QStringLiteral("2004-5-1"));
+                    QCOMPARE(pView->m_strBank, strBank);
+                    QVERIFY(f.pFrame->isVisible());
+                    continue;
+                }
+                // Left: the other view, day or account, logged out, or closed.
+                const bool bLeft = eWay == View     ? f.pFrame->View<CSumListView>() != nullptr
+                                   : eWay == Tree   ? Box(pView, 1002) == QStringLiteral("2004-3-2")
+                                   : eWay == Account ? pView->m_strBank != strBank
+                                   : eWay == Navigation
+                                       ? Box(pView, 1002) == QStringLiteral("2004-3-2")
+                                   : eWay == Logout ? !f.pFrame->Session()->IsLoggedIn()
+                                                    : !f.pFrame->isVisible();
+                QVERIFY2(bLeft, tag.constData());
+            }
+        }
+    }
+
+    // Rows are removed as part of an edit: 取消 brings them back, 确定 deletes them. A day
+    // with nothing left can then be removed.
+    void deleteRowsAndAnEmptyDay() {
+        SFixture f;
+        CIncomeView* pView = f.Income();
+        Press(pView, 1022); // 2004-3-2, the cash record of 100
+        QCOMPARE(pView->m_strBank, g_strCash);
+        QVERIFY(!Ctl(pView, CDayView::IDC_DELETE_ROW)->isEnabled());
+        Press(pView, 1017);
+        ClickCell(pView, 1, 2);
+        Press(pView, CDayView::IDC_DELETE_ROW);
+        QCOMPARE(pView->m_gridRecords->GetRows(), 1);
+        Press(pView, 1019);
+        QCOMPARE(Cell(pView, 1, 3), QStringLiteral("100.00"));
+        QVERIFY(!pView->IsEditing());
+        Press(pView, 1017);
+        pView->m_gridRecords->setCurrentIndex(pView->m_gridRecords->model()->index(0, 1));
+        QTest::keyClick(pView->m_gridRecords, Qt::Key_Delete);
+        QCOMPARE(pView->m_gridRecords->GetRows(), 1);
+        Press(pView, 1018);
+        QVERIFY(CDayBook(ERecordKind::Income, g_strUser).LoadDay(QDate(2004, 3, 2), g_strCash).isEmpty());
+        QCOMPARE(Balance(g_strCash), QStringLiteral("900.00"));
+
+        // The bank record of that day is still there: refused. 2004-5-1 is empty: removed.
+        Shown();
+        Press(pView, CDayView::IDC_DELETE_DAY);
+        QCOMPARE(Shown().last(), CEmptyDay::Message(CEmptyDay::ERemove::HasRecords));
+        Press(pView, 1023);
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-5-1"));
+        Press(pView, CDayView::IDC_DELETE_DAY);
+        QCOMPARE(Shown(), QStringList{QStringLiteral("确定删除 2004年5月1日 这一天吗？")});
+        QVERIFY(!CDayBook(ERecordKind::Income, g_strUser).HasDay(QDate(2004, 5, 1)));
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-4-2"));
+        QTreeWidgetItem* pItem = f.pFrame->GetTreeView()->currentItem();
+        QVERIFY(pItem && pItem->parent());
+        QCOMPARE(pItem->parent()->text(0) + pItem->text(0), QStringLiteral("4月2日"));
+
+        if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS")) {
+            std::unique_ptr<QMessageBox> pBox(CMessageBox::SaveQuestionBox(
+                QStringLiteral("当前记录尚未保存，是否保存？"), QStringLiteral("保存记录"), f.pFrame));
+            pBox->adjustSize();
+            pBox->grab().save(QDir(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS"))
+                                  .filePath(QStringLiteral("unsaved-question.png")));
+        }
+    }
+
     void screenshots() {
         const QString strDir = qEnvironmentVariable("LEDGERKIN_SCREENSHOTS");
         if (strDir.isEmpty())

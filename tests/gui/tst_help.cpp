@@ -55,7 +55,7 @@ void TestHelp::guideCoversEveryCommandAndFindsWords() {
             if (pAction->isSeparator())
                 continue;
             QString strName = pAction->text();
-            strName.remove(QRegularExpression(QStringLiteral("\\(&.\\)|&|\\.\\.\\.")));
+            strName.remove(QRegularExpression(QStringLiteral("\\(&.\\)|&|\\.\\.\\.|…")));
             if (!strAllText.contains(strName.trimmed()))
                 missing << strName;
         }

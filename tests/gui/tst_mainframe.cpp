@@ -74,7 +74,8 @@ void TestMainFrame::MenuTexts() {
     QCOMPARE(
         menus.at(0).filter(QStringLiteral("=")),
         (QStringList{S("新建用户(&N)=32783"), S("用户登陆(&L)=32784"), S("删除用户(&D)=32785"),
-                     S("修改密码(&P)=32786"), S("断开用户(&C)=32787"), S("退出系统(&E)=32788")}));
+                     S("修改密码(&P)=32786"), S("断开用户(&C)=32787"), S("从备份恢复(&R)...=32843"),
+                     S("退出系统(&E)=32788")}));
     QCOMPARE(menus.at(1).filter(QStringLiteral("=")),
              (QStringList{S("添加收入记录(&A)=32791"), S("添加支出记录(&O)=32790"),
                           S("添加转帐记录(&C)=32792"), S("帐号管理(&M)=32835"), S("导入帐单(&I)…=32830"),
@@ -82,8 +83,9 @@ void TestMainFrame::MenuTexts() {
     QCOMPARE(menus.at(2).filter(QStringLiteral("=")),
              (QStringList{S("摘要查询=32793"), S("收入查询=32798"), S("支出查询=32795"),
                           S("收入图表=32816"), S("支出图表=32817"), S("报表查询=32806"),
-                          S("分析建议=32808")}));
-    QCOMPARE(menus.at(3), (QStringList{S("工具栏(&T)=59392"), S("状态栏(&S)=59393")}));
+                          S("打印报表(&P)…=32840"), S("打印预览(&V)=32841"), S("分析建议=32808")}));
+    QCOMPARE(menus.at(3), (QStringList{S("刷新(&R)=32842"), S("|"), S("工具栏(&T)=59392"),
+                                       S("状态栏(&S)=59393")}));
     QCOMPARE(menus.at(4).filter(QStringLiteral("=")),
              (QStringList{S("使用帮助(&H)=32812"), S("关于 Ledgerkin(&A)...=57664")}));
 }
@@ -127,7 +129,7 @@ void TestMainFrame::LoggedOutAtStart() {
     enabled.sort();
     QCOMPARE(enabled,
              (QStringList{QStringLiteral("32783"), QStringLiteral("32784"), QStringLiteral("32788"),
-                          QStringLiteral("32812"), QStringLiteral("57664"), QStringLiteral("59392"),
+                          QStringLiteral("32812"), QStringLiteral("32843"), QStringLiteral("57664"), QStringLiteral("59392"),
                           QStringLiteral("59393")}));
     QVERIFY(pFrame->View<CMainView>());
     QCOMPARE(pFrame->View<CMainView>()->m_Date, QDate(2004, 3, 2));

@@ -240,7 +240,7 @@ private Q_SLOTS:
         const QStringList lines =
             QString::fromUtf8(file.readAll().mid(3)).split(QStringLiteral("\r\n"));
         QCOMPARE(lines.value(0), QStringLiteral("日期,收入分类,摘要,收入金额"));
-        QCOMPARE(lines.value(4), QStringLiteral("2004年3月9日,工资收入,备注,9.00元"));
+        QCOMPARE(lines.value(4), QStringLiteral("2004-03-09,工资收入,备注,9.00"));
         QCOMPARE(lines.size(), 6); // header, four rows, the empty tail
 
         // A file that cannot be written is reported, not silently dropped.

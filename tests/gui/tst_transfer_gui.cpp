@@ -202,10 +202,11 @@ private Q_SLOTS:
             {"A", "", "150", QStringLiteral("转入帐号不能为空!")},
             {"A", "A", "150", QStringLiteral("转入帐号和转出帐号不能相同!")},
             {"A", "B", "0", QStringLiteral("转帐金额不能为零!")},
-            {"A", "B", "12元", QStringLiteral("转帐金额必须是一个数字，例如 500 或 12.35。")},
-            {"A", "B", "nan", QStringLiteral("转帐金额必须是一个数字，例如 500 或 12.35。")},
+            {"A", "B", "0.004", QStringLiteral("转帐金额不能为零!")}, // zero once rounded
+            {"A", "B", "12,5", QStringLiteral("转帐金额：金额中不能有逗号，请用小数点，例如 12.50")},
+            {"A", "B", "nan", QStringLiteral("转帐金额：金额只能是数字，请用小数点，例如 12.50")},
             {"A", "B", "2e12",
-             QStringLiteral("转帐金额必须在 -1000000000000 与 1000000000000 之间!")},
+             QStringLiteral("转帐金额：金额太大：不能超过 1000000000000（一万亿）元。")},
             {"X", "B", "150", QStringLiteral("转出帐号不存在!")},
             {"A", "C", "50", QStringLiteral("转入帐号不存在!")}, // another user's account
         };
@@ -279,7 +280,9 @@ private Q_SLOTS:
         CGuiTest gui;
         CUserAdmin::CreateUser(g_strUser, QStringLiteral("pw"), {{A, {}, 100}, {B, {}, 0}},
                                QDate(2004, 3, 1));
-        CTransfer::Transfer(g_strUser, QDate(2004, 3, 1), A, B, 0);
+        // There and back: the balances stay, and both accounts are named by transfers.
+        CTransfer::Transfer(g_strUser, QDate(2004, 3, 1), A, B, 10);
+        CTransfer::Transfer(g_strUser, QDate(2004, 3, 1), B, A, 10);
         gui.LogIn(g_strUser);
         QStringList shown;
         CGuiTest::OnNextModal([&](QWidget* pDlg) {
@@ -321,7 +324,7 @@ private Q_SLOTS:
         const QStringList messages = gui.Messages();
         QCOMPARE(messages.size(), 6);
         QVERIFY(messages[0].startsWith(QStringLiteral("已有名为“A”的帐号")));
-        QVERIFY(messages[2].contains(QStringLiteral("1 条转帐记录")));
+        QVERIFY(messages[2].contains(QStringLiteral("2 条转帐记录")));
         QVERIFY(messages[4].contains(QStringLiteral("12.35")));
         QCOMPARE(messages[5], QStringLiteral("确定删除帐号“空”吗？"));
         QCOMPARE(CTransfer::History(g_strUser).at(0).strFrom, QStringLiteral("钱包"));

@@ -306,19 +306,19 @@ private Q_SLOTS:
             QCOMPARE(ListRow(pBank, 1).last(), QStringLiteral("12.35"));
             QVERIFY(!Ctl<QPushButton>(pBank, "1011")->isEnabled());
             QVERIFY(!Ctl<QPushButton>(pBank, "1012")->isEnabled());
-            QCOMPARE(Text(pBank, "1003"), QStringLiteral("0"));
+            QCOMPARE(Text(pBank, "1003"), QStringLiteral("0.00"));
 
             // Clicking a row loads it; text that is not an amount is refused and the field
             // goes back to the amount it held.
             ClickListRow(pBank, 0);
             QCOMPARE(Text(pBank, "1001"), QStringLiteral("现金"));
-            QCOMPARE(Text(pBank, "1003"), QStringLiteral("500"));
+            QCOMPARE(Text(pBank, "1003"), QStringLiteral("500.00"));
             for (const char* szBad : {"abc", "12,5", "nan", "inf", "2e12", ""}) {
                 CMessageBox::ClearShown();
                 SetText(pBank, "1003", QLatin1String(szBad));
                 Click(pBank, "1011");
                 QCOMPARE(ShownTexts().size(), 1);
-                QCOMPARE(Text(pBank, "1003"), QStringLiteral("500"));
+                QCOMPARE(Text(pBank, "1003"), QStringLiteral("500.00"));
                 QCOMPARE(ListRow(pBank, 0).last(), QStringLiteral("500.00"));
             }
             SetText(pBank, "1001", QStringLiteral("支付宝"));

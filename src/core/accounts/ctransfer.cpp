@@ -1,6 +1,8 @@
 #include "ctransfer.h"
 
+#include "accounts/cbalance.h"
 #include "data/cmoney.h"
+#include "data/cstoreddate.h"
 #include "data/ctransaction.h"
 #include "users/cuseradmin.h"
 
@@ -26,12 +28,6 @@ bool LockAccount(const QVariant& key, const QString& strConnection) {
         .next();
 }
 
-void MoveBalance(const QVariant& key, double dDelta, const QString& strConnection) {
-    CDatabase::Exec(
-        QStringLiteral("UPDATE \"Bank\" SET \"CardCash\" = \"CardCash\" + ? WHERE \"编号\" = ?"),
-        {dDelta, key}, strConnection);
-}
-
 } // namespace
 
 CTransfer::EResult CTransfer::Transfer(const QString& strUser, const QDate& day,
@@ -39,6 +35,10 @@ CTransfer::EResult CTransfer::Transfer(const QString& strUser, const QDate& day,
                                        const QString& strConnection, qint64 nSessionUser) {
     if (!CMoney::IsValid(dAmount))
         return EResult::BadAmount;
+    // Stored as it moves the balances: in whole cents, by the money rule.
+    const std::int64_t nCents = CMoney::ToCents(dAmount);
+    if (nCents == 0)
+        return EResult::ZeroAmount;
     // SQLite takes the write lock at BEGIN; PostgreSQL locks the two account rows, lower
     // 编号 first so that two transfers in opposite directions never deadlock. Either way
     // the accounts found are still there at the UPDATE.
@@ -55,12 +55,13 @@ CTransfer::EResult CTransfer::Transfer(const QString& strUser, const QDate& day,
         return bFromFirst ? EResult::NoSource : EResult::NoDestination;
     if (!LockAccount(bFromFirst ? in : from, strConnection))
         return bFromFirst ? EResult::NoDestination : EResult::NoSource;
-    MoveBalance(from, -dAmount, strConnection);
-    MoveBalance(in, dAmount, strConnection);
+    CBalance::MoveKey(from, -nCents, strConnection);
+    CBalance::MoveKey(in, nCents, strConnection);
     CDatabase::Exec(
         QStringLiteral("INSERT INTO \"Trs\" (\"UserName\", \"TrsDate\", \"TrsFrom\", \"TrsIn\", "
                        "\"TrsAmount\") VALUES (?, ?, ?, ?, ?)"),
-        {strUser, CDatabase::Dialect(strConnection).BindDate(day), strFrom, strIn, dAmount},
+        {strUser, CDatabase::Dialect(strConnection).BindDate(day), strFrom, strIn,
+         CMoney::FromCents(nCents)},
         strConnection);
     transaction.Commit();
     return EResult::Done;
@@ -74,6 +75,8 @@ QString CTransfer::Message(EResult eResult) {
         return QCoreApplication::translate("CTransfer", "转出帐号不存在!");
     case EResult::NoDestination:
         return QCoreApplication::translate("CTransfer", "转入帐号不存在!");
+    case EResult::ZeroAmount:
+        return QCoreApplication::translate("CTransfer", "转帐金额不能为零!");
     case EResult::BadAmount:
         return QCoreApplication::translate("CTransfer",
                                            "转帐金额必须在 -1000000000000 与 1000000000000 之间!");
@@ -92,7 +95,7 @@ QVector<CTransfer::SRow> CTransfer::History(const QString& strUser, const QStrin
     QVector<SRow> rows;
     while (query.next()) {
         SRow row;
-        row.date = dialect.ReadDateTime(query.value(0)).date();
+        row.date = CStoredDate::Day(query.value(0));
         row.strFrom = query.value(1).toString();
         row.strIn = query.value(2).toString();
         row.dAmount = query.value(3).toDouble();
@@ -116,14 +119,14 @@ CTransfer::EUndo CTransfer::Undo(const QString& strUser, int nKey, const QString
         return EUndo::Gone;
     const QString strFrom = row.value(0).toString();
     const QString strIn = row.value(1).toString();
-    const double dAmount = row.value(2).toDouble();
+    const std::int64_t nCents = CMoney::ToCents(row.value(2).toDouble());
     row.finish();
     const QVariant from = AccountKey(strUser, strFrom, strConnection);
     const QVariant in = AccountKey(strUser, strIn, strConnection);
     if (from.isNull() || in.isNull())
         return EUndo::NoAccount;
-    MoveBalance(from, dAmount, strConnection);
-    MoveBalance(in, -dAmount, strConnection);
+    CBalance::MoveKey(from, nCents, strConnection);
+    CBalance::MoveKey(in, -nCents, strConnection);
     CDatabase::Exec(QStringLiteral("DELETE FROM \"Trs\" WHERE \"编号\" = ?"), {nKey},
                     strConnection);
     transaction.Commit();

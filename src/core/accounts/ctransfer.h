@@ -14,11 +14,13 @@ public:
         NoSource,      // the source is not an account of the user
         NoDestination, // the destination is not an account of the user
         BadAmount,     // not a finite number, or beyond ±CMoney::Limit
+        ZeroAmount,    // nothing left after rounding to the cent
     };
 
     // Takes dAmount off the source balance, adds it to the destination balance and writes
-    // the Trs row, in one transaction: either all three happen or nothing does. A negative
-    // amount moves money the other way and is stored as entered. Balances are moved in SQL
+    // the Trs row, in one transaction: either all three happen or nothing does. The amount is
+    // taken to the cent first (the money rule) and stored so. A negative amount moves money
+    // the other way. Balances are moved in SQL
     // (CardCash = CardCash ± amount), never read and written back. With several accounts of
     // the same name the first one entered is the one moved. Anything but Done writes
     // nothing. Throws CDBException (and then nothing is written either); CSessionGone when

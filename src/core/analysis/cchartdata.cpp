@@ -1,6 +1,7 @@
 #include "cchartdata.h"
 
 #include "data/cmoney.h"
+#include "data/cstoreddate.h"
 
 #include <QDate>
 #include <QHash>
@@ -27,22 +28,6 @@ QString Money(std::int64_t nCents) {
     return CMoney::Format(CMoney::FromCents(nCents));
 }
 
-// The integer at the start of str[nPos, nPos + nLen), as SQLite's CAST(substr(...) AS INTEGER)
-// reads it: leading blanks, an optional sign, then digits; 0 when there are none.
-int LeadingInt(const QString& str, int nPos, int nLen) {
-    const int nEnd = qMin(int(str.size()), nPos + nLen);
-    int i = nPos;
-    while (i < nEnd && (str[i] == u' ' || str[i] == u'\t'))
-        ++i;
-    bool bNegative = false;
-    if (i < nEnd && (str[i] == u'+' || str[i] == u'-'))
-        bNegative = str[i++] == u'-';
-    int n = 0;
-    for (; i < nEnd && str[i] >= u'0' && str[i] <= u'9'; ++i)
-        n = n * 10 + (str[i].unicode() - u'0');
-    return bNegative ? -n : n;
-}
-
 QDate FirstOfMonth(int nYear, int nMonth) {
     if (nYear <= 0 || nMonth < 1 || nMonth > 12)
         return QDate();
@@ -51,21 +36,12 @@ QDate FirstOfMonth(int nYear, int nMonth) {
 
 } // namespace
 
-// The year, month or day of a stored "Date": PostgreSQL hands over a date and time, SQLite the
-// text "yyyy-MM-dd hh:mm:ss". 0 for a missing date.
+// The year, month or day of a stored "Date" as CStoredDate reads it; 0 when it is not a day.
 int CChartData::KeyOf(const QVariant& v, EKey eKey) {
-    if (v.isNull())
+    const QDate d = CStoredDate::Day(v);
+    if (!d.isValid())
         return 0;
-    if (v.metaType().id() == QMetaType::QDateTime || v.metaType().id() == QMetaType::QDate) {
-        const QDate d = v.toDate();
-        if (!d.isValid())
-            return 0;
-        return eKey == EKey::Year ? d.year() : eKey == EKey::Month ? d.month() : d.day();
-    }
-    const QString str = v.toString();
-    return eKey == EKey::Year    ? LeadingInt(str, 0, 4)
-           : eKey == EKey::Month ? LeadingInt(str, 5, 2)
-                                 : LeadingInt(str, 8, 2);
+    return eKey == EKey::Year ? d.year() : eKey == EKey::Month ? d.month() : d.day();
 }
 
 CChartData::CChartData(ETable eTable, const QString& strUser, const QString& strConnection)
@@ -118,14 +94,12 @@ const QString* CChartData::SortOf(int nSort) const {
     return &cats[nSort - 1].strSort;
 }
 
-// A half-open range on "Date" keeps the (UserName, Date) index usable, which a year or
-// month expression in the WHERE clause would not.
+// A half-open range of plain days on "Date" keeps the (UserName, Date) index usable, which a
+// year or month expression in the WHERE clause would not.
 QString CChartData::DateRange(const QDate& from, const QDate& to, QVariantList& values) const {
-    if (!from.isValid())
-        return QString();
-    const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
-    values << dialect.BindDate(from) << dialect.BindDate(to);
-    return QStringLiteral(" AND \"Date\" >= ? AND \"Date\" < ?");
+    return CStoredDate::Range(m_eTable == ETable::Income ? QStringLiteral("Income")
+                                                         : QStringLiteral("Outlay"),
+                              m_strUser, from, to, values, m_strConnection);
 }
 
 std::int64_t CChartData::SumCents(const QDate& from, const QDate& to, const QString* pSort) const {
@@ -241,48 +215,36 @@ double CChartData::GetMonthSortSum(int nYear, int nMonth, int nSort) const {
 // ---- line charts
 
 // A whole book has thousands of days but only a few years: one range sum per year over the
-// (UserName, Date) index hands back a row per year instead of a row per day. Books whose first
-// or last date is not a plain date, or that span centuries, take the per-day grouping.
+// (UserName, Date) index hands back a row per year instead of a row per day. Books that span
+// centuries take the per-day grouping.
 QList<CChartData::SGroup> CChartData::YearGroups() const {
-    const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
+    QVariantList values{m_strUser};
+    const QString strWhere = QStringLiteral("FROM %1 WHERE \"UserName\" = ?%2")
+                                 .arg(Table(), DateRange(QDate(), QDate(), values));
     QSqlQuery edges = CDatabase::Exec(
-        QStringLiteral("SELECT (SELECT MIN(\"Date\") FROM %1 WHERE \"UserName\" = ?), "
-                       "(SELECT MAX(\"Date\") FROM %1 WHERE \"UserName\" = ?)")
-            .arg(Table()),
-        {m_strUser, m_strUser}, m_strConnection);
-    if (!edges.next() || edges.value(0).isNull())
+        QStringLiteral("SELECT (SELECT MIN(\"Date\") %1), (SELECT MAX(\"Date\") %1)").arg(strWhere),
+        values + values, m_strConnection);
+    if (!edges.next())
         return {};
-    // Every stored date must fall into one of the year ranges: text that is not a plain
-    // "yyyy-MM-dd hh:mm:ss" date (or sorts before its year's first range bound) rules them out.
-    const auto plainYear = [&dialect](const QVariant& v) {
-        const int nYear = KeyOf(v, EKey::Year);
-        if (v.metaType().id() == QMetaType::QDateTime || v.metaType().id() == QMetaType::QDate)
-            return nYear;
-        const QString str = v.toString();
-        const QDate d = QDate::fromString(str.left(10), Qt::ISODate);
-        if (!d.isValid() || d.year() != nYear ||
-            str < dialect.BindDate(QDate(nYear, 1, 1)).toString())
-            return 0;
-        return nYear;
-    };
-    const int nFirst = plainYear(edges.value(0));
-    const int nLast = plainYear(edges.value(1));
+    const int nFirst = KeyOf(edges.value(0), EKey::Year);
+    const int nLast = KeyOf(edges.value(1), EKey::Year);
+    if (nFirst == 0)
+        return {};
     constexpr int MaxRangeYears = 200;
-    if (nFirst < 1 || nLast > 9998 || nFirst > nLast || nLast - nFirst >= MaxRangeYears)
+    if (nLast > 9998 || nFirst > nLast || nLast - nFirst >= MaxRangeYears)
         return Groups(EKey::Year, QDate(), QDate());
 
-    const QString strRange = QStringLiteral("FROM %1 WHERE \"UserName\" = ? AND \"Date\" >= ? AND "
-                                            "\"Date\" < ?")
-                                 .arg(Table());
     QStringList parts;
-    QVariantList values;
+    values.clear();
     for (int nYear = nFirst; nYear <= nLast; ++nYear) {
+        QVariantList one{m_strUser};
+        const QString strRange = QStringLiteral("FROM %1 WHERE \"UserName\" = ?%2")
+                                     .arg(Table(), DateRange(QDate(nYear, 1, 1),
+                                                             QDate(nYear + 1, 1, 1), one));
         parts << QStringLiteral("SELECT %1, (SELECT %2 %3), EXISTS (SELECT 1 %3 AND "
                                 "COALESCE(\"Bank\", '') <> '')")
                      .arg(QString::number(nYear), kCentsSum, strRange);
-        const QVariant from = dialect.BindDate(QDate(nYear, 1, 1));
-        const QVariant to = dialect.BindDate(QDate(nYear + 1, 1, 1));
-        values << m_strUser << from << to << m_strUser << from << to;
+        values << one << one;
     }
     QSqlQuery query =
         CDatabase::Exec(parts.join(QStringLiteral(" UNION ALL ")), values, m_strConnection);

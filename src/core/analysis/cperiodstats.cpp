@@ -2,7 +2,9 @@
 
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
+#include "data/cstoreddate.h"
 
+#include <QSet>
 #include <QSqlQuery>
 #include <QVariant>
 #include <algorithm>
@@ -10,8 +12,6 @@
 #include <map>
 
 namespace {
-
-const QString Date = QStringLiteral("\"Date\"");
 
 // Whole cents of a row's amount; summed in SQL so a brief needs no second pass.
 const QString Cents = QStringLiteral("ROUND(\"Amount\" * 100)");
@@ -35,20 +35,8 @@ QDate YearEnd(int nYear) {
     return QDate(nYear + 1, 1, 1);
 }
 
-// The year of a book's first or last stored date when every stored date of the book lies
-// within [1 January of it, ...) of the range sums: 0 for a missing date, -1 for text that is
-// not a plain "yyyy-MM-dd..." date.
-int EdgeYear(const QVariant& v, const CSqlDialect& dialect) {
-    if (v.isNull())
-        return 0;
-    const QDate d = dialect.ReadDateTime(v).date();
-    if (!IsYear(d.year()) || d.year() > 9998)
-        return -1;
-    if (v.metaType().id() != QMetaType::QDateTime && v.metaType().id() != QMetaType::QDate &&
-        (QDate::fromString(v.toString().left(10), Qt::ISODate) != d ||
-         v.toString() < dialect.BindDate(YearStart(d.year())).toString()))
-        return -1;
-    return d.year();
+QString TableName(int nTable) {
+    return nTable == 0 ? QStringLiteral("Income") : QStringLiteral("Outlay");
 }
 
 } // namespace
@@ -65,16 +53,13 @@ void CPeriodStats::Report(const CDBException& e) const {
 
 double CPeriodStats::Sum(ETable eTable, const QString& strUser, const QDate& from,
                          const QDate& to) const {
-    const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
-    QString strSql = QStringLiteral("SELECT SUM(%1) FROM %2 WHERE \"UserName\" = ?")
-                         .arg(Cents, eTable == ETable::Income ? QStringLiteral("\"Income\"")
-                                                              : QStringLiteral("\"Outlay\""));
+    const QString strTable = TableName(eTable == ETable::Income ? 0 : 1);
     QVariantList values{strUser};
-    if (from.isValid()) {
-        strSql += QStringLiteral(" AND \"Date\" >= ? AND \"Date\" < ?");
-        values << dialect.BindDate(from) << dialect.BindDate(to);
-    }
     try {
+        const QString strSql =
+            QStringLiteral("SELECT SUM(%1) FROM \"%2\" WHERE \"UserName\" = ?%3")
+                .arg(Cents, strTable,
+                     CStoredDate::Range(strTable, strUser, from, to, values, m_strConnection));
         QSqlQuery query = CDatabase::Exec(strSql, values, m_strConnection);
         return CMoney::FromCents(query.next() ? ReadCents(query.value(0)) : 0);
     } catch (const CDBException& e) {
@@ -128,21 +113,21 @@ double CPeriodStats::GetDayOutlay(const QString& strUser, int nYear, int nMonth,
 // from is invalid). Throws CDBException. Both MIN/MAX run on the index alone.
 QDate CPeriodStats::Edge(bool bFirst, const QString& strUser, const QDate& from,
                          const QDate& to) const {
-    const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
     const QString strAgg = bFirst ? QStringLiteral("MIN") : QStringLiteral("MAX");
-    QString strWhere = QStringLiteral("\"UserName\" = ?");
-    QVariantList one{strUser};
-    if (from.isValid()) {
-        strWhere += QStringLiteral(" AND \"Date\" >= ? AND \"Date\" < ?");
-        one << dialect.BindDate(from) << dialect.BindDate(to);
+    QVariantList values;
+    QStringList parts;
+    for (int t = 0; t < 2; ++t) {
+        values << strUser;
+        parts << QStringLiteral("SELECT %1(\"Date\") FROM \"%2\" WHERE \"UserName\" = ?%3")
+                     .arg(strAgg, TableName(t),
+                          CStoredDate::Range(TableName(t), strUser, from, to, values,
+                                             m_strConnection));
     }
-    const QString strSql = QStringLiteral("SELECT %1(\"Date\") FROM \"Outlay\" WHERE %2 "
-                                          "UNION ALL SELECT %1(\"Date\") FROM \"Income\" WHERE %2")
-                               .arg(strAgg, strWhere);
-    QSqlQuery query = CDatabase::Exec(strSql, one + one, m_strConnection);
+    QSqlQuery query =
+        CDatabase::Exec(parts.join(QStringLiteral(" UNION ALL ")), values, m_strConnection);
     QDate result;
     while (query.next()) {
-        const QDate d = dialect.ReadDateTime(query.value(0)).date();
+        const QDate d = CStoredDate::Day(query.value(0));
         if (d.isValid() && (!result.isValid() || (bFirst ? d < result : d > result)))
             result = d;
     }
@@ -203,16 +188,26 @@ int CPeriodStats::GetLastDay(const QString& strUser, int nYear, int nMonth) cons
     return EdgePart(false, strUser, nYear, nMonth, 2);
 }
 
-// Distinct "Date" values per table, as a walk in date order counts changes of date. A
-// DISTINCT subquery walks the index in order; COUNT(DISTINCT) would build a temporary set.
+// Distinct days per table. The DISTINCT subquery walks the index in order and hands over each
+// stored value once (a few thousand for a long book); only those are cut to their day, so
+// "2014-09-20 00:00:00" and "2014-09-20T00:00:00" make one day, not two.
+QString CPeriodStats::DayCountSql(int nTable, const QString& strUser, QVariantList& values) const {
+    values << strUser;
+    const QString strRange =
+        CStoredDate::Range(TableName(nTable), strUser, QDate(), QDate(), values, m_strConnection);
+    return QStringLiteral("(SELECT COUNT(DISTINCT %1) FROM (SELECT DISTINCT \"Date\" AS d FROM "
+                          "\"%2\" WHERE \"UserName\" = ? AND \"Date\" IS NOT NULL%3) AS d)")
+        .arg(CDatabase::Dialect(m_strConnection).DayKeyExpr(QStringLiteral("d")), TableName(nTable),
+             strRange);
+}
+
 int CPeriodStats::GetDayCount(const QString& strUser) const {
-    const QString strSql =
-        QStringLiteral("SELECT (SELECT COUNT(*) FROM (SELECT DISTINCT \"Date\" FROM \"Outlay\" "
-                       "WHERE \"UserName\" = ? AND \"Date\" IS NOT NULL) AS d), "
-                       "(SELECT COUNT(*) FROM (SELECT DISTINCT \"Date\" FROM \"Income\" WHERE "
-                       "\"UserName\" = ? AND \"Date\" IS NOT NULL) AS d)");
     try {
-        QSqlQuery query = CDatabase::Exec(strSql, {strUser, strUser}, m_strConnection);
+        QVariantList values;
+        const QString strOutlay = DayCountSql(1, strUser, values); // values in this order
+        const QString strIncome = DayCountSql(0, strUser, values);
+        const QString strSql = QStringLiteral("SELECT %1, %2").arg(strOutlay, strIncome);
+        QSqlQuery query = CDatabase::Exec(strSql, values, m_strConnection);
         if (!query.next())
             return 0;
         return std::max(query.value(0).toInt(), query.value(1).toInt());
@@ -226,28 +221,24 @@ int CPeriodStats::GetDayCount(const QString& strUser) const {
 
 QVector<CPeriodStats::SDayGroup> CPeriodStats::DayGroups(const QString& strUser, const QDate& from,
                                                          const QDate& to) const {
-    const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
-    QString strWhere = QStringLiteral("\"UserName\" = ?");
-    QVariantList one{strUser};
-    if (from.isValid()) {
-        strWhere += QStringLiteral(" AND \"Date\" >= ? AND \"Date\" < ?");
-        one << dialect.BindDate(from) << dialect.BindDate(to);
+    QVariantList values;
+    QStringList parts;
+    for (int t = 0; t < 2; ++t) {
+        values << strUser;
+        parts << QStringLiteral("SELECT %1, \"Date\", SUM(%2) FROM \"%3\" WHERE \"UserName\" = ?%4 "
+                                "GROUP BY \"Date\"")
+                     .arg(QString::number(t), Cents, TableName(t),
+                          CStoredDate::Range(TableName(t), strUser, from, to, values,
+                                             m_strConnection));
     }
-    const QString strSql =
-        QStringLiteral("SELECT 0, %1, %2, %3, SUM(%4) FROM \"Income\" WHERE %5 GROUP BY \"Date\" "
-                       "UNION ALL "
-                       "SELECT 1, %1, %2, %3, SUM(%4) FROM \"Outlay\" WHERE %5 GROUP BY \"Date\"")
-            .arg(dialect.YearExpr(Date), dialect.MonthExpr(Date), dialect.DayExpr(Date), Cents,
-                 strWhere);
-    QSqlQuery query = CDatabase::Exec(strSql, one + one, m_strConnection);
+    QSqlQuery query =
+        CDatabase::Exec(parts.join(QStringLiteral(" UNION ALL ")), values, m_strConnection);
     QVector<SDayGroup> groups;
     while (query.next()) {
         SDayGroup g;
         g.nTable = query.value(0).toInt();
-        g.nYear = query.value(1).toInt();
-        g.nMonth = query.value(2).toInt();
-        g.nDay = query.value(3).toInt();
-        g.nCents = ReadCents(query.value(4));
+        g.day = CStoredDate::Day(query.value(1));
+        g.nCents = ReadCents(query.value(2));
         groups.push_back(g);
     }
     return groups;
@@ -257,9 +248,9 @@ QVector<CPeriodStats::SBriefRow> CPeriodStats::Bucket(const QVector<SDayGroup>& 
                                                       int nLevel) {
     std::map<int, SBriefRow> periods;
     for (const SDayGroup& g : groups) {
-        if (g.nYear == 0)
+        if (!g.day.isValid())
             continue;
-        const int nPeriod = nLevel == 0 ? g.nYear : nLevel == 1 ? g.nMonth : g.nDay;
+        const int nPeriod = nLevel == 0 ? g.day.year() : nLevel == 1 ? g.day.month() : g.day.day();
         SBriefRow& row = periods[nPeriod];
         row.nPeriod = nPeriod;
         (g.nTable == 0 ? row.nIncome : row.nOutlay) += g.nCents;
@@ -291,42 +282,40 @@ QVector<CPeriodStats::SBriefRow> CPeriodStats::MonthBrief(const QString& strUser
 }
 
 bool CPeriodStats::FiguresByYear(const QString& strUser, SFigures& figures) const {
-    const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
-    // Per table: first and last date, distinct dates, and the rows without a date, which
+    // Per table: first and last date, distinct days, and the rows without a date, which
     // count only in the totals. Each of these runs on the index alone or nearly so.
     QString strSql = QStringLiteral("SELECT ");
     QVariantList values;
-    for (const QString& strTable : {QStringLiteral("\"Income\""), QStringLiteral("\"Outlay\"")}) {
-        const QString strWhere = QStringLiteral(" FROM %1 WHERE \"UserName\" = ?").arg(strTable);
-        strSql += QStringLiteral("%5(SELECT MIN(\"Date\")%1), (SELECT MAX(\"Date\")%1), "
-                                 "(SELECT COUNT(*) FROM (SELECT DISTINCT \"Date\"%1 AND \"Date\" "
-                                 "IS NOT NULL) AS d), "
-                                 "(SELECT SUM(%2)%1 AND \"Date\" IS NULL)")
-                      .arg(strWhere, Cents)
-                      .arg(values.isEmpty() ? QString() : QStringLiteral(", "));
-        values << strUser << strUser << strUser << strUser;
+    for (int t = 0; t < 2; ++t) {
+        const QString strTable = TableName(t);
+        QVariantList edge{strUser};
+        const QString strWhere =
+            QStringLiteral(" FROM \"%1\" WHERE \"UserName\" = ?%2")
+                .arg(strTable,
+                     CStoredDate::Range(strTable, strUser, QDate(), QDate(), edge, m_strConnection));
+        strSql += QStringLiteral("%1(SELECT MIN(\"Date\")%2), (SELECT MAX(\"Date\")%2), ")
+                      .arg(t == 0 ? QString() : QStringLiteral(", "), strWhere);
+        values << edge << edge;
+        strSql += DayCountSql(t, strUser, values);
+        strSql += QStringLiteral(", (SELECT SUM(%1) FROM \"%2\" WHERE \"UserName\" = ? AND "
+                                 "\"Date\" IS NULL)")
+                      .arg(Cents, strTable);
+        values << strUser;
     }
     QSqlQuery edges = CDatabase::Exec(strSql, values, m_strConnection);
     if (!edges.next())
         return false;
-    int nFirst = 0, nLast = 0;
     QDate first, last;
     for (int t = 0; t < 2; ++t) {
-        const int nMin = EdgeYear(edges.value(4 * t), dialect);
-        const int nMax = EdgeYear(edges.value(4 * t + 1), dialect);
-        if (nMin < 0 || nMax < 0)
-            return false;
-        if (nMin == 0)
+        const QDate d0 = CStoredDate::Day(edges.value(4 * t));
+        const QDate d1 = CStoredDate::Day(edges.value(4 * t + 1));
+        if (!d0.isValid() || !d1.isValid())
             continue;
-        const QDate d0 = dialect.ReadDateTime(edges.value(4 * t)).date();
-        const QDate d1 = dialect.ReadDateTime(edges.value(4 * t + 1)).date();
         first = first.isValid() ? std::min(first, d0) : d0;
         last = last.isValid() ? std::max(last, d1) : d1;
-        nFirst = nFirst == 0 ? nMin : std::min(nFirst, nMin);
-        nLast = std::max(nLast, nMax);
     }
     constexpr int MaxRangeYears = 200;
-    if (nFirst != 0 && nLast - nFirst >= MaxRangeYears)
+    if (first.isValid() && (last.year() - first.year() >= MaxRangeYears || last.year() > 9998))
         return false;
 
     SFigures result;
@@ -335,18 +324,17 @@ bool CPeriodStats::FiguresByYear(const QString& strUser, SFigures& figures) cons
     result.nDayCount = std::max(edges.value(2).toInt(), edges.value(6).toInt());
     result.firstDay = first;
     result.lastDay = last;
-    if (nFirst != 0) {
+    if (first.isValid()) {
         QStringList parts;
         values.clear();
         for (int t = 0; t < 2; ++t) {
-            for (int nYear = nFirst; nYear <= nLast; ++nYear) {
-                parts << QStringLiteral("SELECT %1, %2, (SELECT SUM(%3) FROM %4 WHERE "
-                                        "\"UserName\" = ? AND \"Date\" >= ? AND \"Date\" < ?)")
-                             .arg(QString::number(t), QString::number(nYear), Cents,
-                                  t == 0 ? QStringLiteral("\"Income\"")
-                                         : QStringLiteral("\"Outlay\""));
-                values << strUser << dialect.BindDate(YearStart(nYear))
-                       << dialect.BindDate(YearEnd(nYear));
+            for (int nYear = first.year(); nYear <= last.year(); ++nYear) {
+                values << strUser;
+                parts << QStringLiteral("SELECT %1, %2, (SELECT SUM(%3) FROM \"%4\" WHERE "
+                                        "\"UserName\" = ?%5)")
+                             .arg(QString::number(t), QString::number(nYear), Cents, TableName(t),
+                                  CStoredDate::Range(TableName(t), strUser, YearStart(nYear),
+                                                     YearEnd(nYear), values, m_strConnection));
             }
         }
         QSqlQuery query =
@@ -372,27 +360,26 @@ CPeriodStats::SFigures CPeriodStats::Figures(const QString& strUser) const {
     SFigures byYear;
     if (FiguresByYear(strUser, byYear))
         return byYear;
-    // One pass over both tables: each group is one distinct "Date" of one table, so the
-    // groups give the totals, the all-years brief, the first and last days and, counted per
-    // table, the day count.
+    // One pass over both tables: each group is one distinct stored "Date" of one table, so
+    // the groups give the totals, the all-years brief, the first and last days and, as
+    // distinct days per table, the day count.
     const QVector<SDayGroup> groups = DayGroups(strUser, QDate(), QDate());
     SFigures figures;
-    int nDays[2] = {0, 0};
+    QSet<QDate> days[2];
     QDate first, last;
     for (const SDayGroup& g : groups) {
         (g.nTable == 0 ? figures.nTotalIncome : figures.nTotalOutlay) += g.nCents;
-        if (g.nYear == 0) // a row without a date counts only in the totals
+        if (!g.day.isValid()) // a row without a date counts only in the totals
             continue;
-        ++nDays[g.nTable];
-        const QDate day(g.nYear, g.nMonth, g.nDay);
-        if (!first.isValid() || day < first)
-            first = day;
-        if (!last.isValid() || day > last)
-            last = day;
+        days[g.nTable].insert(g.day);
+        if (!first.isValid() || g.day < first)
+            first = g.day;
+        if (!last.isValid() || g.day > last)
+            last = g.day;
     }
     figures.firstDay = first;
     figures.lastDay = last;
-    figures.nDayCount = std::max(nDays[0], nDays[1]);
+    figures.nDayCount = int(std::max(days[0].size(), days[1].size()));
     figures.years = Bucket(groups, 0);
     return figures;
 }

@@ -76,21 +76,21 @@ private:
     double Sum(ETable eTable, const QString& strUser, const QDate& from, const QDate& to) const;
     QDate Edge(bool bFirst, const QString& strUser, const QDate& from, const QDate& to) const;
     int EdgePart(bool bFirst, const QString& strUser, int nYear, int nMonth, int nPart) const;
-    // One row per distinct "Date" of each table within [from, to) (no bound when from is
-    // invalid): grouping on the indexed column itself needs no sort, and the periods are
-    // then bucketed here. Throws CDBException.
+    // One row per distinct stored "Date" of each table within [from, to) (no bound when from
+    // is invalid): grouping on the indexed column itself needs no sort, and the periods are
+    // then bucketed here by the day each value reads as. Throws CDBException.
     struct SDayGroup {
         int nTable = 0; // 0 income, 1 outlay
-        int nYear = 0;  // 0 for a row without a date
-        int nMonth = 0;
-        int nDay = 0;
+        QDate day;      // invalid for a row without a date
         std::int64_t nCents = 0;
     };
     QVector<SDayGroup> DayGroups(const QString& strUser, const QDate& from, const QDate& to) const;
     // The figures from one range sum per table and year (a whole book has thousands of days
-    // but a few years). False, leaving figures alone, when the book's first or last date is
-    // not a plain date or the book spans centuries. Throws CDBException.
+    // but a few years). False, leaving figures alone, when the book spans centuries.
+    // Throws CDBException.
     bool FiguresByYear(const QString& strUser, SFigures& figures) const;
+    // The distinct days of one table, as a scalar subquery; appends its values.
+    QString DayCountSql(int nTable, const QString& strUser, QVariantList& values) const;
     // nLevel 0: per year, 1: per month, 2: per day.
     static QVector<SBriefRow> Bucket(const QVector<SDayGroup>& groups, int nLevel);
     void Report(const CDBException& e) const;

@@ -1,12 +1,33 @@
 #include "creportcsv.h"
 
+#include <QDate>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 namespace {
-void AppendField(QString& strOut, const QString& strField) {
-    const bool bQuote =
-        strField.contains(QLatin1Char(',')) || strField.contains(QLatin1Char('"')) ||
-        strField.contains(QLatin1Char('\n')) || strField.contains(QLatin1Char('\r'));
+
+// "2024年12月9日" as the report grids show a date.
+const QRegularExpression& ShownDate() {
+    static const QRegularExpression re(QStringLiteral("^(\\d{1,4})年(\\d{1,2})月(\\d{1,2})日$"));
+    return re;
+}
+// "34.20元" / "-5.00元" as the report grids show an amount.
+const QRegularExpression& ShownAmount() {
+    static const QRegularExpression re(QStringLiteral("^(-?\\d+\\.\\d{2})元$"));
+    return re;
+}
+
+// A spreadsheet takes a cell that begins with one of these as a formula (tab and carriage
+// return are stripped by some before they look).
+bool LooksLikeFormula(const QString& str) {
+    return !str.isEmpty() && (str[0] == u'=' || str[0] == u'+' || str[0] == u'-' || str[0] == u'@' ||
+                              str[0] == u'\t' || str[0] == u'\r');
+}
+
+void AppendField(QString& strOut, const QString& strField, bool bForceQuote) {
+    const bool bQuote = bForceQuote || strField.contains(QLatin1Char(',')) ||
+                        strField.contains(QLatin1Char('"')) || strField.contains(QLatin1Char('\n')) ||
+                        strField.contains(QLatin1Char('\r'));
     if (!bQuote) {
         strOut += strField;
         return;
@@ -16,21 +37,54 @@ void AppendField(QString& strOut, const QString& strField) {
     strOut += QLatin1Char('"') + str + QLatin1Char('"');
 }
 
-void AppendLine(QString& strOut, const QStringList& fields) {
+void AppendLine(QString& strOut, const QStringList& fields, const QVector<CReportCsv::EColumn>& kinds) {
     for (int i = 0; i < fields.size(); ++i) {
         if (i > 0)
             strOut += QLatin1Char(',');
-        AppendField(strOut, fields[i]);
+        const CReportCsv::EColumn eKind = kinds.value(i, CReportCsv::EColumn::Text);
+        QString strField = fields[i];
+        if (eKind == CReportCsv::EColumn::Date) {
+            const QRegularExpressionMatch m = ShownDate().match(strField);
+            const QDate date = m.hasMatch() ? QDate(m.captured(1).toInt(), m.captured(2).toInt(),
+                                                    m.captured(3).toInt())
+                                            : QDate();
+            if (date.isValid()) {
+                AppendField(strOut, date.toString(QStringLiteral("yyyy-MM-dd")), false);
+                continue;
+            }
+        } else if (eKind == CReportCsv::EColumn::Amount) {
+            const QRegularExpressionMatch m = ShownAmount().match(strField);
+            if (m.hasMatch()) {
+                AppendField(strOut, m.captured(1), false);
+                continue;
+            }
+        }
+        // Text: a leading quote keeps a spreadsheet from evaluating it, and shows as nothing.
+        if (LooksLikeFormula(strField)) {
+            AppendField(strOut, QLatin1Char('\'') + strField, true);
+            continue;
+        }
+        AppendField(strOut, strField, false);
     }
     strOut += QLatin1String("\r\n");
 }
 } // namespace
 
+QVector<CReportCsv::EColumn> CReportCsv::ColumnKinds(const QStringList& header) {
+    QVector<EColumn> kinds;
+    for (const QString& str : header)
+        kinds << (str == QStringLiteral("日期")           ? EColumn::Date
+                  : str.endsWith(QStringLiteral("金额")) ? EColumn::Amount
+                                                          : EColumn::Text);
+    return kinds;
+}
+
 QByteArray CReportCsv::ToCsv(const QStringList& header, const QVector<QStringList>& rows) {
+    const QVector<EColumn> kinds = ColumnKinds(header);
     QString str;
-    AppendLine(str, header);
+    AppendLine(str, header, {});
     for (const QStringList& row : rows)
-        AppendLine(str, row);
+        AppendLine(str, row, kinds);
     return QByteArray("\xEF\xBB\xBF") + str.toUtf8();
 }
 

@@ -5,11 +5,17 @@
 #include <QStringList>
 #include <QVector>
 
-// A report as a CSV file: UTF-8 with a byte-order mark (so spreadsheet programs take the Chinese
-// text as UTF-8), a header row, then one line per grid row. Fields holding a comma, a quote or
-// a line break are quoted, quotes doubled.
+// A report as a CSV file for spreadsheets: UTF-8 with a byte-order mark (so spreadsheet
+// programs take the Chinese text as UTF-8), the grid's Chinese header row, then one line per
+// grid row. Dates are written "2024-12-09" and amounts as plain numbers "34.20", so a
+// spreadsheet can sort and sum them; the column's header says which is which ("日期", "…金额").
+// A text cell that begins with =, +, -, @, a tab or a carriage return gets a leading ' so no
+// spreadsheet runs it as a formula. Fields holding a comma, a quote or a line break are quoted,
+// quotes doubled.
 class CReportCsv {
 public:
+    enum class EColumn { Text, Date, Amount };
+    static QVector<EColumn> ColumnKinds(const QStringList& header);
     static QByteArray ToCsv(const QStringList& header, const QVector<QStringList>& rows);
     // Writes the file whole or not at all; false with a reason in strError.
     static bool Write(const QString& strPath, const QStringList& header,

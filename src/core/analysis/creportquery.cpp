@@ -2,9 +2,13 @@
 
 #include "data/cdatabase.h"
 #include "data/cmoney.h"
+#include "data/cstoreddate.h"
+#include "records/cdaylist.h"
 
 #include <QSqlQuery>
 #include <QVariant>
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -46,21 +50,17 @@ int LeadingNumber(const QString& str, int nFrom, int nTo) {
     return int(bNegative ? -n : n);
 }
 
-// A row's day without building a QDateTime: SQLite keeps "yyyy-MM-dd hh:mm:ss".
-SDay ReadDay(const QVariant& v, const CSqlDialect& dialect) {
-    if (v.metaType().id() == QMetaType::QString) {
-        const QString str = v.toString();
-        if (str.size() >= 10 && str[4] == QLatin1Char('-') && str[7] == QLatin1Char('-'))
-            return {LeadingNumber(str, 0, 4), LeadingNumber(str, 5, 7), LeadingNumber(str, 8, 10)};
-    }
-    const QDate date = dialect.ReadDateTime(v).date();
+// A row's day as CStoredDate reads it; (0, 0, 0) when it is not a day.
+SDay ReadDay(const QVariant& v) {
+    const QDate date = CStoredDate::Day(v);
+    if (!date.isValid())
+        return {};
     return {date.year(), date.month(), date.day()};
 }
 
-const QString& Table(CReportQuery::ETable eTable) {
-    static const QString income = QStringLiteral("\"Income\"");
-    static const QString outlay = QStringLiteral("\"Outlay\"");
-    return eTable == CReportQuery::ETable::Income ? income : outlay;
+QString TableName(CReportQuery::ETable eTable) {
+    return eTable == CReportQuery::ETable::Income ? QStringLiteral("Income")
+                                                  : QStringLiteral("Outlay");
 }
 
 } // namespace
@@ -97,37 +97,21 @@ bool CReportQuery::IsInDateRange(int nYear, int nMonth, int nDay, const QString&
 }
 
 QVector<QDate> CReportQuery::RecordDates(const QString& strUser, ETable eTable) {
-    const CSqlDialect& dialect = CDatabase::Dialect();
-    const QString strKey = dialect.DayKeyExpr(QStringLiteral("\"Date\""));
-    QSqlQuery q =
-        CDatabase::Exec(QStringLiteral("SELECT DISTINCT %1 FROM %2 WHERE \"UserName\" = ? "
-                                       "AND \"Date\" IS NOT NULL ORDER BY 1")
-                            .arg(strKey, Table(eTable)),
-                        {strUser});
-    QVector<QDate> dates;
-    while (q.next()) {
-        const QVariant v = q.value(0);
-        QDate date = v.metaType().id() == QMetaType::QString
-                         ? QDate::fromString(v.toString().left(10), Qt::ISODate)
-                         : v.toDate();
-        if (date.isValid() && (dates.isEmpty() || dates.constLast() != date))
-            dates.append(date);
-    }
-    return dates;
+    return CDayList::Days(eTable == ETable::Income ? ERecordKind::Income : ERecordKind::Outlay,
+                          strUser);
 }
 
 CReportQuery::SResult CReportQuery::RecordReport(const QString& strUser, ETable eTable,
                                                  const std::optional<QString>& strSort,
                                                  const QString& strStart, const QString& strEnd) {
-    const CSqlDialect& dialect = CDatabase::Dialect();
     const SDay start = Parse(strStart);
     const SDay end = Parse(strEnd);
 
     // The SQL bounds only narrow the index range to whole months around the two texts;
     // the exact part-by-part test below decides, so odd texts behave as IsInDateRange says.
-    QString strSql = QStringLiteral("SELECT \"Date\", \"Sort\", \"Note\", \"Amount\" FROM %1 "
+    QString strSql = QStringLiteral("SELECT \"Date\", \"Sort\", \"Note\", \"Amount\", \"编号\" FROM \"%1\" "
                                     "WHERE \"UserName\" = ? AND \"Bank\" <> ''")
-                         .arg(Table(eTable));
+                         .arg(TableName(eTable));
     QVariantList values{strUser};
     if (strSort) {
         strSql += QStringLiteral(" AND \"Sort\" = ?");
@@ -135,27 +119,40 @@ CReportQuery::SResult CReportQuery::RecordReport(const QString& strUser, ETable 
     }
     if (start.y > 9999 || end.y < 1)
         return {};
-    if (start.y >= 1) {
-        strSql += QStringLiteral(" AND \"Date\" >= ?");
-        values << dialect.BindDate(QDate(start.y, qBound(1, start.m, 12), 1));
-    }
-    if (end.y <= 9999 && !(end.y == 9999 && end.m >= 12)) {
-        strSql += QStringLiteral(" AND \"Date\" < ?");
-        values << dialect.BindDate(QDate(end.y, qBound(1, end.m, 12), 1).addMonths(1));
-    }
+    const QDate from = start.y >= 1 ? QDate(start.y, qBound(1, start.m, 12), 1) : QDate();
+    const QDate to = end.y <= 9999 && !(end.y == 9999 && end.m >= 12)
+                         ? QDate(end.y, qBound(1, end.m, 12), 1).addMonths(1)
+                         : QDate();
+    strSql += CStoredDate::Range(TableName(eTable), strUser, from, to, values);
     strSql += QStringLiteral(" ORDER BY \"Date\", \"编号\"");
 
     QSqlQuery q = CDatabase::Exec(strSql, values);
+    // Date order is day order; within a day the rows keep the order they were entered in,
+    // whatever time of day or form their dates were stored with.
+    struct SRow {
+        QDate day;
+        qlonglong nKey;
+        QStringList row;
+    };
+    std::vector<SRow> rows;
     SResult result;
     while (q.next()) {
-        const SDay day = ReadDay(q.value(0), dialect);
+        const QDate date = CStoredDate::Day(q.value(0));
+        const SDay day = ReadDay(q.value(0));
         if (!NotBefore(day, start) || !NotAfter(day, end))
             continue;
         const double dAmount = q.value(3).toDouble();
         result.nTotalCents += CMoney::ToCents(dAmount);
-        result.rows.append({QString(), FormatDate(day.y, day.m, day.d), q.value(1).toString(),
-                            q.value(2).toString(), CMoney::FormatYuan(dAmount)});
+        rows.push_back({date, q.value(4).toLongLong(),
+                        {QString(), FormatDate(day.y, day.m, day.d), q.value(1).toString(),
+                         q.value(2).toString(), CMoney::FormatYuan(dAmount)}});
     }
+    std::stable_sort(rows.begin(), rows.end(), [](const SRow& a, const SRow& b) {
+        return a.day < b.day || (a.day == b.day && a.nKey < b.nKey);
+    });
+    result.rows.reserve(qsizetype(rows.size()));
+    for (SRow& r : rows)
+        result.rows.append(std::move(r.row));
     return result;
 }
 
@@ -175,7 +172,6 @@ CReportQuery::SResult CReportQuery::AccountReport(const QString& strUser) {
 }
 
 CReportQuery::SResult CReportQuery::TransferReport(const QString& strUser) {
-    const CSqlDialect& dialect = CDatabase::Dialect();
     QSqlQuery q =
         CDatabase::Exec(QStringLiteral("SELECT \"TrsDate\", \"TrsFrom\", \"TrsIn\", "
                                        "\"TrsAmount\" FROM \"Trs\" WHERE \"UserName\" = ? "
@@ -183,10 +179,12 @@ CReportQuery::SResult CReportQuery::TransferReport(const QString& strUser) {
                         {strUser});
     SResult result;
     while (q.next()) {
-        const SDay day = ReadDay(q.value(0), dialect);
+        const SDay day = ReadDay(q.value(0));
         const double dAmount = q.value(3).toDouble();
         result.nTotalCents += CMoney::ToCents(dAmount);
-        result.rows.append({QString(), FormatDate(day.y, day.m, day.d), q.value(1).toString(),
+        // A date the program cannot read is shown as it is stored, for the user to find.
+        const QString strDate = day.y == 0 ? q.value(0).toString() : FormatDate(day.y, day.m, day.d);
+        result.rows.append({QString(), strDate, q.value(1).toString(),
                             q.value(2).toString(), CMoney::FormatYuan(dAmount)});
     }
     return result;

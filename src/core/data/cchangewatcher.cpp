@@ -24,42 +24,49 @@ void CChangeWatcher::Poll() {
     // Inside a transaction (a nested event loop of a message box) the book is this copy's.
     if (!CDatabase::IsOpen(m_strConnection) || CTransaction::IsActive(m_strConnection))
         return;
-    const QSqlDatabase db = QSqlDatabase::database(m_strConnection, false);
-    QSqlDriver* pDriver = db.driver();
-    const bool bNewConnection = pDriver != m_pDriver.data();
-    if (bNewConnection) {
-        m_pDriver = pDriver;
-        m_nDataVersion = -1;
-        m_bReplacedSignalled = false;
-    }
-
-    if (CDatabase::Dialect(m_strConnection).IsSQLite()) {
-        if (!CDatabase::IsSameBookFile(m_strConnection)) {
+    // Signals go out after the connection handle is let go: a receiver may close the book.
+    enum class ESignal { None, Changed, Replaced } eSignal = ESignal::None;
+    {
+        const QSqlDatabase db = QSqlDatabase::database(m_strConnection, false);
+        QSqlDriver* pDriver = db.driver();
+        const bool bNewConnection = pDriver != m_pDriver.data();
+        if (bNewConnection) {
+            m_pDriver = pDriver;
+            m_nDataVersion = -1;
+            m_bReplacedSignalled = false;
+        }
+        if (!CDatabase::Dialect(m_strConnection).IsSQLite()) {
+            if (bNewConnection && pDriver) {
+                connect(pDriver, &QSqlDriver::notification, this, &CChangeWatcher::OnNotification,
+                        Qt::UniqueConnection);
+                pDriver->subscribeToNotification(CDatabase::ChangeChannel);
+            }
+        } else if (!CDatabase::IsSameBookFile(m_strConnection)) {
             if (!m_bReplacedSignalled) {
                 m_bReplacedSignalled = true;
                 try {
                     CDatabase::CheckBookFile(m_strConnection); // empties the stale log
                 } catch (const CDBException&) {
                 }
-                emit BookReplaced();
+                eSignal = ESignal::Replaced;
             }
-            return;
+        } else {
+            QSqlQuery query(db);
+            if (query.exec(QStringLiteral("PRAGMA data_version")) && query.next()) {
+                const qint64 nVersion = query.value(0).toLongLong();
+                if (m_nDataVersion >= 0 && nVersion != m_nDataVersion)
+                    eSignal = ESignal::Changed;
+                m_nDataVersion = nVersion;
+            } // else busy or broken: the next poll or the next step will tell
         }
-        QSqlQuery query(db);
-        if (!query.exec(QStringLiteral("PRAGMA data_version")) || !query.next())
-            return; // busy or broken: the next poll or the next step will tell
-        const qint64 nVersion = query.value(0).toLongLong();
-        const bool bChanged = m_nDataVersion >= 0 && nVersion != m_nDataVersion;
-        m_nDataVersion = nVersion;
-        if (bChanged)
-            emit Changed();
-        return;
     }
-
-    if (bNewConnection && pDriver) {
-        connect(pDriver, &QSqlDriver::notification, this, &CChangeWatcher::OnNotification,
-                Qt::UniqueConnection);
-        pDriver->subscribeToNotification(CDatabase::ChangeChannel);
+    if (eSignal == ESignal::None && m_bPending)
+        eSignal = ESignal::Changed;
+    if (eSignal == ESignal::Changed) {
+        m_bPending = false;
+        emit Changed();
+    } else if (eSignal == ESignal::Replaced) {
+        emit BookReplaced();
     }
 }
 

@@ -28,6 +28,9 @@ public:
     void Start();
     void Stop();
     bool IsRunning() const { return m_timer.isActive(); }
+    // A receiver that could not show a change yet (an edit was open) asks to hear of it again
+    // at the next poll.
+    void Defer() { m_bPending = true; }
 
 public Q_SLOTS:
     // One look at the book; the timer calls it, tests call it directly.
@@ -46,4 +49,5 @@ private:
     QPointer<QSqlDriver> m_pDriver; // the connection the baseline / subscription belongs to
     qint64 m_nDataVersion = -1;
     bool m_bReplacedSignalled = false;
+    bool m_bPending = false;
 };

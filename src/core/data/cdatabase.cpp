@@ -2,6 +2,7 @@
 
 #include "cdbexception.h"
 #include "cschema.h"
+#include "cstoreddate.h"
 #include "ctransaction.h"
 
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QStandardPaths>
 #include <QUrl>
@@ -377,6 +379,7 @@ void CDatabase::Open(const QString& strConnection) {
 }
 
 void CDatabase::Close(const QString& strConnection) {
+    CStoredDate::Forget(strConnection);
     auto it = Connections().find(strConnection);
     if (it != Connections().end()) {
         // A log left at the path of a replaced book would be applied to the new file by
@@ -541,6 +544,22 @@ void CDatabase::NotifyOthers(QSqlDatabase db, const QString& strConnection) {
     query.addBindValue(it->strSchema);
     if (query.exec() && bInTransaction)
         it->bNotified = true;
+}
+
+void CDatabase::ExecPrepared(QSqlQuery& query, const QVariantList& values) {
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant& v = values[i];
+        // Refused as Exec refuses it: PostgreSQL's driver would cut the text at the NUL.
+        if (v.metaType().id() == QMetaType::QString && v.toString().contains(QChar(0)))
+            throw CDBException(QCoreApplication::translate(
+                "CDatabase", "文字中不能有空字符（NUL），这一步没有完成。"));
+        query.bindValue(i, v);
+    }
+    if (!query.exec())
+        throw CDBException(ErrorText(query.lastError(),
+                                     query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL
+                                         ? CSqlDialect::PostgreSQL
+                                         : CSqlDialect::SQLite));
 }
 
 QString CDatabase::DefaultBookPath() {

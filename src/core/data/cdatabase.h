@@ -36,6 +36,10 @@ public:
     static QSqlQuery Exec(const QString& strSql, const QVariantList& values = {},
                           const QString& strConnection = DefaultConnection);
 
+    // Binds values to a statement already prepared and runs it: a statement run many times
+    // in a row is prepared once. Throws CDBException.
+    static void ExecPrepared(QSqlQuery& query, const QVariantList& values);
+
     // The default SQLite book in the user's application-data folder.
     static QString DefaultBookPath();
 

@@ -16,7 +16,7 @@ namespace {
 
 // Part of every trigger's name: when the way totals are kept changes, the number changes,
 // and a book opened by this version drops the old triggers and builds its totals again.
-const QString TriggerPrefix = QStringLiteral("kept_totals_2_");
+const QString TriggerPrefix = QStringLiteral("kept_totals_3_");
 // Every version's triggers start with this, so older ones can be found and dropped.
 const QString AnyTriggerPrefix = QStringLiteral("kept_totals_");
 
@@ -34,15 +34,14 @@ struct STable {
 const STable Tables[] = {{QStringLiteral("Income"), QStringLiteral("0"), QStringLiteral("In")},
                          {QStringLiteral("Outlay"), QStringLiteral("1"), QStringLiteral("Out")}};
 
-CSqlDialect::EKind KindOf(const QSqlQuery& query) {
-    return query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL
-               ? CSqlDialect::PostgreSQL
-               : CSqlDialect::SQLite;
+QString ErrorText(const QSqlQuery& query, const QSqlError& error) {
+    const bool bPg = query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL;
+    return CDatabase::ErrorText(error, bPg ? CSqlDialect::PostgreSQL : CSqlDialect::SQLite);
 }
 
 void Exec(QSqlQuery& query, const QString& strSql) {
     if (!query.exec(strSql))
-        throw CDBException(CDatabase::ErrorText(query.lastError(), KindOf(query)));
+        throw CDBException(ErrorText(query, query.lastError()));
 }
 
 // A write refused because the book may only be read (an SQLite file without write permission,
@@ -114,50 +113,43 @@ QStringList BuildStatements(const CSqlDialect& d) {
 
 // ---- SQLite: three triggers per record table
 
-QString SqliteTakeAway(const STable& t, const QString& strRow) {
+// Trigger bodies are compiled into every statement that fires them, so they are kept short:
+// each value is computed once, and rows whose counts reach zero stay (readers skip them).
+QString SqliteValues(const QString& strRow) {
     const CSqlDialect d(CSqlDialect::SQLite);
-    const QString k = CKeptTotals::DayKeySql(d, strRow + QStringLiteral(".\"Date\""));
-    const QString c = CKeptTotals::CentsSql(d, strRow + QStringLiteral(".\"Amount\""));
-    const QString b = BankFlag(strRow + QStringLiteral(".\"Bank\""));
-    const QString u = strRow + QStringLiteral(".\"UserName\"");
-    const QString p = t.strPrefix;
+    return QStringLiteral("(SELECT %1 AS k, %2 AS c, %3 AS b)")
+        .arg(CKeptTotals::DayKeySql(d, strRow + QStringLiteral(".\"Date\"")),
+             CKeptTotals::CentsSql(d, strRow + QStringLiteral(".\"Amount\"")),
+             BankFlag(strRow + QStringLiteral(".\"Bank\"")));
+}
+
+QString SqliteTakeAway(const STable& t) {
     return QStringLiteral(
-               "UPDATE \"DayTotals\" SET \"%1Cents\" = \"%1Cents\" - (%2), \"%1Rows\" = \"%1Rows\" "
-               "- 1, "
-               "\"%1BankRows\" = \"%1BankRows\" - (%3) WHERE \"UserName\" = %4 AND \"Day\" = %5; "
-               "DELETE FROM \"DayTotals\" WHERE \"UserName\" = %4 AND \"Day\" = %5 "
-               "AND \"InRows\" <= 0 AND \"OutRows\" <= 0; "
-               "UPDATE \"MonthSortTotals\" SET \"Cents\" = \"Cents\" - (%2), \"Rows\" = \"Rows\" - "
-               "1 "
-               "WHERE \"UserName\" = %4 AND \"Kind\" = %6 AND \"Month\" = (%5) / 100 "
-               "AND \"Sort\" = COALESCE(%7.\"Sort\", ''); "
-               "DELETE FROM \"MonthSortTotals\" WHERE \"UserName\" = %4 AND \"Kind\" = %6 "
-               "AND \"Month\" = (%5) / 100 AND \"Sort\" = COALESCE(%7.\"Sort\", '') AND \"Rows\" "
-               "<= 0; ")
-        .arg(p, c, b, u, k, t.strKind, strRow);
+               "UPDATE \"DayTotals\" SET (\"%1Cents\", \"%1Rows\", \"%1BankRows\") = "
+               "(SELECT \"%1Cents\" - c, \"%1Rows\" - 1, \"%1BankRows\" - b FROM %2) "
+               "WHERE \"UserName\" = OLD.\"UserName\" AND \"Day\" = (SELECT k FROM %2); "
+               "UPDATE \"MonthSortTotals\" SET (\"Cents\", \"Rows\") = "
+               "(SELECT \"Cents\" - c, \"Rows\" - 1 FROM %2) "
+               "WHERE \"UserName\" = OLD.\"UserName\" AND \"Kind\" = %3 AND "
+               "\"Month\" = (SELECT k / 100 FROM %2) AND \"Sort\" = COALESCE(OLD.\"Sort\", ''); ")
+        .arg(t.strPrefix, SqliteValues(QStringLiteral("OLD")), t.strKind);
 }
 
 QString SqliteAdd(const STable& t) {
-    const CSqlDialect d(CSqlDialect::SQLite);
-    const QString k = CKeptTotals::DayKeySql(d, QStringLiteral("NEW.\"Date\""));
-    const QString c = CKeptTotals::CentsSql(d, QStringLiteral("NEW.\"Amount\""));
-    const QString b = BankFlag(QStringLiteral("NEW.\"Bank\""));
-    const QString p = t.strPrefix;
     return QStringLiteral(
                "INSERT INTO \"DayTotals\" (\"UserName\", \"Day\", \"%1Cents\", \"%1Rows\", "
-               "\"%1BankRows\") "
-               "SELECT NEW.\"UserName\", %2, %3, 1, %4 WHERE NEW.\"UserName\" IS NOT NULL AND %2 "
-               "IS NOT NULL "
+               "\"%1BankRows\") SELECT NEW.\"UserName\", k, c, 1, b FROM %2 "
+               "WHERE k IS NOT NULL AND NEW.\"UserName\" IS NOT NULL "
                "ON CONFLICT (\"UserName\", \"Day\") DO UPDATE SET "
                "\"%1Cents\" = \"%1Cents\" + excluded.\"%1Cents\", \"%1Rows\" = \"%1Rows\" + 1, "
                "\"%1BankRows\" = \"%1BankRows\" + excluded.\"%1BankRows\"; "
                "INSERT INTO \"MonthSortTotals\" (\"UserName\", \"Kind\", \"Month\", \"Sort\", "
-               "\"Cents\", \"Rows\") "
-               "SELECT NEW.\"UserName\", %5, (%2) / 100, COALESCE(NEW.\"Sort\", ''), %3, 1 "
-               "WHERE NEW.\"UserName\" IS NOT NULL AND %2 IS NOT NULL "
+               "\"Cents\", \"Rows\") SELECT NEW.\"UserName\", %3, k / 100, "
+               "COALESCE(NEW.\"Sort\", ''), c, 1 FROM %2 "
+               "WHERE k IS NOT NULL AND NEW.\"UserName\" IS NOT NULL "
                "ON CONFLICT (\"UserName\", \"Kind\", \"Month\", \"Sort\") DO UPDATE SET "
                "\"Cents\" = \"Cents\" + excluded.\"Cents\", \"Rows\" = \"Rows\" + 1; ")
-        .arg(p, k, c, b, t.strKind);
+        .arg(t.strPrefix, SqliteValues(QStringLiteral("NEW")), t.strKind);
 }
 
 QStringList SqliteTriggers() {
@@ -167,11 +159,11 @@ QStringList SqliteTriggers() {
         list << QStringLiteral("CREATE TRIGGER \"%1_ins\" AFTER INSERT ON \"%2\" BEGIN %3END")
                     .arg(strName, t.strName, SqliteAdd(t));
         list << QStringLiteral("CREATE TRIGGER \"%1_del\" AFTER DELETE ON \"%2\" BEGIN %3END")
-                    .arg(strName, t.strName, SqliteTakeAway(t, QStringLiteral("OLD")));
+                    .arg(strName, t.strName, SqliteTakeAway(t));
         // A note changing moves no total.
         list << QStringLiteral("CREATE TRIGGER \"%1_upd\" AFTER UPDATE OF \"UserName\", \"Date\", "
                                "\"Sort\", \"Amount\", \"Bank\" ON \"%2\" BEGIN %3%4END")
-                    .arg(strName, t.strName, SqliteTakeAway(t, QStringLiteral("OLD")),
+                    .arg(strName, t.strName, SqliteTakeAway(t),
                          SqliteAdd(t));
     }
     return list;
@@ -399,22 +391,17 @@ QString CKeptTotals::DayKeySql(const CSqlDialect& d, const QString& strCol) {
             .arg(strCol);
     // A day moved by '+0 days' comes back as itself only when it is a real day (30 February
     // would come back as 1 March); date() alone keeps it.
-    return QStringLiteral(
-               "(CASE WHEN %1 IS NULL THEN 0 "
-               "WHEN date(substr(%1, 1, 10), '+0 days') = substr(%1, 1, 10) AND "
-               "substr(%1, 1, 4) <> '0000' THEN CAST(substr(%1, 1, 4) || substr(%1, 6, 2) "
-               "|| substr(%1, 9, 2) AS INTEGER) END)")
+    return QStringLiteral("(CASE WHEN %1 IS NULL THEN 0 WHEN date(substr(%1, 1, 10), '+0 days') = "
+                          "substr(%1, 1, 10) AND substr(%1, 1, 4) <> '0000' THEN "
+                          "CAST(replace(substr(%1, 1, 10), '-', '') AS INTEGER) END)")
         .arg(strCol);
 }
 
 QString CKeptTotals::CentsSql(const CSqlDialect& d, const QString& strCol) {
     if (!d.IsSQLite())
         return QStringLiteral("ledgerkin_cents(%1)").arg(strCol);
-    const QString x = QStringLiteral("(COALESCE(%1, 0) * 100.0)").arg(strCol);
-    const QString w = QStringLiteral("CAST(%1 AS INTEGER)").arg(x);
-    return QStringLiteral("(CASE WHEN abs(%1) < 9.0e15 THEN %2 + CASE WHEN %1 - %2 >= 0.5 THEN 1 "
-                          "WHEN %1 - %2 <= -0.5 THEN -1 ELSE 0 END ELSE 0 END)")
-        .arg(x, w);
+    // ROUND goes half away from zero, as llround does.
+    return QStringLiteral("CAST(ROUND(COALESCE(%1, 0) * 100.0) AS INTEGER)").arg(strCol);
 }
 
 void CKeptTotals::Ensure(QSqlDatabase db, const CSqlDialect& d) {
@@ -437,7 +424,7 @@ void CKeptTotals::Ensure(QSqlDatabase db, const CSqlDialect& d) {
             }
             // The busy timeout ran out while another copy builds a large book: wait more.
             if (nTry >= 5)
-                throw CDBException(CDatabase::ErrorText(error, d.Kind()));
+                throw CDBException(ErrorText(query, error));
         }
     }
     try {
@@ -498,7 +485,8 @@ QVector<CKeptTotals::SPeriod> CKeptTotals::Periods(const QString& strUser, ELeve
                        "SUM(CASE WHEN \"InRows\" > 0 THEN 1 ELSE 0 END), "
                        "SUM(CASE WHEN \"OutRows\" > 0 THEN 1 ELSE 0 END), "
                        "SUM(\"InBankRows\"), SUM(\"OutBankRows\"), MIN(\"Day\"), MAX(\"Day\") "
-                       "FROM %2 WHERE \"UserName\" = ?%3 GROUP BY \"Day\" / %1 ORDER BY 1")
+                       "FROM %2 WHERE \"UserName\" = ? AND \"InRows\" + \"OutRows\" > 0%3 "
+                       "GROUP BY \"Day\" / %1 ORDER BY 1")
             .arg(QString::number(nDivisor), DayTable, strRange),
         values, strConnection);
     QVector<SPeriod> periods;
@@ -530,7 +518,7 @@ QVector<QPair<QString, qint64>> CKeptTotals::SortCents(bool bOutlay, const QStri
     const QString strRange = KeyRange(QStringLiteral("\"Month\""), 100, from, to, values);
     QSqlQuery query = CDatabase::Exec(
         QStringLiteral("SELECT \"Sort\", SUM(\"Cents\") FROM %1 WHERE \"UserName\" = ? AND "
-                       "\"Kind\" = ?%2 GROUP BY \"Sort\"")
+                       "\"Kind\" = ? AND \"Rows\" > 0%2 GROUP BY \"Sort\"")
             .arg(MonthTable, strRange),
         values, strConnection);
     QVector<QPair<QString, qint64>> sums;

@@ -12,8 +12,11 @@ constexpr double Limit = 1e12;
 // true when d is finite and within ±Limit.
 bool IsValid(double d);
 
+// The money rule: whole cents, half away from zero (0 for nan and inf).
 std::int64_t ToCents(double d);
 double FromCents(std::int64_t nCents);
+// d kept to the cent by the money rule, as every amount is stored.
+double Round(double d);
 
 // "%4.2f", "%4.2f元", "￥%4.2f"
 QString Format(double d);
@@ -23,6 +26,22 @@ QString FormatSign(double d);
 // The C library's atof on a cell's text: the longest leading decimal number,
 // 0 when the text does not begin with one. Leading blanks are skipped.
 double Atof(const QString& str);
+
+// An amount as a person types it into any money field (records grid, account, transfer).
+// Full-width digits, point, plus and minus (from a Chinese input method) count as their ASCII
+// forms; blanks around it, a leading ￥ and a trailing 元 are allowed; an exponent is read.
+// The value is taken to the cent by the money rule, from the decimal text itself (so "1.005"
+// is 1.01). Whether zero is acceptable is the field's business.
+enum class EParse {
+    Ok,
+    Empty,     // nothing typed
+    Comma,     // "12,5" or "1,250": which one is meant cannot be told
+    NotNumber, // anything else that is not one number
+    TooLarge,  // beyond ±Limit
+};
+EParse Parse(const QString& str, std::int64_t& nCents);
+// The message for a refusal ("" for Ok).
+QString ParseMessage(EParse eParse);
 
 // A number typed into a dialog field: the whole text (blanks around it allowed) must be a
 // decimal number. Returns false for anything else, including nan and inf.

@@ -238,9 +238,20 @@ void CRecordset::Update() {
         QStringList marks;
         for (int i = 0; i < quoted.size(); ++i)
             marks << QStringLiteral("?");
-        CDatabase::Exec(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                            .arg(table, quoted.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
-                        fx.m_values, m_strConnection);
+        const QString strSql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                   .arg(table, quoted.join(QStringLiteral(", ")),
+                                        marks.join(QStringLiteral(", ")));
+        // Many rows added through one record set share one prepared statement: compiling
+        // the insert (and the triggers on the table) once per row would dominate the cost.
+        if (!m_pInsert || m_strInsertSql != strSql) {
+            m_pInsert = std::make_unique<QSqlQuery>(CDatabase::Connection(m_strConnection));
+            m_pInsert->setForwardOnly(true);
+            m_strInsertSql.clear();
+            if (!m_pInsert->prepare(strSql))
+                throw CDBException(CDatabase::ErrorText(m_pInsert->lastError(), CDatabase::Dialect(m_strConnection).Kind()));
+            m_strInsertSql = strSql;
+        }
+        CDatabase::ExecPrepared(*m_pInsert, fx.m_values);
     } else {
         QStringList sets;
         for (const QString& c : quoted)

@@ -6,9 +6,11 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <memory>
 #include <vector>
 
 class CRecordset;
+class QSqlQuery;
 
 // Moves values between the members of a record set and a database row, one call per
 // column in table order (the record set's DoFieldExchange).
@@ -96,6 +98,8 @@ private:
     ESort m_eSort = ESort::None;
     bool m_bOpen = false;
     enum class EMode { None, Add, Edit } m_eMode = EMode::None;
+    std::unique_ptr<QSqlQuery> m_pInsert; // the insert of the last AddNew, kept prepared
+    QString m_strInsertSql;
     std::vector<std::vector<QVariant>> m_rows;
     QStringList m_columns;
     int m_nPos = 0;

@@ -66,6 +66,10 @@ QDateTime CSqlDialect::ReadDateTime(const QVariant& v) const {
     return dt;
 }
 
+QVariant CSqlDialect::BindDay(const QDate& date) const {
+    return date.toString(QStringLiteral("yyyy-MM-dd"));
+}
+
 QString CSqlDialect::YearExpr(const QString& strCol) const {
     return IsSQLite() ? QStringLiteral("CAST(substr(%1,1,4) AS INTEGER)").arg(strCol)
                       : QStringLiteral("CAST(EXTRACT(YEAR FROM %1) AS INTEGER)").arg(strCol);
@@ -83,5 +87,5 @@ QString CSqlDialect::DayExpr(const QString& strCol) const {
 
 QString CSqlDialect::DayKeyExpr(const QString& strCol) const {
     return IsSQLite() ? QStringLiteral("substr(%1,1,10)").arg(strCol)
-                      : QStringLiteral("CAST(%1 AS DATE)").arg(strCol);
+                      : QStringLiteral("substr(CAST(%1 AS TEXT), 1, 10)").arg(strCol);
 }

@@ -34,17 +34,24 @@ public:
     // SQLite needs nothing, BEGIN IMMEDIATE already keeps every other writer out.
     QString LockSql(bool bShared = false) const;
 
-    // Dates travel as midnight of the day. SQLite keeps "yyyy-MM-dd hh:mm:ss" text,
-    // which sorts and compares as the date does; PostgreSQL a TIMESTAMP.
+    // The form in which the program writes a date: midnight of the day, on SQLite as the
+    // text "yyyy-MM-dd hh:mm:ss", on PostgreSQL as a TIMESTAMP.
     QVariant BindDate(const QDate& date) const;
     QVariant BindDateTime(const QDateTime& dt) const;
     QDateTime ReadDateTime(const QVariant& v) const;
+    // A day as the bound of a range: the plain text "yyyy-MM-dd" on both backends. Compared
+    // with a stored text it places "yyyy-MM-dd", "yyyy-MM-dd hh:mm:ss" and
+    // "yyyy-MM-ddThh:mm:ss" alike (see CStoredDate); PostgreSQL reads it as midnight when the
+    // column is a timestamp.
+    QVariant BindDay(const QDate& date) const;
 
     // SQL expressions over a date column (already quoted), for grouping and counting.
     QString YearExpr(const QString& strCol) const;
     QString MonthExpr(const QString& strCol) const;
     QString DayExpr(const QString& strCol) const;
-    QString DayKeyExpr(const QString& strCol) const; // the calendar day, for COUNT(DISTINCT …)
+    // The day of a stored value as the text "yyyy-MM-dd" (its first ten characters; on
+    // PostgreSQL of its text form, so a text column works as a timestamp one does).
+    QString DayKeyExpr(const QString& strCol) const;
 
 private:
     EKind m_eKind;

@@ -1,6 +1,7 @@
 #include "cimporter.h"
 
 #include "accounts/caccountlist.h"
+#include "accounts/cbalance.h"
 #include "data/cdbexception.h"
 #include "data/cincomeset.h"
 #include "data/cmoney.h"
@@ -13,6 +14,7 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QSet>
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace {
@@ -65,9 +67,8 @@ QString Fit(const QString& str) {
                              CDatabase::MaxTextLength);
 }
 
-template <class TSet>
-void InsertRecord(const QString& strConnection, const QString& strUser, const SPreviewRow& row) {
-    TSet set(strConnection);
+// One record set per table for the whole import, so its insert stays prepared.
+template <class TSet> void InsertRecord(TSet& set, const QString& strUser, const SPreviewRow& row) {
     set.AddNew();
     set.m_UserName = strUser;
     set.m_Date = QDateTime(row.src.date, QTime(0, 0));
@@ -285,8 +286,11 @@ bool CImporter::Preview(const SStatement& st, const QString& strAccount,
         QSqlQuery q = CDatabase::Exec(
             QStringLiteral("SELECT \"ExtKey\" FROM \"ImportedId\" WHERE \"UserID\" = ?"), {nUser},
             m_strConnection);
-        while (q.next())
+        while (q.next()) {
             known.insert(q.value(0).toString());
+            if (progress && known.size() % (ProgressStep * 4) == 0 && !progress(nTotal, nTotal * 2))
+                return false;
+        }
     }
     QHash<QString, int> inBook;
     if (first.isValid()) {
@@ -300,9 +304,12 @@ bool CImporter::Preview(const SStatement& st, const QString& strAccount,
                     .arg(eKind == ERecordKind::Income ? QLatin1String("Income")
                                                       : QLatin1String("Outlay")),
                 range, m_strConnection);
-            while (q.next())
+            for (int n = 1; q.next(); ++n) {
                 ++inBook[RecordKey(eKind, d.ReadDateTime(q.value(0)).date(),
                                    CMoney::ToCents(q.value(1).toDouble()), q.value(2).toString())];
+                if (progress && n % (ProgressStep * 4) == 0 && !progress(nTotal, nTotal * 2))
+                    return false;
+            }
         }
         QSqlQuery q = CDatabase::Exec(
             QStringLiteral("SELECT \"TrsDate\", \"TrsFrom\", \"TrsIn\", \"TrsAmount\" FROM \"Trs\" "
@@ -405,6 +412,12 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
 
     QHash<QString, std::int64_t> moves;
     QSet<QString> written; // a key ticked twice (a row repeated in the file) is stored once
+    CIncomeSet incomeSet(m_strConnection);
+    COutlaySet outlaySet(m_strConnection);
+    CTrsSet trsSet(m_strConnection);
+    QSqlQuery insertKey(CDatabase::Connection(m_strConnection));
+    if (!insertKey.prepare(QStringLiteral("INSERT INTO \"ImportedId\" (\"UserID\", \"ExtKey\") VALUES (?, ?)")))
+        throw CDBException(CDatabase::ErrorText(insertKey.lastError(), CDatabase::Dialect(m_strConnection).Kind()));
     int nDone = 0;
     for (const SPreviewRow& p : rows) {
         if (!p.bTicked)
@@ -413,14 +426,13 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
             return result; // the transaction rolls back
         ++nDone;
         if (p.src.eType == SStatementRow::EType::Transfer) {
-            CTrsSet set(m_strConnection);
-            set.AddNew();
-            set.m_UserName = m_strUser;
-            set.m_TrsDate = QDateTime(p.src.date, QTime(0, 0));
-            set.m_TrsFrom = p.strAccount;
-            set.m_TrsIn = p.strTransferTo;
-            set.m_TrsAmount = CMoney::FromCents(p.src.nCents);
-            set.Update();
+            trsSet.AddNew();
+            trsSet.m_UserName = m_strUser;
+            trsSet.m_TrsDate = QDateTime(p.src.date, QTime(0, 0));
+            trsSet.m_TrsFrom = p.strAccount;
+            trsSet.m_TrsIn = p.strTransferTo;
+            trsSet.m_TrsAmount = CMoney::FromCents(p.src.nCents);
+            trsSet.Update();
             moves[p.strAccount] -= p.src.nCents;
             moves[p.strTransferTo] += p.src.nCents;
             ++result.nTransfers;
@@ -433,32 +445,25 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
                 days.insert(DayText(p.src.date));
             }
             if (bIncome) {
-                InsertRecord<CIncomeSet>(m_strConnection, m_strUser, p);
+                InsertRecord(incomeSet, m_strUser, p);
                 moves[p.strAccount] += p.src.nCents;
                 ++result.nIncome;
             } else {
-                InsertRecord<COutlaySet>(m_strConnection, m_strUser, p);
+                InsertRecord(outlaySet, m_strUser, p);
                 moves[p.strAccount] -= p.src.nCents;
                 ++result.nOutlay;
             }
         }
         if (!p.bKeyKnown && !written.contains(p.strExtKey)) {
             written.insert(p.strExtKey);
-            CDatabase::Exec(QStringLiteral("INSERT INTO \"ImportedId\" (\"UserID\", \"ExtKey\") "
-                                           "VALUES (?, ?)"),
-                            {nUser, p.strExtKey}, m_strConnection);
+            CDatabase::ExecPrepared(insertKey, {nUser, p.strExtKey});
         }
     }
     for (auto it = moves.cbegin(); it != moves.cend(); ++it) {
         if (it.value() == 0)
             continue;
         // With two accounts of the same name only the first one entered moves, as a day does.
-        QSqlQuery update = CDatabase::Exec(
-            QStringLiteral(
-                "UPDATE \"Bank\" SET \"CardCash\" = \"CardCash\" + ? WHERE \"编号\" = "
-                "(SELECT MIN(\"编号\") FROM \"Bank\" WHERE \"UserName\" = ? AND \"CardName\" = ?)"),
-            {CMoney::FromCents(it.value()), m_strUser, it.key()}, m_strConnection);
-        if (update.numRowsAffected() == 0)
+        if (!CBalance::Move(m_strUser, it.key(), it.value(), m_strConnection))
             throw CDBException(Tr("找不到帐户“%1”，没有导入任何记录。").arg(it.key()));
     }
     if (progress && !progress(nTicked, nTicked))

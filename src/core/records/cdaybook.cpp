@@ -1,10 +1,12 @@
 #include "cdaybook.h"
 
+#include "accounts/cbalance.h"
 #include "data/cbankset.h"
 #include "data/cdbexception.h"
 #include "data/cincomeset.h"
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
+#include "data/cstoreddate.h"
 #include "data/ctransaction.h"
 #include "records/cdayconflict.h"
 #include "users/cuseradmin.h"
@@ -26,7 +28,7 @@ void InsertRow(const QString& strConnection, const QString& strUser, const QDate
     if (pRecord) {
         set.m_Sort = pRecord->strSort;
         set.m_Note = pRecord->strNote;
-        set.m_Amount = pRecord->dAmount;
+        set.m_Amount = CMoney::Round(pRecord->dAmount);
         set.m_Bank = strBank;
     }
     set.Update();
@@ -50,16 +52,15 @@ QString CDayBook::Table() const {
     return m_eKind == ERecordKind::Income ? QStringLiteral("Income") : QStringLiteral("Outlay");
 }
 
-QVariantList CDayBook::DayRange(const QDate& day) const {
-    const CSqlDialect& d = CDatabase::Dialect(m_strConnection);
-    return {d.BindDate(day), d.BindDate(day.addDays(1))};
+QString CDayBook::DayRange(const QDate& day, QVariantList& values) const {
+    return CStoredDate::Range(Table(), m_strUser, day, day.addDays(1), values, m_strConnection);
 }
 
 QDate CDayBook::ReadDay(const QString& strSql, const QVariantList& values) const {
     QSqlQuery query = CDatabase::Exec(strSql, values, m_strConnection);
     if (!query.next() || query.value(0).isNull())
         return QDate();
-    return CDatabase::Dialect(m_strConnection).ReadDateTime(query.value(0)).date();
+    return CStoredDate::Day(query.value(0));
 }
 
 QStringList CDayBook::Accounts() const {
@@ -76,11 +77,13 @@ QVector<SDayRecord> CDayBook::LoadDay(const QDate& day, const QString& strBank) 
     QVector<SDayRecord> rows;
     if (!day.isValid())
         return rows;
+    QVariantList values{m_strUser};
+    const QString strDay = DayRange(day, values);
     QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT \"Sort\", \"Note\", \"Amount\", \"编号\" FROM \"%1\" WHERE \"UserName\" = ? "
-                       "AND \"Date\" >= ? AND \"Date\" < ? AND \"Bank\" = ? ORDER BY \"编号\"")
-            .arg(Table()),
-        QVariantList{m_strUser} + DayRange(day) + QVariantList{strBank}, m_strConnection);
+        QStringLiteral("SELECT \"Sort\", \"Note\", \"Amount\", \"编号\" FROM \"%1\" WHERE "
+                       "\"UserName\" = ?%2 AND \"Bank\" = ? ORDER BY \"编号\"")
+            .arg(Table(), strDay),
+        values + QVariantList{strBank}, m_strConnection);
     while (query.next())
         rows.append({query.value(0).toString(), query.value(1).toString(),
                      query.value(2).toDouble(), query.value(3).toLongLong()});
@@ -98,11 +101,12 @@ QHash<QString, std::int64_t> CDayBook::DayTotals(const QDate& day) const {
     QHash<QString, std::int64_t> totals;
     if (!day.isValid())
         return totals;
+    QVariantList values{m_strUser};
+    const QString strDay = DayRange(day, values);
     QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT \"Bank\", \"Amount\" FROM \"%1\" WHERE \"UserName\" = ? "
-                       "AND \"Date\" >= ? AND \"Date\" < ?")
-            .arg(Table()),
-        QVariantList{m_strUser} + DayRange(day), m_strConnection);
+        QStringLiteral("SELECT \"Bank\", \"Amount\" FROM \"%1\" WHERE \"UserName\" = ?%2")
+            .arg(Table(), strDay),
+        values, m_strConnection);
     while (query.next())
         totals[query.value(0).toString()] += CMoney::ToCents(query.value(1).toDouble());
     return totals;
@@ -111,38 +115,41 @@ QHash<QString, std::int64_t> CDayBook::DayTotals(const QDate& day) const {
 bool CDayBook::HasDay(const QDate& day) const {
     if (!day.isValid())
         return false;
+    QVariantList values{m_strUser};
+    const QString strDay = DayRange(day, values);
     QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT 1 FROM \"%1\" WHERE \"UserName\" = ? AND \"Date\" >= ? "
-                       "AND \"Date\" < ? LIMIT 1")
-            .arg(Table()),
-        QVariantList{m_strUser} + DayRange(day), m_strConnection);
+        QStringLiteral("SELECT 1 FROM \"%1\" WHERE \"UserName\" = ?%2 LIMIT 1").arg(Table(), strDay),
+        values, m_strConnection);
     return query.next();
 }
 
 QDate CDayBook::Step(EStep eStep, const QDate& current) const {
-    const QString strMin =
-        QStringLiteral("SELECT MIN(\"Date\") FROM \"%1\" WHERE \"UserName\" = ?").arg(Table());
-    const QString strMax =
-        QStringLiteral("SELECT MAX(\"Date\") FROM \"%1\" WHERE \"UserName\" = ?").arg(Table());
-    const CSqlDialect& d = CDatabase::Dialect(m_strConnection);
+    // The earliest or latest stored day within [from, to), each bound optional.
+    const auto edge = [this](bool bFirst, const QDate& from, const QDate& to) {
+        QVariantList values{m_strUser};
+        const QString strRange =
+            CStoredDate::Range(Table(), m_strUser, from, to, values, m_strConnection);
+        return ReadDay(QStringLiteral("SELECT %1(\"Date\") FROM \"%2\" WHERE \"UserName\" = ?%3")
+                           .arg(bFirst ? QStringLiteral("MIN") : QStringLiteral("MAX"), Table(),
+                                strRange),
+                       values);
+    };
     switch (eStep) {
     case EStep::First:
-        return ReadDay(strMin, {m_strUser});
+        return edge(true, QDate(), QDate());
     case EStep::Last:
-        return ReadDay(strMax, {m_strUser});
+        return edge(false, QDate(), QDate());
     case EStep::Next:
         // Walking forward from a day without rows starts past the last row: nothing follows.
         if (!HasDay(current))
             return QDate();
-        return ReadDay(strMin + QStringLiteral(" AND \"Date\" >= ?"),
-                       {m_strUser, d.BindDate(current.addDays(1))});
+        return edge(true, current.addDays(1), QDate());
     case EStep::Prev:
         // Walking back from a day without rows starts past the end, so the first step
         // back reaches the last day.
         if (!HasDay(current))
-            return ReadDay(strMax, {m_strUser});
-        return ReadDay(strMax + QStringLiteral(" AND \"Date\" < ?"),
-                       {m_strUser, d.BindDate(current)});
+            return edge(false, QDate(), QDate());
+        return edge(false, QDate(), current);
     }
     return QDate();
 }
@@ -152,7 +159,7 @@ CDayBook::SProblem CDayBook::Validate(const QVector<SDayRecord>& rows) {
         if (rows[i].strSort.isEmpty())
             return {i, EProblem::NoCategory};
         const double d = rows[i].dAmount;
-        if (d == 0 || !CMoney::IsValid(d))
+        if (!CMoney::IsValid(d) || CMoney::ToCents(d) == 0)
             return {i, EProblem::BadAmount};
     }
     return {};
@@ -207,7 +214,9 @@ std::int64_t CDayBook::Confirm(const QDate& day, const QString& strBank, const S
         loaded.append(change.loaded);
     for (const SDayRecord& r : loaded) {
         QSqlQuery stored = CDatabase::Exec(
-            strStored, QVariantList{r.nId, m_strUser} + DayRange(day) + QVariantList{strBank},
+            strStored,
+            QVariantList{r.nId, m_strUser, dialect.BindDay(day), dialect.BindDay(day.addDays(1)),
+                         strBank},
             m_strConnection);
         if (r.nId <= 0 || !stored.next() || stored.value(0).toString() != r.strSort ||
             stored.value(1).toString() != r.strNote ||
@@ -222,14 +231,14 @@ std::int64_t CDayBook::Confirm(const QDate& day, const QString& strBank, const S
             InsertRow<CIncomeSet>(m_strConnection, m_strUser, day, &r, strBank);
         else
             InsertRow<COutlaySet>(m_strConnection, m_strUser, day, &r, strBank);
-        nChange += CMoney::ToCents(r.dAmount);
+        nChange += CMoney::ToCents(r.dAmount); // what InsertRow stores
     }
     for (const SDayEdit::SChange& change : edit.changed) {
         CDatabase::Exec(QStringLiteral("UPDATE \"%1\" SET \"Sort\" = ?, \"Note\" = ?, "
                                        "\"Amount\" = ? WHERE \"编号\" = ?")
                             .arg(Table()),
-                        {NotNull(change.now.strSort), NotNull(change.now.strNote), change.now.dAmount,
-                         change.loaded.nId},
+                        {NotNull(change.now.strSort), NotNull(change.now.strNote),
+                         CMoney::Round(change.now.dAmount), change.loaded.nId},
                         m_strConnection);
         nChange += CMoney::ToCents(change.now.dAmount) - CMoney::ToCents(change.loaded.dAmount);
     }
@@ -240,9 +249,7 @@ std::int64_t CDayBook::Confirm(const QDate& day, const QString& strBank, const S
     }
 
     const std::int64_t nDelta = m_eKind == ERecordKind::Income ? nChange : -nChange;
-    CDatabase::Exec(
-        QStringLiteral("UPDATE \"Bank\" SET \"CardCash\" = \"CardCash\" + ? WHERE \"编号\" = ?"),
-        {CMoney::FromCents(nDelta), accountKey}, m_strConnection);
+    CBalance::MoveKey(accountKey, nDelta, m_strConnection);
     transaction.Commit();
     return nDelta;
 }

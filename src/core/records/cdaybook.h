@@ -44,7 +44,8 @@ struct SDayEdit {
 //
 // Every read is a range query over the (UserName, Date) index, so a long book stays as
 // quick as a short one. A day is [midnight, next midnight), so a stray time of day never
-// hides a row. Errors come back as CDBException.
+// hides a row; a row whose date is not a day (see CStoredDate) belongs to none.
+// Errors come back as CDBException.
 class CDayBook {
 public:
     // The four moves between days that have rows.
@@ -82,7 +83,8 @@ public:
     QDate Step(EStep eStep, const QDate& current) const;
 
     // The first row that would be refused, category before amount, rows top to bottom.
-    // An amount is refused when it is zero, not a finite number or beyond ±CMoney::Limit.
+    // An amount is refused when it is zero once rounded to the cent, not a finite number or
+    // beyond ±CMoney::Limit.
     static SProblem Validate(const QVector<SDayRecord>& rows);
 
     // Applies one copy's edit of the day's records of the account: inserts the added rows,
@@ -102,7 +104,8 @@ public:
     void OpenDay(const QDate& day, qint64 nSessionUser = 0);
 
 private:
-    QVariantList DayRange(const QDate& day) const; // the two bound bounds of a day
+    // The conditions that select the day's rows (after "UserName" = ?); appends the values.
+    QString DayRange(const QDate& day, QVariantList& values) const;
     QDate ReadDay(const QString& strSql, const QVariantList& values) const;
 
     ERecordKind m_eKind;

@@ -227,7 +227,7 @@ CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strTypedUser, const QS
             set.m_UserName = strUser;
             set.m_CardName = account.strCardName.trimmed();
             set.m_CardSum = account.strCardNote;
-            set.m_CardCash = account.dCardCash;
+            set.m_CardCash = CMoney::Round(account.dCardCash);
             set.Update();
         }
         AddFirstDay<CIncomeSet>(strUser, firstDay, strConnection);

@@ -135,19 +135,19 @@ bool CBankDlg::UpdateData(bool bSaveAndValidate) {
     if (!bSaveAndValidate) {
         m_pCardName->setText(m_strCardName);
         m_pCardNote->setText(m_strCardNote);
-        m_pCardCash->setText(QString::number(m_dCardCash, 'g', 15));
+        m_pCardCash->setText(CMoney::Format(m_dCardCash).trimmed());
         return true;
     }
-    double dCash = 0;
+    std::int64_t nCents = 0;
+    const CMoney::EParse eParse = CMoney::Parse(m_pCardCash->text(), nCents);
+    const double dCash = CMoney::FromCents(nCents);
     QString strRefusal;
-    if (!CMoney::ParseField(m_pCardCash->text(), dCash))
-        strRefusal = tr("帐号金额必须是一个数字，例如 500 或 12.35。");
-    else if (!CMoney::IsValid(dCash))
-        strRefusal = tr("帐号金额必须在 -1000000000000 与 1000000000000 之间！");
+    if (eParse != CMoney::EParse::Ok)
+        strRefusal = tr("帐号金额：%1").arg(CMoney::ParseMessage(eParse));
     if (!strRefusal.isEmpty()) {
         CMessageBox::ShowMessage(strRefusal, this);
         // The field goes back to the amount it held, ready to be typed over.
-        m_pCardCash->setText(QString::number(m_dCardCash, 'g', 15));
+        m_pCardCash->setText(CMoney::Format(m_dCardCash).trimmed());
         m_pCardCash->setFocus();
         m_pCardCash->selectAll();
         return false;

@@ -164,9 +164,11 @@ bool CTrsDlg::UpdateData(bool bSaveAndValidate) {
     m_TrsDate = m_ctlCalendar->selectedDate();
     m_strTrsFrom = m_ctlFrom->currentText();
     m_strTrsIn = m_ctlIn->currentText();
-    double dAmount = 0;
-    if (!CMoney::ParseField(m_pAmount->text(), dAmount)) {
-        CMessageBox::ShowMessage(tr("转帐金额必须是一个数字，例如 500 或 12.35。"), this);
+    std::int64_t nCents = 0;
+    const CMoney::EParse eParse = CMoney::Parse(m_pAmount->text(), nCents);
+    const double dAmount = CMoney::FromCents(nCents);
+    if (eParse != CMoney::EParse::Ok) {
+        CMessageBox::ShowMessage(tr("转帐金额：%1").arg(CMoney::ParseMessage(eParse)), this);
         m_pAmount->setFocus();
         m_pAmount->selectAll();
         return false;

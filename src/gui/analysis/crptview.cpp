@@ -255,13 +255,18 @@ void CRptView::SetHeader(int nCols, const QStringList& headers) {
 
 void CRptView::OnQuery() {
     try {
-        if (m_strQueryKind == tr("帐户记录"))
+        // The grid takes the new kind's header first thing, even if the query then fails.
+        const QString strKind = m_strQueryKind;
+        if (strKind == tr("帐户记录") || strKind == tr("转帐记录") || strKind == tr("收入记录") ||
+            strKind == tr("支出记录"))
+            m_strShownKind = strKind;
+        if (strKind == tr("帐户记录"))
             ShowAccountReport();
-        else if (m_strQueryKind == tr("转帐记录"))
+        else if (strKind == tr("转帐记录"))
             ShowTransferReport();
-        else if (m_strQueryKind == tr("收入记录"))
+        else if (strKind == tr("收入记录"))
             ShowRecordReport(true);
-        else if (m_strQueryKind == tr("支出记录"))
+        else if (strKind == tr("支出记录"))
             ShowRecordReport(false);
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
@@ -304,13 +309,14 @@ void CRptView::ShowTransferReport() {
 void CRptView::SetPrintState() {
     CReportPrinter* pPrinter = m_pPrinter;
     pPrinter->m_dReportTotal = m_dTotal;
-    if (m_strQueryKind == tr("收入记录"))
+    const QString strKind = m_strShownKind.isEmpty() ? m_strQueryKind : m_strShownKind;
+    if (strKind == tr("收入记录"))
         pPrinter->m_nReportKind = CReportPrinter::Income;
-    else if (m_strQueryKind == tr("支出记录"))
+    else if (strKind == tr("支出记录"))
         pPrinter->m_nReportKind = CReportPrinter::Outlay;
-    else if (m_strQueryKind == tr("帐户记录"))
+    else if (strKind == tr("帐户记录"))
         pPrinter->m_nReportKind = CReportPrinter::Account;
-    else if (m_strQueryKind == tr("转帐记录"))
+    else if (strKind == tr("转帐记录"))
         pPrinter->m_nReportKind = CReportPrinter::Transfer;
 }
 

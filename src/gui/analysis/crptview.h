@@ -47,6 +47,9 @@ public:
     QString m_strInSort;
     QString m_strOutSort;
     double m_dTotal = 0;
+    // The kind the grid's rows were queried as: printing, previews and exports take their
+    // title from it, not from a condition changed since.
+    QString m_strShownKind;
 
 public Q_SLOTS:
     void OnSelchangeQueryKind();

@@ -50,6 +50,8 @@ public:
     void BuildInChartTree();
     void BuildOutChartTree();
     void Empty();
+    // Shows the selected item's content again (after another copy wrote the book).
+    void ReapplySelection() { OnSelectionChanged(); }
 
     // 0 = user, 1 = year, 2 = month, 3 = day.
     static int Level(const QTreeWidgetItem* pItem);

@@ -6,6 +6,7 @@
 #include "analysis/csumlistview.h"
 #include "app/caboutdlg.h"
 #include "app/chelpwindow.h"
+#include "app/ckeyboardcommands.h"
 #include "app/cleftview.h"
 #include "app/cmessagebox.h"
 #include "app/cmainview.h"
@@ -47,6 +48,8 @@ const SCommand kCommands[] = {
      QT_TRANSLATE_NOOP("CMainFrame", "修改密码"), "change_pwd"},
     {CMainFrame::ID_DISCONNECT, QT_TRANSLATE_NOOP("CMainFrame", "断开用户(&C)"),
      QT_TRANSLATE_NOOP("CMainFrame", "断开用户"), "disconnect"},
+    {CMainFrame::ID_RESTORE_BACKUP, QT_TRANSLATE_NOOP("CMainFrame", "从备份恢复(&R)..."),
+     QT_TRANSLATE_NOOP("CMainFrame", "用每日备份中的一份替换帐本的内容\n从备份恢复"), nullptr},
     {CMainFrame::ID_EXIT, QT_TRANSLATE_NOOP("CMainFrame", "退出系统(&E)"),
      QT_TRANSLATE_NOOP("CMainFrame", "退出系统"), "exit"},
     {CMainFrame::ID_ADD_INCOME, QT_TRANSLATE_NOOP("CMainFrame", "添加收入记录(&A)"),
@@ -111,6 +114,9 @@ const int kToolBar[] = {CMainFrame::ID_NEW_USER,
 const char* const kCapsPane = "59137";
 const char* const kNumPane = "59138";
 const char* const kScrollPane = "59139";
+
+// The frame whose handlers CMessageBox holds (the newest one; tests make several in a row).
+const CMainFrame* g_pHandlerOwner = nullptr;
 } // namespace
 
 CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent)
@@ -128,6 +134,7 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent)
     CreateMenus();
     CreateToolBar();
     CImportCommands::Install(this);
+    CKeyboardCommands::Install(this);
     CreateStatusBar();
     CreateClient();
 
@@ -139,10 +146,16 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent)
     setWindowState(windowState() | Qt::WindowMaximized);
     qApp->installEventFilter(this);
     CMessageBox::SetSessionGoneHandler([this] { OnSessionGone(); });
+    g_pHandlerOwner = this;
+    StartChangeWatcher();
 }
 
 CMainFrame::~CMainFrame() {
+    if (g_pHandlerOwner != this)
+        return;
+    g_pHandlerOwner = nullptr;
     CMessageBox::SetSessionGoneHandler(nullptr);
+    CMessageBox::SetReopenHandler(nullptr);
 }
 
 void CMainFrame::CreateActions() {
@@ -163,7 +176,6 @@ void CMainFrame::CreateActions() {
     for (const int nId : {ID_SUM_VIEW, ID_INCOME_VIEW, ID_OUTLAY_VIEW, ID_IN_CHART, ID_OUT_CHART,
                           ID_RPT_VIEW, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR})
         m_actions.value(nId)->setCheckable(true);
-    m_actions.value(ID_HELP)->setShortcut(QKeySequence::HelpContents);
 
     const QHash<int, void (CMainFrame::*)()> handlers = {
         {ID_NEW_USER, &CMainFrame::OnNewUser},
@@ -172,6 +184,7 @@ void CMainFrame::CreateActions() {
         {ID_CHANGE_PWD, &CMainFrame::OnChangePwd},
         {ID_DISCONNECT, &CMainFrame::OnDisconnect},
         {ID_EXIT, &CMainFrame::OnExit},
+        {ID_RESTORE_BACKUP, &CMainFrame::OnRestoreBackup},
         {ID_ADD_INCOME, &CMainFrame::OnAddIncome},
         {ID_ADD_OUTLAY, &CMainFrame::OnAddOutlay},
         {ID_ADD_TRS, &CMainFrame::OnAddTrs},
@@ -212,7 +225,8 @@ void CMainFrame::CreateMenus() {
         connect(pMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     };
     addMenu(tr("用户(&U)"),
-            {ID_NEW_USER, ID_LOGIN, ID_DELETE_USER, ID_CHANGE_PWD, ID_DISCONNECT, 0, ID_EXIT});
+            {ID_NEW_USER, ID_LOGIN, ID_DELETE_USER, ID_CHANGE_PWD, ID_DISCONNECT, 0,
+             ID_RESTORE_BACKUP, 0, ID_EXIT});
     addMenu(tr("操作(&O)"), {ID_ADD_INCOME, ID_ADD_OUTLAY, ID_ADD_TRS, ID_ACCOUNTS});
     addMenu(tr("财务分析(&A)"), {ID_SUM_VIEW, ID_INCOME_VIEW, ID_OUTLAY_VIEW, 0, ID_IN_CHART,
                                  ID_OUT_CHART, 0, ID_RPT_VIEW, 0, ID_ADVICE});
@@ -302,6 +316,9 @@ void CMainFrame::CreateClient() {
     m_pSplitter->addWidget(pMainView);
     m_pSplitter->setStretchFactor(0, 0);
     m_pSplitter->setStretchFactor(1, 1);
+    // However small the window, the tree keeps room for a user's name and "2026年12月".
+    m_pLeftView->setMinimumWidth(
+        m_pLeftView->fontMetrics().horizontalAdvance(QStringLiteral("演示用户演示用户")) + 56);
     m_pSplitter->setSizes({180, qMax(100, width() - 180)});
     setCentralWidget(m_pSplitter);
     pMainView->OnInitialUpdate();
@@ -414,8 +431,16 @@ void CMainFrame::SwitchView(EView eView) {
     }
     connect(pNew, &CFormView::StatusText, this, &CMainFrame::SetStatusText);
     connect(pNew, &CFormView::DayShown, this, &CMainFrame::OnDayShown);
+    connect(pNew, &CFormView::TreeOutdated, this, &CMainFrame::RebuildTree);
     pNew->show();
     pNew->OnInitialUpdate();
+}
+
+void CMainFrame::RebuildTree() {
+    if (View<CIncomeView>())
+        m_pLeftView->BuildIncomeTree();
+    else if (View<COutlayView>())
+        m_pLeftView->BuildOutlayTree();
 }
 
 void CMainFrame::OnScopeChosen(const CScope& scope) {
@@ -459,6 +484,8 @@ void CMainFrame::SetLoggedOut() {
 }
 
 void CMainFrame::OnSumView() {
+    if (!LeaveEdit())
+        return;
     if (m_bCheckSum)
         return;
     SetCheck(EView::SumList);
@@ -467,6 +494,8 @@ void CMainFrame::OnSumView() {
 }
 
 void CMainFrame::OnIncomeView() {
+    if (!LeaveEdit())
+        return;
     if (m_bCheckIncome)
         return;
     SetCheck(EView::Income);
@@ -477,6 +506,8 @@ void CMainFrame::OnIncomeView() {
 }
 
 void CMainFrame::OnOutlayView() {
+    if (!LeaveEdit())
+        return;
     if (m_bCheckOutlay)
         return;
     SetCheck(EView::Outlay);
@@ -487,6 +518,8 @@ void CMainFrame::OnOutlayView() {
 }
 
 void CMainFrame::OnInChart() {
+    if (!LeaveEdit())
+        return;
     if (m_bCheckInChart)
         return;
     SetCheck(EView::InChart);
@@ -495,6 +528,8 @@ void CMainFrame::OnInChart() {
 }
 
 void CMainFrame::OnOutChart() {
+    if (!LeaveEdit())
+        return;
     if (m_bCheckOutChart)
         return;
     SetCheck(EView::OutChart);
@@ -503,6 +538,8 @@ void CMainFrame::OnOutChart() {
 }
 
 void CMainFrame::OnRptView() {
+    if (!LeaveEdit())
+        return;
     if (m_bCheckRpt)
         return;
     SetCheck(EView::Rpt);
@@ -524,6 +561,15 @@ void CMainFrame::OnExit() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* pEvent) {
-    // The book is written as the user goes; there is nothing to save or ask about.
+    // The book is written as the user goes; only rows typed but not yet confirmed are asked
+    // about.
+    if (!LeaveEdit()) {
+        pEvent->ignore();
+        return;
+    }
     pEvent->accept();
+}
+
+bool CMainFrame::LeaveEdit() {
+    return m_pRightPane->LeaveEdit();
 }

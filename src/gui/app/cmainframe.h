@@ -22,6 +22,7 @@ class CNewDayInDlg;
 class CNewDayOutDlg;
 class CTrsDlg;
 class CSplashDlg;
+class CChangeWatcher;
 
 // The one main window: menu, toolbar, status bar, the splitter with the navigation tree on
 // the left and one view at a time on the right, the modal dialogs of the commands and the
@@ -32,6 +33,7 @@ class CSplashDlg;
 //   cmainframe_users.cpp    32783 32784 32785 32786 32787
 //   cmainframe_records.cpp  32791 32790
 //   cmainframe_accounts.cpp 32792, 32808
+//   cmainframe_book.cpp     following other copies' writes, reopening, restoring a backup
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
@@ -55,6 +57,7 @@ public:
         ID_HELP = 32812,
         ID_IN_CHART = 32816,
         ID_OUT_CHART = 32817,
+        ID_RESTORE_BACKUP = 32843,
         ID_APP_ABOUT = 57664,
         ID_VIEW_TOOLBAR = 59392,
         ID_VIEW_STATUS_BAR = 59393,
@@ -74,6 +77,8 @@ public:
     // The right-hand view when it is a T, else null.
     template <class T> T* View() const { return qobject_cast<T*>(m_pRightPane); }
     void SwitchView(EView eView);
+    // The tree of the daily view shown, built again from the book (other views keep theirs).
+    void RebuildTree();
 
     QAction* Action(int nCommandId) const { return m_actions.value(nCommandId); }
     // Pushes every enable flag and check mark into the menu and toolbar actions.
@@ -122,6 +127,9 @@ public:
     CNewDayInDlg* NewDayInDlg();
     CNewDayOutDlg* NewDayOutDlg();
     CTrsDlg* TrsDlg();
+    // Other copies' writes and the book's file (cmainframe_book.cpp).
+    CChangeWatcher* ChangeWatcher() const { return m_pChangeWatcher; }
+    void ReopenBook(); // closes the book and opens it again at its path, logged out
 
 public Q_SLOTS:
     // cmainframe_users.cpp
@@ -133,9 +141,16 @@ public Q_SLOTS:
     // cmainframe_records.cpp
     void OnAddIncome();
     void OnAddOutlay();
+    // cmainframe_book.cpp
+    void OnRestoreBackup();
+    void OnBookChanged();
+    void OnBookReplaced();
     // cmainframe_accounts.cpp
     void OnAddTrs();
     void OnAccounts();
+    // Whether the shown view may change: an open day edit is stored, dropped or kept after
+    // asking. Every way of leaving the view goes through here.
+    bool LeaveEdit();
     void OnAdvice();
     // cmainframe.cpp
     void OnSumView();
@@ -163,6 +178,7 @@ private:
     void OnScopeChosen(const CScope& scope);
     // The view shows a day: the tree marks it without sending it back.
     void OnDayShown(const QDate& day);
+    void StartChangeWatcher(); // cmainframe_book.cpp
 
     CSession* m_pSession = nullptr;
     QSplitter* m_pSplitter = nullptr;
@@ -178,4 +194,5 @@ private:
     CNewDayOutDlg* m_pNewDayOutDlg = nullptr;
     CTrsDlg* m_pTrsDlg = nullptr;
     CSplashDlg* m_pSplashDlg = nullptr;
+    CChangeWatcher* m_pChangeWatcher = nullptr;
 };

@@ -16,6 +16,8 @@ CTrsDlg* CMainFrame::TrsDlg() {
 
 // 32792: a transfer, then the summary with the new balances.
 void CMainFrame::OnAddTrs() {
+    if (!LeaveEdit())
+        return;
     if (TrsDlg()->exec() != QDialog::Accepted && !TrsDlg()->m_bUndone)
         return;
     SetCheck(EView::SumList);
@@ -28,7 +30,7 @@ void CMainFrame::OnAddTrs() {
 
 // 32835: the user's accounts; the summary follows when one was added, renamed or deleted.
 void CMainFrame::OnAccounts() {
-    if (!m_pSession->IsLoggedIn())
+    if (!m_pSession->IsLoggedIn() || !LeaveEdit())
         return;
     CAccountsDlg dlg(this);
     dlg.Run(m_pSession->UserName());

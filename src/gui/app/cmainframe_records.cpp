@@ -1,13 +1,10 @@
 #include "app/cmainframe.h"
 
 #include "app/cleftview.h"
-#include "app/cmessagebox.h"
 #include "records/cincomeview.h"
 #include "records/cnewdayindlg.h"
 #include "records/cnewdayoutdlg.h"
 #include "records/coutlayview.h"
-
-#include <QCoreApplication>
 
 CNewDayInDlg* CMainFrame::NewDayInDlg() {
     if (!m_pNewDayInDlg)
@@ -21,19 +18,8 @@ CNewDayOutDlg* CMainFrame::NewDayOutDlg() {
     return m_pNewDayOutDlg;
 }
 
-namespace {
-// Rows typed into a daily view are not thrown away by opening another day.
-bool EditOpen(const CMainFrame* pFrame) {
-    if (!pFrame->CurrentView()->IsEditing())
-        return false;
-    CMessageBox::ShowMessage(
-        QCoreApplication::translate("CMainFrame", "请先确定或取消正在编辑的记录。"));
-    return true;
-}
-} // namespace
-
 void CMainFrame::OnAddIncome() {
-    if (EditOpen(this))
+    if (!LeaveEdit())
         return;
     CNewDayInDlg* pDlg = NewDayInDlg();
     if (pDlg->exec() != QDialog::Accepted)
@@ -46,7 +32,7 @@ void CMainFrame::OnAddIncome() {
 }
 
 void CMainFrame::OnAddOutlay() {
-    if (EditOpen(this))
+    if (!LeaveEdit())
         return;
     CNewDayOutDlg* pDlg = NewDayOutDlg();
     if (pDlg->exec() != QDialog::Accepted)

@@ -4,6 +4,7 @@
 #include "app/cmainview.h"
 #include "app/cmessagebox.h"
 #include "data/cdbexception.h"
+#include "data/cstoreddate.h"
 #include "data/ctoday.h"
 #include "users/cchangpwddlg.h"
 #include "users/cdeluserdlg.h"
@@ -92,7 +93,17 @@ void CMainFrame::OnLogin() {
         CMessageBox::ShowMessage(tr("用户名与密码不符！"), this);
         return;
     }
+    // Dates are looked at afresh for each login: another program may have written the book.
+    CStoredDate::Forget();
     SetLoggedIn(pLinkDlg->m_strLinkUser, pLinkDlg->m_nLinkUserId);
+    // Rows whose date cannot be read count in no figure; say so once, with how to find them.
+    try {
+        const QString strOdd = CStoredDate::UnreadableMessage(pLinkDlg->m_strLinkUser);
+        if (!strOdd.isEmpty())
+            CMessageBox::ShowMessage(strOdd, this);
+    } catch (const CDBException&) {
+        // The views opened by the login report a book that cannot be read.
+    }
 }
 
 void CMainFrame::OnSessionGone() {
@@ -108,6 +119,8 @@ void CMainFrame::OnSessionGone() {
 }
 
 void CMainFrame::OnDeleteUser() {
+    if (!LeaveEdit())
+        return;
     const QString strUser = m_pSession->UserName();
     try {
         if (!CUserAdmin::UserExists(strUser))
@@ -136,6 +149,8 @@ void CMainFrame::OnChangePwd() {
 }
 
 void CMainFrame::OnDisconnect() {
+    if (!LeaveEdit())
+        return;
     if (!CMessageBox::AskOkCancel(tr("断开当前用户连接吗？"), tr("断开连接"), this))
         return;
     SetLoggedOut();

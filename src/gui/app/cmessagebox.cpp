@@ -9,13 +9,16 @@
 #include <QPushButton>
 #include <QQueue>
 #include <QSpacerItem>
+#include <QTimer>
 #include <algorithm>
+#include <memory>
 
 namespace CMessageBox {
 namespace {
 struct SState {
     bool bCapture = false;
     QQueue<bool> answers;
+    QQueue<EChoice> choices;
     QList<SShown> shown;
     std::function<void()> sessionGone;
 };
@@ -72,7 +75,51 @@ bool AskOkCancel(const QString& strText, const QString& strCaption, QWidget* pPa
     return Exec(box) == QMessageBox::Ok;
 }
 
+namespace {
+std::function<void()>& ReopenHandler() {
+    static std::function<void()> s_handler;
+    return s_handler;
+}
+} // namespace
+
+QMessageBox* SaveQuestionBox(const QString& strText, const QString& strCaption,
+                             QWidget* pParent) {
+    auto* pBox = new QMessageBox(QMessageBox::Question, strCaption, strText,
+                                 QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                 Owner(pParent));
+    pBox->button(QMessageBox::Save)->setText(QApplication::translate("CMessageBox", "保存"));
+    pBox->button(QMessageBox::Discard)->setText(QApplication::translate("CMessageBox", "不保存"));
+    pBox->button(QMessageBox::Cancel)->setText(QApplication::translate("CMessageBox", "取消"));
+    pBox->setDefaultButton(QMessageBox::Save);
+    return pBox;
+}
+
+EChoice AskSaveDiscardCancel(const QString& strText, const QString& strCaption,
+                             QWidget* pParent) {
+    if (State().bCapture) {
+        State().shown.append({strText, strCaption, true});
+        return State().choices.isEmpty() ? EChoice::Cancel : State().choices.dequeue();
+    }
+    std::unique_ptr<QMessageBox> pBox(SaveQuestionBox(strText, strCaption, pParent));
+    switch (Exec(*pBox)) {
+    case QMessageBox::Save:
+        return EChoice::Save;
+    case QMessageBox::Discard:
+        return EChoice::Discard;
+    default:
+        return EChoice::Cancel;
+    }
+}
+
 void ShowDBError(const CDBException& e, QWidget* pParent) {
+    if (e.m_eKind == CDBException::EKind::BookReplaced && ReopenHandler()) {
+        if (AskOkCancel(e.m_strError + QStringLiteral("\n\n") +
+                            QApplication::translate("CMessageBox", "现在在原位置重新打开帐本吗？"),
+                        QStringLiteral("Ledgerkin"), pParent))
+            // Not under the caller's feet: the view or dialog that failed finishes first.
+            QTimer::singleShot(0, qApp, ReopenHandler());
+        return;
+    }
     ShowMessage(e.m_strError, pParent);
     if (dynamic_cast<const CSessionGone*>(&e) && State().sessionGone)
         State().sessionGone();
@@ -80,9 +127,12 @@ void ShowDBError(const CDBException& e, QWidget* pParent) {
 
 void SetSessionGoneHandler(std::function<void()> fn) { State().sessionGone = std::move(fn); }
 
+void SetReopenHandler(std::function<void()> handler) { ReopenHandler() = std::move(handler); }
+
 void SetCapture(bool bCapture) { State().bCapture = bCapture; }
 bool IsCapturing() { return State().bCapture; }
 void SetNextAnswer(bool bOk) { State().answers.enqueue(bOk); }
+void SetNextChoice(EChoice eChoice) { State().choices.enqueue(eChoice); }
 QList<SShown> Shown() { return State().shown; }
 QStringList ShownTexts() {
     QStringList list;
@@ -93,5 +143,6 @@ QStringList ShownTexts() {
 void ClearShown() {
     State().shown.clear();
     State().answers.clear();
+    State().choices.clear();
 }
 } // namespace CMessageBox

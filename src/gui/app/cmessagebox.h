@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <functional>
 
+class QMessageBox;
 class QWidget;
 class CDBException;
 
@@ -16,11 +17,18 @@ void ShowMessage(const QString& strText, QWidget* pParent = nullptr);
 void ShowInfo(const QString& strText, QWidget* pParent = nullptr);
 // A question with its own caption, OK and Cancel, the information icon. true only for OK.
 bool AskOkCancel(const QString& strText, const QString& strCaption, QWidget* pParent = nullptr);
+// 保存 / 不保存 / 取消, for leaving something typed but not yet stored.
+enum class EChoice { Save, Discard, Cancel };
+EChoice AskSaveDiscardCancel(const QString& strText, const QString& strCaption,
+                             QWidget* pParent = nullptr);
 // The driver's text of a failed database step. When the step was refused because the
 // session's user row is gone (CSessionGone), the session-gone handler runs afterwards.
 void ShowDBError(const CDBException& e, QWidget* pParent = nullptr);
 // Set by the main frame: ends the session. nullptr: none.
 void SetSessionGoneHandler(std::function<void()> fn);
+// When the book's file was replaced, ShowDBError asks whether to reopen it and, on OK, calls
+// this handler (after the current step).
+void SetReopenHandler(std::function<void()> handler);
 
 // ---- for tests
 struct SShown {
@@ -34,6 +42,11 @@ struct SShown {
 void SetCapture(bool bCapture);
 bool IsCapturing();
 void SetNextAnswer(bool bOk);
+// The next 保存 / 不保存 / 取消 answer (取消 when nothing is queued: nothing is lost).
+void SetNextChoice(EChoice eChoice);
+// The box AskSaveDiscardCancel shows, unshown (for pictures of it).
+QMessageBox* SaveQuestionBox(const QString& strText, const QString& strCaption,
+                                   QWidget* pParent);
 QList<SShown> Shown();
 QStringList ShownTexts();
 void ClearShown();

@@ -6,15 +6,19 @@
 #include "records/ccategories.h"
 #include "records/cdayconflict.h"
 #include "records/cdaybook.h"
+#include "records/cemptyday.h"
 #include "records/cmsflexgrid1.h"
 #include "users/csession.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -77,6 +81,10 @@ CDayView::CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent)
     m_pModify = button(IDC_MODIFY, tr("修改"));
     m_pConfirm = button(IDC_CONFIRM, tr("确定"));
     m_pCancel = button(IDC_CANCEL, tr("取消"));
+    m_pDeleteRow = button(IDC_DELETE_ROW, tr("删除"));
+    m_pDeleteRow->setToolTip(tr("删除选中的一行（按“确定”后才写入帐本）"));
+    m_pDeleteDay = button(IDC_DELETE_DAY, tr("删除此日"));
+    m_pDeleteDay->setToolTip(tr("删除没有任何记录的这一天"));
     auto* pButtons = new QGridLayout;
     pButtons->setHorizontalSpacing(16);
     for (int i = 0; i < 4; ++i)
@@ -85,6 +93,8 @@ CDayView::CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent)
     pButtons->addWidget(m_pModify, 1, 1);
     pButtons->addWidget(m_pConfirm, 1, 2);
     pButtons->addWidget(m_pCancel, 1, 3);
+    pButtons->addWidget(m_pDeleteRow, 1, 4);
+    pButtons->addWidget(m_pDeleteDay, 0, 4);
 
     auto* pTop = new QHBoxLayout;
     pTop->addLayout(pBoxes);
@@ -117,6 +127,8 @@ CDayView::CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent)
     m_comboSort->setMaxVisibleItems(12);
     CollapseFloating();
     m_gridRecords->viewport()->installEventFilter(this);
+    m_pEditText->installEventFilter(this);
+    m_comboSort->installEventFilter(this);
 
     connect(m_pNav[0], &QPushButton::clicked, this, &CDayView::GoPrevDay);
     connect(m_pNav[1], &QPushButton::clicked, this, &CDayView::GoNextDay);
@@ -126,6 +138,22 @@ CDayView::CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent)
     connect(m_pModify, &QPushButton::clicked, this, &CDayView::OnModify);
     connect(m_pConfirm, &QPushButton::clicked, this, &CDayView::OnConfirm);
     connect(m_pCancel, &QPushButton::clicked, this, &CDayView::OnCancel);
+    connect(m_pDeleteRow, &QPushButton::clicked, this, &CDayView::OnDeleteRow);
+    connect(m_pDeleteDay, &QPushButton::clicked, this, &CDayView::OnDeleteDay);
+    // The Delete key and a right click on a row remove it too.
+    m_gridRecords->installEventFilter(this);
+    m_gridRecords->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_gridRecords, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        const int nRow = m_gridRecords->rowAt(pos.y()) + 1;
+        if (!IsEditing() || nRow < 1 || nRow >= m_nRows)
+            return;
+        QMenu menu(this);
+        QAction* pDelete = menu.addAction(tr("删除此行"));
+        if (menu.exec(m_gridRecords->viewport()->mapToGlobal(pos)) == pDelete) {
+            m_nClickRow = nRow;
+            OnDeleteRow();
+        }
+    });
     connect(m_comboBank, qOverload<int>(&QComboBox::activated), this, &CDayView::OnAccountChange);
     connect(m_comboSort, qOverload<int>(&QComboBox::activated), this, &CDayView::OnCategoryChosen);
     // Only what the person types: filling the editor from its cell must not rewrite the cell.
@@ -221,6 +249,11 @@ void CDayView::FillAccountList() {
 void CDayView::ShowScope(const CScope& scope) {
     if (scope.eLevel != CScope::Day)
         return;
+    if (!LeaveEdit()) {
+        // The edit stays open on its day: the tree goes back to it.
+        Q_EMIT DayShown(m_editDay);
+        return;
+    }
     m_nYear = scope.date.year();
     m_nMonth = scope.date.month();
     m_nDay = scope.date.day();
@@ -303,6 +336,11 @@ double CDayView::SumAccountDay(int nYear, int nMonth, int nDay, const QString& s
 }
 
 void CDayView::OnAccountChange(int nIndex) {
+    if (!LeaveEdit()) {
+        // The edit stays with its account.
+        m_comboBank->setCurrentIndex(m_comboBank->findText(m_strBank, Qt::MatchExactly));
+        return;
+    }
     UpdateData(true);
     m_strBank = m_comboBank->itemText(nIndex);
     UpdateData(false);
@@ -319,6 +357,8 @@ void CDayView::MoveToDay(const QDate& day) {
 }
 
 void CDayView::StepTo(int eStep) {
+    if (!LeaveEdit())
+        return;
     const auto step = CDayBook::EStep(eStep);
     QDate target;
     try {
@@ -369,10 +409,13 @@ void CDayView::SetEditingButtons(bool bAdding, bool bModifying) {
     m_pAdd->setEnabled(bBrowsing);
     m_pModify->setEnabled(bBrowsing);
     m_pConfirm->setEnabled(!bBrowsing);
-    m_pCancel->setEnabled(bAdding);
+    m_pCancel->setEnabled(!bBrowsing);
+    m_pDeleteRow->setEnabled(!bBrowsing);
+    m_pDeleteDay->setEnabled(bBrowsing);
+    // Moving to another day or account stays possible: it asks first about the open edit.
     for (QPushButton* pNav : m_pNav)
-        pNav->setEnabled(bBrowsing);
-    m_comboBank->setEnabled(bBrowsing);
+        pNav->setEnabled(true);
+    m_comboBank->setEnabled(true);
 }
 
 void CDayView::MarkRows(int nFirst, int nLast, const QString& strMark) {
@@ -392,12 +435,15 @@ void CDayView::OnAdd() {
     m_bAdding = true;
     m_editDay = CurrentDay();
     ++m_nRows;
+    m_nFirstNewRow = m_nRows - 1;
     MarkRows(0, m_nRows - 2, g_strLocked);
     m_gridRecords->SetRows(m_nRows);
     m_gridRecords->SetRow(m_nRows - 1);
     m_gridRecords->SetCol(0);
     m_gridRecords->SetText(g_strOpen);
     m_gridRecords->scrollToBottom();
+    // Typing can start at once, in the new row's category.
+    EditCell(m_nRows - 1, 1);
 }
 
 void CDayView::OnModify() {
@@ -409,13 +455,21 @@ void CDayView::OnModify() {
     MarkRows(1, m_nRows - 1, g_strOpen);
 }
 
+bool CDayView::IsRowOpen(int nRow) const {
+    return (m_bAdding && nRow >= m_nFirstNewRow && nRow < m_nRows) ||
+           (m_bModifying && nRow >= 1 && nRow < m_nRows);
+}
+
 void CDayView::PlaceEditor() {
-    m_nClickCol = m_gridRecords->GetMouseCol();
-    m_nClickRow = m_gridRecords->GetMouseRow();
-    const bool bRowOpen = (m_bAdding && m_nClickRow == m_nRows - 1) ||
-                          (m_bModifying && m_nClickRow >= 1 && m_nClickRow < m_nRows);
-    if (!bRowOpen || m_nClickCol < 1 || m_nClickCol > 3)
+    EditCell(m_gridRecords->GetMouseRow(), m_gridRecords->GetMouseCol());
+}
+
+void CDayView::EditCell(int nRow, int nCol) {
+    if (!IsRowOpen(nRow) || nCol < 1 || nCol > 3)
         return;
+    m_nClickCol = nCol;
+    m_nClickRow = nRow;
+    m_gridRecords->scrollTo(m_gridRecords->model()->index(nRow - 1, nCol - 1));
     const QRect rect = m_gridRecords->CellRect(m_nClickRow, m_nClickCol, m_gridRecords->viewport());
     const QString strCell = m_gridRecords->GetTextMatrix(m_nClickRow, m_nClickCol);
     if (m_nClickCol == 1) {
@@ -429,6 +483,8 @@ void CDayView::PlaceEditor() {
         // The list shows the cell's category, or nothing while the cell has none, so an entry
         // left over from another row never looks chosen.
         m_comboSort->setCurrentIndex(m_comboSort->findText(strCell, Qt::MatchExactly));
+        // Characters typed in the cell before belong to that cell's search, not to this one.
+        m_comboSort->view()->keyboardSearch(QString());
     } else {
         m_comboSort->hide();
         m_pEditText->setGeometry(rect);
@@ -463,16 +519,95 @@ bool CDayView::eventFilter(QObject* pObject, QEvent* pEvent) {
     // The scroll area filters its form too, from before the grid exists.
     if (m_gridRecords && pObject == m_gridRecords->viewport() && pEvent->type() == QEvent::Resize)
         KeepFloatingOnCell();
+    if (pEvent->type() == QEvent::KeyPress && m_pEditText &&
+        (pObject == m_pEditText || pObject == m_comboSort) &&
+        EditorKey(static_cast<QKeyEvent*>(pEvent)))
+        return true;
+    if (m_gridRecords && pObject == m_gridRecords && pEvent->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(pEvent)->key() == Qt::Key_Delete && IsEditing()) {
+        const int nRow = m_gridRecords->currentIndex().row() + 1;
+        if (nRow >= 1)
+            m_nClickRow = nRow;
+        OnDeleteRow();
+        return true;
+    }
     return CFormView::eventFilter(pObject, pEvent);
+}
+
+bool CDayView::EditorKey(QKeyEvent* pKey) {
+    const bool bEnter = pKey->key() == Qt::Key_Return || pKey->key() == Qt::Key_Enter;
+    const bool bCtrl = pKey->modifiers() & Qt::ControlModifier;
+    const bool bInCategory = m_nEditCol == 1 && m_comboSort->isVisible();
+    // The category shown in the closed list (typing its first characters picks it) is taken
+    // on leaving the cell, as a click on it would.
+    if (bInCategory && (bEnter || pKey->key() == Qt::Key_Tab || pKey->key() == Qt::Key_Backtab ||
+                        pKey->key() == Qt::Key_Up || pKey->key() == Qt::Key_Down) &&
+        m_comboSort->currentIndex() >= 0 && !(pKey->modifiers() & Qt::AltModifier))
+        OnCategoryChosen(m_comboSort->currentIndex());
+    if (bEnter && bCtrl) {
+        // A row started by Enter and left empty is not a record.
+        while (m_bAdding && m_nRows - 1 > m_nFirstNewRow) {
+            const SDayRecord last = GridRow(m_nRows - 1);
+            if (!last.strSort.isEmpty() || !last.strNote.isEmpty() || last.dAmount != 0.0)
+                break;
+            RemoveRow(m_nRows - 1);
+        }
+        CollapseFloating();
+        OnConfirm();
+        return true;
+    }
+    switch (pKey->key()) {
+    case Qt::Key_Escape:
+        OnCancel();
+        return true;
+    case Qt::Key_Tab:
+        StepCell(1, false);
+        return true;
+    case Qt::Key_Backtab:
+        StepCell(-1, false);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        StepCell(1, true);
+        return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (pKey->modifiers() & Qt::AltModifier)
+            return false; // Alt+Down opens the category list
+        EditCell(m_nEditRow + (pKey->key() == Qt::Key_Up ? -1 : 1), m_nEditCol);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CDayView::StepCell(int nStep, bool bNewRowAtEnd) {
+    int nRow = m_nEditRow;
+    int nCol = m_nEditCol + nStep;
+    if (nCol > 3) {
+        nCol = 1;
+        ++nRow;
+    } else if (nCol < 1) {
+        nCol = 3;
+        --nRow;
+    }
+    if (!IsRowOpen(nRow) && nRow == m_nRows && bNewRowAtEnd && IsEditing()) {
+        // Enter on the last cell: the next record's row.
+        ++m_nRows;
+        m_gridRecords->SetRows(m_nRows);
+        MarkRows(nRow, nRow, g_strOpen);
+    }
+    EditCell(nRow, nCol);
 }
 
 void CDayView::OnEditChange() {
     UpdateData(true);
     if (m_nEditRow < 1 || m_nEditRow >= m_nRows || m_nEditCol < 2)
         return;
-    // The cell shows the amount as it will be stored; the editor keeps what was typed.
+    // The cell shows the amount as it will be stored, or the text itself while it is not an
+    // amount (confirming then says why); the editor keeps what was typed.
     if (m_nEditCol == 3)
-        m_gridRecords->SetTextMatrix(m_nEditRow, 3, CMoney::Format(CMoney::Atof(m_strEditText)));
+        m_gridRecords->SetTextMatrix(m_nEditRow, 3, AmountCell(m_strEditText));
     else
         m_gridRecords->SetTextMatrix(m_nEditRow, m_nEditCol, m_strEditText);
 }
@@ -485,9 +620,22 @@ void CDayView::OnCategoryChosen(int nIndex) {
     m_gridRecords->SetTextMatrix(m_nEditRow, m_nEditCol, m_strCategory);
 }
 
+QString CDayView::AmountCell(const QString& strTyped) {
+    std::int64_t nCents = 0;
+    const CMoney::EParse eParse = CMoney::Parse(strTyped, nCents);
+    if (eParse == CMoney::EParse::Ok || eParse == CMoney::EParse::Empty)
+        return CMoney::Format(CMoney::FromCents(nCents));
+    return strTyped;
+}
+
+double CDayView::CellAmount(const QString& strCell) {
+    std::int64_t nCents = 0;
+    return CMoney::Parse(strCell, nCents) == CMoney::EParse::Ok ? CMoney::FromCents(nCents) : 0.0;
+}
+
 SDayRecord CDayView::GridRow(int nRow) const {
     return {m_gridRecords->GetTextMatrix(nRow, 1), m_gridRecords->GetTextMatrix(nRow, 2),
-            CMoney::Atof(m_gridRecords->GetTextMatrix(nRow, 3))};
+            CellAmount(m_gridRecords->GetTextMatrix(nRow, 3))};
 }
 
 SDayEdit CDayView::GridEdit() const {
@@ -578,6 +726,15 @@ void CDayView::OnConfirm() {
     if (!IsEditing())
         return;
     UpdateData(true);
+    for (int nRow = 1; nRow < m_nRows; ++nRow) {
+        std::int64_t nCents = 0;
+        const CMoney::EParse eParse = CMoney::Parse(m_gridRecords->GetTextMatrix(nRow, 3), nCents);
+        if (eParse != CMoney::EParse::Ok && eParse != CMoney::EParse::Empty) {
+            CMessageBox::ShowMessage(
+                tr("第 %1 行的金额：%2").arg(nRow).arg(CMoney::ParseMessage(eParse)), this);
+            return;
+        }
+    }
     // Every row of the grid is checked, top to bottom, as the user sees them.
     QVector<SDayRecord> rows;
     for (int nRow = 1; nRow < m_nRows; ++nRow)
@@ -603,13 +760,73 @@ void CDayView::OnConfirm() {
 }
 
 void CDayView::OnCancel() {
-    // Only an add can be taken back; a modify ends with a confirm.
-    if (!m_bAdding)
+    // Added, changed and removed rows alike go back to the day as stored.
+    if (!IsEditing())
         return;
-    --m_nRows;
-    m_gridRecords->SetRows(m_nRows);
     SetEditingButtons(false, false);
     m_bAdding = m_bModifying = false;
     CollapseFloating();
+    LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
+    ShowDaySummary(m_nYear, m_nMonth, m_nDay);
     MarkRows(1, m_nRows - 1, g_strLocked);
+}
+
+bool CDayView::LeaveEdit() {
+    if (!IsEditing())
+        return true;
+    switch (CMessageBox::AskSaveDiscardCancel(tr("当前记录尚未保存，是否保存？"), tr("保存记录"),
+                                              this)) {
+    case CMessageBox::EChoice::Save:
+        OnConfirm(); // a refused or failed confirm keeps the edit open, and the view stays
+        return !IsEditing();
+    case CMessageBox::EChoice::Discard:
+        OnCancel();
+        return true;
+    case CMessageBox::EChoice::Cancel:
+        break;
+    }
+    return false;
+}
+
+void CDayView::OnDeleteRow() {
+    const int nRow = m_nClickRow;
+    // In an add only the new row is open; taking it away is the same as 取消.
+    if (m_bAdding) {
+        if (nRow == m_nRows - 1)
+            OnCancel();
+        return;
+    }
+    if (!m_bModifying || nRow < 1 || nRow >= m_nRows)
+        return;
+    CollapseFloating();
+    m_nEditRow = 0;
+    RemoveRow(nRow);
+    MarkRows(1, m_nRows - 1, g_strOpen);
+}
+
+void CDayView::OnDeleteDay() {
+    if (IsEditing())
+        return;
+    const QDate day = CurrentDay();
+    if (!day.isValid())
+        return;
+    if (!CMessageBox::AskOkCancel(tr("确定删除 %1年%2月%3日 这一天吗？")
+                                      .arg(day.year())
+                                      .arg(day.month())
+                                      .arg(day.day()),
+                                  tr("删除此日"), this))
+        return;
+    try {
+        const CEmptyDay::ERemove eResult = CEmptyDay::Remove(m_eKind, m_strUserName, day);
+        if (eResult != CEmptyDay::ERemove::Removed) {
+            CMessageBox::ShowMessage(CEmptyDay::Message(eResult), this);
+            return;
+        }
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+        return;
+    }
+    // The tree loses the day; the view goes to the last day left.
+    Q_EMIT TreeOutdated();
+    GoLastDay();
 }

@@ -10,6 +10,7 @@
 
 class CMsflexgrid1;
 class QComboBox;
+class QKeyEvent;
 class QLineEdit;
 class QPushButton;
 class QGroupBox;
@@ -45,6 +46,8 @@ public:
         IDC_NEXT_DAY = 1021,
         IDC_FIRST_DAY = 1022,
         IDC_LAST_DAY = 1023,
+        IDC_DELETE_ROW = 1024,
+        IDC_DELETE_DAY = 1025,
     };
 
     CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent);
@@ -70,6 +73,12 @@ public:
     void GoNextDay();
     // An add or modify is open: the tree must not change the day under it.
     bool IsEditing() const override { return m_bAdding || m_bModifying; }
+    // Asks whether to store an open edit (保存 / 不保存 / 取消).
+    bool LeaveEdit() override;
+    // Removes the chosen open row as part of the edit (undone by 取消, stored by 确定).
+    void OnDeleteRow();
+    // Removes the shown day when it holds no records, after a question.
+    void OnDeleteDay();
 
     // ---- editing (buttons 1016 to 1019 and the grid's click)
     void OnAdd();
@@ -77,6 +86,8 @@ public:
     void OnConfirm();
     void OnCancel();
     void PlaceEditor();
+    // Lays the editor over cell (nRow, nCol) of the grid when that row is open for editing.
+    void EditCell(int nRow, int nCol);
     // Takes grid row nRow (1 …) out of the grid; a stored row is deleted by the next confirm.
     void RemoveRow(int nRow);
     // What confirming now would send: the grid rows against the rows as read.
@@ -121,6 +132,9 @@ private:
     void MarkRows(int nFirst, int nLast, const QString& strMark);
     void CollapseFloating();
     void KeepFloatingOnCell();
+    // An amount cell's text for what was typed, and the amount a cell holds (0 for none).
+    static QString AmountCell(const QString& strTyped);
+    static double CellAmount(const QString& strCell);
     SDayRecord GridRow(int nRow) const;
     void AppendGridRow(const SDayRecord& r);
     bool SaveGridRows(const SDayEdit& edit);
@@ -129,6 +143,12 @@ private:
     void OnCategoryChosen(int nIndex);
     void OnAccountChange(int nIndex);
     void OnGridScroll();
+    // The keys of the floating editors: Tab / Shift+Tab and Enter from cell to cell (Enter on
+    // the last cell starting the next row), Up / Down between rows, Ctrl+Enter confirms, Esc
+    // cancels an add. True when the key was taken.
+    bool EditorKey(QKeyEvent* pKey);
+    void StepCell(int nStep, bool bNewRowAtEnd);
+    bool IsRowOpen(int nRow) const;
 
     ERecordKind m_eKind;
     QLineEdit* m_pEditUser = nullptr;
@@ -139,8 +159,11 @@ private:
     QPushButton* m_pModify = nullptr;
     QPushButton* m_pConfirm = nullptr;
     QPushButton* m_pCancel = nullptr;
+    QPushButton* m_pDeleteRow = nullptr;
+    QPushButton* m_pDeleteDay = nullptr;
     QPushButton* m_pNav[4] = {};
     QDate m_editDay; // the day an open add or modify belongs to
+    int m_nFirstNewRow = 0; // while adding: the first of the rows added (typed one after another)
     // Grid row n (from 1) was read as m_loaded[n - 1] (with its 编号); rows past the end, or
     // with 编号 0, were typed here. m_removed: rows as read that the next confirm deletes.
     QVector<SDayRecord> m_loaded;

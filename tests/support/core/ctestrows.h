@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/cbankset.h"
+#include "records/cdaybook.h"
 
 #include <QDateTime>
 #include <QString>
@@ -31,6 +32,19 @@ void AddRecord(const QString& strUser, const QDateTime& date, const QString& str
     set.m_Note = strNote;
     set.m_Amount = dAmount;
     set.Update();
+}
+
+// Sets the account's day to exactly `rows` through the one way the program confirms a day:
+// the rows stored now are removed, `rows` added. Returns the change of the balance in cents.
+inline std::int64_t ReplaceDay(CDayBook& book, const QDate& day, const QString& strBank,
+                               const QVector<SDayRecord>& rows) {
+    SDayEdit edit = SDayEdit::Adding(rows);
+    edit.removed = book.LoadDay(day, strBank);
+    return book.Confirm(day, strBank, edit);
+}
+inline std::int64_t ReplaceDay(CDayBook&& book, const QDate& day, const QString& strBank,
+                               const QVector<SDayRecord>& rows) {
+    return ReplaceDay(book, day, strBank, rows);
 }
 
 } // namespace CTestRows

@@ -1,0 +1,133 @@
+#include "cbookgenerator.h"
+
+#include "import/cimporter.h"
+#include "import/cstatementfile.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <algorithm>
+
+// Importing a 支付宝 statement: reading the GB18030 file, the preview (categories,
+// duplicates against earlier imports and the book) and writing the ticked rows.
+namespace {
+
+const QString kUser = QStringLiteral("导入用户");
+
+// A statement of nRows rows over the year 2024: mostly outlay, some income, refunds and
+// rows that move no money, with quoted notes.
+QString WriteStatement(const QTemporaryDir& dir, int nRows) {
+    QString s = QStringLiteral(
+        "支付宝交易记录明细查询\n账号:[bench@example.com]\n"
+        "交易时间,交易分类,交易对方,对方账号,商品说明,收/支,金额,收/付款方式,交易状态,交易订单号,"
+        "商家订单号,备注\n");
+    const QStringList counterparts = {QStringLiteral("肯德基"), QStringLiteral("滴滴出行"),
+                                      QStringLiteral("淘宝商家"), QStringLiteral("中国移动"),
+                                      QStringLiteral("某公司"), QStringLiteral("面馆")};
+    for (int i = 0; i < nRows; ++i) {
+        const QDate day = QDate(2024, 1, 1).addDays(i % 366);
+        const bool bIncome = i % 10 == 0;
+        const char* szStatus = i % 37 == 0 ? "交易关闭" : (i % 29 == 0 ? "退款成功" : "交易成功");
+        s += QStringLiteral("%1 %2:%3:00,分类,%4,,\"商品 %5, 规格\",%6,%7.%8,,%9,B%10,,\n")
+                 .arg(day.toString(Qt::ISODate))
+                 .arg(8 + i % 12, 2, 10, QLatin1Char('0'))
+                 .arg(i % 60, 2, 10, QLatin1Char('0'))
+                 .arg(counterparts[i % counterparts.size()])
+                 .arg(i)
+                 .arg(bIncome ? QStringLiteral("收入") : QStringLiteral("支出"))
+                 .arg(1 + i % 500)
+                 .arg(i % 100, 2, 10, QLatin1Char('0'))
+                 .arg(QString::fromUtf8(szStatus))
+                 .arg(i);
+    }
+    const QString strPath = dir.filePath(QStringLiteral("statement-%1.csv").arg(nRows));
+    QFile f(strPath);
+    f.open(QIODevice::WriteOnly);
+    QStringEncoder enc("GB18030");
+    f.write(enc.encode(s));
+    return strPath;
+}
+
+// A fresh SQLite book with the user and two accounts.
+void FreshBook(const QTemporaryDir& dir, int nRun) {
+    CDatabase::SetUrl(dir.filePath(QStringLiteral("book-%1.db").arg(nRun)));
+    CDatabase::Exec(QStringLiteral("INSERT INTO \"User\" (\"UserName\") VALUES (?)"), {kUser});
+    for (const char* szCard : {"现金", "招商银行"})
+        CDatabase::Exec(QStringLiteral("INSERT INTO \"Bank\" (\"UserName\", \"CardName\") VALUES (?, ?)"),
+                        {kUser, QString::fromUtf8(szCard)});
+}
+
+void BM_Import10000(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString strPath = WriteStatement(dir, 10000);
+    int nRun = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        FreshBook(dir, nRun++);
+        state.ResumeTiming();
+        CStatementFile file;
+        file.Load(strPath);
+        const SStatement st = file.Read(file.Detected());
+        CImporter importer(kUser);
+        QVector<SPreviewRow> rows;
+        importer.Preview(st, QStringLiteral("现金"), importer.Rules(), rows);
+        const CImporter::SResult result = importer.Import(rows);
+        benchmark::DoNotOptimize(result.nOutlay);
+    }
+    CDatabase::Close();
+}
+BENCHMARK(BM_Import10000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// 100,000 rows the way the wizard runs them: reading on a worker thread (timed on its own),
+// preview and writing on the GUI thread with the progress callback. "gap_max_ms" is the
+// longest time between two callbacks: the longest the window can go without repainting.
+// The second import of the same file shows the duplicate path.
+void BM_Import100000(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString strPath = WriteStatement(dir, 100000);
+    double dRead = 0, dGap = 0, dTail = 0;
+    int nRun = 0;
+    for (auto _ : state) {
+        FreshBook(dir, nRun++);
+        QElapsedTimer read;
+        read.start();
+        CStatementFile file;
+        file.Load(strPath);
+        const SStatement st = file.Read(file.Detected());
+        dRead = double(read.elapsed());
+
+        QElapsedTimer gap;
+        gap.start();
+        qint64 nMax = 0, nTail = 0;
+        const CImporter::FProgress progress = [&](int, int) {
+            nMax = std::max(nMax, gap.elapsed());
+            gap.restart();
+            return true;
+        };
+        CImporter importer(kUser);
+        for (int nPass = 0; nPass < 2; ++nPass) {
+            QVector<SPreviewRow> rows;
+            gap.restart();
+            importer.Preview(st, QStringLiteral("现金"), importer.Rules(), rows, progress);
+            nMax = std::max(nMax, gap.elapsed());
+            gap.restart();
+            importer.Import(rows, progress);
+            // From the last callback to the end: the balances and the commit.
+            nTail = std::max(nTail, gap.elapsed());
+            nMax = std::max(nMax, gap.elapsed());
+        }
+        dGap = double(nMax);
+        dTail = double(nTail);
+    }
+    state.counters["read_ms"] = dRead;
+    state.counters["gap_max_ms"] = dGap;
+    state.counters["commit_ms"] = dTail;
+    CDatabase::Close();
+}
+BENCHMARK(BM_Import100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+LEDGERKIN_BENCH_MAIN(QCoreApplication)

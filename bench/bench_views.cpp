@@ -1,0 +1,116 @@
+#include "cbookgenerator.h"
+
+#include "analysis/csumlistview.h"
+#include "app/cmainframe.h"
+#include "data/cdatabase.h"
+#include "users/cpasswordhash.h"
+#include "users/cuseradmin.h"
+
+#include <QApplication>
+#include <functional>
+
+// The real main frame, offscreen, logged in as the measured user: opening each view from
+// another one (its tree, its figures and the paint), the all-years brief a click on the user
+// in the tree shows, and a login from the password check to the painted summary.
+namespace {
+
+const bool g_bOffscreen = [] {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    return true;
+}();
+
+const QString Password = QStringLiteral("bench");
+
+void Settle() {
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+CMainFrame& Frame() {
+    static CMainFrame* s_pFrame = [] {
+        const QString& strUser = CBookGenerator::DefaultUser();
+        // The generated users have no usable password; the login benchmark needs one.
+        CDatabase::Exec(QStringLiteral("UPDATE \"User\" SET \"UserPwd\" = ? WHERE \"UserName\" = ?"),
+                        {CPasswordHash::Hash(Password), strUser});
+        auto* pFrame = new CMainFrame(false);
+        pFrame->resize(1280, 800);
+        pFrame->show();
+        pFrame->SetLoggedIn(strUser, QString());
+        Settle();
+        return pFrame;
+    }();
+    return *s_pFrame;
+}
+
+using FView = void (CMainFrame::*)();
+
+// Opens pView coming from pFrom, each time: the tree, the figures and one paint.
+void OpenView(benchmark::State& state, FView pView, FView pFrom) {
+    CMainFrame& frame = Frame();
+    for (auto _ : state) {
+        state.PauseTiming();
+        (frame.*pFrom)();
+        Settle();
+        state.ResumeTiming();
+        (frame.*pView)();
+        frame.repaint();
+    }
+}
+
+void BM_OpenView_Summary(benchmark::State& state) {
+    OpenView(state, &CMainFrame::OnSumView, &CMainFrame::OnIncomeView);
+}
+void BM_OpenView_Income(benchmark::State& state) {
+    OpenView(state, &CMainFrame::OnIncomeView, &CMainFrame::OnSumView);
+}
+void BM_OpenView_Outlay(benchmark::State& state) {
+    OpenView(state, &CMainFrame::OnOutlayView, &CMainFrame::OnSumView);
+}
+void BM_OpenView_InChart(benchmark::State& state) {
+    OpenView(state, &CMainFrame::OnInChart, &CMainFrame::OnSumView);
+}
+void BM_OpenView_OutChart(benchmark::State& state) {
+    OpenView(state, &CMainFrame::OnOutChart, &CMainFrame::OnSumView);
+}
+
+// What a click on the user in the summary's tree shows.
+void BM_AllYearsBrief_View(benchmark::State& state) {
+    const QString& strUser = CBookGenerator::DefaultUser();
+    CSumListView view;
+    view.resize(900, 700);
+    for (auto _ : state) {
+        view.ShowUserBrief(strUser);
+        view.repaint();
+    }
+}
+
+// From Enter in the login dialog: the password check (the hash included) and the frame
+// logging in, down to the painted summary.
+void BM_Login_ToSummary(benchmark::State& state) {
+    CMainFrame& frame = Frame();
+    const QString& strUser = CBookGenerator::DefaultUser();
+    for (auto _ : state) {
+        state.PauseTiming();
+        frame.SetLoggedOut();
+        Settle();
+        state.ResumeTiming();
+        if (!CUserAdmin::CheckPassword(strUser, Password))
+            state.SkipWithError("password refused");
+        frame.SetLoggedIn(strUser, QString());
+        frame.repaint();
+    }
+}
+
+BENCHMARK(BM_OpenView_Summary)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenView_Income)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenView_Outlay)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenView_InChart)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenView_OutChart)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AllYearsBrief_View)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Login_ToSummary)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+LEDGERKIN_BENCH_MAIN(QApplication)
