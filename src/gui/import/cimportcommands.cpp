@@ -57,7 +57,7 @@ void Install(CMainFrame* pFrame) {
 void OnImport(CMainFrame* pFrame) {
     if (pFrame->m_strCurUser.isEmpty())
         return;
-    CImportWizard wizard(pFrame->m_strCurUser, pFrame);
+    CImportWizard wizard(pFrame->m_strCurUser, pFrame->m_nCurUserId, pFrame);
     wizard.exec();
     if (!wizard.m_result.bDone)
         return;
