@@ -1,5 +1,6 @@
 #include "accounts/caccountsdlg.h"
 
+#include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
@@ -158,6 +159,11 @@ void CAccountsDlg::OnSelectionChanged() {
     }
 }
 
+qint64 CAccountsDlg::SessionUser() const {
+    const CMainFrame* pFrame = CMainFrame::Get();
+    return pFrame && pFrame->m_strCurUser == m_strUser ? pFrame->m_nCurUserId : 0;
+}
+
 bool CAccountsDlg::Done(const QString& strRefusal) {
     if (!strRefusal.isEmpty()) {
         CMessageBox::ShowMessage(strRefusal, this);
@@ -177,7 +183,8 @@ void CAccountsDlg::OnAdd() {
         return;
     }
     try {
-        if (!Done(CAccountAdmin::Add(m_strUser, m_pName->text(), m_pNote->text(), dCash)))
+        if (!Done(CAccountAdmin::Add(m_strUser, m_pName->text(), m_pNote->text(), dCash,
+                                            CDatabase::DefaultConnection, SessionUser())))
             return;
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
@@ -198,10 +205,12 @@ void CAccountsDlg::OnModify() {
     try {
         // The name first: a refused name leaves the note unchanged too.
         if (m_pName->text().trimmed() != account.strName &&
-            !Done(CAccountAdmin::Rename(m_strUser, account.nKey, m_pName->text())))
+            !Done(CAccountAdmin::Rename(m_strUser, account.nKey, m_pName->text(),
+                                              CDatabase::DefaultConnection, SessionUser())))
             return;
         if (m_pNote->text() != account.strNote &&
-            !Done(CAccountAdmin::SetNote(m_strUser, account.nKey, m_pNote->text())))
+            !Done(CAccountAdmin::SetNote(m_strUser, account.nKey, m_pNote->text(),
+                                               CDatabase::DefaultConnection, SessionUser())))
             return;
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
@@ -220,7 +229,8 @@ void CAccountsDlg::OnDelete() {
                                   this))
         return;
     try {
-        if (!Done(CAccountAdmin::Delete(m_strUser, account.nKey)))
+        if (!Done(CAccountAdmin::Delete(m_strUser, account.nKey, CDatabase::DefaultConnection,
+                                              SessionUser())))
             return;
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);

@@ -51,6 +51,9 @@ private:
     int SelectedIndex() const; // into m_accounts, -1 for none
     // Shows a refusal ("" for none); true when the write went through.
     bool Done(const QString& strRefusal);
+    // The UserID the frame's session logged in to, so writes of a user deleted elsewhere are
+    // refused; 0 when the dialog runs for another user than the frame's (or without a frame).
+    qint64 SessionUser() const;
 
     QString m_strUser;
     QVector<CAccountAdmin::SAccount> m_accounts;

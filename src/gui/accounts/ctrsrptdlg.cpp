@@ -85,7 +85,8 @@ void CTrsRptDlg::OnUndo() {
     CMainFrame* pFrame = CMainFrame::Get();
     try {
         const CTransfer::EUndo eResult =
-            CTransfer::Undo(pFrame ? pFrame->m_strCurUser : QString(), m_keys[m_nSelRow - 1]);
+            CTransfer::Undo(pFrame ? pFrame->m_strCurUser : QString(), m_keys[m_nSelRow - 1],
+                            CDatabase::DefaultConnection, pFrame ? pFrame->m_nCurUserId : 0);
         if (eResult != CTransfer::EUndo::Done)
             CMessageBox::ShowMessage(CTransfer::Message(eResult), this);
         else
