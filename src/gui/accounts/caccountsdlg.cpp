@@ -1,6 +1,5 @@
 #include "accounts/caccountsdlg.h"
 
-#include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
@@ -102,8 +101,9 @@ CAccountsDlg::CAccountsDlg(QWidget* pParent) : QDialog(pParent) {
             &CAccountsDlg::OnSelectionChanged);
 }
 
-int CAccountsDlg::Run(const QString& strUser) {
+int CAccountsDlg::Run(const QString& strUser, qint64 nSessionUser) {
     m_strUser = strUser;
+    m_nSessionUser = nSessionUser;
     m_bChanged = false;
     m_pName->clear();
     m_pNote->clear();
@@ -159,11 +159,6 @@ void CAccountsDlg::OnSelectionChanged() {
     }
 }
 
-qint64 CAccountsDlg::SessionUser() const {
-    const CMainFrame* pFrame = CMainFrame::Get();
-    return pFrame && pFrame->m_strCurUser == m_strUser ? pFrame->m_nCurUserId : 0;
-}
-
 bool CAccountsDlg::Done(const QString& strRefusal) {
     if (!strRefusal.isEmpty()) {
         CMessageBox::ShowMessage(strRefusal, this);
@@ -184,7 +179,7 @@ void CAccountsDlg::OnAdd() {
     }
     try {
         if (!Done(CAccountAdmin::Add(m_strUser, m_pName->text(), m_pNote->text(), dCash,
-                                            CDatabase::DefaultConnection, SessionUser())))
+                                            CDatabase::DefaultConnection, m_nSessionUser)))
             return;
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
@@ -206,11 +201,11 @@ void CAccountsDlg::OnModify() {
         // The name first: a refused name leaves the note unchanged too.
         if (m_pName->text().trimmed() != account.strName &&
             !Done(CAccountAdmin::Rename(m_strUser, account.nKey, m_pName->text(),
-                                              CDatabase::DefaultConnection, SessionUser())))
+                                              CDatabase::DefaultConnection, m_nSessionUser)))
             return;
         if (m_pNote->text() != account.strNote &&
             !Done(CAccountAdmin::SetNote(m_strUser, account.nKey, m_pNote->text(),
-                                               CDatabase::DefaultConnection, SessionUser())))
+                                               CDatabase::DefaultConnection, m_nSessionUser)))
             return;
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
@@ -230,7 +225,7 @@ void CAccountsDlg::OnDelete() {
         return;
     try {
         if (!Done(CAccountAdmin::Delete(m_strUser, account.nKey, CDatabase::DefaultConnection,
-                                              SessionUser())))
+                                              m_nSessionUser)))
             return;
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);

@@ -31,7 +31,9 @@ public:
     explicit CAccountsDlg(QWidget* pParent = nullptr);
 
     // Shows the accounts of strUser; returns when the dialog is closed.
-    int Run(const QString& strUser);
+    // nSessionUser: the UserID the session logged in to, so the writes of a user deleted
+    // elsewhere are refused; 0 checks nothing.
+    int Run(const QString& strUser, qint64 nSessionUser = 0);
     // Reads the accounts again; false after a database error.
     bool Reload();
 
@@ -51,11 +53,9 @@ private:
     int SelectedIndex() const; // into m_accounts, -1 for none
     // Shows a refusal ("" for none); true when the write went through.
     bool Done(const QString& strRefusal);
-    // The UserID the frame's session logged in to, so writes of a user deleted elsewhere are
-    // refused; 0 when the dialog runs for another user than the frame's (or without a frame).
-    qint64 SessionUser() const;
 
     QString m_strUser;
+    qint64 m_nSessionUser = 0;
     QVector<CAccountAdmin::SAccount> m_accounts;
     QTableWidget* m_pList = nullptr;
     QLineEdit* m_pName = nullptr;
