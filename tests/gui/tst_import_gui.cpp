@@ -10,6 +10,8 @@
 #include "import/cimportwizard.h"
 #include "import/cpreviewmodel.h"
 #include "records/cdaybook.h"
+#include "users/csession.h"
+#include "users/cuseradmin.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -212,6 +214,33 @@ private Q_SLOTS:
         QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT COUNT(*) FROM \"ImportedId\""));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toInt(), 0);
+    }
+
+    // Another copy deletes the user and creates the name again while the preview is open: the
+    // import (on its own thread) is refused, the wizard closes and the window logs out.
+    void importOfAUserCreatedAgainElsewhereIsRefused() {
+        CGuiTest gui;
+        CDatabase::Exec(QStringLiteral("INSERT INTO \"User\" (\"UserName\") VALUES (?)"), {kUser});
+        CTestRows::AddBank(kUser, QStringLiteral("现金"), 100);
+        gui.LogIn(kUser);
+        QTemporaryDir dir;
+        const QString strPath = dir.filePath(QStringLiteral("short.csv"));
+        WriteLongStatement(strPath, 3);
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            auto* pWizard = qobject_cast<CImportWizard*>(pDlg);
+            pWizard->findChild<CImportFilePage*>()->SetPath(strPath);
+            pWizard->next();
+            QVERIFY(CUserAdmin::DeleteUser(kUser));
+            CDatabase::Exec(QStringLiteral("INSERT INTO \"User\" (\"UserName\") VALUES (?)"), {kUser});
+            CTestRows::AddBank(kUser, QStringLiteral("现金"), 100);
+            pWizard->next();
+        });
+        Command(gui, CImportCommands::ID_IMPORT)->trigger();
+        QCOMPARE(gui.Messages().size(), 1);
+        QVERIFY2(gui.Messages().first().contains(QStringLiteral("已在别处被删除或重新创建")),
+                 qPrintable(gui.Messages().first()));
+        QVERIFY(!gui.Frame()->Session()->IsLoggedIn());
+        QCOMPARE(Count("Outlay"), 0);
     }
 };
 
