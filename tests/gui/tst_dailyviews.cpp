@@ -6,6 +6,7 @@
 #include "records/ccategories.h"
 #include "ctestrows.h"
 #include "data/cbankset.h"
+#include "data/cdatabase.h"
 #include "data/cincomeset.h"
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
@@ -28,7 +29,9 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSqlDriver>
 #include <QtTest>
+#include <sqlite3.h>
 
 namespace {
 const QString g_strUser = QStringLiteral("张三");
@@ -45,6 +48,31 @@ void AddRow(const QDate& day, const QString& strBank = {}, double dAmount = 0,
     CTestRows::AddRecord<TSet>(g_strUser, QDateTime(day, QTime(0, 0)), strBank,
                                strBank.isEmpty() ? QString() : strSort, strNote, dAmount);
 }
+
+// The statements SQLite runs on the book while one of these is alive.
+class CStatementTrace {
+public:
+    CStatementTrace() {
+        const QVariant handle = CDatabase::Connection().driver()->handle();
+        if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+            qFatal("not an SQLite book");
+        m_pDb = *static_cast<sqlite3* const*>(handle.constData());
+        sqlite3_trace_v2(m_pDb, SQLITE_TRACE_STMT, &CStatementTrace::OnStatement, this);
+    }
+    ~CStatementTrace() { sqlite3_trace_v2(m_pDb, 0, nullptr, nullptr); }
+    CStatementTrace(const CStatementTrace&) = delete;
+    CStatementTrace& operator=(const CStatementTrace&) = delete;
+    QStringList m_statements;
+
+private:
+    static int OnStatement(unsigned, void* pThis, void*, void* pText) {
+        const char* pszSql = static_cast<const char*>(pText);
+        if (qstrncmp(pszSql, "--", 2) != 0) // a trigger's body belongs to its statement
+            static_cast<CStatementTrace*>(pThis)->m_statements << QString::fromUtf8(pszSql);
+        return 0;
+    }
+    sqlite3* m_pDb = nullptr;
+};
 
 QString Balance(const QString& strCard) {
     CBankSet set;
@@ -463,6 +491,33 @@ private Q_SLOTS:
         Press(pView, 1020);
         QCOMPARE(Box(pView, 1002), QStringLiteral("2004-5-1"));
         QVERIFY(Shown().isEmpty());
+    }
+
+    // A step reads the target day, its totals and its rows; the tree marks the day without
+    // asking the view for it a second time.
+    void eachStepReadsTheBookOnce() {
+        SFixture f;
+        CIncomeView* pView = f.Income(); // on 2004-5-1
+        const struct {
+            int nButton;
+            const char* pszDay;
+            const char* pszTree;
+        } steps[] = {{CDayView::IDC_FIRST_DAY, "2004-3-2", "3月2日"},
+                     {CDayView::IDC_NEXT_DAY, "2004-4-2", "4月2日"},
+                     {CDayView::IDC_PREV_DAY, "2004-3-2", "3月2日"},
+                     {CDayView::IDC_LAST_DAY, "2004-5-1", "5月1日"}};
+        for (const auto& step : steps) {
+            CStatementTrace trace;
+            QMetaObject::invokeMethod(Ctl<QPushButton>(pView, step.nButton), "click");
+            const QStringList statements = trace.m_statements;
+            QVERIFY2(statements.size() >= 3 && statements.size() <= 4,
+                     qPrintable(QString::number(statements.size()) + QLatin1Char('\n') +
+                                statements.join(QLatin1Char('\n'))));
+            QCOMPARE(Box(pView, CDayView::IDC_EDIT_DATE), QLatin1String(step.pszDay));
+            const QTreeWidgetItem* pItem = f.pFrame->GetTreeView()->currentItem();
+            QVERIFY(pItem && pItem->parent());
+            QCOMPARE(pItem->parent()->text(0) + pItem->text(0), QString::fromUtf8(step.pszTree));
+        }
     }
 
     void failedConfirmKeepsOldRecordsAndBalance() {
