@@ -27,6 +27,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
+#include <QTreeWidgetItemIterator>
 
 namespace {
 QString S(const char* psz) {
@@ -327,9 +328,20 @@ void TestMainFrame::ViewsFitSmallWindows() {
                                        .arg(size.height())
                                        .arg(QLatin1String(pPane->metaObject()->className()));
             QVERIFY2(pFrame->size() == size, qPrintable(strTag));
-            QWidget* pTree = pFrame->GetTreeView();
-            QVERIFY2(pTree->width() >= pTree->minimumWidth() && pTree->minimumWidth() >= 150,
-                     qPrintable(strTag));
+            // The tree at its narrowest still shows every level's text whole.
+            CLeftView* pTree = pFrame->GetTreeView();
+            auto* pSplitter = gui.Find<QSplitter>(QStringLiteral("59648"));
+            pSplitter->setSizes({0, size.width()});
+            pTree->expandAll();
+            CGuiTest::ProcessEvents();
+            QVERIFY2(pTree->width() == pTree->minimumWidth(), qPrintable(strTag));
+            for (QTreeWidgetItemIterator it(pTree); *it; ++it) {
+                const QRect rect = pTree->visualItemRect(*it);
+                const int nRight = rect.left() + pTree->iconSize().width() + 6 +
+                                   pTree->fontMetrics().horizontalAdvance((*it)->text(0));
+                QVERIFY2(nRight <= pTree->viewport()->width(),
+                         qPrintable(strTag + QLatin1Char(' ') + (*it)->text(0)));
+            }
             const QStringList clipped = Clipped(pPane);
             QVERIFY2(clipped.isEmpty(), qPrintable(strTag + QLatin1Char(' ') + clipped.join(S("; "))));
             // The view's own form fits the width already at 1024; its grids from 1280 on.
