@@ -37,48 +37,48 @@ CMainFrame& Frame() {
         auto* pFrame = new CMainFrame(false);
         pFrame->resize(1280, 800);
         pFrame->show();
-        pFrame->SetLoggedIn(strUser, QString());
+        pFrame->SetLoggedIn(strUser, 0);
         Settle();
         return pFrame;
     }();
     return *s_pFrame;
 }
 
-using FView = void (CMainFrame::*)();
+using EView = CMainFrame::EView;
 
-// Opens pView coming from pFrom, each time: the tree, the figures and one paint.
-void OpenView(benchmark::State& state, FView pView, FView pFrom) {
+// Opens eView coming from eFrom, each time: the tree, the figures and one paint.
+void OpenView(benchmark::State& state, EView eView, EView eFrom) {
     CMainFrame& frame = Frame();
     for (auto _ : state) {
         state.PauseTiming();
-        (frame.*pFrom)();
+        frame.OpenView(eFrom);
         Settle();
         state.ResumeTiming();
-        (frame.*pView)();
+        frame.OpenView(eView);
         frame.repaint();
     }
 }
 
 void BM_OpenView_Summary(benchmark::State& state) {
-    OpenView(state, &CMainFrame::OnSumView, &CMainFrame::OnIncomeView);
+    OpenView(state, EView::SumList, EView::Income);
 }
 void BM_OpenView_Income(benchmark::State& state) {
-    OpenView(state, &CMainFrame::OnIncomeView, &CMainFrame::OnSumView);
+    OpenView(state, EView::Income, EView::SumList);
 }
 void BM_OpenView_Outlay(benchmark::State& state) {
-    OpenView(state, &CMainFrame::OnOutlayView, &CMainFrame::OnSumView);
+    OpenView(state, EView::Outlay, EView::SumList);
 }
 void BM_OpenView_InChart(benchmark::State& state) {
-    OpenView(state, &CMainFrame::OnInChart, &CMainFrame::OnSumView);
+    OpenView(state, EView::InChart, EView::SumList);
 }
 void BM_OpenView_OutChart(benchmark::State& state) {
-    OpenView(state, &CMainFrame::OnOutChart, &CMainFrame::OnSumView);
+    OpenView(state, EView::OutChart, EView::SumList);
 }
 
 // What a click on the user in the summary's tree shows.
 void BM_AllYearsBrief_View(benchmark::State& state) {
     const QString& strUser = CBookGenerator::DefaultUser();
-    CSumListView view;
+    CSumListView view(nullptr);
     view.resize(900, 700);
     for (auto _ : state) {
         view.ShowUserBrief(strUser);
@@ -98,7 +98,7 @@ void BM_Login_ToSummary(benchmark::State& state) {
         state.ResumeTiming();
         if (!CUserAdmin::CheckPassword(strUser, Password))
             state.SkipWithError("password refused");
-        frame.SetLoggedIn(strUser, QString());
+        frame.SetLoggedIn(strUser, 0);
         frame.repaint();
     }
 }
