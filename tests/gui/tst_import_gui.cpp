@@ -42,8 +42,14 @@ int Count(const char* szTable) {
 
 QAction* Command(CGuiTest& gui, int nId) { return gui.Find<QAction>(QString::number(nId)); }
 
+// The user with one account, as this or another copy creates it.
+void AddUser() {
+    CDatabase::Exec(QStringLiteral("INSERT INTO \"User\" (\"UserName\") VALUES (?)"), {kUser});
+    CTestRows::AddBank(kUser, QStringLiteral("现金"), 100);
+}
+
 // A 支付宝 statement of nRows outlay rows (UTF-8), each with an order number of its own.
-void WriteLongStatement(const QString& strPath, int nRows) {
+QString WriteLongStatement(const QTemporaryDir& dir, int nRows) {
     QString s = QStringLiteral("交易时间,交易分类,交易对方,对方账号,商品说明,收/支,金额,收/付款方式,"
                                "交易状态,交易订单号,商家订单号,备注\n");
     for (int i = 0; i < nRows; ++i)
@@ -51,9 +57,11 @@ void WriteLongStatement(const QString& strPath, int nRows) {
                  .arg(QDate(2023, 1, 1).addDays(i % 365).toString(Qt::ISODate))
                  .arg(i)
                  .arg(1 + i % 90);
+    const QString strPath = dir.filePath(QStringLiteral("long-%1.csv").arg(nRows));
     QFile f(strPath);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(s.toUtf8());
+    if (f.open(QIODevice::WriteOnly))
+        f.write(s.toUtf8());
+    return strPath;
 }
 } // namespace
 
@@ -174,12 +182,10 @@ private Q_SLOTS:
     // told so. The wizard stays on the preview, ready to import again.
     void cancellingTheImportWritesNothing() {
         CGuiTest gui;
-        CDatabase::Exec(QStringLiteral("INSERT INTO \"User\" (\"UserName\") VALUES (?)"), {kUser});
-        CTestRows::AddBank(kUser, QStringLiteral("现金"), 100);
+        AddUser();
         gui.LogIn(kUser);
         QTemporaryDir dir;
-        const QString strPath = dir.filePath(QStringLiteral("long.csv"));
-        WriteLongStatement(strPath, 20000);
+        const QString strPath = WriteLongStatement(dir, 20000);
         const QStringList before = CBookBuilder::Dump();
 
         int nCancelledAt = -1, nPage = -1;
@@ -189,10 +195,13 @@ private Q_SLOTS:
         connect(&canceller, &QTimer::timeout, this, [&] {
             for (QProgressDialog* p : pWizard ? pWizard->findChildren<QProgressDialog*>()
                                               : QList<QProgressDialog*>())
-                if (p->labelText() == QStringLiteral("正在导入…") && p->value() >= 2000) {
+                if (p->labelText() == QStringLiteral("正在导入…") && p->value() >= 2000 &&
+                    nCancelledAt < 0) {
                     nCancelledAt = p->value();
                     Shot(p, "import-progress.png");
                     p->cancel();
+                } else if (p->labelText() == QStringLiteral("正在取消…")) {
+                    Shot(p, "import-cancelling.png");
                     canceller.stop();
                 }
         });
@@ -220,19 +229,16 @@ private Q_SLOTS:
     // import (on its own thread) is refused, the wizard closes and the window logs out.
     void importOfAUserCreatedAgainElsewhereIsRefused() {
         CGuiTest gui;
-        CDatabase::Exec(QStringLiteral("INSERT INTO \"User\" (\"UserName\") VALUES (?)"), {kUser});
-        CTestRows::AddBank(kUser, QStringLiteral("现金"), 100);
+        AddUser();
         gui.LogIn(kUser);
         QTemporaryDir dir;
-        const QString strPath = dir.filePath(QStringLiteral("short.csv"));
-        WriteLongStatement(strPath, 3);
+        const QString strPath = WriteLongStatement(dir, 3);
         CGuiTest::OnNextModal([&](QWidget* pDlg) {
             auto* pWizard = qobject_cast<CImportWizard*>(pDlg);
             pWizard->findChild<CImportFilePage*>()->SetPath(strPath);
             pWizard->next();
             QVERIFY(CUserAdmin::DeleteUser(kUser));
-            CDatabase::Exec(QStringLiteral("INSERT INTO \"User\" (\"UserName\") VALUES (?)"), {kUser});
-            CTestRows::AddBank(kUser, QStringLiteral("现金"), 100);
+            AddUser();
             pWizard->next();
         });
         Command(gui, CImportCommands::ID_IMPORT)->trigger();

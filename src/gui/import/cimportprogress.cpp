@@ -55,6 +55,7 @@ bool CImportProgress::Run(CImportJob& job) {
             // The dialog stays up until the job has stopped: nothing else may start meanwhile.
             m_dlg.setLabelText(QObject::tr("正在取消…"));
             m_dlg.setCancelButton(nullptr);
+            m_dlg.setRange(0, 0); // busy until the rollback is done
             m_dlg.show();
         }
         if (!job.IsCanceled() && job.Total() > 0) {
