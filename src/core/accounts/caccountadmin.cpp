@@ -2,6 +2,7 @@
 
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
+#include "data/cschema.h"
 #include "data/ctransaction.h"
 
 #include <QCoreApplication>
@@ -20,8 +21,8 @@ QString Tr(const char* szText) {
 bool LockUser(const QString& strUser, const QString& strConnection) {
     const bool bSqlite = CDatabase::Dialect(strConnection).IsSQLite();
     QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT 1 FROM \"User\" WHERE \"UserName\" = ?%1")
-            .arg(bSqlite ? QString() : QStringLiteral(" FOR UPDATE")),
+        QStringLiteral("SELECT 1 FROM %2 WHERE \"UserName\" = ?%1")
+            .arg(bSqlite ? QString() : QStringLiteral(" FOR UPDATE"), CSchema::User),
         {strUser}, strConnection);
     return query.next();
 }
@@ -72,8 +73,9 @@ QString UserGone() {
 QVector<CAccountAdmin::SAccount> CAccountAdmin::List(const QString& strUser,
                                                      const QString& strConnection) {
     QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT \"编号\", \"CardName\", \"CardSum\", \"CardCash\" FROM \"Bank\" "
-                       "WHERE \"UserName\" = ? ORDER BY \"编号\""),
+        QStringLiteral("SELECT \"编号\", \"CardName\", \"CardSum\", \"CardCash\" FROM %1 "
+                       "WHERE \"UserName\" = ? ORDER BY \"编号\"")
+            .arg(CSchema::Bank),
         {strUser}, strConnection);
     QVector<SAccount> accounts;
     while (query.next())
@@ -108,11 +110,12 @@ QString CAccountAdmin::Add(const QString& strUser, const QString& strName, const
     const QString strError = CheckName(strName, NamesExcept(accounts, -1));
     if (!strError.isEmpty())
         return strError;
-    CDatabase::Exec(QStringLiteral("INSERT INTO \"Bank\" (\"UserName\", \"CardName\", \"CardSum\", "
-                                   "\"CardCash\") VALUES (?, ?, ?, ?)"),
-                    {strUser, strName.trimmed(), strNote,
-                     CMoney::FromCents(CMoney::ToCents(dCash))},
-                    strConnection);
+    CDatabase::Exec(
+        QStringLiteral("INSERT INTO %1 (\"UserName\", \"CardName\", \"CardSum\", "
+                       "\"CardCash\") VALUES (?, ?, ?, ?)")
+            .arg(CSchema::Bank),
+        {strUser, strName.trimmed(), strNote, CMoney::FromCents(CMoney::ToCents(dCash))},
+        strConnection);
     transaction.Commit();
     return QString();
 }
@@ -133,8 +136,9 @@ QString CAccountAdmin::Rename(const QString& strUser, int nKey, const QString& s
     const QString strNew = strNewName.trimmed();
     if (strNew == strOld)
         return QString();
-    CDatabase::Exec(QStringLiteral("UPDATE \"Bank\" SET \"CardName\" = ? WHERE \"编号\" = ?"),
-                    {strNew, nKey}, strConnection);
+    CDatabase::Exec(
+        QStringLiteral("UPDATE %1 SET \"CardName\" = ? WHERE \"编号\" = ?").arg(CSchema::Bank),
+        {strNew, nKey}, strConnection);
     if (OwnsItsName(accounts, nIndex)) {
         const QVariantList values{strNew, strUser, strOld};
         for (const char* szTable : {"Income", "Outlay"}) {
@@ -144,9 +148,9 @@ QString CAccountAdmin::Rename(const QString& strUser, int nKey, const QString& s
                             values, strConnection);
         }
         for (const char* szColumn : {"TrsFrom", "TrsIn"}) {
-            CDatabase::Exec(QStringLiteral("UPDATE \"Trs\" SET \"%1\" = ? WHERE \"UserName\" = ? "
+            CDatabase::Exec(QStringLiteral("UPDATE %2 SET \"%1\" = ? WHERE \"UserName\" = ? "
                                            "AND \"%1\" = ?")
-                                .arg(QLatin1String(szColumn)),
+                                .arg(QLatin1String(szColumn), CSchema::Trs),
                             values, strConnection);
         }
     }
@@ -162,7 +166,8 @@ QString CAccountAdmin::SetNote(const QString& strUser, int nKey, const QString& 
     if (!LockUser(strUser, strConnection))
         return UserGone();
     QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("UPDATE \"Bank\" SET \"CardSum\" = ? WHERE \"编号\" = ? AND \"UserName\" = ?"),
+        QStringLiteral("UPDATE %1 SET \"CardSum\" = ? WHERE \"编号\" = ? AND \"UserName\" = ?")
+            .arg(CSchema::Bank),
         {strNote, nKey, strUser}, strConnection);
     if (query.numRowsAffected() != 1)
         return Gone();
@@ -195,8 +200,9 @@ QString CAccountAdmin::Delete(const QString& strUser, int nKey, const QString& s
             if (n > 0)
                 uses << Tr(table[1]).arg(n);
         }
-        const int nTrs = Count(QStringLiteral("SELECT COUNT(*) FROM \"Trs\" WHERE \"UserName\" = ? "
-                                              "AND (\"TrsFrom\" = ? OR \"TrsIn\" = ?)"),
+        const int nTrs = Count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE \"UserName\" = ? "
+                                              "AND (\"TrsFrom\" = ? OR \"TrsIn\" = ?)")
+                                   .arg(CSchema::Trs),
                                {strUser, account.strName, account.strName}, strConnection);
         if (nTrs > 0)
             uses << Tr("%1 条转帐记录").arg(nTrs);
@@ -207,7 +213,8 @@ QString CAccountAdmin::Delete(const QString& strUser, int nKey, const QString& s
     if (CMoney::ToCents(account.dCash) != 0)
         return Tr("帐号“%1”的余额为 %2，不为零，不能删除。请先把余额转到别的帐号。")
             .arg(account.strName, CMoney::Format(account.dCash));
-    CDatabase::Exec(QStringLiteral("DELETE FROM \"Bank\" WHERE \"编号\" = ?"), {nKey}, strConnection);
+    CDatabase::Exec(QStringLiteral("DELETE FROM %1 WHERE \"编号\" = ?").arg(CSchema::Bank), {nKey},
+                    strConnection);
     transaction.Commit();
     return QString();
 }

@@ -1,12 +1,12 @@
 #include "cimportfilepage.h"
 
-#include "app/cmessagebox.h"
 #include "cimportprogress.h"
 #include "cimportwizard.h"
 #include "cpreviewmodel.h"
 #include "data/cdbexception.h"
 #include "import/cimporterror.h"
 #include "import/ctablereader.h"
+#include "widgets/cmessagebox.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -52,11 +52,7 @@ CImportFilePage::CImportFilePage(CImportWizard* pWizard) : m_pWizard(pWizard) {
         m_pEncoding->addItem(CTextDecoder::Name(e), int(e));
     m_pAccount = new QComboBox(this);
     m_pAccount->setObjectName(QStringLiteral("1106"));
-    try {
-        m_pAccount->addItems(m_pWizard->m_importer.Accounts());
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
-    }
+    CMessageBox::Guarded(this, [&] { m_pAccount->addItems(m_pWizard->m_importer.Accounts()); });
 
     auto* pForm = new QFormLayout;
     pForm->addRow(tr("文件："), pPathRow);

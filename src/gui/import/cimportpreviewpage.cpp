@@ -1,6 +1,5 @@
 #include "cimportpreviewpage.h"
 
-#include "app/cmessagebox.h"
 #include "ccombodelegate.h"
 #include "cimportprogress.h"
 #include "cimportrulesdlg.h"
@@ -8,6 +7,7 @@
 #include "cpreviewmodel.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
+#include "widgets/cmessagebox.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -95,13 +95,11 @@ void CImportPreviewPage::OnRules() {
     CImportRulesDlg dlg(m_pWizard->m_rules, this);
     if (dlg.exec() != QDialog::Accepted)
         return;
-    try {
-        m_pWizard->m_importer.SaveRules(dlg.Rules());
-        m_pWizard->m_rules = m_pWizard->m_importer.Rules();
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    if (!CMessageBox::Guarded(this, [&] {
+            m_pWizard->m_importer.SaveRules(dlg.Rules());
+            m_pWizard->m_rules = m_pWizard->m_importer.Rules();
+        }))
         return;
-    }
     CImporter::ApplyRules(m_pWizard->m_pModel->Rows(), m_pWizard->m_rules);
     m_pWizard->m_pModel->Refresh();
 }
@@ -115,12 +113,11 @@ bool CImportPreviewPage::validatePage() {
         return false;
     }
     CImportProgress progress(tr("正在导入…"), this);
-    try {
-        m_pWizard->m_result = m_pWizard->m_importer.Import(m_pWizard->m_pModel->Rows(), progress.Callback());
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    if (!CMessageBox::Guarded(this, [&] {
+            m_pWizard->m_result =
+                m_pWizard->m_importer.Import(m_pWizard->m_pModel->Rows(), progress.Callback());
+        }))
         return false;
-    }
     if (!m_pWizard->m_result.bDone) {
         CMessageBox::ShowMessage(tr("导入已取消，没有写入任何记录。"), this);
         return false;
