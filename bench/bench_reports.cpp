@@ -5,7 +5,7 @@
 #include "analysis/creportquery.h"
 #include "analysis/crptview.h"
 #include "app/cmainframe.h"
-#include "records/cmsflexgrid1.h"
+#include "widgets/cmsflexgrid1.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,9 +1,7 @@
 #include "analysis/csumlistview.h"
 #include "app/cleftview.h"
 #include "app/cmainframe.h"
-#include "app/cmessagebox.h"
 #include "cguitest.h"
-#include "records/ccategories.h"
 #include "ctestrows.h"
 #include "data/cbankset.h"
 #include "data/cdatabase.h"
@@ -11,13 +9,15 @@
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
 #include "data/ctoday.h"
+#include "records/ccategories.h"
 #include "records/cdaybook.h"
 #include "records/cemptyday.h"
 #include "records/cincomeview.h"
-#include "records/cmsflexgrid1.h"
 #include "records/cnewdayindlg.h"
 #include "records/coutlayview.h"
 #include "users/csession.h"
+#include "widgets/cmessagebox.h"
+#include "widgets/cmsflexgrid1.h"
 
 #include <QApplication>
 #include <QCalendarWidget>

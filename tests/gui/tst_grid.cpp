@@ -1,4 +1,4 @@
-#include "records/cmsflexgrid1.h"
+#include "widgets/cmsflexgrid1.h"
 
 #include <QApplication>
 #include <QHeaderView>

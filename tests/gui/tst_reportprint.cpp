@@ -4,7 +4,7 @@
 #include "cguitest.h"
 #include "data/cincomeset.h"
 #include "data/ctransaction.h"
-#include "records/cmsflexgrid1.h"
+#include "widgets/cmsflexgrid1.h"
 
 #include <QAction>
 #include <QComboBox>

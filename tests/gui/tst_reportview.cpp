@@ -6,7 +6,7 @@
 #include "data/cincomeset.h"
 #include "data/coutlayset.h"
 #include "data/ctrsset.h"
-#include "records/cmsflexgrid1.h"
+#include "widgets/cmsflexgrid1.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,5 +1,4 @@
 #include "app/cmainframe.h"
-#include "app/cmessagebox.h"
 #include "cbookbuilder.h"
 #include "cguitest.h"
 #include "ctestrows.h"
@@ -9,8 +8,9 @@
 #include "data/cincomeset.h"
 #include "data/ctoday.h"
 #include "records/cincomeview.h"
-#include "records/cmsflexgrid1.h"
 #include "users/csession.h"
+#include "widgets/cmessagebox.h"
+#include "widgets/cmsflexgrid1.h"
 
 #include <QFile>
 #include <QInputDialog>

@@ -1,5 +1,5 @@
-#include "app/cmessagebox.h"
 #include "cguitest.h"
+#include "widgets/cmessagebox.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

@@ -6,7 +6,7 @@
 #include "data/cbankset.h"
 #include "data/cincomeset.h"
 #include "data/coutlayset.h"
-#include "records/cmsflexgrid1.h"
+#include "widgets/cmsflexgrid1.h"
 
 #include <QDir>
 #include <QLineEdit>

@@ -11,8 +11,8 @@
 #include "data/ctoday.h"
 #include "data/ctrsset.h"
 #include "records/cincomeview.h"
-#include "records/cmsflexgrid1.h"
 #include "users/cuseradmin.h"
+#include "widgets/cmsflexgrid1.h"
 
 #include <QCalendarWidget>
 #include <QComboBox>

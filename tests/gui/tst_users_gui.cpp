@@ -1,6 +1,5 @@
 #include "accounts/cbankdlg.h"
 #include "app/cmainframe.h"
-#include "app/cmessagebox.h"
 #include "cguitest.h"
 #include "data/cdatabase.h"
 #include "data/ctoday.h"
@@ -12,6 +11,7 @@
 #include "users/csavedpwd.h"
 #include "users/csession.h"
 #include "users/cuseradmin.h"
+#include "widgets/cmessagebox.h"
 
 #include <QAction>
 #include <QCheckBox>

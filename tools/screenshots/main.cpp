@@ -11,16 +11,16 @@
 #include "analysis/crptview.h"
 #include "app/cleftview.h"
 #include "app/cmainframe.h"
-#include "app/cmessagebox.h"
 #include "data/cdatabase.h"
 #include "data/cdbexception.h"
 #include "data/ctoday.h"
 #include "demo/cdemobook.h"
 #include "records/cdaybook.h"
 #include "records/cincomeview.h"
-#include "records/cmsflexgrid1.h"
 #include "records/coutlayview.h"
 #include "users/csession.h"
+#include "widgets/cmessagebox.h"
+#include "widgets/cmsflexgrid1.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -2,6 +2,7 @@
 
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
+#include "data/cschema.h"
 #include "data/ctransaction.h"
 #include "users/cuseradmin.h"
 
@@ -9,6 +10,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -29,7 +31,7 @@ QString Write(const QString& strUser, qint64 nSessionUser, const QString& strCon
               const std::function<QString()>& fnWrite) {
     CTransaction transaction(strConnection);
     QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT 1 FROM \"User\" WHERE \"UserName\" = ?") +
+        QStringLiteral("SELECT 1 FROM %1 WHERE \"UserName\" = ?").arg(CSchema::User) +
             CDatabase::Dialect(strConnection).LockSql(),
         {strUser}, strConnection);
     const bool bFound = query.next();
@@ -82,8 +84,9 @@ QString Gone() {
 QVector<CAccountAdmin::SAccount> CAccountAdmin::List(const QString& strUser,
                                                      const QString& strConnection) {
     QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT \"编号\", \"CardName\", \"CardSum\", \"CardCash\" FROM \"Bank\" "
-                       "WHERE \"UserName\" = ? ORDER BY \"编号\""),
+        QStringLiteral("SELECT \"编号\", \"CardName\", \"CardSum\", \"CardCash\" FROM %1 "
+                       "WHERE \"UserName\" = ? ORDER BY \"编号\"")
+            .arg(CSchema::Bank),
         {strUser}, strConnection);
     QVector<SAccount> accounts;
     while (query.next())
@@ -116,8 +119,9 @@ QString CAccountAdmin::Add(const QString& strUser, const QString& strName, const
             CheckName(strName, NamesExcept(List(strUser, strConnection), -1));
         if (!strError.isEmpty())
             return strError;
-        CDatabase::Exec(QStringLiteral("INSERT INTO \"Bank\" (\"UserName\", \"CardName\", "
-                                       "\"CardSum\", \"CardCash\") VALUES (?, ?, ?, ?)"),
+        CDatabase::Exec(QStringLiteral("INSERT INTO %1 (\"UserName\", \"CardName\", "
+                                       "\"CardSum\", \"CardCash\") VALUES (?, ?, ?, ?)")
+                            .arg(CSchema::Bank),
                         // A null note would be bound as NULL, which the column refuses.
                         {strUser, strName.trimmed(), strNote.isNull() ? QStringLiteral("") : strNote,
                          CMoney::FromCents(CMoney::ToCents(dCash))},
@@ -140,20 +144,21 @@ QString CAccountAdmin::Rename(const QString& strUser, int nKey, const QString& s
         const QString strNew = strNewName.trimmed();
         if (strNew == strOld)
             return QString();
-        CDatabase::Exec(QStringLiteral("UPDATE \"Bank\" SET \"CardName\" = ? WHERE \"编号\" = ?"),
+        CDatabase::Exec(QStringLiteral("UPDATE %1 SET \"CardName\" = ? WHERE \"编号\" = ?")
+                            .arg(CSchema::Bank),
                         {strNew, nKey}, strConnection);
         if (OwnsItsName(accounts, nIndex)) {
             const QVariantList values{strNew, strUser, strOld};
-            for (const char* szTable : {"Income", "Outlay"}) {
-                CDatabase::Exec(QStringLiteral("UPDATE \"%1\" SET \"Bank\" = ? WHERE "
+            for (const QLatin1String table : {CSchema::Income, CSchema::Outlay}) {
+                CDatabase::Exec(QStringLiteral("UPDATE %1 SET \"Bank\" = ? WHERE "
                                                "\"UserName\" = ? AND \"Bank\" = ?")
-                                    .arg(QLatin1String(szTable)),
+                                    .arg(table),
                                 values, strConnection);
             }
             for (const char* szColumn : {"TrsFrom", "TrsIn"}) {
-                CDatabase::Exec(QStringLiteral("UPDATE \"Trs\" SET \"%1\" = ? WHERE "
+                CDatabase::Exec(QStringLiteral("UPDATE %2 SET \"%1\" = ? WHERE "
                                                "\"UserName\" = ? AND \"%1\" = ?")
-                                    .arg(QLatin1String(szColumn)),
+                                    .arg(QLatin1String(szColumn), CSchema::Trs),
                                 values, strConnection);
             }
         }
@@ -166,8 +171,9 @@ QString CAccountAdmin::SetNote(const QString& strUser, int nKey, const QString& 
     if (strNote.toUcs4().size() > CDatabase::MaxTextLength)
         return Tr("帐号备注不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
     return Write(strUser, nSessionUser, strConnection, [&] {
-        QSqlQuery query = CDatabase::Exec(QStringLiteral("UPDATE \"Bank\" SET \"CardSum\" = ? "
-                                                         "WHERE \"编号\" = ? AND \"UserName\" = ?"),
+        QSqlQuery query = CDatabase::Exec(QStringLiteral("UPDATE %1 SET \"CardSum\" = ? "
+                                                         "WHERE \"编号\" = ? AND \"UserName\" = ?")
+                                              .arg(CSchema::Bank),
                                           {strNote, nKey, strUser}, strConnection);
         return query.numRowsAffected() == 1 ? QString() : Gone();
     });
@@ -187,19 +193,20 @@ QString CAccountAdmin::Delete(const QString& strUser, int nKey, const QString& s
         QStringList uses;
         if (OwnsItsName(accounts, nIndex)) {
             const QVariantList values{strUser, account.strName};
-            const char* const tables[][2] = {
-                {"Income", QT_TRANSLATE_NOOP("CAccountAdmin", "%1 条收入记录")},
-                {"Outlay", QT_TRANSLATE_NOOP("CAccountAdmin", "%1 条支出记录")}};
+            const std::pair<QLatin1String, const char*> tables[] = {
+                {CSchema::Income, QT_TRANSLATE_NOOP("CAccountAdmin", "%1 条收入记录")},
+                {CSchema::Outlay, QT_TRANSLATE_NOOP("CAccountAdmin", "%1 条支出记录")}};
             for (const auto& table : tables) {
-                const int n = Count(QStringLiteral("SELECT COUNT(*) FROM \"%1\" WHERE "
+                const int n = Count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE "
                                                    "\"UserName\" = ? AND \"Bank\" = ?")
-                                        .arg(QLatin1String(table[0])),
+                                        .arg(table.first),
                                     values, strConnection);
                 if (n > 0)
-                    uses << Tr(table[1]).arg(n);
+                    uses << Tr(table.second).arg(n);
             }
-            const int nTrs = Count(QStringLiteral("SELECT COUNT(*) FROM \"Trs\" WHERE \"UserName\" = ? "
-                                                  "AND (\"TrsFrom\" = ? OR \"TrsIn\" = ?)"),
+            const int nTrs = Count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE \"UserName\" = ? "
+                                                  "AND (\"TrsFrom\" = ? OR \"TrsIn\" = ?)")
+                                       .arg(CSchema::Trs),
                                    {strUser, account.strName, account.strName}, strConnection);
             if (nTrs > 0)
                 uses << Tr("%1 条转帐记录").arg(nTrs);
@@ -210,7 +217,7 @@ QString CAccountAdmin::Delete(const QString& strUser, int nKey, const QString& s
         if (CMoney::ToCents(account.dCash) != 0)
             return Tr("帐号“%1”的余额为 %2，不为零，不能删除。请先把余额转到别的帐号。")
                 .arg(account.strName, CMoney::Format(account.dCash));
-        CDatabase::Exec(QStringLiteral("DELETE FROM \"Bank\" WHERE \"编号\" = ?"), {nKey},
+        CDatabase::Exec(QStringLiteral("DELETE FROM %1 WHERE \"编号\" = ?").arg(CSchema::Bank), {nKey},
                         strConnection);
         return QString();
     });

@@ -1,4 +1,5 @@
 #include "cbalance.h"
+#include "data/cschema.h"
 
 #include <QSqlQuery>
 
@@ -10,18 +11,18 @@ const QString Moved = QStringLiteral("\"CardCash\" = (ROUND(\"CardCash\" * 100) 
 } // namespace
 
 bool CBalance::MoveKey(const QVariant& key, std::int64_t nCents, const QString& strConnection) {
-    QSqlQuery query =
-        CDatabase::Exec(QStringLiteral("UPDATE \"Bank\" SET %1 WHERE \"编号\" = ?").arg(Moved),
-                        {qlonglong(nCents), key}, strConnection);
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("UPDATE %2 SET %1 WHERE \"编号\" = ?").arg(Moved, CSchema::Bank),
+        {qlonglong(nCents), key}, strConnection);
     return query.numRowsAffected() > 0;
 }
 
 bool CBalance::Move(const QString& strUser, const QString& strCardName, std::int64_t nCents,
                     const QString& strConnection) {
     QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("UPDATE \"Bank\" SET %1 WHERE \"编号\" = (SELECT MIN(\"编号\") FROM \"Bank\" "
+        QStringLiteral("UPDATE %2 SET %1 WHERE \"编号\" = (SELECT MIN(\"编号\") FROM %2 "
                        "WHERE \"UserName\" = ? AND \"CardName\" = ?)")
-            .arg(Moved),
+            .arg(Moved, CSchema::Bank),
         {qlonglong(nCents), strUser, strCardName}, strConnection);
     return query.numRowsAffected() > 0;
 }

@@ -2,6 +2,7 @@
 
 #include "accounts/cbalance.h"
 #include "data/cmoney.h"
+#include "data/cschema.h"
 #include "data/cstoreddate.h"
 #include "data/ctransaction.h"
 #include "users/cuseradmin.h"
@@ -14,17 +15,19 @@ namespace {
 
 // The key of the user's first account of that name, or an invalid variant.
 QVariant AccountKey(const QString& strUser, const QString& strName, const QString& strConnection) {
-    QSqlQuery query = CDatabase::Exec(QStringLiteral("SELECT MIN(\"编号\") FROM \"Bank\" "
-                                                     "WHERE \"UserName\" = ? AND \"CardName\" = ?"),
+    QSqlQuery query = CDatabase::Exec(QStringLiteral("SELECT MIN(\"编号\") FROM %1 "
+                                                     "WHERE \"UserName\" = ? AND \"CardName\" = ?")
+                                          .arg(CSchema::Bank),
                                       {strUser, strName}, strConnection);
     return query.next() ? query.value(0) : QVariant();
 }
 
 // Locks the account row until the end of the transaction (PostgreSQL); false when it is gone.
 bool LockAccount(const QVariant& key, const QString& strConnection) {
-    return CDatabase::Exec(QStringLiteral("SELECT 1 FROM \"Bank\" WHERE \"编号\" = ?") +
-                               CDatabase::Dialect(strConnection).LockSql(),
-                           {key}, strConnection)
+    return CDatabase::Exec(
+               QStringLiteral("SELECT 1 FROM %1 WHERE \"编号\" = ?").arg(CSchema::Bank) +
+                   CDatabase::Dialect(strConnection).LockSql(),
+               {key}, strConnection)
         .next();
 }
 
@@ -58,8 +61,9 @@ CTransfer::EResult CTransfer::Transfer(const QString& strUser, const QDate& day,
     CBalance::MoveKey(from, -nCents, strConnection);
     CBalance::MoveKey(in, nCents, strConnection);
     CDatabase::Exec(
-        QStringLiteral("INSERT INTO \"Trs\" (\"UserName\", \"TrsDate\", \"TrsFrom\", \"TrsIn\", "
-                       "\"TrsAmount\") VALUES (?, ?, ?, ?, ?)"),
+        QStringLiteral("INSERT INTO %1 (\"UserName\", \"TrsDate\", \"TrsFrom\", \"TrsIn\", "
+                       "\"TrsAmount\") VALUES (?, ?, ?, ?, ?)")
+            .arg(CSchema::Trs),
         {strUser, CDatabase::Dialect(strConnection).BindDate(day), strFrom, strIn,
          CMoney::FromCents(nCents)},
         strConnection);
@@ -89,8 +93,8 @@ QVector<CTransfer::SRow> CTransfer::History(const QString& strUser, const QStrin
     // By the calendar day, so a stored time of day never reorders one day's transfers.
     QSqlQuery query = CDatabase::Exec(
         QStringLiteral("SELECT \"TrsDate\", \"TrsFrom\", \"TrsIn\", \"TrsAmount\", \"编号\" "
-                       "FROM \"Trs\" WHERE \"UserName\" = ? ORDER BY %1, \"编号\"")
-            .arg(dialect.DayKeyExpr(QStringLiteral("\"TrsDate\""))),
+                       "FROM %2 WHERE \"UserName\" = ? ORDER BY %1, \"编号\"")
+            .arg(dialect.DayKeyExpr(QStringLiteral("\"TrsDate\"")), CSchema::Trs),
         {strUser}, strConnection);
     QVector<SRow> rows;
     while (query.next()) {
@@ -112,11 +116,11 @@ CTransfer::EUndo CTransfer::Undo(const QString& strUser, int nKey, const QString
     // On PostgreSQL the row is locked, so two copies undoing the same transfer take turns and
     // the second finds it gone; SQLite holds the write lock from BEGIN.
     const bool bSqlite = CDatabase::Dialect(strConnection).IsSQLite();
-    QSqlQuery row = CDatabase::Exec(
-        QStringLiteral("SELECT \"TrsFrom\", \"TrsIn\", \"TrsAmount\" FROM \"Trs\" "
-                       "WHERE \"编号\" = ? AND \"UserName\" = ?%1")
-            .arg(bSqlite ? QString() : QStringLiteral(" FOR UPDATE")),
-        {nKey, strUser}, strConnection);
+    QSqlQuery row =
+        CDatabase::Exec(QStringLiteral("SELECT \"TrsFrom\", \"TrsIn\", \"TrsAmount\" FROM %2 "
+                                       "WHERE \"编号\" = ? AND \"UserName\" = ?%1")
+                            .arg(bSqlite ? QString() : QStringLiteral(" FOR UPDATE"), CSchema::Trs),
+                        {nKey, strUser}, strConnection);
     if (!row.next())
         return EUndo::Gone;
     const QString strFrom = row.value(0).toString();
@@ -129,7 +133,7 @@ CTransfer::EUndo CTransfer::Undo(const QString& strUser, int nKey, const QString
         return EUndo::NoAccount;
     CBalance::MoveKey(from, nCents, strConnection);
     CBalance::MoveKey(in, -nCents, strConnection);
-    CDatabase::Exec(QStringLiteral("DELETE FROM \"Trs\" WHERE \"编号\" = ?"), {nKey},
+    CDatabase::Exec(QStringLiteral("DELETE FROM %1 WHERE \"编号\" = ?").arg(CSchema::Trs), {nKey},
                     strConnection);
     transaction.Commit();
     return EUndo::Done;

@@ -2,6 +2,7 @@
 
 #include "data/cdatabase.h"
 #include "data/cmoney.h"
+#include "data/cschema.h"
 #include "data/cstoreddate.h"
 #include "records/cdaylist.h"
 
@@ -158,8 +159,9 @@ CReportQuery::SResult CReportQuery::RecordReport(const QString& strUser, ETable 
 
 CReportQuery::SResult CReportQuery::AccountReport(const QString& strUser) {
     QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT \"CardName\", \"CardSum\", \"CardCash\" "
-                                                 "FROM \"Bank\" WHERE \"UserName\" = ? "
-                                                 "ORDER BY \"编号\""),
+                                                 "FROM %1 WHERE \"UserName\" = ? "
+                                                 "ORDER BY \"编号\"")
+                                      .arg(CSchema::Bank),
                                   {strUser});
     SResult result;
     while (q.next()) {
@@ -172,11 +174,11 @@ CReportQuery::SResult CReportQuery::AccountReport(const QString& strUser) {
 }
 
 CReportQuery::SResult CReportQuery::TransferReport(const QString& strUser) {
-    QSqlQuery q =
-        CDatabase::Exec(QStringLiteral("SELECT \"TrsDate\", \"TrsFrom\", \"TrsIn\", "
-                                       "\"TrsAmount\" FROM \"Trs\" WHERE \"UserName\" = ? "
-                                       "ORDER BY \"编号\""),
-                        {strUser});
+    QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT \"TrsDate\", \"TrsFrom\", \"TrsIn\", "
+                                                 "\"TrsAmount\" FROM %1 WHERE \"UserName\" = ? "
+                                                 "ORDER BY \"编号\"")
+                                      .arg(CSchema::Trs),
+                                  {strUser});
     SResult result;
     while (q.next()) {
         const SDay day = ReadDay(q.value(0));

@@ -2,17 +2,18 @@
 
 #include "csqldialect.h"
 
+#include <QLatin1String>
 #include <QSqlDatabase>
 #include <QStringList>
 
 // The five tables of the book, their columns, defaults and indexes.
 namespace CSchema {
-// Table names as the SQL writes them (double-quoted).
-inline const char* const User = "\"User\"";
-inline const char* const Bank = "\"Bank\"";
-inline const char* const Income = "\"Income\"";
-inline const char* const Outlay = "\"Outlay\"";
-inline const char* const Trs = "\"Trs\"";
+// Table names as the SQL writes them (double-quoted), for QString::arg().
+inline constexpr QLatin1String User("\"User\"");
+inline constexpr QLatin1String Bank("\"Bank\"");
+inline constexpr QLatin1String Income("\"Income\"");
+inline constexpr QLatin1String Outlay("\"Outlay\"");
+inline constexpr QLatin1String Trs("\"Trs\"");
 
 // CREATE TABLE / INDEX statements, all "IF NOT EXISTS": an existing book is left as it is.
 QStringList CreateStatements(const CSqlDialect& dialect);

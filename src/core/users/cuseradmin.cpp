@@ -8,6 +8,7 @@
 #include "data/cincomeset.h"
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
+#include "data/cschema.h"
 #include "data/ctransaction.h"
 #include "data/ctrsset.h"
 #include "data/cuserset.h"
@@ -131,8 +132,9 @@ bool CUserAdmin::StoreSaveChoice(const QString& strUser, bool bSave, const QStri
     const QString strStored = bSave ? CSavedPwd::Encrypt(strPwd) : QString(QLatin1String(""));
     // One statement by name: it lands on the row that is there now, whatever another copy
     // did to the user since the login dialog read it.
-    QSqlQuery query = CDatabase::Exec(QStringLiteral("UPDATE \"User\" SET \"IsSavePwd\" = ?, "
-                                                     "\"SavePwd\" = ? WHERE \"UserName\" = ?"),
+    QSqlQuery query = CDatabase::Exec(QStringLiteral("UPDATE %1 SET \"IsSavePwd\" = ?, "
+                                                     "\"SavePwd\" = ? WHERE \"UserName\" = ?")
+                                          .arg(CSchema::User),
                                       {bSave, strStored, strUser}, strConnection);
     return query.numRowsAffected() > 0;
 }
@@ -155,8 +157,9 @@ qint64 CUserAdmin::LogIn(const QString& strUser, const QString& strPwd,
         try {
             const QString strHash = CPasswordHash::Hash(strPwd);
             CTransaction transaction(strConnection);
-            CDatabase::Exec(QStringLiteral("UPDATE \"User\" SET \"UserPwd\" = ? "
-                                           "WHERE \"UserID\" = ? AND \"UserPwd\" = ?"),
+            CDatabase::Exec(QStringLiteral("UPDATE %1 SET \"UserPwd\" = ? "
+                                           "WHERE \"UserID\" = ? AND \"UserPwd\" = ?")
+                                .arg(CSchema::User),
                             {strHash, set.m_UserID, set.m_UserPwd}, strConnection);
             transaction.Commit();
         } catch (const CDBException&) {
@@ -176,7 +179,7 @@ void CUserAdmin::CheckSession(const QString& strUser, qint64 nSessionUser,
     if (nSessionUser == 0)
         return;
     QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT \"UserID\" FROM \"User\" WHERE \"UserName\" = ?") +
+        QStringLiteral("SELECT \"UserID\" FROM %1 WHERE \"UserName\" = ?").arg(CSchema::User) +
             CDatabase::Dialect(strConnection).LockSql(true),
         {strUser}, strConnection);
     if (!query.next() || query.value(0).toLongLong() != nSessionUser)
@@ -285,7 +288,8 @@ CUserAdmin::EChange CUserAdmin::ChangePassword(const QString& strUser, const QSt
     // the stored text read first; the write then goes ahead only while that text is still
     // what is stored. If another copy changed it in between, check again.
     const QString strNewHash = CPasswordHash::Hash(strNewPwd);
-    const QString strRead = QStringLiteral("SELECT \"UserPwd\" FROM \"User\" WHERE \"UserName\" = ?");
+    const QString strRead =
+        QStringLiteral("SELECT \"UserPwd\" FROM %1 WHERE \"UserName\" = ?").arg(CSchema::User);
     for (int nTry = 0; nTry < 5; ++nTry) {
         QSqlQuery before = CDatabase::Exec(strRead, {strUser}, strConnection);
         const QString strSeen = before.next() ? before.value(0).toString() : QString();
@@ -305,8 +309,9 @@ CUserAdmin::EChange CUserAdmin::ChangePassword(const QString& strUser, const QSt
             return EChange::WrongPassword;
         // A remembered password is the old one now: keeping it would only make the next
         // login fail.
-        CDatabase::Exec(QStringLiteral("UPDATE \"User\" SET \"UserPwd\" = ?, \"IsSavePwd\" = ?, "
-                                       "\"SavePwd\" = '' WHERE \"UserName\" = ?"),
+        CDatabase::Exec(QStringLiteral("UPDATE %1 SET \"UserPwd\" = ?, \"IsSavePwd\" = ?, "
+                                       "\"SavePwd\" = '' WHERE \"UserName\" = ?")
+                            .arg(CSchema::User),
                         {strNewHash, false, strUser}, strConnection);
         transaction.Commit();
         return EChange::Changed;

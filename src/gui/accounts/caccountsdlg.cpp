@@ -1,9 +1,9 @@
 #include "accounts/caccountsdlg.h"
 
-#include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "users/cusericons.h"
+#include "widgets/cmessagebox.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -114,12 +114,8 @@ int CAccountsDlg::Run(const QString& strUser, qint64 nSessionUser) {
 }
 
 bool CAccountsDlg::Reload() {
-    try {
-        m_accounts = CAccountAdmin::List(m_strUser);
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    if (!CMessageBox::Guarded(this, [&] { m_accounts = CAccountAdmin::List(m_strUser); }))
         return false;
-    }
     const QSignalBlocker blocker(m_pList);
     m_pList->clearSelection();
     m_pList->setRowCount(int(m_accounts.size()));

@@ -1,9 +1,9 @@
 #include "cbankdlg.h"
 
 #include "accounts/caccountadmin.h"
-#include "app/cmessagebox.h"
 #include "data/cmoney.h"
 #include "users/cusericons.h"
+#include "widgets/cmessagebox.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

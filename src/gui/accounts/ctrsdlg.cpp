@@ -3,11 +3,11 @@
 #include "accounts/caccountlist.h"
 #include "accounts/ctransfer.h"
 #include "accounts/ctrsrptdlg.h"
-#include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "data/ctoday.h"
 #include "users/csession.h"
+#include "widgets/cmessagebox.h"
 
 #include <QCalendarWidget>
 #include <QComboBox>
@@ -208,12 +208,10 @@ void CTrsDlg::OnOK() {
 
 bool CTrsDlg::ConfirmBelowZero() {
     QVector<CAccountList::SAccount> accounts;
-    try {
-        accounts = CAccountList::Load(m_strUserName); // the balances as they are now
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    if (!CMessageBox::Guarded(this, [&] {
+            accounts = CAccountList::Load(m_strUserName); // the balances as they are now
+        }))
         return false;
-    }
     // A negative amount moves money the other way, so it is the destination that pays.
     const QString& strPayer = m_TrsAmount > 0 ? m_strTrsFrom : m_strTrsIn;
     double dCash = 0;

@@ -1,11 +1,11 @@
 #include "accounts/ctrsrptdlg.h"
 
 #include "accounts/ctransfer.h"
-#include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
-#include "records/cmsflexgrid1.h"
 #include "users/csession.h"
+#include "widgets/cmessagebox.h"
+#include "widgets/cmsflexgrid1.h"
 
 #include <QHBoxLayout>
 #include <QIcon>
@@ -83,7 +83,7 @@ void CTrsRptDlg::OnUndo() {
                  m_ctlGrid->GetTextMatrix(m_nSelRow, 3), m_ctlGrid->GetTextMatrix(m_nSelRow, 4));
     if (!CMessageBox::AskOkCancel(strText, tr("撤销转帐"), this))
         return;
-    try {
+    CMessageBox::Guarded(this, [&] {
         const CTransfer::EUndo eResult = CTransfer::Undo(
             m_pSession ? m_pSession->UserName() : QString(), m_keys[m_nSelRow - 1],
             CDatabase::DefaultConnection, m_pSession ? m_pSession->UserId() : 0);
@@ -91,9 +91,7 @@ void CTrsRptDlg::OnUndo() {
             CMessageBox::ShowMessage(CTransfer::Message(eResult), this);
         else
             m_bChanged = true;
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
-    }
+    });
     OnInitDialog();
 }
 
@@ -119,12 +117,10 @@ bool CTrsRptDlg::OnInitDialog() {
     m_pUndo->setEnabled(false);
 
     QVector<CTransfer::SRow> rows;
-    try {
-        rows = CTransfer::History(m_pSession ? m_pSession->UserName() : QString());
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    if (!CMessageBox::Guarded(this, [&] {
+            rows = CTransfer::History(m_pSession ? m_pSession->UserName() : QString());
+        }))
         return false;
-    }
     QVector<QStringList> cells;
     cells.reserve(rows.size() + 1);
     std::int64_t nTotal = 0;

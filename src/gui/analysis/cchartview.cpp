@@ -1,8 +1,8 @@
 #include "cchartview.h"
 
 #include "analysis/cmschart3.h"
-#include "app/cmessagebox.h"
 #include "data/cdbexception.h"
+#include "widgets/cmessagebox.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -17,15 +17,6 @@ QGroupBox* Framed(CMschart3* pChart) {
     pLayout->setContentsMargins(4, 4, 4, 4);
     pLayout->addWidget(pChart);
     return pBox;
-}
-
-// A failed read leaves the charts as they were and says why.
-template <class TFunc> void Guarded(QWidget* pView, TFunc func) {
-    try {
-        func();
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, pView);
-    }
 }
 
 } // namespace
@@ -136,29 +127,31 @@ QStringList CChartView::SortsFor(CMschart3* pChart, const QString& strScope, TFe
 }
 
 void CChartView::DrawUserLine() {
-    Guarded(this, [&] { DrawLine(m_titles.strUserLine, Data().UserLine()); });
+    // A failed read leaves the charts as they were and says why.
+    CMessageBox::Guarded(this, [&] { DrawLine(m_titles.strUserLine, Data().UserLine()); });
 }
 
 void CChartView::DrawUserBar() {
-    Guarded(this, [&] {
+    CMessageBox::Guarded(this, [&] {
         DrawSorts(m_pBarChart, m_titles.strUserBar,
                   SortsFor(m_pBarChart, QStringLiteral("u"), [&] { return Data().UserSorts(); }));
     });
 }
 
 void CChartView::DrawUserPie() {
-    Guarded(this, [&] {
+    CMessageBox::Guarded(this, [&] {
         DrawSorts(m_pPieChart, m_titles.strUserPie,
                   SortsFor(m_pPieChart, QStringLiteral("u"), [&] { return Data().UserSorts(); }));
     });
 }
 
 void CChartView::DrawYearLine(int nYear) {
-    Guarded(this, [&] { DrawLine(m_titles.strYearLine.arg(nYear), Data().YearLine(nYear)); });
+    CMessageBox::Guarded(
+        this, [&] { DrawLine(m_titles.strYearLine.arg(nYear), Data().YearLine(nYear)); });
 }
 
 void CChartView::DrawYearBar(int nYear) {
-    Guarded(this, [&] {
+    CMessageBox::Guarded(this, [&] {
         DrawSorts(m_pBarChart, m_titles.strYearBar.arg(nYear),
                   SortsFor(m_pBarChart, QStringLiteral("y%1").arg(nYear),
                            [&] { return Data().YearSorts(nYear); }));
@@ -166,7 +159,7 @@ void CChartView::DrawYearBar(int nYear) {
 }
 
 void CChartView::DrawYearPie(int nYear) {
-    Guarded(this, [&] {
+    CMessageBox::Guarded(this, [&] {
         DrawSorts(m_pPieChart, m_titles.strYearPie.arg(nYear),
                   SortsFor(m_pPieChart, QStringLiteral("y%1").arg(nYear),
                            [&] { return Data().YearSorts(nYear); }));
@@ -174,13 +167,13 @@ void CChartView::DrawYearPie(int nYear) {
 }
 
 void CChartView::DrawMonthLine(int nYear, int nMonth) {
-    Guarded(this, [&] {
+    CMessageBox::Guarded(this, [&] {
         DrawLine(m_titles.strMonthLine.arg(nYear).arg(nMonth), Data().MonthLine(nYear, nMonth));
     });
 }
 
 void CChartView::DrawMonthBar(int nYear, int nMonth) {
-    Guarded(this, [&] {
+    CMessageBox::Guarded(this, [&] {
         DrawSorts(m_pBarChart, m_titles.strMonthBar.arg(nYear).arg(nMonth),
                   SortsFor(m_pBarChart, QStringLiteral("m%1-%2").arg(nYear).arg(nMonth),
                            [&] { return Data().MonthSorts(nYear, nMonth); }));
@@ -188,7 +181,7 @@ void CChartView::DrawMonthBar(int nYear, int nMonth) {
 }
 
 void CChartView::DrawMonthPie(int nYear, int nMonth) {
-    Guarded(this, [&] {
+    CMessageBox::Guarded(this, [&] {
         DrawSorts(m_pPieChart, m_titles.strMonthPie.arg(nYear).arg(nMonth),
                   SortsFor(m_pPieChart, QStringLiteral("m%1-%2").arg(nYear).arg(nMonth),
                            [&] { return Data().MonthSorts(nYear, nMonth); }));
@@ -199,36 +192,36 @@ void CChartView::DrawMonthPie(int nYear, int nMonth) {
 
 double CChartView::GetYearSum(int nYear) {
     double d = 0.0;
-    Guarded(this, [&] { d = Data().GetYearSum(nYear); });
+    CMessageBox::Guarded(this, [&] { d = Data().GetYearSum(nYear); });
     return d;
 }
 
 double CChartView::GetMonthSum(int nYear, int nMonth) {
     double d = 0.0;
-    Guarded(this, [&] { d = Data().GetMonthSum(nYear, nMonth); });
+    CMessageBox::Guarded(this, [&] { d = Data().GetMonthSum(nYear, nMonth); });
     return d;
 }
 
 double CChartView::GetDaySum(int nYear, int nMonth, int nDay) {
     double d = 0.0;
-    Guarded(this, [&] { d = Data().GetDaySum(nYear, nMonth, nDay); });
+    CMessageBox::Guarded(this, [&] { d = Data().GetDaySum(nYear, nMonth, nDay); });
     return d;
 }
 
 double CChartView::GetSortSum(int nSort) {
     double d = 0.0;
-    Guarded(this, [&] { d = Data().GetSortSum(nSort); });
+    CMessageBox::Guarded(this, [&] { d = Data().GetSortSum(nSort); });
     return d;
 }
 
 double CChartView::GetYearSortSum(int nYear, int nSort) {
     double d = 0.0;
-    Guarded(this, [&] { d = Data().GetYearSortSum(nYear, nSort); });
+    CMessageBox::Guarded(this, [&] { d = Data().GetYearSortSum(nYear, nSort); });
     return d;
 }
 
 double CChartView::GetMonthSortSum(int nYear, int nMonth, int nSort) {
     double d = 0.0;
-    Guarded(this, [&] { d = Data().GetMonthSortSum(nYear, nMonth, nSort); });
+    CMessageBox::Guarded(this, [&] { d = Data().GetMonthSortSum(nYear, nMonth, nSort); });
     return d;
 }

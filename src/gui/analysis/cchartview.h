@@ -1,7 +1,7 @@
 #pragma once
 
 #include "analysis/cchartdata.h"
-#include "app/cformview.h"
+#include "widgets/cformview.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "cpreviewframe.h"
 
-#include "app/cmessagebox.h"
+#include "widgets/cmessagebox.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -3,7 +3,7 @@
 #include "analysis/creportpages.h"
 #include "cpreviewframe.h"
 #include "data/cmoney.h"
-#include "records/cmsflexgrid1.h"
+#include "widgets/cmsflexgrid1.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>

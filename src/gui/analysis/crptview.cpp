@@ -2,13 +2,13 @@
 
 #include "analysis/creportcsv.h"
 #include "analysis/creportquery.h"
-#include "app/cmessagebox.h"
 #include "cpreviewframe.h"
 #include "creportprinter.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
-#include "records/cmsflexgrid1.h"
 #include "users/csession.h"
+#include "widgets/cmessagebox.h"
+#include "widgets/cmsflexgrid1.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -217,7 +217,7 @@ void CRptView::OnSelchangeStartDate() {
 
 void CRptView::FillStartDates(bool bIncome) {
     m_pStartDate->clear();
-    try {
+    CMessageBox::Guarded(this, [&] {
         const QVector<QDate> dates = CReportQuery::RecordDates(
             m_strUserName, bIncome ? CReportQuery::ETable::Income : CReportQuery::ETable::Outlay);
         QStringList texts;
@@ -225,9 +225,7 @@ void CRptView::FillStartDates(bool bIncome) {
         for (const QDate& date : dates)
             texts << CReportQuery::FormatDate(date);
         m_pStartDate->addItems(texts);
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
-    }
+    });
 }
 
 void CRptView::FillEndDates() {
@@ -254,7 +252,7 @@ void CRptView::SetHeader(int nCols, const QStringList& headers) {
 }
 
 void CRptView::OnQuery() {
-    try {
+    CMessageBox::Guarded(this, [&] {
         // The grid takes the new kind's header first thing, even if the query then fails.
         const QString strKind = m_strQueryKind;
         if (strKind == tr("帐户记录") || strKind == tr("转帐记录") || strKind == tr("收入记录") ||
@@ -268,9 +266,7 @@ void CRptView::OnQuery() {
             ShowRecordReport(true);
         else if (strKind == tr("支出记录"))
             ShowRecordReport(false);
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
-    }
+    });
     ShowSummary();
 }
 

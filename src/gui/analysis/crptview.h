@@ -1,7 +1,7 @@
 #pragma once
 
 #include "analysis/cpreviewframe.h"
-#include "app/cformview.h"
+#include "widgets/cformview.h"
 
 #include <QString>
 

@@ -2,10 +2,10 @@
 
 #include "accounts/caccountlist.h"
 #include "analysis/cperiodstats.h"
-#include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
-#include "records/cmsflexgrid1.h"
+#include "widgets/cmessagebox.h"
+#include "widgets/cmsflexgrid1.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -227,12 +227,8 @@ void CSumListView::WriteAccountHeader() {
 void CSumListView::ShowAccountList(const QString& strUser) {
     m_gridAccount->SetRows(1);
     QVector<CAccountList::SAccount> accounts;
-    try {
-        accounts = CAccountList::Load(strUser);
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    if (!CMessageBox::Guarded(this, [&] { accounts = CAccountList::Load(strUser); }))
         return;
-    }
     int r = 1;
     for (const CAccountList::SAccount& account : accounts) {
         m_gridAccount->SetRows(++r);
@@ -259,14 +255,12 @@ void CSumListView::ShowMonthBrief(const QString& strUser, int nYear, int nMonth)
 
 void CSumListView::ShowBrief(EBrief eBrief, const QString& strUser, int nYear, int nMonth) {
     QVector<CPeriodStats::SBriefRow> rows;
-    try {
+    CMessageBox::Guarded(this, [&] {
         const CPeriodStats stats;
         rows = eBrief == EBrief::User   ? stats.UserBrief(strUser)
                : eBrief == EBrief::Year ? stats.YearBrief(strUser, nYear)
                                         : stats.MonthBrief(strUser, nYear, nMonth);
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
-    }
+    });
     FillBrief(eBrief, nYear, nMonth, rows);
 }
 

@@ -1,6 +1,6 @@
 #include "app/caboutdlg.h"
 
-#include "app/cpicture.h"
+#include "widgets/cpicture.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>

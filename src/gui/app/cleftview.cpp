@@ -1,9 +1,9 @@
 #include "app/cleftview.h"
 
-#include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "records/cdaylist.h"
 #include "users/csession.h"
+#include "widgets/cmessagebox.h"
 
 #include <QIcon>
 
@@ -131,20 +131,18 @@ void CLeftView::Empty() {
 void CLeftView::BuildDayTree(ERecordKind eKind) {
     Empty();
     const QString strUser = CurrentUser();
-    try {
+    CMessageBox::Guarded(this, [&] {
         const QVector<QDate> days = CDayList::Days(eKind, strUser);
         for (const QDate& day : days)
             InsertDayPath(strUser, day.year(), day.month(), day.day());
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
-    }
+    });
 }
 
 void CLeftView::BuildMonthTree(bool bIncome, bool bOutlay) {
     Empty();
     const QString strUser = CurrentUser();
     QTreeWidgetItem* pRoot = FindOrInsertRoot(strUser);
-    try {
+    CMessageBox::Guarded(this, [&] {
         // Income first: a year or month known only from outlay rows comes after them.
         for (const ERecordKind eKind : {ERecordKind::Income, ERecordKind::Outlay}) {
             if ((eKind == ERecordKind::Income && !bIncome) ||
@@ -154,9 +152,7 @@ void CLeftView::BuildMonthTree(bool bIncome, bool bOutlay) {
             for (const QDate& day : days)
                 FindOrInsertMonth(FindOrInsertYear(pRoot, day.year()), day.month());
         }
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
-    }
+    });
 }
 
 void CLeftView::BuildIncomeTree() {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/cscope.h"
+#include "widgets/cscope.h"
 
 #include <QTreeWidget>
 

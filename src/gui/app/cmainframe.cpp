@@ -8,13 +8,13 @@
 #include "app/chelpwindow.h"
 #include "app/ckeyboardcommands.h"
 #include "app/cleftview.h"
-#include "app/cmessagebox.h"
 #include "app/cmainview.h"
 #include "app/csplashdlg.h"
 #include "import/cimportcommands.h"
 #include "records/cincomeview.h"
 #include "records/coutlayview.h"
 #include "users/csession.h"
+#include "widgets/cmessagebox.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -233,7 +233,7 @@ void CMainFrame::CreateActions() {
         m_pViewGroup->addAction(pAction);
         const EView eView = kind.eView;
         connect(pAction, &QAction::triggered, this, [this, eView] {
-            OpenView(eView);
+            CMessageBox::Guarded(this, [&] { OpenView(eView); });
             // A click flips the check mark; the view shown decides it.
             UpdateCommandUI();
         });
@@ -260,7 +260,8 @@ void CMainFrame::CreateActions() {
     for (auto it = handlers.cbegin(); it != handlers.cend(); ++it) {
         const auto pHandler = it.value();
         connect(m_actions.value(it.key()), &QAction::triggered, this, [this, pHandler] {
-            (this->*pHandler)();
+            // A command's failed database step ends the command, said in a message box.
+            CMessageBox::Guarded(this, [&] { (this->*pHandler)(); });
             UpdateCommandUI();
         });
     }

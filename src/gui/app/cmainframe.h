@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/cformview.h"
+#include "widgets/cformview.h"
 
 #include <QHash>
 #include <QMainWindow>

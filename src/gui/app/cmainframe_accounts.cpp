@@ -4,9 +4,9 @@
 #include "analysis/csumlistview.h"
 #include "app/cleftview.h"
 #include "app/cmainframe.h"
-#include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "users/csession.h"
+#include "widgets/cmessagebox.h"
 
 CTrsDlg* CMainFrame::TrsDlg() {
     if (!m_pTrsDlg)
@@ -44,9 +44,6 @@ void CMainFrame::OnAccounts() {
 void CMainFrame::OnAdvice() {
     if (!m_pSession->IsLoggedIn())
         return;
-    try {
-        CMessageBox::ShowMessage(CAdvice::Text(m_pSession->UserName()), this);
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
-    }
+    CMessageBox::Guarded(
+        this, [&] { CMessageBox::ShowMessage(CAdvice::Text(m_pSession->UserName()), this); });
 }

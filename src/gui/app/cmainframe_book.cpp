@@ -2,12 +2,12 @@
 // file was replaced, and restoring one of the daily backups.
 #include "app/cleftview.h"
 #include "app/cmainframe.h"
-#include "app/cmessagebox.h"
 #include "data/cbackup.h"
 #include "data/cchangewatcher.h"
 #include "data/cdbexception.h"
 #include "records/cdayview.h"
 #include "users/csession.h"
+#include "widgets/cmessagebox.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,7 +2,6 @@
 #include "accounts/cbankdlg.h"
 #include "app/cmainframe.h"
 #include "app/cmainview.h"
-#include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "data/cstoreddate.h"
 #include "data/ctoday.h"
@@ -12,6 +11,7 @@
 #include "users/cnewuserdlg.h"
 #include "users/csession.h"
 #include "users/cuseradmin.h"
+#include "widgets/cmessagebox.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
 #include "app/cmainview.h"
 
-#include "app/cpicture.h"
 #include "data/ctoday.h"
+#include "widgets/cpicture.h"
 
 #include <QCalendarWidget>
 #include <QGridLayout>

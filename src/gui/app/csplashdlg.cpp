@@ -1,6 +1,6 @@
 #include "app/csplashdlg.h"
 
-#include "app/cpicture.h"
+#include "widgets/cpicture.h"
 
 #include <QEventLoop>
 #include <QGuiApplication>

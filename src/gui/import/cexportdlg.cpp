@@ -1,10 +1,10 @@
 #include "cexportdlg.h"
 
 #include "analysis/cperiodstats.h"
-#include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "data/ctoday.h"
 #include "import/cexporter.h"
+#include "widgets/cmessagebox.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -110,12 +110,11 @@ void CExportDlg::OnOK() {
     const auto eFormat = m_pFormat->currentIndex() == 0 ? CExporter::EFormat::Qif : CExporter::EFormat::Csv;
     CExporter::SCount count;
     QString strError;
-    try {
-        strError = CExporter::Write(strPath, m_strUser, eFormat, m_pFrom->date(), m_pTo->date(), &count);
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    if (!CMessageBox::Guarded(this, [&] {
+            strError = CExporter::Write(strPath, m_strUser, eFormat, m_pFrom->date(), m_pTo->date(),
+                                        &count);
+        }))
         return;
-    }
     if (!strError.isEmpty()) {
         CMessageBox::ShowMessage(strError, this);
         return;

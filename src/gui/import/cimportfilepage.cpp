@@ -1,6 +1,5 @@
 #include "cimportfilepage.h"
 
-#include "app/cmessagebox.h"
 #include "cimportprogress.h"
 #include "import/cimportjob.h"
 #include "cimportwizard.h"
@@ -8,6 +7,7 @@
 #include "data/cdbexception.h"
 #include "import/cimporterror.h"
 #include "import/ctablereader.h"
+#include "widgets/cmessagebox.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -53,11 +53,7 @@ CImportFilePage::CImportFilePage(CImportWizard* pWizard) : m_pWizard(pWizard) {
         m_pEncoding->addItem(CTextDecoder::Name(e), int(e));
     m_pAccount = new QComboBox(this);
     m_pAccount->setObjectName(QStringLiteral("1106"));
-    try {
-        m_pAccount->addItems(m_pWizard->m_importer.Accounts());
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
-    }
+    CMessageBox::Guarded(this, [&] { m_pAccount->addItems(m_pWizard->m_importer.Accounts()); });
 
     auto* pForm = new QFormLayout;
     pForm->addRow(tr("文件："), pPathRow);

@@ -1,6 +1,5 @@
 #include "cimportpreviewpage.h"
 
-#include "app/cmessagebox.h"
 #include "ccombodelegate.h"
 #include "cimportprogress.h"
 #include "import/cimportjob.h"
@@ -9,6 +8,7 @@
 #include "cpreviewmodel.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
+#include "widgets/cmessagebox.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -96,13 +96,11 @@ void CImportPreviewPage::OnRules() {
     CImportRulesDlg dlg(m_pWizard->m_rules, this);
     if (dlg.exec() != QDialog::Accepted)
         return;
-    try {
-        m_pWizard->m_importer.SaveRules(dlg.Rules());
-        m_pWizard->m_rules = m_pWizard->m_importer.Rules();
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    if (!CMessageBox::Guarded(this, [&] {
+            m_pWizard->m_importer.SaveRules(dlg.Rules());
+            m_pWizard->m_rules = m_pWizard->m_importer.Rules();
+        }))
         return;
-    }
     CImporter::ApplyRules(m_pWizard->m_pModel->Rows(), m_pWizard->m_rules);
     m_pWizard->m_pModel->Refresh();
 }
@@ -125,12 +123,8 @@ bool CImportPreviewPage::validatePage() {
     CImportProgress progress(tr("正在导入…"), this);
     // Cancelled too late to stop it, the import may have committed: its result says so.
     progress.Run(job);
-    try {
-        job.RethrowError();
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    if (!CMessageBox::Guarded(this, [&] { job.RethrowError(); }))
         return false;
-    }
     m_pWizard->m_result = *pResult;
     if (!m_pWizard->m_result.bDone) {
         CMessageBox::ShowMessage(tr("导入已取消，没有写入任何记录。"), this);

@@ -1,14 +1,14 @@
 #include "records/cdayview.h"
 
-#include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "records/ccategories.h"
-#include "records/cdayconflict.h"
 #include "records/cdaybook.h"
+#include "records/cdayconflict.h"
 #include "records/cemptyday.h"
-#include "records/cmsflexgrid1.h"
 #include "users/csession.h"
+#include "widgets/cmessagebox.h"
+#include "widgets/cmsflexgrid1.h"
 
 #include <QAbstractItemView>
 #include <algorithm>
@@ -254,11 +254,8 @@ void CDayView::UpdateData(bool bSaveAndValidate) {
 
 void CDayView::FillAccountList() {
     m_comboBank->clear();
-    try {
-        m_comboBank->addItems(CDayBook(m_eKind, m_strUserName).Accounts());
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
-    }
+    CMessageBox::Guarded(
+        this, [&] { m_comboBank->addItems(CDayBook(m_eKind, m_strUserName).Accounts()); });
 }
 
 // ---------------------------------------------------------------- showing a day
@@ -301,12 +298,10 @@ void CDayView::LoadDay(int nYear, int nMonth, int nDay, const QString& strBank) 
     m_loaded.clear();
     m_removed.clear();
     QVector<SDayRecord> rows;
-    try {
-        rows = CDayBook(m_eKind, m_strUserName).LoadDay(QDate(nYear, nMonth, nDay), strBank);
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    if (!CMessageBox::Guarded(this, [&] {
+            rows = CDayBook(m_eKind, m_strUserName).LoadDay(QDate(nYear, nMonth, nDay), strBank);
+        }))
         return;
-    }
     for (const SDayRecord& r : rows)
         AppendGridRow(r);
     m_loaded = rows;
@@ -324,12 +319,10 @@ void CDayView::ShowDaySummary(int nYear, int nMonth, int nDay) {
     m_gridSummary->SetRows(1);
     std::int64_t nTotal = 0;
     QHash<QString, std::int64_t> totals;
-    try {
-        totals = CDayBook(m_eKind, m_strUserName).DayTotals(QDate(nYear, nMonth, nDay));
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    if (!CMessageBox::Guarded(this, [&] {
+            totals = CDayBook(m_eKind, m_strUserName).DayTotals(QDate(nYear, nMonth, nDay));
+        }))
         return;
-    }
     for (int i = 0; i < m_comboBank->count(); ++i) {
         const QString strName = m_comboBank->itemText(i);
         const std::int64_t nCents = totals.value(strName);
@@ -378,12 +371,9 @@ void CDayView::StepTo(int eStep) {
         return;
     const auto step = CDayBook::EStep(eStep);
     QDate target;
-    try {
-        target = CDayBook(m_eKind, m_strUserName).Step(step, CurrentDay());
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    if (!CMessageBox::Guarded(
+            this, [&] { target = CDayBook(m_eKind, m_strUserName).Step(step, CurrentDay()); }))
         return;
-    }
     switch (step) {
     case CDayBook::EStep::First:
     case CDayBook::EStep::Last:

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/cformview.h"
 #include "records/cdaybook.h"
 #include "records/crecordkind.h"
+#include "widgets/cformview.h"
 
 #include <QDate>
 #include <QString>

@@ -1,10 +1,10 @@
 #include "records/cnewdaydlg.h"
 
-#include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "data/ctoday.h"
 #include "records/cdaybook.h"
 #include "users/csession.h"
+#include "widgets/cmessagebox.h"
 
 #include <QApplication>
 #include <QCalendarWidget>

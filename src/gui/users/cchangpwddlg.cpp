@@ -1,9 +1,9 @@
 #include "cchangpwddlg.h"
 
-#include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "users/csession.h"
 #include "users/cuseradmin.h"
+#include "widgets/cmessagebox.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

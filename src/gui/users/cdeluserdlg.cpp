@@ -1,7 +1,7 @@
 #include "cdeluserdlg.h"
 
-#include "app/cmessagebox.h"
 #include "users/cuseradmin.h"
+#include "widgets/cmessagebox.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

@@ -1,11 +1,11 @@
 #include "clinkdlg.h"
 
-#include "app/cmessagebox.h"
 #include "cusericons.h"
 #include "data/cdatabase.h"
 #include "data/cdbexception.h"
 #include "demo/cdemobook.h"
 #include "users/cuseradmin.h"
+#include "widgets/cmessagebox.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -109,13 +109,11 @@ void CLinkDlg::showEvent(QShowEvent* pEvent) {
 }
 
 void CLinkDlg::FillUserList() {
-    try {
+    CMessageBox::Guarded(this, [&] {
         const QStringList names = CUserAdmin::UserNames();
         m_pUser->clear();
         m_pUser->addItems(names);
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
-    }
+    });
     // Nothing is chosen until the user chooses.
     m_pUser->setCurrentIndex(-1);
     UpdateData(false);
@@ -128,12 +126,8 @@ void CLinkDlg::OnSelChangeUser(int nIndex) {
     m_strUser = m_pUser->itemText(nIndex);
     bool bSave = false;
     QString strPwd;
-    try {
-        CUserAdmin::SavedPassword(m_strUser, bSave, strPwd);
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    if (!CMessageBox::Guarded(this, [&] { CUserAdmin::SavedPassword(m_strUser, bSave, strPwd); }))
         return;
-    }
     m_bSavePwd = bSave;
     m_strPwd = strPwd;
     m_strRemembered = bSave ? strPwd : QString();
@@ -164,11 +158,8 @@ void CLinkDlg::OnOK() {
         if (m_nLinkUserId != 0) {
             // Only a password that opened the book is remembered. Failing to store the choice
             // (a read-only book, say) is told but does not stop the login.
-            try {
-                CUserAdmin::StoreSaveChoice(m_strUser, m_bSavePwd, m_strPwd);
-            } catch (const CDBException& e) {
-                CMessageBox::ShowDBError(e, this);
-            }
+            CMessageBox::Guarded(
+                this, [&] { CUserAdmin::StoreSaveChoice(m_strUser, m_bSavePwd, m_strPwd); });
             m_bLink = true;
             m_strLinkUser = m_strUser;
         } else if (!m_strRemembered.isEmpty() && m_strPwd == m_strRemembered &&

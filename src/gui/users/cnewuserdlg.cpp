@@ -1,9 +1,9 @@
 #include "cnewuserdlg.h"
 
-#include "app/cmessagebox.h"
 #include "cusericons.h"
 #include "data/cdbexception.h"
 #include "users/cuseradmin.h"
+#include "widgets/cmessagebox.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

@@ -1,8 +1,8 @@
 #include "cguitest.h"
 
 #include "app/cledgerkinapp.h"
-#include "app/cmessagebox.h"
 #include "users/cuseradmin.h"
+#include "widgets/cmessagebox.h"
 
 #include <QAction>
 #include <QElapsedTimer>

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "data/cdbexception.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
 
 class QMessageBox;
 class QWidget;
-class CDBException;
 
 // Every message box of the program goes through here, so tests can capture the texts and
 // answer the questions instead of a person.
@@ -24,6 +25,17 @@ EChoice AskSaveDiscardCancel(const QString& strText, const QString& strCaption,
 // The driver's text of a failed database step. When the step was refused because the
 // session's user row is gone (CSessionGone), the session-gone handler runs afterwards.
 void ShowDBError(const CDBException& e, QWidget* pParent = nullptr);
+// Runs fn; a failed database step in it is shown (ShowDBError) instead of going further.
+// true when fn ran through. The one place the GUI catches what core throws.
+template <class TFunc> bool Guarded(QWidget* pParent, TFunc&& fn) {
+    try {
+        fn();
+        return true;
+    } catch (const CDBException& e) {
+        ShowDBError(e, pParent);
+        return false;
+    }
+}
 // Set by the main frame: ends the session. nullptr: none.
 void SetSessionGoneHandler(std::function<void()> fn);
 // When the book's file was replaced, ShowDBError asks whether to reopen it and, on OK, calls
@@ -45,8 +57,7 @@ void SetNextAnswer(bool bOk);
 // The next 保存 / 不保存 / 取消 answer (取消 when nothing is queued: nothing is lost).
 void SetNextChoice(EChoice eChoice);
 // The box AskSaveDiscardCancel shows, unshown (for pictures of it).
-QMessageBox* SaveQuestionBox(const QString& strText, const QString& strCaption,
-                                   QWidget* pParent);
+QMessageBox* SaveQuestionBox(const QString& strText, const QString& strCaption, QWidget* pParent);
 QList<SShown> Shown();
 QStringList ShownTexts();
 void ClearShown();

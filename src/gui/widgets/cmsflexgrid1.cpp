@@ -1,6 +1,6 @@
-#include "records/cmsflexgrid1.h"
+#include "widgets/cmsflexgrid1.h"
 
-#include "records/cgridmodel.h"
+#include "widgets/cgridmodel.h"
 
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -83,8 +83,7 @@ void CMsflexgrid1::FillLastColumn() {
     int nOthers = 0;
     for (int nCol = 1; nCol < nLast; ++nCol)
         nOthers += columnWidth(nCol - 1);
-    const int nWidth =
-        std::max(TwipsToPixels(m_colTwips.at(nLast)), viewport()->width() - nOthers);
+    const int nWidth = std::max(TwipsToPixels(m_colTwips.at(nLast)), viewport()->width() - nOthers);
     if (columnWidth(nLast - 1) != nWidth)
         setColumnWidth(nLast - 1, nWidth);
 }
@@ -107,7 +106,8 @@ bool CMsflexgrid1::viewportEvent(QEvent* pEvent) {
         const QString strText = index.isValid() ? index.data().toString() : QString();
         const QRect cell = visualRect(index);
         // The cell's own padding on each side, as the item delegate draws it.
-        const int nRoom = cell.width() - 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+        const int nRoom =
+            cell.width() - 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
         if (!strText.isEmpty() && fontMetrics().horizontalAdvance(strText) > nRoom)
             QToolTip::showText(pHelp->globalPos(), strText, viewport(), cell);
         else

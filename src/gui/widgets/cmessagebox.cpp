@@ -1,4 +1,4 @@
-#include "cmessagebox.h"
+#include "widgets/cmessagebox.h"
 
 #include "data/cdbexception.h"
 #include "users/csessiongone.h"
@@ -26,7 +26,9 @@ SState& State() {
     static SState s_state;
     return s_state;
 }
-QWidget* Owner(QWidget* pParent) { return pParent ? pParent : QApplication::activeWindow(); }
+QWidget* Owner(QWidget* pParent) {
+    return pParent ? pParent : QApplication::activeWindow();
+}
 
 // A short text makes a narrow box, and the window manager then cuts its title ("Le…kin"):
 // the box is kept wide enough for the title beside the title bar's buttons.
@@ -82,8 +84,7 @@ std::function<void()>& ReopenHandler() {
 }
 } // namespace
 
-QMessageBox* SaveQuestionBox(const QString& strText, const QString& strCaption,
-                             QWidget* pParent) {
+QMessageBox* SaveQuestionBox(const QString& strText, const QString& strCaption, QWidget* pParent) {
     auto* pBox = new QMessageBox(QMessageBox::Question, strCaption, strText,
                                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
                                  Owner(pParent));
@@ -94,8 +95,7 @@ QMessageBox* SaveQuestionBox(const QString& strText, const QString& strCaption,
     return pBox;
 }
 
-EChoice AskSaveDiscardCancel(const QString& strText, const QString& strCaption,
-                             QWidget* pParent) {
+EChoice AskSaveDiscardCancel(const QString& strText, const QString& strCaption, QWidget* pParent) {
     if (State().bCapture) {
         State().shown.append({strText, strCaption, true});
         return State().choices.isEmpty() ? EChoice::Cancel : State().choices.dequeue();
@@ -125,15 +125,29 @@ void ShowDBError(const CDBException& e, QWidget* pParent) {
         State().sessionGone();
 }
 
-void SetSessionGoneHandler(std::function<void()> fn) { State().sessionGone = std::move(fn); }
+void SetSessionGoneHandler(std::function<void()> fn) {
+    State().sessionGone = std::move(fn);
+}
 
-void SetReopenHandler(std::function<void()> handler) { ReopenHandler() = std::move(handler); }
+void SetReopenHandler(std::function<void()> handler) {
+    ReopenHandler() = std::move(handler);
+}
 
-void SetCapture(bool bCapture) { State().bCapture = bCapture; }
-bool IsCapturing() { return State().bCapture; }
-void SetNextAnswer(bool bOk) { State().answers.enqueue(bOk); }
-void SetNextChoice(EChoice eChoice) { State().choices.enqueue(eChoice); }
-QList<SShown> Shown() { return State().shown; }
+void SetCapture(bool bCapture) {
+    State().bCapture = bCapture;
+}
+bool IsCapturing() {
+    return State().bCapture;
+}
+void SetNextAnswer(bool bOk) {
+    State().answers.enqueue(bOk);
+}
+void SetNextChoice(EChoice eChoice) {
+    State().choices.enqueue(eChoice);
+}
+QList<SShown> Shown() {
+    return State().shown;
+}
 QStringList ShownTexts() {
     QStringList list;
     for (const SShown& s : State().shown)

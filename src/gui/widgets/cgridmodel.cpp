@@ -1,4 +1,4 @@
-#include "records/cgridmodel.h"
+#include "widgets/cgridmodel.h"
 
 #include <QRegularExpression>
 

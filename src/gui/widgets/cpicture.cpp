@@ -1,4 +1,4 @@
-#include "app/cpicture.h"
+#include "widgets/cpicture.h"
 
 #include <QFile>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "cformview.h"
+#include "widgets/cformview.h"
 
 #include "users/csession.h"
 
