@@ -24,6 +24,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
@@ -282,10 +283,89 @@ private Q_SLOTS:
         key(Qt::Key_Return);
         key(Qt::Key_Return);
         QCOMPARE(pView->m_gridRecords->GetRows(), 13);
+        CMessageBox::SetNextChoice(CMessageBox::EChoice::Discard);
         key(Qt::Key_Escape);
+        QCOMPARE(Shown(), QStringList{QStringLiteral("当前记录尚未保存，是否保存？")});
         QVERIFY(!pView->IsEditing());
         QCOMPARE(pView->m_gridRecords->GetRows(), 11);
         QVERIFY(!pView->m_comboSort->isVisible());
+    }
+
+    // Typing in the category cell filters the list (by characters or pinyin initials); Enter
+    // or Tab takes the highlighted match, Esc drops only the typed text. Esc leaves 修改 at
+    // once when nothing changed, and asks first when something did.
+    void categoryFilterAndEsc() {
+        SFixture f;
+        COutlayView* pView = f.Outlay();
+        f.pFrame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.pFrame));
+        const auto key = [](Qt::Key eKey) { QTest::keyClick(QApplication::focusWidget(), eKey); };
+        const auto type = [](const QString& strText) {
+            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown,
+                                strText, Qt::NoModifier);
+        };
+        auto* pList = pView->findChild<QListWidget*>(QStringLiteral("1026"));
+        QVERIFY(pList);
+        const struct {
+            const char* pTyped;
+            int nDown;
+            Qt::Key eKey;
+            const char* pFirstListed;
+            const char* pTaken; // what the cell holds afterwards
+        } cases[] = {
+            {"医疗", 0, Qt::Key_Return, "医疗保健支出", "医疗保健支出"},
+            {"YLBJ", 0, Qt::Key_Tab, "医疗保健支出", "医疗保健支出"},
+            {"fz", 1, Qt::Key_Return, "服装支出", "房租支出"},
+            {"支出", 0, Qt::Key_Return, "用餐支出", "用餐支出"},
+            {"xyz", 0, Qt::Key_Return, "没有相符的类型", ""},
+            {"用", 0, Qt::Key_Escape, "用餐支出", ""},
+        };
+        Press(pView, 1016);
+        int nRow = pView->m_gridRecords->GetRows() - 1;
+        for (const auto& c : cases) {
+            const QString strTag = QString::fromUtf8(c.pTyped);
+            QVERIFY2(OnCell(pView, pView->m_comboSort, nRow, 1), qPrintable(strTag));
+            type(strTag);
+            QVERIFY2(pList->isVisible() && pList->item(0)->text() == QString::fromUtf8(c.pFirstListed),
+                     qPrintable(strTag));
+            for (int i = 0; i < c.nDown; ++i)
+                key(Qt::Key_Down);
+            key(c.eKey);
+            QVERIFY2(!pList->isVisible(), qPrintable(strTag));
+            QVERIFY2(Cell(pView, nRow, 1) == QString::fromUtf8(c.pTaken), qPrintable(strTag));
+            QVERIFY2(pView->IsEditing() && Shown().isEmpty(), qPrintable(strTag));
+            for (int i = 0; i < 4 && !OnCell(pView, pView->m_comboSort, nRow + 1, 1); ++i)
+                key(Qt::Key_Return);
+            ++nRow;
+        }
+        CMessageBox::SetNextChoice(CMessageBox::EChoice::Discard);
+        key(Qt::Key_Escape);
+        QCOMPARE(Shown(), QStringList{QStringLiteral("当前记录尚未保存，是否保存？")});
+        QVERIFY(!pView->IsEditing());
+
+        // 修改 on a day with a record: Esc without a change, then with one (取消 stays, 不保存 leaves).
+        Press(pView, 1020);
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-3-2"));
+        QCOMPARE(Cell(pView, 1, 1), QStringLiteral("用餐支出"));
+        Press(pView, 1017);
+        ClickCell(pView, 1, 3); // another cell than below: two clicks on one would be a double click
+        QVERIFY(OnCell(pView, pView->m_pEditText, 1, 3));
+        key(Qt::Key_Escape);
+        QVERIFY(!pView->IsEditing() && Shown().isEmpty());
+        Press(pView, 1017);
+        ClickCell(pView, 1, 2);
+        QVERIFY(OnCell(pView, pView->m_pEditText, 1, 2));
+        type(QStringLiteral("午饭"));
+        CMessageBox::SetNextChoice(CMessageBox::EChoice::Cancel);
+        key(Qt::Key_Escape);
+        QCOMPARE(Shown().size(), 1);
+        QVERIFY(pView->IsEditing());
+        QCOMPARE(Cell(pView, 1, 2), QStringLiteral("午饭"));
+        CMessageBox::SetNextChoice(CMessageBox::EChoice::Discard);
+        key(Qt::Key_Escape);
+        QCOMPARE(Shown().size(), 1);
+        QVERIFY(!pView->IsEditing());
+        QCOMPARE(Cell(pView, 1, 2), QString());
     }
 
     void cancelAndValidationOrder() {

@@ -9,13 +9,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
+#include <QMutex>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <map>
 #include <sys/stat.h>
 
 const QString CDatabase::DefaultConnection = QStringLiteral("ledgerkin");
@@ -59,9 +60,28 @@ struct SConnectionInfo {
     QString strSchema;
 };
 
-QHash<QString, SConnectionInfo>& Connections() {
-    static QHash<QString, SConnectionInfo> s_connections;
-    return s_connections;
+// A connection is used by the thread that opened it only, but the table is shared: a long
+// import runs on a worker thread with a connection of its own. Entries are never removed, so
+// a pointer to one stays good while other threads add theirs.
+struct SConnectionTable {
+    QMutex mutex;
+    std::map<QString, SConnectionInfo> infos;
+};
+
+SConnectionTable& Connections() {
+    static SConnectionTable s_table;
+    return s_table;
+}
+
+SConnectionInfo* FindInfo(const QString& strConnection) {
+    QMutexLocker lock(&Connections().mutex);
+    auto it = Connections().infos.find(strConnection);
+    return it == Connections().infos.end() ? nullptr : &it->second;
+}
+
+SConnectionInfo& InfoOf(const QString& strConnection) {
+    QMutexLocker lock(&Connections().mutex);
+    return Connections().infos[strConnection];
 }
 
 QString DriverText(const QSqlError& error, CSqlDialect::EKind eKind) {
@@ -332,16 +352,17 @@ void CDatabase::SetUrl(const QString& strUrl, const QString& strConnection) {
     info.strUrl = strUrl;
     info.dialect =
         CSqlDialect(IsPostgresUrl(strUrl) ? CSqlDialect::PostgreSQL : CSqlDialect::SQLite);
-    Connections().insert(strConnection, info);
+    InfoOf(strConnection) = info;
 }
 
 QString CDatabase::Url(const QString& strConnection) {
-    return Connections().value(strConnection).strUrl;
+    const SConnectionInfo* p = FindInfo(strConnection);
+    return p ? p->strUrl : QString();
 }
 
 void CDatabase::Open(const QString& strConnection) {
-    auto it = Connections().find(strConnection);
-    if (it == Connections().end() || it->strUrl.isEmpty())
+    SConnectionInfo* it = FindInfo(strConnection);
+    if (!it || it->strUrl.isEmpty())
         throw CDBException(QCoreApplication::translate("CDatabase", "没有指定帐本数据库。"));
     if (it->bOpen)
         return;
@@ -380,8 +401,8 @@ void CDatabase::Open(const QString& strConnection) {
 
 void CDatabase::Close(const QString& strConnection) {
     CStoredDate::Forget(strConnection);
-    auto it = Connections().find(strConnection);
-    if (it != Connections().end()) {
+    SConnectionInfo* it = FindInfo(strConnection);
+    if (it) {
         // A log left at the path of a replaced book would be applied to the new file by
         // whoever opens it next: empty it into the file this connection opened first.
         if (it->bOpen && !IsSameBookFile(strConnection))
@@ -401,21 +422,23 @@ void CDatabase::Close(const QString& strConnection) {
 }
 
 bool CDatabase::IsOpen(const QString& strConnection) {
-    return Connections().value(strConnection).bOpen;
+    const SConnectionInfo* p = FindInfo(strConnection);
+    return p && p->bOpen;
 }
 
 QSqlDatabase CDatabase::Connection(const QString& strConnection) {
     // A transaction on a connection that broke is gone: its remaining steps must not run
     // on a new connection, outside any transaction.
-    if (Connections().value(strConnection).bLost && CTransaction::IsActive(strConnection))
+    const SConnectionInfo* p = FindInfo(strConnection);
+    if (p && p->bLost && CTransaction::IsActive(strConnection))
         throw CDBException(ConnectionLostText(), CDBException::EKind::ConnectionLost);
     Open(strConnection);
     return QSqlDatabase::database(strConnection, false);
 }
 
 bool CDatabase::IsSameBookFile(const QString& strConnection) {
-    const auto it = Connections().constFind(strConnection);
-    if (it == Connections().constEnd() || !it->bOpen || !it->dialect.IsSQLite() ||
+    const SConnectionInfo* it = FindInfo(strConnection);
+    if (!it || !it->bOpen || !it->dialect.IsSQLite() ||
         !it->fileId.bValid)
         return true;
     return FileIdOf(it->strFilePath) == it->fileId;
@@ -424,7 +447,7 @@ bool CDatabase::IsSameBookFile(const QString& strConnection) {
 void CDatabase::CheckBookFile(const QString& strConnection) {
     if (IsSameBookFile(strConnection))
         return;
-    auto it = Connections().find(strConnection);
+    SConnectionInfo* it = FindInfo(strConnection);
     if (!it->bLogEmptied) {
         // Writes only into the file this connection opened (its inode, wherever it is now).
         QSqlQuery query(QSqlDatabase::database(strConnection, false));
@@ -446,13 +469,13 @@ void CDatabase::CheckBookFile(const QString& strConnection) {
 }
 
 QString CDatabase::ChangePayload(const QString& strConnection) {
-    return Connections().value(strConnection).strSchema;
+    const SConnectionInfo* p = FindInfo(strConnection);
+    return p ? p->strSchema : QString();
 }
 
 void CDatabase::TransactionBegun(const QString& strConnection) {
-    auto it = Connections().find(strConnection);
-    if (it != Connections().end())
-        it->bNotified = false;
+    if (SConnectionInfo* p = FindInfo(strConnection))
+        p->bNotified = false;
 }
 
 namespace {
@@ -481,14 +504,14 @@ bool CDatabase::DropIfLost(const QSqlError& error, const QString& strConnection)
         !ConnectionBroke(error, strConnection))
         return false;
     Close(strConnection);
-    Connections()[strConnection].bLost = true;
+    InfoOf(strConnection).bLost = true;
     return true;
 }
 
 const CSqlDialect& CDatabase::Dialect(const QString& strConnection) {
     static const CSqlDialect s_sqlite;
-    auto it = Connections().constFind(strConnection);
-    return it == Connections().constEnd() ? s_sqlite : it->dialect;
+    const SConnectionInfo* p = FindInfo(strConnection);
+    return p ? p->dialect : s_sqlite;
 }
 
 QSqlQuery CDatabase::Exec(const QString& strSql, const QVariantList& values,
@@ -534,7 +557,7 @@ QSqlQuery CDatabase::Exec(const QString& strSql, const QVariantList& values,
 void CDatabase::NotifyOthers(QSqlDatabase db, const QString& strConnection) {
     // Inside a transaction the notice goes out at COMMIT, and not at all on ROLLBACK; once
     // per transaction is enough.
-    auto it = Connections().find(strConnection);
+    SConnectionInfo* it = FindInfo(strConnection);
     const bool bInTransaction = CTransaction::IsActive(strConnection);
     if (bInTransaction && it->bNotified)
         return;

@@ -2,6 +2,7 @@
 
 #include "ccombodelegate.h"
 #include "cimportprogress.h"
+#include "import/cimportjob.h"
 #include "cimportrulesdlg.h"
 #include "cimportwizard.h"
 #include "cpreviewmodel.h"
@@ -112,12 +113,19 @@ bool CImportPreviewPage::validatePage() {
         CMessageBox::ShowMessage(tr("没有勾选任何一行。"), this);
         return false;
     }
+    // Written on the job's own connection in one transaction; cancelling rolls it back.
+    auto pResult = std::make_shared<CImporter::SResult>();
+    CImportJob job(m_pWizard->m_strUser, m_pWizard->m_nSessionUser);
+    job.Start([pResult, rows = m_pWizard->m_pModel->Rows()](CImporter& importer,
+                                                             const CImporter::FProgress& progress) {
+        *pResult = importer.Import(rows, progress);
+    });
     CImportProgress progress(tr("正在导入…"), this);
-    if (!CMessageBox::Guarded(this, [&] {
-            m_pWizard->m_result =
-                m_pWizard->m_importer.Import(m_pWizard->m_pModel->Rows(), progress.Callback());
-        }))
+    // Cancelled too late to stop it, the import may have committed: its result says so.
+    progress.Run(job);
+    if (!CMessageBox::Guarded(this, [&] { job.RethrowError(); }))
         return false;
+    m_pWizard->m_result = *pResult;
     if (!m_pWizard->m_result.bDone) {
         CMessageBox::ShowMessage(tr("导入已取消，没有写入任何记录。"), this);
         return false;
