@@ -1,6 +1,6 @@
 #include "cbookgenerator.h"
 
-#include "app/cmessagebox.h"
+#include "widgets/cmessagebox.h"
 #include "import/cimporter.h"
 #include "import/cimportfilepage.h"
 #include "import/cimportwizard.h"
