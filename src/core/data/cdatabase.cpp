@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <memory>
 #include <sys/stat.h>
 
 const QString CDatabase::DefaultConnection = QStringLiteral("ledgerkin");
@@ -64,6 +65,18 @@ QHash<QString, SConnectionInfo>& Connections() {
     return s_connections;
 }
 
+// Row writes already prepared on each connection, by their SQL text. Preparing an insert
+// into a record table also compiles the triggers on it, which costs more than running the
+// insert; a write repeated row after row is prepared once. Reads are not kept: a caller
+// may still be walking the rows of one when the same read runs again.
+using FPrepared = QHash<QString, std::shared_ptr<QSqlQuery>>;
+QHash<QString, FPrepared>& PreparedWrites() {
+    static QHash<QString, FPrepared> s_prepared;
+    return s_prepared;
+}
+// Texts built with a varying number of values would otherwise grow the cache without end.
+constexpr int MaxPreparedWrites = 200;
+
 QString DriverText(const QSqlError& error, CSqlDialect::EKind eKind) {
     return CDatabase::ErrorText(error, eKind);
 }
@@ -72,6 +85,15 @@ QString DriverText(const QSqlError& error, CSqlDialect::EKind eKind) {
 bool IsWriteStatement(const QString& strSql) {
     const QStringView head = QStringView(strSql).trimmed();
     for (const char* szVerb : {"INSERT", "UPDATE", "DELETE", "REPLACE", "CREATE", "DROP", "ALTER"})
+        if (head.startsWith(QLatin1String(szVerb), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+// A write of rows (not of the schema), worth keeping prepared.
+bool IsRowWrite(const QString& strSql) {
+    const QStringView head = QStringView(strSql).trimmed();
+    for (const char* szVerb : {"INSERT", "UPDATE", "DELETE"})
         if (head.startsWith(QLatin1String(szVerb), Qt::CaseInsensitive))
             return true;
     return false;
@@ -380,6 +402,8 @@ void CDatabase::Open(const QString& strConnection) {
 
 void CDatabase::Close(const QString& strConnection) {
     CStoredDate::Forget(strConnection);
+    // Prepared statements belong to the connection and must go before it does.
+    PreparedWrites().remove(strConnection);
     auto it = Connections().find(strConnection);
     if (it != Connections().end()) {
         // A log left at the path of a replaced book would be applied to the new file by
@@ -501,6 +525,7 @@ QSqlQuery CDatabase::Exec(const QString& strSql, const QVariantList& values,
                 "CDatabase", "文字中不能有空字符（NUL），这一步没有完成。"));
     }
     const bool bWrite = IsWriteStatement(strSql);
+    const bool bKeep = bWrite && IsRowWrite(strSql);
     for (int nTry = 0;; ++nTry) {
         QSqlDatabase db = Connection(strConnection);
         const CSqlDialect::EKind eKind = Dialect(strConnection).Kind();
@@ -508,18 +533,40 @@ QSqlQuery CDatabase::Exec(const QString& strSql, const QVariantList& values,
             CheckBookFile(strConnection);
         QSqlError error;
         {
-            QSqlQuery query(db);
-            query.setForwardOnly(true);
-            if (query.prepare(strSql)) {
-                for (const QVariant& v : values)
-                    query.addBindValue(v);
+            FPrepared& prepared = PreparedWrites()[strConnection];
+            std::shared_ptr<QSqlQuery> pQuery = bKeep ? prepared.value(strSql) : nullptr;
+            bool bReady = pQuery != nullptr;
+            if (!bReady) {
+                pQuery = std::make_shared<QSqlQuery>(db);
+                pQuery->setForwardOnly(true);
+                bReady = pQuery->prepare(strSql);
+            }
+            QSqlQuery& query = *pQuery;
+            if (bReady) {
+                for (int i = 0; i < values.size(); ++i)
+                    query.bindValue(i, values[i]);
                 if (query.exec()) {
                     if (bWrite && eKind == CSqlDialect::PostgreSQL)
                         NotifyOthers(db, strConnection);
-                    return query;
+                    if (!bKeep)
+                        return std::move(query);
+                    if (!prepared.contains(strSql)) {
+                        if (prepared.size() >= MaxPreparedWrites)
+                            prepared.clear();
+                        prepared.insert(strSql, pQuery);
+                    }
+                    // The caller gets a second handle on the kept statement, for the rows it
+                    // changed; running it again later rebinds it.
+                    QT_WARNING_PUSH
+                    QT_WARNING_DISABLE_DEPRECATED
+                    return QSqlQuery(query);
+                    QT_WARNING_POP
                 }
             }
             error = query.lastError();
+            // A statement that failed is prepared afresh next time.
+            if (bKeep)
+                prepared.remove(strSql);
         }
         db = QSqlDatabase();
         if (!DropIfLost(error, strConnection))
