@@ -236,7 +236,7 @@ void BM_MonthSorts_BareSql(benchmark::State& state) {
 // ---- a whole scope through the real view: line, bar and pie, as a click in the tree does
 
 template <int nScope> void BM_View(benchmark::State& state) {
-    COutChartView view;
+    COutChartView view(nullptr);
     view.m_strUserName = User();
     view.resize(1100, 800);
     for (auto _ : state) {

@@ -35,7 +35,7 @@ void Settle() {
 // The report view with every income record of the user (about 73,000 grid rows).
 void FullReport(CMainFrame& frame) {
     frame.OnRptView();
-    CRptView* pView = frame.m_pRptView;
+    CRptView* pView = frame.View<CRptView>();
     auto* pKind = pView->findChild<QComboBox*>(QStringLiteral("1000"));
     pKind->setCurrentIndex(pKind->findText(QStringLiteral("收入记录")));
     pView->OnSelchangeQueryKind();
@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     CMainFrame frame(false);
     frame.resize(1280, 800);
     frame.show();
-    frame.SetLoggedIn(CBookGenerator::UserName(0), QString()); // lands on the summary
+    frame.SetLoggedIn(CBookGenerator::UserName(0), 0); // lands on the summary
     Settle();
     for (const QString& strView : views) {
         if (strView == QLatin1String("income"))
@@ -76,9 +76,9 @@ int main(int argc, char** argv) {
             FullReport(frame);
         else if (strView == QLatin1String("preview")) {
             FullReport(frame);
-            frame.m_pRptView->OnPreview();
+            frame.View<CRptView>()->OnPreview();
             Settle();
-            if (CPreViewFrame* pPreview = frame.ReportPrinter()->m_pPreviewFrame)
+            if (CPreViewFrame* pPreview = frame.View<CRptView>()->Printer()->m_pPreviewFrame)
                 pPreview->OnPreviewClose();
         } else if (strView != QLatin1String("summary")) {
             std::fprintf(stderr, "unknown view %s\n", qPrintable(strView));

@@ -34,9 +34,9 @@ struct SReportFrame {
     CMainFrame frame{false};
     CRptView* pView = nullptr;
     SReportFrame() {
-        frame.SetLoggedIn(User(), QString());
+        frame.SetLoggedIn(User(), 0);
         frame.OnRptView();
-        pView = frame.m_pRptView;
+        pView = frame.View<CRptView>();
         auto* pKind = pView->findChild<QComboBox*>(QStringLiteral("1000"));
         pKind->setCurrentIndex(pKind->findText(QStringLiteral("收入记录")));
         pView->OnSelchangeQueryKind();
@@ -79,7 +79,7 @@ void BM_IncomeReport_PreviewOpen(benchmark::State& state) {
     int nPages = 0, nDrawn = 0;
     for (auto _ : state) {
         f.pView->OnPreview();
-        CPreViewFrame* pPreview = f.frame.ReportPrinter()->m_pPreviewFrame;
+        CPreViewFrame* pPreview = f.pView->Printer()->m_pPreviewFrame;
         nPages = pPreview->PreviewWidget()->pageCount();
         nDrawn = pPreview->PagesDrawn();
         state.PauseTiming();
@@ -103,7 +103,7 @@ void BM_IncomeReport_DrawOnePage(benchmark::State& state) {
     for (auto _ : state) {
         QPainter painter(&page);
         info.m_nCurPage = nPage++ % 3000 + 1;
-        CReportPrinter::ReportPageCallback(&painter, &info, &f.frame);
+        f.pView->Printer()->DrawPage(&painter, &info);
     }
 }
 BENCHMARK(BM_IncomeReport_DrawOnePage)->Unit(benchmark::kMicrosecond);

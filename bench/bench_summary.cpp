@@ -220,7 +220,7 @@ void BM_OpenSummary_AfterLogin(benchmark::State& state) {
 // The same through the real view: figures, grids and edits filled.
 void BM_OpenSummary_View(benchmark::State& state) {
     const QString& strUser = User();
-    CSumListView view;
+    CSumListView view(nullptr);
     for (auto _ : state)
         view.ShowSummary(strUser);
 }

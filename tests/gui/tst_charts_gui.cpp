@@ -112,7 +112,7 @@ private Q_SLOTS:
         gui.LogIn(kUser);
         QVERIFY(gui.Trigger(CMainFrame::ID_IN_CHART));
         CMainFrame* pFrame = gui.Frame();
-        CInChartView* pIn = pFrame->m_pInChartView;
+        CInChartView* pIn = pFrame->View<CInChartView>();
         QVERIFY(pIn);
         QCOMPARE(gui.Find<CMschart3>(QStringLiteral("1020")), pIn->BarChart());
         QCOMPARE(gui.Find<CMschart3>(QStringLiteral("1022")), pIn->LineChart());
@@ -162,8 +162,8 @@ private Q_SLOTS:
 
         // The outlay twin: its own categories, its titles, and a window that reaches its years.
         QVERIFY(gui.Trigger(CMainFrame::ID_OUT_CHART));
-        QVERIFY(!pFrame->m_pInChartView);
-        COutChartView* pOut = pFrame->m_pOutChartView;
+        QVERIFY(!pFrame->View<CInChartView>());
+        COutChartView* pOut = pFrame->View<COutChartView>();
         QVERIFY(pOut);
         QCOMPARE(Titles(pOut), QStringList({QStringLiteral("用户财务支出线图"),
                                             QStringLiteral("用户财务支出直方图"),
@@ -202,7 +202,7 @@ private Q_SLOTS:
         AddRow("Outlay", QDate(2005, 2, 3), QStringLiteral("用餐支出"), 10.0);
         gui.LogIn(kUser);
         QVERIFY(gui.Trigger(CMainFrame::ID_OUT_CHART));
-        CChartView* pView = gui.Frame()->m_pOutChartView;
+        CChartView* pView = gui.Frame()->View<COutChartView>();
         QVERIFY(pView);
         QCoreApplication::processEvents();
 

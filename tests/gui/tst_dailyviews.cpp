@@ -1,3 +1,4 @@
+#include "analysis/csumlistview.h"
 #include "app/cleftview.h"
 #include "app/cmainframe.h"
 #include "app/cmessagebox.h"
@@ -15,6 +16,7 @@
 #include "records/cmsflexgrid1.h"
 #include "records/cnewdayindlg.h"
 #include "records/coutlayview.h"
+#include "users/csession.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -73,11 +75,11 @@ struct SFixture {
     }
     CIncomeView* Income() {
         gui.Trigger(CMainFrame::ID_INCOME_VIEW);
-        return pFrame->m_pIncomeView;
+        return pFrame->View<CIncomeView>();
     }
     COutlayView* Outlay() {
         gui.Trigger(CMainFrame::ID_OUTLAY_VIEW);
-        return pFrame->m_pOutlayView;
+        return pFrame->View<COutlayView>();
     }
 };
 
@@ -505,26 +507,26 @@ private Q_SLOTS:
         };
         answer(true);
         f.gui.Trigger(CMainFrame::ID_ADD_INCOME);
-        QVERIFY(f.pFrame->m_pIncomeView && f.pFrame->m_bCheckIncome);
-        QCOMPARE(Box(f.pFrame->m_pIncomeView, 1002), QStringLiteral("2011-5-6"));
+        QVERIFY(f.pFrame->View<CIncomeView>() && f.gui.IsChecked(CMainFrame::ID_INCOME_VIEW));
+        QCOMPARE(Box(f.pFrame->View<CIncomeView>(), 1002), QStringLiteral("2011-5-6"));
         QCOMPARE(f.pFrame->GetTreeView()->currentItem()->text(0), QStringLiteral("6日"));
         QVERIFY(CDayBook(ERecordKind::Income, g_strUser).HasDay(QDate(2011, 5, 6)));
 
         answer(true, QDate(2011, 5, 7));
         f.gui.Trigger(CMainFrame::ID_ADD_OUTLAY);
-        QVERIFY(f.pFrame->m_pOutlayView && !f.pFrame->m_bCheckIncome);
-        QCOMPARE(Box(f.pFrame->m_pOutlayView, 1002), QStringLiteral("2011-5-7"));
+        QVERIFY(f.pFrame->View<COutlayView>() && !f.gui.IsChecked(CMainFrame::ID_INCOME_VIEW));
+        QCOMPARE(Box(f.pFrame->View<COutlayView>(), 1002), QStringLiteral("2011-5-7"));
 
         answer(false, QDate(2011, 5, 9));
         f.gui.Trigger(CMainFrame::ID_ADD_OUTLAY);
         QVERIFY(!CDayBook(ERecordKind::Outlay, g_strUser).HasDay(QDate(2011, 5, 9)));
-        QCOMPARE(Box(f.pFrame->m_pOutlayView, 1002), QStringLiteral("2011-5-7"));
+        QCOMPARE(Box(f.pFrame->View<COutlayView>(), 1002), QStringLiteral("2011-5-7"));
 
         // With an add open, no day is opened and nothing typed is lost.
-        Press(f.pFrame->m_pOutlayView, 1016);
+        Press(f.pFrame->View<COutlayView>(), 1016);
         f.gui.Trigger(CMainFrame::ID_ADD_INCOME);
         QCOMPARE(Shown().size(), 1);
-        QVERIFY(f.pFrame->m_pOutlayView && f.pFrame->m_pOutlayView->m_bAdding);
+        QVERIFY(f.pFrame->View<COutlayView>() && f.pFrame->View<COutlayView>()->m_bAdding);
         CToday::Set(QDate());
     }
 
@@ -574,7 +576,7 @@ private Q_SLOTS:
                 QVERIFY2(nStored == (eChoice == C::Save ? 1 : 0), tag.constData());
                 if (eChoice == C::Cancel) {
                     // Still there, still editing, the row still typed.
-                    QVERIFY2(f.pFrame->m_pIncomeView == pView && pView->IsEditing(), tag.constData());
+                    QVERIFY2(f.pFrame->View<CIncomeView>() == pView && pView->IsEditing(), tag.constData());
                     QCOMPARE(Cell(pView, 1, 3), QStringLiteral("3.00"));
                     QCOMPARE(Box(pView, 1002), QStringLiteral("2004-5-1"));
                     QCOMPARE(pView->m_strBank, strBank);
@@ -582,12 +584,12 @@ private Q_SLOTS:
                     continue;
                 }
                 // Left: the other view, day or account, logged out, or closed.
-                const bool bLeft = eWay == View     ? f.pFrame->m_pSumListView != nullptr
+                const bool bLeft = eWay == View     ? f.pFrame->View<CSumListView>() != nullptr
                                    : eWay == Tree   ? Box(pView, 1002) == QStringLiteral("2004-3-2")
                                    : eWay == Account ? pView->m_strBank != strBank
                                    : eWay == Navigation
                                        ? Box(pView, 1002) == QStringLiteral("2004-3-2")
-                                   : eWay == Logout ? f.pFrame->m_strCurUser.isEmpty()
+                                   : eWay == Logout ? !f.pFrame->Session()->IsLoggedIn()
                                                     : !f.pFrame->isVisible();
                 QVERIFY2(bLeft, tag.constData());
             }

@@ -1,3 +1,4 @@
+#include "analysis/csumlistview.h"
 #include "app/cmainframe.h"
 #include "cguitest.h"
 #include "ctestrows.h"
@@ -115,7 +116,7 @@ private Q_SLOTS:
         QVERIFY(strDone.contains(QStringLiteral("招商银行：7961.10元")));
         QCOMPARE(Count("Income"), 2);
         QCOMPARE(Count("Outlay"), 2);
-        QVERIFY(gui.Frame()->m_pSumListView);
+        QVERIFY(gui.Frame()->View<CSumListView>());
         QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT \"Sort\" FROM \"Outlay\" WHERE \"Amount\" = 23.4"));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toString(), QStringLiteral("旅游支出"));

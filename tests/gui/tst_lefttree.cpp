@@ -4,6 +4,7 @@
 #include "data/cincomeset.h"
 #include "data/coutlayset.h"
 #include "records/cincomeview.h"
+#include "records/coutlayview.h"
 
 #include <QTest>
 
@@ -129,7 +130,7 @@ void TestLeftTree::DatabaseErrorKeepsItemsSoFar() {
     QCOMPARE(Dump(gui.Frame()->GetTreeView()), S("张三[2003年[12月] 2004年[1月 3月]]"));
     // The view command still switches the view (which may tell of the error itself too).
     QVERIFY(gui.Trigger(CMainFrame::ID_OUTLAY_VIEW));
-    QVERIFY(gui.Frame()->m_pOutlayView);
+    QVERIFY(gui.Frame()->View<COutlayView>());
     QVERIFY(gui.Messages().size() >= 2);
     QCOMPARE(gui.Frame()->GetTreeView()->topLevelItemCount(), 0);
 }
@@ -139,7 +140,7 @@ void TestLeftTree::DaySelectionReachesDailyView() {
     FillBook();
     gui.LogIn(S("张三"));
     QVERIFY(gui.Trigger(CMainFrame::ID_INCOME_VIEW));
-    CIncomeView* pView = gui.Frame()->m_pIncomeView;
+    CIncomeView* pView = gui.Frame()->View<CIncomeView>();
     QVERIFY(pView);
     CLeftView* pTree = gui.Frame()->GetTreeView();
     QTreeWidgetItem* pYear = pTree->topLevelItem(0)->child(1);

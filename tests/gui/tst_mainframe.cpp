@@ -8,6 +8,7 @@
 #include "data/ctoday.h"
 #include "records/cincomeview.h"
 #include "records/coutlayview.h"
+#include "users/csession.h"
 
 #include <QAction>
 #include <QLabel>
@@ -32,12 +33,12 @@ QStringList Items(const QList<QAction*>& actions) {
     return items;
 }
 
-// The six view pointers that are set, as class names.
+// The typed views the frame hands out, as class names.
 QStringList SetPointers(const CMainFrame* pFrame) {
     QStringList set;
-    const QObject* pointers[] = {pFrame->m_pIncomeView,   pFrame->m_pOutlayView,
-                                 pFrame->m_pSumListView,  pFrame->m_pInChartView,
-                                 pFrame->m_pOutChartView, pFrame->m_pRptView};
+    const QObject* pointers[] = {pFrame->View<CIncomeView>(),   pFrame->View<COutlayView>(),
+                                 pFrame->View<CSumListView>(),  pFrame->View<CInChartView>(),
+                                 pFrame->View<COutChartView>(), pFrame->View<CRptView>()};
     for (const QObject* p : pointers) {
         if (p)
             set << QString::fromLatin1(p->metaObject()->className());
@@ -130,8 +131,8 @@ void TestMainFrame::LoggedOutAtStart() {
              (QStringList{QStringLiteral("32783"), QStringLiteral("32784"), QStringLiteral("32788"),
                           QStringLiteral("32812"), QStringLiteral("32843"), QStringLiteral("57664"), QStringLiteral("59392"),
                           QStringLiteral("59393")}));
-    QVERIFY(pFrame->GetMainView());
-    QCOMPARE(pFrame->GetMainView()->m_Date, QDate(2004, 3, 2));
+    QVERIFY(pFrame->View<CMainView>());
+    QCOMPARE(pFrame->View<CMainView>()->m_Date, QDate(2004, 3, 2));
     auto* pCalendar = gui.Find<QWidget>(QStringLiteral("1017"));
     QVERIFY(pCalendar && !pCalendar->isVisible());
     QCOMPARE(pFrame->GetTreeView()->topLevelItemCount(), 0);
@@ -153,8 +154,8 @@ void TestMainFrame::LoggedOutAtStart() {
 void TestMainFrame::LoginViewCommandsAndLogout() {
     CGuiTest gui;
     CMainFrame* pFrame = gui.Frame();
-    gui.LogIn(S("张三"), QStringLiteral("pw"));
-    QCOMPARE(pFrame->m_strCurUser, S("张三"));
+    gui.LogIn(S("张三"));
+    QCOMPARE(pFrame->Session()->UserName(), S("张三"));
     QVERIFY(!gui.IsEnabled(CMainFrame::ID_NEW_USER) && !gui.IsEnabled(CMainFrame::ID_LOGIN));
     for (const int nId : {32785, 32786, 32787, 32791, 32790, 32792, 32835, 32793, 32798, 32795, 32816,
                           32817, 32806, 32808})
@@ -164,10 +165,10 @@ void TestMainFrame::LoginViewCommandsAndLogout() {
     QCOMPARE(pFrame->GetTreeView()->topLevelItem(0)->text(0), S("张三"));
 
     // The view already shown: nothing happens, not even a rebuilt tree.
-    CSumListView* pSum = pFrame->m_pSumListView;
+    CSumListView* pSum = pFrame->View<CSumListView>();
     pFrame->GetTreeView()->topLevelItem(0)->setText(0, QStringLiteral("marker"));
     QVERIFY(gui.Trigger(CMainFrame::ID_SUM_VIEW));
-    QCOMPARE(pFrame->m_pSumListView, pSum);
+    QCOMPARE(pFrame->View<CSumListView>(), pSum);
     QVERIFY(gui.IsChecked(CMainFrame::ID_SUM_VIEW));
     QCOMPARE(pFrame->GetTreeView()->topLevelItem(0)->text(0), QStringLiteral("marker"));
 
@@ -192,8 +193,8 @@ void TestMainFrame::LoginViewCommandsAndLogout() {
     }
 
     pFrame->SetLoggedOut();
-    QVERIFY(pFrame->m_strCurUser.isEmpty() && pFrame->m_strCurPwd.isEmpty());
-    QVERIFY(pFrame->GetMainView());
+    QVERIFY(!pFrame->Session()->IsLoggedIn() && pFrame->Session()->UserName().isEmpty());
+    QVERIFY(pFrame->View<CMainView>());
     QVERIFY(SetPointers(pFrame).isEmpty());
     QCOMPARE(pFrame->GetTreeView()->topLevelItemCount(), 0);
     QVERIFY(gui.IsEnabled(CMainFrame::ID_LOGIN) && !gui.IsEnabled(CMainFrame::ID_ADVICE));

@@ -113,7 +113,7 @@ struct SPrintGui {
         AddIncomeRows(nRows);
         gui.LogIn(U);
         gui.Trigger(CMainFrame::ID_RPT_VIEW);
-        pView = gui.Frame()->m_pRptView;
+        pView = gui.Frame()->View<CRptView>();
         Choose(Combo(1000), QStringLiteral("收入记录"));
         Click(1013);
     }
@@ -298,7 +298,7 @@ private Q_SLOTS:
         CGuiTest::ProcessEvents();
         QVERIFY(!pPreview);
         QVERIFY(pFrame->isVisible());
-        QCOMPARE(pFrame->m_pRptView, t.pView);
+        QCOMPARE(pFrame->View<CRptView>(), t.pView);
         QCOMPARE(t.pView->Grid()->GetRows(), 511);
     }
 

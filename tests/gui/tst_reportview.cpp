@@ -102,7 +102,7 @@ struct SReportGui {
         BuildBook();
         gui.LogIn(U);
         gui.Trigger(CMainFrame::ID_RPT_VIEW);
-        pView = gui.Frame()->m_pRptView;
+        pView = gui.Frame()->View<CRptView>();
         pKind = gui.Find<QComboBox>(QStringLiteral("1000"));
         pIn = gui.Find<QComboBox>(QStringLiteral("1002"));
         pOut = gui.Find<QComboBox>(QStringLiteral("1004"));

@@ -10,6 +10,7 @@
 #include "data/ctoday.h"
 #include "records/cincomeview.h"
 #include "records/cmsflexgrid1.h"
+#include "users/csession.h"
 
 #include <QFile>
 #include <QInputDialog>
@@ -55,9 +56,9 @@ struct SFixture {
     }
     CIncomeView* DayView() {
         gui.Trigger(CMainFrame::ID_INCOME_VIEW);
-        QTest::mouseClick(pFrame->m_pIncomeView->findChild<QPushButton*>(QStringLiteral("1022")),
+        QTest::mouseClick(pFrame->View<CIncomeView>()->findChild<QPushButton*>(QStringLiteral("1022")),
                           Qt::LeftButton);
-        return pFrame->m_pIncomeView;
+        return pFrame->View<CIncomeView>();
     }
 };
 } // namespace
@@ -116,7 +117,7 @@ private Q_SLOTS:
         QVERIFY2(shown[1].startsWith(QStringLiteral("已把帐本恢复成 2026年12月7日 的备份")),
                  qPrintable(shown[1]));
         QCOMPARE(CBookBuilder::Dump(), backedUp);
-        QVERIFY(f.pFrame->m_strCurUser.isEmpty());
+        QVERIFY(!f.pFrame->Session()->IsLoggedIn());
 
         // Cancelled at the question: nothing changes.
         OtherCopyAdds(f.gui.Book().Url(), 8);
@@ -141,7 +142,7 @@ private Q_SLOTS:
         const QStringList shown = f.gui.Messages();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].contains(QStringLiteral("重新打开帐本吗")), qPrintable(shown[0]));
-        QVERIFY(f.pFrame->m_strCurUser.isEmpty());
+        QVERIFY(!f.pFrame->Session()->IsLoggedIn());
         QCOMPARE(CDatabase::Url(), strPath);
         QCOMPARE(CBookBuilder::Dump(), before);
         QVERIFY(CDatabase::IsSameBookFile());
@@ -157,8 +158,8 @@ private Q_SLOTS:
         } catch (const CDBException& e) {
             CMessageBox::ShowDBError(e);
         }
-        QVERIFY(!f.pFrame->m_strCurUser.isEmpty());
-        QTRY_VERIFY(f.pFrame->m_strCurUser.isEmpty());
+        QVERIFY(f.pFrame->Session()->IsLoggedIn());
+        QTRY_VERIFY(!f.pFrame->Session()->IsLoggedIn());
         QCOMPARE(f.gui.Messages().size(), 1);
     }
 };

@@ -112,13 +112,13 @@ void TestShortcuts::reloadAndPrintKeys() {
     Activate(gui);
     // Printing from elsewhere opens the report view to choose what to print.
     QTest::keySequence(gui.Frame(), QKeySequence(Qt::CTRL | Qt::Key_P));
-    QVERIFY(gui.Frame()->m_pRptView);
+    QVERIFY(gui.Frame()->View<CRptView>());
     // Reloading builds the view shown anew, and keeps it the view shown.
-    QPointer<CRptView> pOld = gui.Frame()->m_pRptView;
+    QPointer<CRptView> pOld = gui.Frame()->View<CRptView>();
     QTest::keyClick(gui.Frame(), Qt::Key_F5);
     CGuiTest::ProcessEvents();
     QVERIFY(!pOld);
-    QVERIFY(gui.Frame()->m_pRptView);
+    QVERIFY(gui.Frame()->View<CRptView>());
     QVERIFY(gui.IsChecked(CMainFrame::ID_RPT_VIEW));
     QVERIFY(gui.Messages().isEmpty());
 

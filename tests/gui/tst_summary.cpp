@@ -81,7 +81,7 @@ private Q_SLOTS:
         CGuiTest gui;
         FillBook();
         gui.LogIn(g_strUser);
-        CSumListView* pView = gui.Frame()->m_pSumListView;
+        CSumListView* pView = gui.Frame()->View<CSumListView>();
         QVERIFY(pView);
         QVERIFY(gui.IsChecked(CMainFrame::ID_SUM_VIEW));
         auto edit = [&](int nId) { return gui.Find<QLineEdit>(QString::number(nId))->text(); };

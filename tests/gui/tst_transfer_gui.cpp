@@ -10,6 +10,7 @@
 #include "data/cmoney.h"
 #include "data/ctoday.h"
 #include "data/ctrsset.h"
+#include "records/cincomeview.h"
 #include "records/cmsflexgrid1.h"
 #include "users/cuseradmin.h"
 
@@ -120,7 +121,7 @@ private Q_SLOTS:
         QCOMPARE(gui.Messages(),
                  QStringList{QStringLiteral("转帐后帐号“A”的余额将是 ￥-50.00，低于零。\n确定要转帐吗？")});
         // The summary shows the new balances.
-        QVERIFY(gui.Frame()->m_pSumListView);
+        QVERIFY(gui.Frame()->View<CSumListView>());
         QVERIFY(gui.IsChecked(CMainFrame::ID_SUM_VIEW));
         const auto* pAccounts = gui.Find<CMsflexgrid1>(QStringLiteral("1012"));
         QCOMPARE(pAccounts->GetTextMatrix(2, 2), QStringLiteral("170.00"));
@@ -269,8 +270,8 @@ private Q_SLOTS:
         }
         QCOMPARE(Balance(A), QStringLiteral("100.00"));
         QCOMPARE(TrsCount(), 0);
-        QVERIFY(gui.Frame()->m_pIncomeView);
-        QVERIFY(!gui.Frame()->m_pSumListView);
+        QVERIFY(gui.Frame()->View<CIncomeView>());
+        QVERIFY(!gui.Frame()->View<CSumListView>());
     }
 
     // 帐号管理: add with an opening balance, rename (records follow), refused and done deletions;

@@ -9,6 +9,7 @@
 #include "users/clinkdlg.h"
 #include "users/cnewuserdlg.h"
 #include "users/csavedpwd.h"
+#include "users/csession.h"
 #include "users/cuseradmin.h"
 
 #include <QAction>
@@ -151,13 +152,13 @@ class TestUsersGui : public QObject {
     bool LoggedIn() const {
         return m_pFrame->Action(CMainFrame::ID_DISCONNECT)->isEnabled() &&
                !m_pFrame->Action(CMainFrame::ID_LOGIN)->isEnabled() &&
-               !m_pFrame->m_strCurUser.isEmpty();
+               m_pFrame->Session()->IsLoggedIn();
     }
     bool LoggedOut() const {
         return !m_pFrame->Action(CMainFrame::ID_DISCONNECT)->isEnabled() &&
                m_pFrame->Action(CMainFrame::ID_LOGIN)->isEnabled() &&
                m_pFrame->Action(CMainFrame::ID_NEW_USER)->isEnabled() &&
-               m_pFrame->m_strCurPwd.isEmpty();
+               !m_pFrame->Session()->IsLoggedIn();
     }
     void Login(const QString& strUser, const QString& strPwd, bool bSave) {
         CLinkDlg* pDlg = m_pFrame->LinkDlg();
@@ -228,8 +229,8 @@ private Q_SLOTS:
         Login(QStringLiteral("张三"), QStringLiteral("pw1"), false);
         QCOMPARE(ShownTexts(), QStringList());
         QVERIFY(LoggedIn());
-        QCOMPARE(m_pFrame->m_strCurUser, QStringLiteral("张三"));
-        QCOMPARE(m_pFrame->m_strCurPwd, QStringLiteral("pw1"));
+        QCOMPARE(m_pFrame->Session()->UserName(), QStringLiteral("张三"));
+        QCOMPARE(m_pFrame->Session()->UserId(), CUserAdmin::UserId(QStringLiteral("张三")));
     }
 
     void newUserRefusalsWriteNothing() {
@@ -280,7 +281,7 @@ private Q_SLOTS:
         QCOMPARE(ShownTexts().size(), 2); // asked before the typed account was dropped
         QCOMPARE(ShownTexts().last(), QStringLiteral("您未输入帐号信息,创建用户失败!"));
         QCOMPARE(RowsOfAllTables(QStringLiteral("王五")), (QList<int>{0, 0, 0, 0, 0}));
-        QVERIFY(m_pFrame->m_strCurUser.isEmpty());
+        QVERIFY(m_pFrame->Session()->UserName().isEmpty());
         QVERIFY(LoggedOut());
     }
 
@@ -474,7 +475,7 @@ private Q_SLOTS:
                                             QStringLiteral("当前用户密码修改成功！")}));
         QCOMPARE(CMessageBox::Shown().first().bInfo, false);
         QVERIFY(CMessageBox::Shown().last().bInfo);
-        QCOMPARE(m_pFrame->m_strCurPwd, QStringLiteral("p2"));
+        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("p2")));
 
         CMessageBox::ClearShown();
         WhenShown(pDlg, [=] {

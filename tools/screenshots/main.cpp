@@ -20,6 +20,7 @@
 #include "records/cincomeview.h"
 #include "records/cmsflexgrid1.h"
 #include "records/coutlayview.h"
+#include "users/csession.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -248,7 +249,7 @@ void CShooter::LoginDemo() {
     if (!strError.isEmpty())
         Fail(strError);
     CheckNoMessage("login");
-    if (m_frame.m_strCurUser != CDemoBook::UserName)
+    if (m_frame.Session()->UserName() != CDemoBook::UserName)
         Fail(QStringLiteral("the demo user is not logged in after the login dialog"));
 }
 
@@ -262,8 +263,8 @@ void CShooter::Summary() {
 void CShooter::DayView(bool bIncome) {
     const SDay day = BusiestDay(bIncome ? ERecordKind::Income : ERecordKind::Outlay);
     Command(bIncome ? CMainFrame::ID_INCOME_VIEW : CMainFrame::ID_OUTLAY_VIEW);
-    CDayView* pView = bIncome ? static_cast<CDayView*>(m_frame.m_pIncomeView)
-                              : static_cast<CDayView*>(m_frame.m_pOutlayView);
+    CDayView* pView = bIncome ? static_cast<CDayView*>(m_frame.View<CIncomeView>())
+                              : static_cast<CDayView*>(m_frame.View<COutlayView>());
     if (pView == nullptr)
         Fail(QStringLiteral("the daily view did not open"));
     Tree()->ShowDay(CDemoBook::UserName, day.day.year(), day.day.month(), day.day.day());
@@ -289,7 +290,7 @@ void CShooter::Chart(bool bIncome) {
 // The outlay records of the last month, every category.
 void CShooter::Report() {
     Command(CMainFrame::ID_RPT_VIEW);
-    CRptView* pView = m_frame.m_pRptView;
+    CRptView* pView = m_frame.View<CRptView>();
     if (pView == nullptr)
         Fail(QStringLiteral("the report view did not open"));
     Choose(Child<QComboBox>(pView, "1000"), QStringLiteral("支出记录"));

@@ -144,29 +144,31 @@ bool CUserAdmin::CheckPassword(const QString& strUser, const QString& strPwd,
 
 qint64 CUserAdmin::LogIn(const QString& strUser, const QString& strPwd,
                          const QString& strConnection) {
-    try {
-        CUserSet set(strConnection);
-        OpenUser(set, strUser);
-        if (set.IsEOF() || !CPasswordHash::Verify(set.m_UserPwd, strPwd))
-            return 0;
-        if (CPasswordHash::NeedsRehash(set.m_UserPwd)) {
-            // Only over the very text that matched: a password another copy set meanwhile
-            // stays. The login stands even if this write fails; the next login tries again.
-            // The hash is made before the write lock is taken.
-            try {
-                const QString strHash = CPasswordHash::Hash(strPwd);
-                CTransaction transaction(strConnection);
-                CDatabase::Exec(QStringLiteral("UPDATE \"User\" SET \"UserPwd\" = ? "
-                                               "WHERE \"UserID\" = ? AND \"UserPwd\" = ?"),
-                                {strHash, set.m_UserID, set.m_UserPwd}, strConnection);
-                transaction.Commit();
-            } catch (const CDBException&) {
-            }
-        }
-        return set.m_UserID;
-    } catch (const CDBException&) {
+    CUserSet set(strConnection);
+    OpenUser(set, strUser);
+    if (set.IsEOF() || !CPasswordHash::Verify(set.m_UserPwd, strPwd))
         return 0;
+    if (CPasswordHash::NeedsRehash(set.m_UserPwd)) {
+        // Only over the very text that matched: a password another copy set meanwhile
+        // stays. The login stands even if this write fails; the next login tries again.
+        // The hash is made before the write lock is taken.
+        try {
+            const QString strHash = CPasswordHash::Hash(strPwd);
+            CTransaction transaction(strConnection);
+            CDatabase::Exec(QStringLiteral("UPDATE \"User\" SET \"UserPwd\" = ? "
+                                           "WHERE \"UserID\" = ? AND \"UserPwd\" = ?"),
+                            {strHash, set.m_UserID, set.m_UserPwd}, strConnection);
+            transaction.Commit();
+        } catch (const CDBException&) {
+        }
     }
+    return set.m_UserID;
+}
+
+qint64 CUserAdmin::UserId(const QString& strUser, const QString& strConnection) {
+    CUserSet set(strConnection);
+    OpenUser(set, strUser);
+    return set.IsEOF() ? 0 : set.m_UserID;
 }
 
 void CUserAdmin::CheckSession(const QString& strUser, qint64 nSessionUser,

@@ -43,7 +43,8 @@ public:
     static bool StoreSaveChoice(const QString& strUser, bool bSave, const QString& strPwd,
                                 const QString& strConnection = CDatabase::DefaultConnection);
 
-    // The login check. A database error counts as a failed check. A password still stored
+    // The login check: false for an unknown user or a wrong password. A database error is
+    // thrown as CDBException, never reported as a wrong password. A password still stored
     // as plain text by an older version is replaced by its hash once it has matched.
     static bool CheckPassword(const QString& strUser, const QString& strPwd,
                               const QString& strConnection = CDatabase::DefaultConnection);
@@ -51,6 +52,9 @@ public:
     // keeps it and hands it to its writes (nSessionUser below).
     static qint64 LogIn(const QString& strUser, const QString& strPwd,
                         const QString& strConnection = CDatabase::DefaultConnection);
+    // The UserID of the user's row, 0 when there is none.
+    static qint64 UserId(const QString& strUser,
+                         const QString& strConnection = CDatabase::DefaultConnection);
 
     // Inside a write transaction: the user row of that name must still be the one with
     // UserID nSessionUser (it may have been deleted, or deleted and created again, by another

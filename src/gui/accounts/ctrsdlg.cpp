@@ -3,11 +3,11 @@
 #include "accounts/caccountlist.h"
 #include "accounts/ctransfer.h"
 #include "accounts/ctrsrptdlg.h"
-#include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "data/ctoday.h"
+#include "users/csession.h"
 
 #include <QCalendarWidget>
 #include <QComboBox>
@@ -52,7 +52,8 @@ bool BalanceOf(const QVector<CAccountList::SAccount>& accounts, const QString& s
 }
 } // namespace
 
-CTrsDlg::CTrsDlg(QWidget* pParent) : QDialog(pParent), m_dlgTrsRpt(new CTrsRptDlg(this)) {
+CTrsDlg::CTrsDlg(CSession* pSession, QWidget* pParent)
+    : QDialog(pParent), m_dlgTrsRpt(new CTrsRptDlg(pSession, this)), m_pSession(pSession) {
     setObjectName(QStringLiteral("CTrsDlg"));
     setWindowTitle(tr("添加转帐记录"));
 
@@ -121,8 +122,7 @@ void CTrsDlg::setVisible(bool bVisible) {
 }
 
 void CTrsDlg::OnInitDialog() {
-    CMainFrame* pFrame = CMainFrame::Get();
-    m_strUserName = pFrame ? pFrame->m_strCurUser : QString();
+    m_strUserName = m_pSession ? m_pSession->UserName() : QString();
     m_TrsDate = CToday::Get();
 
     // Both lists are rebuilt at every showing, sorted by name.
@@ -231,10 +231,9 @@ bool CTrsDlg::ConfirmBelowZero() {
 bool CTrsDlg::DoTransfer() {
     try {
         // The session's user row, so a user deleted or re-created elsewhere is not written to.
-        const CMainFrame* pFrame = CMainFrame::Get();
-        const CTransfer::EResult eResult =
-            CTransfer::Transfer(m_strUserName, m_TrsDate, m_strTrsFrom, m_strTrsIn, m_TrsAmount,
-                                CDatabase::DefaultConnection, pFrame ? pFrame->m_nCurUserId : 0);
+        const CTransfer::EResult eResult = CTransfer::Transfer(
+            m_strUserName, m_TrsDate, m_strTrsFrom, m_strTrsIn, m_TrsAmount,
+            CDatabase::DefaultConnection, m_pSession ? m_pSession->UserId() : 0);
         if (eResult == CTransfer::EResult::Done)
             return true;
         CMessageBox::ShowMessage(CTransfer::Message(eResult), this);

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QString>
 
+class CSession;
 class CTrsRptDlg;
 class QCalendarWidget;
 class QComboBox;
@@ -25,7 +26,7 @@ public:
         IDC_CALENDAR = 1017,
     };
 
-    explicit CTrsDlg(QWidget* pParent = nullptr);
+    explicit CTrsDlg(CSession* pSession, QWidget* pParent = nullptr);
 
     // Today in the calendar, the user's accounts in both lists.
     void OnInitDialog();
@@ -60,4 +61,5 @@ private:
     void ClearFields();
 
     QLineEdit* m_pAmount = nullptr;
+    CSession* m_pSession;
 };

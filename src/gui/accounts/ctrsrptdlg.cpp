@@ -1,11 +1,11 @@
 #include "accounts/ctrsrptdlg.h"
 
 #include "accounts/ctransfer.h"
-#include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "records/cmsflexgrid1.h"
+#include "users/csession.h"
 
 #include <QHBoxLayout>
 #include <QIcon>
@@ -13,7 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CTrsRptDlg::CTrsRptDlg(QWidget* pParent) : QDialog(pParent) {
+CTrsRptDlg::CTrsRptDlg(CSession* pSession, QWidget* pParent)
+    : QDialog(pParent), m_pSession(pSession) {
     setObjectName(QStringLiteral("CTrsRptDlg"));
     setWindowTitle(tr("转帐记录查询"));
 
@@ -82,10 +83,9 @@ void CTrsRptDlg::OnUndo() {
                  m_ctlGrid->GetTextMatrix(m_nSelRow, 3), m_ctlGrid->GetTextMatrix(m_nSelRow, 4));
     if (!CMessageBox::AskOkCancel(strText, tr("撤销转帐"), this))
         return;
-    CMainFrame* pFrame = CMainFrame::Get();
     try {
-        const CTransfer::EUndo eResult =
-            CTransfer::Undo(pFrame ? pFrame->m_strCurUser : QString(), m_keys[m_nSelRow - 1]);
+        const CTransfer::EUndo eResult = CTransfer::Undo(
+            m_pSession ? m_pSession->UserName() : QString(), m_keys[m_nSelRow - 1]);
         if (eResult != CTransfer::EUndo::Done)
             CMessageBox::ShowMessage(CTransfer::Message(eResult), this);
         else
@@ -117,10 +117,9 @@ bool CTrsRptDlg::OnInitDialog() {
     m_nSelRow = 0;
     m_pUndo->setEnabled(false);
 
-    CMainFrame* pFrame = CMainFrame::Get();
     QVector<CTransfer::SRow> rows;
     try {
-        rows = CTransfer::History(pFrame ? pFrame->m_strCurUser : QString());
+        rows = CTransfer::History(m_pSession ? m_pSession->UserName() : QString());
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
         return false;

@@ -1,7 +1,6 @@
 #include "cchartview.h"
 
 #include "analysis/cmschart3.h"
-#include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 
@@ -31,8 +30,9 @@ template <class TFunc> void Guarded(QWidget* pView, TFunc func) {
 
 } // namespace
 
-CChartView::CChartView(CChartData::ETable eTable, const STitles& titles, QWidget* pParent)
-    : CFormView(pParent), m_eTable(eTable), m_titles(titles) {
+CChartView::CChartView(CChartData::ETable eTable, const STitles& titles, CSession* pSession,
+                       QWidget* pParent)
+    : CFormView(pSession, pParent), m_eTable(eTable), m_titles(titles) {
     const int nCategories = CChartData::Categories(eTable).size();
     m_pBarChart = new CMschart3(CMschart3::EType::Bar, 1, nCategories);
     m_pPieChart = new CMschart3(CMschart3::EType::Pie, 1, nCategories);
@@ -63,11 +63,32 @@ CChartView::CChartView(CChartData::ETable eTable, const STitles& titles, QWidget
 }
 
 void CChartView::OnInitialUpdate() {
-    if (CMainFrame* pFrame = Frame())
-        m_strUserName = pFrame->m_strCurUser;
-    DrawUserLine();
-    DrawUserBar();
-    DrawUserPie();
+    m_strUserName = SessionUser();
+    ShowScope(CScope::Whole());
+}
+
+void CChartView::ShowScope(const CScope& scope) {
+    const int nYear = scope.date.year();
+    const int nMonth = scope.date.month();
+    switch (scope.eLevel) {
+    case CScope::User:
+        DrawUserLine();
+        DrawUserBar();
+        DrawUserPie();
+        break;
+    case CScope::Year:
+        DrawYearLine(nYear);
+        DrawYearBar(nYear);
+        DrawYearPie(nYear);
+        break;
+    case CScope::Month:
+        DrawMonthLine(nYear, nMonth);
+        DrawMonthBar(nYear, nMonth);
+        DrawMonthPie(nYear, nMonth);
+        break;
+    case CScope::Day:
+        break;
+    }
 }
 
 // ---- drawing

@@ -19,6 +19,8 @@ class CChartView : public CFormView {
 public:
     // Draws the user scope for the user current at this moment, who stays the view's user.
     void OnInitialUpdate() override;
+    // Line, bar and pie of the whole book, a year or a month.
+    void ShowScope(const CScope& scope) override;
 
     void DrawUserLine();
     void DrawUserBar();
@@ -53,7 +55,8 @@ protected:
         QString strMonthLine, strMonthBar, strMonthPie;
     };
 
-    CChartView(CChartData::ETable eTable, const STitles& titles, QWidget* pParent);
+    CChartView(CChartData::ETable eTable, const STitles& titles, CSession* pSession,
+               QWidget* pParent);
 
 private:
     CChartData Data() const { return CChartData(m_eTable, m_strUserName); }

@@ -1,7 +1,7 @@
 #include "cinchartview.h"
 
-CInChartView::CInChartView(QWidget* pParent)
-    : CChartView(CChartData::ETable::Income, Titles(), pParent) {
+CInChartView::CInChartView(CSession* pSession, QWidget* pParent)
+    : CChartView(CChartData::ETable::Income, Titles(), pSession, pParent) {
     setObjectName(QStringLiteral("CInChartView"));
 }
 

@@ -1,7 +1,7 @@
 #include "coutchartview.h"
 
-COutChartView::COutChartView(QWidget* pParent)
-    : CChartView(CChartData::ETable::Outlay, Titles(), pParent) {
+COutChartView::COutChartView(CSession* pSession, QWidget* pParent)
+    : CChartView(CChartData::ETable::Outlay, Titles(), pSession, pParent) {
     setObjectName(QStringLiteral("COutChartView"));
 }
 

@@ -6,7 +6,7 @@
 class COutChartView : public CChartView {
     Q_OBJECT
 public:
-    explicit COutChartView(QWidget* pParent = nullptr);
+    explicit COutChartView(CSession* pSession, QWidget* pParent = nullptr);
 
 private:
     static STitles Titles();

@@ -42,16 +42,16 @@ void SetupPrinter(QPrinter& printer) {
                                       QMarginsF(5, 5, 5, 5), QPageLayout::Millimeter));
 }
 
-int JobPageCount(FPageCallback pCallback, void* pData) {
+int JobPageCount(const FPageCallback& fnPage) {
     CPrintInfo info;
-    pCallback(nullptr, &info, pData);
+    fnPage(nullptr, &info);
     return std::max(1, info.m_nMaxPage);
 }
 } // namespace
 
-CPreViewFrame::CPreViewFrame(FPageCallback pCallback, QWidget* pOwner, void* pData,
-                             bool bDirectPrint, const QString& strCaption)
-    : QMainWindow(nullptr), m_pCallback(pCallback), m_pOwner(pOwner), m_pData(pData),
+CPreViewFrame::CPreViewFrame(FPageCallback fnPage, QWidget* pOwner, bool bDirectPrint,
+                             const QString& strCaption)
+    : QMainWindow(nullptr), m_fnPage(std::move(fnPage)), m_pOwner(pOwner),
       m_bDirectPrint(bDirectPrint),
       m_pPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
     setObjectName(QStringLiteral("CPreViewFrame"));
@@ -157,7 +157,7 @@ void CPreViewFrame::StartPreview() {
 void CPreViewFrame::OnPaintRequested(QPrinter* pPrinter) {
     CPrintInfo info;
     info.m_bPreview = true;
-    m_pCallback(nullptr, &info, m_pData);
+    m_fnPage(nullptr, &info);
     m_nPageCount = std::max(1, info.m_nMaxPage);
     QPainter painter(pPrinter);
     for (int nPage = 1; nPage <= m_nPageCount; ++nPage) {
@@ -167,7 +167,7 @@ void CPreViewFrame::OnPaintRequested(QPrinter* pPrinter) {
             continue;
         info.m_nCurPage = nPage;
         painter.save();
-        m_pCallback(&painter, &info, m_pData);
+        m_fnPage(&painter, &info);
         painter.restore();
         ++m_nPagesDrawn;
     }
@@ -286,13 +286,13 @@ void CPreViewFrame::OnPreviewPrint() {
     QPrinter printer(QPrinter::HighResolution);
     SetupPrinter(printer);
     if (ExecPrintDialog(&printer, this))
-        PrintPages(&printer, m_pCallback, m_pData);
+        PrintPages(&printer, m_fnPage);
     OnPreviewClose();
 }
 
 void CPreViewFrame::OnExportPdf() {
     QString strPath;
-    if (ExportPdf(this, m_pCallback, m_pData, &strPath))
+    if (ExportPdf(this, m_fnPage, &strPath))
         statusBar()->showMessage(
             tr("已导出PDF文件：%1").arg(QDir::toNativeSeparators(strPath)));
 }
@@ -302,7 +302,7 @@ bool CPreViewFrame::PrintDirect() {
     SetupPrinter(printer);
     bool bPrinted = false;
     if (ExecPrintDialog(&printer, m_pOwner))
-        bPrinted = PrintPages(&printer, m_pCallback, m_pData) > 0;
+        bPrinted = PrintPages(&printer, m_fnPage) > 0;
     return bPrinted;
 }
 
@@ -318,8 +318,8 @@ void CPreViewFrame::RestoreOwner() {
     }
 }
 
-int CPreViewFrame::PrintPages(QPrinter* pPrinter, FPageCallback pCallback, void* pData) {
-    const int nCount = JobPageCount(pCallback, pData);
+int CPreViewFrame::PrintPages(QPrinter* pPrinter, const FPageCallback& fnPage) {
+    const int nCount = JobPageCount(fnPage);
     int nFrom = pPrinter->fromPage() > 0 ? pPrinter->fromPage() : 1;
     int nTo = pPrinter->toPage() > 0 ? std::min(pPrinter->toPage(), nCount) : nCount;
     if (nFrom > nTo)
@@ -335,7 +335,7 @@ int CPreViewFrame::PrintPages(QPrinter* pPrinter, FPageCallback pCallback, void*
             pPrinter->newPage();
         info.m_nCurPage = nPage;
         painter.save();
-        pCallback(&painter, &info, pData);
+        fnPage(&painter, &info);
         painter.restore();
         ++nDrawn;
         if (nPage >= info.m_nMaxPage)
@@ -345,7 +345,7 @@ int CPreViewFrame::PrintPages(QPrinter* pPrinter, FPageCallback pCallback, void*
     return nDrawn;
 }
 
-bool CPreViewFrame::WritePdf(const QString& strPath, FPageCallback pCallback, void* pData,
+bool CPreViewFrame::WritePdf(const QString& strPath, const FPageCallback& fnPage,
                              QString& strError) {
     QPrinter printer(QPrinter::HighResolution);
     SetupPrinter(printer);
@@ -353,14 +353,14 @@ bool CPreViewFrame::WritePdf(const QString& strPath, FPageCallback pCallback, vo
     printer.setOutputFileName(strPath);
     printer.setCreator(QStringLiteral("Ledgerkin"));
     printer.setDocName(tr("财务报告"));
-    if (PrintPages(&printer, pCallback, pData) < 0) {
+    if (PrintPages(&printer, fnPage) < 0) {
         strError = tr("无法写入文件“%1”。").arg(QDir::toNativeSeparators(strPath));
         return false;
     }
     return true;
 }
 
-bool CPreViewFrame::ExportPdf(QWidget* pParent, FPageCallback pCallback, void* pData,
+bool CPreViewFrame::ExportPdf(QWidget* pParent, const FPageCallback& fnPage,
                               QString* pstrPath) {
     const QString strSuggested =
         QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
@@ -371,7 +371,7 @@ bool CPreViewFrame::ExportPdf(QWidget* pParent, FPageCallback pCallback, void* p
     if (!strPath.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
         strPath += QLatin1String(".pdf");
     QString strError;
-    if (!WritePdf(strPath, pCallback, pData, strError)) {
+    if (!WritePdf(strPath, fnPage, strError)) {
         CMessageBox::ShowMessage(tr("导出PDF失败：%1").arg(strError), pParent);
         return false;
     }

@@ -23,7 +23,7 @@ struct CPrintInfo {
 
 // Draws page pInfo->m_nCurPage on pPainter (the printer's painter, origin at the top left of the
 // printable area) and sets the job's last page. With a null painter it only sets the last page.
-using FPageCallback = void (*)(QPainter* pPainter, CPrintInfo* pInfo, void* pData);
+using FPageCallback = std::function<void(QPainter* pPainter, CPrintInfo* pInfo)>;
 
 // The print preview window and the printing machinery for anything that draws itself through
 // a page callback. It does not know what it prints.
@@ -51,7 +51,7 @@ public:
 
     // The caption is strCaption when given, else the owner's caption + " (预览)", else
     // "打印预览".
-    CPreViewFrame(FPageCallback pCallback, QWidget* pOwner, void* pData, bool bDirectPrint,
+    CPreViewFrame(FPageCallback fnPage, QWidget* pOwner, bool bDirectPrint,
                   const QString& strCaption = QString());
     ~CPreViewFrame() override;
 
@@ -73,13 +73,12 @@ public:
 
     // Draws every page of the job (or the printer's page range) on pPrinter. Returns the
     // number of pages drawn, -1 when the printer cannot be opened.
-    static int PrintPages(QPrinter* pPrinter, FPageCallback pCallback, void* pData);
+    static int PrintPages(QPrinter* pPrinter, const FPageCallback& fnPage);
     // A4 PDF of every page; false with the reason in strError.
-    static bool WritePdf(const QString& strPath, FPageCallback pCallback, void* pData,
-                         QString& strError);
+    static bool WritePdf(const QString& strPath, const FPageCallback& fnPage, QString& strError);
     // Asks for a PDF file and writes it; a failure is shown to the user. False when cancelled
     // or failed; pstrPath, when given, receives the file written.
-    static bool ExportPdf(QWidget* pParent, FPageCallback pCallback, void* pData,
+    static bool ExportPdf(QWidget* pParent, const FPageCallback& fnPage,
                           QString* pstrPath = nullptr);
 
     // ---- choices a person makes, replaceable by tests
@@ -118,9 +117,8 @@ private:
     void Zoom(bool bIn);
     void RestoreOwner();
 
-    FPageCallback m_pCallback;
+    FPageCallback m_fnPage;
     QPointer<QWidget> m_pOwner;
-    void* m_pData;
     bool m_bDirectPrint;
     std::unique_ptr<QPrinter> m_pPrinter;
     QPrintPreviewWidget* m_pPreview = nullptr;

@@ -1,9 +1,7 @@
 #include "creportprinter.h"
 
 #include "analysis/creportpages.h"
-#include "app/cmainframe.h"
 #include "cpreviewframe.h"
-#include "crptview.h"
 #include "data/cmoney.h"
 #include "records/cmsflexgrid1.h"
 
@@ -62,7 +60,7 @@ const QColor BandBlue(156, 207, 255);
 const QColor BarRed(255, 22, 22);
 } // namespace
 
-CReportPrinter::CReportPrinter(CMainFrame* pFrame) : QObject(pFrame), m_pFrame(pFrame) {}
+CReportPrinter::CReportPrinter(CMsflexgrid1* pGrid) : QObject(pGrid), m_pGrid(pGrid) {}
 
 CReportPrinter::~CReportPrinter() {
     if (m_pPreviewFrame) {
@@ -98,15 +96,10 @@ QString CReportPrinter::FontFamily(const QString& strFace) {
     return strFamily;
 }
 
-CMsflexgrid1* CReportPrinter::Grid() const {
-    return m_pFrame && m_pFrame->m_pRptView ? m_pFrame->m_pRptView->Grid() : nullptr;
-}
-
-void CReportPrinter::ReportPageCallback(QPainter* pPainter, CPrintInfo* pInfo, void* pData) {
-    CReportPrinter* pPrinter = static_cast<CMainFrame*>(pData)->ReportPrinter();
-    pPrinter->CountReportPages(pInfo);
+void CReportPrinter::DrawPage(QPainter* pPainter, CPrintInfo* pInfo) {
+    CountReportPages(pInfo);
     if (pPainter)
-        pPrinter->DrawReportPage(pPainter, pInfo);
+        DrawReportPage(pPainter, pInfo);
 }
 
 void CReportPrinter::CountReportPages(CPrintInfo* pInfo) {

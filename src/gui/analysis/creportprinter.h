@@ -6,13 +6,12 @@
 
 class QPainter;
 class QWidget;
-class CMainFrame;
 class CMsflexgrid1;
 class CPreViewFrame;
 struct CPrintInfo;
 
-// The report-printing state the main frame keeps for the report view, and the drawing of a
-// report page from the view's grid.
+// The report-printing state of one report view, and the drawing of a report page from the
+// view's grid. The view owns it; an open preview goes with it.
 //
 // Layout units are those of a 300-dpi page: the painter is scaled so that the preview, a PDF
 // and any printer show the same page. Fonts are given in points and become a cell height of
@@ -22,8 +21,9 @@ class CReportPrinter : public QObject {
 public:
     enum EKind { Income = 1, Outlay = 2, Account = 3, Transfer = 4 };
 
-    explicit CReportPrinter(CMainFrame* pFrame);
-    ~CReportPrinter() override; // an open preview goes with the frame whose report it shows
+    // pGrid: the grid whose rows are printed; also the printer's QObject parent.
+    explicit CReportPrinter(CMsflexgrid1* pGrid);
+    ~CReportPrinter() override; // an open preview goes with the report it shows
 
     // ---- state, written by the report view before every preview or print
     int m_nReportKind = Income;
@@ -34,8 +34,8 @@ public:
     // the open preview or the running direct print
     QPointer<CPreViewFrame> m_pPreviewFrame;
 
-    // The page callback of every report job; pData is the main frame.
-    static void ReportPageCallback(QPainter* pPainter, CPrintInfo* pInfo, void* pData);
+    // The page callback of every report job: counts the pages, then draws one.
+    void DrawPage(QPainter* pPainter, CPrintInfo* pInfo);
 
     void CountReportPages(CPrintInfo* pInfo);
     void DrawReportPage(QPainter* pPainter, CPrintInfo* pInfo);
@@ -47,9 +47,9 @@ public:
     static QString FontFamily(const QString& strFace);
 
 private:
-    CMsflexgrid1* Grid() const;
+    CMsflexgrid1* Grid() const { return m_pGrid; }
 
-    CMainFrame* m_pFrame;
+    CMsflexgrid1* m_pGrid;
     double m_dPageWidth = 0; // printable width and height in layout units
     double m_dPageHeight = 0;
 };

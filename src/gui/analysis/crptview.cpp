@@ -2,13 +2,13 @@
 
 #include "analysis/creportcsv.h"
 #include "analysis/creportquery.h"
-#include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "cpreviewframe.h"
 #include "creportprinter.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "records/cmsflexgrid1.h"
+#include "users/csession.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -49,7 +49,7 @@ void SelectText(QComboBox* pCombo, const QString& str) {
 }
 } // namespace
 
-CRptView::CRptView(QWidget* pParent) : CFormView(pParent) {
+CRptView::CRptView(CSession* pSession, QWidget* pParent) : CFormView(pSession, pParent) {
     setObjectName(QStringLiteral("CRptView"));
     CreateControls();
 }
@@ -61,6 +61,7 @@ void CRptView::CreateControls() {
     pMain->setSpacing(10);
 
     m_pGrid = new CMsflexgrid1(pForm);
+    m_pPrinter = new CReportPrinter(m_pGrid);
     m_pGrid->setObjectName(QString::number(IDC_GRID));
     m_pGrid->setMinimumHeight(200);
     pMain->addWidget(m_pGrid, 1);
@@ -151,8 +152,7 @@ void CRptView::CreateControls() {
 }
 
 void CRptView::OnInitialUpdate() {
-    if (CMainFrame* pFrame = Frame())
-        m_strUserName = pFrame->m_strCurUser;
+    m_strUserName = SessionUser();
     m_pQueryKind->setCurrentIndex(0);
     m_strQueryKind = m_pQueryKind->currentText();
     UpdateData(false);
@@ -307,10 +307,7 @@ void CRptView::ShowTransferReport() {
 }
 
 void CRptView::SetPrintState() {
-    CMainFrame* pFrame = Frame();
-    if (!pFrame)
-        return;
-    CReportPrinter* pPrinter = pFrame->ReportPrinter();
+    CReportPrinter* pPrinter = m_pPrinter;
     pPrinter->m_dReportTotal = m_dTotal;
     const QString strKind = m_strShownKind.isEmpty() ? m_strQueryKind : m_strShownKind;
     if (strKind == tr("收入记录"))
@@ -323,27 +320,34 @@ void CRptView::SetPrintState() {
         pPrinter->m_nReportKind = CReportPrinter::Transfer;
 }
 
+FPageCallback CRptView::PageCallback() const {
+    CReportPrinter* pPrinter = m_pPrinter;
+    return
+        [pPrinter](QPainter* pPainter, CPrintInfo* pInfo) { pPrinter->DrawPage(pPainter, pInfo); };
+}
+
 void CRptView::OnPreview() {
     SetPrintState();
-    if (CMainFrame* pFrame = Frame())
-        pFrame->ShowReportPreview();
+    // The preview takes the main window's place until it is closed.
+    auto* pPreview = new CPreViewFrame(PageCallback(), window(), false);
+    m_pPrinter->m_pPreviewFrame = pPreview;
+    pPreview->StartPreview();
 }
 
 void CRptView::OnPrintReport() {
     SetPrintState();
-    if (CMainFrame* pFrame = Frame())
-        pFrame->PrintReportDirect();
+    // Never shown: the print dialog and the job run at once, the main window staying in place.
+    auto* pPrint = new CPreViewFrame(PageCallback(), window(), true);
+    m_pPrinter->m_pPreviewFrame = pPrint;
+    pPrint->PrintDirect();
+    pPrint->deleteLater();
 }
 
 void CRptView::OnExportPdf() {
-    CMainFrame* pFrame = Frame();
-    if (!pFrame)
-        return;
     SetPrintState();
     QString strPath;
-    if (CPreViewFrame::ExportPdf(this, &CReportPrinter::ReportPageCallback, pFrame, &strPath))
-        pFrame->SetStatusText(
-            tr("报表已导出为PDF文件：%1").arg(QDir::toNativeSeparators(strPath)));
+    if (CPreViewFrame::ExportPdf(this, PageCallback(), &strPath))
+        Q_EMIT StatusText(tr("报表已导出为PDF文件：%1").arg(QDir::toNativeSeparators(strPath)));
 }
 
 void CRptView::OnExportCsv() {
@@ -374,7 +378,5 @@ void CRptView::OnExportCsv() {
                                  this);
         return;
     }
-    if (CMainFrame* pFrame = Frame())
-        pFrame->SetStatusText(
-            tr("报表已导出为CSV文件：%1").arg(QDir::toNativeSeparators(strPath)));
+    Q_EMIT StatusText(tr("报表已导出为CSV文件：%1").arg(QDir::toNativeSeparators(strPath)));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/cpreviewframe.h"
 #include "app/cformview.h"
 
 #include <QString>
@@ -8,6 +9,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class CMsflexgrid1;
+class CReportPrinter;
 
 // The report query: lists the user's accounts, transfers, income or outlay records in a grid
 // (income and outlay narrowed to a category and a range of record dates) and prints, previews
@@ -30,13 +32,15 @@ public:
         IDC_EXPORT_CSV = 1015,
     };
 
-    explicit CRptView(QWidget* pParent = nullptr);
+    explicit CRptView(CSession* pSession, QWidget* pParent = nullptr);
     void OnInitialUpdate() override;
 
     // Members <-> the three text combos.
     void UpdateData(bool bSaveAndValidate);
 
     CMsflexgrid1* Grid() const { return m_pGrid; }
+    // Prints, previews and exports this view's grid.
+    CReportPrinter* Printer() const { return m_pPrinter; }
 
     QString m_strUserName;
     QString m_strQueryKind;
@@ -67,10 +71,12 @@ private:
     void ShowAccountReport();
     void ShowTransferReport();
     void SetPrintState();
+    FPageCallback PageCallback() const;
     // The row count and total of the grid, shown under it as the paper shows the total.
     void ShowSummary();
 
     CMsflexgrid1* m_pGrid = nullptr;
+    CReportPrinter* m_pPrinter = nullptr;
     QComboBox* m_pQueryKind = nullptr; // 1000
     QComboBox* m_pInSort = nullptr;    // 1002
     QComboBox* m_pOutSort = nullptr;   // 1004

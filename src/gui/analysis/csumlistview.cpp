@@ -2,7 +2,6 @@
 
 #include "accounts/caccountlist.h"
 #include "analysis/cperiodstats.h"
-#include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
@@ -52,7 +51,7 @@ QWidget* GridHolder(QWidget* pParent) {
 
 } // namespace
 
-CSumListView::CSumListView(QWidget* pParent) : CFormView(pParent) {
+CSumListView::CSumListView(CSession* pSession, QWidget* pParent) : CFormView(pSession, pParent) {
     setObjectName(QStringLiteral("CSumListView"));
     QWidget* pForm = Form();
 
@@ -154,8 +153,24 @@ void CSumListView::UpdateData(bool bSaveAndValidate) {
 }
 
 void CSumListView::OnInitialUpdate() {
-    CMainFrame* pFrame = Frame();
-    ShowSummary(pFrame ? pFrame->m_strCurUser : QString());
+    ShowSummary(SessionUser());
+}
+
+void CSumListView::ShowScope(const CScope& scope) {
+    const QString strUser = SessionUser();
+    switch (scope.eLevel) {
+    case CScope::User:
+        ShowUserBrief(strUser);
+        break;
+    case CScope::Year:
+        ShowYearBrief(strUser, scope.date.year());
+        break;
+    case CScope::Month:
+        ShowMonthBrief(strUser, scope.date.year(), scope.date.month());
+        break;
+    case CScope::Day:
+        break;
+    }
 }
 
 void CSumListView::ShowSummary(const QString& strUser) {

@@ -28,10 +28,12 @@ public:
         IDC_USER_TITLE = 1009,
     };
 
-    explicit CSumListView(QWidget* pParent = nullptr);
+    explicit CSumListView(CSession* pSession, QWidget* pParent = nullptr);
 
     // Reads the logged-in user from the frame and fills everything.
     void OnInitialUpdate() override;
+    // The whole book, a year or a month of the logged-in user in the brief grid.
+    void ShowScope(const CScope& scope) override;
     // Fills everything for strUser (what OnInitialUpdate does once it knows the user).
     void ShowSummary(const QString& strUser);
 

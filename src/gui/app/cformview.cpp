@@ -1,11 +1,14 @@
 #include "cformview.h"
 
-#include "cmainframe.h"
+#include "users/csession.h"
 
-CFormView::CFormView(QWidget* pParent) : QScrollArea(pParent), m_pForm(new QWidget) {
+CFormView::CFormView(CSession* pSession, QWidget* pParent)
+    : QScrollArea(pParent), m_pForm(new QWidget), m_pSession(pSession) {
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
     setWidget(m_pForm);
 }
 
-CMainFrame* CFormView::Frame() const { return CMainFrame::Get(); }
+QString CFormView::SessionUser() const {
+    return m_pSession ? m_pSession->UserName() : QString();
+}

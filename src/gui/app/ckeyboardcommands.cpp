@@ -3,8 +3,8 @@
 #include "analysis/crptview.h"
 #include "app/cleftview.h"
 #include "app/cmainframe.h"
-#include "records/cincomeview.h"
-#include "records/coutlayview.h"
+#include "records/cdayview.h"
+#include "users/csession.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -87,38 +87,32 @@ void Install(CMainFrame* pFrame) {
 }
 
 void OnPrint(CMainFrame* pFrame, bool bPreview) {
-    if (pFrame->m_strCurUser.isEmpty())
+    if (!pFrame->Session()->IsLoggedIn())
         return;
-    if (!pFrame->m_pRptView) {
+    auto* pReport = pFrame->View<CRptView>();
+    if (!pReport) {
         pFrame->Action(CMainFrame::ID_RPT_VIEW)->trigger();
         pFrame->SetStatusText(Tr("请先选择查询条件并按“开始查询”，再打印报表。"));
         return;
     }
     if (bPreview)
-        pFrame->m_pRptView->OnPreview();
+        pReport->OnPreview();
     else
-        pFrame->m_pRptView->OnPrintReport();
+        pReport->OnPrintReport();
 }
 
 void OnReload(CMainFrame* pFrame) {
-    if (pFrame->m_strCurUser.isEmpty())
+    if (!pFrame->Session()->IsLoggedIn())
         return;
-    CDayView* pDay = pFrame->m_pIncomeView;
-    if (!pDay)
-        pDay = pFrame->m_pOutlayView;
-    if (pDay) {
+    if (auto* pDay = pFrame->View<CDayView>()) {
         if (pDay->IsEditing()) {
             pFrame->SetStatusText(Tr("正在编辑记录，请先确定或取消。"));
             return;
         }
-        // The same day again, with the tree rebuilt around it.
-        if (pDay == pFrame->m_pIncomeView)
-            pFrame->GetTreeView()->BuildIncomeTree();
-        else
-            pFrame->GetTreeView()->BuildOutlayTree();
+        // The same day again, with the tree rebuilt around it (showing it marks it there).
+        pFrame->RebuildTree();
         pDay->FillAccountList();
         pDay->ShowCurrentDay();
-        pDay->ShowDayInTree();
         pFrame->SetStatusText(Tr("已重新读取帐本。"));
         return;
     }

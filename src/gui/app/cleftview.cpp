@@ -1,14 +1,9 @@
 #include "app/cleftview.h"
 
-#include "analysis/cinchartview.h"
-#include "analysis/coutchartview.h"
-#include "analysis/csumlistview.h"
-#include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "records/cdaylist.h"
-#include "records/cincomeview.h"
-#include "records/coutlayview.h"
+#include "users/csession.h"
 
 #include <QIcon>
 
@@ -25,7 +20,8 @@ QIcon LevelIcon(int nLevel) {
 }
 } // namespace
 
-CLeftView::CLeftView(QWidget* pParent) : QTreeWidget(pParent) {
+CLeftView::CLeftView(CSession* pSession, QWidget* pParent)
+    : QTreeWidget(pParent), m_pSession(pSession) {
     setObjectName(QStringLiteral("CLeftView"));
     OnInitialUpdate();
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CLeftView::OnSelectionChanged);
@@ -50,19 +46,12 @@ int CLeftView::Level(const QTreeWidgetItem* pItem) {
     return nLevel;
 }
 
-int CLeftView::LabelNumber(const QString& strLabel) {
-    int nValue = 0;
-    for (const QChar ch : strLabel) {
-        if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
-            break;
-        nValue = nValue * 10 + (ch.unicode() - '0');
-    }
-    return nValue;
+CScope CLeftView::ScopeOf(const QTreeWidgetItem* pItem) {
+    return {CScope::ELevel(Level(pItem)), pItem->data(0, Qt::UserRole).toDate()};
 }
 
 QString CLeftView::CurrentUser() const {
-    const CMainFrame* pFrame = CMainFrame::Get();
-    return pFrame ? pFrame->m_strCurUser : QString();
+    return m_pSession ? m_pSession->UserName() : QString();
 }
 
 QTreeWidgetItem* CLeftView::FindOrInsertRoot(const QString& strLabel) {
@@ -77,7 +66,7 @@ QTreeWidgetItem* CLeftView::FindOrInsertRoot(const QString& strLabel) {
 }
 
 QTreeWidgetItem* CLeftView::FindOrInsertChild(QTreeWidgetItem* pParent, const QString& strLabel,
-                                              int nLevel) {
+                                              int nLevel, const QDate& date) {
     if (pParent == nullptr)
         return nullptr;
     // Builds insert in date order, so the match is almost always the last child.
@@ -93,20 +82,28 @@ QTreeWidgetItem* CLeftView::FindOrInsertChild(QTreeWidgetItem* pParent, const QS
     }
     auto* pItem = new QTreeWidgetItem(QStringList{strLabel});
     pItem->setIcon(0, LevelIcon(nLevel));
+    pItem->setData(0, Qt::UserRole, date);
     pParent->addChild(pItem);
     return pItem;
 }
 
 QTreeWidgetItem* CLeftView::FindOrInsertYear(QTreeWidgetItem* pParent, int nYear) {
-    return FindOrInsertChild(pParent, tr("%1年").arg(nYear), Year);
+    return FindOrInsertChild(pParent, tr("%1年").arg(nYear), Year, QDate(nYear, 1, 1));
 }
 
 QTreeWidgetItem* CLeftView::FindOrInsertMonth(QTreeWidgetItem* pParent, int nMonth) {
-    return FindOrInsertChild(pParent, tr("%1月").arg(nMonth), Month);
+    if (pParent == nullptr)
+        return nullptr;
+    const int nYear = pParent->data(0, Qt::UserRole).toDate().year();
+    return FindOrInsertChild(pParent, tr("%1月").arg(nMonth), Month, QDate(nYear, nMonth, 1));
 }
 
 QTreeWidgetItem* CLeftView::FindOrInsertDay(QTreeWidgetItem* pParent, int nDay) {
-    return FindOrInsertChild(pParent, tr("%1日").arg(nDay), Day);
+    if (pParent == nullptr)
+        return nullptr;
+    const QDate month = pParent->data(0, Qt::UserRole).toDate();
+    return FindOrInsertChild(pParent, tr("%1日").arg(nDay), Day,
+                             QDate(month.year(), month.month(), nDay));
 }
 
 CLeftView::SDayPath CLeftView::InsertDayPath(const QString& strLabel, int nYear, int nMonth,
@@ -128,8 +125,6 @@ void CLeftView::ShowDay(const QString& strUser, int nYear, int nMonth, int nDay)
 }
 
 void CLeftView::Empty() {
-    m_pShown = nullptr;
-    ++m_nGeneration;
     clear();
 }
 
@@ -186,77 +181,6 @@ void CLeftView::BuildOutChartTree() {
 
 void CLeftView::OnSelectionChanged() {
     const QList<QTreeWidgetItem*> selected = selectedItems();
-    QTreeWidgetItem* pItem = selected.isEmpty() ? nullptr : selected.constFirst();
-    if (pItem == nullptr)
-        return;
-    CMainFrame* pFrame = CMainFrame::Get();
-    if (pFrame == nullptr)
-        return;
-
-    const int nLevel = Level(pItem);
-    // The item and its parents, by level: [0] user ... [3] day.
-    const QTreeWidgetItem* chain[4] = {nullptr, nullptr, nullptr, nullptr};
-    for (const QTreeWidgetItem* p = pItem; p; p = p->parent())
-        chain[Level(p)] = p;
-    const int nYear = nLevel >= Year ? LabelNumber(chain[Year]->text(0)) : 0;
-    const int nMonth = nLevel >= Month ? LabelNumber(chain[Month]->text(0)) : 0;
-    const int nDay = nLevel >= Day ? LabelNumber(chain[Day]->text(0)) : 0;
-    const QString strUser = pFrame->m_strCurUser;
-    const int nGeneration = m_nGeneration;
-
-    if (pFrame->m_pSumListView) {
-        if (nLevel == User)
-            pFrame->m_pSumListView->ShowUserBrief(strUser);
-        else if (nLevel == Year)
-            pFrame->m_pSumListView->ShowYearBrief(strUser, nYear);
-        else if (nLevel == Month)
-            pFrame->m_pSumListView->ShowMonthBrief(strUser, nYear, nMonth);
-    } else if (pFrame->m_pInChartView || pFrame->m_pOutChartView) {
-        auto draw = [&](auto* pView) {
-            if (nLevel == User) {
-                pView->DrawUserLine();
-                pView->DrawUserBar();
-                pView->DrawUserPie();
-            } else if (nLevel == Year) {
-                pView->DrawYearLine(nYear);
-                pView->DrawYearBar(nYear);
-                pView->DrawYearPie(nYear);
-            } else if (nLevel == Month) {
-                pView->DrawMonthLine(nYear, nMonth);
-                pView->DrawMonthBar(nYear, nMonth);
-                pView->DrawMonthPie(nYear, nMonth);
-            }
-        };
-        if (pFrame->m_pInChartView)
-            draw(pFrame->m_pInChartView);
-        else
-            draw(pFrame->m_pOutChartView);
-    } else if (pFrame->m_pIncomeView || pFrame->m_pOutlayView) {
-        if (nLevel == Day) {
-            auto show = [&](auto* pView) {
-                if (!pView->LeaveEdit()) {
-                    // The edit stays open on its day: put the selection back.
-                    const QSignalBlocker blocker(this);
-                    pItem->setSelected(false);
-                    if (m_pShown) {
-                        setCurrentItem(m_pShown);
-                        m_pShown->setSelected(true);
-                    }
-                    return false;
-                }
-                pView->m_nYear = nYear;
-                pView->m_nMonth = nMonth;
-                pView->m_nDay = nDay;
-                pView->ShowCurrentDay();
-                return true;
-            };
-            const bool bShown =
-                pFrame->m_pIncomeView ? show(pFrame->m_pIncomeView) : show(pFrame->m_pOutlayView);
-            if (!bShown)
-                return;
-        }
-    }
-    // A view that rebuilt the tree meanwhile has deleted pItem.
-    if (nGeneration == m_nGeneration)
-        m_pShown = pItem;
+    if (!selected.isEmpty())
+        Q_EMIT ScopeChosen(ScopeOf(selected.constFirst()));
 }

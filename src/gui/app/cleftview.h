@@ -1,20 +1,27 @@
 #pragma once
 
+#include "app/cscope.h"
+
 #include <QTreeWidget>
 
-class CMainFrame;
+class CSession;
 enum class ERecordKind;
 
 // The navigation tree of the left pane: user -> year -> month (-> day), built from the
-// current user's income rows, outlay rows or both, depending on the view on the right.
-// Choosing an item tells the right-hand view which user, year, month or day to show.
-// Items carry nothing but their labels ("2004年", "3月", "2日").
+// logged-in user's income rows, outlay rows or both, depending on the view on the right.
+// Choosing an item sends ScopeChosen; each item keeps its date (the first day of its year or
+// month, or its day) beside its label ("2004年", "3月", "2日").
 class CLeftView : public QTreeWidget {
     Q_OBJECT
 public:
-    enum ELevel { User = 0, Year = 1, Month = 2, Day = 3 };
+    enum ELevel {
+        User = CScope::User,
+        Year = CScope::Year,
+        Month = CScope::Month,
+        Day = CScope::Day
+    };
 
-    explicit CLeftView(QWidget* pParent = nullptr);
+    explicit CLeftView(CSession* pSession, QWidget* pParent = nullptr);
 
     // Styles and the level icons (also done by the constructor; safe to call again).
     void OnInitialUpdate();
@@ -32,7 +39,7 @@ public:
     };
     SDayPath InsertDayPath(const QString& strLabel, int nYear, int nMonth, int nDay);
     // For a daily view: inserts the day under the user when missing, expands its year and
-    // month and selects it, which runs the selection handling like a click would.
+    // month and selects it, which sends ScopeChosen like a click would.
     void ShowDay(const QString& strUser, int nYear, int nMonth, int nDay);
 
     // Builds from the current user's rows. A database error is shown; the items inserted
@@ -48,17 +55,18 @@ public:
 
     // 0 = user, 1 = year, 2 = month, 3 = day.
     static int Level(const QTreeWidgetItem* pItem);
-    // The leading decimal digits of a label ("2004年" -> 2004; none -> 0).
-    static int LabelNumber(const QString& strLabel);
+    static CScope ScopeOf(const QTreeWidgetItem* pItem);
+
+Q_SIGNALS:
+    void ScopeChosen(const CScope& scope);
 
 private:
     void BuildDayTree(ERecordKind eKind);
     void BuildMonthTree(bool bIncome, bool bOutlay);
     QTreeWidgetItem* FindOrInsertChild(QTreeWidgetItem* pParent, const QString& strLabel,
-                                       int nLevel);
+                                       int nLevel, const QDate& date);
     void OnSelectionChanged();
     QString CurrentUser() const;
 
-    QTreeWidgetItem* m_pShown = nullptr; // the item whose content the right pane shows
-    int m_nGeneration = 0;               // counts emptyings, which delete every item
+    CSession* m_pSession;
 };

@@ -14,6 +14,7 @@
 #include "import/cimportcommands.h"
 #include "records/cincomeview.h"
 #include "records/coutlayview.h"
+#include "users/csession.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,12 +22,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
 
 namespace {
-CMainFrame* s_pMainFrame = nullptr;
 
 struct SCommand {
     int nId;
@@ -113,10 +114,13 @@ const int kToolBar[] = {CMainFrame::ID_NEW_USER,
 const char* const kCapsPane = "59137";
 const char* const kNumPane = "59138";
 const char* const kScrollPane = "59139";
+
+// The frame whose handlers CMessageBox holds (the newest one; tests make several in a row).
+const CMainFrame* g_pHandlerOwner = nullptr;
 } // namespace
 
-CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent) : QMainWindow(pParent) {
-    s_pMainFrame = this;
+CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent)
+    : QMainWindow(pParent), m_pSession(new CSession(this)) {
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowTitle(QStringLiteral("Ledgerkin"));
     setWindowIcon(QIcon(QStringLiteral(":/res/icons/ledgerkin.svg")));
@@ -142,23 +146,16 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent) : QMainWindow(pParent
     setWindowState(windowState() | Qt::WindowMaximized);
     qApp->installEventFilter(this);
     CMessageBox::SetSessionGoneHandler([this] { OnSessionGone(); });
+    g_pHandlerOwner = this;
     StartChangeWatcher();
 }
 
 CMainFrame::~CMainFrame() {
-    if (s_pMainFrame == this) {
-        s_pMainFrame = nullptr;
-        CMessageBox::SetSessionGoneHandler(nullptr);
-        CMessageBox::SetReopenHandler(nullptr);
-    }
-}
-
-CMainFrame* CMainFrame::Get() {
-    return s_pMainFrame;
-}
-
-CMainView* CMainFrame::GetMainView() const {
-    return qobject_cast<CMainView*>(m_pRightPane);
+    if (g_pHandlerOwner != this)
+        return;
+    g_pHandlerOwner = nullptr;
+    CMessageBox::SetSessionGoneHandler(nullptr);
+    CMessageBox::SetReopenHandler(nullptr);
 }
 
 void CMainFrame::CreateActions() {
@@ -207,8 +204,7 @@ void CMainFrame::CreateActions() {
         connect(m_actions.value(it.key()), &QAction::triggered, this, [this, pHandler] {
             (this->*pHandler)();
             // A checkable action flips itself on a click; the flags decide what it shows.
-            if (s_pMainFrame == this)
-                UpdateCommandUI();
+            UpdateCommandUI();
         });
     }
 }
@@ -312,8 +308,9 @@ void CMainFrame::CreateClient() {
     m_pSplitter = new QSplitter(Qt::Horizontal, this);
     m_pSplitter->setObjectName(QStringLiteral("59648"));
     m_pSplitter->setChildrenCollapsible(false);
-    m_pLeftView = new CLeftView(m_pSplitter);
-    auto* pMainView = new CMainView(m_pSplitter);
+    m_pLeftView = new CLeftView(m_pSession, m_pSplitter);
+    connect(m_pLeftView, &CLeftView::ScopeChosen, this, &CMainFrame::OnScopeChosen);
+    auto* pMainView = new CMainView(m_pSession, m_pSplitter);
     m_pRightPane = pMainView;
     m_pSplitter->addWidget(m_pLeftView);
     m_pSplitter->addWidget(pMainView);
@@ -367,58 +364,51 @@ void CMainFrame::SetCheck(EView eView) {
 }
 
 void CMainFrame::SwitchView(EView eView) {
-    QWidget* pOld = m_pRightPane;
+    CFormView* pOld = m_pRightPane;
     const auto isClass = [&]() -> bool {
         switch (eView) {
         case EView::Main:
-            return qobject_cast<CMainView*>(pOld) != nullptr;
+            return View<CMainView>() != nullptr;
         case EView::SumList:
-            return qobject_cast<CSumListView*>(pOld) != nullptr;
+            return View<CSumListView>() != nullptr;
         case EView::Income:
-            return qobject_cast<CIncomeView*>(pOld) != nullptr;
+            return View<CIncomeView>() != nullptr;
         case EView::Outlay:
-            return qobject_cast<COutlayView*>(pOld) != nullptr;
+            return View<COutlayView>() != nullptr;
         case EView::InChart:
-            return qobject_cast<CInChartView*>(pOld) != nullptr;
+            return View<CInChartView>() != nullptr;
         case EView::OutChart:
-            return qobject_cast<COutChartView*>(pOld) != nullptr;
+            return View<COutChartView>() != nullptr;
         case EView::Rpt:
-            return qobject_cast<CRptView*>(pOld) != nullptr;
+            return View<CRptView>() != nullptr;
         }
         return false;
     };
     if (pOld && isClass())
         return;
 
-    m_pIncomeView = nullptr;
-    m_pOutlayView = nullptr;
-    m_pSumListView = nullptr;
-    m_pInChartView = nullptr;
-    m_pOutChartView = nullptr;
-    m_pRptView = nullptr;
-
     CFormView* pNew = nullptr;
     switch (eView) {
     case EView::Main:
-        pNew = new CMainView;
+        pNew = new CMainView(m_pSession);
         break;
     case EView::SumList:
-        pNew = m_pSumListView = new CSumListView;
+        pNew = new CSumListView(m_pSession);
         break;
     case EView::Income:
-        pNew = m_pIncomeView = new CIncomeView;
+        pNew = new CIncomeView(m_pSession);
         break;
     case EView::Outlay:
-        pNew = m_pOutlayView = new COutlayView;
+        pNew = new COutlayView(m_pSession);
         break;
     case EView::InChart:
-        pNew = m_pInChartView = new CInChartView;
+        pNew = new CInChartView(m_pSession);
         break;
     case EView::OutChart:
-        pNew = m_pOutChartView = new COutChartView;
+        pNew = new COutChartView(m_pSession);
         break;
     case EView::Rpt:
-        pNew = m_pRptView = new CRptView;
+        pNew = new CRptView(m_pSession);
         break;
     }
     const QList<int> sizes = m_pSplitter->sizes();
@@ -434,15 +424,36 @@ void CMainFrame::SwitchView(EView eView) {
     m_pRightPane = pNew;
     if (pOld) {
         // The old view may be the sender of what led here; let it finish first.
+        disconnect(pOld, nullptr, this, nullptr);
         pOld->hide();
         pOld->setParent(nullptr);
         pOld->deleteLater();
     }
+    connect(pNew, &CFormView::StatusText, this, &CMainFrame::SetStatusText);
+    connect(pNew, &CFormView::DayShown, this, &CMainFrame::OnDayShown);
+    connect(pNew, &CFormView::TreeOutdated, this, &CMainFrame::RebuildTree);
     pNew->show();
     pNew->OnInitialUpdate();
 }
 
-void CMainFrame::SetLoggedIn(const QString& strUser, const QString& strPwd, qint64 nUserId) {
+void CMainFrame::RebuildTree() {
+    if (View<CIncomeView>())
+        m_pLeftView->BuildIncomeTree();
+    else if (View<COutlayView>())
+        m_pLeftView->BuildOutlayTree();
+}
+
+void CMainFrame::OnScopeChosen(const CScope& scope) {
+    m_pRightPane->ShowScope(scope);
+}
+
+void CMainFrame::OnDayShown(const QDate& day) {
+    // The tree only follows: selecting the item must not ask the view for the day again.
+    const QSignalBlocker blocker(m_pLeftView);
+    m_pLeftView->ShowDay(m_pSession->UserName(), day.year(), day.month(), day.day());
+}
+
+void CMainFrame::SetLoggedIn(const QString& strUser, qint64 nUserId) {
     m_bNewUser = false;
     m_bLogin = false;
     m_bDeleteUser = m_bChangePwd = m_bDisconnect = true;
@@ -450,9 +461,7 @@ void CMainFrame::SetLoggedIn(const QString& strUser, const QString& strPwd, qint
     m_bSumView = m_bIncomeView = m_bOutlayView = true;
     m_bInChart = m_bOutChart = m_bRptView = true;
     m_bAdvice = true;
-    m_strCurUser = strUser;
-    m_strCurPwd = strPwd;
-    m_nCurUserId = nUserId;
+    m_pSession->LogIn(strUser, nUserId);
     UpdateCommandUI();
     OnSumView();
     UpdateCommandUI();
@@ -468,9 +477,7 @@ void CMainFrame::SetLoggedOut() {
     m_bAdvice = false;
     m_bCheckSum = m_bCheckIncome = m_bCheckOutlay = false;
     m_bCheckInChart = m_bCheckOutChart = m_bCheckRpt = false;
-    m_strCurUser.clear();
-    m_strCurPwd.clear();
-    m_nCurUserId = 0;
+    m_pSession->LogOut();
     SwitchView(EView::Main);
     m_pLeftView->Empty();
     UpdateCommandUI();
@@ -494,8 +501,8 @@ void CMainFrame::OnIncomeView() {
     SetCheck(EView::Income);
     m_pLeftView->BuildIncomeTree();
     SwitchView(EView::Income);
-    if (m_pIncomeView)
-        m_pIncomeView->GoLastDay();
+    if (auto* pView = View<CIncomeView>())
+        pView->GoLastDay();
 }
 
 void CMainFrame::OnOutlayView() {
@@ -506,8 +513,8 @@ void CMainFrame::OnOutlayView() {
     SetCheck(EView::Outlay);
     m_pLeftView->BuildOutlayTree();
     SwitchView(EView::Outlay);
-    if (m_pOutlayView)
-        m_pOutlayView->GoLastDay();
+    if (auto* pView = View<COutlayView>())
+        pView->GoLastDay();
 }
 
 void CMainFrame::OnInChart() {
@@ -564,7 +571,5 @@ void CMainFrame::closeEvent(QCloseEvent* pEvent) {
 }
 
 bool CMainFrame::LeaveEdit() {
-    CDayView* pView = m_pIncomeView ? static_cast<CDayView*>(m_pIncomeView)
-                                    : static_cast<CDayView*>(m_pOutlayView);
-    return !pView || pView->LeaveEdit();
+    return m_pRightPane->LeaveEdit();
 }

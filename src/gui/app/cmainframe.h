@@ -1,21 +1,19 @@
 #pragma once
 
+#include "app/cformview.h"
+
 #include <QHash>
 #include <QMainWindow>
 #include <QString>
+
+class QDate;
 
 class QAction;
 class QSplitter;
 class QLabel;
 class CLeftView;
-class CMainView;
-class CFormView;
-class CIncomeView;
-class COutlayView;
-class CSumListView;
-class CInChartView;
-class COutChartView;
-class CRptView;
+class CSession;
+struct CScope;
 class CLinkDlg;
 class CNewUserDlg;
 class CBankDlg;
@@ -24,7 +22,6 @@ class CNewDayInDlg;
 class CNewDayOutDlg;
 class CTrsDlg;
 class CSplashDlg;
-class CReportPrinter;
 class CChangeWatcher;
 
 // The one main window: menu, toolbar, status bar, the splitter with the navigation tree on
@@ -36,7 +33,6 @@ class CChangeWatcher;
 //   cmainframe_users.cpp    32783 32784 32785 32786 32787
 //   cmainframe_records.cpp  32791 32790
 //   cmainframe_accounts.cpp 32792, 32808
-//   cmainframe_print.cpp    report preview and direct printing
 //   cmainframe_book.cpp     following other copies' writes, reopening, restoring a backup
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -72,33 +68,31 @@ public:
     explicit CMainFrame(bool bShowSplash = true, QWidget* pParent = nullptr);
     ~CMainFrame() override;
 
-    // The main window, for views and dialogs that read the current user.
-    static CMainFrame* Get();
+    // Who is logged in; views and dialogs are given it when they are made.
+    CSession* Session() const { return m_pSession; }
 
     CLeftView* GetTreeView() const { return m_pLeftView; }
     QWidget* GetRightPane() const { return m_pRightPane; }
-    CMainView* GetMainView() const; // the right pane when it shows CMainView, else null
+    CFormView* CurrentView() const { return m_pRightPane; }
+    // The right-hand view when it is a T, else null.
+    template <class T> T* View() const { return qobject_cast<T*>(m_pRightPane); }
     void SwitchView(EView eView);
+    // The tree of the daily view shown, built again from the book (other views keep theirs).
+    void RebuildTree();
 
     QAction* Action(int nCommandId) const { return m_actions.value(nCommandId); }
     // Pushes every enable flag and check mark into the menu and toolbar actions.
     void UpdateCommandUI();
     void SetStatusText(const QString& strText);
 
-    // Logged-in state changes (the only places they happen).
-    // nUserId: the user row logged in to (CUserAdmin::LogIn); the session's writes are
-    // refused once that row is gone. 0: not checked.
-    void SetLoggedIn(const QString& strUser, const QString& strPwd,
-                     qint64 nUserId = 0); // then runs 32793
+    // Logged-in state changes (the only places they happen). nUserId: the User row's
+    // "UserID" the login matched (CUserAdmin::LogIn); the session's writes are refused once
+    // that row is gone. 0: not checked.
+    void SetLoggedIn(const QString& strUser, qint64 nUserId); // then runs 32793
     void SetLoggedOut();
     // The session's user was deleted or re-created elsewhere (the message is shown already):
     // open dialogs close and the frame returns to the logged-out state.
     void OnSessionGone();
-
-    // ---- current user
-    QString m_strCurUser;
-    QString m_strCurPwd;
-    qint64 m_nCurUserId = 0;
 
     // ---- enable flags, one per command
     bool m_bNewUser = false;    // 32783
@@ -124,14 +118,6 @@ public:
     bool m_bCheckOutChart = false;
     bool m_bCheckRpt = false;
 
-    // ---- the right pane when it shows that class, else null (at most one is set)
-    CIncomeView* m_pIncomeView = nullptr;
-    COutlayView* m_pOutlayView = nullptr;
-    CSumListView* m_pSumListView = nullptr;
-    CInChartView* m_pInChartView = nullptr;
-    COutChartView* m_pOutChartView = nullptr;
-    CRptView* m_pRptView = nullptr;
-
     // ---- dialogs, created on first use and kept for the frame's life (defined in the
     //      subsystem's cmainframe_*.cpp)
     CLinkDlg* LinkDlg();
@@ -141,10 +127,6 @@ public:
     CNewDayInDlg* NewDayInDlg();
     CNewDayOutDlg* NewDayOutDlg();
     CTrsDlg* TrsDlg();
-    // Report printing state and preview (cmainframe_print.cpp).
-    CReportPrinter* ReportPrinter();
-    void ShowReportPreview();
-    void PrintReportDirect();
     // Other copies' writes and the book's file (cmainframe_book.cpp).
     CChangeWatcher* ChangeWatcher() const { return m_pChangeWatcher; }
     void ReopenBook(); // closes the book and opens it again at its path, logged out
@@ -192,11 +174,16 @@ private:
     void CreateStatusBar();
     void CreateClient();
     void SetCheck(EView eView); // sets one check flag, clears the other five
-    void StartChangeWatcher();  // cmainframe_book.cpp
+    // The tree chose a scope: the view shows it (or, while editing, refuses it).
+    void OnScopeChosen(const CScope& scope);
+    // The view shows a day: the tree marks it without sending it back.
+    void OnDayShown(const QDate& day);
+    void StartChangeWatcher(); // cmainframe_book.cpp
 
+    CSession* m_pSession = nullptr;
     QSplitter* m_pSplitter = nullptr;
     CLeftView* m_pLeftView = nullptr;
-    QWidget* m_pRightPane = nullptr;
+    CFormView* m_pRightPane = nullptr;
     QHash<int, QAction*> m_actions;
 
     CLinkDlg* m_pLinkDlg = nullptr;
@@ -207,6 +194,5 @@ private:
     CNewDayOutDlg* m_pNewDayOutDlg = nullptr;
     CTrsDlg* m_pTrsDlg = nullptr;
     CSplashDlg* m_pSplashDlg = nullptr;
-    CReportPrinter* m_pReportPrinter = nullptr;
     CChangeWatcher* m_pChangeWatcher = nullptr;
 };

@@ -6,10 +6,11 @@
 #include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "data/cdbexception.h"
+#include "users/csession.h"
 
 CTrsDlg* CMainFrame::TrsDlg() {
     if (!m_pTrsDlg)
-        m_pTrsDlg = new CTrsDlg(this);
+        m_pTrsDlg = new CTrsDlg(m_pSession, this);
     return m_pTrsDlg;
 }
 
@@ -22,33 +23,33 @@ void CMainFrame::OnAddTrs() {
     SetCheck(EView::SumList);
     m_pLeftView->BuildSummaryTree();
     SwitchView(EView::SumList);
-    if (m_pSumListView)
-        m_pSumListView->ShowAccountList(m_strCurUser);
+    if (auto* pView = View<CSumListView>())
+        pView->ShowAccountList(m_pSession->UserName());
     UpdateCommandUI();
 }
 
 // 32835: the user's accounts; the summary follows when one was added, renamed or deleted.
 void CMainFrame::OnAccounts() {
-    if (m_strCurUser.isEmpty() || !LeaveEdit())
+    if (!m_pSession->IsLoggedIn() || !LeaveEdit())
         return;
     CAccountsDlg dlg(this);
-    dlg.Run(m_strCurUser);
+    dlg.Run(m_pSession->UserName());
     if (!dlg.m_bChanged)
         return;
     SetCheck(EView::SumList);
     m_pLeftView->BuildSummaryTree();
     SwitchView(EView::SumList);
-    if (m_pSumListView)
-        m_pSumListView->ShowAccountList(m_strCurUser);
+    if (auto* pView = View<CSumListView>())
+        pView->ShowAccountList(m_pSession->UserName());
     UpdateCommandUI();
 }
 
 // 32808: a short reading of the logged-in user's book.
 void CMainFrame::OnAdvice() {
-    if (m_strCurUser.isEmpty())
+    if (!m_pSession->IsLoggedIn())
         return;
     try {
-        CMessageBox::ShowMessage(CAdvice::Text(m_strCurUser), this);
+        CMessageBox::ShowMessage(CAdvice::Text(m_pSession->UserName()), this);
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
     }

@@ -6,8 +6,8 @@
 #include "data/cbackup.h"
 #include "data/cchangewatcher.h"
 #include "data/cdbexception.h"
-#include "records/cincomeview.h"
-#include "records/coutlayview.h"
+#include "records/cdayview.h"
+#include "users/csession.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,10 +24,9 @@ void CMainFrame::StartChangeWatcher() {
 }
 
 void CMainFrame::OnBookChanged() {
-    if (m_strCurUser.isEmpty())
+    if (!m_pSession->IsLoggedIn())
         return;
-    CDayView* pDayView = m_pIncomeView ? static_cast<CDayView*>(m_pIncomeView)
-                                       : static_cast<CDayView*>(m_pOutlayView);
+    auto* pDayView = View<CDayView>();
     if (!pDayView) {
         m_pLeftView->ReapplySelection();
         return;
@@ -78,9 +77,7 @@ void CMainFrame::OnRestoreBackup() {
                                  this);
         return;
     }
-    const CDayView* pDayView = m_pIncomeView ? static_cast<CDayView*>(m_pIncomeView)
-                                             : static_cast<CDayView*>(m_pOutlayView);
-    if (pDayView && pDayView->IsEditing()) {
+    if (CurrentView()->IsEditing()) {
         CMessageBox::ShowMessage(tr("正在编辑记录，请先确定或取消，再从备份恢复。"), this);
         return;
     }

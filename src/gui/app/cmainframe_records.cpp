@@ -6,19 +6,17 @@
 #include "records/cnewdayoutdlg.h"
 #include "records/coutlayview.h"
 
-
 CNewDayInDlg* CMainFrame::NewDayInDlg() {
     if (!m_pNewDayInDlg)
-        m_pNewDayInDlg = new CNewDayInDlg(this);
+        m_pNewDayInDlg = new CNewDayInDlg(m_pSession, this);
     return m_pNewDayInDlg;
 }
 
 CNewDayOutDlg* CMainFrame::NewDayOutDlg() {
     if (!m_pNewDayOutDlg)
-        m_pNewDayOutDlg = new CNewDayOutDlg(this);
+        m_pNewDayOutDlg = new CNewDayOutDlg(m_pSession, this);
     return m_pNewDayOutDlg;
 }
-
 
 void CMainFrame::OnAddIncome() {
     if (!LeaveEdit())
@@ -30,12 +28,7 @@ void CMainFrame::OnAddIncome() {
     GetTreeView()->BuildIncomeTree();
     SwitchView(EView::Income);
     UpdateCommandUI();
-    if (!m_pIncomeView)
-        return;
-    m_pIncomeView->m_nYear = pDlg->m_Date.year();
-    m_pIncomeView->m_nMonth = pDlg->m_Date.month();
-    m_pIncomeView->m_nDay = pDlg->m_Date.day();
-    m_pIncomeView->ShowDayInTree();
+    CurrentView()->ShowScope(CScope::OfDay(pDlg->m_Date));
 }
 
 void CMainFrame::OnAddOutlay() {
@@ -48,10 +41,5 @@ void CMainFrame::OnAddOutlay() {
     GetTreeView()->BuildOutlayTree();
     SwitchView(EView::Outlay);
     UpdateCommandUI();
-    if (!m_pOutlayView)
-        return;
-    m_pOutlayView->m_nYear = pDlg->m_Date.year();
-    m_pOutlayView->m_nMonth = pDlg->m_Date.month();
-    m_pOutlayView->m_nDay = pDlg->m_Date.day();
-    m_pOutlayView->ShowDayInTree();
+    CurrentView()->ShowScope(CScope::OfDay(pDlg->m_Date));
 }

@@ -10,6 +10,7 @@
 #include "users/cdeluserdlg.h"
 #include "users/clinkdlg.h"
 #include "users/cnewuserdlg.h"
+#include "users/csession.h"
 #include "users/cuseradmin.h"
 
 #include <QApplication>
@@ -34,7 +35,7 @@ CBankDlg* CMainFrame::BankDlg() {
 
 CChangPwdDlg* CMainFrame::ChangPwdDlg() {
     if (!m_pChangPwdDlg)
-        m_pChangPwdDlg = new CChangPwdDlg(this);
+        m_pChangPwdDlg = new CChangPwdDlg(m_pSession, this);
     return m_pChangPwdDlg;
 }
 
@@ -42,7 +43,7 @@ void CMainFrame::OnNewUser() {
     CNewUserDlg* pNewUserDlg = NewUserDlg();
     if (pNewUserDlg->exec() != QDialog::Accepted)
         return;
-    m_strCurUser = pNewUserDlg->m_strNewUser;
+    const QString strUser = pNewUserDlg->m_strNewUser;
     const QString strPwd = pNewUserDlg->m_strNewUserPwd;
     // The next person to open the dialog on this shared computer starts from blank fields.
     pNewUserDlg->m_strNewUser.clear();
@@ -50,7 +51,7 @@ void CMainFrame::OnNewUser() {
     pNewUserDlg->m_strNewUserPwd2.clear();
 
     // The first day is the day the blank view was created.
-    QDate firstDay = GetMainView() ? GetMainView()->m_Date : QDate();
+    QDate firstDay = View<CMainView>() ? View<CMainView>()->m_Date : QDate();
     if (!firstDay.isValid())
         firstDay = CToday::Get();
 
@@ -60,7 +61,7 @@ void CMainFrame::OnNewUser() {
     CBankDlg* pBankDlg = BankDlg();
     pBankDlg->m_fnWrite = [&](const QList<CUserAdmin::SAccount>& accounts) {
         try {
-            if (CUserAdmin::CreateUser(m_strCurUser, strPwd, accounts, firstDay) ==
+            if (CUserAdmin::CreateUser(strUser, strPwd, accounts, firstDay) ==
                 CUserAdmin::ECreate::NameTaken) {
                 // Another copy of the program took the name meanwhile.
                 CMessageBox::ShowMessage(tr("用户名已存在！"), pBankDlg);
@@ -77,13 +78,10 @@ void CMainFrame::OnNewUser() {
     pBankDlg->m_fnWrite = nullptr;
     if (nResult != QDialog::Accepted) {
         CMessageBox::ShowMessage(tr("您未输入帐号信息,创建用户失败!"), this);
-        m_strCurUser.clear();
         return;
     }
-    if (!bCreated) {
-        m_strCurUser.clear();
+    if (!bCreated)
         return;
-    }
     CMessageBox::ShowInfo(tr("创建用户成功!"), this);
 }
 
@@ -97,7 +95,7 @@ void CMainFrame::OnLogin() {
     }
     // Dates are looked at afresh for each login: another program may have written the book.
     CStoredDate::Forget();
-    SetLoggedIn(pLinkDlg->m_strLinkUser, pLinkDlg->m_strLinkPwd, pLinkDlg->m_nLinkUserId);
+    SetLoggedIn(pLinkDlg->m_strLinkUser, pLinkDlg->m_nLinkUserId);
     // Rows whose date cannot be read count in no figure; say so once, with how to find them.
     try {
         const QString strOdd = CStoredDate::UnreadableMessage(pLinkDlg->m_strLinkUser);
@@ -116,25 +114,26 @@ void CMainFrame::OnSessionGone() {
         if (pDialog->isVisible())
             break;
     }
-    if (!m_strCurUser.isEmpty())
+    if (m_pSession->IsLoggedIn())
         SetLoggedOut();
 }
 
 void CMainFrame::OnDeleteUser() {
     if (!LeaveEdit())
         return;
+    const QString strUser = m_pSession->UserName();
     try {
-        if (!CUserAdmin::UserExists(m_strCurUser))
+        if (!CUserAdmin::UserExists(strUser))
             return;
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
         return;
     }
-    CDelUserDlg dlg(m_strCurUser, this);
+    CDelUserDlg dlg(strUser, this);
     if (dlg.exec() != QDialog::Accepted)
         return;
     try {
-        if (!CUserAdmin::DeleteUser(m_strCurUser, m_nCurUserId))
+        if (!CUserAdmin::DeleteUser(strUser, m_pSession->UserId()))
             return;
     } catch (const CDBException& e) {
         // Nothing was deleted: the user stays logged in with every row.

@@ -6,8 +6,9 @@
 #include <QCalendarWidget>
 #include <QGridLayout>
 
-CMainView::CMainView(QWidget* pParent)
-    : CFormView(pParent), m_Date(CToday::Get()), m_pCalendar(new QCalendarWidget(Form())) {
+CMainView::CMainView(CSession* pSession, QWidget* pParent)
+    : CFormView(pSession, pParent), m_Date(CToday::Get()),
+      m_pCalendar(new QCalendarWidget(Form())) {
     setObjectName(QStringLiteral("CMainView"));
     Form()->setAutoFillBackground(true);
     Form()->setBackgroundRole(QPalette::Base);

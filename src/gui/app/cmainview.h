@@ -11,7 +11,7 @@ class QCalendarWidget;
 class CMainView : public CFormView {
     Q_OBJECT
 public:
-    explicit CMainView(QWidget* pParent = nullptr);
+    explicit CMainView(CSession* pSession, QWidget* pParent = nullptr);
     void OnInitialUpdate() override;
     void UpdateData(bool bSaveAndValidate);
 

@@ -2,6 +2,7 @@
 
 #include "analysis/csumlistview.h"
 #include "app/cmainframe.h"
+#include "users/csession.h"
 #include "cexportdlg.h"
 #include "cimportwizard.h"
 
@@ -55,9 +56,9 @@ void Install(CMainFrame* pFrame) {
 }
 
 void OnImport(CMainFrame* pFrame) {
-    if (pFrame->m_strCurUser.isEmpty())
+    if (!pFrame->Session()->IsLoggedIn())
         return;
-    CImportWizard wizard(pFrame->m_strCurUser, pFrame);
+    CImportWizard wizard(pFrame->Session()->UserName(), pFrame);
     wizard.exec();
     if (!wizard.m_result.bDone)
         return;
@@ -65,15 +66,15 @@ void OnImport(CMainFrame* pFrame) {
     pFrame->m_bCheckSum = false;
     pFrame->SwitchView(CMainFrame::EView::Main);
     pFrame->OnSumView();
-    if (pFrame->m_pSumListView)
-        pFrame->m_pSumListView->ShowAccountList(pFrame->m_strCurUser);
+    if (auto* pView = pFrame->View<CSumListView>())
+        pView->ShowAccountList(pFrame->Session()->UserName());
     pFrame->UpdateCommandUI();
 }
 
 void OnExport(CMainFrame* pFrame) {
-    if (pFrame->m_strCurUser.isEmpty())
+    if (!pFrame->Session()->IsLoggedIn())
         return;
-    CExportDlg dlg(pFrame->m_strCurUser, pFrame);
+    CExportDlg dlg(pFrame->Session()->UserName(), pFrame);
     dlg.exec();
 }
 

@@ -1,7 +1,5 @@
 #include "records/cdayview.h"
 
-#include "app/cleftview.h"
-#include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
@@ -10,6 +8,7 @@
 #include "records/cdaybook.h"
 #include "records/cemptyday.h"
 #include "records/cmsflexgrid1.h"
+#include "users/csession.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -48,7 +47,8 @@ QGroupBox* Framed(const QString& strTitle, QWidget* pControl, QWidget* pParent) 
 }
 } // namespace
 
-CDayView::CDayView(ERecordKind eKind, QWidget* pParent) : CFormView(pParent), m_eKind(eKind) {
+CDayView::CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent)
+    : CFormView(pSession, pParent), m_eKind(eKind) {
     const bool bIncome = eKind == ERecordKind::Income;
     QWidget* pForm = Form();
 
@@ -181,8 +181,7 @@ void CDayView::OnInitialUpdate() {
     const bool bIncome = m_eKind == ERecordKind::Income;
     m_gridRecords->hide();
     m_gridSummary->hide();
-    if (CMainFrame* pFrame = Frame())
-        m_strUserName = pFrame->m_strCurUser;
+    m_strUserName = SessionUser();
     FillAccountList();
     if (m_comboBank->count() > 0) {
         m_comboBank->setCurrentIndex(0);
@@ -247,14 +246,28 @@ void CDayView::FillAccountList() {
 
 // ---------------------------------------------------------------- showing a day
 
+void CDayView::ShowScope(const CScope& scope) {
+    if (scope.eLevel != CScope::Day)
+        return;
+    if (!LeaveEdit()) {
+        // The edit stays open on its day: the tree goes back to it.
+        Q_EMIT DayShown(m_editDay);
+        return;
+    }
+    m_nYear = scope.date.year();
+    m_nMonth = scope.date.month();
+    m_nDay = scope.date.day();
+    ShowCurrentDay();
+}
+
 void CDayView::ShowCurrentDay() {
     if (IsEditing()) {
         // The rows being typed belong to the day on screen; never move them to another one.
         m_nYear = m_editDay.year();
         m_nMonth = m_editDay.month();
         m_nDay = m_editDay.day();
-        if (CMainFrame* pFrame = Frame())
-            pFrame->SetStatusText(tr("正在编辑记录，请先确定或取消。"));
+        Q_EMIT StatusText(tr("正在编辑记录，请先确定或取消后再选择其他日期"));
+        Q_EMIT DayShown(m_editDay);
         return;
     }
     m_strDate = QString::asprintf("%d-%d-%d", m_nYear, m_nMonth, m_nDay);
@@ -262,6 +275,7 @@ void CDayView::ShowCurrentDay() {
     ShowDaySummary(m_nYear, m_nMonth, m_nDay);
     LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
     m_bDayShown = true;
+    Q_EMIT DayShown(CurrentDay());
 }
 
 void CDayView::LoadDay(int nYear, int nMonth, int nDay, const QString& strBank) {
@@ -333,22 +347,13 @@ void CDayView::OnAccountChange(int nIndex) {
     LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
 }
 
-void CDayView::ShowDayInTree() {
-    ShowCurrentDay();
-    CMainFrame* pFrame = Frame();
-    CLeftView* pTree = pFrame ? pFrame->GetTreeView() : nullptr;
-    if (!pTree)
-        return;
-    pTree->ShowDay(m_strUserName, m_nYear, m_nMonth, m_nDay);
-}
-
 // ---------------------------------------------------------------- navigation
 
 void CDayView::MoveToDay(const QDate& day) {
     m_nYear = day.year();
     m_nMonth = day.month();
     m_nDay = day.day();
-    ShowDayInTree();
+    ShowCurrentDay();
 }
 
 void CDayView::StepTo(int eStep) {
@@ -669,10 +674,9 @@ void CDayView::RemoveRow(int nRow) {
 }
 
 bool CDayView::SaveGridRows(const SDayEdit& edit) {
-    const CMainFrame* pFrame = Frame();
     try {
         CDayBook(m_eKind, m_strUserName)
-            .Confirm(CurrentDay(), m_strBank, edit, pFrame ? pFrame->m_nCurUserId : 0);
+            .Confirm(CurrentDay(), m_strBank, edit, Session() ? Session()->UserId() : 0);
     } catch (const CDayConflict&) {
         CMessageBox::ShowMessage(
             tr("在您编辑期间，这一天的记录已被另一个窗口或另一台电脑改动，您的修改没有保存。\n"
@@ -823,11 +827,6 @@ void CDayView::OnDeleteDay() {
         return;
     }
     // The tree loses the day; the view goes to the last day left.
-    if (CMainFrame* pFrame = Frame()) {
-        if (m_eKind == ERecordKind::Income)
-            pFrame->GetTreeView()->BuildIncomeTree();
-        else
-            pFrame->GetTreeView()->BuildOutlayTree();
-    }
+    Q_EMIT TreeOutdated();
     GoLastDay();
 }

@@ -50,16 +50,20 @@ public:
         IDC_DELETE_DAY = 1025,
     };
 
-    CDayView(ERecordKind eKind, QWidget* pParent);
+    CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent);
     ERecordKind Kind() const { return m_eKind; }
 
     void OnInitialUpdate() override;
     // Members <-> controls: the user, date and total boxes and the floating editor.
     void UpdateData(bool bSaveAndValidate);
 
+    // A day chosen in the tree; the other scopes mean nothing to a daily view.
+    void ShowScope(const CScope& scope) override;
+
     void FillAccountList();
+    // Shows m_nYear-m_nMonth-m_nDay and sends DayShown. While an add or modify is open the
+    // day under it stays (and is sent again, so the tree goes back to it).
     void ShowCurrentDay();
-    void ShowDayInTree();
     void LoadDay(int nYear, int nMonth, int nDay, const QString& strBank);
     void ShowDaySummary(int nYear, int nMonth, int nDay);
     double SumAccountDay(int nYear, int nMonth, int nDay, const QString& strBank);
@@ -68,10 +72,9 @@ public:
     void GoPrevDay();
     void GoNextDay();
     // An add or modify is open: the tree must not change the day under it.
-    bool IsEditing() const { return m_bAdding || m_bModifying; }
-    // Before anything changes the view under an open edit: asks whether to store it. true
-    // when the view may change (nothing open, stored, or dropped), false to stay.
-    bool LeaveEdit();
+    bool IsEditing() const override { return m_bAdding || m_bModifying; }
+    // Asks whether to store an open edit (保存 / 不保存 / 取消).
+    bool LeaveEdit() override;
     // Removes the chosen open row as part of the edit (undone by 取消, stored by 确定).
     void OnDeleteRow();
     // Removes the shown day when it holds no records, after a question.

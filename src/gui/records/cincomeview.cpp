@@ -1,6 +1,7 @@
 #include "records/cincomeview.h"
 
-CIncomeView::CIncomeView(QWidget* pParent) : CDayView(ERecordKind::Income, pParent) {
+CIncomeView::CIncomeView(CSession* pSession, QWidget* pParent)
+    : CDayView(ERecordKind::Income, pSession, pParent) {
     setObjectName(QStringLiteral("CIncomeView"));
     m_nYear = 2004;
     m_nMonth = 3;

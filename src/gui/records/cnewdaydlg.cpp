@@ -1,10 +1,10 @@
 #include "records/cnewdaydlg.h"
 
-#include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "data/cdbexception.h"
 #include "data/ctoday.h"
 #include "records/cdaybook.h"
+#include "users/csession.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -15,7 +15,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-CNewDayDlg::CNewDayDlg(ERecordKind eKind, QWidget* pParent) : QDialog(pParent), m_eKind(eKind) {
+CNewDayDlg::CNewDayDlg(ERecordKind eKind, CSession* pSession, QWidget* pParent)
+    : QDialog(pParent), m_eKind(eKind), m_pSession(pSession) {
     const bool bIncome = eKind == ERecordKind::Income;
     setWindowTitle(bIncome ? tr("添加收入记录") : tr("添加支出记录"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -92,14 +93,13 @@ void CNewDayDlg::OnInitDialog() {
 
 void CNewDayDlg::OnOK() {
     UpdateData(true);
-    CMainFrame* pFrame = CMainFrame::Get();
-    const QString strUser = pFrame ? pFrame->m_strCurUser : QString();
+    const QString strUser = m_pSession ? m_pSession->UserName() : QString();
     if (strUser.isEmpty()) {
         CMessageBox::ShowMessage(tr("请先登录。"), this);
         return;
     }
     try {
-        CDayBook(m_eKind, strUser).OpenDay(m_Date, pFrame->m_nCurUserId);
+        CDayBook(m_eKind, strUser).OpenDay(m_Date, m_pSession->UserId());
     } catch (const CDBException& e) {
         // The dialog stays open: try again or cancel.
         CMessageBox::ShowDBError(e, this);

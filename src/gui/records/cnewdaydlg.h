@@ -6,6 +6,7 @@
 #include <QDialog>
 
 class QCalendarWidget;
+class CSession;
 
 // Opens a new day of records: the person picks a date (today to begin with) and OK writes
 // the day's placeholder row, so the day exists for the tree and the daily view.
@@ -14,7 +15,7 @@ class CNewDayDlg : public QDialog {
 public:
     enum EControl { IDC_CALENDAR = 1017 };
 
-    CNewDayDlg(ERecordKind eKind, QWidget* pParent);
+    CNewDayDlg(ERecordKind eKind, CSession* pSession, QWidget* pParent);
     void setVisible(bool bVisible) override;
 
     // Calendar <-> m_Date.
@@ -27,4 +28,5 @@ public:
 
 private:
     ERecordKind m_eKind;
+    CSession* m_pSession;
 };

@@ -1,5 +1,6 @@
 #include "records/cnewdayindlg.h"
 
-CNewDayInDlg::CNewDayInDlg(QWidget* pParent) : CNewDayDlg(ERecordKind::Income, pParent) {
+CNewDayInDlg::CNewDayInDlg(CSession* pSession, QWidget* pParent)
+    : CNewDayDlg(ERecordKind::Income, pSession, pParent) {
     setObjectName(QStringLiteral("CNewDayInDlg"));
 }

@@ -1,5 +1,6 @@
 #include "records/cnewdayoutdlg.h"
 
-CNewDayOutDlg::CNewDayOutDlg(QWidget* pParent) : CNewDayDlg(ERecordKind::Outlay, pParent) {
+CNewDayOutDlg::CNewDayOutDlg(CSession* pSession, QWidget* pParent)
+    : CNewDayDlg(ERecordKind::Outlay, pSession, pParent) {
     setObjectName(QStringLiteral("CNewDayOutDlg"));
 }

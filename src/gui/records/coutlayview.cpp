@@ -1,5 +1,6 @@
 #include "records/coutlayview.h"
 
-COutlayView::COutlayView(QWidget* pParent) : CDayView(ERecordKind::Outlay, pParent) {
+COutlayView::COutlayView(CSession* pSession, QWidget* pParent)
+    : CDayView(ERecordKind::Outlay, pSession, pParent) {
     setObjectName(QStringLiteral("COutlayView"));
 }

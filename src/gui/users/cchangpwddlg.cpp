@@ -1,8 +1,8 @@
 #include "cchangpwddlg.h"
 
-#include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "data/cdbexception.h"
+#include "users/csession.h"
 #include "users/cuseradmin.h"
 
 #include <QDialogButtonBox>
@@ -12,7 +12,8 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-CChangPwdDlg::CChangPwdDlg(CMainFrame* pFrame) : QDialog(pFrame), m_pFrame(pFrame) {
+CChangPwdDlg::CChangPwdDlg(CSession* pSession, QWidget* pParent)
+    : QDialog(pParent), m_pSession(pSession) {
     setObjectName(QStringLiteral("CChangPwdDlg"));
     setWindowTitle(tr("修改密码"));
 
@@ -68,6 +69,13 @@ void CChangPwdDlg::showEvent(QShowEvent* pEvent) {
     }
 }
 
+void CChangPwdDlg::ClearFields() {
+    m_strOldPwd.clear();
+    m_strNewPwd.clear();
+    m_strNewPwd2.clear();
+    UpdateData(false);
+}
+
 void CChangPwdDlg::OnOK() {
     UpdateData(true);
     if (m_strNewPwd != m_strNewPwd2) {
@@ -81,24 +89,22 @@ void CChangPwdDlg::OnOK() {
         return;
     }
     try {
-        // The stored password decides, not what was typed at login: another copy may have
-        // changed it since.
-        const CUserAdmin::EChange eChange = CUserAdmin::ChangePassword(
-            m_pFrame->m_strCurUser, m_strOldPwd, m_strNewPwd, m_pFrame->m_nCurUserId);
+        // The stored password decides: it is checked inside the write, so a change made
+        // meanwhile by another copy is checked too.
+        const CUserAdmin::EChange eChange =
+            CUserAdmin::ChangePassword(m_pSession->UserName(), m_strOldPwd, m_strNewPwd,
+                                       m_pSession->UserId());
         if (eChange == CUserAdmin::EChange::WrongPassword) {
             CMessageBox::ShowMessage(tr(" 原密码有误！"), this);
             return;
         }
         if (eChange == CUserAdmin::EChange::Changed) {
-            m_pFrame->m_strCurPwd = m_strNewPwd;
             CMessageBox::ShowInfo(tr("当前用户密码修改成功！"), this);
-            m_strOldPwd.clear();
-            m_strNewPwd.clear();
-            m_strNewPwd2.clear();
         }
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
         return;
     }
+    ClearFields();
     accept();
 }

@@ -4,14 +4,14 @@
 #include <QString>
 
 class QLineEdit;
-class CMainFrame;
+class CSession;
 
-// Changes the logged-in user's password. It checks the old one against the password the
-// frame holds from the login (or the last change) and updates both the book and the frame.
+// Changes the logged-in user's password. The old one is checked against the hash stored in
+// the book; no password is kept anywhere once the dialog is done.
 class CChangPwdDlg : public QDialog {
     Q_OBJECT
 public:
-    explicit CChangPwdDlg(CMainFrame* pFrame);
+    explicit CChangPwdDlg(CSession* pSession, QWidget* pParent = nullptr);
 
     bool UpdateData(bool bSaveAndValidate = true);
 
@@ -26,7 +26,9 @@ protected:
     void showEvent(QShowEvent* pEvent) override;
 
 private:
-    CMainFrame* m_pFrame;
+    void ClearFields();
+
+    CSession* m_pSession;
     QLineEdit* m_pOldPwd;
     QLineEdit* m_pNewPwd;
     QLineEdit* m_pNewPwd2;

@@ -146,10 +146,15 @@ void CLinkDlg::OnOK() {
     UpdateData(true);
     m_bLink = false;
     m_strLinkUser.clear();
-    m_strLinkPwd.clear();
     m_nLinkUserId = 0;
     if (!m_strUser.isEmpty()) {
-        m_nLinkUserId = CUserAdmin::LogIn(m_strUser, m_strPwd);
+        try {
+            m_nLinkUserId = CUserAdmin::LogIn(m_strUser, m_strPwd);
+        } catch (const CDBException& e) {
+            // An unreadable book is not a wrong password: say what happened.
+            CMessageBox::ShowDBError(e, this);
+            return; // stays open: try again or cancel
+        }
         if (m_nLinkUserId != 0) {
             // Only a password that opened the book is remembered. Failing to store the choice
             // (a read-only book, say) is told but does not stop the login.
@@ -160,7 +165,6 @@ void CLinkDlg::OnOK() {
             }
             m_bLink = true;
             m_strLinkUser = m_strUser;
-            m_strLinkPwd = m_strPwd;
         } else if (!m_strRemembered.isEmpty() && m_strPwd == m_strRemembered &&
                    m_strUser == m_strRememberedFor) {
             // The remembered password no longer fits (changed on another computer): stay here
@@ -173,5 +177,7 @@ void CLinkDlg::OnOK() {
             return;
         }
     }
+    m_strPwd.clear();
+    m_pPwd->clear();
     accept();
 }

@@ -7,8 +7,9 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 
-// The login dialog: choose a user, type the password, optionally remember it. OK always
-// closes the dialog; m_bLink tells the caller whether the login was valid.
+// The login dialog: choose a user, type the password, optionally remember it. OK closes the
+// dialog unless the book could not be read; m_bLink tells the caller whether the login was
+// valid, m_nLinkUserId which User row it matched. The typed password is dropped on OK.
 class CLinkDlg : public QDialog {
     Q_OBJECT
 public:
@@ -24,7 +25,6 @@ public:
     bool m_bSavePwd = false;
     bool m_bLink = false;
     QString m_strLinkUser;
-    QString m_strLinkPwd;
     qint64 m_nLinkUserId = 0; // the user row logged in to
 
 public Q_SLOTS:

@@ -48,8 +48,9 @@ public:
     bool IsEnabled(int nCommandId) const;
     bool IsChecked(int nCommandId) const;
 
-    // Sets the logged-in state directly (no login dialog); runs the summary command.
-    void LogIn(const QString& strUser, const QString& strPwd = QString());
+    // Sets the logged-in state directly (no login dialog, no password); runs the summary
+    // command. The session gets the user's row id when the book has the user.
+    void LogIn(const QString& strUser);
 
     // Calls fn with the next modal dialog as soon as it is open (use before the Trigger or
     // click that opens it); fn typically fills fields and accepts or rejects it.
