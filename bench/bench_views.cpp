@@ -37,7 +37,7 @@ CMainFrame& Frame() {
         auto* pFrame = new CMainFrame(false);
         pFrame->resize(1280, 800);
         pFrame->show();
-        pFrame->SetLoggedIn(strUser, QString());
+        pFrame->SetLoggedIn(strUser, CUserAdmin::UserId(strUser));
         Settle();
         return pFrame;
     }();
@@ -78,7 +78,7 @@ void BM_OpenView_OutChart(benchmark::State& state) {
 // What a click on the user in the summary's tree shows.
 void BM_AllYearsBrief_View(benchmark::State& state) {
     const QString& strUser = CBookGenerator::DefaultUser();
-    CSumListView view;
+    CSumListView view(nullptr);
     view.resize(900, 700);
     for (auto _ : state) {
         view.ShowUserBrief(strUser);
@@ -96,9 +96,10 @@ void BM_Login_ToSummary(benchmark::State& state) {
         frame.SetLoggedOut();
         Settle();
         state.ResumeTiming();
-        if (!CUserAdmin::CheckPassword(strUser, Password))
+        const qint64 nUserId = CUserAdmin::LogIn(strUser, Password);
+        if (nUserId == 0)
             state.SkipWithError("password refused");
-        frame.SetLoggedIn(strUser, QString());
+        frame.SetLoggedIn(strUser, nUserId);
         frame.repaint();
     }
 }
