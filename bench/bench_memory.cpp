@@ -34,7 +34,7 @@ void Settle() {
 
 // The report view with every income record of the user (about 73,000 grid rows).
 void FullReport(CMainFrame& frame) {
-    frame.OnRptView();
+    frame.OpenView(CMainFrame::EView::Rpt);
     CRptView* pView = frame.View<CRptView>();
     auto* pKind = pView->findChild<QComboBox*>(QStringLiteral("1000"));
     pKind->setCurrentIndex(pKind->findText(QStringLiteral("收入记录")));
@@ -65,13 +65,13 @@ int main(int argc, char** argv) {
     Settle();
     for (const QString& strView : views) {
         if (strView == QLatin1String("income"))
-            frame.OnIncomeView();
+            frame.OpenView(CMainFrame::EView::Income);
         else if (strView == QLatin1String("outlay"))
-            frame.OnOutlayView();
+            frame.OpenView(CMainFrame::EView::Outlay);
         else if (strView == QLatin1String("inchart"))
-            frame.OnInChart();
+            frame.OpenView(CMainFrame::EView::InChart);
         else if (strView == QLatin1String("outchart"))
-            frame.OnOutChart();
+            frame.OpenView(CMainFrame::EView::OutChart);
         else if (strView == QLatin1String("report"))
             FullReport(frame);
         else if (strView == QLatin1String("preview")) {

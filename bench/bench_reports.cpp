@@ -35,7 +35,7 @@ struct SReportFrame {
     CRptView* pView = nullptr;
     SReportFrame() {
         frame.SetLoggedIn(User(), 0);
-        frame.OnRptView();
+        frame.OpenView(CMainFrame::EView::Rpt);
         pView = frame.View<CRptView>();
         auto* pKind = pView->findChild<QComboBox*>(QStringLiteral("1000"));
         pKind->setCurrentIndex(pKind->findText(QStringLiteral("收入记录")));

@@ -44,35 +44,35 @@ CMainFrame& Frame() {
     return *s_pFrame;
 }
 
-using FView = void (CMainFrame::*)();
+using EView = CMainFrame::EView;
 
-// Opens pView coming from pFrom, each time: the tree, the figures and one paint.
-void OpenView(benchmark::State& state, FView pView, FView pFrom) {
+// Opens eView coming from eFrom, each time: the tree, the figures and one paint.
+void OpenView(benchmark::State& state, EView eView, EView eFrom) {
     CMainFrame& frame = Frame();
     for (auto _ : state) {
         state.PauseTiming();
-        (frame.*pFrom)();
+        frame.OpenView(eFrom);
         Settle();
         state.ResumeTiming();
-        (frame.*pView)();
+        frame.OpenView(eView);
         frame.repaint();
     }
 }
 
 void BM_OpenView_Summary(benchmark::State& state) {
-    OpenView(state, &CMainFrame::OnSumView, &CMainFrame::OnIncomeView);
+    OpenView(state, EView::SumList, EView::Income);
 }
 void BM_OpenView_Income(benchmark::State& state) {
-    OpenView(state, &CMainFrame::OnIncomeView, &CMainFrame::OnSumView);
+    OpenView(state, EView::Income, EView::SumList);
 }
 void BM_OpenView_Outlay(benchmark::State& state) {
-    OpenView(state, &CMainFrame::OnOutlayView, &CMainFrame::OnSumView);
+    OpenView(state, EView::Outlay, EView::SumList);
 }
 void BM_OpenView_InChart(benchmark::State& state) {
-    OpenView(state, &CMainFrame::OnInChart, &CMainFrame::OnSumView);
+    OpenView(state, EView::InChart, EView::SumList);
 }
 void BM_OpenView_OutChart(benchmark::State& state) {
-    OpenView(state, &CMainFrame::OnOutChart, &CMainFrame::OnSumView);
+    OpenView(state, EView::OutChart, EView::SumList);
 }
 
 // What a click on the user in the summary's tree shows.

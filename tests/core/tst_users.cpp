@@ -223,6 +223,14 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(
             CDBException,
             CUserAdmin::ChangePassword(strAnn, QString(), QString(33, QLatin1Char('p'))));
+
+        // A book that cannot be read is an error, never a wrong password.
+        QVERIFY(QSqlQuery(CDatabase::Connection()).exec(QStringLiteral("ALTER TABLE \"User\" RENAME TO \"UserAway\"")));
+        QVERIFY_THROWS_EXCEPTION(CDBException, CUserAdmin::LogIn(strAnn, QStringLiteral("新")));
+        QVERIFY_THROWS_EXCEPTION(
+            CDBException, CUserAdmin::ChangePassword(strAnn, QStringLiteral("新"), QStringLiteral("x")));
+        QVERIFY(QSqlQuery(CDatabase::Connection()).exec(QStringLiteral("ALTER TABLE \"UserAway\" RENAME TO \"User\"")));
+        QVERIFY(CUserAdmin::CheckPassword(strAnn, QStringLiteral("新")));
     }
 
     // A session belongs to the user row it logged in to: once another copy deleted the user

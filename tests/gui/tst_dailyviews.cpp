@@ -6,6 +6,7 @@
 #include "records/ccategories.h"
 #include "ctestrows.h"
 #include "data/cbankset.h"
+#include "data/cdatabase.h"
 #include "data/cincomeset.h"
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
@@ -23,11 +24,14 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSqlDriver>
 #include <QtTest>
+#include <sqlite3.h>
 
 namespace {
 const QString g_strUser = QStringLiteral("张三");
@@ -44,6 +48,31 @@ void AddRow(const QDate& day, const QString& strBank = {}, double dAmount = 0,
     CTestRows::AddRecord<TSet>(g_strUser, QDateTime(day, QTime(0, 0)), strBank,
                                strBank.isEmpty() ? QString() : strSort, strNote, dAmount);
 }
+
+// The statements SQLite runs on the book while one of these is alive.
+class CStatementTrace {
+public:
+    CStatementTrace() {
+        const QVariant handle = CDatabase::Connection().driver()->handle();
+        if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+            qFatal("not an SQLite book");
+        m_pDb = *static_cast<sqlite3* const*>(handle.constData());
+        sqlite3_trace_v2(m_pDb, SQLITE_TRACE_STMT, &CStatementTrace::OnStatement, this);
+    }
+    ~CStatementTrace() { sqlite3_trace_v2(m_pDb, 0, nullptr, nullptr); }
+    CStatementTrace(const CStatementTrace&) = delete;
+    CStatementTrace& operator=(const CStatementTrace&) = delete;
+    QStringList m_statements;
+
+private:
+    static int OnStatement(unsigned, void* pThis, void*, void* pText) {
+        const char* pszSql = static_cast<const char*>(pText);
+        if (qstrncmp(pszSql, "--", 2) != 0) // a trigger's body belongs to its statement
+            static_cast<CStatementTrace*>(pThis)->m_statements << QString::fromUtf8(pszSql);
+        return 0;
+    }
+    sqlite3* m_pDb = nullptr;
+};
 
 QString Balance(const QString& strCard) {
     CBankSet set;
@@ -254,10 +283,89 @@ private Q_SLOTS:
         key(Qt::Key_Return);
         key(Qt::Key_Return);
         QCOMPARE(pView->m_gridRecords->GetRows(), 13);
+        CMessageBox::SetNextChoice(CMessageBox::EChoice::Discard);
         key(Qt::Key_Escape);
+        QCOMPARE(Shown(), QStringList{QStringLiteral("当前记录尚未保存，是否保存？")});
         QVERIFY(!pView->IsEditing());
         QCOMPARE(pView->m_gridRecords->GetRows(), 11);
         QVERIFY(!pView->m_comboSort->isVisible());
+    }
+
+    // Typing in the category cell filters the list (by characters or pinyin initials); Enter
+    // or Tab takes the highlighted match, Esc drops only the typed text. Esc leaves 修改 at
+    // once when nothing changed, and asks first when something did.
+    void categoryFilterAndEsc() {
+        SFixture f;
+        COutlayView* pView = f.Outlay();
+        f.pFrame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.pFrame));
+        const auto key = [](Qt::Key eKey) { QTest::keyClick(QApplication::focusWidget(), eKey); };
+        const auto type = [](const QString& strText) {
+            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown,
+                                strText, Qt::NoModifier);
+        };
+        auto* pList = pView->findChild<QListWidget*>(QStringLiteral("1026"));
+        QVERIFY(pList);
+        const struct {
+            const char* pTyped;
+            int nDown;
+            Qt::Key eKey;
+            const char* pFirstListed;
+            const char* pTaken; // what the cell holds afterwards
+        } cases[] = {
+            {"医疗", 0, Qt::Key_Return, "医疗保健支出", "医疗保健支出"},
+            {"YLBJ", 0, Qt::Key_Tab, "医疗保健支出", "医疗保健支出"},
+            {"fz", 1, Qt::Key_Return, "服装支出", "房租支出"},
+            {"支出", 0, Qt::Key_Return, "用餐支出", "用餐支出"},
+            {"xyz", 0, Qt::Key_Return, "没有相符的类型", ""},
+            {"用", 0, Qt::Key_Escape, "用餐支出", ""},
+        };
+        Press(pView, 1016);
+        int nRow = pView->m_gridRecords->GetRows() - 1;
+        for (const auto& c : cases) {
+            const QString strTag = QString::fromUtf8(c.pTyped);
+            QVERIFY2(OnCell(pView, pView->m_comboSort, nRow, 1), qPrintable(strTag));
+            type(strTag);
+            QVERIFY2(pList->isVisible() && pList->item(0)->text() == QString::fromUtf8(c.pFirstListed),
+                     qPrintable(strTag));
+            for (int i = 0; i < c.nDown; ++i)
+                key(Qt::Key_Down);
+            key(c.eKey);
+            QVERIFY2(!pList->isVisible(), qPrintable(strTag));
+            QVERIFY2(Cell(pView, nRow, 1) == QString::fromUtf8(c.pTaken), qPrintable(strTag));
+            QVERIFY2(pView->IsEditing() && Shown().isEmpty(), qPrintable(strTag));
+            for (int i = 0; i < 4 && !OnCell(pView, pView->m_comboSort, nRow + 1, 1); ++i)
+                key(Qt::Key_Return);
+            ++nRow;
+        }
+        CMessageBox::SetNextChoice(CMessageBox::EChoice::Discard);
+        key(Qt::Key_Escape);
+        QCOMPARE(Shown(), QStringList{QStringLiteral("当前记录尚未保存，是否保存？")});
+        QVERIFY(!pView->IsEditing());
+
+        // 修改 on a day with a record: Esc without a change, then with one (取消 stays, 不保存 leaves).
+        Press(pView, 1020);
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-3-2"));
+        QCOMPARE(Cell(pView, 1, 1), QStringLiteral("用餐支出"));
+        Press(pView, 1017);
+        ClickCell(pView, 1, 3); // another cell than below: two clicks on one would be a double click
+        QVERIFY(OnCell(pView, pView->m_pEditText, 1, 3));
+        key(Qt::Key_Escape);
+        QVERIFY(!pView->IsEditing() && Shown().isEmpty());
+        Press(pView, 1017);
+        ClickCell(pView, 1, 2);
+        QVERIFY(OnCell(pView, pView->m_pEditText, 1, 2));
+        type(QStringLiteral("午饭"));
+        CMessageBox::SetNextChoice(CMessageBox::EChoice::Cancel);
+        key(Qt::Key_Escape);
+        QCOMPARE(Shown().size(), 1);
+        QVERIFY(pView->IsEditing());
+        QCOMPARE(Cell(pView, 1, 2), QStringLiteral("午饭"));
+        CMessageBox::SetNextChoice(CMessageBox::EChoice::Discard);
+        key(Qt::Key_Escape);
+        QCOMPARE(Shown().size(), 1);
+        QVERIFY(!pView->IsEditing());
+        QCOMPARE(Cell(pView, 1, 2), QString());
     }
 
     void cancelAndValidationOrder() {
@@ -383,6 +491,33 @@ private Q_SLOTS:
         Press(pView, 1020);
         QCOMPARE(Box(pView, 1002), QStringLiteral("2004-5-1"));
         QVERIFY(Shown().isEmpty());
+    }
+
+    // A step reads the target day, its totals and its rows; the tree marks the day without
+    // asking the view for it a second time.
+    void eachStepReadsTheBookOnce() {
+        SFixture f;
+        CIncomeView* pView = f.Income(); // on 2004-5-1
+        const struct {
+            int nButton;
+            const char* pszDay;
+            const char* pszTree;
+        } steps[] = {{CDayView::IDC_FIRST_DAY, "2004-3-2", "3月2日"},
+                     {CDayView::IDC_NEXT_DAY, "2004-4-2", "4月2日"},
+                     {CDayView::IDC_PREV_DAY, "2004-3-2", "3月2日"},
+                     {CDayView::IDC_LAST_DAY, "2004-5-1", "5月1日"}};
+        for (const auto& step : steps) {
+            CStatementTrace trace;
+            QMetaObject::invokeMethod(Ctl<QPushButton>(pView, step.nButton), "click");
+            const QStringList statements = trace.m_statements;
+            QVERIFY2(statements.size() >= 3 && statements.size() <= 4,
+                     qPrintable(QString::number(statements.size()) + QLatin1Char('\n') +
+                                statements.join(QLatin1Char('\n'))));
+            QCOMPARE(Box(pView, CDayView::IDC_EDIT_DATE), QLatin1String(step.pszDay));
+            const QTreeWidgetItem* pItem = f.pFrame->GetTreeView()->currentItem();
+            QVERIFY(pItem && pItem->parent());
+            QCOMPARE(pItem->parent()->text(0) + pItem->text(0), QString::fromUtf8(step.pszTree));
+        }
     }
 
     void failedConfirmKeepsOldRecordsAndBalance() {

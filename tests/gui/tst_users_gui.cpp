@@ -2,6 +2,7 @@
 #include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "cguitest.h"
+#include "data/cdatabase.h"
 #include "data/ctoday.h"
 #include "data/ctrsset.h"
 #include "data/cuserset.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaProperty>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTableWidget>
@@ -126,6 +128,26 @@ void AddUser(const QString& strUser, const QString& strPwd) {
 }
 
 // Every text of the dialog is shown whole: no label, button or box narrower than its text.
+// Every text the object and its children hold in a property (line edits, labels, window
+// titles, dynamic properties …) or in a list.
+QString HeldTexts(QObject* pRoot) {
+    QList<QObject*> objects = pRoot->findChildren<QObject*>();
+    objects << pRoot;
+    QStringList texts;
+    for (QObject* p : objects) {
+        const QMetaObject* pMeta = p->metaObject();
+        for (int i = 0; i < pMeta->propertyCount(); ++i)
+            texts << pMeta->property(i).read(p).toString();
+        for (const QByteArray& name : p->dynamicPropertyNames())
+            texts << p->property(name).toString();
+        if (auto* pCombo = qobject_cast<QComboBox*>(p)) {
+            for (int i = 0; i < pCombo->count(); ++i)
+                texts << pCombo->itemText(i);
+        }
+    }
+    return texts.join(QLatin1Char('\n'));
+}
+
 void CheckNothingClipped(QWidget* pDlg) {
     for (QWidget* pWidget : pDlg->findChildren<QWidget*>()) {
         if (!pWidget->isVisible() ||
@@ -451,6 +473,70 @@ private Q_SLOTS:
         CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strSaved);
         QVERIFY(!bSave);
         QCOMPARE(strSaved, QString());
+    }
+
+    // After a login, with or without 保存密码, and after a change of password, the frame, its
+    // session and its dialogs hold none of the passwords typed.
+    void noPasswordStaysBehind() {
+        AddUser(QStringLiteral("Ann"), QStringLiteral("first-secret"));
+        for (const bool bSave : {false, true}) {
+            Login(QStringLiteral("Ann"), QStringLiteral("first-secret"), bSave);
+            QVERIFY(LoggedIn());
+            QVERIFY(!HeldTexts(m_pFrame).contains(QStringLiteral("first-secret")));
+            QVERIFY(m_pFrame->LinkDlg()->m_strPwd.isEmpty());
+            QVERIFY(m_pGui->Trigger(CMainFrame::ID_DISCONNECT));
+        }
+        Login(QStringLiteral("Ann"), QStringLiteral("first-secret"), false);
+        CChangPwdDlg* pDlg = m_pFrame->ChangPwdDlg();
+        WhenShown(pDlg, [=] {
+            SetText(pDlg, "1001", QStringLiteral("first-secret"));
+            SetText(pDlg, "1002", QStringLiteral("second-secret"));
+            SetText(pDlg, "1003", QStringLiteral("second-secret"));
+            pDlg->reject(); // cancelled: what was typed goes too
+        });
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_CHANGE_PWD));
+        QVERIFY(!HeldTexts(m_pFrame).contains(QStringLiteral("-secret")));
+    }
+
+    // A book that cannot be read is said to be so, never "wrong password"; the dialogs stay
+    // open to try again.
+    void bookErrorIsNotAWrongPassword() {
+        AddUser(QStringLiteral("Ann"), QStringLiteral("pw"));
+        const auto hideUsers = [](bool bHide) {
+            QSqlQuery(CDatabase::Connection()).exec(bHide ? QStringLiteral("ALTER TABLE \"User\" RENAME TO \"UserAway\"")
+                                  : QStringLiteral("ALTER TABLE \"UserAway\" RENAME TO \"User\""));
+        };
+        CLinkDlg* pLink = m_pFrame->LinkDlg();
+        WhenShown(pLink, [=] {
+            ChooseUser(pLink, QStringLiteral("Ann"));
+            SetText(pLink, "1001", QStringLiteral("pw"));
+            hideUsers(true);
+            Click(pLink, "1");
+            QVERIFY(pLink->isVisible());
+            hideUsers(false);
+            Click(pLink, "1");
+        });
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_LOGIN));
+        QCOMPARE(ShownTexts().size(), 1);
+        QVERIFY2(!ShownTexts()[0].contains(QStringLiteral("不符")), qPrintable(ShownTexts()[0]));
+        QVERIFY(LoggedIn());
+
+        CMessageBox::ClearShown();
+        CChangPwdDlg* pDlg = m_pFrame->ChangPwdDlg();
+        WhenShown(pDlg, [=] {
+            SetText(pDlg, "1001", QStringLiteral("pw"));
+            SetText(pDlg, "1002", QStringLiteral("pw2"));
+            SetText(pDlg, "1003", QStringLiteral("pw2"));
+            hideUsers(true);
+            Click(pDlg, "1");
+            QVERIFY(pDlg->isVisible());
+            hideUsers(false);
+            pDlg->reject();
+        });
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_CHANGE_PWD));
+        QCOMPARE(ShownTexts().size(), 1);
+        QVERIFY2(!ShownTexts()[0].contains(QStringLiteral("原密码有误")), qPrintable(ShownTexts()[0]));
+        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("pw")));
     }
 
     void changePasswordTwiceInOneLogin() {

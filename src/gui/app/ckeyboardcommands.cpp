@@ -116,20 +116,12 @@ void OnReload(CMainFrame* pFrame) {
         pFrame->SetStatusText(Tr("已重新读取帐本。"));
         return;
     }
-    for (const int nId : kViews) {
-        QAction* pView = pFrame->Action(nId);
-        if (!pView->isChecked())
-            continue;
-        // The view command does nothing for the view already shown: leave it first.
-        for (bool* pCheck : {&pFrame->m_bCheckSum, &pFrame->m_bCheckIncome,
-                             &pFrame->m_bCheckOutlay, &pFrame->m_bCheckInChart,
-                             &pFrame->m_bCheckOutChart, &pFrame->m_bCheckRpt})
-            *pCheck = false;
-        pFrame->SwitchView(CMainFrame::EView::Main);
-        pView->trigger();
-        pFrame->SetStatusText(Tr("已重新读取帐本。"));
+    const CMainFrame::EView eShown = pFrame->ShownView();
+    if (eShown == CMainFrame::EView::Main)
         return;
-    }
+    pFrame->OpenView(eShown, true);
+    pFrame->UpdateCommandUI();
+    pFrame->SetStatusText(Tr("已重新读取帐本。"));
 }
 
 } // namespace CKeyboardCommands

@@ -17,6 +17,7 @@
 #include "users/csession.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -115,6 +116,56 @@ const char* const kCapsPane = "59137";
 const char* const kNumPane = "59138";
 const char* const kScrollPane = "59139";
 
+// The views of the right pane: the command that opens each, the tree shown beside it and how
+// it is made. Adding a view is one line here.
+struct SViewKind {
+    CMainFrame::EView eView;
+    int nCommandId; // 0: no command (the blank view of the logged-out frame)
+    void (CLeftView::*pBuildTree)();
+    const QMetaObject* pMetaObject;
+    CFormView* (*pCreate)(CSession* pSession);
+    bool bDaily; // opened on its last day
+};
+
+template <class TView> CFormView* Create(CSession* pSession) {
+    return new TView(pSession);
+}
+
+const SViewKind kViews[] = {
+    {CMainFrame::EView::Main, 0, &CLeftView::Empty, &CMainView::staticMetaObject,
+     &Create<CMainView>, false},
+    {CMainFrame::EView::SumList, CMainFrame::ID_SUM_VIEW, &CLeftView::BuildSummaryTree,
+     &CSumListView::staticMetaObject, &Create<CSumListView>, false},
+    {CMainFrame::EView::Income, CMainFrame::ID_INCOME_VIEW, &CLeftView::BuildIncomeTree,
+     &CIncomeView::staticMetaObject, &Create<CIncomeView>, true},
+    {CMainFrame::EView::Outlay, CMainFrame::ID_OUTLAY_VIEW, &CLeftView::BuildOutlayTree,
+     &COutlayView::staticMetaObject, &Create<COutlayView>, true},
+    {CMainFrame::EView::InChart, CMainFrame::ID_IN_CHART, &CLeftView::BuildInChartTree,
+     &CInChartView::staticMetaObject, &Create<CInChartView>, false},
+    {CMainFrame::EView::OutChart, CMainFrame::ID_OUT_CHART, &CLeftView::BuildOutChartTree,
+     &COutChartView::staticMetaObject, &Create<COutChartView>, false},
+    {CMainFrame::EView::Rpt, CMainFrame::ID_RPT_VIEW, &CLeftView::Empty,
+     &CRptView::staticMetaObject, &Create<CRptView>, false},
+};
+
+const SViewKind& KindOf(CMainFrame::EView eView) {
+    for (const SViewKind& kind : kViews) {
+        if (kind.eView == eView)
+            return kind;
+    }
+    return kViews[0];
+}
+
+// Commands that need a logged-in user; creating a user and logging in need the opposite. The
+// rest are always there.
+const int kLoggedInCommands[] = {
+    CMainFrame::ID_DELETE_USER, CMainFrame::ID_CHANGE_PWD,  CMainFrame::ID_DISCONNECT,
+    CMainFrame::ID_ADD_INCOME,  CMainFrame::ID_ADD_OUTLAY,  CMainFrame::ID_ADD_TRS,
+    CMainFrame::ID_ACCOUNTS,    CMainFrame::ID_SUM_VIEW,    CMainFrame::ID_INCOME_VIEW,
+    CMainFrame::ID_OUTLAY_VIEW, CMainFrame::ID_IN_CHART,    CMainFrame::ID_OUT_CHART,
+    CMainFrame::ID_RPT_VIEW,    CMainFrame::ID_ADVICE};
+const int kLoggedOutCommands[] = {CMainFrame::ID_NEW_USER, CMainFrame::ID_LOGIN};
+
 // The frame whose handlers CMessageBox holds (the newest one; tests make several in a row).
 const CMainFrame* g_pHandlerOwner = nullptr;
 } // namespace
@@ -138,10 +189,8 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent)
     CreateStatusBar();
     CreateClient();
 
-    // Logged out: only creating a user and logging in, besides the always-available commands.
-    m_bNewUser = true;
-    m_bLogin = true;
-    m_bDeleteUser = m_bChangePwd = m_bDisconnect = false;
+    connect(m_pSession, &CSession::LoggedIn, this, &CMainFrame::UpdateCommandUI);
+    connect(m_pSession, &CSession::LoggedOut, this, &CMainFrame::UpdateCommandUI);
     UpdateCommandUI();
     setWindowState(windowState() | Qt::WindowMaximized);
     qApp->installEventFilter(this);
@@ -173,8 +222,22 @@ void CMainFrame::CreateActions() {
         m_actions.insert(command.nId, pAction);
         addAction(pAction); // keeps shortcuts alive while the menu bar is hidden
     }
-    for (const int nId : {ID_SUM_VIEW, ID_INCOME_VIEW, ID_OUTLAY_VIEW, ID_IN_CHART, ID_OUT_CHART,
-                          ID_RPT_VIEW, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR})
+    m_pViewGroup = new QActionGroup(this);
+    m_pViewGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (const SViewKind& kind : kViews) {
+        if (kind.nCommandId == 0)
+            continue;
+        QAction* pAction = m_actions.value(kind.nCommandId);
+        pAction->setCheckable(true);
+        m_pViewGroup->addAction(pAction);
+        const EView eView = kind.eView;
+        connect(pAction, &QAction::triggered, this, [this, eView] {
+            OpenView(eView);
+            // A click flips the check mark; the view shown decides it.
+            UpdateCommandUI();
+        });
+    }
+    for (const int nId : {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR})
         m_actions.value(nId)->setCheckable(true);
 
     const QHash<int, void (CMainFrame::*)()> handlers = {
@@ -189,12 +252,6 @@ void CMainFrame::CreateActions() {
         {ID_ADD_OUTLAY, &CMainFrame::OnAddOutlay},
         {ID_ADD_TRS, &CMainFrame::OnAddTrs},
         {ID_ACCOUNTS, &CMainFrame::OnAccounts},
-        {ID_SUM_VIEW, &CMainFrame::OnSumView},
-        {ID_INCOME_VIEW, &CMainFrame::OnIncomeView},
-        {ID_OUTLAY_VIEW, &CMainFrame::OnOutlayView},
-        {ID_IN_CHART, &CMainFrame::OnInChart},
-        {ID_OUT_CHART, &CMainFrame::OnOutChart},
-        {ID_RPT_VIEW, &CMainFrame::OnRptView},
         {ID_ADVICE, &CMainFrame::OnAdvice},
         {ID_HELP, &CMainFrame::OnHelp},
         {ID_APP_ABOUT, &CMainFrame::OnAbout},
@@ -203,7 +260,6 @@ void CMainFrame::CreateActions() {
         const auto pHandler = it.value();
         connect(m_actions.value(it.key()), &QAction::triggered, this, [this, pHandler] {
             (this->*pHandler)();
-            // A checkable action flips itself on a click; the flags decide what it shows.
             UpdateCommandUI();
         });
     }
@@ -221,7 +277,7 @@ void CMainFrame::CreateMenus() {
             else
                 pMenu->addAction(m_actions.value(nId));
         }
-        // Flags may have changed outside a command (a view, a dialog): show them as they are.
+        // The state may have changed outside a command (a view, a dialog): show it as it is.
         connect(pMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     };
     addMenu(tr("用户(&U)"),
@@ -325,25 +381,16 @@ void CMainFrame::CreateClient() {
 }
 
 void CMainFrame::UpdateCommandUI() {
-    const std::pair<int, bool> enabled[] = {
-        {ID_NEW_USER, m_bNewUser},       {ID_LOGIN, m_bLogin},
-        {ID_DELETE_USER, m_bDeleteUser}, {ID_CHANGE_PWD, m_bChangePwd},
-        {ID_DISCONNECT, m_bDisconnect},  {ID_ADD_INCOME, m_bAddIncome},
-        {ID_ADD_OUTLAY, m_bAddOutlay},   {ID_ADD_TRS, m_bAddTrs},
-        {ID_SUM_VIEW, m_bSumView},       {ID_INCOME_VIEW, m_bIncomeView},
-        {ID_OUTLAY_VIEW, m_bOutlayView}, {ID_IN_CHART, m_bInChart},
-        {ID_OUT_CHART, m_bOutChart},     {ID_RPT_VIEW, m_bRptView},
-        {ID_ADVICE, m_bAdvice},          {ID_ACCOUNTS, m_bAddTrs},
-    };
-    for (const auto& [nId, bEnabled] : enabled)
-        m_actions.value(nId)->setEnabled(bEnabled);
-    const std::pair<int, bool> checked[] = {
-        {ID_SUM_VIEW, m_bCheckSum},       {ID_INCOME_VIEW, m_bCheckIncome},
-        {ID_OUTLAY_VIEW, m_bCheckOutlay}, {ID_IN_CHART, m_bCheckInChart},
-        {ID_OUT_CHART, m_bCheckOutChart}, {ID_RPT_VIEW, m_bCheckRpt},
-    };
-    for (const auto& [nId, bChecked] : checked)
-        m_actions.value(nId)->setChecked(bChecked);
+    const bool bLoggedIn = m_pSession->IsLoggedIn();
+    for (const int nId : kLoggedInCommands)
+        m_actions.value(nId)->setEnabled(bLoggedIn);
+    for (const int nId : kLoggedOutCommands)
+        m_actions.value(nId)->setEnabled(!bLoggedIn);
+    const EView eShown = ShownView();
+    for (const SViewKind& kind : kViews) {
+        if (kind.nCommandId != 0)
+            m_actions.value(kind.nCommandId)->setChecked(kind.eView == eShown);
+    }
     m_actions.value(ID_VIEW_TOOLBAR)
         ->setChecked(findChild<QToolBar*>()->isVisibleTo(this) || !isVisible());
     m_actions.value(ID_VIEW_STATUS_BAR)->setChecked(statusBar()->isVisibleTo(this) || !isVisible());
@@ -354,63 +401,40 @@ void CMainFrame::SetStatusText(const QString& strText) {
     statusBar()->showMessage(strText);
 }
 
-void CMainFrame::SetCheck(EView eView) {
-    m_bCheckSum = eView == EView::SumList;
-    m_bCheckIncome = eView == EView::Income;
-    m_bCheckOutlay = eView == EView::Outlay;
-    m_bCheckInChart = eView == EView::InChart;
-    m_bCheckOutChart = eView == EView::OutChart;
-    m_bCheckRpt = eView == EView::Rpt;
+CMainFrame::EView CMainFrame::ShownView() const {
+    for (const SViewKind& kind : kViews) {
+        if (m_pRightPane && m_pRightPane->metaObject() == kind.pMetaObject)
+            return kind.eView;
+    }
+    return EView::Main;
+}
+
+void CMainFrame::OpenView(EView eView, bool bAnew) {
+    if (!LeaveEdit() || (ShownView() == eView && !bAnew))
+        return;
+    ShowView(eView, bAnew);
+    if (KindOf(eView).bDaily) {
+        if (auto* pView = View<CDayView>())
+            pView->GoLastDay();
+    }
+}
+
+void CMainFrame::ShowView(EView eView, bool bAnew) {
+    (m_pLeftView->*KindOf(eView).pBuildTree)();
+    if (bAnew)
+        ReplaceView(eView);
+    else
+        SwitchView(eView);
 }
 
 void CMainFrame::SwitchView(EView eView) {
-    CFormView* pOld = m_pRightPane;
-    const auto isClass = [&]() -> bool {
-        switch (eView) {
-        case EView::Main:
-            return View<CMainView>() != nullptr;
-        case EView::SumList:
-            return View<CSumListView>() != nullptr;
-        case EView::Income:
-            return View<CIncomeView>() != nullptr;
-        case EView::Outlay:
-            return View<COutlayView>() != nullptr;
-        case EView::InChart:
-            return View<CInChartView>() != nullptr;
-        case EView::OutChart:
-            return View<COutChartView>() != nullptr;
-        case EView::Rpt:
-            return View<CRptView>() != nullptr;
-        }
-        return false;
-    };
-    if (pOld && isClass())
-        return;
+    if (ShownView() != eView)
+        ReplaceView(eView);
+}
 
-    CFormView* pNew = nullptr;
-    switch (eView) {
-    case EView::Main:
-        pNew = new CMainView(m_pSession);
-        break;
-    case EView::SumList:
-        pNew = new CSumListView(m_pSession);
-        break;
-    case EView::Income:
-        pNew = new CIncomeView(m_pSession);
-        break;
-    case EView::Outlay:
-        pNew = new COutlayView(m_pSession);
-        break;
-    case EView::InChart:
-        pNew = new CInChartView(m_pSession);
-        break;
-    case EView::OutChart:
-        pNew = new COutChartView(m_pSession);
-        break;
-    case EView::Rpt:
-        pNew = new CRptView(m_pSession);
-        break;
-    }
+void CMainFrame::ReplaceView(EView eView) {
+    CFormView* pOld = m_pRightPane;
+    CFormView* pNew = KindOf(eView).pCreate(m_pSession);
     const QList<int> sizes = m_pSplitter->sizes();
     if (pOld)
         pNew->resize(pOld->size());
@@ -437,10 +461,9 @@ void CMainFrame::SwitchView(EView eView) {
 }
 
 void CMainFrame::RebuildTree() {
-    if (View<CIncomeView>())
-        m_pLeftView->BuildIncomeTree();
-    else if (View<COutlayView>())
-        m_pLeftView->BuildOutlayTree();
+    const SViewKind& kind = KindOf(ShownView());
+    if (kind.bDaily)
+        (m_pLeftView->*kind.pBuildTree)();
 }
 
 void CMainFrame::OnScopeChosen(const CScope& scope) {
@@ -454,97 +477,16 @@ void CMainFrame::OnDayShown(const QDate& day) {
 }
 
 void CMainFrame::SetLoggedIn(const QString& strUser, qint64 nUserId) {
-    m_bNewUser = false;
-    m_bLogin = false;
-    m_bDeleteUser = m_bChangePwd = m_bDisconnect = true;
-    m_bAddIncome = m_bAddOutlay = m_bAddTrs = true;
-    m_bSumView = m_bIncomeView = m_bOutlayView = true;
-    m_bInChart = m_bOutChart = m_bRptView = true;
-    m_bAdvice = true;
     m_pSession->LogIn(strUser, nUserId);
-    UpdateCommandUI();
-    OnSumView();
+    OpenView(EView::SumList);
     UpdateCommandUI();
 }
 
 void CMainFrame::SetLoggedOut() {
-    m_bNewUser = true;
-    m_bLogin = true;
-    m_bDeleteUser = m_bChangePwd = m_bDisconnect = false;
-    m_bAddIncome = m_bAddOutlay = m_bAddTrs = false;
-    m_bSumView = m_bIncomeView = m_bOutlayView = false;
-    m_bInChart = m_bOutChart = m_bRptView = false;
-    m_bAdvice = false;
-    m_bCheckSum = m_bCheckIncome = m_bCheckOutlay = false;
-    m_bCheckInChart = m_bCheckOutChart = m_bCheckRpt = false;
     m_pSession->LogOut();
     SwitchView(EView::Main);
     m_pLeftView->Empty();
     UpdateCommandUI();
-}
-
-void CMainFrame::OnSumView() {
-    if (!LeaveEdit())
-        return;
-    if (m_bCheckSum)
-        return;
-    SetCheck(EView::SumList);
-    m_pLeftView->BuildSummaryTree();
-    SwitchView(EView::SumList);
-}
-
-void CMainFrame::OnIncomeView() {
-    if (!LeaveEdit())
-        return;
-    if (m_bCheckIncome)
-        return;
-    SetCheck(EView::Income);
-    m_pLeftView->BuildIncomeTree();
-    SwitchView(EView::Income);
-    if (auto* pView = View<CIncomeView>())
-        pView->GoLastDay();
-}
-
-void CMainFrame::OnOutlayView() {
-    if (!LeaveEdit())
-        return;
-    if (m_bCheckOutlay)
-        return;
-    SetCheck(EView::Outlay);
-    m_pLeftView->BuildOutlayTree();
-    SwitchView(EView::Outlay);
-    if (auto* pView = View<COutlayView>())
-        pView->GoLastDay();
-}
-
-void CMainFrame::OnInChart() {
-    if (!LeaveEdit())
-        return;
-    if (m_bCheckInChart)
-        return;
-    SetCheck(EView::InChart);
-    m_pLeftView->BuildInChartTree();
-    SwitchView(EView::InChart);
-}
-
-void CMainFrame::OnOutChart() {
-    if (!LeaveEdit())
-        return;
-    if (m_bCheckOutChart)
-        return;
-    SetCheck(EView::OutChart);
-    m_pLeftView->BuildOutChartTree();
-    SwitchView(EView::OutChart);
-}
-
-void CMainFrame::OnRptView() {
-    if (!LeaveEdit())
-        return;
-    if (m_bCheckRpt)
-        return;
-    SetCheck(EView::Rpt);
-    m_pLeftView->Empty();
-    SwitchView(EView::Rpt);
 }
 
 void CMainFrame::OnHelp() {

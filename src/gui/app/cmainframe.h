@@ -9,6 +9,7 @@
 class QDate;
 
 class QAction;
+class QActionGroup;
 class QSplitter;
 class QLabel;
 class CLeftView;
@@ -76,12 +77,18 @@ public:
     CFormView* CurrentView() const { return m_pRightPane; }
     // The right-hand view when it is a T, else null.
     template <class T> T* View() const { return qobject_cast<T*>(m_pRightPane); }
+    EView ShownView() const;
+    // Puts a view of that kind in the right pane unless one is there already.
     void SwitchView(EView eView);
+    // The command of a view (32793 …): leaves an open edit (or stays), builds the view's tree
+    // and shows the view, a daily one on its last day. Nothing happens for the view shown
+    // unless bAnew, which builds it again from the book.
+    void OpenView(EView eView, bool bAnew = false);
     // The tree of the daily view shown, built again from the book (other views keep theirs).
     void RebuildTree();
 
     QAction* Action(int nCommandId) const { return m_actions.value(nCommandId); }
-    // Pushes every enable flag and check mark into the menu and toolbar actions.
+    // Enables the commands the logged-in state allows and checks the view shown.
     void UpdateCommandUI();
     void SetStatusText(const QString& strText);
 
@@ -93,30 +100,6 @@ public:
     // The session's user was deleted or re-created elsewhere (the message is shown already):
     // open dialogs close and the frame returns to the logged-out state.
     void OnSessionGone();
-
-    // ---- enable flags, one per command
-    bool m_bNewUser = false;    // 32783
-    bool m_bLogin = false;      // 32784
-    bool m_bDeleteUser = false; // 32785
-    bool m_bChangePwd = false;  // 32786
-    bool m_bDisconnect = false; // 32787
-    bool m_bAddIncome = false;  // 32791
-    bool m_bAddOutlay = false;  // 32790
-    bool m_bAddTrs = false;     // 32792
-    bool m_bSumView = false;    // 32793
-    bool m_bIncomeView = false; // 32798
-    bool m_bOutlayView = false; // 32795
-    bool m_bInChart = false;    // 32816
-    bool m_bOutChart = false;   // 32817
-    bool m_bRptView = false;    // 32806
-    bool m_bAdvice = false;     // 32808: only while logged in
-    // ---- check marks (exclusive)
-    bool m_bCheckSum = false;
-    bool m_bCheckIncome = false;
-    bool m_bCheckOutlay = false;
-    bool m_bCheckInChart = false;
-    bool m_bCheckOutChart = false;
-    bool m_bCheckRpt = false;
 
     // ---- dialogs, created on first use and kept for the frame's life (defined in the
     //      subsystem's cmainframe_*.cpp)
@@ -153,12 +136,6 @@ public Q_SLOTS:
     bool LeaveEdit();
     void OnAdvice();
     // cmainframe.cpp
-    void OnSumView();
-    void OnIncomeView();
-    void OnOutlayView();
-    void OnInChart();
-    void OnOutChart();
-    void OnRptView();
     void OnHelp();
     void OnAbout();
     void OnExit();
@@ -173,7 +150,9 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreateClient();
-    void SetCheck(EView eView); // sets one check flag, clears the other five
+    // Builds the view's tree and puts the view in the right pane (a new one when bAnew).
+    void ShowView(EView eView, bool bAnew = false);
+    void ReplaceView(EView eView); // a new view of that kind, whatever is shown
     // The tree chose a scope: the view shows it (or, while editing, refuses it).
     void OnScopeChosen(const CScope& scope);
     // The view shows a day: the tree marks it without sending it back.
@@ -185,6 +164,7 @@ private:
     CLeftView* m_pLeftView = nullptr;
     CFormView* m_pRightPane = nullptr;
     QHash<int, QAction*> m_actions;
+    QActionGroup* m_pViewGroup = nullptr; // the six view commands: one checked at most
 
     CLinkDlg* m_pLinkDlg = nullptr;
     CNewUserDlg* m_pNewUserDlg = nullptr;

@@ -20,9 +20,7 @@ void CMainFrame::OnAddTrs() {
         return;
     if (TrsDlg()->exec() != QDialog::Accepted && !TrsDlg()->m_bUndone)
         return;
-    SetCheck(EView::SumList);
-    m_pLeftView->BuildSummaryTree();
-    SwitchView(EView::SumList);
+    ShowView(EView::SumList);
     if (auto* pView = View<CSumListView>())
         pView->ShowAccountList(m_pSession->UserName());
     UpdateCommandUI();
@@ -36,9 +34,7 @@ void CMainFrame::OnAccounts() {
     dlg.Run(m_pSession->UserName());
     if (!dlg.m_bChanged)
         return;
-    SetCheck(EView::SumList);
-    m_pLeftView->BuildSummaryTree();
-    SwitchView(EView::SumList);
+    ShowView(EView::SumList);
     if (auto* pView = View<CSumListView>())
         pView->ShowAccountList(m_pSession->UserName());
     UpdateCommandUI();

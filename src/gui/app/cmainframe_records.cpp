@@ -24,9 +24,7 @@ void CMainFrame::OnAddIncome() {
     CNewDayInDlg* pDlg = NewDayInDlg();
     if (pDlg->exec() != QDialog::Accepted)
         return;
-    SetCheck(EView::Income);
-    GetTreeView()->BuildIncomeTree();
-    SwitchView(EView::Income);
+    ShowView(EView::Income);
     UpdateCommandUI();
     CurrentView()->ShowScope(CScope::OfDay(pDlg->m_Date));
 }
@@ -37,9 +35,7 @@ void CMainFrame::OnAddOutlay() {
     CNewDayOutDlg* pDlg = NewDayOutDlg();
     if (pDlg->exec() != QDialog::Accepted)
         return;
-    SetCheck(EView::Outlay);
-    GetTreeView()->BuildOutlayTree();
-    SwitchView(EView::Outlay);
+    ShowView(EView::Outlay);
     UpdateCommandUI();
     CurrentView()->ShowScope(CScope::OfDay(pDlg->m_Date));
 }

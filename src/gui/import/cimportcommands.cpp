@@ -63,9 +63,7 @@ void OnImport(CMainFrame* pFrame) {
     if (!wizard.m_result.bDone)
         return;
     // Show the summary anew, so the imported days are in the tree and the totals current.
-    pFrame->m_bCheckSum = false;
-    pFrame->SwitchView(CMainFrame::EView::Main);
-    pFrame->OnSumView();
+    pFrame->OpenView(CMainFrame::EView::SumList, true);
     if (auto* pView = pFrame->View<CSumListView>())
         pView->ShowAccountList(pFrame->Session()->UserName());
     pFrame->UpdateCommandUI();

@@ -11,6 +11,7 @@
 #include "users/csession.h"
 
 #include <QAbstractItemView>
+#include <algorithm>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -18,6 +19,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
@@ -125,6 +127,20 @@ CDayView::CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent)
     m_comboSort->setObjectName(Id(IDC_COMBO_SORT));
     m_comboSort->addItems(CCategories::Of(eKind));
     m_comboSort->setMaxVisibleItems(12);
+    // Typing in the category cell filters the list below it; only listed names are taken.
+    m_comboSort->setEditable(true);
+    m_comboSort->setInsertPolicy(QComboBox::NoInsert);
+    m_comboSort->setCompleter(nullptr);
+    m_pSortList = new QListWidget(m_gridRecords->viewport());
+    m_pSortList->setObjectName(Id(IDC_LIST_SORT));
+    m_pSortList->setFocusPolicy(Qt::NoFocus);
+    m_pSortList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(m_comboSort->lineEdit(), &QLineEdit::textEdited, this, &CDayView::OnCategoryTyped);
+    connect(m_pSortList, &QListWidget::itemClicked, this, [this](QListWidgetItem* pItem) {
+        m_pSortList->setCurrentItem(pItem);
+        CloseCategoryFilter(true);
+        m_comboSort->setFocus();
+    });
     CollapseFloating();
     m_gridRecords->viewport()->installEventFilter(this);
     m_pEditText->installEventFilter(this);
@@ -428,6 +444,7 @@ void CDayView::CollapseFloating() {
     m_pEditText->hide();
     m_comboSort->setGeometry(0, 0, 0, 0);
     m_comboSort->hide();
+    m_pSortList->hide();
 }
 
 void CDayView::OnAdd() {
@@ -487,6 +504,7 @@ void CDayView::EditCell(int nRow, int nCol) {
         m_comboSort->view()->keyboardSearch(QString());
     } else {
         m_comboSort->hide();
+        m_pSortList->hide();
         m_pEditText->setGeometry(rect);
         m_pEditText->show();
         m_pEditText->raise();
@@ -537,28 +555,42 @@ bool CDayView::eventFilter(QObject* pObject, QEvent* pEvent) {
 bool CDayView::EditorKey(QKeyEvent* pKey) {
     const bool bEnter = pKey->key() == Qt::Key_Return || pKey->key() == Qt::Key_Enter;
     const bool bCtrl = pKey->modifiers() & Qt::ControlModifier;
+    const bool bAlt = pKey->modifiers() & Qt::AltModifier;
     const bool bInCategory = m_nEditCol == 1 && m_comboSort->isVisible();
-    // The category shown in the closed list (typing its first characters picks it) is taken
-    // on leaving the cell, as a click on it would.
-    if (bInCategory && (bEnter || pKey->key() == Qt::Key_Tab || pKey->key() == Qt::Key_Backtab ||
-                        pKey->key() == Qt::Key_Up || pKey->key() == Qt::Key_Down) &&
-        m_comboSort->currentIndex() >= 0 && !(pKey->modifiers() & Qt::AltModifier))
+    const bool bLeaving = bEnter || pKey->key() == Qt::Key_Tab || pKey->key() == Qt::Key_Backtab;
+    if (bInCategory && m_pSortList->isVisible()) {
+        // While filtering, Up / Down walk the matches and Esc drops the typed text only.
+        if ((pKey->key() == Qt::Key_Up || pKey->key() == Qt::Key_Down) && !bAlt) {
+            const int nRow = m_pSortList->currentRow() + (pKey->key() == Qt::Key_Up ? -1 : 1);
+            if (nRow >= 0 && nRow < m_pSortList->count() &&
+                (m_pSortList->item(nRow)->flags() & Qt::ItemIsEnabled))
+                m_pSortList->setCurrentRow(nRow);
+            return true;
+        }
+        if (pKey->key() == Qt::Key_Escape) {
+            CloseCategoryFilter(false);
+            return true;
+        }
+        if (bLeaving)
+            CloseCategoryFilter(true);
+    }
+    // The category shown in the list is taken on leaving the cell, as a click on it would.
+    if (bInCategory && (bLeaving || pKey->key() == Qt::Key_Up || pKey->key() == Qt::Key_Down) &&
+        m_comboSort->currentIndex() >= 0 && !bAlt)
         OnCategoryChosen(m_comboSort->currentIndex());
     if (bEnter && bCtrl) {
-        // A row started by Enter and left empty is not a record.
-        while (m_bAdding && m_nRows - 1 > m_nFirstNewRow) {
-            const SDayRecord last = GridRow(m_nRows - 1);
-            if (!last.strSort.isEmpty() || !last.strNote.isEmpty() || last.dAmount != 0.0)
-                break;
-            RemoveRow(m_nRows - 1);
-        }
+        DropEmptyNewRows();
         CollapseFloating();
         OnConfirm();
         return true;
     }
     switch (pKey->key()) {
     case Qt::Key_Escape:
-        OnCancel();
+        // Nothing typed yet: simply back to browsing; otherwise the unsaved-edit question.
+        if (HasChanges())
+            LeaveEdit();
+        else
+            OnCancel();
         return true;
     case Qt::Key_Tab:
         StepCell(1, false);
@@ -572,13 +604,86 @@ bool CDayView::EditorKey(QKeyEvent* pKey) {
         return true;
     case Qt::Key_Up:
     case Qt::Key_Down:
-        if (pKey->modifiers() & Qt::AltModifier)
+        if (bAlt)
             return false; // Alt+Down opens the category list
         EditCell(m_nEditRow + (pKey->key() == Qt::Key_Up ? -1 : 1), m_nEditCol);
         return true;
     default:
         return false;
     }
+}
+
+void CDayView::OnCategoryTyped(const QString& strTyped) {
+    if (strTyped.trimmed().isEmpty()) {
+        m_pSortList->hide();
+        return;
+    }
+    m_pSortList->clear();
+    const QStringList matches = CCategories::Matching(m_eKind, strTyped);
+    m_pSortList->addItems(matches);
+    if (matches.isEmpty()) {
+        auto* pNone = new QListWidgetItem(tr("没有相符的类型"), m_pSortList);
+        pNone->setFlags(Qt::NoItemFlags);
+    } else {
+        m_pSortList->setCurrentRow(0);
+    }
+    // Below the cell, or above it when the grid has no room left underneath.
+    const QRect cell = m_gridRecords->CellRect(m_nEditRow, 1, m_gridRecords->viewport());
+    const int nFrame = 2 * m_pSortList->frameWidth();
+    const int nRows = std::min(m_pSortList->count(), 8);
+    const int nHeight = nRows * m_pSortList->sizeHintForRow(0) + nFrame;
+    const int nWidth = std::max(cell.width(), m_pSortList->sizeHintForColumn(0) + nFrame +
+                                                  m_pSortList->verticalScrollBar()->sizeHint().width());
+    int nTop = cell.bottom() + 1;
+    if (nTop + nHeight > m_gridRecords->viewport()->height() && cell.top() - nHeight >= 0)
+        nTop = cell.top() - nHeight;
+    m_pSortList->setGeometry(cell.left(), nTop, nWidth, nHeight);
+    m_pSortList->show();
+    m_pSortList->raise();
+}
+
+void CDayView::CloseCategoryFilter(bool bTake) {
+    const QListWidgetItem* pItem = m_pSortList->currentItem();
+    const int nIndex = bTake && pItem ? m_comboSort->findText(pItem->text(), Qt::MatchExactly) : -1;
+    m_pSortList->hide();
+    if (nIndex >= 0) {
+        m_comboSort->setCurrentIndex(nIndex);
+        OnCategoryChosen(nIndex);
+        return;
+    }
+    // Back to the cell's own category (or none), also in the box.
+    const QString strCell = m_gridRecords->GetTextMatrix(m_nEditRow, 1);
+    m_comboSort->setCurrentIndex(m_comboSort->findText(strCell, Qt::MatchExactly));
+    m_comboSort->setEditText(strCell);
+}
+
+void CDayView::DropEmptyNewRows() {
+    while (m_bAdding && m_nRows - 1 > m_nFirstNewRow) {
+        const SDayRecord last = GridRow(m_nRows - 1);
+        if (!last.strSort.isEmpty() || !last.strNote.isEmpty() || last.dAmount != 0.0)
+            break;
+        RemoveRow(m_nRows - 1);
+    }
+}
+
+bool CDayView::HasChanges() const {
+    if (!IsEditing())
+        return false;
+    const SDayEdit edit = GridEdit();
+    if (!edit.changed.isEmpty() || !edit.removed.isEmpty())
+        return true;
+    for (int nRow = 1; nRow < m_nRows; ++nRow) {
+        if (m_loaded.value(nRow - 1).nId != 0)
+            continue;
+        // An amount typed and wiped again shows 0.00: not a change; text that is no amount is.
+        std::int64_t nCents = 0;
+        const CMoney::EParse eParse = CMoney::Parse(m_gridRecords->GetTextMatrix(nRow, 3), nCents);
+        if (!m_gridRecords->GetTextMatrix(nRow, 1).isEmpty() ||
+            !m_gridRecords->GetTextMatrix(nRow, 2).isEmpty() ||
+            (eParse != CMoney::EParse::Empty && (eParse != CMoney::EParse::Ok || nCents != 0)))
+            return true;
+    }
+    return false;
 }
 
 void CDayView::StepCell(int nStep, bool bNewRowAtEnd) {
@@ -777,6 +882,8 @@ bool CDayView::LeaveEdit() {
     switch (CMessageBox::AskSaveDiscardCancel(tr("当前记录尚未保存，是否保存？"), tr("保存记录"),
                                               this)) {
     case CMessageBox::EChoice::Save:
+        CollapseFloating();
+        DropEmptyNewRows();
         OnConfirm(); // a refused or failed confirm keeps the edit open, and the view stays
         return !IsEditing();
     case CMessageBox::EChoice::Discard:

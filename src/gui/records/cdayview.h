@@ -12,6 +12,7 @@ class CMsflexgrid1;
 class QComboBox;
 class QKeyEvent;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QGroupBox;
 
@@ -48,6 +49,7 @@ public:
         IDC_LAST_DAY = 1023,
         IDC_DELETE_ROW = 1024,
         IDC_DELETE_DAY = 1025,
+        IDC_LIST_SORT = 1026,
     };
 
     CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent);
@@ -75,6 +77,8 @@ public:
     bool IsEditing() const override { return m_bAdding || m_bModifying; }
     // Asks whether to store an open edit (保存 / 不保存 / 取消).
     bool LeaveEdit() override;
+    // Something typed, changed or removed in the open edit that 确定 would store.
+    bool HasChanges() const;
     // Removes the chosen open row as part of the edit (undone by 取消, stored by 确定).
     void OnDeleteRow();
     // Removes the shown day when it holds no records, after a question.
@@ -103,6 +107,9 @@ public:
     QString m_strEditText;
     QComboBox* m_comboSort = nullptr;
     QLineEdit* m_pEditText = nullptr; // the floating text editor 1015
+    // Under the category cell while something is typed in it: the categories that match,
+    // the highlighted one taken by Enter or Tab.
+    QListWidget* m_pSortList = nullptr;
     QString m_strBank;
     int m_nClickCol = 0;
     int m_nClickRow = 0;
@@ -148,6 +155,12 @@ private:
     // cancels an add. True when the key was taken.
     bool EditorKey(QKeyEvent* pKey);
     void StepCell(int nStep, bool bNewRowAtEnd);
+    void OnCategoryTyped(const QString& strTyped);
+    // Ends the category filter: with bTake the highlighted category goes into the cell,
+    // otherwise the cell keeps what it had.
+    void CloseCategoryFilter(bool bTake);
+    // Rows begun by Enter (or 新增) with nothing typed are not records.
+    void DropEmptyNewRows();
     bool IsRowOpen(int nRow) const;
 
     ERecordKind m_eKind;

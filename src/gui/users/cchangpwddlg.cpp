@@ -46,6 +46,8 @@ CChangPwdDlg::CChangPwdDlg(CSession* pSession, QWidget* pParent)
 
     connect(pOk, &QPushButton::clicked, this, &CChangPwdDlg::OnOK);
     connect(pCancel, &QPushButton::clicked, this, &QDialog::reject);
+    // Cancelled or done, the typed passwords go.
+    connect(this, &QDialog::finished, this, &CChangPwdDlg::ClearFields);
 }
 
 bool CChangPwdDlg::UpdateData(bool bSaveAndValidate) {
@@ -105,6 +107,5 @@ void CChangPwdDlg::OnOK() {
         CMessageBox::ShowDBError(e, this);
         return;
     }
-    ClearFields();
     accept();
 }

@@ -73,6 +73,12 @@ CLinkDlg::CLinkDlg(QWidget* pParent) : QDialog(pParent) {
     connect(m_pSavePwd, &QCheckBox::clicked, this, &CLinkDlg::OnSavePwd);
     connect(pOk, &QPushButton::clicked, this, &CLinkDlg::OnOK);
     connect(pCancel, &QPushButton::clicked, this, &QDialog::reject);
+    // However the dialog closes, no password stays behind in it.
+    connect(this, &QDialog::finished, this, [this] {
+        m_strPwd.clear();
+        m_strRemembered.clear();
+        m_pPwd->clear();
+    });
 }
 
 int CLinkDlg::exec() {
@@ -177,7 +183,5 @@ void CLinkDlg::OnOK() {
             return;
         }
     }
-    m_strPwd.clear();
-    m_pPwd->clear();
     accept();
 }
