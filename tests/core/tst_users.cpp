@@ -1,9 +1,11 @@
+#include "accounts/caccountadmin.h"
 #include "accounts/ctransfer.h"
 #include "cbookbuilder.h"
 #include "ctestbook.h"
 #include "data/cdbexception.h"
 #include "data/ctrsset.h"
 #include "data/cuserset.h"
+#include "import/cimporter.h"
 #include "records/cdaybook.h"
 #include "users/cpasswordhash.h"
 #include "users/csavedpwd.h"
@@ -258,6 +260,37 @@ private Q_SLOTS:
                 CTransfer::Transfer(strAnn, s_day, strCard, strOther, 1,
                                     CDatabase::DefaultConnection, n);
             },
+            [&](qint64 n) {
+                const QVector<CTransfer::SRow> history = CTransfer::History(strAnn);
+                CTransfer::Undo(strAnn, history.isEmpty() ? 0 : history.last().nKey,
+                                CDatabase::DefaultConnection, n);
+            },
+            [&](qint64 n) {
+                CAccountAdmin::Add(strAnn, QStringLiteral("新帐户"), {}, 0, CDatabase::DefaultConnection, n);
+            },
+            [&](qint64 n) {
+                CAccountAdmin::Rename(strAnn, CAccountAdmin::List(strAnn).last().nKey,
+                                      QStringLiteral("改名"), CDatabase::DefaultConnection, n);
+            },
+            [&](qint64 n) {
+                CAccountAdmin::SetNote(strAnn, CAccountAdmin::List(strAnn).last().nKey,
+                                       QStringLiteral("备注"), CDatabase::DefaultConnection, n);
+            },
+            [&](qint64 n) {
+                CAccountAdmin::Delete(strAnn, CAccountAdmin::List(strAnn).last().nKey,
+                                      CDatabase::DefaultConnection, n);
+            },
+            [&](qint64 n) {
+                SPreviewRow row;
+                row.src.date = s_day;
+                row.src.nCents = 250;
+                row.strSort = QStringLiteral("用餐支出");
+                row.strAccount = strCard;
+                row.strExtKey = QStringLiteral("t:1");
+                QVERIFY(CImporter(strAnn, n).Import({row}).bDone);
+            },
+            [&](qint64 n) { CImporter(strAnn, n).SaveRules(CImporter::DefaultRules()); },
+            [&](qint64 n) { CImporter(strAnn, n).SaveMapping(QStringLiteral("layout"), {}); },
             [&](qint64 n) { CUserAdmin::ChangePassword(strAnn, strPwd, QStringLiteral("x"), n); },
             [&](qint64 n) { CUserAdmin::DeleteUser(strAnn, n); },
         };

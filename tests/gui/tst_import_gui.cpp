@@ -1,5 +1,6 @@
 #include "analysis/csumlistview.h"
 #include "app/cmainframe.h"
+#include "cbookbuilder.h"
 #include "cguitest.h"
 #include "ctestrows.h"
 #include "data/ctoday.h"
@@ -9,12 +10,15 @@
 #include "import/cimportwizard.h"
 #include "import/cpreviewmodel.h"
 #include "records/cdaybook.h"
+#include "users/csession.h"
+#include "users/cuseradmin.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QStringEncoder>
@@ -37,6 +41,28 @@ int Count(const char* szTable) {
 }
 
 QAction* Command(CGuiTest& gui, int nId) { return gui.Find<QAction>(QString::number(nId)); }
+
+// The user with one account, as this or another copy creates it.
+void AddUser() {
+    CDatabase::Exec(QStringLiteral("INSERT INTO \"User\" (\"UserName\") VALUES (?)"), {kUser});
+    CTestRows::AddBank(kUser, QStringLiteral("现金"), 100);
+}
+
+// A 支付宝 statement of nRows outlay rows (UTF-8), each with an order number of its own.
+QString WriteLongStatement(const QTemporaryDir& dir, int nRows) {
+    QString s = QStringLiteral("交易时间,交易分类,交易对方,对方账号,商品说明,收/支,金额,收/付款方式,"
+                               "交易状态,交易订单号,商家订单号,备注\n");
+    for (int i = 0; i < nRows; ++i)
+        s += QStringLiteral("%1 10:00:00,餐饮美食,面馆,,面 %2,支出,%3.50,,交易成功,L%2,,\n")
+                 .arg(QDate(2023, 1, 1).addDays(i % 365).toString(Qt::ISODate))
+                 .arg(i)
+                 .arg(1 + i % 90);
+    const QString strPath = dir.filePath(QStringLiteral("long-%1.csv").arg(nRows));
+    QFile f(strPath);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(s.toUtf8());
+    return strPath;
+}
 } // namespace
 
 class TestImportGui : public QObject {
@@ -149,6 +175,78 @@ private Q_SLOTS:
         QFile out(strOut);
         QVERIFY(out.open(QIODevice::ReadOnly));
         QCOMPARE(out.readAll().count("\r\n"), 5);
+    }
+
+    // The import runs on its own connection; cancelled after thousands of rows were written
+    // inside its transaction, it rolls back: the book is exactly as before, and the user is
+    // told so. The wizard stays on the preview, ready to import again.
+    void cancellingTheImportWritesNothing() {
+        CGuiTest gui;
+        AddUser();
+        gui.LogIn(kUser);
+        QTemporaryDir dir;
+        const QString strPath = WriteLongStatement(dir, 20000);
+        const QStringList before = CBookBuilder::Dump();
+
+        int nCancelledAt = -1, nPage = -1;
+        QPointer<CImportWizard> pWizard;
+        QTimer canceller;
+        canceller.setInterval(5);
+        connect(&canceller, &QTimer::timeout, this, [&] {
+            for (QProgressDialog* p : pWizard ? pWizard->findChildren<QProgressDialog*>()
+                                              : QList<QProgressDialog*>())
+                if (p->labelText() == QStringLiteral("正在导入…") && p->value() >= 2000 &&
+                    nCancelledAt < 0) {
+                    nCancelledAt = p->value();
+                    Shot(p, "import-progress.png");
+                    p->cancel();
+                } else if (p->labelText() == QStringLiteral("正在取消…")) {
+                    Shot(p, "import-cancelling.png");
+                    canceller.stop();
+                }
+        });
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            pWizard = qobject_cast<CImportWizard*>(pDlg);
+            pWizard->findChild<CImportFilePage*>()->SetPath(strPath);
+            pWizard->next();
+            QCOMPARE(pWizard->m_pModel->rowCount(), 20000);
+            canceller.start();
+            pWizard->next();
+            nPage = pWizard->currentId();
+            pWizard->reject();
+        });
+        Command(gui, CImportCommands::ID_IMPORT)->trigger();
+        QVERIFY2(nCancelledAt >= 2000, "the import ended before it could be cancelled");
+        QCOMPARE(gui.Messages(), QStringList{QStringLiteral("导入已取消，没有写入任何记录。")});
+        QCOMPARE(nPage, int(CImportWizard::PagePreview));
+        QCOMPARE(CBookBuilder::Dump(), before);
+        QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT COUNT(*) FROM \"ImportedId\""));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 0);
+    }
+
+    // Another copy deletes the user and creates the name again while the preview is open: the
+    // import (on its own thread) is refused, the wizard closes and the window logs out.
+    void importOfAUserCreatedAgainElsewhereIsRefused() {
+        CGuiTest gui;
+        AddUser();
+        gui.LogIn(kUser);
+        QTemporaryDir dir;
+        const QString strPath = WriteLongStatement(dir, 3);
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            auto* pWizard = qobject_cast<CImportWizard*>(pDlg);
+            pWizard->findChild<CImportFilePage*>()->SetPath(strPath);
+            pWizard->next();
+            QVERIFY(CUserAdmin::DeleteUser(kUser));
+            AddUser();
+            pWizard->next();
+        });
+        Command(gui, CImportCommands::ID_IMPORT)->trigger();
+        QCOMPARE(gui.Messages().size(), 1);
+        QVERIFY2(gui.Messages().first().contains(QStringLiteral("已在别处被删除或重新创建")),
+                 qPrintable(gui.Messages().first()));
+        QVERIFY(!gui.Frame()->Session()->IsLoggedIn());
+        QCOMPARE(Count("Outlay"), 0);
     }
 };
 

@@ -4,19 +4,30 @@
 #include "analysis/csumlistview.h"
 #include "app/cleftview.h"
 #include "app/cmainview.h"
+#include "app/cwindowlayout.h"
 #include "cguitest.h"
+#include "ctestrows.h"
+#include "data/cincomeset.h"
+#include "data/coutlayset.h"
 #include "data/ctoday.h"
 #include "records/cincomeview.h"
 #include "records/coutlayview.h"
 #include "users/csession.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
+#include <QTreeWidgetItemIterator>
 
 namespace {
 QString S(const char* psz) {
@@ -46,6 +57,38 @@ QStringList SetPointers(const CMainFrame* pFrame) {
     return set;
 }
 
+// Visible labels, buttons, boxes and group titles narrower or lower than their text needs,
+// as "class 'text' width<need".
+QStringList Clipped(const QWidget* pRoot) {
+    QStringList clipped;
+    for (const QWidget* p : pRoot->findChildren<QWidget*>()) {
+        if (!p->isVisibleTo(pRoot->window()) || p->size().isEmpty())
+            continue;
+        QString strText;
+        if (const auto* pLabel = qobject_cast<const QLabel*>(p))
+            strText = pLabel->text();
+        else if (const auto* pButton = qobject_cast<const QAbstractButton*>(p))
+            strText = pButton->text();
+        else if (const auto* pBox = qobject_cast<const QGroupBox*>(p))
+            strText = pBox->title();
+        else if (const auto* pCombo = qobject_cast<const QComboBox*>(p))
+            strText = pCombo->currentText();
+        else
+            continue;
+        if (strText.isEmpty())
+            continue;
+        const QSize need = p->minimumSizeHint();
+        if (p->width() < need.width() || p->height() < need.height())
+            clipped << QStringLiteral("%1 '%2' %3x%4<%5x%6")
+                           .arg(QLatin1String(p->metaObject()->className()), strText)
+                           .arg(p->width())
+                           .arg(p->height())
+                           .arg(need.width())
+                           .arg(need.height());
+    }
+    return clipped;
+}
+
 const int kAlways[] = {CMainFrame::ID_EXIT, CMainFrame::ID_HELP, CMainFrame::ID_APP_ABOUT,
                        CMainFrame::ID_VIEW_TOOLBAR, CMainFrame::ID_VIEW_STATUS_BAR};
 } // namespace
@@ -59,6 +102,8 @@ private Q_SLOTS:
     void LoginViewCommandsAndLogout();
     void SwitchViewKeepsInvariantAndWidth();
     void BarsToggleAndExitAsksNothing();
+    void ViewsFitSmallWindows();
+    void LayoutRememberedBetweenStarts();
 };
 
 void TestMainFrame::MenuTexts() {
@@ -253,6 +298,94 @@ void TestMainFrame::BarsToggleAndExitAsksNothing() {
     QVERIFY(gui.Trigger(CMainFrame::ID_EXIT));
     QVERIFY(!pFrame->isVisible());
     QVERIFY(gui.Messages().isEmpty());
+}
+
+// Every view in the smallest supported window and in 1280×720: no text cut, the tree at
+// least as wide as its minimum, the view never wider than its pane, and at 1280×720 no
+// horizontal scroll bar anywhere.
+void TestMainFrame::ViewsFitSmallWindows() {
+    CGuiTest gui;
+    CTestRows::AddBank(S("张三"), S("招商银行信用卡还款专户"), 1000);
+    const QDateTime day(QDate(2025, 3, 2), QTime(0, 0));
+    CTestRows::AddRecord<CIncomeSet>(S("张三"), day, S("招商银行信用卡还款专户"), S("房地产收入"),
+                                     S("三月份的房租，由租客分两次转入，第二次晚了一周"), 3200.5);
+    CTestRows::AddRecord<COutlaySet>(S("张三"), day, S("招商银行信用卡还款专户"), S("医疗保健支出"),
+                                     S("体检"), 880);
+    gui.LogIn(S("张三"));
+    CMainFrame* pFrame = gui.Frame();
+    pFrame->showNormal();
+    const int views[] = {CMainFrame::ID_SUM_VIEW,  CMainFrame::ID_INCOME_VIEW,
+                         CMainFrame::ID_OUTLAY_VIEW, CMainFrame::ID_IN_CHART,
+                         CMainFrame::ID_OUT_CHART, CMainFrame::ID_RPT_VIEW};
+    for (const QSize size : {QSize(1024, 600), QSize(1280, 720)}) {
+        pFrame->resize(size);
+        for (const int nView : views) {
+            QVERIFY(gui.Trigger(nView));
+            CGuiTest::ProcessEvents();
+            QWidget* pPane = pFrame->GetRightPane();
+            const QString strTag = QStringLiteral("%1x%2 %3")
+                                       .arg(size.width())
+                                       .arg(size.height())
+                                       .arg(QLatin1String(pPane->metaObject()->className()));
+            QVERIFY2(pFrame->size() == size, qPrintable(strTag));
+            // The tree at its narrowest still shows every level's text whole.
+            CLeftView* pTree = pFrame->GetTreeView();
+            auto* pSplitter = gui.Find<QSplitter>(QStringLiteral("59648"));
+            pSplitter->setSizes({0, size.width()});
+            pTree->expandAll();
+            CGuiTest::ProcessEvents();
+            QVERIFY2(pTree->width() == pTree->minimumWidth(), qPrintable(strTag));
+            for (QTreeWidgetItemIterator it(pTree); *it; ++it) {
+                const QRect rect = pTree->visualItemRect(*it);
+                const int nRight = rect.left() + pTree->iconSize().width() + 6 +
+                                   pTree->fontMetrics().horizontalAdvance((*it)->text(0));
+                QVERIFY2(nRight <= pTree->viewport()->width(),
+                         qPrintable(strTag + QLatin1Char(' ') + (*it)->text(0)));
+            }
+            const QStringList clipped = Clipped(pPane);
+            QVERIFY2(clipped.isEmpty(), qPrintable(strTag + QLatin1Char(' ') + clipped.join(S("; "))));
+            // The view's own form fits the width already at 1024; its grids from 1280 on.
+            if (auto* pArea = qobject_cast<QAbstractScrollArea*>(pPane))
+                QVERIFY2(!pArea->horizontalScrollBar()->isVisible(), qPrintable(strTag));
+            if (size.width() < 1280)
+                continue;
+            QList<QAbstractScrollArea*> areas = pPane->findChildren<QAbstractScrollArea*>();
+            if (auto* pArea = qobject_cast<QAbstractScrollArea*>(pPane))
+                areas << pArea;
+            for (const QAbstractScrollArea* pArea : areas)
+                QVERIFY2(!pArea->horizontalScrollBar()->isVisible(),
+                         qPrintable(strTag + QLatin1Char(' ') + pArea->objectName()));
+        }
+    }
+}
+
+// A restored window's size and tree width come back at the next start; the tree never comes
+// back narrower than its minimum, and a first start (nothing saved) stays maximised.
+void TestMainFrame::LayoutRememberedBetweenStarts() {
+    CGuiTest gui;
+    CMainFrame* pFrame = gui.Frame();
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath(QStringLiteral("layout.ini")), QSettings::IniFormat);
+    QVERIFY(!CWindowLayout::Restore(pFrame, settings));
+    QVERIFY(pFrame->isMaximized());
+
+    auto* pSplitter = gui.Find<QSplitter>(QStringLiteral("59648"));
+    const int nMin = pFrame->GetTreeView()->minimumWidth();
+    for (const int nTree : {nMin + 90, 20}) {
+        pFrame->showNormal();
+        pFrame->resize(1100, 650);
+        CGuiTest::ProcessEvents();
+        pSplitter->setSizes({nTree, 1100 - nTree});
+        const int nSaved = pSplitter->sizes().at(0);
+        CWindowLayout::Save(pFrame, settings);
+        pFrame->resize(1300, 700);
+        pSplitter->setSizes({nMin + 200, 1000});
+        QVERIFY(CWindowLayout::Restore(pFrame, settings));
+        CGuiTest::ProcessEvents();
+        QCOMPARE(pFrame->size(), QSize(1100, 650));
+        QCOMPARE(pSplitter->sizes().at(0), std::max(nSaved, nMin));
+        QVERIFY(pSplitter->sizes().at(0) >= nMin);
+    }
 }
 
 QTEST_MAIN(TestMainFrame)

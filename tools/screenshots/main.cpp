@@ -138,7 +138,7 @@ public:
 
     void LoginDemo();
     void Summary();
-    void DayView(bool bIncome);
+    void DayView(bool bIncome, const char* szName = nullptr);
     void Chart(bool bIncome);
     void Report();
 
@@ -260,7 +260,7 @@ void CShooter::Summary() {
     SaveFrame("view-summary.png");
 }
 
-void CShooter::DayView(bool bIncome) {
+void CShooter::DayView(bool bIncome, const char* szName) {
     const SDay day = BusiestDay(bIncome ? ERecordKind::Income : ERecordKind::Outlay);
     Command(bIncome ? CMainFrame::ID_INCOME_VIEW : CMainFrame::ID_OUTLAY_VIEW);
     CDayView* pView = bIncome ? static_cast<CDayView*>(m_frame.View<CIncomeView>())
@@ -276,7 +276,7 @@ void CShooter::DayView(bool bIncome) {
                  .arg(pView->m_gridRecords->GetRows() - 1)
                  .arg(day.day.toString(Qt::ISODate))
                  .arg(day.nRows));
-    SaveFrame(bIncome ? "view-income.png" : "view-outlay.png");
+    SaveFrame(szName ? szName : bIncome ? "view-income.png" : "view-outlay.png");
 }
 
 void CShooter::Chart(bool bIncome) {
@@ -334,6 +334,9 @@ int Run(const QString& strFolder) {
         shooter.Chart(true);
         shooter.Chart(false);
         shooter.Report();
+        // A restored window of a small screen: the tree keeps its width, the view fits.
+        frame.resize(1024, 640);
+        shooter.DayView(false, "window-restored.png");
     }
     Settle();
     CDatabase::Close();

@@ -3,10 +3,12 @@
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "data/ctransaction.h"
+#include "users/cuseradmin.h"
 
 #include <QCoreApplication>
 #include <QSqlQuery>
 #include <QVariant>
+#include <functional>
 
 namespace {
 
@@ -14,16 +16,28 @@ QString Tr(const char* szText) {
     return QCoreApplication::translate("CAccountAdmin", szText);
 }
 
-// Takes the user's row for this transaction (SQLite already holds the write lock from BEGIN),
-// so another copy working on the same user's accounts waits until this one is done.
-// false when the user is gone.
-bool LockUser(const QString& strUser, const QString& strConnection) {
-    const bool bSqlite = CDatabase::Dialect(strConnection).IsSQLite();
+QString UserGone() {
+    return Tr("当前用户已不存在，无法修改帐号。");
+}
+
+// Every write: one transaction that first takes the user's row (SQLite already holds the write
+// lock from BEGIN), so another copy working on the same user's accounts waits until this one
+// is done, and checks that a session's user row is still the one it logged in to
+// (CSessionGone otherwise). fnWrite returns "" when done, else the refusal to show; only
+// "" commits.
+QString Write(const QString& strUser, qint64 nSessionUser, const QString& strConnection,
+              const std::function<QString()>& fnWrite) {
+    CTransaction transaction(strConnection);
     QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT 1 FROM \"User\" WHERE \"UserName\" = ?%1")
-            .arg(bSqlite ? QString() : QStringLiteral(" FOR UPDATE")),
+        QStringLiteral("SELECT 1 FROM \"User\" WHERE \"UserName\" = ?") +
+            CDatabase::Dialect(strConnection).LockSql(),
         {strUser}, strConnection);
-    return query.next();
+    const bool bFound = query.next();
+    CUserAdmin::CheckSession(strUser, nSessionUser, strConnection);
+    const QString strError = bFound ? fnWrite() : UserGone();
+    if (strError.isEmpty())
+        transaction.Commit();
+    return strError;
 }
 
 int Count(const QString& strSql, const QVariantList& values, const QString& strConnection) {
@@ -63,10 +77,6 @@ QString Gone() {
     return Tr("这个帐号已不存在（可能已在另一处被删除），请刷新后再试。");
 }
 
-QString UserGone() {
-    return Tr("当前用户已不存在，无法修改帐号。");
-}
-
 } // namespace
 
 QVector<CAccountAdmin::SAccount> CAccountAdmin::List(const QString& strUser,
@@ -96,118 +106,112 @@ QString CAccountAdmin::CheckName(const QString& strName, const QStringList& othe
 }
 
 QString CAccountAdmin::Add(const QString& strUser, const QString& strName, const QString& strNote,
-                           double dCash, const QString& strConnection) {
+                           double dCash, const QString& strConnection, qint64 nSessionUser) {
     if (!CMoney::IsValid(dCash))
         return Tr("帐号金额必须在 -1000000000000 与 1000000000000 之间！");
     if (strNote.toUcs4().size() > CDatabase::MaxTextLength)
         return Tr("帐号备注不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
-    CTransaction transaction(strConnection);
-    if (!LockUser(strUser, strConnection))
-        return UserGone();
-    const QVector<SAccount> accounts = List(strUser, strConnection);
-    const QString strError = CheckName(strName, NamesExcept(accounts, -1));
-    if (!strError.isEmpty())
-        return strError;
-    CDatabase::Exec(QStringLiteral("INSERT INTO \"Bank\" (\"UserName\", \"CardName\", \"CardSum\", "
-                                   "\"CardCash\") VALUES (?, ?, ?, ?)"),
-                    {strUser, strName.trimmed(), strNote,
-                     CMoney::FromCents(CMoney::ToCents(dCash))},
-                    strConnection);
-    transaction.Commit();
-    return QString();
+    return Write(strUser, nSessionUser, strConnection, [&] {
+        const QString strError =
+            CheckName(strName, NamesExcept(List(strUser, strConnection), -1));
+        if (!strError.isEmpty())
+            return strError;
+        CDatabase::Exec(QStringLiteral("INSERT INTO \"Bank\" (\"UserName\", \"CardName\", "
+                                       "\"CardSum\", \"CardCash\") VALUES (?, ?, ?, ?)"),
+                        // A null note would be bound as NULL, which the column refuses.
+                        {strUser, strName.trimmed(), strNote.isNull() ? QStringLiteral("") : strNote,
+                         CMoney::FromCents(CMoney::ToCents(dCash))},
+                        strConnection);
+        return QString();
+    });
 }
 
 QString CAccountAdmin::Rename(const QString& strUser, int nKey, const QString& strNewName,
-                              const QString& strConnection) {
-    CTransaction transaction(strConnection);
-    if (!LockUser(strUser, strConnection))
-        return UserGone();
-    const QVector<SAccount> accounts = List(strUser, strConnection);
-    const int nIndex = IndexOf(accounts, nKey);
-    if (nIndex < 0)
-        return Gone();
-    const QString strError = CheckName(strNewName, NamesExcept(accounts, nIndex));
-    if (!strError.isEmpty())
-        return strError;
-    const QString strOld = accounts[nIndex].strName;
-    const QString strNew = strNewName.trimmed();
-    if (strNew == strOld)
+                              const QString& strConnection, qint64 nSessionUser) {
+    return Write(strUser, nSessionUser, strConnection, [&] {
+        const QVector<SAccount> accounts = List(strUser, strConnection);
+        const int nIndex = IndexOf(accounts, nKey);
+        if (nIndex < 0)
+            return Gone();
+        const QString strError = CheckName(strNewName, NamesExcept(accounts, nIndex));
+        if (!strError.isEmpty())
+            return strError;
+        const QString strOld = accounts[nIndex].strName;
+        const QString strNew = strNewName.trimmed();
+        if (strNew == strOld)
+            return QString();
+        CDatabase::Exec(QStringLiteral("UPDATE \"Bank\" SET \"CardName\" = ? WHERE \"编号\" = ?"),
+                        {strNew, nKey}, strConnection);
+        if (OwnsItsName(accounts, nIndex)) {
+            const QVariantList values{strNew, strUser, strOld};
+            for (const char* szTable : {"Income", "Outlay"}) {
+                CDatabase::Exec(QStringLiteral("UPDATE \"%1\" SET \"Bank\" = ? WHERE "
+                                               "\"UserName\" = ? AND \"Bank\" = ?")
+                                    .arg(QLatin1String(szTable)),
+                                values, strConnection);
+            }
+            for (const char* szColumn : {"TrsFrom", "TrsIn"}) {
+                CDatabase::Exec(QStringLiteral("UPDATE \"Trs\" SET \"%1\" = ? WHERE "
+                                               "\"UserName\" = ? AND \"%1\" = ?")
+                                    .arg(QLatin1String(szColumn)),
+                                values, strConnection);
+            }
+        }
         return QString();
-    CDatabase::Exec(QStringLiteral("UPDATE \"Bank\" SET \"CardName\" = ? WHERE \"编号\" = ?"),
-                    {strNew, nKey}, strConnection);
-    if (OwnsItsName(accounts, nIndex)) {
-        const QVariantList values{strNew, strUser, strOld};
-        for (const char* szTable : {"Income", "Outlay"}) {
-            CDatabase::Exec(QStringLiteral("UPDATE \"%1\" SET \"Bank\" = ? WHERE \"UserName\" = ? "
-                                           "AND \"Bank\" = ?")
-                                .arg(QLatin1String(szTable)),
-                            values, strConnection);
-        }
-        for (const char* szColumn : {"TrsFrom", "TrsIn"}) {
-            CDatabase::Exec(QStringLiteral("UPDATE \"Trs\" SET \"%1\" = ? WHERE \"UserName\" = ? "
-                                           "AND \"%1\" = ?")
-                                .arg(QLatin1String(szColumn)),
-                            values, strConnection);
-        }
-    }
-    transaction.Commit();
-    return QString();
+    });
 }
 
 QString CAccountAdmin::SetNote(const QString& strUser, int nKey, const QString& strNote,
-                               const QString& strConnection) {
+                               const QString& strConnection, qint64 nSessionUser) {
     if (strNote.toUcs4().size() > CDatabase::MaxTextLength)
         return Tr("帐号备注不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
-    CTransaction transaction(strConnection);
-    if (!LockUser(strUser, strConnection))
-        return UserGone();
-    QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("UPDATE \"Bank\" SET \"CardSum\" = ? WHERE \"编号\" = ? AND \"UserName\" = ?"),
-        {strNote, nKey, strUser}, strConnection);
-    if (query.numRowsAffected() != 1)
-        return Gone();
-    transaction.Commit();
-    return QString();
+    return Write(strUser, nSessionUser, strConnection, [&] {
+        QSqlQuery query = CDatabase::Exec(QStringLiteral("UPDATE \"Bank\" SET \"CardSum\" = ? "
+                                                         "WHERE \"编号\" = ? AND \"UserName\" = ?"),
+                                          {strNote, nKey, strUser}, strConnection);
+        return query.numRowsAffected() == 1 ? QString() : Gone();
+    });
 }
 
-QString CAccountAdmin::Delete(const QString& strUser, int nKey, const QString& strConnection) {
-    CTransaction transaction(strConnection);
-    if (!LockUser(strUser, strConnection))
-        return UserGone();
-    const QVector<SAccount> accounts = List(strUser, strConnection);
-    const int nIndex = IndexOf(accounts, nKey);
-    if (nIndex < 0)
-        return Gone();
-    const SAccount& account = accounts[nIndex];
-    if (accounts.size() == 1)
-        return Tr("帐号“%1”是唯一的帐号，至少要保留一个帐号。").arg(account.strName);
+QString CAccountAdmin::Delete(const QString& strUser, int nKey, const QString& strConnection,
+                              qint64 nSessionUser) {
+    return Write(strUser, nSessionUser, strConnection, [&] {
+        const QVector<SAccount> accounts = List(strUser, strConnection);
+        const int nIndex = IndexOf(accounts, nKey);
+        if (nIndex < 0)
+            return Gone();
+        const SAccount& account = accounts[nIndex];
+        if (accounts.size() == 1)
+            return Tr("帐号“%1”是唯一的帐号，至少要保留一个帐号。").arg(account.strName);
 
-    QStringList uses;
-    if (OwnsItsName(accounts, nIndex)) {
-        const QVariantList values{strUser, account.strName};
-        const char* const tables[][2] = {{"Income", QT_TRANSLATE_NOOP("CAccountAdmin", "%1 条收入记录")},
-                                         {"Outlay", QT_TRANSLATE_NOOP("CAccountAdmin", "%1 条支出记录")}};
-        for (const auto& table : tables) {
-            const int n = Count(QStringLiteral("SELECT COUNT(*) FROM \"%1\" WHERE \"UserName\" = ? "
-                                               "AND \"Bank\" = ?")
-                                    .arg(QLatin1String(table[0])),
-                                values, strConnection);
-            if (n > 0)
-                uses << Tr(table[1]).arg(n);
+        QStringList uses;
+        if (OwnsItsName(accounts, nIndex)) {
+            const QVariantList values{strUser, account.strName};
+            const char* const tables[][2] = {
+                {"Income", QT_TRANSLATE_NOOP("CAccountAdmin", "%1 条收入记录")},
+                {"Outlay", QT_TRANSLATE_NOOP("CAccountAdmin", "%1 条支出记录")}};
+            for (const auto& table : tables) {
+                const int n = Count(QStringLiteral("SELECT COUNT(*) FROM \"%1\" WHERE "
+                                                   "\"UserName\" = ? AND \"Bank\" = ?")
+                                        .arg(QLatin1String(table[0])),
+                                    values, strConnection);
+                if (n > 0)
+                    uses << Tr(table[1]).arg(n);
+            }
+            const int nTrs = Count(QStringLiteral("SELECT COUNT(*) FROM \"Trs\" WHERE \"UserName\" = ? "
+                                                  "AND (\"TrsFrom\" = ? OR \"TrsIn\" = ?)"),
+                                   {strUser, account.strName, account.strName}, strConnection);
+            if (nTrs > 0)
+                uses << Tr("%1 条转帐记录").arg(nTrs);
         }
-        const int nTrs = Count(QStringLiteral("SELECT COUNT(*) FROM \"Trs\" WHERE \"UserName\" = ? "
-                                              "AND (\"TrsFrom\" = ? OR \"TrsIn\" = ?)"),
-                               {strUser, account.strName, account.strName}, strConnection);
-        if (nTrs > 0)
-            uses << Tr("%1 条转帐记录").arg(nTrs);
-    }
-    if (!uses.isEmpty())
-        return Tr("帐号“%1”还有%2，不能删除。请先删除或改到别的帐号上。")
-            .arg(account.strName, uses.join(Tr("、")));
-    if (CMoney::ToCents(account.dCash) != 0)
-        return Tr("帐号“%1”的余额为 %2，不为零，不能删除。请先把余额转到别的帐号。")
-            .arg(account.strName, CMoney::Format(account.dCash));
-    CDatabase::Exec(QStringLiteral("DELETE FROM \"Bank\" WHERE \"编号\" = ?"), {nKey}, strConnection);
-    transaction.Commit();
-    return QString();
+        if (!uses.isEmpty())
+            return Tr("帐号“%1”还有%2，不能删除。请先删除或改到别的帐号上。")
+                .arg(account.strName, uses.join(Tr("、")));
+        if (CMoney::ToCents(account.dCash) != 0)
+            return Tr("帐号“%1”的余额为 %2，不为零，不能删除。请先把余额转到别的帐号。")
+                .arg(account.strName, CMoney::Format(account.dCash));
+        CDatabase::Exec(QStringLiteral("DELETE FROM \"Bank\" WHERE \"编号\" = ?"), {nKey},
+                        strConnection);
+        return QString();
+    });
 }

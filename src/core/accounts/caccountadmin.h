@@ -15,7 +15,7 @@
 // balance they moved), so only that one takes them along when renamed.
 //
 // Each write is one transaction that first locks the user's row, so two copies of the program
-// managing the same user's accounts take turns. Refusals come back as a message to show ("" when
+// managing the same user's accounts take turns, and checks the session's user row. Refusals come back as a message to show ("" when
 // done); database failures as CDBException, with nothing written.
 class CAccountAdmin {
 public:
@@ -34,14 +34,21 @@ public:
     // and not equal to one of them after trimming, ignoring case.
     static QString CheckName(const QString& strName, const QStringList& others);
 
+    // nSessionUser: the UserID the session logged in to; a write of a session whose user row
+    // is gone (deleted, or created again, elsewhere) is refused with CSessionGone, nothing
+    // written. 0 checks nothing (tools and tests).
     static QString Add(const QString& strUser, const QString& strName, const QString& strNote,
-                       double dCash, const QString& strConnection = CDatabase::DefaultConnection);
+                       double dCash, const QString& strConnection = CDatabase::DefaultConnection,
+                       qint64 nSessionUser = 0);
     static QString Rename(const QString& strUser, int nKey, const QString& strNewName,
-                          const QString& strConnection = CDatabase::DefaultConnection);
+                          const QString& strConnection = CDatabase::DefaultConnection,
+                          qint64 nSessionUser = 0);
     static QString SetNote(const QString& strUser, int nKey, const QString& strNote,
-                           const QString& strConnection = CDatabase::DefaultConnection);
+                           const QString& strConnection = CDatabase::DefaultConnection,
+                           qint64 nSessionUser = 0);
     // Refused while records or transfers refer to the account, while its balance is not zero,
     // and for the user's last account.
     static QString Delete(const QString& strUser, int nKey,
-                          const QString& strConnection = CDatabase::DefaultConnection);
+                          const QString& strConnection = CDatabase::DefaultConnection,
+                          qint64 nSessionUser = 0);
 };

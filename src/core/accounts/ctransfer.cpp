@@ -105,8 +105,10 @@ QVector<CTransfer::SRow> CTransfer::History(const QString& strUser, const QStrin
     return rows;
 }
 
-CTransfer::EUndo CTransfer::Undo(const QString& strUser, int nKey, const QString& strConnection) {
+CTransfer::EUndo CTransfer::Undo(const QString& strUser, int nKey, const QString& strConnection,
+                                 qint64 nSessionUser) {
     CTransaction transaction(strConnection);
+    CUserAdmin::CheckSession(strUser, nSessionUser, strConnection);
     // On PostgreSQL the row is locked, so two copies undoing the same transfer take turns and
     // the second finds it gone; SQLite holds the write lock from BEGIN.
     const bool bSqlite = CDatabase::Dialect(strConnection).IsSQLite();

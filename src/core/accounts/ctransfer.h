@@ -52,8 +52,9 @@ public:
     };
     // Takes a transfer back: the source gets the amount back, the destination gives it up,
     // and the row is removed, in one transaction. Anything but Done writes nothing.
-    // Throws CDBException (and then nothing is written either).
+    // Throws CDBException (and then nothing is written either); CSessionGone as Transfer does.
     static EUndo Undo(const QString& strUser, int nKey,
-                      const QString& strConnection = CDatabase::DefaultConnection);
+                      const QString& strConnection = CDatabase::DefaultConnection,
+                      qint64 nSessionUser = 0);
     static QString Message(EUndo eResult);
 };

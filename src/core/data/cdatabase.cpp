@@ -9,13 +9,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
+#include <QMutex>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <map>
 #include <memory>
 #include <sys/stat.h>
 
@@ -60,19 +61,52 @@ struct SConnectionInfo {
     QString strSchema;
 };
 
-QHash<QString, SConnectionInfo>& Connections() {
-    static QHash<QString, SConnectionInfo> s_connections;
-    return s_connections;
+// A connection is used by the thread that opened it only, but the table is shared: a long
+// import runs on a worker thread with a connection of its own. Entries are never removed, so
+// a pointer to one stays good while other threads add theirs.
+struct SConnectionTable {
+    QMutex mutex;
+    std::map<QString, SConnectionInfo> infos;
+};
+
+SConnectionTable& Connections() {
+    static SConnectionTable s_table;
+    return s_table;
+}
+
+SConnectionInfo* FindInfo(const QString& strConnection) {
+    QMutexLocker lock(&Connections().mutex);
+    auto it = Connections().infos.find(strConnection);
+    return it == Connections().infos.end() ? nullptr : &it->second;
+}
+
+SConnectionInfo& InfoOf(const QString& strConnection) {
+    QMutexLocker lock(&Connections().mutex);
+    return Connections().infos[strConnection];
 }
 
 // Row writes already prepared on each connection, by their SQL text. Preparing an insert
 // into a record table also compiles the triggers on it, which costs more than running the
 // insert; a write repeated row after row is prepared once. Reads are not kept: a caller
 // may still be walking the rows of one when the same read runs again.
+// Each connection's statements are used by its own thread only; the table of connections is
+// shared and guarded like the connection table.
 using FPrepared = QHash<QString, std::shared_ptr<QSqlQuery>>;
-QHash<QString, FPrepared>& PreparedWrites() {
-    static QHash<QString, FPrepared> s_prepared;
-    return s_prepared;
+struct SPreparedTable {
+    QMutex mutex;
+    std::map<QString, FPrepared> connections;
+};
+SPreparedTable& PreparedTable() {
+    static SPreparedTable s_table;
+    return s_table;
+}
+FPrepared& PreparedWrites(const QString& strConnection) {
+    QMutexLocker lock(&PreparedTable().mutex);
+    return PreparedTable().connections[strConnection];
+}
+void ForgetPreparedWrites(const QString& strConnection) {
+    QMutexLocker lock(&PreparedTable().mutex);
+    PreparedTable().connections.erase(strConnection);
 }
 // Texts built with a varying number of values would otherwise grow the cache without end.
 constexpr int MaxPreparedWrites = 200;
@@ -354,16 +388,17 @@ void CDatabase::SetUrl(const QString& strUrl, const QString& strConnection) {
     info.strUrl = strUrl;
     info.dialect =
         CSqlDialect(IsPostgresUrl(strUrl) ? CSqlDialect::PostgreSQL : CSqlDialect::SQLite);
-    Connections().insert(strConnection, info);
+    InfoOf(strConnection) = info;
 }
 
 QString CDatabase::Url(const QString& strConnection) {
-    return Connections().value(strConnection).strUrl;
+    const SConnectionInfo* p = FindInfo(strConnection);
+    return p ? p->strUrl : QString();
 }
 
 void CDatabase::Open(const QString& strConnection) {
-    auto it = Connections().find(strConnection);
-    if (it == Connections().end() || it->strUrl.isEmpty())
+    SConnectionInfo* it = FindInfo(strConnection);
+    if (!it || it->strUrl.isEmpty())
         throw CDBException(QCoreApplication::translate("CDatabase", "没有指定帐本数据库。"));
     if (it->bOpen)
         return;
@@ -403,9 +438,9 @@ void CDatabase::Open(const QString& strConnection) {
 void CDatabase::Close(const QString& strConnection) {
     CStoredDate::Forget(strConnection);
     // Prepared statements belong to the connection and must go before it does.
-    PreparedWrites().remove(strConnection);
-    auto it = Connections().find(strConnection);
-    if (it != Connections().end()) {
+    ForgetPreparedWrites(strConnection);
+    SConnectionInfo* it = FindInfo(strConnection);
+    if (it) {
         // A log left at the path of a replaced book would be applied to the new file by
         // whoever opens it next: empty it into the file this connection opened first.
         if (it->bOpen && !IsSameBookFile(strConnection))
@@ -425,21 +460,23 @@ void CDatabase::Close(const QString& strConnection) {
 }
 
 bool CDatabase::IsOpen(const QString& strConnection) {
-    return Connections().value(strConnection).bOpen;
+    const SConnectionInfo* p = FindInfo(strConnection);
+    return p && p->bOpen;
 }
 
 QSqlDatabase CDatabase::Connection(const QString& strConnection) {
     // A transaction on a connection that broke is gone: its remaining steps must not run
     // on a new connection, outside any transaction.
-    if (Connections().value(strConnection).bLost && CTransaction::IsActive(strConnection))
+    const SConnectionInfo* p = FindInfo(strConnection);
+    if (p && p->bLost && CTransaction::IsActive(strConnection))
         throw CDBException(ConnectionLostText(), CDBException::EKind::ConnectionLost);
     Open(strConnection);
     return QSqlDatabase::database(strConnection, false);
 }
 
 bool CDatabase::IsSameBookFile(const QString& strConnection) {
-    const auto it = Connections().constFind(strConnection);
-    if (it == Connections().constEnd() || !it->bOpen || !it->dialect.IsSQLite() ||
+    const SConnectionInfo* it = FindInfo(strConnection);
+    if (!it || !it->bOpen || !it->dialect.IsSQLite() ||
         !it->fileId.bValid)
         return true;
     return FileIdOf(it->strFilePath) == it->fileId;
@@ -448,7 +485,7 @@ bool CDatabase::IsSameBookFile(const QString& strConnection) {
 void CDatabase::CheckBookFile(const QString& strConnection) {
     if (IsSameBookFile(strConnection))
         return;
-    auto it = Connections().find(strConnection);
+    SConnectionInfo* it = FindInfo(strConnection);
     if (!it->bLogEmptied) {
         // Writes only into the file this connection opened (its inode, wherever it is now).
         QSqlQuery query(QSqlDatabase::database(strConnection, false));
@@ -470,13 +507,13 @@ void CDatabase::CheckBookFile(const QString& strConnection) {
 }
 
 QString CDatabase::ChangePayload(const QString& strConnection) {
-    return Connections().value(strConnection).strSchema;
+    const SConnectionInfo* p = FindInfo(strConnection);
+    return p ? p->strSchema : QString();
 }
 
 void CDatabase::TransactionBegun(const QString& strConnection) {
-    auto it = Connections().find(strConnection);
-    if (it != Connections().end())
-        it->bNotified = false;
+    if (SConnectionInfo* p = FindInfo(strConnection))
+        p->bNotified = false;
 }
 
 namespace {
@@ -505,14 +542,14 @@ bool CDatabase::DropIfLost(const QSqlError& error, const QString& strConnection)
         !ConnectionBroke(error, strConnection))
         return false;
     Close(strConnection);
-    Connections()[strConnection].bLost = true;
+    InfoOf(strConnection).bLost = true;
     return true;
 }
 
 const CSqlDialect& CDatabase::Dialect(const QString& strConnection) {
     static const CSqlDialect s_sqlite;
-    auto it = Connections().constFind(strConnection);
-    return it == Connections().constEnd() ? s_sqlite : it->dialect;
+    const SConnectionInfo* p = FindInfo(strConnection);
+    return p ? p->dialect : s_sqlite;
 }
 
 QSqlQuery CDatabase::Exec(const QString& strSql, const QVariantList& values,
@@ -533,7 +570,7 @@ QSqlQuery CDatabase::Exec(const QString& strSql, const QVariantList& values,
             CheckBookFile(strConnection);
         QSqlError error;
         {
-            FPrepared& prepared = PreparedWrites()[strConnection];
+            FPrepared& prepared = PreparedWrites(strConnection);
             std::shared_ptr<QSqlQuery> pQuery = bKeep ? prepared.value(strSql) : nullptr;
             bool bReady = pQuery != nullptr;
             if (!bReady) {
@@ -581,7 +618,7 @@ QSqlQuery CDatabase::Exec(const QString& strSql, const QVariantList& values,
 void CDatabase::NotifyOthers(QSqlDatabase db, const QString& strConnection) {
     // Inside a transaction the notice goes out at COMMIT, and not at all on ROLLBACK; once
     // per transaction is enough.
-    auto it = Connections().find(strConnection);
+    SConnectionInfo* it = FindInfo(strConnection);
     const bool bInTransaction = CTransaction::IsActive(strConnection);
     if (bInTransaction && it->bNotified)
         return;

@@ -1,5 +1,6 @@
 #include "cschema.h"
 
+#include "cdatabase.h"
 #include "cdbexception.h"
 #include "ckepttotals.h"
 #include "import/cimporttables.h"
@@ -60,12 +61,16 @@ QStringList CreateStatements(const CSqlDialect& d) {
     return list;
 }
 
-void Ensure(QSqlDatabase db, const CSqlDialect& dialect) {
+void Create(QSqlDatabase db, const CSqlDialect& dialect, const QStringList& statements) {
     QSqlQuery query(db);
-    for (const QString& sql : CreateStatements(dialect)) {
+    for (const QString& sql : statements) {
         if (!query.exec(sql))
-            throw CDBException(query.lastError().text());
+            throw CDBException(CDatabase::ErrorText(query.lastError(), dialect.Kind()));
     }
+}
+
+void Ensure(QSqlDatabase db, const CSqlDialect& dialect) {
+    Create(db, dialect, CreateStatements(dialect));
     // Tables the program adds beside the five: created here, filled when a book lacks them.
     CKeptTotals::Ensure(db, dialect);
     CImportTables::Ensure(db, dialect);

@@ -19,4 +19,8 @@ QStringList CreateStatements(const CSqlDialect& dialect);
 
 // Creates what is missing. Throws CDBException.
 void Ensure(QSqlDatabase db, const CSqlDialect& dialect);
+
+// Runs CREATE … IF NOT EXISTS statements in order, for the five tables and for those the
+// program adds beside them. Throws CDBException.
+void Create(QSqlDatabase db, const CSqlDialect& dialect, const QStringList& statements);
 } // namespace CSchema

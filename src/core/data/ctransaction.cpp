@@ -3,19 +3,24 @@
 #include "cdbexception.h"
 
 #include <QCoreApplication>
-#include <QHash>
+#include <QMutex>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <map>
 
 namespace {
-QHash<QString, int>& Depths() {
-    static QHash<QString, int> s_depths;
-    return s_depths;
+// Per connection; a worker thread's import has a connection of its own, so the depths are
+// shared between threads. Entries are never removed: a reference to one stays good.
+int& Depth(const QString& strConnection) {
+    static QMutex s_mutex;
+    static std::map<QString, int> s_depths;
+    QMutexLocker lock(&s_mutex);
+    return s_depths[strConnection];
 }
 } // namespace
 
 CTransaction::CTransaction(const QString& strConnection) : m_strConnection(strConnection) {
-    int& depth = Depths()[m_strConnection];
+    int& depth = Depth(m_strConnection);
     if (depth == 0) {
         // Nothing is written yet: a connection found broken here is opened again once.
         for (int nTry = 0;; ++nTry) {
@@ -40,11 +45,11 @@ CTransaction::CTransaction(const QString& strConnection) : m_strConnection(strCo
 }
 
 bool CTransaction::IsActive(const QString& strConnection) {
-    return Depths().value(strConnection) > 0;
+    return Depth(strConnection) > 0;
 }
 
 CTransaction::~CTransaction() {
-    --Depths()[m_strConnection];
+    --Depth(m_strConnection);
     if (m_bOuter && !m_bDone && CDatabase::IsOpen(m_strConnection)) {
         QSqlQuery query(QSqlDatabase::database(m_strConnection, false));
         query.exec(QStringLiteral("ROLLBACK"));

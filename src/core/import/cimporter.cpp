@@ -11,6 +11,7 @@
 #include "data/ctrsset.h"
 #include "records/ccategories.h"
 #include "records/cdaybook.h"
+#include "users/cuseradmin.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -82,8 +83,8 @@ template <class TSet> void InsertRecord(TSet& set, const QString& strUser, const
 
 } // namespace
 
-CImporter::CImporter(const QString& strUser, const QString& strConnection)
-    : m_strUser(strUser), m_strConnection(strConnection) {}
+CImporter::CImporter(const QString& strUser, qint64 nSessionUser, const QString& strConnection)
+    : m_strUser(strUser), m_nSessionUser(nSessionUser), m_strConnection(strConnection) {}
 
 int CImporter::UserId() const {
     QSqlQuery q = CDatabase::Exec(
@@ -142,8 +143,9 @@ QVector<SImportRule> CImporter::Rules() const {
 }
 
 void CImporter::SaveRules(const QVector<SImportRule>& rules) {
-    const int nUser = UserId();
     CTransaction t(m_strConnection);
+    CUserAdmin::CheckSession(m_strUser, m_nSessionUser, m_strConnection);
+    const int nUser = UserId();
     CDatabase::Exec(QStringLiteral("DELETE FROM \"ImportRule\" WHERE \"UserID\" = ?"), {nUser},
                     m_strConnection);
     int nWritten = 0;
@@ -175,8 +177,9 @@ bool CImporter::LoadMapping(const QString& strLayout, SColumnMapping& mapping) c
 }
 
 void CImporter::SaveMapping(const QString& strLayout, const SColumnMapping& mapping) {
-    const int nUser = UserId();
     CTransaction t(m_strConnection);
+    CUserAdmin::CheckSession(m_strUser, m_nSessionUser, m_strConnection);
+    const int nUser = UserId();
     CDatabase::Exec(
         QStringLiteral("DELETE FROM \"ImportLayout\" WHERE \"UserID\" = ? AND \"Layout\" = ?"),
         {nUser, Fit(strLayout)}, m_strConnection);
@@ -363,7 +366,6 @@ bool CImporter::Preview(const SStatement& st, const QString& strAccount,
 CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FProgress& progress) {
     SResult result;
     const QStringList accounts = Accounts();
-    const int nUser = UserId();
     const QStringList income = CCategories::Income();
     const QStringList outlay = CCategories::Outlay();
     int nTicked = 0;
@@ -387,6 +389,8 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
     }
 
     CTransaction transaction(m_strConnection);
+    CUserAdmin::CheckSession(m_strUser, m_nSessionUser, m_strConnection);
+    const int nUser = UserId();
     CBulkRows bulk(m_strConnection); // only inserts below, totals kept in one pass at the end
     // Days that already have a row need no opening.
     QSet<QString> openDays[2];

@@ -53,7 +53,9 @@ public:
         QVector<QPair<QString, double>> balances; // every account of the user afterwards
     };
 
-    explicit CImporter(const QString& strUser,
+    // nSessionUser: the UserID the session logged in to; the writes refuse to run
+    // (CSessionGone) once that user row is gone. 0: no session to check (tools and tests).
+    explicit CImporter(const QString& strUser, qint64 nSessionUser = 0,
                        const QString& strConnection = CDatabase::DefaultConnection);
 
     QStringList Accounts() const; // throws CDBException
@@ -85,5 +87,6 @@ private:
     int UserId() const; // throws CDBException when the user is not there
 
     QString m_strUser;
+    qint64 m_nSessionUser = 0;
     QString m_strConnection;
 };

@@ -1,9 +1,6 @@
 #include "cimporttables.h"
 
-#include "data/cdbexception.h"
-
-#include <QSqlError>
-#include <QSqlQuery>
+#include "data/cschema.h"
 
 namespace CImportTables {
 
@@ -31,11 +28,7 @@ QStringList CreateStatements(const CSqlDialect& d) {
 }
 
 void Ensure(QSqlDatabase db, const CSqlDialect& dialect) {
-    QSqlQuery query(db);
-    for (const QString& sql : CreateStatements(dialect)) {
-        if (!query.exec(sql))
-            throw CDBException(query.lastError().text());
-    }
+    CSchema::Create(db, dialect, CreateStatements(dialect));
 }
 
 } // namespace CImportTables

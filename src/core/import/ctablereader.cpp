@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QHash>
 #include <QRegularExpression>
+#include <functional>
 
 namespace {
 
@@ -213,10 +214,27 @@ QDate CTableReader::ParseDate(const QString& strText, const QString& strFormat) 
     return QDate();
 }
 
-SStatement CTableReader::ReadAlipay(const TTable& table) {
+namespace {
+
+// What differs between the payment apps' bills: some column names, and how a row's own
+// columns say that it moves no money for the user (checked first), that it is a refund, and
+// what a row that is neither income nor outlay is called.
+struct SAppBill {
+    EStatementFormat eFormat;
+    const QStringList& needed;
+    const char* szAmount;
+    const char* szGoods;
+    const char* szId;
+    const char* szShopId;
+    std::function<QString(const SColumns&, const STableRow&)> fnNotMoney;
+    std::function<bool(const SColumns&, const STableRow&)> fnRefund;
+    std::function<QString(const QString& strDir)> fnNeutral;
+};
+
+SStatement ReadAppBill(const TTable& table, const SAppBill& bill) {
     SStatement st;
-    st.eFormat = EStatementFormat::Alipay;
-    const int nHeader = HeaderOrThrow(table, AlipayNeeded());
+    st.eFormat = bill.eFormat;
+    const int nHeader = HeaderOrThrow(table, bill.needed);
     st.header = table[nHeader].cells;
     const SColumns c = ColumnsOf(table[nHeader]);
     for (int i = nHeader + 1; i < table.size(); ++i) {
@@ -226,81 +244,67 @@ SStatement CTableReader::ReadAlipay(const TTable& table) {
         SStatementRow r;
         r.nLine = row.nLine;
         r.date = RowDate(row, c.Cell(row, "交易时间"));
-        r.nCents = RowCents(row, c.Cell(row, "金额"));
+        r.nCents = RowCents(row, c.Cell(row, bill.szAmount));
         if (r.nCents < 0)
             r.nCents = -r.nCents;
         r.strCounterpart = Clean(c.Cell(row, "交易对方"));
-        r.strGoods = Clean(c.Cell(row, "商品说明"));
+        r.strGoods = Clean(c.Cell(row, bill.szGoods));
         const QString strMemo = Clean(c.Cell(row, "备注"));
         if (!strMemo.isEmpty())
             r.strGoods = r.strGoods.isEmpty() ? strMemo : r.strGoods + QLatin1Char(' ') + strMemo;
-        r.strExtId = Clean(c.Cell(row, "交易订单号"));
+        r.strExtId = Clean(c.Cell(row, bill.szId));
         if (r.strExtId.isEmpty())
-            r.strExtId = Clean(c.Cell(row, "商家订单号"));
+            r.strExtId = Clean(c.Cell(row, bill.szShopId));
         const QString strDir = c.Cell(row, "收/支");
-        const QString strStatus = c.Cell(row, "交易状态");
-        if (AnyOf(strStatus, {"关闭", "失败", "撤销", "取消"})) {
-            r.strNotMoney = strStatus;
-        } else if (strStatus.contains(QStringLiteral("退款"))) {
-            r.eType = SStatementRow::EType::Income;
-            r.bRefund = true;
-        } else if (strDir == QStringLiteral("支出")) {
-            r.eType = SStatementRow::EType::Outlay;
-        } else if (strDir == QStringLiteral("收入")) {
-            r.eType = SStatementRow::EType::Income;
-        } else {
-            // 余额宝 and card moves are "不计收支": money between the user's own balances.
-            r.strNotMoney = strDir.isEmpty() ? Tr("不计收支") : strDir;
+        // A row that moves no money is greyed in the preview, whatever its direction.
+        r.strNotMoney = bill.fnNotMoney(c, row);
+        if (r.strNotMoney.isEmpty()) {
+            r.bRefund = bill.fnRefund(c, row);
+            if (r.bRefund || strDir == QStringLiteral("收入"))
+                r.eType = SStatementRow::EType::Income;
+            else if (strDir == QStringLiteral("支出"))
+                r.eType = SStatementRow::EType::Outlay;
+            else
+                r.strNotMoney = bill.fnNeutral(strDir);
         }
         st.rows.append(r);
     }
     return st;
 }
 
+} // namespace
+
+SStatement CTableReader::ReadAlipay(const TTable& table) {
+    return ReadAppBill(
+        table, {EStatementFormat::Alipay, AlipayNeeded(), "金额", "商品说明", "交易订单号",
+                "商家订单号",
+                [](const SColumns& c, const STableRow& row) {
+                    const QString strStatus = c.Cell(row, "交易状态");
+                    return AnyOf(strStatus, {"关闭", "失败", "撤销", "取消"}) ? strStatus
+                                                                              : QString();
+                },
+                [](const SColumns& c, const STableRow& row) {
+                    return c.Cell(row, "交易状态").contains(QStringLiteral("退款"));
+                },
+                // 余额宝 and card moves are "不计收支": money between the user's own balances.
+                [](const QString& strDir) { return strDir.isEmpty() ? Tr("不计收支") : strDir; }});
+}
+
 SStatement CTableReader::ReadWechat(const TTable& table) {
-    SStatement st;
-    st.eFormat = EStatementFormat::Wechat;
-    const int nHeader = HeaderOrThrow(table, WechatNeeded());
-    st.header = table[nHeader].cells;
-    const SColumns c = ColumnsOf(table[nHeader]);
-    for (int i = nHeader + 1; i < table.size(); ++i) {
-        const STableRow& row = table[i];
-        if (IsFooter(row))
-            break;
-        SStatementRow r;
-        r.nLine = row.nLine;
-        r.date = RowDate(row, c.Cell(row, "交易时间"));
-        r.nCents = RowCents(row, c.Cell(row, "金额(元)"));
-        if (r.nCents < 0)
-            r.nCents = -r.nCents;
-        r.strCounterpart = Clean(c.Cell(row, "交易对方"));
-        r.strGoods = Clean(c.Cell(row, "商品"));
-        const QString strMemo = Clean(c.Cell(row, "备注"));
-        if (!strMemo.isEmpty())
-            r.strGoods = r.strGoods.isEmpty() ? strMemo : r.strGoods + QLatin1Char(' ') + strMemo;
-        r.strExtId = Clean(c.Cell(row, "交易单号"));
-        if (r.strExtId.isEmpty())
-            r.strExtId = Clean(c.Cell(row, "商户单号"));
-        const QString strDir = c.Cell(row, "收/支");
-        const QString strType = c.Cell(row, "交易类型");
-        const QString strStatus = c.Cell(row, "当前状态");
-        if (AnyOf(strStatus, {"失败", "关闭", "撤销", "已取消", "对方已退还"})) {
-            r.strNotMoney = strStatus;
-        } else if (AnyOf(strType, {"零钱充值", "零钱提现", "零钱通", "理财通"})) {
-            r.strNotMoney = Tr("本人零钱与银行卡之间的转帐");
-        } else if (strType.contains(QStringLiteral("退款"))) {
-            r.eType = SStatementRow::EType::Income;
-            r.bRefund = true;
-        } else if (strDir == QStringLiteral("支出")) {
-            r.eType = SStatementRow::EType::Outlay;
-        } else if (strDir == QStringLiteral("收入")) {
-            r.eType = SStatementRow::EType::Income;
-        } else {
-            r.strNotMoney = Tr("不计收支（/）");
-        }
-        st.rows.append(r);
-    }
-    return st;
+    return ReadAppBill(
+        table, {EStatementFormat::Wechat, WechatNeeded(), "金额(元)", "商品", "交易单号", "商户单号",
+                [](const SColumns& c, const STableRow& row) {
+                    const QString strStatus = c.Cell(row, "当前状态");
+                    if (AnyOf(strStatus, {"失败", "关闭", "撤销", "已取消", "对方已退还"}))
+                        return strStatus;
+                    if (AnyOf(c.Cell(row, "交易类型"), {"零钱充值", "零钱提现", "零钱通", "理财通"}))
+                        return Tr("本人零钱与银行卡之间的转帐");
+                    return QString();
+                },
+                [](const SColumns& c, const STableRow& row) {
+                    return c.Cell(row, "交易类型").contains(QStringLiteral("退款"));
+                },
+                [](const QString&) { return Tr("不计收支（/）"); }});
 }
 
 SStatement CTableReader::ReadMapped(const TTable& table, int nHeader,

@@ -101,8 +101,9 @@ CAccountsDlg::CAccountsDlg(QWidget* pParent) : QDialog(pParent) {
             &CAccountsDlg::OnSelectionChanged);
 }
 
-int CAccountsDlg::Run(const QString& strUser) {
+int CAccountsDlg::Run(const QString& strUser, qint64 nSessionUser) {
     m_strUser = strUser;
+    m_nSessionUser = nSessionUser;
     m_bChanged = false;
     m_pName->clear();
     m_pNote->clear();
@@ -177,7 +178,8 @@ void CAccountsDlg::OnAdd() {
         return;
     }
     try {
-        if (!Done(CAccountAdmin::Add(m_strUser, m_pName->text(), m_pNote->text(), dCash)))
+        if (!Done(CAccountAdmin::Add(m_strUser, m_pName->text(), m_pNote->text(), dCash,
+                                            CDatabase::DefaultConnection, m_nSessionUser)))
             return;
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
@@ -198,10 +200,12 @@ void CAccountsDlg::OnModify() {
     try {
         // The name first: a refused name leaves the note unchanged too.
         if (m_pName->text().trimmed() != account.strName &&
-            !Done(CAccountAdmin::Rename(m_strUser, account.nKey, m_pName->text())))
+            !Done(CAccountAdmin::Rename(m_strUser, account.nKey, m_pName->text(),
+                                              CDatabase::DefaultConnection, m_nSessionUser)))
             return;
         if (m_pNote->text() != account.strNote &&
-            !Done(CAccountAdmin::SetNote(m_strUser, account.nKey, m_pNote->text())))
+            !Done(CAccountAdmin::SetNote(m_strUser, account.nKey, m_pNote->text(),
+                                               CDatabase::DefaultConnection, m_nSessionUser)))
             return;
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
@@ -220,7 +224,8 @@ void CAccountsDlg::OnDelete() {
                                   this))
         return;
     try {
-        if (!Done(CAccountAdmin::Delete(m_strUser, account.nKey)))
+        if (!Done(CAccountAdmin::Delete(m_strUser, account.nKey, CDatabase::DefaultConnection,
+                                              m_nSessionUser)))
             return;
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);

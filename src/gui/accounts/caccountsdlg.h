@@ -31,7 +31,9 @@ public:
     explicit CAccountsDlg(QWidget* pParent = nullptr);
 
     // Shows the accounts of strUser; returns when the dialog is closed.
-    int Run(const QString& strUser);
+    // nSessionUser: the UserID the session logged in to, so the writes of a user deleted
+    // elsewhere are refused; 0 checks nothing.
+    int Run(const QString& strUser, qint64 nSessionUser = 0);
     // Reads the accounts again; false after a database error.
     bool Reload();
 
@@ -53,6 +55,7 @@ private:
     bool Done(const QString& strRefusal);
 
     QString m_strUser;
+    qint64 m_nSessionUser = 0;
     QVector<CAccountAdmin::SAccount> m_accounts;
     QTableWidget* m_pList = nullptr;
     QLineEdit* m_pName = nullptr;

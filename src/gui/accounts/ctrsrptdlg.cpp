@@ -85,7 +85,8 @@ void CTrsRptDlg::OnUndo() {
         return;
     try {
         const CTransfer::EUndo eResult = CTransfer::Undo(
-            m_pSession ? m_pSession->UserName() : QString(), m_keys[m_nSelRow - 1]);
+            m_pSession ? m_pSession->UserName() : QString(), m_keys[m_nSelRow - 1],
+            CDatabase::DefaultConnection, m_pSession ? m_pSession->UserId() : 0);
         if (eResult != CTransfer::EUndo::Done)
             CMessageBox::ShowMessage(CTransfer::Message(eResult), this);
         else

@@ -129,8 +129,9 @@ CSumListView::CSumListView(CSession* pSession, QWidget* pParent) : CFormView(pSe
 
     m_gridAccount->SetCols(3);
     m_gridBrief->SetCols(5);
-    m_gridAccount->setMinimumSize(360, 240);
-    m_gridBrief->setMinimumSize(440, 240);
+    // Narrow enough that the summary fits beside the tree in a 1024 pixels wide window.
+    m_gridAccount->setMinimumSize(300, 240);
+    m_gridBrief->setMinimumSize(400, 240);
 
     auto* pBottom = new QHBoxLayout;
     pBottom->addWidget(pAccounts, 4);

@@ -1,6 +1,7 @@
 #include "app/cledgerkinapp.h"
 
 #include "app/cmainframe.h"
+#include "app/cwindowlayout.h"
 #include "data/cbackup.h"
 #include "data/cdatabase.h"
 #include "data/ckepttotals.h"
@@ -162,6 +163,7 @@ int CLedgerkinApp::Run(int argc, char** argv) {
     CDatabase::SetUrl(strUrl);
 
     CMainFrame frame(true);
+    CWindowLayout::Restore(&frame, QSettings());
     frame.show();
     CKeptTotals::SetBuildHook(ShowTotalsBuild);
 
@@ -187,5 +189,8 @@ int CLedgerkinApp::Run(int argc, char** argv) {
             frame.SetStatusText(strMessage);
     });
 
-    return app.exec();
+    const int nExit = app.exec();
+    QSettings settings;
+    CWindowLayout::Save(&frame, settings);
+    return nExit;
 }

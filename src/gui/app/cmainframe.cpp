@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QSignalBlocker>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -372,9 +373,16 @@ void CMainFrame::CreateClient() {
     m_pSplitter->addWidget(pMainView);
     m_pSplitter->setStretchFactor(0, 0);
     m_pSplitter->setStretchFactor(1, 1);
-    // However small the window, the tree keeps room for a user's name and "2026年12月".
+    // However small the window, the tree keeps room for a user's name on the first level and
+    // "30日" on the fourth, each after its indentation and icon, beside a scroll bar.
+    const QFontMetrics fm = m_pLeftView->fontMetrics();
+    const int nIndent = m_pLeftView->indentation();
+    const int nItem = m_pLeftView->iconSize().width() + 2 * fm.horizontalAdvance(QLatin1Char(' '));
     m_pLeftView->setMinimumWidth(
-        m_pLeftView->fontMetrics().horizontalAdvance(QStringLiteral("演示用户演示用户")) + 56);
+        std::max(nIndent + fm.horizontalAdvance(QStringLiteral("演示用户演示用户")),
+                 4 * nIndent + fm.horizontalAdvance(QStringLiteral("30日"))) +
+        nItem + m_pLeftView->verticalScrollBar()->sizeHint().width() +
+        2 * m_pLeftView->frameWidth() + 8);
     m_pSplitter->setSizes({180, qMax(100, width() - 180)});
     setCentralWidget(m_pSplitter);
     pMainView->OnInitialUpdate();

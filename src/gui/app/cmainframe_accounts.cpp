@@ -31,7 +31,7 @@ void CMainFrame::OnAccounts() {
     if (!m_pSession->IsLoggedIn() || !LeaveEdit())
         return;
     CAccountsDlg dlg(this);
-    dlg.Run(m_pSession->UserName());
+    dlg.Run(m_pSession->UserName(), m_pSession->UserId());
     if (!dlg.m_bChanged)
         return;
     ShowView(EView::SumList);

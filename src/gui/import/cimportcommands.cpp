@@ -58,7 +58,7 @@ void Install(CMainFrame* pFrame) {
 void OnImport(CMainFrame* pFrame) {
     if (!pFrame->Session()->IsLoggedIn())
         return;
-    CImportWizard wizard(pFrame->Session()->UserName(), pFrame);
+    CImportWizard wizard(pFrame->Session()->UserName(), pFrame->Session()->UserId(), pFrame);
     wizard.exec();
     if (!wizard.m_result.bDone)
         return;

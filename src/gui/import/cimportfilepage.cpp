@@ -2,6 +2,7 @@
 
 #include "app/cmessagebox.h"
 #include "cimportprogress.h"
+#include "import/cimportjob.h"
 #include "cimportwizard.h"
 #include "cpreviewmodel.h"
 #include "data/cdbexception.h"
@@ -288,13 +289,20 @@ bool CImportFilePage::validatePage() {
             m_pWizard->m_importer.SaveMapping(pFile->LayoutKey(nHeader), mapping);
         m_pWizard->m_rules = m_pWizard->m_importer.Rules();
         m_pWizard->m_strAccount = m_pAccount->currentText();
-        QVector<SPreviewRow> rows;
+        // The duplicate search reads the book: on the job's own connection, off this thread.
+        auto pRows = std::make_shared<QVector<SPreviewRow>>();
+        CImportJob job(m_pWizard->m_strUser, m_pWizard->m_nSessionUser);
+        job.Start([pStatement, pRows, strAccount = m_pWizard->m_strAccount,
+                   rules = m_pWizard->m_rules](CImporter& importer,
+                                               const CImporter::FProgress& progress) {
+            importer.Preview(*pStatement, strAccount, rules, *pRows, progress);
+        });
         CImportProgress preview(tr("正在检查重复和类别…"), this);
-        if (!m_pWizard->m_importer.Preview(*pStatement, m_pWizard->m_strAccount,
-                                           m_pWizard->m_rules, rows, preview.Callback()))
+        if (!preview.Run(job))
             return false;
+        job.RethrowError();
         m_pWizard->m_statement = std::move(*pStatement);
-        m_pWizard->m_pModel->SetRows(std::move(rows), m_pWizard->m_importer.Accounts());
+        m_pWizard->m_pModel->SetRows(std::move(*pRows), m_pWizard->m_importer.Accounts());
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
         return false;

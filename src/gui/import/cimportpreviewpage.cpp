@@ -3,6 +3,7 @@
 #include "app/cmessagebox.h"
 #include "ccombodelegate.h"
 #include "cimportprogress.h"
+#include "import/cimportjob.h"
 #include "cimportrulesdlg.h"
 #include "cimportwizard.h"
 #include "cpreviewmodel.h"
@@ -114,13 +115,23 @@ bool CImportPreviewPage::validatePage() {
         CMessageBox::ShowMessage(tr("没有勾选任何一行。"), this);
         return false;
     }
+    // Written on the job's own connection in one transaction; cancelling rolls it back.
+    auto pResult = std::make_shared<CImporter::SResult>();
+    CImportJob job(m_pWizard->m_strUser, m_pWizard->m_nSessionUser);
+    job.Start([pResult, rows = m_pWizard->m_pModel->Rows()](CImporter& importer,
+                                                             const CImporter::FProgress& progress) {
+        *pResult = importer.Import(rows, progress);
+    });
     CImportProgress progress(tr("正在导入…"), this);
+    // Cancelled too late to stop it, the import may have committed: its result says so.
+    progress.Run(job);
     try {
-        m_pWizard->m_result = m_pWizard->m_importer.Import(m_pWizard->m_pModel->Rows(), progress.Callback());
+        job.RethrowError();
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
         return false;
     }
+    m_pWizard->m_result = *pResult;
     if (!m_pWizard->m_result.bDone) {
         CMessageBox::ShowMessage(tr("导入已取消，没有写入任何记录。"), this);
         return false;

@@ -1,6 +1,7 @@
 #include "cimportprogress.h"
 
-#include <QCoreApplication>
+#include "import/cimportjob.h"
+
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
@@ -16,18 +17,6 @@ CImportProgress::CImportProgress(const QString& strLabel, QWidget* pParent)
     m_dlg.setAutoReset(false);
     m_dlg.setAutoClose(false);
     m_timer.start();
-}
-
-CImporter::FProgress CImportProgress::Callback() {
-    return [this](int nDone, int nTotal) {
-        if (m_timer.elapsed() >= 30) {
-            m_dlg.setMaximum(nTotal);
-            m_dlg.setValue(nDone);
-            QCoreApplication::processEvents();
-            m_timer.restart();
-        }
-        return !m_dlg.wasCanceled();
-    };
 }
 
 bool CImportProgress::RunOffThread(const std::function<void()>& fnWork) {
@@ -50,4 +39,37 @@ bool CImportProgress::RunOffThread(const std::function<void()>& fnWork) {
     pThread->start();
     loop.exec();
     return *pDone && !m_dlg.wasCanceled();
+}
+
+bool CImportProgress::Run(CImportJob& job) {
+    const QString strLabel = m_dlg.labelText();
+    QEventLoop loop;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        if (job.IsFinished()) {
+            loop.quit();
+            return;
+        }
+        if (m_dlg.wasCanceled() && !job.IsCanceled()) {
+            job.Cancel();
+            // The dialog stays up until the job has stopped: nothing else may start meanwhile.
+            m_dlg.setLabelText(QObject::tr("正在取消…"));
+            m_dlg.setCancelButton(nullptr);
+            m_dlg.setRange(0, 0); // busy until the rollback is done
+            m_dlg.show();
+        }
+        if (!job.IsCanceled() && job.Total() > 0) {
+            m_dlg.setMaximum(job.Total());
+            m_dlg.setValue(std::min(job.Done(), job.Total() - 1));
+        } else if (m_timer.elapsed() > 300 && !m_dlg.isVisible()) {
+            m_dlg.show();
+        }
+    });
+    m_dlg.setMaximum(0);
+    timer.start(20);
+    loop.exec();
+    job.Wait();
+    m_dlg.hide();
+    m_dlg.setLabelText(strLabel);
+    return !job.IsCanceled();
 }

@@ -5,8 +5,9 @@
 #include "cimportpreviewpage.h"
 #include "cpreviewmodel.h"
 
-CImportWizard::CImportWizard(const QString& strUser, QWidget* pParent)
-    : QWizard(pParent), m_strUser(strUser), m_importer(strUser) {
+CImportWizard::CImportWizard(const QString& strUser, qint64 nSessionUser, QWidget* pParent)
+    : QWizard(pParent), m_strUser(strUser), m_nSessionUser(nSessionUser),
+      m_importer(strUser, nSessionUser) {
     setObjectName(QStringLiteral("CImportWizard"));
     setWindowTitle(tr("导入帐单"));
     setWizardStyle(QWizard::ClassicStyle);

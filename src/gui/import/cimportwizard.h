@@ -15,9 +15,12 @@ class CImportWizard : public QWizard {
 public:
     enum EPage { PageFile, PagePreview, PageDone };
 
-    CImportWizard(const QString& strUser, QWidget* pParent = nullptr);
+    // nSessionUser: the UserID the session logged in to (its writes are refused once that
+    // user row is gone); 0 checks nothing.
+    CImportWizard(const QString& strUser, qint64 nSessionUser, QWidget* pParent = nullptr);
 
     QString m_strUser;
+    qint64 m_nSessionUser = 0;
     CImporter m_importer;
     std::shared_ptr<CStatementFile> m_pFile; // null until a file was read
     SStatement m_statement;

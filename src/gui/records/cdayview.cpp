@@ -71,7 +71,7 @@ CDayView::CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent)
     auto button = [pForm](int nId, const QString& strText) {
         auto* pButton = new QPushButton(strText, pForm);
         pButton->setObjectName(Id(nId));
-        pButton->setMinimumSize(90, 40);
+        pButton->setMinimumSize(80, 40);
         pButton->setAutoDefault(false);
         return pButton;
     };
@@ -88,7 +88,7 @@ CDayView::CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent)
     m_pDeleteDay = button(IDC_DELETE_DAY, tr("删除此日"));
     m_pDeleteDay->setToolTip(tr("删除没有任何记录的这一天"));
     auto* pButtons = new QGridLayout;
-    pButtons->setHorizontalSpacing(16);
+    pButtons->setHorizontalSpacing(6); // five buttons a row still fit a 1024 pixels wide window
     for (int i = 0; i < 4; ++i)
         pButtons->addWidget(m_pNav[i], 0, i);
     pButtons->addWidget(m_pAdd, 1, 0);
@@ -100,7 +100,7 @@ CDayView::CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent)
 
     auto* pTop = new QHBoxLayout;
     pTop->addLayout(pBoxes);
-    pTop->addSpacing(24);
+    pTop->addSpacing(8);
     pTop->addLayout(pButtons);
     pTop->addStretch(1);
 
@@ -213,7 +213,7 @@ void CDayView::OnInitialUpdate() {
         m_gridRecords->SetCol(nCol);
         m_gridRecords->SetText(headers[nCol - 1]);
     }
-    const int recordWidths[] = {500, 2000, 3000, 2000};
+    const int recordWidths[] = {500, 2000, 2600, 2000};
     for (int nCol = 0; nCol < 4; ++nCol)
         m_gridRecords->SetColWidth(nCol, recordWidths[nCol]);
     m_gridSummary->SetRow(0);
@@ -221,10 +221,11 @@ void CDayView::OnInitialUpdate() {
     m_gridSummary->SetText(tr("帐号"));
     m_gridSummary->SetCol(2);
     m_gridSummary->SetText(bIncome ? tr("收入") : tr("支出"));
-    const int summaryWidths[] = {500, 2000, 2000};
+    const int summaryWidths[] = {500, 1600, 1600};
     for (int nCol = 0; nCol < 3; ++nCol)
         m_gridSummary->SetColWidth(nCol, summaryWidths[nCol]);
-    // Wide enough for every column without a horizontal scroll bar.
+    // Wide enough for every column without a horizontal scroll bar, and both grids together
+    // still fit beside the tree in a 1024 pixels wide window.
     const int nScroll = m_gridRecords->verticalScrollBar()->sizeHint().width() + 4;
     m_gridRecords->setMinimumWidth(m_gridRecords->CellRect(0, 3).right() + nScroll);
     // The summary has nothing to show beyond its columns; the records grid takes the rest.
