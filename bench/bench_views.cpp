@@ -37,7 +37,7 @@ CMainFrame& Frame() {
         auto* pFrame = new CMainFrame(false);
         pFrame->resize(1280, 800);
         pFrame->show();
-        pFrame->SetLoggedIn(strUser, 0);
+        pFrame->SetLoggedIn(strUser, CUserAdmin::UserId(strUser));
         Settle();
         return pFrame;
     }();
@@ -96,9 +96,10 @@ void BM_Login_ToSummary(benchmark::State& state) {
         frame.SetLoggedOut();
         Settle();
         state.ResumeTiming();
-        if (!CUserAdmin::CheckPassword(strUser, Password))
+        const qint64 nUserId = CUserAdmin::LogIn(strUser, Password);
+        if (nUserId == 0)
             state.SkipWithError("password refused");
-        frame.SetLoggedIn(strUser, 0);
+        frame.SetLoggedIn(strUser, nUserId);
         frame.repaint();
     }
 }

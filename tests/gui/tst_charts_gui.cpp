@@ -191,7 +191,7 @@ private Q_SLOTS:
         QVERIFY(gui.Messages().isEmpty());
 
         // A book that fails to answer leaves the charts as they were and says so once.
-        CDatabase::Exec(QStringLiteral("DROP TABLE \"Outlay\""));
+        CDatabase::Exec(QStringLiteral("DROP TABLE \"MonthSortTotals\""));
         pOut->DrawYearBar(2024);
         QCOMPARE(gui.Messages().size(), 1);
         QCOMPARE(pOut->BarChart()->TitleText(), QStringLiteral("2025年5月份财务支出直方图"));
@@ -227,7 +227,7 @@ private Q_SLOTS:
 
         // A failed read in between leaves nothing behind for the next chart.
         pView->DrawMonthBar(2005, 3);
-        CDatabase::Exec(QStringLiteral("DROP TABLE \"Outlay\""));
+        CDatabase::Exec(QStringLiteral("DROP TABLE \"MonthSortTotals\""));
         pView->DrawMonthBar(2005, 3);
         pView->DrawMonthPie(2005, 3);
         QCOMPARE(gui.Messages().size(), 2);

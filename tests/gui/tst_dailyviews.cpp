@@ -618,6 +618,9 @@ private Q_SLOTS:
         QCOMPARE(pView->m_nMonth, 6);
         QCOMPARE(pView->m_gridRecords->GetRows(), 41);
         CLeftView* pTree = f.pFrame->GetTreeView();
+        for (QTreeWidgetItem* pMonth :
+             pTree->findItems(QStringLiteral("3月"), Qt::MatchExactly | Qt::MatchRecursive))
+            pMonth->setExpanded(true); // a month's days are made when it opens
         const QList<QTreeWidgetItem*> days =
             pTree->findItems(QStringLiteral("2日"), Qt::MatchExactly | Qt::MatchRecursive);
         QVERIFY(!days.isEmpty());

@@ -1,28 +1,11 @@
 #include "cchartdata.h"
 
+#include "data/ckepttotals.h"
 #include "data/cmoney.h"
-#include "data/cstoreddate.h"
 
 #include <QDate>
-#include <QHash>
-#include <QSqlQuery>
-#include <cmath>
 
 namespace {
-
-// Whole cents of each amount, summed as integers: exact whatever the row order.
-const QLatin1String kCentsSum("SUM(CAST(ROUND(\"Amount\" * 100) AS BIGINT))");
-
-std::int64_t CentsOf(const QVariant& v) {
-    if (v.isNull())
-        return 0;
-    // PostgreSQL hands SUM(bigint) over as a numeric, which may arrive as text.
-    bool bOk = false;
-    const qlonglong n = v.toLongLong(&bOk);
-    if (bOk)
-        return n;
-    return std::llround(v.toDouble());
-}
 
 QString Money(std::int64_t nCents) {
     return CMoney::Format(CMoney::FromCents(nCents));
@@ -35,14 +18,6 @@ QDate FirstOfMonth(int nYear, int nMonth) {
 }
 
 } // namespace
-
-// The year, month or day of a stored "Date" as CStoredDate reads it; 0 when it is not a day.
-int CChartData::KeyOf(const QVariant& v, EKey eKey) {
-    const QDate d = CStoredDate::Day(v);
-    if (!d.isValid())
-        return 0;
-    return eKey == EKey::Year ? d.year() : eKey == EKey::Month ? d.month() : d.day();
-}
 
 CChartData::CChartData(ETable eTable, const QString& strUser, const QString& strConnection)
     : m_eTable(eTable), m_strUser(strUser), m_strConnection(strConnection) {}
@@ -83,10 +58,6 @@ QStringList CChartData::CategoryLabels() const {
     return labels;
 }
 
-QString CChartData::Table() const {
-    return m_eTable == ETable::Income ? QStringLiteral("\"Income\"") : QStringLiteral("\"Outlay\"");
-}
-
 const QString* CChartData::SortOf(int nSort) const {
     const QList<SCategory>& cats = Categories();
     if (nSort < 1 || nSort > cats.size())
@@ -94,75 +65,51 @@ const QString* CChartData::SortOf(int nSort) const {
     return &cats[nSort - 1].strSort;
 }
 
-// A half-open range of plain days on "Date" keeps the (UserName, Date) index usable, which a
-// year or month expression in the WHERE clause would not.
-QString CChartData::DateRange(const QDate& from, const QDate& to, QVariantList& values) const {
-    return CStoredDate::Range(m_eTable == ETable::Income ? QStringLiteral("Income")
-                                                         : QStringLiteral("Outlay"),
-                              m_strUser, from, to, values, m_strConnection);
-}
-
+// Every figure reads the totals the book keeps per day and per month and category, so a
+// chart of forty years reads a few thousand rows, not every record. Ranges are whole days
+// (sums) or whole months (categories), which the kept totals answer exactly.
 std::int64_t CChartData::SumCents(const QDate& from, const QDate& to, const QString* pSort) const {
-    QVariantList values{m_strUser};
-    QString strSql =
-        QStringLiteral("SELECT %1 FROM %2 WHERE \"UserName\" = ?").arg(kCentsSum, Table());
+    const bool bOutlay = m_eTable == ETable::Outlay;
+    std::int64_t nCents = 0;
     if (pSort) {
-        strSql += QStringLiteral(" AND \"Sort\" = ?");
-        values << *pSort;
+        for (const auto& [strSort, n] :
+             CKeptTotals::SortCents(bOutlay, m_strUser, from, to, m_strConnection))
+            nCents += strSort == *pSort ? n : 0;
+        return nCents;
     }
-    strSql += DateRange(from, to, values);
-    QSqlQuery query = CDatabase::Exec(strSql, values, m_strConnection);
-    return query.next() ? CentsOf(query.value(0)) : 0;
+    for (const CKeptTotals::SPeriod& p :
+         CKeptTotals::Periods(m_strUser, CKeptTotals::ELevel::Year, from, to, m_strConnection))
+        nCents += bOutlay ? p.nOutlay : p.nIncome;
+    return nCents;
 }
 
 QList<CChartData::SGroup> CChartData::Groups(EKey eKey, const QDate& from, const QDate& to) const {
-    // Grouped by the stored "Date" itself, the groups come straight off the (UserName, Date)
-    // index with no sort step; the few thousand day groups of a whole book are then bucketed
-    // here. Each row still counts in whole cents, so the buckets stay exact.
-    QVariantList values{m_strUser};
-    const QString strSql =
-        QStringLiteral(
-            "SELECT \"Date\", %1, MAX(CASE WHEN COALESCE(\"Bank\", '') <> '' THEN 1 ELSE 0 END) "
-            "FROM %2 WHERE \"UserName\" = ?%3 GROUP BY \"Date\"")
-            .arg(kCentsSum, Table(), DateRange(from, to, values));
-    QSqlQuery query = CDatabase::Exec(strSql, values, m_strConnection);
+    const CKeptTotals::ELevel eLevel = eKey == EKey::Year    ? CKeptTotals::ELevel::Year
+                                       : eKey == EKey::Month ? CKeptTotals::ELevel::Month
+                                                             : CKeptTotals::ELevel::Day;
+    const bool bOutlay = m_eTable == ETable::Outlay;
     QList<SGroup> groups;
-    QHash<int, qsizetype> index; // key -> position in groups
-    while (query.next()) {
-        const int nKey = KeyOf(query.value(0), eKey);
-        // A date that cannot be taken apart has no place on any axis.
-        if (nKey < 1 || nKey > 9999)
+    for (const CKeptTotals::SPeriod& p :
+         CKeptTotals::Periods(m_strUser, eLevel, from, to, m_strConnection)) {
+        // Rows without a date have no place on any axis.
+        if (p.nPeriod < 1 || p.nPeriod > 9999 || (bOutlay ? p.nOutlayDays : p.nIncomeDays) == 0)
             continue;
-        auto it = index.find(nKey);
-        if (it == index.end()) {
-            it = index.insert(nKey, groups.size());
-            groups << SGroup{nKey, 0, false};
-        }
-        SGroup& g = groups[*it];
-        g.nCents += CentsOf(query.value(1));
-        g.bHasAccount = g.bHasAccount || query.value(2).toInt() != 0;
+        groups << SGroup{p.nPeriod, bOutlay ? p.nOutlay : p.nIncome,
+                         bOutlay ? p.bOutlayBank : p.bIncomeBank};
     }
     return groups;
 }
 
 QStringList CChartData::SortValues(const QDate& from, const QDate& to) const {
-    // One filtered sum per category in a single row: a GROUP BY "Sort" would have SQLite sort
-    // every row of the range first, which costs more than the comparisons.
-    QVariantList values;
-    QStringList sums;
-    for (const SCategory& c : Categories()) {
-        sums << QStringLiteral("%1 FILTER (WHERE \"Sort\" = ?)").arg(kCentsSum);
-        values << c.strSort;
-    }
-    values << m_strUser;
-    const QString strSql =
-        QStringLiteral("SELECT %1 FROM %2 WHERE \"UserName\" = ?%3")
-            .arg(sums.join(QStringLiteral(", ")), Table(), DateRange(from, to, values));
-    QSqlQuery query = CDatabase::Exec(strSql, values, m_strConnection);
-    const bool bRow = query.next();
+    const QVector<QPair<QString, qint64>> sums =
+        CKeptTotals::SortCents(m_eTable == ETable::Outlay, m_strUser, from, to, m_strConnection);
     QStringList texts;
-    for (int i = 0; i < Categories().size(); ++i)
-        texts << Money(bRow ? CentsOf(query.value(i)) : 0);
+    for (const SCategory& c : Categories()) {
+        std::int64_t nCents = 0;
+        for (const auto& [strSort, n] : sums)
+            nCents += strSort == c.strSort ? n : 0;
+        texts << Money(nCents);
+    }
     return texts;
 }
 
@@ -214,50 +161,8 @@ double CChartData::GetMonthSortSum(int nYear, int nMonth, int nSort) const {
 
 // ---- line charts
 
-// A whole book has thousands of days but only a few years: one range sum per year over the
-// (UserName, Date) index hands back a row per year instead of a row per day. Books that span
-// centuries take the per-day grouping.
-QList<CChartData::SGroup> CChartData::YearGroups() const {
-    QVariantList values{m_strUser};
-    const QString strWhere = QStringLiteral("FROM %1 WHERE \"UserName\" = ?%2")
-                                 .arg(Table(), DateRange(QDate(), QDate(), values));
-    QSqlQuery edges = CDatabase::Exec(
-        QStringLiteral("SELECT (SELECT MIN(\"Date\") %1), (SELECT MAX(\"Date\") %1)").arg(strWhere),
-        values + values, m_strConnection);
-    if (!edges.next())
-        return {};
-    const int nFirst = KeyOf(edges.value(0), EKey::Year);
-    const int nLast = KeyOf(edges.value(1), EKey::Year);
-    if (nFirst == 0)
-        return {};
-    constexpr int MaxRangeYears = 200;
-    if (nLast > 9998 || nFirst > nLast || nLast - nFirst >= MaxRangeYears)
-        return Groups(EKey::Year, QDate(), QDate());
-
-    QStringList parts;
-    values.clear();
-    for (int nYear = nFirst; nYear <= nLast; ++nYear) {
-        QVariantList one{m_strUser};
-        const QString strRange = QStringLiteral("FROM %1 WHERE \"UserName\" = ?%2")
-                                     .arg(Table(), DateRange(QDate(nYear, 1, 1),
-                                                             QDate(nYear + 1, 1, 1), one));
-        parts << QStringLiteral("SELECT %1, (SELECT %2 %3), EXISTS (SELECT 1 %3 AND "
-                                "COALESCE(\"Bank\", '') <> '')")
-                     .arg(QString::number(nYear), kCentsSum, strRange);
-        values << one << one;
-    }
-    QSqlQuery query =
-        CDatabase::Exec(parts.join(QStringLiteral(" UNION ALL ")), values, m_strConnection);
-    QList<SGroup> groups;
-    while (query.next()) {
-        const SGroup g{query.value(0).toInt(), CentsOf(query.value(1)), query.value(2).toBool()};
-        groups << g;
-    }
-    return groups;
-}
-
 CChartData::SLine CChartData::UserLine() const {
-    const QList<SGroup> groups = YearGroups();
+    const QList<SGroup> groups = Groups(EKey::Year, QDate(), QDate());
     int nFirst = UserFirstYear;
     int nLast = UserLastYear;
     for (const SGroup& g : groups) {

@@ -11,8 +11,9 @@
 // scope (all years, one year, one month), the rows of the line chart and the category
 // values of the bar and pie charts.
 //
-// Every series is one grouped query over the (UserName, Date) index; sums are taken in whole
-// cents so a shown value never depends on the order in which rows arrive.
+// Every series is one query over the totals the book keeps per day and per month and
+// category (CKeptTotals); sums are in whole cents so a shown value never depends on the
+// order in which rows arrive.
 class CChartData {
 public:
     enum class ETable { Income, Outlay };
@@ -73,20 +74,15 @@ private:
         bool bHasAccount = false;
     };
 
-    QString Table() const;
     // Cents of the user's records in [from, to) (both invalid: all dates), optionally of one
     // category.
     std::int64_t SumCents(const QDate& from, const QDate& to, const QString* pSort) const;
     enum class EKey { Year, Month, Day };
-    static int KeyOf(const QVariant& v, EKey eKey);
-    // Cents per year, month or day over [from, to), and whether a record with an account fell
-    // into the group.
+    // Cents per year, month or day over [from, to) (both invalid: all dates), and whether a
+    // record with an account fell into the group.
     QList<SGroup> Groups(EKey eKey, const QDate& from, const QDate& to) const;
-    // Cents per year of all the user's records.
-    QList<SGroup> YearGroups() const;
     QStringList SortValues(const QDate& from, const QDate& to) const;
     const QString* SortOf(int nSort) const;
-    QString DateRange(const QDate& from, const QDate& to, QVariantList& values) const;
 
     ETable m_eTable;
     QString m_strUser;

@@ -14,10 +14,11 @@ class CDBException;
 // day, the first and last year / month / day with records, the number of recorded days,
 // and whole briefs (one row per period).
 //
-// Everything is an SQL aggregate over the (UserName, Date) index: a brief is one query,
-// however many periods it lists. Sums are added in whole cents, so the shown cents never
-// depend on the order in which rows arrive. Placeholder rows (amount 0) add nothing to the
-// sums but count as records for the first / last dates and the day count.
+// Everything reads the totals the book keeps per user and day (CKeptTotals): a brief is one
+// query over a few rows per day, however many records the days hold. Sums are in whole
+// cents, so the shown cents never depend on the order in which rows arrive. Placeholder rows
+// (amount 0) add nothing to the sums but count as records for the first / last dates and the
+// day count.
 class CPeriodStats {
 public:
     // Called with the error of a failed query by the single figures below, which then return
@@ -76,23 +77,10 @@ private:
     double Sum(ETable eTable, const QString& strUser, const QDate& from, const QDate& to) const;
     QDate Edge(bool bFirst, const QString& strUser, const QDate& from, const QDate& to) const;
     int EdgePart(bool bFirst, const QString& strUser, int nYear, int nMonth, int nPart) const;
-    // One row per distinct stored "Date" of each table within [from, to) (no bound when from
-    // is invalid): grouping on the indexed column itself needs no sort, and the periods are
-    // then bucketed here by the day each value reads as. Throws CDBException.
-    struct SDayGroup {
-        int nTable = 0; // 0 income, 1 outlay
-        QDate day;      // invalid for a row without a date
-        std::int64_t nCents = 0;
-    };
-    QVector<SDayGroup> DayGroups(const QString& strUser, const QDate& from, const QDate& to) const;
-    // The figures from one range sum per table and year (a whole book has thousands of days
-    // but a few years). False, leaving figures alone, when the book spans centuries.
-    // Throws CDBException.
-    bool FiguresByYear(const QString& strUser, SFigures& figures) const;
-    // The distinct days of one table, as a scalar subquery; appends its values.
-    QString DayCountSql(int nTable, const QString& strUser, QVariantList& values) const;
-    // nLevel 0: per year, 1: per month, 2: per day.
-    static QVector<SBriefRow> Bucket(const QVector<SDayGroup>& groups, int nLevel);
+    // Periods of nLevel (0 years, 1 months, 2 days) in [from, to) whose income or outlay is
+    // not zero. Throws CDBException.
+    QVector<SBriefRow> Brief(const QString& strUser, int nLevel, const QDate& from,
+                             const QDate& to) const;
     void Report(const CDBException& e) const;
 
     FErrorHandler m_onError;

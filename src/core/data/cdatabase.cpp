@@ -17,6 +17,7 @@
 #include <QUrlQuery>
 
 #include <map>
+#include <memory>
 #include <sys/stat.h>
 
 const QString CDatabase::DefaultConnection = QStringLiteral("ledgerkin");
@@ -84,6 +85,32 @@ SConnectionInfo& InfoOf(const QString& strConnection) {
     return Connections().infos[strConnection];
 }
 
+// Row writes already prepared on each connection, by their SQL text. Preparing an insert
+// into a record table also compiles the triggers on it, which costs more than running the
+// insert; a write repeated row after row is prepared once. Reads are not kept: a caller
+// may still be walking the rows of one when the same read runs again.
+// Each connection's statements are used by its own thread only; the table of connections is
+// shared and guarded like the connection table.
+using FPrepared = QHash<QString, std::shared_ptr<QSqlQuery>>;
+struct SPreparedTable {
+    QMutex mutex;
+    std::map<QString, FPrepared> connections;
+};
+SPreparedTable& PreparedTable() {
+    static SPreparedTable s_table;
+    return s_table;
+}
+FPrepared& PreparedWrites(const QString& strConnection) {
+    QMutexLocker lock(&PreparedTable().mutex);
+    return PreparedTable().connections[strConnection];
+}
+void ForgetPreparedWrites(const QString& strConnection) {
+    QMutexLocker lock(&PreparedTable().mutex);
+    PreparedTable().connections.erase(strConnection);
+}
+// Texts built with a varying number of values would otherwise grow the cache without end.
+constexpr int MaxPreparedWrites = 200;
+
 QString DriverText(const QSqlError& error, CSqlDialect::EKind eKind) {
     return CDatabase::ErrorText(error, eKind);
 }
@@ -92,6 +119,15 @@ QString DriverText(const QSqlError& error, CSqlDialect::EKind eKind) {
 bool IsWriteStatement(const QString& strSql) {
     const QStringView head = QStringView(strSql).trimmed();
     for (const char* szVerb : {"INSERT", "UPDATE", "DELETE", "REPLACE", "CREATE", "DROP", "ALTER"})
+        if (head.startsWith(QLatin1String(szVerb), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+// A write of rows (not of the schema), worth keeping prepared.
+bool IsRowWrite(const QString& strSql) {
+    const QStringView head = QStringView(strSql).trimmed();
+    for (const char* szVerb : {"INSERT", "UPDATE", "DELETE"})
         if (head.startsWith(QLatin1String(szVerb), Qt::CaseInsensitive))
             return true;
     return false;
@@ -401,6 +437,8 @@ void CDatabase::Open(const QString& strConnection) {
 
 void CDatabase::Close(const QString& strConnection) {
     CStoredDate::Forget(strConnection);
+    // Prepared statements belong to the connection and must go before it does.
+    ForgetPreparedWrites(strConnection);
     SConnectionInfo* it = FindInfo(strConnection);
     if (it) {
         // A log left at the path of a replaced book would be applied to the new file by
@@ -524,6 +562,7 @@ QSqlQuery CDatabase::Exec(const QString& strSql, const QVariantList& values,
                 "CDatabase", "文字中不能有空字符（NUL），这一步没有完成。"));
     }
     const bool bWrite = IsWriteStatement(strSql);
+    const bool bKeep = bWrite && IsRowWrite(strSql);
     for (int nTry = 0;; ++nTry) {
         QSqlDatabase db = Connection(strConnection);
         const CSqlDialect::EKind eKind = Dialect(strConnection).Kind();
@@ -531,18 +570,40 @@ QSqlQuery CDatabase::Exec(const QString& strSql, const QVariantList& values,
             CheckBookFile(strConnection);
         QSqlError error;
         {
-            QSqlQuery query(db);
-            query.setForwardOnly(true);
-            if (query.prepare(strSql)) {
-                for (const QVariant& v : values)
-                    query.addBindValue(v);
+            FPrepared& prepared = PreparedWrites(strConnection);
+            std::shared_ptr<QSqlQuery> pQuery = bKeep ? prepared.value(strSql) : nullptr;
+            bool bReady = pQuery != nullptr;
+            if (!bReady) {
+                pQuery = std::make_shared<QSqlQuery>(db);
+                pQuery->setForwardOnly(true);
+                bReady = pQuery->prepare(strSql);
+            }
+            QSqlQuery& query = *pQuery;
+            if (bReady) {
+                for (int i = 0; i < values.size(); ++i)
+                    query.bindValue(i, values[i]);
                 if (query.exec()) {
                     if (bWrite && eKind == CSqlDialect::PostgreSQL)
                         NotifyOthers(db, strConnection);
-                    return query;
+                    if (!bKeep)
+                        return std::move(query);
+                    if (!prepared.contains(strSql)) {
+                        if (prepared.size() >= MaxPreparedWrites)
+                            prepared.clear();
+                        prepared.insert(strSql, pQuery);
+                    }
+                    // The caller gets a second handle on the kept statement, for the rows it
+                    // changed; running it again later rebinds it.
+                    QT_WARNING_PUSH
+                    QT_WARNING_DISABLE_DEPRECATED
+                    return QSqlQuery(query);
+                    QT_WARNING_POP
                 }
             }
             error = query.lastError();
+            // A statement that failed is prepared afresh next time.
+            if (bKeep)
+                prepared.remove(strSql);
         }
         db = QSqlDatabase();
         if (!DropIfLost(error, strConnection))

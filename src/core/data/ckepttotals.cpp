@@ -79,8 +79,9 @@ QStringList CreateTables(const CSqlDialect& d, bool bTemp) {
                 .arg(strTemp, CKeptTotals::MonthTable, d.TextType(), strNoRowid)};
 }
 
-// One pass over both record tables per kept table.
-QStringList BuildStatements(const CSqlDialect& d) {
+// One pass over both record tables per kept table. bSince: only the rows whose 编号 is above
+// two bound values (income's, then outlay's), added to the totals already there.
+QStringList BuildStatements(const CSqlDialect& d, bool bSince = false) {
     QStringList rows;
     for (const STable& t : Tables) {
         const bool bIn = t.strKind == QLatin1String("0");
@@ -90,25 +91,38 @@ QStringList BuildStatements(const CSqlDialect& d) {
                                "COALESCE(\"Sort\", '') AS s, %3 AS ic, %4 AS ir, %5 AS ib, "
                                "%6 AS oc, %7 AS orows, %8 AS ob FROM \"%9\" "
                                "WHERE \"UserName\" IS NOT NULL")
-                    .arg(CKeptTotals::DayKeySql(d, QStringLiteral("\"Date\"")), t.strKind,
-                         bIn ? strCents : QStringLiteral("0"),
-                         bIn ? QStringLiteral("1") : QStringLiteral("0"),
-                         bIn ? strBank : QStringLiteral("0"), bIn ? QStringLiteral("0") : strCents,
-                         bIn ? QStringLiteral("0") : QStringLiteral("1"),
-                         bIn ? QStringLiteral("0") : strBank, t.strName);
+                        .arg(CKeptTotals::DayKeySql(d, QStringLiteral("\"Date\"")), t.strKind,
+                             bIn ? strCents : QStringLiteral("0"),
+                             bIn ? QStringLiteral("1") : QStringLiteral("0"),
+                             bIn ? strBank : QStringLiteral("0"), bIn ? QStringLiteral("0") : strCents,
+                             bIn ? QStringLiteral("0") : QStringLiteral("1"),
+                             bIn ? QStringLiteral("0") : strBank, t.strName) +
+                    (bSince ? QStringLiteral(" AND \"编号\" > ?") : QString());
     }
     const QString strRows =
         QStringLiteral("(%1) AS r").arg(rows.join(QStringLiteral(" UNION ALL ")));
+    QString strDayAdd, strMonthAdd;
+    if (bSince) {
+        strDayAdd = QStringLiteral(
+            " ON CONFLICT (\"UserName\", \"Day\") DO UPDATE SET "
+            "\"InCents\" = \"InCents\" + excluded.\"InCents\", \"InRows\" = \"InRows\" + "
+            "excluded.\"InRows\", \"InBankRows\" = \"InBankRows\" + excluded.\"InBankRows\", "
+            "\"OutCents\" = \"OutCents\" + excluded.\"OutCents\", \"OutRows\" = \"OutRows\" + "
+            "excluded.\"OutRows\", \"OutBankRows\" = \"OutBankRows\" + excluded.\"OutBankRows\"");
+        strMonthAdd = QStringLiteral(
+            " ON CONFLICT (\"UserName\", \"Kind\", \"Month\", \"Sort\") DO UPDATE SET "
+            "\"Cents\" = \"Cents\" + excluded.\"Cents\", \"Rows\" = \"Rows\" + excluded.\"Rows\"");
+    }
     return {
         QStringLiteral("INSERT INTO %1 (\"UserName\", \"Day\", \"InCents\", \"InRows\", "
                        "\"InBankRows\", \"OutCents\", \"OutRows\", \"OutBankRows\") "
                        "SELECT u, k, SUM(ic), SUM(ir), SUM(ib), SUM(oc), SUM(orows), SUM(ob) "
-                       "FROM %2 WHERE k IS NOT NULL GROUP BY u, k")
-            .arg(CKeptTotals::DayTable, strRows),
+                       "FROM %2 WHERE k IS NOT NULL GROUP BY u, k%3")
+            .arg(CKeptTotals::DayTable, strRows, strDayAdd),
         QStringLiteral("INSERT INTO %1 (\"UserName\", \"Kind\", \"Month\", \"Sort\", \"Cents\", "
                        "\"Rows\") SELECT u, kind, k / 100, s, SUM(ic + oc), COUNT(*) "
-                       "FROM %2 WHERE k IS NOT NULL GROUP BY u, kind, k / 100, s")
-            .arg(CKeptTotals::MonthTable, strRows)};
+                       "FROM %2 WHERE k IS NOT NULL GROUP BY u, kind, k / 100, s%3")
+            .arg(CKeptTotals::MonthTable, strRows, strMonthAdd)};
 }
 
 // ---- SQLite: three triggers per record table
@@ -402,6 +416,12 @@ QString CKeptTotals::CentsSql(const CSqlDialect& d, const QString& strCol) {
         return QStringLiteral("ledgerkin_cents(%1)").arg(strCol);
     // ROUND goes half away from zero, as llround does.
     return QStringLiteral("CAST(ROUND(COALESCE(%1, 0) * 100.0) AS INTEGER)").arg(strCol);
+}
+
+void CKeptTotals::AddRowsAfter(qint64 nIncomeAfter, qint64 nOutlayAfter,
+                               const QString& strConnection) {
+    for (const QString& strSql : BuildStatements(CDatabase::Dialect(strConnection), true))
+        CDatabase::Exec(strSql, {nIncomeAfter, nOutlayAfter}, strConnection);
 }
 
 void CKeptTotals::Ensure(QSqlDatabase db, const CSqlDialect& d) {

@@ -41,6 +41,11 @@ public:
     using FBuildHook = std::function<void(bool bStarting, qint64 nRows)>;
     static void SetBuildHook(FBuildHook hook);
 
+    // Adds to the totals the record rows whose 编号 is above nIncomeAfter / nOutlayAfter, which
+    // were written without the triggers (CBulkRows). Throws CDBException.
+    static void AddRowsAfter(qint64 nIncomeAfter, qint64 nOutlayAfter,
+                             const QString& strConnection = CDatabase::DefaultConnection);
+
     // ---- reading: a few rows per day or month, whatever the number of records
 
     // Totals per year, month or day of [from, to) (from invalid: every date, and then the rows

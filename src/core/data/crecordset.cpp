@@ -241,17 +241,9 @@ void CRecordset::Update() {
         const QString strSql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                    .arg(table, quoted.join(QStringLiteral(", ")),
                                         marks.join(QStringLiteral(", ")));
-        // Many rows added through one record set share one prepared statement: compiling
-        // the insert (and the triggers on the table) once per row would dominate the cost.
-        if (!m_pInsert || m_strInsertSql != strSql) {
-            m_pInsert = std::make_unique<QSqlQuery>(CDatabase::Connection(m_strConnection));
-            m_pInsert->setForwardOnly(true);
-            m_strInsertSql.clear();
-            if (!m_pInsert->prepare(strSql))
-                throw CDBException(CDatabase::ErrorText(m_pInsert->lastError(), CDatabase::Dialect(m_strConnection).Kind()));
-            m_strInsertSql = strSql;
-        }
-        CDatabase::ExecPrepared(*m_pInsert, fx.m_values);
+        // Exec keeps the insert prepared, so many rows added in a row compile it (and the
+        // triggers on the table) once.
+        CDatabase::Exec(strSql, fx.m_values, m_strConnection);
     } else {
         QStringList sets;
         for (const QString& c : quoted)

@@ -98,8 +98,6 @@ private:
     ESort m_eSort = ESort::None;
     bool m_bOpen = false;
     enum class EMode { None, Add, Edit } m_eMode = EMode::None;
-    std::unique_ptr<QSqlQuery> m_pInsert; // the insert of the last AddNew, kept prepared
-    QString m_strInsertSql;
     std::vector<std::vector<QVariant>> m_rows;
     QStringList m_columns;
     int m_nPos = 0;

@@ -6,6 +6,7 @@
 #include "data/cincomeset.h"
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
+#include "data/cbulkrows.h"
 #include "data/ctransaction.h"
 #include "data/ctrsset.h"
 #include "records/ccategories.h"
@@ -390,6 +391,7 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
     CTransaction transaction(m_strConnection);
     CUserAdmin::CheckSession(m_strUser, m_nSessionUser, m_strConnection);
     const int nUser = UserId();
+    CBulkRows bulk(m_strConnection); // only inserts below, totals kept in one pass at the end
     // Days that already have a row need no opening.
     QSet<QString> openDays[2];
     QDate first, last;
@@ -472,6 +474,7 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
     }
     if (progress && !progress(nTicked, nTicked))
         return result;
+    bulk.Finish();
     transaction.Commit();
     result.bDone = true;
     for (const CAccountList::SAccount& a : CAccountList::Load(m_strUser, m_strConnection))

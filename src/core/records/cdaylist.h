@@ -11,8 +11,8 @@
 // earliest first, each day once. The navigation tree is built from it.
 class CDayList {
 public:
-    // One DISTINCT query over the (UserName, Date) index, never a read of every row.
-    // Throws CDBException.
+    // Read from the days the book keeps per user (CKeptTotals), in key order: one row per
+    // day, never a read of every record. Throws CDBException.
     static QVector<QDate> Days(ERecordKind eKind, const QString& strUser,
                                const QString& strConnection = CDatabase::DefaultConnection);
 };

@@ -6,6 +6,7 @@
 #include "widgets/cmessagebox.h"
 
 #include <QIcon>
+#include <QSet>
 
 namespace {
 const char* const kLevelIcons[] = {":/res/icons/tree_user.svg", ":/res/icons/tree_year.svg",
@@ -25,6 +26,7 @@ CLeftView::CLeftView(CSession* pSession, QWidget* pParent)
     setObjectName(QStringLiteral("CLeftView"));
     OnInitialUpdate();
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CLeftView::OnSelectionChanged);
+    connect(this, &QTreeWidget::itemExpanded, this, &CLeftView::AddPendingDays);
 }
 
 void CLeftView::OnInitialUpdate() {
@@ -80,11 +82,29 @@ QTreeWidgetItem* CLeftView::FindOrInsertChild(QTreeWidgetItem* pParent, const QS
             return pParent->child(n);
         }
     }
+    QTreeWidgetItem* pItem = NewItem(strLabel, nLevel, date);
+    pParent->addChild(pItem);
+    return pItem;
+}
+
+QTreeWidgetItem* CLeftView::NewItem(const QString& strLabel, int nLevel, const QDate& date) {
     auto* pItem = new QTreeWidgetItem(QStringList{strLabel});
     pItem->setIcon(0, LevelIcon(nLevel));
     pItem->setData(0, Qt::UserRole, date);
-    pParent->addChild(pItem);
     return pItem;
+}
+
+void CLeftView::AddPendingDays(QTreeWidgetItem* pMonth) {
+    const auto it = m_pendingDays.find(pMonth);
+    if (it == m_pendingDays.end())
+        return;
+    const QVector<QDate> days = it.value();
+    m_pendingDays.erase(it);
+    QList<QTreeWidgetItem*> items;
+    items.reserve(days.size());
+    for (const QDate& day : days)
+        items << NewItem(tr("%1日").arg(day.day()), Day, day);
+    pMonth->addChildren(items);
 }
 
 QTreeWidgetItem* CLeftView::FindOrInsertYear(QTreeWidgetItem* pParent, int nYear) {
@@ -101,6 +121,7 @@ QTreeWidgetItem* CLeftView::FindOrInsertMonth(QTreeWidgetItem* pParent, int nMon
 QTreeWidgetItem* CLeftView::FindOrInsertDay(QTreeWidgetItem* pParent, int nDay) {
     if (pParent == nullptr)
         return nullptr;
+    AddPendingDays(pParent);
     const QDate month = pParent->data(0, Qt::UserRole).toDate();
     return FindOrInsertChild(pParent, tr("%1日").arg(nDay), Day,
                              QDate(month.year(), month.month(), nDay));
@@ -125,6 +146,7 @@ void CLeftView::ShowDay(const QString& strUser, int nYear, int nMonth, int nDay)
 }
 
 void CLeftView::Empty() {
+    m_pendingDays.clear();
     clear();
 }
 
@@ -133,8 +155,28 @@ void CLeftView::BuildDayTree(ERecordKind eKind) {
     const QString strUser = CurrentUser();
     CMessageBox::Guarded(this, [&] {
         const QVector<QDate> days = CDayList::Days(eKind, strUser);
-        for (const QDate& day : days)
-            InsertDayPath(strUser, day.year(), day.month(), day.day());
+        if (days.isEmpty())
+            return;
+        // The days come in order: each year and month is made once, where it begins.
+        QTreeWidgetItem* pRoot = FindOrInsertRoot(strUser);
+        QTreeWidgetItem* pYear = nullptr;
+        QTreeWidgetItem* pMonth = nullptr;
+        QVector<QDate>* pDays = nullptr;
+        for (const QDate& day : days) {
+            if (!pYear || pYear->data(0, Qt::UserRole).toDate().year() != day.year()) {
+                pYear = NewItem(tr("%1年").arg(day.year()), Year, QDate(day.year(), 1, 1));
+                pRoot->addChild(pYear);
+                pMonth = nullptr;
+            }
+            if (!pMonth || pMonth->data(0, Qt::UserRole).toDate().month() != day.month()) {
+                pMonth = NewItem(tr("%1月").arg(day.month()), Month,
+                                 QDate(day.year(), day.month(), 1));
+                pMonth->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+                pYear->addChild(pMonth);
+                pDays = &m_pendingDays[pMonth];
+            }
+            pDays->append(day);
+        }
     });
 }
 
@@ -142,6 +184,8 @@ void CLeftView::BuildMonthTree(bool bIncome, bool bOutlay) {
     Empty();
     const QString strUser = CurrentUser();
     QTreeWidgetItem* pRoot = FindOrInsertRoot(strUser);
+    QHash<int, QTreeWidgetItem*> years;
+    QSet<int> months; // year * 100 + month
     CMessageBox::Guarded(this, [&] {
         // Income first: a year or month known only from outlay rows comes after them.
         for (const ERecordKind eKind : {ERecordKind::Income, ERecordKind::Outlay}) {
@@ -149,8 +193,21 @@ void CLeftView::BuildMonthTree(bool bIncome, bool bOutlay) {
                 (eKind == ERecordKind::Outlay && !bOutlay))
                 continue;
             const QVector<QDate> days = CDayList::Days(eKind, strUser);
-            for (const QDate& day : days)
-                FindOrInsertMonth(FindOrInsertYear(pRoot, day.year()), day.month());
+            for (const QDate& day : days) {
+                // Consecutive days mostly share their month: look it up once per month.
+                const int nMonthKey = day.year() * 100 + day.month();
+                if (months.contains(nMonthKey))
+                    continue;
+                QTreeWidgetItem*& pYear = years[day.year()];
+                if (!pYear) {
+                    pYear = NewItem(tr("%1年").arg(day.year()), Year, QDate(day.year(), 1, 1));
+                    pRoot->addChild(pYear);
+                }
+                QTreeWidgetItem* pMonth = NewItem(tr("%1月").arg(day.month()), Month,
+                                                  QDate(day.year(), day.month(), 1));
+                pYear->addChild(pMonth);
+                months.insert(nMonthKey);
+            }
         }
     });
 }

@@ -2,13 +2,18 @@
 
 #include "widgets/cscope.h"
 
+#include <QDate>
+#include <QHash>
 #include <QTreeWidget>
+#include <QVector>
 
 class CSession;
 enum class ERecordKind;
 
 // The navigation tree of the left pane: user -> year -> month (-> day), built from the
 // logged-in user's income rows, outlay rows or both, depending on the view on the right.
+// Years and months are made at once; a month's days only when the month is expanded or one
+// of its days is asked for, so a book of forty years builds a few hundred items, not 14,000.
 // Choosing an item sends ScopeChosen; each item keeps its date (the first day of its year or
 // month, or its day) beside its label ("2004年", "3月", "2日").
 class CLeftView : public QTreeWidget {
@@ -65,8 +70,13 @@ private:
     void BuildMonthTree(bool bIncome, bool bOutlay);
     QTreeWidgetItem* FindOrInsertChild(QTreeWidgetItem* pParent, const QString& strLabel,
                                        int nLevel, const QDate& date);
+    static QTreeWidgetItem* NewItem(const QString& strLabel, int nLevel, const QDate& date);
+    // Makes the day items a month was built with (once).
+    void AddPendingDays(QTreeWidgetItem* pMonth);
     void OnSelectionChanged();
     QString CurrentUser() const;
 
     CSession* m_pSession;
+    // Months whose day items are not made yet, with their days in order.
+    QHash<QTreeWidgetItem*, QVector<QDate>> m_pendingDays;
 };
