@@ -26,7 +26,9 @@ const int g_nYear = 2010;
 const int g_nMonth = 6;
 using ETable = CChartData::ETable;
 
-const QString& User() { return CBookGenerator::DefaultUser(); }
+const QString& User() {
+    return CBookGenerator::DefaultUser();
+}
 
 // ---- the row-by-row reference. Each walk reads the user's rows in date order through a
 // forward-only query of the columns it needs, which is cheaper than the original's record

@@ -1,20 +1,20 @@
 #include "cbookgenerator.h"
 
-#include "widgets/cmessagebox.h"
 #include "import/cimporter.h"
 #include "import/cimportfilepage.h"
 #include "import/cimportwizard.h"
 #include "import/cpreviewmodel.h"
 #include "import/cstatementfile.h"
+#include "widgets/cmessagebox.h"
 
 #include <QApplication>
-#include <QPushButton>
-#include <QTableView>
-#include <QTimer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPushButton>
 #include <QStringEncoder>
+#include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 
 // Importing a 支付宝 statement: reading the GB18030 file, the preview (categories,
@@ -31,9 +31,9 @@ QString WriteStatement(const QTemporaryDir& dir, int nRows) {
         "支付宝交易记录明细查询\n账号:[bench@example.com]\n"
         "交易时间,交易分类,交易对方,对方账号,商品说明,收/支,金额,收/付款方式,交易状态,交易订单号,"
         "商家订单号,备注\n");
-    const QStringList counterparts = {QStringLiteral("肯德基"), QStringLiteral("滴滴出行"),
+    const QStringList counterparts = {QStringLiteral("肯德基"),   QStringLiteral("滴滴出行"),
                                       QStringLiteral("淘宝商家"), QStringLiteral("中国移动"),
-                                      QStringLiteral("某公司"), QStringLiteral("面馆")};
+                                      QStringLiteral("某公司"),   QStringLiteral("面馆")};
     for (int i = 0; i < nRows; ++i) {
         const QDate day = QDate(2024, 1, 1).addDays(i % 366);
         const bool bIncome = i % 10 == 0;
@@ -63,8 +63,9 @@ void FreshBook(const QTemporaryDir& dir, int nRun) {
     CDatabase::SetUrl(dir.filePath(QStringLiteral("book-%1.db").arg(nRun)));
     CDatabase::Exec(QStringLiteral("INSERT INTO \"User\" (\"UserName\") VALUES (?)"), {kUser});
     for (const char* szCard : {"现金", "招商银行"})
-        CDatabase::Exec(QStringLiteral("INSERT INTO \"Bank\" (\"UserName\", \"CardName\") VALUES (?, ?)"),
-                        {kUser, QString::fromUtf8(szCard)});
+        CDatabase::Exec(
+            QStringLiteral("INSERT INTO \"Bank\" (\"UserName\", \"CardName\") VALUES (?, ?)"),
+            {kUser, QString::fromUtf8(szCard)});
 }
 
 void BM_Import10000(benchmark::State& state) {
@@ -90,10 +91,10 @@ BENCHMARK(BM_Import10000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // 100,000 rows through the wizard as a user runs it: reading, the preview and the import on
 // worker threads, the window's thread turning the progress dialog and filling the preview
-// table, and the user working in that table. A 5 ms heartbeat on the window's thread records the longest gap between two ticks:
-// the longest the window went without answering. That gap is the time reported (goal
-// 100 ms); "total_ms" is the whole import, "again_ms" the preview of the same file a second
-// time (every row a duplicate).
+// table, and the user working in that table. A 5 ms heartbeat on the window's thread records the
+// longest gap between two ticks: the longest the window went without answering. That gap is the
+// time reported (goal 100 ms); "total_ms" is the whole import, "again_ms" the preview of the same
+// file a second time (every row a duplicate).
 void BM_Import100k_WindowStall(benchmark::State& state) {
     QTemporaryDir dir;
     const QString strPath = WriteStatement(dir, 100000);
@@ -106,7 +107,8 @@ void BM_Import100k_WindowStall(benchmark::State& state) {
         QElapsedTimer gap, total;
         QTimer heartbeat;
         heartbeat.setInterval(5);
-        QObject::connect(&heartbeat, &QTimer::timeout, [&] { nMax = std::max(nMax, gap.restart()); });
+        QObject::connect(&heartbeat, &QTimer::timeout,
+                         [&] { nMax = std::max(nMax, gap.restart()); });
         for (int nPass = 0; nPass < 2; ++nPass) {
             CImportWizard wizard(kUser, 0);
             wizard.show();
@@ -119,7 +121,8 @@ void BM_Import100k_WindowStall(benchmark::State& state) {
             QCoreApplication::processEvents(); // the preview table's first paint
             // What a user does in the preview: untick a row, 全不选 / 全选, go to the last row.
             CPreviewModel* pModel = wizard.m_pModel;
-            pModel->setData(pModel->index(1, CPreviewModel::Tick), Qt::Unchecked, Qt::CheckStateRole);
+            pModel->setData(pModel->index(1, CPreviewModel::Tick), Qt::Unchecked,
+                            Qt::CheckStateRole);
             QCoreApplication::processEvents();
             for (const char* szButton : {"1123", "1122"}) {
                 wizard.findChild<QPushButton*>(QLatin1String(szButton))->click();

@@ -49,8 +49,8 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QStringList views = app.arguments().mid(1);
-    const QStringList all = {QStringLiteral("summary"), QStringLiteral("income"),
-                             QStringLiteral("outlay"),  QStringLiteral("inchart"),
+    const QStringList all = {QStringLiteral("summary"),  QStringLiteral("income"),
+                             QStringLiteral("outlay"),   QStringLiteral("inchart"),
                              QStringLiteral("outchart"), QStringLiteral("report"),
                              QStringLiteral("preview")};
     if (views.isEmpty() || views.contains(QStringLiteral("all")))

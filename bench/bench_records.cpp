@@ -110,8 +110,8 @@ void BM_Transfer(benchmark::State& state) {
     const QStringList accounts = Book(ERecordKind::Income).Accounts();
     for (auto _ : state) {
         CTransaction outer;
-        benchmark::DoNotOptimize(CTransfer::Transfer(CBookGenerator::UserName(0), g_day, accounts.value(0),
-                                                     accounts.value(1), 1.25));
+        benchmark::DoNotOptimize(CTransfer::Transfer(CBookGenerator::UserName(0), g_day,
+                                                     accounts.value(0), accounts.value(1), 1.25));
     }
 }
 BENCHMARK(BM_Transfer)->Unit(benchmark::kMillisecond);
@@ -120,8 +120,7 @@ BENCHMARK(BM_Transfer)->Unit(benchmark::kMillisecond);
 // with its triggers dropped, inside one transaction rolled back at the end (the drop too).
 // Each iteration confirms the day as above (back to a savepoint after each), or imports
 // 10,000 records.
-template <bool bTriggers>
-void ConfirmDay(benchmark::State& state) {
+template <bool bTriggers> void ConfirmDay(benchmark::State& state) {
     CDayBook& book = Book(ERecordKind::Income);
     const QVector<SDayRecord> rows = book.LoadDay(g_day, Account());
     SDayEdit edit;
@@ -141,8 +140,12 @@ void ConfirmDay(benchmark::State& state) {
         CDatabase::Exec(QStringLiteral("ROLLBACK TO bench"));
     }
 }
-void BM_ConfirmDay_KeptTotals(benchmark::State& state) { ConfirmDay<true>(state); }
-void BM_ConfirmDay_NoTriggers(benchmark::State& state) { ConfirmDay<false>(state); }
+void BM_ConfirmDay_KeptTotals(benchmark::State& state) {
+    ConfirmDay<true>(state);
+}
+void BM_ConfirmDay_NoTriggers(benchmark::State& state) {
+    ConfirmDay<false>(state);
+}
 BENCHMARK(BM_ConfirmDay_KeptTotals)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConfirmDay_NoTriggers)->Unit(benchmark::kMillisecond);
 
@@ -161,18 +164,24 @@ void Import(benchmark::State& state, EImport eHow) {
         if (eHow == EImport::Bulk)
             bulk.emplace();
         for (int i = 0; i < 10000; ++i)
-            CDatabase::Exec(QStringLiteral("INSERT INTO \"Outlay\" (\"UserName\", \"Date\", \"Sort\", "
-                                           "\"Note\", \"Amount\", \"Bank\") VALUES (?, ?, ?, ?, ?, ?)"),
-                            {CBookGenerator::UserName(0), dialect.BindDate(g_day.addDays(i % 400)),
-                             sorts[i % sorts.size()], QStringLiteral("导入"), 12.34 + i % 100,
-                             Account()});
+            CDatabase::Exec(
+                QStringLiteral("INSERT INTO \"Outlay\" (\"UserName\", \"Date\", \"Sort\", "
+                               "\"Note\", \"Amount\", \"Bank\") VALUES (?, ?, ?, ?, ?, ?)"),
+                {CBookGenerator::UserName(0), dialect.BindDate(g_day.addDays(i % 400)),
+                 sorts[i % sorts.size()], QStringLiteral("导入"), 12.34 + i % 100, Account()});
         if (bulk)
             bulk->Finish();
     }
 }
-void BM_Import10k_KeptTotals(benchmark::State& state) { Import(state, EImport::Bulk); }
-void BM_Import10k_PerRowTriggers(benchmark::State& state) { Import(state, EImport::PerRow); }
-void BM_Import10k_NoTriggers(benchmark::State& state) { Import(state, EImport::NoTriggers); }
+void BM_Import10k_KeptTotals(benchmark::State& state) {
+    Import(state, EImport::Bulk);
+}
+void BM_Import10k_PerRowTriggers(benchmark::State& state) {
+    Import(state, EImport::PerRow);
+}
+void BM_Import10k_NoTriggers(benchmark::State& state) {
+    Import(state, EImport::NoTriggers);
+}
 BENCHMARK(BM_Import10k_KeptTotals)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Import10k_PerRowTriggers)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Import10k_NoTriggers)->Unit(benchmark::kMillisecond)->Iterations(3);

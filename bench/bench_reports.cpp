@@ -27,7 +27,9 @@ const bool g_bOffscreen = [] {
     return true;
 }();
 
-const QString& User() { return CBookGenerator::DefaultUser(); }
+const QString& User() {
+    return CBookGenerator::DefaultUser();
+}
 
 // A logged-in frame on the report view with "收入记录" chosen over all dates.
 struct SReportFrame {

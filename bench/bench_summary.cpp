@@ -29,7 +29,9 @@ const bool g_bOffscreen = [] {
 const int g_nYear = 2010;
 const int g_nMonth = 6;
 
-const QString& User() { return CBookGenerator::DefaultUser(); }
+const QString& User() {
+    return CBookGenerator::DefaultUser();
+}
 
 // ---- the row-by-row reference, as the original program computes it. Each figure walks all
 // of the user's rows of a table in date order; here through a forward-only query of just the

@@ -32,8 +32,9 @@ CMainFrame& Frame() {
     static CMainFrame* s_pFrame = [] {
         const QString& strUser = CBookGenerator::DefaultUser();
         // The generated users have no usable password; the login benchmark needs one.
-        CDatabase::Exec(QStringLiteral("UPDATE \"User\" SET \"UserPwd\" = ? WHERE \"UserName\" = ?"),
-                        {CPasswordHash::Hash(Password), strUser});
+        CDatabase::Exec(
+            QStringLiteral("UPDATE \"User\" SET \"UserPwd\" = ? WHERE \"UserName\" = ?"),
+            {CPasswordHash::Hash(Password), strUser});
         auto* pFrame = new CMainFrame(false);
         pFrame->resize(1280, 800);
         pFrame->show();

@@ -5,9 +5,9 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QRegularExpression>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>

@@ -1,3 +1,5 @@
 #include "app/cledgerkinapp.h"
 
-int main(int argc, char** argv) { return CLedgerkinApp::Run(argc, argv); }
+int main(int argc, char** argv) {
+    return CLedgerkinApp::Run(argc, argv);
+}

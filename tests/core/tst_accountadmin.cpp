@@ -80,34 +80,36 @@ private Q_SLOTS:
         const struct {
             const char* szName;
             bool bAccepted;
-        } cases[] = {{"   ", false},   {"", false},        {" 现金 ", false},
-                     {"bank", false},  {"BANK ", false},   {"银行", true},
-                     {" 股票 ", true}, {"现金2", true}};
+        } cases[] = {{"   ", false},   {"", false},    {" 现金 ", false}, {"bank", false},
+                     {"BANK ", false}, {"银行", true}, {" 股票 ", true},  {"现金2", true}};
         for (const auto& c : cases) {
             const QString strMsg = CAccountAdmin::Add(g_strUser, QString::fromUtf8(c.szName),
                                                       QStringLiteral("备注"), 12.345);
             QVERIFY2(strMsg.isEmpty() == c.bAccepted, c.szName);
         }
-        QCOMPARE(Accounts(), (QStringList{QStringLiteral("现金=10.00"), QStringLiteral("Bank=0.00"),
-                                          QStringLiteral("银行=12.35"), QStringLiteral("股票=12.35"),
-                                          QStringLiteral("现金2=12.35")}));
-        QVERIFY(!CAccountAdmin::Add(QStringLiteral("nobody"), QStringLiteral("x"), {}, 0).isEmpty());
+        QCOMPARE(Accounts(),
+                 (QStringList{QStringLiteral("现金=10.00"), QStringLiteral("Bank=0.00"),
+                              QStringLiteral("银行=12.35"), QStringLiteral("股票=12.35"),
+                              QStringLiteral("现金2=12.35")}));
+        QVERIFY(
+            !CAccountAdmin::Add(QStringLiteral("nobody"), QStringLiteral("x"), {}, 0).isEmpty());
         QVERIFY(Accounts(QStringLiteral("nobody")).isEmpty());
         // The new-user list follows the same rule.
         QVERIFY_THROWS_EXCEPTION(
             CDBException,
-            CUserAdmin::CreateUser(QStringLiteral("李四"), QStringLiteral("pw"),
-                                   {{QStringLiteral("现金"), {}, 1}, {QStringLiteral(" 现金"), {}, 1}},
-                                   g_day));
-        QVERIFY_THROWS_EXCEPTION(CDBException,
-                                 CUserAdmin::CreateUser(QStringLiteral("李四"), QStringLiteral("pw"),
-                                                        {{QStringLiteral("  "), {}, 1}}, g_day));
+            CUserAdmin::CreateUser(
+                QStringLiteral("李四"), QStringLiteral("pw"),
+                {{QStringLiteral("现金"), {}, 1}, {QStringLiteral(" 现金"), {}, 1}}, g_day));
+        QVERIFY_THROWS_EXCEPTION(
+            CDBException, CUserAdmin::CreateUser(QStringLiteral("李四"), QStringLiteral("pw"),
+                                                 {{QStringLiteral("  "), {}, 1}}, g_day));
     }
 
     // Records and transfers follow a rename in the same step; the balance stays with the account.
     void renameCarriesRecordsAndTransfers() {
         CTestBook book;
-        MakeUser({{QStringLiteral("现金"), QString(), 100}, {QStringLiteral("银行"), QString(), 50}});
+        MakeUser(
+            {{QStringLiteral("现金"), QString(), 100}, {QStringLiteral("银行"), QString(), 50}});
         CTestRows::AddBank(QStringLiteral("李四"), QStringLiteral("现金"), 1);
         Record(ERecordKind::Income, QStringLiteral("现金"), 20);
         Record(ERecordKind::Outlay, QStringLiteral("现金"), 5);
@@ -118,11 +120,11 @@ private Q_SLOTS:
                                      QStringLiteral("现金"), 1),
                  CTransfer::EResult::Done);
         QVERIFY(CAccountAdmin::Rename(g_strUser, KeyOf(0), QStringLiteral("  钱包 ")).isEmpty());
-        QCOMPARE(References(), (QStringList{QStringLiteral("Income:钱包"),
-                                            QStringLiteral("Outlay:钱包"),
-                                            QStringLiteral("Trs:钱包>银行"),
-                                            QStringLiteral("Trs:银行>钱包")}));
-        QCOMPARE(Accounts(), (QStringList{QStringLiteral("钱包=86.00"), QStringLiteral("银行=79.00")}));
+        QCOMPARE(References(),
+                 (QStringList{QStringLiteral("Income:钱包"), QStringLiteral("Outlay:钱包"),
+                              QStringLiteral("Trs:钱包>银行"), QStringLiteral("Trs:银行>钱包")}));
+        QCOMPARE(Accounts(),
+                 (QStringList{QStringLiteral("钱包=86.00"), QStringLiteral("银行=79.00")}));
         QCOMPARE(Accounts(QStringLiteral("李四")), QStringList{QStringLiteral("现金=1.00")});
         // The renamed account keeps working under its new name.
         Record(ERecordKind::Income, QStringLiteral("钱包"), 4);

@@ -10,9 +10,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QThread>
 #include <QTimer>
-#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
@@ -232,12 +232,14 @@ private Q_SLOTS:
         damaged.write(QByteArray("SQLite format 3").append(char(0)).append(4000, 'x'));
         damaged.close();
         const QStringList grown = CBookBuilder::Dump();
-        for (const QString& strBad : {damaged.fileName(), book.FilePath() + QStringLiteral(".none")}) {
+        for (const QString& strBad :
+             {damaged.fileName(), book.FilePath() + QStringLiteral(".none")}) {
             try {
                 CBackup::Restore(strBad);
                 QFAIL("a file that is not a book was restored");
             } catch (const CDBException& e) {
-                QVERIFY2(e.m_strError.contains(QStringLiteral("没有改变")), qPrintable(e.m_strError));
+                QVERIFY2(e.m_strError.contains(QStringLiteral("没有改变")),
+                         qPrintable(e.m_strError));
             }
             QCOMPARE(CBookBuilder::Dump(), grown);
         }

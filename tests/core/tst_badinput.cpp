@@ -1,8 +1,8 @@
-#include "ctestrows.h"
 #include "accounts/caccountlist.h"
 #include "accounts/ctransfer.h"
 #include "cbookbuilder.h"
 #include "ctestbook.h"
+#include "ctestrows.h"
 #include "data/cbankset.h"
 #include "data/cdbexception.h"
 #include "data/cincomeset.h"
@@ -130,10 +130,12 @@ void BuildBook() {
         CDayBook(ERecordKind::Income, strUser).OpenDay(g_day);
         CDayBook(ERecordKind::Outlay, strUser).OpenDay(g_day);
         CDayBook(ERecordKind::Income, strUser)
-            .Confirm(g_day, g_strCash,
-                     SDayEdit::Adding({{QStringLiteral("工资收入"), QStringLiteral("五月"), 3000}}));
+            .Confirm(
+                g_day, g_strCash,
+                SDayEdit::Adding({{QStringLiteral("工资收入"), QStringLiteral("五月"), 3000}}));
         CDayBook(ERecordKind::Outlay, strUser)
-            .Confirm(g_day, g_strBank, SDayEdit::Adding({{QStringLiteral("用餐支出"), QString(), 12.5}}));
+            .Confirm(g_day, g_strBank,
+                     SDayEdit::Adding({{QStringLiteral("用餐支出"), QString(), 12.5}}));
         CTransfer::Transfer(strUser, g_day, g_strCash, g_strBank, 100);
     }
 }
@@ -229,9 +231,8 @@ SOutcome Enter(EField eField, const QString& v, const QString& strDir) {
             r.strSort = v;
         else if (eField == EField::RecordNote)
             r.strNote = v;
-        else
-            if (!ParseAmount(v, r.dAmount))
-                return Refused(CMoney::ParseMessage(ParseOf(v)));
+        else if (!ParseAmount(v, r.dAmount))
+            return Refused(CMoney::ParseMessage(ParseOf(v)));
         return Attempt([&] {
             CDayBook book(ERecordKind::Income, g_strTarget);
             book.Confirm(g_day.addDays(1), g_strBank, SDayEdit::Adding({r}));
@@ -493,7 +494,8 @@ private Q_SLOTS:
         const double d = CMoney::FromCents(nCents);
         // account: any amount, zero too
         QVERIFY(CUserAdmin::CheckAccount({g_strCash, QString(), d}).isEmpty());
-        QCOMPARE(CUserAdmin::CreateUser(g_strNew, QStringLiteral("pw"), OneAccount(g_strCash, QString(), d), g_day),
+        QCOMPARE(CUserAdmin::CreateUser(g_strNew, QStringLiteral("pw"),
+                                        OneAccount(g_strCash, QString(), d), g_day),
                  CUserAdmin::ECreate::Created);
         QCOMPARE(CAccountList::Load(g_strNew).value(0).dCash, d);
         // record and transfer: stored as that amount, or refused as zero
@@ -501,10 +503,13 @@ private Q_SLOTS:
         const CTransfer::EResult eResult =
             CTransfer::Transfer(g_strTarget, g_day, g_strCash, g_strBank, d);
         if (nCents == 0) {
-            QVERIFY_THROWS_EXCEPTION(CDBException, CTestRows::ReplaceDay(records, g_day, g_strCash, {{QStringLiteral("用餐支出"), QString(), d}}));
+            QVERIFY_THROWS_EXCEPTION(
+                CDBException, CTestRows::ReplaceDay(records, g_day, g_strCash,
+                                                    {{QStringLiteral("用餐支出"), QString(), d}}));
             QCOMPARE(eResult, CTransfer::EResult::ZeroAmount);
         } else {
-            CTestRows::ReplaceDay(records, g_day, g_strCash, {{QStringLiteral("用餐支出"), QString(), d}});
+            CTestRows::ReplaceDay(records, g_day, g_strCash,
+                                  {{QStringLiteral("用餐支出"), QString(), d}});
             QCOMPARE(records.LoadDay(g_day, g_strCash).value(0).dAmount, d);
             QCOMPARE(eResult, CTransfer::EResult::Done);
             QCOMPARE(CTransfer::History(g_strTarget).value(0).dAmount, d);
@@ -527,7 +532,8 @@ private Q_SLOTS:
                                         {{g_strCash, QStringLiteral("钱包"), 100}}, g_day),
                  CUserAdmin::ECreate::Created);
         CBankSet set;
-        for (const auto& [strName, dCash] : {std::pair(g_strCash, 50.0), std::pair(g_strBank, 0.0)}) {
+        for (const auto& [strName, dCash] :
+             {std::pair(g_strCash, 50.0), std::pair(g_strBank, 0.0)}) {
             set.AddNew();
             set.m_UserName = g_strNew;
             set.m_CardName = strName;
@@ -535,9 +541,11 @@ private Q_SLOTS:
             set.Update();
         }
         CDayBook(ERecordKind::Income, g_strNew)
-            .Confirm(g_day, g_strCash, SDayEdit::Adding({{QStringLiteral("工资收入"), QString(), 10}}));
+            .Confirm(g_day, g_strCash,
+                     SDayEdit::Adding({{QStringLiteral("工资收入"), QString(), 10}}));
         CDayBook(ERecordKind::Outlay, g_strNew)
-            .Confirm(g_day, g_strCash, SDayEdit::Adding({{QStringLiteral("用餐支出"), QString(), 4}}));
+            .Confirm(g_day, g_strCash,
+                     SDayEdit::Adding({{QStringLiteral("用餐支出"), QString(), 4}}));
         QCOMPARE(CTransfer::Transfer(g_strNew, g_day, g_strCash, g_strBank, 1),
                  CTransfer::EResult::Done);
         QStringList balances;

@@ -354,7 +354,8 @@ private Q_SLOTS:
                 QFAIL("a transfer into a replaced book was not refused");
             } catch (const CDBException& e) {
                 QCOMPARE(e.m_eKind, CDBException::EKind::BookReplaced);
-                QVERIFY2(e.m_strError.contains(QStringLiteral("重新打开")), qPrintable(e.m_strError));
+                QVERIFY2(e.m_strError.contains(QStringLiteral("重新打开")),
+                         qPrintable(e.m_strError));
             }
             // The list and the login only read; the writes must be refused.
             for (const QString& s : TryToUse(strConnection).mid(2))
@@ -379,7 +380,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("strCode");
         QTest::addColumn<QString>("strStart");
         const auto row = [](const char* szName, bool bPg, const char* szCode, const char* szStart) {
-            QTest::newRow(szName) << bPg << QString::fromLatin1(szCode) << QString::fromUtf8(szStart);
+            QTest::newRow(szName) << bPg << QString::fromLatin1(szCode)
+                                  << QString::fromUtf8(szStart);
         };
         row("sqlite busy", false, "5", "帐本正忙");
         row("sqlite busy snapshot", false, "517", "帐本正忙");
@@ -406,8 +408,8 @@ private Q_SLOTS:
         QFETCH(QString, strStart);
         const QSqlError error(QStringLiteral("driver says"), QStringLiteral("something failed"),
                               QSqlError::StatementError, strCode);
-        const QString strText = CDatabase::ErrorText(
-            error, bPostgres ? CSqlDialect::PostgreSQL : CSqlDialect::SQLite);
+        const QString strText =
+            CDatabase::ErrorText(error, bPostgres ? CSqlDialect::PostgreSQL : CSqlDialect::SQLite);
         QVERIFY2(strText.startsWith(strStart), qPrintable(strText));
         QVERIFY2(strText.contains(QStringLiteral("something failed")), qPrintable(strText));
     }
@@ -424,14 +426,18 @@ private Q_SLOTS:
         const QStringList before = CBookBuilder::Dump();
         // A superuser ignores rights: act as a role that may only read, then.
         QSqlQuery sql(CDatabase::Connection());
-        QVERIFY(sql.exec(QStringLiteral("SELECT rolsuper FROM pg_roles WHERE rolname = CURRENT_USER")));
+        QVERIFY(
+            sql.exec(QStringLiteral("SELECT rolsuper FROM pg_roles WHERE rolname = CURRENT_USER")));
         QVERIFY(sql.next());
-        const QString strReader = QStringLiteral("ledgerkin_reader_%1").arg(QCoreApplication::applicationPid());
+        const QString strReader =
+            QStringLiteral("ledgerkin_reader_%1").arg(QCoreApplication::applicationPid());
         const bool bSuper = sql.value(0).toBool();
         if (bSuper)
             for (const QString& strSql :
-                 {QStringLiteral("CREATE ROLE %1 NOLOGIN"), QStringLiteral("GRANT USAGE ON SCHEMA %2 TO %1"),
-                  QStringLiteral("GRANT SELECT ON ALL TABLES IN SCHEMA %2 TO %1"), QStringLiteral("SET ROLE %1")})
+                 {QStringLiteral("CREATE ROLE %1 NOLOGIN"),
+                  QStringLiteral("GRANT USAGE ON SCHEMA %2 TO %1"),
+                  QStringLiteral("GRANT SELECT ON ALL TABLES IN SCHEMA %2 TO %1"),
+                  QStringLiteral("SET ROLE %1")})
                 QVERIFY2(sql.exec(strSql.arg(strReader, CDatabase::ChangePayload())),
                          qPrintable(sql.lastError().text()));
         else

@@ -54,8 +54,9 @@ private Q_SLOTS:
         CDatabase::Close();
         CDatabase::Open();
         QCOMPARE(UserNames(QStringLiteral("张三")), QStringList{QStringLiteral("张三")});
-        QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT \"编号\", \"UserName\", \"Date\", \"Sort\", "
-                                                     "\"Note\", \"Amount\", \"Bank\" FROM \"Outlay\""));
+        QSqlQuery q =
+            CDatabase::Exec(QStringLiteral("SELECT \"编号\", \"UserName\", \"Date\", \"Sort\", "
+                                           "\"Note\", \"Amount\", \"Bank\" FROM \"Outlay\""));
         QVERIFY(!q.next());
         // The user name is unique.
         QVERIFY_THROWS_EXCEPTION(CDBException, AddUser(QStringLiteral("张三")));
@@ -121,8 +122,8 @@ private Q_SLOTS:
     void filtersBindQuotesExactly() {
         CTestBook book;
         const QStringList names{QStringLiteral("O'Brien"), QStringLiteral("x' or '1'='1"),
-                                QStringLiteral("a%"), QStringLiteral("a_"), QStringLiteral("a"),
-                                QStringLiteral("A")};
+                                QStringLiteral("a%"),      QStringLiteral("a_"),
+                                QStringLiteral("a"),       QStringLiteral("A")};
         for (const QString& n : names)
             AddUser(n);
         for (const QString& n : names)
@@ -130,12 +131,14 @@ private Q_SLOTS:
         AddIncome(QStringLiteral("O'Brien"), QDate(2004, 1, 1), QStringLiteral("卡'1"), 5);
         AddIncome(QStringLiteral("O'Brien"), QDate(2004, 1, 1), QStringLiteral("卡2"), 6);
         CIncomeSet bank;
-        bank.SetFilter(CRecordset::EFilter::UserBank, {QStringLiteral("O'Brien"), QStringLiteral("卡'1")});
+        bank.SetFilter(CRecordset::EFilter::UserBank,
+                       {QStringLiteral("O'Brien"), QStringLiteral("卡'1")});
         bank.Open();
         QCOMPARE(bank.GetRecordCount(), 1);
         QCOMPARE(bank.m_Amount, 5.0);
         CIncomeSet sort;
-        sort.SetFilter(CRecordset::EFilter::UserSort, {QStringLiteral("O'Brien"), QStringLiteral("工资收入")});
+        sort.SetFilter(CRecordset::EFilter::UserSort,
+                       {QStringLiteral("O'Brien"), QStringLiteral("工资收入")});
         sort.Open();
         QCOMPARE(sort.GetRecordCount(), 2);
         CBankSet card;
@@ -145,7 +148,8 @@ private Q_SLOTS:
         card.m_CardName = QStringLiteral("现金");
         card.m_CardCash = 12.5;
         card.Update();
-        card.SetFilter(CRecordset::EFilter::UserCard, {QStringLiteral("a'"), QStringLiteral("现金")});
+        card.SetFilter(CRecordset::EFilter::UserCard,
+                       {QStringLiteral("a'"), QStringLiteral("现金")});
         card.Requery();
         QCOMPARE(card.GetRecordCount(), 1);
         QCOMPARE(card.m_CardCash, 12.5);

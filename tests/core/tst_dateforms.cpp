@@ -1,6 +1,5 @@
 // One book, its dates stored in several forms: every figure, list and report must be those of
 // the same book stored one way.
-#include "ctestrows.h"
 #include "accounts/ctransfer.h"
 #include "analysis/cchartdata.h"
 #include "analysis/cperiodstats.h"
@@ -8,9 +7,10 @@
 #include "analysis/creportquery.h"
 #include "cbookbuilder.h"
 #include "ctestbook.h"
+#include "ctestrows.h"
 #include "data/cdbexception.h"
-#include "data/cmoney.h"
 #include "data/ckepttotals.h"
+#include "data/cmoney.h"
 #include "data/cstoreddate.h"
 #include "records/cdaybook.h"
 #include "records/cdaylist.h"
@@ -55,10 +55,13 @@ QStringList Everything() {
     const auto brief = [](const QVector<CPeriodStats::SBriefRow>& rows) {
         QStringList list;
         for (const auto& r : rows)
-            list << QStringLiteral("%1:%2/%3").arg(r.nPeriod).arg(Cents(r.nIncome), Cents(r.nOutlay));
+            list << QStringLiteral("%1:%2/%3")
+                        .arg(r.nPeriod)
+                        .arg(Cents(r.nIncome), Cents(r.nOutlay));
         return list.join(QLatin1Char(' '));
     };
-    out << QStringLiteral("years ") + brief(f.years) << QStringLiteral("user ") + brief(stats.UserBrief(g_strUser));
+    out << QStringLiteral("years ") + brief(f.years)
+        << QStringLiteral("user ") + brief(stats.UserBrief(g_strUser));
     for (int y = f.firstDay.year(); y <= f.lastDay.year(); ++y) {
         out << QStringLiteral("year %1: %2 %3 %4 %5 %6")
                    .arg(y)
@@ -91,10 +94,11 @@ QStringList Everything() {
                        QString::number(chart.GetYearSortSum(y, 1));
             for (int m = 1; m <= 12; ++m)
                 if (QDate(y, m, 1) >= f.firstDay.addMonths(-1) && QDate(y, m, 1) <= f.lastDay)
-                out << QStringLiteral("chart %1-%2 ").arg(y).arg(m) + Line(chart.MonthLine(y, m)) +
-                           chart.MonthSorts(y, m).join(QLatin1Char(',')) +
-                           QString::number(chart.GetMonthSum(y, m)) +
-                           QString::number(chart.GetMonthSortSum(y, m, 1));
+                    out << QStringLiteral("chart %1-%2 ").arg(y).arg(m) +
+                               Line(chart.MonthLine(y, m)) +
+                               chart.MonthSorts(y, m).join(QLatin1Char(',')) +
+                               QString::number(chart.GetMonthSum(y, m)) +
+                               QString::number(chart.GetMonthSortSum(y, m, 1));
         }
     }
     for (const auto eKind : {ERecordKind::Income, ERecordKind::Outlay}) {
@@ -123,8 +127,9 @@ QStringList Everything() {
     }
     for (const auto eTable : {CReportQuery::ETable::Income, CReportQuery::ETable::Outlay}) {
         out << QStringLiteral("dates ") + Days(CReportQuery::RecordDates(g_strUser, eTable));
-        const CReportQuery::SResult all = CReportQuery::RecordReport(
-            g_strUser, eTable, std::nullopt, QStringLiteral("1年1月1日"), QStringLiteral("9999年12月31日"));
+        const CReportQuery::SResult all =
+            CReportQuery::RecordReport(g_strUser, eTable, std::nullopt, QStringLiteral("1年1月1日"),
+                                       QStringLiteral("9999年12月31日"));
         const CReportQuery::SResult part = CReportQuery::RecordReport(
             g_strUser, eTable, std::nullopt, CReportQuery::FormatDate(f.firstDay.addDays(5)),
             CReportQuery::FormatDate(f.lastDay.addDays(-5)));
@@ -147,8 +152,9 @@ void StoreDatesAs(const QStringList& forms) {
         const char* szColumn;
     } columns[] = {{"Income", "Date"}, {"Outlay", "Date"}, {"Trs", "TrsDate"}};
     for (const auto& c : columns) {
-        QSqlQuery rows = CDatabase::Exec(QStringLiteral("SELECT \"编号\", \"%2\" FROM \"%1\"")
-                                             .arg(QLatin1String(c.szTable), QLatin1String(c.szColumn)));
+        QSqlQuery rows =
+            CDatabase::Exec(QStringLiteral("SELECT \"编号\", \"%2\" FROM \"%1\"")
+                                .arg(QLatin1String(c.szTable), QLatin1String(c.szColumn)));
         QList<QPair<qlonglong, QDate>> list;
         while (rows.next())
             list << qMakePair(rows.value(0).toLongLong(), CStoredDate::Day(rows.value(1)));
@@ -180,7 +186,8 @@ void MakeDateColumnsText() {
     while (triggers.next())
         drops << QStringLiteral("DROP TRIGGER \"%1\" ON \"%2\"")
                      .arg(triggers.value(0).toString(), triggers.value(1).toString());
-    drops << QStringLiteral("DROP TABLE \"DayTotals\"") << QStringLiteral("DROP TABLE \"MonthSortTotals\"");
+    drops << QStringLiteral("DROP TABLE \"DayTotals\"")
+          << QStringLiteral("DROP TABLE \"MonthSortTotals\"");
     for (const QString& strDrop : drops)
         QVERIFY2(query.exec(strDrop), qPrintable(query.lastError().text()));
     for (const char* sz : {"ALTER TABLE \"Income\" ALTER COLUMN \"Date\" TYPE TEXT",
@@ -192,10 +199,11 @@ void MakeDateColumnsText() {
 }
 
 void AddUnreadable(const QString& strTable, const QString& strDate, double dAmount) {
-    CDatabase::Exec(QStringLiteral("INSERT INTO \"%1\" (\"UserName\", \"Date\", \"Sort\", \"Note\", "
-                                   "\"Amount\", \"Bank\") VALUES (?, ?, '其它支出', '', ?, '现金')")
-                        .arg(strTable),
-                    {g_strUser, strDate, dAmount});
+    CDatabase::Exec(
+        QStringLiteral("INSERT INTO \"%1\" (\"UserName\", \"Date\", \"Sort\", \"Note\", "
+                       "\"Amount\", \"Bank\") VALUES (?, ?, '其它支出', '', ?, '现金')")
+            .arg(strTable),
+        {g_strUser, strDate, dAmount});
 }
 } // namespace
 
@@ -255,7 +263,8 @@ private Q_SLOTS:
             QCOMPARE(odd[0].strTable, QStringLiteral("Income"));
             QCOMPARE(odd[0].nRows, 2);
             QCOMPARE(odd[1].nRows, 4);
-            QVERIFY(CStoredDate::UnreadableMessage(g_strUser).contains(QStringLiteral("支出表（Outlay）4 行")));
+            QVERIFY(CStoredDate::UnreadableMessage(g_strUser).contains(
+                QStringLiteral("支出表（Outlay）4 行")));
         } else {
             QVERIFY(odd.isEmpty());
         }

@@ -34,8 +34,10 @@ private Q_SLOTS:
 
         // Every balance is its opening amount moved by exactly its records and transfers.
         const qint64 nOpening = 80000 + 1200000 + 5000000;
-        const qint64 nIn = Cents("SELECT SUM(ROUND(\"Amount\" * 100)) FROM \"Income\" WHERE \"UserName\" = ?");
-        const qint64 nOut = Cents("SELECT SUM(ROUND(\"Amount\" * 100)) FROM \"Outlay\" WHERE \"UserName\" = ?");
+        const qint64 nIn =
+            Cents("SELECT SUM(ROUND(\"Amount\" * 100)) FROM \"Income\" WHERE \"UserName\" = ?");
+        const qint64 nOut =
+            Cents("SELECT SUM(ROUND(\"Amount\" * 100)) FROM \"Outlay\" WHERE \"UserName\" = ?");
         const qint64 nBalances =
             Cents("SELECT SUM(ROUND(\"CardCash\" * 100)) FROM \"Bank\" WHERE \"UserName\" = ?");
         QVERIFY(nIn > 0 && nOut > 0);
@@ -44,7 +46,9 @@ private Q_SLOTS:
 
         // Ensure() leaves an existing demo book alone.
         CDemoBook::Ensure();
-        QCOMPARE(Cents("SELECT SUM(ROUND(\"Amount\" * 100)) FROM \"Income\" WHERE \"UserName\" = ?"), nIn);
+        QCOMPARE(
+            Cents("SELECT SUM(ROUND(\"Amount\" * 100)) FROM \"Income\" WHERE \"UserName\" = ?"),
+            nIn);
     }
 };
 

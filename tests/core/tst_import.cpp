@@ -51,7 +51,8 @@ QByteArray Gb18030(const QString& s) {
 }
 
 // A minimal workbook of one sheet, every cell a shared string.
-QString WriteXlsx(const QTemporaryDir& dir, const QString& strName, const QList<QStringList>& rows) {
+QString WriteXlsx(const QTemporaryDir& dir, const QString& strName,
+                  const QList<QStringList>& rows) {
     const QString strPath = dir.filePath(strName);
     QStringList strings;
     QString sheet = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet xmlns="
@@ -82,10 +83,11 @@ QString WriteXlsx(const QTemporaryDir& dir, const QString& strName, const QList<
                         "package/2006/content-types\"><Default Extension=\"xml\" ContentType="
                         "\"application/xml\"/></Types>")},
         {QStringLiteral("xl/workbook.xml"),
-         QStringLiteral("<?xml version=\"1.0\"?><workbook xmlns=\"http://schemas.openxmlformats.org/"
-                        "spreadsheetml/2006/main\" xmlns:r=\"http://schemas.openxmlformats.org/"
-                        "officeDocument/2006/relationships\"><sheets><sheet name=\"账单\" "
-                        "sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>")},
+         QStringLiteral(
+             "<?xml version=\"1.0\"?><workbook xmlns=\"http://schemas.openxmlformats.org/"
+             "spreadsheetml/2006/main\" xmlns:r=\"http://schemas.openxmlformats.org/"
+             "officeDocument/2006/relationships\"><sheets><sheet name=\"账单\" "
+             "sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>")},
         {QStringLiteral("xl/_rels/workbook.xml.rels"),
          QStringLiteral("<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas."
                         "openxmlformats.org/package/2006/relationships\"><Relationship Id=\"rId1\" "
@@ -116,7 +118,10 @@ QStringList Records(const QString& strUser = kUser) {
         while (q.next())
             list << QStringLiteral("%1|%2|%3|%4|%5|%6")
                         .arg(QLatin1String(szTable),
-                             CDatabase::Dialect().ReadDateTime(q.value(0)).date().toString(Qt::ISODate),
+                             CDatabase::Dialect()
+                                 .ReadDateTime(q.value(0))
+                                 .date()
+                                 .toString(Qt::ISODate),
                              q.value(1).toString(), q.value(2).toString(),
                              CMoney::Format(q.value(3).toDouble()), q.value(4).toString());
     }
@@ -186,10 +191,12 @@ const QStringList kWechatHead = {
     QStringLiteral("----------------------微信支付账单明细列表--------------------")};
 const QList<QStringList> kWechatTable = {
     QStringLiteral("交易时间,交易类型,交易对方,商品,收/支,金额(元),支付方式,当前状态,交易单号,"
-                   "商户单号,备注").split(QLatin1Char(',')),
+                   "商户单号,备注")
+        .split(QLatin1Char(',')),
     {QStringLiteral("2024-01-05 08:00:00"), QStringLiteral("商户消费"), QStringLiteral("星巴克"),
-     QStringLiteral("拿铁"), QStringLiteral("支出"), QStringLiteral("¥32.00"), QStringLiteral("零钱"),
-     QStringLiteral("支付成功"), QStringLiteral("W1"), QStringLiteral("M1"), QStringLiteral("/")},
+     QStringLiteral("拿铁"), QStringLiteral("支出"), QStringLiteral("¥32.00"),
+     QStringLiteral("零钱"), QStringLiteral("支付成功"), QStringLiteral("W1"), QStringLiteral("M1"),
+     QStringLiteral("/")},
     {QStringLiteral("2024-01-06 09:00:00"), QStringLiteral("零钱提现"),
      QStringLiteral("招商银行(1234)"), QStringLiteral("/"), QStringLiteral("/"),
      QStringLiteral("¥500.00"), QStringLiteral("招商银行"), QStringLiteral("提现已到账"),
@@ -252,59 +259,57 @@ private Q_SLOTS:
         QTest::addColumn<QString>("balance");
 
         const QString strAlipay = kAlipayHead + kAlipayRows + kAlipayTail;
-        const QStringList alipayStates = {
-            QStringLiteral("+"), QStringLiteral("+"), QStringLiteral("-交易关闭"),
-            QStringLiteral("-不计收支"), QStringLiteral("+"), QStringLiteral("+")};
+        const QStringList alipayStates = {QStringLiteral("+"),         QStringLiteral("+"),
+                                          QStringLiteral("-交易关闭"), QStringLiteral("-不计收支"),
+                                          QStringLiteral("+"),         QStringLiteral("+")};
         const QStringList alipayRecords = {
             QStringLiteral("Income|2024-01-06|工资收入|某公司 一月工资|8000.00|现金"),
             QStringLiteral("Income|2024-01-09|其它收入|淘宝商家 退款-衬衫|20.00|现金"),
             QStringLiteral("Outlay|2024-01-05|用餐支出|肯德基 套餐A,加大|35.50|现金"),
             QStringLiteral("Outlay|2024-01-10|交通支出|滴滴出行 快车|1234.57|现金")};
-        QTest::newRow("支付宝 GB18030") << "a.csv" << Gb18030(strAlipay)
-                                      << int(EStatementFormat::Alipay) << alipayStates
-                                      << alipayRecords << "6749.93";
+        QTest::newRow("支付宝 GB18030")
+            << "a.csv" << Gb18030(strAlipay) << int(EStatementFormat::Alipay) << alipayStates
+            << alipayRecords << "6749.93";
         QTest::newRow("支付宝 UTF-8 BOM")
             << "a.csv" << QByteArray("\xEF\xBB\xBF") + strAlipay.toUtf8()
             << int(EStatementFormat::Alipay) << alipayStates << alipayRecords << "6749.93";
 
-        const QStringList wechatStates = {QStringLiteral("+"),
-                                          QStringLiteral("-本人零钱与银行卡之间的转帐"),
-                                          QStringLiteral("+"), QStringLiteral("+"),
-                                          QStringLiteral("-对方已退还")};
+        const QStringList wechatStates = {
+            QStringLiteral("+"), QStringLiteral("-本人零钱与银行卡之间的转帐"), QStringLiteral("+"),
+            QStringLiteral("+"), QStringLiteral("-对方已退还")};
         const QStringList wechatRecords = {
             QStringLiteral("Income|2024-01-07|其它收入|李四|66.66|现金"),
             QStringLiteral("Income|2024-01-08|其它收入|美团 外卖, 退款|15.50|现金"),
             QStringLiteral("Outlay|2024-01-05|用餐支出|星巴克 拿铁|32.00|现金")};
         QTest::newRow("微信 CSV") << "w.csv" << WechatCsv() << int(EStatementFormat::Wechat)
-                                << wechatStates << wechatRecords << "50.16";
+                                  << wechatStates << wechatRecords << "50.16";
         QTest::newRow("微信 XLSX") << "w.xlsx" << QByteArray() << int(EStatementFormat::Wechat)
-                                 << wechatStates << wechatRecords << "50.16";
+                                   << wechatStates << wechatRecords << "50.16";
 
-        QTest::newRow("OFX") << "s.ofx" << kOfx.toUtf8() << int(EStatementFormat::Ofx)
-                             << QStringList{QStringLiteral("+"), QStringLiteral("+"), QStringLiteral("+")}
-                             << QStringList{QStringLiteral("Income|2024-01-10|其它收入|Payroll|5000.00|现金"),
-                                            QStringLiteral("Outlay|2024-01-05|购物支出|超市 日用品|45.10|现金"),
-                                            QStringLiteral("Outlay|2024-01-11|其它支出|Fee|0.01|现金")}
-                             << "4954.89";
+        QTest::newRow("OFX")
+            << "s.ofx" << kOfx.toUtf8() << int(EStatementFormat::Ofx)
+            << QStringList{QStringLiteral("+"), QStringLiteral("+"), QStringLiteral("+")}
+            << QStringList{QStringLiteral("Income|2024-01-10|其它收入|Payroll|5000.00|现金"),
+                           QStringLiteral("Outlay|2024-01-05|购物支出|超市 日用品|45.10|现金"),
+                           QStringLiteral("Outlay|2024-01-11|其它支出|Fee|0.01|现金")}
+            << "4954.89";
 
         // Two account blocks, a transfer written on both sides, an opening balance, a
         // day-first date order, thousands separators and a category of ours.
-        const QString strQif = QStringLiteral(
-            "!Account\nN现金\nTCash\n^\n!Type:Cash\n"
-            "D15/01/2024\nT-1,000.00\nL[银行]\n^\n"
-            "D01/01/2024\nT50.00\nPOpening Balance\nL[现金]\n^\n"
-            "D03/01/2024\nT-12.30\nP面馆\nM午饭\nL用餐支出\n^\n"
-            "!Account\nN银行\nTBank\n^\n!Type:Bank\n"
-            "D15/01/2024\nT1,000.00\nL[现金]\n^\n"
-            "D20/01/2024\nT2,500.5\nP公司\nL工资收入:基本\n^\n");
-        QTest::newRow("QIF") << "b.qif" << strQif.toUtf8() << int(EStatementFormat::Qif)
-                             << QStringList{QStringLiteral("+"), QStringLiteral("-期初余额"),
-                                            QStringLiteral("+"),
-                                            QStringLiteral("-转帐的另一半（已在“现金”中计入）"),
-                                            QStringLiteral("+")}
-                             << QStringList{QStringLiteral("Income|2024-01-20|其它收入|公司|2500.50|银行"),
-                                            QStringLiteral("Outlay|2024-01-03|用餐支出|面馆 午饭|12.30|现金")}
-                             << "-1012.30";
+        const QString strQif = QStringLiteral("!Account\nN现金\nTCash\n^\n!Type:Cash\n"
+                                              "D15/01/2024\nT-1,000.00\nL[银行]\n^\n"
+                                              "D01/01/2024\nT50.00\nPOpening Balance\nL[现金]\n^\n"
+                                              "D03/01/2024\nT-12.30\nP面馆\nM午饭\nL用餐支出\n^\n"
+                                              "!Account\nN银行\nTBank\n^\n!Type:Bank\n"
+                                              "D15/01/2024\nT1,000.00\nL[现金]\n^\n"
+                                              "D20/01/2024\nT2,500.5\nP公司\nL工资收入:基本\n^\n");
+        QTest::newRow("QIF")
+            << "b.qif" << strQif.toUtf8() << int(EStatementFormat::Qif)
+            << QStringList{QStringLiteral("+"), QStringLiteral("-期初余额"), QStringLiteral("+"),
+                           QStringLiteral("-转帐的另一半（已在“现金”中计入）"), QStringLiteral("+")}
+            << QStringList{QStringLiteral("Income|2024-01-20|其它收入|公司|2500.50|银行"),
+                           QStringLiteral("Outlay|2024-01-03|用餐支出|面馆 午饭|12.30|现金")}
+            << "-1012.30";
     }
     void importsStatements() {
         QFETCH(QString, name);
@@ -377,11 +382,11 @@ private Q_SLOTS:
                                                                  "2024-02-01,-5.00,咖啡\n"))
                                            .toUtf8());
         QCOMPARE(Import(strA, kBank, m, 0).result.nOutlay, 2);
-        const QString strB = WriteFile(
-            dir, QStringLiteral("d.csv"),
-            (strHead + QStringLiteral("2024-02-01,-5.00,咖啡\n2024-02-01,-5.00,咖啡\n"
-                                      "2024-02-01,-5.00,咖啡\n2024-02-03,-6.00,早点\n"))
-                .toUtf8());
+        const QString strB =
+            WriteFile(dir, QStringLiteral("d.csv"),
+                      (strHead + QStringLiteral("2024-02-01,-5.00,咖啡\n2024-02-01,-5.00,咖啡\n"
+                                                "2024-02-01,-5.00,咖啡\n2024-02-03,-6.00,早点\n"))
+                          .toUtf8());
         const SRun b = Import(strB, kBank, m, 0);
         QCOMPARE(States(b.rows),
                  QStringList({QStringLiteral("-以前导入过（交易号相同）"),
@@ -410,7 +415,8 @@ private Q_SLOTS:
                                   QDate(2030, 1, 1), &count),
                  QString());
         QCOMPARE(count.nTransfers, o.nTransfers);
-        const SRun run = Import(strPath, CBookBuilder::AccountNames(3).first(), {}, -1, true, strCopy);
+        const SRun run =
+            Import(strPath, CBookBuilder::AccountNames(3).first(), {}, -1, true, strCopy);
         QCOMPARE(run.result.nIncome + run.result.nOutlay, count.nRecords);
         QCOMPARE(run.result.nTransfers, o.nTransfers);
 
@@ -429,7 +435,8 @@ private Q_SLOTS:
         };
         QCOMPARE(brief(stats.UserBrief(strCopy)), brief(stats.UserBrief(kUser)));
         for (const auto& y : stats.UserBrief(kUser)) {
-            QCOMPARE(brief(stats.YearBrief(strCopy, y.nPeriod)), brief(stats.YearBrief(kUser, y.nPeriod)));
+            QCOMPARE(brief(stats.YearBrief(strCopy, y.nPeriod)),
+                     brief(stats.YearBrief(kUser, y.nPeriod)));
             for (int m = 1; m <= 12; ++m)
                 QCOMPARE(brief(stats.MonthBrief(strCopy, y.nPeriod, m)),
                          brief(stats.MonthBrief(kUser, y.nPeriod, m)));
@@ -452,8 +459,8 @@ private Q_SLOTS:
                          CBookBuilder::OpeningCents(kUser, before[i].strName));
 
         // CSV: a BOM, the header, ISO dates and plain numbers.
-        const QByteArray csv = CExporter::Build(kUser, CExporter::EFormat::Csv, o.firstDay,
-                                                o.firstDay.addDays(319));
+        const QByteArray csv =
+            CExporter::Build(kUser, CExporter::EFormat::Csv, o.firstDay, o.firstDay.addDays(319));
         QVERIFY(csv.startsWith("\xEF\xBB\xBF日期,类型,类别,备注,金额,帐户,转入帐户\r\n"));
         QCOMPARE(csv.count("\r\n"), 1 + count.nRecords + count.nTransfers);
         QVERIFY(QRegularExpression(QStringLiteral("\n\\d{4}-\\d\\d-\\d\\d,(收入|支出),[^,]+,[^,]*,"
@@ -467,28 +474,33 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("message");
-        const QString strRow = QStringLiteral(
-            "2024-01-05 12:30:45,餐饮,肯德基,,套餐,支出,%1,,交易成功,X1,,,\n");
-        QTest::newRow("bad date")
-            << "a.csv" << (kAlipayHead + strRow.arg(QStringLiteral("1.00")).replace(QStringLiteral("2024-01-05"), QStringLiteral("2024-13-05"))).toUtf8()
-            << QStringLiteral("第 6 行：日期“2024-13-05 12:30:45”无效。");
-        QTest::newRow("bad amount") << "a.csv" << (kAlipayHead + strRow.arg(QStringLiteral("12.5x"))).toUtf8()
-                                    << QStringLiteral("第 6 行：金额“12.5x”无效。");
+        const QString strRow =
+            QStringLiteral("2024-01-05 12:30:45,餐饮,肯德基,,套餐,支出,%1,,交易成功,X1,,,\n");
+        QTest::newRow("bad date") << "a.csv"
+                                  << (kAlipayHead + strRow.arg(QStringLiteral("1.00"))
+                                                        .replace(QStringLiteral("2024-01-05"),
+                                                                 QStringLiteral("2024-13-05")))
+                                         .toUtf8()
+                                  << QStringLiteral("第 6 行：日期“2024-13-05 12:30:45”无效。");
+        QTest::newRow("bad amount")
+            << "a.csv" << (kAlipayHead + strRow.arg(QStringLiteral("12.5x"))).toUtf8()
+            << QStringLiteral("第 6 行：金额“12.5x”无效。");
         QTest::newRow("no header")
             << "a.csv" << QStringLiteral("交易时间,金额\n2024-01-05,1.00\n").toUtf8()
             << QStringLiteral("找不到表头");
-        QTest::newRow("encoding")
-            << "a.csv" << QByteArray("\xEF\xBB\xBF") + QByteArray("date,amount\n\xFF\xFE\xFF,1\n")
-            << QStringLiteral("第 2 行：文字不是 UTF-8 编码。");
-        QTest::newRow("unknown encoding")
-            << "a.csv" << QByteArray("a,b\n\x80\xff,1\n")
-            << QStringLiteral("第 2 行：文件的编码无法识别");
+        QTest::newRow("encoding") << "a.csv"
+                                  << QByteArray("\xEF\xBB\xBF") +
+                                         QByteArray("date,amount\n\xFF\xFE\xFF,1\n")
+                                  << QStringLiteral("第 2 行：文字不是 UTF-8 编码。");
+        QTest::newRow("unknown encoding") << "a.csv" << QByteArray("a,b\n\x80\xff,1\n")
+                                          << QStringLiteral("第 2 行：文件的编码无法识别");
         QTest::newRow("not xlsx") << "w.xlsx" << QByteArray("交易时间,金额\n")
                                   << QStringLiteral("不是 XLSX 文件");
-        QTest::newRow("broken xlsx") << "w.xlsx" << QByteArray("PK\x03\x04garbage")
-                                     << QStringLiteral("不是 XLSX 文件");
-        QTest::newRow("open quote") << "a.csv" << (kAlipayHead + QStringLiteral("2024-01-05,\"x\n")).toUtf8()
-                                    << QStringLiteral("第 6 行：引号没有结束");
+        QTest::newRow("broken xlsx")
+            << "w.xlsx" << QByteArray("PK\x03\x04garbage") << QStringLiteral("不是 XLSX 文件");
+        QTest::newRow("open quote")
+            << "a.csv" << (kAlipayHead + QStringLiteral("2024-01-05,\"x\n")).toUtf8()
+            << QStringLiteral("第 6 行：引号没有结束");
         QTest::newRow("qif date") << "b.qif" << QByteArray("!Type:Bank\nD13/13/2024\nT1.00\n^\n")
                                   << QStringLiteral("第 2 行：日期“13/13/2024”无效。");
         QTest::newRow("qif amount") << "b.qif" << QByteArray("!Type:Bank\nD1/2/2024\nTabc\n^\n")
@@ -520,13 +532,13 @@ private Q_SLOTS:
         CTestBook book;
         NewUser(kUser);
         QTemporaryDir dir;
-        const QString strPath = WriteFile(
-            dir, QStringLiteral("bank.csv"),
-            Gb18030(QStringLiteral("某银行对帐单\n帐号 1234\n"
-                                   "记帐日期,收入金额,支出金额,摘要,对方户名,类别\n"
-                                   "05/01/2024,,\"1,200.00\",房租,房东,\n"
-                                   "06/01/2024,300.00,,兼职,某人,奖金收入\n"
-                                   "07/01/2024,,-8.00,矿泉水,便利店,\n")));
+        const QString strPath =
+            WriteFile(dir, QStringLiteral("bank.csv"),
+                      Gb18030(QStringLiteral("某银行对帐单\n帐号 1234\n"
+                                             "记帐日期,收入金额,支出金额,摘要,对方户名,类别\n"
+                                             "05/01/2024,,\"1,200.00\",房租,房东,\n"
+                                             "06/01/2024,300.00,,兼职,某人,奖金收入\n"
+                                             "07/01/2024,,-8.00,矿泉水,便利店,\n")));
         CStatementFile file;
         file.Load(strPath);
         QCOMPARE(file.Detected(), EStatementFormat::Csv);
@@ -545,7 +557,8 @@ private Q_SLOTS:
         QVERIFY(importer.LoadMapping(file.LayoutKey(2), back));
         QCOMPARE(back.ToText(), m.ToText());
 
-        importer.SaveRules({{QStringLiteral("便利店"), ERecordKind::Outlay, QStringLiteral("零食支出")}});
+        importer.SaveRules(
+            {{QStringLiteral("便利店"), ERecordKind::Outlay, QStringLiteral("零食支出")}});
         QCOMPARE(importer.Rules().size(), 1);
         const SStatement st = file.Read(EStatementFormat::Csv, back, 2);
         QVector<SPreviewRow> rows;
@@ -564,9 +577,11 @@ private Q_SLOTS:
         QVERIFY(!cancelled.bDone);
         QCOMPARE(CBookBuilder::Dump(), before);
         QVERIFY(importer.Import(rows).bDone);
-        QCOMPARE(Records(), QStringList({QStringLiteral("Income|2024-01-06|奖金收入|某人 兼职|300.00|银行"),
-                                         QStringLiteral("Outlay|2024-01-05|房租支出|房东 房租|1200.00|银行"),
-                                         QStringLiteral("Outlay|2024-01-07|其它支出|便利店 矿泉水|8.00|银行")}));
+        QCOMPARE(
+            Records(),
+            QStringList({QStringLiteral("Income|2024-01-06|奖金收入|某人 兼职|300.00|银行"),
+                         QStringLiteral("Outlay|2024-01-05|房租支出|房东 房租|1200.00|银行"),
+                         QStringLiteral("Outlay|2024-01-07|其它支出|便利店 矿泉水|8.00|银行")}));
         QCOMPARE(Balances().last(), QStringLiteral("银行=-908.00"));
     }
 };

@@ -246,7 +246,8 @@ private Q_SLOTS:
                  CUserAdmin::EChange::Changed);
         QVERIFY(CUserAdmin::StoreSaveChoice(strLike, true, Pwd(strLike)));
         const QVector<SDayRecord> rows{{CCategories::Income()[1], QStringLiteral("x"), 1.25}};
-        CDayBook(ERecordKind::Income, strLike).Confirm(QDate(2004, 12, 24), QStringLiteral("现金"), SDayEdit::Adding(rows));
+        CDayBook(ERecordKind::Income, strLike)
+            .Confirm(QDate(2004, 12, 24), QStringLiteral("现金"), SDayEdit::Adding(rows));
         CDayBook outlay(ERecordKind::Outlay, strLike);
         outlay.Confirm(QDate(2004, 12, 25), QStringLiteral("银行"),
                        {{}, {}, outlay.LoadDay(QDate(2004, 12, 25), QStringLiteral("银行"))});

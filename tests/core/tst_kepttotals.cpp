@@ -8,10 +8,10 @@
 #include "data/cincomeset.h"
 #include "data/ckepttotals.h"
 #include "data/cmoney.h"
-#include "data/cstoreddate.h"
 #include "data/coutlayset.h"
-#include "records/cdaylist.h"
+#include "data/cstoreddate.h"
 #include "data/ctransaction.h"
+#include "records/cdaylist.h"
 
 #include <QRandomGenerator>
 #include <QSqlError>
@@ -49,7 +49,7 @@ QStringList KeptLines() {
     }
     q = Select(QStringLiteral("SELECT \"UserName\", \"Kind\", \"Month\", \"Sort\", "
                               "\"Cents\", \"Rows\" FROM \"MonthSortTotals\" WHERE \"Rows\" > 0 "
-                      "ORDER BY 1, 2, 3, 4"));
+                              "ORDER BY 1, 2, 3, 4"));
     while (q.next()) {
         QStringList parts;
         for (int i = 0; i < 6; ++i)
@@ -75,9 +75,10 @@ QStringList RecomputedLines() {
             if (q.value(0).isNull())
                 continue;
             const QVariant date = q.value(1);
-            const QDate day = date.metaType().id() == QMetaType::QDateTime
-                                  ? date.toDateTime().date()
-                                  : QDate::fromString(date.toString().left(10), QStringLiteral("yyyy-MM-dd"));
+            const QDate day =
+                date.metaType().id() == QMetaType::QDateTime
+                    ? date.toDateTime().date()
+                    : QDate::fromString(date.toString().left(10), QStringLiteral("yyyy-MM-dd"));
             if (!date.isNull() && (!day.isValid() || day.year() < 1))
                 continue;
             // A row without a date: day 0, in the totals over all dates only.
@@ -169,10 +170,9 @@ void PlainSqlInsert(QRandomGenerator& rng) {
     const QString strTable = QLatin1String(Tables[rng.bounded(2)]);
     const QString strUser = Users[rng.bounded(Users.size())];
     if (rng.bounded(4) == 0)
-        CDatabase::Exec(
-            QStringLiteral("INSERT INTO \"%1\" (\"UserName\", \"Date\") VALUES (?, ?)")
-                .arg(strTable),
-            {strUser, RandomDate(rng)});
+        CDatabase::Exec(QStringLiteral("INSERT INTO \"%1\" (\"UserName\", \"Date\") VALUES (?, ?)")
+                            .arg(strTable),
+                        {strUser, RandomDate(rng)});
     else
         CDatabase::Exec(
             QStringLiteral("INSERT INTO \"%1\" (\"UserName\", \"Date\", \"Sort\", \"Amount\", "
@@ -265,10 +265,10 @@ void Run(const QString& strSql) {
 void DropKeptTotals() {
     QStringList triggers;
     if (CTestBook::UsePostgres()) {
-        QSqlQuery q = CDatabase::Exec(
-            QStringLiteral("SELECT tgname, relname FROM pg_trigger JOIN pg_class ON "
-                           "pg_class.oid = tgrelid JOIN pg_namespace ON pg_namespace.oid = "
-                           "relnamespace WHERE tgname LIKE 'kept%' AND nspname = current_schema()"));
+        QSqlQuery q = CDatabase::Exec(QStringLiteral(
+            "SELECT tgname, relname FROM pg_trigger JOIN pg_class ON "
+            "pg_class.oid = tgrelid JOIN pg_namespace ON pg_namespace.oid = "
+            "relnamespace WHERE tgname LIKE 'kept%' AND nspname = current_schema()"));
         while (q.next())
             triggers << QStringLiteral("DROP TRIGGER \"%1\" ON \"%2\"")
                             .arg(q.value(0).toString(), q.value(1).toString());
@@ -310,14 +310,15 @@ SAnswers Analysis(const QString& strUser) {
     a.lines << QStringLiteral("years: ") + BriefText(f.years);
     a.lines << QStringLiteral("user brief: ") + BriefText(stats.UserBrief(strUser));
     for (const QDate& m : Months) {
-        a.lines << QStringLiteral("year %1: ").arg(m.year()) + BriefText(stats.YearBrief(strUser, m.year()));
+        a.lines << QStringLiteral("year %1: ").arg(m.year()) +
+                       BriefText(stats.YearBrief(strUser, m.year()));
         a.lines << QStringLiteral("month %1: ").arg(m.toString(QStringLiteral("yyyy-MM"))) +
                        BriefText(stats.MonthBrief(strUser, m.year(), m.month()));
     }
     for (const auto eTable : {CChartData::ETable::Income, CChartData::ETable::Outlay}) {
         const CChartData chart(eTable, strUser);
-        const QString t = eTable == CChartData::ETable::Income ? QStringLiteral("in ")
-                                                                : QStringLiteral("out ");
+        const QString t =
+            eTable == CChartData::ETable::Income ? QStringLiteral("in ") : QStringLiteral("out ");
         a.lines << t + QStringLiteral("user line: ") + chart.UserLine().data.join(QLatin1Char(' '));
         a.lines << t + QStringLiteral("user sorts: ") + chart.UserSorts().join(QLatin1Char(' '));
         for (const QDate& m : Months) {
@@ -331,10 +332,9 @@ SAnswers Analysis(const QString& strUser) {
                            chart.MonthSorts(m.year(), m.month()).join(QLatin1Char(' '));
         }
         QStringList days;
-        for (const QDate& d : CDayList::Days(eTable == CChartData::ETable::Income
-                                                 ? ERecordKind::Income
-                                                 : ERecordKind::Outlay,
-                                             strUser))
+        for (const QDate& d : CDayList::Days(
+                 eTable == CChartData::ETable::Income ? ERecordKind::Income : ERecordKind::Outlay,
+                 strUser))
             days << d.toString(Qt::ISODate);
         a.lines << t + QStringLiteral("days: ") + days.join(QLatin1Char(' '));
     }
@@ -409,13 +409,16 @@ SAnswers Recomputed(const QString& strUser) {
         const QString strT = t == 0 ? QStringLiteral("in ") : QStringLiteral("out ");
         const auto eTable = t == 0 ? CChartData::ETable::Income : CChartData::ETable::Outlay;
         // A line: per period in [nFirst, nLast], the total when a record with an account is in it.
-        const auto line = [&](int nLevel, const QDate& from, const QDate& to, int nFirst, int nLast) {
+        const auto line = [&](int nLevel, const QDate& from, const QDate& to, int nFirst,
+                              int nLast) {
             QStringList data;
             for (int n = nFirst; n <= nLast; ++n) {
                 qint64 nCents = 0;
                 bool bBank = false;
                 for (const SRow& r : rows) {
-                    const int k = nLevel == 0 ? r.day.year() : nLevel == 1 ? r.day.month() : r.day.day();
+                    const int k = nLevel == 0   ? r.day.year()
+                                  : nLevel == 1 ? r.day.month()
+                                                : r.day.day();
                     if (r.nTable == t && in(r, from, to) && k == n) {
                         nCents += r.nCents;
                         bBank = bBank || r.bBank;

@@ -1,3 +1,4 @@
+#include "cbookbuilder.h"
 #include "ctestbook.h"
 #include "ctestrows.h"
 #include "data/cbankset.h"
@@ -5,9 +6,8 @@
 #include "data/cincomeset.h"
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
-#include "cbookbuilder.h"
-#include "records/cdayconflict.h"
 #include "records/cdaybook.h"
+#include "records/cdayconflict.h"
 
 #include <QtTest>
 #include <cmath>
@@ -184,7 +184,8 @@ private Q_SLOTS:
         QCOMPARE(CMoney::Format(Balance(QStringLiteral("存折"))), QStringLiteral("500.00"));
         QCOMPARE(Notes(outlay.LoadDay(day, QStringLiteral("存折"))),
                  QStringList{QStringLiteral("keep")});
-        QCOMPARE(Notes(outlay.LoadDay(day.addDays(1), strCash)), QStringList{QStringLiteral("keep")});
+        QCOMPARE(Notes(outlay.LoadDay(day.addDays(1), strCash)),
+                 QStringList{QStringLiteral("keep")});
         CDayBook other4(ERecordKind::Outlay, QStringLiteral("李四"));
         QCOMPARE(Notes(other4.LoadDay(day, strCash)), QStringList{QStringLiteral("keep")});
     }

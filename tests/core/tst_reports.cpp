@@ -3,8 +3,8 @@
 #include "analysis/creportquery.h"
 #include "ctestbook.h"
 #include "data/cbankset.h"
-#include "data/cmoney.h"
 #include "data/cincomeset.h"
+#include "data/cmoney.h"
 #include "data/coutlayset.h"
 #include "data/ctrsset.h"
 
@@ -228,11 +228,15 @@ private Q_SLOTS:
     void csvForSpreadsheets() {
         CTestBook book;
         const QStringList notes = {QStringLiteral("=HYPERLINK(\"http://x\",\"点我\")"),
-                                   QStringLiteral("+1"), QStringLiteral("-5 块"),
-                                   QStringLiteral("@SUM(A1)"), QStringLiteral("\t制表"),
-                                   QStringLiteral("午饭, \"两人\"\n第二行"), QStringLiteral("平常")};
+                                   QStringLiteral("+1"),
+                                   QStringLiteral("-5 块"),
+                                   QStringLiteral("@SUM(A1)"),
+                                   QStringLiteral("\t制表"),
+                                   QStringLiteral("午饭, \"两人\"\n第二行"),
+                                   QStringLiteral("平常")};
         for (int i = 0; i < notes.size(); ++i)
-            AddIncome(QDate(2024, 12, 9).addDays(i), QStringLiteral("工资收入"), 34.2 + i * 1001.07 - (i == 2 ? 5000 : 0), notes[i]);
+            AddIncome(QDate(2024, 12, 9).addDays(i), QStringLiteral("工资收入"),
+                      34.2 + i * 1001.07 - (i == 2 ? 5000 : 0), notes[i]);
         const CReportQuery::SResult r = CReportQuery::RecordReport(
             U, CReportQuery::ETable::Income, std::nullopt, D(2024, 1, 1), D(2025, 12, 31));
         QVector<QStringList> rows;
@@ -249,13 +253,15 @@ private Q_SLOTS:
         QVERIFY(file.readAll().startsWith("\xEF\xBB\xBF"));
 
         QProcess python;
-        python.start(QStringLiteral("python3"),
-                     {QStringLiteral("-c"),
-                      QStringLiteral("import csv, json, sys\n"
-                                     "rows = list(csv.reader(open(sys.argv[1], encoding='utf-8-sig', newline='')))\n"
-                                     "total = sum(round(float(r[3]) * 100) for r in rows[1:])\n"
-                                     "print(json.dumps({'rows': rows, 'total': total}))\n"),
-                      strPath});
+        python.start(
+            QStringLiteral("python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral(
+                 "import csv, json, sys\n"
+                 "rows = list(csv.reader(open(sys.argv[1], encoding='utf-8-sig', newline='')))\n"
+                 "total = sum(round(float(r[3]) * 100) for r in rows[1:])\n"
+                 "print(json.dumps({'rows': rows, 'total': total}))\n"),
+             strPath});
         QVERIFY(python.waitForFinished(30000));
         QCOMPARE(python.exitCode(), 0);
         const QJsonObject read = QJsonDocument::fromJson(python.readAllStandardOutput()).object();

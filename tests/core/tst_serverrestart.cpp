@@ -69,14 +69,15 @@ public:
             return false;
         if (::geteuid() == 0) {
             const passwd* pw = ::getpwnam("postgres");
-            if (!pw || ::chown(QFile::encodeName(m_dir.path()).constData(), pw->pw_uid,
-                               pw->pw_gid) != 0)
+            if (!pw ||
+                ::chown(QFile::encodeName(m_dir.path()).constData(), pw->pw_uid, pw->pw_gid) != 0)
                 return false;
         }
         return Run(QStringLiteral("initdb"),
-                   {QStringLiteral("-D"), DataDir(), QStringLiteral("-U"), QStringLiteral("postgres"),
-                    QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("-E"),
-                    QStringLiteral("UTF8"), QStringLiteral("--locale=C.UTF-8")}) &&
+                   {QStringLiteral("-D"), DataDir(), QStringLiteral("-U"),
+                    QStringLiteral("postgres"), QStringLiteral("-A"), QStringLiteral("trust"),
+                    QStringLiteral("-E"), QStringLiteral("UTF8"),
+                    QStringLiteral("--locale=C.UTF-8")}) &&
                Start();
     }
     bool Start() {
@@ -90,15 +91,17 @@ public:
                     QStringLiteral("start")});
     }
     bool Stop(const QString& strMode = QStringLiteral("fast")) {
-        return Run(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), DataDir(), QStringLiteral("-m"),
-                                              strMode, QStringLiteral("-w"), QStringLiteral("stop")});
+        return Run(QStringLiteral("pg_ctl"),
+                   {QStringLiteral("-D"), DataDir(), QStringLiteral("-m"), strMode,
+                    QStringLiteral("-w"), QStringLiteral("stop")});
     }
     ~CThrowawayServer() {
         if (QFileInfo::exists(DataDir() + QStringLiteral("/postmaster.pid")))
             Stop(QStringLiteral("immediate"));
     }
     QString Url() const {
-        return QStringLiteral("postgresql://postgres@127.0.0.1:%1/postgres?schema=book").arg(m_nPort);
+        return QStringLiteral("postgresql://postgres@127.0.0.1:%1/postgres?schema=book")
+            .arg(m_nPort);
     }
 
 private:
@@ -107,13 +110,14 @@ private:
         QProcess process;
         if (::geteuid() == 0)
             process.start(QStringLiteral("runuser"),
-                          QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"),
-                                      m_strBin + QLatin1Char('/') + strTool} +
+                          QStringList{QStringLiteral("-u"), QStringLiteral("postgres"),
+                                      QStringLiteral("--"), m_strBin + QLatin1Char('/') + strTool} +
                               args);
         else
             process.start(m_strBin + QLatin1Char('/') + strTool, args);
         if (!process.waitForFinished(120000) || process.exitCode() != 0) {
-            qWarning("%s failed: %s%s", qPrintable(strTool), process.readAllStandardOutput().constData(),
+            qWarning("%s failed: %s%s", qPrintable(strTool),
+                     process.readAllStandardOutput().constData(),
                      process.readAllStandardError().constData());
             return false;
         }
@@ -180,15 +184,18 @@ private Q_SLOTS:
         const QStringList before = CBookBuilder::Dump(QStringLiteral("other"));
         const QString strCut = Failure([&] {
             CTransaction transaction;
-            CDatabase::Exec(QStringLiteral("UPDATE \"Bank\" SET \"CardCash\" = \"CardCash\" + 100"));
+            CDatabase::Exec(
+                QStringLiteral("UPDATE \"Bank\" SET \"CardCash\" = \"CardCash\" + 100"));
             QVERIFY(server.Stop(QStringLiteral("immediate")));
-            CDatabase::Exec(QStringLiteral("UPDATE \"Bank\" SET \"CardCash\" = \"CardCash\" + 100"));
+            CDatabase::Exec(
+                QStringLiteral("UPDATE \"Bank\" SET \"CardCash\" = \"CardCash\" + 100"));
             transaction.Commit();
         });
-        QVERIFY2(strCut.startsWith(QStringLiteral("与数据库服务器的连接已断开")), qPrintable(strCut));
+        QVERIFY2(strCut.startsWith(QStringLiteral("与数据库服务器的连接已断开")),
+                 qPrintable(strCut));
         // While the server is down every step says so in Chinese.
-        for (const QString& s : {Failure([] { CUserAdmin::UserNames(); }),
-                                 Failure([] { Transfer(4); })})
+        for (const QString& s :
+             {Failure([] { CUserAdmin::UserNames(); }), Failure([] { Transfer(4); })})
             QVERIFY2(s.contains(QStringLiteral("数据库服务器")), qPrintable(s));
         QVERIFY(server.Start());
         QCOMPARE(CBookBuilder::Dump(QStringLiteral("other")), before);

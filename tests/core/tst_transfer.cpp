@@ -8,8 +8,8 @@
 #include "data/ctransaction.h"
 #include "records/cdaybook.h"
 
-#include <QSqlQuery>
 #include <QRandomGenerator>
+#include <QSqlQuery>
 #include <QtTest>
 #include <limits>
 
@@ -131,11 +131,13 @@ private Q_SLOTS:
         AddBank(B, 488.160034179687); // noise an older version left behind
         CDayBook income(ERecordKind::Income, g_strUser);
         const QDate day(2004, 3, 2);
-        CTestRows::ReplaceDay(income, day, A, {{QStringLiteral("工资收入"), QString(), 999999999999.99}});
+        CTestRows::ReplaceDay(income, day, A,
+                              {{QStringLiteral("工资收入"), QString(), 999999999999.99}});
         CTestRows::ReplaceDay(income, day, A, {{QStringLiteral("工资收入"), QString(), 12.34}});
         QCOMPARE(CTransfer::Transfer(g_strUser, day, A, B, 0.001), CTransfer::EResult::ZeroAmount);
         QCOMPARE(CTransfer::Transfer(g_strUser, day, A, B, 0.016), CTransfer::EResult::Done);
-        QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT \"CardCash\" FROM \"Bank\" ORDER BY \"编号\""));
+        QSqlQuery q =
+            CDatabase::Exec(QStringLiteral("SELECT \"CardCash\" FROM \"Bank\" ORDER BY \"编号\""));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toDouble(), 512.32); // exactly, not 512.3200000001
         QVERIFY(q.next());
@@ -155,7 +157,8 @@ private Q_SLOTS:
         }
         QRandomGenerator random(13);
         const auto amount = [&random] {
-            return double(random.bounded(-200000, 2000000)) / 100.0 + (random.bounded(3) == 0 ? 0.004 : 0);
+            return double(random.bounded(-200000, 2000000)) / 100.0 +
+                   (random.bounded(3) == 0 ? 0.004 : 0);
         };
         CDayBook books[2] = {CDayBook(ERecordKind::Income, g_strUser),
                              CDayBook(ERecordKind::Outlay, g_strUser)};
@@ -191,7 +194,8 @@ private Q_SLOTS:
             expected[strCard] += nDelta;
         }
         walk.Commit();
-        QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT \"CardName\", \"CardCash\" FROM \"Bank\""));
+        QSqlQuery q =
+            CDatabase::Exec(QStringLiteral("SELECT \"CardName\", \"CardCash\" FROM \"Bank\""));
         int nSeen = 0;
         while (q.next()) {
             ++nSeen;

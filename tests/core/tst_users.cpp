@@ -17,8 +17,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
-#include <sodium.h>
 #include <functional>
+#include <sodium.h>
 
 namespace {
 const QDate s_day(2024, 3, 15);
@@ -116,8 +116,9 @@ private Q_SLOTS:
         AddLegacyUser(QStringLiteral("bob"), QStringLiteral("pw2"));
         QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("bob"), QStringLiteral("pw2")));
         QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Bob"), QStringLiteral("pw1")));
-        QCOMPARE(CUserAdmin::UserNames(), (QStringList{QStringLiteral("Bob"), QStringLiteral("爸爸"),
-                                                       QStringLiteral("bob")}));
+        QCOMPARE(
+            CUserAdmin::UserNames(),
+            (QStringList{QStringLiteral("Bob"), QStringLiteral("爸爸"), QStringLiteral("bob")}));
     }
 
     void createUserIsAllOrNothing() {
@@ -206,8 +207,8 @@ private Q_SLOTS:
         // is refused; a change forgets the remembered (old) password.
         using E = CUserAdmin::EChange;
         const QString strAnn = QStringLiteral("Ann");
-        QVERIFY_THROWS_EXCEPTION(CDBException,
-                                 CUserAdmin::ChangePassword(strAnn, QStringLiteral("Secret"), QString()));
+        QVERIFY_THROWS_EXCEPTION(
+            CDBException, CUserAdmin::ChangePassword(strAnn, QStringLiteral("Secret"), QString()));
         QVERIFY(CUserAdmin::StoreSaveChoice(strAnn, true, QStringLiteral("Secret")));
         QCOMPARE(CUserAdmin::ChangePassword(strAnn, QStringLiteral("Secret"), QStringLiteral("新")),
                  E::Changed);
@@ -216,22 +217,27 @@ private Q_SLOTS:
         QVERIFY(CUserAdmin::SavedPassword(strAnn, bSave, strSaved));
         QVERIFY(!bSave);
         QCOMPARE(strSaved, QString());
-        QCOMPARE(CUserAdmin::ChangePassword(strAnn, QStringLiteral("Secret"), QStringLiteral("Secret")),
-                 E::WrongPassword);
+        QCOMPARE(
+            CUserAdmin::ChangePassword(strAnn, QStringLiteral("Secret"), QStringLiteral("Secret")),
+            E::WrongPassword);
         QVERIFY(CUserAdmin::CheckPassword(strAnn, QStringLiteral("新")));
         QVERIFY(!CUserAdmin::CheckPassword(strAnn, QStringLiteral("Secret")));
-        QCOMPARE(CUserAdmin::ChangePassword(QStringLiteral("nobody"), QString(), QStringLiteral("x")),
-                 E::NoUser);
+        QCOMPARE(
+            CUserAdmin::ChangePassword(QStringLiteral("nobody"), QString(), QStringLiteral("x")),
+            E::NoUser);
         QVERIFY_THROWS_EXCEPTION(
             CDBException,
             CUserAdmin::ChangePassword(strAnn, QString(), QString(33, QLatin1Char('p'))));
 
         // A book that cannot be read is an error, never a wrong password.
-        QVERIFY(QSqlQuery(CDatabase::Connection()).exec(QStringLiteral("ALTER TABLE \"User\" RENAME TO \"UserAway\"")));
+        QVERIFY(QSqlQuery(CDatabase::Connection())
+                    .exec(QStringLiteral("ALTER TABLE \"User\" RENAME TO \"UserAway\"")));
         QVERIFY_THROWS_EXCEPTION(CDBException, CUserAdmin::LogIn(strAnn, QStringLiteral("新")));
         QVERIFY_THROWS_EXCEPTION(
-            CDBException, CUserAdmin::ChangePassword(strAnn, QStringLiteral("新"), QStringLiteral("x")));
-        QVERIFY(QSqlQuery(CDatabase::Connection()).exec(QStringLiteral("ALTER TABLE \"UserAway\" RENAME TO \"User\"")));
+            CDBException,
+            CUserAdmin::ChangePassword(strAnn, QStringLiteral("新"), QStringLiteral("x")));
+        QVERIFY(QSqlQuery(CDatabase::Connection())
+                    .exec(QStringLiteral("ALTER TABLE \"UserAway\" RENAME TO \"User\"")));
         QVERIFY(CUserAdmin::CheckPassword(strAnn, QStringLiteral("新")));
     }
 
@@ -254,7 +260,9 @@ private Q_SLOTS:
         const QString strOther = TwoAccounts().last().strCardName;
         const SDayEdit edit = SDayEdit::Adding({{QStringLiteral("工资收入"), QString(), 5}});
         const std::function<void(qint64)> writes[] = {
-            [&](qint64 n) { CDayBook(ERecordKind::Income, strAnn).Confirm(s_day, strCard, edit, n); },
+            [&](qint64 n) {
+                CDayBook(ERecordKind::Income, strAnn).Confirm(s_day, strCard, edit, n);
+            },
             [&](qint64 n) { CDayBook(ERecordKind::Outlay, strAnn).OpenDay(s_day.addDays(1), n); },
             [&](qint64 n) {
                 CTransfer::Transfer(strAnn, s_day, strCard, strOther, 1,
@@ -266,7 +274,8 @@ private Q_SLOTS:
                                 CDatabase::DefaultConnection, n);
             },
             [&](qint64 n) {
-                CAccountAdmin::Add(strAnn, QStringLiteral("新帐户"), {}, 0, CDatabase::DefaultConnection, n);
+                CAccountAdmin::Add(strAnn, QStringLiteral("新帐户"), {}, 0,
+                                   CDatabase::DefaultConnection, n);
             },
             [&](qint64 n) {
                 CAccountAdmin::Rename(strAnn, CAccountAdmin::List(strAnn).last().nKey,

@@ -11,13 +11,13 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QPieSeries>
 #include <QRandomGenerator>
-#include <QGraphicsScene>
-#include <QGraphicsTextItem>
 #include <QToolTip>
 #include <QTreeWidgetItem>
 #include <QtTest>
@@ -324,10 +324,10 @@ private Q_SLOTS:
 
         // The twelve outlay categories as the pie draws them, with 用餐 at 15 %.
         const QStringList names = {
-            QStringLiteral("用餐"), QStringLiteral("购物"),     QStringLiteral("零食"),
-            QStringLiteral("服装"), QStringLiteral("生活用品"), QStringLiteral("房租"),
-            QStringLiteral("交通费"), QStringLiteral("电话费"), QStringLiteral("旅游"),
-            QStringLiteral("娱乐"), QStringLiteral("医疗保健"), QStringLiteral("其它")};
+            QStringLiteral("用餐"),   QStringLiteral("购物"),     QStringLiteral("零食"),
+            QStringLiteral("服装"),   QStringLiteral("生活用品"), QStringLiteral("房租"),
+            QStringLiteral("交通费"), QStringLiteral("电话费"),   QStringLiteral("旅游"),
+            QStringLiteral("娱乐"),   QStringLiteral("医疗保健"), QStringLiteral("其它")};
         CMschart3 pie(CMschart3::EType::Pie, 1, 12);
         CMschart3 bar(CMschart3::EType::Bar, 1, 12);
         for (CMschart3* pChart : {&pie, &bar}) {
@@ -346,9 +346,9 @@ private Q_SLOTS:
                 const auto a = lab(pPie->slices().at(i)->color());
                 const auto b = lab(pPie->slices().at(j)->color());
                 const double dE = std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
-                QVERIFY2(dE >= 20.0, qPrintable(QStringLiteral("%1/%2: ΔE %3")
-                                                    .arg(names[i], names[j])
-                                                    .arg(dE)));
+                QVERIFY2(
+                    dE >= 20.0,
+                    qPrintable(QStringLiteral("%1/%2: ΔE %3").arg(names[i], names[j]).arg(dE)));
             }
 
         // Hovering a wedge, a bar or a point tells its exact value and share.
@@ -404,8 +404,8 @@ private Q_SLOTS:
                 if (auto* pText = dynamic_cast<QGraphicsTextItem*>(pItem);
                     pText && pText->isVisible() && pText->toPlainText().endsWith(QChar(0x5E74)))
                     drawn << pText->toPlainText();
-            const QString strDrawn = QString::number(nWidth) + QLatin1Char(':') +
-                                     drawn.join(QLatin1Char(' '));
+            const QString strDrawn =
+                QString::number(nWidth) + QLatin1Char(':') + drawn.join(QLatin1Char(' '));
             QVERIFY2(drawn.size() >= 3 && drawn.size() < 27, qPrintable(strDrawn));
             QVERIFY2(drawn.contains(QStringLiteral("2001年")), qPrintable(strDrawn));
         }

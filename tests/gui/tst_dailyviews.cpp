@@ -242,8 +242,8 @@ private Q_SLOTS:
             QTest::keyClick(QApplication::focusWidget(), eKey, eMods);
         };
         const auto type = [](const QString& strText) {
-            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown,
-                                strText, Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, strText,
+                                Qt::NoModifier);
         };
         Ctl<QPushButton>(pView, 1016)->setFocus();
         key(Qt::Key_Space);
@@ -258,8 +258,9 @@ private Q_SLOTS:
             key(Qt::Key_Return); // on the last cell: the next row
         }
         QCOMPARE(pView->m_gridRecords->GetRows(), 12); // ten records and the row begun last
-        key(Qt::Key_Up); // rows stay reachable
-        QVERIFY(OnCell(pView, pView->m_pEditText, 10, 1) || OnCell(pView, pView->m_comboSort, 10, 1));
+        key(Qt::Key_Up);                               // rows stay reachable
+        QVERIFY(OnCell(pView, pView->m_pEditText, 10, 1) ||
+                OnCell(pView, pView->m_comboSort, 10, 1));
         key(Qt::Key_Down);
         key(Qt::Key_Return, Qt::ControlModifier);
         QVERIFY2(Shown().isEmpty(), "no message");
@@ -301,8 +302,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(f.pFrame));
         const auto key = [](Qt::Key eKey) { QTest::keyClick(QApplication::focusWidget(), eKey); };
         const auto type = [](const QString& strText) {
-            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown,
-                                strText, Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, strText,
+                                Qt::NoModifier);
         };
         auto* pList = pView->findChild<QListWidget*>(QStringLiteral("1026"));
         QVERIFY(pList);
@@ -326,7 +327,8 @@ private Q_SLOTS:
             const QString strTag = QString::fromUtf8(c.pTyped);
             QVERIFY2(OnCell(pView, pView->m_comboSort, nRow, 1), qPrintable(strTag));
             type(strTag);
-            QVERIFY2(pList->isVisible() && pList->item(0)->text() == QString::fromUtf8(c.pFirstListed),
+            QVERIFY2(pList->isVisible() &&
+                         pList->item(0)->text() == QString::fromUtf8(c.pFirstListed),
                      qPrintable(strTag));
             for (int i = 0; i < c.nDown; ++i)
                 key(Qt::Key_Down);
@@ -343,12 +345,14 @@ private Q_SLOTS:
         QCOMPARE(Shown(), QStringList{QStringLiteral("当前记录尚未保存，是否保存？")});
         QVERIFY(!pView->IsEditing());
 
-        // 修改 on a day with a record: Esc without a change, then with one (取消 stays, 不保存 leaves).
+        // 修改 on a day with a record: Esc without a change, then with one (取消 stays, 不保存
+        // leaves).
         Press(pView, 1020);
         QCOMPARE(Box(pView, 1002), QStringLiteral("2004-3-2"));
         QCOMPARE(Cell(pView, 1, 1), QStringLiteral("用餐支出"));
         Press(pView, 1017);
-        ClickCell(pView, 1, 3); // another cell than below: two clicks on one would be a double click
+        ClickCell(pView, 1,
+                  3); // another cell than below: two clicks on one would be a double click
         QVERIFY(OnCell(pView, pView->m_pEditText, 1, 3));
         key(Qt::Key_Escape);
         QVERIFY(!pView->IsEditing() && Shown().isEmpty());
@@ -676,7 +680,8 @@ private Q_SLOTS:
         using C = CMessageBox::EChoice;
         for (const EWay eWay : {View, Tree, Account, Navigation, Logout, Close}) {
             for (const C eChoice : {C::Save, C::Discard, C::Cancel}) {
-                const QByteArray tag = QByteArray::number(eWay) + '/' + QByteArray::number(int(eChoice));
+                const QByteArray tag =
+                    QByteArray::number(eWay) + '/' + QByteArray::number(int(eChoice));
                 SFixture f;
                 CIncomeView* pView = f.Income(); // 2004-5-1, empty
                 const QString strBank = pView->m_strBank;
@@ -707,14 +712,17 @@ private Q_SLOTS:
                     break;
                 }
                 const QStringList shown = Shown();
-                QVERIFY2(!shown.isEmpty() && shown.first() == QStringLiteral("当前记录尚未保存，是否保存？"),
+                QVERIFY2(!shown.isEmpty() &&
+                             shown.first() == QStringLiteral("当前记录尚未保存，是否保存？"),
                          tag.constData());
-                const int nStored = int(
-                    CDayBook(ERecordKind::Income, g_strUser).LoadDay(QDate(2004, 5, 1), strBank).size());
+                const int nStored = int(CDayBook(ERecordKind::Income, g_strUser)
+                                            .LoadDay(QDate(2004, 5, 1), strBank)
+                                            .size());
                 QVERIFY2(nStored == (eChoice == C::Save ? 1 : 0), tag.constData());
                 if (eChoice == C::Cancel) {
                     // Still there, still editing, the row still typed.
-                    QVERIFY2(f.pFrame->View<CIncomeView>() == pView && pView->IsEditing(), tag.constData());
+                    QVERIFY2(f.pFrame->View<CIncomeView>() == pView && pView->IsEditing(),
+                             tag.constData());
                     QCOMPARE(Cell(pView, 1, 3), QStringLiteral("3.00"));
                     QCOMPARE(Box(pView, 1002), QStringLiteral("2004-5-1"));
                     QCOMPARE(pView->m_strBank, strBank);
@@ -722,8 +730,8 @@ private Q_SLOTS:
                     continue;
                 }
                 // Left: the other view, day or account, logged out, or closed.
-                const bool bLeft = eWay == View     ? f.pFrame->View<CSumListView>() != nullptr
-                                   : eWay == Tree   ? Box(pView, 1002) == QStringLiteral("2004-3-2")
+                const bool bLeft = eWay == View   ? f.pFrame->View<CSumListView>() != nullptr
+                                   : eWay == Tree ? Box(pView, 1002) == QStringLiteral("2004-3-2")
                                    : eWay == Account ? pView->m_strBank != strBank
                                    : eWay == Navigation
                                        ? Box(pView, 1002) == QStringLiteral("2004-3-2")
@@ -754,7 +762,9 @@ private Q_SLOTS:
         QTest::keyClick(pView->m_gridRecords, Qt::Key_Delete);
         QCOMPARE(pView->m_gridRecords->GetRows(), 1);
         Press(pView, 1018);
-        QVERIFY(CDayBook(ERecordKind::Income, g_strUser).LoadDay(QDate(2004, 3, 2), g_strCash).isEmpty());
+        QVERIFY(CDayBook(ERecordKind::Income, g_strUser)
+                    .LoadDay(QDate(2004, 3, 2), g_strCash)
+                    .isEmpty());
         QCOMPARE(Balance(g_strCash), QStringLiteral("900.00"));
 
         // The bank record of that day is still there: refused. 2004-5-1 is empty: removed.
@@ -772,8 +782,9 @@ private Q_SLOTS:
         QCOMPARE(pItem->parent()->text(0) + pItem->text(0), QStringLiteral("4月2日"));
 
         if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS")) {
-            std::unique_ptr<QMessageBox> pBox(CMessageBox::SaveQuestionBox(
-                QStringLiteral("当前记录尚未保存，是否保存？"), QStringLiteral("保存记录"), f.pFrame));
+            std::unique_ptr<QMessageBox> pBox(
+                CMessageBox::SaveQuestionBox(QStringLiteral("当前记录尚未保存，是否保存？"),
+                                             QStringLiteral("保存记录"), f.pFrame));
             pBox->adjustSize();
             pBox->grab().save(QDir(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS"))
                                   .filePath(QStringLiteral("unsaved-question.png")));

@@ -3,10 +3,10 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
-#include <QToolTip>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 class TestGrid : public QObject {
@@ -170,11 +170,12 @@ void TestGrid::FillsItsWidthAlignsMoneyAndTipsCutTexts() {
     const struct {
         const char* pszText;
         bool bRight;
-    } cells[] = {{"12.50", true}, {"-1500.56元", true}, {"￥1,200.00", true}, {"0", true},
-                 {"用餐", false}, {"2004年3月3日", false}, {"3号楼", false}, {"", false}};
+    } cells[] = {{"12.50", true}, {"-1500.56元", true},    {"￥1,200.00", true}, {"0", true},
+                 {"用餐", false}, {"2004年3月3日", false}, {"3号楼", false},     {"", false}};
     for (const auto& c : cells) {
         grid.SetTextMatrix(1, 2, S(c.pszText));
-        const auto eAlign = grid.model()->index(0, 1).data(Qt::TextAlignmentRole).value<Qt::Alignment>();
+        const auto eAlign =
+            grid.model()->index(0, 1).data(Qt::TextAlignmentRole).value<Qt::Alignment>();
         QVERIFY2(bool(eAlign & Qt::AlignRight) == c.bRight, c.pszText);
     }
 

@@ -35,12 +35,15 @@ void Shot(QWidget* pWidget, const char* szName) {
 }
 
 int Count(const char* szTable) {
-    QSqlQuery q = CDatabase::Exec(
-        QStringLiteral("SELECT COUNT(*) FROM \"%1\" WHERE \"Amount\" <> 0").arg(QLatin1String(szTable)));
+    QSqlQuery q =
+        CDatabase::Exec(QStringLiteral("SELECT COUNT(*) FROM \"%1\" WHERE \"Amount\" <> 0")
+                            .arg(QLatin1String(szTable)));
     return q.next() ? q.value(0).toInt() : -1;
 }
 
-QAction* Command(CGuiTest& gui, int nId) { return gui.Find<QAction>(QString::number(nId)); }
+QAction* Command(CGuiTest& gui, int nId) {
+    return gui.Find<QAction>(QString::number(nId));
+}
 
 // The user with one account, as this or another copy creates it.
 void AddUser() {
@@ -50,8 +53,9 @@ void AddUser() {
 
 // A 支付宝 statement of nRows outlay rows (UTF-8), each with an order number of its own.
 QString WriteLongStatement(const QTemporaryDir& dir, int nRows) {
-    QString s = QStringLiteral("交易时间,交易分类,交易对方,对方账号,商品说明,收/支,金额,收/付款方式,"
-                               "交易状态,交易订单号,商家订单号,备注\n");
+    QString s =
+        QStringLiteral("交易时间,交易分类,交易对方,对方账号,商品说明,收/支,金额,收/付款方式,"
+                       "交易状态,交易订单号,商家订单号,备注\n");
     for (int i = 0; i < nRows; ++i)
         s += QStringLiteral("%1 10:00:00,餐饮美食,面馆,,面 %2,支出,%3.50,,交易成功,L%2,,\n")
                  .arg(QDate(2023, 1, 1).addDays(i % 365).toString(Qt::ISODate))
@@ -114,15 +118,17 @@ private Q_SLOTS:
             pWizard->next();
             const CPreviewModel* pModel = pWizard->m_pModel;
             for (int r = 0; r < pModel->rowCount(); ++r) {
-                ticks << (pModel->index(r, CPreviewModel::Tick).data(Qt::CheckStateRole).toInt() == Qt::Checked
+                ticks << (pModel->index(r, CPreviewModel::Tick).data(Qt::CheckStateRole).toInt() ==
+                                  Qt::Checked
                               ? QStringLiteral("+")
                               : pModel->index(r, CPreviewModel::Reason).data().toString());
-                kinds << pModel->index(r, CPreviewModel::Kind).data().toString() + QLatin1Char('/') +
+                kinds << pModel->index(r, CPreviewModel::Kind).data().toString() +
+                             QLatin1Char('/') +
                              pModel->index(r, CPreviewModel::Sort).data().toString();
             }
             // The user moves the taxi ride to another category by hand.
-            pWizard->m_pModel->setData(pModel->index(5, CPreviewModel::Sort), QStringLiteral("旅游支出"),
-                                       Qt::EditRole);
+            pWizard->m_pModel->setData(pModel->index(5, CPreviewModel::Sort),
+                                       QStringLiteral("旅游支出"), Qt::EditRole);
             Shot(pWizard, "import-step2.png");
             pWizard->next();
             strDone = pWizard->findChild<QLabel*>(QStringLiteral("1130"))->text();
@@ -133,17 +139,20 @@ private Q_SLOTS:
         QVERIFY2(gui.Messages().isEmpty(), qPrintable(gui.Messages().join(QLatin1Char('\n'))));
         QVERIFY(strDetected.contains(QStringLiteral("支付宝")));
         QVERIFY(strDetected.contains(QStringLiteral("GB18030")));
-        QCOMPARE(ticks, QStringList({QStringLiteral("+"), QStringLiteral("+"), QStringLiteral("交易关闭"),
-                                     QStringLiteral("不计收支"), QStringLiteral("+"), QStringLiteral("+")}));
+        QCOMPARE(ticks, QStringList({QStringLiteral("+"), QStringLiteral("+"),
+                                     QStringLiteral("交易关闭"), QStringLiteral("不计收支"),
+                                     QStringLiteral("+"), QStringLiteral("+")}));
         QCOMPARE(kinds.first(), QStringLiteral("支出/用餐支出"));
         QCOMPARE(kinds[4], QStringLiteral("收入/其它收入"));
-        QVERIFY2(strDone.startsWith(QStringLiteral("收入表新增 2 行，支出表新增 2 行，转帐 0 笔。")),
-                 qPrintable(strDone));
+        QVERIFY2(
+            strDone.startsWith(QStringLiteral("收入表新增 2 行，支出表新增 2 行，转帐 0 笔。")),
+            qPrintable(strDone));
         QVERIFY(strDone.contains(QStringLiteral("招商银行：7961.10元")));
         QCOMPARE(Count("Income"), 2);
         QCOMPARE(Count("Outlay"), 2);
         QVERIFY(gui.Frame()->View<CSumListView>());
-        QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT \"Sort\" FROM \"Outlay\" WHERE \"Amount\" = 23.4"));
+        QSqlQuery q = CDatabase::Exec(
+            QStringLiteral("SELECT \"Sort\" FROM \"Outlay\" WHERE \"Amount\" = 23.4"));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toString(), QStringLiteral("旅游支出"));
 
@@ -171,7 +180,8 @@ private Q_SLOTS:
         });
         Command(gui, CImportCommands::ID_EXPORT)->trigger();
         QCOMPARE(gui.Messages().size(), 1);
-        QVERIFY(gui.Messages().first().startsWith(QStringLiteral("已导出 4 条收支记录和 0 笔转帐到")));
+        QVERIFY(
+            gui.Messages().first().startsWith(QStringLiteral("已导出 4 条收支记录和 0 笔转帐到")));
         QFile out(strOut);
         QVERIFY(out.open(QIODevice::ReadOnly));
         QCOMPARE(out.readAll().count("\r\n"), 5);
@@ -193,8 +203,8 @@ private Q_SLOTS:
         QTimer canceller;
         canceller.setInterval(5);
         connect(&canceller, &QTimer::timeout, this, [&] {
-            for (QProgressDialog* p : pWizard ? pWizard->findChildren<QProgressDialog*>()
-                                              : QList<QProgressDialog*>())
+            for (QProgressDialog* p :
+                 pWizard ? pWizard->findChildren<QProgressDialog*>() : QList<QProgressDialog*>())
                 if (p->labelText() == QStringLiteral("正在导入…") && p->value() >= 2000 &&
                     nCancelledAt < 0) {
                     nCancelledAt = p->value();

@@ -18,13 +18,13 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QScrollBar>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScrollBar>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidgetItemIterator>
@@ -116,15 +116,14 @@ void TestMainFrame::MenuTexts() {
     }
     QCOMPARE(titles, (QStringList{S("用户(&U)"), S("操作(&O)"), S("财务分析(&A)"), S("视图(&V)"),
                                   S("帮助(&H)")}));
-    QCOMPARE(
-        menus.at(0).filter(QStringLiteral("=")),
-        (QStringList{S("新建用户(&N)=32783"), S("用户登陆(&L)=32784"), S("删除用户(&D)=32785"),
-                     S("修改密码(&P)=32786"), S("断开用户(&C)=32787"), S("从备份恢复(&R)...=32843"),
-                     S("退出系统(&E)=32788")}));
+    QCOMPARE(menus.at(0).filter(QStringLiteral("=")),
+             (QStringList{S("新建用户(&N)=32783"), S("用户登陆(&L)=32784"), S("删除用户(&D)=32785"),
+                          S("修改密码(&P)=32786"), S("断开用户(&C)=32787"),
+                          S("从备份恢复(&R)...=32843"), S("退出系统(&E)=32788")}));
     QCOMPARE(menus.at(1).filter(QStringLiteral("=")),
              (QStringList{S("添加收入记录(&A)=32791"), S("添加支出记录(&O)=32790"),
-                          S("添加转帐记录(&C)=32792"), S("帐号管理(&M)=32835"), S("导入帐单(&I)…=32830"),
-                          S("导出(&X)…=32831")}));
+                          S("添加转帐记录(&C)=32792"), S("帐号管理(&M)=32835"),
+                          S("导入帐单(&I)…=32830"), S("导出(&X)…=32831")}));
     QCOMPARE(menus.at(2).filter(QStringLiteral("=")),
              (QStringList{S("摘要查询=32793"), S("收入查询=32798"), S("支出查询=32795"),
                           S("收入图表=32816"), S("支出图表=32817"), S("报表查询=32806"),
@@ -145,8 +144,9 @@ void TestMainFrame::ToolBarOrderAndTips() {
         order << (pAction->isSeparator() ? QStringLiteral("|") : pAction->objectName());
     QCOMPARE(
         order.join(QLatin1Char(' ')),
-        QStringLiteral("32783 32784 32785 32786 32787 | 32791 32790 32792 32830 32835 | 32793 32798 32795 | "
-                       "32816 32817 | 32806 32808 | 32812 57664 32788"));
+        QStringLiteral(
+            "32783 32784 32785 32786 32787 | 32791 32790 32792 32830 32835 | 32793 32798 32795 | "
+            "32816 32817 | 32806 32808 | 32812 57664 32788"));
     for (const QAction* pAction : pToolBar->actions()) {
         if (pAction->isSeparator())
             continue;
@@ -174,8 +174,8 @@ void TestMainFrame::LoggedOutAtStart() {
     enabled.sort();
     QCOMPARE(enabled,
              (QStringList{QStringLiteral("32783"), QStringLiteral("32784"), QStringLiteral("32788"),
-                          QStringLiteral("32812"), QStringLiteral("32843"), QStringLiteral("57664"), QStringLiteral("59392"),
-                          QStringLiteral("59393")}));
+                          QStringLiteral("32812"), QStringLiteral("32843"), QStringLiteral("57664"),
+                          QStringLiteral("59392"), QStringLiteral("59393")}));
     QVERIFY(pFrame->View<CMainView>());
     QCOMPARE(pFrame->View<CMainView>()->m_Date, QDate(2004, 3, 2));
     auto* pCalendar = gui.Find<QWidget>(QStringLiteral("1017"));
@@ -202,8 +202,8 @@ void TestMainFrame::LoginViewCommandsAndLogout() {
     gui.LogIn(S("张三"));
     QCOMPARE(pFrame->Session()->UserName(), S("张三"));
     QVERIFY(!gui.IsEnabled(CMainFrame::ID_NEW_USER) && !gui.IsEnabled(CMainFrame::ID_LOGIN));
-    for (const int nId : {32785, 32786, 32787, 32791, 32790, 32792, 32835, 32793, 32798, 32795, 32816,
-                          32817, 32806, 32808})
+    for (const int nId : {32785, 32786, 32787, 32791, 32790, 32792, 32835, 32793, 32798, 32795,
+                          32816, 32817, 32806, 32808})
         QVERIFY2(gui.IsEnabled(nId), qPrintable(QString::number(nId)));
     QVERIFY(gui.IsChecked(CMainFrame::ID_SUM_VIEW));
     QCOMPARE(SetPointers(pFrame), QStringList{QStringLiteral("CSumListView")});
@@ -314,9 +314,9 @@ void TestMainFrame::ViewsFitSmallWindows() {
     gui.LogIn(S("张三"));
     CMainFrame* pFrame = gui.Frame();
     pFrame->showNormal();
-    const int views[] = {CMainFrame::ID_SUM_VIEW,  CMainFrame::ID_INCOME_VIEW,
+    const int views[] = {CMainFrame::ID_SUM_VIEW,    CMainFrame::ID_INCOME_VIEW,
                          CMainFrame::ID_OUTLAY_VIEW, CMainFrame::ID_IN_CHART,
-                         CMainFrame::ID_OUT_CHART, CMainFrame::ID_RPT_VIEW};
+                         CMainFrame::ID_OUT_CHART,   CMainFrame::ID_RPT_VIEW};
     for (const QSize size : {QSize(1024, 600), QSize(1280, 720)}) {
         pFrame->resize(size);
         for (const int nView : views) {
@@ -343,7 +343,8 @@ void TestMainFrame::ViewsFitSmallWindows() {
                          qPrintable(strTag + QLatin1Char(' ') + (*it)->text(0)));
             }
             const QStringList clipped = Clipped(pPane);
-            QVERIFY2(clipped.isEmpty(), qPrintable(strTag + QLatin1Char(' ') + clipped.join(S("; "))));
+            QVERIFY2(clipped.isEmpty(),
+                     qPrintable(strTag + QLatin1Char(' ') + clipped.join(S("; "))));
             // The view's own form fits the width already at 1024; its grids from 1280 on.
             if (auto* pArea = qobject_cast<QAbstractScrollArea*>(pPane))
                 QVERIFY2(!pArea->horizontalScrollBar()->isVisible(), qPrintable(strTag));

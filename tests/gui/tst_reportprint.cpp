@@ -242,8 +242,8 @@ private Q_SLOTS:
         const struct {
             Qt::Key key;
             int nPage;
-        } keys[] = {{Qt::Key_Home, 1}, {Qt::Key_PageDown, 2}, {Qt::Key_End, 26},
-                    {Qt::Key_PageUp, 25}};
+        } keys[] = {
+            {Qt::Key_Home, 1}, {Qt::Key_PageDown, 2}, {Qt::Key_End, 26}, {Qt::Key_PageUp, 25}};
         for (const auto& k : keys) {
             QTest::keyClick(pPreview->PreviewWidget(), k.key);
             QCOMPARE(page(), k.nPage);

@@ -9,8 +9,8 @@
 #include "widgets/cmsflexgrid1.h"
 
 #include <QComboBox>
-#include <QLabel>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>

@@ -56,8 +56,9 @@ struct SFixture {
     }
     CIncomeView* DayView() {
         gui.Trigger(CMainFrame::ID_INCOME_VIEW);
-        QTest::mouseClick(pFrame->View<CIncomeView>()->findChild<QPushButton*>(QStringLiteral("1022")),
-                          Qt::LeftButton);
+        QTest::mouseClick(
+            pFrame->View<CIncomeView>()->findChild<QPushButton*>(QStringLiteral("1022")),
+            Qt::LeftButton);
         return pFrame->View<CIncomeView>();
     }
 };

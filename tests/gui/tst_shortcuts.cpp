@@ -1,7 +1,7 @@
 #include "analysis/crptview.h"
 #include "app/chelpwindow.h"
-#include "app/cleftview.h"
 #include "app/ckeyboardcommands.h"
+#include "app/cleftview.h"
 #include "cguitest.h"
 #include "records/cincomeview.h"
 
@@ -44,8 +44,8 @@ void TestShortcuts::keysReachTheirCommands_data() {
     row("report", CMainFrame::ID_RPT_VIEW, QKeySequence(Qt::CTRL | Qt::Key_6));
     row("new income day", CMainFrame::ID_ADD_INCOME, QKeySequence(Qt::CTRL | Qt::Key_N),
         "CNewDayInDlg");
-    row("new outlay day", CMainFrame::ID_ADD_OUTLAY,
-        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N), "CNewDayOutDlg");
+    row("new outlay day", CMainFrame::ID_ADD_OUTLAY, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
+        "CNewDayOutDlg");
     row("transfer", CMainFrame::ID_ADD_TRS, QKeySequence(Qt::CTRL | Qt::Key_T), "CTrsDlg");
     row("help", CMainFrame::ID_HELP, QKeySequence(Qt::Key_F1));
     row("print", CKeyboardCommands::ID_PRINT, QKeySequence(Qt::CTRL | Qt::Key_P));

@@ -51,8 +51,8 @@ QStringList VisibleTexts(QWidget* pWindow) {
 
 // Latin words left in those texts, apart from names that stay as they are in Chinese too.
 QStringList EnglishWords(const QStringList& texts) {
-    static const QStringList kNames{QStringLiteral("PDF"), QStringLiteral("A4"),
-                                    QStringLiteral("mm"),  QStringLiteral("CUPS"),
+    static const QStringList kNames{QStringLiteral("PDF"),  QStringLiteral("A4"),
+                                    QStringLiteral("mm"),   QStringLiteral("CUPS"),
                                     QStringLiteral("Ctrl"), QStringLiteral("Del")};
     static const QRegularExpression rxWord(QStringLiteral("[A-Za-z][A-Za-z0-9]+"));
     QStringList words;
@@ -104,12 +104,11 @@ void TestStandardDialogs::StandardWindowsSpeakChinese() {
         break;
     }
     case 2: {
-        auto* pBox = new QMessageBox(QMessageBox::Question, QStringLiteral("Ledgerkin"),
-                                     QStringLiteral("保存吗？"),
-                                     QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes |
-                                         QMessageBox::No | QMessageBox::Save |
-                                         QMessageBox::Discard | QMessageBox::Close,
-                                     gui.Frame());
+        auto* pBox = new QMessageBox(
+            QMessageBox::Question, QStringLiteral("Ledgerkin"), QStringLiteral("保存吗？"),
+            QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No |
+                QMessageBox::Save | QMessageBox::Discard | QMessageBox::Close,
+            gui.Frame());
         pBox->setWindowTitle(QStringLiteral("提示"));
         pWindow.reset(pBox);
         break;
@@ -122,8 +121,9 @@ void TestStandardDialogs::StandardWindowsSpeakChinese() {
     pWindow->show();
     QVERIFY(QTest::qWaitForWindowExposed(pWindow.get()));
     const QStringList texts = VisibleTexts(pWindow.get());
-    QVERIFY2(texts.join(QString()).contains(QRegularExpression(QStringLiteral("[\\x{4e00}-\\x{9fff}]"))),
-             qPrintable(texts.join(QLatin1Char('|'))));
+    QVERIFY2(
+        texts.join(QString()).contains(QRegularExpression(QStringLiteral("[\\x{4e00}-\\x{9fff}]"))),
+        qPrintable(texts.join(QLatin1Char('|'))));
     const QStringList english = EnglishWords(texts);
     QVERIFY2(english.isEmpty(), qPrintable(english.join(QLatin1Char('\n'))));
 }

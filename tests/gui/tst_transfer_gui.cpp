@@ -17,8 +17,8 @@
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QDir>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QtTest>
@@ -119,7 +119,8 @@ private Q_SLOTS:
         QCOMPARE(Balance(B), QStringLiteral("170.00"));
         // Taking A below zero was asked first.
         QCOMPARE(gui.Messages(),
-                 QStringList{QStringLiteral("转帐后帐号“A”的余额将是 ￥-50.00，低于零。\n确定要转帐吗？")});
+                 QStringList{
+                     QStringLiteral("转帐后帐号“A”的余额将是 ￥-50.00，低于零。\n确定要转帐吗？")});
         // The summary shows the new balances.
         QVERIFY(gui.Frame()->View<CSumListView>());
         QVERIFY(gui.IsChecked(CMainFrame::ID_SUM_VIEW));
@@ -141,10 +142,9 @@ private Q_SLOTS:
         // The history, opened twice from the dialog, lists each transfer once, by date, with
         // a total; the second time the first transfer is undone (the question refused once).
         CTransfer::Transfer(g_strUser, QDate(2004, 3, 1), B, A, 0.01);
-        const QStringList expected = {QStringLiteral("2004年3月1日|B|A|￥0.01"),
-                                      QStringLiteral("2004年3月2日|A|B|￥150.00"),
-                                      QStringLiteral("2004年3月2日|A|B|￥-30.00"),
-                                      QStringLiteral("合计（3 笔）|||￥120.01")};
+        const QStringList expected = {
+            QStringLiteral("2004年3月1日|B|A|￥0.01"), QStringLiteral("2004年3月2日|A|B|￥150.00"),
+            QStringLiteral("2004年3月2日|A|B|￥-30.00"), QStringLiteral("合计（3 笔）|||￥120.01")};
         QStringList firstView, secondView, afterUndo;
         bool bUndoEnabledAtFirst = true;
         CGuiTest::OnNextModal([&](QWidget* pDlg) {
@@ -157,7 +157,8 @@ private Q_SLOTS:
                         return;
                     }
                     auto* pGrid = Child<CMsflexgrid1>(pRpt, CTrsRptDlg::IDC_GRID);
-                    bUndoEnabledAtFirst = Child<QPushButton>(pRpt, CTrsRptDlg::IDC_UNDO)->isEnabled();
+                    bUndoEnabledAtFirst =
+                        Child<QPushButton>(pRpt, CTrsRptDlg::IDC_UNDO)->isEnabled();
                     QTest::mouseClick(pGrid->viewport(), Qt::LeftButton, {},
                                       pGrid->CellRect(2, 2, pGrid->viewport()).center());
                     gui.AnswerNext(false);
@@ -182,7 +183,8 @@ private Q_SLOTS:
         QCOMPARE(Balance(A), QStringLiteral("130.01"));
         QCOMPARE(Balance(B), QStringLiteral("-10.01"));
         // The dialog was cancelled, yet the summary shows the balances the undo left.
-        QCOMPARE(gui.Find<CMsflexgrid1>(QStringLiteral("1012"))->GetTextMatrix(2, 2), QStringLiteral("-10.01"));
+        QCOMPARE(gui.Find<CMsflexgrid1>(QStringLiteral("1012"))->GetTextMatrix(2, 2),
+                 QStringLiteral("-10.01"));
         QCOMPARE(TrsCount(), 2);
     }
 
@@ -203,7 +205,8 @@ private Q_SLOTS:
             {"A", "A", "150", QStringLiteral("转入帐号和转出帐号不能相同!")},
             {"A", "B", "0", QStringLiteral("转帐金额不能为零!")},
             {"A", "B", "0.004", QStringLiteral("转帐金额不能为零!")}, // zero once rounded
-            {"A", "B", "12,5", QStringLiteral("转帐金额：金额中不能有逗号，请用小数点，例如 12.50")},
+            {"A", "B", "12,5",
+             QStringLiteral("转帐金额：金额中不能有逗号，请用小数点，例如 12.50")},
             {"A", "B", "nan", QStringLiteral("转帐金额：金额只能是数字，请用小数点，例如 12.50")},
             {"A", "B", "2e12",
              QStringLiteral("转帐金额：金额太大：不能超过 1000000000000（一万亿）元。")},
@@ -290,7 +293,8 @@ private Q_SLOTS:
             const auto rows = [pList] {
                 QStringList list;
                 for (int r = 0; r < pList->rowCount(); ++r)
-                    list << pList->item(r, 0)->text() + QLatin1Char('=') + pList->item(r, 2)->text();
+                    list << pList->item(r, 0)->text() + QLatin1Char('=') +
+                                pList->item(r, 2)->text();
                 return list;
             };
             shown << rows().join(QLatin1Char(' '));
@@ -299,7 +303,8 @@ private Q_SLOTS:
                 const char *szName, *szCash;
             } adds[] = {{" a ", "1"}, {"股票", "12.345"}, {"空", ""}};
             for (const auto& add : adds) {
-                Child<QLineEdit>(pDlg, CAccountsDlg::IDC_NAME)->setText(QString::fromUtf8(add.szName));
+                Child<QLineEdit>(pDlg, CAccountsDlg::IDC_NAME)
+                    ->setText(QString::fromUtf8(add.szName));
                 Child<QLineEdit>(pDlg, CAccountsDlg::IDC_CASH)->setText(QLatin1String(add.szCash));
                 QTest::keyClick(Child<QLineEdit>(pDlg, CAccountsDlg::IDC_CASH), Qt::Key_Return);
             }

@@ -359,9 +359,10 @@ private Q_SLOTS:
                 SetText(pBank, "1001", QString::fromUtf8(szName));
                 Click(pBank, "1010");
             }
-            QCOMPARE(ShownTexts().mid(0, 3), (QStringList{QStringLiteral("账号不能为空！"),
-                                                          QStringLiteral("帐号名不能超过 255 个字符！"),
-                                                          QStringLiteral("账号不能为空！")}));
+            QCOMPARE(ShownTexts().mid(0, 3),
+                     (QStringList{QStringLiteral("账号不能为空！"),
+                                  QStringLiteral("帐号名不能超过 255 个字符！"),
+                                  QStringLiteral("账号不能为空！")}));
             QCOMPARE(ShownTexts().size(), 5);
             QCOMPARE(pBank->m_listBank->rowCount(), 2);
 
@@ -455,7 +456,8 @@ private Q_SLOTS:
             Click(pDlg, "1");
             QVERIFY(pDlg->isVisible());
             QCOMPARE(Text(pDlg, "1001"), QString());
-            QCOMPARE(ShownTexts(), QStringList{QStringLiteral("保存的密码已经不对了，请重新输入密码。")});
+            QCOMPARE(ShownTexts(),
+                     QStringList{QStringLiteral("保存的密码已经不对了，请重新输入密码。")});
             SetText(pDlg, "1001", QStringLiteral("wrong"));
             Click(pDlg, "1002"); // unticked: the field empties at once
             QCOMPARE(Text(pDlg, "1001"), QString());
@@ -465,7 +467,6 @@ private Q_SLOTS:
         CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strSaved);
         QVERIFY(bSave); // cancelling stored nothing
         QCOMPARE(strSaved, QStringLiteral("wrong"));
-
 
         CMessageBox::ClearShown();
         Login(QStringLiteral("Ann"), QStringLiteral("right"), false);
@@ -503,8 +504,9 @@ private Q_SLOTS:
     void bookErrorIsNotAWrongPassword() {
         AddUser(QStringLiteral("Ann"), QStringLiteral("pw"));
         const auto hideUsers = [](bool bHide) {
-            QSqlQuery(CDatabase::Connection()).exec(bHide ? QStringLiteral("ALTER TABLE \"User\" RENAME TO \"UserAway\"")
-                                  : QStringLiteral("ALTER TABLE \"UserAway\" RENAME TO \"User\""));
+            QSqlQuery(CDatabase::Connection())
+                .exec(bHide ? QStringLiteral("ALTER TABLE \"User\" RENAME TO \"UserAway\"")
+                            : QStringLiteral("ALTER TABLE \"UserAway\" RENAME TO \"User\""));
         };
         CLinkDlg* pLink = m_pFrame->LinkDlg();
         WhenShown(pLink, [=] {
@@ -535,7 +537,8 @@ private Q_SLOTS:
         });
         QVERIFY(m_pGui->Trigger(CMainFrame::ID_CHANGE_PWD));
         QCOMPARE(ShownTexts().size(), 1);
-        QVERIFY2(!ShownTexts()[0].contains(QStringLiteral("原密码有误")), qPrintable(ShownTexts()[0]));
+        QVERIFY2(!ShownTexts()[0].contains(QStringLiteral("原密码有误")),
+                 qPrintable(ShownTexts()[0]));
         QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("pw")));
     }
 
@@ -598,7 +601,8 @@ private Q_SLOTS:
         QVERIFY(m_pGui->Trigger(CMainFrame::ID_CHANGE_PWD));
         const QStringList shown = ShownTexts();
         QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown[0].contains(QStringLiteral("已在别处被删除或重新创建")), qPrintable(shown[0]));
+        QVERIFY2(shown[0].contains(QStringLiteral("已在别处被删除或重新创建")),
+                 qPrintable(shown[0]));
         QVERIFY(!pDlg->isVisible());
         QVERIFY(LoggedOut());
         QVERIFY(CUserAdmin::CheckPassword(strAnn, QStringLiteral("p4")));

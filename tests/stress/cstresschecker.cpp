@@ -52,9 +52,8 @@ QStringList CStressChecker::Load() {
             m_presentDays.insert(Key({strUser, strKind, strDate}));
             const QString strBank = q.value(2).toString();
             if (!strBank.isEmpty())
-                m_rows[q.value(3).toString()].append(
-                    {Key({strUser, strKind, strDate, strBank}),
-                     std::llround(q.value(4).toDouble() * 100.0)});
+                m_rows[q.value(3).toString()].append({Key({strUser, strKind, strDate, strBank}),
+                                                      std::llround(q.value(4).toDouble() * 100.0)});
         }
     }
     for (auto it = m_rows.cbegin(); it != m_rows.cend(); ++it)
@@ -146,7 +145,8 @@ QStringList CStressChecker::Compare(const SModel& model, bool bComplete) const {
             continue;
         const QVector<SRow> rows = m_rows.value(it.key());
         if (rows.isEmpty())
-            problems << QStringLiteral("确认过的记录 %1 不见了（%2）").arg(it.key(), show(it->strWhere));
+            problems
+                << QStringLiteral("确认过的记录 %1 不见了（%2）").arg(it.key(), show(it->strWhere));
         else if (rows.first().strWhere != it->strWhere || rows.first().nCents != it->nCents)
             problems << QStringLiteral("记录 %1 应在 %2 共 %3 分，实在 %4 共 %5 分")
                             .arg(it.key(), show(it->strWhere))
@@ -156,7 +156,8 @@ QStringList CStressChecker::Compare(const SModel& model, bool bComplete) const {
     }
     for (const QString& strNote : model.gone)
         if (m_rows.contains(strNote))
-            problems << QStringLiteral("记录 %1 已被改掉、删掉或没有保存，却还在帐本里").arg(strNote);
+            problems
+                << QStringLiteral("记录 %1 已被改掉、删掉或没有保存，却还在帐本里").arg(strNote);
     if (bComplete)
         for (auto it = m_rows.cbegin(); it != m_rows.cend(); ++it)
             if (!model.written.contains(it.key()) && !model.gone.contains(it.key()))

@@ -5,8 +5,8 @@
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "records/ccategories.h"
-#include "records/cdayconflict.h"
 #include "records/cdaybook.h"
+#include "records/cdayconflict.h"
 #include "users/cuseradmin.h"
 
 #include <QElapsedTimer>

@@ -255,9 +255,10 @@ int Concurrency(const QCommandLineParser& p) {
             Print(QStringLiteral("帐本和日志留在 ") + dir.path());
         return 1;
     }
-    Print(QStringLiteral("并发测试通过：%1 个进程，帐本完好；%2 次确认因另一进程先改了同一行而被拒绝")
-              .arg(nWorkers)
-              .arg(nConflicts));
+    Print(
+        QStringLiteral("并发测试通过：%1 个进程，帐本完好；%2 次确认因另一进程先改了同一行而被拒绝")
+            .arg(nWorkers)
+            .arg(nConflicts));
     return 0;
 }
 

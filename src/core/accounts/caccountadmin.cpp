@@ -115,15 +115,15 @@ QString CAccountAdmin::Add(const QString& strUser, const QString& strName, const
     if (strNote.toUcs4().size() > CDatabase::MaxTextLength)
         return Tr("帐号备注不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
     return Write(strUser, nSessionUser, strConnection, [&] {
-        const QString strError =
-            CheckName(strName, NamesExcept(List(strUser, strConnection), -1));
+        const QString strError = CheckName(strName, NamesExcept(List(strUser, strConnection), -1));
         if (!strError.isEmpty())
             return strError;
         CDatabase::Exec(QStringLiteral("INSERT INTO %1 (\"UserName\", \"CardName\", "
                                        "\"CardSum\", \"CardCash\") VALUES (?, ?, ?, ?)")
                             .arg(CSchema::Bank),
                         // A null note would be bound as NULL, which the column refuses.
-                        {strUser, strName.trimmed(), strNote.isNull() ? QStringLiteral("") : strNote,
+                        {strUser, strName.trimmed(),
+                         strNote.isNull() ? QStringLiteral("") : strNote,
                          CMoney::FromCents(CMoney::ToCents(dCash))},
                         strConnection);
         return QString();
@@ -144,9 +144,9 @@ QString CAccountAdmin::Rename(const QString& strUser, int nKey, const QString& s
         const QString strNew = strNewName.trimmed();
         if (strNew == strOld)
             return QString();
-        CDatabase::Exec(QStringLiteral("UPDATE %1 SET \"CardName\" = ? WHERE \"编号\" = ?")
-                            .arg(CSchema::Bank),
-                        {strNew, nKey}, strConnection);
+        CDatabase::Exec(
+            QStringLiteral("UPDATE %1 SET \"CardName\" = ? WHERE \"编号\" = ?").arg(CSchema::Bank),
+            {strNew, nKey}, strConnection);
         if (OwnsItsName(accounts, nIndex)) {
             const QVariantList values{strNew, strUser, strOld};
             for (const QLatin1String table : {CSchema::Income, CSchema::Outlay}) {
@@ -217,8 +217,8 @@ QString CAccountAdmin::Delete(const QString& strUser, int nKey, const QString& s
         if (CMoney::ToCents(account.dCash) != 0)
             return Tr("帐号“%1”的余额为 %2，不为零，不能删除。请先把余额转到别的帐号。")
                 .arg(account.strName, CMoney::Format(account.dCash));
-        CDatabase::Exec(QStringLiteral("DELETE FROM %1 WHERE \"编号\" = ?").arg(CSchema::Bank), {nKey},
-                        strConnection);
+        CDatabase::Exec(QStringLiteral("DELETE FROM %1 WHERE \"编号\" = ?").arg(CSchema::Bank),
+                        {nKey}, strConnection);
         return QString();
     });
 }

@@ -15,8 +15,9 @@
 // balance they moved), so only that one takes them along when renamed.
 //
 // Each write is one transaction that first locks the user's row, so two copies of the program
-// managing the same user's accounts take turns, and checks the session's user row. Refusals come back as a message to show ("" when
-// done); database failures as CDBException, with nothing written.
+// managing the same user's accounts take turns, and checks the session's user row. Refusals come
+// back as a message to show ("" when done); database failures as CDBException, with nothing
+// written.
 class CAccountAdmin {
 public:
     struct SAccount {

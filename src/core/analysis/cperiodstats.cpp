@@ -206,8 +206,8 @@ CPeriodStats::SFigures CPeriodStats::Figures(const QString& strUser) const {
     // all-years brief, the first and last days and, as days per table, the day count.
     SFigures figures;
     int nDays[2] = {0, 0};
-    for (const CKeptTotals::SPeriod& p :
-         CKeptTotals::Periods(strUser, CKeptTotals::ELevel::Year, QDate(), QDate(), m_strConnection)) {
+    for (const CKeptTotals::SPeriod& p : CKeptTotals::Periods(strUser, CKeptTotals::ELevel::Year,
+                                                              QDate(), QDate(), m_strConnection)) {
         figures.nTotalIncome += p.nIncome;
         figures.nTotalOutlay += p.nOutlay;
         if (p.nPeriod == 0)

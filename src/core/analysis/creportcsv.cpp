@@ -20,14 +20,14 @@ const QRegularExpression& ShownAmount() {
 // A spreadsheet takes a cell that begins with one of these as a formula (tab and carriage
 // return are stripped by some before they look).
 bool LooksLikeFormula(const QString& str) {
-    return !str.isEmpty() && (str[0] == u'=' || str[0] == u'+' || str[0] == u'-' || str[0] == u'@' ||
-                              str[0] == u'\t' || str[0] == u'\r');
+    return !str.isEmpty() && (str[0] == u'=' || str[0] == u'+' || str[0] == u'-' ||
+                              str[0] == u'@' || str[0] == u'\t' || str[0] == u'\r');
 }
 
 void AppendField(QString& strOut, const QString& strField, bool bForceQuote) {
-    const bool bQuote = bForceQuote || strField.contains(QLatin1Char(',')) ||
-                        strField.contains(QLatin1Char('"')) || strField.contains(QLatin1Char('\n')) ||
-                        strField.contains(QLatin1Char('\r'));
+    const bool bQuote =
+        bForceQuote || strField.contains(QLatin1Char(',')) || strField.contains(QLatin1Char('"')) ||
+        strField.contains(QLatin1Char('\n')) || strField.contains(QLatin1Char('\r'));
     if (!bQuote) {
         strOut += strField;
         return;
@@ -37,7 +37,8 @@ void AppendField(QString& strOut, const QString& strField, bool bForceQuote) {
     strOut += QLatin1Char('"') + str + QLatin1Char('"');
 }
 
-void AppendLine(QString& strOut, const QStringList& fields, const QVector<CReportCsv::EColumn>& kinds) {
+void AppendLine(QString& strOut, const QStringList& fields,
+                const QVector<CReportCsv::EColumn>& kinds) {
     for (int i = 0; i < fields.size(); ++i) {
         if (i > 0)
             strOut += QLatin1Char(',');
@@ -73,9 +74,9 @@ void AppendLine(QString& strOut, const QStringList& fields, const QVector<CRepor
 QVector<CReportCsv::EColumn> CReportCsv::ColumnKinds(const QStringList& header) {
     QVector<EColumn> kinds;
     for (const QString& str : header)
-        kinds << (str == QStringLiteral("日期")           ? EColumn::Date
+        kinds << (str == QStringLiteral("日期")          ? EColumn::Date
                   : str.endsWith(QStringLiteral("金额")) ? EColumn::Amount
-                                                          : EColumn::Text);
+                                                         : EColumn::Text);
     return kinds;
 }
 

@@ -110,9 +110,10 @@ CReportQuery::SResult CReportQuery::RecordReport(const QString& strUser, ETable 
 
     // The SQL bounds only narrow the index range to whole months around the two texts;
     // the exact part-by-part test below decides, so odd texts behave as IsInDateRange says.
-    QString strSql = QStringLiteral("SELECT \"Date\", \"Sort\", \"Note\", \"Amount\", \"编号\" FROM \"%1\" "
-                                    "WHERE \"UserName\" = ? AND \"Bank\" <> ''")
-                         .arg(TableName(eTable));
+    QString strSql =
+        QStringLiteral("SELECT \"Date\", \"Sort\", \"Note\", \"Amount\", \"编号\" FROM \"%1\" "
+                       "WHERE \"UserName\" = ? AND \"Bank\" <> ''")
+            .arg(TableName(eTable));
     QVariantList values{strUser};
     if (strSort) {
         strSql += QStringLiteral(" AND \"Sort\" = ?");
@@ -144,7 +145,8 @@ CReportQuery::SResult CReportQuery::RecordReport(const QString& strUser, ETable 
             continue;
         const double dAmount = q.value(3).toDouble();
         result.nTotalCents += CMoney::ToCents(dAmount);
-        rows.push_back({date, q.value(4).toLongLong(),
+        rows.push_back({date,
+                        q.value(4).toLongLong(),
                         {QString(), FormatDate(day.y, day.m, day.d), q.value(1).toString(),
                          q.value(2).toString(), CMoney::FormatYuan(dAmount)}});
     }
@@ -185,9 +187,10 @@ CReportQuery::SResult CReportQuery::TransferReport(const QString& strUser) {
         const double dAmount = q.value(3).toDouble();
         result.nTotalCents += CMoney::ToCents(dAmount);
         // A date the program cannot read is shown as it is stored, for the user to find.
-        const QString strDate = day.y == 0 ? q.value(0).toString() : FormatDate(day.y, day.m, day.d);
-        result.rows.append({QString(), strDate, q.value(1).toString(),
-                            q.value(2).toString(), CMoney::FormatYuan(dAmount)});
+        const QString strDate =
+            day.y == 0 ? q.value(0).toString() : FormatDate(day.y, day.m, day.d);
+        result.rows.append({QString(), strDate, q.value(1).toString(), q.value(2).toString(),
+                            CMoney::FormatYuan(dAmount)});
     }
     return result;
 }

@@ -12,9 +12,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlDriver>
 #include <QThread>
 #include <algorithm>
 #include <memory>
@@ -102,10 +102,9 @@ QThread* CBackup::StartDaily(QObject* pContext, FDone onDone, const QString& str
         pResult->bOk = RunDailyFor(strBook, today, pResult->strMessage);
     });
     // Delivered in pContext's thread, and not at all once pContext is gone.
-    QObject::connect(pThread, &QThread::finished, pContext,
-                     [pResult, onDone = std::move(onDone)] {
-                         onDone(pResult->bOk, pResult->strMessage);
-                     });
+    QObject::connect(pThread, &QThread::finished, pContext, [pResult, onDone = std::move(onDone)] {
+        onDone(pResult->bOk, pResult->strMessage);
+    });
     QObject::connect(pThread, &QThread::finished, pThread, &QObject::deleteLater);
     if (QCoreApplication* pApp = QCoreApplication::instance())
         QObject::connect(pApp, &QCoreApplication::aboutToQuit, pThread,
@@ -225,9 +224,10 @@ QString CBackup::Restore(const QString& strBackupPath, const QString& strConnect
     const QString strBook = CDatabase::Url(strConnection);
     const QString strKept =
         QDir(FolderFor(strBook))
-            .filePath(QStringLiteral("%1-before-restore-%2.db")
-                          .arg(QFileInfo(strBook).completeBaseName(),
-                               QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
+            .filePath(
+                QStringLiteral("%1-before-restore-%2.db")
+                    .arg(QFileInfo(strBook).completeBaseName(),
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
     const QString strKeepError =
         QDir().mkpath(FolderFor(strBook)) ? VacuumInto(strBook, strKept) : tr("无法创建备份文件夹");
     if (!strKeepError.isNull()) {
@@ -247,10 +247,10 @@ QString CBackup::Restore(const QString& strBackupPath, const QString& strConnect
     if (nResult != SQLITE_DONE)
         throw CDBException(
             tr("无法从备份“%1”恢复，帐本没有改变：%2")
-                .arg(strName, CDatabase::ErrorText(QSqlError(QString(), strDriver,
-                                                             QSqlError::StatementError,
-                                                             QString::number(nResult)),
-                                                   CSqlDialect::SQLite)));
+                .arg(strName,
+                     CDatabase::ErrorText(QSqlError(QString(), strDriver, QSqlError::StatementError,
+                                                    QString::number(nResult)),
+                                          CSqlDialect::SQLite)));
     // A backup of an older program lacks what this one adds to a book.
     CSchema::Ensure(db, CDatabase::Dialect(strConnection));
     return strKept;

@@ -25,7 +25,8 @@ bool SetTriggers(const QString& strConnection, bool bOn) {
     sqlite3* pDb = SqliteHandle(strConnection);
     int nNow = -1;
     return pDb &&
-           sqlite3_db_config(pDb, SQLITE_DBCONFIG_ENABLE_TRIGGER, bOn ? 1 : 0, &nNow) == SQLITE_OK &&
+           sqlite3_db_config(pDb, SQLITE_DBCONFIG_ENABLE_TRIGGER, bOn ? 1 : 0, &nNow) ==
+               SQLITE_OK &&
            nNow == (bOn ? 1 : 0);
 }
 

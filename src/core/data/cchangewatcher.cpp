@@ -18,7 +18,9 @@ void CChangeWatcher::Start() {
     Poll();
 }
 
-void CChangeWatcher::Stop() { m_timer.stop(); }
+void CChangeWatcher::Stop() {
+    m_timer.stop();
+}
 
 void CChangeWatcher::Poll() {
     // Inside a transaction (a nested event loop of a message box) the book is this copy's.

@@ -243,14 +243,14 @@ namespace {
 // (extended codes carry it in their low byte).
 const char* SqliteMeaning(int nCode) {
     switch (nCode & 0xFF) {
-    case 3: // SQLITE_PERM
+    case 3:  // SQLITE_PERM
     case 23: // SQLITE_AUTH
         return QT_TRANSLATE_NOOP("CDatabase", "没有访问帐本文件的权限。");
     case 4: // SQLITE_ABORT
     case 9: // SQLITE_INTERRUPT
         return QT_TRANSLATE_NOOP("CDatabase", "这一步被中止，没有完成。");
-    case 5: // SQLITE_BUSY
-    case 6: // SQLITE_LOCKED
+    case 5:  // SQLITE_BUSY
+    case 6:  // SQLITE_LOCKED
     case 15: // SQLITE_PROTOCOL
         return QT_TRANSLATE_NOOP(
             "CDatabase", "帐本正忙：另一个程序正在写入，等待超时，这一步没有完成，请稍后再试。");
@@ -308,9 +308,8 @@ const char* PostgresMeaning(const QString& strState) {
                    ? QT_TRANSLATE_NOOP("CDatabase",
                                        "数据库服务器正在关闭或重新启动，与它的连接已断开，"
                                        "这一步没有完成。请稍后再试，程序会重新连接。")
-                   : QT_TRANSLATE_NOOP("CDatabase",
-                                       "与数据库服务器的连接已断开，这一步没有完成。"
-                                       "请稍后再试，程序会重新连接。");
+                   : QT_TRANSLATE_NOOP("CDatabase", "与数据库服务器的连接已断开，这一步没有完成。"
+                                                    "请稍后再试，程序会重新连接。");
     const QStringView cls = QStringView(strState).left(2);
     if (cls == QLatin1String("28"))
         return QT_TRANSLATE_NOOP("CDatabase", "数据库服务器拒绝登录：用户名或密码不对。");
@@ -350,7 +349,8 @@ QString CDatabase::ErrorText(const QSqlError& error, CSqlDialect::EKind eKind) {
                                    : ConnectionLostText() + QStringLiteral("（%1）").arg(strDriver);
     // The driver's words are English: whatever it says, a Chinese sentence comes first.
     const QString strMeaning = QCoreApplication::translate(
-        "CDatabase", szMeaning ? szMeaning : QT_TRANSLATE_NOOP("CDatabase", "数据库错误，这一步没有完成。"));
+        "CDatabase",
+        szMeaning ? szMeaning : QT_TRANSLATE_NOOP("CDatabase", "数据库错误，这一步没有完成。"));
     return strDriver.isEmpty() ? strMeaning : strMeaning + QStringLiteral("（%1）").arg(strDriver);
 }
 
@@ -365,7 +365,8 @@ QString CDatabase::CheckUrl(const QString& strUrl) {
         const QUrl url(strUrl);
         if (!url.isValid() || url.host().isEmpty() || url.path().size() < 2)
             return QCoreApplication::translate(
-                       "CDatabase", "数据库地址“%1”无效：应为 postgresql://用户:密码@主机:端口/数据库。")
+                       "CDatabase",
+                       "数据库地址“%1”无效：应为 postgresql://用户:密码@主机:端口/数据库。")
                 .arg(strUrl);
         return QString();
     }
@@ -431,8 +432,8 @@ void CDatabase::Open(const QString& strConnection) {
     it->bOpen = true;
     it->bLost = false;
     it->bNotified = false;
-    it->strSchema = bPg ? QUrlQuery(QUrl(it->strUrl)).queryItemValue(QStringLiteral("schema"))
-                        : QString();
+    it->strSchema =
+        bPg ? QUrlQuery(QUrl(it->strUrl)).queryItemValue(QStringLiteral("schema")) : QString();
 }
 
 void CDatabase::Close(const QString& strConnection) {
@@ -476,8 +477,7 @@ QSqlDatabase CDatabase::Connection(const QString& strConnection) {
 
 bool CDatabase::IsSameBookFile(const QString& strConnection) {
     const SConnectionInfo* it = FindInfo(strConnection);
-    if (!it || !it->bOpen || !it->dialect.IsSQLite() ||
-        !it->fileId.bValid)
+    if (!it || !it->bOpen || !it->dialect.IsSQLite() || !it->fileId.bValid)
         return true;
     return FileIdOf(it->strFilePath) == it->fileId;
 }
@@ -493,17 +493,16 @@ void CDatabase::CheckBookFile(const QString& strConnection) {
         it->bLogEmptied = true;
     }
     const QString strPath = QDir::toNativeSeparators(it->strFilePath);
-    throw CDBException(
-        QFileInfo::exists(it->strFilePath)
-            ? QCoreApplication::translate("CDatabase",
-                                          "帐本文件“%1”已被另一个文件替换，这一步没有写入。"
-                                          "请在原位置重新打开帐本。")
-                  .arg(strPath)
-            : QCoreApplication::translate("CDatabase",
-                                          "帐本文件“%1”已被删除或移走，这一步没有写入。"
-                                          "请在原位置重新打开帐本。")
-                  .arg(strPath),
-        CDBException::EKind::BookReplaced);
+    throw CDBException(QFileInfo::exists(it->strFilePath)
+                           ? QCoreApplication::translate(
+                                 "CDatabase", "帐本文件“%1”已被另一个文件替换，这一步没有写入。"
+                                              "请在原位置重新打开帐本。")
+                                 .arg(strPath)
+                           : QCoreApplication::translate(
+                                 "CDatabase", "帐本文件“%1”已被删除或移走，这一步没有写入。"
+                                              "请在原位置重新打开帐本。")
+                                 .arg(strPath),
+                       CDBException::EKind::BookReplaced);
 }
 
 QString CDatabase::ChangePayload(const QString& strConnection) {
@@ -640,10 +639,11 @@ void CDatabase::ExecPrepared(QSqlQuery& query, const QVariantList& values) {
         query.bindValue(i, v);
     }
     if (!query.exec())
-        throw CDBException(ErrorText(query.lastError(),
-                                     query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL
-                                         ? CSqlDialect::PostgreSQL
-                                         : CSqlDialect::SQLite));
+        throw CDBException(
+            ErrorText(query.lastError(),
+                      query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL
+                          ? CSqlDialect::PostgreSQL
+                          : CSqlDialect::SQLite));
 }
 
 QString CDatabase::DefaultBookPath() {

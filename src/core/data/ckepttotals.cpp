@@ -6,8 +6,8 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QVariant>
 #include <QStringList>
+#include <QVariant>
 
 const QString CKeptTotals::DayTable = QStringLiteral("\"DayTotals\"");
 const QString CKeptTotals::MonthTable = QStringLiteral("\"MonthSortTotals\"");
@@ -94,7 +94,8 @@ QStringList BuildStatements(const CSqlDialect& d, bool bSince = false) {
                         .arg(CKeptTotals::DayKeySql(d, QStringLiteral("\"Date\"")), t.strKind,
                              bIn ? strCents : QStringLiteral("0"),
                              bIn ? QStringLiteral("1") : QStringLiteral("0"),
-                             bIn ? strBank : QStringLiteral("0"), bIn ? QStringLiteral("0") : strCents,
+                             bIn ? strBank : QStringLiteral("0"),
+                             bIn ? QStringLiteral("0") : strCents,
                              bIn ? QStringLiteral("0") : QStringLiteral("1"),
                              bIn ? QStringLiteral("0") : strBank, t.strName) +
                     (bSince ? QStringLiteral(" AND \"编号\" > ?") : QString());
@@ -177,8 +178,7 @@ QStringList SqliteTriggers() {
         // A note changing moves no total.
         list << QStringLiteral("CREATE TRIGGER \"%1_upd\" AFTER UPDATE OF \"UserName\", \"Date\", "
                                "\"Sort\", \"Amount\", \"Bank\" ON \"%2\" BEGIN %3%4END")
-                    .arg(strName, t.strName, SqliteTakeAway(t),
-                         SqliteAdd(t));
+                    .arg(strName, t.strName, SqliteTakeAway(t), SqliteAdd(t));
     }
     return list;
 }

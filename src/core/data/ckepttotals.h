@@ -52,14 +52,14 @@ public:
     // without a date come first as period 0), in ascending order. Throws CDBException.
     enum class ELevel { Year, Month, Day };
     struct SPeriod {
-        int nPeriod = 0;           // year, month (1-12) or day (1-31); 0: rows without a date
-        qint64 nIncome = 0;        // cents
-        qint64 nOutlay = 0;        // cents
-        int nIncomeDays = 0;       // days with an income row (placeholders included)
+        int nPeriod = 0;     // year, month (1-12) or day (1-31); 0: rows without a date
+        qint64 nIncome = 0;  // cents
+        qint64 nOutlay = 0;  // cents
+        int nIncomeDays = 0; // days with an income row (placeholders included)
         int nOutlayDays = 0;
-        bool bIncomeBank = false;  // an income row names an account
+        bool bIncomeBank = false; // an income row names an account
         bool bOutlayBank = false;
-        QDate first, last;         // first and last day with a row
+        QDate first, last; // first and last day with a row
     };
     static QVector<SPeriod> Periods(const QString& strUser, ELevel eLevel, const QDate& from = {},
                                     const QDate& to = {},

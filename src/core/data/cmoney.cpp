@@ -2,13 +2,15 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace CMoney {
 
-bool IsValid(double d) { return std::isfinite(d) && std::fabs(d) <= Limit; }
+bool IsValid(double d) {
+    return std::isfinite(d) && std::fabs(d) <= Limit;
+}
 
 std::int64_t ToCents(double d) {
     if (!std::isfinite(d))
@@ -16,18 +18,26 @@ std::int64_t ToCents(double d) {
     return std::llround(d * 100.0);
 }
 
-double FromCents(std::int64_t nCents) { return double(nCents) / 100.0; }
+double FromCents(std::int64_t nCents) {
+    return double(nCents) / 100.0;
+}
 
-double Round(double d) { return FromCents(ToCents(d)); }
+double Round(double d) {
+    return FromCents(ToCents(d));
+}
 
 QString Format(double d) {
     QString s = QString::asprintf("%4.2f", d);
     return s == QLatin1String("-0.00") ? QStringLiteral("0.00") : s;
 }
 
-QString FormatYuan(double d) { return Format(d) + QStringLiteral("元"); }
+QString FormatYuan(double d) {
+    return Format(d) + QStringLiteral("元");
+}
 
-QString FormatSign(double d) { return QStringLiteral("￥") + Format(d); }
+QString FormatSign(double d) {
+    return QStringLiteral("￥") + Format(d);
+}
 
 double Atof(const QString& str) {
     // Only plain decimal numbers: digits, one point, an exponent. No hex, nan or inf,

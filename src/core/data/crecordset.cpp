@@ -49,58 +49,96 @@ void CFieldExchange::Field(const char* szColumn, QVariant value, bool bKey) {
 void CFieldExchange::Long(const char* szColumn, int& value) {
     const bool bKey = m_nIndex == 0;
     switch (m_eOp) {
-    case Load: value = (*m_pRow)[m_nIndex].toInt(); break;
-    case Reset: value = 0; break;
-    case Store: Field(szColumn, value, bKey); break;
-    case Names: Field(szColumn, QVariant(), bKey); break;
+    case Load:
+        value = (*m_pRow)[m_nIndex].toInt();
+        break;
+    case Reset:
+        value = 0;
+        break;
+    case Store:
+        Field(szColumn, value, bKey);
+        break;
+    case Names:
+        Field(szColumn, QVariant(), bKey);
+        break;
     }
     ++m_nIndex;
 }
 
 void CFieldExchange::Text(const char* szColumn, QString& value) {
     switch (m_eOp) {
-    case Load: value = (*m_pRow)[m_nIndex].toString(); break;
-    case Reset: value.clear(); break;
+    case Load:
+        value = (*m_pRow)[m_nIndex].toString();
+        break;
+    case Reset:
+        value.clear();
+        break;
     case Store:
         // SQLite does not enforce VARCHAR(255); refuse here so both backends agree.
         if (value.toUcs4().size() > CDatabase::MaxTextLength)
-            throw CDBException(QCoreApplication::translate("CRecordset",
-                                                           "“%1”的内容超过 %2 个字符，无法保存。")
-                                   .arg(ColumnLabel(szColumn))
-                                   .arg(CDatabase::MaxTextLength));
+            throw CDBException(
+                QCoreApplication::translate("CRecordset", "“%1”的内容超过 %2 个字符，无法保存。")
+                    .arg(ColumnLabel(szColumn))
+                    .arg(CDatabase::MaxTextLength));
         Field(szColumn, value.isNull() ? QString(QLatin1String("")) : value, false);
         break;
-    case Names: Field(szColumn, QVariant(), false); break;
+    case Names:
+        Field(szColumn, QVariant(), false);
+        break;
     }
     ++m_nIndex;
 }
 
 void CFieldExchange::Double(const char* szColumn, double& value) {
     switch (m_eOp) {
-    case Load: value = (*m_pRow)[m_nIndex].toDouble(); break;
-    case Reset: value = 0; break;
-    case Store: Field(szColumn, value, false); break;
-    case Names: Field(szColumn, QVariant(), false); break;
+    case Load:
+        value = (*m_pRow)[m_nIndex].toDouble();
+        break;
+    case Reset:
+        value = 0;
+        break;
+    case Store:
+        Field(szColumn, value, false);
+        break;
+    case Names:
+        Field(szColumn, QVariant(), false);
+        break;
     }
     ++m_nIndex;
 }
 
 void CFieldExchange::Date(const char* szColumn, QDateTime& value) {
     switch (m_eOp) {
-    case Load: value = m_dialect.ReadDateTime((*m_pRow)[m_nIndex]); break;
-    case Reset: value = QDateTime(); break;
-    case Store: Field(szColumn, m_dialect.BindDateTime(value), false); break;
-    case Names: Field(szColumn, QVariant(), false); break;
+    case Load:
+        value = m_dialect.ReadDateTime((*m_pRow)[m_nIndex]);
+        break;
+    case Reset:
+        value = QDateTime();
+        break;
+    case Store:
+        Field(szColumn, m_dialect.BindDateTime(value), false);
+        break;
+    case Names:
+        Field(szColumn, QVariant(), false);
+        break;
     }
     ++m_nIndex;
 }
 
 void CFieldExchange::Bool(const char* szColumn, bool& value) {
     switch (m_eOp) {
-    case Load: value = (*m_pRow)[m_nIndex].toBool(); break;
-    case Reset: value = false; break;
-    case Store: Field(szColumn, value, false); break;
-    case Names: Field(szColumn, QVariant(), false); break;
+    case Load:
+        value = (*m_pRow)[m_nIndex].toBool();
+        break;
+    case Reset:
+        value = false;
+        break;
+    case Store:
+        Field(szColumn, value, false);
+        break;
+    case Names:
+        Field(szColumn, QVariant(), false);
+        break;
     }
     ++m_nIndex;
 }
@@ -108,7 +146,9 @@ void CFieldExchange::Bool(const char* szColumn, bool& value) {
 // ---------------------------------------------------------------- CRecordset
 
 namespace {
-QString Quote(const QString& str) { return QLatin1Char('"') + str + QLatin1Char('"'); }
+QString Quote(const QString& str) {
+    return QLatin1Char('"') + str + QLatin1Char('"');
+}
 } // namespace
 
 CRecordset::CRecordset(const QString& strConnection) : m_strConnection(strConnection) {}
@@ -122,11 +162,16 @@ void CRecordset::SetFilter(EFilter eFilter, const QStringList& values) {
 
 QString CRecordset::WhereClause() const {
     switch (m_eFilter) {
-    case EFilter::None: return QString();
-    case EFilter::User: return QStringLiteral("\"UserName\" = ?");
-    case EFilter::UserBank: return QStringLiteral("\"UserName\" = ? AND \"Bank\" = ?");
-    case EFilter::UserCard: return QStringLiteral("\"UserName\" = ? AND \"CardName\" = ?");
-    case EFilter::UserSort: return QStringLiteral("\"UserName\" = ? AND \"Sort\" = ?");
+    case EFilter::None:
+        return QString();
+    case EFilter::User:
+        return QStringLiteral("\"UserName\" = ?");
+    case EFilter::UserBank:
+        return QStringLiteral("\"UserName\" = ? AND \"Bank\" = ?");
+    case EFilter::UserCard:
+        return QStringLiteral("\"UserName\" = ? AND \"CardName\" = ?");
+    case EFilter::UserSort:
+        return QStringLiteral("\"UserName\" = ? AND \"Sort\" = ?");
     }
     return QString();
 }
@@ -138,8 +183,8 @@ QString CRecordset::GetSQL() const {
     columns << Quote(fx.m_strKeyColumn);
     for (const QString& c : fx.m_columns)
         columns << Quote(c);
-    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columns.join(QStringLiteral(", ")),
-                                                           QString::fromUtf8(GetDefaultSQL()));
+    QString sql = QStringLiteral("SELECT %1 FROM %2")
+                      .arg(columns.join(QStringLiteral(", ")), QString::fromUtf8(GetDefaultSQL()));
     const QString where = WhereClause();
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where;
@@ -154,8 +199,8 @@ void CRecordset::Open() {
     if (m_bOpen)
         Close();
     const QString sql = GetSQL();
-    QSqlQuery query = CDatabase::Exec(sql, QVariantList(m_filterValues.cbegin(), m_filterValues.cend()),
-                                      m_strConnection);
+    QSqlQuery query = CDatabase::Exec(
+        sql, QVariantList(m_filterValues.cbegin(), m_filterValues.cend()), m_strConnection);
     m_rows.clear();
     const int nCols = query.record().count();
     while (query.next()) {
@@ -178,8 +223,12 @@ void CRecordset::Close() {
     m_eMode = EMode::None;
 }
 
-bool CRecordset::IsEOF() const { return m_nPos >= int(m_rows.size()); }
-bool CRecordset::IsBOF() const { return m_rows.empty() || m_nPos < 0; }
+bool CRecordset::IsEOF() const {
+    return m_nPos >= int(m_rows.size());
+}
+bool CRecordset::IsBOF() const {
+    return m_rows.empty() || m_nPos < 0;
+}
 
 void CRecordset::LoadCurrent() {
     if (m_nPos < 0 || m_nPos >= int(m_rows.size()))
@@ -238,9 +287,9 @@ void CRecordset::Update() {
         QStringList marks;
         for (int i = 0; i < quoted.size(); ++i)
             marks << QStringLiteral("?");
-        const QString strSql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                   .arg(table, quoted.join(QStringLiteral(", ")),
-                                        marks.join(QStringLiteral(", ")));
+        const QString strSql =
+            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(table, quoted.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
         // Exec keeps the insert prepared, so many rows added in a row compile it (and the
         // triggers on the table) once.
         CDatabase::Exec(strSql, fx.m_values, m_strConnection);
@@ -273,4 +322,6 @@ void CRecordset::Delete() {
                     {key}, m_strConnection);
 }
 
-void CRecordset::Requery() { Open(); }
+void CRecordset::Requery() {
+    Open();
+}

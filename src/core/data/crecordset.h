@@ -33,10 +33,10 @@ private:
     const CSqlDialect& m_dialect;
     const std::vector<QVariant>* m_pRow = nullptr; // Load: the row being read
     int m_nIndex = 0;
-    QStringList m_columns;         // Store: every column but the key
-    QVariantList m_values;         // Store: their values
-    QString m_strKeyColumn;        // the auto-number column (first in every table)
-    QVariant m_key;                // its value
+    QStringList m_columns;  // Store: every column but the key
+    QVariantList m_values;  // Store: their values
+    QString m_strKeyColumn; // the auto-number column (first in every table)
+    QVariant m_key;         // its value
 };
 
 // A table's rows as a snapshot: Open() reads every row its filter selects, in its sort
@@ -48,11 +48,11 @@ private:
 class CRecordset {
 public:
     enum class EFilter {
-        None,          // every row of the table
-        User,          // UserName = ?
-        UserBank,      // UserName = ? and Bank = ?      (Income, Outlay)
-        UserCard,      // UserName = ? and CardName = ?  (Bank)
-        UserSort,      // UserName = ? and Sort = ?      (Income, Outlay)
+        None,     // every row of the table
+        User,     // UserName = ?
+        UserBank, // UserName = ? and Bank = ?      (Income, Outlay)
+        UserCard, // UserName = ? and CardName = ?  (Bank)
+        UserSort, // UserName = ? and Sort = ?      (Income, Outlay)
     };
     enum class ESort { None, Date };
 
@@ -64,7 +64,7 @@ public:
     void SetFilter(EFilter eFilter, const QStringList& values = {});
     void SetSort(ESort eSort) { m_eSort = eSort; }
 
-    void Open();     // throws CDBException
+    void Open(); // throws CDBException
     void Close();
     bool IsOpen() const { return m_bOpen; }
     bool IsEOF() const;
@@ -75,11 +75,11 @@ public:
     void MoveLast();
     int GetRecordCount() const { return int(m_rows.size()); }
 
-    void AddNew();   // members reset to their defaults; Update() inserts
-    void Edit();     // Update() writes the members to the current row
-    void Update();   // throws CDBException; a text over 255 characters is refused
-    void Delete();   // deletes the current row
-    void Requery();  // reads the snapshot again
+    void AddNew();  // members reset to their defaults; Update() inserts
+    void Edit();    // Update() writes the members to the current row
+    void Update();  // throws CDBException; a text over 255 characters is refused
+    void Delete();  // deletes the current row
+    void Requery(); // reads the snapshot again
 
     // The statement Open() issues, with ? for each bound value (for tests and messages).
     QString GetSQL() const;

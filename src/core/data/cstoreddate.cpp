@@ -17,8 +17,8 @@ namespace {
 constexpr int MaxListed = 20000;
 
 struct SOdd {
-    QVariant value;   // as stored
-    QByteArray utf8;  // text values: the bytes SQLite compares
+    QVariant value;  // as stored
+    QByteArray utf8; // text values: the bytes SQLite compares
     bool bText = false;
     int nRows = 0;
 };
@@ -39,9 +39,13 @@ SCache& Cache() {
     return s_cache;
 }
 
-QChar Sep() { return QChar(0x1F); }
+QChar Sep() {
+    return QChar(0x1F);
+}
 
-bool IsDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool IsDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
 
 int Digits(const QString& s, int nFrom, int nCount) {
     int n = 0;
@@ -70,7 +74,8 @@ bool MayHoldText(const QString& strTable, const QString& strColumn, const QStrin
     bool bText = true;
     if (query.next()) {
         const QString strType = query.value(0).toString();
-        bText = !(strType.startsWith(QLatin1String("timestamp")) || strType == QLatin1String("date"));
+        bText =
+            !(strType.startsWith(QLatin1String("timestamp")) || strType == QLatin1String("date"));
     }
     QMutexLocker lock(&Cache().mutex);
     Cache().textColumns.insert(strKey, bText);
@@ -186,7 +191,8 @@ QString CStoredDate::Range(const QString& strTable, const QString& strUser, cons
         strCondition = QStringLiteral("\"Date\" NOT IN (%1)").arg(marks.join(QLatin1Char(',')));
         values << odd;
     } else if (dialect.IsSQLite()) {
-        strCondition = QStringLiteral("\"Date\" GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]*'");
+        strCondition =
+            QStringLiteral("\"Date\" GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]*'");
     } else {
         strCondition = QStringLiteral("CAST(\"Date\" AS TEXT) ~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}'");
     }

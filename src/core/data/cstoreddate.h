@@ -42,13 +42,13 @@ public:
 
     // Rows of the user whose date cannot be read, per table (Income, Outlay, Trs).
     struct SUnreadable {
-        QString strTable;    // unquoted table name
+        QString strTable; // unquoted table name
         int nRows = 0;
-        QStringList samples; // a few of the stored texts
+        QStringList samples;   // a few of the stored texts
         QList<qlonglong> keys; // "编号" of some of those rows
     };
-    static QVector<SUnreadable> Unreadable(const QString& strUser,
-                                           const QString& strConnection = CDatabase::DefaultConnection);
+    static QVector<SUnreadable>
+    Unreadable(const QString& strUser, const QString& strConnection = CDatabase::DefaultConnection);
     // The message that tells the user about them; empty when every date can be read.
     static QString UnreadableMessage(const QString& strUser,
                                      const QString& strConnection = CDatabase::DefaultConnection);

@@ -7,6 +7,10 @@ QDate& Pinned() {
 }
 } // namespace
 
-QDate CToday::Get() { return Pinned().isValid() ? Pinned() : QDate::currentDate(); }
+QDate CToday::Get() {
+    return Pinned().isValid() ? Pinned() : QDate::currentDate();
+}
 
-void CToday::Set(const QDate& date) { Pinned() = date; }
+void CToday::Set(const QDate& date) {
+    Pinned() = date;
+}

@@ -73,13 +73,12 @@ void CTransaction::Commit() {
         m_bDone = true;
         if (CDatabase::DropIfLost(error, m_strConnection))
             // The server may have committed before the connection broke: say so.
-            throw CDBException(
-                QCoreApplication::translate("CTransaction",
-                                            "与数据库服务器的连接在保存时断开，无法确定这一步是否已保存。"
-                                            "请稍后重新打开查看，程序会重新连接。"),
-                CDBException::EKind::ConnectionLost);
-        throw CDBException(
-            CDatabase::ErrorText(error, CDatabase::Dialect(m_strConnection).Kind()));
+            throw CDBException(QCoreApplication::translate(
+                                   "CTransaction",
+                                   "与数据库服务器的连接在保存时断开，无法确定这一步是否已保存。"
+                                   "请稍后重新打开查看，程序会重新连接。"),
+                               CDBException::EKind::ConnectionLost);
+        throw CDBException(CDatabase::ErrorText(error, CDatabase::Dialect(m_strConnection).Kind()));
     }
     m_bDone = true;
 }

@@ -30,14 +30,16 @@ struct SDayPlan {
     QVector<SDayRecord> card;
 };
 
-void AddRecord(QVector<SDayRecord>& rows, const char* szSort, const QString& strNote, double dAmount) {
+void AddRecord(QVector<SDayRecord>& rows, const char* szSort, const QString& strNote,
+               double dAmount) {
     rows.append({QString::fromUtf8(szSort), strNote, dAmount});
 }
 
 SDayPlan IncomeOf(const QDate& day, QRandomGenerator& rng) {
     SDayPlan plan;
     if (day.day() == 10)
-        AddRecord(plan.card, "工资收入", QStringLiteral("%1月工资").arg(day.month() == 1 ? 12 : day.month() - 1),
+        AddRecord(plan.card, "工资收入",
+                  QStringLiteral("%1月工资").arg(day.month() == 1 ? 12 : day.month() - 1),
                   8600 + 100 * (day.year() % 3));
     if (day.day() == 10 && day.month() % 3 == 1)
         AddRecord(plan.card, "奖金收入", QStringLiteral("季度奖金"), Price(rng, 2000, 4000));

@@ -24,5 +24,6 @@ public:
     // alone. The whole book is written in one transaction. Throws CDBException.
     static void Ensure(const QString& strConnection = CDatabase::DefaultConnection);
     // The days covered end on `lastDay` and start two years before it.
-    static void Build(const QDate& lastDay, const QString& strConnection = CDatabase::DefaultConnection);
+    static void Build(const QDate& lastDay,
+                      const QString& strConnection = CDatabase::DefaultConnection);
 };

@@ -26,9 +26,9 @@ TTable CCsvParser::Parse(const QString& strText) {
                 i = j + 1;
                 for (;;) {
                     if (i >= n)
-                        throw CImportError(QCoreApplication::translate(
-                                               "CCsvParser", "引号没有结束，文件不完整。"),
-                                           nQuoteLine);
+                        throw CImportError(
+                            QCoreApplication::translate("CCsvParser", "引号没有结束，文件不完整。"),
+                            nQuoteLine);
                     if (p[i] == QLatin1Char('"')) {
                         if (i + 1 < n && p[i + 1] == QLatin1Char('"')) {
                             strCell += QLatin1Char('"');

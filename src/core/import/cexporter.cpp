@@ -90,10 +90,10 @@ QByteArray CExporter::Build(const QString& strUser, EFormat eFormat, const QDate
         static const QString kinds[] = {QStringLiteral("收入"), QStringLiteral("支出"),
                                         QStringLiteral("转帐")};
         for (const SItem& it : items) {
-            QStringList cells = {it.date.toString(Qt::ISODate), kinds[it.nKind],
-                                 CCsvParser::Quote(it.strSort), CCsvParser::Quote(it.strNote),
-                                 Amount(it.nCents), CCsvParser::Quote(it.strAccount),
-                                 CCsvParser::Quote(it.strTo)};
+            QStringList cells = {
+                it.date.toString(Qt::ISODate), kinds[it.nKind],   CCsvParser::Quote(it.strSort),
+                CCsvParser::Quote(it.strNote), Amount(it.nCents), CCsvParser::Quote(it.strAccount),
+                CCsvParser::Quote(it.strTo)};
             s += cells.join(QLatin1Char(',')) + QStringLiteral("\r\n");
         }
         return QByteArray("\xEF\xBB\xBF") + s.toUtf8();
@@ -114,8 +114,8 @@ QByteArray CExporter::Build(const QString& strUser, EFormat eFormat, const QDate
     QMap<QString, QString> blocks;
     for (const SItem& it : items) {
         if (it.nKind == 2) {
-            blocks[it.strAccount] +=
-                QifEntry(it.date, -it.nCents, QString(), QLatin1Char('[') + it.strTo + QLatin1Char(']'));
+            blocks[it.strAccount] += QifEntry(it.date, -it.nCents, QString(),
+                                              QLatin1Char('[') + it.strTo + QLatin1Char(']'));
             blocks[it.strTo] += QifEntry(it.date, it.nCents, QString(),
                                          QLatin1Char('[') + it.strAccount + QLatin1Char(']'));
         } else {

@@ -2,11 +2,11 @@
 
 #include "accounts/caccountlist.h"
 #include "accounts/cbalance.h"
+#include "data/cbulkrows.h"
 #include "data/cdbexception.h"
 #include "data/cincomeset.h"
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
-#include "data/cbulkrows.h"
 #include "data/ctransaction.h"
 #include "data/ctrsset.h"
 #include "records/ccategories.h"
@@ -21,34 +21,47 @@
 
 namespace {
 
-QString Tr(const char* sz) { return QCoreApplication::translate("CImporter", sz); }
+QString Tr(const char* sz) {
+    return QCoreApplication::translate("CImporter", sz);
+}
 
 constexpr int ProgressStep = 500;
 
 QString SourcePrefix(EStatementFormat eFormat) {
     switch (eFormat) {
-    case EStatementFormat::Alipay: return QStringLiteral("alipay");
-    case EStatementFormat::Wechat: return QStringLiteral("wechat");
-    case EStatementFormat::Ofx: return QStringLiteral("ofx");
-    case EStatementFormat::Qif: return QStringLiteral("qif");
-    case EStatementFormat::Csv: return QStringLiteral("csv");
+    case EStatementFormat::Alipay:
+        return QStringLiteral("alipay");
+    case EStatementFormat::Wechat:
+        return QStringLiteral("wechat");
+    case EStatementFormat::Ofx:
+        return QStringLiteral("ofx");
+    case EStatementFormat::Qif:
+        return QStringLiteral("qif");
+    case EStatementFormat::Csv:
+        return QStringLiteral("csv");
     }
     return QString();
 }
 
 QChar TypeLetter(SStatementRow::EType eType) {
     switch (eType) {
-    case SStatementRow::EType::Income: return QLatin1Char('I');
-    case SStatementRow::EType::Outlay: return QLatin1Char('O');
-    case SStatementRow::EType::Transfer: return QLatin1Char('T');
+    case SStatementRow::EType::Income:
+        return QLatin1Char('I');
+    case SStatementRow::EType::Outlay:
+        return QLatin1Char('O');
+    case SStatementRow::EType::Transfer:
+        return QLatin1Char('T');
     }
     return QLatin1Char('?');
 }
 
-QString DayText(const QDate& d) { return d.toString(Qt::ISODate); }
+QString DayText(const QDate& d) {
+    return d.toString(Qt::ISODate);
+}
 
 // What makes a record "the same" as one already in the book.
-QString RecordKey(ERecordKind eKind, const QDate& day, std::int64_t nCents, const QString& strNote) {
+QString RecordKey(ERecordKind eKind, const QDate& day, std::int64_t nCents,
+                  const QString& strNote) {
     return QStringLiteral("%1|%2|%3|%4")
         .arg(eKind == ERecordKind::Income ? QLatin1Char('I') : QLatin1Char('O'))
         .arg(DayText(day))
@@ -56,7 +69,8 @@ QString RecordKey(ERecordKind eKind, const QDate& day, std::int64_t nCents, cons
         .arg(strNote);
 }
 
-QString TransferKey(const QDate& day, const QString& strFrom, const QString& strTo, std::int64_t nCents) {
+QString TransferKey(const QDate& day, const QString& strFrom, const QString& strTo,
+                    std::int64_t nCents) {
     return QStringLiteral("T|%1|%2|%3|%4").arg(DayText(day), strFrom, strTo).arg(nCents);
 }
 
@@ -87,9 +101,9 @@ CImporter::CImporter(const QString& strUser, qint64 nSessionUser, const QString&
     : m_strUser(strUser), m_nSessionUser(nSessionUser), m_strConnection(strConnection) {}
 
 int CImporter::UserId() const {
-    QSqlQuery q = CDatabase::Exec(
-        QStringLiteral("SELECT \"UserID\" FROM \"User\" WHERE \"UserName\" = ?"), {m_strUser},
-        m_strConnection);
+    QSqlQuery q =
+        CDatabase::Exec(QStringLiteral("SELECT \"UserID\" FROM \"User\" WHERE \"UserName\" = ?"),
+                        {m_strUser}, m_strConnection);
     if (!q.next())
         throw CDBException(Tr("用户“%1”不存在。").arg(m_strUser));
     return q.value(0).toInt();
@@ -107,7 +121,8 @@ QVector<SImportRule> CImporter::DefaultRules() {
     const auto O = ERecordKind::Outlay;
     const auto I = ERecordKind::Income;
     QVector<SImportRule> rules;
-    auto add = [&rules](ERecordKind e, const char* szSort, std::initializer_list<const char*> words) {
+    auto add = [&rules](ERecordKind e, const char* szSort,
+                        std::initializer_list<const char*> words) {
         for (const char* w : words)
             rules.append({QString::fromUtf8(w), e, QString::fromUtf8(szSort)});
     };
@@ -125,9 +140,10 @@ QVector<SImportRule> CImporter::DefaultRules() {
 }
 
 QVector<SImportRule> CImporter::Rules() const {
-    QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT \"Keyword\", \"Kind\", \"Sort\" FROM "
-                                                 "\"ImportRule\" WHERE \"UserID\" = ? ORDER BY \"编号\""),
-                                  {UserId()}, m_strConnection);
+    QSqlQuery q =
+        CDatabase::Exec(QStringLiteral("SELECT \"Keyword\", \"Kind\", \"Sort\" FROM "
+                                       "\"ImportRule\" WHERE \"UserID\" = ? ORDER BY \"编号\""),
+                        {UserId()}, m_strConnection);
     QVector<SImportRule> rules;
     bool bAny = false;
     while (q.next()) {
@@ -152,11 +168,11 @@ void CImporter::SaveRules(const QVector<SImportRule>& rules) {
     for (const SImportRule& r : rules) {
         if (r.strKeyword.trimmed().isEmpty())
             continue;
-        CDatabase::Exec(QStringLiteral("INSERT INTO \"ImportRule\" (\"UserID\", \"Keyword\", "
-                                       "\"Kind\", \"Sort\") VALUES (?, ?, ?, ?)"),
-                        {nUser, Fit(r.strKeyword.trimmed()), r.eKind == ERecordKind::Income ? 0 : 1,
-                         r.strSort},
-                        m_strConnection);
+        CDatabase::Exec(
+            QStringLiteral("INSERT INTO \"ImportRule\" (\"UserID\", \"Keyword\", "
+                           "\"Kind\", \"Sort\") VALUES (?, ?, ?, ?)"),
+            {nUser, Fit(r.strKeyword.trimmed()), r.eKind == ERecordKind::Income ? 0 : 1, r.strSort},
+            m_strConnection);
         ++nWritten;
     }
     if (nWritten == 0)
@@ -253,16 +269,17 @@ bool CImporter::Preview(const SStatement& st, const QString& strAccount,
         } else {
             // Rows without an id: a hash of what they say, numbered when a file holds the
             // same row twice, so an overlapping statement finds the same keys.
-            const QByteArray text = QStringLiteral("%1|%2|%3|%4|%5|%6|%7")
-                                        .arg(DayText(r.date))
-                                        .arg(TypeLetter(r.eType))
-                                        .arg(r.nCents)
-                                        .arg(r.strCounterpart, r.strGoods, r.strAccount,
-                                             r.strTransferTo)
-                                        .toUtf8();
+            const QByteArray text =
+                QStringLiteral("%1|%2|%3|%4|%5|%6|%7")
+                    .arg(DayText(r.date))
+                    .arg(TypeLetter(r.eType))
+                    .arg(r.nCents)
+                    .arg(r.strCounterpart, r.strGoods, r.strAccount, r.strTransferTo)
+                    .toUtf8();
             const QString strBase =
                 QStringLiteral("row:") +
-                QString::fromLatin1(QCryptographicHash::hash(text, QCryptographicHash::Sha1).toHex());
+                QString::fromLatin1(
+                    QCryptographicHash::hash(text, QCryptographicHash::Sha1).toHex());
             p.strExtKey = strBase + QLatin1Char(':') + QString::number(++occurrences[strBase]);
         }
         if (!r.strNotMoney.isEmpty()) {
@@ -376,10 +393,10 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
         const int nLine = p.src.nLine;
         if (!accounts.contains(p.strAccount) ||
             (p.src.eType == SStatementRow::EType::Transfer && !accounts.contains(p.strTransferTo)))
-            throw CDBException(Tr("第 %1 行：找不到帐户“%2”，没有导入任何记录。")
-                                   .arg(nLine)
-                                   .arg(accounts.contains(p.strAccount) ? p.strTransferTo
-                                                                        : p.strAccount));
+            throw CDBException(
+                Tr("第 %1 行：找不到帐户“%2”，没有导入任何记录。")
+                    .arg(nLine)
+                    .arg(accounts.contains(p.strAccount) ? p.strTransferTo : p.strAccount));
         if (!p.src.date.isValid() || p.src.nCents <= 0 ||
             p.src.nCents > CMoney::ToCents(CMoney::Limit))
             throw CDBException(Tr("第 %1 行的日期或金额无效，没有导入任何记录。").arg(nLine));
@@ -422,8 +439,10 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
     COutlaySet outlaySet(m_strConnection);
     CTrsSet trsSet(m_strConnection);
     QSqlQuery insertKey(CDatabase::Connection(m_strConnection));
-    if (!insertKey.prepare(QStringLiteral("INSERT INTO \"ImportedId\" (\"UserID\", \"ExtKey\") VALUES (?, ?)")))
-        throw CDBException(CDatabase::ErrorText(insertKey.lastError(), CDatabase::Dialect(m_strConnection).Kind()));
+    if (!insertKey.prepare(
+            QStringLiteral("INSERT INTO \"ImportedId\" (\"UserID\", \"ExtKey\") VALUES (?, ?)")))
+        throw CDBException(CDatabase::ErrorText(insertKey.lastError(),
+                                                CDatabase::Dialect(m_strConnection).Kind()));
     int nDone = 0;
     for (const SPreviewRow& p : rows) {
         if (!p.bTicked)

@@ -31,7 +31,7 @@ struct SPreviewRow {
     QString strTransferTo; // a transfer's destination
     QString strExtKey;     // what marks the row as imported
     EState eState = EState::New;
-    QString strReason;       // why a row is greyed
+    QString strReason; // why a row is greyed
     bool bTicked = true;
     bool bSortByHand = false; // the user chose the category; rules leave it alone
     bool bKeyKnown = false;   // its external id is stored already

@@ -17,27 +17,29 @@ void CImportJob::Start(FWork fnWork) {
     static std::atomic_int s_nJobs{0};
     // Qt's connections are per thread and their names global: one name per job.
     const QString strConnection = QStringLiteral("ledgerkin-import-%1").arg(++s_nJobs);
-    m_pThread = QThread::create([pShared = m_pShared, fnWork = std::move(fnWork), strConnection,
-                                 strUrl = m_strUrl, strUser = m_strUser,
-                                 nSession = m_nSessionUser] {
-        try {
-            CDatabase::SetUrl(strUrl, strConnection);
-            CImporter importer(strUser, nSession, strConnection);
-            fnWork(importer, [&pShared](int nDone, int nTotal) {
-                pShared->nTotal = nTotal;
-                pShared->nDone = nDone;
-                return !pShared->bCancel;
-            });
-        } catch (...) {
-            pShared->error = std::current_exception();
-        }
-        CDatabase::Close(strConnection);
-        pShared->bFinished = true;
-    });
+    m_pThread =
+        QThread::create([pShared = m_pShared, fnWork = std::move(fnWork), strConnection,
+                         strUrl = m_strUrl, strUser = m_strUser, nSession = m_nSessionUser] {
+            try {
+                CDatabase::SetUrl(strUrl, strConnection);
+                CImporter importer(strUser, nSession, strConnection);
+                fnWork(importer, [&pShared](int nDone, int nTotal) {
+                    pShared->nTotal = nTotal;
+                    pShared->nDone = nDone;
+                    return !pShared->bCancel;
+                });
+            } catch (...) {
+                pShared->error = std::current_exception();
+            }
+            CDatabase::Close(strConnection);
+            pShared->bFinished = true;
+        });
     m_pThread->start();
 }
 
-bool CImportJob::IsFinished() const { return m_pShared->bFinished; }
+bool CImportJob::IsFinished() const {
+    return m_pShared->bFinished;
+}
 
 void CImportJob::Wait() {
     if (!m_pThread)
@@ -47,13 +49,21 @@ void CImportJob::Wait() {
     m_pThread = nullptr;
 }
 
-void CImportJob::Cancel() { m_pShared->bCancel = true; }
+void CImportJob::Cancel() {
+    m_pShared->bCancel = true;
+}
 
-bool CImportJob::IsCanceled() const { return m_pShared->bCancel; }
+bool CImportJob::IsCanceled() const {
+    return m_pShared->bCancel;
+}
 
-int CImportJob::Done() const { return m_pShared->nDone; }
+int CImportJob::Done() const {
+    return m_pShared->nDone;
+}
 
-int CImportJob::Total() const { return m_pShared->nTotal; }
+int CImportJob::Total() const {
+    return m_pShared->nTotal;
+}
 
 void CImportJob::RethrowError() const {
     if (m_pShared->bFinished && m_pShared->error)

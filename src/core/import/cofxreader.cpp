@@ -17,7 +17,9 @@ struct SOfxParse {
     int nSeen = 0;
 };
 
-QString Text(const char* sz, int bValid) { return bValid ? QString::fromUtf8(sz).trimmed() : QString(); }
+QString Text(const char* sz, int bValid) {
+    return bValid ? QString::fromUtf8(sz).trimmed() : QString();
+}
 
 int OnTransaction(const struct OfxTransactionData data, void* pUser) {
     auto* p = static_cast<SOfxParse*>(pUser);
@@ -79,8 +81,8 @@ SStatement COfxReader::Read(const QString& strPath) {
         throw CImportError(
             QCoreApplication::translate("COfxReader", "OFX 文件中没有可读的对帐单。"));
     if (parse.st.rows.size() != parse.nSeen)
-        throw CImportError(QCoreApplication::translate(
-                               "COfxReader", "OFX 文件中第 %1 笔交易缺少日期或金额。")
-                               .arg(parse.st.rows.isEmpty() ? 1 : parse.st.rows.size() + 1));
+        throw CImportError(
+            QCoreApplication::translate("COfxReader", "OFX 文件中第 %1 笔交易缺少日期或金额。")
+                .arg(parse.st.rows.isEmpty() ? 1 : parse.st.rows.size() + 1));
     return parse.st;
 }

@@ -10,7 +10,9 @@
 
 namespace {
 
-QString Tr(const char* sz) { return QCoreApplication::translate("CQifReader", sz); }
+QString Tr(const char* sz) {
+    return QCoreApplication::translate("CQifReader", sz);
+}
 
 struct SPending {
     SStatementRow row;
@@ -93,21 +95,22 @@ SStatement CQifReader::Read(const QString& strText) {
         const int nSlash = strCat.indexOf(QLatin1Char('/')); // "Category/Class"
         if (nSlash >= 0 && !strCat.startsWith(QLatin1Char('[')))
             strCat = strCat.left(nSlash);
-        const bool bTransfer = strCat.startsWith(QLatin1Char('[')) && strCat.contains(QLatin1Char(']'));
+        const bool bTransfer =
+            strCat.startsWith(QLatin1Char('[')) && strCat.contains(QLatin1Char(']'));
         if (bTransfer) {
             const QString strOther = strCat.mid(1, strCat.indexOf(QLatin1Char(']')) - 1);
-            if (strOther == strAccount ||
-                r.strCounterpart.compare(QLatin1String("Opening Balance"), Qt::CaseInsensitive) == 0) {
+            if (strOther == strAccount || r.strCounterpart.compare(QLatin1String("Opening Balance"),
+                                                                   Qt::CaseInsensitive) == 0) {
                 r.strNotMoney = Tr("期初余额");
             } else {
                 // From the side whose balance goes down to the side whose balance goes up.
                 r.eType = SStatementRow::EType::Transfer;
                 r.strAccount = nSigned < 0 ? strAccount : strOther;
                 r.strTransferTo = nSigned < 0 ? strOther : strAccount;
-                const QString strKey = QStringLiteral("%1|%2|%3|%4")
-                                           .arg(r.date.toString(Qt::ISODate), r.strAccount,
-                                                r.strTransferTo)
-                                           .arg(r.nCents);
+                const QString strKey =
+                    QStringLiteral("%1|%2|%3|%4")
+                        .arg(r.date.toString(Qt::ISODate), r.strAccount, r.strTransferTo)
+                        .arg(r.nCents);
                 const QString strMine = strKey + QLatin1Char('|') + strAccount;
                 // The other half was written in the other account's block.
                 const QString strTheirs = strKey + QLatin1Char('|') + strOther;
@@ -176,7 +179,10 @@ SStatement CQifReader::Read(const QString& strText) {
             t.row.nLine = nLine;
         }
         switch (code.unicode()) {
-        case 'D': t.strDate = value; t.nDateLine = nLine; break;
+        case 'D':
+            t.strDate = value;
+            t.nDateLine = nLine;
+            break;
         case 'T':
         case 'U':
             if (t.strAmount.isEmpty() || code == QLatin1Char('T')) {
@@ -184,10 +190,17 @@ SStatement CQifReader::Read(const QString& strText) {
                 t.nAmountLine = nLine;
             }
             break;
-        case 'P': t.row.strCounterpart = value; break;
-        case 'M': t.row.strGoods = value; break;
-        case 'L': t.row.strCategory = value; break;
-        default: break; // check number, cleared flag, address, splits: the total is what moves
+        case 'P':
+            t.row.strCounterpart = value;
+            break;
+        case 'M':
+            t.row.strGoods = value;
+            break;
+        case 'L':
+            t.row.strCategory = value;
+            break;
+        default:
+            break; // check number, cleared flag, address, splits: the total is what moves
         }
     }
     finish();

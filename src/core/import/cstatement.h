@@ -42,13 +42,13 @@ struct SStatementRow {
     int nLine = 0; // where it stands in the file
     QDate date;
     EType eType = EType::Outlay;
-    std::int64_t nCents = 0;  // always positive
-    QString strCounterpart;   // 交易对方 / payee
-    QString strGoods;         // 商品说明 / memo
-    QString strCategory;      // the file's own category, when it has one of ours
-    QString strExtId;         // order number / FITID; "" when the file has none
-    QString strAccount;       // the file's account block (QIF, OFX); "" when none
-    QString strTransferTo;    // Transfer: the other account, as the file names it
+    std::int64_t nCents = 0; // always positive
+    QString strCounterpart;  // 交易对方 / payee
+    QString strGoods;        // 商品说明 / memo
+    QString strCategory;     // the file's own category, when it has one of ours
+    QString strExtId;        // order number / FITID; "" when the file has none
+    QString strAccount;      // the file's account block (QIF, OFX); "" when none
+    QString strTransferTo;   // Transfer: the other account, as the file names it
     bool bRefund = false;
     // Not money moving for this user (closed trade, neutral row, own-balance move): why.
     QString strNotMoney;
@@ -60,7 +60,7 @@ struct SStatementRow {
 
 struct SStatement {
     EStatementFormat eFormat = EStatementFormat::Csv;
-    QString strEncoding;     // as detected or chosen ("UTF-8", "GB18030"); "" for binary files
-    QStringList header;      // the header row found (table-shaped files)
+    QString strEncoding; // as detected or chosen ("UTF-8", "GB18030"); "" for binary files
+    QStringList header;  // the header row found (table-shaped files)
     QVector<SStatementRow> rows;
 };

@@ -12,16 +12,23 @@
 #include <QFileInfo>
 
 namespace {
-QString Tr(const char* sz) { return QCoreApplication::translate("CStatementFile", sz); }
+QString Tr(const char* sz) {
+    return QCoreApplication::translate("CStatementFile", sz);
+}
 } // namespace
 
 QString CStatementFile::FormatName(EStatementFormat eFormat) {
     switch (eFormat) {
-    case EStatementFormat::Alipay: return Tr("支付宝交易明细（CSV）");
-    case EStatementFormat::Wechat: return Tr("微信支付账单明细（CSV 或 XLSX）");
-    case EStatementFormat::Qif: return Tr("QIF 文件");
-    case EStatementFormat::Ofx: return Tr("OFX / QFX 银行对帐单");
-    case EStatementFormat::Csv: return Tr("其它 CSV（自行指定各列）");
+    case EStatementFormat::Alipay:
+        return Tr("支付宝交易明细（CSV）");
+    case EStatementFormat::Wechat:
+        return Tr("微信支付账单明细（CSV 或 XLSX）");
+    case EStatementFormat::Qif:
+        return Tr("QIF 文件");
+    case EStatementFormat::Ofx:
+        return Tr("OFX / QFX 银行对帐单");
+    case EStatementFormat::Csv:
+        return Tr("其它 CSV（自行指定各列）");
     }
     return QString();
 }
@@ -38,7 +45,8 @@ void CStatementFile::Load(const QString& strPath, CTextDecoder::EEncoding eEncod
         throw CImportError(Tr("文件是空的。"));
 
     const bool bZip = bytes.startsWith("PK\x03\x04");
-    if (bZip || QFileInfo(strPath).suffix().compare(QLatin1String("xlsx"), Qt::CaseInsensitive) == 0) {
+    if (bZip ||
+        QFileInfo(strPath).suffix().compare(QLatin1String("xlsx"), Qt::CaseInsensitive) == 0) {
         if (!bZip)
             throw CImportError(Tr("不是 XLSX 文件（文件内容不是 XLSX 压缩包）。"));
         m_bXlsx = true;
@@ -65,7 +73,9 @@ void CStatementFile::Load(const QString& strPath, CTextDecoder::EEncoding eEncod
     m_eDetected = CTableReader::DetectLayout(m_table);
 }
 
-int CStatementFile::GuessedHeader() const { return CTableReader::GuessHeader(m_table); }
+int CStatementFile::GuessedHeader() const {
+    return CTableReader::GuessHeader(m_table);
+}
 
 QString CStatementFile::LayoutKey(int nHeader) const {
     if (nHeader < 0 || nHeader >= m_table.size())

@@ -11,7 +11,9 @@
 
 namespace {
 
-QString Tr(const char* sz) { return QCoreApplication::translate("CTableReader", sz); }
+QString Tr(const char* sz) {
+    return QCoreApplication::translate("CTableReader", sz);
+}
 
 // Payment apps write "/" or nothing for an empty cell.
 QString Clean(const QString& str) {
@@ -44,8 +46,7 @@ bool IsFooter(const STableRow& row) {
 QDate RowDate(const STableRow& row, const QString& strCell, const QString& strFormat = QString()) {
     const QDate d = CTableReader::ParseDate(strCell, strFormat);
     if (!d.isValid())
-        throw CImportError(strCell.isEmpty() ? Tr("没有日期。")
-                                             : Tr("日期“%1”无效。").arg(strCell),
+        throw CImportError(strCell.isEmpty() ? Tr("没有日期。") : Tr("日期“%1”无效。").arg(strCell),
                            row.nLine);
     return d;
 }
@@ -53,8 +54,7 @@ QDate RowDate(const STableRow& row, const QString& strCell, const QString& strFo
 std::int64_t RowCents(const STableRow& row, const QString& strCell) {
     std::int64_t n = 0;
     if (!CTableReader::ParseCents(strCell, n))
-        throw CImportError(strCell.isEmpty() ? Tr("没有金额。")
-                                             : Tr("金额“%1”无效。").arg(strCell),
+        throw CImportError(strCell.isEmpty() ? Tr("没有金额。") : Tr("金额“%1”无效。").arg(strCell),
                            row.nLine);
     return n;
 }
@@ -77,10 +77,10 @@ int HeaderOrThrow(const TTable& table, const QStringList& names) {
 
 const QStringList& CTableReader::AlipayColumns() {
     static const QStringList s = {
-        QStringLiteral("交易时间"), QStringLiteral("交易分类"),   QStringLiteral("交易对方"),
-        QStringLiteral("对方账号"), QStringLiteral("商品说明"),   QStringLiteral("收/支"),
-        QStringLiteral("金额"),     QStringLiteral("收/付款方式"), QStringLiteral("交易状态"),
-        QStringLiteral("交易订单号"), QStringLiteral("商家订单号"), QStringLiteral("备注")};
+        QStringLiteral("交易时间"),   QStringLiteral("交易分类"),    QStringLiteral("交易对方"),
+        QStringLiteral("对方账号"),   QStringLiteral("商品说明"),    QStringLiteral("收/支"),
+        QStringLiteral("金额"),       QStringLiteral("收/付款方式"), QStringLiteral("交易状态"),
+        QStringLiteral("交易订单号"), QStringLiteral("商家订单号"),  QStringLiteral("备注")};
     return s;
 }
 
@@ -196,13 +196,15 @@ QDate CTableReader::ParseDate(const QString& strText, const QString& strFormat) 
         const QString strDay = s.section(QLatin1Char(' '), 0, 0).section(QLatin1Char('T'), 0, 0);
         QString strFmt = strFormat;
         // "yyyy-MM-dd" also takes "2024-1-5" as people and banks write it.
-        strFmt.replace(QLatin1String("MM"), QLatin1String("M")).replace(QLatin1String("dd"), QLatin1String("d"));
+        strFmt.replace(QLatin1String("MM"), QLatin1String("M"))
+            .replace(QLatin1String("dd"), QLatin1String("d"));
         if (strFormat == QLatin1String("yyyyMMdd"))
             strFmt = strFormat;
         return QDate::fromString(strDay, strFmt);
     }
     static const QRegularExpression re(
-        QStringLiteral("^(\\d{4})[-/.](\\d{1,2})[-/.](\\d{1,2})(?:$|[ T]\\d{1,2}:\\d{2}(?::\\d{2}(?:\\.\\d+)?)?$)"));
+        QStringLiteral("^(\\d{4})[-/.](\\d{1,2})[-/.](\\d{1,2})(?:$|[ "
+                       "T]\\d{1,2}:\\d{2}(?::\\d{2}(?:\\.\\d+)?)?$)"));
     const QRegularExpressionMatch m = re.match(s);
     if (m.hasMatch())
         return QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
@@ -276,39 +278,38 @@ SStatement ReadAppBill(const TTable& table, const SAppBill& bill) {
 
 SStatement CTableReader::ReadAlipay(const TTable& table) {
     return ReadAppBill(
-        table, {EStatementFormat::Alipay, AlipayNeeded(), "金额", "商品说明", "交易订单号",
-                "商家订单号",
-                [](const SColumns& c, const STableRow& row) {
-                    const QString strStatus = c.Cell(row, "交易状态");
-                    return AnyOf(strStatus, {"关闭", "失败", "撤销", "取消"}) ? strStatus
-                                                                              : QString();
-                },
-                [](const SColumns& c, const STableRow& row) {
-                    return c.Cell(row, "交易状态").contains(QStringLiteral("退款"));
-                },
-                // 余额宝 and card moves are "不计收支": money between the user's own balances.
-                [](const QString& strDir) { return strDir.isEmpty() ? Tr("不计收支") : strDir; }});
+        table,
+        {EStatementFormat::Alipay, AlipayNeeded(), "金额", "商品说明", "交易订单号", "商家订单号",
+         [](const SColumns& c, const STableRow& row) {
+             const QString strStatus = c.Cell(row, "交易状态");
+             return AnyOf(strStatus, {"关闭", "失败", "撤销", "取消"}) ? strStatus : QString();
+         },
+         [](const SColumns& c, const STableRow& row) {
+             return c.Cell(row, "交易状态").contains(QStringLiteral("退款"));
+         },
+         // 余额宝 and card moves are "不计收支": money between the user's own balances.
+         [](const QString& strDir) { return strDir.isEmpty() ? Tr("不计收支") : strDir; }});
 }
 
 SStatement CTableReader::ReadWechat(const TTable& table) {
     return ReadAppBill(
-        table, {EStatementFormat::Wechat, WechatNeeded(), "金额(元)", "商品", "交易单号", "商户单号",
-                [](const SColumns& c, const STableRow& row) {
-                    const QString strStatus = c.Cell(row, "当前状态");
-                    if (AnyOf(strStatus, {"失败", "关闭", "撤销", "已取消", "对方已退还"}))
-                        return strStatus;
-                    if (AnyOf(c.Cell(row, "交易类型"), {"零钱充值", "零钱提现", "零钱通", "理财通"}))
-                        return Tr("本人零钱与银行卡之间的转帐");
-                    return QString();
-                },
-                [](const SColumns& c, const STableRow& row) {
-                    return c.Cell(row, "交易类型").contains(QStringLiteral("退款"));
-                },
-                [](const QString&) { return Tr("不计收支（/）"); }});
+        table,
+        {EStatementFormat::Wechat, WechatNeeded(), "金额(元)", "商品", "交易单号", "商户单号",
+         [](const SColumns& c, const STableRow& row) {
+             const QString strStatus = c.Cell(row, "当前状态");
+             if (AnyOf(strStatus, {"失败", "关闭", "撤销", "已取消", "对方已退还"}))
+                 return strStatus;
+             if (AnyOf(c.Cell(row, "交易类型"), {"零钱充值", "零钱提现", "零钱通", "理财通"}))
+                 return Tr("本人零钱与银行卡之间的转帐");
+             return QString();
+         },
+         [](const SColumns& c, const STableRow& row) {
+             return c.Cell(row, "交易类型").contains(QStringLiteral("退款"));
+         },
+         [](const QString&) { return Tr("不计收支（/）"); }});
 }
 
-SStatement CTableReader::ReadMapped(const TTable& table, int nHeader,
-                                    const SColumnMapping& m) {
+SStatement CTableReader::ReadMapped(const TTable& table, int nHeader, const SColumnMapping& m) {
     SStatement st;
     st.eFormat = EStatementFormat::Csv;
     if (nHeader < 0 || nHeader >= table.size())

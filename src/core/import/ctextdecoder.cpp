@@ -7,9 +7,12 @@
 
 QString CTextDecoder::Name(EEncoding eEncoding) {
     switch (eEncoding) {
-    case EEncoding::Auto: return QCoreApplication::translate("CTextDecoder", "自动识别");
-    case EEncoding::Utf8: return QStringLiteral("UTF-8");
-    case EEncoding::Gb18030: return QStringLiteral("GB18030");
+    case EEncoding::Auto:
+        return QCoreApplication::translate("CTextDecoder", "自动识别");
+    case EEncoding::Utf8:
+        return QStringLiteral("UTF-8");
+    case EEncoding::Gb18030:
+        return QStringLiteral("GB18030");
     }
     return QString();
 }
@@ -17,9 +20,8 @@ QString CTextDecoder::Name(EEncoding eEncoding) {
 bool CTextDecoder::TryDecode(const QByteArray& bytes, EEncoding eEncoding, QString& strText,
                              int& nBadLine) {
     // GB18030 comes from ICU; a build without it cannot read such files at all.
-    QStringDecoder decoder = eEncoding == EEncoding::Utf8
-                                 ? QStringDecoder(QStringConverter::Utf8)
-                                 : QStringDecoder("GB18030");
+    QStringDecoder decoder = eEncoding == EEncoding::Utf8 ? QStringDecoder(QStringConverter::Utf8)
+                                                          : QStringDecoder("GB18030");
     if (!decoder.isValid()) {
         nBadLine = 0;
         return false;
@@ -35,7 +37,7 @@ bool CTextDecoder::TryDecode(const QByteArray& bytes, EEncoding eEncoding, QStri
         if (nEnd < 0)
             nEnd = int(bytes.size());
         QStringDecoder line = eEncoding == EEncoding::Utf8 ? QStringDecoder(QStringConverter::Utf8)
-                                                             : QStringDecoder("GB18030");
+                                                           : QStringDecoder("GB18030");
         const QString strLine = line.decode(bytes.mid(nStart, nEnd - nStart));
         if (line.hasError())
             return false;
@@ -61,14 +63,14 @@ QString CTextDecoder::Decode(const QByteArray& bytes, EEncoding eEncoding, EEnco
         else if (TryDecode(body, EEncoding::Gb18030, strText, nBadLine))
             eEncoding = EEncoding::Gb18030;
         else
-            throw CImportError(QCoreApplication::translate(
-                                   "CTextDecoder",
-                                   "文件的编码无法识别（既不是 UTF-8，也不是 GB18030）。"),
-                               nBadLine);
+            throw CImportError(
+                QCoreApplication::translate("CTextDecoder",
+                                            "文件的编码无法识别（既不是 UTF-8，也不是 GB18030）。"),
+                nBadLine);
     } else if (!TryDecode(body, eEncoding, strText, nBadLine)) {
-        throw CImportError(QCoreApplication::translate("CTextDecoder", "文字不是 %1 编码。")
-                               .arg(Name(eEncoding)),
-                           nBadLine);
+        throw CImportError(
+            QCoreApplication::translate("CTextDecoder", "文字不是 %1 编码。").arg(Name(eEncoding)),
+            nBadLine);
     }
     if (pUsed)
         *pUsed = eEncoding;

@@ -9,7 +9,9 @@
 
 namespace {
 
-QString Tr(const char* sz) { return QCoreApplication::translate("CXlsxReader", sz); }
+QString Tr(const char* sz) {
+    return QCoreApplication::translate("CXlsxReader", sz);
+}
 
 bool ReadEntry(QuaZip& zip, const QString& strName, QByteArray& data) {
     if (!zip.setCurrentFile(strName))
@@ -156,6 +158,7 @@ TTable CXlsxReader::ReadFirstSheet(const QString& strPath) {
         }
     }
     if (xml.hasError())
-        throw CImportError(Tr("不是有效的 XLSX 文件：工作表无法读取（%1）。").arg(xml.errorString()));
+        throw CImportError(
+            Tr("不是有效的 XLSX 文件：工作表无法读取（%1）。").arg(xml.errorString()));
     return table;
 }

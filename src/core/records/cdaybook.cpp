@@ -117,9 +117,10 @@ bool CDayBook::HasDay(const QDate& day) const {
         return false;
     QVariantList values{m_strUser};
     const QString strDay = DayRange(day, values);
-    QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT 1 FROM \"%1\" WHERE \"UserName\" = ?%2 LIMIT 1").arg(Table(), strDay),
-        values, m_strConnection);
+    QSqlQuery query =
+        CDatabase::Exec(QStringLiteral("SELECT 1 FROM \"%1\" WHERE \"UserName\" = ?%2 LIMIT 1")
+                            .arg(Table(), strDay),
+                        values, m_strConnection);
     return query.next();
 }
 
@@ -129,10 +130,10 @@ QDate CDayBook::Step(EStep eStep, const QDate& current) const {
         QVariantList values{m_strUser};
         const QString strRange =
             CStoredDate::Range(Table(), m_strUser, from, to, values, m_strConnection);
-        return ReadDay(QStringLiteral("SELECT %1(\"Date\") FROM \"%2\" WHERE \"UserName\" = ?%3")
-                           .arg(bFirst ? QStringLiteral("MIN") : QStringLiteral("MAX"), Table(),
-                                strRange),
-                       values);
+        return ReadDay(
+            QStringLiteral("SELECT %1(\"Date\") FROM \"%2\" WHERE \"UserName\" = ?%3")
+                .arg(bFirst ? QStringLiteral("MIN") : QStringLiteral("MAX"), Table(), strRange),
+            values);
     };
     switch (eStep) {
     case EStep::First:
@@ -213,11 +214,10 @@ std::int64_t CDayBook::Confirm(const QDate& day, const QString& strBank, const S
     for (const SDayEdit::SChange& change : edit.changed)
         loaded.append(change.loaded);
     for (const SDayRecord& r : loaded) {
-        QSqlQuery stored = CDatabase::Exec(
-            strStored,
-            QVariantList{r.nId, m_strUser, dialect.BindDay(day), dialect.BindDay(day.addDays(1)),
-                         strBank},
-            m_strConnection);
+        QSqlQuery stored = CDatabase::Exec(strStored,
+                                           QVariantList{r.nId, m_strUser, dialect.BindDay(day),
+                                                        dialect.BindDay(day.addDays(1)), strBank},
+                                           m_strConnection);
         if (r.nId <= 0 || !stored.next() || stored.value(0).toString() != r.strSort ||
             stored.value(1).toString() != r.strNote ||
             CMoney::ToCents(stored.value(2).toDouble()) != CMoney::ToCents(r.dAmount))

@@ -25,18 +25,17 @@ CEmptyDay::ERemove CEmptyDay::Remove(ERecordKind eKind, const QString& strUser, 
             .arg(strTable);
 
     CTransaction transaction(strConnection);
-    QSqlQuery count = CDatabase::Exec(
-        QStringLiteral("SELECT COUNT(*), SUM(CASE WHEN %1 THEN 0 ELSE 1 END) %2")
-            .arg(QLatin1String(s_szPlaceholder), strDay),
-        values, strConnection);
+    QSqlQuery count =
+        CDatabase::Exec(QStringLiteral("SELECT COUNT(*), SUM(CASE WHEN %1 THEN 0 ELSE 1 END) %2")
+                            .arg(QLatin1String(s_szPlaceholder), strDay),
+                        values, strConnection);
     if (!count.next() || count.value(0).toInt() == 0)
         return ERemove::NoDay;
     if (count.value(1).toInt() > 0)
         return ERemove::HasRecords;
     count.finish();
-    CDatabase::Exec(
-        QStringLiteral("DELETE %1 AND %2").arg(strDay, QLatin1String(s_szPlaceholder)), values,
-        strConnection);
+    CDatabase::Exec(QStringLiteral("DELETE %1 AND %2").arg(strDay, QLatin1String(s_szPlaceholder)),
+                    values, strConnection);
     transaction.Commit();
     return ERemove::Removed;
 }

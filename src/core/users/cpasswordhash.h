@@ -4,8 +4,8 @@
 
 // The stored form of a login password: an Argon2id string ("$argon2id$…") made by
 // libsodium with 19 MiB and two passes. A hash carries its own limits, so one made with
-// others (an older version's 64 MiB) still verifies, and is made again at the next login. A book written by an older version may still
-// hold the password itself; IsHash() tells the two apart.
+// others (an older version's 64 MiB) still verifies, and is made again at the next login. A book
+// written by an older version may still hold the password itself; IsHash() tells the two apart.
 class CPasswordHash {
 public:
     // Throws CDBException when libsodium cannot be started or runs out of memory.

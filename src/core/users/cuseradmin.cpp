@@ -298,8 +298,8 @@ CUserAdmin::EChange CUserAdmin::ChangePassword(const QString& strUser, const QSt
 
         CTransaction transaction(strConnection);
         CheckSession(strUser, nSessionUser, strConnection);
-        QSqlQuery now = CDatabase::Exec(
-            strRead + CDatabase::Dialect(strConnection).LockSql(), {strUser}, strConnection);
+        QSqlQuery now = CDatabase::Exec(strRead + CDatabase::Dialect(strConnection).LockSql(),
+                                        {strUser}, strConnection);
         if (!now.next())
             return EChange::NoUser;
         if (now.value(0).toString() != strSeen)

@@ -97,8 +97,7 @@ CAccountsDlg::CAccountsDlg(QWidget* pParent) : QDialog(pParent) {
     connect(m_pModify, &QPushButton::clicked, this, &CAccountsDlg::OnModify);
     connect(m_pDelete, &QPushButton::clicked, this, &CAccountsDlg::OnDelete);
     connect(pClose, &QPushButton::clicked, this, &QDialog::reject);
-    connect(m_pList, &QTableWidget::itemSelectionChanged, this,
-            &CAccountsDlg::OnSelectionChanged);
+    connect(m_pList, &QTableWidget::itemSelectionChanged, this, &CAccountsDlg::OnSelectionChanged);
 }
 
 int CAccountsDlg::Run(const QString& strUser, qint64 nSessionUser) {
@@ -175,7 +174,7 @@ void CAccountsDlg::OnAdd() {
     }
     try {
         if (!Done(CAccountAdmin::Add(m_strUser, m_pName->text(), m_pNote->text(), dCash,
-                                            CDatabase::DefaultConnection, m_nSessionUser)))
+                                     CDatabase::DefaultConnection, m_nSessionUser)))
             return;
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
@@ -197,11 +196,11 @@ void CAccountsDlg::OnModify() {
         // The name first: a refused name leaves the note unchanged too.
         if (m_pName->text().trimmed() != account.strName &&
             !Done(CAccountAdmin::Rename(m_strUser, account.nKey, m_pName->text(),
-                                              CDatabase::DefaultConnection, m_nSessionUser)))
+                                        CDatabase::DefaultConnection, m_nSessionUser)))
             return;
         if (m_pNote->text() != account.strNote &&
             !Done(CAccountAdmin::SetNote(m_strUser, account.nKey, m_pNote->text(),
-                                               CDatabase::DefaultConnection, m_nSessionUser)))
+                                         CDatabase::DefaultConnection, m_nSessionUser)))
             return;
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);
@@ -221,7 +220,7 @@ void CAccountsDlg::OnDelete() {
         return;
     try {
         if (!Done(CAccountAdmin::Delete(m_strUser, account.nKey, CDatabase::DefaultConnection,
-                                              m_nSessionUser)))
+                                        m_nSessionUser)))
             return;
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);

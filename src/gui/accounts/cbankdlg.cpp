@@ -216,7 +216,8 @@ bool CBankDlg::CheckFields(int nSkipRow) {
 }
 
 void CBankDlg::SetRow(int nRow) {
-    const QString texts[ColCount] = {m_strCardName.trimmed(), m_strCardNote, CMoney::Format(m_dCardCash)};
+    const QString texts[ColCount] = {m_strCardName.trimmed(), m_strCardNote,
+                                     CMoney::Format(m_dCardCash)};
     for (int nCol = 0; nCol < ColCount; ++nCol)
         m_listBank->setItem(nRow, nCol, new QTableWidgetItem(texts[nCol]));
 }
@@ -268,8 +269,9 @@ void CBankDlg::OnDelete() {
 void CBankDlg::reject() {
     // Accounts typed so far are lost on leaving: ask first.
     if ((m_listBank->rowCount() > 0 || !m_pCardName->text().trimmed().isEmpty()) &&
-        !CMessageBox::AskOkCancel(tr("已输入的帐号信息将全部放弃，新用户也不会创建。\n确定放弃吗？"),
-                                  tr("放弃帐号信息"), this))
+        !CMessageBox::AskOkCancel(
+            tr("已输入的帐号信息将全部放弃，新用户也不会创建。\n确定放弃吗？"), tr("放弃帐号信息"),
+            this))
         return;
     QDialog::reject();
 }

@@ -12,8 +12,9 @@ class QPushButton;
 class QTableWidget;
 
 // The accounts of a new user: name, note and opening amount of each, collected in a list
-// and confirmed once (later changes go through the account management dialog). On confirmation the list is handed to
-// m_fnWrite, which stores it; the dialog closes when that succeeds and stays open otherwise.
+// and confirmed once (later changes go through the account management dialog). On confirmation the
+// list is handed to m_fnWrite, which stores it; the dialog closes when that succeeds and stays open
+// otherwise.
 class CBankDlg : public QDialog {
     Q_OBJECT
 public:

@@ -78,15 +78,16 @@ void CTrsRptDlg::OnUndo() {
     if (m_nSelRow <= 0 || m_nSelRow > m_keys.size())
         return;
     const QString strText =
-        tr("确定撤销这笔转帐吗？\n\n%1  从“%2”转入“%3”  %4\n\n金额将回到“%2”，这条转帐记录将被删除。")
+        tr("确定撤销这笔转帐吗？\n\n%1  从“%2”转入“%3”  "
+           "%4\n\n金额将回到“%2”，这条转帐记录将被删除。")
             .arg(m_ctlGrid->GetTextMatrix(m_nSelRow, 1), m_ctlGrid->GetTextMatrix(m_nSelRow, 2),
                  m_ctlGrid->GetTextMatrix(m_nSelRow, 3), m_ctlGrid->GetTextMatrix(m_nSelRow, 4));
     if (!CMessageBox::AskOkCancel(strText, tr("撤销转帐"), this))
         return;
     CMessageBox::Guarded(this, [&] {
-        const CTransfer::EUndo eResult = CTransfer::Undo(
-            m_pSession ? m_pSession->UserName() : QString(), m_keys[m_nSelRow - 1],
-            CDatabase::DefaultConnection, m_pSession ? m_pSession->UserId() : 0);
+        const CTransfer::EUndo eResult =
+            CTransfer::Undo(m_pSession ? m_pSession->UserName() : QString(), m_keys[m_nSelRow - 1],
+                            CDatabase::DefaultConnection, m_pSession ? m_pSession->UserId() : 0);
         if (eResult != CTransfer::EUndo::Done)
             CMessageBox::ShowMessage(CTransfer::Message(eResult), this);
         else

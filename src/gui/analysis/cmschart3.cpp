@@ -349,10 +349,9 @@ void CMschart3::DrawLine(QChart* pChart) const {
         dMin = std::min(dMin, d);
         dMax = std::max(dMax, d);
     }
-    connect(pSeries, &QLineSeries::hovered, pSeries,
-            [this](const QPointF& point, bool bHovered) {
-                ShowToolTip(int(std::lround(point.x())) + 1, 1, bHovered);
-            });
+    connect(pSeries, &QLineSeries::hovered, pSeries, [this](const QPointF& point, bool bHovered) {
+        ShowToolTip(int(std::lround(point.x())) + 1, 1, bHovered);
+    });
     pChart->addSeries(pSeries);
     pChart->legend()->setVisible(false);
 

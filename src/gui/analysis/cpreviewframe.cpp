@@ -5,15 +5,15 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
-#include <QGraphicsView>
-#include <QRegularExpression>
 #include <QFileDialog>
+#include <QGraphicsView>
 #include <QLabel>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -293,8 +293,7 @@ void CPreViewFrame::OnPreviewPrint() {
 void CPreViewFrame::OnExportPdf() {
     QString strPath;
     if (ExportPdf(this, m_fnPage, &strPath))
-        statusBar()->showMessage(
-            tr("已导出PDF文件：%1").arg(QDir::toNativeSeparators(strPath)));
+        statusBar()->showMessage(tr("已导出PDF文件：%1").arg(QDir::toNativeSeparators(strPath)));
 }
 
 bool CPreViewFrame::PrintDirect() {
@@ -360,8 +359,7 @@ bool CPreViewFrame::WritePdf(const QString& strPath, const FPageCallback& fnPage
     return true;
 }
 
-bool CPreViewFrame::ExportPdf(QWidget* pParent, const FPageCallback& fnPage,
-                              QString* pstrPath) {
+bool CPreViewFrame::ExportPdf(QWidget* pParent, const FPageCallback& fnPage, QString* pstrPath) {
     const QString strSuggested =
         QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
             .filePath(tr("财务报告.pdf"));

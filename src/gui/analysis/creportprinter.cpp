@@ -44,9 +44,9 @@ void CellAt(QPainter* p, double x, double y, double dRight, const QString& str) 
 // Money stands right-aligned against dRight, so the decimal points line up down the page.
 void MoneyAt(QPainter* p, double dLeft, double y, double dRight, const QString& str) {
     const QFontMetricsF fm(p->font());
-    const QString strShown =
-        fm.horizontalAdvance(str) <= dRight - dLeft ? str
-                                                    : fm.elidedText(str, Qt::ElideLeft, dRight - dLeft);
+    const QString strShown = fm.horizontalAdvance(str) <= dRight - dLeft
+                                 ? str
+                                 : fm.elidedText(str, Qt::ElideLeft, dRight - dLeft);
     TextAt(p, dRight - fm.horizontalAdvance(strShown), y, strShown);
 }
 

@@ -14,7 +14,9 @@
 namespace CKeyboardCommands {
 
 namespace {
-QString Tr(const char* sz) { return QCoreApplication::translate("CKeyboardCommands", sz); }
+QString Tr(const char* sz) {
+    return QCoreApplication::translate("CKeyboardCommands", sz);
+}
 
 QMenu* MenuHolding(CMainFrame* pFrame, QAction* pAction) {
     for (QMenu* pMenu : pFrame->menuBar()->findChildren<QMenu*>())
@@ -24,9 +26,9 @@ QMenu* MenuHolding(CMainFrame* pFrame, QAction* pAction) {
 }
 
 // The six views in the order of their keys Ctrl+1 … Ctrl+6.
-const int kViews[] = {CMainFrame::ID_SUM_VIEW, CMainFrame::ID_INCOME_VIEW,
+const int kViews[] = {CMainFrame::ID_SUM_VIEW,    CMainFrame::ID_INCOME_VIEW,
                       CMainFrame::ID_OUTLAY_VIEW, CMainFrame::ID_IN_CHART,
-                      CMainFrame::ID_OUT_CHART, CMainFrame::ID_RPT_VIEW};
+                      CMainFrame::ID_OUT_CHART,   CMainFrame::ID_RPT_VIEW};
 } // namespace
 
 void Install(CMainFrame* pFrame) {
@@ -55,8 +57,8 @@ void Install(CMainFrame* pFrame) {
                           QKeySequence(Qt::CTRL | Qt::Key_P));
     QAction* pPreview = add(ID_PREVIEW, Tr("打印预览(&V)"), Tr("预览报表查询的打印结果"),
                             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
-    QAction* pReload = add(ID_RELOAD, Tr("刷新(&R)"), Tr("从帐本重新读取当前视图"),
-                           QKeySequence(Qt::Key_F5));
+    QAction* pReload =
+        add(ID_RELOAD, Tr("刷新(&R)"), Tr("从帐本重新读取当前视图"), QKeySequence(Qt::Key_F5));
     QObject::connect(pPrint, &QAction::triggered, pFrame, [pFrame] { OnPrint(pFrame, false); });
     QObject::connect(pPreview, &QAction::triggered, pFrame, [pFrame] { OnPrint(pFrame, true); });
     QObject::connect(pReload, &QAction::triggered, pFrame, [pFrame] { OnReload(pFrame); });

@@ -4,8 +4,8 @@
 #include "app/cwindowlayout.h"
 #include "data/cbackup.h"
 #include "data/cdatabase.h"
-#include "data/ckepttotals.h"
 #include "data/cdbexception.h"
+#include "data/ckepttotals.h"
 #include "demo/cdemobook.h"
 
 #include <QApplication>
@@ -51,8 +51,9 @@ SCommandLine ParseCommandLine(int& nExit) {
     parser.addOption(databaseOption);
     const QCommandLineOption demoOption(
         QStringList{QStringLiteral("demo")},
-        QCoreApplication::translate("CLedgerkinApp",
-                                    "打开演示帐本（独立的文件，不动您自己的帐本）：用户“演示用户”，密码“demo”"));
+        QCoreApplication::translate(
+            "CLedgerkinApp",
+            "打开演示帐本（独立的文件，不动您自己的帐本）：用户“演示用户”，密码“demo”"));
     parser.addOption(demoOption);
 
     QString strError;
@@ -65,7 +66,8 @@ SCommandLine ParseCommandLine(int& nExit) {
         strError =
             QCoreApplication::translate("CLedgerkinApp", "--database 需要一个帐本路径或 URL");
     else if (parser.isSet(databaseOption) && parser.isSet(demoOption))
-        strError = QCoreApplication::translate("CLedgerkinApp", "--demo 和 --database 不能同时使用");
+        strError =
+            QCoreApplication::translate("CLedgerkinApp", "--demo 和 --database 不能同时使用");
     else if (parser.isSet(databaseOption))
         strError = CDatabase::CheckUrl(parser.value(databaseOption).trimmed());
     if (!strError.isEmpty()) {
@@ -94,7 +96,8 @@ void ShowTotalsBuild(bool bStarting, qint64 nRows) {
     if (nRows < RowsPerSecond)
         return;
     s_pDialog = new QProgressDialog(
-        QCoreApplication::translate("CLedgerkinApp", "第一次用这个版本打开帐本，正在整理汇总数据，请稍候…"),
+        QCoreApplication::translate("CLedgerkinApp",
+                                    "第一次用这个版本打开帐本，正在整理汇总数据，请稍候…"),
         QString(), 0, 0, QApplication::activeWindow());
     s_pDialog->setWindowTitle(QCoreApplication::translate("CLedgerkinApp", "打开帐本"));
     s_pDialog->setWindowModality(Qt::ApplicationModal);
@@ -144,7 +147,8 @@ int CLedgerkinApp::Run(int argc, char** argv) {
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/res/icons/ledgerkin.svg")));
     if (!InstallQtTranslations())
         PrintError(QCoreApplication::translate(
-            "CLedgerkinApp", "找不到 Qt 的中文翻译（qt6-translations-l10n），标准对话框将显示英文。"));
+            "CLedgerkinApp",
+            "找不到 Qt 的中文翻译（qt6-translations-l10n），标准对话框将显示英文。"));
 
     // Every text is Chinese: prefer a CJK face over whatever the desktop picks for Latin.
     QFont font = QApplication::font();

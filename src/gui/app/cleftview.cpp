@@ -169,8 +169,8 @@ void CLeftView::BuildDayTree(ERecordKind eKind) {
                 pMonth = nullptr;
             }
             if (!pMonth || pMonth->data(0, Qt::UserRole).toDate().month() != day.month()) {
-                pMonth = NewItem(tr("%1月").arg(day.month()), Month,
-                                 QDate(day.year(), day.month(), 1));
+                pMonth =
+                    NewItem(tr("%1月").arg(day.month()), Month, QDate(day.year(), day.month(), 1));
                 pMonth->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
                 pYear->addChild(pMonth);
                 pDays = &m_pendingDays[pMonth];
@@ -203,8 +203,8 @@ void CLeftView::BuildMonthTree(bool bIncome, bool bOutlay) {
                     pYear = NewItem(tr("%1年").arg(day.year()), Year, QDate(day.year(), 1, 1));
                     pRoot->addChild(pYear);
                 }
-                QTreeWidgetItem* pMonth = NewItem(tr("%1月").arg(day.month()), Month,
-                                                  QDate(day.year(), day.month(), 1));
+                QTreeWidgetItem* pMonth =
+                    NewItem(tr("%1月").arg(day.month()), Month, QDate(day.year(), day.month(), 1));
                 pYear->addChild(pMonth);
                 months.insert(nMonthKey);
             }

@@ -23,8 +23,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QSignalBlocker>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -160,10 +160,10 @@ const SViewKind& KindOf(CMainFrame::EView eView) {
 // Commands that need a logged-in user; creating a user and logging in need the opposite. The
 // rest are always there.
 const int kLoggedInCommands[] = {
-    CMainFrame::ID_DELETE_USER, CMainFrame::ID_CHANGE_PWD,  CMainFrame::ID_DISCONNECT,
-    CMainFrame::ID_ADD_INCOME,  CMainFrame::ID_ADD_OUTLAY,  CMainFrame::ID_ADD_TRS,
-    CMainFrame::ID_ACCOUNTS,    CMainFrame::ID_SUM_VIEW,    CMainFrame::ID_INCOME_VIEW,
-    CMainFrame::ID_OUTLAY_VIEW, CMainFrame::ID_IN_CHART,    CMainFrame::ID_OUT_CHART,
+    CMainFrame::ID_DELETE_USER, CMainFrame::ID_CHANGE_PWD, CMainFrame::ID_DISCONNECT,
+    CMainFrame::ID_ADD_INCOME,  CMainFrame::ID_ADD_OUTLAY, CMainFrame::ID_ADD_TRS,
+    CMainFrame::ID_ACCOUNTS,    CMainFrame::ID_SUM_VIEW,   CMainFrame::ID_INCOME_VIEW,
+    CMainFrame::ID_OUTLAY_VIEW, CMainFrame::ID_IN_CHART,   CMainFrame::ID_OUT_CHART,
     CMainFrame::ID_RPT_VIEW,    CMainFrame::ID_ADVICE};
 const int kLoggedOutCommands[] = {CMainFrame::ID_NEW_USER, CMainFrame::ID_LOGIN};
 
@@ -282,9 +282,8 @@ void CMainFrame::CreateMenus() {
         // The state may have changed outside a command (a view, a dialog): show it as it is.
         connect(pMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     };
-    addMenu(tr("用户(&U)"),
-            {ID_NEW_USER, ID_LOGIN, ID_DELETE_USER, ID_CHANGE_PWD, ID_DISCONNECT, 0,
-             ID_RESTORE_BACKUP, 0, ID_EXIT});
+    addMenu(tr("用户(&U)"), {ID_NEW_USER, ID_LOGIN, ID_DELETE_USER, ID_CHANGE_PWD, ID_DISCONNECT, 0,
+                             ID_RESTORE_BACKUP, 0, ID_EXIT});
     addMenu(tr("操作(&O)"), {ID_ADD_INCOME, ID_ADD_OUTLAY, ID_ADD_TRS, ID_ACCOUNTS});
     addMenu(tr("财务分析(&A)"), {ID_SUM_VIEW, ID_INCOME_VIEW, ID_OUTLAY_VIEW, 0, ID_IN_CHART,
                                  ID_OUT_CHART, 0, ID_RPT_VIEW, 0, ID_ADVICE});

@@ -65,9 +65,9 @@ void CMainFrame::ReopenBook() {
 void CMainFrame::OnRestoreBackup() {
     const QString strBook = CDatabase::Url();
     if (CDatabase::IsPostgresUrl(strBook)) {
-        CMessageBox::ShowMessage(
-            tr("这是 PostgreSQL 帐本，程序不为它做每日备份；请用 pg_dump 和 pg_restore 备份和恢复。"),
-            this);
+        CMessageBox::ShowMessage(tr("这是 PostgreSQL 帐本，程序不为它做每日备份；请用 pg_dump 和 "
+                                    "pg_restore 备份和恢复。"),
+                                 this);
         return;
     }
     const QStringList backups = CBackup::List(strBook);
@@ -90,8 +90,8 @@ void CMainFrame::OnRestoreBackup() {
     QInputDialog dialog(this);
     dialog.setObjectName(QStringLiteral("CRestoreDlg"));
     dialog.setWindowTitle(tr("从备份恢复"));
-    dialog.setLabelText(tr("选择要恢复的备份（每天第一次启动时备份，保留最近 %1 份）：")
-                            .arg(CBackup::KeepCount));
+    dialog.setLabelText(
+        tr("选择要恢复的备份（每天第一次启动时备份，保留最近 %1 份）：").arg(CBackup::KeepCount));
     dialog.setComboBoxItems(labels);
     dialog.setOkButtonText(tr("确定"));
     dialog.setCancelButtonText(tr("取消"));
@@ -121,8 +121,9 @@ void CMainFrame::OnRestoreBackup() {
     }
     // The user logged in may not exist in the restored book, or have another password.
     SetLoggedOut();
-    CMessageBox::ShowMessage(tr("已把帐本恢复成 %1 的备份，请重新登录。\n\n恢复前的帐本另存为“%2”。")
-                                 .arg(strDay, QDir::toNativeSeparators(strKept)),
-                             this);
+    CMessageBox::ShowMessage(
+        tr("已把帐本恢复成 %1 的备份，请重新登录。\n\n恢复前的帐本另存为“%2”。")
+            .arg(strDay, QDir::toNativeSeparators(strKept)),
+        this);
     SetStatusText(tr("已从 %1 的备份恢复帐本。").arg(strDay));
 }

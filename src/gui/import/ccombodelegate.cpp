@@ -10,9 +10,8 @@ QWidget* CComboDelegate::createEditor(QWidget* pParent, const QStyleOptionViewIt
     auto* pCombo = new QComboBox(pParent);
     pCombo->addItems(index.data(m_nChoicesRole).toStringList());
     // The choice counts at once, without leaving the cell first.
-    connect(pCombo, &QComboBox::activated, this, [this, pCombo] {
-        emit const_cast<CComboDelegate*>(this)->commitData(pCombo);
-    });
+    connect(pCombo, &QComboBox::activated, this,
+            [this, pCombo] { emit const_cast<CComboDelegate*>(this)->commitData(pCombo); });
     return pCombo;
 }
 

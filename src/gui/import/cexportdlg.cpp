@@ -78,7 +78,8 @@ CExportDlg::CExportDlg(const QString& strUser, QWidget* pParent)
         QString s = m_pPath->text();
         const QString strFrom = nIndex == 0 ? QStringLiteral(".csv") : QStringLiteral(".qif");
         if (s.endsWith(strFrom, Qt::CaseInsensitive))
-            m_pPath->setText(s.left(s.size() - 4) + (nIndex == 0 ? QStringLiteral(".qif") : QStringLiteral(".csv")));
+            m_pPath->setText(s.left(s.size() - 4) +
+                             (nIndex == 0 ? QStringLiteral(".qif") : QStringLiteral(".csv")));
     });
 }
 
@@ -91,8 +92,9 @@ void CExportDlg::Set(bool bQif, const QDate& from, const QDate& to, const QStrin
 
 void CExportDlg::OnBrowse() {
     const bool bQif = m_pFormat->currentIndex() == 0;
-    const QString strPath = QFileDialog::getSaveFileName(
-        this, tr("导出到"), m_pPath->text(), bQif ? tr("QIF 文件 (*.qif)") : tr("CSV 文件 (*.csv)"));
+    const QString strPath =
+        QFileDialog::getSaveFileName(this, tr("导出到"), m_pPath->text(),
+                                     bQif ? tr("QIF 文件 (*.qif)") : tr("CSV 文件 (*.csv)"));
     if (!strPath.isEmpty())
         m_pPath->setText(strPath);
 }
@@ -107,7 +109,8 @@ void CExportDlg::OnOK() {
         CMessageBox::ShowMessage(tr("开始日期晚于结束日期。"), this);
         return;
     }
-    const auto eFormat = m_pFormat->currentIndex() == 0 ? CExporter::EFormat::Qif : CExporter::EFormat::Csv;
+    const auto eFormat =
+        m_pFormat->currentIndex() == 0 ? CExporter::EFormat::Qif : CExporter::EFormat::Csv;
     CExporter::SCount count;
     QString strError;
     if (!CMessageBox::Guarded(this, [&] {

@@ -2,9 +2,9 @@
 
 #include "analysis/csumlistview.h"
 #include "app/cmainframe.h"
-#include "users/csession.h"
 #include "cexportdlg.h"
 #include "cimportwizard.h"
+#include "users/csession.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -15,12 +15,14 @@
 namespace CImportCommands {
 
 namespace {
-QString Tr(const char* sz) { return QCoreApplication::translate("CImportCommands", sz); }
+QString Tr(const char* sz) {
+    return QCoreApplication::translate("CImportCommands", sz);
+}
 } // namespace
 
 void Install(CMainFrame* pFrame) {
-    auto* pImport = new QAction(QIcon(QStringLiteral(":/res/icons/import.svg")),
-                                Tr("导入帐单(&I)…"), pFrame);
+    auto* pImport =
+        new QAction(QIcon(QStringLiteral(":/res/icons/import.svg")), Tr("导入帐单(&I)…"), pFrame);
     pImport->setObjectName(QString::number(ID_IMPORT));
     pImport->setStatusTip(Tr("从支付宝、微信支付、银行对帐单或其它财务软件导入帐单"));
     pImport->setToolTip(Tr("导入帐单"));

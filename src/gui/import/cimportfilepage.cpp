@@ -1,11 +1,11 @@
 #include "cimportfilepage.h"
 
 #include "cimportprogress.h"
-#include "import/cimportjob.h"
 #include "cimportwizard.h"
 #include "cpreviewmodel.h"
 #include "data/cdbexception.h"
 #include "import/cimporterror.h"
+#include "import/cimportjob.h"
 #include "import/ctablereader.h"
 #include "widgets/cmessagebox.h"
 
@@ -69,9 +69,9 @@ CImportFilePage::CImportFilePage(CImportWizard* pWizard) : m_pWizard(pWizard) {
     m_pHeader->setRange(1, 1000000);
     auto* pMapForm = new QFormLayout(m_pMapping);
     pMapForm->addRow(tr("表头所在行："), m_pHeader);
-    const QStringList labels = {tr("日期："),         tr("金额（负数为支出）："), tr("收入金额："),
-                                tr("支出金额："),     tr("备注："),               tr("交易对方："),
-                                tr("类别：")};
+    const QStringList labels = {
+        tr("日期："), tr("金额（负数为支出）："), tr("收入金额："), tr("支出金额："),
+        tr("备注："), tr("交易对方："),           tr("类别：")};
     for (int i = 0; i < labels.size(); ++i) {
         auto* pCombo = new QComboBox(m_pMapping);
         pCombo->setObjectName(QString::number(1110 + i));
@@ -94,7 +94,8 @@ CImportFilePage::CImportFilePage(CImportWizard* pWizard) : m_pWizard(pWizard) {
         m_strLoaded.clear();
         LoadFile();
     });
-    connect(m_pFormat, &QComboBox::currentIndexChanged, this, &CImportFilePage::UpdateMappingVisible);
+    connect(m_pFormat, &QComboBox::currentIndexChanged, this,
+            &CImportFilePage::UpdateMappingVisible);
     connect(m_pHeader, &QSpinBox::valueChanged, this, &CImportFilePage::FillMapping);
     UpdateMappingVisible();
 }
@@ -105,9 +106,9 @@ void CImportFilePage::SetPath(const QString& strPath) {
 }
 
 void CImportFilePage::OnBrowse() {
-    const QString strPath = QFileDialog::getOpenFileName(
-        this, tr("选择帐单文件"), m_pPath->text(),
-        tr("帐单文件 (*.csv *.xlsx *.qif *.ofx *.qfx);;所有文件 (*)"));
+    const QString strPath =
+        QFileDialog::getOpenFileName(this, tr("选择帐单文件"), m_pPath->text(),
+                                     tr("帐单文件 (*.csv *.xlsx *.qif *.ofx *.qfx);;所有文件 (*)"));
     if (!strPath.isEmpty())
         SetPath(strPath);
 }
@@ -152,7 +153,8 @@ void CImportFilePage::LoadFile() {
     const int nHeader = pFile->GuessedHeader();
     const TTable& table = pFile->Table();
     m_pHeader->blockSignals(true);
-    m_pHeader->setValue(nHeader >= 0 ? table[nHeader].nLine : (table.isEmpty() ? 1 : table[0].nLine));
+    m_pHeader->setValue(nHeader >= 0 ? table[nHeader].nLine
+                                     : (table.isEmpty() ? 1 : table[0].nLine));
     m_pHeader->blockSignals(false);
     FillMapping();
     UpdateMappingVisible();
@@ -227,7 +229,8 @@ void CImportFilePage::ShowMapping(const SColumnMapping& m) {
 
 SColumnMapping CImportFilePage::Mapping() const {
     SColumnMapping m;
-    int* targets[] = {&m.nDate, &m.nAmount, &m.nIn, &m.nOut, &m.nNote, &m.nCounterpart, &m.nCategory};
+    int* targets[] = {&m.nDate, &m.nAmount,      &m.nIn,      &m.nOut,
+                      &m.nNote, &m.nCounterpart, &m.nCategory};
     for (int i = 0; i < m_columns.size(); ++i)
         *targets[i] = m_columns[i]->currentData().toInt();
     if (m.nAmount >= 0)

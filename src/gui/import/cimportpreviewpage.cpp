@@ -2,12 +2,12 @@
 
 #include "ccombodelegate.h"
 #include "cimportprogress.h"
-#include "import/cimportjob.h"
 #include "cimportrulesdlg.h"
 #include "cimportwizard.h"
 #include "cpreviewmodel.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
+#include "import/cimportjob.h"
 #include "widgets/cmessagebox.h"
 
 #include <QHBoxLayout>
@@ -55,9 +55,11 @@ CImportPreviewPage::CImportPreviewPage(CImportWizard* pWizard) : m_pWizard(pWiza
     pLayout->addWidget(m_pTable, 1);
 
     connect(pAll, &QPushButton::clicked, this, [this] { m_pWizard->m_pModel->SetAllTicked(true); });
-    connect(pNone, &QPushButton::clicked, this, [this] { m_pWizard->m_pModel->SetAllTicked(false); });
+    connect(pNone, &QPushButton::clicked, this,
+            [this] { m_pWizard->m_pModel->SetAllTicked(false); });
     connect(pRules, &QPushButton::clicked, this, &CImportPreviewPage::OnRules);
-    connect(m_pWizard->m_pModel, &CPreviewModel::TicksChanged, this, &CImportPreviewPage::UpdateSummary);
+    connect(m_pWizard->m_pModel, &CPreviewModel::TicksChanged, this,
+            &CImportPreviewPage::UpdateSummary);
 }
 
 void CImportPreviewPage::initializePage() {
@@ -117,7 +119,7 @@ bool CImportPreviewPage::validatePage() {
     auto pResult = std::make_shared<CImporter::SResult>();
     CImportJob job(m_pWizard->m_strUser, m_pWizard->m_nSessionUser);
     job.Start([pResult, rows = m_pWizard->m_pModel->Rows()](CImporter& importer,
-                                                             const CImporter::FProgress& progress) {
+                                                            const CImporter::FProgress& progress) {
         *pResult = importer.Import(rows, progress);
     });
     CImportProgress progress(tr("正在导入…"), this);

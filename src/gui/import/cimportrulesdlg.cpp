@@ -16,7 +16,8 @@ CImportRulesDlg::CImportRulesDlg(const QVector<SImportRule>& rules, QWidget* pPa
     setWindowTitle(tr("分类规则"));
     m_pTable = new QTableWidget(0, 3, this);
     m_pTable->setObjectName(QStringLiteral("1150"));
-    m_pTable->setHorizontalHeaderLabels({tr("关键词（交易对方或商品中含有）"), tr("收支"), tr("类别")});
+    m_pTable->setHorizontalHeaderLabels(
+        {tr("关键词（交易对方或商品中含有）"), tr("收支"), tr("类别")});
     m_pTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     for (const SImportRule& r : rules)
         AddRow(r);
@@ -75,12 +76,14 @@ void CImportRulesDlg::AddRow(const SImportRule& rule) {
 QVector<SImportRule> CImportRulesDlg::Rules() const {
     QVector<SImportRule> rules;
     for (int i = 0; i < m_pTable->rowCount(); ++i) {
-        const QString strKeyword = m_pTable->item(i, 0) ? m_pTable->item(i, 0)->text().trimmed() : QString();
+        const QString strKeyword =
+            m_pTable->item(i, 0) ? m_pTable->item(i, 0)->text().trimmed() : QString();
         if (strKeyword.isEmpty())
             continue;
         const auto* pKind = static_cast<QComboBox*>(m_pTable->cellWidget(i, 1));
         const auto* pSort = static_cast<QComboBox*>(m_pTable->cellWidget(i, 2));
-        rules.append({strKeyword, pKind->currentIndex() == 0 ? ERecordKind::Income : ERecordKind::Outlay,
+        rules.append({strKeyword,
+                      pKind->currentIndex() == 0 ? ERecordKind::Income : ERecordKind::Outlay,
                       pSort->currentText()});
     }
     return rules;

@@ -42,14 +42,22 @@ QVariant CPreviewModel::headerData(int nSection, Qt::Orientation eOrientation, i
     if (nRole != Qt::DisplayRole)
         return QVariant();
     switch (nSection) {
-    case Tick: return tr("导入");
-    case Date: return tr("日期");
-    case Kind: return tr("收支");
-    case Sort: return tr("类别");
-    case Note: return tr("备注");
-    case Amount: return tr("金额");
-    case Account: return tr("帐户");
-    case Reason: return tr("说明");
+    case Tick:
+        return tr("导入");
+    case Date:
+        return tr("日期");
+    case Kind:
+        return tr("收支");
+    case Sort:
+        return tr("类别");
+    case Note:
+        return tr("备注");
+    case Amount:
+        return tr("金额");
+    case Account:
+        return tr("帐户");
+    case Reason:
+        return tr("说明");
     }
     return QVariant();
 }
@@ -75,14 +83,18 @@ QVariant CPreviewModel::data(const QModelIndex& index, int nRole) const {
     if (nRole != Qt::DisplayRole && nRole != Qt::EditRole && nRole != Qt::ToolTipRole)
         return QVariant();
     switch (index.column()) {
-    case Date: return r.src.date.toString(Qt::ISODate);
+    case Date:
+        return r.src.date.toString(Qt::ISODate);
     case Kind:
         if (bTransfer)
             return tr("转帐");
         return r.src.eType == SStatementRow::EType::Income ? tr("收入") : tr("支出");
-    case Sort: return bTransfer ? QVariant() : QVariant(r.strSort);
-    case Note: return r.strNote;
-    case Amount: return CMoney::Format(CMoney::FromCents(r.src.nCents));
+    case Sort:
+        return bTransfer ? QVariant() : QVariant(r.strSort);
+    case Note:
+        return r.strNote;
+    case Amount:
+        return CMoney::Format(CMoney::FromCents(r.src.nCents));
     case Account:
         return bTransfer ? QVariant(r.strAccount + QStringLiteral(" → ") + r.strTransferTo)
                          : QVariant(r.strAccount);

@@ -20,7 +20,7 @@ public:
     void SetRows(QVector<SPreviewRow> rows, const QStringList& accounts);
     const QVector<SPreviewRow>& Rows() const { return m_rows; }
     QVector<SPreviewRow>& Rows() { return m_rows; }
-    void Refresh(); // after the rows changed outside (rules applied)
+    void Refresh();                  // after the rows changed outside (rules applied)
     void SetAllTicked(bool bTicked); // only rows that move money
 
     int rowCount(const QModelIndex& parent = {}) const override;

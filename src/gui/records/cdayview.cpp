@@ -11,7 +11,6 @@
 #include "widgets/cmsflexgrid1.h"
 
 #include <QAbstractItemView>
-#include <algorithm>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -24,6 +23,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 const QString g_strLocked = QStringLiteral("※"); // a row that cannot be edited now
@@ -623,8 +623,9 @@ void CDayView::OnCategoryTyped(const QString& strTyped) {
     const int nFrame = 2 * m_pSortList->frameWidth();
     const int nRows = std::min(m_pSortList->count(), 8);
     const int nHeight = nRows * m_pSortList->sizeHintForRow(0) + nFrame;
-    const int nWidth = std::max(cell.width(), m_pSortList->sizeHintForColumn(0) + nFrame +
-                                                  m_pSortList->verticalScrollBar()->sizeHint().width());
+    const int nWidth =
+        std::max(cell.width(), m_pSortList->sizeHintForColumn(0) + nFrame +
+                                   m_pSortList->verticalScrollBar()->sizeHint().width());
     int nTop = cell.bottom() + 1;
     if (nTop + nHeight > m_gridRecords->viewport()->height() && cell.top() - nHeight >= 0)
         nTop = cell.top() - nHeight;
@@ -908,11 +909,9 @@ void CDayView::OnDeleteDay() {
     const QDate day = CurrentDay();
     if (!day.isValid())
         return;
-    if (!CMessageBox::AskOkCancel(tr("确定删除 %1年%2月%3日 这一天吗？")
-                                      .arg(day.year())
-                                      .arg(day.month())
-                                      .arg(day.day()),
-                                  tr("删除此日"), this))
+    if (!CMessageBox::AskOkCancel(
+            tr("确定删除 %1年%2月%3日 这一天吗？").arg(day.year()).arg(day.month()).arg(day.day()),
+            tr("删除此日"), this))
         return;
     try {
         const CEmptyDay::ERemove eResult = CEmptyDay::Remove(m_eKind, m_strUserName, day);

@@ -175,7 +175,7 @@ private:
     QPushButton* m_pDeleteRow = nullptr;
     QPushButton* m_pDeleteDay = nullptr;
     QPushButton* m_pNav[4] = {};
-    QDate m_editDay; // the day an open add or modify belongs to
+    QDate m_editDay;        // the day an open add or modify belongs to
     int m_nFirstNewRow = 0; // while adding: the first of the rows added (typed one after another)
     // Grid row n (from 1) was read as m_loaded[n - 1] (with its 编号); rows past the end, or
     // with 编号 0, were typed here. m_removed: rows as read that the next confirm deletes.

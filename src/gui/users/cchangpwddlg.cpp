@@ -84,8 +84,8 @@ void CChangPwdDlg::OnOK() {
         CMessageBox::ShowMessage(tr(" 新密码和确认密码不符！"), this);
         return;
     }
-    const QString strRefusal = m_strNewPwd.isEmpty() ? tr("新密码不能为空!")
-                                                     : CUserAdmin::CheckPasswordText(m_strNewPwd);
+    const QString strRefusal =
+        m_strNewPwd.isEmpty() ? tr("新密码不能为空!") : CUserAdmin::CheckPasswordText(m_strNewPwd);
     if (!strRefusal.isEmpty()) {
         CMessageBox::ShowMessage(strRefusal, this);
         return;
@@ -93,9 +93,8 @@ void CChangPwdDlg::OnOK() {
     try {
         // The stored password decides: it is checked inside the write, so a change made
         // meanwhile by another copy is checked too.
-        const CUserAdmin::EChange eChange =
-            CUserAdmin::ChangePassword(m_pSession->UserName(), m_strOldPwd, m_strNewPwd,
-                                       m_pSession->UserId());
+        const CUserAdmin::EChange eChange = CUserAdmin::ChangePassword(
+            m_pSession->UserName(), m_strOldPwd, m_strNewPwd, m_pSession->UserId());
         if (eChange == CUserAdmin::EChange::WrongPassword) {
             CMessageBox::ShowMessage(tr(" 原密码有误！"), this);
             return;

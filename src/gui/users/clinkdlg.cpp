@@ -58,9 +58,9 @@ CLinkDlg::CLinkDlg(QWidget* pParent) : QDialog(pParent) {
     pMain->addLayout(pTop);
     // On the demo book, say how to get in.
     if (CDemoBook::IsDemoUrl(CDatabase::Url())) {
-        auto* pDemo = new QLabel(
-            tr("这是演示帐本：用户名“%1”，密码“%2”。").arg(CDemoBook::UserName, CDemoBook::Password),
-            this);
+        auto* pDemo = new QLabel(tr("这是演示帐本：用户名“%1”，密码“%2”。")
+                                     .arg(CDemoBook::UserName, CDemoBook::Password),
+                                 this);
         pDemo->setObjectName(QStringLiteral("demoHint"));
         pDemo->setWordWrap(true);
         pMain->addWidget(pDemo);

@@ -82,9 +82,10 @@ void CBookBuilder::AddUser(const QString& strUser, const QString& strPwd, const 
         const QString strFree = QStringLiteral("\u0001") + strUser;
         CUserAdmin::CreateUser(strFree, strPwd, list, o.firstDay, strConnection);
         for (const char* szTable : {"User", "Bank", "Income", "Outlay"})
-            CDatabase::Exec(QStringLiteral("UPDATE \"%1\" SET \"UserName\" = ? WHERE \"UserName\" = ?")
-                                .arg(QLatin1String(szTable)),
-                            {strUser, strFree}, strConnection);
+            CDatabase::Exec(
+                QStringLiteral("UPDATE \"%1\" SET \"UserName\" = ? WHERE \"UserName\" = ?")
+                    .arg(QLatin1String(szTable)),
+                {strUser, strFree}, strConnection);
     }
 
     QRandomGenerator random(quint32(o.nSeed ^ (o.nSeed >> 32)));

@@ -9,9 +9,13 @@
 #include <QUrl>
 #include <QUrlQuery>
 
-bool CTestBook::UsePostgres() { return qEnvironmentVariable("LEDGERKIN_TEST_BACKEND") == QLatin1String("pg"); }
+bool CTestBook::UsePostgres() {
+    return qEnvironmentVariable("LEDGERKIN_TEST_BACKEND") == QLatin1String("pg");
+}
 
-QString CTestBook::PostgresServer() { return qEnvironmentVariable("LEDGERKIN_TEST_PG"); }
+QString CTestBook::PostgresServer() {
+    return qEnvironmentVariable("LEDGERKIN_TEST_PG");
+}
 
 CTestBook::CTestBook() {
     if (UsePostgres()) {

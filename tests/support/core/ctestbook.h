@@ -33,14 +33,14 @@ private:
 
 // main() for a core test: QCoreApplication, and exit code 77 (CTest: skipped) with a note
 // when the PostgreSQL half is asked for but no server is configured.
-#define LEDGERKIN_CORE_TEST_MAIN(TestObject)                                                   \
-    int main(int argc, char** argv) {                                                          \
-        QCoreApplication app(argc, argv);                                                      \
-        if (CTestBook::UsePostgres() && CTestBook::PostgresServer().isEmpty()) {               \
-            qInfo("LEDGERKIN_TEST_PG is not set: PostgreSQL half skipped");                    \
-            return 77;                                                                         \
-        }                                                                                      \
-        TestObject tc;                                                                         \
-        QTEST_SET_MAIN_SOURCE_PATH                                                             \
-        return QTest::qExec(&tc, argc, argv);                                                  \
+#define LEDGERKIN_CORE_TEST_MAIN(TestObject)                                                       \
+    int main(int argc, char** argv) {                                                              \
+        QCoreApplication app(argc, argv);                                                          \
+        if (CTestBook::UsePostgres() && CTestBook::PostgresServer().isEmpty()) {                   \
+            qInfo("LEDGERKIN_TEST_PG is not set: PostgreSQL half skipped");                        \
+            return 77;                                                                             \
+        }                                                                                          \
+        TestObject tc;                                                                             \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                      \
     }
