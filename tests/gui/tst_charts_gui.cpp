@@ -114,8 +114,8 @@ private Q_SLOTS:
         CMainFrame* pFrame = gui.Frame();
         CInChartView* pIn = pFrame->View<CInChartView>();
         QVERIFY(pIn);
-        QCOMPARE(gui.Find<CMschart3>(QStringLiteral("1020")), pIn->BarChart());
-        QCOMPARE(gui.Find<CMschart3>(QStringLiteral("1022")), pIn->LineChart());
+        QCOMPARE(gui.Find<CMschart3>(CChartView::IDC_BAR_CHART), pIn->BarChart());
+        QCOMPARE(gui.Find<CMschart3>(CChartView::IDC_LINE_CHART), pIn->LineChart());
 
         // Opened on the user scope, the 2001–2010 window untouched by a book inside it.
         QCOMPARE(Titles(pIn), QStringList({QStringLiteral("用户财务收入线图"),

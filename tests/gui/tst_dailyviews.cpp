@@ -305,7 +305,7 @@ private Q_SLOTS:
             QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, strText,
                                 Qt::NoModifier);
         };
-        auto* pList = pView->findChild<QListWidget*>(QStringLiteral("1026"));
+        auto* pList = pView->findChild<QListWidget*>(QString::number(CDayView::IDC_LIST_SORT));
         QVERIFY(pList);
         const struct {
             const char* pTyped;
@@ -639,7 +639,8 @@ private Q_SLOTS:
         CToday::Set(QDate(2011, 5, 6));
         auto answer = [](bool bOk, const QDate& pick = QDate()) {
             CGuiTest::OnNextModal([bOk, pick](QWidget* pDlg) {
-                auto* pCal = pDlg->findChild<QCalendarWidget*>(QStringLiteral("1017"));
+                auto* pCal =
+                    pDlg->findChild<QCalendarWidget*>(QString::number(CNewDayDlg::IDC_CALENDAR));
                 QCOMPARE(pCal->selectedDate(), QDate(2011, 5, 6)); // every showing starts on today
                 if (pick.isValid())
                     pCal->setSelectedDate(pick);

@@ -6,6 +6,7 @@
 #include "data/ctoday.h"
 #include "import/cexportdlg.h"
 #include "import/cimportcommands.h"
+#include "import/cimportdonepage.h"
 #include "import/cimportfilepage.h"
 #include "import/cimportwizard.h"
 #include "import/cpreviewmodel.h"
@@ -112,8 +113,10 @@ private Q_SLOTS:
             QVERIFY(pWizard);
             auto* pPage = pWizard->findChild<CImportFilePage*>();
             pPage->SetPath(strPath);
-            strDetected = pWizard->findChild<QLabel*>(QStringLiteral("1104"))->text();
-            pWizard->findChild<QComboBox*>(QStringLiteral("1106"))->setCurrentIndex(1);
+            strDetected =
+                pWizard->findChild<QLabel*>(QString::number(CImportFilePage::IDC_DETECTED))->text();
+            pWizard->findChild<QComboBox*>(QString::number(CImportFilePage::IDC_ACCOUNT))
+                ->setCurrentIndex(1);
             Shot(pWizard, "import-step1.png");
             pWizard->next();
             const CPreviewModel* pModel = pWizard->m_pModel;
@@ -131,7 +134,8 @@ private Q_SLOTS:
                                        QStringLiteral("旅游支出"), Qt::EditRole);
             Shot(pWizard, "import-step2.png");
             pWizard->next();
-            strDone = pWizard->findChild<QLabel*>(QStringLiteral("1130"))->text();
+            strDone =
+                pWizard->findChild<QLabel*>(QString::number(CImportDonePage::IDC_TEXT))->text();
             Shot(pWizard, "import-step3.png");
             pWizard->accept();
         });

@@ -178,7 +178,7 @@ void TestMainFrame::LoggedOutAtStart() {
                           QStringLiteral("59392"), QStringLiteral("59393")}));
     QVERIFY(pFrame->View<CMainView>());
     QCOMPARE(pFrame->View<CMainView>()->m_Date, QDate(2004, 3, 2));
-    auto* pCalendar = gui.Find<QWidget>(QStringLiteral("1017"));
+    auto* pCalendar = gui.Find<QWidget>(CMainView::IDC_CALENDAR);
     QVERIFY(pCalendar && !pCalendar->isVisible());
     QCOMPARE(pFrame->GetTreeView()->topLevelItemCount(), 0);
     QVERIFY(SetPointers(pFrame).isEmpty());

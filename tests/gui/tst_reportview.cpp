@@ -103,14 +103,14 @@ struct SReportGui {
         gui.LogIn(U);
         gui.Trigger(CMainFrame::ID_RPT_VIEW);
         pView = gui.Frame()->View<CRptView>();
-        pKind = gui.Find<QComboBox>(QStringLiteral("1000"));
-        pIn = gui.Find<QComboBox>(QStringLiteral("1002"));
-        pOut = gui.Find<QComboBox>(QStringLiteral("1004"));
-        pStart = gui.Find<QComboBox>(QStringLiteral("1001"));
-        pEnd = gui.Find<QComboBox>(QStringLiteral("1003"));
-        pGrid = gui.Find<CMsflexgrid1>(QStringLiteral("1011"));
+        pKind = gui.Find<QComboBox>(CRptView::IDC_QUERY_KIND);
+        pIn = gui.Find<QComboBox>(CRptView::IDC_IN_SORT);
+        pOut = gui.Find<QComboBox>(CRptView::IDC_OUT_SORT);
+        pStart = gui.Find<QComboBox>(CRptView::IDC_START_DATE);
+        pEnd = gui.Find<QComboBox>(CRptView::IDC_END_DATE);
+        pGrid = gui.Find<CMsflexgrid1>(CRptView::IDC_GRID);
     }
-    void Query() { gui.Find<QPushButton>(QStringLiteral("1013"))->click(); }
+    void Query() { gui.Find<QPushButton>(CRptView::IDC_QUERY)->click(); }
 };
 } // namespace
 
@@ -234,7 +234,7 @@ private Q_SLOTS:
         const QString strPath = dir.filePath(QStringLiteral("报表"));
         CPreViewFrame::SetFileChooser(
             [&](QWidget*, const QString&, const QString&, const QString&) { return strPath; });
-        t.gui.Find<QPushButton>(QStringLiteral("1015"))->click();
+        t.gui.Find<QPushButton>(CRptView::IDC_EXPORT_CSV)->click();
         QFile file(strPath + QStringLiteral(".csv"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QStringList lines =
@@ -248,7 +248,7 @@ private Q_SLOTS:
             [&](QWidget*, const QString&, const QString&, const QString&) {
                 return dir.filePath(QStringLiteral("no/such/dir/r.csv"));
             });
-        t.gui.Find<QPushButton>(QStringLiteral("1015"))->click();
+        t.gui.Find<QPushButton>(CRptView::IDC_EXPORT_CSV)->click();
         QCOMPARE(t.gui.Messages().size(), 1);
         QVERIFY(t.gui.Messages().value(0).startsWith(QStringLiteral("导出CSV失败")));
         CPreViewFrame::SetFileChooser({});

@@ -56,9 +56,9 @@ struct SFixture {
     }
     CIncomeView* DayView() {
         gui.Trigger(CMainFrame::ID_INCOME_VIEW);
-        QTest::mouseClick(
-            pFrame->View<CIncomeView>()->findChild<QPushButton*>(QStringLiteral("1022")),
-            Qt::LeftButton);
+        QTest::mouseClick(pFrame->View<CIncomeView>()->findChild<QPushButton*>(
+                              QString::number(CDayView::IDC_FIRST_DAY)),
+                          Qt::LeftButton);
         return pFrame->View<CIncomeView>();
     }
 };
@@ -80,7 +80,8 @@ private Q_SLOTS:
         QCOMPARE(pView->m_gridRecords->GetTextMatrix(2, 3), QStringLiteral("7.00"));
 
         // While an add is open the grid keeps what is being typed; the status bar says why.
-        QTest::mouseClick(pView->findChild<QPushButton*>(QStringLiteral("1016")), Qt::LeftButton);
+        QTest::mouseClick(pView->findChild<QPushButton*>(QString::number(CDayView::IDC_ADD)),
+                          Qt::LeftButton);
         QVERIFY(pView->IsEditing());
         OtherCopyAdds(f.gui.Book().Url(), 9);
         f.pFrame->ChangeWatcher()->Poll();

@@ -96,11 +96,11 @@ private Q_SLOTS:
         QCOMPARE(edit(1008), QStringLiteral("用户财务记录简报"));
         QCOMPARE(edit(1009), QStringLiteral("用户名:  张三"));
 
-        const auto* pAccounts = gui.Find<CMsflexgrid1>(QStringLiteral("1012"));
+        const auto* pAccounts = gui.Find<CMsflexgrid1>(CSumListView::IDC_ACCOUNT_GRID);
         QCOMPARE(Header(pAccounts), QStringList({QStringLiteral("帐号"), QStringLiteral("金额")}));
         QCOMPARE(GridRows(pAccounts),
                  QStringList({QStringLiteral("现金|100.00"), QStringLiteral("工商银行|-40.50")}));
-        const auto* pBrief = gui.Find<CMsflexgrid1>(QStringLiteral("1011"));
+        const auto* pBrief = gui.Find<CMsflexgrid1>(CSumListView::IDC_BRIEF_GRID);
         QCOMPARE(Header(pBrief), QStringList({QStringLiteral("年度"), QStringLiteral("年收入"),
                                               QStringLiteral("年支出"), QStringLiteral("年盈利")}));
         QCOMPARE(GridRows(pBrief), QStringList({QStringLiteral("2004年|170.75元|30.00元|140.75元"),
@@ -114,8 +114,8 @@ private Q_SLOTS:
         CLeftView* pTree = gui.Frame()->GetTreeView();
         QTreeWidgetItem* pRoot = pTree->topLevelItem(0);
         QVERIFY(pRoot);
-        const auto* pBrief = gui.Find<CMsflexgrid1>(QStringLiteral("1011"));
-        auto* pTitle = gui.Find<QLineEdit>(QStringLiteral("1008"));
+        const auto* pBrief = gui.Find<CMsflexgrid1>(CSumListView::IDC_BRIEF_GRID);
+        auto* pTitle = gui.Find<QLineEdit>(CSumListView::IDC_BRIEF_TITLE);
 
         QTreeWidgetItem* pYear = Child(pRoot, QStringLiteral("2004年"));
         QVERIFY(pYear);
@@ -158,8 +158,8 @@ private Q_SLOTS:
         QCOMPARE(edit(1005), QStringLiteral("0.00元"));
         QCOMPARE(edit(1006), QStringLiteral("0.00元"));
         QCOMPARE(edit(1007), QStringLiteral("合计金额   0.00元"));
-        QCOMPARE(gui.Find<CMsflexgrid1>(QStringLiteral("1011"))->GetRows(), 1);
-        QCOMPARE(gui.Find<CMsflexgrid1>(QStringLiteral("1012"))->GetRows(), 1);
+        QCOMPARE(gui.Find<CMsflexgrid1>(CSumListView::IDC_BRIEF_GRID)->GetRows(), 1);
+        QCOMPARE(gui.Find<CMsflexgrid1>(CSumListView::IDC_ACCOUNT_GRID)->GetRows(), 1);
     }
 
     void adviceReadsTheLatestMonth() {

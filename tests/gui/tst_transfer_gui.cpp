@@ -124,10 +124,10 @@ private Q_SLOTS:
         // The summary shows the new balances.
         QVERIFY(gui.Frame()->View<CSumListView>());
         QVERIFY(gui.IsChecked(CMainFrame::ID_SUM_VIEW));
-        const auto* pAccounts = gui.Find<CMsflexgrid1>(QStringLiteral("1012"));
+        const auto* pAccounts = gui.Find<CMsflexgrid1>(CSumListView::IDC_ACCOUNT_GRID);
         QCOMPARE(pAccounts->GetTextMatrix(2, 2), QStringLiteral("170.00"));
         QCOMPARE(pAccounts->GetTextMatrix(3, 2), QStringLiteral("-50.00"));
-        QCOMPARE(gui.Find<QLineEdit>(QStringLiteral("1007"))->text(),
+        QCOMPARE(gui.Find<QLineEdit>(CSumListView::IDC_ACCOUNT_TOTAL)->text(),
                  QStringLiteral("合计金额   120.00元"));
 
         // A negative amount moves money the other way.
@@ -183,7 +183,7 @@ private Q_SLOTS:
         QCOMPARE(Balance(A), QStringLiteral("130.01"));
         QCOMPARE(Balance(B), QStringLiteral("-10.01"));
         // The dialog was cancelled, yet the summary shows the balances the undo left.
-        QCOMPARE(gui.Find<CMsflexgrid1>(QStringLiteral("1012"))->GetTextMatrix(2, 2),
+        QCOMPARE(gui.Find<CMsflexgrid1>(CSumListView::IDC_ACCOUNT_GRID)->GetTextMatrix(2, 2),
                  QStringLiteral("-10.01"));
         QCOMPARE(TrsCount(), 2);
     }
@@ -333,7 +333,7 @@ private Q_SLOTS:
         QVERIFY(messages[4].contains(QStringLiteral("12.35")));
         QCOMPARE(messages[5], QStringLiteral("确定删除帐号“空”吗？"));
         QCOMPARE(CTransfer::History(g_strUser).at(0).strFrom, QStringLiteral("钱包"));
-        QCOMPARE(gui.Find<CMsflexgrid1>(QStringLiteral("1012"))->GetTextMatrix(3, 1),
+        QCOMPARE(gui.Find<CMsflexgrid1>(CSumListView::IDC_ACCOUNT_GRID)->GetTextMatrix(3, 1),
                  QStringLiteral("股票"));
     }
 

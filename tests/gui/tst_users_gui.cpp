@@ -6,6 +6,7 @@
 #include "data/ctrsset.h"
 #include "data/cuserset.h"
 #include "users/cchangpwddlg.h"
+#include "users/cdeluserdlg.h"
 #include "users/clinkdlg.h"
 #include "users/cnewuserdlg.h"
 #include "users/csavedpwd.h"
@@ -34,20 +35,20 @@ using CMessageBox::ShownTexts;
 namespace {
 const QDate s_today(2024, 3, 15);
 
-template <class T> T* Ctl(QWidget* pDlg, const char* szId) {
-    T* p = pDlg->findChild<T*>(QLatin1String(szId));
+template <class T> T* Ctl(QWidget* pDlg, int nId) {
+    T* p = pDlg->findChild<T*>(QString::number(nId));
     if (!p)
-        qFatal("control %s missing in %s", szId, qPrintable(pDlg->objectName()));
+        qFatal("control %d missing in %s", nId, qPrintable(pDlg->objectName()));
     return p;
 }
-void SetText(QWidget* pDlg, const char* szId, const QString& str) {
-    Ctl<QLineEdit>(pDlg, szId)->setText(str);
+void SetText(QWidget* pDlg, int nId, const QString& str) {
+    Ctl<QLineEdit>(pDlg, nId)->setText(str);
 }
-QString Text(QWidget* pDlg, const char* szId) {
-    return Ctl<QLineEdit>(pDlg, szId)->text();
+QString Text(QWidget* pDlg, int nId) {
+    return Ctl<QLineEdit>(pDlg, nId)->text();
 }
-void Click(QWidget* pDlg, const char* szId) {
-    auto* pButton = Ctl<QAbstractButton>(pDlg, szId);
+void Click(QWidget* pDlg, int nId) {
+    auto* pButton = Ctl<QAbstractButton>(pDlg, nId);
     // A check box reacts on its box and label only, which a wide layout leaves at the left.
     const QPoint pos = qobject_cast<QCheckBox*>(pButton) ? QPoint(6, pButton->height() / 2)
                                                          : pButton->rect().center();
@@ -75,7 +76,7 @@ void WhenShown(QDialog* pDlg, std::function<void()> fn) {
 
 // Picks a name from the login list the way a person does: arrow keys in the combo box.
 void ChooseUser(CLinkDlg* pDlg, const QString& strUser) {
-    auto* pCombo = Ctl<QComboBox>(pDlg, "1000");
+    auto* pCombo = Ctl<QComboBox>(pDlg, CLinkDlg::IDC_USER);
     const int nIndex = pCombo->findText(strUser);
     QVERIFY(nIndex >= 0);
     while (pCombo->currentIndex() != nIndex)
@@ -84,10 +85,10 @@ void ChooseUser(CLinkDlg* pDlg, const QString& strUser) {
 
 void AddAccount(CBankDlg* pDlg, const QString& strName, const QString& strNote,
                 const QString& strCash) {
-    SetText(pDlg, "1001", strName);
-    SetText(pDlg, "1002", strNote);
-    SetText(pDlg, "1003", strCash);
-    Click(pDlg, "1010");
+    SetText(pDlg, CBankDlg::IDC_NAME, strName);
+    SetText(pDlg, CBankDlg::IDC_NOTE, strNote);
+    SetText(pDlg, CBankDlg::IDC_CASH, strCash);
+    Click(pDlg, CBankDlg::IDC_ADD);
 }
 
 void ClickListRow(CBankDlg* pDlg, int nRow) {
@@ -187,20 +188,20 @@ class TestUsersGui : public QObject {
         WhenShown(pDlg, [=] {
             ChooseUser(pDlg, strUser);
             // The box first: unticking it empties the password field.
-            if (Ctl<QCheckBox>(pDlg, "1002")->isChecked() != bSave)
-                Click(pDlg, "1002");
-            SetText(pDlg, "1001", strPwd);
-            Click(pDlg, "1");
+            if (Ctl<QCheckBox>(pDlg, CLinkDlg::IDC_SAVE_PWD)->isChecked() != bSave)
+                Click(pDlg, CLinkDlg::IDC_SAVE_PWD);
+            SetText(pDlg, CLinkDlg::IDC_PWD, strPwd);
+            Click(pDlg, CLinkDlg::IDOK);
         });
         QVERIFY(m_pGui->Trigger(CMainFrame::ID_LOGIN));
     }
     void CreateWithDialogs(const QString& strUser, const QString& strPwd) {
         CNewUserDlg* pNew = m_pFrame->NewUserDlg();
         WhenShown(pNew, [=] {
-            SetText(pNew, "1001", strUser);
-            SetText(pNew, "1003", strPwd);
-            SetText(pNew, "1004", strPwd);
-            Click(pNew, "1");
+            SetText(pNew, CNewUserDlg::IDC_USER, strUser);
+            SetText(pNew, CNewUserDlg::IDC_PWD, strPwd);
+            SetText(pNew, CNewUserDlg::IDC_PWD2, strPwd);
+            Click(pNew, CNewUserDlg::IDOK);
         });
         CBankDlg* pBank = m_pFrame->BankDlg();
         WhenShown(pBank, [=] {
@@ -208,7 +209,7 @@ class TestUsersGui : public QObject {
                        QStringLiteral("500"));
             AddAccount(pBank, QStringLiteral("工商银行"), QStringLiteral("6222 0001"),
                        QStringLiteral("12.345"));
-            Click(pBank, "1");
+            Click(pBank, CBankDlg::IDOK);
         });
         QVERIFY(m_pGui->Trigger(CMainFrame::ID_NEW_USER));
     }
@@ -267,21 +268,22 @@ private Q_SLOTS:
                          {"张三", "a", "a", "用户名已存在！"}};
             for (const auto& c : cases) {
                 CMessageBox::ClearShown();
-                SetText(pNew, "1001", QString::fromUtf8(c.szUser));
-                SetText(pNew, "1003", QString::fromUtf8(c.szPwd));
-                SetText(pNew, "1004", QString::fromUtf8(c.szPwd2));
-                Click(pNew, "1");
+                SetText(pNew, CNewUserDlg::IDC_USER, QString::fromUtf8(c.szUser));
+                SetText(pNew, CNewUserDlg::IDC_PWD, QString::fromUtf8(c.szPwd));
+                SetText(pNew, CNewUserDlg::IDC_PWD2, QString::fromUtf8(c.szPwd2));
+                Click(pNew, CNewUserDlg::IDOK);
                 QCOMPARE(ShownTexts(), QStringList{QString::fromUtf8(c.szMessage)});
                 QVERIFY(pNew->isVisible());
-                QCOMPARE(Text(pNew, "1001"), QString::fromUtf8(c.szUser)); // typed values stay
+                QCOMPARE(Text(pNew, CNewUserDlg::IDC_USER),
+                         QString::fromUtf8(c.szUser)); // typed values stay
             }
             CMessageBox::ClearShown();
-            SetText(pNew, "1001", QString(256, QLatin1Char('n')));
-            SetText(pNew, "1003", QStringLiteral("a"));
-            SetText(pNew, "1004", QStringLiteral("a"));
-            Click(pNew, "1");
+            SetText(pNew, CNewUserDlg::IDC_USER, QString(256, QLatin1Char('n')));
+            SetText(pNew, CNewUserDlg::IDC_PWD, QStringLiteral("a"));
+            SetText(pNew, CNewUserDlg::IDC_PWD2, QStringLiteral("a"));
+            Click(pNew, CNewUserDlg::IDOK);
             QCOMPARE(ShownTexts(), QStringList{QStringLiteral("用户名不能超过 255 个字符！")});
-            Click(pNew, "2");
+            Click(pNew, CNewUserDlg::IDCANCEL);
         });
         QVERIFY(m_pGui->Trigger(CMainFrame::ID_NEW_USER));
         QCOMPARE(CUserAdmin::UserNames(), QStringList{QStringLiteral("张三")});
@@ -289,15 +291,15 @@ private Q_SLOTS:
         // The accounts are cancelled: no trace of the user.
         CMessageBox::ClearShown();
         WhenShown(pNew, [=] {
-            SetText(pNew, "1001", QStringLiteral("王五"));
-            SetText(pNew, "1003", QStringLiteral("pw"));
-            SetText(pNew, "1004", QStringLiteral("pw"));
-            Click(pNew, "1");
+            SetText(pNew, CNewUserDlg::IDC_USER, QStringLiteral("王五"));
+            SetText(pNew, CNewUserDlg::IDC_PWD, QStringLiteral("pw"));
+            SetText(pNew, CNewUserDlg::IDC_PWD2, QStringLiteral("pw"));
+            Click(pNew, CNewUserDlg::IDOK);
         });
         CBankDlg* pBank = m_pFrame->BankDlg();
         WhenShown(pBank, [=] {
             AddAccount(pBank, QStringLiteral("现金"), QString(), QStringLiteral("1"));
-            Click(pBank, "2");
+            Click(pBank, CBankDlg::IDCANCEL);
         });
         QVERIFY(m_pGui->Trigger(CMainFrame::ID_NEW_USER));
         QCOMPARE(ShownTexts().size(), 2); // asked before the typed account was dropped
@@ -316,8 +318,9 @@ private Q_SLOTS:
             return bAcceptWrite;
         };
         WhenShown(pBank, [&] {
-            QVERIFY(!Ctl<QPushButton>(pBank, "1011")->isEnabled()); // no row highlighted
-            Click(pBank, "1");
+            QVERIFY(
+                !Ctl<QPushButton>(pBank, CBankDlg::IDC_MODIFY)->isEnabled()); // no row highlighted
+            Click(pBank, CBankDlg::IDOK);
             QCOMPARE(ShownTexts().last(), QStringLiteral("至少有一个账号信息！"));
 
             AddAccount(pBank, QStringLiteral("现金"), QStringLiteral("钱包"),
@@ -326,38 +329,38 @@ private Q_SLOTS:
             QCOMPARE(ListRow(pBank, 0), (QStringList{QStringLiteral("现金"), QStringLiteral("钱包"),
                                                      QStringLiteral("500.00")}));
             QCOMPARE(ListRow(pBank, 1).last(), QStringLiteral("12.35"));
-            QVERIFY(!Ctl<QPushButton>(pBank, "1011")->isEnabled());
-            QVERIFY(!Ctl<QPushButton>(pBank, "1012")->isEnabled());
-            QCOMPARE(Text(pBank, "1003"), QStringLiteral("0.00"));
+            QVERIFY(!Ctl<QPushButton>(pBank, CBankDlg::IDC_MODIFY)->isEnabled());
+            QVERIFY(!Ctl<QPushButton>(pBank, CBankDlg::IDC_DELETE)->isEnabled());
+            QCOMPARE(Text(pBank, CBankDlg::IDC_CASH), QStringLiteral("0.00"));
 
             // Clicking a row loads it; text that is not an amount is refused and the field
             // goes back to the amount it held.
             ClickListRow(pBank, 0);
-            QCOMPARE(Text(pBank, "1001"), QStringLiteral("现金"));
-            QCOMPARE(Text(pBank, "1003"), QStringLiteral("500.00"));
+            QCOMPARE(Text(pBank, CBankDlg::IDC_NAME), QStringLiteral("现金"));
+            QCOMPARE(Text(pBank, CBankDlg::IDC_CASH), QStringLiteral("500.00"));
             for (const char* szBad : {"abc", "12,5", "nan", "inf", "2e12", ""}) {
                 CMessageBox::ClearShown();
-                SetText(pBank, "1003", QLatin1String(szBad));
-                Click(pBank, "1011");
+                SetText(pBank, CBankDlg::IDC_CASH, QLatin1String(szBad));
+                Click(pBank, CBankDlg::IDC_MODIFY);
                 QCOMPARE(ShownTexts().size(), 1);
-                QCOMPARE(Text(pBank, "1003"), QStringLiteral("500.00"));
+                QCOMPARE(Text(pBank, CBankDlg::IDC_CASH), QStringLiteral("500.00"));
                 QCOMPARE(ListRow(pBank, 0).last(), QStringLiteral("500.00"));
             }
-            SetText(pBank, "1001", QStringLiteral("支付宝"));
-            SetText(pBank, "1003", QStringLiteral("-3"));
-            Click(pBank, "1011");
+            SetText(pBank, CBankDlg::IDC_NAME, QStringLiteral("支付宝"));
+            SetText(pBank, CBankDlg::IDC_CASH, QStringLiteral("-3"));
+            Click(pBank, CBankDlg::IDC_MODIFY);
             QCOMPARE(ListRow(pBank, 0),
                      (QStringList{QStringLiteral("支付宝"), QStringLiteral("钱包"),
                                   QStringLiteral("-3.00")}));
             CMessageBox::ClearShown();
-            SetText(pBank, "1001", QString());
-            Click(pBank, "1010");
-            SetText(pBank, "1001", QString(256, QChar(0x4E2D)));
-            Click(pBank, "1010");
+            SetText(pBank, CBankDlg::IDC_NAME, QString());
+            Click(pBank, CBankDlg::IDC_ADD);
+            SetText(pBank, CBankDlg::IDC_NAME, QString(256, QChar(0x4E2D)));
+            Click(pBank, CBankDlg::IDC_ADD);
             // Blank, or another row's name after trimming and ignoring case.
             for (const char* szName : {"   ", " 支付宝 ", "钱"}) {
-                SetText(pBank, "1001", QString::fromUtf8(szName));
-                Click(pBank, "1010");
+                SetText(pBank, CBankDlg::IDC_NAME, QString::fromUtf8(szName));
+                Click(pBank, CBankDlg::IDC_ADD);
             }
             QCOMPARE(ShownTexts().mid(0, 3),
                      (QStringList{QStringLiteral("账号不能为空！"),
@@ -368,19 +371,19 @@ private Q_SLOTS:
 
             // Enter in a field adds the account typed instead of confirming the dialog.
             CMessageBox::ClearShown();
-            SetText(pBank, "1001", QStringLiteral("删我"));
-            SetText(pBank, "1003", QStringLiteral("1"));
-            QTest::keyClick(Ctl<QLineEdit>(pBank, "1003"), Qt::Key_Return);
+            SetText(pBank, CBankDlg::IDC_NAME, QStringLiteral("删我"));
+            SetText(pBank, CBankDlg::IDC_CASH, QStringLiteral("1"));
+            QTest::keyClick(Ctl<QLineEdit>(pBank, CBankDlg::IDC_CASH), Qt::Key_Return);
             QVERIFY(pBank->isVisible() && ShownTexts().isEmpty());
             QCOMPARE(pBank->m_listBank->rowCount(), 3);
             // The highlighted row is the one 删除 removes, also when reached with ↓.
             ClickListRow(pBank, 1);
             QTest::keyClick(pBank->m_listBank, Qt::Key_Down);
-            QCOMPARE(Text(pBank, "1001"), QStringLiteral("删我"));
-            Click(pBank, "1012");
+            QCOMPARE(Text(pBank, CBankDlg::IDC_NAME), QStringLiteral("删我"));
+            Click(pBank, CBankDlg::IDC_DELETE);
             QCOMPARE(pBank->m_listBank->rowCount(), 2);
             QCOMPARE(ListRow(pBank, 1).first(), QStringLiteral("钱"));
-            QVERIFY(!Ctl<QPushButton>(pBank, "1012")->isEnabled());
+            QVERIFY(!Ctl<QPushButton>(pBank, CBankDlg::IDC_DELETE)->isEnabled());
             QVERIFY(ShownTexts().isEmpty()); // deleted without a question
 
             // Esc with accounts entered asks; Cancel keeps everything.
@@ -392,12 +395,12 @@ private Q_SLOTS:
 
             // The confirmation answered with Cancel, then a failed write: still open.
             CMessageBox::SetNextAnswer(false);
-            Click(pBank, "1");
+            Click(pBank, CBankDlg::IDOK);
             QVERIFY(pBank->isVisible() && written.isEmpty());
-            Click(pBank, "1");
+            Click(pBank, CBankDlg::IDOK);
             QVERIFY(pBank->isVisible());
             bAcceptWrite = true;
-            Click(pBank, "1");
+            Click(pBank, CBankDlg::IDOK);
         });
         QCOMPARE(pBank->exec(), int(QDialog::Accepted));
         QCOMPARE(written.size(), 2);
@@ -409,7 +412,7 @@ private Q_SLOTS:
         CMessageBox::ClearShown();
         WhenShown(pBank, [=] {
             QCOMPARE(pBank->m_listBank->rowCount(), 0);
-            Click(pBank, "2");
+            Click(pBank, CBankDlg::IDCANCEL);
         });
         QCOMPARE(pBank->exec(), int(QDialog::Rejected));
         QVERIFY(ShownTexts().isEmpty());
@@ -429,9 +432,9 @@ private Q_SLOTS:
         // A name typed that is nobody's: refused, nothing written.
         CMessageBox::ClearShown();
         WhenShown(pDlg, [=] {
-            Ctl<QComboBox>(pDlg, "1000")->setEditText(QStringLiteral("ann"));
-            SetText(pDlg, "1001", QStringLiteral("right"));
-            Click(pDlg, "1");
+            Ctl<QComboBox>(pDlg, CLinkDlg::IDC_USER)->setEditText(QStringLiteral("ann"));
+            SetText(pDlg, CLinkDlg::IDC_PWD, QStringLiteral("right"));
+            Click(pDlg, CLinkDlg::IDOK);
         });
         QVERIFY(m_pGui->Trigger(CMainFrame::ID_LOGIN));
         QCOMPARE(ShownTexts(), QStringList{QStringLiteral("用户名与密码不符！")});
@@ -443,25 +446,25 @@ private Q_SLOTS:
         QVERIFY(CUserAdmin::StoreSaveChoice(QStringLiteral("Ann"), true, QStringLiteral("wrong")));
         CMessageBox::ClearShown();
         WhenShown(pDlg, [=] {
-            auto* pCombo = Ctl<QComboBox>(pDlg, "1000");
+            auto* pCombo = Ctl<QComboBox>(pDlg, CLinkDlg::IDC_USER);
             QCOMPARE(pCombo->count(), 2);
             QCOMPARE(pCombo->currentText(), QString());
-            QCOMPARE(Text(pDlg, "1001"), QString());
-            QVERIFY(!Ctl<QCheckBox>(pDlg, "1002")->isChecked());
+            QCOMPARE(Text(pDlg, CLinkDlg::IDC_PWD), QString());
+            QVERIFY(!Ctl<QCheckBox>(pDlg, CLinkDlg::IDC_SAVE_PWD)->isChecked());
             ChooseUser(pDlg, QStringLiteral("Bob"));
-            QCOMPARE(Text(pDlg, "1001"), QString());
+            QCOMPARE(Text(pDlg, CLinkDlg::IDC_PWD), QString());
             ChooseUser(pDlg, QStringLiteral("Ann"));
-            QCOMPARE(Text(pDlg, "1001"), QStringLiteral("wrong"));
-            QVERIFY(Ctl<QCheckBox>(pDlg, "1002")->isChecked());
-            Click(pDlg, "1");
+            QCOMPARE(Text(pDlg, CLinkDlg::IDC_PWD), QStringLiteral("wrong"));
+            QVERIFY(Ctl<QCheckBox>(pDlg, CLinkDlg::IDC_SAVE_PWD)->isChecked());
+            Click(pDlg, CLinkDlg::IDOK);
             QVERIFY(pDlg->isVisible());
-            QCOMPARE(Text(pDlg, "1001"), QString());
+            QCOMPARE(Text(pDlg, CLinkDlg::IDC_PWD), QString());
             QCOMPARE(ShownTexts(),
                      QStringList{QStringLiteral("保存的密码已经不对了，请重新输入密码。")});
-            SetText(pDlg, "1001", QStringLiteral("wrong"));
-            Click(pDlg, "1002"); // unticked: the field empties at once
-            QCOMPARE(Text(pDlg, "1001"), QString());
-            Click(pDlg, "2");
+            SetText(pDlg, CLinkDlg::IDC_PWD, QStringLiteral("wrong"));
+            Click(pDlg, CLinkDlg::IDC_SAVE_PWD); // unticked: the field empties at once
+            QCOMPARE(Text(pDlg, CLinkDlg::IDC_PWD), QString());
+            Click(pDlg, CLinkDlg::IDCANCEL);
         });
         QVERIFY(m_pGui->Trigger(CMainFrame::ID_LOGIN));
         CUserAdmin::SavedPassword(QStringLiteral("Ann"), bSave, strSaved);
@@ -490,9 +493,9 @@ private Q_SLOTS:
         Login(QStringLiteral("Ann"), QStringLiteral("first-secret"), false);
         CChangPwdDlg* pDlg = m_pFrame->ChangPwdDlg();
         WhenShown(pDlg, [=] {
-            SetText(pDlg, "1001", QStringLiteral("first-secret"));
-            SetText(pDlg, "1002", QStringLiteral("second-secret"));
-            SetText(pDlg, "1003", QStringLiteral("second-secret"));
+            SetText(pDlg, CChangPwdDlg::IDC_OLD_PWD, QStringLiteral("first-secret"));
+            SetText(pDlg, CChangPwdDlg::IDC_NEW_PWD, QStringLiteral("second-secret"));
+            SetText(pDlg, CChangPwdDlg::IDC_NEW_PWD2, QStringLiteral("second-secret"));
             pDlg->reject(); // cancelled: what was typed goes too
         });
         QVERIFY(m_pGui->Trigger(CMainFrame::ID_CHANGE_PWD));
@@ -511,12 +514,12 @@ private Q_SLOTS:
         CLinkDlg* pLink = m_pFrame->LinkDlg();
         WhenShown(pLink, [=] {
             ChooseUser(pLink, QStringLiteral("Ann"));
-            SetText(pLink, "1001", QStringLiteral("pw"));
+            SetText(pLink, CLinkDlg::IDC_PWD, QStringLiteral("pw"));
             hideUsers(true);
-            Click(pLink, "1");
+            Click(pLink, CLinkDlg::IDOK);
             QVERIFY(pLink->isVisible());
             hideUsers(false);
-            Click(pLink, "1");
+            Click(pLink, CLinkDlg::IDOK);
         });
         QVERIFY(m_pGui->Trigger(CMainFrame::ID_LOGIN));
         QCOMPARE(ShownTexts().size(), 1);
@@ -526,11 +529,11 @@ private Q_SLOTS:
         CMessageBox::ClearShown();
         CChangPwdDlg* pDlg = m_pFrame->ChangPwdDlg();
         WhenShown(pDlg, [=] {
-            SetText(pDlg, "1001", QStringLiteral("pw"));
-            SetText(pDlg, "1002", QStringLiteral("pw2"));
-            SetText(pDlg, "1003", QStringLiteral("pw2"));
+            SetText(pDlg, CChangPwdDlg::IDC_OLD_PWD, QStringLiteral("pw"));
+            SetText(pDlg, CChangPwdDlg::IDC_NEW_PWD, QStringLiteral("pw2"));
+            SetText(pDlg, CChangPwdDlg::IDC_NEW_PWD2, QStringLiteral("pw2"));
             hideUsers(true);
-            Click(pDlg, "1");
+            Click(pDlg, CChangPwdDlg::IDOK);
             QVERIFY(pDlg->isVisible());
             hideUsers(false);
             pDlg->reject();
@@ -548,10 +551,10 @@ private Q_SLOTS:
         QVERIFY(LoggedIn());
         CChangPwdDlg* pDlg = m_pFrame->ChangPwdDlg();
         auto change = [=](const char* szOld, const char* szNew, const char* szNew2) {
-            SetText(pDlg, "1001", QLatin1String(szOld));
-            SetText(pDlg, "1002", QLatin1String(szNew));
-            SetText(pDlg, "1003", QLatin1String(szNew2));
-            Click(pDlg, "1");
+            SetText(pDlg, CChangPwdDlg::IDC_OLD_PWD, QLatin1String(szOld));
+            SetText(pDlg, CChangPwdDlg::IDC_NEW_PWD, QLatin1String(szNew));
+            SetText(pDlg, CChangPwdDlg::IDC_NEW_PWD2, QLatin1String(szNew2));
+            Click(pDlg, CChangPwdDlg::IDOK);
         };
         WhenShown(pDlg, [=] {
             change("P1", "p2", "p2");
@@ -568,7 +571,7 @@ private Q_SLOTS:
 
         CMessageBox::ClearShown();
         WhenShown(pDlg, [=] {
-            QCOMPARE(Text(pDlg, "1001"), QString()); // emptied after the change
+            QCOMPARE(Text(pDlg, CChangPwdDlg::IDC_OLD_PWD), QString()); // emptied after the change
             change("p1", "p3", "p3");
             change("p2", "p3", "p3");
         });
@@ -627,8 +630,8 @@ private Q_SLOTS:
         bool bCancelIsDefault = false;
         CGuiTest::OnNextModal([&](QWidget* pDlg) {
             strText = pDlg->findChild<QLabel*>(QStringLiteral("text"))->text();
-            bCancelIsDefault = Ctl<QPushButton>(pDlg, "2")->isDefault();
-            QTest::keyClick(Ctl<QLineEdit>(pDlg, "1001"), Qt::Key_Return);
+            bCancelIsDefault = Ctl<QPushButton>(pDlg, CDelUserDlg::IDCANCEL)->isDefault();
+            QTest::keyClick(Ctl<QLineEdit>(pDlg, CDelUserDlg::IDC_PWD), Qt::Key_Return);
         });
         QVERIFY(m_pGui->Trigger(CMainFrame::ID_DELETE_USER));
         QVERIFY(bCancelIsDefault);
@@ -640,8 +643,8 @@ private Q_SLOTS:
         CMessageBox::ClearShown();
         CGuiTest::OnNextModal([&](QWidget* pDlg) {
             for (const char* szPwd : {"b", "a"}) {
-                SetText(pDlg, "1001", QLatin1String(szPwd));
-                Click(pDlg, "1");
+                SetText(pDlg, CDelUserDlg::IDC_PWD, QLatin1String(szPwd));
+                Click(pDlg, CDelUserDlg::IDOK);
             }
         });
         QVERIFY(m_pGui->Trigger(CMainFrame::ID_DELETE_USER));
@@ -688,15 +691,15 @@ private Q_SLOTS:
         WhenShown(pLink, [=] {
             ChooseUser(pLink, QStringLiteral("张三"));
             CheckNothingClipped(pLink);
-            Click(pLink, "2");
+            Click(pLink, CLinkDlg::IDCANCEL);
         });
         pLink->exec();
         CNewUserDlg* pNew = m_pFrame->NewUserDlg();
         WhenShown(pNew, [=] {
-            SetText(pNew, "1001", QStringLiteral("李四"));
-            SetText(pNew, "1003", QStringLiteral("pw"));
+            SetText(pNew, CNewUserDlg::IDC_USER, QStringLiteral("李四"));
+            SetText(pNew, CNewUserDlg::IDC_PWD, QStringLiteral("pw"));
             CheckNothingClipped(pNew);
-            Click(pNew, "2");
+            Click(pNew, CNewUserDlg::IDCANCEL);
         });
         pNew->exec();
         CBankDlg* pBank = m_pFrame->BankDlg();
@@ -705,16 +708,16 @@ private Q_SLOTS:
                        QStringLiteral("500"));
             AddAccount(pBank, QStringLiteral("招商银行"), QStringLiteral("6225 8801 2345"),
                        QStringLiteral("12800.5"));
-            SetText(pBank, "1001", QStringLiteral("支付宝"));
-            SetText(pBank, "1003", QStringLiteral("88.8"));
+            SetText(pBank, CBankDlg::IDC_NAME, QStringLiteral("支付宝"));
+            SetText(pBank, CBankDlg::IDC_CASH, QStringLiteral("88.8"));
             CheckNothingClipped(pBank);
-            Click(pBank, "2");
+            Click(pBank, CBankDlg::IDCANCEL);
         });
         pBank->exec();
         CChangPwdDlg* pPwd = m_pFrame->ChangPwdDlg();
         WhenShown(pPwd, [=] {
             CheckNothingClipped(pPwd);
-            Click(pPwd, "2");
+            Click(pPwd, CChangPwdDlg::IDCANCEL);
         });
         pPwd->exec();
     }

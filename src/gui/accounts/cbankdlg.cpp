@@ -20,9 +20,9 @@
 namespace {
 enum EColumn { ColName, ColNote, ColCash, ColCount };
 
-QPushButton* MakeButton(const QString& strText, const char* szId, QWidget* pParent) {
+QPushButton* MakeButton(const QString& strText, int nId, QWidget* pParent) {
     auto* pButton = new QPushButton(strText, pParent);
-    pButton->setObjectName(QString::fromLatin1(szId));
+    pButton->setObjectName(QString::number(nId));
     pButton->setAutoDefault(false);
     return pButton;
 }
@@ -43,11 +43,11 @@ CBankDlg::CBankDlg(QWidget* pParent) : QDialog(pParent) {
     // The three fields in their own frame.
     auto* pFieldsBox = new QGroupBox(this);
     m_pCardName = new QLineEdit(pFieldsBox);
-    m_pCardName->setObjectName(QStringLiteral("1001"));
+    m_pCardName->setObjectName(QString::number(IDC_NAME));
     m_pCardNote = new QLineEdit(pFieldsBox);
-    m_pCardNote->setObjectName(QStringLiteral("1002"));
+    m_pCardNote->setObjectName(QString::number(IDC_NOTE));
     m_pCardCash = new QLineEdit(pFieldsBox);
-    m_pCardCash->setObjectName(QStringLiteral("1003"));
+    m_pCardCash->setObjectName(QString::number(IDC_CASH));
     for (QLineEdit* pEdit : {m_pCardName, m_pCardNote, m_pCardCash})
         pEdit->installEventFilter(this);
     auto* pFields = new QGridLayout(pFieldsBox);
@@ -60,9 +60,9 @@ CBankDlg::CBankDlg(QWidget* pParent) : QDialog(pParent) {
     pFields->addWidget(m_pCardCash, 2, 1);
     pFieldsBox->setMinimumWidth(220);
 
-    m_pAdd = MakeButton(tr("添加"), "1010", this);
-    m_pModify = MakeButton(tr("修改"), "1011", this);
-    m_pDelete = MakeButton(tr("删除"), "1012", this);
+    m_pAdd = MakeButton(tr("添加"), IDC_ADD, this);
+    m_pModify = MakeButton(tr("修改"), IDC_MODIFY, this);
+    m_pDelete = MakeButton(tr("删除"), IDC_DELETE, this);
     auto* pListButtons = new QVBoxLayout;
     pListButtons->addStretch();
     pListButtons->addWidget(m_pAdd);
@@ -73,7 +73,7 @@ CBankDlg::CBankDlg(QWidget* pParent) : QDialog(pParent) {
     pListButtons->addStretch();
 
     m_listBank = new QTableWidget(0, ColCount, this);
-    m_listBank->setObjectName(QStringLiteral("1009"));
+    m_listBank->setObjectName(QString::number(IDC_LIST));
     m_listBank->setHorizontalHeaderLabels({tr("帐号"), tr("卡号"), tr("余额")});
     m_listBank->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_listBank->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -93,9 +93,9 @@ CBankDlg::CBankDlg(QWidget* pParent) : QDialog(pParent) {
     pEntry->addLayout(pListButtons);
     pEntry->addWidget(m_listBank, 1);
 
-    QPushButton* pOk = MakeButton(tr("确定"), "1", this);
+    QPushButton* pOk = MakeButton(tr("确定"), IDOK, this);
     pOk->setDefault(true);
-    QPushButton* pCancel = MakeButton(tr("取消"), "2", this);
+    QPushButton* pCancel = MakeButton(tr("取消"), IDCANCEL, this);
     auto* pBottom = new QHBoxLayout;
     pBottom->addWidget(pOk);
     pBottom->addStretch();

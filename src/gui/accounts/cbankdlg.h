@@ -18,6 +18,18 @@ class QTableWidget;
 class CBankDlg : public QDialog {
     Q_OBJECT
 public:
+    enum EControl {
+        IDC_LIST = 1009,
+        IDC_NAME = 1001,
+        IDC_NOTE = 1002,
+        IDC_CASH = 1003,
+        IDC_ADD = 1010,
+        IDC_MODIFY = 1011,
+        IDC_DELETE = 1012,
+        IDOK = 1,
+        IDCANCEL = 2,
+    };
+
     explicit CBankDlg(QWidget* pParent = nullptr);
 
     // Every showing starts with an empty list and the three buttons enabled.

@@ -28,9 +28,9 @@ CChartView::CChartView(CChartData::ETable eTable, const STitles& titles, CSessio
     m_pBarChart = new CMschart3(CMschart3::EType::Bar, 1, nCategories);
     m_pPieChart = new CMschart3(CMschart3::EType::Pie, 1, nCategories);
     m_pLineChart = new CMschart3(CMschart3::EType::Line, 1, 1);
-    m_pBarChart->setObjectName(QStringLiteral("1020"));
-    m_pPieChart->setObjectName(QStringLiteral("1021"));
-    m_pLineChart->setObjectName(QStringLiteral("1022"));
+    m_pBarChart->setObjectName(QString::number(IDC_BAR_CHART));
+    m_pPieChart->setObjectName(QString::number(IDC_PIE_CHART));
+    m_pLineChart->setObjectName(QString::number(IDC_LINE_CHART));
     m_pBarChart->setMinimumSize(320, 240);
     m_pPieChart->setMinimumWidth(320); // its height follows its legend
     m_pLineChart->setMinimumSize(660, 200);

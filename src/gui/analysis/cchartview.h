@@ -17,6 +17,8 @@ class CMschart3;
 class CChartView : public CFormView {
     Q_OBJECT
 public:
+    enum EControl { IDC_BAR_CHART = 1020, IDC_PIE_CHART = 1021, IDC_LINE_CHART = 1022 };
+
     // Draws the user scope for the user current at this moment, who stays the view's user.
     void OnInitialUpdate() override;
     // Line, bar and pie of the whole book, a year or a month.

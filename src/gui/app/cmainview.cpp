@@ -15,9 +15,9 @@ CMainView::CMainView(CSession* pSession, QWidget* pParent)
 
     auto* pPicture =
         new CPicture(QStringLiteral(":/res/pictures/mainview.svg"), QSize(801, 362), Form());
-    pPicture->setObjectName(QStringLiteral("162"));
+    pPicture->setObjectName(QString::number(IDC_PICTURE));
 
-    m_pCalendar->setObjectName(QStringLiteral("1017"));
+    m_pCalendar->setObjectName(QString::number(IDC_CALENDAR));
     m_pCalendar->hide();
 
     auto* pLayout = new QGridLayout(Form());

@@ -11,6 +11,8 @@ class QCalendarWidget;
 class CMainView : public CFormView {
     Q_OBJECT
 public:
+    enum EControl { IDC_PICTURE = 162, IDC_CALENDAR = 1017 };
+
     explicit CMainView(CSession* pSession, QWidget* pParent = nullptr);
     void OnInitialUpdate() override;
     void UpdateData(bool bSaveAndValidate);

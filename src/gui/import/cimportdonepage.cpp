@@ -10,7 +10,7 @@ CImportDonePage::CImportDonePage(CImportWizard* pWizard) : m_pWizard(pWizard) {
     setObjectName(QStringLiteral("CImportDonePage"));
     setTitle(tr("第三步：导入完成"));
     m_pText = new QLabel(this);
-    m_pText->setObjectName(QStringLiteral("1130"));
+    m_pText->setObjectName(QString::number(IDC_TEXT));
     m_pText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addWidget(m_pText);

@@ -9,6 +9,8 @@ class QLabel;
 class CImportDonePage : public QWizardPage {
     Q_OBJECT
 public:
+    enum EControl { IDC_TEXT = 1130 };
+
     explicit CImportDonePage(CImportWizard* pWizard);
     void initializePage() override;
 

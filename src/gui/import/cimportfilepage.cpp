@@ -33,26 +33,26 @@ CImportFilePage::CImportFilePage(CImportWizard* pWizard) : m_pWizard(pWizard) {
                    "或任意 CSV 文件。"));
 
     m_pPath = new QLineEdit(this);
-    m_pPath->setObjectName(QStringLiteral("1101"));
+    m_pPath->setObjectName(QString::number(IDC_PATH));
     auto* pBrowse = new QPushButton(tr("浏览(&B)…"), this);
-    pBrowse->setObjectName(QStringLiteral("1102"));
+    pBrowse->setObjectName(QString::number(IDC_BROWSE));
     auto* pPathRow = new QHBoxLayout;
     pPathRow->addWidget(m_pPath, 1);
     pPathRow->addWidget(pBrowse);
 
     m_pFormat = new QComboBox(this);
-    m_pFormat->setObjectName(QStringLiteral("1103"));
+    m_pFormat->setObjectName(QString::number(IDC_FORMAT));
     for (EStatementFormat e : kFormats)
         m_pFormat->addItem(CStatementFile::FormatName(e), int(e));
     m_pDetected = new QLabel(this);
-    m_pDetected->setObjectName(QStringLiteral("1104"));
+    m_pDetected->setObjectName(QString::number(IDC_DETECTED));
     m_pEncoding = new QComboBox(this);
-    m_pEncoding->setObjectName(QStringLiteral("1105"));
+    m_pEncoding->setObjectName(QString::number(IDC_ENCODING));
     for (auto e : {CTextDecoder::EEncoding::Auto, CTextDecoder::EEncoding::Utf8,
                    CTextDecoder::EEncoding::Gb18030})
         m_pEncoding->addItem(CTextDecoder::Name(e), int(e));
     m_pAccount = new QComboBox(this);
-    m_pAccount->setObjectName(QStringLiteral("1106"));
+    m_pAccount->setObjectName(QString::number(IDC_ACCOUNT));
     CMessageBox::Guarded(this, [&] { m_pAccount->addItems(m_pWizard->m_importer.Accounts()); });
 
     auto* pForm = new QFormLayout;
@@ -63,9 +63,9 @@ CImportFilePage::CImportFilePage(CImportWizard* pWizard) : m_pWizard(pWizard) {
     pForm->addRow(tr("导入到帐户："), m_pAccount);
 
     m_pMapping = new QGroupBox(tr("各列的含义（其它 CSV）"), this);
-    m_pMapping->setObjectName(QStringLiteral("1107"));
+    m_pMapping->setObjectName(QString::number(IDC_MAPPING));
     m_pHeader = new QSpinBox(m_pMapping);
-    m_pHeader->setObjectName(QStringLiteral("1108"));
+    m_pHeader->setObjectName(QString::number(IDC_HEADER));
     m_pHeader->setRange(1, 1000000);
     auto* pMapForm = new QFormLayout(m_pMapping);
     pMapForm->addRow(tr("表头所在行："), m_pHeader);
@@ -74,12 +74,12 @@ CImportFilePage::CImportFilePage(CImportWizard* pWizard) : m_pWizard(pWizard) {
         tr("备注："), tr("交易对方："),           tr("类别：")};
     for (int i = 0; i < labels.size(); ++i) {
         auto* pCombo = new QComboBox(m_pMapping);
-        pCombo->setObjectName(QString::number(1110 + i));
+        pCombo->setObjectName(QString::number(IDC_FIRST_COLUMN + i));
         m_columns << pCombo;
         pMapForm->addRow(labels[i], pCombo);
     }
     m_pDateFormat = new QComboBox(m_pMapping);
-    m_pDateFormat->setObjectName(QStringLiteral("1117"));
+    m_pDateFormat->setObjectName(QString::number(IDC_DATE_FORMAT));
     m_pDateFormat->addItems(CTableReader::DateFormats());
     pMapForm->addRow(tr("日期格式："), m_pDateFormat);
 

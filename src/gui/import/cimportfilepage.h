@@ -16,6 +16,19 @@ class QSpinBox;
 class CImportFilePage : public QWizardPage {
     Q_OBJECT
 public:
+    enum EControl {
+        IDC_PATH = 1101,
+        IDC_BROWSE = 1102,
+        IDC_FORMAT = 1103,
+        IDC_DETECTED = 1104,
+        IDC_ENCODING = 1105,
+        IDC_ACCOUNT = 1106,
+        IDC_MAPPING = 1107,
+        IDC_HEADER = 1108,
+        IDC_FIRST_COLUMN = 1110, // one combo box per mapped field, in order
+        IDC_DATE_FORMAT = 1117,
+    };
+
     explicit CImportFilePage(CImportWizard* pWizard);
     bool validatePage() override;
     // For tests: loads a file as if it had been chosen.

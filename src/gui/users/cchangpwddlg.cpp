@@ -17,15 +17,15 @@ CChangPwdDlg::CChangPwdDlg(CSession* pSession, QWidget* pParent)
     setObjectName(QStringLiteral("CChangPwdDlg"));
     setWindowTitle(tr("修改密码"));
 
-    auto makePwdEdit = [this](const char* szId) {
+    auto makePwdEdit = [this](EControl eId) {
         auto* pEdit = new QLineEdit(this);
-        pEdit->setObjectName(QString::fromLatin1(szId));
+        pEdit->setObjectName(QString::number(eId));
         pEdit->setEchoMode(QLineEdit::Password);
         return pEdit;
     };
-    m_pOldPwd = makePwdEdit("1001");
-    m_pNewPwd = makePwdEdit("1002");
-    m_pNewPwd2 = makePwdEdit("1003");
+    m_pOldPwd = makePwdEdit(IDC_OLD_PWD);
+    m_pNewPwd = makePwdEdit(IDC_NEW_PWD);
+    m_pNewPwd2 = makePwdEdit(IDC_NEW_PWD2);
     auto* pForm = new QFormLayout;
     pForm->addRow(tr("原密码"), m_pOldPwd);
     pForm->addRow(tr("新密码"), m_pNewPwd);
@@ -33,10 +33,10 @@ CChangPwdDlg::CChangPwdDlg(CSession* pSession, QWidget* pParent)
 
     auto* pButtons = new QDialogButtonBox(this);
     QPushButton* pOk = pButtons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
-    pOk->setObjectName(QStringLiteral("1"));
+    pOk->setObjectName(QString::number(IDOK));
     pOk->setDefault(true);
     QPushButton* pCancel = pButtons->addButton(tr("取消"), QDialogButtonBox::RejectRole);
-    pCancel->setObjectName(QStringLiteral("2"));
+    pCancel->setObjectName(QString::number(IDCANCEL));
 
     auto* pMain = new QVBoxLayout(this);
     pMain->addLayout(pForm);

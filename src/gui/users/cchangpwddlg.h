@@ -11,6 +11,14 @@ class CSession;
 class CChangPwdDlg : public QDialog {
     Q_OBJECT
 public:
+    enum EControl {
+        IDC_OLD_PWD = 1001,
+        IDC_NEW_PWD = 1002,
+        IDC_NEW_PWD2 = 1003,
+        IDOK = 1,
+        IDCANCEL = 2
+    };
+
     explicit CChangPwdDlg(CSession* pSession, QWidget* pParent = nullptr);
 
     bool UpdateData(bool bSaveAndValidate = true);

@@ -27,15 +27,15 @@ CLinkDlg::CLinkDlg(QWidget* pParent) : QDialog(pParent) {
     pIcon->setAlignment(Qt::AlignTop);
 
     m_pUser = new QComboBox(this);
-    m_pUser->setObjectName(QStringLiteral("1000"));
+    m_pUser->setObjectName(QString::number(IDC_USER));
     m_pUser->setEditable(true);
     m_pUser->setInsertPolicy(QComboBox::NoInsert);
     m_pUser->setMinimumContentsLength(14);
     m_pPwd = new QLineEdit(this);
-    m_pPwd->setObjectName(QStringLiteral("1001"));
+    m_pPwd->setObjectName(QString::number(IDC_PWD));
     m_pPwd->setEchoMode(QLineEdit::Password);
     m_pSavePwd = new QCheckBox(tr("保存密码"), this);
-    m_pSavePwd->setObjectName(QStringLiteral("1002"));
+    m_pSavePwd->setObjectName(QString::number(IDC_SAVE_PWD));
 
     auto* pForm = new QFormLayout;
     pForm->addRow(tr("用户名"), m_pUser);
@@ -49,10 +49,10 @@ CLinkDlg::CLinkDlg(QWidget* pParent) : QDialog(pParent) {
 
     auto* pButtons = new QDialogButtonBox(this);
     QPushButton* pOk = pButtons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
-    pOk->setObjectName(QStringLiteral("1"));
+    pOk->setObjectName(QString::number(IDOK));
     pOk->setDefault(true);
     QPushButton* pCancel = pButtons->addButton(tr("取消"), QDialogButtonBox::RejectRole);
-    pCancel->setObjectName(QStringLiteral("2"));
+    pCancel->setObjectName(QString::number(IDCANCEL));
 
     auto* pMain = new QVBoxLayout(this);
     pMain->addLayout(pTop);

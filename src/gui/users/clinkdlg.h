@@ -13,6 +13,8 @@ class QLineEdit;
 class CLinkDlg : public QDialog {
     Q_OBJECT
 public:
+    enum EControl { IDC_USER = 1000, IDC_PWD = 1001, IDC_SAVE_PWD = 1002, IDOK = 1, IDCANCEL = 2 };
+
     explicit CLinkDlg(QWidget* pParent = nullptr);
 
     // Starts with an empty name and password and an unticked box, then runs modally.

@@ -40,12 +40,12 @@ CNewUserDlg::CNewUserDlg(QWidget* pParent) : QDialog(pParent) {
     pRule->setFrameShadow(QFrame::Sunken);
 
     m_pNewUser = new QLineEdit(this);
-    m_pNewUser->setObjectName(QStringLiteral("1001"));
+    m_pNewUser->setObjectName(QString::number(IDC_USER));
     m_pNewUserPwd = new QLineEdit(this);
-    m_pNewUserPwd->setObjectName(QStringLiteral("1003"));
+    m_pNewUserPwd->setObjectName(QString::number(IDC_PWD));
     m_pNewUserPwd->setEchoMode(QLineEdit::Password);
     m_pNewUserPwd2 = new QLineEdit(this);
-    m_pNewUserPwd2->setObjectName(QStringLiteral("1004"));
+    m_pNewUserPwd2->setObjectName(QString::number(IDC_PWD2));
     m_pNewUserPwd2->setEchoMode(QLineEdit::Password);
     auto* pForm = new QFormLayout;
     pForm->addRow(tr("用户名"), m_pNewUser);
@@ -54,10 +54,10 @@ CNewUserDlg::CNewUserDlg(QWidget* pParent) : QDialog(pParent) {
 
     auto* pButtons = new QDialogButtonBox(this);
     QPushButton* pOk = pButtons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
-    pOk->setObjectName(QStringLiteral("1"));
+    pOk->setObjectName(QString::number(IDOK));
     pOk->setDefault(true);
     QPushButton* pCancel = pButtons->addButton(tr("取消"), QDialogButtonBox::RejectRole);
-    pCancel->setObjectName(QStringLiteral("2"));
+    pCancel->setObjectName(QString::number(IDCANCEL));
 
     auto* pMain = new QVBoxLayout(this);
     pMain->addLayout(pTop);

@@ -10,6 +10,8 @@ class QLineEdit;
 class CNewUserDlg : public QDialog {
     Q_OBJECT
 public:
+    enum EControl { IDC_USER = 1001, IDC_PWD = 1003, IDC_PWD2 = 1004, IDOK = 1, IDCANCEL = 2 };
+
     explicit CNewUserDlg(QWidget* pParent = nullptr);
 
     bool UpdateData(bool bSaveAndValidate = true);

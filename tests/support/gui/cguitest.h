@@ -15,7 +15,7 @@
 //     CGuiTest gui;
 //     gui.LogIn(QStringLiteral("张三"));               // the logged-in state, no dialog
 //     QVERIFY(gui.Trigger(CMainFrame::ID_INCOME_VIEW)); // false when the command is disabled
-//     auto* pEdit = gui.Find<QLineEdit>(QStringLiteral("1015"));
+//     auto* pEdit = gui.Find<QLineEdit>(CDayView::IDC_EDIT_TEXT);
 //     QCOMPARE(gui.Messages(), QStringList{...});
 class CGuiTest {
 public:
@@ -41,6 +41,8 @@ public:
         }
         return nullptr;
     }
+    // The same by control id (a class's IDC_ value).
+    template <class T = QWidget> T* Find(int nId) const { return Find<T>(QString::number(nId)); }
 
     // Runs a menu/toolbar command as a click would. False (and nothing runs) when the
     // command is disabled.
