@@ -2,6 +2,7 @@
 
 #include "cdbexception.h"
 #include "ckepttotals.h"
+#include "cschema.h"
 #include "ctransaction.h"
 
 #include <QSqlDriver>
@@ -35,10 +36,10 @@ bool SetTriggers(const QString& strConnection, bool bOn) {
 CBulkRows::CBulkRows(const QString& strConnection) : m_strConnection(strConnection) {
     if (!CDatabase::Dialect(strConnection).IsSQLite() || !CTransaction::IsActive(strConnection))
         return;
-    QSqlQuery query =
-        CDatabase::Exec(QStringLiteral("SELECT (SELECT MAX(\"编号\") FROM \"Income\"), "
-                                       "(SELECT MAX(\"编号\") FROM \"Outlay\")"),
-                        {}, strConnection);
+    QSqlQuery query = CDatabase::Exec(QStringLiteral("SELECT (SELECT MAX(\"编号\") FROM %1), "
+                                                     "(SELECT MAX(\"编号\") FROM %2)")
+                                          .arg(CSchema::Income, CSchema::Outlay),
+                                      {}, strConnection);
     if (!query.next())
         return;
     m_nIncomeAfter = query.value(0).toLongLong();

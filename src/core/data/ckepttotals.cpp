@@ -2,6 +2,7 @@
 
 #include "cdatabase.h"
 #include "cdbexception.h"
+#include "cschema.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -330,8 +331,8 @@ bool Present(QSqlQuery& query, const CSqlDialect& d) {
     Exec(query, QStringLiteral("SELECT to_regclass('\"DayTotals\"') IS NOT NULL AND "
                                "to_regclass('\"MonthSortTotals\"') IS NOT NULL, "
                                "(SELECT COUNT(*) FROM pg_trigger WHERE tgname LIKE '%1%' AND "
-                               "tgrelid IN (to_regclass('\"Income\"'), to_regclass('\"Outlay\"')))")
-                    .arg(TriggerPrefix));
+                               "tgrelid IN (to_regclass('%2'), to_regclass('%3')))")
+                    .arg(TriggerPrefix, CSchema::Income, CSchema::Outlay));
     return query.next() && query.value(0).toBool() && query.value(1).toInt() == 4;
 }
 
@@ -344,11 +345,10 @@ void DropOldTriggers(QSqlQuery& query, const CSqlDialect& d) {
         while (query.next())
             drops << QStringLiteral("DROP TRIGGER \"%1\"").arg(query.value(0).toString());
     } else {
-        Exec(query,
-             QStringLiteral("SELECT tgname, relname FROM pg_trigger JOIN pg_class ON "
-                            "pg_class.oid = tgrelid WHERE tgname LIKE '%1%' AND "
-                            "tgrelid IN (to_regclass('\"Income\"'), to_regclass('\"Outlay\"'))")
-                 .arg(AnyTriggerPrefix));
+        Exec(query, QStringLiteral("SELECT tgname, relname FROM pg_trigger JOIN pg_class ON "
+                                   "pg_class.oid = tgrelid WHERE tgname LIKE '%1%' AND "
+                                   "tgrelid IN (to_regclass('%2'), to_regclass('%3'))")
+                        .arg(AnyTriggerPrefix, CSchema::Income, CSchema::Outlay));
         while (query.next())
             drops << QStringLiteral("DROP TRIGGER \"%1\" ON \"%2\"")
                          .arg(query.value(0).toString(), query.value(1).toString());
@@ -359,8 +359,9 @@ void DropOldTriggers(QSqlQuery& query, const CSqlDialect& d) {
 
 qint64 RowEstimate(QSqlQuery& query) {
     // The largest key of each table: read off the key's index, unlike a count.
-    if (!query.exec(QStringLiteral("SELECT (SELECT MAX(\"编号\") FROM \"Income\"), "
-                                   "(SELECT MAX(\"编号\") FROM \"Outlay\")")) ||
+    if (!query.exec(QStringLiteral("SELECT (SELECT MAX(\"编号\") FROM %1), "
+                                   "(SELECT MAX(\"编号\") FROM %2)")
+                        .arg(CSchema::Income, CSchema::Outlay)) ||
         !query.next())
         return 0;
     return query.value(0).toLongLong() + query.value(1).toLongLong();
@@ -449,8 +450,8 @@ void CKeptTotals::Ensure(QSqlDatabase db, const CSqlDialect& d) {
     }
     try {
         if (!d.IsSQLite())
-            Exec(query,
-                 QStringLiteral("LOCK TABLE \"Income\", \"Outlay\" IN SHARE ROW EXCLUSIVE MODE"));
+            Exec(query, QStringLiteral("LOCK TABLE %1, %2 IN SHARE ROW EXCLUSIVE MODE")
+                            .arg(CSchema::Income, CSchema::Outlay));
         if (!Present(query, d)) {
             DropOldTriggers(query, d);
             for (const QString& strSql : CreateTables(d, false))

@@ -3,6 +3,7 @@
 #include "accounts/caccountlist.h"
 #include "ccsvparser.h"
 #include "data/cmoney.h"
+#include "data/cschema.h"
 
 #include <QCoreApplication>
 #include <QMap>
@@ -32,10 +33,10 @@ QVector<SItem> Items(const QString& strUser, const QDate& from, const QDate& to,
     for (int k = 0; k < 2; ++k) {
         // Placeholder rows that open a day carry no amount and move nothing.
         QSqlQuery q = CDatabase::Exec(
-            QStringLiteral("SELECT \"Date\", \"Sort\", \"Note\", \"Amount\", \"Bank\" FROM \"%1\" "
+            QStringLiteral("SELECT \"Date\", \"Sort\", \"Note\", \"Amount\", \"Bank\" FROM %1 "
                            "WHERE \"UserName\" = ? AND \"Date\" >= ? AND \"Date\" < ? AND "
                            "\"Amount\" <> 0 ORDER BY \"Date\", \"编号\"")
-                .arg(k == 0 ? QLatin1String("Income") : QLatin1String("Outlay")),
+                .arg(k == 0 ? CSchema::Income : CSchema::Outlay),
             range, strConnection);
         while (q.next())
             items.append({d.ReadDateTime(q.value(0)).date(), k, q.value(1).toString(),
@@ -43,9 +44,10 @@ QVector<SItem> Items(const QString& strUser, const QDate& from, const QDate& to,
                           CMoney::ToCents(q.value(3).toDouble())});
     }
     QSqlQuery q = CDatabase::Exec(
-        QStringLiteral("SELECT \"TrsDate\", \"TrsFrom\", \"TrsIn\", \"TrsAmount\" FROM \"Trs\" "
+        QStringLiteral("SELECT \"TrsDate\", \"TrsFrom\", \"TrsIn\", \"TrsAmount\" FROM %1 "
                        "WHERE \"UserName\" = ? AND \"TrsDate\" >= ? AND \"TrsDate\" < ? "
-                       "ORDER BY \"TrsDate\", \"编号\""),
+                       "ORDER BY \"TrsDate\", \"编号\"")
+            .arg(CSchema::Trs),
         range, strConnection);
     while (q.next())
         items.append({d.ReadDateTime(q.value(0)).date(), 2, QString(), QString(),

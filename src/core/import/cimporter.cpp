@@ -7,6 +7,7 @@
 #include "data/cincomeset.h"
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
+#include "data/cschema.h"
 #include "data/ctransaction.h"
 #include "data/ctrsset.h"
 #include "records/ccategories.h"
@@ -101,9 +102,9 @@ CImporter::CImporter(const QString& strUser, qint64 nSessionUser, const QString&
     : m_strUser(strUser), m_nSessionUser(nSessionUser), m_strConnection(strConnection) {}
 
 int CImporter::UserId() const {
-    QSqlQuery q =
-        CDatabase::Exec(QStringLiteral("SELECT \"UserID\" FROM \"User\" WHERE \"UserName\" = ?"),
-                        {m_strUser}, m_strConnection);
+    QSqlQuery q = CDatabase::Exec(
+        QStringLiteral("SELECT \"UserID\" FROM %1 WHERE \"UserName\" = ?").arg(CSchema::User),
+        {m_strUser}, m_strConnection);
     if (!q.next())
         throw CDBException(Tr("用户“%1”不存在。").arg(m_strUser));
     return q.value(0).toInt();
@@ -333,8 +334,9 @@ bool CImporter::Preview(const SStatement& st, const QString& strAccount,
             }
         }
         QSqlQuery q = CDatabase::Exec(
-            QStringLiteral("SELECT \"TrsDate\", \"TrsFrom\", \"TrsIn\", \"TrsAmount\" FROM \"Trs\" "
-                           "WHERE \"UserName\" = ? AND \"TrsDate\" >= ? AND \"TrsDate\" < ?"),
+            QStringLiteral("SELECT \"TrsDate\", \"TrsFrom\", \"TrsIn\", \"TrsAmount\" FROM %1 "
+                           "WHERE \"UserName\" = ? AND \"TrsDate\" >= ? AND \"TrsDate\" < ?")
+                .arg(CSchema::Trs),
             range, m_strConnection);
         while (q.next()) {
             const std::int64_t n = CMoney::ToCents(q.value(3).toDouble());

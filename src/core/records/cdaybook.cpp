@@ -6,6 +6,7 @@
 #include "data/cincomeset.h"
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
+#include "data/cschema.h"
 #include "data/cstoreddate.h"
 #include "data/ctransaction.h"
 #include "records/cdayconflict.h"
@@ -194,8 +195,9 @@ std::int64_t CDayBook::Confirm(const QDate& day, const QString& strBank, const S
     // it queue up here, always in the same order, so they neither deadlock nor interleave.
     // With two accounts of the same name only the first one entered moves, as a transfer does.
     QSqlQuery account = CDatabase::Exec(
-        QStringLiteral("SELECT \"编号\" FROM \"Bank\" WHERE \"编号\" = (SELECT MIN(\"编号\") "
-                       "FROM \"Bank\" WHERE \"UserName\" = ? AND \"CardName\" = ?)") +
+        QStringLiteral("SELECT \"编号\" FROM %1 WHERE \"编号\" = (SELECT MIN(\"编号\") "
+                       "FROM %1 WHERE \"UserName\" = ? AND \"CardName\" = ?)")
+                .arg(CSchema::Bank) +
             dialect.LockSql(),
         {m_strUser, strBank}, m_strConnection);
     // Records of an account that is not there would move no balance: refuse them.
