@@ -1,6 +1,7 @@
 #pragma once
 
 #include "crecordset.h"
+#include "cschema.h"
 
 // One row of the "Bank" table; members named after its columns, in table order.
 class CBankSet : public CRecordset {
@@ -14,6 +15,6 @@ public:
     double m_CardCash = 0;
 
 protected:
-    const char* GetDefaultSQL() const override { return "\"Bank\""; }
+    const char* GetDefaultSQL() const override { return CSchema::Bank.data(); }
     void DoFieldExchange(CFieldExchange& fx) override;
 };

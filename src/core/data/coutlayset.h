@@ -1,6 +1,7 @@
 #pragma once
 
 #include "crecordset.h"
+#include "cschema.h"
 
 // One row of the "Outlay" table; members named after its columns, in table order.
 class COutlaySet : public CRecordset {
@@ -16,6 +17,6 @@ public:
     QString m_Bank;
 
 protected:
-    const char* GetDefaultSQL() const override { return "\"Outlay\""; }
+    const char* GetDefaultSQL() const override { return CSchema::Outlay.data(); }
     void DoFieldExchange(CFieldExchange& fx) override;
 };

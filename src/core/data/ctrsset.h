@@ -1,6 +1,7 @@
 #pragma once
 
 #include "crecordset.h"
+#include "cschema.h"
 
 // One row of the "Trs" table; members named after its columns, in table order.
 class CTrsSet : public CRecordset {
@@ -15,6 +16,6 @@ public:
     double m_TrsAmount = 0;
 
 protected:
-    const char* GetDefaultSQL() const override { return "\"Trs\""; }
+    const char* GetDefaultSQL() const override { return CSchema::Trs.data(); }
     void DoFieldExchange(CFieldExchange& fx) override;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "crecordset.h"
+#include "cschema.h"
 
 // One row of the "User" table; members named after its columns, in table order.
 class CUserSet : public CRecordset {
@@ -14,6 +15,6 @@ public:
     QString m_SavePwd;
 
 protected:
-    const char* GetDefaultSQL() const override { return "\"User\""; }
+    const char* GetDefaultSQL() const override { return CSchema::User.data(); }
     void DoFieldExchange(CFieldExchange& fx) override;
 };
