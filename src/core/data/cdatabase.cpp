@@ -46,6 +46,12 @@ SFileId FileIdOf(const QString& strPath) {
     return id;
 }
 
+// Row writes already prepared on a connection, by their SQL text. Preparing an insert into a
+// record table also compiles the triggers on it, which costs more than running the insert; a
+// write repeated row after row is prepared once. Reads are not kept: a caller may still be
+// walking the rows of one when the same read runs again. Used by the connection's own thread.
+using FPrepared = QHash<QString, std::shared_ptr<QSqlQuery>>;
+
 struct SConnectionInfo {
     QString strUrl;
     CSqlDialect dialect;
@@ -59,6 +65,7 @@ struct SConnectionInfo {
     bool bLost = false;
     bool bNotified = false; // this transaction has notified the other copies already
     QString strSchema;
+    FPrepared prepared;
 };
 
 // A connection is used by the thread that opened it only, but the table is shared: a long
@@ -85,28 +92,12 @@ SConnectionInfo& InfoOf(const QString& strConnection) {
     return Connections().infos[strConnection];
 }
 
-// Row writes already prepared on each connection, by their SQL text. Preparing an insert
-// into a record table also compiles the triggers on it, which costs more than running the
-// insert; a write repeated row after row is prepared once. Reads are not kept: a caller
-// may still be walking the rows of one when the same read runs again.
-// Each connection's statements are used by its own thread only; the table of connections is
-// shared and guarded like the connection table.
-using FPrepared = QHash<QString, std::shared_ptr<QSqlQuery>>;
-struct SPreparedTable {
-    QMutex mutex;
-    std::map<QString, FPrepared> connections;
-};
-SPreparedTable& PreparedTable() {
-    static SPreparedTable s_table;
-    return s_table;
-}
 FPrepared& PreparedWrites(const QString& strConnection) {
-    QMutexLocker lock(&PreparedTable().mutex);
-    return PreparedTable().connections[strConnection];
+    return InfoOf(strConnection).prepared;
 }
 void ForgetPreparedWrites(const QString& strConnection) {
-    QMutexLocker lock(&PreparedTable().mutex);
-    PreparedTable().connections.erase(strConnection);
+    if (SConnectionInfo* pInfo = FindInfo(strConnection))
+        pInfo->prepared.clear();
 }
 // Texts built with a varying number of values would otherwise grow the cache without end.
 constexpr int MaxPreparedWrites = 200;
