@@ -201,9 +201,10 @@ QStringList PostgresMonthTrigger() {
                 .arg(TriggerPrefix)};
 }
 
-// One pass over both record tables per kept table. bSince: only the rows whose 编号 is above
-// two bound values (income's, then outlay's), added to the totals already there.
-QStringList BuildStatements(const CSqlDialect& d, bool bSince = false) {
+// The record rows as (u, k, kind, s, ic, ir, ib, oc, orows, ob): user, day key, table,
+// category, then cents, rows and rows naming an account of income and of outlay. bSince:
+// only the rows whose 编号 is above two bound values (income's, then outlay's).
+QString RowsSql(const CSqlDialect& d, bool bSince) {
     // SQLite: the rows are first summed per user, first ten characters of "Date", table and
     // category, and the day key (the costly part) is computed once per such group; the key
     // reads nothing but those ten characters, so the result is the same.
@@ -240,9 +241,14 @@ QStringList BuildStatements(const CSqlDialect& d, bool bSince = false) {
                                  "SUM(ib) AS ib, SUM(oc) AS oc, SUM(orows) AS orows, "
                                  "SUM(ob) AS ob FROM %2 AS g GROUP BY g.k, g.s, g.kind, g.u)")
                       .arg(CKeptTotals::DayKeySql(d, QStringLiteral("g.k")), strRows);
-    strRows += QStringLiteral(" AS r");
+    return strRows;
+}
+
+// The two statements filling "DayTotals" and "MonthSortTotals" from strRows (a subquery or
+// a table, aliased r); bAdd: added to the totals already there.
+QStringList TotalsStatements(const QString& strRows, bool bAdd) {
     QString strDayAdd, strMonthAdd;
-    if (bSince) {
+    if (bAdd) {
         strDayAdd = QStringLiteral(
             " ON CONFLICT (\"UserName\", \"Day\") DO UPDATE SET "
             "\"InCents\" = \"InCents\" + excluded.\"InCents\", \"InRows\" = \"InRows\" + "
@@ -263,6 +269,12 @@ QStringList BuildStatements(const CSqlDialect& d, bool bSince = false) {
                        "\"Rows\") SELECT u, kind, k / 100, s, SUM(ic + oc), SUM(ir + orows) "
                        "FROM %2 WHERE k IS NOT NULL GROUP BY k / 100, s, kind, u%3")
             .arg(CKeptTotals::MonthTable, strRows, strMonthAdd)};
+}
+
+// One pass over both record tables per kept table; bSince: the new rows only, added to the
+// totals already there.
+QStringList BuildStatements(const CSqlDialect& d, bool bSince = false) {
+    return TotalsStatements(RowsSql(d, bSince) + QStringLiteral(" AS r"), bSince);
 }
 
 // ---- SQLite: three triggers per record table
@@ -564,8 +576,25 @@ QString CKeptTotals::CentsSql(const CSqlDialect& d, const QString& strCol) {
 
 void CKeptTotals::AddRowsAfter(qint64 nIncomeAfter, qint64 nOutlayAfter,
                                const QString& strConnection) {
-    for (const QString& strSql : BuildStatements(CDatabase::Dialect(strConnection), true))
-        CDatabase::Exec(strSql, {nIncomeAfter, nOutlayAfter}, strConnection);
+    const CSqlDialect& d = CDatabase::Dialect(strConnection);
+    if (!d.IsSQLite()) {
+        for (const QString& strSql : BuildStatements(d, true))
+            CDatabase::Exec(strSql, {nIncomeAfter, nOutlayAfter}, strConnection);
+        return;
+    }
+    // The new rows are read and grouped once, into a table of this connection, and both
+    // kept tables are added to from it.
+    const QString strNew = QStringLiteral("temp.\"kept_new_rows\"");
+    CDatabase::Exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS %1 (u, k, kind, s, ic, ir, "
+                                   "ib, oc, orows, ob)")
+                        .arg(strNew),
+                    {}, strConnection);
+    CDatabase::Exec(QStringLiteral("DELETE FROM %1").arg(strNew), {}, strConnection);
+    CDatabase::Exec(QStringLiteral("INSERT INTO %1 SELECT * FROM %2").arg(strNew, RowsSql(d, true)),
+                    {nIncomeAfter, nOutlayAfter}, strConnection);
+    for (const QString& strSql : TotalsStatements(strNew + QStringLiteral(" AS r"), true))
+        CDatabase::Exec(strSql, {}, strConnection);
+    CDatabase::Exec(QStringLiteral("DELETE FROM %1").arg(strNew), {}, strConnection);
 }
 
 void CKeptTotals::Ensure(QSqlDatabase db, const CSqlDialect& d) {
