@@ -65,6 +65,11 @@ void TestGrid::RowsGrowAndShrinkKeepTexts() {
     QCOMPARE(grid.GetRows(), 100001);
     QCOMPARE(grid.GetTextMatrix(100000, 1), QStringLiteral("99999"));
     QCOMPARE(grid.GetTextMatrix(0, 1), S("列1"));
+    // Cells holding the same text share it: rewriting one leaves the others as they were.
+    grid.SetTextMatrix(5, 2, QStringLiteral("99999"));
+    QCOMPARE(grid.GetTextMatrix(5, 2), QStringLiteral("99999"));
+    QCOMPARE(grid.GetTextMatrix(6, 2), QStringLiteral("a"));
+    QCOMPARE(grid.GetTextMatrix(100000, 1), QStringLiteral("99999"));
 }
 
 void TestGrid::ColsAndWidths() {
