@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStringListModel>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -100,6 +101,10 @@ void CRptView::CreateControls() {
                           tr("其它支出")});
     m_pStartDate = Combo(IDC_START_DATE, pQueryBox);
     m_pEndDate = Combo(IDC_END_DATE, pQueryBox);
+    // The date lists hold every day with records, 7,300 of them in 20 years: plain string
+    // lists cost a third of the default model's item per entry.
+    for (QComboBox* pCombo : {m_pStartDate, m_pEndDate})
+        pCombo->setModel(new QStringListModel(pCombo));
     for (QComboBox* pCombo : {m_pInSort, m_pOutSort, m_pStartDate, m_pEndDate})
         pCombo->setEnabled(false);
     m_pInSort->hide(); // the two category lists share one place; the outlay list lies on top
