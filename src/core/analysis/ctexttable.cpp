@@ -66,6 +66,19 @@ void CTextTable::SetText(int nRow, int nCol, QStringView str) {
     if (nRow < 0 || nRow >= m_nRows || nCol < 0 || nCol >= m_nCols)
         return;
     m_cells[std::size_t(nRow) * m_nCols + nCol] = Intern(str);
+    // A table rewritten cell by cell keeps texts no cell shows any more; once they far
+    // outnumber the cells, the store is built again from what the cells hold.
+    if (m_starts.size() > 2 * m_cells.size() + 1024)
+        Compact();
+}
+
+void CTextTable::Compact() {
+    CTextTable fresh(m_nCols);
+    fresh.m_nRows = m_nRows;
+    fresh.m_cells.reserve(m_cells.size());
+    for (const std::uint32_t nId : m_cells)
+        fresh.m_cells.push_back(fresh.Intern(TextOf(nId)));
+    *this = std::move(fresh);
 }
 
 QStringView CTextTable::View(int nRow, int nCol) const {

@@ -67,6 +67,7 @@ private:
     std::uint32_t Intern(QStringView str);
     QStringView TextOf(std::uint32_t nId) const;
     void Rehash(std::size_t nBuckets);
+    void Compact();
 
     int m_nRows = 0;
     int m_nCols = 0;
