@@ -166,7 +166,8 @@ void CBookGenerator::DropKeptTotals(const QString& strConnection) {
     while (query.next())
         drops << QStringLiteral("DROP TRIGGER \"%1\"").arg(query.value(0).toString());
     drops << QStringLiteral("DROP TABLE IF EXISTS \"DayTotals\"")
-          << QStringLiteral("DROP TABLE IF EXISTS \"MonthSortTotals\"");
+          << QStringLiteral("DROP TABLE IF EXISTS \"MonthSortTotals\"")
+          << QStringLiteral("DROP TABLE IF EXISTS \"MonthTotals\"");
     for (const QString& strSql : drops)
         if (!query.exec(strSql))
             throw CDBException(query.lastError().text());

@@ -17,6 +17,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
+#include <array>
 #include <map>
 
 namespace {
@@ -55,6 +56,16 @@ QStringList KeptLines() {
         for (int i = 0; i < 6; ++i)
             parts << q.value(i).toString();
         lines << QStringLiteral("month ") + parts.join(QLatin1Char('|'));
+    }
+    q = Select(QStringLiteral("SELECT \"UserName\", \"Month\", \"InCents\", \"InRows\", "
+                              "\"InBankRows\", \"InDays\", \"OutCents\", \"OutRows\", "
+                              "\"OutBankRows\", \"OutDays\" FROM \"MonthTotals\" "
+                              "WHERE \"InRows\" + \"OutRows\" > 0 ORDER BY 1, 2"));
+    while (q.next()) {
+        QStringList parts;
+        for (int i = 0; i < 10; ++i)
+            parts << q.value(i).toString();
+        lines << QStringLiteral("sums ") + parts.join(QLatin1Char('|'));
     }
     return lines;
 }
@@ -99,6 +110,22 @@ QStringList RecomputedLines() {
         for (qint64 n : d.n)
             parts << QString::number(n);
         lines << QStringLiteral("day ") + parts.join(QLatin1Char('|'));
+    }
+    // Each month: its days' sums, and how many of its days have rows of each table.
+    std::map<std::pair<QString, int>, std::array<qint64, 8>> sums;
+    for (const auto& [key, d] : days) {
+        std::array<qint64, 8>& m = sums[{key.first, key.second / 100}];
+        for (int t = 0; t < 2; ++t) {
+            for (int i = 0; i < 3; ++i)
+                m[4 * t + i] += d.n[3 * t + i];
+            m[4 * t + 3] += d.n[3 * t + 1] > 0 ? 1 : 0;
+        }
+    }
+    for (const auto& [key, m] : sums) {
+        QStringList parts{key.first, QString::number(key.second)};
+        for (qint64 n : m)
+            parts << QString::number(n);
+        lines << QStringLiteral("sums ") + parts.join(QLatin1Char('|'));
     }
     for (const auto& [key, m] : months)
         lines << QStringLiteral("month %1|%2|%3|%4|%5|%6")
@@ -279,7 +306,8 @@ void DropKeptTotals() {
             triggers << QStringLiteral("DROP TRIGGER \"%1\"").arg(q.value(0).toString());
     }
     triggers << QStringLiteral("DROP TABLE \"DayTotals\"")
-             << QStringLiteral("DROP TABLE \"MonthSortTotals\"");
+             << QStringLiteral("DROP TABLE \"MonthSortTotals\"")
+             << QStringLiteral("DROP TABLE \"MonthTotals\"");
     for (const QString& strSql : triggers)
         Run(strSql);
 }

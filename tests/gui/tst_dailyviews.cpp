@@ -497,8 +497,9 @@ private Q_SLOTS:
         QVERIFY(Shown().isEmpty());
     }
 
-    // A step reads the target day, its totals and its rows; the tree marks the day without
-    // asking the view for it a second time.
+    // A step reads the target day, its totals and its rows (the tree may also read the days
+    // of a month it opens for the first time); the tree marks the day without asking the view
+    // for it a second time.
     void eachStepReadsTheBookOnce() {
         SFixture f;
         CIncomeView* pView = f.Income(); // on 2004-5-1
@@ -513,7 +514,10 @@ private Q_SLOTS:
         for (const auto& step : steps) {
             CStatementTrace trace;
             QMetaObject::invokeMethod(Ctl<QPushButton>(pView, step.nButton), "click");
-            const QStringList statements = trace.m_statements;
+            QStringList statements = trace.m_statements;
+            statements.removeIf([](const QString& s) {
+                return s.startsWith(QLatin1String("SELECT \"Day\" FROM \"DayTotals\""));
+            });
             QVERIFY2(statements.size() >= 3 && statements.size() <= 4,
                      qPrintable(QString::number(statements.size()) + QLatin1Char('\n') +
                                 statements.join(QLatin1Char('\n'))));

@@ -129,7 +129,7 @@ void TestLeftTree::DatabaseErrorKeepsItemsSoFar() {
     CGuiTest gui;
     FillBook();
     gui.LogIn(S("张三"));
-    CDatabase::Exec(QStringLiteral("DROP TABLE \"DayTotals\""));
+    CDatabase::Exec(QStringLiteral("DROP TABLE \"MonthTotals\""));
     gui.Frame()->GetTreeView()->BuildSummaryTree();
     QCOMPARE(gui.Messages().size(), 1);
     QCOMPARE(Dump(gui.Frame()->GetTreeView()), S("张三"));

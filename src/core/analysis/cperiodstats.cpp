@@ -92,16 +92,7 @@ double CPeriodStats::GetDayOutlay(const QString& strUser, int nYear, int nMonth,
 // when from is invalid). Throws CDBException.
 QDate CPeriodStats::Edge(bool bFirst, const QString& strUser, const QDate& from,
                          const QDate& to) const {
-    QDate result;
-    for (const CKeptTotals::SPeriod& p :
-         CKeptTotals::Periods(strUser, CKeptTotals::ELevel::Year, from, to, m_strConnection)) {
-        if (p.nPeriod == 0) // rows without a date have no day
-            continue;
-        const QDate d = bFirst ? p.first : p.last;
-        if (!result.isValid() || (bFirst ? d < result : d > result))
-            result = d;
-    }
-    return result;
+    return CKeptTotals::Edge(bFirst, strUser, from, to, m_strConnection);
 }
 
 int CPeriodStats::GetFirstYear(const QString& strUser) const {
@@ -202,8 +193,9 @@ QVector<CPeriodStats::SBriefRow> CPeriodStats::MonthBrief(const QString& strUser
 }
 
 CPeriodStats::SFigures CPeriodStats::Figures(const QString& strUser) const {
-    // One read of the kept totals per year: the totals (rows without a date included), the
-    // all-years brief, the first and last days and, as days per table, the day count.
+    // One read of the month sums, grouped by year: the totals (rows without a date
+    // included), the all-years brief and, as days per table, the day count; then the first
+    // and last days, each one step along the day totals' key.
     SFigures figures;
     int nDays[2] = {0, 0};
     for (const CKeptTotals::SPeriod& p : CKeptTotals::Periods(strUser, CKeptTotals::ELevel::Year,
@@ -214,13 +206,13 @@ CPeriodStats::SFigures CPeriodStats::Figures(const QString& strUser) const {
             continue;
         nDays[0] += p.nIncomeDays;
         nDays[1] += p.nOutlayDays;
-        if (!figures.firstDay.isValid() || p.first < figures.firstDay)
-            figures.firstDay = p.first;
-        if (!figures.lastDay.isValid() || p.last > figures.lastDay)
-            figures.lastDay = p.last;
         if (p.nIncome != 0 || p.nOutlay != 0)
             figures.years.push_back({p.nPeriod, p.nIncome, p.nOutlay});
     }
     figures.nDayCount = std::max(nDays[0], nDays[1]);
+    if (!figures.years.isEmpty() || nDays[0] + nDays[1] > 0) {
+        figures.firstDay = Edge(true, strUser, QDate(), QDate());
+        figures.lastDay = Edge(false, strUser, QDate(), QDate());
+    }
     return figures;
 }

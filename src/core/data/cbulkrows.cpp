@@ -36,11 +36,15 @@ bool SetTriggers(const QString& strConnection, bool bOn) {
 CBulkRows::CBulkRows(const QString& strConnection) : m_strConnection(strConnection) {
     if (!CDatabase::Dialect(strConnection).IsSQLite() || !CTransaction::IsActive(strConnection))
         return;
-    QSqlQuery query = CDatabase::Exec(QStringLiteral("SELECT (SELECT MAX(\"编号\") FROM %1), "
-                                                     "(SELECT MAX(\"编号\") FROM %2)")
-                                          .arg(CSchema::Income, CSchema::Outlay),
-                                      {}, strConnection);
-    if (!query.next())
+    // A book whose totals were dropped by hand has nothing to catch up (the next opening
+    // builds them from every row).
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("SELECT (SELECT MAX(\"编号\") FROM %1), (SELECT MAX(\"编号\") FROM %2), "
+                       "(SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name IN "
+                       "('DayTotals', 'MonthSortTotals', 'MonthTotals'))")
+            .arg(CSchema::Income, CSchema::Outlay),
+        {}, strConnection);
+    if (!query.next() || query.value(2).toInt() != 3)
         return;
     m_nIncomeAfter = query.value(0).toLongLong();
     m_nOutlayAfter = query.value(1).toLongLong();

@@ -12,12 +12,13 @@
 
 const QString CKeptTotals::DayTable = QStringLiteral("\"DayTotals\"");
 const QString CKeptTotals::MonthTable = QStringLiteral("\"MonthSortTotals\"");
+const QString CKeptTotals::MonthSumTable = QStringLiteral("\"MonthTotals\"");
 
 namespace {
 
 // Part of every trigger's name: when the way totals are kept changes, the number changes,
 // and a book opened by this version drops the old triggers and builds its totals again.
-const QString TriggerPrefix = QStringLiteral("kept_totals_3_");
+const QString TriggerPrefix = QStringLiteral("kept_totals_4_");
 // Every version's triggers start with this, so older ones can be found and dropped.
 const QString AnyTriggerPrefix = QStringLiteral("kept_totals_");
 
@@ -77,32 +78,169 @@ QStringList CreateTables(const CSqlDialect& d, bool bTemp) {
                            "\"Cents\" BIGINT NOT NULL DEFAULT 0, "
                            "\"Rows\" INTEGER NOT NULL DEFAULT 0, "
                            "PRIMARY KEY (\"UserName\", \"Kind\", \"Month\", \"Sort\"))%4")
-                .arg(strTemp, CKeptTotals::MonthTable, d.TextType(), strNoRowid)};
+                .arg(strTemp, CKeptTotals::MonthTable, d.TextType(), strNoRowid),
+            QStringLiteral("CREATE %1TABLE IF NOT EXISTS %2 ("
+                           "\"UserName\" %3 NOT NULL, \"Month\" INTEGER NOT NULL, "
+                           "\"InCents\" BIGINT NOT NULL DEFAULT 0, "
+                           "\"InRows\" INTEGER NOT NULL DEFAULT 0, "
+                           "\"InBankRows\" INTEGER NOT NULL DEFAULT 0, "
+                           "\"InDays\" INTEGER NOT NULL DEFAULT 0, "
+                           "\"OutCents\" BIGINT NOT NULL DEFAULT 0, "
+                           "\"OutRows\" INTEGER NOT NULL DEFAULT 0, "
+                           "\"OutBankRows\" INTEGER NOT NULL DEFAULT 0, "
+                           "\"OutDays\" INTEGER NOT NULL DEFAULT 0, "
+                           "PRIMARY KEY (\"UserName\", \"Month\"))%4")
+                .arg(strTemp, CKeptTotals::MonthSumTable, d.TextType(), strNoRowid)};
+}
+
+// ---- the month sums, kept from the day totals by triggers on "DayTotals"
+
+// The columns a day row gives its month: its sums, and a day for each table it has rows of.
+const char* const MonthColumns[] = {"InCents",  "InRows",  "InBankRows",  "InDays",
+                                    "OutCents", "OutRows", "OutBankRows", "OutDays"};
+
+// The value a "DayTotals" row (strRow: NEW, OLD or a table alias) gives a month column.
+QString DayValue(const QString& strRow, const QString& strColumn) {
+    if (strColumn.endsWith(QLatin1String("Days")))
+        return QStringLiteral("(CASE WHEN %1.\"%2Rows\" > 0 THEN 1 ELSE 0 END)")
+            .arg(strRow, strColumn.left(strColumn.size() - 4));
+    return QStringLiteral("%1.\"%2\"").arg(strRow, strColumn);
+}
+
+// "UPDATE" moving each month column by the values of strAdd's day row minus strTake's
+// (either may be empty), on the month of strKeyRow.
+QString MonthMove(const QString& strAdd, const QString& strTake, const QString& strKeyRow) {
+    QStringList sets;
+    for (const char* sz : MonthColumns) {
+        const QString strCol = QLatin1String(sz);
+        QString strValue = QStringLiteral("\"%1\"").arg(strCol);
+        if (!strAdd.isEmpty())
+            strValue += QStringLiteral(" + ") + DayValue(strAdd, strCol);
+        if (!strTake.isEmpty())
+            strValue += QStringLiteral(" - ") + DayValue(strTake, strCol);
+        sets << QStringLiteral("\"%1\" = %2").arg(strCol, strValue);
+    }
+    return QStringLiteral("UPDATE \"MonthTotals\" SET %1 WHERE \"UserName\" = %2.\"UserName\" "
+                          "AND \"Month\" = %2.\"Day\" / 100; ")
+        .arg(sets.join(QStringLiteral(", ")), strKeyRow);
+}
+
+// Adds the day row NEW to its month, making the month's row when it is the first.
+QString MonthAdd() {
+    QStringList cols, values, sets;
+    for (const char* sz : MonthColumns) {
+        const QString strCol = QLatin1String(sz);
+        cols << QStringLiteral("\"%1\"").arg(strCol);
+        values << DayValue(QStringLiteral("NEW"), strCol);
+        sets << QStringLiteral("\"%1\" = \"MonthTotals\".\"%1\" + excluded.\"%1\"").arg(strCol);
+    }
+    return QStringLiteral("INSERT INTO \"MonthTotals\" (\"UserName\", \"Month\", %1) "
+                          "VALUES (NEW.\"UserName\", NEW.\"Day\" / 100, %2) "
+                          "ON CONFLICT (\"UserName\", \"Month\") DO UPDATE SET %3; ")
+        .arg(cols.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")),
+             sets.join(QStringLiteral(", ")));
+}
+
+// The month sums from the day totals already there, in one pass (the first build).
+QString MonthBuild() {
+    QStringList cols, sums;
+    for (const char* sz : MonthColumns) {
+        cols << QStringLiteral("\"%1\"").arg(QLatin1String(sz));
+        sums << QStringLiteral("SUM(%1)").arg(DayValue(QStringLiteral("d"), QLatin1String(sz)));
+    }
+    return QStringLiteral("INSERT INTO %1 (\"UserName\", \"Month\", %2) "
+                          "SELECT d.\"UserName\", d.\"Day\" / 100, %3 FROM %4 AS d "
+                          "GROUP BY d.\"UserName\", d.\"Day\" / 100")
+        .arg(CKeptTotals::MonthSumTable, cols.join(QStringLiteral(", ")),
+             sums.join(QStringLiteral(", ")), CKeptTotals::DayTable);
+}
+
+// A day row keeps its user and month on every update the record triggers make; the second
+// update trigger is for anything else that re-keys a day row.
+const QString SameMonth =
+    QStringLiteral("OLD.\"UserName\" = NEW.\"UserName\" AND OLD.\"Day\" / 100 = NEW.\"Day\" / 100");
+
+QStringList SqliteMonthTriggers() {
+    const QString strName = TriggerPrefix + QStringLiteral("DayTotals");
+    return {
+        QStringLiteral("CREATE TRIGGER \"%1_ins\" AFTER INSERT ON \"DayTotals\" BEGIN %2END")
+            .arg(strName, MonthAdd()),
+        QStringLiteral("CREATE TRIGGER \"%1_del\" AFTER DELETE ON \"DayTotals\" BEGIN %2END")
+            .arg(strName, MonthMove(QString(), QStringLiteral("OLD"), QStringLiteral("OLD"))),
+        QStringLiteral("CREATE TRIGGER \"%1_upd\" AFTER UPDATE ON \"DayTotals\" WHEN %2 "
+                       "BEGIN %3END")
+            .arg(strName, SameMonth,
+                 MonthMove(QStringLiteral("NEW"), QStringLiteral("OLD"), QStringLiteral("NEW"))),
+        QStringLiteral("CREATE TRIGGER \"%1_move\" AFTER UPDATE ON \"DayTotals\" WHEN NOT "
+                       "(%2) BEGIN %3%4END")
+            .arg(strName, SameMonth,
+                 MonthMove(QString(), QStringLiteral("OLD"), QStringLiteral("OLD")), MonthAdd())};
+}
+
+QStringList PostgresMonthTrigger() {
+    const QString strEmpty =
+        QStringLiteral("DELETE FROM \"MonthTotals\" WHERE \"UserName\" = OLD.\"UserName\" AND "
+                       "\"Month\" = OLD.\"Day\" / 100 AND \"InRows\" <= 0 AND \"OutRows\" <= 0; ");
+    return {QStringLiteral("CREATE OR REPLACE FUNCTION ledgerkin_kept_month() RETURNS trigger "
+                           "LANGUAGE plpgsql SET search_path FROM CURRENT AS $f$ "
+                           "BEGIN "
+                           "IF TG_OP = 'UPDATE' AND %1 THEN %2"
+                           "ELSE "
+                           "  IF TG_OP <> 'INSERT' THEN %3END IF; "
+                           "  IF TG_OP <> 'DELETE' THEN %4END IF; "
+                           "END IF; "
+                           "IF TG_OP <> 'INSERT' THEN %5END IF; "
+                           "RETURN NULL; "
+                           "END $f$")
+                .arg(SameMonth,
+                     MonthMove(QStringLiteral("NEW"), QStringLiteral("OLD"), QStringLiteral("NEW")),
+                     MonthMove(QString(), QStringLiteral("OLD"), QStringLiteral("OLD")), MonthAdd(),
+                     strEmpty),
+            QStringLiteral("CREATE TRIGGER \"%1DayTotals_row\" AFTER INSERT OR DELETE OR UPDATE ON "
+                           "\"DayTotals\" FOR EACH ROW EXECUTE FUNCTION ledgerkin_kept_month()")
+                .arg(TriggerPrefix)};
 }
 
 // One pass over both record tables per kept table. bSince: only the rows whose 编号 is above
 // two bound values (income's, then outlay's), added to the totals already there.
 QStringList BuildStatements(const CSqlDialect& d, bool bSince = false) {
+    // SQLite: the rows are first summed per user, first ten characters of "Date", table and
+    // category, and the day key (the costly part) is computed once per such group; the key
+    // reads nothing but those ten characters, so the result is the same.
+    const bool bGroupFirst = d.IsSQLite();
+    const QString strDay = bGroupFirst ? QStringLiteral("substr(\"Date\", 1, 10)")
+                                       : CKeptTotals::DayKeySql(d, QStringLiteral("\"Date\""));
     QStringList rows;
     for (const STable& t : Tables) {
         const bool bIn = t.strKind == QLatin1String("0");
         const QString strCents = CKeptTotals::CentsSql(d, QStringLiteral("\"Amount\""));
         const QString strBank = BankFlag(QStringLiteral("\"Bank\""));
+        // The new rows are a range of the key: SQLite would otherwise rather read the whole
+        // table through its covering index, for the order the grouping wants.
+        const QString strFrom =
+            QStringLiteral("\"%1\"").arg(t.strName) +
+            (bSince && d.IsSQLite() ? QStringLiteral(" NOT INDEXED") : QString());
         rows << QStringLiteral("SELECT \"UserName\" AS u, %1 AS k, %2 AS kind, "
                                "COALESCE(\"Sort\", '') AS s, %3 AS ic, %4 AS ir, %5 AS ib, "
-                               "%6 AS oc, %7 AS orows, %8 AS ob FROM \"%9\" "
+                               "%6 AS oc, %7 AS orows, %8 AS ob FROM %9 "
                                "WHERE \"UserName\" IS NOT NULL")
-                        .arg(CKeptTotals::DayKeySql(d, QStringLiteral("\"Date\"")), t.strKind,
-                             bIn ? strCents : QStringLiteral("0"),
+                        .arg(strDay, t.strKind, bIn ? strCents : QStringLiteral("0"),
                              bIn ? QStringLiteral("1") : QStringLiteral("0"),
                              bIn ? strBank : QStringLiteral("0"),
                              bIn ? QStringLiteral("0") : strCents,
                              bIn ? QStringLiteral("0") : QStringLiteral("1"),
-                             bIn ? QStringLiteral("0") : strBank, t.strName) +
+                             bIn ? QStringLiteral("0") : strBank, strFrom) +
                     (bSince ? QStringLiteral(" AND \"编号\" > ?") : QString());
     }
-    const QString strRows =
-        QStringLiteral("(%1) AS r").arg(rows.join(QStringLiteral(" UNION ALL ")));
+    // Groups are keyed with the user last: it is mostly one name, and comparing it first
+    // would make every comparison of the sort read it whole.
+    QString strRows = QStringLiteral("(%1)").arg(rows.join(QStringLiteral(" UNION ALL ")));
+    if (bGroupFirst)
+        strRows = QStringLiteral("(SELECT u, %1 AS k, kind, s, SUM(ic) AS ic, SUM(ir) AS ir, "
+                                 "SUM(ib) AS ib, SUM(oc) AS oc, SUM(orows) AS orows, "
+                                 "SUM(ob) AS ob FROM %2 AS g GROUP BY g.k, g.s, g.kind, g.u)")
+                      .arg(CKeptTotals::DayKeySql(d, QStringLiteral("g.k")), strRows);
+    strRows += QStringLiteral(" AS r");
     QString strDayAdd, strMonthAdd;
     if (bSince) {
         strDayAdd = QStringLiteral(
@@ -119,11 +257,11 @@ QStringList BuildStatements(const CSqlDialect& d, bool bSince = false) {
         QStringLiteral("INSERT INTO %1 (\"UserName\", \"Day\", \"InCents\", \"InRows\", "
                        "\"InBankRows\", \"OutCents\", \"OutRows\", \"OutBankRows\") "
                        "SELECT u, k, SUM(ic), SUM(ir), SUM(ib), SUM(oc), SUM(orows), SUM(ob) "
-                       "FROM %2 WHERE k IS NOT NULL GROUP BY u, k%3")
+                       "FROM %2 WHERE k IS NOT NULL GROUP BY k, u%3")
             .arg(CKeptTotals::DayTable, strRows, strDayAdd),
         QStringLiteral("INSERT INTO %1 (\"UserName\", \"Kind\", \"Month\", \"Sort\", \"Cents\", "
-                       "\"Rows\") SELECT u, kind, k / 100, s, SUM(ic + oc), COUNT(*) "
-                       "FROM %2 WHERE k IS NOT NULL GROUP BY u, kind, k / 100, s%3")
+                       "\"Rows\") SELECT u, kind, k / 100, s, SUM(ic + oc), SUM(ir + orows) "
+                       "FROM %2 WHERE k IS NOT NULL GROUP BY k / 100, s, kind, u%3")
             .arg(CKeptTotals::MonthTable, strRows, strMonthAdd)};
 }
 
@@ -322,18 +460,20 @@ bool Present(QSqlQuery& query, const CSqlDialect& d) {
     if (d.IsSQLite()) {
         Exec(query,
              QStringLiteral("SELECT (SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' "
-                            "AND name IN ('DayTotals', 'MonthSortTotals')), "
+                            "AND name IN ('DayTotals', 'MonthSortTotals', 'MonthTotals')), "
                             "(SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' "
                             "AND name LIKE '%1%')")
                  .arg(TriggerPrefix));
-        return query.next() && query.value(0).toInt() == 2 && query.value(1).toInt() == 6;
+        return query.next() && query.value(0).toInt() == 3 && query.value(1).toInt() == 10;
     }
     Exec(query, QStringLiteral("SELECT to_regclass('\"DayTotals\"') IS NOT NULL AND "
-                               "to_regclass('\"MonthSortTotals\"') IS NOT NULL, "
+                               "to_regclass('\"MonthSortTotals\"') IS NOT NULL AND "
+                               "to_regclass('\"MonthTotals\"') IS NOT NULL, "
                                "(SELECT COUNT(*) FROM pg_trigger WHERE tgname LIKE '%1%' AND "
-                               "tgrelid IN (to_regclass('%2'), to_regclass('%3')))")
+                               "tgrelid IN (to_regclass('%2'), to_regclass('%3'), "
+                               "to_regclass('\"DayTotals\"')))")
                     .arg(TriggerPrefix, CSchema::Income, CSchema::Outlay));
-    return query.next() && query.value(0).toBool() && query.value(1).toInt() == 4;
+    return query.next() && query.value(0).toBool() && query.value(1).toInt() == 5;
 }
 
 void DropOldTriggers(QSqlQuery& query, const CSqlDialect& d) {
@@ -347,7 +487,8 @@ void DropOldTriggers(QSqlQuery& query, const CSqlDialect& d) {
     } else {
         Exec(query, QStringLiteral("SELECT tgname, relname FROM pg_trigger JOIN pg_class ON "
                                    "pg_class.oid = tgrelid WHERE tgname LIKE '%1%' AND "
-                                   "tgrelid IN (to_regclass('%2'), to_regclass('%3'))")
+                                   "tgrelid IN (to_regclass('%2'), to_regclass('%3'), "
+                                   "to_regclass('\"DayTotals\"'))")
                         .arg(AnyTriggerPrefix, CSchema::Income, CSchema::Outlay));
         while (query.next())
             drops << QStringLiteral("DROP TRIGGER \"%1\" ON \"%2\"")
@@ -374,8 +515,10 @@ void Build(QSqlQuery& query, const CSqlDialect& d) {
     try {
         Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptTotals::DayTable));
         Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptTotals::MonthTable));
+        Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptTotals::MonthSumTable));
         for (const QString& strSql : BuildStatements(d))
             Exec(query, strSql);
+        Exec(query, MonthBuild());
     } catch (...) {
         if (BuildHook())
             BuildHook()(false, nRows);
@@ -456,10 +599,15 @@ void CKeptTotals::Ensure(QSqlDatabase db, const CSqlDialect& d) {
             DropOldTriggers(query, d);
             for (const QString& strSql : CreateTables(d, false))
                 Exec(query, strSql);
-            for (const QString& strSql :
-                 d.IsSQLite() ? SqliteTriggers() : PostgresFunctions() + PostgresTriggers())
-                Exec(query, strSql);
+            if (!d.IsSQLite())
+                for (const QString& strSql : PostgresFunctions())
+                    Exec(query, strSql);
+            // The month sums are built from the day totals in one pass, then kept by the
+            // triggers on the day totals, made after it.
             Build(query, d);
+            for (const QString& strSql : d.IsSQLite() ? SqliteTriggers() + SqliteMonthTriggers()
+                                                      : PostgresTriggers() + PostgresMonthTrigger())
+                Exec(query, strSql);
         }
         Exec(query, QStringLiteral("COMMIT"));
     } catch (const CDBException&) {
@@ -498,38 +646,79 @@ QString KeyRange(const QString& strCol, int nScale, const QDate& from, const QDa
 QVector<CKeptTotals::SPeriod> CKeptTotals::Periods(const QString& strUser, ELevel eLevel,
                                                    const QDate& from, const QDate& to,
                                                    const QString& strConnection) {
-    const int nDivisor = eLevel == ELevel::Year ? 10000 : eLevel == ELevel::Month ? 100 : 1;
+    // Years and months of whole months read the month sums: twelve rows a year whatever the
+    // records; anything else reads the day totals of its range.
+    const bool bMonths =
+        eLevel != ELevel::Day && (!from.isValid() || (from.day() == 1 && to.day() == 1));
+    QVariantList values{strUser};
+    QString strSql;
+    int nDivisor = 1; // from the key read to the period's key
+    if (bMonths) {
+        // Rows in key order, summed here: no sort for the grouping.
+        const QString strRange = KeyRange(QStringLiteral("\"Month\""), 100, from, to, values);
+        strSql = QStringLiteral("SELECT \"Month\", \"InCents\", \"OutCents\", \"InDays\", "
+                                "\"OutDays\", \"InBankRows\", \"OutBankRows\" FROM %1 WHERE "
+                                "\"UserName\" = ? AND \"InRows\" + \"OutRows\" > 0%2 "
+                                "ORDER BY \"Month\"")
+                     .arg(MonthSumTable, strRange);
+        nDivisor = eLevel == ELevel::Year ? 100 : 1;
+    } else {
+        const int nGroup = eLevel == ELevel::Year ? 10000 : eLevel == ELevel::Month ? 100 : 1;
+        const QString strRange = KeyRange(QStringLiteral("\"Day\""), 1, from, to, values);
+        strSql = QStringLiteral("SELECT \"Day\" / %1, SUM(\"InCents\"), SUM(\"OutCents\"), "
+                                "SUM(CASE WHEN \"InRows\" > 0 THEN 1 ELSE 0 END), "
+                                "SUM(CASE WHEN \"OutRows\" > 0 THEN 1 ELSE 0 END), "
+                                "SUM(\"InBankRows\"), SUM(\"OutBankRows\") "
+                                "FROM %2 WHERE \"UserName\" = ? AND \"InRows\" + \"OutRows\" > 0%3 "
+                                "GROUP BY \"Day\" / %1 ORDER BY 1")
+                     .arg(QString::number(nGroup), DayTable, strRange);
+    }
+    QSqlQuery query = CDatabase::Exec(strSql, values, strConnection);
+    QVector<SPeriod> periods;
+    int nLastKey = -1;
+    while (query.next()) {
+        const int nKey = query.value(0).toInt() / nDivisor;
+        if (nKey != nLastKey) {
+            SPeriod p;
+            p.nPeriod = eLevel == ELevel::Year ? nKey : nKey % 100;
+            periods.push_back(p);
+            nLastKey = nKey;
+        }
+        SPeriod& p = periods.back();
+        p.nIncome += query.value(1).toLongLong();
+        p.nOutlay += query.value(2).toLongLong();
+        // Rows without a date make no day.
+        p.nIncomeDays += nKey == 0 ? 0 : query.value(3).toInt();
+        p.nOutlayDays += nKey == 0 ? 0 : query.value(4).toInt();
+        p.bIncomeBank = p.bIncomeBank || query.value(5).toLongLong() > 0;
+        p.bOutlayBank = p.bOutlayBank || query.value(6).toLongLong() > 0;
+    }
+    return periods;
+}
+
+QDate CKeptTotals::Edge(bool bFirst, const QString& strUser, const QDate& from, const QDate& to,
+                        const QString& strConnection) {
     QVariantList values{strUser};
     const QString strRange = KeyRange(QStringLiteral("\"Day\""), 1, from, to, values);
     QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT \"Day\" / %1, SUM(\"InCents\"), SUM(\"OutCents\"), "
-                       "SUM(CASE WHEN \"InRows\" > 0 THEN 1 ELSE 0 END), "
-                       "SUM(CASE WHEN \"OutRows\" > 0 THEN 1 ELSE 0 END), "
-                       "SUM(\"InBankRows\"), SUM(\"OutBankRows\"), MIN(\"Day\"), MAX(\"Day\") "
-                       "FROM %2 WHERE \"UserName\" = ? AND \"InRows\" + \"OutRows\" > 0%3 "
-                       "GROUP BY \"Day\" / %1 ORDER BY 1")
-            .arg(QString::number(nDivisor), DayTable, strRange),
+        QStringLiteral("SELECT \"Day\" FROM %1 WHERE \"UserName\" = ? AND \"Day\" > 0 AND "
+                       "\"InRows\" + \"OutRows\" > 0%2 ORDER BY \"Day\"%3 LIMIT 1")
+            .arg(DayTable, strRange, bFirst ? QString() : QStringLiteral(" DESC")),
         values, strConnection);
-    QVector<SPeriod> periods;
-    while (query.next()) {
-        SPeriod p;
-        const int nKey = query.value(0).toInt();
-        p.nPeriod = eLevel == ELevel::Year ? nKey : nKey % 100;
-        p.nIncome = query.value(1).toLongLong();
-        p.nOutlay = query.value(2).toLongLong();
-        p.nIncomeDays = query.value(3).toInt();
-        p.nOutlayDays = query.value(4).toInt();
-        p.bIncomeBank = query.value(5).toLongLong() > 0;
-        p.bOutlayBank = query.value(6).toLongLong() > 0;
-        if (nKey != 0) {
-            p.first = DayOf(query.value(7).toInt());
-            p.last = DayOf(query.value(8).toInt());
-        } else {
-            p.nIncomeDays = p.nOutlayDays = 0; // rows without a date make no day
-        }
-        periods.push_back(p);
-    }
-    return periods;
+    return query.next() ? DayOf(query.value(0).toInt()) : QDate();
+}
+
+QVector<QDate> CKeptTotals::Months(bool bOutlay, const QString& strUser,
+                                   const QString& strConnection) {
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("SELECT \"Month\" FROM %1 WHERE \"UserName\" = ? AND \"Month\" > 0 AND "
+                       "\"%2Rows\" > 0 ORDER BY \"Month\"")
+            .arg(MonthSumTable, bOutlay ? QStringLiteral("Out") : QStringLiteral("In")),
+        {strUser}, strConnection);
+    QVector<QDate> months;
+    while (query.next())
+        months.push_back(DayOf(query.value(0).toInt() * 100 + 1));
+    return months;
 }
 
 QVector<QPair<QString, qint64>> CKeptTotals::SortCents(bool bOutlay, const QString& strUser,
@@ -548,13 +737,15 @@ QVector<QPair<QString, qint64>> CKeptTotals::SortCents(bool bOutlay, const QStri
     return sums;
 }
 
-QVector<QDate> CKeptTotals::Days(bool bOutlay, const QString& strUser,
-                                 const QString& strConnection) {
+QVector<QDate> CKeptTotals::Days(bool bOutlay, const QString& strUser, const QDate& from,
+                                 const QDate& to, const QString& strConnection) {
+    QVariantList values{strUser};
+    const QString strRange = KeyRange(QStringLiteral("\"Day\""), 1, from, to, values);
     QSqlQuery query = CDatabase::Exec(
         QStringLiteral("SELECT \"Day\" FROM %1 WHERE \"UserName\" = ? AND \"Day\" > 0 AND "
-                       "\"%2Rows\" > 0 ORDER BY \"Day\"")
-            .arg(DayTable, bOutlay ? QStringLiteral("Out") : QStringLiteral("In")),
-        {strUser}, strConnection);
+                       "\"%2Rows\" > 0%3 ORDER BY \"Day\"")
+            .arg(DayTable, bOutlay ? QStringLiteral("Out") : QStringLiteral("In"), strRange),
+        values, strConnection);
     QVector<QDate> days;
     while (query.next())
         days.push_back(DayOf(query.value(0).toInt()));

@@ -18,17 +18,20 @@
 //                      counts (placeholder rows included, so a day with only a placeholder
 //                      exists) and how many of those rows name an account;
 //   "MonthSortTotals"  per user, table (0 income, 1 outlay), month (yyyymm) and category:
-//                      cents and row count.
+//                      cents and row count;
+//   "MonthTotals"      per user and month (yyyymm): the sums of its day totals, and the days
+//                      with income rows and with outlay rows.
 //
-// Triggers on "Income" and "Outlay" keep them right whatever writes the records: this
-// program, an older copy of it, or a hand edit in a database tool. A row counts under the
-// day of its "Date" as CStoredDate reads it; a row whose "Date" is not a day is in no total,
-// and a row without a date counts under day 0 (month 0), which only the totals over all
-// dates include. Cents are those of CMoney::ToCents (half away from zero).
+// Triggers on "Income" and "Outlay" (and on "DayTotals" for the month sums) keep them right
+// whatever writes the records: this program, an older copy of it, or a hand edit in a database
+// tool. A row counts under the day of its "Date" as CStoredDate reads it; a row whose "Date" is not
+// a day is in no total, and a row without a date counts under day 0 (month 0), which only the
+// totals over all dates include. Cents are those of CMoney::ToCents (half away from zero).
 class CKeptTotals {
 public:
-    static const QString DayTable;   // quoted, as the SQL writes it
-    static const QString MonthTable; // quoted
+    static const QString DayTable;      // quoted, as the SQL writes it
+    static const QString MonthTable;    // quoted
+    static const QString MonthSumTable; // quoted
 
     // Creates the tables and triggers when they are missing (or were made by another version)
     // and fills them from the records, all in one transaction that holds off writers, so two
@@ -59,7 +62,6 @@ public:
         int nOutlayDays = 0;
         bool bIncomeBank = false; // an income row names an account
         bool bOutlayBank = false;
-        QDate first, last; // first and last day with a row
     };
     static QVector<SPeriod> Periods(const QString& strUser, ELevel eLevel, const QDate& from = {},
                                     const QDate& to = {},
@@ -71,8 +73,21 @@ public:
     SortCents(bool bOutlay, const QString& strUser, const QDate& from = {}, const QDate& to = {},
               const QString& strConnection = CDatabase::DefaultConnection);
 
-    // The days on which one table has rows of the user, earliest first. Throws CDBException.
-    static QVector<QDate> Days(bool bOutlay, const QString& strUser,
+    // The earliest (bFirst) or latest day with a row of either table in [from, to) (from
+    // invalid: every date); an invalid date when there is none. Throws CDBException.
+    static QDate Edge(bool bFirst, const QString& strUser, const QDate& from = {},
+                      const QDate& to = {},
+                      const QString& strConnection = CDatabase::DefaultConnection);
+
+    // The months (their first days) in which one table has rows of the user, earliest first.
+    // Throws CDBException.
+    static QVector<QDate> Months(bool bOutlay, const QString& strUser,
+                                 const QString& strConnection = CDatabase::DefaultConnection);
+
+    // The days of [from, to) (from invalid: every date) on which one table has rows of the
+    // user, earliest first. Throws CDBException.
+    static QVector<QDate> Days(bool bOutlay, const QString& strUser, const QDate& from = {},
+                               const QDate& to = {},
                                const QString& strConnection = CDatabase::DefaultConnection);
 
     // The day key (yyyymmdd, or NULL) and the cents of a record row as SQL expressions over

@@ -15,4 +15,12 @@ public:
     // day, never a read of every record. Throws CDBException.
     static QVector<QDate> Days(ERecordKind eKind, const QString& strUser,
                                const QString& strConnection = CDatabase::DefaultConnection);
+    // The days of [from, to) only.
+    static QVector<QDate> Days(ERecordKind eKind, const QString& strUser, const QDate& from,
+                               const QDate& to,
+                               const QString& strConnection = CDatabase::DefaultConnection);
+    // The months with such days (their first days), earliest first: twelve rows a year at
+    // most, read from the month sums the book keeps. Throws CDBException.
+    static QVector<QDate> Months(ERecordKind eKind, const QString& strUser,
+                                 const QString& strConnection = CDatabase::DefaultConnection);
 };

@@ -95,16 +95,16 @@ QTreeWidgetItem* CLeftView::NewItem(const QString& strLabel, int nLevel, const Q
 }
 
 void CLeftView::AddPendingDays(QTreeWidgetItem* pMonth) {
-    const auto it = m_pendingDays.find(pMonth);
-    if (it == m_pendingDays.end())
+    if (!m_pendingMonths.remove(pMonth))
         return;
-    const QVector<QDate> days = it.value();
-    m_pendingDays.erase(it);
-    QList<QTreeWidgetItem*> items;
-    items.reserve(days.size());
-    for (const QDate& day : days)
-        items << NewItem(tr("%1日").arg(day.day()), Day, day);
-    pMonth->addChildren(items);
+    const QDate month = pMonth->data(0, Qt::UserRole).toDate();
+    const QString strUser = CurrentUser();
+    CMessageBox::Guarded(this, [&] {
+        QList<QTreeWidgetItem*> items;
+        for (const QDate& day : CDayList::Days(m_ePendingKind, strUser, month, month.addMonths(1)))
+            items << NewItem(tr("%1日").arg(day.day()), Day, day);
+        pMonth->addChildren(items);
+    });
 }
 
 QTreeWidgetItem* CLeftView::FindOrInsertYear(QTreeWidgetItem* pParent, int nYear) {
@@ -146,70 +146,59 @@ void CLeftView::ShowDay(const QString& strUser, int nYear, int nMonth, int nDay)
 }
 
 void CLeftView::Empty() {
-    m_pendingDays.clear();
+    m_pendingMonths.clear();
     clear();
 }
 
-void CLeftView::BuildDayTree(ERecordKind eKind) {
+// Years and months of the kinds asked for, read from the month sums; with eDays, each month
+// gets its days when it is first expanded.
+void CLeftView::BuildMonths(bool bIncome, bool bOutlay, std::optional<ERecordKind> eDays) {
     Empty();
     const QString strUser = CurrentUser();
+    if (eDays)
+        m_ePendingKind = *eDays;
+    // The years are made apart from the tree and join it at once: one insertion for the
+    // view to lay out, not one per item.
+    QList<QTreeWidgetItem*> newYears;
     CMessageBox::Guarded(this, [&] {
-        const QVector<QDate> days = CDayList::Days(eKind, strUser);
-        if (days.isEmpty())
-            return;
-        // The days come in order: each year and month is made once, where it begins.
-        QTreeWidgetItem* pRoot = FindOrInsertRoot(strUser);
-        QTreeWidgetItem* pYear = nullptr;
-        QTreeWidgetItem* pMonth = nullptr;
-        QVector<QDate>* pDays = nullptr;
-        for (const QDate& day : days) {
-            if (!pYear || pYear->data(0, Qt::UserRole).toDate().year() != day.year()) {
-                pYear = NewItem(tr("%1年").arg(day.year()), Year, QDate(day.year(), 1, 1));
-                pRoot->addChild(pYear);
-                pMonth = nullptr;
-            }
-            if (!pMonth || pMonth->data(0, Qt::UserRole).toDate().month() != day.month()) {
-                pMonth =
-                    NewItem(tr("%1月").arg(day.month()), Month, QDate(day.year(), day.month(), 1));
-                pMonth->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
-                pYear->addChild(pMonth);
-                pDays = &m_pendingDays[pMonth];
-            }
-            pDays->append(day);
-        }
-    });
-}
-
-void CLeftView::BuildMonthTree(bool bIncome, bool bOutlay) {
-    Empty();
-    const QString strUser = CurrentUser();
-    QTreeWidgetItem* pRoot = FindOrInsertRoot(strUser);
-    QHash<int, QTreeWidgetItem*> years;
-    QSet<int> months; // year * 100 + month
-    CMessageBox::Guarded(this, [&] {
+        QHash<int, QTreeWidgetItem*> years;
+        QSet<int> months; // year * 100 + month
         // Income first: a year or month known only from outlay rows comes after them.
         for (const ERecordKind eKind : {ERecordKind::Income, ERecordKind::Outlay}) {
             if ((eKind == ERecordKind::Income && !bIncome) ||
                 (eKind == ERecordKind::Outlay && !bOutlay))
                 continue;
-            const QVector<QDate> days = CDayList::Days(eKind, strUser);
-            for (const QDate& day : days) {
-                // Consecutive days mostly share their month: look it up once per month.
-                const int nMonthKey = day.year() * 100 + day.month();
+            for (const QDate& month : CDayList::Months(eKind, strUser)) {
+                const int nMonthKey = month.year() * 100 + month.month();
                 if (months.contains(nMonthKey))
                     continue;
-                QTreeWidgetItem*& pYear = years[day.year()];
+                QTreeWidgetItem*& pYear = years[month.year()];
                 if (!pYear) {
-                    pYear = NewItem(tr("%1年").arg(day.year()), Year, QDate(day.year(), 1, 1));
-                    pRoot->addChild(pYear);
+                    pYear = NewItem(tr("%1年").arg(month.year()), Year, QDate(month.year(), 1, 1));
+                    newYears << pYear;
                 }
-                QTreeWidgetItem* pMonth =
-                    NewItem(tr("%1月").arg(day.month()), Month, QDate(day.year(), day.month(), 1));
+                QTreeWidgetItem* pMonth = NewItem(tr("%1月").arg(month.month()), Month, month);
+                if (eDays) {
+                    pMonth->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+                    m_pendingMonths.insert(pMonth);
+                }
                 pYear->addChild(pMonth);
                 months.insert(nMonthKey);
             }
         }
     });
+    if (!newYears.isEmpty())
+        FindOrInsertRoot(strUser)->addChildren(newYears);
+}
+
+void CLeftView::BuildDayTree(ERecordKind eKind) {
+    BuildMonths(eKind == ERecordKind::Income, eKind == ERecordKind::Outlay, eKind);
+}
+
+void CLeftView::BuildMonthTree(bool bIncome, bool bOutlay) {
+    BuildMonths(bIncome, bOutlay, std::nullopt);
+    // The summary and the charts always show the user, records or not.
+    FindOrInsertRoot(CurrentUser());
 }
 
 void CLeftView::BuildIncomeTree() {

@@ -4,8 +4,10 @@
 
 #include <QDate>
 #include <QHash>
+#include <QSet>
 #include <QTreeWidget>
 #include <QVector>
+#include <optional>
 
 class CSession;
 enum class ERecordKind;
@@ -68,6 +70,7 @@ Q_SIGNALS:
 private:
     void BuildDayTree(ERecordKind eKind);
     void BuildMonthTree(bool bIncome, bool bOutlay);
+    void BuildMonths(bool bIncome, bool bOutlay, std::optional<ERecordKind> eDays);
     QTreeWidgetItem* FindOrInsertChild(QTreeWidgetItem* pParent, const QString& strLabel,
                                        int nLevel, const QDate& date);
     static QTreeWidgetItem* NewItem(const QString& strLabel, int nLevel, const QDate& date);
@@ -77,6 +80,7 @@ private:
     QString CurrentUser() const;
 
     CSession* m_pSession;
-    // Months whose day items are not made yet, with their days in order.
-    QHash<QTreeWidgetItem*, QVector<QDate>> m_pendingDays;
+    // Months whose day items are not made yet, and the table their days come from.
+    QSet<QTreeWidgetItem*> m_pendingMonths;
+    ERecordKind m_ePendingKind{};
 };
