@@ -1,10 +1,15 @@
 // Peak memory of the program with the 20-year book open: the real main frame, offscreen,
-// logged in as the first user, then on each view in turn (or the ones named on the command
-// line). Prints one line per view: its name and the process's peak resident size so far, in
-// MB. Not a Google Benchmark: bench/run runs it once per view, each in a fresh process, and
-// once through all views.
+// logged in as the first user through the real password check, then on each view in turn (or
+// the ones named on the command line). Prints one line per moment: its name and the process's
+// peak resident size so far, in MB. Not a Google Benchmark: bench/run runs it once per moment,
+// each in a fresh process, and once through all of them.
 //
-//   bench_memory [summary|income|outlay|inchart|outchart|report|preview|all]...
+//   bench_memory [login|summary|income|outlay|inchart|outchart|report|preview|relogin|
+//                 password|all]...
+//
+// "open" (the book open, no window yet) and "login" (the password checked, the frame logged in
+// and painted) are printed on every run; "relogin" logs out and in again, "password" changes
+// the password through the call the password dialog makes, and back.
 
 #include "cbookgenerator.h"
 
@@ -12,10 +17,14 @@
 #include "analysis/creportprinter.h"
 #include "analysis/crptview.h"
 #include "app/cmainframe.h"
+#include "data/cdatabase.h"
+#include "users/cpasswordhash.h"
+#include "users/cuseradmin.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <cstdio>
+#include <cstdlib>
 #include <sys/resource.h>
 
 namespace {
@@ -42,6 +51,33 @@ void FullReport(CMainFrame& frame) {
     pView->OnQuery();
 }
 
+const QString Password = QStringLiteral("bench");
+
+// The login dialog's check (the password hash included), then the frame logging in. The
+// generated users have no usable password: the first login stores one, as bench_views does.
+qint64 LogIn(CMainFrame& frame) {
+    const QString strUser = CBookGenerator::UserName(0);
+    qint64 nUserId = CUserAdmin::LogIn(strUser, Password);
+    if (nUserId == 0) {
+        CDatabase::Exec(
+            QStringLiteral("UPDATE \"User\" SET \"UserPwd\" = ? WHERE \"UserName\" = ?"),
+            {CPasswordHash::Hash(Password), strUser});
+        nUserId = CUserAdmin::LogIn(strUser, Password);
+    }
+    if (nUserId == 0) {
+        std::fprintf(stderr, "the password of %s is refused\n", qPrintable(strUser));
+        std::exit(1);
+    }
+    frame.SetLoggedIn(strUser, nUserId); // lands on the summary
+    Settle();
+    return nUserId;
+}
+
+void Print(const QString& strMoment) {
+    std::printf("%s\t%.1f\n", qPrintable(strMoment), PeakMegabytes());
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -49,22 +85,24 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QStringList views = app.arguments().mid(1);
-    const QStringList all = {QStringLiteral("summary"),  QStringLiteral("income"),
-                             QStringLiteral("outlay"),   QStringLiteral("inchart"),
-                             QStringLiteral("outchart"), QStringLiteral("report"),
-                             QStringLiteral("preview")};
+    const QStringList all = {
+        QStringLiteral("summary"), QStringLiteral("income"),   QStringLiteral("outlay"),
+        QStringLiteral("inchart"), QStringLiteral("outchart"), QStringLiteral("report"),
+        QStringLiteral("preview"), QStringLiteral("relogin"),  QStringLiteral("password")};
     if (views.isEmpty() || views.contains(QStringLiteral("all")))
         views = all;
 
     CBookGenerator::OpenCached(CBookGenerator::BenchOptions());
-    std::printf("open\t%.1f\n", PeakMegabytes());
+    Print(QStringLiteral("open"));
     CMainFrame frame(false);
     frame.resize(1280, 800);
     frame.show();
-    frame.SetLoggedIn(CBookGenerator::UserName(0), 0); // lands on the summary
-    Settle();
+    qint64 nUserId = LogIn(frame);
+    Print(QStringLiteral("login"));
     for (const QString& strView : views) {
-        if (strView == QLatin1String("income"))
+        if (strView == QLatin1String("login") || strView == QLatin1String("summary"))
+            frame.OpenView(CMainFrame::EView::SumList);
+        else if (strView == QLatin1String("income"))
             frame.OpenView(CMainFrame::EView::Income);
         else if (strView == QLatin1String("outlay"))
             frame.OpenView(CMainFrame::EView::Outlay);
@@ -80,13 +118,27 @@ int main(int argc, char** argv) {
             Settle();
             if (CPreViewFrame* pPreview = frame.View<CRptView>()->Printer()->m_pPreviewFrame)
                 pPreview->OnPreviewClose();
-        } else if (strView != QLatin1String("summary")) {
+        } else if (strView == QLatin1String("relogin")) {
+            frame.SetLoggedOut();
+            Settle();
+            nUserId = LogIn(frame);
+        } else if (strView == QLatin1String("password")) {
+            const QString strUser = CBookGenerator::UserName(0);
+            const QString strOther = QStringLiteral("bench-changed");
+            // Changed and changed back, so the cached book keeps the password others use.
+            if (CUserAdmin::ChangePassword(strUser, Password, strOther, nUserId) !=
+                    CUserAdmin::EChange::Changed ||
+                CUserAdmin::ChangePassword(strUser, strOther, Password, nUserId) !=
+                    CUserAdmin::EChange::Changed) {
+                std::fprintf(stderr, "the password change was refused\n");
+                return 1;
+            }
+        } else {
             std::fprintf(stderr, "unknown view %s\n", qPrintable(strView));
             return 2;
         }
         Settle();
-        std::printf("%s\t%.1f\n", qPrintable(strView), PeakMegabytes());
-        std::fflush(stdout);
+        Print(strView);
     }
     return 0;
 }

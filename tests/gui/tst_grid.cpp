@@ -65,6 +65,19 @@ void TestGrid::RowsGrowAndShrinkKeepTexts() {
     QCOMPARE(grid.GetRows(), 100001);
     QCOMPARE(grid.GetTextMatrix(100000, 1), QStringLiteral("99999"));
     QCOMPARE(grid.GetTextMatrix(0, 1), S("列1"));
+    // Cells holding the same text share it: rewriting one leaves the others as they were.
+    grid.SetTextMatrix(5, 2, QStringLiteral("99999"));
+    QCOMPARE(grid.GetTextMatrix(5, 2), QStringLiteral("99999"));
+    QCOMPARE(grid.GetTextMatrix(6, 2), QStringLiteral("a"));
+    QCOMPARE(grid.GetTextMatrix(100000, 1), QStringLiteral("99999"));
+    // A small grid rewritten in place many times keeps every cell's text.
+    grid.SetRows(3);
+    grid.SetTextMatrix(1, 1, QStringLiteral("keep"));
+    for (int n = 0; n < 5000; ++n)
+        grid.SetTextMatrix(2, 3, QString::number(n));
+    QCOMPARE(grid.GetTextMatrix(2, 3), QStringLiteral("4999"));
+    QCOMPARE(grid.GetTextMatrix(1, 1), QStringLiteral("keep"));
+    QCOMPARE(grid.GetTextMatrix(2, 2), QStringLiteral("a"));
 }
 
 void TestGrid::ColsAndWidths() {

@@ -80,26 +80,46 @@ QVector<CReportCsv::EColumn> CReportCsv::ColumnKinds(const QStringList& header) 
     return kinds;
 }
 
-QByteArray CReportCsv::ToCsv(const QStringList& header, const QVector<QStringList>& rows) {
-    const QVector<EColumn> kinds = ColumnKinds(header);
+namespace {
+// The file's bytes, each row given by fnRow(i) for i below nRows.
+template <typename FRow> QByteArray Csv(const QStringList& header, int nRows, const FRow& fnRow) {
+    const QVector<CReportCsv::EColumn> kinds = CReportCsv::ColumnKinds(header);
     QString str;
     AppendLine(str, header, {});
-    for (const QStringList& row : rows)
-        AppendLine(str, row, kinds);
+    for (int i = 0; i < nRows; ++i)
+        AppendLine(str, fnRow(i), kinds);
     return QByteArray("\xEF\xBB\xBF") + str.toUtf8();
 }
 
-bool CReportCsv::Write(const QString& strPath, const QStringList& header,
-                       const QVector<QStringList>& rows, QString& strError) {
+bool WriteFile(const QString& strPath, const QByteArray& bytes, QString& strError) {
     QSaveFile file(strPath);
     if (!file.open(QIODevice::WriteOnly)) {
         strError = file.errorString();
         return false;
     }
-    file.write(ToCsv(header, rows));
+    file.write(bytes);
     if (!file.commit()) {
         strError = file.errorString();
         return false;
     }
     return true;
+}
+} // namespace
+
+QByteArray CReportCsv::ToCsv(const QStringList& header, const QVector<QStringList>& rows) {
+    return Csv(header, int(rows.size()), [&](int i) { return rows.at(i); });
+}
+
+QByteArray CReportCsv::ToCsv(const QStringList& header, const CTextTable& rows, int nFirstCol) {
+    return Csv(header, rows.Rows(), [&](int i) { return rows.Row(i).mid(nFirstCol); });
+}
+
+bool CReportCsv::Write(const QString& strPath, const QStringList& header,
+                       const QVector<QStringList>& rows, QString& strError) {
+    return WriteFile(strPath, ToCsv(header, rows), strError);
+}
+
+bool CReportCsv::Write(const QString& strPath, const QStringList& header, const CTextTable& rows,
+                       int nFirstCol, QString& strError) {
+    return WriteFile(strPath, ToCsv(header, rows, nFirstCol), strError);
 }

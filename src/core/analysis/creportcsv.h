@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ctexttable.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -17,7 +19,11 @@ public:
     enum class EColumn { Text, Date, Amount };
     static QVector<EColumn> ColumnKinds(const QStringList& header);
     static QByteArray ToCsv(const QStringList& header, const QVector<QStringList>& rows);
+    // The table's columns from nFirstCol on (a grid's fixed column 0 is left out with 1).
+    static QByteArray ToCsv(const QStringList& header, const CTextTable& rows, int nFirstCol = 0);
     // Writes the file whole or not at all; false with a reason in strError.
     static bool Write(const QString& strPath, const QStringList& header,
                       const QVector<QStringList>& rows, QString& strError);
+    static bool Write(const QString& strPath, const QStringList& header, const CTextTable& rows,
+                      int nFirstCol, QString& strError);
 };

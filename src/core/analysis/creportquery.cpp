@@ -130,14 +130,16 @@ CReportQuery::SResult CReportQuery::RecordReport(const QString& strUser, ETable 
 
     QSqlQuery q = CDatabase::Exec(strSql, values);
     // Date order is day order; within a day the rows keep the order they were entered in,
-    // whatever time of day or form their dates were stored with.
-    struct SRow {
+    // whatever time of day or form their dates were stored with. The texts go straight into
+    // the compact table; only a small key per row is kept for the sort.
+    struct SKey {
         QDate day;
         qlonglong nKey;
-        QStringList row;
+        int nRow;
     };
-    std::vector<SRow> rows;
+    std::vector<SKey> keys;
     SResult result;
+    result.rows = CTextTable(5);
     while (q.next()) {
         const QDate date = CStoredDate::Day(q.value(0));
         const SDay day = ReadDay(q.value(0));
@@ -145,17 +147,21 @@ CReportQuery::SResult CReportQuery::RecordReport(const QString& strUser, ETable 
             continue;
         const double dAmount = q.value(3).toDouble();
         result.nTotalCents += CMoney::ToCents(dAmount);
-        rows.push_back({date,
-                        q.value(4).toLongLong(),
-                        {QString(), FormatDate(day.y, day.m, day.d), q.value(1).toString(),
-                         q.value(2).toString(), CMoney::FormatYuan(dAmount)}});
+        keys.push_back({date, q.value(4).toLongLong(), result.rows.Rows()});
+        result.rows.AppendRow({QString(), FormatDate(day.y, day.m, day.d), q.value(1).toString(),
+                               q.value(2).toString(), CMoney::FormatYuan(dAmount)});
     }
-    std::stable_sort(rows.begin(), rows.end(), [](const SRow& a, const SRow& b) {
+    const auto before = [](const SKey& a, const SKey& b) {
         return a.day < b.day || (a.day == b.day && a.nKey < b.nKey);
-    });
-    result.rows.reserve(qsizetype(rows.size()));
-    for (SRow& r : rows)
-        result.rows.append(std::move(r.row));
+    };
+    if (!std::is_sorted(keys.begin(), keys.end(), before)) {
+        std::stable_sort(keys.begin(), keys.end(), before);
+        std::vector<int> order;
+        order.reserve(keys.size());
+        for (const SKey& key : keys)
+            order.push_back(key.nRow);
+        result.rows.Reorder(order);
+    }
     return result;
 }
 
@@ -166,10 +172,11 @@ CReportQuery::SResult CReportQuery::AccountReport(const QString& strUser) {
                                       .arg(CSchema::Bank),
                                   {strUser});
     SResult result;
+    result.rows = CTextTable(4);
     while (q.next()) {
         const double dCash = q.value(2).toDouble();
         result.nTotalCents += CMoney::ToCents(dCash);
-        result.rows.append(
+        result.rows.AppendRow(
             {QString(), q.value(0).toString(), q.value(1).toString(), CMoney::FormatYuan(dCash)});
     }
     return result;
@@ -182,6 +189,7 @@ CReportQuery::SResult CReportQuery::TransferReport(const QString& strUser) {
                                       .arg(CSchema::Trs),
                                   {strUser});
     SResult result;
+    result.rows = CTextTable(5);
     while (q.next()) {
         const SDay day = ReadDay(q.value(0));
         const double dAmount = q.value(3).toDouble();
@@ -189,8 +197,8 @@ CReportQuery::SResult CReportQuery::TransferReport(const QString& strUser) {
         // A date the program cannot read is shown as it is stored, for the user to find.
         const QString strDate =
             day.y == 0 ? q.value(0).toString() : FormatDate(day.y, day.m, day.d);
-        result.rows.append({QString(), strDate, q.value(1).toString(), q.value(2).toString(),
-                            CMoney::FormatYuan(dAmount)});
+        result.rows.AppendRow({QString(), strDate, q.value(1).toString(), q.value(2).toString(),
+                               CMoney::FormatYuan(dAmount)});
     }
     return result;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ctexttable.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -15,7 +17,7 @@ public:
     enum class ETable { Income, Outlay };
 
     struct SResult {
-        QVector<QStringList> rows; // one entry per grid row; [0] is the fixed column, left empty
+        CTextTable rows; // one entry per grid row; [0] is the fixed column, left empty
         std::int64_t nTotalCents = 0;
         double Total() const { return double(nTotalCents) / 100.0; }
     };

@@ -6,6 +6,8 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QGraphicsItem>
+#include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QLabel>
 #include <QPageLayout>
@@ -73,6 +75,11 @@ CPreViewFrame::CPreViewFrame(FPageCallback fnPage, QWidget* pOwner, bool bDirect
     m_pPreview = new QPrintPreviewWidget(m_pPrinter.get(), this);
     m_pPreview->setObjectName(QStringLiteral("CMyPreviewView"));
     setCentralWidget(m_pPreview);
+    // A report of thousands of pages puts one page item each in the preview's scene; a search
+    // tree as deep as the scene would pick for them costs megabytes, where a shallow one finds
+    // the few pages on screen just as well.
+    if (auto* pView = m_pPreview->findChild<QGraphicsView*>(); pView && pView->scene())
+        pView->scene()->setBspTreeDepth(4);
     connect(m_pPreview, &QPrintPreviewWidget::paintRequested, this,
             &CPreViewFrame::OnPaintRequested);
     connect(m_pPreview, &QPrintPreviewWidget::previewChanged, this,
@@ -174,6 +181,13 @@ void CPreViewFrame::OnPaintRequested(QPrinter* pPrinter) {
 }
 
 void CPreViewFrame::OnPreviewChanged() {
+    // Each page item would keep a screen-sized picture of itself in the process-wide pixmap
+    // cache, some 2 MB a page at the usual zoom, until that cache is full; drawing a page from
+    // its recorded commands each time is quick enough and keeps the preview's memory flat.
+    if (auto* pView = m_pPreview->findChild<QGraphicsView*>(); pView && pView->scene()) {
+        for (QGraphicsItem* pItem : pView->scene()->items())
+            pItem->setCacheMode(QGraphicsItem::NoCache);
+    }
     UpdateToolBar();
     if (m_bRegenerating || m_nPageCount <= 0)
         return;

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStringListModel>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -100,6 +101,10 @@ void CRptView::CreateControls() {
                           tr("其它支出")});
     m_pStartDate = Combo(IDC_START_DATE, pQueryBox);
     m_pEndDate = Combo(IDC_END_DATE, pQueryBox);
+    // The date lists hold every day with records, 7,300 of them in 20 years: plain string
+    // lists cost a third of the default model's item per entry.
+    for (QComboBox* pCombo : {m_pStartDate, m_pEndDate})
+        pCombo->setModel(new QStringListModel(pCombo));
     for (QComboBox* pCombo : {m_pInSort, m_pOutSort, m_pStartDate, m_pEndDate})
         pCombo->setEnabled(false);
     m_pInSort->hide(); // the two category lists share one place; the outlay list lies on top
@@ -280,26 +285,26 @@ void CRptView::ShowRecordReport(bool bIncome) {
                   bIncome ? tr("收入金额") : tr("支出金额")});
     const QString& strSort = bIncome ? m_strInSort : m_strOutSort;
     const bool bAll = strSort == (bIncome ? tr("全部收入") : tr("全部支出"));
-    const auto result = CReportQuery::RecordReport(
+    auto result = CReportQuery::RecordReport(
         m_strUserName, bIncome ? CReportQuery::ETable::Income : CReportQuery::ETable::Outlay,
         bAll ? std::nullopt : std::optional<QString>(strSort), m_pStartDate->currentText(),
         m_pEndDate->currentText());
-    m_pGrid->SetAllRows(result.rows);
     m_dTotal = result.Total();
+    m_pGrid->SetAllRows(std::move(result.rows));
 }
 
 void CRptView::ShowAccountReport() {
     SetHeader(4, {tr("帐号名"), tr("备注"), tr("金额")});
-    const auto result = CReportQuery::AccountReport(m_strUserName);
-    m_pGrid->SetAllRows(result.rows);
+    auto result = CReportQuery::AccountReport(m_strUserName);
     m_dTotal = result.Total();
+    m_pGrid->SetAllRows(std::move(result.rows));
 }
 
 void CRptView::ShowTransferReport() {
     SetHeader(5, {tr("日期"), tr("转出帐号"), tr("转入帐号"), tr("转帐金额")});
-    const auto result = CReportQuery::TransferReport(m_strUserName);
-    m_pGrid->SetAllRows(result.rows);
+    auto result = CReportQuery::TransferReport(m_strUserName);
     m_dTotal = result.Total();
+    m_pGrid->SetAllRows(std::move(result.rows));
 }
 
 void CRptView::SetPrintState() {
@@ -363,12 +368,10 @@ void CRptView::OnExportCsv() {
             row << m_pGrid->GetTextMatrix(nRow, c);
         return row;
     };
-    QVector<QStringList> rows;
-    rows.reserve(m_pGrid->GetRows());
-    for (int r = 1; r < m_pGrid->GetRows(); ++r)
-        rows << rowAt(r);
+    // Straight from the grid's compact rows: a copy as string lists would cost some 30 MB on a
+    // report of 73,000 rows.
     QString strError;
-    if (!CReportCsv::Write(strPath, rowAt(0), rows, strError)) {
+    if (!CReportCsv::Write(strPath, rowAt(0), m_pGrid->DataRows(), 1, strError)) {
         CMessageBox::ShowMessage(tr("导出CSV失败：无法写入文件“%1”（%2）。")
                                      .arg(QDir::toNativeSeparators(strPath), strError),
                                  this);

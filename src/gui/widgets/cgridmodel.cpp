@@ -9,11 +9,11 @@ void CGridModel::SetRows(int nRows) {
     const int nOld = GetRows();
     if (nRows > nOld) {
         beginInsertRows(QModelIndex(), nOld - 1, nRows - 2);
-        m_rows.resize(nRows);
+        m_rows.SetRows(nRows - 1);
         endInsertRows();
     } else if (nRows < nOld) {
         beginRemoveRows(QModelIndex(), nRows - 1, nOld - 2);
-        m_rows.resize(nRows);
+        m_rows.SetRows(nRows - 1);
         endRemoveRows();
     }
 }
@@ -25,12 +25,9 @@ void CGridModel::SetCols(int nCols) {
     // Texts beyond the new width are dropped, as if the columns never held anything, so a
     // column that comes back later starts empty.
     beginResetModel();
-    if (nCols < m_nCols) {
-        for (QStringList& row : m_rows) {
-            if (row.size() > nCols)
-                row.erase(row.begin() + nCols, row.end());
-        }
-    }
+    if (m_header.size() > nCols)
+        m_header.erase(m_header.begin() + nCols, m_header.end());
+    m_rows.SetCols(nCols);
     m_nCols = nCols;
     endResetModel();
 }
@@ -38,22 +35,27 @@ void CGridModel::SetCols(int nCols) {
 QString CGridModel::Text(int nRow, int nCol) const {
     if (nRow < 0 || nRow >= GetRows() || nCol < 0 || nCol >= m_nCols)
         return QString();
-    return m_rows.at(nRow).value(nCol);
+    return nRow == 0 ? m_header.value(nCol) : m_rows.Text(nRow - 1, nCol);
 }
 
 void CGridModel::SetText(int nRow, int nCol, const QString& strText) {
     if (nRow < 0 || nRow >= GetRows() || nCol < 0 || nCol >= m_nCols)
         return;
-    QStringList& row = m_rows[nRow];
-    if (row.size() <= nCol) {
-        if (strText.isEmpty())
+    if (nRow == 0) {
+        if (m_header.size() <= nCol) {
+            if (strText.isEmpty())
+                return;
+            while (m_header.size() <= nCol)
+                m_header.append(QString());
+        }
+        if (m_header.at(nCol) == strText)
             return;
-        while (row.size() <= nCol)
-            row.append(QString());
+        m_header[nCol] = strText;
+    } else {
+        if (m_rows.View(nRow - 1, nCol) == strText)
+            return;
+        m_rows.SetText(nRow - 1, nCol, strText);
     }
-    if (row.at(nCol) == strText)
-        return;
-    row[nCol] = strText;
     if (nRow == 0) {
         if (nCol > 0)
             Q_EMIT headerDataChanged(Qt::Horizontal, nCol - 1, nCol - 1);
@@ -66,11 +68,14 @@ void CGridModel::SetText(int nRow, int nCol, const QString& strText) {
 }
 
 void CGridModel::SetDataRows(const QVector<QStringList>& rows) {
+    SetDataRows(CTextTable::FromRows(rows, m_nCols));
+}
+
+void CGridModel::SetDataRows(CTextTable rows) {
     beginResetModel();
-    m_rows.resize(1);
-    m_rows.reserve(rows.size() + 1);
-    for (const QStringList& row : rows)
-        m_rows.append(row.size() > m_nCols ? row.mid(0, m_nCols) : row);
+    rows.SetCols(m_nCols);
+    rows.Squeeze();
+    m_rows = std::move(rows);
     endResetModel();
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "analysis/ctexttable.h"
+
 #include <QAbstractTableModel>
 #include <QStringList>
 #include <QVector>
 
-// The texts behind CMsflexgrid1: a plain matrix of strings, so a grid of 100,000 rows costs
-// one QStringList per row and nothing per cell.
+// The texts behind CMsflexgrid1: the header row as strings, the data rows in a compact text
+// table, so a grid of 100,000 rows costs a few bytes a cell.
 //
 // The grid shows its fixed row 0 in the horizontal header and its fixed column 0 in the
 // vertical header, so the model exposes to the view only the data cells: view row r is grid
@@ -16,7 +18,7 @@ class CGridModel : public QAbstractTableModel {
 public:
     explicit CGridModel(QObject* pParent = nullptr);
 
-    int GetRows() const { return static_cast<int>(m_rows.size()); }
+    int GetRows() const { return m_rows.Rows() + 1; }
     int GetCols() const { return m_nCols; }
     void SetRows(int nRows); // at least 1 (the header row)
     void SetCols(int nCols); // at least 1 (the fixed column)
@@ -25,6 +27,9 @@ public:
     void SetText(int nRow, int nCol, const QString& strText);
     // Replaces every data row at once; row 0 stays.
     void SetDataRows(const QVector<QStringList>& rows);
+    void SetDataRows(CTextTable rows);
+    // Grid rows 1.. in every column, the fixed one included.
+    const CTextTable& DataRows() const { return m_rows; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -34,6 +39,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    QVector<QStringList> m_rows{QStringList()}; // m_rows[0] is the header row
+    QStringList m_header; // grid row 0
+    CTextTable m_rows{2}; // grid rows 1..; m_rows row r is grid row r + 1
     int m_nCols = 2;
 };

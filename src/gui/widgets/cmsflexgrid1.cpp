@@ -244,3 +244,13 @@ void CMsflexgrid1::SetAllRows(const QVector<QStringList>& rows) {
     m_nRow = qMin(m_nRow, GetRows() - 1);
     ApplyColWidths();
 }
+
+void CMsflexgrid1::SetAllRows(CTextTable rows) {
+    m_pModel->SetDataRows(std::move(rows));
+    m_nRow = qMin(m_nRow, GetRows() - 1);
+    ApplyColWidths();
+}
+
+const CTextTable& CMsflexgrid1::DataRows() const {
+    return m_pModel->DataRows();
+}

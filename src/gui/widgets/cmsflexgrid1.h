@@ -6,6 +6,7 @@
 #include <QVector>
 
 class CGridModel;
+class CTextTable;
 
 // The grid of every table on screen: a fixed header row 0, a narrow fixed column 0, cells of
 // text addressed by row and column. Never sorted, never edited by the user directly.
@@ -40,6 +41,9 @@ public:
 
     // Fills many rows at once (a report of 100,000 rows): rows[i] becomes grid row i + 1.
     void SetAllRows(const QVector<QStringList>& rows);
+    void SetAllRows(CTextTable rows);
+    // Grid rows 1.. in every column, the fixed one included.
+    const CTextTable& DataRows() const;
 
 Q_SIGNALS:
     void Click();  // a cell was clicked; MouseRow / MouseCol tell which
