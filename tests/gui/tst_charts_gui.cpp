@@ -37,6 +37,8 @@ void AddRow(const char* szTable, const QDate& date, const QString& strSort, doub
 }
 
 QTreeWidgetItem* Child(QTreeWidgetItem* pParent, const QString& strLabel) {
+    if (pParent)
+        pParent->setExpanded(true); // a year's months are made when it opens
     for (int i = 0; pParent && i < pParent->childCount(); ++i) {
         if (pParent->child(i)->text(0) == strLabel)
             return pParent->child(i);

@@ -27,7 +27,8 @@ template <class TSet> void AddRow(const QString& strUser, int nYear, int nMonth,
 // The tree as text: "label[children]" with children separated by spaces. A month's days are
 // made when it is first expanded, as a click on it would.
 QString Dump(QTreeWidgetItem* pItem) {
-    if (CLeftView::Level(pItem) == CLeftView::Month && !pItem->isExpanded()) {
+    const int nLevel = CLeftView::Level(pItem);
+    if ((nLevel == CLeftView::Year || nLevel == CLeftView::Month) && !pItem->isExpanded()) {
         pItem->setExpanded(true);
         pItem->setExpanded(false);
     }
@@ -86,6 +87,8 @@ void TestLeftTree::BuildsPerView() {
     QVERIFY(!pTree->topLevelItem(0)->isExpanded());
 
     pTree->BuildIncomeTree();
+    QCOMPARE(pTree->topLevelItem(0)->child(1)->childCount(), 0); // months not made yet
+    pTree->topLevelItem(0)->child(1)->setExpanded(true);
     QCOMPARE(pTree->topLevelItem(0)->child(1)->child(0)->childCount(), 0); // days not made yet
     QCOMPARE(Dump(pTree), S("张三[2003年[12月[30日]] 2004年[1月[5日 20日] 3月[2日]]]"));
     pTree->BuildOutlayTree();
@@ -151,6 +154,7 @@ void TestLeftTree::DaySelectionReachesDailyView() {
     QVERIFY(pView);
     CLeftView* pTree = gui.Frame()->GetTreeView();
     QTreeWidgetItem* pYear = pTree->topLevelItem(0)->child(1);
+    pYear->setExpanded(true);
     pYear->child(0)->setExpanded(true);
     QTreeWidgetItem* pDay = pYear->child(0)->child(1); // 2004-1-20
     pTree->scrollToItem(pDay);

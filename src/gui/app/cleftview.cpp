@@ -26,7 +26,7 @@ CLeftView::CLeftView(CSession* pSession, QWidget* pParent)
     setObjectName(QStringLiteral("CLeftView"));
     OnInitialUpdate();
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CLeftView::OnSelectionChanged);
-    connect(this, &QTreeWidget::itemExpanded, this, &CLeftView::AddPendingDays);
+    connect(this, &QTreeWidget::itemExpanded, this, &CLeftView::AddPending);
 }
 
 void CLeftView::OnInitialUpdate() {
@@ -94,16 +94,31 @@ QTreeWidgetItem* CLeftView::NewItem(const QString& strLabel, int nLevel, const Q
     return pItem;
 }
 
-void CLeftView::AddPendingDays(QTreeWidgetItem* pMonth) {
-    if (!m_pendingMonths.remove(pMonth))
+void CLeftView::AddPending(QTreeWidgetItem* pItem) {
+    const auto year = m_pendingYears.find(pItem);
+    if (year != m_pendingYears.end()) {
+        const QVector<QDate> months = year.value();
+        m_pendingYears.erase(year);
+        QList<QTreeWidgetItem*> items;
+        for (const QDate& month : months) {
+            items << NewItem(tr("%1月").arg(month.month()), Month, month);
+            if (m_eDays) {
+                items.last()->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+                m_pendingMonths.insert(items.last());
+            }
+        }
+        pItem->addChildren(items);
         return;
-    const QDate month = pMonth->data(0, Qt::UserRole).toDate();
+    }
+    if (!m_pendingMonths.remove(pItem))
+        return;
+    const QDate month = pItem->data(0, Qt::UserRole).toDate();
     const QString strUser = CurrentUser();
     CMessageBox::Guarded(this, [&] {
         QList<QTreeWidgetItem*> items;
-        for (const QDate& day : CDayList::Days(m_ePendingKind, strUser, month, month.addMonths(1)))
+        for (const QDate& day : CDayList::Days(*m_eDays, strUser, month, month.addMonths(1)))
             items << NewItem(tr("%1日").arg(day.day()), Day, day);
-        pMonth->addChildren(items);
+        pItem->addChildren(items);
     });
 }
 
@@ -114,6 +129,7 @@ QTreeWidgetItem* CLeftView::FindOrInsertYear(QTreeWidgetItem* pParent, int nYear
 QTreeWidgetItem* CLeftView::FindOrInsertMonth(QTreeWidgetItem* pParent, int nMonth) {
     if (pParent == nullptr)
         return nullptr;
+    AddPending(pParent);
     const int nYear = pParent->data(0, Qt::UserRole).toDate().year();
     return FindOrInsertChild(pParent, tr("%1月").arg(nMonth), Month, QDate(nYear, nMonth, 1));
 }
@@ -121,7 +137,7 @@ QTreeWidgetItem* CLeftView::FindOrInsertMonth(QTreeWidgetItem* pParent, int nMon
 QTreeWidgetItem* CLeftView::FindOrInsertDay(QTreeWidgetItem* pParent, int nDay) {
     if (pParent == nullptr)
         return nullptr;
-    AddPendingDays(pParent);
+    AddPending(pParent);
     const QDate month = pParent->data(0, Qt::UserRole).toDate();
     return FindOrInsertChild(pParent, tr("%1日").arg(nDay), Day,
                              QDate(month.year(), month.month(), nDay));
@@ -146,17 +162,17 @@ void CLeftView::ShowDay(const QString& strUser, int nYear, int nMonth, int nDay)
 }
 
 void CLeftView::Empty() {
+    m_pendingYears.clear();
     m_pendingMonths.clear();
     clear();
 }
 
-// Years and months of the kinds asked for, read from the month sums; with eDays, each month
-// gets its days when it is first expanded.
+// Years of the kinds asked for, read from the month sums: a year gets its months when it is
+// first expanded, and with eDays a month its days.
 void CLeftView::BuildMonths(bool bIncome, bool bOutlay, std::optional<ERecordKind> eDays) {
     Empty();
     const QString strUser = CurrentUser();
-    if (eDays)
-        m_ePendingKind = *eDays;
+    m_eDays = eDays;
     // The years are made apart from the tree and join it at once: one insertion for the
     // view to lay out, not one per item.
     QList<QTreeWidgetItem*> newYears;
@@ -175,14 +191,10 @@ void CLeftView::BuildMonths(bool bIncome, bool bOutlay, std::optional<ERecordKin
                 QTreeWidgetItem*& pYear = years[month.year()];
                 if (!pYear) {
                     pYear = NewItem(tr("%1年").arg(month.year()), Year, QDate(month.year(), 1, 1));
+                    pYear->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
                     newYears << pYear;
                 }
-                QTreeWidgetItem* pMonth = NewItem(tr("%1月").arg(month.month()), Month, month);
-                if (eDays) {
-                    pMonth->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
-                    m_pendingMonths.insert(pMonth);
-                }
-                pYear->addChild(pMonth);
+                m_pendingYears[pYear].append(month);
                 months.insert(nMonthKey);
             }
         }

@@ -14,8 +14,8 @@ enum class ERecordKind;
 
 // The navigation tree of the left pane: user -> year -> month (-> day), built from the
 // logged-in user's income rows, outlay rows or both, depending on the view on the right.
-// Years and months are made at once; a month's days only when the month is expanded or one
-// of its days is asked for, so a book of forty years builds a few hundred items, not 14,000.
+// Years are made at once; a year's months and a month's days only when it is expanded or one
+// of its items is asked for, so a book of forty years builds forty items, not 14,000.
 // Choosing an item sends ScopeChosen; each item keeps its date (the first day of its year or
 // month, or its day) beside its label ("2004年", "3月", "2日").
 class CLeftView : public QTreeWidget {
@@ -74,13 +74,15 @@ private:
     QTreeWidgetItem* FindOrInsertChild(QTreeWidgetItem* pParent, const QString& strLabel,
                                        int nLevel, const QDate& date);
     static QTreeWidgetItem* NewItem(const QString& strLabel, int nLevel, const QDate& date);
-    // Makes the day items a month was built with (once).
-    void AddPendingDays(QTreeWidgetItem* pMonth);
+    // Makes the month items of a year, or the day items of a month, when first asked for.
+    void AddPending(QTreeWidgetItem* pItem);
     void OnSelectionChanged();
     QString CurrentUser() const;
 
     CSession* m_pSession;
-    // Months whose day items are not made yet, and the table their days come from.
+    // Years whose month items are not made yet (with their months, in the order shown), and
+    // months whose day items are not; the table a day tree's days come from.
+    QHash<QTreeWidgetItem*, QVector<QDate>> m_pendingYears;
     QSet<QTreeWidgetItem*> m_pendingMonths;
-    ERecordKind m_ePendingKind{};
+    std::optional<ERecordKind> m_eDays;
 };
