@@ -167,7 +167,8 @@ void CBookGenerator::DropKeptTotals(const QString& strConnection) {
         drops << QStringLiteral("DROP TRIGGER \"%1\"").arg(query.value(0).toString());
     drops << QStringLiteral("DROP TABLE IF EXISTS \"DayTotals\"")
           << QStringLiteral("DROP TABLE IF EXISTS \"MonthSortTotals\"")
-          << QStringLiteral("DROP TABLE IF EXISTS \"MonthTotals\"");
+          << QStringLiteral("DROP TABLE IF EXISTS \"MonthTotals\"")
+          << QStringLiteral("DROP TABLE IF EXISTS \"SortTotals\"");
     for (const QString& strSql : drops)
         if (!query.exec(strSql))
             throw CDBException(query.lastError().text());

@@ -188,7 +188,8 @@ void MakeDateColumnsText() {
                      .arg(triggers.value(0).toString(), triggers.value(1).toString());
     drops << QStringLiteral("DROP TABLE \"DayTotals\"")
           << QStringLiteral("DROP TABLE \"MonthSortTotals\"")
-          << QStringLiteral("DROP TABLE \"MonthTotals\"");
+          << QStringLiteral("DROP TABLE \"MonthTotals\"")
+          << QStringLiteral("DROP TABLE \"SortTotals\"");
     for (const QString& strDrop : drops)
         QVERIFY2(query.exec(strDrop), qPrintable(query.lastError().text()));
     for (const char* sz : {"ALTER TABLE \"Income\" ALTER COLUMN \"Date\" TYPE TEXT",

@@ -67,6 +67,12 @@ QStringList KeptLines() {
             parts << q.value(i).toString();
         lines << QStringLiteral("sums ") + parts.join(QLatin1Char('|'));
     }
+    q = Select(QStringLiteral("SELECT \"UserName\", \"Kind\", \"Sort\", \"Cents\", \"Rows\" "
+                              "FROM \"SortTotals\" WHERE \"Rows\" > 0 ORDER BY 1, 2, 3"));
+    while (q.next())
+        lines << QStringLiteral("sort %1|%2|%3|%4|%5")
+                     .arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                          q.value(3).toString(), q.value(4).toString());
     return lines;
 }
 
@@ -127,6 +133,19 @@ QStringList RecomputedLines() {
             parts << QString::number(n);
         lines << QStringLiteral("sums ") + parts.join(QLatin1Char('|'));
     }
+    std::map<std::tuple<QString, int, QString>, std::pair<qint64, qint64>> sorts;
+    for (const auto& [key, m] : months) {
+        auto& t = sorts[{std::get<0>(key), std::get<1>(key), std::get<3>(key)}];
+        t.first += m.first;
+        t.second += m.second;
+    }
+    for (const auto& [key, t] : sorts)
+        lines << QStringLiteral("sort %1|%2|%3|%4|%5")
+                     .arg(std::get<0>(key))
+                     .arg(std::get<1>(key))
+                     .arg(std::get<2>(key))
+                     .arg(t.first)
+                     .arg(t.second);
     for (const auto& [key, m] : months)
         lines << QStringLiteral("month %1|%2|%3|%4|%5|%6")
                      .arg(std::get<0>(key))
@@ -307,7 +326,8 @@ void DropKeptTotals() {
     }
     triggers << QStringLiteral("DROP TABLE \"DayTotals\"")
              << QStringLiteral("DROP TABLE \"MonthSortTotals\"")
-             << QStringLiteral("DROP TABLE \"MonthTotals\"");
+             << QStringLiteral("DROP TABLE \"MonthTotals\"")
+             << QStringLiteral("DROP TABLE \"SortTotals\"");
     for (const QString& strSql : triggers)
         Run(strSql);
 }

@@ -41,10 +41,10 @@ CBulkRows::CBulkRows(const QString& strConnection) : m_strConnection(strConnecti
     QSqlQuery query = CDatabase::Exec(
         QStringLiteral("SELECT (SELECT MAX(\"编号\") FROM %1), (SELECT MAX(\"编号\") FROM %2), "
                        "(SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name IN "
-                       "('DayTotals', 'MonthSortTotals', 'MonthTotals'))")
+                       "('DayTotals', 'MonthSortTotals', 'MonthTotals', 'SortTotals'))")
             .arg(CSchema::Income, CSchema::Outlay),
         {}, strConnection);
-    if (!query.next() || query.value(2).toInt() != 3)
+    if (!query.next() || query.value(2).toInt() != 4)
         return;
     m_nIncomeAfter = query.value(0).toLongLong();
     m_nOutlayAfter = query.value(1).toLongLong();

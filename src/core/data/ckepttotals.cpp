@@ -13,12 +13,13 @@
 const QString CKeptTotals::DayTable = QStringLiteral("\"DayTotals\"");
 const QString CKeptTotals::MonthTable = QStringLiteral("\"MonthSortTotals\"");
 const QString CKeptTotals::MonthSumTable = QStringLiteral("\"MonthTotals\"");
+const QString CKeptTotals::SortTable = QStringLiteral("\"SortTotals\"");
 
 namespace {
 
 // Part of every trigger's name: when the way totals are kept changes, the number changes,
 // and a book opened by this version drops the old triggers and builds its totals again.
-const QString TriggerPrefix = QStringLiteral("kept_totals_4_");
+const QString TriggerPrefix = QStringLiteral("kept_totals_5_");
 // Every version's triggers start with this, so older ones can be found and dropped.
 const QString AnyTriggerPrefix = QStringLiteral("kept_totals_");
 
@@ -90,116 +91,197 @@ QStringList CreateTables(const CSqlDialect& d, bool bTemp) {
                            "\"OutBankRows\" INTEGER NOT NULL DEFAULT 0, "
                            "\"OutDays\" INTEGER NOT NULL DEFAULT 0, "
                            "PRIMARY KEY (\"UserName\", \"Month\"))%4")
-                .arg(strTemp, CKeptTotals::MonthSumTable, d.TextType(), strNoRowid)};
+                .arg(strTemp, CKeptTotals::MonthSumTable, d.TextType(), strNoRowid),
+            QStringLiteral("CREATE %1TABLE IF NOT EXISTS %2 ("
+                           "\"UserName\" %3 NOT NULL, \"Kind\" INTEGER NOT NULL, "
+                           "\"Sort\" %3 NOT NULL, \"Cents\" BIGINT NOT NULL DEFAULT 0, "
+                           "\"Rows\" INTEGER NOT NULL DEFAULT 0, "
+                           "PRIMARY KEY (\"UserName\", \"Kind\", \"Sort\"))%4")
+                .arg(strTemp, CKeptTotals::SortTable, d.TextType(), strNoRowid)};
 }
 
-// ---- the month sums, kept from the day totals by triggers on "DayTotals"
+// ---- sums kept from other kept tables by triggers on those: the month sums from the day
+// totals, the sums per category over every date from the month-by-category totals
 
-// The columns a day row gives its month: its sums, and a day for each table it has rows of.
-const char* const MonthColumns[] = {"InCents",  "InRows",  "InBankRows",  "InDays",
-                                    "OutCents", "OutRows", "OutBankRows", "OutDays"};
+// A kept table (target) summing the rows of another (source) by some of their keys. Key and
+// value expressions read a source row through "%1" (NEW, OLD or a table alias).
+struct SRollup {
+    QString strTarget, strSource; // unquoted
+    QStringList keys, keyValues;  // target key columns, and what a source row gives them
+    QStringList columns, values;  // target sum columns, and what a source row adds to them
+    QString strEmpty;             // a target row that sums no rows any more
+    QString strFunction;          // PostgreSQL's trigger function
+};
 
-// The value a "DayTotals" row (strRow: NEW, OLD or a table alias) gives a month column.
-QString DayValue(const QString& strRow, const QString& strColumn) {
-    if (strColumn.endsWith(QLatin1String("Days")))
-        return QStringLiteral("(CASE WHEN %1.\"%2Rows\" > 0 THEN 1 ELSE 0 END)")
-            .arg(strRow, strColumn.left(strColumn.size() - 4));
-    return QStringLiteral("%1.\"%2\"").arg(strRow, strColumn);
+QString Quoted(const QString& strName) {
+    return QStringLiteral("\"%1\"").arg(strName);
 }
 
-// "UPDATE" moving each month column by the values of strAdd's day row minus strTake's
-// (either may be empty), on the month of strKeyRow.
-QString MonthMove(const QString& strAdd, const QString& strTake, const QString& strKeyRow) {
-    QStringList sets;
-    for (const char* sz : MonthColumns) {
-        const QString strCol = QLatin1String(sz);
-        QString strValue = QStringLiteral("\"%1\"").arg(strCol);
+QStringList Over(const QStringList& exprs, const QString& strRow) {
+    QStringList list;
+    for (const QString& strExpr : exprs)
+        list << strExpr.arg(strRow);
+    return list;
+}
+
+// "UPDATE" moving each sum by strAdd's values minus strTake's (either may be empty), on the
+// target row of strKeyRow's keys.
+QString RollupMove(const SRollup& r, const QString& strAdd, const QString& strTake,
+                   const QString& strKeyRow) {
+    QStringList sets, where;
+    for (int i = 0; i < r.columns.size(); ++i) {
+        QString strValue = Quoted(r.columns[i]);
         if (!strAdd.isEmpty())
-            strValue += QStringLiteral(" + ") + DayValue(strAdd, strCol);
+            strValue += QStringLiteral(" + ") + r.values[i].arg(strAdd);
         if (!strTake.isEmpty())
-            strValue += QStringLiteral(" - ") + DayValue(strTake, strCol);
-        sets << QStringLiteral("\"%1\" = %2").arg(strCol, strValue);
+            strValue += QStringLiteral(" - ") + r.values[i].arg(strTake);
+        sets << QStringLiteral("%1 = %2").arg(Quoted(r.columns[i]), strValue);
     }
-    return QStringLiteral("UPDATE \"MonthTotals\" SET %1 WHERE \"UserName\" = %2.\"UserName\" "
-                          "AND \"Month\" = %2.\"Day\" / 100; ")
-        .arg(sets.join(QStringLiteral(", ")), strKeyRow);
+    for (int i = 0; i < r.keys.size(); ++i)
+        where << QStringLiteral("%1 = %2").arg(Quoted(r.keys[i]), r.keyValues[i].arg(strKeyRow));
+    return QStringLiteral("UPDATE %1 SET %2 WHERE %3; ")
+        .arg(Quoted(r.strTarget), sets.join(QStringLiteral(", ")),
+             where.join(QStringLiteral(" AND ")));
 }
 
-// Adds the day row NEW to its month, making the month's row when it is the first.
-QString MonthAdd() {
-    QStringList cols, values, sets;
-    for (const char* sz : MonthColumns) {
-        const QString strCol = QLatin1String(sz);
-        cols << QStringLiteral("\"%1\"").arg(strCol);
-        values << DayValue(QStringLiteral("NEW"), strCol);
-        sets << QStringLiteral("\"%1\" = \"MonthTotals\".\"%1\" + excluded.\"%1\"").arg(strCol);
+// Adds the source row NEW, making the target row when it is the first.
+QString RollupAdd(const SRollup& r) {
+    QStringList cols, sets;
+    for (const QString& strKey : r.keys)
+        cols << Quoted(strKey);
+    for (const QString& strCol : r.columns) {
+        cols << Quoted(strCol);
+        sets << QStringLiteral("%1 = %2.%1 + excluded.%1").arg(Quoted(strCol), Quoted(r.strTarget));
     }
-    return QStringLiteral("INSERT INTO \"MonthTotals\" (\"UserName\", \"Month\", %1) "
-                          "VALUES (NEW.\"UserName\", NEW.\"Day\" / 100, %2) "
-                          "ON CONFLICT (\"UserName\", \"Month\") DO UPDATE SET %3; ")
-        .arg(cols.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")),
-             sets.join(QStringLiteral(", ")));
+    QStringList keys;
+    for (const QString& strKey : r.keys)
+        keys << Quoted(strKey);
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (%4) DO UPDATE SET %5; ")
+        .arg(Quoted(r.strTarget), cols.join(QStringLiteral(", ")),
+             (Over(r.keyValues, QStringLiteral("NEW")) + Over(r.values, QStringLiteral("NEW")))
+                 .join(QStringLiteral(", ")),
+             keys.join(QStringLiteral(", ")), sets.join(QStringLiteral(", ")));
 }
 
-// The month sums from the day totals already there, in one pass (the first build).
-QString MonthBuild() {
+// The target from the source rows already there, in one pass (the first build).
+QString RollupBuild(const SRollup& r) {
     QStringList cols, sums;
-    for (const char* sz : MonthColumns) {
-        cols << QStringLiteral("\"%1\"").arg(QLatin1String(sz));
-        sums << QStringLiteral("SUM(%1)").arg(DayValue(QStringLiteral("d"), QLatin1String(sz)));
+    for (const QString& strKey : r.keys)
+        cols << Quoted(strKey);
+    for (int i = 0; i < r.columns.size(); ++i) {
+        cols << Quoted(r.columns[i]);
+        sums << QStringLiteral("SUM(%1)").arg(r.values[i].arg(QStringLiteral("s")));
     }
-    return QStringLiteral("INSERT INTO %1 (\"UserName\", \"Month\", %2) "
-                          "SELECT d.\"UserName\", d.\"Day\" / 100, %3 FROM %4 AS d "
-                          "GROUP BY d.\"UserName\", d.\"Day\" / 100")
-        .arg(CKeptTotals::MonthSumTable, cols.join(QStringLiteral(", ")),
-             sums.join(QStringLiteral(", ")), CKeptTotals::DayTable);
+    const QStringList keys = Over(r.keyValues, QStringLiteral("s"));
+    return QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 AS s GROUP BY %5")
+        .arg(Quoted(r.strTarget), cols.join(QStringLiteral(", ")),
+             (keys + sums).join(QStringLiteral(", ")), Quoted(r.strSource),
+             keys.join(QStringLiteral(", ")));
 }
 
-// A day row keeps its user and month on every update the record triggers make; the second
-// update trigger is for anything else that re-keys a day row.
-const QString SameMonth =
-    QStringLiteral("OLD.\"UserName\" = NEW.\"UserName\" AND OLD.\"Day\" / 100 = NEW.\"Day\" / 100");
-
-QStringList SqliteMonthTriggers() {
-    const QString strName = TriggerPrefix + QStringLiteral("DayTotals");
-    return {
-        QStringLiteral("CREATE TRIGGER \"%1_ins\" AFTER INSERT ON \"DayTotals\" BEGIN %2END")
-            .arg(strName, MonthAdd()),
-        QStringLiteral("CREATE TRIGGER \"%1_del\" AFTER DELETE ON \"DayTotals\" BEGIN %2END")
-            .arg(strName, MonthMove(QString(), QStringLiteral("OLD"), QStringLiteral("OLD"))),
-        QStringLiteral("CREATE TRIGGER \"%1_upd\" AFTER UPDATE ON \"DayTotals\" WHEN %2 "
-                       "BEGIN %3END")
-            .arg(strName, SameMonth,
-                 MonthMove(QStringLiteral("NEW"), QStringLiteral("OLD"), QStringLiteral("NEW"))),
-        QStringLiteral("CREATE TRIGGER \"%1_move\" AFTER UPDATE ON \"DayTotals\" WHEN NOT "
-                       "(%2) BEGIN %3%4END")
-            .arg(strName, SameMonth,
-                 MonthMove(QString(), QStringLiteral("OLD"), QStringLiteral("OLD")), MonthAdd())};
+// A source row keeps its target row on every update the record triggers make; the second
+// update trigger is for anything else that re-keys a source row.
+QString SameTarget(const SRollup& r) {
+    QStringList same;
+    for (const QString& strValue : r.keyValues)
+        same << QStringLiteral("%1 = %2").arg(strValue.arg(QStringLiteral("OLD")),
+                                              strValue.arg(QStringLiteral("NEW")));
+    return same.join(QStringLiteral(" AND "));
 }
 
-QStringList PostgresMonthTrigger() {
+QStringList SqliteRollupTriggers(const SRollup& r) {
+    const QString strName = TriggerPrefix + r.strSource;
+    const QString strTakeOld =
+        RollupMove(r, QString(), QStringLiteral("OLD"), QStringLiteral("OLD"));
+    return {QStringLiteral("CREATE TRIGGER \"%1_ins\" AFTER INSERT ON \"%2\" BEGIN %3END")
+                .arg(strName, r.strSource, RollupAdd(r)),
+            QStringLiteral("CREATE TRIGGER \"%1_del\" AFTER DELETE ON \"%2\" BEGIN %3END")
+                .arg(strName, r.strSource, strTakeOld),
+            QStringLiteral("CREATE TRIGGER \"%1_upd\" AFTER UPDATE ON \"%2\" WHEN %3 BEGIN %4END")
+                .arg(strName, r.strSource, SameTarget(r),
+                     RollupMove(r, QStringLiteral("NEW"), QStringLiteral("OLD"),
+                                QStringLiteral("NEW"))),
+            QStringLiteral("CREATE TRIGGER \"%1_move\" AFTER UPDATE ON \"%2\" WHEN NOT (%3) "
+                           "BEGIN %4%5END")
+                .arg(strName, r.strSource, SameTarget(r), strTakeOld, RollupAdd(r))};
+}
+
+QStringList PostgresRollupTrigger(const SRollup& r) {
+    QStringList where;
+    for (int i = 0; i < r.keys.size(); ++i)
+        where << QStringLiteral("%1 = %2").arg(Quoted(r.keys[i]),
+                                               r.keyValues[i].arg(QStringLiteral("OLD")));
     const QString strEmpty =
-        QStringLiteral("DELETE FROM \"MonthTotals\" WHERE \"UserName\" = OLD.\"UserName\" AND "
-                       "\"Month\" = OLD.\"Day\" / 100 AND \"InRows\" <= 0 AND \"OutRows\" <= 0; ");
-    return {QStringLiteral("CREATE OR REPLACE FUNCTION ledgerkin_kept_month() RETURNS trigger "
-                           "LANGUAGE plpgsql SET search_path FROM CURRENT AS $f$ "
-                           "BEGIN "
-                           "IF TG_OP = 'UPDATE' AND %1 THEN %2"
-                           "ELSE "
-                           "  IF TG_OP <> 'INSERT' THEN %3END IF; "
-                           "  IF TG_OP <> 'DELETE' THEN %4END IF; "
-                           "END IF; "
-                           "IF TG_OP <> 'INSERT' THEN %5END IF; "
-                           "RETURN NULL; "
-                           "END $f$")
-                .arg(SameMonth,
-                     MonthMove(QStringLiteral("NEW"), QStringLiteral("OLD"), QStringLiteral("NEW")),
-                     MonthMove(QString(), QStringLiteral("OLD"), QStringLiteral("OLD")), MonthAdd(),
-                     strEmpty),
-            QStringLiteral("CREATE TRIGGER \"%1DayTotals_row\" AFTER INSERT OR DELETE OR UPDATE ON "
-                           "\"DayTotals\" FOR EACH ROW EXECUTE FUNCTION ledgerkin_kept_month()")
-                .arg(TriggerPrefix)};
+        QStringLiteral("DELETE FROM %1 WHERE %2 AND %3; ")
+            .arg(Quoted(r.strTarget), where.join(QStringLiteral(" AND ")), r.strEmpty);
+    return {
+        QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger "
+                       "LANGUAGE plpgsql SET search_path FROM CURRENT AS $f$ "
+                       "BEGIN "
+                       "IF TG_OP = 'UPDATE' AND %2 THEN %3"
+                       "ELSE "
+                       "  IF TG_OP <> 'INSERT' THEN %4END IF; "
+                       "  IF TG_OP <> 'DELETE' THEN %5END IF; "
+                       "END IF; "
+                       "IF TG_OP <> 'INSERT' THEN %6END IF; "
+                       "RETURN NULL; "
+                       "END $f$")
+            .arg(r.strFunction, SameTarget(r),
+                 RollupMove(r, QStringLiteral("NEW"), QStringLiteral("OLD"), QStringLiteral("NEW")),
+                 RollupMove(r, QString(), QStringLiteral("OLD"), QStringLiteral("OLD")),
+                 RollupAdd(r), strEmpty),
+        QStringLiteral("CREATE TRIGGER \"%1%2_row\" AFTER INSERT OR DELETE OR UPDATE ON "
+                       "\"%2\" FOR EACH ROW EXECUTE FUNCTION %3()")
+            .arg(TriggerPrefix, r.strSource, r.strFunction)};
 }
+
+// A day row gives its month its sums, and a day for each table it has rows of.
+const SRollup& MonthRollup() {
+    static const SRollup s_rollup = [] {
+        SRollup r;
+        r.strTarget = QStringLiteral("MonthTotals");
+        r.strSource = QStringLiteral("DayTotals");
+        r.keys = QStringList{QStringLiteral("UserName"), QStringLiteral("Month")};
+        r.keyValues =
+            QStringList{QStringLiteral("%1.\"UserName\""), QStringLiteral("%1.\"Day\" / 100")};
+        for (const char* szSide : {"In", "Out"}) {
+            const QString strSide = QLatin1String(szSide);
+            for (const char* szCol : {"Cents", "Rows", "BankRows"}) {
+                r.columns << strSide + QLatin1String(szCol);
+                r.values << QStringLiteral("%1.\"") + strSide + QLatin1String(szCol) +
+                                QStringLiteral("\"");
+            }
+            r.columns << strSide + QStringLiteral("Days");
+            r.values << QStringLiteral("(CASE WHEN %1.\"") + strSide +
+                            QStringLiteral("Rows\" > 0 THEN 1 ELSE 0 END)");
+        }
+        r.strEmpty = QStringLiteral("\"InRows\" <= 0 AND \"OutRows\" <= 0");
+        r.strFunction = QStringLiteral("ledgerkin_kept_month");
+        return r;
+    }();
+    return s_rollup;
+}
+
+// A month's category row gives the category its sums over every date.
+const SRollup& SortRollup() {
+    static const SRollup s_rollup = [] {
+        SRollup r;
+        r.strTarget = QStringLiteral("SortTotals");
+        r.strSource = QStringLiteral("MonthSortTotals");
+        r.keys =
+            QStringList{QStringLiteral("UserName"), QStringLiteral("Kind"), QStringLiteral("Sort")};
+        r.keyValues = QStringList{QStringLiteral("%1.\"UserName\""), QStringLiteral("%1.\"Kind\""),
+                                  QStringLiteral("%1.\"Sort\"")};
+        r.columns = QStringList{QStringLiteral("Cents"), QStringLiteral("Rows")};
+        r.values = QStringList{QStringLiteral("%1.\"Cents\""), QStringLiteral("%1.\"Rows\"")};
+        r.strEmpty = QStringLiteral("\"Rows\" <= 0");
+        r.strFunction = QStringLiteral("ledgerkin_kept_sort");
+        return r;
+    }();
+    return s_rollup;
+}
+
+const SRollup* const Rollups[] = {&MonthRollup(), &SortRollup()};
 
 // The record rows as (u, k, kind, s, ic, ir, ib, oc, orows, ob): user, day key, table,
 // category, then cents, rows and rows naming an account of income and of outlay. bSince:
@@ -318,7 +400,31 @@ QString SqliteAdd(const STable& t) {
         .arg(t.strPrefix, SqliteValues(QStringLiteral("NEW")), t.strKind);
 }
 
+// A row that keeps its user, date and category (an amount or account corrected) moves only
+// its cents and account count, by the difference, on the day and month-category rows it is in.
+QString SqliteChange(const STable& t) {
+    const CSqlDialect d(CSqlDialect::SQLite);
+    const QString strDiff = QStringLiteral("(SELECT %1 AS k, %2 - %3 AS c, %4 - %5 AS b)")
+                                .arg(CKeptTotals::DayKeySql(d, QStringLiteral("NEW.\"Date\"")),
+                                     CKeptTotals::CentsSql(d, QStringLiteral("NEW.\"Amount\"")),
+                                     CKeptTotals::CentsSql(d, QStringLiteral("OLD.\"Amount\"")),
+                                     BankFlag(QStringLiteral("NEW.\"Bank\"")),
+                                     BankFlag(QStringLiteral("OLD.\"Bank\"")));
+    return QStringLiteral(
+               "UPDATE \"DayTotals\" SET (\"%1Cents\", \"%1BankRows\") = "
+               "(SELECT \"%1Cents\" + c, \"%1BankRows\" + b FROM %2) "
+               "WHERE \"UserName\" = NEW.\"UserName\" AND \"Day\" = (SELECT k FROM %2); "
+               "UPDATE \"MonthSortTotals\" SET \"Cents\" = \"Cents\" + (SELECT c FROM %2) "
+               "WHERE \"UserName\" = NEW.\"UserName\" AND \"Kind\" = %3 AND "
+               "\"Month\" = (SELECT k / 100 FROM %2) AND \"Sort\" = COALESCE(NEW.\"Sort\", ''); ")
+        .arg(t.strPrefix, strDiff, t.strKind);
+}
+
 QStringList SqliteTriggers() {
+    // The stored values, not only their meaning: the same key for certain.
+    const QString strSameKey = QStringLiteral("OLD.\"UserName\" IS NEW.\"UserName\" AND "
+                                              "OLD.\"Date\" IS NEW.\"Date\" AND "
+                                              "OLD.\"Sort\" IS NEW.\"Sort\"");
     QStringList list;
     for (const STable& t : Tables) {
         const QString strName = TriggerPrefix + t.strName;
@@ -328,8 +434,12 @@ QStringList SqliteTriggers() {
                     .arg(strName, t.strName, SqliteTakeAway(t));
         // A note changing moves no total.
         list << QStringLiteral("CREATE TRIGGER \"%1_upd\" AFTER UPDATE OF \"UserName\", \"Date\", "
-                               "\"Sort\", \"Amount\", \"Bank\" ON \"%2\" BEGIN %3%4END")
-                    .arg(strName, t.strName, SqliteTakeAway(t), SqliteAdd(t));
+                               "\"Sort\", \"Amount\", \"Bank\" ON \"%2\" WHEN %3 BEGIN %4END")
+                    .arg(strName, t.strName, strSameKey, SqliteChange(t));
+        list << QStringLiteral("CREATE TRIGGER \"%1_move\" AFTER UPDATE OF \"UserName\", "
+                               "\"Date\", \"Sort\", \"Amount\", \"Bank\" ON \"%2\" WHEN NOT "
+                               "(%3) BEGIN %4%5END")
+                    .arg(strName, t.strName, strSameKey, SqliteTakeAway(t), SqliteAdd(t));
     }
     return list;
 }
@@ -467,25 +577,35 @@ QStringList PostgresTriggers() {
     return list;
 }
 
+// PostgreSQL: the tables that carry this program's triggers, as regclass values.
+QString TriggerTables() {
+    QStringList tables{QStringLiteral("to_regclass('%1')").arg(CSchema::Income),
+                       QStringLiteral("to_regclass('%1')").arg(CSchema::Outlay)};
+    for (const SRollup* pRollup : Rollups)
+        tables << QStringLiteral("to_regclass('\"%1\"')").arg(pRollup->strSource);
+    return tables.join(QStringLiteral(", "));
+}
+
 // The kept tables and this version's triggers are all there.
 bool Present(QSqlQuery& query, const CSqlDialect& d) {
     if (d.IsSQLite()) {
         Exec(query,
              QStringLiteral("SELECT (SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' "
-                            "AND name IN ('DayTotals', 'MonthSortTotals', 'MonthTotals')), "
+                            "AND name IN ('DayTotals', 'MonthSortTotals', 'MonthTotals', "
+                            "'SortTotals')), "
                             "(SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' "
                             "AND name LIKE '%1%')")
                  .arg(TriggerPrefix));
-        return query.next() && query.value(0).toInt() == 3 && query.value(1).toInt() == 10;
+        return query.next() && query.value(0).toInt() == 4 && query.value(1).toInt() == 16;
     }
     Exec(query, QStringLiteral("SELECT to_regclass('\"DayTotals\"') IS NOT NULL AND "
                                "to_regclass('\"MonthSortTotals\"') IS NOT NULL AND "
-                               "to_regclass('\"MonthTotals\"') IS NOT NULL, "
+                               "to_regclass('\"MonthTotals\"') IS NOT NULL AND "
+                               "to_regclass('\"SortTotals\"') IS NOT NULL, "
                                "(SELECT COUNT(*) FROM pg_trigger WHERE tgname LIKE '%1%' AND "
-                               "tgrelid IN (to_regclass('%2'), to_regclass('%3'), "
-                               "to_regclass('\"DayTotals\"')))")
-                    .arg(TriggerPrefix, CSchema::Income, CSchema::Outlay));
-    return query.next() && query.value(0).toBool() && query.value(1).toInt() == 5;
+                               "tgrelid IN (%2))")
+                    .arg(TriggerPrefix, TriggerTables()));
+    return query.next() && query.value(0).toBool() && query.value(1).toInt() == 6;
 }
 
 void DropOldTriggers(QSqlQuery& query, const CSqlDialect& d) {
@@ -499,9 +619,8 @@ void DropOldTriggers(QSqlQuery& query, const CSqlDialect& d) {
     } else {
         Exec(query, QStringLiteral("SELECT tgname, relname FROM pg_trigger JOIN pg_class ON "
                                    "pg_class.oid = tgrelid WHERE tgname LIKE '%1%' AND "
-                                   "tgrelid IN (to_regclass('%2'), to_regclass('%3'), "
-                                   "to_regclass('\"DayTotals\"'))")
-                        .arg(AnyTriggerPrefix, CSchema::Income, CSchema::Outlay));
+                                   "tgrelid IN (%2)")
+                        .arg(AnyTriggerPrefix, TriggerTables()));
         while (query.next())
             drops << QStringLiteral("DROP TRIGGER \"%1\" ON \"%2\"")
                          .arg(query.value(0).toString(), query.value(1).toString());
@@ -527,10 +646,12 @@ void Build(QSqlQuery& query, const CSqlDialect& d) {
     try {
         Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptTotals::DayTable));
         Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptTotals::MonthTable));
-        Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptTotals::MonthSumTable));
+        for (const SRollup* pRollup : Rollups)
+            Exec(query, QStringLiteral("DELETE FROM %1").arg(Quoted(pRollup->strTarget)));
         for (const QString& strSql : BuildStatements(d))
             Exec(query, strSql);
-        Exec(query, MonthBuild());
+        for (const SRollup* pRollup : Rollups)
+            Exec(query, RollupBuild(*pRollup));
     } catch (...) {
         if (BuildHook())
             BuildHook()(false, nRows);
@@ -631,11 +752,14 @@ void CKeptTotals::Ensure(QSqlDatabase db, const CSqlDialect& d) {
             if (!d.IsSQLite())
                 for (const QString& strSql : PostgresFunctions())
                     Exec(query, strSql);
-            // The month sums are built from the day totals in one pass, then kept by the
-            // triggers on the day totals, made after it.
+            // The sums kept from other kept tables are built from them in one pass, then kept
+            // by the triggers on those tables, made after it.
             Build(query, d);
-            for (const QString& strSql : d.IsSQLite() ? SqliteTriggers() + SqliteMonthTriggers()
-                                                      : PostgresTriggers() + PostgresMonthTrigger())
+            QStringList triggers = d.IsSQLite() ? SqliteTriggers() : PostgresTriggers();
+            for (const SRollup* pRollup : Rollups)
+                triggers +=
+                    d.IsSQLite() ? SqliteRollupTriggers(*pRollup) : PostgresRollupTrigger(*pRollup);
+            for (const QString& strSql : triggers)
                 Exec(query, strSql);
         }
         Exec(query, QStringLiteral("COMMIT"));
@@ -755,10 +879,11 @@ QVector<QPair<QString, qint64>> CKeptTotals::SortCents(bool bOutlay, const QStri
                                                        const QString& strConnection) {
     QVariantList values{strUser, bOutlay ? 1 : 0};
     const QString strRange = KeyRange(QStringLiteral("\"Month\""), 100, from, to, values);
+    // Every date: the sums per category, a row each, whatever the years.
     QSqlQuery query = CDatabase::Exec(
         QStringLiteral("SELECT \"Sort\", SUM(\"Cents\") FROM %1 WHERE \"UserName\" = ? AND "
                        "\"Kind\" = ? AND \"Rows\" > 0%2 GROUP BY \"Sort\"")
-            .arg(MonthTable, strRange),
+            .arg(from.isValid() ? MonthTable : SortTable, strRange),
         values, strConnection);
     QVector<QPair<QString, qint64>> sums;
     while (query.next())

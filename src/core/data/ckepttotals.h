@@ -20,9 +20,11 @@
 //   "MonthSortTotals"  per user, table (0 income, 1 outlay), month (yyyymm) and category:
 //                      cents and row count;
 //   "MonthTotals"      per user and month (yyyymm): the sums of its day totals, and the days
-//                      with income rows and with outlay rows.
+//                      with income rows and with outlay rows;
+//   "SortTotals"       per user, table and category: cents and row count over every date.
 //
-// Triggers on "Income" and "Outlay" (and on "DayTotals" for the month sums) keep them right
+// Triggers on "Income" and "Outlay" (and on "DayTotals" and "MonthSortTotals" for the sums
+// kept from them) keep them right
 // whatever writes the records: this program, an older copy of it, or a hand edit in a database
 // tool. A row counts under the day of its "Date" as CStoredDate reads it; a row whose "Date" is not
 // a day is in no total, and a row without a date counts under day 0 (month 0), which only the
@@ -32,6 +34,7 @@ public:
     static const QString DayTable;      // quoted, as the SQL writes it
     static const QString MonthTable;    // quoted
     static const QString MonthSumTable; // quoted
+    static const QString SortTable;     // quoted
 
     // Creates the tables and triggers when they are missing (or were made by another version)
     // and fills them from the records, all in one transaction that holds off writers, so two
