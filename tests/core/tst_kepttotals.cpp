@@ -16,6 +16,7 @@
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QtTest>
 #include <array>
 #include <map>
@@ -37,42 +38,30 @@ QSqlQuery Select(const QString& strSql) {
 
 // The kept tables as text lines, sorted by their keys.
 QStringList KeptLines() {
+    const struct {
+        const char* pszLine;
+        const char* pszSql;
+    } tables[] = {
+        {"day ", "SELECT \"UserName\", \"Day\", \"InCents\", \"InRows\", \"InBankRows\", "
+                 "\"OutCents\", \"OutRows\", \"OutBankRows\" FROM \"DayTotals\" "
+                 "WHERE \"InRows\" + \"OutRows\" > 0 ORDER BY 1, 2"},
+        {"month ", "SELECT \"UserName\", \"Kind\", \"Month\", \"Sort\", \"Cents\", \"Rows\" "
+                   "FROM \"MonthSortTotals\" WHERE \"Rows\" > 0 ORDER BY 1, 2, 3, 4"},
+        {"sums ", "SELECT \"UserName\", \"Month\", \"InCents\", \"InRows\", \"InBankRows\", "
+                  "\"InDays\", \"OutCents\", \"OutRows\", \"OutBankRows\", \"OutDays\" "
+                  "FROM \"MonthTotals\" WHERE \"InRows\" + \"OutRows\" > 0 ORDER BY 1, 2"},
+        {"sort ", "SELECT \"UserName\", \"Kind\", \"Sort\", \"Cents\", \"Rows\" "
+                  "FROM \"SortTotals\" WHERE \"Rows\" > 0 ORDER BY 1, 2, 3"}};
     QStringList lines;
-    QSqlQuery q = Select(QStringLiteral(
-        "SELECT \"UserName\", \"Day\", \"InCents\", \"InRows\", \"InBankRows\", \"OutCents\", "
-        "\"OutRows\", \"OutBankRows\" FROM \"DayTotals\" WHERE \"InRows\" + \"OutRows\" > 0 "
-        "ORDER BY 1, 2"));
-    while (q.next()) {
-        QStringList parts;
-        for (int i = 0; i < 8; ++i)
-            parts << q.value(i).toString();
-        lines << QStringLiteral("day ") + parts.join(QLatin1Char('|'));
+    for (const auto& table : tables) {
+        QSqlQuery q = Select(QString::fromUtf8(table.pszSql));
+        while (q.next()) {
+            QStringList parts;
+            for (int i = 0; i < q.record().count(); ++i)
+                parts << q.value(i).toString();
+            lines << QLatin1String(table.pszLine) + parts.join(QLatin1Char('|'));
+        }
     }
-    q = Select(QStringLiteral("SELECT \"UserName\", \"Kind\", \"Month\", \"Sort\", "
-                              "\"Cents\", \"Rows\" FROM \"MonthSortTotals\" WHERE \"Rows\" > 0 "
-                              "ORDER BY 1, 2, 3, 4"));
-    while (q.next()) {
-        QStringList parts;
-        for (int i = 0; i < 6; ++i)
-            parts << q.value(i).toString();
-        lines << QStringLiteral("month ") + parts.join(QLatin1Char('|'));
-    }
-    q = Select(QStringLiteral("SELECT \"UserName\", \"Month\", \"InCents\", \"InRows\", "
-                              "\"InBankRows\", \"InDays\", \"OutCents\", \"OutRows\", "
-                              "\"OutBankRows\", \"OutDays\" FROM \"MonthTotals\" "
-                              "WHERE \"InRows\" + \"OutRows\" > 0 ORDER BY 1, 2"));
-    while (q.next()) {
-        QStringList parts;
-        for (int i = 0; i < 10; ++i)
-            parts << q.value(i).toString();
-        lines << QStringLiteral("sums ") + parts.join(QLatin1Char('|'));
-    }
-    q = Select(QStringLiteral("SELECT \"UserName\", \"Kind\", \"Sort\", \"Cents\", \"Rows\" "
-                              "FROM \"SortTotals\" WHERE \"Rows\" > 0 ORDER BY 1, 2, 3"));
-    while (q.next())
-        lines << QStringLiteral("sort %1|%2|%3|%4|%5")
-                     .arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
-                          q.value(3).toString(), q.value(4).toString());
     return lines;
 }
 

@@ -38,13 +38,13 @@ CBulkRows::CBulkRows(const QString& strConnection) : m_strConnection(strConnecti
         return;
     // A book whose totals were dropped by hand has nothing to catch up (the next opening
     // builds them from every row).
-    QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT (SELECT MAX(\"编号\") FROM %1), (SELECT MAX(\"编号\") FROM %2), "
-                       "(SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name IN "
-                       "('DayTotals', 'MonthSortTotals', 'MonthTotals', 'SortTotals'))")
-            .arg(CSchema::Income, CSchema::Outlay),
-        {}, strConnection);
-    if (!query.next() || query.value(2).toInt() != 4)
+    if (!CKeptTotals::SqliteHasTables(strConnection))
+        return;
+    QSqlQuery query = CDatabase::Exec(QStringLiteral("SELECT (SELECT MAX(\"编号\") FROM %1), "
+                                                     "(SELECT MAX(\"编号\") FROM %2)")
+                                          .arg(CSchema::Income, CSchema::Outlay),
+                                      {}, strConnection);
+    if (!query.next())
         return;
     m_nIncomeAfter = query.value(0).toLongLong();
     m_nOutlayAfter = query.value(1).toLongLong();

@@ -586,16 +586,18 @@ QString TriggerTables() {
     return tables.join(QStringLiteral(", "));
 }
 
+// SQLite: how many of the kept tables the book holds, as an SQL expression.
+QString SqliteTableCount() {
+    return QStringLiteral("(SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name IN "
+                          "('DayTotals', 'MonthSortTotals', 'MonthTotals', 'SortTotals'))");
+}
+
 // The kept tables and this version's triggers are all there.
 bool Present(QSqlQuery& query, const CSqlDialect& d) {
     if (d.IsSQLite()) {
-        Exec(query,
-             QStringLiteral("SELECT (SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' "
-                            "AND name IN ('DayTotals', 'MonthSortTotals', 'MonthTotals', "
-                            "'SortTotals')), "
-                            "(SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' "
-                            "AND name LIKE '%1%')")
-                 .arg(TriggerPrefix));
+        Exec(query, QStringLiteral("SELECT %1, (SELECT COUNT(*) FROM sqlite_master WHERE "
+                                   "type = 'trigger' AND name LIKE '%2%')")
+                        .arg(SqliteTableCount(), TriggerPrefix));
         return query.next() && query.value(0).toInt() == 4 && query.value(1).toInt() == 16;
     }
     Exec(query, QStringLiteral("SELECT to_regclass('\"DayTotals\"') IS NOT NULL AND "
@@ -693,6 +695,12 @@ QString CKeptTotals::CentsSql(const CSqlDialect& d, const QString& strCol) {
         return QStringLiteral("ledgerkin_cents(%1)").arg(strCol);
     // ROUND goes half away from zero, as llround does.
     return QStringLiteral("CAST(ROUND(COALESCE(%1, 0) * 100.0) AS INTEGER)").arg(strCol);
+}
+
+bool CKeptTotals::SqliteHasTables(const QString& strConnection) {
+    QSqlQuery query =
+        CDatabase::Exec(QStringLiteral("SELECT ") + SqliteTableCount(), {}, strConnection);
+    return query.next() && query.value(0).toInt() == 4;
 }
 
 void CKeptTotals::AddRowsAfter(qint64 nIncomeAfter, qint64 nOutlayAfter,
@@ -803,48 +811,39 @@ QVector<CKeptTotals::SPeriod> CKeptTotals::Periods(const QString& strUser, ELeve
     // records; anything else reads the day totals of its range.
     const bool bMonths =
         eLevel != ELevel::Day && (!from.isValid() || (from.day() == 1 && to.day() == 1));
+    const int nDivisor = eLevel == ELevel::Day     ? 1
+                         : eLevel == ELevel::Month ? (bMonths ? 1 : 100)
+                                                   : (bMonths ? 100 : 10000);
+    const QString strKey = bMonths ? QStringLiteral("\"Month\"") : QStringLiteral("\"Day\"");
+    // A month row counts its days; a day row is a day when it has rows of the table.
+    const auto days = [bMonths](const char* szSide) {
+        return bMonths ? QStringLiteral("SUM(\"%1Days\")").arg(QLatin1String(szSide))
+                       : QStringLiteral("SUM(CASE WHEN \"%1Rows\" > 0 THEN 1 ELSE 0 END)")
+                             .arg(QLatin1String(szSide));
+    };
     QVariantList values{strUser};
-    QString strSql;
-    int nDivisor = 1; // from the key read to the period's key
-    if (bMonths) {
-        // Rows in key order, summed here: no sort for the grouping.
-        const QString strRange = KeyRange(QStringLiteral("\"Month\""), 100, from, to, values);
-        strSql = QStringLiteral("SELECT \"Month\", \"InCents\", \"OutCents\", \"InDays\", "
-                                "\"OutDays\", \"InBankRows\", \"OutBankRows\" FROM %1 WHERE "
-                                "\"UserName\" = ? AND \"InRows\" + \"OutRows\" > 0%2 "
-                                "ORDER BY \"Month\"")
-                     .arg(MonthSumTable, strRange);
-        nDivisor = eLevel == ELevel::Year ? 100 : 1;
-    } else {
-        const int nGroup = eLevel == ELevel::Year ? 10000 : eLevel == ELevel::Month ? 100 : 1;
-        const QString strRange = KeyRange(QStringLiteral("\"Day\""), 1, from, to, values);
-        strSql = QStringLiteral("SELECT \"Day\" / %1, SUM(\"InCents\"), SUM(\"OutCents\"), "
-                                "SUM(CASE WHEN \"InRows\" > 0 THEN 1 ELSE 0 END), "
-                                "SUM(CASE WHEN \"OutRows\" > 0 THEN 1 ELSE 0 END), "
-                                "SUM(\"InBankRows\"), SUM(\"OutBankRows\") "
-                                "FROM %2 WHERE \"UserName\" = ? AND \"InRows\" + \"OutRows\" > 0%3 "
-                                "GROUP BY \"Day\" / %1 ORDER BY 1")
-                     .arg(QString::number(nGroup), DayTable, strRange);
-    }
-    QSqlQuery query = CDatabase::Exec(strSql, values, strConnection);
+    const QString strRange = KeyRange(strKey, bMonths ? 100 : 1, from, to, values);
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("SELECT %1 / %2, SUM(\"InCents\"), SUM(\"OutCents\"), %3, %4, "
+                       "SUM(\"InBankRows\"), SUM(\"OutBankRows\") FROM %5 WHERE \"UserName\" = ? "
+                       "AND \"InRows\" + \"OutRows\" > 0%6 GROUP BY %1 / %2 ORDER BY 1")
+            .arg(strKey, QString::number(nDivisor), days("In"), days("Out"),
+                 bMonths ? MonthSumTable : DayTable, strRange),
+        values, strConnection);
     QVector<SPeriod> periods;
-    int nLastKey = -1;
     while (query.next()) {
-        const int nKey = query.value(0).toInt() / nDivisor;
-        if (nKey != nLastKey) {
-            SPeriod p;
-            p.nPeriod = eLevel == ELevel::Year ? nKey : nKey % 100;
-            periods.push_back(p);
-            nLastKey = nKey;
+        SPeriod p;
+        const int nKey = query.value(0).toInt();
+        p.nPeriod = eLevel == ELevel::Year ? nKey : nKey % 100;
+        p.nIncome = query.value(1).toLongLong();
+        p.nOutlay = query.value(2).toLongLong();
+        if (nKey != 0) { // rows without a date make no day
+            p.nIncomeDays = query.value(3).toInt();
+            p.nOutlayDays = query.value(4).toInt();
         }
-        SPeriod& p = periods.back();
-        p.nIncome += query.value(1).toLongLong();
-        p.nOutlay += query.value(2).toLongLong();
-        // Rows without a date make no day.
-        p.nIncomeDays += nKey == 0 ? 0 : query.value(3).toInt();
-        p.nOutlayDays += nKey == 0 ? 0 : query.value(4).toInt();
-        p.bIncomeBank = p.bIncomeBank || query.value(5).toLongLong() > 0;
-        p.bOutlayBank = p.bOutlayBank || query.value(6).toLongLong() > 0;
+        p.bIncomeBank = query.value(5).toLongLong() > 0;
+        p.bOutlayBank = query.value(6).toLongLong() > 0;
+        periods.push_back(p);
     }
     return periods;
 }

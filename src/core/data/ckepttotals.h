@@ -47,6 +47,10 @@ public:
     using FBuildHook = std::function<void(bool bStarting, qint64 nRows)>;
     static void SetBuildHook(FBuildHook hook);
 
+    // SQLite: the book holds all the kept tables (not so when they were dropped by hand, until
+    // the next opening builds them). Throws CDBException.
+    static bool SqliteHasTables(const QString& strConnection = CDatabase::DefaultConnection);
+
     // Adds to the totals the record rows whose 编号 is above nIncomeAfter / nOutlayAfter, which
     // were written without the triggers (CBulkRows). Throws CDBException.
     static void AddRowsAfter(qint64 nIncomeAfter, qint64 nOutlayAfter,

@@ -169,7 +169,7 @@ void CLeftView::Empty() {
 
 // Years of the kinds asked for, read from the month sums: a year gets its months when it is
 // first expanded, and with eDays a month its days.
-void CLeftView::BuildMonths(bool bIncome, bool bOutlay, std::optional<ERecordKind> eDays) {
+void CLeftView::BuildYears(bool bIncome, bool bOutlay, std::optional<ERecordKind> eDays) {
     Empty();
     const QString strUser = CurrentUser();
     m_eDays = eDays;
@@ -204,11 +204,11 @@ void CLeftView::BuildMonths(bool bIncome, bool bOutlay, std::optional<ERecordKin
 }
 
 void CLeftView::BuildDayTree(ERecordKind eKind) {
-    BuildMonths(eKind == ERecordKind::Income, eKind == ERecordKind::Outlay, eKind);
+    BuildYears(eKind == ERecordKind::Income, eKind == ERecordKind::Outlay, eKind);
 }
 
 void CLeftView::BuildMonthTree(bool bIncome, bool bOutlay) {
-    BuildMonths(bIncome, bOutlay, std::nullopt);
+    BuildYears(bIncome, bOutlay, std::nullopt);
     // The summary and the charts always show the user, records or not.
     FindOrInsertRoot(CurrentUser());
 }

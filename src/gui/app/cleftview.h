@@ -70,7 +70,7 @@ Q_SIGNALS:
 private:
     void BuildDayTree(ERecordKind eKind);
     void BuildMonthTree(bool bIncome, bool bOutlay);
-    void BuildMonths(bool bIncome, bool bOutlay, std::optional<ERecordKind> eDays);
+    void BuildYears(bool bIncome, bool bOutlay, std::optional<ERecordKind> eDays);
     QTreeWidgetItem* FindOrInsertChild(QTreeWidgetItem* pParent, const QString& strLabel,
                                        int nLevel, const QDate& date);
     static QTreeWidgetItem* NewItem(const QString& strLabel, int nLevel, const QDate& date);
