@@ -28,7 +28,14 @@ void CMainFrame::OnBookChanged() {
         return;
     auto* pDayView = View<CDayView>();
     if (!pDayView) {
-        m_pLeftView->ReapplySelection();
+        // The summary or a chart view as it opened, nothing chosen in the tree: opened again
+        // from the book, so its figures include the other copy's rows.
+        const EView eShown = ShownView();
+        if (!m_pLeftView->currentItem() &&
+            (eShown == EView::SumList || eShown == EView::InChart || eShown == EView::OutChart))
+            OpenView(eShown, true);
+        else
+            m_pLeftView->ReapplySelection();
         return;
     }
     // Rows being typed are never replaced under the person typing them.
