@@ -1,15 +1,21 @@
 #include "accounts/ctransfer.h"
+#include "analysis/creportcsv.h"
 #include "cbookbuilder.h"
 #include "ctestbook.h"
 #include "data/cdbexception.h"
 #include "data/cuserset.h"
+#include "import/cexporter.h"
+#include "import/cimporterror.h"
+#include "import/cstatementfile.h"
 #include "users/cuseradmin.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUrl>
@@ -81,6 +87,22 @@ QStringList TryToUse(const QString& strConnection) {
     return messages;
 }
 
+// Files of the book (or its log and index) this process still holds open although they
+// were deleted: a log another copy removed under this one.
+QStringList DeletedFilesOf(const QString& strBook) {
+    QStringList gone;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& strFd : fds.entryList(QDir::System | QDir::NoDotAndDotDot)) {
+        char szTarget[4096];
+        const ssize_t n = ::readlink(QFile::encodeName(fds.filePath(strFd)).constData(), szTarget,
+                                     sizeof szTarget);
+        const QString strTarget = QFile::decodeName(QByteArray(szTarget, n > 0 ? int(n) : 0));
+        if (strTarget.startsWith(strBook) && strTarget.endsWith(QStringLiteral(" (deleted)")))
+            gone << strTarget;
+    }
+    return gone;
+}
+
 // A small, closed book in dir: one user, two accounts, a few days.
 QString MakeBook(const QTemporaryDir& dir, int nDays = 3,
                  const QString& strName = QStringLiteral("book.db")) {
@@ -140,6 +162,26 @@ private Q_SLOTS:
             QCOMPARE(FileHash(strPath), hash);
             QVERIFY(!QFileInfo::exists(strPath + QStringLiteral("-wal")));
         }
+
+        // Another program's SQLite database: refused by name before anything is created in it.
+        const QString strForeign = dir.filePath(QStringLiteral("notes.sqlite"));
+        {
+            QSqlDatabase db =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("foreign"));
+            db.setDatabaseName(strForeign);
+            QVERIFY(db.open());
+            QSqlQuery sql(db);
+            QVERIFY(
+                sql.exec(QStringLiteral("CREATE TABLE notes (id INTEGER PRIMARY KEY, t TEXT)")));
+            QVERIFY(sql.exec(QStringLiteral("INSERT INTO notes (t) VALUES ('日记')")));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("foreign"));
+        const QByteArray foreignHash = FileHash(strForeign);
+        CDatabase::SetUrl(strForeign, strConnection);
+        for (const QString& s : TryToUse(strConnection))
+            QVERIFY2(s.contains(QStringLiteral("不是 Ledgerkin 帐本")), qPrintable(s));
+        CDatabase::Close(strConnection);
+        QCOMPARE(FileHash(strForeign), foreignHash);
 
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.db")));
         CDatabase::SetUrl(dir.filePath(QStringLiteral("folder.db")), strConnection);
@@ -311,16 +353,22 @@ private Q_SLOTS:
     // The book's file deleted, or replaced by a smaller or a larger book (a backup put in its
     // place), while two copies have it open and one has just written: the copies write
     // nothing more, say why, and leave the new file as it was put there.
+    // Copied over in place ("cp backup.db book.db"), the file keeps its inode: only what it
+    // holds tells.
     void bookReplacedUnderTheProgramIsLeftAlone_data() {
         QTest::addColumn<int>("nNewDays"); // 0: the file is deleted, nothing takes its place
-        QTest::newRow("deleted") << 0;
-        QTest::newRow("smaller") << 2;
-        QTest::newRow("larger") << 300;
+        QTest::addColumn<bool>("bInPlace");
+        QTest::newRow("deleted") << 0 << false;
+        QTest::newRow("smaller") << 2 << false;
+        QTest::newRow("larger") << 300 << false;
+        QTest::newRow("smaller copied over") << 2 << true;
+        QTest::newRow("larger copied over") << 300 << true;
     }
     void bookReplacedUnderTheProgramIsLeftAlone() {
         if (CTestBook::UsePostgres())
             QSKIP("file books are SQLite books");
         QFETCH(int, nNewDays);
+        QFETCH(bool, bInPlace);
         QTemporaryDir dir;
         const QString strPath = MakeBook(dir, 60);
         const QString strCopy = QStringLiteral("copy"), strOther = QStringLiteral("other");
@@ -331,11 +379,14 @@ private Q_SLOTS:
         for (int i = 0; i < 20; ++i)
             QCOMPARE(CTransfer::Transfer(g_strUser, g_day, g_strCash, g_strBank, 1, strCopy),
                      CTransfer::EResult::Done);
+        // The other copy's watcher has looked at the book since (it does so every moment).
+        QVERIFY(CDatabase::IsSameBookFile(strOther));
 
         QByteArray newHash;
         QStringList newRows;
         const qint64 nOldSize = QFileInfo(strPath).size();
-        QVERIFY(QFile::remove(strPath)); // the log and index stay, as a file manager leaves them
+        // the log and index stay, as a file manager leaves them
+        QVERIFY(bInPlace || QFile::remove(strPath));
         if (nNewDays > 0) {
             QTemporaryDir newDir;
             const QString strNew = MakeBook(newDir, nNewDays);
@@ -343,8 +394,12 @@ private Q_SLOTS:
             CDatabase::SetUrl(strNew, QStringLiteral("maker"));
             newRows = CBookBuilder::Dump(QStringLiteral("maker"));
             CDatabase::Close(QStringLiteral("maker"));
-            QVERIFY(QFile::copy(strNew, strPath));
-            newHash = FileHash(strPath);
+            newHash = FileHash(strNew);
+            // Over the open book by another process: this one never opens the book's files.
+            if (bInPlace)
+                QCOMPARE(QProcess::execute(QStringLiteral("cp"), {strNew, strPath}), 0);
+            else
+                QVERIFY(QFile::copy(strNew, strPath));
         }
 
         for (const QString& strConnection : {strCopy, strOther}) {
@@ -372,6 +427,56 @@ private Q_SLOTS:
         QCOMPARE(CBookBuilder::IntegrityProblem(strOther), QString());
         QCOMPARE(CBookBuilder::Dump(strOther), newRows);
         CDatabase::Close(strOther);
+    }
+
+    // While a copy has the book open, nothing but SQLite opens the book's files: not a second
+    // connection of the same process (the import's), not a check of the path, not the book
+    // picked as a statement or as the file to export to. Closing any other descriptor of the
+    // file would drop the copy's locks; another copy quitting then deletes the log under it and
+    // what it writes next is lost. The copy's write must reach a copy started after.
+    void logOfARunningCopyStaysWhileOthersComeAndGo() {
+        if (CTestBook::UsePostgres())
+            QSKIP("file books are SQLite books");
+        if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
+            QSKIP("needs the sqlite3 command as the other copy");
+        QTemporaryDir dir;
+        const QString strPath = MakeBook(dir);
+        const QString strCopy = QStringLiteral("copy"), strWorker = QStringLiteral("worker");
+        CDatabase::SetUrl(strPath, strCopy);
+        QCOMPARE(CTransfer::Transfer(g_strUser, g_day, g_strCash, g_strBank, 1, strCopy),
+                 CTransfer::EResult::Done);
+
+        CDatabase::SetUrl(strPath, strWorker);
+        CUserAdmin::UserNames(strWorker);
+        CDatabase::Close(strWorker);
+        QCOMPARE(CDatabase::CheckUrl(strPath), QString());
+        auto otherCopy = [&](const QString& strSql) {
+            QProcess sqlite;
+            sqlite.start(QStringLiteral("sqlite3"), {strPath, strSql});
+            return sqlite.waitForFinished(30000) && sqlite.exitCode() == 0
+                       ? QString::fromUtf8(sqlite.readAllStandardOutput()).trimmed()
+                       : QStringLiteral("failed");
+        };
+        const QString strTransfers = otherCopy(QStringLiteral("SELECT count(*) FROM \"Trs\""));
+        QVERIFY(QFileInfo::exists(strPath + QStringLiteral("-wal")));
+        QCOMPARE(DeletedFilesOf(strPath), QStringList());
+        QCOMPARE(CTransfer::Transfer(g_strUser, g_day, g_strCash, g_strBank, 2, strCopy),
+                 CTransfer::EResult::Done);
+        QCOMPARE(otherCopy(QStringLiteral("SELECT count(*) FROM \"Trs\"")),
+                 QString::number(strTransfers.toInt() + 1));
+        for (const QString& strFile :
+             {strPath, strPath + QStringLiteral("-wal"), strPath + QStringLiteral("-shm")}) {
+            CStatementFile statement;
+            QVERIFY_THROWS_EXCEPTION(CImportError, statement.Load(strFile));
+            QVERIFY(!CExporter::Write(strFile, g_strUser, CExporter::EFormat::Csv, g_day, g_day)
+                         .isEmpty());
+            QString strError;
+            QVERIFY(!CReportCsv::Write(strFile, {QStringLiteral("日期")}, {}, strError));
+            QVERIFY2(strError.contains(QStringLiteral("正在使用的帐本")), qPrintable(strError));
+        }
+        QCOMPARE(DeletedFilesOf(strPath), QStringList());
+        CDatabase::Close(strCopy);
+        QCOMPARE(otherCopy(QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
     }
 
     // Texts by backend: SQLite result codes (extended ones too), PostgreSQL SQLSTATEs.

@@ -7,6 +7,7 @@
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
 #include "data/ctrsset.h"
+#include "import/cexporter.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,6 +15,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <tuple>
 
 namespace {
 const QString U = QStringLiteral("张三");
@@ -252,29 +254,41 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().startsWith("\xEF\xBB\xBF"));
 
-        QProcess python;
-        python.start(
-            QStringLiteral("python3"),
-            {QStringLiteral("-c"),
-             QStringLiteral(
-                 "import csv, json, sys\n"
-                 "rows = list(csv.reader(open(sys.argv[1], encoding='utf-8-sig', newline='')))\n"
-                 "total = sum(round(float(r[3]) * 100) for r in rows[1:])\n"
-                 "print(json.dumps({'rows': rows, 'total': total}))\n"),
-             strPath});
-        QVERIFY(python.waitForFinished(30000));
-        QCOMPARE(python.exitCode(), 0);
-        const QJsonObject read = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
-        QCOMPARE(read.value(QStringLiteral("total")).toInteger(), r.nTotalCents);
-        const QJsonArray lines = read.value(QStringLiteral("rows")).toArray();
-        QCOMPARE(lines.size(), notes.size() + 1);
-        QCOMPARE(lines[0].toVariant().toStringList(), header);
-        for (int i = 0; i < notes.size(); ++i) {
-            const QStringList line = lines[i + 1].toVariant().toStringList();
-            QCOMPARE(line[0], QDate(2024, 12, 9).addDays(i).toString(Qt::ISODate));
-            QCOMPARE(line[3], CMoney::Format(r.rows[i][4].chopped(1).toDouble()).trimmed());
-            const bool bFormula = i < 5;
-            QCOMPARE(line[2], bFormula ? QLatin1Char('\'') + notes[i] : notes[i]);
+        // Every CSV the program writes guards its text the same way: the report's and the
+        // export's (操作 → 导出…), whose amounts are in the fifth column.
+        const QString strExport = dir.filePath(QStringLiteral("导出.csv"));
+        QCOMPARE(CExporter::Write(strExport, U, CExporter::EFormat::Csv, QDate(2024, 1, 1),
+                                  QDate(2025, 12, 31)),
+                 QString());
+        for (const auto& [strFile, nNote, nAmount] :
+             {std::tuple{strPath, 2, 3}, std::tuple{strExport, 3, 4}}) {
+            QProcess python;
+            python.start(QStringLiteral("python3"),
+                         {QStringLiteral("-c"),
+                          QStringLiteral("import csv, json, sys\n"
+                                         "rows = list(csv.reader(open(sys.argv[1], "
+                                         "encoding='utf-8-sig', newline='')))\n"
+                                         "total = sum(round(float(r[int(sys.argv[2])]) * 100) "
+                                         "for r in rows[1:])\n"
+                                         "print(json.dumps({'rows': rows, 'total': total}))\n"),
+                          strFile, QString::number(nAmount)});
+            QVERIFY(python.waitForFinished(30000));
+            QCOMPARE(python.exitCode(), 0);
+            const QJsonObject read =
+                QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+            QCOMPARE(read.value(QStringLiteral("total")).toInteger(), r.nTotalCents);
+            const QJsonArray lines = read.value(QStringLiteral("rows")).toArray();
+            QCOMPARE(lines.size(), notes.size() + 1);
+            if (strFile == strPath)
+                QCOMPARE(lines[0].toVariant().toStringList(), header);
+            for (int i = 0; i < notes.size(); ++i) {
+                const QStringList line = lines[i + 1].toVariant().toStringList();
+                QCOMPARE(line[0], QDate(2024, 12, 9).addDays(i).toString(Qt::ISODate));
+                QCOMPARE(line[nAmount],
+                         CMoney::Format(r.rows[i][4].chopped(1).toDouble()).trimmed());
+                const bool bFormula = i < 5;
+                QCOMPARE(line[nNote], bFormula ? QLatin1Char('\'') + notes[i] : notes[i]);
+            }
         }
     }
 };

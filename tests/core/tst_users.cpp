@@ -112,6 +112,34 @@ private Q_SLOTS:
         QCOMPARE(CUserAdmin::CreateUser(QStringLiteral(" 爸爸 "), QStringLiteral("x"),
                                         TwoAccounts(), s_day),
                  CUserAdmin::ECreate::Created);
+        // Names that would look the same in every list are one name: invisible format
+        // characters are refused, full-width letters and another spelling of the same
+        // letters are the name already there; a name is kept in its composed form.
+        for (const QString& strHidden :
+             {QStringLiteral("爸爸\u200B"), QStringLiteral("\u202E爸爸"),
+              QStringLiteral("爸\u2060爸"), QStringLiteral("\uFEFF妈妈")}) {
+            try {
+                CUserAdmin::CreateUser(strHidden, QStringLiteral("x"), TwoAccounts(), s_day);
+                QFAIL(qPrintable(QStringLiteral("accepted: ") + strHidden));
+            } catch (const CDBException& e) {
+                QVERIFY2(e.m_strError.contains(QStringLiteral("格式字符")),
+                         qPrintable(e.m_strError));
+            }
+            QVERIFY(!CAccountAdmin::CheckName(strHidden, {}).isEmpty());
+        }
+        QCOMPARE(CUserAdmin::CreateUser(QStringLiteral("ＢＯＢ"), QStringLiteral("x"),
+                                        TwoAccounts(), s_day),
+                 CUserAdmin::ECreate::NameTaken);
+        QCOMPARE(CUserAdmin::CreateUser(QStringLiteral("Cafe\u0301"), QStringLiteral("x"),
+                                        TwoAccounts(), s_day),
+                 CUserAdmin::ECreate::Created);
+        QCOMPARE(CUserAdmin::CreateUser(QStringLiteral("Caf\u00E9"), QStringLiteral("x"),
+                                        TwoAccounts(), s_day),
+                 CUserAdmin::ECreate::NameTaken);
+        QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Caf\u00E9"), QStringLiteral("x")));
+        QVERIFY(!CAccountAdmin::CheckName(QStringLiteral("现金"), {QStringLiteral("现金\u200D")})
+                     .isEmpty());
+        QVERIFY(CUserAdmin::DeleteUser(QStringLiteral("Caf\u00E9"))); // stored composed
         // An older book may hold names differing only in case: both keep working.
         AddLegacyUser(QStringLiteral("bob"), QStringLiteral("pw2"));
         QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("bob"), QStringLiteral("pw2")));

@@ -301,11 +301,13 @@ private Q_SLOTS:
             QVERIFY(!Child<QPushButton>(pDlg, CAccountsDlg::IDC_MODIFY)->isEnabled());
             const struct {
                 const char *szName, *szCash;
-            } adds[] = {{" a ", "1"}, {"股票", "12.345"}, {"空", ""}};
+            } adds[] = {
+                {" a ", "1"}, {"股票", "１２．３４５"}, {"空", "￥0元"}}; // as the grids read
             for (const auto& add : adds) {
                 Child<QLineEdit>(pDlg, CAccountsDlg::IDC_NAME)
                     ->setText(QString::fromUtf8(add.szName));
-                Child<QLineEdit>(pDlg, CAccountsDlg::IDC_CASH)->setText(QLatin1String(add.szCash));
+                Child<QLineEdit>(pDlg, CAccountsDlg::IDC_CASH)
+                    ->setText(QString::fromUtf8(add.szCash));
                 QTest::keyClick(Child<QLineEdit>(pDlg, CAccountsDlg::IDC_CASH), Qt::Key_Return);
             }
             shown << rows().join(QLatin1Char(' '));

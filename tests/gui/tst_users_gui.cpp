@@ -27,8 +27,12 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <algorithm>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <unistd.h>
+#include <vector>
 
 using CMessageBox::ShownTexts;
 
@@ -72,6 +76,62 @@ void WhenShown(QDialog* pDlg, std::function<void()> fn) {
         }
     });
     pTimer->start();
+}
+
+// Secrets of the memory check are kept masked, so the test itself never holds one: what is
+// typed is unmasked one key at a time.
+constexpr char kMask = 0x5A;
+QByteArray Masked(const char* sz) {
+    QByteArray masked(sz);
+    for (char& c : masked)
+        c = char(c ^ kMask);
+    return masked;
+}
+void TypeMasked(QWidget* pEdit, const QByteArray& masked) {
+    for (const char c : masked)
+        QTest::keyClick(pEdit, char(c ^ kMask));
+}
+
+// Whether the masked bytes lie anywhere in the process's writable memory (heap, stacks, data),
+// freed blocks included.
+bool HasMaskedBytes(const QByteArray& needle) {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    const int fd = ::open("/proc/self/mem", O_RDONLY);
+    if (!maps.open(QIODevice::ReadOnly) || fd < 0)
+        qFatal("cannot read this process's memory");
+    std::vector<char> buffer(1 << 20);
+    const auto same = [](char a, char b) { return char(a ^ kMask) == b; };
+    bool bFound = false;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.simplified().split(' ');
+        if (parts.size() < 2 || !parts[1].startsWith("rw") || line.contains("[v"))
+            continue;
+        const QList<QByteArray> range = parts[0].split('-');
+        const quint64 nEnd = range.value(1).toULongLong(nullptr, 16);
+        for (quint64 n = range.value(0).toULongLong(nullptr, 16); n < nEnd && !bFound;
+             n += buffer.size() - needle.size()) {
+            const ssize_t nRead =
+                ::pread(fd, buffer.data(), std::min<quint64>(buffer.size(), nEnd - n), off_t(n));
+            if (nRead <= 0)
+                break;
+            bFound = std::search(buffer.begin(), buffer.begin() + nRead, needle.begin(),
+                                 needle.end(), same) != buffer.begin() + nRead;
+        }
+    }
+    ::close(fd);
+    return bFound;
+}
+
+// True when a masked ASCII secret lies in writable memory as UTF-8, UTF-16 or UTF-32 text.
+bool InWritableMemory(const QByteArray& masked) {
+    for (const int nWidth : {1, 2, 4}) {
+        QByteArray needle; // masked, little-endian
+        for (const char c : masked)
+            needle.append(c).append(QByteArray(nWidth - 1, char(0 ^ kMask)));
+        if (HasMaskedBytes(needle))
+            return true;
+    }
+    return false;
 }
 
 // Picks a name from the login list the way a person does: arrow keys in the combo box.
@@ -500,6 +560,22 @@ private Q_SLOTS:
         });
         QVERIFY(m_pGui->Trigger(CMainFrame::ID_CHANGE_PWD));
         QVERIFY(!HeldTexts(m_pFrame).contains(QStringLiteral("-secret")));
+
+        // Typed key by key and changed for real: the old and the new password are overwritten
+        // where they lay once the dialog closes, not merely let go.
+        const QByteArray old = Masked("first-secret"),
+                         changed = Masked("Zq7!wert-neu:Kennwort 9.12.2026");
+        WhenShown(pDlg, [=] {
+            TypeMasked(Ctl<QLineEdit>(pDlg, CChangPwdDlg::IDC_OLD_PWD), old);
+            TypeMasked(Ctl<QLineEdit>(pDlg, CChangPwdDlg::IDC_NEW_PWD), changed);
+            TypeMasked(Ctl<QLineEdit>(pDlg, CChangPwdDlg::IDC_NEW_PWD2), changed);
+            QVERIFY(InWritableMemory(changed)); // the check sees a password that is there
+            Click(pDlg, CChangPwdDlg::IDOK);
+        });
+        QVERIFY(m_pGui->Trigger(CMainFrame::ID_CHANGE_PWD));
+        QVERIFY(!CUserAdmin::CheckPassword(QStringLiteral("Ann"), QStringLiteral("first-secret")));
+        QVERIFY(!InWritableMemory(changed));
+        QVERIFY(!InWritableMemory(old));
     }
 
     // A book that cannot be read is said to be so, never "wrong password"; the dialogs stay
