@@ -2,6 +2,7 @@
 
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
+#include "data/cnamerule.h"
 #include "data/cschema.h"
 #include "data/ctransaction.h"
 #include "users/cuseradmin.h"
@@ -96,13 +97,15 @@ QVector<CAccountAdmin::SAccount> CAccountAdmin::List(const QString& strUser,
 }
 
 QString CAccountAdmin::CheckName(const QString& strName, const QStringList& others) {
-    const QString strTrimmed = strName.trimmed();
+    const QString strTrimmed = CNameRule::Normal(strName);
     if (strTrimmed.isEmpty())
         return Tr("账号不能为空！");
     if (strTrimmed.toUcs4().size() > CDatabase::MaxTextLength)
         return Tr("帐号名不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
+    if (CNameRule::HasFormatCharacters(strTrimmed))
+        return Tr("帐号名中不能有看不见的格式字符（如零宽空格、文字方向符号）！");
     for (const QString& strOther : others) {
-        if (strOther.trimmed().compare(strTrimmed, Qt::CaseInsensitive) == 0)
+        if (CNameRule::Same(strOther, strTrimmed))
             return Tr("已有名为“%1”的帐号，请换一个名字。").arg(strOther.trimmed());
     }
     return QString();
@@ -122,7 +125,7 @@ QString CAccountAdmin::Add(const QString& strUser, const QString& strName, const
                                        "\"CardSum\", \"CardCash\") VALUES (?, ?, ?, ?)")
                             .arg(CSchema::Bank),
                         // A null note would be bound as NULL, which the column refuses.
-                        {strUser, strName.trimmed(),
+                        {strUser, CNameRule::Normal(strName),
                          strNote.isNull() ? QStringLiteral("") : strNote,
                          CMoney::FromCents(CMoney::ToCents(dCash))},
                         strConnection);
@@ -141,7 +144,7 @@ QString CAccountAdmin::Rename(const QString& strUser, int nKey, const QString& s
         if (!strError.isEmpty())
             return strError;
         const QString strOld = accounts[nIndex].strName;
-        const QString strNew = strNewName.trimmed();
+        const QString strNew = CNameRule::Normal(strNewName);
         if (strNew == strOld)
             return QString();
         CDatabase::Exec(

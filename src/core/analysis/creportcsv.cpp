@@ -1,5 +1,8 @@
 #include "creportcsv.h"
 
+#include "data/cdatabase.h"
+#include "import/ccsvparser.h"
+
 #include <QDate>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -17,26 +20,6 @@ const QRegularExpression& ShownAmount() {
     return re;
 }
 
-// A spreadsheet takes a cell that begins with one of these as a formula (tab and carriage
-// return are stripped by some before they look).
-bool LooksLikeFormula(const QString& str) {
-    return !str.isEmpty() && (str[0] == u'=' || str[0] == u'+' || str[0] == u'-' ||
-                              str[0] == u'@' || str[0] == u'\t' || str[0] == u'\r');
-}
-
-void AppendField(QString& strOut, const QString& strField, bool bForceQuote) {
-    const bool bQuote =
-        bForceQuote || strField.contains(QLatin1Char(',')) || strField.contains(QLatin1Char('"')) ||
-        strField.contains(QLatin1Char('\n')) || strField.contains(QLatin1Char('\r'));
-    if (!bQuote) {
-        strOut += strField;
-        return;
-    }
-    QString str = strField;
-    str.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    strOut += QLatin1Char('"') + str + QLatin1Char('"');
-}
-
 void AppendLine(QString& strOut, const QStringList& fields,
                 const QVector<CReportCsv::EColumn>& kinds) {
     for (int i = 0; i < fields.size(); ++i) {
@@ -50,22 +33,17 @@ void AppendLine(QString& strOut, const QStringList& fields,
                                                     m.captured(3).toInt())
                                             : QDate();
             if (date.isValid()) {
-                AppendField(strOut, date.toString(QStringLiteral("yyyy-MM-dd")), false);
+                strOut += date.toString(QStringLiteral("yyyy-MM-dd"));
                 continue;
             }
         } else if (eKind == CReportCsv::EColumn::Amount) {
             const QRegularExpressionMatch m = ShownAmount().match(strField);
             if (m.hasMatch()) {
-                AppendField(strOut, m.captured(1), false);
+                strOut += m.captured(1);
                 continue;
             }
         }
-        // Text: a leading quote keeps a spreadsheet from evaluating it, and shows as nothing.
-        if (LooksLikeFormula(strField)) {
-            AppendField(strOut, QLatin1Char('\'') + strField, true);
-            continue;
-        }
-        AppendField(strOut, strField, false);
+        strOut += CCsvParser::Quote(strField);
     }
     strOut += QLatin1String("\r\n");
 }
@@ -92,6 +70,10 @@ template <typename FRow> QByteArray Csv(const QStringList& header, int nRows, co
 }
 
 bool WriteFile(const QString& strPath, const QByteArray& bytes, QString& strError) {
+    if (CDatabase::IsOpenBookFile(strPath)) {
+        strError = CDatabase::OpenBookFileText(strPath);
+        return false;
+    }
     QSaveFile file(strPath);
     if (!file.open(QIODevice::WriteOnly)) {
         strError = file.errorString();

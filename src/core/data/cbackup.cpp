@@ -253,5 +253,6 @@ QString CBackup::Restore(const QString& strBackupPath, const QString& strConnect
                                           CSqlDialect::SQLite)));
     // A backup of an older program lacks what this one adds to a book.
     CSchema::Ensure(db, CDatabase::Dialect(strConnection));
+    CDatabase::Written(strConnection);
     return strKept;
 }

@@ -18,6 +18,7 @@
 
 #include <map>
 #include <memory>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 const QString CDatabase::DefaultConnection = QStringLiteral("ledgerkin");
@@ -35,13 +36,28 @@ struct SFileId {
     }
 };
 
-SFileId FileIdOf(const QString& strPath) {
+// What cheaply tells that a file's content changed: its size and last modification time. Read
+// with stat(), which opens nothing.
+struct SFileStamp {
+    qint64 nSize = -1;
+    qint64 nModified = -1; // nanoseconds
+    bool operator==(const SFileStamp& o) const {
+        return nSize == o.nSize && nModified == o.nModified;
+    }
+    bool operator!=(const SFileStamp& o) const { return !(*this == o); }
+};
+
+SFileId FileIdOf(const QString& strPath, SFileStamp* pStamp = nullptr) {
     SFileId id;
     struct stat st {};
     if (::stat(QFile::encodeName(strPath).constData(), &st) == 0) {
         id.nDev = quint64(st.st_dev);
         id.nIno = quint64(st.st_ino);
         id.bValid = true;
+        if (pStamp) {
+            pStamp->nSize = qint64(st.st_size);
+            pStamp->nModified = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        }
     }
     return id;
 }
@@ -59,7 +75,15 @@ struct SConnectionInfo {
     // SQLite: the file that was opened, to notice when the path names another one.
     QString strFilePath;
     SFileId fileId;
-    bool bLogEmptied = false; // the write-ahead log was emptied after the file went away
+    // The file as this connection last knew it whole (after opening, after each checkpoint of
+    // its own, after each check): its stamp, the data version then (which moves when another
+    // connection commits) and the book's signature then. Another copy's checkpoint changes the
+    // stamp too; so does a file copied over the book.
+    SFileStamp stamp;
+    qint64 nDataVersion = -1;
+    QString strSignature;
+    bool bLogEmptied = false;      // the write-ahead log was emptied after the file went away
+    bool bReplacedInPlace = false; // another file's content was copied over the book's
     // PostgreSQL: the connection broke; it is opened again by the next step outside a
     // transaction (inside one, that transaction is gone and the step fails).
     bool bLost = false;
@@ -102,6 +126,91 @@ void ForgetPreparedWrites(const QString& strConnection) {
 // Texts built with a varying number of values would otherwise grow the cache without end.
 constexpr int MaxPreparedWrites = 200;
 
+// How long an SQLite step waits for another copy's write before it gives up.
+constexpr int BusyTimeoutMs = 10000;
+
+sqlite3* SqliteHandle(const QSqlDatabase& db) {
+    if (!db.driver())
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    return qstrcmp(handle.typeName(), "sqlite3*") == 0
+               ? *static_cast<sqlite3* const*>(handle.constData())
+               : nullptr;
+}
+
+// A few figures of the book that nearly every write of the program changes, read cheaply from
+// small tables and the ends of the record tables' keys.
+const char* const g_szBookSignature =
+    "SELECT (SELECT count(*) || ':' || ifnull(max(rowid), 0) FROM \"User\"), "
+    "(SELECT ifnull(group_concat(rowid || '=' || \"CardCash\", ','), '') FROM \"Bank\"), "
+    "(SELECT ifnull(max(rowid), 0) FROM \"Income\"), "
+    "(SELECT ifnull(max(rowid), 0) FROM \"Outlay\"), "
+    "(SELECT count(*) || ':' || ifnull(max(rowid), 0) FROM \"Trs\"), "
+    "(SELECT count(*) || ':' || total(\"InCents\") || ':' || total(\"OutCents\") || ':' || "
+    "total(\"InRows\") || ':' || total(\"OutRows\") FROM \"MonthTotals\")";
+
+// No statement of the connection is part way through its rows, and no transaction is open:
+// what it reads next is the book as it is now.
+bool IsIdle(sqlite3* pDb) {
+    if (!sqlite3_get_autocommit(pDb))
+        return false;
+    for (sqlite3_stmt* p = sqlite3_next_stmt(pDb, nullptr); p; p = sqlite3_next_stmt(pDb, p))
+        if (sqlite3_stmt_busy(p))
+            return false;
+    return true;
+}
+
+// What PRAGMA data_version says on the connection; -1 when it cannot be read.
+qint64 DataVersionOf(sqlite3* pDb) {
+    qint64 nVersion = -1;
+    sqlite3_stmt* pStmt = nullptr;
+    if (sqlite3_prepare_v2(pDb, "PRAGMA data_version", -1, &pStmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(pStmt) == SQLITE_ROW)
+        nVersion = sqlite3_column_int64(pStmt, 0);
+    sqlite3_finalize(pStmt);
+    return nVersion;
+}
+
+// The signature as a connection sees it; "" when it cannot be read.
+QString SignatureOf(sqlite3* pDb) {
+    QString strSignature;
+    sqlite3_stmt* pStmt = nullptr;
+    if (sqlite3_prepare_v2(pDb, g_szBookSignature, -1, &pStmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(pStmt) == SQLITE_ROW) {
+        for (int i = 0; i < sqlite3_column_count(pStmt); ++i)
+            strSignature +=
+                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(pStmt, i))) +
+                QLatin1Char('|');
+    }
+    sqlite3_finalize(pStmt);
+    return strSignature;
+}
+
+// Takes the file as the connection now knows it whole. The signature is read again unless the
+// caller has just read it.
+void Remember(SConnectionInfo& info, sqlite3* pDb, const QString& strSignature = QString()) {
+    FileIdOf(info.strFilePath, &info.stamp);
+    if (!pDb)
+        return;
+    info.nDataVersion = DataVersionOf(pDb);
+    info.strSignature = strSignature.isEmpty() ? SignatureOf(pDb) : strSignature;
+}
+
+// The signature of what the file holds now, read by a connection of its own that has nothing
+// cached. It is SQLite's: within one process SQLite shares its locks on a file between its
+// connections, so opening and closing this one drops nothing.
+QString FreshSignatureOf(const QString& strPath) {
+    sqlite3* pDb = nullptr;
+    QString strSignature;
+    if (sqlite3_open_v2(QFile::encodeName(strPath).constData(), &pDb, SQLITE_OPEN_READONLY,
+                        nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(pDb, BusyTimeoutMs);
+        strSignature = SignatureOf(pDb);
+    }
+    sqlite3_close(pDb);
+    return strSignature;
+}
+
 QString DriverText(const QSqlError& error, CSqlDialect::EKind eKind) {
     return CDatabase::ErrorText(error, eKind);
 }
@@ -131,6 +240,17 @@ bool IsLostState(const QString& strState) {
            strState == QLatin1String("57P02") || strState == QLatin1String("57P03");
 }
 
+// True when a connection of this process has that file open as its book.
+bool IsOpenHere(const SFileId& id) {
+    if (!id.bValid)
+        return false;
+    QMutexLocker lock(&Connections().mutex);
+    for (const auto& entry : Connections().infos)
+        if (entry.second.bOpen && entry.second.dialect.IsSQLite() && entry.second.fileId == id)
+            return true;
+    return false;
+}
+
 // A file that exists but is not an SQLite database is refused before the driver
 // touches it, so it is never rewritten.
 void CheckSqliteFile(const QString& strPath) {
@@ -144,6 +264,10 @@ void CheckSqliteFile(const QString& strPath) {
             throw CDBException(
                 QCoreApplication::translate("CDatabase", "无法打开帐本“%1”：这是一个文件夹。")
                     .arg(strPath));
+        // A book this process has open is SQLite's alone: closing a descriptor of ours would
+        // drop every lock the process holds on it.
+        if (IsOpenHere(FileIdOf(strPath)))
+            return;
         QFile file(strPath);
         if (!file.open(QIODevice::ReadOnly))
             throw CDBException(QCoreApplication::translate("CDatabase", "无法读取帐本文件“%1”：%2")
@@ -166,13 +290,13 @@ void CheckSqliteFile(const QString& strPath) {
 void OpenSqlite(QSqlDatabase& db, const QString& strPath) {
     CheckSqliteFile(strPath);
     db.setDatabaseName(strPath);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
     if (!db.open())
         throw CDBException(QCoreApplication::translate("CDatabase", "无法打开帐本“%1”：%2")
                                .arg(strPath, DriverText(db.lastError(), CSqlDialect::SQLite)));
     QSqlQuery query(db);
     // Reading the schema touches the file, so a damaged file is reported here.
-    bool bRead = query.exec(QStringLiteral("PRAGMA busy_timeout = 10000")) &&
+    bool bRead = query.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(BusyTimeoutMs)) &&
                  query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
     if (!bRead && (query.lastError().nativeErrorCode().toInt() & 0xFF) == 8 &&
         !QFileInfo(strPath).isWritable()) {
@@ -192,6 +316,24 @@ void OpenSqlite(QSqlDatabase& db, const QString& strPath) {
     if (!bRead)
         throw CDBException(QCoreApplication::translate("CDatabase", "无法读取帐本“%1”：%2")
                                .arg(strPath, DriverText(query.lastError(), CSqlDialect::SQLite)));
+    // Another program's database is left exactly as it is: nothing is created in it, and its
+    // journal mode is not changed (that alone rewrites its header).
+    if (!query.exec(QStringLiteral(
+            "SELECT count(*), sum(CASE WHEN name IN ('User', 'Bank', 'Income', 'Outlay', 'Trs') "
+            "THEN 1 ELSE 0 END) FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
+            "'sqlite\\_%' ESCAPE '\\'")) ||
+        !query.next())
+        throw CDBException(QCoreApplication::translate("CDatabase", "无法读取帐本“%1”：%2")
+                               .arg(strPath, DriverText(query.lastError(), CSqlDialect::SQLite)));
+    const int nTables = query.value(0).toInt();
+    const int nBookTables = query.value(1).toInt();
+    query.finish();
+    if (nTables > nBookTables && nBookTables < 5)
+        throw CDBException(
+            QCoreApplication::translate("CDatabase",
+                                        "“%1”不是 Ledgerkin 帐本：这个 SQLite 数据库属于别的程序，"
+                                        "其中没有帐本的表。为了不改动它，程序没有打开它。")
+                .arg(QDir::toNativeSeparators(strPath)));
     if (!query.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
         throw CDBException(DriverText(query.lastError(), CSqlDialect::SQLite));
     query.exec(QStringLiteral("PRAGMA synchronous = FULL"));
@@ -369,6 +511,29 @@ QString CDatabase::CheckUrl(const QString& strUrl) {
     return QString();
 }
 
+bool CDatabase::IsOpenBookFile(const QString& strPath) {
+    const SFileId id = FileIdOf(strPath);
+    if (!id.bValid)
+        return false;
+    QMutexLocker lock(&Connections().mutex);
+    for (const auto& entry : Connections().infos) {
+        const SConnectionInfo& info = entry.second;
+        if (!info.bOpen || !info.dialect.IsSQLite())
+            continue;
+        if (info.fileId == id || FileIdOf(info.strFilePath + QStringLiteral("-wal")) == id ||
+            FileIdOf(info.strFilePath + QStringLiteral("-shm")) == id)
+            return true;
+    }
+    return false;
+}
+
+QString CDatabase::OpenBookFileText(const QString& strPath) {
+    return QCoreApplication::translate("CDatabase",
+                                       "“%1”是正在使用的帐本文件，程序不会读取或覆盖它。"
+                                       "请选择别的文件。")
+        .arg(QDir::toNativeSeparators(strPath));
+}
+
 bool CDatabase::IsPostgresUrl(const QString& strUrl) {
     return strUrl.startsWith(QLatin1String("postgresql://")) ||
            strUrl.startsWith(QLatin1String("postgres://"));
@@ -411,8 +576,11 @@ void CDatabase::Open(const QString& strConnection) {
                 it->strFilePath = QFileInfo(it->strUrl).absoluteFilePath();
                 it->fileId = FileIdOf(it->strFilePath);
                 it->bLogEmptied = false;
+                it->bReplacedInPlace = false;
             }
             CSchema::Ensure(db, it->dialect);
+            if (!bPg)
+                Remember(*it, SqliteHandle(db));
         } catch (...) {
             db.close();
             db = QSqlDatabase();
@@ -467,17 +635,70 @@ QSqlDatabase CDatabase::Connection(const QString& strConnection) {
 }
 
 bool CDatabase::IsSameBookFile(const QString& strConnection) {
-    const SConnectionInfo* it = FindInfo(strConnection);
+    SConnectionInfo* it = FindInfo(strConnection);
     if (!it || !it->bOpen || !it->dialect.IsSQLite() || !it->fileId.bValid)
         return true;
-    return FileIdOf(it->strFilePath) == it->fileId;
+    if (it->bReplacedInPlace)
+        return false;
+    SFileStamp stamp;
+    if (!(FileIdOf(it->strFilePath, &stamp) == it->fileId))
+        return false;
+    // Inside this copy's own transaction the book holds writes no other connection sees yet;
+    // the content is compared before the transaction begins.
+    if (stamp == it->stamp || CTransaction::IsActive(strConnection))
+        return true;
+    // The file changed since this connection last knew it: another copy's checkpoint, or
+    // another file copied over the book in place (same inode). In the second case this
+    // connection's cache still holds pages of the old book, which a write would mix into the
+    // new one. A fresh connection tells what the file holds now. When no other connection has
+    // committed since (the data version stands), it must hold what this one last knew; when
+    // one has, it must hold what this one sees now (read again: a write of another copy may
+    // fall between the two readings). A file that cannot be read at all is not the book.
+    const QSqlDatabase db = QSqlDatabase::database(strConnection, false);
+    sqlite3* pDb = SqliteHandle(db);
+    if (!pDb || !IsIdle(pDb))
+        return true; // a read still in progress sees its own moment: compare later
+    bool bSame = false;
+    QString strFresh;
+    for (int nTry = 0; nTry < 3 && !bSame; ++nTry) {
+        strFresh = FreshSignatureOf(it->strFilePath);
+        const QString strKnown = DataVersionOf(pDb) == it->nDataVersion && it->nDataVersion >= 0
+                                     ? it->strSignature
+                                     : SignatureOf(pDb);
+        bSame = !strFresh.isEmpty() && strFresh == strKnown;
+    }
+    if (!bSame) {
+        it->bReplacedInPlace = true;
+        return false;
+    }
+    // Nothing cached may outlive a change this check cannot see.
+    sqlite3_db_release_memory(pDb);
+    Remember(*it, pDb, strFresh);
+    return true;
+}
+
+void CDatabase::Written(const QString& strConnection) {
+    SConnectionInfo* it = FindInfo(strConnection);
+    if (!it || !it->bOpen || !it->dialect.IsSQLite() || it->bReplacedInPlace)
+        return;
+    // The log goes into the book at once, so an idle book is one whole file: copied away it
+    // loses nothing, and a file copied over it meets no log. Readers of other copies may hold
+    // part of the log; what they hold follows with a later write.
+    if (sqlite3* pDb = SqliteHandle(QSqlDatabase::database(strConnection, false))) {
+        sqlite3_busy_timeout(pDb, 0);
+        sqlite3_wal_checkpoint_v2(pDb, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+        sqlite3_busy_timeout(pDb, BusyTimeoutMs);
+    }
+    if (FileIdOf(it->strFilePath) == it->fileId)
+        Remember(*it, SqliteHandle(QSqlDatabase::database(strConnection, false)));
 }
 
 void CDatabase::CheckBookFile(const QString& strConnection) {
     if (IsSameBookFile(strConnection))
         return;
     SConnectionInfo* it = FindInfo(strConnection);
-    if (!it->bLogEmptied) {
+    // A file copied over the book in place is another book now: nothing of ours goes into it.
+    if (!it->bLogEmptied && !it->bReplacedInPlace) {
         // Writes only into the file this connection opened (its inode, wherever it is now).
         QSqlQuery query(QSqlDatabase::database(strConnection, false));
         query.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
@@ -575,6 +796,8 @@ QSqlQuery CDatabase::Exec(const QString& strSql, const QVariantList& values,
                 if (query.exec()) {
                     if (bWrite && eKind == CSqlDialect::PostgreSQL)
                         NotifyOthers(db, strConnection);
+                    if (bWrite && !CTransaction::IsActive(strConnection))
+                        Written(strConnection);
                     if (!bKeep)
                         return std::move(query);
                     if (!prepared.contains(strSql)) {

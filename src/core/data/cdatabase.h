@@ -50,13 +50,17 @@ public:
     static QString ConnectionLostText();
 
     // SQLite: false once the file at the book's path is no longer the file this connection
-    // opened (deleted, moved away, replaced by another file). True for PostgreSQL and for a
-    // book that is not open.
+    // opened (deleted, moved away, replaced by another file, or another file's content copied
+    // over it). True for PostgreSQL and for a book that is not open.
     static bool IsSameBookFile(const QString& strConnection = DefaultConnection);
     // Called before every write: throws CDBException (BookReplaced) when !IsSameBookFile().
     // It first moves what this connection's write-ahead log holds into the file it opened and
     // empties the log, so the log left at the path is never applied to the new file.
     static void CheckBookFile(const QString& strConnection = DefaultConnection);
+
+    // After a write was committed (outside any transaction): SQLite moves the write-ahead log
+    // into the book, so an idle book is one whole file.
+    static void Written(const QString& strConnection = DefaultConnection);
 
     // PostgreSQL: the channel every write of the program notifies (once per transaction), and
     // the payload that names this book (its schema), so watchers of other books ignore it.
@@ -74,6 +78,15 @@ public:
     // file that is an SQLite book or can be created); otherwise why not, for the user.
     // Nothing is opened or written.
     static QString CheckUrl(const QString& strUrl);
+
+    // True when the path names the file of a book this process has open, or its -wal or -shm
+    // (the same file by device and inode, whatever the name). While a connection is open only
+    // SQLite may open those files: on POSIX closing any other descriptor of one drops every lock
+    // the process holds on it, and another copy then deletes the log under this one. So the
+    // program never reads such a file as a statement nor writes an export over it.
+    static bool IsOpenBookFile(const QString& strPath);
+    // Why such a path is refused, for the user.
+    static QString OpenBookFileText(const QString& strPath);
 
     // True when the URL names a PostgreSQL server rather than a file.
     static bool IsPostgresUrl(const QString& strUrl);

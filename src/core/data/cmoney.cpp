@@ -194,24 +194,4 @@ QString ParseMessage(EParse eParse) {
     return QString();
 }
 
-bool ParseField(const QString& str, double& dValue) {
-    const QString t = str.trimmed();
-    if (t.isEmpty())
-        return false;
-    const QByteArray a = t.toLatin1();
-    if (QString::fromLatin1(a) != t)
-        return false;
-    // The whole text must be one plain decimal number.
-    for (char c : a) {
-        if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E'))
-            return false;
-    }
-    char* pEnd = nullptr;
-    const double d = std::strtod(a.constData(), &pEnd);
-    if (pEnd != a.constData() + a.size() || !std::isfinite(d))
-        return false;
-    dValue = d;
-    return true;
-}
-
 } // namespace CMoney

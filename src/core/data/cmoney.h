@@ -42,8 +42,4 @@ enum class EParse {
 EParse Parse(const QString& str, std::int64_t& nCents);
 // The message for a refusal ("" for Ok).
 QString ParseMessage(EParse eParse);
-
-// A number typed into a dialog field: the whole text (blanks around it allowed) must be a
-// decimal number. Returns false for anything else, including nan and inf.
-bool ParseField(const QString& str, double& dValue);
 } // namespace CMoney

@@ -65,6 +65,8 @@ void CTransaction::Commit() {
             QSqlQuery query(CDatabase::Connection(m_strConnection));
             if (query.exec(QStringLiteral("COMMIT"))) {
                 m_bDone = true;
+                query.finish();
+                CDatabase::Written(m_strConnection);
                 return;
             }
             error = query.lastError();

@@ -73,10 +73,13 @@ TTable CCsvParser::Parse(const QString& strText) {
 }
 
 QString CCsvParser::Quote(const QString& strCell) {
-    if (!strCell.contains(QLatin1Char(',')) && !strCell.contains(QLatin1Char('"')) &&
+    const bool bFormula =
+        !strCell.isEmpty() && (strCell[0] == u'=' || strCell[0] == u'+' || strCell[0] == u'-' ||
+                               strCell[0] == u'@' || strCell[0] == u'\t' || strCell[0] == u'\r');
+    if (!bFormula && !strCell.contains(QLatin1Char(',')) && !strCell.contains(QLatin1Char('"')) &&
         !strCell.contains(QLatin1Char('\n')) && !strCell.contains(QLatin1Char('\r')))
         return strCell;
-    QString s = strCell;
+    QString s = bFormula ? QLatin1Char('\'') + strCell : strCell;
     s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + s + QLatin1Char('"');
 }

@@ -11,6 +11,9 @@ class CCsvParser {
 public:
     // Throws CImportError for a quote that is never closed.
     static TTable Parse(const QString& strText);
-    // One cell as a CSV field: quoted when it holds a comma, a quote or a line break.
+    // One text cell as a CSV field, the one way every CSV the program writes writes text: a
+    // cell a spreadsheet would take as a formula (it begins with =, +, -, @, a tab or a carriage
+    // return) gets a leading ' and quotes; a cell holding a comma, a quote or a line break is
+    // quoted, quotes doubled.
     static QString Quote(const QString& strCell);
 };

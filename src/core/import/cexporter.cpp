@@ -2,6 +2,7 @@
 
 #include "accounts/caccountlist.h"
 #include "ccsvparser.h"
+#include "data/cdatabase.h"
 #include "data/cmoney.h"
 #include "data/cschema.h"
 
@@ -137,6 +138,8 @@ QByteArray CExporter::Build(const QString& strUser, EFormat eFormat, const QDate
 QString CExporter::Write(const QString& strPath, const QString& strUser, EFormat eFormat,
                          const QDate& from, const QDate& to, SCount* pCount,
                          const QString& strConnection) {
+    if (CDatabase::IsOpenBookFile(strPath))
+        return CDatabase::OpenBookFileText(strPath);
     const QByteArray bytes = Build(strUser, eFormat, from, to, pCount, strConnection);
     QSaveFile file(strPath);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())

@@ -6,6 +6,7 @@
 #include "cqifreader.h"
 #include "ctablereader.h"
 #include "cxlsxreader.h"
+#include "data/cdatabase.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -36,6 +37,8 @@ QString CStatementFile::FormatName(EStatementFormat eFormat) {
 void CStatementFile::Load(const QString& strPath, CTextDecoder::EEncoding eEncoding) {
     *this = CStatementFile();
     m_strPath = strPath;
+    if (CDatabase::IsOpenBookFile(strPath))
+        throw CImportError(CDatabase::OpenBookFileText(strPath));
     QFile file(strPath);
     if (!file.open(QIODevice::ReadOnly))
         throw CImportError(Tr("无法打开文件：%1").arg(file.errorString()));

@@ -1,5 +1,6 @@
 #include "cpasswordhash.h"
 
+#include "csecret.h"
 #include "data/cdbexception.h"
 
 #include <QCoreApplication>
@@ -39,11 +40,14 @@ bool CPasswordHash::IsHash(const QString& strStored) {
 
 QString CPasswordHash::Hash(const QString& strPwd) {
     InitSodium();
-    const QByteArray pwd = strPwd.toUtf8();
+    QByteArray pwd = strPwd.toUtf8();
     char szHash[crypto_pwhash_STRBYTES];
     ReleaseFreeHeap();
-    if (crypto_pwhash_str_alg(szHash, pwd.constData(), static_cast<unsigned long long>(pwd.size()),
-                              OpsLimit, MemLimit, crypto_pwhash_ALG_ARGON2ID13) != 0)
+    const int nResult =
+        crypto_pwhash_str_alg(szHash, pwd.constData(), static_cast<unsigned long long>(pwd.size()),
+                              OpsLimit, MemLimit, crypto_pwhash_ALG_ARGON2ID13);
+    CSecret::Wipe(pwd);
+    if (nResult != 0)
         throw CDBException(
             QCoreApplication::translate("CPasswordHash", "内存不足，无法加密密码。"));
     return QString::fromLatin1(szHash);
@@ -54,10 +58,12 @@ bool CPasswordHash::Verify(const QString& strStored, const QString& strPwd) {
         return strStored == strPwd;
     InitSodium();
     const QByteArray stored = strStored.toLatin1();
-    const QByteArray pwd = strPwd.toUtf8();
+    QByteArray pwd = strPwd.toUtf8();
     ReleaseFreeHeap();
-    return crypto_pwhash_str_verify(stored.constData(), pwd.constData(),
-                                    static_cast<unsigned long long>(pwd.size())) == 0;
+    const bool bOk = crypto_pwhash_str_verify(stored.constData(), pwd.constData(),
+                                              static_cast<unsigned long long>(pwd.size())) == 0;
+    CSecret::Wipe(pwd);
+    return bOk;
 }
 
 bool CPasswordHash::NeedsRehash(const QString& strStored) {

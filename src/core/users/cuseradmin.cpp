@@ -7,6 +7,7 @@
 #include "data/cdbexception.h"
 #include "data/cincomeset.h"
 #include "data/cmoney.h"
+#include "data/cnamerule.h"
 #include "data/coutlayset.h"
 #include "data/cschema.h"
 #include "data/ctransaction.h"
@@ -15,6 +16,7 @@
 #include "users/csessiongone.h"
 
 #include <QSqlQuery>
+#include <algorithm>
 
 #include <QCoreApplication>
 
@@ -23,8 +25,10 @@ QString Tr(const char* szText) {
     return QCoreApplication::translate("CUserAdmin", szText);
 }
 
+// Characters, not UTF-16 units; counted in place, so a password is not copied to be measured.
 int Length(const QString& str) {
-    return int(str.toUcs4().size());
+    return int(
+        std::count_if(str.cbegin(), str.cend(), [](QChar c) { return !c.isLowSurrogate(); }));
 }
 
 // Opens the user's row; IsEOF() afterwards when there is none.
@@ -56,6 +60,8 @@ QString CUserAdmin::CheckUserName(const QString& strUser) {
         return Tr("用户名不能为空!");
     if (Length(strUser) > CDatabase::MaxTextLength)
         return Tr("用户名不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
+    if (CNameRule::HasFormatCharacters(strUser))
+        return Tr("用户名中不能有看不见的格式字符（如零宽空格、文字方向符号）！");
     return QString();
 }
 
@@ -93,12 +99,9 @@ bool CUserAdmin::UserExists(const QString& strUser, const QString& strConnection
 }
 
 bool CUserAdmin::NameTaken(const QString& strUser, const QString& strConnection) {
-    const QString strTrimmed = strUser.trimmed();
-    for (const QString& strName : UserNames(strConnection)) {
-        if (strName.trimmed().compare(strTrimmed, Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
+    const QStringList names = UserNames(strConnection);
+    return std::any_of(names.cbegin(), names.cend(),
+                       [&](const QString& strName) { return CNameRule::Same(strName, strUser); });
 }
 
 bool CUserAdmin::SavedPassword(const QString& strUser, bool& bSave, QString& strPwd,
@@ -191,7 +194,7 @@ void CUserAdmin::CheckSession(const QString& strUser, qint64 nSessionUser,
 CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strTypedUser, const QString& strPwd,
                                            const QList<SAccount>& accounts, const QDate& firstDay,
                                            const QString& strConnection) {
-    const QString strUser = strTypedUser.trimmed();
+    const QString strUser = CNameRule::Normal(strTypedUser);
     QString strError = CheckUserName(strUser);
     if (strError.isEmpty() && strPwd.isEmpty())
         strError = Tr("用户密码不能为空!");
@@ -228,7 +231,7 @@ CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strTypedUser, const QS
             CBankSet set(strConnection);
             set.AddNew();
             set.m_UserName = strUser;
-            set.m_CardName = account.strCardName.trimmed();
+            set.m_CardName = CNameRule::Normal(account.strCardName);
             set.m_CardSum = account.strCardNote;
             set.m_CardCash = CMoney::Round(account.dCardCash);
             set.Update();

@@ -164,10 +164,12 @@ bool CAccountsDlg::Done(const QString& strRefusal) {
 }
 
 void CAccountsDlg::OnAdd() {
-    double dCash = 0;
-    const QString strCash = m_pCash->text().trimmed();
-    if (!strCash.isEmpty() && !CMoney::ParseField(strCash, dCash)) {
-        CMessageBox::ShowMessage(tr("期初余额必须是一个数字，例如 500 或 12.35。"), this);
+    // Read as every money field reads an amount; an empty field is a balance of 0.
+    std::int64_t nCents = 0;
+    const CMoney::EParse eParse = CMoney::Parse(m_pCash->text(), nCents);
+    const double dCash = CMoney::FromCents(nCents);
+    if (eParse != CMoney::EParse::Ok && eParse != CMoney::EParse::Empty) {
+        CMessageBox::ShowMessage(tr("期初余额：%1").arg(CMoney::ParseMessage(eParse)), this);
         m_pCash->setFocus();
         m_pCash->selectAll();
         return;

@@ -1,5 +1,6 @@
 #include "cpreviewframe.h"
 
+#include "data/cdatabase.h"
 #include "widgets/cmessagebox.h"
 
 #include <QAction>
@@ -360,6 +361,10 @@ int CPreViewFrame::PrintPages(QPrinter* pPrinter, const FPageCallback& fnPage) {
 
 bool CPreViewFrame::WritePdf(const QString& strPath, const FPageCallback& fnPage,
                              QString& strError) {
+    if (CDatabase::IsOpenBookFile(strPath)) {
+        strError = CDatabase::OpenBookFileText(strPath);
+        return false;
+    }
     QPrinter printer(QPrinter::HighResolution);
     SetupPrinter(printer);
     printer.setOutputFormat(QPrinter::PdfFormat);

@@ -14,6 +14,7 @@
 #include "widgets/cmessagebox.h"
 
 #include <QApplication>
+#include <QScopeGuard>
 
 CLinkDlg* CMainFrame::LinkDlg() {
     if (!m_pLinkDlg)
@@ -41,14 +42,14 @@ CChangPwdDlg* CMainFrame::ChangPwdDlg() {
 
 void CMainFrame::OnNewUser() {
     CNewUserDlg* pNewUserDlg = NewUserDlg();
+    // However this ends, the typed password is overwritten once it has been used.
+    const auto wipe = qScopeGuard([pNewUserDlg] { pNewUserDlg->WipePasswords(); });
     if (pNewUserDlg->exec() != QDialog::Accepted)
         return;
     const QString strUser = pNewUserDlg->m_strNewUser;
     const QString strPwd = pNewUserDlg->m_strNewUserPwd;
     // The next person to open the dialog on this shared computer starts from blank fields.
     pNewUserDlg->m_strNewUser.clear();
-    pNewUserDlg->m_strNewUserPwd.clear();
-    pNewUserDlg->m_strNewUserPwd2.clear();
 
     // The first day is the day the blank view was created.
     QDate firstDay = View<CMainView>() ? View<CMainView>()->m_Date : QDate();

@@ -1,9 +1,11 @@
 #include "cchangpwddlg.h"
 
 #include "data/cdbexception.h"
+#include "users/csecret.h"
 #include "users/csession.h"
 #include "users/cuseradmin.h"
 #include "widgets/cmessagebox.h"
+#include "widgets/csecretedit.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -18,9 +20,8 @@ CChangPwdDlg::CChangPwdDlg(CSession* pSession, QWidget* pParent)
     setWindowTitle(tr("修改密码"));
 
     auto makePwdEdit = [this](EControl eId) {
-        auto* pEdit = new QLineEdit(this);
+        auto* pEdit = new CSecretEdit(this);
         pEdit->setObjectName(QString::number(eId));
-        pEdit->setEchoMode(QLineEdit::Password);
         return pEdit;
     };
     m_pOldPwd = makePwdEdit(IDC_OLD_PWD);
@@ -72,10 +73,10 @@ void CChangPwdDlg::showEvent(QShowEvent* pEvent) {
 }
 
 void CChangPwdDlg::ClearFields() {
-    m_strOldPwd.clear();
-    m_strNewPwd.clear();
-    m_strNewPwd2.clear();
-    UpdateData(false);
+    for (QString* pStr : {&m_strOldPwd, &m_strNewPwd, &m_strNewPwd2})
+        CSecret::Wipe(*pStr);
+    for (CSecretEdit* pEdit : {m_pOldPwd, m_pNewPwd, m_pNewPwd2})
+        pEdit->Wipe();
 }
 
 void CChangPwdDlg::OnOK() {

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QString>
 
-class QLineEdit;
+class CSecretEdit;
 class CSession;
 
 // Changes the logged-in user's password. The old one is checked against the hash stored in
@@ -37,7 +37,7 @@ private:
     void ClearFields();
 
     CSession* m_pSession;
-    QLineEdit* m_pOldPwd;
-    QLineEdit* m_pNewPwd;
-    QLineEdit* m_pNewPwd2;
+    CSecretEdit* m_pOldPwd;
+    CSecretEdit* m_pNewPwd;
+    CSecretEdit* m_pNewPwd2;
 };

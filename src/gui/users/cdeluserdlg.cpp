@@ -2,6 +2,7 @@
 
 #include "users/cuseradmin.h"
 #include "widgets/cmessagebox.h"
+#include "widgets/csecretedit.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -22,9 +23,8 @@ CDelUserDlg::CDelUserDlg(const QString& strUser, QWidget* pParent)
         this);
     pText->setObjectName(QStringLiteral("text"));
     pText->setWordWrap(true);
-    m_pPwd = new QLineEdit(this);
+    m_pPwd = new CSecretEdit(this);
     m_pPwd->setObjectName(QString::number(IDC_PWD));
-    m_pPwd->setEchoMode(QLineEdit::Password);
     auto* pForm = new QFormLayout;
     pForm->addRow(tr("密码"), m_pPwd);
 
@@ -45,12 +45,13 @@ CDelUserDlg::CDelUserDlg(const QString& strUser, QWidget* pParent)
 
     connect(pOk, &QPushButton::clicked, this, &CDelUserDlg::OnOK);
     connect(pCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(this, &QDialog::finished, m_pPwd, &CSecretEdit::Wipe);
 }
 
 void CDelUserDlg::OnOK() {
     if (!CUserAdmin::CheckPassword(m_strUser, m_pPwd->text())) {
         CMessageBox::ShowMessage(tr("密码有误，用户没有删除。"), this);
-        m_pPwd->clear();
+        m_pPwd->Wipe();
         m_pPwd->setFocus();
         return;
     }

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QString>
 
-class QLineEdit;
+class CSecretEdit;
 
 // The question before a user is deleted: it names the user, says what goes with it, and asks
 // for that user's password, so a slip of the keyboard cannot delete a whole book. 取消 is the
@@ -20,5 +20,5 @@ public Q_SLOTS:
 
 private:
     QString m_strUser;
-    QLineEdit* m_pPwd = nullptr;
+    CSecretEdit* m_pPwd = nullptr;
 };

@@ -4,8 +4,10 @@
 #include "data/cdatabase.h"
 #include "data/cdbexception.h"
 #include "demo/cdemobook.h"
+#include "users/csecret.h"
 #include "users/cuseradmin.h"
 #include "widgets/cmessagebox.h"
+#include "widgets/csecretedit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -31,9 +33,8 @@ CLinkDlg::CLinkDlg(QWidget* pParent) : QDialog(pParent) {
     m_pUser->setEditable(true);
     m_pUser->setInsertPolicy(QComboBox::NoInsert);
     m_pUser->setMinimumContentsLength(14);
-    m_pPwd = new QLineEdit(this);
+    m_pPwd = new CSecretEdit(this);
     m_pPwd->setObjectName(QString::number(IDC_PWD));
-    m_pPwd->setEchoMode(QLineEdit::Password);
     m_pSavePwd = new QCheckBox(tr("保存密码"), this);
     m_pSavePwd->setObjectName(QString::number(IDC_SAVE_PWD));
 
@@ -75,9 +76,9 @@ CLinkDlg::CLinkDlg(QWidget* pParent) : QDialog(pParent) {
     connect(pCancel, &QPushButton::clicked, this, &QDialog::reject);
     // However the dialog closes, no password stays behind in it.
     connect(this, &QDialog::finished, this, [this] {
-        m_strPwd.clear();
-        m_strRemembered.clear();
-        m_pPwd->clear();
+        CSecret::Wipe(m_strPwd);
+        CSecret::Wipe(m_strRemembered);
+        m_pPwd->Wipe();
     });
 }
 
@@ -167,9 +168,9 @@ void CLinkDlg::OnOK() {
             // The remembered password no longer fits (changed on another computer): stay here
             // so the right one can be typed.
             CMessageBox::ShowMessage(tr("保存的密码已经不对了，请重新输入密码。"), this);
-            m_strRemembered.clear();
-            m_strPwd.clear();
-            m_pPwd->clear();
+            CSecret::Wipe(m_strRemembered);
+            CSecret::Wipe(m_strPwd);
+            m_pPwd->Wipe();
             m_pPwd->setFocus();
             return;
         }

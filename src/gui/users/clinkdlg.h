@@ -5,7 +5,7 @@
 
 class QCheckBox;
 class QComboBox;
-class QLineEdit;
+class CSecretEdit;
 
 // The login dialog: choose a user, type the password, optionally remember it. OK closes the
 // dialog unless the book could not be read; m_bLink tells the caller whether the login was
@@ -45,6 +45,6 @@ private:
     QString m_strRemembered;
     QString m_strRememberedFor;
     QComboBox* m_pUser;
-    QLineEdit* m_pPwd;
+    CSecretEdit* m_pPwd;
     QCheckBox* m_pSavePwd;
 };

@@ -2,8 +2,10 @@
 
 #include "cusericons.h"
 #include "data/cdbexception.h"
+#include "users/csecret.h"
 #include "users/cuseradmin.h"
 #include "widgets/cmessagebox.h"
+#include "widgets/csecretedit.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -41,12 +43,10 @@ CNewUserDlg::CNewUserDlg(QWidget* pParent) : QDialog(pParent) {
 
     m_pNewUser = new QLineEdit(this);
     m_pNewUser->setObjectName(QString::number(IDC_USER));
-    m_pNewUserPwd = new QLineEdit(this);
+    m_pNewUserPwd = new CSecretEdit(this);
     m_pNewUserPwd->setObjectName(QString::number(IDC_PWD));
-    m_pNewUserPwd->setEchoMode(QLineEdit::Password);
-    m_pNewUserPwd2 = new QLineEdit(this);
+    m_pNewUserPwd2 = new CSecretEdit(this);
     m_pNewUserPwd2->setObjectName(QString::number(IDC_PWD2));
-    m_pNewUserPwd2->setEchoMode(QLineEdit::Password);
     auto* pForm = new QFormLayout;
     pForm->addRow(tr("用户名"), m_pNewUser);
     pForm->addRow(tr("密码"), m_pNewUserPwd);
@@ -69,6 +69,13 @@ CNewUserDlg::CNewUserDlg(QWidget* pParent) : QDialog(pParent) {
 
     connect(pOk, &QPushButton::clicked, this, &CNewUserDlg::OnOK);
     connect(pCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CNewUserDlg::WipePasswords() {
+    CSecret::Wipe(m_strNewUserPwd);
+    CSecret::Wipe(m_strNewUserPwd2);
+    m_pNewUserPwd->Wipe();
+    m_pNewUserPwd2->Wipe();
 }
 
 bool CNewUserDlg::UpdateData(bool bSaveAndValidate) {

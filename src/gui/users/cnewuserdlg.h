@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QString>
 
+class CSecretEdit;
 class QLineEdit;
 
 // Name and password of a new user. OK checks them and that the name is free; the user
@@ -20,6 +21,9 @@ public:
     QString m_strNewUserPwd;
     QString m_strNewUserPwd2;
 
+    // Overwrites the typed passwords, in the fields and above, once they have been used.
+    void WipePasswords();
+
 public Q_SLOTS:
     void OnOK();
 
@@ -28,6 +32,6 @@ protected:
 
 private:
     QLineEdit* m_pNewUser;
-    QLineEdit* m_pNewUserPwd;
-    QLineEdit* m_pNewUserPwd2;
+    CSecretEdit* m_pNewUserPwd;
+    CSecretEdit* m_pNewUserPwd2;
 };

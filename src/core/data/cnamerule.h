@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// The one rule for names a person chooses (user names, account names): what is kept, what is
+// refused, and when two names are the same.
+//
+//   * kept trimmed and in Unicode normal form C, so the same letters typed two ways are one text;
+//   * refused when they hold an invisible format character (Unicode category Cf: zero-width
+//     spaces and joiners, direction marks and overrides, the byte-order mark): "爸爸" and
+//     "爸爸" + U+200B would look identical in every list;
+//   * two names are the same when they are equal ignoring case, full/half width and format
+//     characters — so a name stored by an older copy with such a character still counts.
+class CNameRule {
+public:
+    static QString Normal(const QString& strName);
+    static bool HasFormatCharacters(const QString& strName);
+    static bool Same(const QString& strA, const QString& strB);
+};
