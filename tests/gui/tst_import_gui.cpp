@@ -8,6 +8,7 @@
 #include "import/cimportcommands.h"
 #include "import/cimportdonepage.h"
 #include "import/cimportfilepage.h"
+#include "import/cimportpreviewpage.h"
 #include "import/cimportwizard.h"
 #include "import/cpreviewmodel.h"
 #include "records/cdaybook.h"
@@ -107,7 +108,9 @@ private Q_SLOTS:
         }
 
         QStringList ticks, kinds;
-        QString strDetected, strDone;
+        QString strDetected, strDone, strSubTitle, strSummary;
+        QSize size;
+        bool bNextInside = false;
         CGuiTest::OnNextModal([&](QWidget* pDlg) {
             auto* pWizard = qobject_cast<CImportWizard*>(pDlg);
             QVERIFY(pWizard);
@@ -119,6 +122,14 @@ private Q_SLOTS:
                 ->setCurrentIndex(1);
             Shot(pWizard, "import-step1.png");
             pWizard->next();
+            // A 1024×600 screen holds the whole wizard with its buttons.
+            size = pWizard->size();
+            QWidget* pNext = pWizard->button(QWizard::CommitButton);
+            bNextInside =
+                pNext->isVisible() &&
+                pWizard->rect().contains(QRect(pNext->mapTo(pWizard, QPoint(0, 0)), pNext->size()));
+            strSubTitle = pWizard->currentPage()->subTitle();
+            strSummary = pWizard->findChild<QLabel*>(QStringLiteral("1120"))->text();
             const CPreviewModel* pModel = pWizard->m_pModel;
             for (int r = 0; r < pModel->rowCount(); ++r) {
                 ticks << (pModel->index(r, CPreviewModel::Tick).data(Qt::CheckStateRole).toInt() ==
@@ -132,6 +143,8 @@ private Q_SLOTS:
             // The user moves the taxi ride to another category by hand.
             pWizard->m_pModel->setData(pModel->index(5, CPreviewModel::Sort),
                                        QStringLiteral("旅游支出"), Qt::EditRole);
+            // … and keeps it so for the future (以后同样处理).
+            pWizard->findChild<CImportPreviewPage*>()->SaveRuleFor(5);
             Shot(pWizard, "import-step2.png");
             pWizard->next();
             strDone =
@@ -143,10 +156,26 @@ private Q_SLOTS:
         QVERIFY2(gui.Messages().isEmpty(), qPrintable(gui.Messages().join(QLatin1Char('\n'))));
         QVERIFY(strDetected.contains(QStringLiteral("支付宝")));
         QVERIFY(strDetected.contains(QStringLiteral("GB18030")));
-        QCOMPARE(ticks, QStringList({QStringLiteral("+"), QStringLiteral("+"),
-                                     QStringLiteral("交易关闭"), QStringLiteral("不计收支"),
-                                     QStringLiteral("+"), QStringLiteral("+")}));
+        QCOMPARE(
+            ticks,
+            QStringList({QStringLiteral("+"), QStringLiteral("+"),
+                         QStringLiteral("交易状态是“交易关闭”：交易没有成交，钱款没有变动。"),
+                         QStringLiteral("文件记为“不计收支”：不是收入也不是支出，钱款没有进出。"),
+                         QStringLiteral("+"), QStringLiteral("+")}));
         QCOMPARE(kinds.first(), QStringLiteral("支出/用餐支出"));
+        QVERIFY(kinds[3].startsWith(QStringLiteral("不计/")));
+        QCOMPARE(strSubTitle,
+                 QStringLiteral("不导入的行：交易关闭 1 行，不计收支 1 行。可以改每行的"
+                                "类别和帐户。"));
+        QCOMPARE(strSummary,
+                 QStringLiteral("共 6 行，勾选 4 行：收入 8020.00元，支出 58.90元，净额 "
+                                "7961.10元。"));
+        QVERIFY2(size.width() <= 1024 && size.height() <= 560,
+                 qPrintable(QStringLiteral("%1×%2").arg(size.width()).arg(size.height())));
+        QVERIFY(bNextInside);
+        QVERIFY(CImporter(kUser).Rules().first() ==
+                SImportRule(
+                    {QStringLiteral("滴滴出行"), ERecordKind::Outlay, QStringLiteral("旅游支出")}));
         QCOMPARE(kinds[4], QStringLiteral("收入/其它收入"));
         QVERIFY2(
             strDone.startsWith(QStringLiteral("收入表新增 2 行，支出表新增 2 行，转帐 0 笔。")),

@@ -23,6 +23,7 @@ struct SImportRule {
 // One row of the import preview: what would be written, and whether it is ticked.
 struct SPreviewRow {
     enum class EState { New, NotMoney, Duplicate };
+    enum class EDuplicate { None, InFile, Imported, InBook };
 
     SStatementRow src;
     QString strSort;       // category (income / outlay rows)
@@ -31,7 +32,11 @@ struct SPreviewRow {
     QString strTransferTo; // a transfer's destination
     QString strExtKey;     // what marks the row as imported
     EState eState = EState::New;
-    QString strReason; // why a row is greyed
+    EDuplicate eDuplicate = EDuplicate::None;
+    QString strReason; // why a row is greyed, or (strRemark) why it is counted as it is
+    // A QIF transfer to an account the book does not have: that account's name. The row is
+    // an outlay or income until the user picks one of the book's accounts for it.
+    QString strUnknownAccount;
     bool bTicked = true;
     bool bSortByHand = false; // the user chose the category; rules leave it alone
     bool bKeyKnown = false;   // its external id is stored already
@@ -78,6 +83,29 @@ public:
     static void ApplyRules(QVector<SPreviewRow>& rows, const QVector<SImportRule>& rules);
     static QString GuessSort(const SStatementRow& row, const QVector<SImportRule>& rules);
     static QString NoteOf(const SStatementRow& row);
+    // The book's category for a payment app's own one (支付宝 交易分类, 微信 交易类型), ""
+    // when the built-in table has none.
+    static QString AppSort(const QString& strAppCategory, ERecordKind eKind);
+    // A row whose transfer account is missing from the book: strAccount of the book makes
+    // it a transfer, "" an outlay or income again (category from the rules).
+    static bool SetTransferAccount(SPreviewRow& row, const QString& strAccount,
+                                   const QVector<SImportRule>& rules);
+    // "以后同样处理": a rule giving the row's counterpart (or goods) the row's category,
+    // put first so it wins over older ones with the same keyword.
+    static SImportRule RuleFor(const SPreviewRow& row);
+    static void AddRule(QVector<SImportRule>& rules, const SImportRule& rule);
+
+    // What the ticked rows move, in whole cents, and how many rows are greyed for each
+    // reason (short names, in a fixed order, only those with rows).
+    struct STotals {
+        int nRows = 0;
+        int nTicked = 0;
+        std::int64_t nIncome = 0;
+        std::int64_t nOutlay = 0;
+        std::int64_t Net() const { return nIncome - nOutlay; }
+        QVector<QPair<QString, int>> greyed;
+    };
+    static STotals Totals(const QVector<SPreviewRow>& rows);
 
     // Writes the ticked rows, all or nothing: records (opening their days as the new-day
     // dialogs do), transfers, their external ids and the balances. Throws CDBException.

@@ -33,7 +33,7 @@ QString CStatementFile::FormatName(EStatementFormat eFormat) {
     return QString();
 }
 
-void CStatementFile::Load(const QString& strPath, CTextDecoder::EEncoding eEncoding) {
+void CStatementFile::Load(const QString& strPath, CTextDecoder::EEncoding eEncoding, int nSheet) {
     *this = CStatementFile();
     m_strPath = strPath;
     QFile file(strPath);
@@ -50,7 +50,7 @@ void CStatementFile::Load(const QString& strPath, CTextDecoder::EEncoding eEncod
         if (!bZip)
             throw CImportError(Tr("不是 XLSX 文件（文件内容不是 XLSX 压缩包）。"));
         m_bXlsx = true;
-        m_table = CXlsxReader::ReadFirstSheet(strPath);
+        m_table = CXlsxReader::ReadSheet(strPath, nSheet, &m_sheets, &m_nSheet);
         m_bTableParsed = true;
         m_eDetected = CTableReader::DetectLayout(m_table);
         return;
@@ -77,7 +77,14 @@ int CStatementFile::GuessedHeader() const {
     return CTableReader::GuessHeader(m_table);
 }
 
+bool CStatementFile::GuessLayout(int& nHeader, SColumnMapping& mapping) const {
+    return CTableReader::GuessLayout(m_table, nHeader, mapping);
+}
+
 QString CStatementFile::LayoutKey(int nHeader) const {
+    // A file without a header is known by its number of columns only.
+    if (nHeader < 0 && !m_table.isEmpty())
+        return QStringLiteral("#%1").arg(m_table.first().cells.size());
     if (nHeader < 0 || nHeader >= m_table.size())
         return QString();
     return m_table[nHeader].cells.join(QLatin1Char('|')).left(255);
@@ -101,8 +108,16 @@ SStatement CStatementFile::Read(EStatementFormat eFormat, const SColumnMapping& 
         st = CTableReader::ReadAlipay(m_table);
     else if (eFormat == EStatementFormat::Wechat)
         st = CTableReader::ReadWechat(m_table);
-    else
+    else if (mapping.IsUsable())
         st = CTableReader::ReadMapped(m_table, nHeader, mapping);
+    else {
+        SColumnMapping guess;
+        int nGuessHeader = -1;
+        if (!GuessLayout(nGuessHeader, guess))
+            throw CImportError(Tr("请指定日期列和金额列。"));
+        st = CTableReader::ReadMapped(m_table, nGuessHeader, guess);
+        st.bGuessedLayout = true;
+    }
     if (!m_bXlsx)
         st.strEncoding = CTextDecoder::Name(m_eEncoding);
     return st;

@@ -14,6 +14,7 @@ class CTableReader {
 public:
     static const QStringList& AlipayColumns();
     static const QStringList& WechatColumns();
+    static const QStringList& AlipayWebColumns(); // 交易记录明细查询, the web export
 
     // Index into table of the first row holding every one of the names; -1 when none does.
     static int FindHeader(const TTable& table, const QStringList& names);
@@ -23,9 +24,18 @@ public:
     // cells, none of them a date or an amount) followed by a row of the same width.
     static int GuessHeader(const TTable& table);
 
+    // A first guess at a CSV of unknown layout: the header row (-1 when the first row is
+    // already a transaction) and what each column holds. False when nothing usable is found.
+    static bool GuessLayout(const TTable& table, int& nHeader, SColumnMapping& mapping);
+
+    // 支付宝: the app's 交易明细 or the web export, whichever header the table has.
     static SStatement ReadAlipay(const TTable& table);
     static SStatement ReadWechat(const TTable& table);
+    // nHeader -1: no header row, the table's first row is a transaction.
     static SStatement ReadMapped(const TTable& table, int nHeader, const SColumnMapping& mapping);
+    // Refunds against the payments of the same file: a refund of a closed payment moves
+    // nothing; a neutral refund counts as income only against a payment counted in full.
+    static void PairRefunds(QVector<SStatementRow>& rows);
 
     // "¥1,234.50", "-12.3", "12.505" → cents, rounded half away from zero on the written
     // digits. False for anything else, and beyond CMoney::Limit.
