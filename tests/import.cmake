@@ -8,3 +8,5 @@ foreach(zone Asia/Shanghai America/New_York)
   set_tests_properties(tst_import_tz_${tag} PROPERTIES
                        ENVIRONMENT "TZ=${zone};LEDGERKIN_TEST_BACKEND=sqlite" TIMEOUT 600)
 endforeach()
+target_compile_definitions(tst_import_gui
+                           PRIVATE LEDGERKIN_IMPORT_FIXTURES="${CMAKE_CURRENT_SOURCE_DIR}/fixtures/import")

@@ -16,6 +16,7 @@
 #include "users/cuseradmin.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -218,6 +219,54 @@ private Q_SLOTS:
         QFile out(strOut);
         QVERIFY(out.open(QIODevice::ReadOnly));
         QCOMPARE(out.readAll().count("\r\n"), 5);
+    }
+
+    // A bank CSV without a header: found by itself, the pickers name each column with an
+    // example, and the guess must be confirmed on the preview before anything is written.
+    void headerlessCsvIsGuessedAndConfirmed() {
+        CGuiTest gui;
+        AddUser();
+        gui.LogIn(kUser);
+        const QString strPath =
+            QStringLiteral(LEDGERKIN_IMPORT_FIXTURES "/") + QStringLiteral("bank-no-header.csv");
+        bool bNoHeader = false;
+        QString strDate, strOut, strGuessed;
+        int nAfterRefusal = -1;
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            auto* pWizard = qobject_cast<CImportWizard*>(pDlg);
+            pWizard->findChild<CImportFilePage*>()->SetPath(strPath);
+            auto find = [pWizard](int nId) {
+                return pWizard->findChild<QWidget*>(QString::number(nId));
+            };
+            bNoHeader = qobject_cast<QCheckBox*>(find(CImportFilePage::IDC_NO_HEADER))->isChecked();
+            strDate =
+                qobject_cast<QComboBox*>(find(CImportFilePage::IDC_FIRST_COLUMN))->currentText();
+            strOut = qobject_cast<QComboBox*>(find(CImportFilePage::IDC_FIRST_COLUMN + 3))
+                         ->currentText();
+            strGuessed = qobject_cast<QLabel*>(find(CImportFilePage::IDC_GUESSED))->text();
+            Shot(pWizard, "import-csv-guessed.png");
+            pWizard->next();
+            pWizard->next(); // refused: the columns were not confirmed
+            nAfterRefusal = pWizard->currentId();
+            qobject_cast<QCheckBox*>(find(CImportPreviewPage::IDC_CHECKED))->setChecked(true);
+            pWizard->next();
+            pWizard->accept();
+        });
+        Command(gui, CImportCommands::ID_IMPORT)->trigger();
+        QVERIFY(bNoHeader);
+        QCOMPARE(strDate, QStringLiteral("第 1 列（如 2024-05-01）"));
+        QCOMPARE(strOut, QStringLiteral("第 3 列（如 2500.00）"));
+        QCOMPARE(strGuessed, QStringLiteral("列是猜的，请核对。"));
+        QCOMPARE(nAfterRefusal, int(CImportWizard::PagePreview));
+        QCOMPARE(gui.Messages().size(), 1);
+        QVERIFY(gui.Messages().first().contains(QStringLiteral("我已核对各列")));
+        QCOMPARE(Count("Income"), 2);
+        QCOMPARE(Count("Outlay"), 2);
+        // Confirmed, the mapping is remembered for files of five columns without a header.
+        SColumnMapping m;
+        QVERIFY(CImporter(kUser).LoadMapping(QStringLiteral("#5"), m));
+        QCOMPARE(m.nOut, 2);
+        QCOMPARE(m.nIn, 3);
     }
 
     // The import runs on its own connection; cancelled after thousands of rows were written

@@ -20,7 +20,7 @@ QString Tr(const char* sz) {
 QString CStatementFile::FormatName(EStatementFormat eFormat) {
     switch (eFormat) {
     case EStatementFormat::Alipay:
-        return Tr("支付宝交易明细（CSV）");
+        return Tr("支付宝交易明细（CSV，手机或网页导出）");
     case EStatementFormat::Wechat:
         return Tr("微信支付账单明细（CSV 或 XLSX）");
     case EStatementFormat::Qif:

@@ -230,9 +230,16 @@ void CImportFilePage::FillMapping() {
         const TTable& table = pFile->Table();
         if (nHeader >= 0)
             header = table[nHeader].cells;
-        const int nSample = nHeader + 1;
-        if (nSample < table.size() && (nHeader >= 0 || m_pNoHeader->isChecked()))
-            sample = table[nSample].cells;
+        // Each column's example: its first filled cell among the first rows below the header.
+        const int nEnd = int(std::min<qsizetype>(table.size(), nHeader + 21));
+        if (nHeader >= 0 || m_pNoHeader->isChecked())
+            for (int i = nHeader + 1; i < nEnd; ++i)
+                for (int c = 0; c < table[i].cells.size(); ++c) {
+                    while (sample.size() <= c)
+                        sample << QString();
+                    if (sample[c].isEmpty())
+                        sample[c] = table[i].cells[c];
+                }
     }
     const int nWidth = int(std::max(header.size(), sample.size()));
     for (QComboBox* pCombo : m_columns) {
