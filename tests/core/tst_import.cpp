@@ -497,6 +497,14 @@ private Q_SLOTS:
             << days("2024", {"05-01", "05-02", "05-03", "05-04"}) << "8023.45"
             << "2623.45"
             << "5400.00" << QStringList();
+        // Unsigned amounts beside a 收/支 column: the guess takes the direction from its words.
+        QTest::newRow("CSV 收/支列")
+            << "bank-direction-column.csv" << int(EStatementFormat::Csv)
+            << days("2024", {"06-01", "06-02", "06-04"}) << "500.00"
+            << "47.00"
+            << "453.00"
+            << QStringList{
+                   QStringLiteral("文件记为“不计收支”：不是收入也不是支出，钱款没有进出。")};
         // Two sheets, saved showing the second (written below).
         QTest::newRow("XLSX 第二页") << "" << int(EStatementFormat::Wechat)
                                      << days("2024", {"01-05", "01-07", "01-08"}) << "82.16"
@@ -549,6 +557,18 @@ private Q_SLOTS:
         QCOMPARE(CMoney::Format(CMoney::FromCents(totals.Net())), net);
         for (const QString& s : says)
             QVERIFY2(said.contains(s), qPrintable(s));
+        // A transfer to an account the book lacks is an outlay until an account is picked.
+        for (SPreviewRow r : run.rows) {
+            if (r.strUnknownAccount.isEmpty())
+                continue;
+            QVERIFY(CImporter::SetTransferAccount(r, kCash, {}));
+            QCOMPARE(r.src.eType, SStatementRow::EType::Transfer);
+            QCOMPARE(r.strAccount + QLatin1Char('>') + r.strTransferTo,
+                     kBank + QLatin1Char('>') + kCash);
+            QVERIFY(CImporter::SetTransferAccount(r, QString(), {}));
+            QCOMPARE(r.src.eType, SStatementRow::EType::Outlay);
+            QCOMPARE(r.strSort, QStringLiteral("其它支出"));
+        }
         QVERIFY(run.result.bDone);
         const QStringList once = Records();
         const QStringList balances = Balances();
