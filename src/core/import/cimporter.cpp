@@ -357,6 +357,21 @@ void CImporter::ApplyRules(QVector<SPreviewRow>& rows, const QVector<SImportRule
 bool CImporter::Preview(const SStatement& st, const QString& strAccount,
                         const QVector<SImportRule>& rules, QVector<SPreviewRow>& rows,
                         const FProgress& progress) const {
+    return PreviewRows(st, nullptr, strAccount, rules, rows, progress);
+}
+
+bool CImporter::Preview(SStatement&& st, const QString& strAccount,
+                        const QVector<SImportRule>& rules, QVector<SPreviewRow>& rows,
+                        const FProgress& progress) const {
+    const bool bDone = PreviewRows(st, &st, strAccount, rules, rows, progress);
+    st.rows.clear();
+    st.rows.squeeze();
+    return bDone;
+}
+
+bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QString& strAccount,
+                            const QVector<SImportRule>& rules, QVector<SPreviewRow>& rows,
+                            const FProgress& progress) const {
     const QStringList accounts = Accounts();
     if (!accounts.contains(strAccount))
         throw CDBException(Tr("找不到帐户“%1”。").arg(strAccount));
@@ -375,34 +390,14 @@ bool CImporter::Preview(const SStatement& st, const QString& strAccount,
     for (int i = 0; i < nTotal; ++i) {
         if (progress && i % ProgressStep == 0 && !progress(i, nTotal * 2))
             return false;
-        const SStatementRow& r = st.rows[i];
         SPreviewRow& p = out[i];
-        p.src = r;
-        p.strNote = NoteOf(r);
-        p.strAccount = account(r.strAccount);
-        if (r.eType == SStatementRow::EType::Transfer) {
-            const QString strOwn = p.strAccount;
-            if (accounts.contains(r.strTransferTo)) {
-                p.strAccount = r.bTransferOut ? strOwn : r.strTransferTo;
-                p.strTransferTo = r.bTransferOut ? r.strTransferTo : strOwn;
-            } else {
-                // The book lacks the other account: the money left or came into this one.
-                p.strUnknownAccount = r.strTransferTo;
-                p.src.eType =
-                    r.bTransferOut ? SStatementRow::EType::Outlay : SStatementRow::EType::Income;
-                p.src.strRemark =
-                    (r.bTransferOut
-                         ? Tr("转帐到“%"
-                              "1”：帐本中没有这个帐户，记为支出；在类别中选一个帐户可改为转帐。")
-                         : Tr("从“%"
-                              "1”转来：帐本中没有这个帐户，记为收入；在类别中选一个帐户可改为转帐"
-                              "。"))
-                        .arg(r.strTransferTo);
-                p.strSort = GuessSort(p.src, rules);
-            }
-        } else {
-            p.strSort = GuessSort(r, rules);
-        }
+        // A statement handed over is taken apart row by row instead of copied.
+        if (pConsume)
+            p.src = std::move(pConsume->rows[i]);
+        else
+            p.src = st.rows[i];
+        const SStatementRow& r = p.src;
+        // The keys from what the file says, before a transfer may become an outlay below.
         if (!r.strExtId.isEmpty()) {
             p.strExtKey = IdentityKey(strPrefix, r);
             legacy[i] = LegacyKey(strPrefix, r);
@@ -421,6 +416,28 @@ bool CImporter::Preview(const SStatement& st, const QString& strAccount,
                 QString::fromLatin1(
                     QCryptographicHash::hash(text, QCryptographicHash::Sha1).toHex());
             p.strExtKey = strBase + QLatin1Char(':') + QString::number(++occurrences[strBase]);
+        }
+        p.strNote = NoteOf(r);
+        p.strAccount = account(r.strAccount);
+        if (r.eType == SStatementRow::EType::Transfer) {
+            const QString strOwn = p.strAccount;
+            const QString strOther = r.strTransferTo;
+            const bool bOut = r.bTransferOut;
+            if (accounts.contains(strOther)) {
+                p.strAccount = bOut ? strOwn : strOther;
+                p.strTransferTo = bOut ? strOther : strOwn;
+            } else {
+                // The book lacks the other account: the money left or came into this one.
+                p.strUnknownAccount = strOther;
+                p.src.eType = bOut ? SStatementRow::EType::Outlay : SStatementRow::EType::Income;
+                p.src.strRemark = (bOut ? Tr("转帐到“%1”：帐本中没有这个帐户，记为支出；")
+                                        : Tr("从“%1”转来：帐本中没有这个帐户，记为收入；"))
+                                      .arg(strOther) +
+                                  Tr("在类别中选一个帐户可改为转帐。");
+                p.strSort = GuessSort(p.src, rules);
+            }
+        } else {
+            p.strSort = GuessSort(r, rules);
         }
         if (r.eNotMoney != ENotMoney::None || !r.strNotMoney.isEmpty()) {
             p.eState = SPreviewRow::EState::NotMoney;

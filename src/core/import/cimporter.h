@@ -79,6 +79,11 @@ public:
     bool Preview(const SStatement& statement, const QString& strAccount,
                  const QVector<SImportRule>& rules, QVector<SPreviewRow>& rows,
                  const FProgress& progress = {}) const;
+    // The same, taking the statement's rows apart instead of copying them (a big file is
+    // then not held twice); the statement is left without rows.
+    bool Preview(SStatement&& statement, const QString& strAccount,
+                 const QVector<SImportRule>& rules, QVector<SPreviewRow>& rows,
+                 const FProgress& progress = {}) const;
     // Guesses the categories again, except those the user chose by hand.
     static void ApplyRules(QVector<SPreviewRow>& rows, const QVector<SImportRule>& rules);
     static QString GuessSort(const SStatementRow& row, const QVector<SImportRule>& rules);
@@ -113,6 +118,9 @@ public:
 
 private:
     int UserId() const; // throws CDBException when the user is not there
+    bool PreviewRows(const SStatement& st, SStatement* pConsume, const QString& strAccount,
+                     const QVector<SImportRule>& rules, QVector<SPreviewRow>& rows,
+                     const FProgress& progress) const;
 
     QString m_strUser;
     qint64 m_nSessionUser = 0;

@@ -15,6 +15,20 @@ namespace {
 QString Tr(const char* sz) {
     return QCoreApplication::translate("CStatementFile", sz);
 }
+
+// A CSV text whose first rows were parsed already; the whole is parsed again as it is read.
+class CCsvSource : public CRowSource {
+public:
+    CCsvSource(const QString& strText, const TTable& head) : m_strText(strText), m_head(head) {}
+    const TTable& Head() const override { return m_head; }
+    void ForEach(int nFrom, const std::function<bool(const STableRow&)>& fn) const override {
+        CCsvParser::Parse(m_strText, nFrom, fn);
+    }
+
+private:
+    const QString& m_strText;
+    const TTable& m_head;
+};
 } // namespace
 
 QString CStatementFile::FormatName(EStatementFormat eFormat) {
@@ -65,7 +79,12 @@ void CStatementFile::Load(const QString& strPath, CTextDecoder::EEncoding eEncod
         return;
     }
     try {
-        m_table = CCsvParser::Parse(m_strText);
+        // Only the first rows stay as cells: enough to find the header and guess the columns.
+        // Read() parses the rest as it goes.
+        CCsvParser::Parse(m_strText, 0, [this](const STableRow& row) {
+            m_table.append(row);
+            return m_table.size() < HeadRows;
+        });
         m_bTableParsed = true;
     } catch (const CImportError& e) {
         m_strTableError = e.m_strMessage;
@@ -104,18 +123,21 @@ SStatement CStatementFile::Read(EStatementFormat eFormat, const SColumnMapping& 
     if (!m_bTableParsed)
         throw CImportError(m_strTableError.isEmpty() ? Tr("不是 CSV 文件。") : m_strTableError);
     SStatement st;
+    const CTableSource sheet(m_table);
+    const CCsvSource csv(m_strText, m_table);
+    const CRowSource& source = m_bXlsx ? static_cast<const CRowSource&>(sheet) : csv;
     if (eFormat == EStatementFormat::Alipay)
-        st = CTableReader::ReadAlipay(m_table);
+        st = CTableReader::ReadAlipay(source);
     else if (eFormat == EStatementFormat::Wechat)
-        st = CTableReader::ReadWechat(m_table);
+        st = CTableReader::ReadWechat(source);
     else if (mapping.IsUsable())
-        st = CTableReader::ReadMapped(m_table, nHeader, mapping);
+        st = CTableReader::ReadMapped(source, nHeader, mapping);
     else {
         SColumnMapping guess;
         int nGuessHeader = -1;
         if (!GuessLayout(nGuessHeader, guess))
             throw CImportError(Tr("请指定日期列和金额列。"));
-        st = CTableReader::ReadMapped(m_table, nGuessHeader, guess);
+        st = CTableReader::ReadMapped(source, nGuessHeader, guess);
         st.bGuessedLayout = true;
     }
     if (!m_bXlsx)

@@ -18,8 +18,9 @@ public:
     EStatementFormat Detected() const { return m_eDetected; }
     bool IsXlsx() const { return m_bXlsx; }
     CTextDecoder::EEncoding Encoding() const { return m_eEncoding; }
-    // The rows of a CSV or XLSX file (empty for QIF and OFX).
+    // The rows of an XLSX sheet, the first HeadRows rows of a CSV (empty for QIF and OFX).
     const TTable& Table() const { return m_table; }
+    static constexpr int HeadRows = 300;
     // A workbook's sheet names and the one read.
     const QStringList& Sheets() const { return m_sheets; }
     int Sheet() const { return m_nSheet; }

@@ -306,16 +306,16 @@ struct SAppBill {
     std::function<bool(const SColumns&, const STableRow&)> fnRefund;
 };
 
-SStatement ReadAppBill(const TTable& table, int nHeader, const SAppBill& bill) {
+SStatement ReadAppBill(const CRowSource& source, int nHeader, const SAppBill& bill) {
+    const TTable& table = source.Head();
     SStatement st;
     st.eFormat = bill.eFormat;
     st.header = table[nHeader].cells;
     const SColumns c = ColumnsOf(table[nHeader]);
     const bool bFundColumn = c.Has("资金状态");
-    for (int i = nHeader + 1; i < table.size(); ++i) {
-        const STableRow& row = table[i];
+    source.ForEach(nHeader + 1, [&](const STableRow& row) {
         if (IsFooter(row))
-            break;
+            return false;
         SStatementRow r;
         r.nLine = row.nLine;
         QString strDate;
@@ -358,7 +358,8 @@ SStatement ReadAppBill(const TTable& table, int nHeader, const SAppBill& bill) {
         else if (r.bNeutral)
             SetNotMoney(r, ENotMoney::Neutral, NeutralText(c.Cell(row, "收/支")));
         st.rows.append(r);
-    }
+        return true;
+    });
     CTableReader::PairRefunds(st.rows);
     return st;
 }
@@ -441,7 +442,8 @@ void CTableReader::PairRefunds(QVector<SStatementRow>& rows) {
     }
 }
 
-SStatement CTableReader::ReadAlipay(const TTable& table) {
+SStatement CTableReader::ReadAlipay(const CRowSource& source) {
+    const TTable& table = source.Head();
     auto closed = [](const QString& strStatus) {
         return AnyOf(strStatus, {"关闭", "失败", "撤销", "取消", "等待付款", "未付款"});
     };
@@ -455,7 +457,7 @@ SStatement CTableReader::ReadAlipay(const TTable& table) {
     auto none = [](const SColumns&, const STableRow&) { return false; };
     const int nApp = FindHeader(table, AlipayNeeded());
     if (nApp >= 0)
-        return ReadAppBill(table, nApp,
+        return ReadAppBill(source, nApp,
                            {EStatementFormat::Alipay,
                             AlipayNeeded(),
                             {"交易时间"},
@@ -471,7 +473,7 @@ SStatement CTableReader::ReadAlipay(const TTable& table) {
     // The web export (交易记录明细查询): the day the money moved, else the day of the trade.
     const int nWeb = FindHeader(table, AlipayWebNeeded());
     if (nWeb >= 0)
-        return ReadAppBill(table, nWeb,
+        return ReadAppBill(source, nWeb,
                            {EStatementFormat::Alipay,
                             AlipayWebNeeded(),
                             {"付款时间", "交易创建时间"},
@@ -489,13 +491,14 @@ SStatement CTableReader::ReadAlipay(const TTable& table) {
                                 AlipayWebNeeded().join(QStringLiteral("”“"))));
 }
 
-SStatement CTableReader::ReadWechat(const TTable& table) {
+SStatement CTableReader::ReadWechat(const CRowSource& source) {
+    const TTable& table = source.Head();
     const int nHeader = FindHeader(table, WechatNeeded());
     if (nHeader < 0)
         throw CImportError(
             Tr("找不到表头（应有列“%1”）。").arg(WechatNeeded().join(QStringLiteral("”“"))));
     return ReadAppBill(
-        table, nHeader,
+        source, nHeader,
         {EStatementFormat::Wechat,
          WechatNeeded(),
          {"交易时间"},
@@ -515,7 +518,9 @@ SStatement CTableReader::ReadWechat(const TTable& table) {
              return c.Cell(row, "交易类型").contains(QStringLiteral("退款"));
          }});
 }
-SStatement CTableReader::ReadMapped(const TTable& table, int nHeader, const SColumnMapping& m) {
+SStatement CTableReader::ReadMapped(const CRowSource& source, int nHeader,
+                                    const SColumnMapping& m) {
+    const TTable& table = source.Head();
     SStatement st;
     st.eFormat = EStatementFormat::Csv;
     if (nHeader >= table.size())
@@ -529,10 +534,9 @@ SStatement CTableReader::ReadMapped(const TTable& table, int nHeader, const SCol
     auto cell = [](const STableRow& row, int n) {
         return n >= 0 && n < row.cells.size() ? row.cells[n] : QString();
     };
-    for (int i = std::max(0, nHeader + 1); i < table.size(); ++i) {
-        const STableRow& row = table[i];
+    source.ForEach(std::max(0, nHeader + 1), [&](const STableRow& row) {
         if (IsFooter(row))
-            break;
+            return false;
         SStatementRow r;
         r.nLine = row.nLine;
         r.date = RowDate(row, cell(row, m.nDate), m.strDateFormat);
@@ -573,7 +577,8 @@ SStatement CTableReader::ReadMapped(const TTable& table, int nHeader, const SCol
         else
             r.strAppCategory = strCategory;
         st.rows.append(r);
-    }
+        return true;
+    });
     return st;
 }
 

@@ -5,7 +5,34 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <cstdint>
+#include <functional>
+
+// The rows of a table read one after the other: a big CSV is parsed as it is read, so it
+// never stands in memory as cells. Head() holds the first rows, where a header is looked for.
+class CRowSource {
+public:
+    virtual ~CRowSource() = default;
+    virtual const TTable& Head() const = 0;
+    // Calls fn with each row from index nFrom on, until it returns false.
+    virtual void ForEach(int nFrom, const std::function<bool(const STableRow&)>& fn) const = 0;
+};
+
+// A table that is all in memory (a sheet, or a test's rows).
+class CTableSource : public CRowSource {
+public:
+    explicit CTableSource(const TTable& table) : m_table(table) {}
+    const TTable& Head() const override { return m_table; }
+    void ForEach(int nFrom, const std::function<bool(const STableRow&)>& fn) const override {
+        for (int i = std::max(0, nFrom); i < m_table.size(); ++i)
+            if (!fn(m_table[i]))
+                return;
+    }
+
+private:
+    const TTable& m_table;
+};
 
 // Reads table-shaped statements (CSV text or an XLSX sheet): finds the header row by its
 // column names wherever the information block above it ends, and turns each row below it
@@ -29,10 +56,16 @@ public:
     static bool GuessLayout(const TTable& table, int& nHeader, SColumnMapping& mapping);
 
     // 支付宝: the app's 交易明细 or the web export, whichever header the table has.
-    static SStatement ReadAlipay(const TTable& table);
-    static SStatement ReadWechat(const TTable& table);
+    static SStatement ReadAlipay(const CRowSource& rows);
+    static SStatement ReadWechat(const CRowSource& rows);
+    static SStatement ReadAlipay(const TTable& table) { return ReadAlipay(CTableSource(table)); }
+    static SStatement ReadWechat(const TTable& table) { return ReadWechat(CTableSource(table)); }
     // nHeader -1: no header row, the table's first row is a transaction.
-    static SStatement ReadMapped(const TTable& table, int nHeader, const SColumnMapping& mapping);
+    static SStatement ReadMapped(const CRowSource& rows, int nHeader,
+                                 const SColumnMapping& mapping);
+    static SStatement ReadMapped(const TTable& table, int nHeader, const SColumnMapping& mapping) {
+        return ReadMapped(CTableSource(table), nHeader, mapping);
+    }
     // Refunds against the payments of the same file: a refund of a closed payment moves
     // nothing; a neutral refund counts as income only against a payment counted in full.
     static void PairRefunds(QVector<SStatementRow>& rows);

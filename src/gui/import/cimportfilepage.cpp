@@ -364,7 +364,7 @@ bool CImportFilePage::validatePage() {
         job.Start([pStatement, pRows, strAccount = m_pWizard->m_strAccount,
                    rules = m_pWizard->m_rules](CImporter& importer,
                                                const CImporter::FProgress& progress) {
-            importer.Preview(*pStatement, strAccount, rules, *pRows, progress);
+            importer.Preview(std::move(*pStatement), strAccount, rules, *pRows, progress);
         });
         CImportProgress preview(tr("正在检查重复和类别…"), this);
         if (!preview.Run(job))
