@@ -505,6 +505,11 @@ private Q_SLOTS:
             << "453.00"
             << QStringList{
                    QStringLiteral("文件记为“不计收支”：不是收入也不是支出，钱款没有进出。")};
+        // A bank's header, separate income and outlay columns, dates as eight digits.
+        QTest::newRow("CSV yyyyMMdd") << "bank-header-yyyymmdd.csv" << int(EStatementFormat::Csv)
+                                      << days("2024", {"07-01", "07-02"}) << "5000.00"
+                                      << "88.80"
+                                      << "4911.20" << QStringList();
         // Two sheets, saved showing the second (written below).
         QTest::newRow("XLSX 第二页") << "" << int(EStatementFormat::Wechat)
                                      << days("2024", {"01-05", "01-07", "01-08"}) << "82.16"

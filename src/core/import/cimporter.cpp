@@ -382,10 +382,16 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
         return accounts.contains(strName) ? strName : strAccount;
     };
 
+    // The accounts the file has blocks for: a transfer to one of them stays a transfer,
+    // to the account that block goes to.
+    QSet<QString> fileAccounts;
+    for (const SStatementRow& r : st.rows)
+        if (!r.strAccount.isEmpty())
+            fileAccounts.insert(r.strAccount);
+
     QVector<SPreviewRow> out(nTotal);
     QHash<QString, int> occurrences;
     QHash<QString, int> fileKeys; // key → line of the row that claimed it
-    QVector<QString> legacy(nTotal);
     QDate first, last;
     for (int i = 0; i < nTotal; ++i) {
         if (progress && i % ProgressStep == 0 && !progress(i, nTotal * 2))
@@ -400,7 +406,6 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
         // The keys from what the file says, before a transfer may become an outlay below.
         if (!r.strExtId.isEmpty()) {
             p.strExtKey = IdentityKey(strPrefix, r);
-            legacy[i] = LegacyKey(strPrefix, r);
         } else {
             // Rows without an id: a hash of what they say, numbered when a file holds the
             // same row twice, so an overlapping statement finds the same keys.
@@ -423,9 +428,9 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
             const QString strOwn = p.strAccount;
             const QString strOther = r.strTransferTo;
             const bool bOut = r.bTransferOut;
-            if (accounts.contains(strOther)) {
-                p.strAccount = bOut ? strOwn : strOther;
-                p.strTransferTo = bOut ? strOther : strOwn;
+            if (accounts.contains(strOther) || fileAccounts.contains(strOther)) {
+                p.strAccount = bOut ? strOwn : account(strOther);
+                p.strTransferTo = bOut ? account(strOther) : strOwn;
             } else {
                 // The book lacks the other account: the money left or came into this one.
                 p.strUnknownAccount = strOther;
@@ -531,9 +536,11 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
     // each: the row whose record the book holds, else the first of the file.
     QHash<QString, QVector<int>> byLegacy;
     for (int i = 0; i < nTotal; ++i)
-        if (out[i].eState == SPreviewRow::EState::New && !legacy[i].isEmpty() &&
-            known.contains(legacy[i]))
-            byLegacy[legacy[i]].append(i);
+        if (out[i].eState == SPreviewRow::EState::New && !out[i].src.strExtId.isEmpty()) {
+            const QString strLegacy = LegacyKey(strPrefix, out[i].src);
+            if (known.contains(strLegacy))
+                byLegacy[strLegacy].append(i);
+        }
     for (auto it = byLegacy.cbegin(); it != byLegacy.cend(); ++it) {
         int nPick = it.value().first();
         for (int i : it.value())

@@ -597,12 +597,20 @@ QString DateFormatOf(const QString& str) {
     return QString();
 }
 
+// A cell that holds a date: written with separators, or eight digits of a plausible
+// yyyyMMdd (which would read as an amount too).
+bool IsDate(const QString& str) {
+    static const QRegularExpression digits(QStringLiteral("^(19[7-9]\\d|20\\d\\d)\\d{4}$"));
+    if (digits.match(str).hasMatch())
+        return QDate::fromString(str, QStringLiteral("yyyyMMdd")).isValid();
+    return !IsAmount(str) && !DateFormatOf(str).isEmpty();
+}
+
 // A row that reads as a transaction: a date, and an amount in another cell.
 bool IsDataRow(const STableRow& row) {
     int nDate = -1;
     for (int i = 0; i < row.cells.size() && nDate < 0; ++i)
-        if (!row.cells[i].isEmpty() && !IsAmount(row.cells[i]) &&
-            !DateFormatOf(row.cells[i]).isEmpty())
+        if (!row.cells[i].isEmpty() && IsDate(row.cells[i]))
             nDate = i;
     if (nDate < 0)
         return false;
@@ -643,7 +651,7 @@ bool CTableReader::GuessLayout(const TTable& table, int& nHeader, SColumnMapping
             filled[c] = true;
             const bool bAmount = IsAmount(s);
             amounts[c] = amounts[c] && bAmount;
-            dates[c] = dates[c] && !bAmount && !DateFormatOf(s).isEmpty();
+            dates[c] = dates[c] && IsDate(s);
             dirs[c] = dirs[c] && !bAmount && s.size() <= 4 &&
                       (DirectionOf(s) != 0 || s == QLatin1String("/") ||
                        AnyOf(s, {"不计收支", "其他", "其它"}));
