@@ -269,6 +269,44 @@ private Q_SLOTS:
         QCOMPARE(m.nIn, 3);
     }
 
+    // A QIF transfer to an account the book lacks is an outlay; choosing one of the book's
+    // accounts in its category cell makes it a transfer, a category an outlay again.
+    void transferToMissingAccountCanBePicked() {
+        CGuiTest gui;
+        AddUser();
+        CTestRows::AddBank(kUser, QStringLiteral("银行"), 0);
+        gui.LogIn(kUser);
+        QStringList seen;
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            auto* pWizard = qobject_cast<CImportWizard*>(pDlg);
+            pWizard->findChild<CImportFilePage*>()->SetPath(
+                QStringLiteral(LEDGERKIN_IMPORT_FIXTURES "/qif-comments-splits.qif"));
+            pWizard->next();
+            CPreviewModel* pModel = pWizard->m_pModel;
+            const QModelIndex sort = pModel->index(1, CPreviewModel::Sort);
+            auto look = [&] {
+                seen << pModel->index(1, CPreviewModel::Kind).data().toString() + QLatin1Char('/') +
+                            sort.data().toString() + QLatin1Char('/') +
+                            pModel->index(1, CPreviewModel::Account).data().toString();
+            };
+            look();
+            seen << sort.data(CPreviewModel::ChoicesRole)
+                        .toStringList()
+                        .filter(QStringLiteral("转帐："))
+                        .join(QLatin1Char(','));
+            QVERIFY(pModel->setData(sort, QStringLiteral("转帐：现金"), Qt::EditRole));
+            look();
+            QVERIFY(pModel->setData(sort, QStringLiteral("交通支出"), Qt::EditRole));
+            look();
+            pWizard->reject();
+        });
+        Command(gui, CImportCommands::ID_IMPORT)->trigger();
+        QCOMPARE(seen,
+                 QStringList({QStringLiteral("支出/其它支出/银行"), QStringLiteral("转帐：现金"),
+                              QStringLiteral("转帐/转帐：现金/银行 → 现金"),
+                              QStringLiteral("支出/交通支出/银行")}));
+    }
+
     // The import runs on its own connection; cancelled after thousands of rows were written
     // inside its transaction, it rolls back: the book is exactly as before, and the user is
     // told so. The wizard stays on the preview, ready to import again.

@@ -286,6 +286,8 @@ bool CImporter::SetTransferAccount(SPreviewRow& row, const QString& strAccount,
     const bool bOut = row.src.bTransferOut;
     const bool bTransfer = row.src.eType == SStatementRow::EType::Transfer;
     const QString strOwn = bTransfer && !bOut ? row.strTransferTo : row.strAccount;
+    if (strAccount == strOwn)
+        return false; // a transfer needs two accounts
     if (strAccount.isEmpty()) {
         row.src.eType = bOut ? SStatementRow::EType::Outlay : SStatementRow::EType::Income;
         row.strAccount = strOwn;

@@ -87,8 +87,12 @@ QVariant CPreviewModel::data(const QModelIndex& index, int nRole) const {
             const ERecordKind eKind =
                 r.src.bTransferOut ? ERecordKind::Outlay : ERecordKind::Income;
             QStringList choices = CCategories::Of(eKind);
+            const bool bTransfer = r.src.eType == SStatementRow::EType::Transfer;
+            const QString strOwn =
+                bTransfer && !r.src.bTransferOut ? r.strTransferTo : r.strAccount;
             for (const QString& a : m_accounts)
-                choices << TransferChoice(a);
+                if (a != strOwn)
+                    choices << TransferChoice(a);
             return choices;
         }
         if (index.column() == Sort)
@@ -142,17 +146,19 @@ bool CPreviewModel::setData(const QModelIndex& index, const QVariant& value, int
     if (nRole != Qt::EditRole)
         return false;
     const QString strValue = value.toString();
-    if (index.column() == Sort && !r.strUnknownAccount.isEmpty() &&
-        (strValue.startsWith(TransferChoice(QString())) ||
-         r.src.eType == SStatementRow::EType::Transfer)) {
-        const QString strAccount = strValue.mid(TransferChoice(QString()).size());
-        if (strValue.startsWith(TransferChoice(QString())) && !m_accounts.contains(strAccount))
+    if (index.column() == Sort && !r.strUnknownAccount.isEmpty()) {
+        // A transfer to an account the book lacks: "转帐：帐户" makes it a transfer, a
+        // category an outlay or income again.
+        const QString strPrefix = TransferChoice(QString());
+        const bool bToAccount = strValue.startsWith(strPrefix);
+        const QString strAccount = bToAccount ? strValue.mid(strPrefix.size()) : QString();
+        const ERecordKind eKind = r.src.bTransferOut ? ERecordKind::Outlay : ERecordKind::Income;
+        if (bToAccount ? !m_accounts.contains(strAccount)
+                       : !CCategories::Of(eKind).contains(strValue))
             return false;
-        CImporter::SetTransferAccount(
-            r, strValue.startsWith(TransferChoice(QString())) ? strAccount : QString(), m_rules);
-        if (!strValue.startsWith(TransferChoice(QString()))) {
-            if (!CCategories::Of(r.src.Kind()).contains(strValue))
-                return false;
+        if (!CImporter::SetTransferAccount(r, strAccount, m_rules))
+            return false;
+        if (!bToAccount) {
             r.strSort = strValue;
             r.bSortByHand = true;
         }
