@@ -468,7 +468,8 @@ private Q_SLOTS:
             << "-4.34"
             << QStringList{QStringLiteral("与第 8 行完全相同，是文件中重复的一行。"),
                            QStringLiteral("文件记为“/”：不是收入也不是支出，钱款没有进出。")};
-        // The web export: 资金状态 gives a refund's direction, the day money moved is the day.
+        // The web export: 资金状态 gives a refund's direction, the day money moved is the day;
+        // money back under a closed payment's order number moves nothing, refund or not.
         QTest::newRow("支付宝 网页版")
             << "alipay-web.csv" << int(EStatementFormat::Alipay)
             << days("2016", {"08-01", "08-04", "08-05", "08-06", "08-08"}) << "300.00"
@@ -477,7 +478,9 @@ private Q_SLOTS:
             << QStringList{
                    QStringLiteral(
                        "这是第 7 行那笔已关闭交易的退款：付款没有成交，退款也没有钱款变动。"),
-                   QStringLiteral("交易状态是“等待付款”：交易没有成交，钱款没有变动。")};
+                   QStringLiteral("交易状态是“等待付款”：交易没有成交，钱款没有变动。"),
+                   QStringLiteral(
+                       "这是第 15 行那笔已关闭交易的退款：付款没有成交，退款也没有钱款变动。")};
         // Comment lines first, a date among the splits, a transfer to an account the book lacks.
         QTest::newRow("QIF") << "qif-comments-splits.qif" << int(EStatementFormat::Qif)
                              << days("2020", {"02-10", "02-12", "02-15", "02-16"}) << "3000.00"

@@ -381,7 +381,12 @@ void CTableReader::PairRefunds(QVector<SStatementRow>& rows) {
     QHash<int, std::int64_t> left; // what of a counted payment is not refunded yet
     for (int i = 0; i < rows.size(); ++i) {
         SStatementRow& r = rows[i];
-        if (!r.bRefund || r.eNotMoney == ENotMoney::Closed || r.eNotMoney == ENotMoney::OwnMove)
+        // Money coming back under a payment's merchant order number is that payment's refund,
+        // whatever the row calls itself.
+        const bool bComesBack = r.eType == SStatementRow::EType::Income && !r.bNeutral &&
+                                !r.strOrderId.isEmpty() && byOrder.contains(r.strOrderId);
+        if ((!r.bRefund && !bComesBack) || r.eNotMoney == ENotMoney::Closed ||
+            r.eNotMoney == ENotMoney::OwnMove)
             continue;
         QVector<int> payments;
         auto add = [&](const QVector<int>& list) {
@@ -407,7 +412,7 @@ void CTableReader::PairRefunds(QVector<SStatementRow>& rows) {
             continue;
         }
         if (!r.bNeutral) {
-            if (r.eType == SStatementRow::EType::Income)
+            if (r.bRefund && r.eType == SStatementRow::EType::Income)
                 r.strRemark = Tr("退款，记为收入。");
             continue;
         }
