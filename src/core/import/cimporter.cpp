@@ -114,13 +114,17 @@ template <class TSet> void InsertRecord(TSet& set, const QString& strUser, const
     set.m_UserName = strUser;
     set.m_Date = QDateTime(row.src.date, QTime(0, 0));
     set.m_Sort = row.strSort;
-    set.m_Note = row.strNote;
+    set.m_Note = row.Note();
     set.m_Amount = CMoney::FromCents(row.src.nCents);
     set.m_Bank = row.strAccount;
     set.Update();
 }
 
 } // namespace
+
+QString SPreviewRow::Note() const {
+    return CImporter::NoteOf(src);
+}
 
 CImporter::CImporter(const QString& strUser, qint64 nSessionUser, const QString& strConnection)
     : m_strUser(strUser), m_nSessionUser(nSessionUser), m_strConnection(strConnection) {}
@@ -395,14 +399,19 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
     QHash<QString, int> occurrences;
     QHash<QString, int> fileKeys; // key → line of the row that claimed it
     QDate first, last;
+    if (pConsume) {
+        // A statement handed over is taken apart instead of copied, and its rows freed
+        // before the preview's own texts are made: a big file is never held twice.
+        for (int i = 0; i < nTotal; ++i)
+            out[i].src = std::move(pConsume->rows[i]);
+        pConsume->rows.clear();
+        pConsume->rows.squeeze();
+    }
     for (int i = 0; i < nTotal; ++i) {
         if (progress && i % ProgressStep == 0 && !progress(i, nTotal * 2))
             return false;
         SPreviewRow& p = out[i];
-        // A statement handed over is taken apart row by row instead of copied.
-        if (pConsume)
-            p.src = std::move(pConsume->rows[i]);
-        else
+        if (!pConsume)
             p.src = st.rows[i];
         const SStatementRow& r = p.src;
         // The keys from what the file says, before a transfer may become an outlay below.
@@ -424,7 +433,6 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
                     QCryptographicHash::hash(text, QCryptographicHash::Sha1).toHex());
             p.strExtKey = strBase + QLatin1Char(':') + QString::number(++occurrences[strBase]);
         }
-        p.strNote = NoteOf(r);
         p.strAccount = account(r.strAccount);
         if (r.eType == SStatementRow::EType::Transfer) {
             const QString strOwn = p.strAccount;
@@ -518,7 +526,7 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
     auto bookKey = [](const SPreviewRow& p) {
         return p.src.eType == SStatementRow::EType::Transfer
                    ? TransferKey(p.src.date, p.strAccount, p.strTransferTo, p.src.nCents)
-                   : RecordKey(p.src.Kind(), p.src.date, p.src.nCents, p.strNote);
+                   : RecordKey(p.src.Kind(), p.src.date, p.src.nCents, p.Note());
     };
     // Rows imported before take their own record out of the book's count first, so a row
     // typed by hand can still match only one row of the file.

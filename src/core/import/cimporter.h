@@ -27,7 +27,6 @@ struct SPreviewRow {
 
     SStatementRow src;
     QString strSort;       // category (income / outlay rows)
-    QString strNote;       // counterpart and goods, as stored
     QString strAccount;    // the account moved; a transfer's source
     QString strTransferTo; // a transfer's destination
     QString strExtKey;     // what marks the row as imported
@@ -40,6 +39,9 @@ struct SPreviewRow {
     bool bTicked = true;
     bool bSortByHand = false; // the user chose the category; rules leave it alone
     bool bKeyKnown = false;   // its external id is stored already
+
+    // Counterpart and goods, as stored: made when asked, so a big preview holds them once.
+    QString Note() const;
 };
 
 // From a read statement to rows of the book: the preview (categories from the rules,

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 #include <functional>
 
 namespace {
@@ -313,6 +314,15 @@ SStatement ReadAppBill(const CRowSource& source, int nHeader, const SAppBill& bi
     st.header = table[nHeader].cells;
     const SColumns c = ColumnsOf(table[nHeader]);
     const bool bFundColumn = c.Has("资金状态");
+    // Counterparts, categories and times repeat from row to row: one copy each.
+    QSet<QString> pool;
+    auto shared = [&pool](const QString& str) {
+        const auto it = pool.constFind(str);
+        if (it != pool.cend())
+            return *it;
+        pool.insert(str);
+        return str;
+    };
     source.ForEach(nHeader + 1, [&](const STableRow& row) {
         if (IsFooter(row))
             return false;
@@ -324,16 +334,16 @@ SStatement ReadAppBill(const CRowSource& source, int nHeader, const SAppBill& bi
                 strDate = c.Cell(row, sz);
         r.date = RowDate(row, strDate);
         static const QRegularExpression time(QStringLiteral("[ T](\\d{1,2}:\\d{2}(?::\\d{2})?)"));
-        r.strTime = time.match(strDate).captured(1);
+        r.strTime = shared(time.match(strDate).captured(1));
         r.nCents = RowCents(row, c.Cell(row, bill.szAmount));
         if (r.nCents < 0)
             r.nCents = -r.nCents;
-        r.strCounterpart = Clean(c.Cell(row, "交易对方"));
+        r.strCounterpart = shared(Clean(c.Cell(row, "交易对方")));
         r.strGoods = Clean(c.Cell(row, bill.szGoods));
         const QString strMemo = Clean(c.Cell(row, "备注"));
         if (!strMemo.isEmpty())
             r.strGoods = r.strGoods.isEmpty() ? strMemo : r.strGoods + QLatin1Char(' ') + strMemo;
-        r.strAppCategory = Clean(c.Cell(row, bill.szCategory));
+        r.strAppCategory = shared(Clean(c.Cell(row, bill.szCategory)));
         r.strExtId = CleanId(c.Cell(row, bill.szId));
         r.strOrderId = CleanId(c.Cell(row, bill.szShopId));
         if (r.strExtId.isEmpty())

@@ -117,7 +117,7 @@ QVariant CPreviewModel::data(const QModelIndex& index, int nRole) const {
             return TransferChoice(r.src.bTransferOut ? r.strTransferTo : r.strAccount);
         return bTransfer ? QVariant() : QVariant(r.strSort);
     case Note:
-        return r.strNote;
+        return r.Note();
     case Amount:
         return CMoney::Format(CMoney::FromCents(r.src.nCents));
     case Account:
