@@ -75,8 +75,8 @@ QString LegacyKey(const QString& strPrefix, const SStatementRow& r) {
 }
 
 // A row with an id is one trade by its id, day (and time, when the file prints one), amount,
-// direction and counterpart: exports
-// repeat ids for different trades (a refund keeps its payment's order number).
+// direction and counterpart: exports repeat ids for different trades (a refund keeps its
+// payment's order number, merchants reuse theirs).
 QString IdentityKey(const QString& strPrefix, const SStatementRow& r) {
     const QByteArray counterpart =
         QCryptographicHash::hash(r.strCounterpart.trimmed().toUtf8(), QCryptographicHash::Sha1)
