@@ -8,6 +8,7 @@
 #include "import/cimportcommands.h"
 #include "import/cimportdonepage.h"
 #include "import/cimportfilepage.h"
+#include "import/cimportpreviewpage.h"
 #include "import/cimportwizard.h"
 #include "import/cpreviewmodel.h"
 #include "records/cdaybook.h"
@@ -15,6 +16,7 @@
 #include "users/cuseradmin.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -107,7 +109,9 @@ private Q_SLOTS:
         }
 
         QStringList ticks, kinds;
-        QString strDetected, strDone;
+        QString strDetected, strDone, strSubTitle, strSummary;
+        QSize size;
+        bool bNextInside = false;
         CGuiTest::OnNextModal([&](QWidget* pDlg) {
             auto* pWizard = qobject_cast<CImportWizard*>(pDlg);
             QVERIFY(pWizard);
@@ -119,6 +123,14 @@ private Q_SLOTS:
                 ->setCurrentIndex(1);
             Shot(pWizard, "import-step1.png");
             pWizard->next();
+            // A 1024×600 screen holds the whole wizard with its buttons.
+            size = pWizard->size();
+            QWidget* pNext = pWizard->button(QWizard::CommitButton);
+            bNextInside =
+                pNext->isVisible() &&
+                pWizard->rect().contains(QRect(pNext->mapTo(pWizard, QPoint(0, 0)), pNext->size()));
+            strSubTitle = pWizard->currentPage()->subTitle();
+            strSummary = pWizard->findChild<QLabel*>(QStringLiteral("1120"))->text();
             const CPreviewModel* pModel = pWizard->m_pModel;
             for (int r = 0; r < pModel->rowCount(); ++r) {
                 ticks << (pModel->index(r, CPreviewModel::Tick).data(Qt::CheckStateRole).toInt() ==
@@ -132,6 +144,8 @@ private Q_SLOTS:
             // The user moves the taxi ride to another category by hand.
             pWizard->m_pModel->setData(pModel->index(5, CPreviewModel::Sort),
                                        QStringLiteral("旅游支出"), Qt::EditRole);
+            // … and keeps it so for the future (以后同样处理).
+            pWizard->findChild<CImportPreviewPage*>()->SaveRuleFor(5);
             Shot(pWizard, "import-step2.png");
             pWizard->next();
             strDone =
@@ -143,10 +157,26 @@ private Q_SLOTS:
         QVERIFY2(gui.Messages().isEmpty(), qPrintable(gui.Messages().join(QLatin1Char('\n'))));
         QVERIFY(strDetected.contains(QStringLiteral("支付宝")));
         QVERIFY(strDetected.contains(QStringLiteral("GB18030")));
-        QCOMPARE(ticks, QStringList({QStringLiteral("+"), QStringLiteral("+"),
-                                     QStringLiteral("交易关闭"), QStringLiteral("不计收支"),
-                                     QStringLiteral("+"), QStringLiteral("+")}));
+        QCOMPARE(
+            ticks,
+            QStringList({QStringLiteral("+"), QStringLiteral("+"),
+                         QStringLiteral("交易状态是“交易关闭”：交易没有成交，钱款没有变动。"),
+                         QStringLiteral("文件记为“不计收支”：不是收入也不是支出，钱款没有进出。"),
+                         QStringLiteral("+"), QStringLiteral("+")}));
         QCOMPARE(kinds.first(), QStringLiteral("支出/用餐支出"));
+        QVERIFY(kinds[3].startsWith(QStringLiteral("不计/")));
+        QCOMPARE(strSubTitle,
+                 QStringLiteral("不导入的行：交易关闭 1 行，不计收支 1 行。可以改每行的"
+                                "类别和帐户。"));
+        QCOMPARE(strSummary,
+                 QStringLiteral("共 6 行，勾选 4 行：收入 8020.00元，支出 58.90元，净额 "
+                                "7961.10元。"));
+        QVERIFY2(size.width() <= 1024 && size.height() <= 560,
+                 qPrintable(QStringLiteral("%1×%2").arg(size.width()).arg(size.height())));
+        QVERIFY(bNextInside);
+        QVERIFY(CImporter(kUser).Rules().first() ==
+                SImportRule(
+                    {QStringLiteral("滴滴出行"), ERecordKind::Outlay, QStringLiteral("旅游支出")}));
         QCOMPARE(kinds[4], QStringLiteral("收入/其它收入"));
         QVERIFY2(
             strDone.startsWith(QStringLiteral("收入表新增 2 行，支出表新增 2 行，转帐 0 笔。")),
@@ -189,6 +219,92 @@ private Q_SLOTS:
         QFile out(strOut);
         QVERIFY(out.open(QIODevice::ReadOnly));
         QCOMPARE(out.readAll().count("\r\n"), 5);
+    }
+
+    // A bank CSV without a header: found by itself, the pickers name each column with an
+    // example, and the guess must be confirmed on the preview before anything is written.
+    void headerlessCsvIsGuessedAndConfirmed() {
+        CGuiTest gui;
+        AddUser();
+        gui.LogIn(kUser);
+        const QString strPath =
+            QStringLiteral(LEDGERKIN_IMPORT_FIXTURES "/") + QStringLiteral("bank-no-header.csv");
+        bool bNoHeader = false;
+        QString strDate, strOut, strGuessed;
+        int nAfterRefusal = -1;
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            auto* pWizard = qobject_cast<CImportWizard*>(pDlg);
+            pWizard->findChild<CImportFilePage*>()->SetPath(strPath);
+            auto find = [pWizard](int nId) {
+                return pWizard->findChild<QWidget*>(QString::number(nId));
+            };
+            bNoHeader = qobject_cast<QCheckBox*>(find(CImportFilePage::IDC_NO_HEADER))->isChecked();
+            strDate =
+                qobject_cast<QComboBox*>(find(CImportFilePage::IDC_FIRST_COLUMN))->currentText();
+            strOut = qobject_cast<QComboBox*>(find(CImportFilePage::IDC_FIRST_COLUMN + 3))
+                         ->currentText();
+            strGuessed = qobject_cast<QLabel*>(find(CImportFilePage::IDC_GUESSED))->text();
+            Shot(pWizard, "import-csv-guessed.png");
+            pWizard->next();
+            pWizard->next(); // refused: the columns were not confirmed
+            nAfterRefusal = pWizard->currentId();
+            qobject_cast<QCheckBox*>(find(CImportPreviewPage::IDC_CHECKED))->setChecked(true);
+            pWizard->next();
+            pWizard->accept();
+        });
+        Command(gui, CImportCommands::ID_IMPORT)->trigger();
+        QVERIFY(bNoHeader);
+        QCOMPARE(strDate, QStringLiteral("第 1 列（如 2024-05-01）"));
+        QCOMPARE(strOut, QStringLiteral("第 3 列（如 2500.00）"));
+        QCOMPARE(strGuessed, QStringLiteral("列是猜的，请核对。"));
+        QCOMPARE(nAfterRefusal, int(CImportWizard::PagePreview));
+        QCOMPARE(gui.Messages().size(), 1);
+        QVERIFY(gui.Messages().first().contains(QStringLiteral("我已核对各列")));
+        QCOMPARE(Count("Income"), 2);
+        QCOMPARE(Count("Outlay"), 2);
+        // Confirmed, the mapping is remembered for files of five columns without a header.
+        SColumnMapping m;
+        QVERIFY(CImporter(kUser).LoadMapping(QStringLiteral("#5"), m));
+        QCOMPARE(m.nOut, 2);
+        QCOMPARE(m.nIn, 3);
+    }
+
+    // A QIF transfer to an account the book lacks is an outlay; choosing one of the book's
+    // accounts in its category cell makes it a transfer, a category an outlay again.
+    void transferToMissingAccountCanBePicked() {
+        CGuiTest gui;
+        AddUser();
+        CTestRows::AddBank(kUser, QStringLiteral("银行"), 0);
+        gui.LogIn(kUser);
+        QStringList seen;
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            auto* pWizard = qobject_cast<CImportWizard*>(pDlg);
+            pWizard->findChild<CImportFilePage*>()->SetPath(
+                QStringLiteral(LEDGERKIN_IMPORT_FIXTURES "/qif-comments-splits.qif"));
+            pWizard->next();
+            CPreviewModel* pModel = pWizard->m_pModel;
+            const QModelIndex sort = pModel->index(1, CPreviewModel::Sort);
+            auto look = [&] {
+                seen << pModel->index(1, CPreviewModel::Kind).data().toString() + QLatin1Char('/') +
+                            sort.data().toString() + QLatin1Char('/') +
+                            pModel->index(1, CPreviewModel::Account).data().toString();
+            };
+            look();
+            seen << sort.data(CPreviewModel::ChoicesRole)
+                        .toStringList()
+                        .filter(QStringLiteral("转帐："))
+                        .join(QLatin1Char(','));
+            QVERIFY(pModel->setData(sort, QStringLiteral("转帐：现金"), Qt::EditRole));
+            look();
+            QVERIFY(pModel->setData(sort, QStringLiteral("交通支出"), Qt::EditRole));
+            look();
+            pWizard->reject();
+        });
+        Command(gui, CImportCommands::ID_IMPORT)->trigger();
+        QCOMPARE(seen,
+                 QStringList({QStringLiteral("支出/其它支出/银行"), QStringLiteral("转帐：现金"),
+                              QStringLiteral("转帐/转帐：现金/银行 → 现金"),
+                              QStringLiteral("支出/交通支出/银行")}));
     }
 
     // The import runs on its own connection; cancelled after thousands of rows were written

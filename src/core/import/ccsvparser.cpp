@@ -6,6 +6,16 @@
 
 TTable CCsvParser::Parse(const QString& strText) {
     TTable table;
+    Parse(strText, 0, [&table](const STableRow& row) {
+        table.append(row);
+        return true;
+    });
+    return table;
+}
+
+void CCsvParser::Parse(const QString& strText, int nSkip,
+                       const std::function<bool(const STableRow& row)>& fn) {
+    int nRow = 0;
     const QChar* p = strText.constData();
     const qsizetype n = strText.size();
     qsizetype i = 0;
@@ -66,10 +76,9 @@ TTable CCsvParser::Parse(const QString& strText) {
         bool bBlank = true;
         for (const QString& c : row.cells)
             bBlank = bBlank && c.isEmpty();
-        if (!bBlank)
-            table.append(std::move(row));
+        if (!bBlank && nRow++ >= nSkip && !fn(row))
+            return;
     }
-    return table;
 }
 
 QString CCsvParser::Quote(const QString& strCell) {

@@ -28,6 +28,15 @@ QString Tr(const char* sz) {
 
 constexpr int ProgressStep = 500;
 
+// Over-long texts are cut to what a column holds, counting characters as the record sets do.
+QString Fit(const QString& str) {
+    const QList<uint> ucs = str.toUcs4();
+    if (ucs.size() <= CDatabase::MaxTextLength)
+        return str;
+    return QString::fromUcs4(reinterpret_cast<const char32_t*>(ucs.constData()),
+                             CDatabase::MaxTextLength);
+}
+
 QString SourcePrefix(EStatementFormat eFormat) {
     switch (eFormat) {
     case EStatementFormat::Alipay:
@@ -60,6 +69,30 @@ QString DayText(const QDate& d) {
     return d.toString(Qt::ISODate);
 }
 
+// What earlier copies stored for a row with an id: the id and the direction only.
+QString LegacyKey(const QString& strPrefix, const SStatementRow& r) {
+    return Fit(strPrefix + QLatin1Char(':') + r.strExtId + QLatin1Char(':') + TypeLetter(r.eType));
+}
+
+// A row with an id is one trade by its id, day (and time, when the file prints one), amount,
+// direction and counterpart: exports repeat ids for different trades (a refund keeps its
+// payment's order number, merchants reuse theirs).
+QString IdentityKey(const QString& strPrefix, const SStatementRow& r) {
+    const QByteArray counterpart =
+        QCryptographicHash::hash(r.strCounterpart.trimmed().toUtf8(), QCryptographicHash::Sha1)
+            .toHex()
+            .left(10);
+    QString strWhen = DayText(r.date);
+    if (!r.strTime.isEmpty())
+        strWhen += QLatin1Char(' ') + r.strTime;
+    return Fit(QStringLiteral("%1:%2:%3|%4|%5|%6")
+                   .arg(strPrefix, r.strExtId)
+                   .arg(TypeLetter(r.eType))
+                   .arg(strWhen)
+                   .arg(r.nCents)
+                   .arg(QString::fromLatin1(counterpart)));
+}
+
 // What makes a record "the same" as one already in the book.
 QString RecordKey(ERecordKind eKind, const QDate& day, std::int64_t nCents,
                   const QString& strNote) {
@@ -75,28 +108,23 @@ QString TransferKey(const QDate& day, const QString& strFrom, const QString& str
     return QStringLiteral("T|%1|%2|%3|%4").arg(DayText(day), strFrom, strTo).arg(nCents);
 }
 
-// Over-long texts are cut to what a column holds, counting characters as the record sets do.
-QString Fit(const QString& str) {
-    const QList<uint> ucs = str.toUcs4();
-    if (ucs.size() <= CDatabase::MaxTextLength)
-        return str;
-    return QString::fromUcs4(reinterpret_cast<const char32_t*>(ucs.constData()),
-                             CDatabase::MaxTextLength);
-}
-
 // One record set per table for the whole import, so its insert stays prepared.
 template <class TSet> void InsertRecord(TSet& set, const QString& strUser, const SPreviewRow& row) {
     set.AddNew();
     set.m_UserName = strUser;
     set.m_Date = QDateTime(row.src.date, QTime(0, 0));
     set.m_Sort = row.strSort;
-    set.m_Note = row.strNote;
+    set.m_Note = row.Note();
     set.m_Amount = CMoney::FromCents(row.src.nCents);
     set.m_Bank = row.strAccount;
     set.Update();
 }
 
 } // namespace
+
+QString SPreviewRow::Note() const {
+    return CImporter::NoteOf(src);
+}
 
 CImporter::CImporter(const QString& strUser, qint64 nSessionUser, const QString& strConnection)
     : m_strUser(strUser), m_nSessionUser(nSessionUser), m_strConnection(strConnection) {}
@@ -226,7 +254,104 @@ QString CImporter::GuessSort(const SStatementRow& row, const QVector<SImportRule
         if (r.eKind == eKind && !r.strKeyword.isEmpty() && sorts.contains(r.strSort) &&
             strText.contains(r.strKeyword, Qt::CaseInsensitive))
             return r.strSort;
+    const QString strApp = AppSort(row.strAppCategory, eKind);
+    if (!strApp.isEmpty())
+        return strApp;
     return sorts.last(); // 其它收入 / 其它支出
+}
+
+QString CImporter::AppSort(const QString& strAppCategory, ERecordKind eKind) {
+    if (strAppCategory.isEmpty())
+        return QString();
+    // 支付宝's 交易分类 and words of 微信's 交易类型, to the book's categories.
+    static const QVector<QPair<const char*, const char*>> outlay = {
+        {"餐饮美食", "用餐支出"},     {"餐饮", "用餐支出"},         {"外卖", "用餐支出"},
+        {"服饰装扮", "服装支出"},     {"服饰", "服装支出"},         {"日用百货", "生活用品支出"},
+        {"家居家装", "生活用品支出"}, {"美容美发", "生活用品支出"}, {"宠物", "生活用品支出"},
+        {"数码电器", "购物支出"},     {"运动户外", "购物支出"},     {"母婴亲子", "购物支出"},
+        {"交通出行", "交通支出"},     {"爱车养车", "交通支出"},     {"出行", "交通支出"},
+        {"住房物业", "房租支出"},     {"酒店旅游", "旅游支出"},     {"文化休闲", "娱乐支出"},
+        {"医疗健康", "医疗保健支出"}, {"充值缴费", "电话费支出"},   {"话费", "电话费支出"},
+    };
+    static const QVector<QPair<const char*, const char*>> income = {
+        {"工资", "工资收入"}, {"奖金", "奖金收入"}, {"投资理财", "投资收入"}, {"理财", "投资收入"}};
+    const QStringList sorts = CCategories::Of(eKind);
+    for (const auto& e : eKind == ERecordKind::Income ? income : outlay)
+        if (strAppCategory.contains(QString::fromUtf8(e.first)) &&
+            sorts.contains(QString::fromUtf8(e.second)))
+            return QString::fromUtf8(e.second);
+    return QString();
+}
+
+bool CImporter::SetTransferAccount(SPreviewRow& row, const QString& strAccount,
+                                   const QVector<SImportRule>& rules) {
+    if (row.strUnknownAccount.isEmpty())
+        return false;
+    const bool bOut = row.src.bTransferOut;
+    const bool bTransfer = row.src.eType == SStatementRow::EType::Transfer;
+    const QString strOwn = bTransfer && !bOut ? row.strTransferTo : row.strAccount;
+    if (strAccount == strOwn)
+        return false; // a transfer needs two accounts
+    if (strAccount.isEmpty()) {
+        row.src.eType = bOut ? SStatementRow::EType::Outlay : SStatementRow::EType::Income;
+        row.strAccount = strOwn;
+        row.strTransferTo.clear();
+        row.strSort = GuessSort(row.src, rules);
+    } else {
+        row.src.eType = SStatementRow::EType::Transfer;
+        row.strAccount = bOut ? strOwn : strAccount;
+        row.strTransferTo = bOut ? strAccount : strOwn;
+        row.strSort.clear();
+    }
+    row.bSortByHand = false;
+    return true;
+}
+
+SImportRule CImporter::RuleFor(const SPreviewRow& row) {
+    QString strKeyword = row.src.strCounterpart.trimmed();
+    if (strKeyword.isEmpty())
+        strKeyword = row.src.strGoods.trimmed();
+    return {strKeyword, row.src.Kind(), row.strSort};
+}
+
+void CImporter::AddRule(QVector<SImportRule>& rules, const SImportRule& rule) {
+    if (rule.strKeyword.isEmpty())
+        return;
+    for (int i = int(rules.size()) - 1; i >= 0; --i)
+        if (rules[i].strKeyword == rule.strKeyword && rules[i].eKind == rule.eKind)
+            rules.remove(i);
+    rules.prepend(rule);
+}
+
+CImporter::STotals CImporter::Totals(const QVector<SPreviewRow>& rows) {
+    STotals t;
+    t.nRows = int(rows.size());
+    // Short names of the reasons, in the order the preview lists them.
+    const QStringList names = {Tr("交易关闭"),   Tr("不计收支"),   Tr("本人帐户间转帐"),
+                               Tr("退款不计"),   Tr("金额为 0"),   Tr("期初余额"),
+                               Tr("转帐另一半"), Tr("同一帐户"),   Tr("文件中重复"),
+                               Tr("以前导入过"), Tr("帐本中已有"), Tr("未勾选")};
+    QVector<int> counts(names.size(), 0);
+    for (const SPreviewRow& r : rows) {
+        if (r.bTicked) {
+            ++t.nTicked;
+            if (r.src.eType == SStatementRow::EType::Income)
+                t.nIncome += r.src.nCents;
+            else if (r.src.eType == SStatementRow::EType::Outlay)
+                t.nOutlay += r.src.nCents;
+            continue;
+        }
+        int n = 11;
+        if (r.eState == SPreviewRow::EState::NotMoney)
+            n = std::max(0, int(r.src.eNotMoney) - 1);
+        else if (r.eState == SPreviewRow::EState::Duplicate)
+            n = 7 + int(r.eDuplicate);
+        ++counts[std::min(n, 11)];
+    }
+    for (int i = 0; i < names.size(); ++i)
+        if (counts[i] > 0)
+            t.greyed.append({names[i], counts[i]});
+    return t;
 }
 
 void CImporter::ApplyRules(QVector<SPreviewRow>& rows, const QVector<SImportRule>& rules) {
@@ -238,6 +363,21 @@ void CImporter::ApplyRules(QVector<SPreviewRow>& rows, const QVector<SImportRule
 bool CImporter::Preview(const SStatement& st, const QString& strAccount,
                         const QVector<SImportRule>& rules, QVector<SPreviewRow>& rows,
                         const FProgress& progress) const {
+    return PreviewRows(st, nullptr, strAccount, rules, rows, progress);
+}
+
+bool CImporter::Preview(SStatement&& st, const QString& strAccount,
+                        const QVector<SImportRule>& rules, QVector<SPreviewRow>& rows,
+                        const FProgress& progress) const {
+    const bool bDone = PreviewRows(st, &st, strAccount, rules, rows, progress);
+    st.rows.clear();
+    st.rows.squeeze();
+    return bDone;
+}
+
+bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QString& strAccount,
+                            const QVector<SImportRule>& rules, QVector<SPreviewRow>& rows,
+                            const FProgress& progress) const {
     const QStringList accounts = Accounts();
     if (!accounts.contains(strAccount))
         throw CDBException(Tr("找不到帐户“%1”。").arg(strAccount));
@@ -248,25 +388,35 @@ bool CImporter::Preview(const SStatement& st, const QString& strAccount,
         return accounts.contains(strName) ? strName : strAccount;
     };
 
+    // The accounts the file has blocks for: a transfer to one of them stays a transfer,
+    // to the account that block goes to.
+    QSet<QString> fileAccounts;
+    for (const SStatementRow& r : st.rows)
+        if (!r.strAccount.isEmpty())
+            fileAccounts.insert(r.strAccount);
+
     QVector<SPreviewRow> out(nTotal);
     QHash<QString, int> occurrences;
-    QSet<QString> fileKeys;
+    QHash<QString, int> fileKeys; // key → line of the row that claimed it
     QDate first, last;
+    if (pConsume) {
+        // A statement handed over is taken apart instead of copied, and its rows freed
+        // before the preview's own texts are made: a big file is never held twice.
+        for (int i = 0; i < nTotal; ++i)
+            out[i].src = std::move(pConsume->rows[i]);
+        pConsume->rows.clear();
+        pConsume->rows.squeeze();
+    }
     for (int i = 0; i < nTotal; ++i) {
         if (progress && i % ProgressStep == 0 && !progress(i, nTotal * 2))
             return false;
-        const SStatementRow& r = st.rows[i];
         SPreviewRow& p = out[i];
-        p.src = r;
-        p.strNote = NoteOf(r);
-        p.strAccount = account(r.strAccount);
-        if (r.eType == SStatementRow::EType::Transfer)
-            p.strTransferTo = account(r.strTransferTo);
-        else
-            p.strSort = GuessSort(r, rules);
+        if (!pConsume)
+            p.src = st.rows[i];
+        const SStatementRow& r = p.src;
+        // The keys from what the file says, before a transfer may become an outlay below.
         if (!r.strExtId.isEmpty()) {
-            p.strExtKey = Fit(strPrefix + QLatin1Char(':') + r.strExtId + QLatin1Char(':') +
-                              TypeLetter(r.eType));
+            p.strExtKey = IdentityKey(strPrefix, r);
         } else {
             // Rows without an id: a hash of what they say, numbered when a file holds the
             // same row twice, so an overlapping statement finds the same keys.
@@ -283,17 +433,44 @@ bool CImporter::Preview(const SStatement& st, const QString& strAccount,
                     QCryptographicHash::hash(text, QCryptographicHash::Sha1).toHex());
             p.strExtKey = strBase + QLatin1Char(':') + QString::number(++occurrences[strBase]);
         }
-        if (!r.strNotMoney.isEmpty()) {
+        p.strAccount = account(r.strAccount);
+        if (r.eType == SStatementRow::EType::Transfer) {
+            const QString strOwn = p.strAccount;
+            const QString strOther = r.strTransferTo;
+            const bool bOut = r.bTransferOut;
+            if (accounts.contains(strOther) || fileAccounts.contains(strOther)) {
+                p.strAccount = bOut ? strOwn : account(strOther);
+                p.strTransferTo = bOut ? account(strOther) : strOwn;
+            } else {
+                // The book lacks the other account: the money left or came into this one.
+                p.strUnknownAccount = strOther;
+                p.src.eType = bOut ? SStatementRow::EType::Outlay : SStatementRow::EType::Income;
+                p.src.strRemark = (bOut ? Tr("转帐到“%1”：帐本中没有这个帐户，记为支出；")
+                                        : Tr("从“%1”转来：帐本中没有这个帐户，记为收入；"))
+                                      .arg(strOther) +
+                                  Tr("在类别中选一个帐户可改为转帐。");
+                p.strSort = GuessSort(p.src, rules);
+            }
+        } else {
+            p.strSort = GuessSort(r, rules);
+        }
+        if (r.eNotMoney != ENotMoney::None || !r.strNotMoney.isEmpty()) {
             p.eState = SPreviewRow::EState::NotMoney;
             p.strReason = r.strNotMoney;
-        } else if (r.eType == SStatementRow::EType::Transfer && p.strAccount == p.strTransferTo) {
+        } else if (p.src.eType == SStatementRow::EType::Transfer &&
+                   p.strAccount == p.strTransferTo) {
             p.eState = SPreviewRow::EState::NotMoney;
-            p.strReason = Tr("转出和转入是同一个帐户");
+            p.src.eNotMoney = ENotMoney::SameAccount;
+            p.strReason = Tr("转出和转入是同一个帐户，余额不变。");
         } else if (fileKeys.contains(p.strExtKey)) {
             p.eState = SPreviewRow::EState::Duplicate;
-            p.strReason = Tr("文件中重复的交易");
+            p.eDuplicate = SPreviewRow::EDuplicate::InFile;
+            p.strReason =
+                Tr("与第 %1 行完全相同，是文件中重复的一行。").arg(fileKeys.value(p.strExtKey));
+        } else {
+            // Only a row that is counted claims its key: a greyed one hides nothing.
+            fileKeys.insert(p.strExtKey, r.nLine);
         }
-        fileKeys.insert(p.strExtKey);
         if (p.eState == SPreviewRow::EState::New && r.date.isValid()) {
             if (!first.isValid() || r.date < first)
                 first = r.date;
@@ -349,19 +526,40 @@ bool CImporter::Preview(const SStatement& st, const QString& strAccount,
     auto bookKey = [](const SPreviewRow& p) {
         return p.src.eType == SStatementRow::EType::Transfer
                    ? TransferKey(p.src.date, p.strAccount, p.strTransferTo, p.src.nCents)
-                   : RecordKey(p.src.Kind(), p.src.date, p.src.nCents, p.strNote);
+                   : RecordKey(p.src.Kind(), p.src.date, p.src.nCents, p.Note());
     };
     // Rows imported before take their own record out of the book's count first, so a row
     // typed by hand can still match only one row of the file.
-    for (SPreviewRow& p : out) {
-        if (p.eState == SPreviewRow::EState::NotMoney || !known.contains(p.strExtKey))
-            continue;
+    auto markKnown = [&](SPreviewRow& p) {
         p.bKeyKnown = true;
         p.eState = SPreviewRow::EState::Duplicate;
-        p.strReason = Tr("以前导入过（交易号相同）");
+        p.eDuplicate = SPreviewRow::EDuplicate::Imported;
+        p.strReason = Tr("以前导入过这笔交易。");
         auto it = inBook.find(bookKey(p));
         if (it != inBook.end() && it.value() > 0)
             --it.value();
+    };
+    for (SPreviewRow& p : out)
+        if (p.eState == SPreviewRow::EState::New && known.contains(p.strExtKey))
+            markKnown(p);
+    // Books imported into by earlier copies hold the id and direction only, for one row of
+    // each: the row whose record the book holds, else the first of the file.
+    QHash<QString, QVector<int>> byLegacy;
+    for (int i = 0; i < nTotal; ++i)
+        if (out[i].eState == SPreviewRow::EState::New && !out[i].src.strExtId.isEmpty()) {
+            const QString strLegacy = LegacyKey(strPrefix, out[i].src);
+            if (known.contains(strLegacy))
+                byLegacy[strLegacy].append(i);
+        }
+    for (auto it = byLegacy.cbegin(); it != byLegacy.cend(); ++it) {
+        int nPick = it.value().first();
+        for (int i : it.value())
+            if (inBook.value(bookKey(out[i])) > 0) {
+                nPick = i;
+                break;
+            }
+        markKnown(out[nPick]);
+        out[nPick].bKeyKnown = false; // its own key is not stored yet
     }
     for (int i = 0; i < nTotal; ++i) {
         if (progress && i % ProgressStep == 0 && !progress(nTotal + i, nTotal * 2))
@@ -373,7 +571,8 @@ bool CImporter::Preview(const SStatement& st, const QString& strAccount,
         if (it != inBook.end() && it.value() > 0) {
             --it.value();
             p.eState = SPreviewRow::EState::Duplicate;
-            p.strReason = Tr("帐本中已有同一天、同金额、同备注的记录");
+            p.eDuplicate = SPreviewRow::EDuplicate::InBook;
+            p.strReason = Tr("帐本中已有同一天、同金额、同备注的记录。");
         }
     }
     for (SPreviewRow& p : out)

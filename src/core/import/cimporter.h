@@ -23,18 +23,25 @@ struct SImportRule {
 // One row of the import preview: what would be written, and whether it is ticked.
 struct SPreviewRow {
     enum class EState { New, NotMoney, Duplicate };
+    enum class EDuplicate { None, InFile, Imported, InBook };
 
     SStatementRow src;
     QString strSort;       // category (income / outlay rows)
-    QString strNote;       // counterpart and goods, as stored
     QString strAccount;    // the account moved; a transfer's source
     QString strTransferTo; // a transfer's destination
     QString strExtKey;     // what marks the row as imported
     EState eState = EState::New;
-    QString strReason; // why a row is greyed
+    EDuplicate eDuplicate = EDuplicate::None;
+    QString strReason; // why a row is greyed, or (strRemark) why it is counted as it is
+    // A QIF transfer to an account the book does not have: that account's name. The row is
+    // an outlay or income until the user picks one of the book's accounts for it.
+    QString strUnknownAccount;
     bool bTicked = true;
     bool bSortByHand = false; // the user chose the category; rules leave it alone
     bool bKeyKnown = false;   // its external id is stored already
+
+    // Counterpart and goods, as stored: made when asked, so a big preview holds them once.
+    QString Note() const;
 };
 
 // From a read statement to rows of the book: the preview (categories from the rules,
@@ -74,10 +81,38 @@ public:
     bool Preview(const SStatement& statement, const QString& strAccount,
                  const QVector<SImportRule>& rules, QVector<SPreviewRow>& rows,
                  const FProgress& progress = {}) const;
+    // The same, taking the statement's rows apart instead of copying them (a big file is
+    // then not held twice); the statement is left without rows.
+    bool Preview(SStatement&& statement, const QString& strAccount,
+                 const QVector<SImportRule>& rules, QVector<SPreviewRow>& rows,
+                 const FProgress& progress = {}) const;
     // Guesses the categories again, except those the user chose by hand.
     static void ApplyRules(QVector<SPreviewRow>& rows, const QVector<SImportRule>& rules);
     static QString GuessSort(const SStatementRow& row, const QVector<SImportRule>& rules);
     static QString NoteOf(const SStatementRow& row);
+    // The book's category for a payment app's own one (支付宝 交易分类, 微信 交易类型), ""
+    // when the built-in table has none.
+    static QString AppSort(const QString& strAppCategory, ERecordKind eKind);
+    // A row whose transfer account is missing from the book: strAccount of the book makes
+    // it a transfer, "" an outlay or income again (category from the rules).
+    static bool SetTransferAccount(SPreviewRow& row, const QString& strAccount,
+                                   const QVector<SImportRule>& rules);
+    // "以后同样处理": a rule giving the row's counterpart (or goods) the row's category,
+    // put first so it wins over older ones with the same keyword.
+    static SImportRule RuleFor(const SPreviewRow& row);
+    static void AddRule(QVector<SImportRule>& rules, const SImportRule& rule);
+
+    // What the ticked rows move, in whole cents, and how many rows are greyed for each
+    // reason (short names, in a fixed order, only those with rows).
+    struct STotals {
+        int nRows = 0;
+        int nTicked = 0;
+        std::int64_t nIncome = 0;
+        std::int64_t nOutlay = 0;
+        std::int64_t Net() const { return nIncome - nOutlay; }
+        QVector<QPair<QString, int>> greyed;
+    };
+    static STotals Totals(const QVector<SPreviewRow>& rows);
 
     // Writes the ticked rows, all or nothing: records (opening their days as the new-day
     // dialogs do), transfers, their external ids and the balances. Throws CDBException.
@@ -85,6 +120,9 @@ public:
 
 private:
     int UserId() const; // throws CDBException when the user is not there
+    bool PreviewRows(const SStatement& st, SStatement* pConsume, const QString& strAccount,
+                     const QVector<SImportRule>& rules, QVector<SPreviewRow>& rows,
+                     const FProgress& progress) const;
 
     QString m_strUser;
     qint64 m_nSessionUser = 0;

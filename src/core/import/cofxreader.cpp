@@ -6,16 +6,56 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QHash>
 #include <QMutex>
+#include <QRegularExpression>
 #include <libofx/libofx.h>
 
 namespace {
+
+// The day a transaction's block prints, YYYYMMDD of DTPOSTED (else DTUSER): the bank's
+// day, whatever zone the time after it names and whatever zone this computer is in.
+struct SPrinted {
+    QString strFitId;
+    QDate day;
+};
 
 struct SOfxParse {
     SStatement st;
     int nStatements = 0;
     int nSeen = 0;
+    QVector<SPrinted> printed; // in the file's order
+    QHash<QString, int> byFitId;
 };
+
+QVector<SPrinted> PrintedDays(const QByteArray& bytes) {
+    QVector<SPrinted> list;
+    const QString text = QString::fromLatin1(bytes);
+    static const QRegularExpression block(
+        QStringLiteral("<(STMTTRN)>(.*?)(?=</?STMTTRN>|</BANKTRANLIST>|<STMTTRN>|$)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression posted(QStringLiteral("<DTPOSTED>\\s*(\\d{8})"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression user(QStringLiteral("<DTUSER>\\s*(\\d{8})"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression fitid(QStringLiteral("<FITID>\\s*([^<\\r\\n]*)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    auto it = block.globalMatch(text);
+    while (it.hasNext()) {
+        const QString strBlock = it.next().captured(2);
+        QRegularExpressionMatch m = posted.match(strBlock);
+        if (!m.hasMatch())
+            m = user.match(strBlock);
+        SPrinted p;
+        if (m.hasMatch())
+            p.day = QDate::fromString(m.captured(1), QStringLiteral("yyyyMMdd"));
+        const QRegularExpressionMatch f = fitid.match(strBlock);
+        if (f.hasMatch())
+            p.strFitId = f.captured(1).trimmed();
+        list.append(p);
+    }
+    return list;
+}
 
 QString Text(const char* sz, int bValid) {
     return bValid ? QString::fromUtf8(sz).trimmed() : QString();
@@ -28,16 +68,28 @@ int OnTransaction(const struct OfxTransactionData data, void* pUser) {
     r.nLine = p->nSeen; // libofx gives no line numbers: the transaction's position stands in
     if (!data.amount_valid || !(data.date_posted_valid || data.date_initiated_valid))
         return 0;
-    const time_t t = data.date_posted_valid ? data.date_posted : data.date_initiated;
-    r.date = QDateTime::fromSecsSinceEpoch(qint64(t)).date();
+    const QString strFitId = Text(data.fi_id, data.fi_id_valid);
+    // The printed day of this transaction's block: the block at its place when the FITIDs
+    // agree, else the block of its FITID, else the block at its place.
+    const int nPlace = p->nSeen - 1 < p->printed.size() ? p->nSeen - 1 : -1;
+    int nBlock = nPlace;
+    if (nPlace >= 0 && p->printed[nPlace].strFitId != strFitId)
+        nBlock = p->byFitId.value(strFitId, nPlace);
+    if (nBlock >= 0 && p->printed[nBlock].day.isValid()) {
+        r.date = p->printed[nBlock].day;
+    } else {
+        const time_t t = data.date_posted_valid ? data.date_posted : data.date_initiated;
+        r.date = QDateTime::fromSecsSinceEpoch(qint64(t), Qt::UTC).date();
+    }
     const std::int64_t nSigned = CMoney::ToCents(data.amount);
     r.nCents = nSigned < 0 ? -nSigned : nSigned;
     r.eType = nSigned < 0 ? SStatementRow::EType::Outlay : SStatementRow::EType::Income;
-    if (nSigned == 0)
-        r.strNotMoney = QCoreApplication::translate("COfxReader", "金额为 0");
+    if (nSigned == 0) {
+        r.eNotMoney = ENotMoney::Zero;
+        r.strNotMoney = QCoreApplication::translate("COfxReader", "金额为 0，没有钱款变动。");
+    }
     r.strCounterpart = Text(data.name, data.name_valid);
     r.strGoods = Text(data.memo, data.memo_valid);
-    const QString strFitId = Text(data.fi_id, data.fi_id_valid);
     if (!strFitId.isEmpty())
         r.strExtId = Text(data.account_id, data.account_id_valid) + QLatin1Char(':') + strFitId;
     p->st.rows.append(r);
@@ -61,6 +113,8 @@ SStatement COfxReader::Read(const QString& strPath) {
     QFile file(strPath);
     if (!file.open(QIODevice::ReadOnly) || !LooksLikeOfx(file.read(4096)))
         throw CImportError(QCoreApplication::translate("COfxReader", "不是 OFX 文件。"));
+    file.seek(0);
+    const QVector<SPrinted> printed = PrintedDays(file.readAll());
     file.close();
 
     // libofx keeps global state and talks on stderr unless told not to: one parse at a time.
@@ -71,6 +125,10 @@ SStatement COfxReader::Read(const QString& strPath) {
             ofx_ERROR_msg = false;
     SOfxParse parse;
     parse.st.eFormat = EStatementFormat::Ofx;
+    parse.printed = printed;
+    for (int i = 0; i < printed.size(); ++i)
+        if (!printed[i].strFitId.isEmpty() && !parse.byFitId.contains(printed[i].strFitId))
+            parse.byFitId.insert(printed[i].strFitId, i);
     LibofxContextPtr ctx = libofx_get_new_context();
     ofx_set_transaction_cb(ctx, OnTransaction, &parse);
     ofx_set_statement_cb(ctx, OnStatement, &parse);

@@ -19,6 +19,7 @@ struct SPending {
     QString strDate, strAmount; // as written, for the message of a bad value
     int nDateLine = 0, nAmountLine = 0;
     bool bHas = false;
+    bool bInSplits = false; // past the first split line
 };
 
 // QIF dates: "12/31/2024", "12/31'24", "1/ 5/24", "2024-12-31"; day-first files are told
@@ -53,8 +54,22 @@ bool DayFirst(const QString& strText) {
 
 } // namespace
 
+namespace {
+// Some programs open the file with comment lines ("### exported by …").
+bool IsComment(const QString& strLine) {
+    return strLine.trimmed().startsWith(QLatin1Char('#'));
+}
+} // namespace
+
 bool CQifReader::LooksLikeQif(const QString& strText) {
-    const QString s = strText.left(4096).trimmed();
+    QString s;
+    for (const QString& line : strText.left(8192).split(QLatin1Char('\n')))
+        if (!line.trimmed().isEmpty() && !IsComment(line)) {
+            s = line.trimmed();
+            break;
+        }
+    if (s.startsWith(QChar(0xFEFF)))
+        s = s.mid(1);
     return s.startsWith(QLatin1String("!Type:"), Qt::CaseInsensitive) ||
            s.startsWith(QLatin1String("!Account"), Qt::CaseInsensitive) ||
            s.startsWith(QLatin1String("!Option"), Qt::CaseInsensitive) ||
@@ -101,22 +116,26 @@ SStatement CQifReader::Read(const QString& strText) {
             const QString strOther = strCat.mid(1, strCat.indexOf(QLatin1Char(']')) - 1);
             if (strOther == strAccount || r.strCounterpart.compare(QLatin1String("Opening Balance"),
                                                                    Qt::CaseInsensitive) == 0) {
-                r.strNotMoney = Tr("期初余额");
+                r.eNotMoney = ENotMoney::Balance;
+                r.strNotMoney = Tr("这是帐户的期初余额，不是一笔收支。");
             } else {
-                // From the side whose balance goes down to the side whose balance goes up.
+                // The file's own account and the other one; the money leaves the side whose
+                // balance goes down.
                 r.eType = SStatementRow::EType::Transfer;
-                r.strAccount = nSigned < 0 ? strAccount : strOther;
-                r.strTransferTo = nSigned < 0 ? strOther : strAccount;
-                const QString strKey =
-                    QStringLiteral("%1|%2|%3|%4")
-                        .arg(r.date.toString(Qt::ISODate), r.strAccount, r.strTransferTo)
-                        .arg(r.nCents);
+                r.strTransferTo = strOther;
+                r.bTransferOut = nSigned < 0;
+                const QString strFrom = nSigned < 0 ? strAccount : strOther;
+                const QString strTo = nSigned < 0 ? strOther : strAccount;
+                const QString strKey = QStringLiteral("%1|%2|%3|%4")
+                                           .arg(r.date.toString(Qt::ISODate), strFrom, strTo)
+                                           .arg(r.nCents);
                 const QString strMine = strKey + QLatin1Char('|') + strAccount;
                 // The other half was written in the other account's block.
                 const QString strTheirs = strKey + QLatin1Char('|') + strOther;
                 if (pendingMirror.value(strTheirs) > 0) {
                     --pendingMirror[strTheirs];
-                    r.strNotMoney = Tr("转帐的另一半（已在“%1”中计入）").arg(strOther);
+                    r.eNotMoney = ENotMoney::TransferHalf;
+                    r.strNotMoney = Tr("这是转帐的另一半，已在“%1”中计入。").arg(strOther);
                 } else {
                     ++pendingMirror[strMine];
                 }
@@ -125,8 +144,10 @@ SStatement CQifReader::Read(const QString& strText) {
             r.eType = nSigned < 0 ? SStatementRow::EType::Outlay : SStatementRow::EType::Income;
             if (categories.contains(strCat))
                 r.strCategory = strCat;
-            if (nSigned == 0)
-                r.strNotMoney = Tr("金额为 0");
+            if (nSigned == 0) {
+                r.eNotMoney = ENotMoney::Zero;
+                r.strNotMoney = Tr("金额为 0，没有钱款变动。");
+            }
         }
         st.rows.append(r);
         t = SPending();
@@ -138,8 +159,10 @@ SStatement CQifReader::Read(const QString& strText) {
         QString line = lines[i];
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
-        if (line.trimmed().isEmpty())
+        if (line.trimmed().isEmpty() || IsComment(line))
             continue;
+        if (line.startsWith(QChar(0xFEFF)))
+            line = line.mid(1);
         if (line.startsWith(QLatin1Char('!'))) {
             finish();
             const QString strHead = line.trimmed();
@@ -180,8 +203,16 @@ SStatement CQifReader::Read(const QString& strText) {
         }
         switch (code.unicode()) {
         case 'D':
-            t.strDate = value;
-            t.nDateLine = nLine;
+            // Only the transaction's own date line dates it; one among its splits does not.
+            if (!t.bInSplits) {
+                t.strDate = value;
+                t.nDateLine = nLine;
+            }
+            break;
+        case 'S':
+        case 'E':
+        case '$':
+            t.bInSplits = true;
             break;
         case 'T':
         case 'U':

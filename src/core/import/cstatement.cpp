@@ -5,7 +5,7 @@
 // "date=0;amount=-1;…;format=yyyy-MM-dd": kept with the file layout it belongs to.
 QString SColumnMapping::ToText() const {
     return QStringLiteral("date=%1;amount=%2;in=%3;out=%4;note=%5;counterpart=%6;category=%7;"
-                          "format=%8")
+                          "dir=%8;format=%9")
         .arg(nDate)
         .arg(nAmount)
         .arg(nIn)
@@ -13,6 +13,7 @@ QString SColumnMapping::ToText() const {
         .arg(nNote)
         .arg(nCounterpart)
         .arg(nCategory)
+        .arg(nDirection)
         .arg(strDateFormat);
 }
 
@@ -44,6 +45,8 @@ SColumnMapping SColumnMapping::FromText(const QString& str) {
             m.nCounterpart = n;
         else if (key == QLatin1String("category"))
             m.nCategory = n;
+        else if (key == QLatin1String("dir"))
+            m.nDirection = n;
     }
     return m;
 }

@@ -16,12 +16,26 @@ namespace {
 QString Tr(const char* sz) {
     return QCoreApplication::translate("CStatementFile", sz);
 }
+
+// A CSV text whose first rows were parsed already; the whole is parsed again as it is read.
+class CCsvSource : public CRowSource {
+public:
+    CCsvSource(const QString& strText, const TTable& head) : m_strText(strText), m_head(head) {}
+    const TTable& Head() const override { return m_head; }
+    void ForEach(int nFrom, const std::function<bool(const STableRow&)>& fn) const override {
+        CCsvParser::Parse(m_strText, nFrom, fn);
+    }
+
+private:
+    const QString& m_strText;
+    const TTable& m_head;
+};
 } // namespace
 
 QString CStatementFile::FormatName(EStatementFormat eFormat) {
     switch (eFormat) {
     case EStatementFormat::Alipay:
-        return Tr("支付宝交易明细（CSV）");
+        return Tr("支付宝交易明细（CSV，手机或网页导出）");
     case EStatementFormat::Wechat:
         return Tr("微信支付账单明细（CSV 或 XLSX）");
     case EStatementFormat::Qif:
@@ -34,7 +48,7 @@ QString CStatementFile::FormatName(EStatementFormat eFormat) {
     return QString();
 }
 
-void CStatementFile::Load(const QString& strPath, CTextDecoder::EEncoding eEncoding) {
+void CStatementFile::Load(const QString& strPath, CTextDecoder::EEncoding eEncoding, int nSheet) {
     *this = CStatementFile();
     m_strPath = strPath;
     if (CDatabase::IsOpenBookFile(strPath))
@@ -53,7 +67,7 @@ void CStatementFile::Load(const QString& strPath, CTextDecoder::EEncoding eEncod
         if (!bZip)
             throw CImportError(Tr("不是 XLSX 文件（文件内容不是 XLSX 压缩包）。"));
         m_bXlsx = true;
-        m_table = CXlsxReader::ReadFirstSheet(strPath);
+        m_table = CXlsxReader::ReadSheet(strPath, nSheet, &m_sheets, &m_nSheet);
         m_bTableParsed = true;
         m_eDetected = CTableReader::DetectLayout(m_table);
         return;
@@ -68,7 +82,12 @@ void CStatementFile::Load(const QString& strPath, CTextDecoder::EEncoding eEncod
         return;
     }
     try {
-        m_table = CCsvParser::Parse(m_strText);
+        // Only the first rows stay as cells: enough to find the header and guess the columns.
+        // Read() parses the rest as it goes.
+        CCsvParser::Parse(m_strText, 0, [this](const STableRow& row) {
+            m_table.append(row);
+            return m_table.size() < HeadRows;
+        });
         m_bTableParsed = true;
     } catch (const CImportError& e) {
         m_strTableError = e.m_strMessage;
@@ -80,7 +99,14 @@ int CStatementFile::GuessedHeader() const {
     return CTableReader::GuessHeader(m_table);
 }
 
+bool CStatementFile::GuessLayout(int& nHeader, SColumnMapping& mapping) const {
+    return CTableReader::GuessLayout(m_table, nHeader, mapping);
+}
+
 QString CStatementFile::LayoutKey(int nHeader) const {
+    // A file without a header is known by its number of columns only.
+    if (nHeader < 0 && !m_table.isEmpty())
+        return QStringLiteral("#%1").arg(m_table.first().cells.size());
     if (nHeader < 0 || nHeader >= m_table.size())
         return QString();
     return m_table[nHeader].cells.join(QLatin1Char('|')).left(255);
@@ -100,12 +126,23 @@ SStatement CStatementFile::Read(EStatementFormat eFormat, const SColumnMapping& 
     if (!m_bTableParsed)
         throw CImportError(m_strTableError.isEmpty() ? Tr("不是 CSV 文件。") : m_strTableError);
     SStatement st;
+    const CTableSource sheet(m_table);
+    const CCsvSource csv(m_strText, m_table);
+    const CRowSource& source = m_bXlsx ? static_cast<const CRowSource&>(sheet) : csv;
     if (eFormat == EStatementFormat::Alipay)
-        st = CTableReader::ReadAlipay(m_table);
+        st = CTableReader::ReadAlipay(source);
     else if (eFormat == EStatementFormat::Wechat)
-        st = CTableReader::ReadWechat(m_table);
-    else
-        st = CTableReader::ReadMapped(m_table, nHeader, mapping);
+        st = CTableReader::ReadWechat(source);
+    else if (mapping.IsUsable())
+        st = CTableReader::ReadMapped(source, nHeader, mapping);
+    else {
+        SColumnMapping guess;
+        int nGuessHeader = -1;
+        if (!GuessLayout(nGuessHeader, guess))
+            throw CImportError(Tr("请指定日期列和金额列。"));
+        st = CTableReader::ReadMapped(source, nGuessHeader, guess);
+        st.bGuessedLayout = true;
+    }
     if (!m_bXlsx)
         st.strEncoding = CTextDecoder::Name(m_eEncoding);
     return st;

@@ -9,22 +9,31 @@
 // (the choice can be changed), then read in the chosen format.
 class CStatementFile {
 public:
-    // Reads and decodes the file and recognises its format. Throws CImportError.
+    // Reads and decodes the file and recognises its format; of a workbook, the sheet it was
+    // saved showing, or sheet nSheet. Throws CImportError.
     void Load(const QString& strPath,
-              CTextDecoder::EEncoding eEncoding = CTextDecoder::EEncoding::Auto);
+              CTextDecoder::EEncoding eEncoding = CTextDecoder::EEncoding::Auto, int nSheet = -1);
 
     QString Path() const { return m_strPath; }
     EStatementFormat Detected() const { return m_eDetected; }
     bool IsXlsx() const { return m_bXlsx; }
     CTextDecoder::EEncoding Encoding() const { return m_eEncoding; }
-    // The rows of a CSV or XLSX file (empty for QIF and OFX).
+    // The rows of an XLSX sheet, the first HeadRows rows of a CSV (empty for QIF and OFX).
     const TTable& Table() const { return m_table; }
+    static constexpr int HeadRows = 300;
+    // A workbook's sheet names and the one read.
+    const QStringList& Sheets() const { return m_sheets; }
+    int Sheet() const { return m_nSheet; }
     // Where the column names of a CSV of unknown layout probably are (-1: not found).
     int GuessedHeader() const;
+    // A first guess at a CSV of unknown layout (CTableReader::GuessLayout).
+    bool GuessLayout(int& nHeader, SColumnMapping& mapping) const;
     // The header's cells as one text: the key under which a column mapping is remembered.
     QString LayoutKey(int nHeader) const;
 
     // The rows in the given format. Throws CImportError naming the line and what is wrong.
+    // A CSV read without a usable mapping is read with the guessed one (bGuessedLayout).
+    // nHeader -1 with a mapping: the file has no header row.
     SStatement Read(EStatementFormat eFormat, const SColumnMapping& mapping = {},
                     int nHeader = -1) const;
 
@@ -34,6 +43,8 @@ private:
     QString m_strPath;
     QString m_strText;
     TTable m_table;
+    QStringList m_sheets;
+    int m_nSheet = 0;
     bool m_bXlsx = false;
     bool m_bTableParsed = false;
     QString m_strTableError; // why the text is no CSV table, told when a table is asked for

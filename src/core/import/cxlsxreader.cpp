@@ -61,35 +61,64 @@ QStringList SharedStrings(const QByteArray& data) {
     return list;
 }
 
-// The path of the first sheet: from the workbook's relations when they say, else sheet1.
-QString FirstSheetPath(QuaZip& zip) {
+struct SSheet {
+    QString strName;
+    QString strPath;
+};
+
+// The workbook's sheets in their order with the paths of their parts, and the sheet the
+// workbook was saved showing (bookViews activeTab), which is the one the user looked at.
+QVector<SSheet> Sheets(QuaZip& zip, int& nActive) {
     QByteArray workbook, rels;
-    QString strRelId;
+    QVector<SSheet> sheets;
+    QStringList relIds;
+    nActive = 0;
     if (ReadEntry(zip, QStringLiteral("xl/workbook.xml"), workbook)) {
         QXmlStreamReader xml(workbook);
-        while (!xml.atEnd() && strRelId.isEmpty()) {
+        while (!xml.atEnd()) {
             xml.readNext();
-            if (xml.isStartElement() && xml.name() == QLatin1String("sheet")) {
+            if (!xml.isStartElement())
+                continue;
+            if (xml.name() == QLatin1String("workbookView")) {
+                bool bOk = false;
+                const int n = xml.attributes().value(QLatin1String("activeTab")).toInt(&bOk);
+                if (bOk)
+                    nActive = n;
+            } else if (xml.name() == QLatin1String("sheet")) {
+                QString strRelId;
                 for (const QXmlStreamAttribute& a : xml.attributes())
                     if (a.name() == QLatin1String("id"))
                         strRelId = a.value().toString();
+                sheets.append(
+                    {xml.attributes().value(QLatin1String("name")).toString(), QString()});
+                relIds << strRelId;
             }
         }
     }
-    if (!strRelId.isEmpty() && ReadEntry(zip, QStringLiteral("xl/_rels/workbook.xml.rels"), rels)) {
+    if (ReadEntry(zip, QStringLiteral("xl/_rels/workbook.xml.rels"), rels)) {
         QXmlStreamReader xml(rels);
         while (!xml.atEnd()) {
             xml.readNext();
-            if (xml.isStartElement() && xml.name() == QLatin1String("Relationship") &&
-                xml.attributes().value(QLatin1String("Id")) == strRelId) {
-                QString strTarget = xml.attributes().value(QLatin1String("Target")).toString();
-                if (strTarget.startsWith(QLatin1Char('/')))
-                    return strTarget.mid(1);
-                return QStringLiteral("xl/") + strTarget;
-            }
+            if (!xml.isStartElement() || xml.name() != QLatin1String("Relationship"))
+                continue;
+            const int n =
+                int(relIds.indexOf(xml.attributes().value(QLatin1String("Id")).toString()));
+            if (n < 0)
+                continue;
+            const QString strTarget = xml.attributes().value(QLatin1String("Target")).toString();
+            sheets[n].strPath = strTarget.startsWith(QLatin1Char('/'))
+                                    ? strTarget.mid(1)
+                                    : QStringLiteral("xl/") + strTarget;
         }
     }
-    return QStringLiteral("xl/worksheets/sheet1.xml");
+    for (int i = 0; i < sheets.size(); ++i)
+        if (sheets[i].strPath.isEmpty())
+            sheets[i].strPath = QStringLiteral("xl/worksheets/sheet%1.xml").arg(i + 1);
+    if (sheets.isEmpty())
+        sheets.append({QString(), QStringLiteral("xl/worksheets/sheet1.xml")});
+    if (nActive < 0 || nActive >= sheets.size())
+        nActive = 0;
+    return sheets;
 }
 
 } // namespace
@@ -103,7 +132,8 @@ bool CXlsxReader::IsXlsx(const QString& strPath) {
     return bWorkbook;
 }
 
-TTable CXlsxReader::ReadFirstSheet(const QString& strPath) {
+TTable CXlsxReader::ReadSheet(const QString& strPath, int nSheet, QStringList* pNames,
+                              int* pSheet) {
     QuaZip zip(strPath);
     if (!zip.open(QuaZip::mdUnzip))
         throw CImportError(Tr("不是 XLSX 文件（无法作为 XLSX 压缩包打开）。"));
@@ -111,8 +141,18 @@ TTable CXlsxReader::ReadFirstSheet(const QString& strPath) {
     QStringList strings;
     if (ReadEntry(zip, QStringLiteral("xl/sharedStrings.xml"), shared))
         strings = SharedStrings(shared);
-    const QString strSheet = FirstSheetPath(zip);
-    if (!ReadEntry(zip, strSheet, sheet))
+    int nActive = 0;
+    const QVector<SSheet> sheets = Sheets(zip, nActive);
+    if (nSheet < 0 || nSheet >= sheets.size())
+        nSheet = nActive;
+    if (pNames) {
+        pNames->clear();
+        for (const SSheet& s : sheets)
+            *pNames << s.strName;
+    }
+    if (pSheet)
+        *pSheet = nSheet;
+    if (!ReadEntry(zip, sheets[nSheet].strPath, sheet))
         throw CImportError(Tr("不是 XLSX 文件：找不到工作表。"));
     zip.close();
 

@@ -9,9 +9,11 @@
 #include "import/ctablereader.h"
 #include "widgets/cmessagebox.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -62,26 +64,53 @@ CImportFilePage::CImportFilePage(CImportWizard* pWizard) : m_pWizard(pWizard) {
     pForm->addRow(tr("文字编码："), m_pEncoding);
     pForm->addRow(tr("导入到帐户："), m_pAccount);
 
+    m_pSheet = new QComboBox(this);
+    m_pSheet->setObjectName(QString::number(IDC_SHEET));
+    m_pSheetLabel = new QLabel(tr("工作表："), this);
+    pForm->addRow(m_pSheetLabel, m_pSheet);
+
+    // The pickers in two columns, so the page fits a small screen.
     m_pMapping = new QGroupBox(tr("各列的含义（其它 CSV）"), this);
     m_pMapping->setObjectName(QString::number(IDC_MAPPING));
     m_pHeader = new QSpinBox(m_pMapping);
     m_pHeader->setObjectName(QString::number(IDC_HEADER));
     m_pHeader->setRange(1, 1000000);
-    auto* pMapForm = new QFormLayout(m_pMapping);
-    pMapForm->addRow(tr("表头所在行："), m_pHeader);
+    m_pNoHeader = new QCheckBox(tr("第一行就是数据（没有表头）"), m_pMapping);
+    m_pNoHeader->setObjectName(QString::number(IDC_NO_HEADER));
+    m_pGuessed = new QLabel(m_pMapping);
+    m_pGuessed->setObjectName(QString::number(IDC_GUESSED));
+    m_pGuessed->setWordWrap(true);
+    auto* pGrid = new QGridLayout(m_pMapping);
+    pGrid->addWidget(new QLabel(tr("表头所在行："), m_pMapping), 0, 0);
+    auto* pHeaderRow = new QHBoxLayout;
+    pHeaderRow->addWidget(m_pHeader);
+    pHeaderRow->addWidget(m_pNoHeader, 1);
+    pGrid->addLayout(pHeaderRow, 0, 1, 1, 3);
     const QStringList labels = {
         tr("日期："), tr("金额（负数为支出）："), tr("收入金额："), tr("支出金额："),
-        tr("备注："), tr("交易对方："),           tr("类别：")};
+        tr("备注："), tr("交易对方："),           tr("类别："),     tr("收/支（收入、支出）：")};
     for (int i = 0; i < labels.size(); ++i) {
         auto* pCombo = new QComboBox(m_pMapping);
-        pCombo->setObjectName(QString::number(IDC_FIRST_COLUMN + i));
+        pCombo->setObjectName(
+            QString::number(i < 7 ? int(IDC_FIRST_COLUMN) + i : int(IDC_DIRECTION)));
+        pCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        pCombo->setMinimumContentsLength(14);
         m_columns << pCombo;
-        pMapForm->addRow(labels[i], pCombo);
+        pGrid->addWidget(new QLabel(labels[i], m_pMapping), 1 + i / 2, (i % 2) * 2);
+        pGrid->addWidget(pCombo, 1 + i / 2, (i % 2) * 2 + 1);
+        connect(pCombo, &QComboBox::activated, this, [this] {
+            m_bGuessed = false;
+            m_pGuessed->clear();
+        });
     }
     m_pDateFormat = new QComboBox(m_pMapping);
     m_pDateFormat->setObjectName(QString::number(IDC_DATE_FORMAT));
     m_pDateFormat->addItems(CTableReader::DateFormats());
-    pMapForm->addRow(tr("日期格式："), m_pDateFormat);
+    pGrid->addWidget(new QLabel(tr("日期格式："), m_pMapping), 5, 0);
+    pGrid->addWidget(m_pDateFormat, 5, 1);
+    pGrid->addWidget(m_pGuessed, 5, 2, 1, 2);
+    pGrid->setColumnStretch(1, 1);
+    pGrid->setColumnStretch(3, 1);
 
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addLayout(pForm);
@@ -97,6 +126,11 @@ CImportFilePage::CImportFilePage(CImportWizard* pWizard) : m_pWizard(pWizard) {
     connect(m_pFormat, &QComboBox::currentIndexChanged, this,
             &CImportFilePage::UpdateMappingVisible);
     connect(m_pHeader, &QSpinBox::valueChanged, this, &CImportFilePage::FillMapping);
+    connect(m_pNoHeader, &QCheckBox::toggled, this, [this](bool bNone) {
+        m_pHeader->setEnabled(!bNone);
+        FillMapping();
+    });
+    connect(m_pSheet, &QComboBox::activated, this, [this] { LoadFile(); });
     UpdateMappingVisible();
 }
 
@@ -116,7 +150,11 @@ void CImportFilePage::OnBrowse() {
 void CImportFilePage::LoadFile() {
     const QString strPath = m_pPath->text().trimmed();
     const auto eEncoding = CTextDecoder::EEncoding(m_pEncoding->currentData().toInt());
-    const QString strKey = strPath + QLatin1Char('|') + QString::number(int(eEncoding));
+    // The sheet chosen applies to the file it was chosen for.
+    const bool bSameFile = m_strLoaded.section(QLatin1Char('|'), 0, 0) == strPath;
+    const int nSheet = bSameFile && m_pSheet->count() > 1 ? m_pSheet->currentIndex() : -1;
+    const QString strKey = strPath + QLatin1Char('|') + QString::number(int(eEncoding)) +
+                           QLatin1Char('|') + QString::number(nSheet);
     if (strPath.isEmpty() || strKey == m_strLoaded)
         return;
     m_strLoaded = strKey;
@@ -126,9 +164,9 @@ void CImportFilePage::LoadFile() {
     auto pFile = std::make_shared<CStatementFile>();
     auto pError = std::make_shared<QString>();
     CImportProgress progress(tr("正在读取文件…"), this);
-    const bool bDone = progress.RunOffThread([pFile, pError, strPath, eEncoding] {
+    const bool bDone = progress.RunOffThread([pFile, pError, strPath, eEncoding, nSheet] {
         try {
-            pFile->Load(strPath, eEncoding);
+            pFile->Load(strPath, eEncoding, nSheet);
         } catch (const CImportError& e) {
             *pError = e.m_strMessage;
         }
@@ -149,78 +187,104 @@ void CImportFilePage::LoadFile() {
         strText += tr("，编码 %1").arg(CTextDecoder::Name(pFile->Encoding()));
     m_pDetected->setText(strText);
 
-    // A CSV of unknown layout: its header row and the mapping remembered for that layout.
-    const int nHeader = pFile->GuessedHeader();
+    m_pSheet->clear();
+    m_pSheet->addItems(pFile->Sheets());
+    m_pSheet->setCurrentIndex(pFile->Sheet());
+    m_pSheet->setVisible(pFile->Sheets().size() > 1);
+    m_pSheetLabel->setVisible(pFile->Sheets().size() > 1);
+
+    // A CSV of unknown layout: its header row (or none: the first row is a transaction) and
+    // the mapping remembered for that layout, else the guessed one.
+    int nHeader = -1;
+    SColumnMapping guess;
+    pFile->GuessLayout(nHeader, guess);
     const TTable& table = pFile->Table();
     m_pHeader->blockSignals(true);
+    m_pNoHeader->blockSignals(true);
+    m_pNoHeader->setChecked(nHeader < 0 && !table.isEmpty());
+    m_pHeader->setEnabled(!m_pNoHeader->isChecked());
     m_pHeader->setValue(nHeader >= 0 ? table[nHeader].nLine
                                      : (table.isEmpty() ? 1 : table[0].nLine));
+    m_pNoHeader->blockSignals(false);
     m_pHeader->blockSignals(false);
     FillMapping();
     UpdateMappingVisible();
 }
 
-void CImportFilePage::FillMapping() {
-    QStringList header;
+int CImportFilePage::HeaderIndex() const {
     const auto pFile = m_pWizard->m_pFile;
-    int nHeader = -1;
+    if (!pFile || m_pNoHeader->isChecked())
+        return -1;
+    const TTable& table = pFile->Table();
+    for (int i = 0; i < table.size(); ++i)
+        if (table[i].nLine >= m_pHeader->value())
+            return i;
+    return -1;
+}
+
+void CImportFilePage::FillMapping() {
+    const auto pFile = m_pWizard->m_pFile;
+    const int nHeader = HeaderIndex();
+    QStringList header, sample;
     if (pFile) {
         const TTable& table = pFile->Table();
-        for (int i = 0; i < table.size() && nHeader < 0; ++i)
-            if (table[i].nLine >= m_pHeader->value())
-                nHeader = i;
         if (nHeader >= 0)
             header = table[nHeader].cells;
+        // Each column's example: its first filled cell among the first rows below the header.
+        const int nEnd = int(std::min<qsizetype>(table.size(), nHeader + 21));
+        if (nHeader >= 0 || m_pNoHeader->isChecked())
+            for (int i = nHeader + 1; i < nEnd; ++i)
+                for (int c = 0; c < table[i].cells.size(); ++c) {
+                    while (sample.size() <= c)
+                        sample << QString();
+                    if (sample[c].isEmpty())
+                        sample[c] = table[i].cells[c];
+                }
     }
+    const int nWidth = int(std::max(header.size(), sample.size()));
     for (QComboBox* pCombo : m_columns) {
         pCombo->clear();
         pCombo->addItem(tr("（无）"), -1);
-        for (int i = 0; i < header.size(); ++i)
-            pCombo->addItem(header[i].isEmpty() ? tr("第 %1 列").arg(i + 1) : header[i], i);
+        // "第 3 列：金额（如 35.50）": where the column is, its name, and what it holds.
+        for (int i = 0; i < nWidth; ++i) {
+            QString strText = tr("第 %1 列").arg(i + 1);
+            if (!header.value(i).isEmpty())
+                strText += tr("：%1").arg(header[i]);
+            const QString strExample = sample.value(i).left(16);
+            if (!strExample.isEmpty())
+                strText += tr("（如 %1）").arg(strExample);
+            pCombo->addItem(strText, i);
+        }
     }
     SColumnMapping m;
     bool bRemembered = false;
-    if (nHeader >= 0) {
+    if (pFile && (nHeader >= 0 || m_pNoHeader->isChecked())) {
         try {
             bRemembered = m_pWizard->m_importer.LoadMapping(pFile->LayoutKey(nHeader), m);
         } catch (const CDBException&) {
             bRemembered = false; // only a convenience: the user maps the columns again
         }
     }
-    if (!bRemembered) {
-        // A first guess from the usual column names.
-        auto find = [&header](std::initializer_list<const char*> names) {
-            for (int i = 0; i < header.size(); ++i)
-                for (const char* n : names)
-                    if (header[i].contains(QString::fromUtf8(n)))
-                        return i;
-            return -1;
-        };
-        m.nDate = find({"日期", "时间", "Date", "date"});
-        m.nIn = find({"收入"});
-        m.nOut = find({"支出"});
-        if (m.nIn < 0 || m.nOut < 0) {
-            m.nIn = m.nOut = -1;
-            m.nAmount = find({"金额", "Amount", "amount"});
-        }
-        m.nNote = find({"摘要", "备注", "说明", "用途", "Memo", "memo"});
-        m.nCounterpart = find({"对方", "Payee", "payee"});
-        m.nCategory = find({"类别", "分类", "Category"});
-        m.strDateFormat = QStringLiteral("yyyy-MM-dd");
-        if (nHeader >= 0 && nHeader + 1 < pFile->Table().size() && m.nDate >= 0) {
-            const QString strSample = pFile->Table()[nHeader + 1].cells.value(m.nDate);
-            for (const QString& f : CTableReader::DateFormats())
-                if (CTableReader::ParseDate(strSample, f).isValid()) {
-                    m.strDateFormat = f;
-                    break;
-                }
+    if (!bRemembered && pFile) {
+        int nGuessHeader = -1;
+        pFile->GuessLayout(nGuessHeader, m);
+        if (nGuessHeader != nHeader) {
+            // The user chose another header line: guess the columns from that one.
+            TTable table = pFile->Table();
+            if (nHeader > 0)
+                table.remove(0, nHeader);
+            int nIgnored = -1;
+            CTableReader::GuessLayout(table, nIgnored, m);
         }
     }
+    m_bGuessed = !bRemembered;
+    m_pGuessed->setText(m_bGuessed ? tr("列是猜的，请核对。") : tr("按上次核对过的各列读取。"));
     ShowMapping(m);
 }
 
 void CImportFilePage::ShowMapping(const SColumnMapping& m) {
-    const int values[] = {m.nDate, m.nAmount, m.nIn, m.nOut, m.nNote, m.nCounterpart, m.nCategory};
+    const int values[] = {m.nDate, m.nAmount,      m.nIn,       m.nOut,
+                          m.nNote, m.nCounterpart, m.nCategory, m.nDirection};
     for (int i = 0; i < m_columns.size(); ++i)
         m_columns[i]->setCurrentIndex(std::max(0, m_columns[i]->findData(values[i])));
     const int nFormat = m_pDateFormat->findText(m.strDateFormat);
@@ -229,8 +293,8 @@ void CImportFilePage::ShowMapping(const SColumnMapping& m) {
 
 SColumnMapping CImportFilePage::Mapping() const {
     SColumnMapping m;
-    int* targets[] = {&m.nDate, &m.nAmount,      &m.nIn,      &m.nOut,
-                      &m.nNote, &m.nCounterpart, &m.nCategory};
+    int* targets[] = {&m.nDate, &m.nAmount,      &m.nIn,       &m.nOut,
+                      &m.nNote, &m.nCounterpart, &m.nCategory, &m.nDirection};
     for (int i = 0; i < m_columns.size(); ++i)
         *targets[i] = m_columns[i]->currentData().toInt();
     if (m.nAmount >= 0)
@@ -259,17 +323,16 @@ bool CImportFilePage::validatePage() {
     }
     const auto eFormat = EStatementFormat(m_pFormat->currentData().toInt());
     const SColumnMapping mapping = Mapping();
-    int nHeader = -1;
-    for (int i = 0; i < pFile->Table().size() && nHeader < 0; ++i)
-        if (pFile->Table()[i].nLine >= m_pHeader->value())
-            nHeader = i;
+    const int nHeader = HeaderIndex();
+    const bool bGuessed = m_bGuessed && eFormat == EStatementFormat::Csv;
 
     auto pStatement = std::make_shared<SStatement>();
     auto pError = std::make_shared<QString>();
     CImportProgress progress(tr("正在读取帐单…"), this);
-    if (!progress.RunOffThread([pFile, pStatement, pError, eFormat, mapping, nHeader] {
+    if (!progress.RunOffThread([pFile, pStatement, pError, eFormat, mapping, nHeader, bGuessed] {
             try {
                 *pStatement = pFile->Read(eFormat, mapping, nHeader);
+                pStatement->bGuessedLayout = pStatement->bGuessedLayout || bGuessed;
             } catch (const CImportError& e) {
                 *pError = e.m_strMessage;
             }
@@ -284,8 +347,15 @@ bool CImportFilePage::validatePage() {
         return false;
     }
     try {
-        if (eFormat == EStatementFormat::Csv)
-            m_pWizard->m_importer.SaveMapping(pFile->LayoutKey(nHeader), mapping);
+        // A mapping is remembered once the user stands by it: chosen by hand here, or a
+        // guess confirmed on the preview page.
+        m_pWizard->m_strLayoutKey.clear();
+        if (eFormat == EStatementFormat::Csv) {
+            m_pWizard->m_strLayoutKey = pFile->LayoutKey(nHeader);
+            m_pWizard->m_mapping = mapping;
+            if (!bGuessed)
+                m_pWizard->m_importer.SaveMapping(m_pWizard->m_strLayoutKey, mapping);
+        }
         m_pWizard->m_rules = m_pWizard->m_importer.Rules();
         m_pWizard->m_strAccount = m_pAccount->currentText();
         // The duplicate search reads the book: on the job's own connection, off this thread.
@@ -294,13 +364,14 @@ bool CImportFilePage::validatePage() {
         job.Start([pStatement, pRows, strAccount = m_pWizard->m_strAccount,
                    rules = m_pWizard->m_rules](CImporter& importer,
                                                const CImporter::FProgress& progress) {
-            importer.Preview(*pStatement, strAccount, rules, *pRows, progress);
+            importer.Preview(std::move(*pStatement), strAccount, rules, *pRows, progress);
         });
         CImportProgress preview(tr("正在检查重复和类别…"), this);
         if (!preview.Run(job))
             return false;
         job.RethrowError();
         m_pWizard->m_statement = std::move(*pStatement);
+        m_pWizard->m_pModel->SetRules(m_pWizard->m_rules);
         m_pWizard->m_pModel->SetRows(std::move(*pRows), m_pWizard->m_importer.Accounts());
     } catch (const CDBException& e) {
         CMessageBox::ShowDBError(e, this);

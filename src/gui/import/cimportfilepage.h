@@ -5,6 +5,7 @@
 #include <QWizardPage>
 
 class CImportWizard;
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -27,6 +28,10 @@ public:
         IDC_HEADER = 1108,
         IDC_FIRST_COLUMN = 1110, // one combo box per mapped field, in order
         IDC_DATE_FORMAT = 1117,
+        IDC_NO_HEADER = 1118,
+        IDC_SHEET = 1119,
+        IDC_DIRECTION = 1126,
+        IDC_GUESSED = 1127,
     };
 
     explicit CImportFilePage(CImportWizard* pWizard);
@@ -38,6 +43,7 @@ private:
     void OnBrowse();
     void LoadFile();
     void FillMapping();
+    int HeaderIndex() const; // the header's index in the table, -1 for none
     void UpdateMappingVisible();
     SColumnMapping Mapping() const;
     void ShowMapping(const SColumnMapping& m);
@@ -50,7 +56,13 @@ private:
     QComboBox* m_pAccount;
     QGroupBox* m_pMapping;
     QSpinBox* m_pHeader;
-    QList<QComboBox*> m_columns; // date, amount, in, out, note, counterpart, category
+    QCheckBox* m_pNoHeader;
+    QComboBox* m_pSheet;
+    QLabel* m_pSheetLabel;
+    // date, amount, in, out, note, counterpart, category, 收/支
+    QList<QComboBox*> m_columns;
     QComboBox* m_pDateFormat;
-    QString m_strLoaded; // path and encoding of the file loaded last
+    QLabel* m_pGuessed;
+    bool m_bGuessed = false; // the mapping shown is the program's guess, untouched
+    QString m_strLoaded;     // path, encoding and sheet of the file loaded last
 };

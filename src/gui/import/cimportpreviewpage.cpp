@@ -10,6 +10,7 @@
 #include "import/cimportjob.h"
 #include "widgets/cmessagebox.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -20,14 +21,15 @@
 CImportPreviewPage::CImportPreviewPage(CImportWizard* pWizard) : m_pWizard(pWizard) {
     setObjectName(QStringLiteral("CImportPreviewPage"));
     setTitle(tr("第二步：检查每一行"));
-    setSubTitle(tr("灰色的行不计收支或已在帐本中，不会导入。可以改每行的类别和帐户。"));
+    setSubTitle(tr("灰色的行不会导入。可以改每行的类别和帐户。"));
     setCommitPage(true);
     setButtonText(QWizard::CommitButton, tr("导入(&I)"));
 
     m_pSummary = new QLabel(this);
-    m_pSummary->setObjectName(QStringLiteral("1120"));
+    m_pSummary->setObjectName(QString::number(IDC_SUMMARY));
+    m_pSummary->setWordWrap(true);
     m_pTable = new QTableView(this);
-    m_pTable->setObjectName(QStringLiteral("1121"));
+    m_pTable->setObjectName(QString::number(IDC_TABLE));
     m_pTable->setModel(m_pWizard->m_pModel);
     auto* pDelegate = new CComboDelegate(CPreviewModel::ChoicesRole, m_pTable);
     m_pTable->setItemDelegateForColumn(CPreviewModel::Sort, pDelegate);
@@ -39,20 +41,35 @@ CImportPreviewPage::CImportPreviewPage(CImportWizard* pWizard) : m_pWizard(pWiza
     m_pTable->setWordWrap(false);
 
     auto* pAll = new QPushButton(tr("全选(&A)"), this);
-    pAll->setObjectName(QStringLiteral("1122"));
+    pAll->setObjectName(QString::number(IDC_ALL));
     auto* pNone = new QPushButton(tr("全不选(&U)"), this);
-    pNone->setObjectName(QStringLiteral("1123"));
+    pNone->setObjectName(QString::number(IDC_NONE));
     auto* pRules = new QPushButton(tr("分类规则(&R)…"), this);
-    pRules->setObjectName(QStringLiteral("1124"));
+    pRules->setObjectName(QString::number(IDC_RULES));
+    auto* pSame = new QPushButton(tr("以后同样处理(&S)"), this);
+    pSame->setObjectName(QString::number(IDC_SAME_RULE));
+    pSame->setToolTip(tr("把当前行的类别记成规则：以后交易对方相同的行都归入这个类别。"));
+    m_pChecked = new QCheckBox(tr("列是猜的，请核对：我已核对各列"), this);
+    m_pChecked->setObjectName(QString::number(IDC_CHECKED));
     auto* pButtons = new QHBoxLayout;
-    pButtons->addWidget(m_pSummary, 1);
+    pButtons->addWidget(m_pChecked, 1);
     pButtons->addWidget(pAll);
     pButtons->addWidget(pNone);
+    pButtons->addWidget(pSame);
     pButtons->addWidget(pRules);
 
     auto* pLayout = new QVBoxLayout(this);
+    pLayout->addWidget(m_pSummary);
     pLayout->addLayout(pButtons);
     pLayout->addWidget(m_pTable, 1);
+    connect(pSame, &QPushButton::clicked, this, [this] {
+        const QModelIndex current = m_pTable->currentIndex();
+        if (!current.isValid()) {
+            CMessageBox::ShowMessage(tr("请先选中一行。"), this);
+            return;
+        }
+        SaveRuleFor(current.row());
+    });
 
     connect(pAll, &QPushButton::clicked, this, [this] { m_pWizard->m_pModel->SetAllTicked(true); });
     connect(pNone, &QPushButton::clicked, this,
@@ -68,43 +85,57 @@ void CImportPreviewPage::initializePage() {
     const double widths[] = {2.6, 5.5, 5, 5.5, 13, 4.5, 5};
     for (int i = 0; i < int(std::size(widths)); ++i)
         m_pTable->setColumnWidth(i, int(nChar * widths[i]));
+    m_pChecked->setChecked(false);
+    m_pChecked->setVisible(m_pWizard->m_statement.bGuessedLayout);
     UpdateSummary();
 }
 
 void CImportPreviewPage::UpdateSummary() {
-    int nTicked = 0, nGrey = 0;
-    std::int64_t nIn = 0, nOut = 0;
-    for (const SPreviewRow& r : m_pWizard->m_pModel->Rows()) {
-        if (r.eState != SPreviewRow::EState::New)
-            ++nGrey;
-        if (!r.bTicked)
-            continue;
-        ++nTicked;
-        if (r.src.eType == SStatementRow::EType::Income)
-            nIn += r.src.nCents;
-        else if (r.src.eType == SStatementRow::EType::Outlay)
-            nOut += r.src.nCents;
+    const CImporter::STotals t = CImporter::Totals(m_pWizard->m_pModel->Rows());
+    auto yuan = [](std::int64_t nCents) { return CMoney::FormatYuan(CMoney::FromCents(nCents)); };
+    m_pSummary->setText(tr("共 %1 行，勾选 %2 行：收入 %3，支出 %4，净额 %5。")
+                            .arg(t.nRows)
+                            .arg(t.nTicked)
+                            .arg(yuan(t.nIncome), yuan(t.nOutlay), yuan(t.Net())));
+    QStringList counts;
+    for (const auto& c : t.greyed)
+        counts << tr("%1 %2 行").arg(c.first).arg(c.second);
+    setSubTitle(counts.isEmpty()
+                    ? tr("每一行都会导入。可以改每行的类别和帐户。")
+                    : tr("不导入的行：%1。可以改每行的类别和帐户。").arg(counts.join(tr("，"))));
+}
+
+void CImportPreviewPage::ApplyRules(const QVector<SImportRule>& rules) {
+    if (!CMessageBox::Guarded(this, [&] {
+            m_pWizard->m_importer.SaveRules(rules);
+            m_pWizard->m_rules = m_pWizard->m_importer.Rules();
+        }))
+        return;
+    CImporter::ApplyRules(m_pWizard->m_pModel->Rows(), m_pWizard->m_rules);
+    m_pWizard->m_pModel->SetRules(m_pWizard->m_rules);
+    m_pWizard->m_pModel->Refresh();
+}
+
+void CImportPreviewPage::SaveRuleFor(int nRow) {
+    QVector<SPreviewRow>& rows = m_pWizard->m_pModel->Rows();
+    if (nRow < 0 || nRow >= rows.size())
+        return;
+    const SImportRule rule = CImporter::RuleFor(rows[nRow]);
+    if (rows[nRow].src.eType == SStatementRow::EType::Transfer || rule.strKeyword.isEmpty()) {
+        CMessageBox::ShowMessage(tr("这一行没有交易对方或说明，无法记成规则。"), this);
+        return;
     }
-    m_pSummary->setText(tr("共 %1 行，勾选 %2 行（收入 %3，支出 %4），%5 行不导入。")
-                            .arg(m_pWizard->m_pModel->Rows().size())
-                            .arg(nTicked)
-                            .arg(CMoney::FormatYuan(CMoney::FromCents(nIn)),
-                                 CMoney::FormatYuan(CMoney::FromCents(nOut)))
-                            .arg(m_pWizard->m_pModel->Rows().size() - nTicked));
-    Q_UNUSED(nGrey);
+    QVector<SImportRule> rules = m_pWizard->m_rules;
+    CImporter::AddRule(rules, rule);
+    // The row the rule came from keeps its category as chosen; the others follow the rule.
+    ApplyRules(rules);
 }
 
 void CImportPreviewPage::OnRules() {
     CImportRulesDlg dlg(m_pWizard->m_rules, this);
     if (dlg.exec() != QDialog::Accepted)
         return;
-    if (!CMessageBox::Guarded(this, [&] {
-            m_pWizard->m_importer.SaveRules(dlg.Rules());
-            m_pWizard->m_rules = m_pWizard->m_importer.Rules();
-        }))
-        return;
-    CImporter::ApplyRules(m_pWizard->m_pModel->Rows(), m_pWizard->m_rules);
-    m_pWizard->m_pModel->Refresh();
+    ApplyRules(dlg.Rules());
 }
 
 bool CImportPreviewPage::validatePage() {
@@ -115,6 +146,16 @@ bool CImportPreviewPage::validatePage() {
         CMessageBox::ShowMessage(tr("没有勾选任何一行。"), this);
         return false;
     }
+    if (!m_pChecked->isHidden() && !m_pChecked->isChecked()) {
+        CMessageBox::ShowMessage(tr("各列的含义是猜的。请核对日期、金额和收支是否读对，"
+                                    "然后勾选“我已核对各列”。"),
+                                 this);
+        return false;
+    }
+    if (m_pWizard->m_statement.bGuessedLayout && !m_pWizard->m_strLayoutKey.isEmpty())
+        CMessageBox::Guarded(this, [&] {
+            m_pWizard->m_importer.SaveMapping(m_pWizard->m_strLayoutKey, m_pWizard->m_mapping);
+        });
     // Written on the job's own connection in one transaction; cancelling rolls it back.
     auto pResult = std::make_shared<CImporter::SResult>();
     CImportJob job(m_pWizard->m_strUser, m_pWizard->m_nSessionUser);

@@ -21,5 +21,6 @@ CImportWizard::CImportWizard(const QString& strUser, qint64 nSessionUser, QWidge
     setPage(PageFile, new CImportFilePage(this));
     setPage(PagePreview, new CImportPreviewPage(this));
     setPage(PageDone, new CImportDonePage(this));
-    resize(960, 600);
+    // Fits a 1024×600 screen with the window frame and a panel.
+    resize(980, 540);
 }

@@ -25,6 +25,8 @@ public:
     std::shared_ptr<CStatementFile> m_pFile; // null until a file was read
     SStatement m_statement;
     QString m_strAccount;
+    QString m_strLayoutKey; // a CSV's layout, remembered with m_mapping once confirmed
+    SColumnMapping m_mapping;
     QVector<SImportRule> m_rules;
     CPreviewModel* m_pModel = nullptr;
     CImporter::SResult m_result;

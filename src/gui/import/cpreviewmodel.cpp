@@ -8,6 +8,14 @@
 
 CPreviewModel::CPreviewModel(QObject* pParent) : QAbstractTableModel(pParent) {}
 
+QString CPreviewModel::TransferChoice(const QString& strAccount) {
+    return tr("转帐：") + strAccount;
+}
+
+void CPreviewModel::SetRules(const QVector<SImportRule>& rules) {
+    m_rules = rules;
+}
+
 void CPreviewModel::SetRows(QVector<SPreviewRow> rows, const QStringList& accounts) {
     beginResetModel();
     m_rows = std::move(rows);
@@ -74,6 +82,19 @@ QVariant CPreviewModel::data(const QModelIndex& index, int nRole) const {
     if (nRole == Qt::TextAlignmentRole && index.column() == Amount)
         return int(Qt::AlignRight | Qt::AlignVCenter);
     if (nRole == ChoicesRole) {
+        if (index.column() == Sort && !r.strUnknownAccount.isEmpty()) {
+            // A transfer to an account the book lacks: a category, or one of the accounts.
+            const ERecordKind eKind =
+                r.src.bTransferOut ? ERecordKind::Outlay : ERecordKind::Income;
+            QStringList choices = CCategories::Of(eKind);
+            const bool bTransfer = r.src.eType == SStatementRow::EType::Transfer;
+            const QString strOwn =
+                bTransfer && !r.src.bTransferOut ? r.strTransferTo : r.strAccount;
+            for (const QString& a : m_accounts)
+                if (a != strOwn)
+                    choices << TransferChoice(a);
+            return choices;
+        }
         if (index.column() == Sort)
             return CCategories::Of(r.src.Kind());
         if (index.column() == Account)
@@ -88,11 +109,15 @@ QVariant CPreviewModel::data(const QModelIndex& index, int nRole) const {
     case Kind:
         if (bTransfer)
             return tr("转帐");
+        if (r.eState == SPreviewRow::EState::NotMoney && r.src.bNeutral)
+            return tr("不计");
         return r.src.eType == SStatementRow::EType::Income ? tr("收入") : tr("支出");
     case Sort:
+        if (bTransfer && !r.strUnknownAccount.isEmpty())
+            return TransferChoice(r.src.bTransferOut ? r.strTransferTo : r.strAccount);
         return bTransfer ? QVariant() : QVariant(r.strSort);
     case Note:
-        return r.strNote;
+        return r.Note();
     case Amount:
         return CMoney::Format(CMoney::FromCents(r.src.nCents));
     case Account:
@@ -101,8 +126,8 @@ QVariant CPreviewModel::data(const QModelIndex& index, int nRole) const {
     case Reason:
         if (r.eState == SPreviewRow::EState::Duplicate)
             return tr("重复：%1").arg(r.strReason);
-        if (r.eState == SPreviewRow::EState::New && r.src.bRefund)
-            return tr("退款，记为收入");
+        if (r.eState == SPreviewRow::EState::New)
+            return r.src.strRemark;
         return r.strReason;
     }
     return QVariant();
@@ -120,6 +145,27 @@ bool CPreviewModel::setData(const QModelIndex& index, const QVariant& value, int
     }
     if (nRole != Qt::EditRole)
         return false;
+    const QString strValue = value.toString();
+    if (index.column() == Sort && !r.strUnknownAccount.isEmpty()) {
+        // A transfer to an account the book lacks: "转帐：帐户" makes it a transfer, a
+        // category an outlay or income again.
+        const QString strPrefix = TransferChoice(QString());
+        const bool bToAccount = strValue.startsWith(strPrefix);
+        const QString strAccount = bToAccount ? strValue.mid(strPrefix.size()) : QString();
+        const ERecordKind eKind = r.src.bTransferOut ? ERecordKind::Outlay : ERecordKind::Income;
+        if (bToAccount ? !m_accounts.contains(strAccount)
+                       : !CCategories::Of(eKind).contains(strValue))
+            return false;
+        if (!CImporter::SetTransferAccount(r, strAccount, m_rules))
+            return false;
+        if (!bToAccount) {
+            r.strSort = strValue;
+            r.bSortByHand = true;
+        }
+        emit dataChanged(this->index(index.row(), 0), this->index(index.row(), ColumnCount - 1));
+        emit TicksChanged();
+        return true;
+    }
     if (index.column() == Sort && CCategories::Of(r.src.Kind()).contains(value.toString())) {
         r.strSort = value.toString();
         r.bSortByHand = true;
@@ -145,6 +191,8 @@ Qt::ItemFlags CPreviewModel::flags(const QModelIndex& index) const {
     if (index.column() == Tick && r.eState == SPreviewRow::EState::NotMoney)
         f &= ~Qt::ItemIsEnabled;
     if (!bTransfer && (index.column() == Sort || index.column() == Account))
+        f |= Qt::ItemIsEditable;
+    if (index.column() == Sort && !r.strUnknownAccount.isEmpty())
         f |= Qt::ItemIsEditable;
     return f;
 }

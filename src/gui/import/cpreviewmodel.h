@@ -18,6 +18,10 @@ public:
     explicit CPreviewModel(QObject* pParent = nullptr);
 
     void SetRows(QVector<SPreviewRow> rows, const QStringList& accounts);
+    // The rules a row turned back from a transfer takes its category from.
+    void SetRules(const QVector<SImportRule>& rules);
+    // "转帐：银行": the category column's choice that makes a row a transfer with an account.
+    static QString TransferChoice(const QString& strAccount);
     const QVector<SPreviewRow>& Rows() const { return m_rows; }
     QVector<SPreviewRow>& Rows() { return m_rows; }
     void Refresh();                  // after the rows changed outside (rules applied)
@@ -36,4 +40,5 @@ Q_SIGNALS:
 private:
     QVector<SPreviewRow> m_rows;
     QStringList m_accounts;
+    QVector<SImportRule> m_rules;
 };
