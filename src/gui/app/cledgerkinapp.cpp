@@ -45,8 +45,12 @@ SCommandLine ParseCommandLine(int& nExit) {
     const QCommandLineOption databaseOption(
         QStringList{QStringLiteral("database")},
         QCoreApplication::translate(
-            "CLedgerkinApp",
-            "使用的帐本：SQLite 文件路径，或 postgresql://用户:密码@主机:端口/数据库"),
+            "CLedgerkinApp", "使用的帐本，可以是：\n"
+                             "  SQLite 文件的路径，例如 ~/帐本/family.db\n"
+                             "  postgresql://用户:密码@主机:端口/数据库\n"
+                             "  postgresql://用户@主机:端口/数据库（密码取自 ~/.pgpass）\n"
+                             "PostgreSQL 地址后面可加 ?schema=名称（一个数据库中放几本帐），"
+                             "以及 sslmode=、service=、passfile=、connect_timeout=，用 & 连接。"),
         QStringLiteral("URL"));
     parser.addOption(databaseOption);
     const QCommandLineOption demoOption(
