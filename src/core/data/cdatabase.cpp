@@ -273,6 +273,10 @@ QString PostgresConnectOptions(const QUrl& url, QString& strError) {
             .replace(QLatin1Char('\''), QStringLiteral("\\'"));
         options << item.first + QStringLiteral("='") + strValue + QLatin1Char('\'');
     }
+    // libpq waits for an unreachable server as long as the system lets it (minutes): the
+    // program says so after a while instead.
+    if (!QUrlQuery(url).hasQueryItem(QStringLiteral("connect_timeout")))
+        options << QStringLiteral("connect_timeout=10");
     return options.join(QLatin1Char(';'));
 }
 
@@ -299,11 +303,15 @@ void UsePostgresSchema(QSqlDatabase& db, const QString& strSchema) {
             throw CDBException(DriverText(error, CSqlDialect::PostgreSQL));
         }
     } else if (!query.value(0).toBool()) {
-        throw CDBException(
-            QCoreApplication::translate(
-                "CDatabase", "数据库用户“%1”无权使用模式“%2”（缺少 USAGE 权限），无法打开帐本。"
-                             "请让数据库管理员授予：GRANT USAGE ON SCHEMA %3 TO %4;")
-                .arg(db.userName(), strSchema, quoted, CSchema::Quoted(db.userName())));
+        // The role as the server knows it: the URL may name none (libpq's default, a service).
+        const QString strRole = query.exec(QStringLiteral("SELECT current_user")) && query.next()
+                                    ? query.value(0).toString()
+                                    : db.userName();
+        throw CDBException(QCoreApplication::translate(
+                               "CDatabase",
+                               "数据库用户“%1”无权使用模式“%2”（缺少 USAGE 权限），无法打开帐本。"
+                               "请让数据库管理员授予：GRANT USAGE ON SCHEMA %3 TO %4;")
+                               .arg(strRole, strSchema, quoted, CSchema::Quoted(strRole)));
     }
     if (!query.exec(QStringLiteral("SET search_path TO %1").arg(quoted)))
         throw CDBException(DriverText(query.lastError(), CSqlDialect::PostgreSQL));
@@ -650,6 +658,11 @@ bool CDatabase::DropIfLost(const QSqlError& error, const QString& strConnection)
     Close(strConnection);
     InfoOf(strConnection).bLost = true;
     return true;
+}
+
+bool CDatabase::IsLost(const QString& strConnection) {
+    const SConnectionInfo* p = FindInfo(strConnection);
+    return p && p->bLost;
 }
 
 const CSqlDialect& CDatabase::Dialect(const QString& strConnection) {

@@ -7,6 +7,7 @@
 #include "data/cdbexception.h"
 #include "data/ckepttotals.h"
 #include "demo/cdemobook.h"
+#include "widgets/cmessagebox.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -17,6 +18,7 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QSettings>
+#include <QTimer>
 #include <QTranslator>
 #include <cstdio>
 
@@ -174,6 +176,18 @@ int CLedgerkinApp::Run(int argc, char** argv) {
     CWindowLayout::Restore(&frame, QSettings());
     frame.show();
     CKeptTotals::SetBuildHook(ShowTotalsBuild);
+
+    // A book on a server is tried at once, so a wrong password, a missing role or database
+    // or a server that does not answer is said before anyone types a user name.
+    if (CDatabase::IsPostgresUrl(strUrl))
+        QTimer::singleShot(0, &frame, [&frame] {
+            try {
+                CDatabase::Open();
+            } catch (const CDBException& e) {
+                frame.SetStatusText(e.m_strError);
+                CMessageBox::ShowDBError(e, &frame);
+            }
+        });
 
     // The demo book is written on its first use (two years of days take a moment).
     if (cmd.bDemo) {
