@@ -598,6 +598,18 @@ private Q_SLOTS:
                 QVERIFY2(e.m_strError.startsWith(login.strStart), qPrintable(e.m_strError));
             }
         }
+        // A book in a schema that is not there yet, which the member may not create.
+        QUrl noSchema(urlOf(strMember, QStringLiteral("member-pw")));
+        noSchema.setQuery(QStringLiteral("schema=lk_none_") + strTag);
+        CDatabase::SetUrl(noSchema.toString(), QStringLiteral("login"));
+        try {
+            CDatabase::Open(QStringLiteral("login"));
+            QFAIL("a schema the role may not create was not reported");
+        } catch (const CDBException& e) {
+            QVERIFY2(e.m_strError.startsWith(QStringLiteral("帐本缺少模式“lk_none_")) &&
+                         e.m_strError.contains(QStringLiteral("数据库的 CREATE 权限")),
+                     qPrintable(e.m_strError));
+        }
         QUrl noDatabase(urlOf(strMember, QStringLiteral("member-pw")));
         noDatabase.setPath(QStringLiteral("/lk_no_such_book"));
         CDatabase::SetUrl(noDatabase.toString(), QStringLiteral("login"));
