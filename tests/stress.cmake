@@ -23,3 +23,9 @@ foreach(value "" "   ")
                        ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
                        PASS_REGULAR_EXPRESSION "--database 需要一个帐本路径或 URL" TIMEOUT 30)
 endforeach()
+
+# The README's household server, followed step by step on a throwaway PostgreSQL server
+# (skipped where PostgreSQL is not installed).
+add_test(NAME household_server
+         COMMAND ${PROJECT_SOURCE_DIR}/scripts/household-server $<TARGET_FILE:ledgerkin_driver>)
+set_tests_properties(household_server PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)

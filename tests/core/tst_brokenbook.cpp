@@ -3,8 +3,11 @@
 #include "cbookbuilder.h"
 #include "ctestbook.h"
 #include "data/cdbexception.h"
+#include "data/ckepttotals.h"
+#include "data/cschema.h"
 #include "data/cuserset.h"
 #include "import/cexporter.h"
+#include "import/cimporter.h"
 #include "import/cimporterror.h"
 #include "import/cstatementfile.h"
 #include "users/cuseradmin.h"
@@ -504,7 +507,8 @@ private Q_SLOTS:
         row("pg deadlock", true, "40P01", "另一个程序同时在修改");
         row("pg too many connections", true, "53300", "数据库服务器的连接数已满");
         row("pg out of memory", true, "53200", "数据库服务器资源不足");
-        row("pg bad password", true, "28P01", "数据库服务器拒绝登录");
+        row("pg bad password", true, "28P01", "数据库用户名或密码错误");
+        row("pg no such role", true, "28000", "数据库用户名或密码错误");
         row("pg unknown", true, "P0001", "数据库错误");
     }
     void errorTextsByBackend() {
@@ -551,12 +555,179 @@ private Q_SLOTS:
             CTransfer::Transfer(g_strUser, g_day, g_strCash, g_strBank, 5);
             QFAIL("a transfer without the right to write it was not refused");
         } catch (const CDBException& e) {
-            QVERIFY2(e.m_strError.startsWith(QStringLiteral("没有权限")), qPrintable(e.m_strError));
+            QVERIFY2(e.m_strError.startsWith(QStringLiteral("数据库用户没有写入帐本的权限")),
+                     qPrintable(e.m_strError));
         }
         QCOMPARE(CBookBuilder::Dump(), before);
         if (bSuper)
             for (const char* szSql : {"RESET ROLE", "DROP OWNED BY %1", "DROP ROLE %1"})
                 sql.exec(QString::fromLatin1(szSql).arg(strReader));
+    }
+
+    // A household server: the owner's role made the book; a member's role with the grants the
+    // README gives opens it without creating anything, writes records, transfers and imports;
+    // a role that may only read views it and is refused every write; a role that owns nothing
+    // is told which right it lacks when something is missing. Logins that fail say why.
+    void householdRolesOpenWithTheirGrants() {
+        if (!CTestBook::UsePostgres())
+            QSKIP("database roles are PostgreSQL's");
+        CTestBook book;
+        CBookBuilder::SOptions o;
+        o.nDays = 4;
+        CBookBuilder::AddUser(g_strUser, QStringLiteral("pw"), o);
+        QSqlQuery sql(CDatabase::Connection());
+        QVERIFY(sql.exec(QStringLiteral(
+            "SELECT rolsuper OR rolcreaterole FROM pg_roles WHERE rolname = CURRENT_USER")));
+        if (!sql.next() || !sql.value(0).toBool())
+            QSKIP("the test's database role may not create roles (CREATEROLE)");
+        const QString strTag = QString::number(QCoreApplication::applicationPid());
+        const QString strMember = QStringLiteral("lk_member_") + strTag;
+        const QString strReader = QStringLiteral("lk_reader_") + strTag;
+        const QString strSchema = CDatabase::ChangePayload();
+        const QString strTables =
+            QStringLiteral("\"User\", \"Bank\", \"Income\", \"Outlay\", \"Trs\", \"DayTotals\", "
+                           "\"MonthSortTotals\", \"MonthTotals\", \"SortTotals\", \"ImportedId\", "
+                           "\"ImportRule\", \"ImportLayout\"");
+        struct SRoles {
+            QString strNames, strSchema;
+            ~SRoles() {
+                QSqlQuery sql(CDatabase::Connection());
+                for (const char* szSql : {"REVOKE ALL ON ALL TABLES IN SCHEMA %1 FROM ",
+                                          "REVOKE ALL ON ALL SEQUENCES IN SCHEMA %1 FROM ",
+                                          "REVOKE ALL ON SCHEMA %1 FROM ", "DROP ROLE IF EXISTS "})
+                    sql.exec(QString::fromLatin1(szSql).replace(QLatin1String("%1"),
+                                                                CSchema::Quoted(strSchema)) +
+                             strNames);
+            }
+        } roles{strMember + QStringLiteral(", ") + strReader, strSchema};
+        // The grants the README gives a member and a reader.
+        for (const QString& strSql :
+             {QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD 'member-pw'").arg(strMember),
+              QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD 'reader-pw'").arg(strReader),
+              QStringLiteral("GRANT USAGE ON SCHEMA \"%1\" TO ").arg(strSchema) + roles.strNames,
+              QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON TABLE %1 TO ")
+                      .arg(strTables) +
+                  strMember,
+              QStringLiteral("GRANT USAGE ON ALL SEQUENCES IN SCHEMA \"%1\" TO ").arg(strSchema) +
+                  strMember,
+              QStringLiteral("GRANT SELECT ON TABLE %1 TO ").arg(strTables) + strReader})
+            QVERIFY2(sql.exec(strSql), qPrintable(sql.lastError().text()));
+        const auto urlOf = [&book](const QString& strRole, const QString& strPwd) {
+            QUrl url(book.Url());
+            url.setUserName(strRole);
+            url.setPassword(strPwd);
+            return url.toString();
+        };
+        const QString strMemberConn = QStringLiteral("member"),
+                      strReaderConn = QStringLiteral("reader");
+        CDatabase::SetUrl(urlOf(strMember, QStringLiteral("member-pw")), strMemberConn);
+        CDatabase::SetUrl(urlOf(strReader, QStringLiteral("reader-pw")), strReaderConn);
+
+        // The member: logs in, makes a user of their own (accounts, days, records, transfers)
+        // and imports; the kept totals follow through the owner's triggers.
+        QVERIFY(CUserAdmin::LogIn(g_strUser, QStringLiteral("pw"), strMemberConn) != 0);
+        CBookBuilder::AddUser(QStringLiteral("妈妈"), QStringLiteral("pw2"), o, strMemberConn);
+        SStatement statement;
+        for (int i = 0; i < 2; ++i) {
+            SStatementRow row;
+            row.date = o.firstDay.addDays(i);
+            row.eType = i ? SStatementRow::EType::Income : SStatementRow::EType::Outlay;
+            row.nCents = 1250 + i;
+            row.strCounterpart = QStringLiteral("商店");
+            row.strExtId = QStringLiteral("order-%1").arg(i);
+            statement.rows << row;
+        }
+        CImporter importer(QStringLiteral("妈妈"), 0, strMemberConn);
+        QVector<SPreviewRow> preview;
+        QVERIFY(importer.Preview(statement, CBookBuilder::AccountNames(1).first(), importer.Rules(),
+                                 preview));
+        const CImporter::SResult result = importer.Import(preview);
+        QVERIFY(result.bDone);
+        QCOMPARE(result.nIncome + result.nOutlay, 2);
+        QCOMPARE(CBookBuilder::BalanceProblems(), QStringList());
+        QCOMPARE(CBookBuilder::WholenessProblems(), QStringList());
+
+        // The reader: views what everyone wrote, the same figures as the owner, and writes
+        // nothing.
+        QVERIFY(CUserAdmin::LogIn(QStringLiteral("妈妈"), QStringLiteral("pw2"), strReaderConn));
+        for (const QString& strUser : {g_strUser, QStringLiteral("妈妈")}) {
+            const auto seen =
+                CKeptTotals::Periods(strUser, CKeptTotals::ELevel::Month, {}, {}, strReaderConn);
+            const auto kept = CKeptTotals::Periods(strUser, CKeptTotals::ELevel::Month);
+            QCOMPARE(seen.size(), kept.size());
+            QVERIFY(!seen.isEmpty());
+            for (int i = 0; i < seen.size(); ++i)
+                QCOMPARE(seen[i].nOutlay, kept[i].nOutlay);
+        }
+        const QStringList before = CBookBuilder::Dump();
+        const QStringList tried = TryToUse(strReaderConn);
+        QCOMPARE(tried.mid(0, 2), QStringList(2, QString()));
+        for (const QString& s : tried.mid(2))
+            QVERIFY2(s.startsWith(QStringLiteral("数据库用户没有写入帐本的权限")), qPrintable(s));
+        QCOMPARE(CBookBuilder::Dump(), before);
+
+        // Something missing that only the owner may make: the member is told which right it
+        // lacks (and the book is left as it is); the owner's next opening makes it again.
+        CDatabase::Close(strMemberConn);
+        QVERIFY(sql.exec(QStringLiteral("DROP INDEX \"IX_Trs_User\"")));
+        try {
+            CDatabase::Open(strMemberConn);
+            QFAIL("a missing index was not reported");
+        } catch (const CDBException& e) {
+            QVERIFY2(e.m_strError.contains(QStringLiteral("索引“IX_Trs_User”")) &&
+                         e.m_strError.contains(strMember) &&
+                         e.m_strError.contains(QStringLiteral("所有者")),
+                     qPrintable(e.m_strError));
+        }
+        CDatabase::Close();
+        CDatabase::Open();
+        QSqlQuery again(CDatabase::Connection());
+        QVERIFY(again.exec(QStringLiteral("SELECT to_regclass('\"IX_Trs_User\"') IS NOT NULL")) &&
+                again.next() && again.value(0).toBool());
+        CDatabase::Open(strMemberConn);
+
+        // Logins that fail say why, not that the connection broke.
+        const struct {
+            QString strUrl, strStart;
+        } logins[] = {
+            {urlOf(strMember, QStringLiteral("wrong")), QStringLiteral("数据库用户名或密码错误")},
+            {urlOf(QStringLiteral("lk_nobody_") + strTag, QStringLiteral("x")),
+             QStringLiteral("数据库用户名或密码错误")},
+        };
+        for (const auto& login : logins) {
+            CDatabase::SetUrl(login.strUrl, QStringLiteral("login"));
+            try {
+                CDatabase::Open(QStringLiteral("login"));
+                QFAIL("a login that cannot work was accepted");
+            } catch (const CDBException& e) {
+                QVERIFY2(e.m_strError.startsWith(login.strStart), qPrintable(e.m_strError));
+            }
+        }
+        // A book in a schema that is not there yet, which the member may not create.
+        QUrl noSchema(urlOf(strMember, QStringLiteral("member-pw")));
+        noSchema.setQuery(QStringLiteral("schema=lk_none_") + strTag);
+        CDatabase::SetUrl(noSchema.toString(), QStringLiteral("login"));
+        try {
+            CDatabase::Open(QStringLiteral("login"));
+            QFAIL("a schema the role may not create was not reported");
+        } catch (const CDBException& e) {
+            QVERIFY2(e.m_strError.startsWith(QStringLiteral("帐本缺少模式“lk_none_")) &&
+                         e.m_strError.contains(QStringLiteral("数据库的 CREATE 权限")),
+                     qPrintable(e.m_strError));
+        }
+        QUrl noDatabase(urlOf(strMember, QStringLiteral("member-pw")));
+        noDatabase.setPath(QStringLiteral("/lk_no_such_book"));
+        CDatabase::SetUrl(noDatabase.toString(), QStringLiteral("login"));
+        try {
+            CDatabase::Open(QStringLiteral("login"));
+            QFAIL("a missing database was not reported");
+        } catch (const CDBException& e) {
+            QVERIFY2(e.m_strError.startsWith(
+                         QStringLiteral("数据库服务器上没有数据库“lk_no_such_book”")),
+                     qPrintable(e.m_strError));
+        }
+        for (const QString& strConnection : {strMemberConn, strReaderConn, QStringLiteral("login")})
+            CDatabase::Close(strConnection);
     }
 };
 

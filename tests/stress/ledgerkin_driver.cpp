@@ -8,19 +8,32 @@
 //   ledgerkin_driver check --database URL [--unfinished-ok] LOG...
 //   ledgerkin_driver concurrency [--backend sqlite|pg] [--workers 2] [--millis 4000]
 //   ledgerkin_driver crash [--kills 60] [--max-seconds 110]
+//   ledgerkin_driver household --as owner|member|reader|check --database URL
 //
 // "concurrency" and "crash" are the tests: they make a fresh book, run workers as child
 // processes, check the book after them, and exit 0 (sound), 1 (a problem, listed) or 77
 // (PostgreSQL asked for but LEDGERKIN_TEST_PG not set).
+//
+// "household" is one member of a family on a shared server (scripts/household-server runs it
+// with the roles its README sets up): the owner opens the book first and adds 爸爸; a member
+// logs in as 爸爸, adds 妈妈 with days, records and transfers, and imports two rows; a reader logs
+// in and reads both users' figures and must be refused a transfer in so many words; "check"
+// finds balances and kept totals right and prints each user's cents and a digest of the rows.
 
+#include "accounts/ctransfer.h"
 #include "cbookbuilder.h"
 #include "cstresschecker.h"
 #include "cstresslog.h"
 #include "cstressworker.h"
 #include "data/cdbexception.h"
+#include "data/ckepttotals.h"
+#include "import/cimporter.h"
+#include "users/cuseradmin.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -346,13 +359,111 @@ int Crash(const QCommandLineParser& p) {
     return 0;
 }
 
+const QString g_strDad = QStringLiteral("爸爸"), g_strMum = QStringLiteral("妈妈");
+
+// Each user's income and outlay over every date, in cents, from the kept totals.
+QString KeptCents(const QString& strUser) {
+    qint64 nIncome = 0, nOutlay = 0;
+    for (const CKeptTotals::SPeriod& period :
+         CKeptTotals::Periods(strUser, CKeptTotals::ELevel::Year))
+        nIncome += period.nIncome, nOutlay += period.nOutlay;
+    return QStringLiteral("%1 %2 %3").arg(strUser).arg(nIncome).arg(nOutlay);
+}
+
+int Household(const QCommandLineParser& p) {
+    const QString strAs = p.value(QStringLiteral("as"));
+    CDatabase::SetUrl(p.value(QStringLiteral("database")));
+    CBookBuilder::SOptions o;
+    o.nDays = 8;
+    try {
+        CDatabase::Open();
+        // Run again on a book that has the user, a role adds a transfer instead.
+        const auto addOrTransfer = [&o](const QString& strUser, const QString& strPwd) {
+            if (!CUserAdmin::UserExists(strUser)) {
+                CBookBuilder::AddUser(strUser, strPwd, o);
+                return;
+            }
+            const QStringList accounts = CBookBuilder::AccountNames(2);
+            const auto eResult = CTransfer::Transfer(strUser, o.firstDay, accounts.constFirst(),
+                                                     accounts.constLast(), 0.5);
+            if (eResult != CTransfer::EResult::Done)
+                throw CDBException(CTransfer::Message(eResult));
+        };
+        if (strAs == QLatin1String("owner")) {
+            addOrTransfer(g_strDad, QStringLiteral("dad-pw"));
+        } else if (strAs == QLatin1String("member")) {
+            if (CUserAdmin::LogIn(g_strDad, QStringLiteral("dad-pw")) == 0)
+                throw CDBException(QStringLiteral("爸爸无法登录"));
+            o.nSeed = 2;
+            addOrTransfer(g_strMum, QStringLiteral("mum-pw"));
+            // Amounts of their own each run: rows like ones in the book already are unticked.
+            const qint64 nStamp = QDateTime::currentMSecsSinceEpoch();
+            SStatement statement;
+            for (int i = 0; i < 2; ++i) {
+                SStatementRow row;
+                row.date = o.firstDay.addDays(20 + i);
+                row.eType = i ? SStatementRow::EType::Income : SStatementRow::EType::Outlay;
+                row.nCents = 4000 + nStamp % 9973 + i;
+                row.strCounterpart = QStringLiteral("菜市场");
+                row.strExtId = QStringLiteral("household-%1-%2").arg(nStamp).arg(i);
+                statement.rows << row;
+            }
+            CImporter importer(g_strMum);
+            QVector<SPreviewRow> rows;
+            if (!importer.Preview(statement, CBookBuilder::AccountNames(1).constFirst(),
+                                  importer.Rules(), rows))
+                throw CDBException(QStringLiteral("导入预览被取消"));
+            const CImporter::SResult result = importer.Import(rows);
+            if (!result.bDone || result.nIncome + result.nOutlay != 2)
+                throw CDBException(QStringLiteral("导入没有写入两行"));
+        } else if (strAs == QLatin1String("reader")) {
+            if (CUserAdmin::UserNames().size() < 2 ||
+                CUserAdmin::LogIn(g_strMum, QStringLiteral("mum-pw")) == 0)
+                throw CDBException(QStringLiteral("只读用户看不到帐本的用户，或妈妈无法登录"));
+            Print(KeptCents(g_strDad));
+            Print(KeptCents(g_strMum));
+            try {
+                CTransfer::Transfer(g_strMum, o.firstDay,
+                                    CBookBuilder::AccountNames(2).constFirst(),
+                                    CBookBuilder::AccountNames(2).constLast(), 1);
+                Print(QStringLiteral("只读的数据库用户写入了帐本"));
+                return 1;
+            } catch (const CDBException& e) {
+                Print(e.m_strError);
+                if (!e.m_strError.startsWith(QStringLiteral("数据库用户没有写入帐本的权限")))
+                    return 1;
+            }
+        } else if (strAs == QLatin1String("check")) {
+            QStringList problems = CBookBuilder::BalanceProblems();
+            problems << CBookBuilder::WholenessProblems();
+            PrintProblems(problems);
+            if (!problems.isEmpty())
+                return 1;
+            for (const QString& strUser : CUserAdmin::UserNames())
+                Print(KeptCents(strUser));
+            Print(QString::fromLatin1(
+                QCryptographicHash::hash(CBookBuilder::Dump().join(QLatin1Char('\n')).toUtf8(),
+                                         QCryptographicHash::Sha256)
+                    .toHex()));
+        } else {
+            Print(QStringLiteral("--as 应为 owner、member、reader 或 check"));
+            return 2;
+        }
+    } catch (const CDBException& e) {
+        Print(e.m_strError);
+        return 1;
+    }
+    CDatabase::Close();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCommandLineParser p;
     p.addPositionalArgument(QStringLiteral("command"),
-                            QStringLiteral("work, setup, check, concurrency, crash"));
+                            QStringLiteral("work, setup, check, concurrency, crash, household"));
     auto add = [&p](const char* szName, const char* szDefault) {
         p.addOption(QCommandLineOption(QString::fromLatin1(szName), QString(), QStringLiteral("v"),
                                        QString::fromLatin1(szDefault)));
@@ -369,6 +480,7 @@ int main(int argc, char** argv) {
     add("workers", "2");
     add("kills", "60");
     add("max-seconds", "110");
+    add("as", "");
     p.addOption(QCommandLineOption(QStringLiteral("churn")));
     p.addOption(QCommandLineOption(QStringLiteral("unfinished-ok")));
     p.process(app);
@@ -389,6 +501,9 @@ int main(int argc, char** argv) {
         return Concurrency(p);
     if (strCommand == QLatin1String("crash"))
         return Crash(p);
-    Print(QStringLiteral("用法：ledgerkin_driver work|setup|check|concurrency|crash [选项]"));
+    if (strCommand == QLatin1String("household"))
+        return Household(p);
+    Print(QStringLiteral(
+        "用法：ledgerkin_driver work|setup|check|concurrency|crash|household [选项]"));
     return 2;
 }

@@ -3,6 +3,7 @@
 #include "cdbexception.h"
 #include "ctransaction.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 
 CChangeWatcher::CChangeWatcher(const QString& strConnection, QObject* pParent)
@@ -24,8 +25,29 @@ void CChangeWatcher::Stop() {
 
 void CChangeWatcher::Poll() {
     // Inside a transaction (a nested event loop of a message box) the book is this copy's.
-    if (!CDatabase::IsOpen(m_strConnection) || CTransaction::IsActive(m_strConnection))
+    if (CTransaction::IsActive(m_strConnection))
         return;
+    const bool bPostgres = !CDatabase::Dialect(m_strConnection).IsSQLite();
+    if (bPostgres && CDatabase::IsOpen(m_strConnection)) {
+        QSqlError error;
+        {
+            QSqlQuery probe(QSqlDatabase::database(m_strConnection, false));
+            if (!probe.exec(QStringLiteral("SELECT 1")))
+                error = probe.lastError();
+        }
+        if (error.isValid())
+            CDatabase::DropIfLost(error, m_strConnection);
+    }
+    if (!CDatabase::IsOpen(m_strConnection)) {
+        // Open again only what the server dropped; the next poll tries again while it is away.
+        if (!bPostgres || !CDatabase::IsLost(m_strConnection))
+            return;
+        try {
+            CDatabase::Open(m_strConnection);
+        } catch (const CDBException&) {
+            return;
+        }
+    }
     // Signals go out after the connection handle is let go: a receiver may close the book.
     enum class ESignal { None, Changed, Replaced } eSignal = ESignal::None;
     {
@@ -37,11 +59,15 @@ void CChangeWatcher::Poll() {
             m_nDataVersion = -1;
             m_bReplacedSignalled = false;
         }
-        if (!CDatabase::Dialect(m_strConnection).IsSQLite()) {
+        if (bPostgres) {
             if (bNewConnection && pDriver) {
                 connect(pDriver, &QSqlDriver::notification, this, &CChangeWatcher::OnNotification,
                         Qt::UniqueConnection);
                 pDriver->subscribeToNotification(CDatabase::ChangeChannel);
+                // Whatever was written while no connection listened went unheard.
+                if (m_bHadConnection)
+                    eSignal = ESignal::Changed;
+                m_bHadConnection = true;
             }
         } else if (!CDatabase::IsSameBookFile(m_strConnection)) {
             if (!m_bReplacedSignalled) {

@@ -14,9 +14,11 @@
 // when another connection has committed, and costs no file access beyond a lock check.
 // PostgreSQL: every write of the program notifies CDatabase::ChangeChannel inside its
 // transaction; the watcher listens on the connection and hears the other copies' notices
-// as they commit. The timer then only re-subscribes after the connection was opened again.
+// as they commit. The timer checks that the connection is still there (one trivial query): a
+// connection the server dropped (a restart, an outage) is opened again as soon as the server
+// answers, and since notices sent meanwhile were lost, that counts as a change.
 //
-// The watcher never opens the book itself: a book not open yet has nothing to show.
+// The watcher never opens a book that was not open: a book not open yet has nothing to show.
 class CChangeWatcher : public QObject {
     Q_OBJECT
 public:
@@ -50,4 +52,5 @@ private:
     qint64 m_nDataVersion = -1;
     bool m_bReplacedSignalled = false;
     bool m_bPending = false;
+    bool m_bHadConnection = false; // PostgreSQL: a connection was listened on before
 };

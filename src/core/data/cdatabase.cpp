@@ -233,6 +233,18 @@ bool IsRowWrite(const QString& strSql) {
     return false;
 }
 
+// A failed step as the message to show. A write the server refused for want of rights comes
+// from a role that may only read the book (a member's read-only role): say just that.
+QString StepErrorText(const QSqlError& error, CSqlDialect::EKind eKind, bool bWrite) {
+    if (!bWrite || eKind != CSqlDialect::PostgreSQL ||
+        error.nativeErrorCode().trimmed() != QLatin1String("42501"))
+        return DriverText(error, eKind);
+    const QString strMeaning =
+        QCoreApplication::translate("CDatabase", "数据库用户没有写入帐本的权限，这一步没有完成。");
+    const QString strDriver = error.text().trimmed();
+    return strDriver.isEmpty() ? strMeaning : strMeaning + QStringLiteral("（%1）").arg(strDriver);
+}
+
 // SQLSTATEs that mean the server connection is gone (class 08) or the server ended it
 // (57P01 administrator shutdown, 57P02 crash shutdown, 57P03 cannot connect now).
 bool IsLostState(const QString& strState) {
@@ -339,6 +351,114 @@ void OpenSqlite(QSqlDatabase& db, const QString& strPath) {
     query.exec(QStringLiteral("PRAGMA synchronous = FULL"));
 }
 
+// Why a connection to the server could not be made. The driver gives no SQLSTATE for a failed
+// login, only libpq's message, which carries the server's words: read the usual ones, and keep
+// the message itself beside the sentence for anything else.
+QString PostgresOpenError(const QSqlError& error, const QUrl& url, const QString& strDb) {
+    const QString strDriver = error.text().trimmed();
+    const QString strUser =
+        url.userName().isEmpty() ? qEnvironmentVariable("USER") : url.userName();
+    const auto says = [&strDriver](const char* sz) {
+        return strDriver.contains(QLatin1String(sz), Qt::CaseInsensitive);
+    };
+    QString strMeaning;
+    if (says("password authentication failed") || says("authentication failed for user"))
+        strMeaning =
+            QCoreApplication::translate("CDatabase", "数据库用户名或密码错误（数据库用户“%1”）。")
+                .arg(strUser);
+    else if (says("no password supplied") || says("password is required"))
+        strMeaning = QCoreApplication::translate(
+            "CDatabase", "数据库服务器要求密码，但没有给出密码：请把密码写进 ~/.pgpass"
+                         "（权限 0600），或写在数据库地址中。");
+    else if (says("role \"") && says("does not exist"))
+        strMeaning = QCoreApplication::translate("CDatabase", "数据库服务器上没有数据库用户“%1”。")
+                         .arg(strUser);
+    else if (says("database \"") && says("does not exist"))
+        strMeaning =
+            QCoreApplication::translate("CDatabase", "数据库服务器上没有数据库“%1”。").arg(strDb);
+    else if (says("no pg_hba.conf entry") || says("not permitted to log in"))
+        strMeaning = QCoreApplication::translate(
+                         "CDatabase", "数据库服务器不允许数据库用户“%1”从这台电脑登录数据库“%2”。")
+                         .arg(strUser, strDb);
+    else if (says("Connection refused") || says("could not translate host name") ||
+             says("timeout expired") || says("No route to host") ||
+             says("Network is unreachable") || says("could not connect"))
+        strMeaning =
+            QCoreApplication::translate("CDatabase",
+                                        "无法连接数据库服务器 %1：服务器没有运行，或网络不通。")
+                .arg(url.port() > 0 ? QStringLiteral("%1:%2").arg(url.host()).arg(url.port())
+                                    : url.host());
+    else
+        strMeaning = QCoreApplication::translate("CDatabase", "无法连接数据库服务器。");
+    return strDriver.isEmpty() ? strMeaning : strMeaning + QStringLiteral("（%1）").arg(strDriver);
+}
+
+// libpq's own options a URL may carry beside "?schema=", as "key='value'" for the driver
+// (which reads ';' as a space between options). "" in strError when all are known.
+QString PostgresConnectOptions(const QUrl& url, QString& strError) {
+    static const QStringList known{QStringLiteral("service"), QStringLiteral("passfile"),
+                                   QStringLiteral("sslmode"), QStringLiteral("sslrootcert"),
+                                   QStringLiteral("connect_timeout")};
+    QStringList options;
+    strError.clear();
+    for (const auto& item : QUrlQuery(url).queryItems(QUrl::FullyDecoded)) {
+        if (item.first == QLatin1String("schema"))
+            continue;
+        if (!known.contains(item.first) || item.second.contains(QLatin1Char(';'))) {
+            strError = QCoreApplication::translate("CDatabase",
+                                                   "数据库地址中的“%1”无效：可用的有 schema、%2。")
+                           .arg(item.first, known.join(QStringLiteral("、")));
+            return QString();
+        }
+        QString strValue = item.second;
+        strValue.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+            .replace(QLatin1Char('\''), QStringLiteral("\\'"));
+        options << item.first + QStringLiteral("='") + strValue + QLatin1Char('\'');
+    }
+    // libpq waits for an unreachable server as long as the system lets it (minutes): the
+    // program says so after a while instead.
+    if (!QUrlQuery(url).hasQueryItem(QStringLiteral("connect_timeout")))
+        options << QStringLiteral("connect_timeout=10");
+    return options.join(QLatin1Char(';'));
+}
+
+// The schema named by "?schema=": used when it is there, created only when it is missing, so
+// a role that may not create schemas still opens a book made for it.
+void UsePostgresSchema(QSqlDatabase& db, const QString& strSchema) {
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT has_schema_privilege(oid, 'USAGE') FROM pg_namespace "
+                                 "WHERE nspname = ?"));
+    query.addBindValue(strSchema);
+    if (!query.exec())
+        throw CDBException(DriverText(query.lastError(), CSqlDialect::PostgreSQL));
+    const QString quoted = CSchema::Quoted(strSchema);
+    if (!query.next()) {
+        if (!query.exec(QStringLiteral("CREATE SCHEMA %1").arg(quoted)) &&
+            query.lastError().nativeErrorCode() != QLatin1String("42P06")) { // made meanwhile
+            const QSqlError error = query.lastError();
+            if (error.nativeErrorCode() == QLatin1String("42501"))
+                throw CDBException(
+                    CSchema::CreateRefusedText(
+                        db, QCoreApplication::translate("CDatabase", "模式“%1”").arg(strSchema),
+                        QCoreApplication::translate("CDatabase", "需要数据库的 CREATE 权限")) +
+                    QStringLiteral("（%1）").arg(error.text().trimmed()));
+            throw CDBException(DriverText(error, CSqlDialect::PostgreSQL));
+        }
+    } else if (!query.value(0).toBool()) {
+        // The role as the server knows it: the URL may name none (libpq's default, a service).
+        const QString strRole = query.exec(QStringLiteral("SELECT current_user")) && query.next()
+                                    ? query.value(0).toString()
+                                    : db.userName();
+        throw CDBException(QCoreApplication::translate(
+                               "CDatabase",
+                               "数据库用户“%1”无权使用模式“%2”（缺少 USAGE 权限），无法打开帐本。"
+                               "请让数据库管理员授予：GRANT USAGE ON SCHEMA %3 TO %4;")
+                               .arg(strRole, strSchema, quoted, CSchema::Quoted(strRole)));
+    }
+    if (!query.exec(QStringLiteral("SET search_path TO %1").arg(quoted)))
+        throw CDBException(DriverText(query.lastError(), CSqlDialect::PostgreSQL));
+}
+
 void OpenPostgres(QSqlDatabase& db, const QString& strUrl) {
     const QUrl url(strUrl);
     if (!url.isValid() || url.host().isEmpty())
@@ -347,25 +467,23 @@ void OpenPostgres(QSqlDatabase& db, const QString& strUrl) {
     db.setHostName(url.host());
     if (url.port() > 0)
         db.setPort(url.port());
+    // Without a user or password in the URL, libpq takes them as it always does: the login
+    // name, ~/.pgpass (or PGPASSFILE), a service file (PGSERVICE, PGSERVICEFILE).
     db.setUserName(url.userName());
     db.setPassword(url.password());
     QString strDb = url.path();
     if (strDb.startsWith(QLatin1Char('/')))
         strDb.remove(0, 1);
     db.setDatabaseName(strDb);
+    QString strError;
+    db.setConnectOptions(PostgresConnectOptions(url, strError));
+    if (!strError.isEmpty())
+        throw CDBException(strError);
     if (!db.open())
-        throw CDBException(QCoreApplication::translate("CDatabase", "无法连接数据库服务器：%1")
-                               .arg(DriverText(db.lastError(), CSqlDialect::PostgreSQL)));
+        throw CDBException(PostgresOpenError(db.lastError(), url, strDb));
     const QString strSchema = QUrlQuery(url).queryItemValue(QStringLiteral("schema"));
-    if (!strSchema.isEmpty()) {
-        QSqlQuery query(db);
-        const QString quoted =
-            QLatin1Char('"') +
-            QString(strSchema).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-        if (!query.exec(QStringLiteral("CREATE SCHEMA IF NOT EXISTS %1").arg(quoted)) ||
-            !query.exec(QStringLiteral("SET search_path TO %1").arg(quoted)))
-            throw CDBException(DriverText(query.lastError(), CSqlDialect::PostgreSQL));
-    }
+    if (!strSchema.isEmpty())
+        UsePostgresSchema(db, strSchema);
 }
 
 } // namespace
@@ -425,7 +543,11 @@ const char* PostgresMeaning(const QString& strState) {
             "CDatabase", "帐本正忙：另一个程序正在写入，等待超时，这一步没有完成，请稍后再试。");
     if (strState == QLatin1String("42501"))
         return QT_TRANSLATE_NOOP(
-            "CDatabase", "没有权限：数据库用户无权读写帐本的这些数据，请让数据库管理员授予权限。");
+            "CDatabase", "没有权限：数据库用户无权读取帐本的这些数据，请让数据库管理员授予权限。");
+    if (strState == QLatin1String("3F000"))
+        return QT_TRANSLATE_NOOP("CDatabase",
+                                 "数据库用户没有可用的模式来存放帐本：请在地址中用 ?schema= "
+                                 "指定一个，或让数据库管理员授予模式的权限。");
     if (strState == QLatin1String("25006"))
         return QT_TRANSLATE_NOOP("CDatabase", "帐本是只读的，无法写入。");
     if (strState == QLatin1String("3D000"))
@@ -445,7 +567,7 @@ const char* PostgresMeaning(const QString& strState) {
                                                     "请稍后再试，程序会重新连接。");
     const QStringView cls = QStringView(strState).left(2);
     if (cls == QLatin1String("28"))
-        return QT_TRANSLATE_NOOP("CDatabase", "数据库服务器拒绝登录：用户名或密码不对。");
+        return QT_TRANSLATE_NOOP("CDatabase", "数据库用户名或密码错误。");
     if (cls == QLatin1String("23"))
         return QT_TRANSLATE_NOOP("CDatabase", "数据与帐本中已有的数据冲突，没有保存。");
     if (cls == QLatin1String("22"))
@@ -501,7 +623,9 @@ QString CDatabase::CheckUrl(const QString& strUrl) {
                        "CDatabase",
                        "数据库地址“%1”无效：应为 postgresql://用户:密码@主机:端口/数据库。")
                 .arg(strUrl);
-        return QString();
+        QString strError;
+        PostgresConnectOptions(url, strError);
+        return strError;
     }
     try {
         CheckSqliteFile(strUrl);
@@ -757,6 +881,11 @@ bool CDatabase::DropIfLost(const QSqlError& error, const QString& strConnection)
     return true;
 }
 
+bool CDatabase::IsLost(const QString& strConnection) {
+    const SConnectionInfo* p = FindInfo(strConnection);
+    return p && p->bLost;
+}
+
 const CSqlDialect& CDatabase::Dialect(const QString& strConnection) {
     static const CSqlDialect s_sqlite;
     const SConnectionInfo* p = FindInfo(strConnection);
@@ -820,7 +949,8 @@ QSqlQuery CDatabase::Exec(const QString& strSql, const QVariantList& values,
         }
         db = QSqlDatabase();
         if (!DropIfLost(error, strConnection))
-            throw CDBException(DriverText(error, eKind));
+            throw CDBException(
+                StepErrorText(error, eKind, bWrite || CTransaction::IsActive(strConnection)));
         // A read outside a transaction is tried once more on a new connection; a write may
         // or may not have reached the server, so it is reported, never repeated.
         if (bWrite || nTry > 0 || CTransaction::IsActive(strConnection))
@@ -854,10 +984,11 @@ void CDatabase::ExecPrepared(QSqlQuery& query, const QVariantList& values) {
     }
     if (!query.exec())
         throw CDBException(
-            ErrorText(query.lastError(),
-                      query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL
-                          ? CSqlDialect::PostgreSQL
-                          : CSqlDialect::SQLite));
+            StepErrorText(query.lastError(),
+                          query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL
+                              ? CSqlDialect::PostgreSQL
+                              : CSqlDialect::SQLite,
+                          IsWriteStatement(query.lastQuery())));
 }
 
 QString CDatabase::DefaultBookPath() {

@@ -74,6 +74,9 @@ public:
     static bool DropIfLost(const QSqlError& error,
                            const QString& strConnection = DefaultConnection);
 
+    // PostgreSQL: true after DropIfLost() closed the connection, until it is opened again.
+    static bool IsLost(const QString& strConnection = DefaultConnection);
+
     // "" when the URL can name a book (a PostgreSQL URL with a host and a database, or a
     // file that is an SQLite book or can be created); otherwise why not, for the user.
     // Nothing is opened or written.

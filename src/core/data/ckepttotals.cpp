@@ -4,11 +4,13 @@
 #include "cdbexception.h"
 #include "cschema.h"
 
+#include <QCoreApplication>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
+#include <iterator>
 
 const QString CKeptTotals::DayTable = QStringLiteral("\"DayTotals\"");
 const QString CKeptTotals::MonthTable = QStringLiteral("\"MonthSortTotals\"");
@@ -600,14 +602,32 @@ bool Present(QSqlQuery& query, const CSqlDialect& d) {
                         .arg(SqliteTableCount(), TriggerPrefix));
         return query.next() && query.value(0).toInt() == 4 && query.value(1).toInt() == 16;
     }
+    // The functions too: the queries call some of them, and the triggers' functions may be
+    // dropped apart from the triggers. Looked up in the book's schema, where they were made.
+    const qsizetype nFunctions = PostgresFunctions().size() + qsizetype(std::size(Rollups));
     Exec(query, QStringLiteral("SELECT to_regclass('\"DayTotals\"') IS NOT NULL AND "
                                "to_regclass('\"MonthSortTotals\"') IS NOT NULL AND "
                                "to_regclass('\"MonthTotals\"') IS NOT NULL AND "
                                "to_regclass('\"SortTotals\"') IS NOT NULL, "
                                "(SELECT COUNT(*) FROM pg_trigger WHERE tgname LIKE '%1%' AND "
-                               "tgrelid IN (%2))")
+                               "tgrelid IN (%2)), "
+                               "(SELECT COUNT(*) FROM pg_proc WHERE proname LIKE 'ledgerkin\\_%' "
+                               "AND pronamespace = (SELECT oid FROM pg_namespace WHERE nspname = "
+                               "current_schema()))")
                     .arg(TriggerPrefix, TriggerTables()));
-    return query.next() && query.value(0).toBool() && query.value(1).toInt() == 6;
+    return query.next() && query.value(0).toBool() && query.value(1).toInt() == 6 &&
+           query.value(2).toLongLong() == nFunctions;
+}
+
+// PostgreSQL: true when this connection's role may write the records. Such a role must not
+// fall back to totals of its own when it may not make the kept ones: its writes would leave
+// the book's totals wrong.
+bool MayWriteRecords(QSqlQuery& query) {
+    return query.exec(QStringLiteral("SELECT has_table_privilege(%1, 'INSERT') OR "
+                                     "has_table_privilege(%1, 'UPDATE') OR "
+                                     "has_table_privilege(%1, 'DELETE')")
+                          .arg(QStringLiteral("'%1'").arg(CSchema::Income))) &&
+           query.next() && query.value(0).toBool();
 }
 
 void DropOldTriggers(QSqlQuery& query, const CSqlDialect& d) {
@@ -771,10 +791,17 @@ void CKeptTotals::Ensure(QSqlDatabase db, const CSqlDialect& d) {
                 Exec(query, strSql);
         }
         Exec(query, QStringLiteral("COMMIT"));
-    } catch (const CDBException&) {
+    } catch (const CDBException& e) {
         const QSqlError error = query.lastError();
         query.exec(QStringLiteral("ROLLBACK"));
         if (IsReadOnlyError(error, d)) {
+            if (!d.IsSQLite() && MayWriteRecords(query))
+                throw CDBException(
+                    CSchema::CreateRefusedText(
+                        db, QCoreApplication::translate("CKeptTotals", "汇总表及其函数和触发器"),
+                        QCoreApplication::translate("CKeptTotals",
+                                                    "只有帐本各表的所有者才能建立它们")) +
+                    QStringLiteral("（%1）").arg(error.text().trimmed()));
             BuildTemporary(db, d);
             return;
         }

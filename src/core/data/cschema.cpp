@@ -5,6 +5,8 @@
 #include "ckepttotals.h"
 #include "import/cimporttables.h"
 
+#include <QCoreApplication>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -61,11 +63,88 @@ QStringList CreateStatements(const CSqlDialect& d) {
     return list;
 }
 
+namespace {
+
+// What a CREATE … IF NOT EXISTS statement makes: "TABLE" or "INDEX", and the name.
+bool CreatedObject(const QString& strSql, QString& strKind, QString& strName) {
+    static const QRegularExpression re(
+        QStringLiteral("^CREATE (?:UNIQUE )?(TABLE|INDEX) IF NOT EXISTS \"([^\"]+)\""));
+    const QRegularExpressionMatch m = re.match(strSql);
+    if (!m.hasMatch())
+        return false;
+    strKind = m.captured(1);
+    strName = m.captured(2);
+    return true;
+}
+
+// PostgreSQL checks the right to create before it looks whether the object is there, and only
+// a table's owner may index it even "IF NOT EXISTS": a member's role, which may write the book
+// but owns nothing, must not run a CREATE for what exists. The catalog says which are missing.
+QStringList MissingOnServer(QSqlQuery& query, const QStringList& statements) {
+    QStringList probes;
+    for (const QString& strSql : statements) {
+        QString strKind, strName;
+        if (!CreatedObject(strSql, strKind, strName))
+            probes << QStringLiteral("true");
+        else
+            probes << QStringLiteral("to_regclass('%1') IS NULL")
+                          .arg(CSchema::Quoted(strName).replace(QLatin1Char('\''),
+                                                                QStringLiteral("''")));
+    }
+    if (probes.isEmpty())
+        return {};
+    if (!query.exec(QStringLiteral("SELECT ") + probes.join(QStringLiteral(", "))) || !query.next())
+        throw CDBException(CDatabase::ErrorText(query.lastError(), CSqlDialect::PostgreSQL));
+    QStringList missing;
+    for (int i = 0; i < statements.size(); ++i)
+        if (query.value(i).toBool())
+            missing << statements[i];
+    return missing;
+}
+
+} // namespace
+
+QString Quoted(const QString& strName) {
+    return QLatin1Char('"') + QString(strName).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
+}
+
+QString CreateRefusedText(QSqlDatabase db, const QString& strWhat, const QString& strRight) {
+    QSqlQuery query(db);
+    QString strRole, strSchema;
+    if (query.exec(QStringLiteral("SELECT current_user, current_schema()")) && query.next()) {
+        strRole = query.value(0).toString();
+        strSchema = query.value(1).toString();
+    }
+    return QCoreApplication::translate(
+               "CSchema", "帐本缺少%1，数据库用户“%2”无权创建（%3）。请用帐本所有者的数据库用户"
+                          "打开一次帐本（它会创建缺少的部分），或让数据库管理员授予这个权限。")
+        .arg(strWhat, strRole, QString(strRight).replace(QLatin1String("%1"), strSchema));
+}
+
 void Create(QSqlDatabase db, const CSqlDialect& dialect, const QStringList& statements) {
     QSqlQuery query(db);
-    for (const QString& sql : statements) {
-        if (!query.exec(sql))
-            throw CDBException(CDatabase::ErrorText(query.lastError(), dialect.Kind()));
+    const QStringList todo = dialect.IsSQLite() ? statements : MissingOnServer(query, statements);
+    for (const QString& sql : todo) {
+        if (query.exec(sql))
+            continue;
+        const QSqlError error = query.lastError();
+        QString strKind, strName;
+        if (!dialect.IsSQLite() && error.nativeErrorCode() == QLatin1String("42501") &&
+            CreatedObject(sql, strKind, strName)) {
+            const bool bTable = strKind == QLatin1String("TABLE");
+            throw CDBException(
+                CreateRefusedText(
+                    db,
+                    (bTable ? QCoreApplication::translate("CSchema", "表“%1”")
+                            : QCoreApplication::translate("CSchema", "索引“%1”"))
+                        .arg(strName),
+                    bTable ? QCoreApplication::translate("CSchema", "需要模式“%1”的 CREATE 权限")
+                           : QCoreApplication::translate("CSchema",
+                                                         "只有表的所有者才能为它建立索引")) +
+                QStringLiteral("（%1）").arg(error.text().trimmed()));
+        }
+        throw CDBException(CDatabase::ErrorText(error, dialect.Kind()));
     }
 }
 

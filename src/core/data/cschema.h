@@ -21,7 +21,15 @@ QStringList CreateStatements(const CSqlDialect& dialect);
 // Creates what is missing. Throws CDBException.
 void Ensure(QSqlDatabase db, const CSqlDialect& dialect);
 
-// Runs CREATE … IF NOT EXISTS statements in order, for the five tables and for those the
+// An identifier in double quotes, for SQL text.
+QString Quoted(const QString& strName);
+
+// PostgreSQL: why opening stopped when the role may not create strWhat ("表“X”"), naming the
+// role and the right it lacks (strRight; "%1" in it becomes the book's schema).
+QString CreateRefusedText(QSqlDatabase db, const QString& strWhat, const QString& strRight);
+
+// Runs CREATE … IF NOT EXISTS statements in order (on PostgreSQL only those whose table or
+// index is missing), for the five tables and for those the
 // program adds beside them. Throws CDBException.
 void Create(QSqlDatabase db, const CSqlDialect& dialect, const QStringList& statements);
 } // namespace CSchema

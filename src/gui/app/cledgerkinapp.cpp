@@ -7,6 +7,7 @@
 #include "data/cdbexception.h"
 #include "data/ckepttotals.h"
 #include "demo/cdemobook.h"
+#include "widgets/cmessagebox.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -17,6 +18,7 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QSettings>
+#include <QTimer>
 #include <QTranslator>
 #include <cstdio>
 
@@ -45,8 +47,12 @@ SCommandLine ParseCommandLine(int& nExit) {
     const QCommandLineOption databaseOption(
         QStringList{QStringLiteral("database")},
         QCoreApplication::translate(
-            "CLedgerkinApp",
-            "使用的帐本：SQLite 文件路径，或 postgresql://用户:密码@主机:端口/数据库"),
+            "CLedgerkinApp", "使用的帐本，可以是：\n"
+                             "  SQLite 文件的路径，例如 ~/帐本/family.db\n"
+                             "  postgresql://用户:密码@主机:端口/数据库\n"
+                             "  postgresql://用户@主机:端口/数据库（密码取自 ~/.pgpass）\n"
+                             "PostgreSQL 地址后面可加 ?schema=名称（一个数据库中放几本帐），"
+                             "以及 sslmode=、service=、passfile=、connect_timeout=，用 & 连接。"),
         QStringLiteral("URL"));
     parser.addOption(databaseOption);
     const QCommandLineOption demoOption(
@@ -170,6 +176,18 @@ int CLedgerkinApp::Run(int argc, char** argv) {
     CWindowLayout::Restore(&frame, QSettings());
     frame.show();
     CKeptTotals::SetBuildHook(ShowTotalsBuild);
+
+    // A book on a server is tried at once, so a wrong password, a missing role or database
+    // or a server that does not answer is said before anyone types a user name.
+    if (CDatabase::IsPostgresUrl(strUrl))
+        QTimer::singleShot(0, &frame, [&frame] {
+            try {
+                CDatabase::Open();
+            } catch (const CDBException& e) {
+                frame.SetStatusText(e.m_strError);
+                CMessageBox::ShowDBError(e, &frame);
+            }
+        });
 
     // The demo book is written on its first use (two years of days take a moment).
     if (cmd.bDemo) {

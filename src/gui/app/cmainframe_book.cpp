@@ -13,6 +13,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QSignalBlocker>
+#include <QStatusBar>
 #include <QTimer>
 
 void CMainFrame::StartChangeWatcher() {
@@ -39,11 +41,23 @@ void CMainFrame::OnBookChanged() {
         return;
     }
     // Rows being typed are never replaced under the person typing them.
+    const QString strDeferred =
+        tr("另一个程序修改了帐本；正在编辑的这一天在确定或取消后显示最新内容。");
     if (pDayView->IsEditing()) {
-        SetStatusText(tr("另一个程序修改了帐本；正在编辑的这一天在确定或取消后显示最新内容。"));
+        SetStatusText(strDeferred);
         m_pChangeWatcher->Defer();
-    } else
-        pDayView->ShowCurrentDay();
+        return;
+    }
+    // The edit has ended: the latest content is shown now.
+    if (statusBar()->currentMessage() == strDeferred)
+        SetStatusText(QString());
+    // Days another copy added (an import brings many) join the tree; the day shown is
+    // selected in it again as the view shows it.
+    {
+        const QSignalBlocker blocker(m_pLeftView);
+        RebuildTree();
+    }
+    pDayView->ShowCurrentDay();
 }
 
 void CMainFrame::OnBookReplaced() {

@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -284,10 +285,28 @@ void CDayView::ShowCurrentDay() {
         Q_EMIT DayShown(m_editDay);
         return;
     }
+    if (m_comboBank->count() == 0) {
+        // The accounts could not be read when the view opened (the server was away): the
+        // summary lists them, so read them now.
+        const QSignalBlocker blocker(m_comboBank);
+        FillAccountList();
+        if (m_comboBank->count() > 0) {
+            m_comboBank->setCurrentIndex(0);
+            m_strBank = m_comboBank->itemText(0);
+        }
+    }
     m_strDate = QString::asprintf("%d-%d-%d", m_nYear, m_nMonth, m_nDay);
     UpdateData(false);
-    ShowDaySummary(m_nYear, m_nMonth, m_nDay);
-    LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
+    // A day is shown whole or empty under its heading, never with another day's rows: when
+    // its totals cannot be read (the server went away), its rows are not read either.
+    if (ShowDaySummary(m_nYear, m_nMonth, m_nDay)) {
+        LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
+    } else {
+        m_nRows = 1;
+        m_gridRecords->SetRows(1);
+        m_loaded.clear();
+        m_removed.clear();
+    }
     m_bDayShown = true;
     Q_EMIT DayShown(CurrentDay());
 }
@@ -315,14 +334,17 @@ void CDayView::AppendGridRow(const SDayRecord& r) {
     m_gridRecords->SetTextMatrix(m_nRows - 1, 3, CMoney::Format(r.dAmount));
 }
 
-void CDayView::ShowDaySummary(int nYear, int nMonth, int nDay) {
+bool CDayView::ShowDaySummary(int nYear, int nMonth, int nDay) {
     m_gridSummary->SetRows(1);
     std::int64_t nTotal = 0;
     QHash<QString, std::int64_t> totals;
     if (!CMessageBox::Guarded(this, [&] {
             totals = CDayBook(m_eKind, m_strUserName).DayTotals(QDate(nYear, nMonth, nDay));
-        }))
-        return;
+        })) {
+        m_strTotal.clear();
+        UpdateData(false);
+        return false;
+    }
     for (int i = 0; i < m_comboBank->count(); ++i) {
         const QString strName = m_comboBank->itemText(i);
         const std::int64_t nCents = totals.value(strName);
@@ -333,6 +355,7 @@ void CDayView::ShowDaySummary(int nYear, int nMonth, int nDay) {
     }
     m_strTotal = CMoney::FormatYuan(CMoney::FromCents(nTotal));
     UpdateData(false);
+    return true;
 }
 
 double CDayView::SumAccountDay(int nYear, int nMonth, int nDay, const QString& strBank) {

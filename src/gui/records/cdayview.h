@@ -67,7 +67,9 @@ public:
     // day under it stays (and is sent again, so the tree goes back to it).
     void ShowCurrentDay();
     void LoadDay(int nYear, int nMonth, int nDay, const QString& strBank);
-    void ShowDaySummary(int nYear, int nMonth, int nDay);
+    // False when the day's totals could not be read: the pane then shows none, not the last
+    // day's.
+    bool ShowDaySummary(int nYear, int nMonth, int nDay);
     double SumAccountDay(int nYear, int nMonth, int nDay, const QString& strBank);
     void GoFirstDay();
     void GoLastDay();
