@@ -14,6 +14,14 @@ set_tests_properties(stress_concurrency_sqlite stress_concurrency_pg PROPERTIES 
 set_tests_properties(stress_concurrency_pg PROPERTIES SKIP_RETURN_CODE 77)
 set_tests_properties(stress_crash_sqlite PROPERTIES TIMEOUT 300)
 
+# A family's copies started, used and quit at random on one book, some killed, with backups,
+# restores and imports; `ledgerkin_driver soak --seconds 3600` runs it for an hour.
+foreach(backend sqlite pg)
+  add_test(NAME stress_soak_${backend} COMMAND ledgerkin_driver soak --backend ${backend}
+                                               --seconds 40)
+  set_tests_properties(stress_soak_${backend} PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77)
+endforeach()
+
 # The --database argument as typed on the command line: an empty or blank value is refused
 # with a message before any window opens.
 foreach(value "" "   ")

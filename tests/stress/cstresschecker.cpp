@@ -4,6 +4,7 @@
 
 #include <QSqlQuery>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -11,14 +12,13 @@ QString Key(const QStringList& parts) {
     return parts.join(QLatin1Char('\t'));
 }
 
-// Removes everything the model expects of one user (the user was created or deleted anew).
-bool OfUser(const QString& strKey, const QString& strUser) {
-    return strKey.startsWith(strUser + QLatin1Char('\t'));
+// "-" for none, else the comma-separated items of a logged list.
+QStringList Items(const QString& str) {
+    return str == QLatin1String("-") ? QStringList() : str.split(QLatin1Char(','));
 }
 
-void DropUser(QSet<QString>& keys, const QString& strUser) {
-    for (auto it = keys.begin(); it != keys.end();)
-        it = OfUser(*it, strUser) ? keys.erase(it) : std::next(it);
+QString Show(QString str) {
+    return str.replace(QLatin1Char('\t'), QLatin1Char(' '));
 }
 
 } // namespace
@@ -75,148 +75,244 @@ QStringList CStressChecker::Load() {
     return problems;
 }
 
-void CStressChecker::Apply(SModel& model, const CStressLog::SEntry& e, bool bApplied) const {
+void CStressChecker::Apply(SModel& model, const CStressLog::SEntry& e, const SSpan& span) const {
     const QStringList& op = e.op;
     const QString& strOp = op.value(0);
+    const bool bHappened = span.eState != EState::Failed;
+    QStringList notes; // rows this operation wrote
     if (strOp == QLatin1String("confirm") && op.size() >= 8) {
-        // added: note:cents,…   changed: old>new:cents,…   removed: note,…   ("-" for none)
-        auto items = [](const QString& str) {
-            return str == QLatin1String("-") ? QStringList() : str.split(QLatin1Char(','));
-        };
+        // added: note:cents,…   changed: old>new:cents,…   removed: note,…
         const QString strWhere = Key(op.mid(1, 4));
-        QStringList news = items(op[5]);
-        QStringList olds = items(op[7]);
-        for (const QString& strChange : items(op[6])) {
+        QStringList news = Items(op[5]);
+        QStringList olds = Items(op[7]);
+        for (const QString& strChange : Items(op[6])) {
             olds << strChange.section(QLatin1Char('>'), 0, 0);
             news << strChange.section(QLatin1Char('>'), 1);
         }
         for (const QString& strNew : news) {
-            const QString strNote = strNew.section(QLatin1Char(':'), 0, 0);
-            if (bApplied)
-                model.written.insert(strNote,
-                                     {strWhere, strNew.section(QLatin1Char(':'), 1).toLongLong()});
-            else
-                model.gone.insert(strNote);
+            notes << strNew.section(QLatin1Char(':'), 0, 0);
+            model.written.insert(
+                notes.last(), {{strWhere, strNew.section(QLatin1Char(':'), 1).toLongLong()}, span});
         }
-        if (bApplied)
+        if (bHappened)
             for (const QString& strOld : olds)
-                model.gone.insert(strOld);
+                model.removers[strOld].append(span);
+    } else if (strOp == QLatin1String("import") && op.size() >= 4) {
+        // note:cents:kind:date,…
+        for (const QString& strItem : Items(op[3])) {
+            const QStringList f = strItem.split(QLatin1Char(':'));
+            notes << f.value(0);
+            model.written.insert(
+                notes.last(),
+                {{Key({op[1], f.value(2), f.value(3), op[2]}), f.value(1).toLongLong()}, span});
+        }
     } else if (strOp == QLatin1String("transfer") && op.size() >= 6) {
-        if (bApplied)
-            model.transfers.insert(Key(op.mid(1, 5)));
-        else
-            model.absentTransfers.insert(Key(op.mid(1, 5)));
+        model.transfers[Key(op.mid(1, 5))].append(span);
     } else if (strOp == QLatin1String("open") && op.size() >= 4) {
-        if (bApplied)
-            model.opened.insert(Key(op.mid(1, 3)));
+        model.opened[Key(op.mid(1, 3))].append(span);
     } else if ((strOp == QLatin1String("create") || strOp == QLatin1String("delete")) &&
                op.size() >= 2) {
-        // A done operation says what it found; a cut-off one is taken as having done its job.
-        const bool bCreate = strOp == QLatin1String("create");
-        if (!bApplied || e.strResult == QLatin1String("taken") ||
+        // A done operation says what it found; only a change of the user counts.
+        if (!bHappened || e.strResult == QLatin1String("taken") ||
             e.strResult == QLatin1String("absent"))
             return;
-        model.users[op[1]] = bCreate;
-        for (auto it = model.written.begin(); it != model.written.end();) {
-            if (OfUser(it->strWhere, op[1])) {
-                model.gone.insert(it.key());
-                it = model.written.erase(it);
-            } else {
-                ++it;
-            }
-        }
-        DropUser(model.opened, op[1]);
-        DropUser(model.transfers, op[1]);
+        const bool bCreate = strOp == QLatin1String("create");
+        model.users[op[1]] = {span, bCreate};
+        if (!bCreate)
+            model.deletions[op[1]].append(span);
+    } else if (strOp == QLatin1String("backup") && op.size() >= 2) {
+        if (span.eState == EState::Maybe || e.strResult == QLatin1String("made"))
+            model.backups.insert(op[1], span);
+    } else if (strOp == QLatin1String("restore") && op.size() >= 2) {
+        if (bHappened)
+            model.restores.append({span, op[1]});
     }
+    if (span.eState == EState::Maybe && !notes.isEmpty())
+        model.cutOff.append({span, notes});
 }
 
-QStringList CStressChecker::Compare(const SModel& model, bool bComplete) const {
-    QStringList problems;
-    auto show = [](QString str) { return str.replace(QLatin1Char('\t'), QLatin1Char(' ')); };
-    for (auto it = model.users.cbegin(); it != model.users.cend(); ++it)
-        if (m_users.contains(it.key()) != it.value())
-            problems << QStringLiteral("用户“%1”应%2")
-                            .arg(it.key(),
-                                 it.value() ? QStringLiteral("存在") : QStringLiteral("已删除"));
-    // Which copy wrote a row first does not matter: a row is there when some confirmation
-    // wrote it and none changed it away or removed it since.
-    for (auto it = model.written.cbegin(); it != model.written.cend(); ++it) {
-        if (model.gone.contains(it.key()))
+bool CStressChecker::Survives(const SSpan& span) const {
+    // A restore that may have come after the operation, of a backup that may have been taken
+    // before the operation ended, may have undone it (or brought back what it removed).
+    for (const SRestore& r : m_restores)
+        if (r.restore.nEnd > span.nBegin && r.snapshot.nBegin <= span.nEnd)
+            return false;
+    return true;
+}
+
+bool CStressChecker::UndoneByRestore(const SSpan& span) const {
+    // A restore surely after the operation, of a backup surely taken before it began, took it
+    // back, unless a later restore may have read a backup from before that restore.
+    for (const SRestore& r : m_restores) {
+        if (r.restore.eState != EState::Done || r.snapshot.nEnd >= span.nBegin ||
+            span.nEnd >= r.restore.nBegin)
             continue;
+        bool bFinal = true;
+        for (const SRestore& later : m_restores)
+            if (&later != &r && later.restore.nEnd > r.restore.nBegin &&
+                later.snapshot.nBegin <= r.restore.nEnd)
+                bFinal = false;
+        if (bFinal)
+            return true;
+    }
+    return false;
+}
+
+bool CStressChecker::UserDeletedAfter(const SModel& model, const QString& strKey,
+                                      const SSpan& span) const {
+    for (const SSpan& d : model.deletions.value(strKey.section(QLatin1Char('\t'), 0, 0)))
+        if (d.nEnd > span.nBegin)
+            return true;
+    return false;
+}
+
+QStringList CStressChecker::Compare(const SModel& model, bool bComplete) {
+    QStringList problems;
+    m_counts = SCounts();
+    // Which user exists is not followed through restores.
+    if (m_restores.isEmpty())
+        for (auto it = model.users.cbegin(); it != model.users.cend(); ++it)
+            if (it->first.eState == EState::Done && m_users.contains(it.key()) != it->second)
+                problems << QStringLiteral("用户“%1”应%2")
+                                .arg(it.key(), it->second ? QStringLiteral("存在")
+                                                          : QStringLiteral("已删除"));
+
+    enum class EVerdict { MustBe, MustNotBe, Either };
+    auto count = [this](EVerdict e) {
+        ++(e == EVerdict::MustBe      ? m_counts.nMustBe
+           : e == EVerdict::MustNotBe ? m_counts.nMustNotBe
+                                      : m_counts.nEither);
+    };
+    // Removed for good: by a change or removal, or with its user, that no restore undid.
+    auto removed = [this](const QVector<SSpan>& removers) {
+        for (const SSpan& s : removers)
+            if (s.eState == EState::Done && Survives(s))
+                return true;
+        return false;
+    };
+    for (auto it = model.written.cbegin(); it != model.written.cend(); ++it) {
+        const SWritten& w = it.value();
+        QVector<SSpan> removers = model.removers.value(it.key());
+        for (const SSpan& d :
+             model.deletions.value(w.row.strWhere.section(QLatin1Char('\t'), 0, 0)))
+            if (d.nEnd > w.writer.nBegin)
+                removers << d;
+        EVerdict e = EVerdict::Either;
+        if (w.writer.eState == EState::Failed || removed(removers) || UndoneByRestore(w.writer))
+            e = EVerdict::MustNotBe;
+        else if (w.writer.eState == EState::Done && removers.isEmpty() && Survives(w.writer))
+            e = EVerdict::MustBe;
+        count(e);
         const QVector<SRow> rows = m_rows.value(it.key());
-        if (rows.isEmpty())
-            problems
-                << QStringLiteral("确认过的记录 %1 不见了（%2）").arg(it.key(), show(it->strWhere));
-        else if (rows.first().strWhere != it->strWhere || rows.first().nCents != it->nCents)
+        if (e == EVerdict::MustBe && rows.isEmpty())
+            problems << QStringLiteral("保存过的记录 %1 不见了（%2，操作 %3）")
+                            .arg(it.key(), Show(w.row.strWhere), w.writer.strWho);
+        else if (e == EVerdict::MustNotBe && !rows.isEmpty())
+            problems << QStringLiteral("记录 %1 已被改掉、删掉或没有保存，却还在帐本里（操作 %2）")
+                            .arg(it.key(), w.writer.strWho);
+        else if (!rows.isEmpty() &&
+                 (rows.first().strWhere != w.row.strWhere || rows.first().nCents != w.row.nCents))
             problems << QStringLiteral("记录 %1 应在 %2 共 %3 分，实在 %4 共 %5 分")
-                            .arg(it.key(), show(it->strWhere))
-                            .arg(it->nCents)
-                            .arg(show(rows.first().strWhere))
+                            .arg(it.key(), Show(w.row.strWhere))
+                            .arg(w.row.nCents)
+                            .arg(Show(rows.first().strWhere))
                             .arg(rows.first().nCents);
     }
-    for (const QString& strNote : model.gone)
-        if (m_rows.contains(strNote))
-            problems
-                << QStringLiteral("记录 %1 已被改掉、删掉或没有保存，却还在帐本里").arg(strNote);
+    // Rows written before these logs began (an earlier run on the same book).
+    for (auto it = model.removers.cbegin(); it != model.removers.cend(); ++it)
+        if (!model.written.contains(it.key()) && removed(it.value()) && m_rows.contains(it.key()))
+            problems << QStringLiteral("记录 %1 已被改掉或删掉，却还在帐本里").arg(it.key());
     if (bComplete)
         for (auto it = m_rows.cbegin(); it != m_rows.cend(); ++it)
-            if (!model.written.contains(it.key()) && !model.gone.contains(it.key()))
-                problems << QStringLiteral("帐本里有一行没有哪次确认写过：%1（%2）")
-                                .arg(it.key(), show(it->first().strWhere));
-    for (const QString& strDay : model.opened)
-        if (!m_presentDays.contains(strDay))
-            problems << QStringLiteral("打开的一天不见了：") + show(strDay);
-    for (const QString& strTrs : model.transfers)
-        if (m_transfers.value(strTrs) != 1)
-            problems << QStringLiteral("转帐应有 1 行，实有 %1 行：%2")
-                            .arg(m_transfers.value(strTrs))
-                            .arg(show(strTrs));
-    for (const QString& strTrs : model.absentTransfers)
-        if (m_transfers.value(strTrs) != 0)
-            problems << QStringLiteral("失败的转帐却留在帐本里：") + show(strTrs);
+            if (!model.written.contains(it.key()))
+                problems << QStringLiteral("帐本里有一行没有哪个操作写过：%1（%2）")
+                                .arg(it.key(), Show(it->first().strWhere));
+
+    for (auto it = model.transfers.cbegin(); it != model.transfers.cend(); ++it) {
+        EVerdict e = EVerdict::MustNotBe;
+        for (const SSpan& s : it.value()) {
+            if (s.eState == EState::Done && Survives(s) && !UserDeletedAfter(model, it.key(), s)) {
+                e = EVerdict::MustBe;
+                break;
+            }
+            if (s.eState != EState::Failed && !UndoneByRestore(s))
+                e = EVerdict::Either;
+        }
+        count(e);
+        const int n = m_transfers.value(it.key());
+        if (n > 1 || (e == EVerdict::MustBe && n != 1))
+            problems << QStringLiteral("转帐应有 1 行，实有 %1 行：%2").arg(n).arg(Show(it.key()));
+        else if (e == EVerdict::MustNotBe && n != 0)
+            problems << QStringLiteral("失败的转帐却留在帐本里：") + Show(it.key());
+    }
+    for (auto it = model.opened.cbegin(); it != model.opened.cend(); ++it)
+        for (const SSpan& s : it.value())
+            if (s.eState == EState::Done && Survives(s) && !UserDeletedAfter(model, it.key(), s) &&
+                !m_presentDays.contains(it.key())) {
+                problems << QStringLiteral("打开的一天不见了：") + Show(it.key());
+                break;
+            }
+
+    // An operation cut short happened whole or not at all.
+    for (const auto& cut : model.cutOff) {
+        if (!Survives(cut.first))
+            continue;
+        QSet<bool> seen;
+        for (const QString& strNote : cut.second)
+            if (!model.removers.contains(strNote) &&
+                !UserDeletedAfter(model, model.written.value(strNote).row.strWhere, cut.first))
+                seen.insert(m_rows.contains(strNote));
+        if (seen.size() > 1)
+            problems << QStringLiteral("被打断的操作 %1 只做了一半：%2")
+                            .arg(cut.first.strWho, cut.second.join(QLatin1Char(',')));
+    }
     return problems;
 }
 
 QStringList CStressChecker::Check(const QVector<QVector<CStressLog::SEntry>>& logs,
                                   bool bAllowUnfinished) {
     QStringList problems = Load();
-    SModel with;
-    SModel without;
-    bool bUnfinished = false;
-    for (const auto& log : logs) {
+    SModel model;
+    for (int nLog = 0; nLog < logs.size(); ++nLog) {
+        const auto& log = logs[nLog];
         for (int i = 0; i < log.size(); ++i) {
             const CStressLog::SEntry& e = log[i];
-            // A confirmation refused because another copy changed the day wrote nothing.
-            const bool bRefused = e.strResult == QLatin1String("conflict");
-            if (e.strState == QLatin1String("done") && !bRefused) {
-                Apply(with, e, true);
-                Apply(without, e, true);
+            SSpan span;
+            span.nBegin = e.nBegin;
+            span.nEnd = e.nEnd;
+            span.strWho = QStringLiteral("%1#%2").arg(nLog).arg(e.nSeq);
+            if (e.strState == QLatin1String("done")) {
+                // Refused because another copy changed the day, or cancelled: nothing written.
+                const bool bRefused = e.strResult == QLatin1String("conflict") ||
+                                      e.strResult == QLatin1String("cancelled");
+                span.eState = bRefused ? EState::Failed : EState::Done;
             } else if (!e.strState.isEmpty()) {
-                Apply(with, e, false);
-                Apply(without, e, false);
+                span.eState = EState::Failed;
             } else {
-                if (!bAllowUnfinished || i != log.size() - 1)
+                // Only a killed process leaves an operation unfinished, and only its last one.
+                if (i != log.size() - 1 || (!bAllowUnfinished && e.nEnd == 0))
                     problems << QStringLiteral("操作 %1 没有结束：%2")
-                                    .arg(e.nSeq)
-                                    .arg(e.op.join(QLatin1Char(' ')));
-                bUnfinished = true;
-                Apply(with, e, true);
-                Apply(without, e, false);
+                                    .arg(span.strWho, e.op.join(QLatin1Char(' ')));
+                span.eState = EState::Maybe;
+                if (span.nEnd == 0)
+                    span.nEnd = std::numeric_limits<qint64>::max();
             }
+            Apply(model, e, span);
         }
     }
-    const QStringList withProblems = Compare(with, !bAllowUnfinished);
-    if (!bUnfinished) {
-        problems << withProblems;
-        return problems;
+    m_restores.clear();
+    for (const auto& r : model.restores) {
+        SRestore restore{r.first, {}};
+        if (model.backups.contains(r.second)) {
+            restore.snapshot = model.backups.value(r.second);
+            // The file was there when the restore began.
+            restore.snapshot.nEnd = qMin(restore.snapshot.nEnd, r.first.nBegin);
+        } else {
+            problems << QStringLiteral("恢复所用的备份 %1 不是哪一次备份做的（操作 %2）")
+                            .arg(r.second, r.first.strWho);
+        }
+        m_restores.append(restore);
     }
-    const QStringList withoutProblems = Compare(without, false);
-    if (!withProblems.isEmpty() && !withoutProblems.isEmpty()) {
-        problems << QStringLiteral("被打断的操作既不像做完了，也不像没做：");
-        for (const QString& s : withProblems)
-            problems << QStringLiteral("  若做完：") + s;
-        for (const QString& s : withoutProblems)
-            problems << QStringLiteral("  若没做：") + s;
-    }
+    problems << Compare(model, !bAllowUnfinished);
     return problems;
 }

@@ -2,16 +2,26 @@
 
 #include "accounts/ctransfer.h"
 #include "cbookbuilder.h"
+#include "data/cbackup.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
+#include "data/ctoday.h"
+#include "import/cimporterror.h"
+#include "import/cimportjob.h"
+#include "import/cstatementfile.h"
 #include "records/ccategories.h"
 #include "records/cdaybook.h"
 #include "records/cdayconflict.h"
 #include "users/cuseradmin.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QThread>
 #include <cstdio>
+#include <dirent.h>
+#include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -67,7 +77,8 @@ CStressWorker::CStressWorker(const SOptions& options, CStressLog& log)
       m_random(quint32(options.nSeed * 7919 + std::uint64_t(options.nLane) * 104729 +
                        std::uint64_t(options.nRun))) {}
 
-template <class TFn> void CStressWorker::Attempt(int nSeq, TFn fn) {
+template <class TFn>
+void CStressWorker::Attempt(int nSeq, TFn fn, std::function<bool()> fnExpected) {
     for (int nAttempt = 1;; ++nAttempt) {
         try {
             const QString strOutcome = fn();
@@ -82,8 +93,15 @@ template <class TFn> void CStressWorker::Attempt(int nSeq, TFn fn) {
                 QThread::msleep(10 + m_random.bounded(70));
                 continue;
             }
-            m_log.Failed(nSeq, bBusy, e.m_strError);
-            if (bBusy) {
+            const bool bExpected = !bBusy && fnExpected && fnExpected();
+            m_log.Failed(nSeq,
+                         bBusy       ? QStringLiteral("busy")
+                         : bExpected ? QStringLiteral("expected")
+                                     : QStringLiteral("error"),
+                         e.m_strError);
+            if (bExpected) {
+                ++m_summary.nDone;
+            } else if (bBusy) {
                 ++m_summary.nBusy;
                 std::fprintf(stderr, "帐本一直忙，第 %d 个操作重试 %d 次后放弃：%s\n", nSeq,
                              nAttempt, qUtf8Printable(e.m_strError));
@@ -103,6 +121,8 @@ QDate CStressWorker::PickDay() {
 }
 
 QString CStressWorker::PickUser() {
+    if (m_options.bFamily)
+        return m_strUser;
     QStringList users = BaseUsers();
     if (m_options.bChurn)
         for (const QString& strUser : ChurnUsers())
@@ -249,6 +269,10 @@ void CStressWorker::CreateOrDelete(int nSeq) {
 }
 
 CStressWorker::SSummary CStressWorker::Run() {
+    if (m_options.bFamily) {
+        RunFamily();
+        return m_summary;
+    }
     QElapsedTimer timer;
     timer.start();
     for (int nSeq = 1; nSeq <= m_options.nOps && timer.elapsed() < m_options.nMillis; ++nSeq) {
@@ -267,4 +291,222 @@ CStressWorker::SSummary CStressWorker::Run() {
             Transfer(nSeq);
     }
     return m_summary;
+}
+
+void CStressWorker::RunFamily() {
+    QElapsedTimer timer;
+    timer.start();
+    const bool bSqlite = CDatabase::Dialect().IsSQLite();
+    int nSeq = 0;
+    while (timer.elapsed() < m_options.nMillis) {
+        ++nSeq;
+        CheckOpenFiles(nSeq);
+        QThread::usleep(m_random.bounded(2000));
+        if (m_strUser.isEmpty()) {
+            // Most people log in first; some only look at a day.
+            if (m_random.bounded(10) < 8)
+                LogIn(nSeq);
+            continue;
+        }
+        // Per thousand: a restore is rare, as it undoes other people's work too.
+        const int nDice = int(m_random.bounded(1000));
+        if (nDice < 400)
+            Confirm(nSeq);
+        else if (nDice < 560)
+            Transfer(nSeq);
+        else if (nDice < 600)
+            OpenDay(nSeq);
+        else if (nDice < 740)
+            ImportStatement(nSeq, false);
+        else if (nDice < 840)
+            ImportStatement(nSeq, true);
+        else if (nDice < 880 && bSqlite)
+            Backup(nSeq);
+        else if (nDice < 886 && bSqlite)
+            Restore(nSeq);
+        else if (nDice < 930)
+            LogOut(nSeq);
+        else
+            Confirm(nSeq);
+    }
+    CheckOpenFiles(++nSeq);
+    Quit(++nSeq);
+}
+
+void CStressWorker::LogIn(int nSeq) {
+    const QString strUser = BaseUsers()[int(m_random.bounded(BaseUsers().size()))];
+    m_log.Begin(nSeq, {QStringLiteral("login"), strUser});
+    Attempt(nSeq, [&] {
+        const qint64 nId = CUserAdmin::LogIn(strUser, QStringLiteral("pw"));
+        if (nId == 0)
+            throw CDBException(QStringLiteral("用户名与密码不符"));
+        m_strUser = strUser;
+        m_nUserId = nId;
+        return QString();
+    });
+}
+
+void CStressWorker::LogOut(int nSeq) {
+    m_log.Begin(nSeq, {QStringLiteral("logout")});
+    m_strUser.clear();
+    m_nUserId = 0;
+    m_log.Done(nSeq);
+}
+
+// As the import wizard does: read a statement (a small CSV of rows of this copy's own),
+// remember its column mapping, build the preview on the import job's connection — now and then
+// cancelled — and, for an import, write the ticked rows on another job.
+void CStressWorker::ImportStatement(int nSeq, bool bImport) {
+    const QString strAccount = Accounts()[int(m_random.bounded(Accounts().size()))];
+    const QString strTag =
+        QStringLiteral("r%1l%2s%3i").arg(m_options.nRun).arg(m_options.nLane).arg(nSeq);
+    QStringList lines{QStringLiteral("日期,金额,对方")};
+    QStringList items;
+    for (int i = 1 + int(m_random.bounded(4)); i > 0; --i) {
+        const std::int64_t nCents = 1 + m_random.bounded(30000);
+        const bool bIncome = m_random.bounded(3) == 0;
+        const QString strDay = PickDay().toString(Qt::ISODate);
+        const QString strNote = strTag + QString::number(i);
+        lines << QStringLiteral("%1,%2%3.%4,%5")
+                     .arg(strDay, bIncome ? QString() : QStringLiteral("-"))
+                     .arg(nCents / 100)
+                     .arg(nCents % 100, 2, 10, QLatin1Char('0'))
+                     .arg(strNote);
+        items << QStringLiteral("%1:%2:%3:%4")
+                     .arg(strNote)
+                     .arg(nCents)
+                     .arg(bIncome ? QLatin1Char('I') : QLatin1Char('O'))
+                     .arg(strDay);
+    }
+    QFile file(m_options.strScratch);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8()) <= 0)
+        return;
+    file.close();
+    if (bImport)
+        m_log.Begin(
+            nSeq, {QStringLiteral("import"), m_strUser, strAccount, items.join(QLatin1Char(','))});
+    else
+        m_log.Begin(nSeq, {QStringLiteral("preview"), m_strUser, strAccount});
+    const bool bCancelPreview = !bImport && m_random.bounded(3) == 0;
+    const bool bCancelImport = bImport && m_random.bounded(10) == 0;
+    Attempt(nSeq, [&] {
+        CStatementFile statement;
+        SStatement st;
+        SColumnMapping mapping;
+        mapping.nDate = 0;
+        mapping.nAmount = 1;
+        mapping.nCounterpart = 2;
+        int nHeader = -1;
+        try {
+            statement.Load(m_options.strScratch);
+            nHeader = statement.GuessedHeader();
+            st = statement.Read(EStatementFormat::Csv, mapping, nHeader);
+        } catch (const CImportError& e) {
+            throw CDBException(QStringLiteral("帐单读不出：") + e.m_strMessage);
+        }
+        CImporter importer(m_strUser, m_nUserId);
+        importer.SaveMapping(statement.LayoutKey(nHeader), mapping);
+        const QVector<SImportRule> rules = importer.Rules();
+        auto pRows = std::make_shared<QVector<SPreviewRow>>();
+        {
+            CImportJob job(m_strUser, m_nUserId);
+            job.Start([&st, strAccount, rules, pRows](CImporter& imp,
+                                                      const CImporter::FProgress& progress) {
+                imp.Preview(st, strAccount, rules, *pRows, progress);
+            });
+            if (bCancelPreview)
+                job.Cancel();
+            job.Wait();
+            job.RethrowError();
+        }
+        if (!bImport)
+            return bCancelPreview ? QStringLiteral("cancelled") : QString();
+        for (const SPreviewRow& r : *pRows)
+            if (!r.bTicked)
+                throw CDBException(
+                    QStringLiteral("预览没有勾选新的一行：%1（%2）").arg(r.strNote, r.strReason));
+        auto pResult = std::make_shared<CImporter::SResult>();
+        CImportJob job(m_strUser, m_nUserId);
+        job.Start([pRows, pResult](CImporter& imp, const CImporter::FProgress& progress) {
+            *pResult = imp.Import(*pRows, progress);
+        });
+        if (bCancelImport)
+            job.Cancel();
+        job.Wait();
+        job.RethrowError();
+        return pResult->bDone ? QString() : QStringLiteral("cancelled");
+    });
+}
+
+void CStressWorker::Backup(int nSeq) {
+    // A day of its own for every backup, so no two copies make the same file.
+    const QDate day = QDate(2000, 1, 1).addDays(m_options.nRun * 64 + m_nBackups++ % 64);
+    const QString strFile = CBackup::FileFor(CDatabase::Url(), day);
+    m_log.Begin(nSeq, {QStringLiteral("backup"), strFile});
+    Attempt(nSeq, [&] {
+        CToday::Set(day);
+        QString strMessage;
+        const bool bOk = CBackup::RunDaily(strMessage);
+        CToday::Set(QDate());
+        if (!bOk && !QFileInfo::exists(strFile))
+            throw CDBException(strMessage);
+        return QStringLiteral("made");
+    });
+}
+
+void CStressWorker::Restore(int nSeq) {
+    const QStringList backups = CBackup::List(CDatabase::Url());
+    if (backups.isEmpty())
+        return;
+    // Mostly the newest, as a person undoing a mistake would choose.
+    const QString strFile =
+        m_random.bounded(10) < 8 ? backups.first() : backups[int(m_random.bounded(backups.size()))];
+    m_log.Begin(nSeq, {QStringLiteral("restore"), strFile});
+    // Another copy may have pruned the backup meanwhile: refused, the book unchanged.
+    Attempt(
+        nSeq, [&] { return CBackup::Restore(strFile); },
+        [&] { return !QFileInfo::exists(strFile); });
+}
+
+void CStressWorker::Quit(int nSeq) {
+    m_log.Begin(nSeq, {QStringLiteral("quit")});
+    CDatabase::Close();
+    m_log.Done(nSeq);
+}
+
+// A link in /proc/self/fd to the book, its log or its shared memory that ends in " (deleted)":
+// another process removed the file while this one has it open, and what this one writes
+// there no other copy will ever read.
+void CStressWorker::CheckOpenFiles(int nSeq) {
+    if (!CDatabase::Dialect().IsSQLite())
+        return;
+    const QString strBook = QFileInfo(CDatabase::Url()).absoluteFilePath();
+    DIR* pDir = ::opendir("/proc/self/fd");
+    if (!pDir)
+        return;
+    while (const dirent* pEntry = ::readdir(pDir)) {
+        const QByteArray link = QByteArray("/proc/self/fd/") + pEntry->d_name;
+        char szTarget[4096];
+        const ssize_t n = ::readlink(link.constData(), szTarget, sizeof szTarget);
+        if (n <= 0)
+            continue;
+        const QString strTarget = QFile::decodeName(QByteArray(szTarget, int(n)));
+        const QLatin1String deleted(" (deleted)");
+        if (!strTarget.endsWith(deleted))
+            continue;
+        const QString strFile = strTarget.chopped(deleted.size());
+        if (strFile != strBook && strFile != strBook + QLatin1String("-wal") &&
+            strFile != strBook + QLatin1String("-shm") &&
+            strFile != strBook + QLatin1String("-journal"))
+            continue;
+        if (m_reported.contains(strFile))
+            continue;
+        m_reported.insert(strFile);
+        m_log.Problem(nSeq, QStringLiteral("进程 %1 打开着的 %2 已被删除（第 %3 步之前）")
+                                .arg(QCoreApplication::applicationPid())
+                                .arg(strFile)
+                                .arg(nSeq));
+    }
+    ::closedir(pDir);
 }

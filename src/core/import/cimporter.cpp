@@ -224,13 +224,12 @@ bool CImporter::LoadMapping(const QString& strLayout, SColumnMapping& mapping) c
 void CImporter::SaveMapping(const QString& strLayout, const SColumnMapping& mapping) {
     CTransaction t(m_strConnection);
     CUserAdmin::CheckSession(m_strUser, m_nSessionUser, m_strConnection);
-    const int nUser = UserId();
-    CDatabase::Exec(
-        QStringLiteral("DELETE FROM \"ImportLayout\" WHERE \"UserID\" = ? AND \"Layout\" = ?"),
-        {nUser, Fit(strLayout)}, m_strConnection);
+    // One statement: another copy saving the same layout at the same moment (PostgreSQL lets
+    // both delete nothing) must not make the second insert fail on the unique index.
     CDatabase::Exec(QStringLiteral("INSERT INTO \"ImportLayout\" (\"UserID\", \"Layout\", "
-                                   "\"Mapping\") VALUES (?, ?, ?)"),
-                    {nUser, Fit(strLayout), mapping.ToText()}, m_strConnection);
+                                   "\"Mapping\") VALUES (?, ?, ?) ON CONFLICT (\"UserID\", "
+                                   "\"Layout\") DO UPDATE SET \"Mapping\" = excluded.\"Mapping\""),
+                    {UserId(), Fit(strLayout), mapping.ToText()}, m_strConnection);
     t.Commit();
 }
 
