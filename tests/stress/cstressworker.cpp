@@ -425,7 +425,7 @@ void CStressWorker::ImportStatement(int nSeq, bool bImport) {
         for (const SPreviewRow& r : *pRows)
             if (!r.bTicked)
                 throw CDBException(
-                    QStringLiteral("预览没有勾选新的一行：%1（%2）").arg(r.strNote, r.strReason));
+                    QStringLiteral("预览没有勾选新的一行：%1（%2）").arg(r.Note(), r.strReason));
         auto pResult = std::make_shared<CImporter::SResult>();
         CImportJob job(m_strUser, m_nUserId);
         job.Start([pRows, pResult](CImporter& imp, const CImporter::FProgress& progress) {

@@ -8,8 +8,8 @@
 //   ledgerkin_driver check --database URL [--unfinished-ok] LOG...
 //   ledgerkin_driver concurrency [--backend sqlite|pg] [--workers 2] [--millis 4000]
 //   ledgerkin_driver crash [--kills 60] [--max-seconds 110]
-//   ledgerkin_driver household --as owner|member|reader|check --database URL
 //   ledgerkin_driver soak [--backend sqlite|pg] [--seconds 40] [--copies 3] [--seed S]
+//   ledgerkin_driver household --as owner|member|reader|check --database URL
 //
 // "concurrency", "crash" and "soak" are the tests: they make a fresh book, run workers as
 // child processes, check the book after them, and exit 0 (sound), 1 (a problem, listed) or 77
@@ -372,6 +372,186 @@ int Crash(const QCommandLineParser& p) {
     return 0;
 }
 
+struct SCopy {
+    QProcess* pProcess = nullptr;
+    QString strLog;
+};
+
+// Copies of the program started and quit at random on one book, as a family uses it (see
+// CStressWorker's family mode), now and then one killed with SIGKILL. Afterwards the book is
+// checked against every copy's log, and no copy may have seen the book's files deleted under
+// it. Runs for --seconds; the seed is printed, so a failing run can be repeated.
+int Soak(const QCommandLineParser& p) {
+    const bool bPostgres = p.value(QStringLiteral("backend")) == QLatin1String("pg");
+    if (bPostgres && qEnvironmentVariableIsEmpty("LEDGERKIN_TEST_PG")) {
+        Print(QStringLiteral("LEDGERKIN_TEST_PG is not set: PostgreSQL run skipped"));
+        return 77;
+    }
+    const qint64 nMillis = qMax(1, p.value(QStringLiteral("seconds")).toInt()) * qint64(1000);
+    const int nCopies = qMax(2, p.value(QStringLiteral("copies")).toInt());
+    const quint32 nSeed = p.isSet(QStringLiteral("seed")) ? p.value(QStringLiteral("seed")).toUInt()
+                                                          : QRandomGenerator::global()->generate();
+    QRandomGenerator random(nSeed);
+    QTemporaryDir dir;
+    QString strSchema;
+    const QString strUrl = NewBook(bPostgres, dir, strSchema);
+    if (!Setup(strUrl))
+        return 1;
+    Print(QStringLiteral("耐久测试：%1，%2 秒，最多 %3 个副本，种子 %4")
+              .arg(bPostgres ? QStringLiteral("PostgreSQL") : QStringLiteral("SQLite"))
+              .arg(nMillis / 1000)
+              .arg(nCopies)
+              .arg(nSeed));
+
+    QStringList problems; // how copies ended
+    QStringList logFiles;
+    QList<SCopy> running;
+    int nKilled = 0;
+    constexpr int MaxLifeMs = 8000;
+    // A copy that ended by itself must have ended well.
+    auto ended = [&](const SCopy& c) {
+        if (c.pProcess->exitStatus() != QProcess::NormalExit || c.pProcess->exitCode() != 0) {
+            QFile out(c.strLog + QStringLiteral(".out"));
+            out.open(QIODevice::ReadOnly);
+            problems << QStringLiteral("%1 异常结束（退出码 %2）%3")
+                            .arg(QFileInfo(c.strLog).fileName())
+                            .arg(c.pProcess->exitCode())
+                            .arg(QString::fromUtf8(out.readAll()).trimmed());
+        }
+        delete c.pProcess;
+    };
+    QElapsedTimer timer;
+    timer.start();
+    int nTarget = 1;
+    qint64 nNextTarget = 0;
+    qint64 nNextSweep = 5000;
+    while (timer.elapsed() < nMillis) {
+        for (int i = running.size() - 1; i >= 0; --i)
+            if (running[i].pProcess->waitForFinished(0)) {
+                ended(running[i]);
+                running.removeAt(i);
+            }
+        // How many copies are open changes now and then: at times one alone, at times all.
+        if (timer.elapsed() >= nNextTarget) {
+            nTarget = 1 + int(random.bounded(nCopies));
+            nNextTarget = timer.elapsed() + 500 + random.bounded(3000);
+        }
+        while (running.size() < nTarget) {
+            CStressWorker::SOptions o;
+            o.nRun = logFiles.size() + 1;
+            o.nOps = 1000000;
+            // A quarter only start, log in and quit.
+            o.nMillis = random.bounded(4) == 0 ? 100 + int(random.bounded(700))
+                                               : 1000 + int(random.bounded(MaxLifeMs - 1000));
+            o.nSeed = random.generate();
+            o.bFamily = true;
+            logFiles << dir.filePath(QStringLiteral("copy-%1.log").arg(o.nRun));
+            o.strScratch = dir.filePath(QStringLiteral("copy-%1.csv").arg(o.nRun));
+            SCopy c{new QProcess, logFiles.last()};
+            // What a copy prints is shown only when it ended badly.
+            c.pProcess->setProcessChannelMode(QProcess::MergedChannels);
+            c.pProcess->setStandardOutputFile(c.strLog + QStringLiteral(".out"));
+            c.pProcess->start(QCoreApplication::applicationFilePath(),
+                              WorkArgs(strUrl, c.strLog, o));
+            running << c;
+        }
+        // About one kill every three seconds, at any moment of a copy's work.
+        if (!running.isEmpty() && random.bounded(150) == 0) {
+            const int i = int(random.bounded(running.size()));
+            running[i].pProcess->kill();
+            running[i].pProcess->waitForFinished(10000);
+            CStressLog::MarkKilled(running[i].strLog);
+            delete running[i].pProcess;
+            running.removeAt(i);
+            ++nKilled;
+        }
+        // The copies a restore keeps of the book as it was pile up; nobody reads them here.
+        if (!bPostgres && timer.elapsed() >= nNextSweep) {
+            nNextSweep = timer.elapsed() + 5000;
+            const QDir backups(CBackup::FolderFor(strUrl));
+            const QStringList kept = backups.entryList({QStringLiteral("*-before-restore-*")});
+            for (const QString& strName : kept)
+                if (QFileInfo(backups.filePath(strName))
+                        .lastModified()
+                        .secsTo(QDateTime::currentDateTime()) > 10)
+                    QFile::remove(backups.filePath(strName));
+        }
+        QThread::msleep(20);
+    }
+    for (const SCopy& c : running) {
+        if (!c.pProcess->waitForFinished(MaxLifeMs + 60000)) {
+            problems << QFileInfo(c.strLog).fileName() + QStringLiteral(" 没有按时结束");
+            c.pProcess->kill();
+            c.pProcess->waitForFinished(5000);
+        }
+        ended(c);
+    }
+
+    // What the copies saw of their own files, and how much they did.
+    QStringList seenProblems;
+    QStringList failures;
+    QMap<QString, int> done;
+    int nActions = 0;
+    for (const QString& strFile : logFiles) {
+        QVector<CStressLog::SEntry> entries;
+        QList<QPair<int, QString>> seen;
+        QString strError;
+        if (!CStressLog::Read(strFile, entries, strError, &seen))
+            continue; // killed before it wrote its log; the checker reports what matters
+        for (const auto& s : seen) {
+            // The steps that led there, from this copy's log.
+            QStringList steps;
+            for (const auto& e : entries)
+                if (e.nSeq < s.first)
+                    steps << e.op.mid(0, 2).join(QLatin1Char(' '));
+            seenProblems << QStringLiteral("%1：%2；此前的步骤：%3")
+                                .arg(QFileInfo(strFile).fileName(), s.second,
+                                     steps.mid(steps.size() - 12).join(QStringLiteral("，")));
+        }
+        for (const auto& e : entries) {
+            if (e.strState.isEmpty())
+                continue;
+            ++nActions;
+            if (e.strState == QLatin1String("done"))
+                ++done[e.op.value(0)];
+            else if (e.strResult == QLatin1String("error"))
+                failures << QStringLiteral("%1 的操作 %2 失败：%3")
+                                .arg(QFileInfo(strFile).fileName(), e.op.join(QLatin1Char(' ')),
+                                     e.strMessage);
+        }
+    }
+    CStressChecker::SCounts counts;
+    // The first sign of a fault first: files deleted under a copy, then the book itself.
+    problems = seenProblems + CheckBook(strUrl, logFiles, false, &counts) + failures + problems;
+    DropSchema(strUrl, strSchema);
+
+    QStringList summary;
+    for (auto it = done.cbegin(); it != done.cend(); ++it)
+        summary << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
+    Print(QStringLiteral("  %1 个副本（kill -9 %2 个），%3 个操作结束（做成的：%4）")
+              .arg(logFiles.size())
+              .arg(nKilled)
+              .arg(nActions)
+              .arg(summary.join(QStringLiteral("，"))));
+    Print(QStringLiteral("  核对的行和转帐：必须在 %1，必须不在 %2，因杀掉或恢复而不定 %3")
+              .arg(counts.nMustBe)
+              .arg(counts.nMustNotBe)
+              .arg(counts.nEither));
+    if (!problems.isEmpty()) {
+        Print(QStringLiteral("耐久测试失败（种子 %1）：").arg(nSeed));
+        PrintProblems(problems.mid(0, 40));
+        if (problems.size() > 40)
+            Print(QStringLiteral("  ……另有 %1 个问题").arg(problems.size() - 40));
+        dir.setAutoRemove(bPostgres);
+        if (!bPostgres)
+            Print(QStringLiteral("帐本和日志留在 ") + dir.path());
+        return 1;
+    }
+    Print(QStringLiteral("耐久测试通过：帐本完好") +
+          (bPostgres ? QString() : QStringLiteral("，没有副本的帐本文件被删")));
+    return 0;
+}
+
 const QString g_strDad = QStringLiteral("爸爸"), g_strMum = QStringLiteral("妈妈");
 
 // Each user's income and outlay over every date, in cents, from the kept totals.
@@ -467,185 +647,8 @@ int Household(const QCommandLineParser& p) {
         return 1;
     }
     CDatabase::Close();
-    struct SCopy {
-        QProcess* pProcess = nullptr;
-        QString strLog;
-    };
-
-    // Copies of the program started and quit at random on one book, as a family uses it (see
-    // CStressWorker's family mode), now and then one killed with SIGKILL. Afterwards the book is
-    // checked against every copy's log, and no copy may have seen the book's files deleted under
-    // it. Runs for --seconds; the seed is printed, so a failing run can be repeated.
-    int Soak(const QCommandLineParser& p) {
-        const bool bPostgres = p.value(QStringLiteral("backend")) == QLatin1String("pg");
-        if (bPostgres && qEnvironmentVariableIsEmpty("LEDGERKIN_TEST_PG")) {
-            Print(QStringLiteral("LEDGERKIN_TEST_PG is not set: PostgreSQL run skipped"));
-            return 77;
-        }
-        const qint64 nMillis = qMax(1, p.value(QStringLiteral("seconds")).toInt()) * qint64(1000);
-        const int nCopies = qMax(2, p.value(QStringLiteral("copies")).toInt());
-        const quint32 nSeed = p.isSet(QStringLiteral("seed"))
-                                  ? p.value(QStringLiteral("seed")).toUInt()
-                                  : QRandomGenerator::global()->generate();
-        QRandomGenerator random(nSeed);
-        QTemporaryDir dir;
-        QString strSchema;
-        const QString strUrl = NewBook(bPostgres, dir, strSchema);
-        if (!Setup(strUrl))
-            return 1;
-        Print(QStringLiteral("耐久测试：%1，%2 秒，最多 %3 个副本，种子 %4")
-                  .arg(bPostgres ? QStringLiteral("PostgreSQL") : QStringLiteral("SQLite"))
-                  .arg(nMillis / 1000)
-                  .arg(nCopies)
-                  .arg(nSeed));
-
-        QStringList problems; // how copies ended
-        QStringList logFiles;
-        QList<SCopy> running;
-        int nKilled = 0;
-        constexpr int MaxLifeMs = 8000;
-        // A copy that ended by itself must have ended well.
-        auto ended = [&](const SCopy& c) {
-            if (c.pProcess->exitStatus() != QProcess::NormalExit || c.pProcess->exitCode() != 0) {
-                QFile out(c.strLog + QStringLiteral(".out"));
-                out.open(QIODevice::ReadOnly);
-                problems << QStringLiteral("%1 异常结束（退出码 %2）%3")
-                                .arg(QFileInfo(c.strLog).fileName())
-                                .arg(c.pProcess->exitCode())
-                                .arg(QString::fromUtf8(out.readAll()).trimmed());
-            }
-            delete c.pProcess;
-        };
-        QElapsedTimer timer;
-        timer.start();
-        int nTarget = 1;
-        qint64 nNextTarget = 0;
-        qint64 nNextSweep = 5000;
-        while (timer.elapsed() < nMillis) {
-            for (int i = running.size() - 1; i >= 0; --i)
-                if (running[i].pProcess->waitForFinished(0)) {
-                    ended(running[i]);
-                    running.removeAt(i);
-                }
-            // How many copies are open changes now and then: at times one alone, at times all.
-            if (timer.elapsed() >= nNextTarget) {
-                nTarget = 1 + int(random.bounded(nCopies));
-                nNextTarget = timer.elapsed() + 500 + random.bounded(3000);
-            }
-            while (running.size() < nTarget) {
-                CStressWorker::SOptions o;
-                o.nRun = logFiles.size() + 1;
-                o.nOps = 1000000;
-                // A quarter only start, log in and quit.
-                o.nMillis = random.bounded(4) == 0 ? 100 + int(random.bounded(700))
-                                                   : 1000 + int(random.bounded(MaxLifeMs - 1000));
-                o.nSeed = random.generate();
-                o.bFamily = true;
-                logFiles << dir.filePath(QStringLiteral("copy-%1.log").arg(o.nRun));
-                o.strScratch = dir.filePath(QStringLiteral("copy-%1.csv").arg(o.nRun));
-                SCopy c{new QProcess, logFiles.last()};
-                // What a copy prints is shown only when it ended badly.
-                c.pProcess->setProcessChannelMode(QProcess::MergedChannels);
-                c.pProcess->setStandardOutputFile(c.strLog + QStringLiteral(".out"));
-                c.pProcess->start(QCoreApplication::applicationFilePath(),
-                                  WorkArgs(strUrl, c.strLog, o));
-                running << c;
-            }
-            // About one kill every three seconds, at any moment of a copy's work.
-            if (!running.isEmpty() && random.bounded(150) == 0) {
-                const int i = int(random.bounded(running.size()));
-                running[i].pProcess->kill();
-                running[i].pProcess->waitForFinished(10000);
-                CStressLog::MarkKilled(running[i].strLog);
-                delete running[i].pProcess;
-                running.removeAt(i);
-                ++nKilled;
-            }
-            // The copies a restore keeps of the book as it was pile up; nobody reads them here.
-            if (!bPostgres && timer.elapsed() >= nNextSweep) {
-                nNextSweep = timer.elapsed() + 5000;
-                const QDir backups(CBackup::FolderFor(strUrl));
-                const QStringList kept = backups.entryList({QStringLiteral("*-before-restore-*")});
-                for (const QString& strName : kept)
-                    if (QFileInfo(backups.filePath(strName))
-                            .lastModified()
-                            .secsTo(QDateTime::currentDateTime()) > 10)
-                        QFile::remove(backups.filePath(strName));
-            }
-            QThread::msleep(20);
-        }
-        for (const SCopy& c : running) {
-            if (!c.pProcess->waitForFinished(MaxLifeMs + 60000)) {
-                problems << QFileInfo(c.strLog).fileName() + QStringLiteral(" 没有按时结束");
-                c.pProcess->kill();
-                c.pProcess->waitForFinished(5000);
-            }
-            ended(c);
-        }
-
-        // What the copies saw of their own files, and how much they did.
-        QStringList seenProblems;
-        QStringList failures;
-        QMap<QString, int> done;
-        int nActions = 0;
-        for (const QString& strFile : logFiles) {
-            QVector<CStressLog::SEntry> entries;
-            QList<QPair<int, QString>> seen;
-            QString strError;
-            if (!CStressLog::Read(strFile, entries, strError, &seen))
-                continue; // killed before it wrote its log; the checker reports what matters
-            for (const auto& s : seen) {
-                // The steps that led there, from this copy's log.
-                QStringList steps;
-                for (const auto& e : entries)
-                    if (e.nSeq < s.first)
-                        steps << e.op.mid(0, 2).join(QLatin1Char(' '));
-                seenProblems << QStringLiteral("%1：%2；此前的步骤：%3")
-                                    .arg(QFileInfo(strFile).fileName(), s.second,
-                                         steps.mid(steps.size() - 12).join(QStringLiteral("，")));
-            }
-            for (const auto& e : entries) {
-                if (e.strState.isEmpty())
-                    continue;
-                ++nActions;
-                if (e.strState == QLatin1String("done"))
-                    ++done[e.op.value(0)];
-                else if (e.strResult == QLatin1String("error"))
-                    failures << QStringLiteral("%1 的操作 %2 失败：%3")
-                                    .arg(QFileInfo(strFile).fileName(), e.op.join(QLatin1Char(' ')),
-                                         e.strMessage);
-            }
-        }
-        CStressChecker::SCounts counts;
-        // The first sign of a fault first: files deleted under a copy, then the book itself.
-        problems = seenProblems + CheckBook(strUrl, logFiles, false, &counts) + failures + problems;
-        DropSchema(strUrl, strSchema);
-
-        QStringList summary;
-        for (auto it = done.cbegin(); it != done.cend(); ++it)
-            summary << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
-        Print(QStringLiteral("  %1 个副本（kill -9 %2 个），%3 个操作结束（做成的：%4）")
-                  .arg(logFiles.size())
-                  .arg(nKilled)
-                  .arg(nActions)
-                  .arg(summary.join(QStringLiteral("，"))));
-        Print(QStringLiteral("  核对的行和转帐：必须在 %1，必须不在 %2，因杀掉或恢复而不定 %3")
-                  .arg(counts.nMustBe)
-                  .arg(counts.nMustNotBe)
-                  .arg(counts.nEither));
-        if (!problems.isEmpty()) {
-            Print(QStringLiteral("耐久测试失败（种子 %1）：").arg(nSeed));
-            PrintProblems(problems.mid(0, 40));
-            if (problems.size() > 40)
-                Print(QStringLiteral("  ……另有 %1 个问题").arg(problems.size() - 40));
-            dir.setAutoRemove(bPostgres);
-            if (!bPostgres)
-                Print(QStringLiteral("帐本和日志留在 ") + dir.path());
-            return 1;
-        }
-        Print(QStringLiteral("耐久测试通过：帐本完好，没有副本的帐本文件被删"));
-        return 0;
-    }
+    return 0;
+}
 
 } // namespace
 
@@ -696,10 +699,10 @@ int main(int argc, char** argv) {
         return Concurrency(p);
     if (strCommand == QLatin1String("crash"))
         return Crash(p);
-    if (strCommand == QLatin1String("household"))
-        return Household(p);
     if (strCommand == QLatin1String("soak"))
         return Soak(p);
+    if (strCommand == QLatin1String("household"))
+        return Household(p);
     Print(QStringLiteral(
         "用法：ledgerkin_driver work|setup|check|concurrency|crash|soak|household [选项]"));
     return 2;
