@@ -220,19 +220,32 @@ QString CBackup::Restore(const QString& strBackupPath, const QString& strConnect
         sqlite3_close(pBackup);
         throw CDBException(tr("备份“%1”无法读取、已损坏或不是帐本，帐本没有改变。").arg(strName));
     }
-    // Whatever was written since the backup stays at hand, in case it is wanted back.
+    // Whatever was written since the backup stays at hand, in case it is wanted back. Written
+    // under a name of this process first, then given the first free name of the second: two
+    // copies restoring in the same second each keep their own.
     const QString strBook = CDatabase::Url(strConnection);
-    const QString strKept =
+    const QString strStem =
         QDir(FolderFor(strBook))
             .filePath(
-                QStringLiteral("%1-before-restore-%2.db")
+                QStringLiteral("%1-before-restore-%2")
                     .arg(QFileInfo(strBook).completeBaseName(),
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
-    const QString strKeepError =
-        QDir().mkpath(FolderFor(strBook)) ? VacuumInto(strBook, strKept) : tr("无法创建备份文件夹");
+    const QString strPart =
+        strStem + QStringLiteral(".%1.part").arg(QCoreApplication::applicationPid());
+    QFile::remove(strPart);
+    QString strKept = strStem + QStringLiteral(".db");
+    QString strKeepError =
+        QDir().mkpath(FolderFor(strBook)) ? VacuumInto(strBook, strPart) : tr("无法创建备份文件夹");
+    for (int n = 2; strKeepError.isNull() && !QFile::rename(strPart, strKept); ++n) {
+        if (n > 100 || !QFileInfo::exists(strKept)) {
+            strKeepError = tr("无法写入文件");
+            break;
+        }
+        strKept = strStem + QStringLiteral("-%1.db").arg(n);
+    }
     if (!strKeepError.isNull()) {
         sqlite3_close(pBackup);
-        QFile::remove(strKept);
+        QFile::remove(strPart);
         throw CDBException(tr("无法先保存当前帐本的副本“%1”，帐本没有改变：%2")
                                .arg(QDir::toNativeSeparators(strKept), strKeepError));
     }
