@@ -3,6 +3,7 @@
 #include "cbookbuilder.h"
 #include "cguitest.h"
 #include "ctestrows.h"
+#include "cthrowawayserver.h"
 #include "data/cbackup.h"
 #include "data/cchangewatcher.h"
 #include "data/cdbexception.h"
@@ -197,6 +198,50 @@ private Q_SLOTS:
         f.gui.ClearMessages();
         pView->ShowCurrentDay();
         QCOMPARE(pView->m_nRows, 3);
+        QCOMPARE(f.gui.Messages(), QStringList());
+    }
+
+    // PostgreSQL: the server restarted mid-session, on a server of the test's own. While it
+    // is down the day view shows its own heading over nothing; once it is back the watcher
+    // connects again and the view shows its day whole, with what another copy wrote meanwhile,
+    // and the tree still on that day.
+    void serverRestartLeavesTheViewOnItsDay() {
+        if (!CTestBook::UsePostgres())
+            QSKIP("server restarts are PostgreSQL's");
+        if (CThrowawayServer::PgBin().isEmpty())
+            QSKIP("PostgreSQL server programs not installed");
+        CThrowawayServer server;
+        QVERIFY(server.Init());
+        struct SServerEnv { // the fixture's book goes to this server
+            QByteArray saved = qgetenv("LEDGERKIN_TEST_PG");
+            explicit SServerEnv(const QString& strUrl) {
+                qputenv("LEDGERKIN_TEST_PG", strUrl.toUtf8());
+            }
+            ~SServerEnv() { qputenv("LEDGERKIN_TEST_PG", saved); }
+        } env(server.Url());
+        SFixture f;
+        CIncomeView* pView = f.DayView();
+        const QString strHeading = pView->m_strDate, strTotal = pView->m_strTotal;
+        f.pFrame->ChangeWatcher()->Poll();
+
+        QVERIFY(server.Stop());
+        pView->ShowCurrentDay();
+        QCOMPARE(pView->m_strDate, strHeading);
+        QCOMPARE(pView->m_nRows, 1);
+        QCOMPARE(pView->m_strTotal, QString());
+        QVERIFY(!f.gui.Messages().isEmpty());
+        f.gui.ClearMessages();
+        f.pFrame->ChangeWatcher()->Poll(); // the server is away: nothing to show, no message
+
+        QVERIFY(server.Start());
+        OtherCopyAdds(f.gui.Book().Url(), 7);
+        QTRY_VERIFY_WITH_TIMEOUT((f.pFrame->ChangeWatcher()->Poll(), pView->m_nRows == 3),
+                                 3 * CChangeWatcher::IntervalMs);
+        QCOMPARE(pView->m_strDate, strHeading);
+        QCOMPARE(pView->m_gridRecords->GetTextMatrix(1, 3), QStringLiteral("100.00"));
+        QCOMPARE(pView->m_gridRecords->GetTextMatrix(2, 3), QStringLiteral("7.00"));
+        QVERIFY(!pView->m_strTotal.isEmpty() && pView->m_strTotal != strTotal);
+        QCOMPARE(f.pFrame->GetTreeView()->currentItem()->data(0, Qt::UserRole).toDate(), g_day);
         QCOMPARE(f.gui.Messages(), QStringList());
     }
 
