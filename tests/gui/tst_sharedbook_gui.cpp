@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QStatusBar>
+#include <QUrl>
 #include <QtTest>
 
 // The book shared with other copies of the program: their rows and imports show up by
@@ -199,6 +200,36 @@ private Q_SLOTS:
         pView->ShowCurrentDay();
         QCOMPARE(pView->m_nRows, 3);
         QCOMPARE(f.gui.Messages(), QStringList());
+    }
+
+    // PostgreSQL: at start-up the server is tried at once; a wrong password or a missing
+    // database is said in those words, in a message and in the status bar.
+    void serverBookIsTriedAtStartUp() {
+        if (!CTestBook::UsePostgres())
+            QSKIP("server books are PostgreSQL's");
+        CGuiTest gui;
+        const QString strBook = CDatabase::Url();
+        QUrl wrongPassword(strBook), noDatabase(strBook);
+        wrongPassword.setPassword(QStringLiteral("wrong-password"));
+        noDatabase.setPath(QStringLiteral("/lk_no_such_book"));
+        const struct {
+            QUrl url;
+            QString strStart;
+        } starts[] = {{wrongPassword, QStringLiteral("数据库用户名或密码错误")},
+                      {noDatabase, QStringLiteral("数据库服务器上没有数据库“lk_no_such_book”")}};
+        for (const auto& start : starts) {
+            CDatabase::SetUrl(start.url.toString());
+            gui.ClearMessages();
+            gui.Frame()->TryServerBook();
+            QCOMPARE(gui.Messages().size(), 1);
+            QVERIFY2(gui.Messages()[0].startsWith(start.strStart), qPrintable(gui.Messages()[0]));
+            QVERIFY(gui.Frame()->statusBar()->currentMessage().startsWith(start.strStart));
+        }
+        CDatabase::SetUrl(strBook);
+        gui.ClearMessages();
+        gui.Frame()->TryServerBook();
+        QVERIFY(CDatabase::IsOpen());
+        QCOMPARE(gui.Messages(), QStringList());
     }
 
     // PostgreSQL: the server restarted mid-session, on a server of the test's own. While it

@@ -110,7 +110,15 @@ void CChangeWatcher::Poll() {
 
 void CChangeWatcher::OnNotification(const QString& strName, QSqlDriver::NotificationSource eSource,
                                     const QVariant& payload) {
-    if (strName == CDatabase::ChangeChannel && eSource != QSqlDriver::SelfSource &&
-        payload.toString() == CDatabase::ChangePayload(m_strConnection))
+    if (strName != CDatabase::ChangeChannel || eSource == QSqlDriver::SelfSource ||
+        payload.toString() != CDatabase::ChangePayload(m_strConnection) || m_bNoticeQueued)
+        return;
+    // Told once the driver's loop over its notices has returned: a receiver may find the
+    // connection broken and close it, and the loop reads the connection again after each
+    // notice. Notices that come together are told once.
+    m_bNoticeQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_bNoticeQueued = false;
         emit Changed();
+    });
 }
