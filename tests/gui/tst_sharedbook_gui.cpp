@@ -3,6 +3,7 @@
 #include "cbookbuilder.h"
 #include "cguitest.h"
 #include "ctestrows.h"
+#include "cthrowawayserver.h"
 #include "data/cbackup.h"
 #include "data/cchangewatcher.h"
 #include "data/cdbexception.h"
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QStatusBar>
+#include <QUrl>
 #include <QtTest>
 
 // The book shared with other copies of the program: their rows and imports show up by
@@ -197,6 +199,80 @@ private Q_SLOTS:
         f.gui.ClearMessages();
         pView->ShowCurrentDay();
         QCOMPARE(pView->m_nRows, 3);
+        QCOMPARE(f.gui.Messages(), QStringList());
+    }
+
+    // PostgreSQL: at start-up the server is tried at once; a wrong password or a missing
+    // database is said in those words, in a message and in the status bar.
+    void serverBookIsTriedAtStartUp() {
+        if (!CTestBook::UsePostgres())
+            QSKIP("server books are PostgreSQL's");
+        CGuiTest gui;
+        const QString strBook = CDatabase::Url();
+        QUrl wrongPassword(strBook), noDatabase(strBook);
+        wrongPassword.setPassword(QStringLiteral("wrong-password"));
+        noDatabase.setPath(QStringLiteral("/lk_no_such_book"));
+        const struct {
+            QUrl url;
+            QString strStart;
+        } starts[] = {{wrongPassword, QStringLiteral("数据库用户名或密码错误")},
+                      {noDatabase, QStringLiteral("数据库服务器上没有数据库“lk_no_such_book”")}};
+        for (const auto& start : starts) {
+            CDatabase::SetUrl(start.url.toString());
+            gui.ClearMessages();
+            gui.Frame()->TryServerBook();
+            QCOMPARE(gui.Messages().size(), 1);
+            QVERIFY2(gui.Messages()[0].startsWith(start.strStart), qPrintable(gui.Messages()[0]));
+            QVERIFY(gui.Frame()->statusBar()->currentMessage().startsWith(start.strStart));
+        }
+        CDatabase::SetUrl(strBook);
+        gui.ClearMessages();
+        gui.Frame()->TryServerBook();
+        QVERIFY(CDatabase::IsOpen());
+        QCOMPARE(gui.Messages(), QStringList());
+    }
+
+    // PostgreSQL: the server restarted mid-session, on a server of the test's own. While it
+    // is down the day view shows its own heading over nothing; once it is back the watcher
+    // connects again and the view shows its day whole, with what another copy wrote meanwhile,
+    // and the tree still on that day.
+    void serverRestartLeavesTheViewOnItsDay() {
+        if (!CTestBook::UsePostgres())
+            QSKIP("server restarts are PostgreSQL's");
+        if (CThrowawayServer::PgBin().isEmpty())
+            QSKIP("PostgreSQL server programs not installed");
+        CThrowawayServer server;
+        QVERIFY(server.Init());
+        struct SServerEnv { // the fixture's book goes to this server
+            QByteArray saved = qgetenv("LEDGERKIN_TEST_PG");
+            explicit SServerEnv(const QString& strUrl) {
+                qputenv("LEDGERKIN_TEST_PG", strUrl.toUtf8());
+            }
+            ~SServerEnv() { qputenv("LEDGERKIN_TEST_PG", saved); }
+        } env(server.Url());
+        SFixture f;
+        CIncomeView* pView = f.DayView();
+        const QString strHeading = pView->m_strDate, strTotal = pView->m_strTotal;
+        f.pFrame->ChangeWatcher()->Poll();
+
+        QVERIFY(server.Stop());
+        pView->ShowCurrentDay();
+        QCOMPARE(pView->m_strDate, strHeading);
+        QCOMPARE(pView->m_nRows, 1);
+        QCOMPARE(pView->m_strTotal, QString());
+        QVERIFY(!f.gui.Messages().isEmpty());
+        f.gui.ClearMessages();
+        f.pFrame->ChangeWatcher()->Poll(); // the server is away: nothing to show, no message
+
+        QVERIFY(server.Start());
+        OtherCopyAdds(f.gui.Book().Url(), 7);
+        QTRY_VERIFY_WITH_TIMEOUT((f.pFrame->ChangeWatcher()->Poll(), pView->m_nRows == 3),
+                                 3 * CChangeWatcher::IntervalMs);
+        QCOMPARE(pView->m_strDate, strHeading);
+        QCOMPARE(pView->m_gridRecords->GetTextMatrix(1, 3), QStringLiteral("100.00"));
+        QCOMPARE(pView->m_gridRecords->GetTextMatrix(2, 3), QStringLiteral("7.00"));
+        QVERIFY(!pView->m_strTotal.isEmpty() && pView->m_strTotal != strTotal);
+        QCOMPARE(f.pFrame->GetTreeView()->currentItem()->data(0, Qt::UserRole).toDate(), g_day);
         QCOMPARE(f.gui.Messages(), QStringList());
     }
 

@@ -3,6 +3,7 @@
 #include "cdbexception.h"
 #include "ctransaction.h"
 
+#include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -42,11 +43,20 @@ void CChangeWatcher::Poll() {
         // Open again only what the server dropped; the next poll tries again while it is away.
         if (!bPostgres || !CDatabase::IsLost(m_strConnection))
             return;
+        // A server machine that is off makes each try wait for the connect timeout on this
+        // thread: after a slow failure, wait several times as long before the next one.
+        if (!m_retryAfter.hasExpired())
+            return;
+        QElapsedTimer tried;
+        tried.start();
         try {
             CDatabase::Open(m_strConnection);
         } catch (const CDBException&) {
+            if (tried.elapsed() > IntervalMs / 2)
+                m_retryAfter.setRemainingTime(5 * tried.elapsed());
             return;
         }
+        m_retryAfter = QDeadlineTimer();
     }
     // Signals go out after the connection handle is let go: a receiver may close the book.
     enum class ESignal { None, Changed, Replaced } eSignal = ESignal::None;
@@ -100,7 +110,15 @@ void CChangeWatcher::Poll() {
 
 void CChangeWatcher::OnNotification(const QString& strName, QSqlDriver::NotificationSource eSource,
                                     const QVariant& payload) {
-    if (strName == CDatabase::ChangeChannel && eSource != QSqlDriver::SelfSource &&
-        payload.toString() == CDatabase::ChangePayload(m_strConnection))
+    if (strName != CDatabase::ChangeChannel || eSource == QSqlDriver::SelfSource ||
+        payload.toString() != CDatabase::ChangePayload(m_strConnection) || m_bNoticeQueued)
+        return;
+    // Told once the driver's loop over its notices has returned: a receiver may find the
+    // connection broken and close it, and the loop reads the connection again after each
+    // notice. Notices that come together are told once.
+    m_bNoticeQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_bNoticeQueued = false;
         emit Changed();
+    });
 }

@@ -2,6 +2,7 @@
 
 #include "cdatabase.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QPointer>
 #include <QSqlDriver>
@@ -53,4 +54,7 @@ private:
     bool m_bReplacedSignalled = false;
     bool m_bPending = false;
     bool m_bHadConnection = false; // PostgreSQL: a connection was listened on before
+    bool m_bNoticeQueued = false;  // PostgreSQL: a notice is about to be told
+    QDeadlineTimer m_retryAfter;   // PostgreSQL: no new try to connect before it expires
+                                   // (constructed expired)
 };

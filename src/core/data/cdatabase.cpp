@@ -419,6 +419,9 @@ QString PostgresConnectOptions(const QUrl& url, QString& strError) {
     // program says so after a while instead.
     if (!QUrlQuery(url).hasQueryItem(QStringLiteral("connect_timeout")))
         options << QStringLiteral("connect_timeout=10");
+    // Likewise a step sent to a server that vanished (switched off, no network) would wait for
+    // the system's retransmissions; after 15 s unanswered the connection counts as broken.
+    options << QStringLiteral("tcp_user_timeout=15000");
     return options.join(QLatin1Char(';'));
 }
 

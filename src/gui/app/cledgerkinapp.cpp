@@ -7,7 +7,6 @@
 #include "data/cdbexception.h"
 #include "data/ckepttotals.h"
 #include "demo/cdemobook.h"
-#include "widgets/cmessagebox.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -177,17 +176,7 @@ int CLedgerkinApp::Run(int argc, char** argv) {
     frame.show();
     CKeptTotals::SetBuildHook(ShowTotalsBuild);
 
-    // A book on a server is tried at once, so a wrong password, a missing role or database
-    // or a server that does not answer is said before anyone types a user name.
-    if (CDatabase::IsPostgresUrl(strUrl))
-        QTimer::singleShot(0, &frame, [&frame] {
-            try {
-                CDatabase::Open();
-            } catch (const CDBException& e) {
-                frame.SetStatusText(e.m_strError);
-                CMessageBox::ShowDBError(e, &frame);
-            }
-        });
+    QTimer::singleShot(0, &frame, &CMainFrame::TryServerBook);
 
     // The demo book is written on its first use (two years of days take a moment).
     if (cmd.bDemo) {

@@ -91,6 +91,9 @@ public:
     // Enables the commands the logged-in state allows and checks the view shown.
     void UpdateCommandUI();
     void SetStatusText(const QString& strText);
+    // A book on a server is connected to at once, at start-up, so a wrong password, a missing
+    // role or database or a server that does not answer is said before anyone logs in.
+    void TryServerBook();
 
     // Logged-in state changes (the only places they happen). nUserId: the User row's
     // "UserID" the login matched (CUserAdmin::LogIn); the session's writes are refused once

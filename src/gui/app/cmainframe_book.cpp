@@ -25,6 +25,17 @@ void CMainFrame::StartChangeWatcher() {
     CMessageBox::SetReopenHandler([this] { ReopenBook(); });
 }
 
+void CMainFrame::TryServerBook() {
+    if (!CDatabase::IsPostgresUrl(CDatabase::Url()))
+        return;
+    try {
+        CDatabase::Open();
+    } catch (const CDBException& e) {
+        SetStatusText(e.m_strError);
+        CMessageBox::ShowDBError(e, this);
+    }
+}
+
 void CMainFrame::OnBookChanged() {
     if (!m_pSession->IsLoggedIn())
         return;
