@@ -535,7 +535,8 @@ int Soak(const QCommandLineParser& p) {
             Print(QStringLiteral("帐本和日志留在 ") + dir.path());
         return 1;
     }
-    Print(QStringLiteral("耐久测试通过：帐本完好，没有副本的帐本文件被删"));
+    Print(QStringLiteral("耐久测试通过：帐本完好") +
+          (bPostgres ? QString() : QStringLiteral("，没有副本的帐本文件被删")));
     return 0;
 }
 
