@@ -38,11 +38,25 @@ void NewUser(const QString& strUser, const QStringList& accounts = {kCash, kBank
     CDayBook(ERecordKind::Outlay, strUser).OpenDay(firstDay);
 }
 
+// The statements written here are where the readers' fuzz targets start (scripts/fuzz names
+// the folder).
+void KeepAsSeed(const QString& strPath) {
+    const QString strDir = qEnvironmentVariable("LEDGERKIN_SEED_DIR");
+    static int s_nSeeds = 0;
+    if (!strDir.isEmpty())
+        QFile::copy(
+            strPath,
+            QDir(strDir).filePath(
+                QStringLiteral("%1-%2").arg(++s_nSeeds).arg(QFileInfo(strPath).fileName())));
+}
+
 QString WriteFile(const QTemporaryDir& dir, const QString& strName, const QByteArray& bytes) {
     const QString strPath = dir.filePath(strName);
     QFile f(strPath);
     f.open(QIODevice::WriteOnly);
     f.write(bytes);
+    f.close();
+    KeepAsSeed(strPath);
     return strPath;
 }
 
@@ -121,6 +135,7 @@ QString WriteWorkbook(const QTemporaryDir& dir, const QString& strName, const QL
         f.close();
     }
     zip.close();
+    KeepAsSeed(strPath);
     return strPath;
 }
 
