@@ -5,6 +5,7 @@
 #include "cbookbuilder.h"
 #include "ctestbook.h"
 #include "ctestrows.h"
+#include "ctestworkbook.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
@@ -19,8 +20,6 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <quazip.h>
-#include <quazipfile.h>
 
 namespace {
 const QString kUser = QStringLiteral("张三");
@@ -51,82 +50,9 @@ QByteArray Gb18030(const QString& s) {
     return enc.encode(s);
 }
 
-using TSheet = QPair<QString, QList<QStringList>>;
-
-// A minimal workbook, every cell a shared string, saved showing sheet nActive.
-QString WriteWorkbook(const QTemporaryDir& dir, const QString& strName, const QList<TSheet>& sheets,
-                      int nActive = 0) {
-    const QString strPath = dir.filePath(strName);
-    QStringList strings;
-    QList<QPair<QString, QString>> entries = {
-        {QStringLiteral("[Content_Types].xml"),
-         QStringLiteral("<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/"
-                        "package/2006/content-types\"><Default Extension=\"xml\" ContentType="
-                        "\"application/xml\"/></Types>")}};
-    QString strSheets, strRels;
-    for (int n = 0; n < sheets.size(); ++n) {
-        const QList<QStringList>& rows = sheets[n].second;
-        QString sheet = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet xmlns="
-                                       "\"http://schemas.openxmlformats.org/spreadsheetml/2006/"
-                                       "main\"><sheetData>");
-        for (int r = 0; r < rows.size(); ++r) {
-            sheet += QStringLiteral("<row r=\"%1\">").arg(r + 1);
-            for (int c = 0; c < rows[r].size(); ++c) {
-                if (rows[r][c].isEmpty())
-                    continue;
-                sheet += QStringLiteral("<c r=\"%1%2\" t=\"s\"><v>%3</v></c>")
-                             .arg(QChar('A' + c))
-                             .arg(r + 1)
-                             .arg(strings.size());
-                strings << rows[r][c].toHtmlEscaped();
-            }
-            sheet += QStringLiteral("</row>");
-        }
-        sheet += QStringLiteral("</sheetData></worksheet>");
-        entries.append({QStringLiteral("xl/worksheets/bill%1.xml").arg(n), sheet});
-        strSheets += QStringLiteral("<sheet name=\"%1\" sheetId=\"%2\" r:id=\"rId%2\"/>")
-                         .arg(sheets[n].first)
-                         .arg(n + 1);
-        strRels += QStringLiteral("<Relationship Id=\"rId%1\" Type=\"worksheet\" "
-                                  "Target=\"worksheets/bill%2.xml\"/>")
-                       .arg(n + 1)
-                       .arg(n);
-    }
-    QString shared = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><sst xmlns=\"http://"
-                                    "schemas.openxmlformats.org/spreadsheetml/2006/main\">");
-    for (const QString& s : strings)
-        shared += QStringLiteral("<si><t xml:space=\"preserve\">%1</t></si>").arg(s);
-    shared += QStringLiteral("</sst>");
-    entries.append(
-        {QStringLiteral("xl/workbook.xml"),
-         QStringLiteral(
-             "<?xml version=\"1.0\"?><workbook xmlns=\"http://schemas.openxmlformats.org/"
-             "spreadsheetml/2006/main\" xmlns:r=\"http://schemas.openxmlformats.org/"
-             "officeDocument/2006/relationships\"><bookViews><workbookView "
-             "activeTab=\"%1\"/></bookViews><sheets>%2</sheets></workbook>")
-             .arg(nActive)
-             .arg(strSheets)});
-    entries.append({QStringLiteral("xl/_rels/workbook.xml.rels"),
-                    QStringLiteral("<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas."
-                                   "openxmlformats.org/package/2006/relationships\">%1"
-                                   "</Relationships>")
-                        .arg(strRels)});
-    entries.append({QStringLiteral("xl/sharedStrings.xml"), shared});
-    QuaZip zip(strPath);
-    zip.open(QuaZip::mdCreate);
-    for (const auto& e : entries) {
-        QuaZipFile f(&zip);
-        f.open(QIODevice::WriteOnly, QuaZipNewInfo(e.first));
-        f.write(e.second.toUtf8());
-        f.close();
-    }
-    zip.close();
-    return strPath;
-}
-
 QString WriteXlsx(const QTemporaryDir& dir, const QString& strName,
                   const QList<QStringList>& rows) {
-    return WriteWorkbook(dir, strName, {{QStringLiteral("账单"), rows}});
+    return CTestWorkbook::Write(dir.filePath(strName), {{QStringLiteral("账单"), rows}});
 }
 
 // The book's records of a user (placeholders left out), in the order written.
@@ -538,9 +464,9 @@ private Q_SLOTS:
             bill += kWechatTable;
             QList<QStringList> other = {kWechatTable[0], kWechatTable[1]};
             other[1][5] = QStringLiteral("¥999.00");
-            strPath =
-                WriteWorkbook(dir, QStringLiteral("w.xlsx"),
-                              {{QStringLiteral("说明"), other}, {QStringLiteral("账单"), bill}}, 1);
+            strPath = CTestWorkbook::Write(
+                dir.filePath(QStringLiteral("w.xlsx")),
+                {{QStringLiteral("说明"), other}, {QStringLiteral("账单"), bill}}, 1);
             CStatementFile first;
             first.Load(strPath, CTextDecoder::EEncoding::Auto, 0);
             QCOMPARE(first.Sheets(), QStringList({QStringLiteral("说明"), QStringLiteral("账单")}));
