@@ -46,6 +46,6 @@ public:
 
 private:
     enum class ERun { Done, More, Stopped };
-    static ERun Rows(const QChar* p, qsizetype n, bool bFinal, qsizetype& i, int& nLine,
-                     int& nRow, int nSkip, const FRow& fn);
+    static ERun Rows(const QChar* p, qsizetype n, bool bFinal, qsizetype& i, int& nLine, int& nRow,
+                     int nSkip, const FRow& fn);
 };
