@@ -9,6 +9,7 @@
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
+#include "import/ccsvparser.h"
 #include "import/cexporter.h"
 #include "import/cimporter.h"
 #include "import/cimporterror.h"
@@ -730,6 +731,70 @@ private Q_SLOTS:
                          QStringLiteral("Outlay|2024-01-05|房租支出|房东 房租|1200.00|银行"),
                          QStringLiteral("Outlay|2024-01-07|其它支出|便利店 矿泉水|8.00|银行")}));
         QCOMPARE(Balances().last(), QStringLiteral("银行=-908.00"));
+    }
+
+    // A CSV is parsed as it is read: rows cut anywhere by a slice's end (inside quotes,
+    // between CR and LF, inside a GB18030 character) read as the whole text does; a file
+    // changed after it was opened is refused.
+    void csvReadInSlices() {
+        const QString strText = QStringLiteral("a, \"b,1\"x ,c\r\n\r\n\"多\n行\"\"\",2,  \r\n"
+                                               " , \n末,\"3\"\r\n");
+        auto rows = [](const TTable& t) {
+            QStringList out;
+            for (const STableRow& r : t)
+                out << QString::number(r.nLine) + QLatin1Char(':') + r.cells.join(u'|');
+            return out;
+        };
+        const QStringList whole = rows(CCsvParser::Parse(strText));
+        QCOMPARE(whole.size(), 3);
+        for (int nSlice = 1; nSlice <= strText.size(); ++nSlice) {
+            TTable t;
+            CCsvParser::CStream csv(0, [&t](const STableRow& r) {
+                t.append(r);
+                return true;
+            });
+            for (int i = 0; i < strText.size(); i += nSlice)
+                csv.Feed(strText.mid(i, nSlice));
+            csv.Finish();
+            QCOMPARE(rows(t), whole);
+        }
+        CCsvParser::CStream open(0, [](const STableRow&) { return true; });
+        open.Feed(strText.left(4)); // a, "b,1 never closed
+        open.Feed(strText.mid(4, 2));
+        QVERIFY_THROWS_EXCEPTION(CImportError, open.Finish());
+
+        // Over 1 MB of GB18030: the slices of the file end inside characters.
+        CTestBook book;
+        NewUser(kUser);
+        QTemporaryDir dir;
+        QString strCsv = QStringLiteral("日期,金额,摘要\n");
+        const int nRows = 30000;
+        for (int i = 0; i < nRows; ++i)
+            strCsv += QStringLiteral("2024-01-%1,-%2.50,\"超市 购物 第%3笔，谢谢\"\n")
+                          .arg(1 + i % 28)
+                          .arg(1 + i % 90)
+                          .arg(i);
+        const QString strPath = WriteFile(dir, QStringLiteral("big.csv"), Gb18030(strCsv));
+        QVERIFY(QFileInfo(strPath).size() > (1 << 20));
+        CStatementFile file;
+        file.Load(strPath);
+        QCOMPARE(file.Encoding(), CTextDecoder::EEncoding::Gb18030);
+        QCOMPARE(file.Table().size(), CStatementFile::HeadRows);
+        SStatement st = file.Read(file.Detected());
+        QCOMPARE(st.rows.size(), nRows);
+        QCOMPARE(st.rows.last().nLine, nRows + 1);
+        QCOMPARE(st.rows.last().strGoods, QStringLiteral("超市 购物 第%1笔，谢谢").arg(nRows - 1));
+        QVector<SPreviewRow> preview;
+        QVERIFY(CImporter(kUser).Preview(std::move(st), kCash, {}, preview));
+        QCOMPARE(preview.size(), nRows);
+        for (int i = 0; i < nRows; i += 997)
+            QCOMPARE(preview[i].src.nLine, i + 2);
+
+        QFile f(strPath);
+        QVERIFY(f.open(QIODevice::Append));
+        f.write("2024-02-01,-1.00,x\n");
+        f.close();
+        QVERIFY_THROWS_EXCEPTION(CImportError, file.Read(file.Detected()));
     }
 };
 

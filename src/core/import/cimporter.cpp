@@ -19,6 +19,7 @@
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
 
 namespace {
 
@@ -395,17 +396,28 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
         if (!r.strAccount.isEmpty())
             fileAccounts.insert(r.strAccount);
 
-    QVector<SPreviewRow> out(nTotal);
+    QVector<SPreviewRow> out;
     QHash<QString, int> occurrences;
     QHash<QString, int> fileKeys; // key → line of the row that claimed it
     QDate first, last;
     if (pConsume) {
-        // A statement handed over is taken apart instead of copied, and its rows freed
-        // before the preview's own texts are made: a big file is never held twice.
-        for (int i = 0; i < nTotal; ++i)
-            out[i].src = std::move(pConsume->rows[i]);
-        pConsume->rows.clear();
-        pConsume->rows.squeeze();
+        // A statement handed over is taken apart instead of copied, from its last row on,
+        // and its rows given back in steps as they are taken: a big file is never held
+        // twice, not even as the rows' fixed parts.
+        QVector<SStatementRow>& src = pConsume->rows;
+        out.reserve(nTotal);
+        const qsizetype nStep = std::max<qsizetype>(4096, nTotal / 16);
+        while (!src.isEmpty()) {
+            out.append(SPreviewRow());
+            out.last().src = std::move(src.last());
+            src.removeLast();
+            if (out.size() % nStep == 0)
+                src.squeeze();
+        }
+        src.squeeze();
+        std::reverse(out.begin(), out.end());
+    } else {
+        out.resize(nTotal);
     }
     for (int i = 0; i < nTotal; ++i) {
         if (progress && i % ProgressStep == 0 && !progress(i, nTotal * 2))
