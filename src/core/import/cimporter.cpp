@@ -20,6 +20,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -405,6 +408,12 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
         // and its rows given back in steps as they are taken: a big file is never held
         // twice, not even as the rows' fixed parts.
         QVector<SStatementRow>& src = pConsume->rows;
+#ifdef __GLIBC__
+        // Reading a big file leaves many small freed blocks (cells, the refund pairing's
+        // tables) between the rows' texts; their pages go back to the system before the
+        // preview's arrays are made.
+        malloc_trim(0);
+#endif
         out.reserve(nTotal);
         const qsizetype nStep = std::max<qsizetype>(4096, nTotal / 16);
         while (!src.isEmpty()) {
