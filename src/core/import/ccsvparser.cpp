@@ -37,6 +37,7 @@ CCsvParser::ERun CCsvParser::Rows(const QChar* p, qsizetype n, bool bFinal, qsiz
         bool bRowEnd = false;
         while (!bRowEnd) {
             strCell.clear();
+            QStringView cell;
             // Blanks before an opening quote belong to no cell.
             qsizetype j = i;
             while (j < n && (p[j] == QLatin1Char(' ') || p[j] == QLatin1Char('\t')))
@@ -73,14 +74,18 @@ CCsvParser::ERun CCsvParser::Rows(const QChar* p, qsizetype n, bool bFinal, qsiz
                 while (i < n && p[i] != QLatin1Char(',') && p[i] != QLatin1Char('\n') &&
                        p[i] != QLatin1Char('\r'))
                     strCell += p[i++];
+                cell = strCell;
             } else {
+                const qsizetype nStart = i;
                 while (i < n && p[i] != QLatin1Char(',') && p[i] != QLatin1Char('\n') &&
                        p[i] != QLatin1Char('\r'))
-                    strCell += p[i++];
+                    ++i;
+                cell = QStringView(p + nStart, i - nStart);
             }
             if (i >= n && !bFinal)
                 return cut();
-            row.cells << strCell.trimmed();
+            // A cell kept by a row holds just its text, not the room it grew into.
+            row.cells << cell.trimmed().toString();
             if (i < n && p[i] == QLatin1Char(',')) {
                 ++i;
                 continue;
