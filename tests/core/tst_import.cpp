@@ -796,6 +796,32 @@ private Q_SLOTS:
         f.close();
         QVERIFY_THROWS_EXCEPTION(CImportError, file.Read(file.Detected()));
     }
+
+    // A row the file repeats, ticked by hand, is written with its first row and its key
+    // stored once.
+    void repeatedRowTickedByHand() {
+        CTestBook book;
+        NewUser(kUser);
+        CStatementFile file;
+        file.Load(QStringLiteral(LEDGERKIN_IMPORT_FIXTURES "/wechat-shared-ids.csv"));
+        CImporter importer(kUser);
+        QVector<SPreviewRow> rows;
+        QVERIFY(importer.Preview(file.Read(file.Detected()), kBank, {}, rows));
+        int nRepeats = 0, nTicked = 0;
+        for (SPreviewRow& r : rows) {
+            if (r.eDuplicate == SPreviewRow::EDuplicate::InFile) {
+                r.bTicked = true;
+                ++nRepeats;
+            }
+            nTicked += r.bTicked;
+        }
+        QCOMPARE(nRepeats, 1);
+        const CImporter::SResult result = importer.Import(rows);
+        QCOMPARE(result.nIncome + result.nOutlay, nTicked);
+        QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT COUNT(*) FROM \"ImportedId\""));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), nTicked - nRepeats);
+    }
 };
 
 LEDGERKIN_CORE_TEST_MAIN(TestImport)

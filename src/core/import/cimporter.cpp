@@ -401,7 +401,7 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
 
     QVector<SPreviewRow> out;
     QHash<QString, int> occurrences;
-    QHash<QString, int> fileKeys; // key → line of the row that claimed it
+    std::vector<int> counted; // rows that claim their key, unless an earlier one has it
     QDate first, last;
     if (pConsume) {
         // A statement handed over is taken apart instead of copied, from its last row on,
@@ -483,22 +483,35 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
             p.eState = SPreviewRow::EState::NotMoney;
             p.src.eNotMoney = ENotMoney::SameAccount;
             p.strReason = Tr("转出和转入是同一个帐户，余额不变。");
-        } else if (fileKeys.contains(p.strExtKey)) {
-            p.eState = SPreviewRow::EState::Duplicate;
-            p.eDuplicate = SPreviewRow::EDuplicate::InFile;
-            p.strReason =
-                Tr("与第 %1 行完全相同，是文件中重复的一行。").arg(fileKeys.value(p.strExtKey));
         } else {
             // Only a row that is counted claims its key: a greyed one hides nothing.
-            fileKeys.insert(p.strExtKey, r.nLine);
-        }
-        if (p.eState == SPreviewRow::EState::New && r.date.isValid()) {
-            if (!first.isValid() || r.date < first)
-                first = r.date;
-            if (!last.isValid() || r.date > last)
-                last = r.date;
+            counted.push_back(i);
         }
     }
+    // The first counted row with a key claims it; the others with it are the file's repeats.
+    // Sorted by key rather than hashed: for a big file the table would weigh as much as the
+    // keys themselves.
+    std::stable_sort(counted.begin(), counted.end(),
+                     [&out](int a, int b) { return out[a].strExtKey < out[b].strExtKey; });
+    for (size_t k = 1, nClaim = 0; k < counted.size(); ++k) {
+        const SPreviewRow& claim = out[counted[nClaim]];
+        SPreviewRow& p = out[counted[k]];
+        if (p.strExtKey != claim.strExtKey) {
+            nClaim = k;
+            continue;
+        }
+        p.eState = SPreviewRow::EState::Duplicate;
+        p.eDuplicate = SPreviewRow::EDuplicate::InFile;
+        p.strReason = Tr("与第 %1 行完全相同，是文件中重复的一行。").arg(claim.src.nLine);
+    }
+    counted = std::vector<int>();
+    for (const SPreviewRow& p : out)
+        if (p.eState == SPreviewRow::EState::New && p.src.date.isValid()) {
+            if (!first.isValid() || p.src.date < first)
+                first = p.src.date;
+            if (!last.isValid() || p.src.date > last)
+                last = p.src.date;
+        }
 
     // What was imported before, and what the book holds over the file's days.
     QSet<QString> known;
@@ -656,7 +669,17 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
     }
 
     QHash<QString, std::int64_t> moves;
-    QSet<QString> written; // a key ticked twice (a row repeated in the file) is stored once
+    // A key ticked twice (a row repeated in the file) is stored once, by its first row.
+    std::vector<int> keyed;
+    for (int i = 0; i < rows.size(); ++i)
+        if (rows[i].bTicked && !rows[i].bKeyKnown)
+            keyed.push_back(i);
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [&rows](int a, int b) { return rows[a].strExtKey < rows[b].strExtKey; });
+    std::vector<bool> storeKey(rows.size(), false);
+    for (size_t k = 0; k < keyed.size(); ++k)
+        storeKey[keyed[k]] = k == 0 || rows[keyed[k]].strExtKey != rows[keyed[k - 1]].strExtKey;
+    keyed = std::vector<int>();
     CIncomeSet incomeSet(m_strConnection);
     COutlaySet outlaySet(m_strConnection);
     CTrsSet trsSet(m_strConnection);
@@ -666,7 +689,8 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
         throw CDBException(CDatabase::ErrorText(insertKey.lastError(),
                                                 CDatabase::Dialect(m_strConnection).Kind()));
     int nDone = 0;
-    for (const SPreviewRow& p : rows) {
+    for (int i = 0; i < rows.size(); ++i) {
+        const SPreviewRow& p = rows[i];
         if (!p.bTicked)
             continue;
         if (progress && nDone % ProgressStep == 0 && !progress(nDone, nTicked))
@@ -701,8 +725,7 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
                 ++result.nOutlay;
             }
         }
-        if (!p.bKeyKnown && !written.contains(p.strExtKey)) {
-            written.insert(p.strExtKey);
+        if (storeKey[i]) {
             CDatabase::ExecPrepared(insertKey, {nUser, p.strExtKey});
         }
     }
