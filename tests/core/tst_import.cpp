@@ -5,9 +5,11 @@
 #include "cbookbuilder.h"
 #include "ctestbook.h"
 #include "ctestrows.h"
+#include "ctestworkbook.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
+#include "import/ccsvparser.h"
 #include "import/cexporter.h"
 #include "import/cimporter.h"
 #include "import/cimporterror.h"
@@ -19,8 +21,6 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <quazip.h>
-#include <quazipfile.h>
 
 namespace {
 const QString kUser = QStringLiteral("张三");
@@ -65,83 +65,12 @@ QByteArray Gb18030(const QString& s) {
     return enc.encode(s);
 }
 
-using TSheet = QPair<QString, QList<QStringList>>;
-
-// A minimal workbook, every cell a shared string, saved showing sheet nActive.
-QString WriteWorkbook(const QTemporaryDir& dir, const QString& strName, const QList<TSheet>& sheets,
-                      int nActive = 0) {
-    const QString strPath = dir.filePath(strName);
-    QStringList strings;
-    QList<QPair<QString, QString>> entries = {
-        {QStringLiteral("[Content_Types].xml"),
-         QStringLiteral("<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/"
-                        "package/2006/content-types\"><Default Extension=\"xml\" ContentType="
-                        "\"application/xml\"/></Types>")}};
-    QString strSheets, strRels;
-    for (int n = 0; n < sheets.size(); ++n) {
-        const QList<QStringList>& rows = sheets[n].second;
-        QString sheet = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet xmlns="
-                                       "\"http://schemas.openxmlformats.org/spreadsheetml/2006/"
-                                       "main\"><sheetData>");
-        for (int r = 0; r < rows.size(); ++r) {
-            sheet += QStringLiteral("<row r=\"%1\">").arg(r + 1);
-            for (int c = 0; c < rows[r].size(); ++c) {
-                if (rows[r][c].isEmpty())
-                    continue;
-                sheet += QStringLiteral("<c r=\"%1%2\" t=\"s\"><v>%3</v></c>")
-                             .arg(QChar('A' + c))
-                             .arg(r + 1)
-                             .arg(strings.size());
-                strings << rows[r][c].toHtmlEscaped();
-            }
-            sheet += QStringLiteral("</row>");
-        }
-        sheet += QStringLiteral("</sheetData></worksheet>");
-        entries.append({QStringLiteral("xl/worksheets/bill%1.xml").arg(n), sheet});
-        strSheets += QStringLiteral("<sheet name=\"%1\" sheetId=\"%2\" r:id=\"rId%2\"/>")
-                         .arg(sheets[n].first)
-                         .arg(n + 1);
-        strRels += QStringLiteral("<Relationship Id=\"rId%1\" Type=\"worksheet\" "
-                                  "Target=\"worksheets/bill%2.xml\"/>")
-                       .arg(n + 1)
-                       .arg(n);
-    }
-    QString shared = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><sst xmlns=\"http://"
-                                    "schemas.openxmlformats.org/spreadsheetml/2006/main\">");
-    for (const QString& s : strings)
-        shared += QStringLiteral("<si><t xml:space=\"preserve\">%1</t></si>").arg(s);
-    shared += QStringLiteral("</sst>");
-    entries.append(
-        {QStringLiteral("xl/workbook.xml"),
-         QStringLiteral(
-             "<?xml version=\"1.0\"?><workbook xmlns=\"http://schemas.openxmlformats.org/"
-             "spreadsheetml/2006/main\" xmlns:r=\"http://schemas.openxmlformats.org/"
-             "officeDocument/2006/relationships\"><bookViews><workbookView "
-             "activeTab=\"%1\"/></bookViews><sheets>%2</sheets></workbook>")
-             .arg(nActive)
-             .arg(strSheets)});
-    entries.append({QStringLiteral("xl/_rels/workbook.xml.rels"),
-                    QStringLiteral("<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas."
-                                   "openxmlformats.org/package/2006/relationships\">%1"
-                                   "</Relationships>")
-                        .arg(strRels)});
-    entries.append({QStringLiteral("xl/sharedStrings.xml"), shared});
-    QuaZip zip(strPath);
-    zip.open(QuaZip::mdCreate);
-    for (const auto& e : entries) {
-        QuaZipFile f(&zip);
-        f.open(QIODevice::WriteOnly, QuaZipNewInfo(e.first));
-        f.write(e.second.toUtf8());
-        f.close();
-    }
-    zip.close();
-    KeepAsSeed(strPath);
-    return strPath;
-}
-
 QString WriteXlsx(const QTemporaryDir& dir, const QString& strName,
                   const QList<QStringList>& rows) {
-    return WriteWorkbook(dir, strName, {{QStringLiteral("账单"), rows}});
+    const QString strPath =
+        CTestWorkbook::Write(dir.filePath(strName), {{QStringLiteral("账单"), rows}});
+    KeepAsSeed(strPath);
+    return strPath;
 }
 
 // The book's records of a user (placeholders left out), in the order written.
@@ -553,9 +482,9 @@ private Q_SLOTS:
             bill += kWechatTable;
             QList<QStringList> other = {kWechatTable[0], kWechatTable[1]};
             other[1][5] = QStringLiteral("¥999.00");
-            strPath =
-                WriteWorkbook(dir, QStringLiteral("w.xlsx"),
-                              {{QStringLiteral("说明"), other}, {QStringLiteral("账单"), bill}}, 1);
+            strPath = CTestWorkbook::Write(
+                dir.filePath(QStringLiteral("w.xlsx")),
+                {{QStringLiteral("说明"), other}, {QStringLiteral("账单"), bill}}, 1);
             CStatementFile first;
             first.Load(strPath, CTextDecoder::EEncoding::Auto, 0);
             QCOMPARE(first.Sheets(), QStringList({QStringLiteral("说明"), QStringLiteral("账单")}));
@@ -819,6 +748,96 @@ private Q_SLOTS:
                          QStringLiteral("Outlay|2024-01-05|房租支出|房东 房租|1200.00|银行"),
                          QStringLiteral("Outlay|2024-01-07|其它支出|便利店 矿泉水|8.00|银行")}));
         QCOMPARE(Balances().last(), QStringLiteral("银行=-908.00"));
+    }
+
+    // A CSV is parsed as it is read: rows cut anywhere by a slice's end (inside quotes,
+    // between CR and LF, inside a GB18030 character) read as the whole text does; a file
+    // changed after it was opened is refused.
+    void csvReadInSlices() {
+        const QString strText = QStringLiteral("a, \"b,1\"x ,c\r\n\r\n\"多\n行\"\"\",2,  \r\n"
+                                               " , \n末,\"3\"\r\n");
+        auto rows = [](const TTable& t) {
+            QStringList out;
+            for (const STableRow& r : t)
+                out << QString::number(r.nLine) + QLatin1Char(':') + r.cells.join(u'|');
+            return out;
+        };
+        const QStringList whole = rows(CCsvParser::Parse(strText));
+        QCOMPARE(whole.size(), 3);
+        for (int nSlice = 1; nSlice <= strText.size(); ++nSlice) {
+            TTable t;
+            CCsvParser::CStream csv(0, [&t](const STableRow& r) {
+                t.append(r);
+                return true;
+            });
+            for (int i = 0; i < strText.size(); i += nSlice)
+                csv.Feed(strText.mid(i, nSlice));
+            csv.Finish();
+            QCOMPARE(rows(t), whole);
+        }
+        CCsvParser::CStream open(0, [](const STableRow&) { return true; });
+        open.Feed(strText.left(4)); // a, "b,1 never closed
+        open.Feed(strText.mid(4, 2));
+        QVERIFY_THROWS_EXCEPTION(CImportError, open.Finish());
+
+        // Over 1 MB of GB18030: the slices of the file end inside characters.
+        CTestBook book;
+        NewUser(kUser);
+        QTemporaryDir dir;
+        QString strCsv = QStringLiteral("日期,金额,摘要\n");
+        const int nRows = 30000;
+        for (int i = 0; i < nRows; ++i)
+            strCsv += QStringLiteral("2024-01-%1,-%2.50,\"超市 购物 第%3笔，谢谢\"\n")
+                          .arg(1 + i % 28)
+                          .arg(1 + i % 90)
+                          .arg(i);
+        const QString strPath = WriteFile(dir, QStringLiteral("big.csv"), Gb18030(strCsv));
+        QVERIFY(QFileInfo(strPath).size() > (1 << 20));
+        CStatementFile file;
+        file.Load(strPath);
+        QCOMPARE(file.Encoding(), CTextDecoder::EEncoding::Gb18030);
+        QCOMPARE(file.Table().size(), CStatementFile::HeadRows);
+        SStatement st = file.Read(file.Detected());
+        QCOMPARE(st.rows.size(), nRows);
+        QCOMPARE(st.rows.last().nLine, nRows + 1);
+        QCOMPARE(st.rows.last().strGoods, QStringLiteral("超市 购物 第%1笔，谢谢").arg(nRows - 1));
+        QVector<SPreviewRow> preview;
+        QVERIFY(CImporter(kUser).Preview(std::move(st), kCash, {}, preview));
+        QCOMPARE(preview.size(), nRows);
+        for (int i = 0; i < nRows; i += 997)
+            QCOMPARE(preview[i].src.nLine, i + 2);
+
+        QFile f(strPath);
+        QVERIFY(f.open(QIODevice::Append));
+        f.write("2024-02-01,-1.00,x\n");
+        f.close();
+        QVERIFY_THROWS_EXCEPTION(CImportError, file.Read(file.Detected()));
+    }
+
+    // A row the file repeats, ticked by hand, is written with its first row and its key
+    // stored once.
+    void repeatedRowTickedByHand() {
+        CTestBook book;
+        NewUser(kUser);
+        CStatementFile file;
+        file.Load(QStringLiteral(LEDGERKIN_IMPORT_FIXTURES "/wechat-shared-ids.csv"));
+        CImporter importer(kUser);
+        QVector<SPreviewRow> rows;
+        QVERIFY(importer.Preview(file.Read(file.Detected()), kBank, {}, rows));
+        int nRepeats = 0, nTicked = 0;
+        for (SPreviewRow& r : rows) {
+            if (r.eDuplicate == SPreviewRow::EDuplicate::InFile) {
+                r.bTicked = true;
+                ++nRepeats;
+            }
+            nTicked += r.bTicked;
+        }
+        QCOMPARE(nRepeats, 1);
+        const CImporter::SResult result = importer.Import(rows);
+        QCOMPARE(result.nIncome + result.nOutlay, nTicked);
+        QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT COUNT(*) FROM \"ImportedId\""));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), nTicked - nRepeats);
     }
 };
 

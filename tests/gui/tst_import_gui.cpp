@@ -3,6 +3,7 @@
 #include "cbookbuilder.h"
 #include "cguitest.h"
 #include "ctestrows.h"
+#include "ctestworkbook.h"
 #include "data/ctoday.h"
 #include "import/cexportdlg.h"
 #include "import/cimportcommands.h"
@@ -305,6 +306,46 @@ private Q_SLOTS:
                  QStringList({QStringLiteral("支出/其它支出/银行"), QStringLiteral("转帐：现金"),
                               QStringLiteral("转帐/转帐：现金/银行 → 现金"),
                               QStringLiteral("支出/交通支出/银行")}));
+    }
+
+    // A workbook of two sheets opens on the one it was saved showing; the other can be chosen.
+    void workbookSheetCanBeChosen() {
+        CGuiTest gui;
+        AddUser();
+        gui.LogIn(kUser);
+        QTemporaryDir dir;
+        const QStringList head = QStringLiteral("交易时间,交易类型,交易对方,商品,收/支,金额(元),"
+                                                "支付方式,当前状态,交易单号,商户单号,备注")
+                                     .split(QLatin1Char(','));
+        auto bill = [&head](const char* szAmount) {
+            return QList<QStringList>{
+                head, QStringLiteral("2024-01-05 08:00:00,商户消费,星巴克,拿铁,支出,%1,零钱,"
+                                     "支付成功,W1,M1,/")
+                          .arg(QString::fromUtf8(szAmount))
+                          .split(QLatin1Char(','))};
+        };
+        const QString strPath = CTestWorkbook::Write(
+            dir.filePath(QStringLiteral("w.xlsx")),
+            {{QStringLiteral("一月"), bill("¥1.00")}, {QStringLiteral("二月"), bill("¥2.00")}}, 1);
+        QStringList seen;
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            auto* pWizard = qobject_cast<CImportWizard*>(pDlg);
+            pWizard->findChild<CImportFilePage*>()->SetPath(strPath);
+            auto* pSheet =
+                pWizard->findChild<QComboBox*>(QString::number(CImportFilePage::IDC_SHEET));
+            seen << pSheet->currentText();
+            pWizard->next();
+            seen << pWizard->m_pModel->index(0, CPreviewModel::Amount).data().toString();
+            pWizard->back();
+            pSheet->setCurrentIndex(0);
+            emit pSheet->activated(0);
+            pWizard->next();
+            seen << pWizard->m_pModel->index(0, CPreviewModel::Amount).data().toString();
+            pWizard->reject();
+        });
+        Command(gui, CImportCommands::ID_IMPORT)->trigger();
+        QCOMPARE(seen, QStringList({QStringLiteral("二月"), QStringLiteral("2.00"),
+                                    QStringLiteral("1.00")}));
     }
 
     // The import runs on its own connection; cancelled after thousands of rows were written

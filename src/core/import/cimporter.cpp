@@ -19,6 +19,10 @@
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -394,17 +398,34 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
         if (!r.strAccount.isEmpty())
             fileAccounts.insert(r.strAccount);
 
-    QVector<SPreviewRow> out(nTotal);
+    QVector<SPreviewRow> out;
     QHash<QString, int> occurrences;
-    QHash<QString, int> fileKeys; // key → line of the row that claimed it
+    std::vector<int> counted; // rows that claim their key, unless an earlier one has it
     QDate first, last;
     if (pConsume) {
-        // A statement handed over is taken apart instead of copied, and its rows freed
-        // before the preview's own texts are made: a big file is never held twice.
-        for (int i = 0; i < nTotal; ++i)
-            out[i].src = std::move(pConsume->rows[i]);
-        pConsume->rows.clear();
-        pConsume->rows.squeeze();
+        // A statement handed over is taken apart instead of copied, from its last row on,
+        // and its rows given back in steps as they are taken: a big file is never held
+        // twice, not even as the rows' fixed parts.
+        QVector<SStatementRow>& src = pConsume->rows;
+#ifdef __GLIBC__
+        // Reading a big file leaves many small freed blocks (cells, the refund pairing's
+        // tables) between the rows' texts; their pages go back to the system before the
+        // preview's arrays are made.
+        malloc_trim(0);
+#endif
+        out.reserve(nTotal);
+        const qsizetype nStep = std::max<qsizetype>(4096, nTotal / 16);
+        while (!src.isEmpty()) {
+            out.append(SPreviewRow());
+            out.last().src = std::move(src.last());
+            src.removeLast();
+            if (out.size() % nStep == 0)
+                src.squeeze();
+        }
+        src.squeeze();
+        std::reverse(out.begin(), out.end());
+    } else {
+        out.resize(nTotal);
     }
     for (int i = 0; i < nTotal; ++i) {
         if (progress && i % ProgressStep == 0 && !progress(i, nTotal * 2))
@@ -461,22 +482,35 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
             p.eState = SPreviewRow::EState::NotMoney;
             p.src.eNotMoney = ENotMoney::SameAccount;
             p.strReason = Tr("转出和转入是同一个帐户，余额不变。");
-        } else if (fileKeys.contains(p.strExtKey)) {
-            p.eState = SPreviewRow::EState::Duplicate;
-            p.eDuplicate = SPreviewRow::EDuplicate::InFile;
-            p.strReason =
-                Tr("与第 %1 行完全相同，是文件中重复的一行。").arg(fileKeys.value(p.strExtKey));
         } else {
             // Only a row that is counted claims its key: a greyed one hides nothing.
-            fileKeys.insert(p.strExtKey, r.nLine);
-        }
-        if (p.eState == SPreviewRow::EState::New && r.date.isValid()) {
-            if (!first.isValid() || r.date < first)
-                first = r.date;
-            if (!last.isValid() || r.date > last)
-                last = r.date;
+            counted.push_back(i);
         }
     }
+    // The first counted row with a key claims it; the others with it are the file's repeats.
+    // Sorted by key rather than hashed: for a big file the table would weigh as much as the
+    // keys themselves.
+    std::stable_sort(counted.begin(), counted.end(),
+                     [&out](int a, int b) { return out[a].strExtKey < out[b].strExtKey; });
+    for (size_t k = 1, nClaim = 0; k < counted.size(); ++k) {
+        const SPreviewRow& claim = out[counted[nClaim]];
+        SPreviewRow& p = out[counted[k]];
+        if (p.strExtKey != claim.strExtKey) {
+            nClaim = k;
+            continue;
+        }
+        p.eState = SPreviewRow::EState::Duplicate;
+        p.eDuplicate = SPreviewRow::EDuplicate::InFile;
+        p.strReason = Tr("与第 %1 行完全相同，是文件中重复的一行。").arg(claim.src.nLine);
+    }
+    counted = std::vector<int>();
+    for (const SPreviewRow& p : out)
+        if (p.eState == SPreviewRow::EState::New && p.src.date.isValid()) {
+            if (!first.isValid() || p.src.date < first)
+                first = p.src.date;
+            if (!last.isValid() || p.src.date > last)
+                last = p.src.date;
+        }
 
     // What was imported before, and what the book holds over the file's days.
     QSet<QString> known;
@@ -634,7 +668,17 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
     }
 
     QHash<QString, std::int64_t> moves;
-    QSet<QString> written; // a key ticked twice (a row repeated in the file) is stored once
+    // A key ticked twice (a row repeated in the file) is stored once, by its first row.
+    std::vector<int> keyed;
+    for (int i = 0; i < rows.size(); ++i)
+        if (rows[i].bTicked && !rows[i].bKeyKnown)
+            keyed.push_back(i);
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [&rows](int a, int b) { return rows[a].strExtKey < rows[b].strExtKey; });
+    std::vector<bool> storeKey(rows.size(), false);
+    for (size_t k = 0; k < keyed.size(); ++k)
+        storeKey[keyed[k]] = k == 0 || rows[keyed[k]].strExtKey != rows[keyed[k - 1]].strExtKey;
+    keyed = std::vector<int>();
     CIncomeSet incomeSet(m_strConnection);
     COutlaySet outlaySet(m_strConnection);
     CTrsSet trsSet(m_strConnection);
@@ -644,7 +688,8 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
         throw CDBException(CDatabase::ErrorText(insertKey.lastError(),
                                                 CDatabase::Dialect(m_strConnection).Kind()));
     int nDone = 0;
-    for (const SPreviewRow& p : rows) {
+    for (int i = 0; i < rows.size(); ++i) {
+        const SPreviewRow& p = rows[i];
         if (!p.bTicked)
             continue;
         if (progress && nDone % ProgressStep == 0 && !progress(nDone, nTicked))
@@ -679,8 +724,7 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
                 ++result.nOutlay;
             }
         }
-        if (!p.bKeyKnown && !written.contains(p.strExtKey)) {
-            written.insert(p.strExtKey);
+        if (storeKey[i]) {
             CDatabase::ExecPrepared(insertKey, {nUser, p.strExtKey});
         }
     }

@@ -17,19 +17,51 @@ QString Tr(const char* sz) {
     return QCoreApplication::translate("CStatementFile", sz);
 }
 
-// A CSV text whose first rows were parsed already; the whole is parsed again as it is read.
+// A CSV file whose first rows were parsed already; the whole is read and parsed again, slice
+// by slice, as its rows are asked for.
 class CCsvSource : public CRowSource {
 public:
-    CCsvSource(const QString& strText, const TTable& head) : m_strText(strText), m_head(head) {}
+    CCsvSource(const QString& strPath, CTextDecoder::EEncoding eEncoding, qint64 nSize,
+               const QDateTime& modified, const TTable& head)
+        : m_strPath(strPath), m_eEncoding(eEncoding), m_nSize(nSize), m_modified(modified),
+          m_head(head) {}
     const TTable& Head() const override { return m_head; }
     void ForEach(int nFrom, const std::function<bool(const STableRow&)>& fn) const override {
-        CCsvParser::Parse(m_strText, nFrom, fn);
+        QFile file(m_strPath);
+        if (!file.open(QIODevice::ReadOnly))
+            throw CImportError(Tr("无法打开文件：%1").arg(file.errorString()));
+        const QString strChanged = Tr("文件在打开之后被改动过，请重新打开。");
+        if (file.size() != m_nSize || QFileInfo(file).lastModified() != m_modified)
+            throw CImportError(strChanged);
+        CCsvParser::CStream csv(nFrom, fn);
+        bool bAll = true;
+        if (!CTextDecoder::DecodeSlices(file, m_eEncoding, [&](const QString& strSlice) {
+                return bAll = csv.Feed(strSlice);
+            }))
+            throw CImportError(strChanged);
+        if (bAll)
+            csv.Finish();
     }
 
 private:
-    const QString& m_strText;
+    QString m_strPath;
+    CTextDecoder::EEncoding m_eEncoding;
+    qint64 m_nSize;
+    QDateTime m_modified;
     const TTable& m_head;
 };
+
+// Nothing but blanks and line breaks from where the file stands.
+bool OnlyBlanks(QFile& file) {
+    while (!file.atEnd()) {
+        const QByteArray bytes = file.read(1 << 20);
+        if (bytes.isEmpty())
+            break;
+        if (!bytes.trimmed().isEmpty())
+            return false;
+    }
+    return true;
+}
 } // namespace
 
 QString CStatementFile::FormatName(EStatementFormat eFormat) {
@@ -56,14 +88,15 @@ void CStatementFile::Load(const QString& strPath, CTextDecoder::EEncoding eEncod
     QFile file(strPath);
     if (!file.open(QIODevice::ReadOnly))
         throw CImportError(Tr("无法打开文件：%1").arg(file.errorString()));
-    const QByteArray bytes = file.readAll();
-    file.close();
-    if (bytes.trimmed().isEmpty())
+    // A text file is never read whole: a big statement is decoded and parsed as it is read.
+    const QByteArray head = file.read(4096);
+    if (head.trimmed().isEmpty() && OnlyBlanks(file))
         throw CImportError(Tr("文件是空的。"));
 
-    const bool bZip = bytes.startsWith("PK\x03\x04");
+    const bool bZip = head.startsWith("PK\x03\x04");
     if (bZip ||
         QFileInfo(strPath).suffix().compare(QLatin1String("xlsx"), Qt::CaseInsensitive) == 0) {
+        file.close();
         if (!bZip)
             throw CImportError(Tr("不是 XLSX 文件（文件内容不是 XLSX 压缩包）。"));
         m_bXlsx = true;
@@ -72,25 +105,71 @@ void CStatementFile::Load(const QString& strPath, CTextDecoder::EEncoding eEncod
         m_eDetected = CTableReader::DetectLayout(m_table);
         return;
     }
-    if (COfxReader::LooksLikeOfx(bytes)) {
+    if (COfxReader::LooksLikeOfx(head)) {
         m_eDetected = EStatementFormat::Ofx;
         return;
     }
-    m_strText = CTextDecoder::Decode(bytes, eEncoding, &m_eEncoding);
-    if (CQifReader::LooksLikeQif(m_strText)) {
-        m_eDetected = EStatementFormat::Qif;
-        return;
+    m_nSize = file.size();
+    m_modified = QFileInfo(file).lastModified();
+
+    // The encoding: the whole file must decode in it.
+    using EEncoding = CTextDecoder::EEncoding;
+    auto decodes = [&file](EEncoding e) {
+        file.seek(0);
+        return CTextDecoder::DecodeSlices(file, e, [](const QString&) { return true; });
+    };
+    EEncoding eUsed = eEncoding;
+    if (eUsed == EEncoding::Auto && head.startsWith("\xEF\xBB\xBF"))
+        eUsed = EEncoding::Utf8;
+    bool bDecodes = true;
+    if (eUsed != EEncoding::Auto)
+        bDecodes = decodes(eUsed);
+    else if (decodes(EEncoding::Utf8))
+        eUsed = EEncoding::Utf8;
+    else if (decodes(EEncoding::Gb18030))
+        eUsed = EEncoding::Gb18030;
+    else
+        bDecodes = false;
+    if (!bDecodes) {
+        // Read whole only to say which line does not decode.
+        file.seek(0);
+        CTextDecoder::Decode(file.readAll(), eEncoding, &eUsed);
     }
+    m_eEncoding = eUsed;
+
+    file.seek(0);
+    bool bFirst = true, bQif = false, bAll = true;
+    // Only the first rows stay as cells: enough to find the header and guess the columns.
+    // Read() parses the rest as it goes.
+    CCsvParser::CStream csv(0, [this](const STableRow& row) {
+        m_table.append(row);
+        return m_table.size() < HeadRows;
+    });
     try {
-        // Only the first rows stay as cells: enough to find the header and guess the columns.
-        // Read() parses the rest as it goes.
-        CCsvParser::Parse(m_strText, 0, [this](const STableRow& row) {
-            m_table.append(row);
-            return m_table.size() < HeadRows;
+        CTextDecoder::DecodeSlices(file, eUsed, [&](const QString& strSlice) {
+            if (bFirst) {
+                bFirst = false;
+                bQif = CQifReader::LooksLikeQif(strSlice);
+                if (bQif)
+                    return false;
+            }
+            return bAll = csv.Feed(strSlice);
         });
-        m_bTableParsed = true;
+        if (bAll && !bQif)
+            csv.Finish();
+        m_bTableParsed = !bQif;
     } catch (const CImportError& e) {
         m_strTableError = e.m_strMessage;
+    }
+    if (bQif) {
+        m_table.clear();
+        file.seek(0);
+        CTextDecoder::DecodeSlices(file, eUsed, [this](const QString& strSlice) {
+            m_strText += strSlice;
+            return true;
+        });
+        m_eDetected = EStatementFormat::Qif;
+        return;
     }
     m_eDetected = CTableReader::DetectLayout(m_table);
 }
@@ -127,7 +206,7 @@ SStatement CStatementFile::Read(EStatementFormat eFormat, const SColumnMapping& 
         throw CImportError(m_strTableError.isEmpty() ? Tr("不是 CSV 文件。") : m_strTableError);
     SStatement st;
     const CTableSource sheet(m_table);
-    const CCsvSource csv(m_strText, m_table);
+    const CCsvSource csv(m_strPath, m_eEncoding, m_nSize, m_modified, m_table);
     const CRowSource& source = m_bXlsx ? static_cast<const CRowSource&>(sheet) : csv;
     if (eFormat == EStatementFormat::Alipay)
         st = CTableReader::ReadAlipay(source);

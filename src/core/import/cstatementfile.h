@@ -3,13 +3,14 @@
 #include "cstatement.h"
 #include "ctextdecoder.h"
 
+#include <QDateTime>
 #include <QString>
 
 // One statement file as the import wizard sees it: loaded once, recognised by its content
 // (the choice can be changed), then read in the chosen format.
 class CStatementFile {
 public:
-    // Reads and decodes the file and recognises its format; of a workbook, the sheet it was
+    // Reads the file and recognises its format; of a workbook, the sheet it was
     // saved showing, or sheet nSheet. Throws CImportError.
     void Load(const QString& strPath,
               CTextDecoder::EEncoding eEncoding = CTextDecoder::EEncoding::Auto, int nSheet = -1);
@@ -41,6 +42,10 @@ public:
 
 private:
     QString m_strPath;
+    // A CSV is read from the file again, slice by slice, each time its rows are asked for;
+    // its size and time tell whether it changed since. A QIF's whole text is kept.
+    qint64 m_nSize = 0;
+    QDateTime m_modified;
     QString m_strText;
     TTable m_table;
     QStringList m_sheets;

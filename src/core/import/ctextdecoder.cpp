@@ -3,6 +3,7 @@
 #include "cimporterror.h"
 
 #include <QCoreApplication>
+#include <QIODevice>
 #include <QStringDecoder>
 
 QString CTextDecoder::Name(EEncoding eEncoding) {
@@ -15,6 +16,31 @@ QString CTextDecoder::Name(EEncoding eEncoding) {
         return QStringLiteral("GB18030");
     }
     return QString();
+}
+
+bool CTextDecoder::DecodeSlices(QIODevice& file, EEncoding eEncoding,
+                                const std::function<bool(const QString& strSlice)>& fn) {
+    QStringDecoder decoder = eEncoding == EEncoding::Utf8 ? QStringDecoder(QStringConverter::Utf8)
+                                                          : QStringDecoder("GB18030");
+    if (!decoder.isValid())
+        return false;
+    // A slice may end inside a character: the decoder keeps its first bytes for the next.
+    constexpr qint64 SliceBytes = 1 << 20;
+    bool bFirst = true;
+    while (!file.atEnd()) {
+        QByteArray bytes = file.read(SliceBytes);
+        if (bytes.isEmpty())
+            break;
+        if (bFirst && bytes.startsWith("\xEF\xBB\xBF"))
+            bytes.remove(0, 3);
+        bFirst = false;
+        const QString strSlice = decoder.decode(bytes);
+        if (decoder.hasError())
+            return false;
+        if (!fn(strSlice))
+            break;
+    }
+    return !decoder.hasError();
 }
 
 bool CTextDecoder::TryDecode(const QByteArray& bytes, EEncoding eEncoding, QString& strText,
