@@ -29,7 +29,7 @@ foreach(value "" "   ")
   add_test(NAME cli_database_blank_${len} COMMAND ledgerkin --database "${value}")
   set_tests_properties(cli_database_blank_${len} PROPERTIES
                        ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
-                       PASS_REGULAR_EXPRESSION "--database 需要一个帐本路径或 URL" TIMEOUT 30)
+                       PASS_REGULAR_EXPRESSION "--database 需要一个账本路径或 URL" TIMEOUT 30)
 endforeach()
 
 # The README's household server, followed step by step on a throwaway PostgreSQL server

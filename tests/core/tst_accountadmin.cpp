@@ -172,8 +172,8 @@ private Q_SLOTS:
         const struct {
             int nIndex;
             const char* szMessagePart; // nullptr: deleted
-        } cases[] = {{0, "2 条转帐记录"},
-                     {1, "2 条转帐记录"},
+        } cases[] = {{0, "2 条转账记录"},
+                     {1, "2 条转账记录"},
                      {2, "1 条收入记录、1 条支出记录"},
                      {3, "0.01"},
                      {4, nullptr}};

@@ -202,8 +202,8 @@ SOutcome Enter(EField eField, const QString& v, const QString& strDir) {
     case EField::AccountName:
         return CreateNew(g_strNew, QStringLiteral("pw"), OneAccount(v), [&] {
             const auto accounts = CAccountList::Load(g_strNew);
-            return Mismatch(QStringLiteral("帐号名"), accounts.value(0).strName, v.trimmed()) +
-                   Mismatch(QStringLiteral("日常记录里的帐号"),
+            return Mismatch(QStringLiteral("账号名"), accounts.value(0).strName, v.trimmed()) +
+                   Mismatch(QStringLiteral("日常记录里的账号"),
                             CDayBook(ERecordKind::Income, g_strNew).Accounts(),
                             QStringList{v.trimmed()});
         });
@@ -212,14 +212,14 @@ SOutcome Enter(EField eField, const QString& v, const QString& strDir) {
             CBankSet set;
             set.SetFilter(CRecordset::EFilter::User, {g_strNew});
             set.Open();
-            return Mismatch(QStringLiteral("帐号备注"), set.m_CardSum, v);
+            return Mismatch(QStringLiteral("账号备注"), set.m_CardSum, v);
         });
     case EField::AccountAmount: {
         double d = 0;
         if (!ParseAmount(v, d))
             return Refused(CMoney::ParseMessage(ParseOf(v)));
         return CreateNew(g_strNew, QStringLiteral("pw"), OneAccount(g_strCash, QString(), d), [&] {
-            return Mismatch(QStringLiteral("帐号金额"), CAccountList::Load(g_strNew).value(0).dCash,
+            return Mismatch(QStringLiteral("账号金额"), CAccountList::Load(g_strNew).value(0).dCash,
                             d);
         });
     }
@@ -253,7 +253,7 @@ SOutcome Enter(EField eField, const QString& v, const QString& strDir) {
         if (eResult != CTransfer::EResult::Done)
             return Refused(CTransfer::Message(eResult));
         return {true, false, QString(),
-                Mismatch(QStringLiteral("转帐金额"), CTransfer::History(g_strTarget).last().dAmount,
+                Mismatch(QStringLiteral("转账金额"), CTransfer::History(g_strTarget).last().dAmount,
                          d)};
     }
     case EField::DatabaseArgument: {
@@ -272,7 +272,7 @@ SOutcome Enter(EField eField, const QString& v, const QString& strDir) {
             for (const QString& strSuffix :
                  {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
                 made.removeOne(v + strSuffix);
-            return Mismatch(QStringLiteral("帐本文件"),
+            return Mismatch(QStringLiteral("账本文件"),
                             QFileInfo(QDir(strDir).filePath(v)).isFile(), true) +
                    Mismatch(QStringLiteral("另外建的文件"), made, QStringList());
         });

@@ -182,7 +182,7 @@ private Q_SLOTS:
         const QByteArray foreignHash = FileHash(strForeign);
         CDatabase::SetUrl(strForeign, strConnection);
         for (const QString& s : TryToUse(strConnection))
-            QVERIFY2(s.contains(QStringLiteral("不是 Ledgerkin 帐本")), qPrintable(s));
+            QVERIFY2(s.contains(QStringLiteral("不是 Ledgerkin 账本")), qPrintable(s));
         CDatabase::Close(strConnection);
         QCOMPARE(FileHash(strForeign), foreignHash);
 
@@ -475,7 +475,7 @@ private Q_SLOTS:
                          .isEmpty());
             QString strError;
             QVERIFY(!CReportCsv::Write(strFile, {QStringLiteral("日期")}, {}, strError));
-            QVERIFY2(strError.contains(QStringLiteral("正在使用的帐本")), qPrintable(strError));
+            QVERIFY2(strError.contains(QStringLiteral("正在使用的账本")), qPrintable(strError));
         }
         QCOMPARE(DeletedFilesOf(strPath), QStringList());
         CDatabase::Close(strCopy);
@@ -491,13 +491,13 @@ private Q_SLOTS:
             QTest::newRow(szName) << bPg << QString::fromLatin1(szCode)
                                   << QString::fromUtf8(szStart);
         };
-        row("sqlite busy", false, "5", "帐本正忙");
-        row("sqlite busy snapshot", false, "517", "帐本正忙");
-        row("sqlite readonly", false, "8", "帐本是只读的");
-        row("sqlite readonly dbmoved", false, "1032", "帐本是只读的");
-        row("sqlite ioerr", false, "10", "读写帐本文件时出错");
+        row("sqlite busy", false, "5", "账本正忙");
+        row("sqlite busy snapshot", false, "517", "账本正忙");
+        row("sqlite readonly", false, "8", "账本是只读的");
+        row("sqlite readonly dbmoved", false, "1032", "账本是只读的");
+        row("sqlite ioerr", false, "10", "读写账本文件时出错");
         row("sqlite full", false, "13", "磁盘已满");
-        row("sqlite notadb", false, "26", "帐本文件已损坏");
+        row("sqlite notadb", false, "26", "账本文件已损坏");
         row("sqlite other", false, "1", "数据库错误");
         row("pg permission", true, "42501", "没有权限");
         row("pg not the sqlite busy", true, "42501", "没有权限"); // 42501 & 0xFF == 5
@@ -555,7 +555,7 @@ private Q_SLOTS:
             CTransfer::Transfer(g_strUser, g_day, g_strCash, g_strBank, 5);
             QFAIL("a transfer without the right to write it was not refused");
         } catch (const CDBException& e) {
-            QVERIFY2(e.m_strError.startsWith(QStringLiteral("数据库用户没有写入帐本的权限")),
+            QVERIFY2(e.m_strError.startsWith(QStringLiteral("数据库用户没有写入账本的权限")),
                      qPrintable(e.m_strError));
         }
         QCOMPARE(CBookBuilder::Dump(), before);
@@ -663,7 +663,7 @@ private Q_SLOTS:
         const QStringList tried = TryToUse(strReaderConn);
         QCOMPARE(tried.mid(0, 2), QStringList(2, QString()));
         for (const QString& s : tried.mid(2))
-            QVERIFY2(s.startsWith(QStringLiteral("数据库用户没有写入帐本的权限")), qPrintable(s));
+            QVERIFY2(s.startsWith(QStringLiteral("数据库用户没有写入账本的权限")), qPrintable(s));
         QCOMPARE(CBookBuilder::Dump(), before);
 
         // Something missing that only the owner may make: the member is told which right it
@@ -711,7 +711,7 @@ private Q_SLOTS:
             CDatabase::Open(QStringLiteral("login"));
             QFAIL("a schema the role may not create was not reported");
         } catch (const CDBException& e) {
-            QVERIFY2(e.m_strError.startsWith(QStringLiteral("帐本缺少模式“lk_none_")) &&
+            QVERIFY2(e.m_strError.startsWith(QStringLiteral("账本缺少模式“lk_none_")) &&
                          e.m_strError.contains(QStringLiteral("数据库的 CREATE 权限")),
                      qPrintable(e.m_strError));
         }

@@ -246,7 +246,7 @@ private Q_SLOTS:
             << int(EStatementFormat::Alipay) << alipayStates << alipayRecords << "6749.93";
 
         const QStringList wechatStates = {
-            QStringLiteral("+"), QStringLiteral("-本人零钱与银行卡之间的转帐，不是收支。"),
+            QStringLiteral("+"), QStringLiteral("-本人零钱与银行卡之间的转账，不是收支。"),
             QStringLiteral("+"), QStringLiteral("+"),
             QStringLiteral("-交易状态是“对方已退还”：交易没有成交，钱款没有变动。")};
         const QStringList wechatRecords = {
@@ -278,9 +278,9 @@ private Q_SLOTS:
         QTest::newRow("QIF")
             << "b.qif" << strQif.toUtf8() << int(EStatementFormat::Qif)
             << QStringList{QStringLiteral("+"),
-                           QStringLiteral("-这是帐户的期初余额，不是一笔收支。"),
+                           QStringLiteral("-这是账户的期初余额，不是一笔收支。"),
                            QStringLiteral("+"),
-                           QStringLiteral("-这是转帐的另一半，已在“现金”中计入。"),
+                           QStringLiteral("-这是转账的另一半，已在“现金”中计入。"),
                            QStringLiteral("+")}
             << QStringList{QStringLiteral("Income|2024-01-20|其它收入|公司|2500.50|银行"),
                            QStringLiteral("Outlay|2024-01-03|用餐支出|面馆 午饭|12.30|现金")}
@@ -366,7 +366,7 @@ private Q_SLOTS:
         QCOMPARE(States(b.rows),
                  QStringList({QStringLiteral("-以前导入过这笔交易。"),
                               QStringLiteral("-以前导入过这笔交易。"), QStringLiteral("+"),
-                              QStringLiteral("-帐本中已有同一天、同金额、同备注的记录。")}));
+                              QStringLiteral("-账本中已有同一天、同金额、同备注的记录。")}));
         QCOMPARE(b.result.nOutlay, 1);
     }
 
@@ -431,8 +431,8 @@ private Q_SLOTS:
                              << "650.00"
                              << "2350.00"
                              << QStringList{QStringLiteral(
-                                    "转帐到“My Cc”：帐本中没有这个帐户，记为支出；在类别中选"
-                                    "一个帐户可改为转帐。")};
+                                    "转账到“My Cc”：账本中没有这个账户，记为支出；在类别中选"
+                                    "一个账户可改为转账。")};
         // Times with zones that land on another day in UTC, UTC+8 or New York.
         QTest::newRow("OFX") << "ofx-card-zones.ofx" << int(EStatementFormat::Ofx)
                              << days("2001", {"01-02", "01-05", "01-10"}) << "100.00"
@@ -626,7 +626,7 @@ private Q_SLOTS:
         // CSV: a BOM, the header, ISO dates and plain numbers.
         const QByteArray csv =
             CExporter::Build(kUser, CExporter::EFormat::Csv, o.firstDay, o.firstDay.addDays(319));
-        QVERIFY(csv.startsWith("\xEF\xBB\xBF日期,类型,类别,备注,金额,帐户,转入帐户\r\n"));
+        QVERIFY(csv.startsWith("\xEF\xBB\xBF日期,类型,类别,备注,金额,账户,转入账户\r\n"));
         QCOMPARE(csv.count("\r\n"), 1 + count.nRecords + count.nTransfers);
         QVERIFY(QRegularExpression(QStringLiteral("\n\\d{4}-\\d\\d-\\d\\d,(收入|支出),[^,]+,[^,]*,"
                                                   "\\d+\\.\\d\\d,"))
@@ -671,7 +671,7 @@ private Q_SLOTS:
         QTest::newRow("qif amount") << "b.qif" << QByteArray("!Type:Bank\nD1/2/2024\nTabc\n^\n")
                                     << QStringLiteral("第 3 行：金额“abc”无效。");
         QTest::newRow("ofx empty") << "s.ofx" << QByteArray("OFXHEADER:100\n\n<OFX></OFX>\n")
-                                   << QStringLiteral("OFX 文件中没有可读的对帐单");
+                                   << QStringLiteral("OFX 文件中没有可读的对账单");
         QTest::newRow("empty") << "a.csv" << QByteArray("\n \n") << QStringLiteral("文件是空的");
     }
     void badFilesWriteNothing() {
@@ -699,8 +699,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString strPath =
             WriteFile(dir, QStringLiteral("bank.csv"),
-                      Gb18030(QStringLiteral("某银行对帐单\n帐号 1234\n"
-                                             "记帐日期,收入金额,支出金额,摘要,对方户名,类别\n"
+                      Gb18030(QStringLiteral("某银行对账单\n账号 1234\n"
+                                             "记账日期,收入金额,支出金额,摘要,对方户名,类别\n"
                                              "05/01/2024,,\"1,200.00\",房租,房东,\n"
                                              "06/01/2024,300.00,,兼职,某人,奖金收入\n"
                                              "07/01/2024,,-8.00,矿泉水,便利店,\n")));

@@ -94,8 +94,8 @@ private Q_SLOTS:
             QCOMPARE(CTransfer::Transfer(g_strUser, day, A, B, d), R::BadAmount);
         QCOMPARE(Balances(), before);
         QCOMPARE(CountTrs(), 0);
-        QCOMPARE(CTransfer::Message(R::NoSource), QStringLiteral("转出帐号不存在!"));
-        QCOMPARE(CTransfer::Message(R::NoDestination), QStringLiteral("转入帐号不存在!"));
+        QCOMPARE(CTransfer::Message(R::NoSource), QStringLiteral("转出账号不存在!"));
+        QCOMPARE(CTransfer::Message(R::NoDestination), QStringLiteral("转入账号不存在!"));
         // The limit itself is allowed.
         QCOMPARE(CTransfer::Transfer(g_strUser, day, A, B, 1e12), R::Done);
     }

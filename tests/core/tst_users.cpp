@@ -302,7 +302,7 @@ private Q_SLOTS:
                                 CDatabase::DefaultConnection, n);
             },
             [&](qint64 n) {
-                CAccountAdmin::Add(strAnn, QStringLiteral("新帐户"), {}, 0,
+                CAccountAdmin::Add(strAnn, QStringLiteral("新账户"), {}, 0,
                                    CDatabase::DefaultConnection, n);
             },
             [&](qint64 n) {

@@ -168,7 +168,7 @@ private Q_SLOTS:
         QVERIFY(kinds[3].startsWith(QStringLiteral("不计/")));
         QCOMPARE(strSubTitle,
                  QStringLiteral("不导入的行：交易关闭 1 行，不计收支 1 行。可以改每行的"
-                                "类别和帐户。"));
+                                "类别和账户。"));
         QCOMPARE(strSummary,
                  QStringLiteral("共 6 行，勾选 4 行：收入 8020.00元，支出 58.90元，净额 "
                                 "7961.10元。"));
@@ -180,7 +180,7 @@ private Q_SLOTS:
                     {QStringLiteral("滴滴出行"), ERecordKind::Outlay, QStringLiteral("旅游支出")}));
         QCOMPARE(kinds[4], QStringLiteral("收入/其它收入"));
         QVERIFY2(
-            strDone.startsWith(QStringLiteral("收入表新增 2 行，支出表新增 2 行，转帐 0 笔。")),
+            strDone.startsWith(QStringLiteral("收入表新增 2 行，支出表新增 2 行，转账 0 笔。")),
             qPrintable(strDone));
         QVERIFY(strDone.contains(QStringLiteral("招商银行：7961.10元")));
         QCOMPARE(Count("Income"), 2);
@@ -216,7 +216,7 @@ private Q_SLOTS:
         Command(gui, CImportCommands::ID_EXPORT)->trigger();
         QCOMPARE(gui.Messages().size(), 1);
         QVERIFY(
-            gui.Messages().first().startsWith(QStringLiteral("已导出 4 条收支记录和 0 笔转帐到")));
+            gui.Messages().first().startsWith(QStringLiteral("已导出 4 条收支记录和 0 笔转账到")));
         QFile out(strOut);
         QVERIFY(out.open(QIODevice::ReadOnly));
         QCOMPARE(out.readAll().count("\r\n"), 5);
@@ -293,9 +293,9 @@ private Q_SLOTS:
             look();
             seen << sort.data(CPreviewModel::ChoicesRole)
                         .toStringList()
-                        .filter(QStringLiteral("转帐："))
+                        .filter(QStringLiteral("转账："))
                         .join(QLatin1Char(','));
-            QVERIFY(pModel->setData(sort, QStringLiteral("转帐：现金"), Qt::EditRole));
+            QVERIFY(pModel->setData(sort, QStringLiteral("转账：现金"), Qt::EditRole));
             look();
             QVERIFY(pModel->setData(sort, QStringLiteral("交通支出"), Qt::EditRole));
             look();
@@ -303,8 +303,8 @@ private Q_SLOTS:
         });
         Command(gui, CImportCommands::ID_IMPORT)->trigger();
         QCOMPARE(seen,
-                 QStringList({QStringLiteral("支出/其它支出/银行"), QStringLiteral("转帐：现金"),
-                              QStringLiteral("转帐/转帐：现金/银行 → 现金"),
+                 QStringList({QStringLiteral("支出/其它支出/银行"), QStringLiteral("转账：现金"),
+                              QStringLiteral("转账/转账：现金/银行 → 现金"),
                               QStringLiteral("支出/交通支出/银行")}));
     }
 

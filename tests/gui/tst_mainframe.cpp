@@ -117,13 +117,13 @@ void TestMainFrame::MenuTexts() {
     QCOMPARE(titles, (QStringList{S("用户(&U)"), S("操作(&O)"), S("财务分析(&A)"), S("视图(&V)"),
                                   S("帮助(&H)")}));
     QCOMPARE(menus.at(0).filter(QStringLiteral("=")),
-             (QStringList{S("新建用户(&N)=32783"), S("用户登陆(&L)=32784"), S("删除用户(&D)=32785"),
+             (QStringList{S("新建用户(&N)=32783"), S("用户登录(&L)=32784"), S("删除用户(&D)=32785"),
                           S("修改密码(&P)=32786"), S("断开用户(&C)=32787"),
                           S("从备份恢复(&R)...=32843"), S("退出系统(&E)=32788")}));
     QCOMPARE(menus.at(1).filter(QStringLiteral("=")),
              (QStringList{S("添加收入记录(&A)=32791"), S("添加支出记录(&O)=32790"),
-                          S("添加转帐记录(&C)=32792"), S("帐号管理(&M)=32835"),
-                          S("导入帐单(&I)…=32830"), S("导出(&X)…=32831")}));
+                          S("添加转账记录(&C)=32792"), S("账号管理(&M)=32835"),
+                          S("导入账单(&I)…=32830"), S("导出(&X)…=32831")}));
     QCOMPARE(menus.at(2).filter(QStringLiteral("=")),
              (QStringList{S("摘要查询=32793"), S("收入查询=32798"), S("支出查询=32795"),
                           S("收入图表=32816"), S("支出图表=32817"), S("报表查询=32806"),
@@ -164,7 +164,7 @@ void TestMainFrame::LoggedOutAtStart() {
     CToday::Set(QDate(2004, 3, 2));
     CGuiTest gui;
     CMainFrame* pFrame = gui.Frame();
-    QCOMPARE(pFrame->windowTitle(), QStringLiteral("Ledgerkin"));
+    QCOMPARE(pFrame->windowTitle(), QStringLiteral("Ledgerkin 家庭账本"));
     QVERIFY(pFrame->windowState() & Qt::WindowMaximized);
     QStringList enabled;
     for (const QAction* pAction : pFrame->findChildren<QAction*>()) {

@@ -193,7 +193,7 @@ private Q_SLOTS:
     void titleFollowsTheQueriedCondition_data() {
         QTest::addColumn<QString>("strChangedTo");
         QTest::newRow("outlay") << QStringLiteral("支出记录");
-        QTest::newRow("accounts") << QStringLiteral("帐户记录");
+        QTest::newRow("accounts") << QStringLiteral("账户记录");
     }
     void titleFollowsTheQueriedCondition() {
         QFETCH(QString, strChangedTo);

@@ -124,8 +124,8 @@ private Q_SLOTS:
         QCOMPARE(t.gui.Frame()->GetTreeView()->topLevelItemCount(), 0);
         QVERIFY(t.gui.IsChecked(CMainFrame::ID_RPT_VIEW));
         QCOMPARE(t.pView->m_strUserName, U);
-        QCOMPARE(t.pKind->currentText(), QStringLiteral("帐户记录"));
-        QCOMPARE(t.pView->m_strQueryKind, QStringLiteral("帐户记录"));
+        QCOMPARE(t.pKind->currentText(), QStringLiteral("账户记录"));
+        QCOMPARE(t.pView->m_strQueryKind, QStringLiteral("账户记录"));
         for (QComboBox* p : {t.pIn, t.pOut, t.pStart, t.pEnd})
             QVERIFY(!p->isEnabled());
     }
@@ -159,7 +159,7 @@ private Q_SLOTS:
         QCOMPARE(Items(t.pOut).size(), 13);
         QCOMPARE(Items(t.pStart), QStringList{D(2004, 4, 1)});
 
-        Choose(t.pKind, QStringLiteral("帐户记录"));
+        Choose(t.pKind, QStringLiteral("账户记录"));
         for (QComboBox* p : {t.pIn, t.pOut, t.pStart, t.pEnd})
             QVERIFY(!p->isEnabled());
         QCOMPARE(t.pStart->count(), 0);
@@ -171,18 +171,18 @@ private Q_SLOTS:
         SReportGui t;
         t.Query(); // accounts, the initial condition
         QCOMPARE(t.pGrid->GetCols(), 4);
-        QCOMPARE(Row(t.pGrid, 0), (QStringList{QStringLiteral("帐号名"), QStringLiteral("备注"),
+        QCOMPARE(Row(t.pGrid, 0), (QStringList{QStringLiteral("账号名"), QStringLiteral("备注"),
                                                QStringLiteral("金额")}));
         QCOMPARE(t.pGrid->GetRows(), 3);
         QCOMPARE(Row(t.pGrid, 2), (QStringList{QStringLiteral("工商银行"), QStringLiteral("日常"),
                                                QStringLiteral("100.10元")}));
         QCOMPARE(t.pView->m_dTotal, 200.2);
 
-        Choose(t.pKind, QStringLiteral("转帐记录"));
+        Choose(t.pKind, QStringLiteral("转账记录"));
         t.Query();
         QCOMPARE(Row(t.pGrid, 0),
-                 (QStringList{QStringLiteral("日期"), QStringLiteral("转出帐号"),
-                              QStringLiteral("转入帐号"), QStringLiteral("转帐金额")}));
+                 (QStringList{QStringLiteral("日期"), QStringLiteral("转出账号"),
+                              QStringLiteral("转入账号"), QStringLiteral("转账金额")}));
         QCOMPARE(Row(t.pGrid, 1),
                  (QStringList{D(2004, 5, 6), QStringLiteral("现金"), QStringLiteral("工商银行"),
                               QStringLiteral("50.00元")}));
@@ -222,7 +222,7 @@ private Q_SLOTS:
         QCOMPARE(Row(t.pGrid, 0).value(1), QStringLiteral("支出分类"));
         QCOMPARE(Row(t.pGrid, 1).value(3), QStringLiteral("12.50元"));
         // Changing the condition alone keeps the rows of the last query.
-        Choose(t.pKind, QStringLiteral("帐户记录"));
+        Choose(t.pKind, QStringLiteral("账户记录"));
         QCOMPARE(Row(t.pGrid, 1).value(3), QStringLiteral("12.50元"));
     }
 

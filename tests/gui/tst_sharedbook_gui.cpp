@@ -298,7 +298,7 @@ private Q_SLOTS:
         const QStringList shown = f.gui.Messages();
         QCOMPARE(shown.size(), 2);
         QVERIFY2(shown[0].contains(QStringLiteral("2026年12月7日")), qPrintable(shown[0]));
-        QVERIFY2(shown[1].startsWith(QStringLiteral("已把帐本恢复成 2026年12月7日 的备份")),
+        QVERIFY2(shown[1].startsWith(QStringLiteral("已把账本恢复成 2026年12月7日 的备份")),
                  qPrintable(shown[1]));
         QCOMPARE(CBookBuilder::Dump(), backedUp);
         QVERIFY(!f.pFrame->Session()->IsLoggedIn());
@@ -327,7 +327,7 @@ private Q_SLOTS:
         f.pFrame->ChangeWatcher()->Poll();
         const QStringList shown = f.gui.Messages();
         QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown[0].contains(QStringLiteral("重新打开帐本吗")), qPrintable(shown[0]));
+        QVERIFY2(shown[0].contains(QStringLiteral("重新打开账本吗")), qPrintable(shown[0]));
         QVERIFY(!f.pFrame->Session()->IsLoggedIn());
         QCOMPARE(CDatabase::Url(), strPath);
         QCOMPARE(CBookBuilder::Dump(), before);

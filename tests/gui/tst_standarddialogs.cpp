@@ -1,8 +1,12 @@
+#include "cbookbuilder.h"
 #include "cguitest.h"
 #include "widgets/cmessagebox.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAction>
 #include <QComboBox>
+#include <QDirIterator>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -13,21 +17,27 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTest>
+#include <QTextEdit>
+#include <QTimer>
 #include <QTreeView>
 
 namespace {
 
 // Every text a person sees on a window: its title, its visible buttons, labels, group and tab
-// titles, menu entries and column headers.
-QStringList VisibleTexts(QWidget* pWindow) {
+// titles, menu entries and column headers. bAll: hidden widgets too, with tool tips, combo
+// box entries, menus, editable and read-only text and the first rows of lists and grids.
+QStringList VisibleTexts(QWidget* pWindow, bool bAll = false) {
     QStringList texts{pWindow->windowTitle()};
     QList<QWidget*> widgets = pWindow->findChildren<QWidget*>();
     widgets.prepend(pWindow);
     for (QWidget* p : std::as_const(widgets)) {
-        if (!p->isVisible())
+        if (!bAll && !p->isVisible())
             continue;
+        if (bAll)
+            texts << p->toolTip() << p->windowTitle();
         if (auto* pButton = qobject_cast<QAbstractButton*>(p))
             texts << pButton->text();
         else if (auto* pLabel = qobject_cast<QLabel*>(p))
@@ -39,12 +49,26 @@ QStringList VisibleTexts(QWidget* pWindow) {
                 texts << pTabs->tabText(i);
         else if (auto* pMenu = qobject_cast<QMenu*>(p))
             for (const QAction* pAction : pMenu->actions())
-                if (pAction->isVisible())
-                    texts << pAction->text();
+                if (bAll || pAction->isVisible())
+                    texts << pAction->text() << (bAll ? pAction->toolTip() : QString());
         if (auto* pHeader = qobject_cast<QHeaderView*>(p); pHeader && pHeader->model())
             for (int i = 0; i < pHeader->count(); ++i)
                 if (!pHeader->isSectionHidden(i))
                     texts << pHeader->model()->headerData(i, pHeader->orientation()).toString();
+        if (!bAll)
+            continue;
+        if (auto* pCombo = qobject_cast<QComboBox*>(p))
+            for (int i = 0; i < pCombo->count(); ++i)
+                texts << pCombo->itemText(i);
+        else if (auto* pEdit = qobject_cast<QLineEdit*>(p))
+            texts << pEdit->text() << pEdit->placeholderText();
+        else if (auto* pText = qobject_cast<QTextEdit*>(p))
+            texts << pText->toPlainText();
+        else if (auto* pList = qobject_cast<QAbstractItemView*>(p); pList && pList->model())
+            for (int r = 0; r < std::min(pList->model()->rowCount(), 200); ++r)
+                for (int c = 0; c < pList->model()->columnCount(); ++c)
+                    texts << pList->model()->index(r, c).data().toString()
+                          << pList->model()->index(r, c).data(Qt::ToolTipRole).toString();
     }
     return texts;
 }
@@ -75,6 +99,7 @@ private slots:
     void StandardWindowsSpeakChinese_data();
     void StandardWindowsSpeakChinese();
     void MessageBoxShowsItsTitleAndIcon();
+    void EveryWindowWritesOneForm();
 };
 
 void TestStandardDialogs::StandardWindowsSpeakChinese_data() {
@@ -150,6 +175,64 @@ void TestStandardDialogs::MessageBoxShowsItsTitleAndIcon() {
         QVERIFY2(nWidth >= 280, qPrintable(QString::number(nWidth)));
     }
     CMessageBox::SetCapture(true);
+}
+
+// One written form: 账 (账本, 账户, 账号, 转账) and 登录, never 帐 or 登陆, on whatever the frame's
+// commands open, logged out and logged in: the frame with each view, every dialog (and the
+// dialogs those open), the menus, tool tips, messages, the status bar and the help pages.
+void TestStandardDialogs::EveryWindowWritesOneForm() {
+    CGuiTest gui;
+    CBookBuilder::AddUser(QStringLiteral("张三"), QStringLiteral("pw"), {});
+    QStringList texts;
+    QStringList seen; // what was opened, so a command that opens nothing cannot pass unnoticed
+    const auto collect = [&](QWidget* pWindow) {
+        texts << VisibleTexts(pWindow, true);
+        seen << QString::fromLatin1(pWindow->metaObject()->className());
+    };
+    // Every modal window (a dialog, then the dialogs it opens) is read and closed.
+    QTimer closer;
+    closer.setInterval(20);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* pDialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            collect(pDialog);
+            pDialog->reject();
+        }
+    });
+    closer.start();
+    const QList<int> kSkipped = {CMainFrame::ID_EXIT, CMainFrame::ID_DISCONNECT};
+    for (const bool bLoggedIn : {false, true}) {
+        if (bLoggedIn)
+            gui.LogIn(QStringLiteral("张三"));
+        const QList<QAction*> actions = gui.Frame()->actions();
+        QVERIFY(actions.size() >= 20);
+        for (QAction* pAction : actions) {
+            if (!pAction->isEnabled() || kSkipped.contains(pAction->objectName().toInt()))
+                continue;
+            texts << pAction->text() << pAction->toolTip() << pAction->statusTip();
+            pAction->trigger();
+            CGuiTest::ProcessEvents();
+            for (QWidget* pTop : QApplication::topLevelWidgets()) {
+                if (pTop->isVisible() && !qobject_cast<QMenu*>(pTop))
+                    collect(pTop);
+                if (pTop->isVisible() && pTop != gui.Frame())
+                    pTop->close();
+            }
+            seen << QString::fromLatin1(gui.Frame()->CurrentView()->metaObject()->className());
+            texts << gui.Frame()->statusBar()->currentMessage() << gui.Messages();
+            gui.ClearMessages();
+        }
+    }
+    closer.stop();
+    for (QDirIterator it(QStringLiteral(":/res/help")); it.hasNext();) {
+        QFile page(it.next());
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        texts << QString::fromUtf8(page.readAll());
+    }
+    for (const char* pszClass : {"CLinkDlg", "CNewUserDlg", "CAccountsDlg", "CTrsDlg",
+                                 "CSumListView", "CRptView", "CHelpWindow", "CAboutDlg"})
+        QVERIFY2(seen.contains(QLatin1String(pszClass)), pszClass);
+    const QStringList wrong = texts.filter(QRegularExpression(QStringLiteral("帐|登陆")));
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(TestStandardDialogs)

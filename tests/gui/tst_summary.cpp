@@ -99,7 +99,7 @@ private Q_SLOTS:
         QCOMPARE(edit(1009), QStringLiteral("用户名:  张三"));
 
         const auto* pAccounts = gui.Find<CMsflexgrid1>(CSumListView::IDC_ACCOUNT_GRID);
-        QCOMPARE(Header(pAccounts), QStringList({QStringLiteral("帐号"), QStringLiteral("金额")}));
+        QCOMPARE(Header(pAccounts), QStringList({QStringLiteral("账号"), QStringLiteral("金额")}));
         QCOMPARE(GridRows(pAccounts),
                  QStringList({QStringLiteral("现金|100.00"), QStringLiteral("工商银行|-40.50")}));
         const auto* pBrief = gui.Find<CMsflexgrid1>(CSumListView::IDC_BRIEF_GRID);

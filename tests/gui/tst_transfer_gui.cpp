@@ -120,7 +120,7 @@ private Q_SLOTS:
         // Taking A below zero was asked first.
         QCOMPARE(gui.Messages(),
                  QStringList{
-                     QStringLiteral("转帐后帐号“A”的余额将是 ￥-50.00，低于零。\n确定要转帐吗？")});
+                     QStringLiteral("转账后账号“A”的余额将是 ￥-50.00，低于零。\n确定要转账吗？")});
         // The summary shows the new balances.
         QVERIFY(gui.Frame()->View<CSumListView>());
         QVERIFY(gui.IsChecked(CMainFrame::ID_SUM_VIEW));
@@ -177,7 +177,7 @@ private Q_SLOTS:
         QCOMPARE(secondView, expected);
         QVERIFY(!bUndoEnabledAtFirst);
         QCOMPARE(gui.Messages().size(), 2);
-        QVERIFY(gui.Messages().at(0).startsWith(QStringLiteral("确定撤销这笔转帐吗？")));
+        QVERIFY(gui.Messages().at(0).startsWith(QStringLiteral("确定撤销这笔转账吗？")));
         QCOMPARE(afterUndo, (QStringList{expected[0], expected[2],
                                          QStringLiteral("合计（2 笔）|||￥-29.99")}));
         QCOMPARE(Balance(A), QStringLiteral("130.01"));
@@ -200,18 +200,18 @@ private Q_SLOTS:
             const char* szAmount;
             QString strMessage;
         } cases[] = {
-            {"", "", "150", QStringLiteral("转出帐号不能为空!")},
-            {"A", "", "150", QStringLiteral("转入帐号不能为空!")},
-            {"A", "A", "150", QStringLiteral("转入帐号和转出帐号不能相同!")},
-            {"A", "B", "0", QStringLiteral("转帐金额不能为零!")},
-            {"A", "B", "0.004", QStringLiteral("转帐金额不能为零!")}, // zero once rounded
+            {"", "", "150", QStringLiteral("转出账号不能为空!")},
+            {"A", "", "150", QStringLiteral("转入账号不能为空!")},
+            {"A", "A", "150", QStringLiteral("转入账号和转出账号不能相同!")},
+            {"A", "B", "0", QStringLiteral("转账金额不能为零!")},
+            {"A", "B", "0.004", QStringLiteral("转账金额不能为零!")}, // zero once rounded
             {"A", "B", "12,5",
-             QStringLiteral("转帐金额：金额中不能有逗号，请用小数点，例如 12.50")},
-            {"A", "B", "nan", QStringLiteral("转帐金额：金额只能是数字，请用小数点，例如 12.50")},
+             QStringLiteral("转账金额：金额中不能有逗号，请用小数点，例如 12.50")},
+            {"A", "B", "nan", QStringLiteral("转账金额：金额只能是数字，请用小数点，例如 12.50")},
             {"A", "B", "2e12",
-             QStringLiteral("转帐金额：金额太大：不能超过 1000000000000（一万亿）元。")},
-            {"X", "B", "150", QStringLiteral("转出帐号不存在!")},
-            {"A", "C", "50", QStringLiteral("转入帐号不存在!")}, // another user's account
+             QStringLiteral("转账金额：金额太大：不能超过 1000000000000（一万亿）元。")},
+            {"X", "B", "150", QStringLiteral("转出账号不存在!")},
+            {"A", "C", "50", QStringLiteral("转入账号不存在!")}, // another user's account
         };
         QStringList shown;
         bool bStayedOpen = true;
@@ -277,7 +277,7 @@ private Q_SLOTS:
         QVERIFY(!gui.Frame()->View<CSumListView>());
     }
 
-    // 帐号管理: add with an opening balance, rename (records follow), refused and done deletions;
+    // 账号管理: add with an opening balance, rename (records follow), refused and done deletions;
     // the summary follows once the dialog closes.
     void accountManagement() {
         CGuiTest gui;
@@ -327,13 +327,13 @@ private Q_SLOTS:
         QCOMPARE(shown, (QStringList{QStringLiteral("A=100.00 B=0.00"),
                                      QStringLiteral("A=100.00 B=0.00 股票=12.35 空=0.00"),
                                      QStringLiteral("钱包=100.00 B=0.00 股票=12.35"),
-                                     QStringLiteral("共 3 个帐号，余额合计 ￥112.35")}));
+                                     QStringLiteral("共 3 个账号，余额合计 ￥112.35")}));
         const QStringList messages = gui.Messages();
         QCOMPARE(messages.size(), 6);
-        QVERIFY(messages[0].startsWith(QStringLiteral("已有名为“A”的帐号")));
-        QVERIFY(messages[2].contains(QStringLiteral("2 条转帐记录")));
+        QVERIFY(messages[0].startsWith(QStringLiteral("已有名为“A”的账号")));
+        QVERIFY(messages[2].contains(QStringLiteral("2 条转账记录")));
         QVERIFY(messages[4].contains(QStringLiteral("12.35")));
-        QCOMPARE(messages[5], QStringLiteral("确定删除帐号“空”吗？"));
+        QCOMPARE(messages[5], QStringLiteral("确定删除账号“空”吗？"));
         QCOMPARE(CTransfer::History(g_strUser).at(0).strFrom, QStringLiteral("钱包"));
         QCOMPARE(gui.Find<CMsflexgrid1>(CSumListView::IDC_ACCOUNT_GRID)->GetTextMatrix(3, 1),
                  QStringLiteral("股票"));
@@ -346,7 +346,7 @@ private Q_SLOTS:
         QVERIFY(pRpt->OnInitDialog());
         QCOMPARE(Child<CMsflexgrid1>(pRpt, CTrsRptDlg::IDC_GRID)->GetRows(), 1);
         QCOMPARE(Child<CMsflexgrid1>(pRpt, CTrsRptDlg::IDC_GRID)->GetTextMatrix(0, 4),
-                 QStringLiteral("转帐金额"));
+                 QStringLiteral("转账金额"));
     }
 };
 

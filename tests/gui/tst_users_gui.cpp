@@ -289,7 +289,7 @@ private Q_SLOTS:
     void createUserWithTwoAccountsAndLogIn() {
         CreateWithDialogs(QStringLiteral("张三"), QStringLiteral("pw1"));
         QCOMPARE(ShownTexts(),
-                 (QStringList{QStringLiteral("确定账号信息正确吗？(以后可以在“帐号管理”中修改。)"),
+                 (QStringList{QStringLiteral("确定账号信息正确吗？(以后可以在“账号管理”中修改。)"),
                               QStringLiteral("创建用户成功!")}));
         QCOMPARE(CMessageBox::Shown().first().strCaption, QStringLiteral("注意"));
         QVERIFY(CMessageBox::Shown().last().bInfo); // good news, not a warning
@@ -363,7 +363,7 @@ private Q_SLOTS:
         });
         QVERIFY(m_pGui->Trigger(CMainFrame::ID_NEW_USER));
         QCOMPARE(ShownTexts().size(), 2); // asked before the typed account was dropped
-        QCOMPARE(ShownTexts().last(), QStringLiteral("您未输入帐号信息,创建用户失败!"));
+        QCOMPARE(ShownTexts().last(), QStringLiteral("您未输入账号信息,创建用户失败!"));
         QCOMPARE(RowsOfAllTables(QStringLiteral("王五")), (QList<int>{0, 0, 0, 0, 0}));
         QVERIFY(m_pFrame->Session()->UserName().isEmpty());
         QVERIFY(LoggedOut());
@@ -424,7 +424,7 @@ private Q_SLOTS:
             }
             QCOMPARE(ShownTexts().mid(0, 3),
                      (QStringList{QStringLiteral("账号不能为空！"),
-                                  QStringLiteral("帐号名不能超过 255 个字符！"),
+                                  QStringLiteral("账号名不能超过 255 个字符！"),
                                   QStringLiteral("账号不能为空！")}));
             QCOMPARE(ShownTexts().size(), 5);
             QCOMPARE(pBank->m_listBank->rowCount(), 2);
@@ -712,7 +712,7 @@ private Q_SLOTS:
         QVERIFY(m_pGui->Trigger(CMainFrame::ID_DELETE_USER));
         QVERIFY(bCancelIsDefault);
         QVERIFY(strText.contains(QStringLiteral("“Ann”")));
-        QVERIFY(strText.contains(QStringLiteral("所有帐号、收支记录和转帐记录都将被删除")));
+        QVERIFY(strText.contains(QStringLiteral("所有账号、收支记录和转账记录都将被删除")));
         QVERIFY(LoggedIn());
         QCOMPARE(RowsOfAllTables(QStringLiteral("Ann")), (QList<int>{1, 1, 1, 1, 1}));
 

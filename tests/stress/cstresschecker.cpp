@@ -58,7 +58,7 @@ QStringList CStressChecker::Load() {
     }
     for (auto it = m_rows.cbegin(); it != m_rows.cend(); ++it)
         if (it.value().size() > 1)
-            problems << QStringLiteral("记录 %1 在帐本里有 %2 行").arg(it.key()).arg(it->size());
+            problems << QStringLiteral("记录 %1 在账本里有 %2 行").arg(it.key()).arg(it->size());
 
     QSqlQuery trs = CDatabase::Exec(QStringLiteral("SELECT \"UserName\", \"TrsDate\", \"TrsFrom\", "
                                                    "\"TrsIn\", \"TrsAmount\" FROM \"Trs\""),
@@ -208,7 +208,7 @@ QStringList CStressChecker::Compare(const SModel& model, bool bComplete) {
             problems << QStringLiteral("保存过的记录 %1 不见了（%2，操作 %3）")
                             .arg(it.key(), Show(w.row.strWhere), w.writer.strWho);
         else if (e == EVerdict::MustNotBe && !rows.isEmpty())
-            problems << QStringLiteral("记录 %1 已被改掉、删掉或没有保存，却还在帐本里（操作 %2）")
+            problems << QStringLiteral("记录 %1 已被改掉、删掉或没有保存，却还在账本里（操作 %2）")
                             .arg(it.key(), w.writer.strWho);
         else if (!rows.isEmpty() &&
                  (rows.first().strWhere != w.row.strWhere || rows.first().nCents != w.row.nCents))
@@ -221,11 +221,11 @@ QStringList CStressChecker::Compare(const SModel& model, bool bComplete) {
     // Rows written before these logs began (an earlier run on the same book).
     for (auto it = model.removers.cbegin(); it != model.removers.cend(); ++it)
         if (!model.written.contains(it.key()) && removed(it.value()) && m_rows.contains(it.key()))
-            problems << QStringLiteral("记录 %1 已被改掉或删掉，却还在帐本里").arg(it.key());
+            problems << QStringLiteral("记录 %1 已被改掉或删掉，却还在账本里").arg(it.key());
     if (bComplete)
         for (auto it = m_rows.cbegin(); it != m_rows.cend(); ++it)
             if (!model.written.contains(it.key()))
-                problems << QStringLiteral("帐本里有一行没有哪个操作写过：%1（%2）")
+                problems << QStringLiteral("账本里有一行没有哪个操作写过：%1（%2）")
                                 .arg(it.key(), Show(it->first().strWhere));
 
     for (auto it = model.transfers.cbegin(); it != model.transfers.cend(); ++it) {
@@ -241,9 +241,9 @@ QStringList CStressChecker::Compare(const SModel& model, bool bComplete) {
         count(e);
         const int n = m_transfers.value(it.key());
         if (n > 1 || (e == EVerdict::MustBe && n != 1))
-            problems << QStringLiteral("转帐应有 1 行，实有 %1 行：%2").arg(n).arg(Show(it.key()));
+            problems << QStringLiteral("转账应有 1 行，实有 %1 行：%2").arg(n).arg(Show(it.key()));
         else if (e == EVerdict::MustNotBe && n != 0)
-            problems << QStringLiteral("失败的转帐却留在帐本里：") + Show(it.key());
+            problems << QStringLiteral("失败的转账却留在账本里：") + Show(it.key());
     }
     for (auto it = model.opened.cbegin(); it != model.opened.cend(); ++it)
         for (const SSpan& s : it.value())

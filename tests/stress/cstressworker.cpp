@@ -103,7 +103,7 @@ void CStressWorker::Attempt(int nSeq, TFn fn, std::function<bool()> fnExpected) 
                 ++m_summary.nDone;
             } else if (bBusy) {
                 ++m_summary.nBusy;
-                std::fprintf(stderr, "帐本一直忙，第 %d 个操作重试 %d 次后放弃：%s\n", nSeq,
+                std::fprintf(stderr, "账本一直忙，第 %d 个操作重试 %d 次后放弃：%s\n", nSeq,
                              nAttempt, qUtf8Printable(e.m_strError));
             } else {
                 ++m_summary.nErrors;
@@ -403,7 +403,7 @@ void CStressWorker::ImportStatement(int nSeq, bool bImport) {
             nHeader = statement.GuessedHeader();
             st = statement.Read(EStatementFormat::Csv, mapping, nHeader);
         } catch (const CImportError& e) {
-            throw CDBException(QStringLiteral("帐单读不出：") + e.m_strMessage);
+            throw CDBException(QStringLiteral("账单读不出：") + e.m_strMessage);
         }
         CImporter importer(m_strUser, m_nUserId);
         importer.SaveMapping(statement.LayoutKey(nHeader), mapping);

@@ -137,7 +137,7 @@ QStringList DumpBook(const QString& strUrl) {
         CDatabase::SetUrl(strUrl, g_strCheck);
         rows = CBookBuilder::Dump(g_strCheck);
     } catch (const CDBException& e) {
-        rows = QStringList{QStringLiteral("无法读取帐本：") + e.m_strError};
+        rows = QStringList{QStringLiteral("无法读取账本：") + e.m_strError};
     }
     CDatabase::Close(g_strCheck);
     return rows;
@@ -163,7 +163,7 @@ bool Setup(const QString& strUrl) {
         CDatabase::SetUrl(strUrl, g_strCheck);
         CStressWorker::Setup(g_strCheck);
     } catch (const CDBException& e) {
-        Print(QStringLiteral("无法准备帐本：") + e.m_strError);
+        Print(QStringLiteral("无法准备账本：") + e.m_strError);
         CDatabase::Close(g_strCheck);
         return false;
     }
@@ -191,7 +191,7 @@ int Work(const QCommandLineParser& p) {
     try {
         CDatabase::Open();
     } catch (const CDBException& e) {
-        Print(QStringLiteral("无法打开帐本：") + e.m_strError);
+        Print(QStringLiteral("无法打开账本：") + e.m_strError);
         return 3;
     }
     CStressWorker worker(o, log);
@@ -278,11 +278,11 @@ int Concurrency(const QCommandLineParser& p) {
         PrintProblems(problems);
         dir.setAutoRemove(bPostgres);
         if (!bPostgres)
-            Print(QStringLiteral("帐本和日志留在 ") + dir.path());
+            Print(QStringLiteral("账本和日志留在 ") + dir.path());
         return 1;
     }
     Print(
-        QStringLiteral("并发测试通过：%1 个进程，帐本完好；%2 次确认因另一进程先改了同一行而被拒绝")
+        QStringLiteral("并发测试通过：%1 个进程，账本完好；%2 次确认因另一进程先改了同一行而被拒绝")
             .arg(nWorkers)
             .arg(nConflicts));
     return 0;
@@ -343,17 +343,17 @@ int Crash(const QCommandLineParser& p) {
             // even created its log: then it wrote nothing either.
             ++inside[QStringLiteral("（启动）")];
             if (DumpBook(strUrl) != before)
-                problems << QStringLiteral("工作进程还没开始任何操作，帐本却变了");
+                problems << QStringLiteral("工作进程还没开始任何操作，账本却变了");
         } else {
             if (entries.last().strState.isEmpty())
                 ++inside[entries.last().op.value(0)];
             problems = CheckBook(strUrl, {strLog}, true);
         }
         if (!problems.isEmpty()) {
-            Print(QStringLiteral("第 %1 次杀掉之后帐本有问题：").arg(nRun));
+            Print(QStringLiteral("第 %1 次杀掉之后账本有问题：").arg(nRun));
             PrintProblems(problems);
             dir.setAutoRemove(false);
-            Print(QStringLiteral("帐本和日志留在 ") + dir.path());
+            Print(QStringLiteral("账本和日志留在 ") + dir.path());
             return 1;
         }
     }
@@ -361,7 +361,7 @@ int Crash(const QCommandLineParser& p) {
     for (auto it = inside.cbegin(); it != inside.cend(); ++it)
         cut << QStringLiteral("%1 %2 次").arg(it.key()).arg(it.value());
     cut.sort();
-    Print(QStringLiteral("崩溃测试通过：杀了 %1 次（%2 秒），每次之后帐本完好；被打断的操作：%3")
+    Print(QStringLiteral("崩溃测试通过：杀了 %1 次（%2 秒），每次之后账本完好；被打断的操作：%3")
               .arg(nKilled)
               .arg(timer.elapsed() / 1000)
               .arg(cut.isEmpty() ? QStringLiteral("无") : cut.join(QStringLiteral("，"))));
@@ -533,7 +533,7 @@ int Soak(const QCommandLineParser& p) {
               .arg(nKilled)
               .arg(nActions)
               .arg(summary.join(QStringLiteral("，"))));
-    Print(QStringLiteral("  核对的行和转帐：必须在 %1，必须不在 %2，因杀掉或恢复而不定 %3")
+    Print(QStringLiteral("  核对的行和转账：必须在 %1，必须不在 %2，因杀掉或恢复而不定 %3")
               .arg(counts.nMustBe)
               .arg(counts.nMustNotBe)
               .arg(counts.nEither));
@@ -544,11 +544,11 @@ int Soak(const QCommandLineParser& p) {
             Print(QStringLiteral("  ……另有 %1 个问题").arg(problems.size() - 40));
         dir.setAutoRemove(bPostgres);
         if (!bPostgres)
-            Print(QStringLiteral("帐本和日志留在 ") + dir.path());
+            Print(QStringLiteral("账本和日志留在 ") + dir.path());
         return 1;
     }
-    Print(QStringLiteral("耐久测试通过：帐本完好") +
-          (bPostgres ? QString() : QStringLiteral("，没有副本的帐本文件被删")));
+    Print(QStringLiteral("耐久测试通过：账本完好") +
+          (bPostgres ? QString() : QStringLiteral("，没有副本的账本文件被删")));
     return 0;
 }
 
@@ -612,18 +612,18 @@ int Household(const QCommandLineParser& p) {
         } else if (strAs == QLatin1String("reader")) {
             if (CUserAdmin::UserNames().size() < 2 ||
                 CUserAdmin::LogIn(g_strMum, QStringLiteral("mum-pw")) == 0)
-                throw CDBException(QStringLiteral("只读用户看不到帐本的用户，或妈妈无法登录"));
+                throw CDBException(QStringLiteral("只读用户看不到账本的用户，或妈妈无法登录"));
             Print(KeptCents(g_strDad));
             Print(KeptCents(g_strMum));
             try {
                 CTransfer::Transfer(g_strMum, o.firstDay,
                                     CBookBuilder::AccountNames(2).constFirst(),
                                     CBookBuilder::AccountNames(2).constLast(), 1);
-                Print(QStringLiteral("只读的数据库用户写入了帐本"));
+                Print(QStringLiteral("只读的数据库用户写入了账本"));
                 return 1;
             } catch (const CDBException& e) {
                 Print(e.m_strError);
-                if (!e.m_strError.startsWith(QStringLiteral("数据库用户没有写入帐本的权限")))
+                if (!e.m_strError.startsWith(QStringLiteral("数据库用户没有写入账本的权限")))
                     return 1;
             }
         } else if (strAs == QLatin1String("check")) {
@@ -692,7 +692,7 @@ int main(int argc, char** argv) {
         const QStringList problems = CheckBook(p.value(QStringLiteral("database")), args.mid(1),
                                                p.isSet(QStringLiteral("unfinished-ok")));
         PrintProblems(problems);
-        Print(problems.isEmpty() ? QStringLiteral("帐本完好") : QStringLiteral("帐本有问题"));
+        Print(problems.isEmpty() ? QStringLiteral("账本完好") : QStringLiteral("账本有问题"));
         return problems.isEmpty() ? 0 : 1;
     }
     if (strCommand == QLatin1String("concurrency"))

@@ -20,7 +20,7 @@ QString Tr(const char* szText) {
 }
 
 QString UserGone() {
-    return Tr("当前用户已不存在，无法修改帐号。");
+    return Tr("当前用户已不存在，无法修改账号。");
 }
 
 // Every write: one transaction that first takes the user's row (SQLite already holds the write
@@ -77,7 +77,7 @@ bool OwnsItsName(const QVector<CAccountAdmin::SAccount>& accounts, int nIndex) {
 }
 
 QString Gone() {
-    return Tr("这个帐号已不存在（可能已在另一处被删除），请刷新后再试。");
+    return Tr("这个账号已不存在（可能已在另一处被删除），请刷新后再试。");
 }
 
 } // namespace
@@ -101,12 +101,12 @@ QString CAccountAdmin::CheckName(const QString& strName, const QStringList& othe
     if (strTrimmed.isEmpty())
         return Tr("账号不能为空！");
     if (strTrimmed.toUcs4().size() > CDatabase::MaxTextLength)
-        return Tr("帐号名不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
+        return Tr("账号名不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
     if (CNameRule::HasFormatCharacters(strTrimmed))
-        return Tr("帐号名中不能有看不见的格式字符（如零宽空格、文字方向符号）！");
+        return Tr("账号名中不能有看不见的格式字符（如零宽空格、文字方向符号）！");
     for (const QString& strOther : others) {
         if (CNameRule::Same(strOther, strTrimmed))
-            return Tr("已有名为“%1”的帐号，请换一个名字。").arg(strOther.trimmed());
+            return Tr("已有名为“%1”的账号，请换一个名字。").arg(strOther.trimmed());
     }
     return QString();
 }
@@ -114,9 +114,9 @@ QString CAccountAdmin::CheckName(const QString& strName, const QStringList& othe
 QString CAccountAdmin::Add(const QString& strUser, const QString& strName, const QString& strNote,
                            double dCash, const QString& strConnection, qint64 nSessionUser) {
     if (!CMoney::IsValid(dCash))
-        return Tr("帐号金额必须在 -1000000000000 与 1000000000000 之间！");
+        return Tr("账号金额必须在 -1000000000000 与 1000000000000 之间！");
     if (strNote.toUcs4().size() > CDatabase::MaxTextLength)
-        return Tr("帐号备注不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
+        return Tr("账号备注不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
     return Write(strUser, nSessionUser, strConnection, [&] {
         const QString strError = CheckName(strName, NamesExcept(List(strUser, strConnection), -1));
         if (!strError.isEmpty())
@@ -172,7 +172,7 @@ QString CAccountAdmin::Rename(const QString& strUser, int nKey, const QString& s
 QString CAccountAdmin::SetNote(const QString& strUser, int nKey, const QString& strNote,
                                const QString& strConnection, qint64 nSessionUser) {
     if (strNote.toUcs4().size() > CDatabase::MaxTextLength)
-        return Tr("帐号备注不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
+        return Tr("账号备注不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
     return Write(strUser, nSessionUser, strConnection, [&] {
         QSqlQuery query = CDatabase::Exec(QStringLiteral("UPDATE %1 SET \"CardSum\" = ? "
                                                          "WHERE \"编号\" = ? AND \"UserName\" = ?")
@@ -191,7 +191,7 @@ QString CAccountAdmin::Delete(const QString& strUser, int nKey, const QString& s
             return Gone();
         const SAccount& account = accounts[nIndex];
         if (accounts.size() == 1)
-            return Tr("帐号“%1”是唯一的帐号，至少要保留一个帐号。").arg(account.strName);
+            return Tr("账号“%1”是唯一的账号，至少要保留一个账号。").arg(account.strName);
 
         QStringList uses;
         if (OwnsItsName(accounts, nIndex)) {
@@ -212,13 +212,13 @@ QString CAccountAdmin::Delete(const QString& strUser, int nKey, const QString& s
                                        .arg(CSchema::Trs),
                                    {strUser, account.strName, account.strName}, strConnection);
             if (nTrs > 0)
-                uses << Tr("%1 条转帐记录").arg(nTrs);
+                uses << Tr("%1 条转账记录").arg(nTrs);
         }
         if (!uses.isEmpty())
-            return Tr("帐号“%1”还有%2，不能删除。请先删除或改到别的帐号上。")
+            return Tr("账号“%1”还有%2，不能删除。请先删除或改到别的账号上。")
                 .arg(account.strName, uses.join(Tr("、")));
         if (CMoney::ToCents(account.dCash) != 0)
-            return Tr("帐号“%1”的余额为 %2，不为零，不能删除。请先把余额转到别的帐号。")
+            return Tr("账号“%1”的余额为 %2，不为零，不能删除。请先把余额转到别的账号。")
                 .arg(account.strName, CMoney::Format(account.dCash));
         CDatabase::Exec(QStringLiteral("DELETE FROM %1 WHERE \"编号\" = ?").arg(CSchema::Bank),
                         {nKey}, strConnection);

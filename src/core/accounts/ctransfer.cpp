@@ -76,14 +76,14 @@ QString CTransfer::Message(EResult eResult) {
     case EResult::Done:
         return QString();
     case EResult::NoSource:
-        return QCoreApplication::translate("CTransfer", "转出帐号不存在!");
+        return QCoreApplication::translate("CTransfer", "转出账号不存在!");
     case EResult::NoDestination:
-        return QCoreApplication::translate("CTransfer", "转入帐号不存在!");
+        return QCoreApplication::translate("CTransfer", "转入账号不存在!");
     case EResult::ZeroAmount:
-        return QCoreApplication::translate("CTransfer", "转帐金额不能为零!");
+        return QCoreApplication::translate("CTransfer", "转账金额不能为零!");
     case EResult::BadAmount:
         return QCoreApplication::translate("CTransfer",
-                                           "转帐金额必须在 -1000000000000 与 1000000000000 之间!");
+                                           "转账金额必须在 -1000000000000 与 1000000000000 之间!");
     }
     return QString();
 }
@@ -145,9 +145,9 @@ QString CTransfer::Message(EUndo eResult) {
         return QString();
     case EUndo::Gone:
         return QCoreApplication::translate("CTransfer",
-                                           "这笔转帐已不存在（可能已在另一处撤销），没有改动。");
+                                           "这笔转账已不存在（可能已在另一处撤销），没有改动。");
     case EUndo::NoAccount:
-        return QCoreApplication::translate("CTransfer", "这笔转帐的帐号已不存在，无法撤销。");
+        return QCoreApplication::translate("CTransfer", "这笔转账的账号已不存在，无法撤销。");
     }
     return QString();
 }

@@ -31,7 +31,7 @@ QString CAdvice::Text(const QString& strUser, const QString& strConnection) {
     const CPeriodStats::SFigures figures = stats.Figures(strUser);
     if (figures.years.isEmpty())
         return Tr(
-            "还没有收入或支出记录，暂无分析建议。\n先用“添加收入记录”和“添加支出记录”记几天帐吧。");
+            "还没有收入或支出记录，暂无分析建议。\n先用“添加收入记录”和“添加支出记录”记几天账吧。");
 
     const int nYear = figures.years.back().nPeriod;
     const QVector<CPeriodStats::SBriefRow> months = stats.YearBrief(strUser, nYear);

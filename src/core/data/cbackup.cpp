@@ -125,7 +125,7 @@ bool CBackup::RunDailyFor(const QString& strBook, const QDate& today, QString& s
 
     if (!QDir().mkpath(strFolder) || !QFileInfo(strFolder).isDir()) {
         strMessage =
-            tr("帐本备份失败：无法创建备份文件夹“%1”。").arg(QDir::toNativeSeparators(strFolder));
+            tr("账本备份失败：无法创建备份文件夹“%1”。").arg(QDir::toNativeSeparators(strFolder));
         return false;
     }
 
@@ -136,7 +136,7 @@ bool CBackup::RunDailyFor(const QString& strBook, const QDate& today, QString& s
     const QString strError = VacuumInto(strBook, strPart);
     if (!strError.isNull()) {
         QFile::remove(strPart);
-        strMessage = tr("帐本备份失败：无法写入“%1”：%2")
+        strMessage = tr("账本备份失败：无法写入“%1”：%2")
                          .arg(QDir::toNativeSeparators(strTarget),
                               strError.trimmed().isEmpty() ? tr("数据库错误") : strError.trimmed());
         return false;
@@ -147,7 +147,7 @@ bool CBackup::RunDailyFor(const QString& strBook, const QDate& today, QString& s
         // Another copy of the program may have made today's backup in the meantime.
         if (!QFileInfo::exists(strTarget)) {
             strMessage =
-                tr("帐本备份失败：无法写入“%1”。").arg(QDir::toNativeSeparators(strTarget));
+                tr("账本备份失败：无法写入“%1”。").arg(QDir::toNativeSeparators(strTarget));
             return false;
         }
         return true;
@@ -159,10 +159,10 @@ bool CBackup::RunDailyFor(const QString& strBook, const QDate& today, QString& s
         if (!QFile::remove(backups.at(i)))
             notRemoved << QDir::toNativeSeparators(backups.at(i));
     if (!notRemoved.isEmpty()) {
-        strMessage = tr("已备份帐本，但无法删除旧的备份：%1").arg(notRemoved.join(tr("、")));
+        strMessage = tr("已备份账本，但无法删除旧的备份：%1").arg(notRemoved.join(tr("、")));
         return false;
     }
-    strMessage = tr("已备份帐本到“%1”。").arg(QDir::toNativeSeparators(strTarget));
+    strMessage = tr("已备份账本到“%1”。").arg(QDir::toNativeSeparators(strTarget));
     return true;
 }
 
@@ -201,7 +201,7 @@ bool IsBook(sqlite3* pDb) {
 QString CBackup::Restore(const QString& strBackupPath, const QString& strConnection) {
     const QString strName = QDir::toNativeSeparators(strBackupPath);
     if (!CDatabase::Dialect(strConnection).IsSQLite())
-        throw CDBException(tr("只有 SQLite 帐本可以从备份恢复。"));
+        throw CDBException(tr("只有 SQLite 账本可以从备份恢复。"));
     if (CTransaction::IsActive(strConnection))
         throw CDBException(tr("正在保存其他数据，请稍后再恢复。"));
     QSqlDatabase db = CDatabase::Connection(strConnection);
@@ -218,7 +218,7 @@ QString CBackup::Restore(const QString& strBackupPath, const QString& strConnect
                                       SQLITE_OPEN_READONLY, nullptr);
     if (nOpen != SQLITE_OK || !IsBook(pBackup)) {
         sqlite3_close(pBackup);
-        throw CDBException(tr("备份“%1”无法读取、已损坏或不是帐本，帐本没有改变。").arg(strName));
+        throw CDBException(tr("备份“%1”无法读取、已损坏或不是账本，账本没有改变。").arg(strName));
     }
     // Whatever was written since the backup stays at hand, in case it is wanted back. Written
     // under a name of this process first, then given the first free name of the second: two
@@ -246,7 +246,7 @@ QString CBackup::Restore(const QString& strBackupPath, const QString& strConnect
     if (!strKeepError.isNull()) {
         sqlite3_close(pBackup);
         QFile::remove(strPart);
-        throw CDBException(tr("无法先保存当前帐本的副本“%1”，帐本没有改变：%2")
+        throw CDBException(tr("无法先保存当前账本的副本“%1”，账本没有改变：%2")
                                .arg(QDir::toNativeSeparators(strKept), strKeepError));
     }
     // One write transaction of the book's own connection: other copies wait for it (their
@@ -259,7 +259,7 @@ QString CBackup::Restore(const QString& strBackupPath, const QString& strConnect
     sqlite3_close(pBackup);
     if (nResult != SQLITE_DONE)
         throw CDBException(
-            tr("无法从备份“%1”恢复，帐本没有改变：%2")
+            tr("无法从备份“%1”恢复，账本没有改变：%2")
                 .arg(strName,
                      CDatabase::ErrorText(QSqlError(QString(), strDriver, QSqlError::StatementError,
                                                     QString::number(nResult)),

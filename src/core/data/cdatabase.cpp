@@ -240,7 +240,7 @@ QString StepErrorText(const QSqlError& error, CSqlDialect::EKind eKind, bool bWr
         error.nativeErrorCode().trimmed() != QLatin1String("42501"))
         return DriverText(error, eKind);
     const QString strMeaning =
-        QCoreApplication::translate("CDatabase", "数据库用户没有写入帐本的权限，这一步没有完成。");
+        QCoreApplication::translate("CDatabase", "数据库用户没有写入账本的权限，这一步没有完成。");
     const QString strDriver = error.text().trimmed();
     return strDriver.isEmpty() ? strMeaning : strMeaning + QStringLiteral("（%1）").arg(strDriver);
 }
@@ -269,12 +269,12 @@ void CheckSqliteFile(const QString& strPath) {
     // The C library would cut the name at the NUL and open another file.
     if (strPath.contains(QChar(0)))
         throw CDBException(
-            QCoreApplication::translate("CDatabase", "帐本路径中有空字符（NUL），无法打开。"));
+            QCoreApplication::translate("CDatabase", "账本路径中有空字符（NUL），无法打开。"));
     const QFileInfo info(strPath);
     if (info.exists()) {
         if (info.isDir())
             throw CDBException(
-                QCoreApplication::translate("CDatabase", "无法打开帐本“%1”：这是一个文件夹。")
+                QCoreApplication::translate("CDatabase", "无法打开账本“%1”：这是一个文件夹。")
                     .arg(strPath));
         // A book this process has open is SQLite's alone: closing a descriptor of ours would
         // drop every lock the process holds on it.
@@ -282,20 +282,20 @@ void CheckSqliteFile(const QString& strPath) {
             return;
         QFile file(strPath);
         if (!file.open(QIODevice::ReadOnly))
-            throw CDBException(QCoreApplication::translate("CDatabase", "无法读取帐本文件“%1”：%2")
+            throw CDBException(QCoreApplication::translate("CDatabase", "无法读取账本文件“%1”：%2")
                                    .arg(strPath, file.errorString()));
         const QByteArray head = file.read(16);
         if (!head.isEmpty() && !head.startsWith("SQLite format 3"))
             throw CDBException(
                 QCoreApplication::translate("CDatabase",
-                                            "文件“%1”不是 Ledgerkin 帐本（不是 SQLite 数据库）。")
+                                            "文件“%1”不是 Ledgerkin 账本（不是 SQLite 数据库）。")
                     .arg(strPath));
         return;
     }
     const QFileInfo dir(info.absolutePath());
     if (!dir.exists() || !dir.isDir())
         throw CDBException(
-            QCoreApplication::translate("CDatabase", "无法创建帐本“%1”：文件夹“%2”不存在。")
+            QCoreApplication::translate("CDatabase", "无法创建账本“%1”：文件夹“%2”不存在。")
                 .arg(strPath, info.absolutePath()));
 }
 
@@ -304,7 +304,7 @@ void OpenSqlite(QSqlDatabase& db, const QString& strPath) {
     db.setDatabaseName(strPath);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
     if (!db.open())
-        throw CDBException(QCoreApplication::translate("CDatabase", "无法打开帐本“%1”：%2")
+        throw CDBException(QCoreApplication::translate("CDatabase", "无法打开账本“%1”：%2")
                                .arg(strPath, DriverText(db.lastError(), CSqlDialect::SQLite)));
     QSqlQuery query(db);
     // Reading the schema touches the file, so a damaged file is reported here.
@@ -326,7 +326,7 @@ void OpenSqlite(QSqlDatabase& db, const QString& strPath) {
         }
     }
     if (!bRead)
-        throw CDBException(QCoreApplication::translate("CDatabase", "无法读取帐本“%1”：%2")
+        throw CDBException(QCoreApplication::translate("CDatabase", "无法读取账本“%1”：%2")
                                .arg(strPath, DriverText(query.lastError(), CSqlDialect::SQLite)));
     // Another program's database is left exactly as it is: nothing is created in it, and its
     // journal mode is not changed (that alone rewrites its header).
@@ -335,7 +335,7 @@ void OpenSqlite(QSqlDatabase& db, const QString& strPath) {
             "THEN 1 ELSE 0 END) FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
             "'sqlite\\_%' ESCAPE '\\'")) ||
         !query.next())
-        throw CDBException(QCoreApplication::translate("CDatabase", "无法读取帐本“%1”：%2")
+        throw CDBException(QCoreApplication::translate("CDatabase", "无法读取账本“%1”：%2")
                                .arg(strPath, DriverText(query.lastError(), CSqlDialect::SQLite)));
     const int nTables = query.value(0).toInt();
     const int nBookTables = query.value(1).toInt();
@@ -343,8 +343,8 @@ void OpenSqlite(QSqlDatabase& db, const QString& strPath) {
     if (nTables > nBookTables && nBookTables < 5)
         throw CDBException(
             QCoreApplication::translate("CDatabase",
-                                        "“%1”不是 Ledgerkin 帐本：这个 SQLite 数据库属于别的程序，"
-                                        "其中没有帐本的表。为了不改动它，程序没有打开它。")
+                                        "“%1”不是 Ledgerkin 账本：这个 SQLite 数据库属于别的程序，"
+                                        "其中没有账本的表。为了不改动它，程序没有打开它。")
                 .arg(QDir::toNativeSeparators(strPath)));
     if (!query.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
         throw CDBException(DriverText(query.lastError(), CSqlDialect::SQLite));
@@ -454,7 +454,7 @@ void UsePostgresSchema(QSqlDatabase& db, const QString& strSchema) {
                                     : db.userName();
         throw CDBException(QCoreApplication::translate(
                                "CDatabase",
-                               "数据库用户“%1”无权使用模式“%2”（缺少 USAGE 权限），无法打开帐本。"
+                               "数据库用户“%1”无权使用模式“%2”（缺少 USAGE 权限），无法打开账本。"
                                "请让数据库管理员授予：GRANT USAGE ON SCHEMA %3 TO %4;")
                                .arg(strRole, strSchema, quoted, CSchema::Quoted(strRole)));
     }
@@ -499,7 +499,7 @@ const char* SqliteMeaning(int nCode) {
     switch (nCode & 0xFF) {
     case 3:  // SQLITE_PERM
     case 23: // SQLITE_AUTH
-        return QT_TRANSLATE_NOOP("CDatabase", "没有访问帐本文件的权限。");
+        return QT_TRANSLATE_NOOP("CDatabase", "没有访问账本文件的权限。");
     case 4: // SQLITE_ABORT
     case 9: // SQLITE_INTERRUPT
         return QT_TRANSLATE_NOOP("CDatabase", "这一步被中止，没有完成。");
@@ -507,30 +507,30 @@ const char* SqliteMeaning(int nCode) {
     case 6:  // SQLITE_LOCKED
     case 15: // SQLITE_PROTOCOL
         return QT_TRANSLATE_NOOP(
-            "CDatabase", "帐本正忙：另一个程序正在写入，等待超时，这一步没有完成，请稍后再试。");
+            "CDatabase", "账本正忙：另一个程序正在写入，等待超时，这一步没有完成，请稍后再试。");
     case 7: // SQLITE_NOMEM
         return QT_TRANSLATE_NOOP("CDatabase", "内存不足，这一步没有完成。");
     case 8: // SQLITE_READONLY
-        return QT_TRANSLATE_NOOP("CDatabase", "帐本是只读的，无法写入。");
+        return QT_TRANSLATE_NOOP("CDatabase", "账本是只读的，无法写入。");
     case 10: // SQLITE_IOERR
-        return QT_TRANSLATE_NOOP("CDatabase", "读写帐本文件时出错（磁盘或文件系统错误）。");
+        return QT_TRANSLATE_NOOP("CDatabase", "读写账本文件时出错（磁盘或文件系统错误）。");
     case 11: // SQLITE_CORRUPT
     case 26: // SQLITE_NOTADB
-        return QT_TRANSLATE_NOOP("CDatabase", "帐本文件已损坏，或不是帐本。");
+        return QT_TRANSLATE_NOOP("CDatabase", "账本文件已损坏，或不是账本。");
     case 13: // SQLITE_FULL
-        return QT_TRANSLATE_NOOP("CDatabase", "磁盘已满，无法写入帐本。");
+        return QT_TRANSLATE_NOOP("CDatabase", "磁盘已满，无法写入账本。");
     case 14: // SQLITE_CANTOPEN
-        return QT_TRANSLATE_NOOP("CDatabase", "无法打开帐本文件。");
+        return QT_TRANSLATE_NOOP("CDatabase", "无法打开账本文件。");
     case 17: // SQLITE_SCHEMA
-        return QT_TRANSLATE_NOOP("CDatabase", "帐本的结构刚被另一个程序改变，请再试一次。");
+        return QT_TRANSLATE_NOOP("CDatabase", "账本的结构刚被另一个程序改变，请再试一次。");
     case 18: // SQLITE_TOOBIG
         return QT_TRANSLATE_NOOP("CDatabase", "数据太大，无法保存。");
     case 19: // SQLITE_CONSTRAINT
-        return QT_TRANSLATE_NOOP("CDatabase", "数据与帐本中已有的数据冲突，没有保存。");
+        return QT_TRANSLATE_NOOP("CDatabase", "数据与账本中已有的数据冲突，没有保存。");
     case 20: // SQLITE_MISMATCH
         return QT_TRANSLATE_NOOP("CDatabase", "数据的类型不对，没有保存。");
     case 22: // SQLITE_NOLFS
-        return QT_TRANSLATE_NOOP("CDatabase", "帐本文件太大，这个系统无法处理。");
+        return QT_TRANSLATE_NOOP("CDatabase", "账本文件太大，这个系统无法处理。");
     default:
         return nullptr;
     }
@@ -543,16 +543,16 @@ const char* PostgresMeaning(const QString& strState) {
                                  "另一个程序同时在修改同样的数据，这一步没有完成，请再试一次。");
     if (strState == QLatin1String("55P03"))
         return QT_TRANSLATE_NOOP(
-            "CDatabase", "帐本正忙：另一个程序正在写入，等待超时，这一步没有完成，请稍后再试。");
+            "CDatabase", "账本正忙：另一个程序正在写入，等待超时，这一步没有完成，请稍后再试。");
     if (strState == QLatin1String("42501"))
         return QT_TRANSLATE_NOOP(
-            "CDatabase", "没有权限：数据库用户无权读取帐本的这些数据，请让数据库管理员授予权限。");
+            "CDatabase", "没有权限：数据库用户无权读取账本的这些数据，请让数据库管理员授予权限。");
     if (strState == QLatin1String("3F000"))
         return QT_TRANSLATE_NOOP("CDatabase",
-                                 "数据库用户没有可用的模式来存放帐本：请在地址中用 ?schema= "
+                                 "数据库用户没有可用的模式来存放账本：请在地址中用 ?schema= "
                                  "指定一个，或让数据库管理员授予模式的权限。");
     if (strState == QLatin1String("25006"))
-        return QT_TRANSLATE_NOOP("CDatabase", "帐本是只读的，无法写入。");
+        return QT_TRANSLATE_NOOP("CDatabase", "账本是只读的，无法写入。");
     if (strState == QLatin1String("3D000"))
         return QT_TRANSLATE_NOOP("CDatabase", "数据库服务器上没有这个数据库。");
     if (strState == QLatin1String("57014"))
@@ -572,7 +572,7 @@ const char* PostgresMeaning(const QString& strState) {
     if (cls == QLatin1String("28"))
         return QT_TRANSLATE_NOOP("CDatabase", "数据库用户名或密码错误。");
     if (cls == QLatin1String("23"))
-        return QT_TRANSLATE_NOOP("CDatabase", "数据与帐本中已有的数据冲突，没有保存。");
+        return QT_TRANSLATE_NOOP("CDatabase", "数据与账本中已有的数据冲突，没有保存。");
     if (cls == QLatin1String("22"))
         return QT_TRANSLATE_NOOP("CDatabase", "数据的值无效或超出范围，没有保存。");
     if (cls == QLatin1String("40"))
@@ -587,7 +587,7 @@ const char* PostgresMeaning(const QString& strState) {
     if (cls == QLatin1String("58") || cls == QLatin1String("XX"))
         return QT_TRANSLATE_NOOP("CDatabase", "数据库服务器内部出错（系统或磁盘错误）。");
     if (cls == QLatin1String("42"))
-        return QT_TRANSLATE_NOOP("CDatabase", "帐本的表与程序不符，或数据库用户无权使用它们。");
+        return QT_TRANSLATE_NOOP("CDatabase", "账本的表与程序不符，或数据库用户无权使用它们。");
     return nullptr;
 }
 
@@ -656,7 +656,7 @@ bool CDatabase::IsOpenBookFile(const QString& strPath) {
 
 QString CDatabase::OpenBookFileText(const QString& strPath) {
     return QCoreApplication::translate("CDatabase",
-                                       "“%1”是正在使用的帐本文件，程序不会读取或覆盖它。"
+                                       "“%1”是正在使用的账本文件，程序不会读取或覆盖它。"
                                        "请选择别的文件。")
         .arg(QDir::toNativeSeparators(strPath));
 }
@@ -683,7 +683,7 @@ QString CDatabase::Url(const QString& strConnection) {
 void CDatabase::Open(const QString& strConnection) {
     SConnectionInfo* it = FindInfo(strConnection);
     if (!it || it->strUrl.isEmpty())
-        throw CDBException(QCoreApplication::translate("CDatabase", "没有指定帐本数据库。"));
+        throw CDBException(QCoreApplication::translate("CDatabase", "没有指定账本数据库。"));
     if (it->bOpen)
         return;
     const bool bPg = it->dialect.Kind() == CSqlDialect::PostgreSQL;
@@ -834,12 +834,12 @@ void CDatabase::CheckBookFile(const QString& strConnection) {
     const QString strPath = QDir::toNativeSeparators(it->strFilePath);
     throw CDBException(QFileInfo::exists(it->strFilePath)
                            ? QCoreApplication::translate(
-                                 "CDatabase", "帐本文件“%1”已被另一个文件替换，这一步没有写入。"
-                                              "请在原位置重新打开帐本。")
+                                 "CDatabase", "账本文件“%1”已被另一个文件替换，这一步没有写入。"
+                                              "请在原位置重新打开账本。")
                                  .arg(strPath)
                            : QCoreApplication::translate(
-                                 "CDatabase", "帐本文件“%1”已被删除或移走，这一步没有写入。"
-                                              "请在原位置重新打开帐本。")
+                                 "CDatabase", "账本文件“%1”已被删除或移走，这一步没有写入。"
+                                              "请在原位置重新打开账本。")
                                  .arg(strPath),
                        CDBException::EKind::BookReplaced);
 }

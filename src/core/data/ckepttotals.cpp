@@ -800,7 +800,7 @@ void CKeptTotals::Ensure(QSqlDatabase db, const CSqlDialect& d) {
                     CSchema::CreateRefusedText(
                         db, QCoreApplication::translate("CKeptTotals", "汇总表及其函数和触发器"),
                         QCoreApplication::translate("CKeptTotals",
-                                                    "只有帐本各表的所有者才能建立它们")) +
+                                                    "只有账本各表的所有者才能建立它们")) +
                     QStringLiteral("（%1）").arg(error.text().trimmed()));
             BuildTemporary(db, d);
             return;

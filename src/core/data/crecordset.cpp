@@ -19,13 +19,13 @@ QString ColumnLabel(const char* szColumn) {
         {"UserName", QT_TRANSLATE_NOOP("CRecordset", "用户名")},
         {"UserPwd", QT_TRANSLATE_NOOP("CRecordset", "密码")},
         {"SavePwd", QT_TRANSLATE_NOOP("CRecordset", "保存的密码")},
-        {"CardName", QT_TRANSLATE_NOOP("CRecordset", "帐号名")},
-        {"CardSum", QT_TRANSLATE_NOOP("CRecordset", "帐号备注")},
+        {"CardName", QT_TRANSLATE_NOOP("CRecordset", "账号名")},
+        {"CardSum", QT_TRANSLATE_NOOP("CRecordset", "账号备注")},
         {"Sort", QT_TRANSLATE_NOOP("CRecordset", "类型")},
         {"Note", QT_TRANSLATE_NOOP("CRecordset", "摘要")},
-        {"Bank", QT_TRANSLATE_NOOP("CRecordset", "帐号")},
-        {"TrsFrom", QT_TRANSLATE_NOOP("CRecordset", "转出帐号")},
-        {"TrsIn", QT_TRANSLATE_NOOP("CRecordset", "转入帐号")},
+        {"Bank", QT_TRANSLATE_NOOP("CRecordset", "账号")},
+        {"TrsFrom", QT_TRANSLATE_NOOP("CRecordset", "转出账号")},
+        {"TrsIn", QT_TRANSLATE_NOOP("CRecordset", "转入账号")},
     };
     for (const auto& l : s_labels) {
         if (qstrcmp(l.szColumn, szColumn) == 0)

@@ -117,8 +117,8 @@ QString CreateRefusedText(QSqlDatabase db, const QString& strWhat, const QString
         strSchema = query.value(1).toString();
     }
     return QCoreApplication::translate(
-               "CSchema", "帐本缺少%1，数据库用户“%2”无权创建（%3）。请用帐本所有者的数据库用户"
-                          "打开一次帐本（它会创建缺少的部分），或让数据库管理员授予这个权限。")
+               "CSchema", "账本缺少%1，数据库用户“%2”无权创建（%3）。请用账本所有者的数据库用户"
+                          "打开一次账本（它会创建缺少的部分），或让数据库管理员授予这个权限。")
         .arg(strWhat, strRole, QString(strRight).replace(QLatin1String("%1"), strSchema));
 }
 

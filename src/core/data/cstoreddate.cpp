@@ -249,7 +249,7 @@ QString CStoredDate::UnreadableMessage(const QString& strUser, const QString& st
     for (const SUnreadable& u : list) {
         const QString strName = u.strTable == QLatin1String("Income")   ? tr("收入")
                                 : u.strTable == QLatin1String("Outlay") ? tr("支出")
-                                                                        : tr("转帐");
+                                                                        : tr("转账");
         QStringList samples;
         for (const QString& s : u.samples)
             samples << QStringLiteral("“%1”").arg(s);
@@ -262,7 +262,7 @@ QString CStoredDate::UnreadableMessage(const QString& strUser, const QString& st
                      .arg(samples.join(QStringLiteral("、")), keys.join(QStringLiteral("、")),
                           u.nRows > u.keys.size() ? tr(" 等") : QString());
     }
-    return tr("帐本中有日期无法识别的记录，它们不计入任何统计、图表、报表和日期列表：\n\n%1\n\n"
+    return tr("账本中有日期无法识别的记录，它们不计入任何统计、图表、报表和日期列表：\n\n%1\n\n"
               "本程序能识别的日期以“年-月-日”开头，例如“2007-04-01”或“2007-04-01 00:00:00”。"
               "请用数据库工具按上面的编号找到这些行（用户名为“%2”），把日期改成这种写法。")
         .arg(lines.join(QLatin1Char('\n')), strUser);

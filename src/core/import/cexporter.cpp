@@ -89,9 +89,9 @@ QByteArray CExporter::Build(const QString& strUser, EFormat eFormat, const QDate
         *pCount = count;
 
     if (eFormat == EFormat::Csv) {
-        QString s = QStringLiteral("日期,类型,类别,备注,金额,帐户,转入帐户\r\n");
+        QString s = QStringLiteral("日期,类型,类别,备注,金额,账户,转入账户\r\n");
         static const QString kinds[] = {QStringLiteral("收入"), QStringLiteral("支出"),
-                                        QStringLiteral("转帐")};
+                                        QStringLiteral("转账")};
         for (const SItem& it : items) {
             QStringList cells = {
                 it.date.toString(Qt::ISODate), kinds[it.nKind],   CCsvParser::Quote(it.strSort),

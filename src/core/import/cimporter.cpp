@@ -330,10 +330,10 @@ CImporter::STotals CImporter::Totals(const QVector<SPreviewRow>& rows) {
     STotals t;
     t.nRows = int(rows.size());
     // Short names of the reasons, in the order the preview lists them.
-    const QStringList names = {Tr("交易关闭"),   Tr("不计收支"),   Tr("本人帐户间转帐"),
+    const QStringList names = {Tr("交易关闭"),   Tr("不计收支"),   Tr("本人账户间转账"),
                                Tr("退款不计"),   Tr("金额为 0"),   Tr("期初余额"),
-                               Tr("转帐另一半"), Tr("同一帐户"),   Tr("文件中重复"),
-                               Tr("以前导入过"), Tr("帐本中已有"), Tr("未勾选")};
+                               Tr("转账另一半"), Tr("同一账户"),   Tr("文件中重复"),
+                               Tr("以前导入过"), Tr("账本中已有"), Tr("未勾选")};
     QVector<int> counts(names.size(), 0);
     for (const SPreviewRow& r : rows) {
         if (r.bTicked) {
@@ -383,7 +383,7 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
                             const FProgress& progress) const {
     const QStringList accounts = Accounts();
     if (!accounts.contains(strAccount))
-        throw CDBException(Tr("找不到帐户“%1”。").arg(strAccount));
+        throw CDBException(Tr("找不到账户“%1”。").arg(strAccount));
     const int nUser = UserId();
     const QString strPrefix = SourcePrefix(st.eFormat);
     const int nTotal = int(st.rows.size());
@@ -465,10 +465,10 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
                 // The book lacks the other account: the money left or came into this one.
                 p.strUnknownAccount = strOther;
                 p.src.eType = bOut ? SStatementRow::EType::Outlay : SStatementRow::EType::Income;
-                p.src.strRemark = (bOut ? Tr("转帐到“%1”：帐本中没有这个帐户，记为支出；")
-                                        : Tr("从“%1”转来：帐本中没有这个帐户，记为收入；"))
+                p.src.strRemark = (bOut ? Tr("转账到“%1”：账本中没有这个账户，记为支出；")
+                                        : Tr("从“%1”转来：账本中没有这个账户，记为收入；"))
                                       .arg(strOther) +
-                                  Tr("在类别中选一个帐户可改为转帐。");
+                                  Tr("在类别中选一个账户可改为转账。");
                 p.strSort = GuessSort(p.src, rules);
             }
         } else {
@@ -481,7 +481,7 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
                    p.strAccount == p.strTransferTo) {
             p.eState = SPreviewRow::EState::NotMoney;
             p.src.eNotMoney = ENotMoney::SameAccount;
-            p.strReason = Tr("转出和转入是同一个帐户，余额不变。");
+            p.strReason = Tr("转出和转入是同一个账户，余额不变。");
         } else {
             // Only a row that is counted claims its key: a greyed one hides nothing.
             counted.push_back(i);
@@ -605,7 +605,7 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
             --it.value();
             p.eState = SPreviewRow::EState::Duplicate;
             p.eDuplicate = SPreviewRow::EDuplicate::InBook;
-            p.strReason = Tr("帐本中已有同一天、同金额、同备注的记录。");
+            p.strReason = Tr("账本中已有同一天、同金额、同备注的记录。");
         }
     }
     for (SPreviewRow& p : out)
@@ -628,7 +628,7 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
         if (!accounts.contains(p.strAccount) ||
             (p.src.eType == SStatementRow::EType::Transfer && !accounts.contains(p.strTransferTo)))
             throw CDBException(
-                Tr("第 %1 行：找不到帐户“%2”，没有导入任何记录。")
+                Tr("第 %1 行：找不到账户“%2”，没有导入任何记录。")
                     .arg(nLine)
                     .arg(accounts.contains(p.strAccount) ? p.strTransferTo : p.strAccount));
         if (!p.src.date.isValid() || p.src.nCents <= 0 ||
@@ -733,7 +733,7 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
             continue;
         // With two accounts of the same name only the first one entered moves, as a day does.
         if (!CBalance::Move(m_strUser, it.key(), it.value(), m_strConnection))
-            throw CDBException(Tr("找不到帐户“%1”，没有导入任何记录。").arg(it.key()));
+            throw CDBException(Tr("找不到账户“%1”，没有导入任何记录。").arg(it.key()));
     }
     if (progress && !progress(nTicked, nTicked))
         return result;

@@ -137,7 +137,7 @@ SStatement COfxReader::Read(const QString& strPath) {
     libofx_free_context(ctx);
     if (parse.nStatements == 0 && parse.st.rows.isEmpty())
         throw CImportError(
-            QCoreApplication::translate("COfxReader", "OFX 文件中没有可读的对帐单。"));
+            QCoreApplication::translate("COfxReader", "OFX 文件中没有可读的对账单。"));
     if (parse.st.rows.size() != parse.nSeen)
         throw CImportError(
             QCoreApplication::translate("COfxReader", "OFX 文件中第 %1 笔交易缺少日期或金额。")

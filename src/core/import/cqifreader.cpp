@@ -117,7 +117,7 @@ SStatement CQifReader::Read(const QString& strText) {
             if (strOther == strAccount || r.strCounterpart.compare(QLatin1String("Opening Balance"),
                                                                    Qt::CaseInsensitive) == 0) {
                 r.eNotMoney = ENotMoney::Balance;
-                r.strNotMoney = Tr("这是帐户的期初余额，不是一笔收支。");
+                r.strNotMoney = Tr("这是账户的期初余额，不是一笔收支。");
             } else {
                 // The file's own account and the other one; the money leaves the side whose
                 // balance goes down.
@@ -135,7 +135,7 @@ SStatement CQifReader::Read(const QString& strText) {
                 if (pendingMirror.value(strTheirs) > 0) {
                     --pendingMirror[strTheirs];
                     r.eNotMoney = ENotMoney::TransferHalf;
-                    r.strNotMoney = Tr("这是转帐的另一半，已在“%1”中计入。").arg(strOther);
+                    r.strNotMoney = Tr("这是转账的另一半，已在“%1”中计入。").arg(strOther);
                 } else {
                     ++pendingMirror[strMine];
                 }

@@ -73,7 +73,7 @@ QString CStatementFile::FormatName(EStatementFormat eFormat) {
     case EStatementFormat::Qif:
         return Tr("QIF 文件");
     case EStatementFormat::Ofx:
-        return Tr("OFX / QFX 银行对帐单");
+        return Tr("OFX / QFX 银行对账单");
     case EStatementFormat::Csv:
         return Tr("其它 CSV（自行指定各列）");
     }

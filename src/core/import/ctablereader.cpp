@@ -364,7 +364,7 @@ SStatement ReadAppBill(const CRowSource& source, int nHeader, const SAppBill& bi
             SetNotMoney(r, ENotMoney::Closed,
                         Tr("交易状态是“%1”：交易没有成交，钱款没有变动。").arg(strStatus));
         else if (bill.fnOwnMove(c, row))
-            SetNotMoney(r, ENotMoney::OwnMove, Tr("本人零钱与银行卡之间的转帐，不是收支。"));
+            SetNotMoney(r, ENotMoney::OwnMove, Tr("本人零钱与银行卡之间的转账，不是收支。"));
         else if (r.bNeutral)
             SetNotMoney(r, ENotMoney::Neutral, NeutralText(c.Cell(row, "收/支")));
         st.rows.append(r);

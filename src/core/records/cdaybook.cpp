@@ -202,7 +202,7 @@ std::int64_t CDayBook::Confirm(const QDate& day, const QString& strBank, const S
         {m_strUser, strBank}, m_strConnection);
     // Records of an account that is not there would move no balance: refuse them.
     if (!account.next())
-        throw CDBException(Tr("找不到帐户“%1”，记录没有保存。").arg(strBank));
+        throw CDBException(Tr("找不到账户“%1”，记录没有保存。").arg(strBank));
     const QVariant accountKey = account.value(0);
     account.finish();
 

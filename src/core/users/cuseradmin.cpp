@@ -75,11 +75,11 @@ QString CUserAdmin::CheckAccount(const SAccount& account) {
     if (account.strCardName.isEmpty())
         return Tr("账号不能为空！");
     if (Length(account.strCardName) > CDatabase::MaxTextLength)
-        return Tr("帐号名不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
+        return Tr("账号名不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
     if (Length(account.strCardNote) > CDatabase::MaxTextLength)
-        return Tr("帐号备注不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
+        return Tr("账号备注不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
     if (!CMoney::IsValid(account.dCardCash))
-        return Tr("帐号金额必须在 -1000000000000 与 1000000000000 之间！");
+        return Tr("账号金额必须在 -1000000000000 与 1000000000000 之间！");
     return QString();
 }
 

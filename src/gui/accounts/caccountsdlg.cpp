@@ -29,12 +29,12 @@ QPushButton* MakeButton(const QString& strText, int nId, QWidget* pParent) {
 
 CAccountsDlg::CAccountsDlg(QWidget* pParent) : QDialog(pParent) {
     setObjectName(QStringLiteral("CAccountsDlg"));
-    setWindowTitle(tr("帐号管理"));
+    setWindowTitle(tr("账号管理"));
 
     auto* pIcon = new QLabel(this);
     pIcon->setPixmap(CUserIcons::Pixmap(CUserIcons::Accounts, 40, devicePixelRatioF()));
-    auto* pHint = new QLabel(tr("选中一个帐号可以修改它的名字和备注，或删除它；"
-                                "填写名字、备注和期初余额后按“添加”可以新增帐号。"),
+    auto* pHint = new QLabel(tr("选中一个账号可以修改它的名字和备注，或删除它；"
+                                "填写名字、备注和期初余额后按“添加”可以新增账号。"),
                              this);
     pHint->setWordWrap(true);
     auto* pTop = new QHBoxLayout;
@@ -44,7 +44,7 @@ CAccountsDlg::CAccountsDlg(QWidget* pParent) : QDialog(pParent) {
 
     m_pList = new QTableWidget(0, ColCount, this);
     m_pList->setObjectName(QString::number(IDC_LIST));
-    m_pList->setHorizontalHeaderLabels({tr("帐号"), tr("备注"), tr("余额")});
+    m_pList->setHorizontalHeaderLabels({tr("账号"), tr("备注"), tr("余额")});
     m_pList->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_pList->horizontalHeader()->setHighlightSections(false);
     m_pList->verticalHeader()->hide();
@@ -63,13 +63,13 @@ CAccountsDlg::CAccountsDlg(QWidget* pParent) : QDialog(pParent) {
     m_pNote->setObjectName(QString::number(IDC_NOTE));
     m_pCash = new QLineEdit(this);
     m_pCash->setObjectName(QString::number(IDC_CASH));
-    m_pCash->setPlaceholderText(tr("仅新增帐号时使用"));
+    m_pCash->setPlaceholderText(tr("仅新增账号时使用"));
     for (QLineEdit* pEdit : {m_pName, m_pNote, m_pCash})
         pEdit->installEventFilter(this);
     auto* pFieldsBox = new QGroupBox(this);
     auto* pFields = new QFormLayout(pFieldsBox);
-    pFields->addRow(tr("帐号名"), m_pName);
-    pFields->addRow(tr("帐号备注"), m_pNote);
+    pFields->addRow(tr("账号名"), m_pName);
+    pFields->addRow(tr("账号备注"), m_pNote);
     pFields->addRow(tr("期初余额"), m_pCash);
 
     m_pAdd = MakeButton(tr("添加"), IDC_ADD, this);
@@ -128,7 +128,7 @@ bool CAccountsDlg::Reload() {
         m_pList->setItem(nRow, ColCash, pCash);
         nTotal += CMoney::ToCents(account.dCash);
     }
-    m_pTotal->setText(tr("共 %1 个帐号，余额合计 %2")
+    m_pTotal->setText(tr("共 %1 个账号，余额合计 %2")
                           .arg(m_accounts.size())
                           .arg(CMoney::FormatSign(CMoney::FromCents(nTotal))));
     OnSelectionChanged();
@@ -217,7 +217,7 @@ void CAccountsDlg::OnDelete() {
     if (nIndex < 0)
         return;
     const CAccountAdmin::SAccount account = m_accounts[nIndex];
-    if (!CMessageBox::AskOkCancel(tr("确定删除帐号“%1”吗？").arg(account.strName), tr("删除帐号"),
+    if (!CMessageBox::AskOkCancel(tr("确定删除账号“%1”吗？").arg(account.strName), tr("删除账号"),
                                   this))
         return;
     try {

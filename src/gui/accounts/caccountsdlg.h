@@ -11,7 +11,7 @@ class QLineEdit;
 class QPushButton;
 class QTableWidget;
 
-// "帐号管理": the logged-in user's accounts with their balances. The user adds an account with
+// "账号管理": the logged-in user's accounts with their balances. The user adds an account with
 // an opening balance, renames one or changes its note (修改), or deletes one nothing refers to.
 // Every button writes at once; the list is read afresh after each write.
 class CAccountsDlg : public QDialog {

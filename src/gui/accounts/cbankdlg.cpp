@@ -30,7 +30,7 @@ QPushButton* MakeButton(const QString& strText, int nId, QWidget* pParent) {
 
 CBankDlg::CBankDlg(QWidget* pParent) : QDialog(pParent) {
     setObjectName(QStringLiteral("CBankDlg"));
-    setWindowTitle(tr("帐号信息"));
+    setWindowTitle(tr("账号信息"));
 
     auto* pIcon = new QLabel(this);
     pIcon->setPixmap(CUserIcons::Pixmap(CUserIcons::Accounts, 40, devicePixelRatioF()));
@@ -52,11 +52,11 @@ CBankDlg::CBankDlg(QWidget* pParent) : QDialog(pParent) {
         pEdit->installEventFilter(this);
     auto* pFields = new QGridLayout(pFieldsBox);
     pFields->setVerticalSpacing(14);
-    pFields->addWidget(new QLabel(tr("帐号名"), pFieldsBox), 0, 0);
+    pFields->addWidget(new QLabel(tr("账号名"), pFieldsBox), 0, 0);
     pFields->addWidget(m_pCardName, 0, 1);
-    pFields->addWidget(new QLabel(tr("帐号备注"), pFieldsBox), 1, 0);
+    pFields->addWidget(new QLabel(tr("账号备注"), pFieldsBox), 1, 0);
     pFields->addWidget(m_pCardNote, 1, 1);
-    pFields->addWidget(new QLabel(tr("帐号金额"), pFieldsBox), 2, 0);
+    pFields->addWidget(new QLabel(tr("账号金额"), pFieldsBox), 2, 0);
     pFields->addWidget(m_pCardCash, 2, 1);
     pFieldsBox->setMinimumWidth(220);
 
@@ -74,7 +74,7 @@ CBankDlg::CBankDlg(QWidget* pParent) : QDialog(pParent) {
 
     m_listBank = new QTableWidget(0, ColCount, this);
     m_listBank->setObjectName(QString::number(IDC_LIST));
-    m_listBank->setHorizontalHeaderLabels({tr("帐号"), tr("卡号"), tr("余额")});
+    m_listBank->setHorizontalHeaderLabels({tr("账号"), tr("卡号"), tr("余额")});
     m_listBank->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_listBank->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_listBank->horizontalHeader()->setHighlightSections(false);
@@ -143,7 +143,7 @@ bool CBankDlg::UpdateData(bool bSaveAndValidate) {
     const double dCash = CMoney::FromCents(nCents);
     QString strRefusal;
     if (eParse != CMoney::EParse::Ok)
-        strRefusal = tr("帐号金额：%1").arg(CMoney::ParseMessage(eParse));
+        strRefusal = tr("账号金额：%1").arg(CMoney::ParseMessage(eParse));
     if (!strRefusal.isEmpty()) {
         CMessageBox::ShowMessage(strRefusal, this);
         // The field goes back to the amount it held, ready to be typed over.
@@ -270,14 +270,14 @@ void CBankDlg::reject() {
     // Accounts typed so far are lost on leaving: ask first.
     if ((m_listBank->rowCount() > 0 || !m_pCardName->text().trimmed().isEmpty()) &&
         !CMessageBox::AskOkCancel(
-            tr("已输入的帐号信息将全部放弃，新用户也不会创建。\n确定放弃吗？"), tr("放弃帐号信息"),
+            tr("已输入的账号信息将全部放弃，新用户也不会创建。\n确定放弃吗？"), tr("放弃账号信息"),
             this))
         return;
     QDialog::reject();
 }
 
 void CBankDlg::OnOK() {
-    if (!CMessageBox::AskOkCancel(tr("确定账号信息正确吗？(以后可以在“帐号管理”中修改。)"),
+    if (!CMessageBox::AskOkCancel(tr("确定账号信息正确吗？(以后可以在“账号管理”中修改。)"),
                                   tr("注意"), this))
         return;
     if (m_listBank->rowCount() == 0) {

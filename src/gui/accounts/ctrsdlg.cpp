@@ -55,7 +55,7 @@ bool BalanceOf(const QVector<CAccountList::SAccount>& accounts, const QString& s
 CTrsDlg::CTrsDlg(CSession* pSession, QWidget* pParent)
     : QDialog(pParent), m_dlgTrsRpt(new CTrsRptDlg(pSession, this)), m_pSession(pSession) {
     setObjectName(QStringLiteral("CTrsDlg"));
-    setWindowTitle(tr("添加转帐记录"));
+    setWindowTitle(tr("添加转账记录"));
 
     m_ctlCalendar = new QCalendarWidget(this);
     m_ctlCalendar->setObjectName(QString::number(IDC_CALENDAR));
@@ -83,9 +83,9 @@ CTrsDlg::CTrsDlg(CSession* pSession, QWidget* pParent)
     m_pAmount->setObjectName(QString::number(IDC_AMOUNT));
     auto* pFieldsBox = new QGroupBox(this);
     auto* pFields = new QFormLayout(pFieldsBox);
-    pFields->addRow(tr("转出帐号"), m_ctlFrom);
-    pFields->addRow(tr("转入帐号"), m_ctlIn);
-    pFields->addRow(tr("转帐金额"), m_pAmount);
+    pFields->addRow(tr("转出账号"), m_ctlFrom);
+    pFields->addRow(tr("转入账号"), m_ctlIn);
+    pFields->addRow(tr("转账金额"), m_pAmount);
 
     auto button = [this](int nId, const QString& strText) {
         auto* pButton = new QPushButton(strText, this);
@@ -96,7 +96,7 @@ CTrsDlg::CTrsDlg(CSession* pSession, QWidget* pParent)
     QPushButton* pOk = button(IDOK, tr("确定"));
     pOk->setDefault(true);
     QPushButton* pCancel = button(IDCANCEL, tr("取消"));
-    QPushButton* pView = button(IDC_VIEW_TRS, tr("查看转帐记录"));
+    QPushButton* pView = button(IDC_VIEW_TRS, tr("查看转账记录"));
     auto* pButtons = new QHBoxLayout;
     pButtons->addWidget(pOk);
     pButtons->addWidget(pCancel);
@@ -168,7 +168,7 @@ bool CTrsDlg::UpdateData(bool bSaveAndValidate) {
     const CMoney::EParse eParse = CMoney::Parse(m_pAmount->text(), nCents);
     const double dAmount = CMoney::FromCents(nCents);
     if (eParse != CMoney::EParse::Ok) {
-        CMessageBox::ShowMessage(tr("转帐金额：%1").arg(CMoney::ParseMessage(eParse)), this);
+        CMessageBox::ShowMessage(tr("转账金额：%1").arg(CMoney::ParseMessage(eParse)), this);
         m_pAmount->setFocus();
         m_pAmount->selectAll();
         return false;
@@ -184,13 +184,13 @@ void CTrsDlg::OnOK() {
         return;
     QString strRefusal;
     if (m_strTrsFrom.isEmpty())
-        strRefusal = tr("转出帐号不能为空!");
+        strRefusal = tr("转出账号不能为空!");
     else if (m_strTrsIn.isEmpty())
-        strRefusal = tr("转入帐号不能为空!");
+        strRefusal = tr("转入账号不能为空!");
     else if (m_strTrsIn == m_strTrsFrom)
-        strRefusal = tr("转入帐号和转出帐号不能相同!");
+        strRefusal = tr("转入账号和转出账号不能相同!");
     else if (m_TrsAmount == 0)
-        strRefusal = tr("转帐金额不能为零!");
+        strRefusal = tr("转账金额不能为零!");
     else if (!CMoney::IsValid(m_TrsAmount))
         strRefusal = CTransfer::Message(CTransfer::EResult::BadAmount);
     if (!strRefusal.isEmpty()) {
@@ -221,7 +221,7 @@ bool CTrsDlg::ConfirmBelowZero() {
     if (nAfter >= 0)
         return true;
     return CMessageBox::AskOkCancel(
-        tr("转帐后帐号“%1”的余额将是 %2，低于零。\n确定要转帐吗？")
+        tr("转账后账号“%1”的余额将是 %2，低于零。\n确定要转账吗？")
             .arg(strPayer, CMoney::FormatSign(CMoney::FromCents(nAfter))),
         tr("余额不足"), this);
 }

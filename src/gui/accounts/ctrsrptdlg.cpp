@@ -16,14 +16,14 @@
 CTrsRptDlg::CTrsRptDlg(CSession* pSession, QWidget* pParent)
     : QDialog(pParent), m_pSession(pSession) {
     setObjectName(QStringLiteral("CTrsRptDlg"));
-    setWindowTitle(tr("转帐记录查询"));
+    setWindowTitle(tr("转账记录查询"));
 
     auto* pIcon = new QLabel(this);
     pIcon->setPixmap(QIcon(QStringLiteral(":/res/icons/add_trs.svg")).pixmap(32, 32));
     auto* pHead = new QHBoxLayout;
     pHead->addWidget(pIcon);
     pHead->addSpacing(12);
-    pHead->addWidget(new QLabel(tr("用户转帐历史记录详细"), this));
+    pHead->addWidget(new QLabel(tr("用户转账历史记录详细"), this));
     pHead->addStretch(1);
 
     // The grid takes its row height from its font when it is built.
@@ -46,10 +46,10 @@ CTrsRptDlg::CTrsRptDlg(CSession* pSession, QWidget* pParent)
     auto* pCancel = new QPushButton(tr("取消"), this);
     pCancel->setObjectName(QString::number(IDCANCEL));
     pCancel->setAutoDefault(false);
-    m_pUndo = new QPushButton(tr("撤销转帐"), this);
+    m_pUndo = new QPushButton(tr("撤销转账"), this);
     m_pUndo->setObjectName(QString::number(IDC_UNDO));
     m_pUndo->setAutoDefault(false);
-    m_pUndo->setToolTip(tr("选中一笔转帐后，把它撤销：金额回到转出帐号，转帐记录删除"));
+    m_pUndo->setToolTip(tr("选中一笔转账后，把它撤销：金额回到转出账号，转账记录删除"));
     auto* pButtons = new QHBoxLayout;
     pButtons->addWidget(pOk);
     pButtons->addStretch(1);
@@ -78,11 +78,11 @@ void CTrsRptDlg::OnUndo() {
     if (m_nSelRow <= 0 || m_nSelRow > m_keys.size())
         return;
     const QString strText =
-        tr("确定撤销这笔转帐吗？\n\n%1  从“%2”转入“%3”  "
-           "%4\n\n金额将回到“%2”，这条转帐记录将被删除。")
+        tr("确定撤销这笔转账吗？\n\n%1  从“%2”转入“%3”  "
+           "%4\n\n金额将回到“%2”，这条转账记录将被删除。")
             .arg(m_ctlGrid->GetTextMatrix(m_nSelRow, 1), m_ctlGrid->GetTextMatrix(m_nSelRow, 2),
                  m_ctlGrid->GetTextMatrix(m_nSelRow, 3), m_ctlGrid->GetTextMatrix(m_nSelRow, 4));
-    if (!CMessageBox::AskOkCancel(strText, tr("撤销转帐"), this))
+    if (!CMessageBox::AskOkCancel(strText, tr("撤销转账"), this))
         return;
     CMessageBox::Guarded(this, [&] {
         const CTransfer::EUndo eResult =
@@ -103,8 +103,8 @@ void CTrsRptDlg::setVisible(bool bVisible) {
 }
 
 bool CTrsRptDlg::OnInitDialog() {
-    const QString headings[5] = {QString(), tr("转帐日期"), tr("转出帐号"), tr("转入帐号"),
-                                 tr("转帐金额")};
+    const QString headings[5] = {QString(), tr("转账日期"), tr("转出账号"), tr("转入账号"),
+                                 tr("转账金额")};
     m_ctlGrid->SetColWidth(0, 500);
     for (int c = 1; c < 5; ++c) {
         m_ctlGrid->SetRow(0);

@@ -150,10 +150,10 @@ void CReportPrinter::DrawReportTitle(QPainter* pPainter, int /*nPage*/) {
         strTitle = tr("用户支出报告");
         break;
     case Account:
-        strTitle = tr("用户帐户报告");
+        strTitle = tr("用户账户报告");
         break;
     case Transfer:
-        strTitle = tr("用户转帐报告");
+        strTitle = tr("用户转账报告");
         break;
     }
     pPainter->setFont(MakeFont(QStringLiteral("隶书"), 18));
@@ -175,10 +175,10 @@ void CReportPrinter::DrawReportBody(QPainter* pPainter, int nPage) {
         headers = {tr("日期"), tr("支出分类"), tr("摘要"), tr("支出金额")};
         break;
     case Account:
-        headers = {tr("帐号"), tr("备注"), tr("金额")};
+        headers = {tr("账号"), tr("备注"), tr("金额")};
         break;
     default:
-        headers = {tr("日期"), tr("转出帐号"), tr("转入帐号"), tr("转帐金额")};
+        headers = {tr("日期"), tr("转出账号"), tr("转入账号"), tr("转账金额")};
         break;
     }
     const QVector<double> headerX =

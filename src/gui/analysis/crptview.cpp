@@ -89,7 +89,7 @@ void CRptView::CreateControls() {
     pQuery->addLayout(pIconRow, 0, 0, 1, 2);
 
     m_pQueryKind = Combo(IDC_QUERY_KIND, pQueryBox);
-    m_pQueryKind->addItems({tr("帐户记录"), tr("转帐记录"), tr("收入记录"), tr("支出记录")});
+    m_pQueryKind->addItems({tr("账户记录"), tr("转账记录"), tr("收入记录"), tr("支出记录")});
     m_pInSort = Combo(IDC_IN_SORT, pQueryBox);
     m_pInSort->addItems({tr("全部收入"), tr("工资收入"), tr("奖金收入"), tr("津贴收入"),
                          tr("股票收入"), tr("房地产收入"), tr("债券收入"), tr("投资收入"),
@@ -260,12 +260,12 @@ void CRptView::OnQuery() {
     CMessageBox::Guarded(this, [&] {
         // The grid takes the new kind's header first thing, even if the query then fails.
         const QString strKind = m_strQueryKind;
-        if (strKind == tr("帐户记录") || strKind == tr("转帐记录") || strKind == tr("收入记录") ||
+        if (strKind == tr("账户记录") || strKind == tr("转账记录") || strKind == tr("收入记录") ||
             strKind == tr("支出记录"))
             m_strShownKind = strKind;
-        if (strKind == tr("帐户记录"))
+        if (strKind == tr("账户记录"))
             ShowAccountReport();
-        else if (strKind == tr("转帐记录"))
+        else if (strKind == tr("转账记录"))
             ShowTransferReport();
         else if (strKind == tr("收入记录"))
             ShowRecordReport(true);
@@ -294,14 +294,14 @@ void CRptView::ShowRecordReport(bool bIncome) {
 }
 
 void CRptView::ShowAccountReport() {
-    SetHeader(4, {tr("帐号名"), tr("备注"), tr("金额")});
+    SetHeader(4, {tr("账号名"), tr("备注"), tr("金额")});
     auto result = CReportQuery::AccountReport(m_strUserName);
     m_dTotal = result.Total();
     m_pGrid->SetAllRows(std::move(result.rows));
 }
 
 void CRptView::ShowTransferReport() {
-    SetHeader(5, {tr("日期"), tr("转出帐号"), tr("转入帐号"), tr("转帐金额")});
+    SetHeader(5, {tr("日期"), tr("转出账号"), tr("转入账号"), tr("转账金额")});
     auto result = CReportQuery::TransferReport(m_strUserName);
     m_dTotal = result.Total();
     m_pGrid->SetAllRows(std::move(result.rows));
@@ -315,9 +315,9 @@ void CRptView::SetPrintState() {
         pPrinter->m_nReportKind = CReportPrinter::Income;
     else if (strKind == tr("支出记录"))
         pPrinter->m_nReportKind = CReportPrinter::Outlay;
-    else if (strKind == tr("帐户记录"))
+    else if (strKind == tr("账户记录"))
         pPrinter->m_nReportKind = CReportPrinter::Account;
-    else if (strKind == tr("转帐记录"))
+    else if (strKind == tr("转账记录"))
         pPrinter->m_nReportKind = CReportPrinter::Transfer;
 }
 

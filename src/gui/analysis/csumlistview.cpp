@@ -177,7 +177,7 @@ void CSumListView::ShowScope(const CScope& scope) {
 void CSumListView::ShowSummary(const QString& strUser) {
     m_strUserName = strUser;
     m_strUserTitle = tr("用户名:  ") + m_strUserName;
-    m_strAccountTotal = tr("用户帐户简报");
+    m_strAccountTotal = tr("用户账户简报");
     WriteAccountHeader();
 
     // Everything but the account list comes from one pass over the book.
@@ -217,7 +217,7 @@ void CSumListView::WriteAccountHeader() {
     m_gridAccount->SetColWidth(0, 500);
     m_gridAccount->SetRow(0);
     m_gridAccount->SetCol(1);
-    m_gridAccount->SetText(tr("帐号"));
+    m_gridAccount->SetText(tr("账号"));
     m_gridAccount->SetColWidth(1, 2000);
     m_gridAccount->SetCol(2);
     m_gridAccount->SetText(tr("金额"));

@@ -8,7 +8,7 @@
 
 CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent) {
     setObjectName(QStringLiteral("CAboutDlg"));
-    setWindowTitle(tr("关于 Ledgerkin"));
+    setWindowTitle(tr("关于 Ledgerkin 家庭账本"));
     auto* pPicture =
         new CPicture(QStringLiteral(":/res/pictures/about.svg"), QSize(502, 209), this,
                      {{QStringLiteral("@VERSION@"), QStringLiteral(LEDGERKIN_VERSION)}});

@@ -58,7 +58,7 @@ void Install(CMainFrame* pFrame) {
     QAction* pPreview = add(ID_PREVIEW, Tr("打印预览(&V)"), Tr("预览报表查询的打印结果"),
                             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
     QAction* pReload =
-        add(ID_RELOAD, Tr("刷新(&R)"), Tr("从帐本重新读取当前视图"), QKeySequence(Qt::Key_F5));
+        add(ID_RELOAD, Tr("刷新(&R)"), Tr("从账本重新读取当前视图"), QKeySequence(Qt::Key_F5));
     QObject::connect(pPrint, &QAction::triggered, pFrame, [pFrame] { OnPrint(pFrame, false); });
     QObject::connect(pPreview, &QAction::triggered, pFrame, [pFrame] { OnPrint(pFrame, true); });
     QObject::connect(pReload, &QAction::triggered, pFrame, [pFrame] { OnReload(pFrame); });
@@ -115,7 +115,7 @@ void OnReload(CMainFrame* pFrame) {
         pFrame->RebuildTree();
         pDay->FillAccountList();
         pDay->ShowCurrentDay();
-        pFrame->SetStatusText(Tr("已重新读取帐本。"));
+        pFrame->SetStatusText(Tr("已重新读取账本。"));
         return;
     }
     const CMainFrame::EView eShown = pFrame->ShownView();
@@ -123,7 +123,7 @@ void OnReload(CMainFrame* pFrame) {
         return;
     pFrame->OpenView(eShown, true);
     pFrame->UpdateCommandUI();
-    pFrame->SetStatusText(Tr("已重新读取帐本。"));
+    pFrame->SetStatusText(Tr("已重新读取账本。"));
 }
 
 } // namespace CKeyboardCommands

@@ -36,55 +36,79 @@ struct SCommandLine {
 
 // The command line, read before any window system is needed, so --help, --version and a
 // wrong argument work on a console without a display. nExit >= 0 asks to end with that code.
+// Help, version and the parser's complaints are written here rather than by
+// QCommandLineParser, whose own texts are English.
 SCommandLine ParseCommandLine(int& nExit) {
     nExit = -1;
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QCoreApplication::translate("CLedgerkinApp", "Ledgerkin 个人帐本"));
-    const QCommandLineOption helpOption = parser.addHelpOption();
-    const QCommandLineOption versionOption = parser.addVersionOption();
+    const auto tr = [](const char* sz) { return QCoreApplication::translate("CLedgerkinApp", sz); };
+    const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                        tr("显示这份帮助后退出"));
+    const QCommandLineOption versionOption(
+        QStringList{QStringLiteral("v"), QStringLiteral("version")}, tr("显示版本号后退出"));
     const QCommandLineOption databaseOption(
         QStringList{QStringLiteral("database")},
-        QCoreApplication::translate(
-            "CLedgerkinApp", "使用的帐本，可以是：\n"
-                             "  SQLite 文件的路径，例如 ~/帐本/family.db\n"
-                             "  postgresql://用户:密码@主机:端口/数据库\n"
-                             "  postgresql://用户@主机:端口/数据库（密码取自 ~/.pgpass）\n"
-                             "PostgreSQL 地址后面可加 ?schema=名称（一个数据库中放几本帐），"
-                             "以及 sslmode=、service=、passfile=、connect_timeout=，用 & 连接。"),
+        tr("使用的账本，可以是：\n"
+           "  SQLite 文件的路径，例如 ~/账本/family.db\n"
+           "  postgresql://用户:密码@主机:端口/数据库\n"
+           "  postgresql://用户@主机:端口/数据库（密码取自 ~/.pgpass）\n"
+           "PostgreSQL 地址后面可加 ?schema=名称（一个数据库中放几本账），"
+           "以及 sslmode=、service=、passfile=、connect_timeout=，用 & 连接。"),
         QStringLiteral("URL"));
-    parser.addOption(databaseOption);
     const QCommandLineOption demoOption(
         QStringList{QStringLiteral("demo")},
-        QCoreApplication::translate(
-            "CLedgerkinApp",
-            "打开演示帐本（独立的文件，不动您自己的帐本）：用户“演示用户”，密码“demo”"));
-    parser.addOption(demoOption);
+        tr("打开演示账本（独立的文件，不动您自己的账本）：用户“演示用户”，密码“demo”"));
+    const QList<QCommandLineOption> options = {helpOption, versionOption, databaseOption,
+                                               demoOption};
+    QCommandLineParser parser;
+    parser.addOptions(options);
 
     QString strError;
     if (!parser.parse(QCoreApplication::arguments()))
-        strError = parser.errorText();
+        strError = !parser.unknownOptionNames().isEmpty()
+                       ? tr("不认识的选项“%1”").arg(parser.unknownOptionNames().constFirst())
+                       : tr("--database 需要一个账本路径或 URL");
     else if (!parser.positionalArguments().isEmpty())
-        strError = QCoreApplication::translate("CLedgerkinApp", "不认识的参数“%1”")
-                       .arg(parser.positionalArguments().constFirst());
+        strError = tr("不认识的参数“%1”").arg(parser.positionalArguments().constFirst());
     else if (parser.isSet(databaseOption) && parser.value(databaseOption).trimmed().isEmpty())
-        strError =
-            QCoreApplication::translate("CLedgerkinApp", "--database 需要一个帐本路径或 URL");
+        strError = tr("--database 需要一个账本路径或 URL");
     else if (parser.isSet(databaseOption) && parser.isSet(demoOption))
-        strError =
-            QCoreApplication::translate("CLedgerkinApp", "--demo 和 --database 不能同时使用");
+        strError = tr("--demo 和 --database 不能同时使用");
     else if (parser.isSet(databaseOption))
         strError = CDatabase::CheckUrl(parser.value(databaseOption).trimmed());
     if (!strError.isEmpty()) {
-        PrintError(QCoreApplication::translate("CLedgerkinApp", "命令行有误：%1").arg(strError));
-        PrintError(QCoreApplication::translate("CLedgerkinApp", "用 --help 查看可用的选项。"));
+        PrintError(tr("命令行有误：%1").arg(strError));
+        PrintError(tr("用 --help 查看可用的选项。"));
         nExit = 2;
         return {};
     }
-    if (parser.isSet(helpOption))
-        parser.showHelp(0);
-    if (parser.isSet(versionOption))
-        parser.showVersion();
+    if (parser.isSet(helpOption)) {
+        QString strHelp = tr("Ledgerkin 家庭账本") + QStringLiteral("\n\n") +
+                          tr("用法：%1 [选项]").arg(QStringLiteral("ledgerkin")) +
+                          QStringLiteral("\n\n") + tr("选项：") + QStringLiteral("\n");
+        for (const QCommandLineOption& option : options) {
+            QStringList names;
+            for (const QString& strName : option.names())
+                names << (strName.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) +
+                             strName;
+            QString strHead = QStringLiteral("  ") + names.join(QStringLiteral(", "));
+            if (!option.valueName().isEmpty())
+                strHead += QStringLiteral(" <%1>").arg(option.valueName());
+            strHelp += strHead + QStringLiteral("\n");
+            for (const QString& strLine : option.description().split(QLatin1Char('\n')))
+                strHelp += QStringLiteral("      ") + strLine + QStringLiteral("\n");
+        }
+        std::fputs(qUtf8Printable(strHelp), stdout);
+        nExit = 0;
+        return {};
+    }
+    if (parser.isSet(versionOption)) {
+        std::fputs(
+            qUtf8Printable(tr("Ledgerkin 家庭账本 %1").arg(QCoreApplication::applicationVersion()) +
+                           QStringLiteral("\n")),
+            stdout);
+        nExit = 0;
+        return {};
+    }
     return {parser.value(databaseOption).trimmed(), parser.isSet(demoOption)};
 }
 // Opening a book written before the kept totals builds them once; on a large book that takes
@@ -102,9 +126,9 @@ void ShowTotalsBuild(bool bStarting, qint64 nRows) {
         return;
     s_pDialog = new QProgressDialog(
         QCoreApplication::translate("CLedgerkinApp",
-                                    "第一次用这个版本打开帐本，正在整理汇总数据，请稍候…"),
+                                    "第一次用这个版本打开账本，正在整理汇总数据，请稍候…"),
         QString(), 0, 0, QApplication::activeWindow());
-    s_pDialog->setWindowTitle(QCoreApplication::translate("CLedgerkinApp", "打开帐本"));
+    s_pDialog->setWindowTitle(QCoreApplication::translate("CLedgerkinApp", "打开账本"));
     s_pDialog->setWindowModality(Qt::ApplicationModal);
     s_pDialog->setMinimumDuration(0);
     s_pDialog->show();
@@ -184,9 +208,9 @@ int CLedgerkinApp::Run(int argc, char** argv) {
         try {
             CDemoBook::Ensure();
             frame.SetStatusText(QCoreApplication::translate(
-                "CLedgerkinApp", "演示帐本已打开：用户“演示用户”，密码“demo”。"));
+                "CLedgerkinApp", "演示账本已打开：用户“演示用户”，密码“demo”。"));
         } catch (const CDBException& e) {
-            frame.SetStatusText(QCoreApplication::translate("CLedgerkinApp", "演示帐本无法建立：%1")
+            frame.SetStatusText(QCoreApplication::translate("CLedgerkinApp", "演示账本无法建立：%1")
                                     .arg(e.m_strError));
         }
         QApplication::restoreOverrideCursor();

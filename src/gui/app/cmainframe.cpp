@@ -42,8 +42,8 @@ struct SCommand {
 const SCommand kCommands[] = {
     {CMainFrame::ID_NEW_USER, QT_TRANSLATE_NOOP("CMainFrame", "新建用户(&N)"),
      QT_TRANSLATE_NOOP("CMainFrame", "新建用户"), "new_user"},
-    {CMainFrame::ID_LOGIN, QT_TRANSLATE_NOOP("CMainFrame", "用户登陆(&L)"),
-     QT_TRANSLATE_NOOP("CMainFrame", "用户登陆"), "login"},
+    {CMainFrame::ID_LOGIN, QT_TRANSLATE_NOOP("CMainFrame", "用户登录(&L)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "用户登录"), "login"},
     {CMainFrame::ID_DELETE_USER, QT_TRANSLATE_NOOP("CMainFrame", "删除用户(&D)"),
      QT_TRANSLATE_NOOP("CMainFrame", "删除用户"), "delete_user"},
     {CMainFrame::ID_CHANGE_PWD, QT_TRANSLATE_NOOP("CMainFrame", "修改密码(&P)"),
@@ -51,17 +51,17 @@ const SCommand kCommands[] = {
     {CMainFrame::ID_DISCONNECT, QT_TRANSLATE_NOOP("CMainFrame", "断开用户(&C)"),
      QT_TRANSLATE_NOOP("CMainFrame", "断开用户"), "disconnect"},
     {CMainFrame::ID_RESTORE_BACKUP, QT_TRANSLATE_NOOP("CMainFrame", "从备份恢复(&R)..."),
-     QT_TRANSLATE_NOOP("CMainFrame", "用每日备份中的一份替换帐本的内容\n从备份恢复"), nullptr},
+     QT_TRANSLATE_NOOP("CMainFrame", "用每日备份中的一份替换账本的内容\n从备份恢复"), nullptr},
     {CMainFrame::ID_EXIT, QT_TRANSLATE_NOOP("CMainFrame", "退出系统(&E)"),
      QT_TRANSLATE_NOOP("CMainFrame", "退出系统"), "exit"},
     {CMainFrame::ID_ADD_INCOME, QT_TRANSLATE_NOOP("CMainFrame", "添加收入记录(&A)"),
      QT_TRANSLATE_NOOP("CMainFrame", "添加收入记录"), "add_income"},
     {CMainFrame::ID_ADD_OUTLAY, QT_TRANSLATE_NOOP("CMainFrame", "添加支出记录(&O)"),
      QT_TRANSLATE_NOOP("CMainFrame", "添加支出记录"), "add_outlay"},
-    {CMainFrame::ID_ADD_TRS, QT_TRANSLATE_NOOP("CMainFrame", "添加转帐记录(&C)"),
-     QT_TRANSLATE_NOOP("CMainFrame", "添加转帐记录"), "add_trs"},
-    {CMainFrame::ID_ACCOUNTS, QT_TRANSLATE_NOOP("CMainFrame", "帐号管理(&M)"),
-     QT_TRANSLATE_NOOP("CMainFrame", "添加、改名、删除帐号\n帐号管理"), "accounts"},
+    {CMainFrame::ID_ADD_TRS, QT_TRANSLATE_NOOP("CMainFrame", "添加转账记录(&C)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "添加转账记录"), "add_trs"},
+    {CMainFrame::ID_ACCOUNTS, QT_TRANSLATE_NOOP("CMainFrame", "账号管理(&M)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "添加、改名、删除账号\n账号管理"), "accounts"},
     {CMainFrame::ID_SUM_VIEW, QT_TRANSLATE_NOOP("CMainFrame", "摘要查询"),
      QT_TRANSLATE_NOOP("CMainFrame", "摘要查询"), "sum_view"},
     {CMainFrame::ID_INCOME_VIEW, QT_TRANSLATE_NOOP("CMainFrame", "收入查询"),
@@ -174,7 +174,7 @@ const CMainFrame* g_pHandlerOwner = nullptr;
 CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent)
     : QMainWindow(pParent), m_pSession(new CSession(this)) {
     setObjectName(QStringLiteral("CMainFrame"));
-    setWindowTitle(QStringLiteral("Ledgerkin"));
+    setWindowTitle(tr("Ledgerkin 家庭账本"));
     setWindowIcon(QIcon(QStringLiteral(":/res/icons/ledgerkin.svg")));
 
     if (bShowSplash) {
@@ -402,7 +402,7 @@ void CMainFrame::UpdateCommandUI() {
     m_actions.value(ID_VIEW_TOOLBAR)
         ->setChecked(findChild<QToolBar*>()->isVisibleTo(this) || !isVisible());
     m_actions.value(ID_VIEW_STATUS_BAR)->setChecked(statusBar()->isVisibleTo(this) || !isVisible());
-    setWindowTitle(QStringLiteral("Ledgerkin"));
+    setWindowTitle(tr("Ledgerkin 家庭账本"));
 }
 
 void CMainFrame::SetStatusText(const QString& strText) {

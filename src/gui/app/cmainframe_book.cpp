@@ -53,7 +53,7 @@ void CMainFrame::OnBookChanged() {
     }
     // Rows being typed are never replaced under the person typing them.
     const QString strDeferred =
-        tr("另一个程序修改了帐本；正在编辑的这一天在确定或取消后显示最新内容。");
+        tr("另一个程序修改了账本；正在编辑的这一天在确定或取消后显示最新内容。");
     if (pDayView->IsEditing()) {
         SetStatusText(strDeferred);
         m_pChangeWatcher->Defer();
@@ -73,12 +73,12 @@ void CMainFrame::OnBookChanged() {
 
 void CMainFrame::OnBookReplaced() {
     const QString strPath = QDir::toNativeSeparators(CDatabase::Url());
-    SetStatusText(tr("帐本文件“%1”已被删除、移动或替换，不再写入。").arg(strPath));
+    SetStatusText(tr("账本文件“%1”已被删除、移动或替换，不再写入。").arg(strPath));
     if (CMessageBox::AskOkCancel(
-            tr("帐本文件“%1”已被删除、移动或替换为另一个文件。程序不会再写入它。\n\n"
-               "现在在原位置重新打开帐本吗？")
+            tr("账本文件“%1”已被删除、移动或替换为另一个文件。程序不会再写入它。\n\n"
+               "现在在原位置重新打开账本吗？")
                 .arg(strPath),
-            tr("帐本文件已改变"), this))
+            tr("账本文件已改变"), this))
         ReopenBook();
 }
 
@@ -91,20 +91,20 @@ void CMainFrame::ReopenBook() {
     const QString strUrl = CDatabase::Url();
     SetLoggedOut();
     CDatabase::SetUrl(strUrl); // closes; the next step opens the file now at the path
-    SetStatusText(tr("已在原位置重新打开帐本，请重新登录。"));
+    SetStatusText(tr("已在原位置重新打开账本，请重新登录。"));
 }
 
 void CMainFrame::OnRestoreBackup() {
     const QString strBook = CDatabase::Url();
     if (CDatabase::IsPostgresUrl(strBook)) {
-        CMessageBox::ShowMessage(tr("这是 PostgreSQL 帐本，程序不为它做每日备份；请用 pg_dump 和 "
+        CMessageBox::ShowMessage(tr("这是 PostgreSQL 账本，程序不为它做每日备份；请用 pg_dump 和 "
                                     "pg_restore 备份和恢复。"),
                                  this);
         return;
     }
     const QStringList backups = CBackup::List(strBook);
     if (backups.isEmpty()) {
-        CMessageBox::ShowMessage(tr("还没有帐本的备份（备份文件夹“%1”）。")
+        CMessageBox::ShowMessage(tr("还没有账本的备份（备份文件夹“%1”）。")
                                      .arg(QDir::toNativeSeparators(CBackup::FolderFor(strBook))),
                                  this);
         return;
@@ -135,8 +135,8 @@ void CMainFrame::OnRestoreBackup() {
     const QString strBackup = backups.at(nChosen);
     const QString strDay = CBackup::DayOf(strBackup).toString(QStringLiteral("yyyy年M月d日"));
     if (!CMessageBox::AskOkCancel(
-            tr("要把帐本恢复成 %1 的备份吗？\n\n那以后记下的内容会从帐本中消失（程序先把现在的帐本"
-               "另存一份在备份文件夹中）。其他正在使用这个帐本的程序会随之显示恢复后的帐本。")
+            tr("要把账本恢复成 %1 的备份吗？\n\n那以后记下的内容会从账本中消失（程序先把现在的账本"
+               "另存一份在备份文件夹中）。其他正在使用这个账本的程序会随之显示恢复后的账本。")
                 .arg(strDay),
             tr("从备份恢复"), this))
         return;
@@ -154,8 +154,8 @@ void CMainFrame::OnRestoreBackup() {
     // The user logged in may not exist in the restored book, or have another password.
     SetLoggedOut();
     CMessageBox::ShowMessage(
-        tr("已把帐本恢复成 %1 的备份，请重新登录。\n\n恢复前的帐本另存为“%2”。")
+        tr("已把账本恢复成 %1 的备份，请重新登录。\n\n恢复前的账本另存为“%2”。")
             .arg(strDay, QDir::toNativeSeparators(strKept)),
         this);
-    SetStatusText(tr("已从 %1 的备份恢复帐本。").arg(strDay));
+    SetStatusText(tr("已从 %1 的备份恢复账本。").arg(strDay));
 }

@@ -78,7 +78,7 @@ void CMainFrame::OnNewUser() {
     const int nResult = pBankDlg->exec();
     pBankDlg->m_fnWrite = nullptr;
     if (nResult != QDialog::Accepted) {
-        CMessageBox::ShowMessage(tr("您未输入帐号信息,创建用户失败!"), this);
+        CMessageBox::ShowMessage(tr("您未输入账号信息,创建用户失败!"), this);
         return;
     }
     if (!bCreated)

@@ -122,7 +122,7 @@ void CExportDlg::OnOK() {
         CMessageBox::ShowMessage(strError, this);
         return;
     }
-    CMessageBox::ShowMessage(tr("已导出 %1 条收支记录和 %2 笔转帐到\n%3")
+    CMessageBox::ShowMessage(tr("已导出 %1 条收支记录和 %2 笔转账到\n%3")
                                  .arg(count.nRecords)
                                  .arg(count.nTransfers)
                                  .arg(QDir::toNativeSeparators(strPath)),

@@ -22,13 +22,13 @@ QString Tr(const char* sz) {
 
 void Install(CMainFrame* pFrame) {
     auto* pImport =
-        new QAction(QIcon(QStringLiteral(":/res/icons/import.svg")), Tr("导入帐单(&I)…"), pFrame);
+        new QAction(QIcon(QStringLiteral(":/res/icons/import.svg")), Tr("导入账单(&I)…"), pFrame);
     pImport->setObjectName(QString::number(ID_IMPORT));
-    pImport->setStatusTip(Tr("从支付宝、微信支付、银行对帐单或其它财务软件导入帐单"));
-    pImport->setToolTip(Tr("导入帐单"));
+    pImport->setStatusTip(Tr("从支付宝、微信支付、银行对账单或其它财务软件导入账单"));
+    pImport->setToolTip(Tr("导入账单"));
     auto* pExport = new QAction(Tr("导出(&X)…"), pFrame);
     pExport->setObjectName(QString::number(ID_EXPORT));
-    pExport->setStatusTip(Tr("把收支记录和转帐导出为 QIF 或 CSV 文件"));
+    pExport->setStatusTip(Tr("把收支记录和转账导出为 QIF 或 CSV 文件"));
     QObject::connect(pImport, &QAction::triggered, pFrame, [pFrame] { OnImport(pFrame); });
     QObject::connect(pExport, &QAction::triggered, pFrame, [pFrame] { OnExport(pFrame); });
 

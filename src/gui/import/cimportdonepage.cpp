@@ -19,11 +19,11 @@ CImportDonePage::CImportDonePage(CImportWizard* pWizard) : m_pWizard(pWizard) {
 
 void CImportDonePage::initializePage() {
     const CImporter::SResult& r = m_pWizard->m_result;
-    QString s = tr("收入表新增 %1 行，支出表新增 %2 行，转帐 %3 笔。")
+    QString s = tr("收入表新增 %1 行，支出表新增 %2 行，转账 %3 笔。")
                     .arg(r.nIncome)
                     .arg(r.nOutlay)
                     .arg(r.nTransfers);
-    s += QStringLiteral("\n\n") + tr("现在的帐户余额：");
+    s += QStringLiteral("\n\n") + tr("现在的账户余额：");
     for (const auto& account : r.balances)
         s += QStringLiteral("\n    %1：%2").arg(account.first, CMoney::FormatYuan(account.second));
     m_pText->setText(s);

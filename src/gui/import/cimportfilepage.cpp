@@ -30,8 +30,8 @@ const EStatementFormat kFormats[] = {EStatementFormat::Alipay, EStatementFormat:
 
 CImportFilePage::CImportFilePage(CImportWizard* pWizard) : m_pWizard(pWizard) {
     setObjectName(QStringLiteral("CImportFilePage"));
-    setTitle(tr("第一步：选择帐单文件"));
-    setSubTitle(tr("支付宝、微信支付导出的帐单，银行的 OFX/QFX 对帐单，其它财务软件的 QIF 文件，"
+    setTitle(tr("第一步：选择账单文件"));
+    setSubTitle(tr("支付宝、微信支付导出的账单，银行的 OFX/QFX 对账单，其它财务软件的 QIF 文件，"
                    "或任意 CSV 文件。"));
 
     m_pPath = new QLineEdit(this);
@@ -62,7 +62,7 @@ CImportFilePage::CImportFilePage(CImportWizard* pWizard) : m_pWizard(pWizard) {
     pForm->addRow(tr("文件类型："), m_pFormat);
     pForm->addRow(QString(), m_pDetected);
     pForm->addRow(tr("文字编码："), m_pEncoding);
-    pForm->addRow(tr("导入到帐户："), m_pAccount);
+    pForm->addRow(tr("导入到账户："), m_pAccount);
 
     m_pSheet = new QComboBox(this);
     m_pSheet->setObjectName(QString::number(IDC_SHEET));
@@ -141,8 +141,8 @@ void CImportFilePage::SetPath(const QString& strPath) {
 
 void CImportFilePage::OnBrowse() {
     const QString strPath =
-        QFileDialog::getOpenFileName(this, tr("选择帐单文件"), m_pPath->text(),
-                                     tr("帐单文件 (*.csv *.xlsx *.qif *.ofx *.qfx);;所有文件 (*)"));
+        QFileDialog::getOpenFileName(this, tr("选择账单文件"), m_pPath->text(),
+                                     tr("账单文件 (*.csv *.xlsx *.qif *.ofx *.qfx);;所有文件 (*)"));
     if (!strPath.isEmpty())
         SetPath(strPath);
 }
@@ -312,13 +312,13 @@ bool CImportFilePage::validatePage() {
     LoadFile();
     const auto pFile = m_pWizard->m_pFile;
     if (!pFile) {
-        CMessageBox::ShowMessage(m_pPath->text().trimmed().isEmpty() ? tr("请先选择帐单文件。")
+        CMessageBox::ShowMessage(m_pPath->text().trimmed().isEmpty() ? tr("请先选择账单文件。")
                                                                      : tr("文件没有读取成功。"),
                                  this);
         return false;
     }
     if (m_pAccount->currentText().isEmpty()) {
-        CMessageBox::ShowMessage(tr("请先建立一个帐户。"), this);
+        CMessageBox::ShowMessage(tr("请先建立一个账户。"), this);
         return false;
     }
     const auto eFormat = EStatementFormat(m_pFormat->currentData().toInt());
@@ -328,7 +328,7 @@ bool CImportFilePage::validatePage() {
 
     auto pStatement = std::make_shared<SStatement>();
     auto pError = std::make_shared<QString>();
-    CImportProgress progress(tr("正在读取帐单…"), this);
+    CImportProgress progress(tr("正在读取账单…"), this);
     if (!progress.RunOffThread([pFile, pStatement, pError, eFormat, mapping, nHeader, bGuessed] {
             try {
                 *pStatement = pFile->Read(eFormat, mapping, nHeader);

@@ -21,7 +21,7 @@
 CImportPreviewPage::CImportPreviewPage(CImportWizard* pWizard) : m_pWizard(pWizard) {
     setObjectName(QStringLiteral("CImportPreviewPage"));
     setTitle(tr("第二步：检查每一行"));
-    setSubTitle(tr("灰色的行不会导入。可以改每行的类别和帐户。"));
+    setSubTitle(tr("灰色的行不会导入。可以改每行的类别和账户。"));
     setCommitPage(true);
     setButtonText(QWizard::CommitButton, tr("导入(&I)"));
 
@@ -101,8 +101,8 @@ void CImportPreviewPage::UpdateSummary() {
     for (const auto& c : t.greyed)
         counts << tr("%1 %2 行").arg(c.first).arg(c.second);
     setSubTitle(counts.isEmpty()
-                    ? tr("每一行都会导入。可以改每行的类别和帐户。")
-                    : tr("不导入的行：%1。可以改每行的类别和帐户。").arg(counts.join(tr("，"))));
+                    ? tr("每一行都会导入。可以改每行的类别和账户。")
+                    : tr("不导入的行：%1。可以改每行的类别和账户。").arg(counts.join(tr("，"))));
 }
 
 void CImportPreviewPage::ApplyRules(const QVector<SImportRule>& rules) {

@@ -9,7 +9,7 @@ CImportWizard::CImportWizard(const QString& strUser, qint64 nSessionUser, QWidge
     : QWizard(pParent), m_strUser(strUser), m_nSessionUser(nSessionUser),
       m_importer(strUser, nSessionUser) {
     setObjectName(QStringLiteral("CImportWizard"));
-    setWindowTitle(tr("导入帐单"));
+    setWindowTitle(tr("导入账单"));
     setWizardStyle(QWizard::ClassicStyle);
     setOption(QWizard::NoBackButtonOnLastPage);
     setOption(QWizard::NoCancelButtonOnLastPage);

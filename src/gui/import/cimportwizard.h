@@ -8,7 +8,7 @@
 
 class CPreviewModel;
 
-// "导入帐单…": choose a file and what it is, preview every row, import the ticked ones.
+// "导入账单…": choose a file and what it is, preview every row, import the ticked ones.
 // The pages share what they found through the wizard's members.
 class CImportWizard : public QWizard {
     Q_OBJECT

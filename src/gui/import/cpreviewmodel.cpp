@@ -9,7 +9,7 @@
 CPreviewModel::CPreviewModel(QObject* pParent) : QAbstractTableModel(pParent) {}
 
 QString CPreviewModel::TransferChoice(const QString& strAccount) {
-    return tr("转帐：") + strAccount;
+    return tr("转账：") + strAccount;
 }
 
 void CPreviewModel::SetRules(const QVector<SImportRule>& rules) {
@@ -63,7 +63,7 @@ QVariant CPreviewModel::headerData(int nSection, Qt::Orientation eOrientation, i
     case Amount:
         return tr("金额");
     case Account:
-        return tr("帐户");
+        return tr("账户");
     case Reason:
         return tr("说明");
     }
@@ -108,7 +108,7 @@ QVariant CPreviewModel::data(const QModelIndex& index, int nRole) const {
         return r.src.date.toString(Qt::ISODate);
     case Kind:
         if (bTransfer)
-            return tr("转帐");
+            return tr("转账");
         if (r.eState == SPreviewRow::EState::NotMoney && r.src.bNeutral)
             return tr("不计");
         return r.src.eType == SStatementRow::EType::Income ? tr("收入") : tr("支出");
@@ -147,7 +147,7 @@ bool CPreviewModel::setData(const QModelIndex& index, const QVariant& value, int
         return false;
     const QString strValue = value.toString();
     if (index.column() == Sort && !r.strUnknownAccount.isEmpty()) {
-        // A transfer to an account the book lacks: "转帐：帐户" makes it a transfer, a
+        // A transfer to an account the book lacks: "转账：账户" makes it a transfer, a
         // category an outlay or income again.
         const QString strPrefix = TransferChoice(QString());
         const bool bToAccount = strValue.startsWith(strPrefix);

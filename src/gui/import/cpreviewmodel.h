@@ -20,7 +20,7 @@ public:
     void SetRows(QVector<SPreviewRow> rows, const QStringList& accounts);
     // The rules a row turned back from a transfer takes its category from.
     void SetRules(const QVector<SImportRule>& rules);
-    // "转帐：银行": the category column's choice that makes a row a transfer with an account.
+    // "转账：银行": the category column's choice that makes a row a transfer with an account.
     static QString TransferChoice(const QString& strAccount);
     const QVector<SPreviewRow>& Rows() const { return m_rows; }
     QVector<SPreviewRow>& Rows() { return m_rows; }

@@ -66,7 +66,7 @@ CDayView::CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent)
     auto* pBoxes = new QGridLayout;
     pBoxes->addWidget(Framed(tr("用户名"), m_pEditUser, pForm), 0, 0);
     pBoxes->addWidget(Framed(tr("日期"), m_pEditDate, pForm), 0, 1);
-    pBoxes->addWidget(Framed(tr("帐号"), m_comboBank, pForm), 1, 0);
+    pBoxes->addWidget(Framed(tr("账号"), m_comboBank, pForm), 1, 0);
     pBoxes->addWidget(m_pTotalBox, 1, 1);
 
     auto button = [pForm](int nId, const QString& strText) {
@@ -85,7 +85,7 @@ CDayView::CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent)
     m_pConfirm = button(IDC_CONFIRM, tr("确定"));
     m_pCancel = button(IDC_CANCEL, tr("取消"));
     m_pDeleteRow = button(IDC_DELETE_ROW, tr("删除"));
-    m_pDeleteRow->setToolTip(tr("删除选中的一行（按“确定”后才写入帐本）"));
+    m_pDeleteRow->setToolTip(tr("删除选中的一行（按“确定”后才写入账本）"));
     m_pDeleteDay = button(IDC_DELETE_DAY, tr("删除此日"));
     m_pDeleteDay->setToolTip(tr("删除没有任何记录的这一天"));
     auto* pButtons = new QGridLayout;
@@ -219,7 +219,7 @@ void CDayView::OnInitialUpdate() {
         m_gridRecords->SetColWidth(nCol, recordWidths[nCol]);
     m_gridSummary->SetRow(0);
     m_gridSummary->SetCol(1);
-    m_gridSummary->SetText(tr("帐号"));
+    m_gridSummary->SetText(tr("账号"));
     m_gridSummary->SetCol(2);
     m_gridSummary->SetText(bIncome ? tr("收入") : tr("支出"));
     const int summaryWidths[] = {500, 1600, 1600};

@@ -17,7 +17,7 @@ CDelUserDlg::CDelUserDlg(const QString& strUser, QWidget* pParent)
     setWindowTitle(tr("删除用户"));
 
     auto* pText = new QLabel(
-        tr("确定删除用户“%1”吗？\n\n该用户的所有帐号、收支记录和转帐记录都将被删除，无法恢复。\n"
+        tr("确定删除用户“%1”吗？\n\n该用户的所有账号、收支记录和转账记录都将被删除，无法恢复。\n"
            "请输入该用户的密码以确认：")
             .arg(strUser),
         this);

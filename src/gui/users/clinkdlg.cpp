@@ -22,7 +22,7 @@
 
 CLinkDlg::CLinkDlg(QWidget* pParent) : QDialog(pParent) {
     setObjectName(QStringLiteral("CLinkDlg"));
-    setWindowTitle(tr("用户登陆"));
+    setWindowTitle(tr("用户登录"));
 
     auto* pIcon = new QLabel(this);
     pIcon->setPixmap(CUserIcons::Pixmap(CUserIcons::Login, 40, devicePixelRatioF()));
@@ -59,7 +59,7 @@ CLinkDlg::CLinkDlg(QWidget* pParent) : QDialog(pParent) {
     pMain->addLayout(pTop);
     // On the demo book, say how to get in.
     if (CDemoBook::IsDemoUrl(CDatabase::Url())) {
-        auto* pDemo = new QLabel(tr("这是演示帐本：用户名“%1”，密码“%2”。")
+        auto* pDemo = new QLabel(tr("这是演示账本：用户名“%1”，密码“%2”。")
                                      .arg(CDemoBook::UserName, CDemoBook::Password),
                                  this);
         pDemo->setObjectName(QStringLiteral("demoHint"));

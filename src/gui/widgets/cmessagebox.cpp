@@ -114,7 +114,7 @@ EChoice AskSaveDiscardCancel(const QString& strText, const QString& strCaption, 
 void ShowDBError(const CDBException& e, QWidget* pParent) {
     if (e.m_eKind == CDBException::EKind::BookReplaced && ReopenHandler()) {
         if (AskOkCancel(e.m_strError + QStringLiteral("\n\n") +
-                            QApplication::translate("CMessageBox", "现在在原位置重新打开帐本吗？"),
+                            QApplication::translate("CMessageBox", "现在在原位置重新打开账本吗？"),
                         QStringLiteral("Ledgerkin"), pParent))
             // Not under the caller's feet: the view or dialog that failed finishes first.
             QTimer::singleShot(0, qApp, ReopenHandler());
