@@ -2,6 +2,7 @@
 #include "analysis/creportcsv.h"
 #include "cbookbuilder.h"
 #include "ctestbook.h"
+#include "data/cdberrortext.h"
 #include "data/cdbexception.h"
 #include "data/ckepttotals.h"
 #include "data/cschema.h"
@@ -518,7 +519,7 @@ private Q_SLOTS:
         const QSqlError error(QStringLiteral("driver says"), QStringLiteral("something failed"),
                               QSqlError::StatementError, strCode);
         const QString strText =
-            CDatabase::ErrorText(error, bPostgres ? CSqlDialect::PostgreSQL : CSqlDialect::SQLite);
+            CDBErrorText::Of(error, bPostgres ? CSqlDialect::PostgreSQL : CSqlDialect::SQLite);
         QVERIFY2(strText.startsWith(strStart), qPrintable(strText));
         QVERIFY2(strText.contains(QStringLiteral("something failed")), qPrintable(strText));
     }

@@ -9,6 +9,7 @@
 #include "ctestbook.h"
 #include "ctestrows.h"
 #include "data/cdbexception.h"
+#include "data/ckeptschema.h"
 #include "data/ckepttotals.h"
 #include "data/cmoney.h"
 #include "data/cstoreddate.h"
@@ -196,7 +197,7 @@ void MakeDateColumnsText() {
                            "ALTER TABLE \"Outlay\" ALTER COLUMN \"Date\" TYPE TEXT",
                            "ALTER TABLE \"Trs\" ALTER COLUMN \"TrsDate\" TYPE TEXT"})
         QVERIFY2(query.exec(QString::fromUtf8(sz)), qPrintable(query.lastError().text()));
-    CKeptTotals::Ensure(CDatabase::Connection(), CDatabase::Dialect());
+    CKeptSchema::Ensure(CDatabase::Connection(), CDatabase::Dialect());
     CStoredDate::Forget();
 }
 

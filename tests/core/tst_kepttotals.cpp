@@ -6,6 +6,7 @@
 #include "data/cbulkrows.h"
 #include "data/cdbexception.h"
 #include "data/cincomeset.h"
+#include "data/ckeptschema.h"
 #include "data/ckepttotals.h"
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
@@ -609,7 +610,7 @@ private Q_SLOTS:
         DropKeptTotals();
         CDatabase::Close();
         int nBuilds = 0;
-        CKeptTotals::SetBuildHook([&nBuilds](bool bStarting, qint64 nRows) {
+        CKeptSchema::SetBuildHook([&nBuilds](bool bStarting, qint64 nRows) {
             nBuilds += bStarting ? 1 : 0;
             QVERIFY(nRows > 0);
         });
@@ -617,7 +618,7 @@ private Q_SLOTS:
         CDatabase::SetUrl(book.Url(), QStringLiteral("second"));
         CDatabase::Open(QStringLiteral("second"));
         CDatabase::Close(QStringLiteral("second"));
-        CKeptTotals::SetBuildHook({});
+        CKeptSchema::SetBuildHook({});
         QCOMPARE(nBuilds, 1);
         QVERIFY(!KeptLines().isEmpty());
         CHECK_TOTALS();

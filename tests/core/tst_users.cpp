@@ -3,6 +3,7 @@
 #include "cbookbuilder.h"
 #include "ctestbook.h"
 #include "data/cdbexception.h"
+#include "data/cnamerule.h"
 #include "data/ctrsset.h"
 #include "data/cuserset.h"
 #include "import/cimporter.h"
@@ -125,7 +126,7 @@ private Q_SLOTS:
                 QVERIFY2(e.m_strError.contains(QStringLiteral("格式字符")),
                          qPrintable(e.m_strError));
             }
-            QVERIFY(!CAccountAdmin::CheckName(strHidden, {}).isEmpty());
+            QVERIFY(!CNameRule::CheckAccountName(strHidden, {}).isEmpty());
         }
         QCOMPARE(CUserAdmin::CreateUser(QStringLiteral("ＢＯＢ"), QStringLiteral("x"),
                                         TwoAccounts(), s_day),
@@ -137,7 +138,7 @@ private Q_SLOTS:
                                         TwoAccounts(), s_day),
                  CUserAdmin::ECreate::NameTaken);
         QVERIFY(CUserAdmin::CheckPassword(QStringLiteral("Caf\u00E9"), QStringLiteral("x")));
-        QVERIFY(!CAccountAdmin::CheckName(QStringLiteral("现金"), {QStringLiteral("现金\u200D")})
+        QVERIFY(!CNameRule::CheckAccountName(QStringLiteral("现金"), {QStringLiteral("现金\u200D")})
                      .isEmpty());
         QVERIFY(CUserAdmin::DeleteUser(QStringLiteral("Caf\u00E9"))); // stored composed
         // An older book may hold names differing only in case: both keep working.

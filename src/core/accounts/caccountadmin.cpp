@@ -96,21 +96,6 @@ QVector<CAccountAdmin::SAccount> CAccountAdmin::List(const QString& strUser,
     return accounts;
 }
 
-QString CAccountAdmin::CheckName(const QString& strName, const QStringList& others) {
-    const QString strTrimmed = CNameRule::Normal(strName);
-    if (strTrimmed.isEmpty())
-        return Tr("账号不能为空！");
-    if (strTrimmed.toUcs4().size() > CDatabase::MaxTextLength)
-        return Tr("账号名不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
-    if (CNameRule::HasFormatCharacters(strTrimmed))
-        return Tr("账号名中不能有看不见的格式字符（如零宽空格、文字方向符号）！");
-    for (const QString& strOther : others) {
-        if (CNameRule::Same(strOther, strTrimmed))
-            return Tr("已有名为“%1”的账号，请换一个名字。").arg(strOther.trimmed());
-    }
-    return QString();
-}
-
 QString CAccountAdmin::Add(const QString& strUser, const QString& strName, const QString& strNote,
                            double dCash, const QString& strConnection, qint64 nSessionUser) {
     if (!CMoney::IsValid(dCash))
@@ -118,7 +103,8 @@ QString CAccountAdmin::Add(const QString& strUser, const QString& strName, const
     if (strNote.toUcs4().size() > CDatabase::MaxTextLength)
         return Tr("账号备注不能超过 %1 个字符！").arg(CDatabase::MaxTextLength);
     return Write(strUser, nSessionUser, strConnection, [&] {
-        const QString strError = CheckName(strName, NamesExcept(List(strUser, strConnection), -1));
+        const QString strError =
+            CNameRule::CheckAccountName(strName, NamesExcept(List(strUser, strConnection), -1));
         if (!strError.isEmpty())
             return strError;
         CDatabase::Exec(QStringLiteral("INSERT INTO %1 (\"UserName\", \"CardName\", "
@@ -140,7 +126,8 @@ QString CAccountAdmin::Rename(const QString& strUser, int nKey, const QString& s
         const int nIndex = IndexOf(accounts, nKey);
         if (nIndex < 0)
             return Gone();
-        const QString strError = CheckName(strNewName, NamesExcept(accounts, nIndex));
+        const QString strError =
+            CNameRule::CheckAccountName(strNewName, NamesExcept(accounts, nIndex));
         if (!strError.isEmpty())
             return strError;
         const QString strOld = accounts[nIndex].strName;

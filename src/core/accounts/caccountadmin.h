@@ -31,10 +31,6 @@ public:
     static QVector<SAccount> List(const QString& strUser,
                                   const QString& strConnection = CDatabase::DefaultConnection);
 
-    // "" when strName (trimmed) may name an account beside `others`: not blank, not too long,
-    // and not equal to one of them after trimming, ignoring case.
-    static QString CheckName(const QString& strName, const QStringList& others);
-
     // nSessionUser: the UserID the session logged in to; a write of a session whose user row
     // is gone (deleted, or created again, elsewhere) is refused with CSessionGone, nothing
     // written. 0 checks nothing (tools and tests).

@@ -1,5 +1,6 @@
 #include "cbackup.h"
 
+#include "cdberrortext.h"
 #include "cdbexception.h"
 #include "cschema.h"
 #include "ctoday.h"
@@ -258,12 +259,11 @@ QString CBackup::Restore(const QString& strBackupPath, const QString& strConnect
         nResult = sqlite3_errcode(pBook);
     sqlite3_close(pBackup);
     if (nResult != SQLITE_DONE)
-        throw CDBException(
-            tr("无法从备份“%1”恢复，账本没有改变：%2")
-                .arg(strName,
-                     CDatabase::ErrorText(QSqlError(QString(), strDriver, QSqlError::StatementError,
-                                                    QString::number(nResult)),
-                                          CSqlDialect::SQLite)));
+        throw CDBException(tr("无法从备份“%1”恢复，账本没有改变：%2")
+                               .arg(strName, CDBErrorText::Of(QSqlError(QString(), strDriver,
+                                                                        QSqlError::StatementError,
+                                                                        QString::number(nResult)),
+                                                              CSqlDialect::SQLite)));
     // A backup of an older program lacks what this one adds to a book.
     CSchema::Ensure(db, CDatabase::Dialect(strConnection));
     CDatabase::Written(strConnection);

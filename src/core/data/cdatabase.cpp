@@ -1,9 +1,9 @@
 #include "cdatabase.h"
 
+#include "cdberrortext.h"
 #include "cdbexception.h"
+#include "ckeptschema.h"
 #include "cschema.h"
-#include "cstoreddate.h"
-#include "ctransaction.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <sqlite3.h>
@@ -90,6 +91,8 @@ struct SConnectionInfo {
     bool bNotified = false; // this transaction has notified the other copies already
     QString strSchema;
     FPrepared prepared;
+    int nTransactionDepth = 0; // open CTransaction guards; only the outermost talks to the book
+    quint64 nGeneration = 0;   // changes at every opening and closing (see Generation())
 };
 
 // A connection is used by the thread that opened it only, but the table is shared: a long
@@ -123,6 +126,12 @@ void ForgetPreparedWrites(const QString& strConnection) {
     if (SConnectionInfo* pInfo = FindInfo(strConnection))
         pInfo->prepared.clear();
 }
+// Generations are numbered across all connections, so a number is never seen twice.
+quint64 NextGeneration() {
+    static std::atomic<quint64> s_nLast{0};
+    return ++s_nLast;
+}
+
 // Texts built with a varying number of values would otherwise grow the cache without end.
 constexpr int MaxPreparedWrites = 200;
 
@@ -211,10 +220,6 @@ QString FreshSignatureOf(const QString& strPath) {
     return strSignature;
 }
 
-QString DriverText(const QSqlError& error, CSqlDialect::EKind eKind) {
-    return CDatabase::ErrorText(error, eKind);
-}
-
 // A statement that changes the book, as opposed to one that only reads it.
 bool IsWriteStatement(const QString& strSql) {
     const QStringView head = QStringView(strSql).trimmed();
@@ -231,25 +236,6 @@ bool IsRowWrite(const QString& strSql) {
         if (head.startsWith(QLatin1String(szVerb), Qt::CaseInsensitive))
             return true;
     return false;
-}
-
-// A failed step as the message to show. A write the server refused for want of rights comes
-// from a role that may only read the book (a member's read-only role): say just that.
-QString StepErrorText(const QSqlError& error, CSqlDialect::EKind eKind, bool bWrite) {
-    if (!bWrite || eKind != CSqlDialect::PostgreSQL ||
-        error.nativeErrorCode().trimmed() != QLatin1String("42501"))
-        return DriverText(error, eKind);
-    const QString strMeaning =
-        QCoreApplication::translate("CDatabase", "数据库用户没有写入账本的权限，这一步没有完成。");
-    const QString strDriver = error.text().trimmed();
-    return strDriver.isEmpty() ? strMeaning : strMeaning + QStringLiteral("（%1）").arg(strDriver);
-}
-
-// SQLSTATEs that mean the server connection is gone (class 08) or the server ended it
-// (57P01 administrator shutdown, 57P02 crash shutdown, 57P03 cannot connect now).
-bool IsLostState(const QString& strState) {
-    return strState.startsWith(QLatin1String("08")) || strState == QLatin1String("57P01") ||
-           strState == QLatin1String("57P02") || strState == QLatin1String("57P03");
 }
 
 // True when a connection of this process has that file open as its book.
@@ -304,8 +290,9 @@ void OpenSqlite(QSqlDatabase& db, const QString& strPath) {
     db.setDatabaseName(strPath);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
     if (!db.open())
-        throw CDBException(QCoreApplication::translate("CDatabase", "无法打开账本“%1”：%2")
-                               .arg(strPath, DriverText(db.lastError(), CSqlDialect::SQLite)));
+        throw CDBException(
+            QCoreApplication::translate("CDatabase", "无法打开账本“%1”：%2")
+                .arg(strPath, CDBErrorText::Of(db.lastError(), CSqlDialect::SQLite)));
     QSqlQuery query(db);
     // Reading the schema touches the file, so a damaged file is reported here.
     bool bRead = query.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(BusyTimeoutMs)) &&
@@ -326,8 +313,9 @@ void OpenSqlite(QSqlDatabase& db, const QString& strPath) {
         }
     }
     if (!bRead)
-        throw CDBException(QCoreApplication::translate("CDatabase", "无法读取账本“%1”：%2")
-                               .arg(strPath, DriverText(query.lastError(), CSqlDialect::SQLite)));
+        throw CDBException(
+            QCoreApplication::translate("CDatabase", "无法读取账本“%1”：%2")
+                .arg(strPath, CDBErrorText::Of(query.lastError(), CSqlDialect::SQLite)));
     // Another program's database is left exactly as it is: nothing is created in it, and its
     // journal mode is not changed (that alone rewrites its header).
     if (!query.exec(QStringLiteral(
@@ -335,8 +323,9 @@ void OpenSqlite(QSqlDatabase& db, const QString& strPath) {
             "THEN 1 ELSE 0 END) FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
             "'sqlite\\_%' ESCAPE '\\'")) ||
         !query.next())
-        throw CDBException(QCoreApplication::translate("CDatabase", "无法读取账本“%1”：%2")
-                               .arg(strPath, DriverText(query.lastError(), CSqlDialect::SQLite)));
+        throw CDBException(
+            QCoreApplication::translate("CDatabase", "无法读取账本“%1”：%2")
+                .arg(strPath, CDBErrorText::Of(query.lastError(), CSqlDialect::SQLite)));
     const int nTables = query.value(0).toInt();
     const int nBookTables = query.value(1).toInt();
     query.finish();
@@ -347,7 +336,7 @@ void OpenSqlite(QSqlDatabase& db, const QString& strPath) {
                                         "其中没有账本的表。为了不改动它，程序没有打开它。")
                 .arg(QDir::toNativeSeparators(strPath)));
     if (!query.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
-        throw CDBException(DriverText(query.lastError(), CSqlDialect::SQLite));
+        throw CDBException(CDBErrorText::Of(query.lastError(), CSqlDialect::SQLite));
     query.exec(QStringLiteral("PRAGMA synchronous = FULL"));
 }
 
@@ -433,7 +422,7 @@ void UsePostgresSchema(QSqlDatabase& db, const QString& strSchema) {
                                  "WHERE nspname = ?"));
     query.addBindValue(strSchema);
     if (!query.exec())
-        throw CDBException(DriverText(query.lastError(), CSqlDialect::PostgreSQL));
+        throw CDBException(CDBErrorText::Of(query.lastError(), CSqlDialect::PostgreSQL));
     const QString quoted = CSchema::Quoted(strSchema);
     if (!query.next()) {
         if (!query.exec(QStringLiteral("CREATE SCHEMA %1").arg(quoted)) &&
@@ -445,7 +434,7 @@ void UsePostgresSchema(QSqlDatabase& db, const QString& strSchema) {
                         db, QCoreApplication::translate("CDatabase", "模式“%1”").arg(strSchema),
                         QCoreApplication::translate("CDatabase", "需要数据库的 CREATE 权限")) +
                     QStringLiteral("（%1）").arg(error.text().trimmed()));
-            throw CDBException(DriverText(error, CSqlDialect::PostgreSQL));
+            throw CDBException(CDBErrorText::Of(error, CSqlDialect::PostgreSQL));
         }
     } else if (!query.value(0).toBool()) {
         // The role as the server knows it: the URL may name none (libpq's default, a service).
@@ -459,7 +448,7 @@ void UsePostgresSchema(QSqlDatabase& db, const QString& strSchema) {
                                .arg(strRole, strSchema, quoted, CSchema::Quoted(strRole)));
     }
     if (!query.exec(QStringLiteral("SET search_path TO %1").arg(quoted)))
-        throw CDBException(DriverText(query.lastError(), CSqlDialect::PostgreSQL));
+        throw CDBException(CDBErrorText::Of(query.lastError(), CSqlDialect::PostgreSQL));
 }
 
 void OpenPostgres(QSqlDatabase& db, const QString& strUrl) {
@@ -490,133 +479,6 @@ void OpenPostgres(QSqlDatabase& db, const QString& strUrl) {
 }
 
 } // namespace
-
-namespace {
-
-// What a failure means for the person at the keyboard, by SQLite's primary result code
-// (extended codes carry it in their low byte).
-const char* SqliteMeaning(int nCode) {
-    switch (nCode & 0xFF) {
-    case 3:  // SQLITE_PERM
-    case 23: // SQLITE_AUTH
-        return QT_TRANSLATE_NOOP("CDatabase", "没有访问账本文件的权限。");
-    case 4: // SQLITE_ABORT
-    case 9: // SQLITE_INTERRUPT
-        return QT_TRANSLATE_NOOP("CDatabase", "这一步被中止，没有完成。");
-    case 5:  // SQLITE_BUSY
-    case 6:  // SQLITE_LOCKED
-    case 15: // SQLITE_PROTOCOL
-        return QT_TRANSLATE_NOOP(
-            "CDatabase", "账本正忙：另一个程序正在写入，等待超时，这一步没有完成，请稍后再试。");
-    case 7: // SQLITE_NOMEM
-        return QT_TRANSLATE_NOOP("CDatabase", "内存不足，这一步没有完成。");
-    case 8: // SQLITE_READONLY
-        return QT_TRANSLATE_NOOP("CDatabase", "账本是只读的，无法写入。");
-    case 10: // SQLITE_IOERR
-        return QT_TRANSLATE_NOOP("CDatabase", "读写账本文件时出错（磁盘或文件系统错误）。");
-    case 11: // SQLITE_CORRUPT
-    case 26: // SQLITE_NOTADB
-        return QT_TRANSLATE_NOOP("CDatabase", "账本文件已损坏，或不是账本。");
-    case 13: // SQLITE_FULL
-        return QT_TRANSLATE_NOOP("CDatabase", "磁盘已满，无法写入账本。");
-    case 14: // SQLITE_CANTOPEN
-        return QT_TRANSLATE_NOOP("CDatabase", "无法打开账本文件。");
-    case 17: // SQLITE_SCHEMA
-        return QT_TRANSLATE_NOOP("CDatabase", "账本的结构刚被另一个程序改变，请再试一次。");
-    case 18: // SQLITE_TOOBIG
-        return QT_TRANSLATE_NOOP("CDatabase", "数据太大，无法保存。");
-    case 19: // SQLITE_CONSTRAINT
-        return QT_TRANSLATE_NOOP("CDatabase", "数据与账本中已有的数据冲突，没有保存。");
-    case 20: // SQLITE_MISMATCH
-        return QT_TRANSLATE_NOOP("CDatabase", "数据的类型不对，没有保存。");
-    case 22: // SQLITE_NOLFS
-        return QT_TRANSLATE_NOOP("CDatabase", "账本文件太大，这个系统无法处理。");
-    default:
-        return nullptr;
-    }
-}
-
-// The same by PostgreSQL's SQLSTATE: a few exact states first, then the class.
-const char* PostgresMeaning(const QString& strState) {
-    if (strState == QLatin1String("40001") || strState == QLatin1String("40P01"))
-        return QT_TRANSLATE_NOOP("CDatabase",
-                                 "另一个程序同时在修改同样的数据，这一步没有完成，请再试一次。");
-    if (strState == QLatin1String("55P03"))
-        return QT_TRANSLATE_NOOP(
-            "CDatabase", "账本正忙：另一个程序正在写入，等待超时，这一步没有完成，请稍后再试。");
-    if (strState == QLatin1String("42501"))
-        return QT_TRANSLATE_NOOP(
-            "CDatabase", "没有权限：数据库用户无权读取账本的这些数据，请让数据库管理员授予权限。");
-    if (strState == QLatin1String("3F000"))
-        return QT_TRANSLATE_NOOP("CDatabase",
-                                 "数据库用户没有可用的模式来存放账本：请在地址中用 ?schema= "
-                                 "指定一个，或让数据库管理员授予模式的权限。");
-    if (strState == QLatin1String("25006"))
-        return QT_TRANSLATE_NOOP("CDatabase", "账本是只读的，无法写入。");
-    if (strState == QLatin1String("3D000"))
-        return QT_TRANSLATE_NOOP("CDatabase", "数据库服务器上没有这个数据库。");
-    if (strState == QLatin1String("57014"))
-        return QT_TRANSLATE_NOOP("CDatabase", "这一步被数据库服务器取消，没有完成。");
-    if (strState == QLatin1String("53100"))
-        return QT_TRANSLATE_NOOP("CDatabase", "数据库服务器的磁盘已满，这一步没有完成。");
-    if (strState == QLatin1String("53300"))
-        return QT_TRANSLATE_NOOP("CDatabase", "数据库服务器的连接数已满，请稍后再试。");
-    if (IsLostState(strState))
-        return strState.startsWith(QLatin1String("57"))
-                   ? QT_TRANSLATE_NOOP("CDatabase",
-                                       "数据库服务器正在关闭或重新启动，与它的连接已断开，"
-                                       "这一步没有完成。请稍后再试，程序会重新连接。")
-                   : QT_TRANSLATE_NOOP("CDatabase", "与数据库服务器的连接已断开，这一步没有完成。"
-                                                    "请稍后再试，程序会重新连接。");
-    const QStringView cls = QStringView(strState).left(2);
-    if (cls == QLatin1String("28"))
-        return QT_TRANSLATE_NOOP("CDatabase", "数据库用户名或密码错误。");
-    if (cls == QLatin1String("23"))
-        return QT_TRANSLATE_NOOP("CDatabase", "数据与账本中已有的数据冲突，没有保存。");
-    if (cls == QLatin1String("22"))
-        return QT_TRANSLATE_NOOP("CDatabase", "数据的值无效或超出范围，没有保存。");
-    if (cls == QLatin1String("40"))
-        return QT_TRANSLATE_NOOP("CDatabase", "这一步被数据库服务器撤销，没有完成，请再试一次。");
-    if (cls == QLatin1String("53"))
-        return QT_TRANSLATE_NOOP("CDatabase",
-                                 "数据库服务器资源不足（磁盘、内存或连接数），这一步没有完成。");
-    if (cls == QLatin1String("54"))
-        return QT_TRANSLATE_NOOP("CDatabase", "超出了数据库服务器的限制，这一步没有完成。");
-    if (cls == QLatin1String("57"))
-        return QT_TRANSLATE_NOOP("CDatabase", "数据库服务器中止了这一步，请稍后再试。");
-    if (cls == QLatin1String("58") || cls == QLatin1String("XX"))
-        return QT_TRANSLATE_NOOP("CDatabase", "数据库服务器内部出错（系统或磁盘错误）。");
-    if (cls == QLatin1String("42"))
-        return QT_TRANSLATE_NOOP("CDatabase", "账本的表与程序不符，或数据库用户无权使用它们。");
-    return nullptr;
-}
-
-} // namespace
-
-QString CDatabase::ErrorText(const QSqlError& error, CSqlDialect::EKind eKind) {
-    const QString strDriver = error.text().trimmed();
-    const QString strCode = error.nativeErrorCode().trimmed();
-    const char* szMeaning = nullptr;
-    if (eKind == CSqlDialect::PostgreSQL)
-        szMeaning = PostgresMeaning(strCode);
-    else if (!strCode.isEmpty())
-        szMeaning = SqliteMeaning(strCode.toInt());
-    if (!szMeaning && eKind == CSqlDialect::PostgreSQL && strCode.isEmpty() &&
-        error.type() == QSqlError::ConnectionError)
-        return strDriver.isEmpty() ? ConnectionLostText()
-                                   : ConnectionLostText() + QStringLiteral("（%1）").arg(strDriver);
-    // The driver's words are English: whatever it says, a Chinese sentence comes first.
-    const QString strMeaning = QCoreApplication::translate(
-        "CDatabase",
-        szMeaning ? szMeaning : QT_TRANSLATE_NOOP("CDatabase", "数据库错误，这一步没有完成。"));
-    return strDriver.isEmpty() ? strMeaning : strMeaning + QStringLiteral("（%1）").arg(strDriver);
-}
-
-QString CDatabase::ConnectionLostText() {
-    return QCoreApplication::translate(
-        "CDatabase",
-        "与数据库服务器的连接已断开，这一步没有完成，什么也没有写入。请稍后再试，程序会重新连接。");
-}
 
 QString CDatabase::CheckUrl(const QString& strUrl) {
     if (IsPostgresUrl(strUrl)) {
@@ -672,7 +534,10 @@ void CDatabase::SetUrl(const QString& strUrl, const QString& strConnection) {
     info.strUrl = strUrl;
     info.dialect =
         CSqlDialect(IsPostgresUrl(strUrl) ? CSqlDialect::PostgreSQL : CSqlDialect::SQLite);
-    InfoOf(strConnection) = info;
+    SConnectionInfo& kept = InfoOf(strConnection);
+    info.nTransactionDepth = kept.nTransactionDepth;
+    info.nGeneration = kept.nGeneration;
+    kept = info;
 }
 
 QString CDatabase::Url(const QString& strConnection) {
@@ -705,7 +570,11 @@ void CDatabase::Open(const QString& strConnection) {
                 it->bLogEmptied = false;
                 it->bReplacedInPlace = false;
             }
+            // The five tables, then the program's own beside them: the kept totals (built
+            // when a book lacks them) and those other parts added (the import's).
             CSchema::Ensure(db, it->dialect);
+            CKeptSchema::Ensure(db, it->dialect);
+            CSchema::EnsureAdded(db, it->dialect);
             if (!bPg)
                 Remember(*it, SqliteHandle(db));
         } catch (...) {
@@ -716,6 +585,7 @@ void CDatabase::Open(const QString& strConnection) {
         }
     }
     it->bOpen = true;
+    it->nGeneration = NextGeneration();
     it->bLost = false;
     it->bNotified = false;
     it->strSchema =
@@ -723,7 +593,6 @@ void CDatabase::Open(const QString& strConnection) {
 }
 
 void CDatabase::Close(const QString& strConnection) {
-    CStoredDate::Forget(strConnection);
     // Prepared statements belong to the connection and must go before it does.
     ForgetPreparedWrites(strConnection);
     SConnectionInfo* it = FindInfo(strConnection);
@@ -735,6 +604,8 @@ void CDatabase::Close(const QString& strConnection) {
                 CheckBookFile(strConnection);
             } catch (const CDBException&) {
             }
+        if (it->bOpen)
+            it->nGeneration = NextGeneration();
         it->bOpen = false;
     }
     if (QSqlDatabase::contains(strConnection)) {
@@ -746,6 +617,20 @@ void CDatabase::Close(const QString& strConnection) {
     }
 }
 
+quint64 CDatabase::Generation(const QString& strConnection) {
+    const SConnectionInfo* p = FindInfo(strConnection);
+    return p ? p->nGeneration : 0;
+}
+
+bool CDatabase::InTransaction(const QString& strConnection) {
+    const SConnectionInfo* p = FindInfo(strConnection);
+    return p && p->nTransactionDepth > 0;
+}
+
+int CDatabase::AddTransactionDepth(int nStep, const QString& strConnection) {
+    return InfoOf(strConnection).nTransactionDepth += nStep;
+}
+
 bool CDatabase::IsOpen(const QString& strConnection) {
     const SConnectionInfo* p = FindInfo(strConnection);
     return p && p->bOpen;
@@ -755,8 +640,8 @@ QSqlDatabase CDatabase::Connection(const QString& strConnection) {
     // A transaction on a connection that broke is gone: its remaining steps must not run
     // on a new connection, outside any transaction.
     const SConnectionInfo* p = FindInfo(strConnection);
-    if (p && p->bLost && CTransaction::IsActive(strConnection))
-        throw CDBException(ConnectionLostText(), CDBException::EKind::ConnectionLost);
+    if (p && p->bLost && InTransaction(strConnection))
+        throw CDBException(CDBErrorText::ConnectionLost(), CDBException::EKind::ConnectionLost);
     Open(strConnection);
     return QSqlDatabase::database(strConnection, false);
 }
@@ -772,7 +657,7 @@ bool CDatabase::IsSameBookFile(const QString& strConnection) {
         return false;
     // Inside this copy's own transaction the book holds writes no other connection sees yet;
     // the content is compared before the transaction begins.
-    if (stamp == it->stamp || CTransaction::IsActive(strConnection))
+    if (stamp == it->stamp || InTransaction(strConnection))
         return true;
     // The file changed since this connection last knew it: another copy's checkpoint, or
     // another file copied over the book in place (same inode). In the second case this
@@ -862,7 +747,7 @@ bool ConnectionBroke(const QSqlError& error, const QString& strConnection) {
     if (CDatabase::Dialect(strConnection).Kind() != CSqlDialect::PostgreSQL)
         return false;
     const QString strState = error.nativeErrorCode().trimmed();
-    if (IsLostState(strState))
+    if (CDBErrorText::IsLostState(strState))
         return true;
     if (!strState.isEmpty())
         return false;
@@ -870,7 +755,7 @@ bool ConnectionBroke(const QSqlError& error, const QString& strConnection) {
     if (probe.exec(QStringLiteral("SELECT 1")))
         return false;
     const QString strProbe = probe.lastError().nativeErrorCode().trimmed();
-    return strProbe.isEmpty() || IsLostState(strProbe);
+    return strProbe.isEmpty() || CDBErrorText::IsLostState(strProbe);
 }
 
 } // namespace
@@ -928,7 +813,7 @@ QSqlQuery CDatabase::Exec(const QString& strSql, const QVariantList& values,
                 if (query.exec()) {
                     if (bWrite && eKind == CSqlDialect::PostgreSQL)
                         NotifyOthers(db, strConnection);
-                    if (bWrite && !CTransaction::IsActive(strConnection))
+                    if (bWrite && !InTransaction(strConnection))
                         Written(strConnection);
                     if (!bKeep)
                         return std::move(query);
@@ -953,11 +838,11 @@ QSqlQuery CDatabase::Exec(const QString& strSql, const QVariantList& values,
         db = QSqlDatabase();
         if (!DropIfLost(error, strConnection))
             throw CDBException(
-                StepErrorText(error, eKind, bWrite || CTransaction::IsActive(strConnection)));
+                CDBErrorText::OfStep(error, eKind, bWrite || InTransaction(strConnection)));
         // A read outside a transaction is tried once more on a new connection; a write may
         // or may not have reached the server, so it is reported, never repeated.
-        if (bWrite || nTry > 0 || CTransaction::IsActive(strConnection))
-            throw CDBException(ConnectionLostText(), CDBException::EKind::ConnectionLost);
+        if (bWrite || nTry > 0 || InTransaction(strConnection))
+            throw CDBException(CDBErrorText::ConnectionLost(), CDBException::EKind::ConnectionLost);
     }
 }
 
@@ -965,7 +850,7 @@ void CDatabase::NotifyOthers(QSqlDatabase db, const QString& strConnection) {
     // Inside a transaction the notice goes out at COMMIT, and not at all on ROLLBACK; once
     // per transaction is enough.
     SConnectionInfo* it = FindInfo(strConnection);
-    const bool bInTransaction = CTransaction::IsActive(strConnection);
+    const bool bInTransaction = InTransaction(strConnection);
     if (bInTransaction && it->bNotified)
         return;
     QSqlQuery query(db);
@@ -986,12 +871,12 @@ void CDatabase::ExecPrepared(QSqlQuery& query, const QVariantList& values) {
         query.bindValue(i, v);
     }
     if (!query.exec())
-        throw CDBException(
-            StepErrorText(query.lastError(),
-                          query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL
-                              ? CSqlDialect::PostgreSQL
-                              : CSqlDialect::SQLite,
-                          IsWriteStatement(query.lastQuery())));
+        throw CDBException(CDBErrorText::OfStep(query.lastError(),
+                                                query.driver() && query.driver()->dbmsType() ==
+                                                                      QSqlDriver::PostgreSQL
+                                                    ? CSqlDialect::PostgreSQL
+                                                    : CSqlDialect::SQLite,
+                                                IsWriteStatement(query.lastQuery())));
 }
 
 QString CDatabase::DefaultBookPath() {

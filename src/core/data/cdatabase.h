@@ -27,6 +27,14 @@ public:
     static void Open(const QString& strConnection = DefaultConnection);
     static void Close(const QString& strConnection = DefaultConnection);
     static bool IsOpen(const QString& strConnection = DefaultConnection);
+    // A number that changes whenever the connection is opened or closed: what was read and
+    // kept beside it (a cache) is stale once the number differs from when it was read.
+    static quint64 Generation(const QString& strConnection = DefaultConnection);
+
+    // CTransaction guards open on the connection: counted here, beside the connection, so
+    // a step knows whether it runs inside one. AddTransactionDepth returns the new depth.
+    static bool InTransaction(const QString& strConnection = DefaultConnection);
+    static int AddTransactionDepth(int nStep, const QString& strConnection = DefaultConnection);
 
     // The open connection, opening it first when needed. Throws CDBException.
     static QSqlDatabase Connection(const QString& strConnection = DefaultConnection);
@@ -42,12 +50,6 @@ public:
 
     // The default SQLite book in the user's application-data folder.
     static QString DefaultBookPath();
-
-    // A driver error as the message to show: what it means, in Chinese, then the driver's own
-    // text. SQLite errors carry a result code, PostgreSQL errors an SQLSTATE.
-    static QString ErrorText(const QSqlError& error, CSqlDialect::EKind eKind);
-    // The message for a step cut off because the server connection broke.
-    static QString ConnectionLostText();
 
     // SQLite: false once the file at the book's path is no longer the file this connection
     // opened (deleted, moved away, replaced by another file, or another file's content copied

@@ -1,52 +1,16 @@
 #pragma once
 
-#include "csqldialect.h"
-
 #include "cdatabase.h"
 
 #include <QDate>
 #include <QPair>
-#include <QSqlDatabase>
 #include <QString>
 #include <QVector>
-#include <functional>
 
-// Totals of the record tables kept by the book itself, so that summaries, charts and trees
-// read a few rows per day or month instead of every record:
-//
-//   "DayTotals"        per user and day (yyyymmdd): income and outlay in cents, their row
-//                      counts (placeholder rows included, so a day with only a placeholder
-//                      exists) and how many of those rows name an account;
-//   "MonthSortTotals"  per user, table (0 income, 1 outlay), month (yyyymm) and category:
-//                      cents and row count;
-//   "MonthTotals"      per user and month (yyyymm): the sums of its day totals, and the days
-//                      with income rows and with outlay rows;
-//   "SortTotals"       per user, table and category: cents and row count over every date.
-//
-// Triggers on "Income" and "Outlay" (and on "DayTotals" and "MonthSortTotals" for the sums
-// kept from them) keep them right
-// whatever writes the records: this program, an older copy of it, or a hand edit in a database
-// tool. A row counts under the day of its "Date" as CStoredDate reads it; a row whose "Date" is not
-// a day is in no total, and a row without a date counts under day 0 (month 0), which only the
-// totals over all dates include. Cents are those of CMoney::ToCents (half away from zero).
+// Reading the totals the book keeps (CKeptSchema makes and keeps them): a few rows per day or
+// month, whatever the number of records; and adding rows written without the triggers.
 class CKeptTotals {
 public:
-    static const QString DayTable;      // quoted, as the SQL writes it
-    static const QString MonthTable;    // quoted
-    static const QString MonthSumTable; // quoted
-    static const QString SortTable;     // quoted
-
-    // Creates the tables and triggers when they are missing (or were made by another version)
-    // and fills them from the records, all in one transaction that holds off writers, so two
-    // copies opening the same old book at once build it once. Cheap when everything is there.
-    // Runs on a freshly opened connection, outside any transaction. Throws CDBException.
-    static void Ensure(QSqlDatabase db, const CSqlDialect& dialect);
-
-    // Told before (bStarting) and after a build of an existing book's totals, with about how
-    // many record rows it reads, so a window can say why opening takes a moment.
-    using FBuildHook = std::function<void(bool bStarting, qint64 nRows)>;
-    static void SetBuildHook(FBuildHook hook);
-
     // SQLite: the book holds all the kept tables (not so when they were dropped by hand, until
     // the next opening builds them). Throws CDBException.
     static bool SqliteHasTables(const QString& strConnection = CDatabase::DefaultConnection);
@@ -55,8 +19,6 @@ public:
     // were written without the triggers (CBulkRows). Throws CDBException.
     static void AddRowsAfter(qint64 nIncomeAfter, qint64 nOutlayAfter,
                              const QString& strConnection = CDatabase::DefaultConnection);
-
-    // ---- reading: a few rows per day or month, whatever the number of records
 
     // Totals per year, month or day of [from, to) (from invalid: every date, and then the rows
     // without a date come first as period 0), in ascending order. Throws CDBException.
@@ -96,9 +58,4 @@ public:
     static QVector<QDate> Days(bool bOutlay, const QString& strUser, const QDate& from = {},
                                const QDate& to = {},
                                const QString& strConnection = CDatabase::DefaultConnection);
-
-    // The day key (yyyymmdd, or NULL) and the cents of a record row as SQL expressions over
-    // already quoted columns; the triggers and the first build both use these.
-    static QString DayKeySql(const CSqlDialect& dialect, const QString& strDateCol);
-    static QString CentsSql(const CSqlDialect& dialect, const QString& strAmountCol);
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The one rule for names a person chooses (user names, account names): what is kept, what is
 // refused, and when two names are the same.
@@ -16,4 +17,9 @@ public:
     static QString Normal(const QString& strName);
     static bool HasFormatCharacters(const QString& strName);
     static bool Same(const QString& strA, const QString& strB);
+
+    // Why an account name cannot be used beside the user's other accounts' names, for the
+    // user; "" when it can. Users' accounts are checked by this both when a user is created
+    // with accounts and when an account is added or renamed later.
+    static QString CheckAccountName(const QString& strName, const QStringList& others);
 };

@@ -1,11 +1,10 @@
 #include "cschema.h"
 
-#include "cdatabase.h"
+#include "cdberrortext.h"
 #include "cdbexception.h"
-#include "ckepttotals.h"
-#include "import/cimporttables.h"
 
 #include <QCoreApplication>
+#include <QMutex>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -94,7 +93,7 @@ QStringList MissingOnServer(QSqlQuery& query, const QStringList& statements) {
     if (probes.isEmpty())
         return {};
     if (!query.exec(QStringLiteral("SELECT ") + probes.join(QStringLiteral(", "))) || !query.next())
-        throw CDBException(CDatabase::ErrorText(query.lastError(), CSqlDialect::PostgreSQL));
+        throw CDBException(CDBErrorText::Of(query.lastError(), CSqlDialect::PostgreSQL));
     QStringList missing;
     for (int i = 0; i < statements.size(); ++i)
         if (query.value(i).toBool())
@@ -144,15 +143,39 @@ void Create(QSqlDatabase db, const CSqlDialect& dialect, const QStringList& stat
                                                          "只有表的所有者才能为它建立索引")) +
                 QStringLiteral("（%1）").arg(error.text().trimmed()));
         }
-        throw CDBException(CDatabase::ErrorText(error, dialect.Kind()));
+        throw CDBException(CDBErrorText::Of(error, dialect.Kind()));
     }
+}
+
+namespace {
+struct SAdded {
+    QMutex mutex; // a worker thread opens a connection of its own
+    QVector<FEnsureTables> list;
+};
+SAdded& Added() {
+    static SAdded s_added;
+    return s_added;
+}
+} // namespace
+
+void AddTables(FEnsureTables pfnEnsure) {
+    QMutexLocker lock(&Added().mutex);
+    if (!Added().list.contains(pfnEnsure))
+        Added().list.push_back(pfnEnsure);
 }
 
 void Ensure(QSqlDatabase db, const CSqlDialect& dialect) {
     Create(db, dialect, CreateStatements(dialect));
-    // Tables the program adds beside the five: created here, filled when a book lacks them.
-    CKeptTotals::Ensure(db, dialect);
-    CImportTables::Ensure(db, dialect);
+}
+
+void EnsureAdded(QSqlDatabase db, const CSqlDialect& dialect) {
+    QVector<FEnsureTables> added;
+    {
+        QMutexLocker lock(&Added().mutex);
+        added = Added().list;
+    }
+    for (const FEnsureTables pfnEnsure : std::as_const(added))
+        pfnEnsure(db, dialect);
 }
 
 } // namespace CSchema

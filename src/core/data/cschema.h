@@ -18,8 +18,16 @@ inline constexpr QLatin1String Trs("\"Trs\"");
 // CREATE TABLE / INDEX statements, all "IF NOT EXISTS": an existing book is left as it is.
 QStringList CreateStatements(const CSqlDialect& dialect);
 
-// Creates what is missing. Throws CDBException.
+// Creates what is missing of the five tables. Throws CDBException.
 void Ensure(QSqlDatabase db, const CSqlDialect& dialect);
+
+// Tables a part of the program keeps beside the five (the import's): that part adds the
+// function that creates them before the book is first opened, and every opening runs it.
+// Adding the same function again changes nothing.
+using FEnsureTables = void (*)(QSqlDatabase db, const CSqlDialect& dialect);
+void AddTables(FEnsureTables pfnEnsure);
+// Runs the functions added, in the order they were added. Throws CDBException.
+void EnsureAdded(QSqlDatabase db, const CSqlDialect& dialect);
 
 // An identifier in double quotes, for SQL text.
 QString Quoted(const QString& strName);

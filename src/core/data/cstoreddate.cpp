@@ -43,6 +43,24 @@ QChar Sep() {
     return QChar(0x1F);
 }
 
+// A cache key: the connection, its generation (what was read before the connection was last
+// opened or closed is never used again) and what was read.
+QString KeyOf(const QString& strConnection, const QString& strWhat) {
+    return strConnection + Sep() + QString::number(CDatabase::Generation(strConnection)) + Sep() +
+           strWhat;
+}
+
+// Keeps an entry, dropping those of the connection's earlier generations. Under the mutex.
+template <class TMap, class TValue>
+void Keep(TMap& map, const QString& strConnection, const QString& strKey, const TValue& value) {
+    const QString strPrefix = strConnection + Sep();
+    const QString strCurrent = KeyOf(strConnection, QString());
+    for (auto it = map.begin(); it != map.end();)
+        it = it.key().startsWith(strPrefix) && !it.key().startsWith(strCurrent) ? map.erase(it)
+                                                                                : std::next(it);
+    map.insert(strKey, value);
+}
+
 bool IsDigit(QChar c) {
     return c >= u'0' && c <= u'9';
 }
@@ -60,7 +78,7 @@ bool MayHoldText(const QString& strTable, const QString& strColumn, const QStrin
     const CSqlDialect& dialect = CDatabase::Dialect(strConnection);
     if (dialect.IsSQLite())
         return true;
-    const QString strKey = strConnection + Sep() + strTable;
+    const QString strKey = KeyOf(strConnection, strTable);
     {
         QMutexLocker lock(&Cache().mutex);
         const auto it = Cache().textColumns.constFind(strKey);
@@ -78,7 +96,7 @@ bool MayHoldText(const QString& strTable, const QString& strColumn, const QStrin
             !(strType.startsWith(QLatin1String("timestamp")) || strType == QLatin1String("date"));
     }
     QMutexLocker lock(&Cache().mutex);
-    Cache().textColumns.insert(strKey, bText);
+    Keep(Cache().textColumns, strConnection, strKey, bText);
     return bText;
 }
 
@@ -86,7 +104,7 @@ bool MayHoldText(const QString& strTable, const QString& strColumn, const QStrin
 // the (UserName, Date) index; a book keeps it for the session.
 std::shared_ptr<const SOddRows> OddRows(const QString& strTable, const QString& strColumn,
                                         const QString& strUser, const QString& strConnection) {
-    const QString strKey = strConnection + Sep() + strTable + Sep() + strUser;
+    const QString strKey = KeyOf(strConnection, strTable + Sep() + strUser);
     {
         QMutexLocker lock(&Cache().mutex);
         const auto it = Cache().rows.constFind(strKey);
@@ -116,7 +134,7 @@ std::shared_ptr<const SOddRows> OddRows(const QString& strTable, const QString& 
         }
     }
     QMutexLocker lock(&Cache().mutex);
-    Cache().rows.insert(strKey, pRows);
+    Keep(Cache().rows, strConnection, strKey, std::shared_ptr<const SOddRows>(pRows));
     return pRows;
 }
 

@@ -53,7 +53,8 @@ public:
     static QString UnreadableMessage(const QString& strUser,
                                      const QString& strConnection = CDatabase::DefaultConnection);
 
-    // Drops what was learnt about a connection's unreadable dates (the book changed under it,
-    // another user logged in, the connection closed).
+    // Drops what was learnt about a connection's unreadable dates (another program may have
+    // written the book: a login looks afresh). What was learnt before the connection was last
+    // opened or closed is never used anyway (CDatabase::Generation).
     static void Forget(const QString& strConnection = CDatabase::DefaultConnection);
 };

@@ -1,27 +1,14 @@
 #include "ctransaction.h"
 
+#include "cdberrortext.h"
 #include "cdbexception.h"
 
 #include <QCoreApplication>
-#include <QMutex>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <map>
-
-namespace {
-// Per connection; a worker thread's import has a connection of its own, so the depths are
-// shared between threads. Entries are never removed: a reference to one stays good.
-int& Depth(const QString& strConnection) {
-    static QMutex s_mutex;
-    static std::map<QString, int> s_depths;
-    QMutexLocker lock(&s_mutex);
-    return s_depths[strConnection];
-}
-} // namespace
 
 CTransaction::CTransaction(const QString& strConnection) : m_strConnection(strConnection) {
-    int& depth = Depth(m_strConnection);
-    if (depth == 0) {
+    if (!CDatabase::InTransaction(m_strConnection)) {
         // Nothing is written yet: a connection found broken here is opened again once.
         for (int nTry = 0;; ++nTry) {
             QSqlDatabase db = CDatabase::Connection(m_strConnection);
@@ -36,20 +23,20 @@ CTransaction::CTransaction(const QString& strConnection) : m_strConnection(strCo
             }
             db = QSqlDatabase();
             if (nTry > 0 || !CDatabase::DropIfLost(error, m_strConnection))
-                throw CDBException(CDatabase::ErrorText(error, eKind));
+                throw CDBException(CDBErrorText::Of(error, eKind));
         }
         CDatabase::TransactionBegun(m_strConnection);
         m_bOuter = true;
     }
-    ++depth;
+    CDatabase::AddTransactionDepth(1, m_strConnection);
 }
 
 bool CTransaction::IsActive(const QString& strConnection) {
-    return Depth(strConnection) > 0;
+    return CDatabase::InTransaction(strConnection);
 }
 
 CTransaction::~CTransaction() {
-    --Depth(m_strConnection);
+    CDatabase::AddTransactionDepth(-1, m_strConnection);
     if (m_bOuter && !m_bDone && CDatabase::IsOpen(m_strConnection)) {
         QSqlQuery query(QSqlDatabase::database(m_strConnection, false));
         query.exec(QStringLiteral("ROLLBACK"));
@@ -80,7 +67,7 @@ void CTransaction::Commit() {
                                    "与数据库服务器的连接在保存时断开，无法确定这一步是否已保存。"
                                    "请稍后重新打开查看，程序会重新连接。"),
                                CDBException::EKind::ConnectionLost);
-        throw CDBException(CDatabase::ErrorText(error, CDatabase::Dialect(m_strConnection).Kind()));
+        throw CDBException(CDBErrorText::Of(error, CDatabase::Dialect(m_strConnection).Kind()));
     }
     m_bDone = true;
 }

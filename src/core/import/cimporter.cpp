@@ -3,6 +3,7 @@
 #include "accounts/caccountlist.h"
 #include "accounts/cbalance.h"
 #include "data/cbulkrows.h"
+#include "data/cdberrortext.h"
 #include "data/cdbexception.h"
 #include "data/cincomeset.h"
 #include "data/cmoney.h"
@@ -10,6 +11,7 @@
 #include "data/cschema.h"
 #include "data/ctransaction.h"
 #include "data/ctrsset.h"
+#include "import/cimporttables.h"
 #include "records/ccategories.h"
 #include "records/cdaybook.h"
 #include "users/cuseradmin.h"
@@ -131,7 +133,9 @@ QString SPreviewRow::Note() const {
 }
 
 CImporter::CImporter(const QString& strUser, qint64 nSessionUser, const QString& strConnection)
-    : m_strUser(strUser), m_nSessionUser(nSessionUser), m_strConnection(strConnection) {}
+    : m_strUser(strUser), m_nSessionUser(nSessionUser), m_strConnection(strConnection) {
+    CImportTables::Ready(m_strConnection);
+}
 
 int CImporter::UserId() const {
     QSqlQuery q = CDatabase::Exec(
@@ -685,8 +689,8 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
     QSqlQuery insertKey(CDatabase::Connection(m_strConnection));
     if (!insertKey.prepare(
             QStringLiteral("INSERT INTO \"ImportedId\" (\"UserID\", \"ExtKey\") VALUES (?, ?)")))
-        throw CDBException(CDatabase::ErrorText(insertKey.lastError(),
-                                                CDatabase::Dialect(m_strConnection).Kind()));
+        throw CDBException(
+            CDBErrorText::Of(insertKey.lastError(), CDatabase::Dialect(m_strConnection).Kind()));
     int nDone = 0;
     for (int i = 0; i < rows.size(); ++i) {
         const SPreviewRow& p = rows[i];

@@ -1,6 +1,10 @@
 #include "cimporttables.h"
 
+#include "data/cdatabase.h"
 #include "data/cschema.h"
+
+#include <QHash>
+#include <QMutex>
 
 namespace CImportTables {
 
@@ -29,6 +33,27 @@ QStringList CreateStatements(const CSqlDialect& d) {
 
 void Ensure(QSqlDatabase db, const CSqlDialect& dialect) {
     CSchema::Create(db, dialect, CreateStatements(dialect));
+}
+
+void Install() {
+    CSchema::AddTables(&Ensure);
+}
+
+void Ready(const QString& strConnection) {
+    Install();
+    if (!CDatabase::IsOpen(strConnection))
+        return; // the opening creates them
+    static QMutex s_mutex;
+    static QHash<QString, quint64> s_ready; // connection → the generation made ready
+    const quint64 nGeneration = CDatabase::Generation(strConnection);
+    {
+        QMutexLocker lock(&s_mutex);
+        if (s_ready.value(strConnection) == nGeneration)
+            return;
+    }
+    Ensure(CDatabase::Connection(strConnection), CDatabase::Dialect(strConnection));
+    QMutexLocker lock(&s_mutex);
+    s_ready.insert(strConnection, nGeneration);
 }
 
 } // namespace CImportTables

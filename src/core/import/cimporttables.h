@@ -13,6 +13,13 @@
 // same name starts with nothing imported.
 namespace CImportTables {
 QStringList CreateStatements(const CSqlDialect& dialect);
-// Creates what is missing (an older book gets them when it is opened). Throws CDBException.
+// Creates what is missing. Throws CDBException.
 void Ensure(QSqlDatabase db, const CSqlDialect& dialect);
+// Has every opening of a book create what is missing (an older book gets the tables when it is
+// opened, and a book's owner creates them at the first start, for roles that may not). The
+// program calls it at start, before any book is opened; calling it again changes nothing.
+void Install();
+// Install(), and the tables of a book already open on the connection made now, once per
+// opening (a book opened before Install() ran). The import calls it before it uses them.
+void Ready(const QString& strConnection);
 } // namespace CImportTables

@@ -1,6 +1,5 @@
 #include "cuseradmin.h"
 
-#include "accounts/caccountadmin.h"
 #include "cpasswordhash.h"
 #include "csavedpwd.h"
 #include "data/cbankset.h"
@@ -206,7 +205,7 @@ CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strTypedUser, const QS
     for (int i = 0; strError.isEmpty() && i < accounts.size(); ++i) {
         strError = CheckAccount(accounts[i]);
         if (strError.isEmpty())
-            strError = CAccountAdmin::CheckName(accounts[i].strCardName, names);
+            strError = CNameRule::CheckAccountName(accounts[i].strCardName, names);
         names << accounts[i].strCardName;
     }
     if (strError.isEmpty() && !firstDay.isValid())

@@ -1,7 +1,7 @@
 #include "cbankdlg.h"
 
-#include "accounts/caccountadmin.h"
 #include "data/cmoney.h"
+#include "data/cnamerule.h"
 #include "users/cusericons.h"
 #include "widgets/cmessagebox.h"
 
@@ -206,7 +206,7 @@ bool CBankDlg::CheckFields(int nSkipRow) {
             if (nRow != nSkipRow)
                 others << m_listBank->item(nRow, ColName)->text();
         }
-        strRefusal = CAccountAdmin::CheckName(m_strCardName, others);
+        strRefusal = CNameRule::CheckAccountName(m_strCardName, others);
     }
     if (!strRefusal.isEmpty()) {
         CMessageBox::ShowMessage(strRefusal, this);

@@ -5,8 +5,9 @@
 #include "data/cbackup.h"
 #include "data/cdatabase.h"
 #include "data/cdbexception.h"
-#include "data/ckepttotals.h"
+#include "data/ckeptschema.h"
 #include "demo/cdemobook.h"
+#include "import/cimporttables.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -16,6 +17,7 @@
 #include <QLocale>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTimer>
 #include <QTranslator>
@@ -194,26 +196,30 @@ int CLedgerkinApp::Run(int argc, char** argv) {
     if (strUrl.isEmpty())
         strUrl = CDatabase::DefaultBookPath();
     CDatabase::SetUrl(strUrl);
+    // The import's tables are created with the book's, so the owner of a shared book creates
+    // them at the first start for the members whose roles may not.
+    CImportTables::Install();
 
     CMainFrame frame(true);
     CWindowLayout::Restore(&frame, QSettings());
     frame.show();
-    CKeptTotals::SetBuildHook(ShowTotalsBuild);
+    CKeptSchema::SetBuildHook(ShowTotalsBuild);
 
     QTimer::singleShot(0, &frame, &CMainFrame::TryServerBook);
 
     // The demo book is written on its first use (two years of days take a moment).
     if (cmd.bDemo) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
         try {
             CDemoBook::Ensure();
             frame.SetStatusText(QCoreApplication::translate(
                 "CLedgerkinApp", "演示账本已打开：用户“演示用户”，密码“demo”。"));
         } catch (const CDBException& e) {
+            // Told in the status bar, not a box: the real book is untouched and usable.
             frame.SetStatusText(QCoreApplication::translate("CLedgerkinApp", "演示账本无法建立：%1")
                                     .arg(e.m_strError));
         }
-        QApplication::restoreOverrideCursor();
     }
 
     // The day's backup copy of the book, made beside the window so a large book does not

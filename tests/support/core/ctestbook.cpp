@@ -1,6 +1,7 @@
 #include "ctestbook.h"
 
 #include "data/cdbexception.h"
+#include "import/cimporttables.h"
 
 #include <QRandomGenerator>
 #include <QSqlDatabase>
@@ -33,6 +34,7 @@ CTestBook::CTestBook() {
         m_strFile = m_pDir->filePath(QStringLiteral("book.db"));
         m_strUrl = m_strFile;
     }
+    CImportTables::Install(); // as the program does at start: a book as the program makes it
     CDatabase::SetUrl(m_strUrl);
     CDatabase::Open();
 }

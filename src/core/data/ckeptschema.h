@@ -1,0 +1,59 @@
+#pragma once
+
+#include "csqldialect.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// Totals of the record tables kept by the book itself, so that summaries, charts and trees
+// read a few rows per day or month instead of every record:
+//
+//   "DayTotals"        per user and day (yyyymmdd): income and outlay in cents, their row
+//                      counts (placeholder rows included, so a day with only a placeholder
+//                      exists) and how many of those rows name an account;
+//   "MonthSortTotals"  per user, table (0 income, 1 outlay), month (yyyymm) and category:
+//                      cents and row count;
+//   "MonthTotals"      per user and month (yyyymm): the sums of its day totals, and the days
+//                      with income rows and with outlay rows;
+//   "SortTotals"       per user, table and category: cents and row count over every date.
+//
+// Triggers on "Income" and "Outlay" (and on "DayTotals" and "MonthSortTotals" for the sums
+// kept from them) keep them right
+// whatever writes the records: this program, an older copy of it, or a hand edit in a database
+// tool. A row counts under the day of its "Date" as CStoredDate reads it; a row whose "Date" is not
+// a day is in no total, and a row without a date counts under day 0 (month 0), which only the
+// totals over all dates include. Cents are those of CMoney::ToCents (half away from zero).
+class CKeptSchema {
+public:
+    static const QString DayTable;      // quoted, as the SQL writes it
+    static const QString MonthTable;    // quoted
+    static const QString MonthSumTable; // quoted
+    static const QString SortTable;     // quoted
+
+    // Creates the tables and triggers when they are missing (or were made by another version)
+    // and fills them from the records, all in one transaction that holds off writers, so two
+    // copies opening the same old book at once build it once. Cheap when everything is there.
+    // Runs on a freshly opened connection, outside any transaction. Throws CDBException.
+    static void Ensure(QSqlDatabase db, const CSqlDialect& dialect);
+
+    // Told before (bStarting) and after a build of an existing book's totals, with about how
+    // many record rows it reads, so a window can say why opening takes a moment.
+    using FBuildHook = std::function<void(bool bStarting, qint64 nRows)>;
+    static void SetBuildHook(FBuildHook hook);
+
+    // The day key (yyyymmdd, or NULL) and the cents of a record row as SQL expressions over
+    // already quoted columns; the triggers and the first build both use these.
+    static QString DayKeySql(const CSqlDialect& dialect, const QString& strDateCol);
+    static QString CentsSql(const CSqlDialect& dialect, const QString& strAmountCol);
+
+    // For CKeptTotals, which adds rows written without the triggers: the statements that fill
+    // the totals from the record rows (bSince: those with 编号 above two bound values, added
+    // to what is there), the rows they read, the statements adding strRows to the totals,
+    // and the number of kept tables an SQLite book holds, as an SQL expression.
+    static QStringList BuildStatements(const CSqlDialect& dialect, bool bSince = false);
+    static QString RowsSql(const CSqlDialect& dialect, bool bSince);
+    static QStringList TotalsStatements(const QString& strRows, bool bAdd);
+    static QString SqliteTableCount();
+};
