@@ -6,7 +6,6 @@
 #include "ctestworkbook.h"
 #include "data/ctoday.h"
 #include "import/cexportdlg.h"
-#include "import/cimportcommands.h"
 #include "import/cimportdonepage.h"
 #include "import/cimportfilepage.h"
 #include "import/cimportpreviewpage.h"
@@ -87,9 +86,9 @@ private Q_SLOTS:
         CDatabase::Exec(QStringLiteral("INSERT INTO \"User\" (\"UserName\") VALUES (?)"), {kUser});
         CTestRows::AddBank(kUser, QStringLiteral("现金"), 100);
         CTestRows::AddBank(kUser, QStringLiteral("招商银行"), 0);
-        QVERIFY(!Command(gui, CImportCommands::ID_IMPORT)->isEnabled());
+        QVERIFY(!Command(gui, CMainFrame::ID_IMPORT)->isEnabled());
         gui.LogIn(kUser);
-        QVERIFY(Command(gui, CImportCommands::ID_IMPORT)->isEnabled());
+        QVERIFY(Command(gui, CMainFrame::ID_IMPORT)->isEnabled());
 
         QTemporaryDir dir;
         const QString strPath = dir.filePath(QStringLiteral("支付宝交易明细.csv"));
@@ -154,7 +153,7 @@ private Q_SLOTS:
             Shot(pWizard, "import-step3.png");
             pWizard->accept();
         });
-        Command(gui, CImportCommands::ID_IMPORT)->trigger();
+        Command(gui, CMainFrame::ID_IMPORT)->trigger();
         QVERIFY2(gui.Messages().isEmpty(), qPrintable(gui.Messages().join(QLatin1Char('\n'))));
         QVERIFY(strDetected.contains(QStringLiteral("支付宝")));
         QVERIFY(strDetected.contains(QStringLiteral("GB18030")));
@@ -200,7 +199,7 @@ private Q_SLOTS:
             QCOMPARE(pWizard->currentId(), int(CImportWizard::PagePreview));
             pWizard->reject();
         });
-        Command(gui, CImportCommands::ID_IMPORT)->trigger();
+        Command(gui, CMainFrame::ID_IMPORT)->trigger();
         QCOMPARE(gui.Messages(), QStringList{QStringLiteral("没有勾选任何一行。")});
         QCOMPARE(Count("Outlay"), 2);
         gui.ClearMessages();
@@ -213,7 +212,7 @@ private Q_SLOTS:
             Shot(pExport, "export-dialog.png");
             pExport->findChild<QPushButton*>(QStringLiteral("1"))->click();
         });
-        Command(gui, CImportCommands::ID_EXPORT)->trigger();
+        Command(gui, CMainFrame::ID_EXPORT)->trigger();
         QCOMPARE(gui.Messages().size(), 1);
         QVERIFY(
             gui.Messages().first().startsWith(QStringLiteral("已导出 4 条收支记录和 0 笔转账到")));
@@ -253,7 +252,7 @@ private Q_SLOTS:
             pWizard->next();
             pWizard->accept();
         });
-        Command(gui, CImportCommands::ID_IMPORT)->trigger();
+        Command(gui, CMainFrame::ID_IMPORT)->trigger();
         QVERIFY(bNoHeader);
         QCOMPARE(strDate, QStringLiteral("第 1 列（如 2024-05-01）"));
         QCOMPARE(strOut, QStringLiteral("第 3 列（如 2500.00）"));
@@ -301,7 +300,7 @@ private Q_SLOTS:
             look();
             pWizard->reject();
         });
-        Command(gui, CImportCommands::ID_IMPORT)->trigger();
+        Command(gui, CMainFrame::ID_IMPORT)->trigger();
         QCOMPARE(seen,
                  QStringList({QStringLiteral("支出/其它支出/银行"), QStringLiteral("转账：现金"),
                               QStringLiteral("转账/转账：现金/银行 → 现金"),
@@ -343,7 +342,7 @@ private Q_SLOTS:
             seen << pWizard->m_pModel->index(0, CPreviewModel::Amount).data().toString();
             pWizard->reject();
         });
-        Command(gui, CImportCommands::ID_IMPORT)->trigger();
+        Command(gui, CMainFrame::ID_IMPORT)->trigger();
         QCOMPARE(seen, QStringList({QStringLiteral("二月"), QStringLiteral("2.00"),
                                     QStringLiteral("1.00")}));
     }
@@ -386,7 +385,7 @@ private Q_SLOTS:
             nPage = pWizard->currentId();
             pWizard->reject();
         });
-        Command(gui, CImportCommands::ID_IMPORT)->trigger();
+        Command(gui, CMainFrame::ID_IMPORT)->trigger();
         QVERIFY2(nCancelledAt >= 2000, "the import ended before it could be cancelled");
         QCOMPARE(gui.Messages(), QStringList{QStringLiteral("导入已取消，没有写入任何记录。")});
         QCOMPARE(nPage, int(CImportWizard::PagePreview));
@@ -412,7 +411,7 @@ private Q_SLOTS:
             AddUser();
             pWizard->next();
         });
-        Command(gui, CImportCommands::ID_IMPORT)->trigger();
+        Command(gui, CMainFrame::ID_IMPORT)->trigger();
         QCOMPARE(gui.Messages().size(), 1);
         QVERIFY2(gui.Messages().first().contains(QStringLiteral("已在别处被删除或重新创建")),
                  qPrintable(gui.Messages().first()));

@@ -1,6 +1,5 @@
 #include "analysis/crptview.h"
 #include "app/chelpwindow.h"
-#include "app/ckeyboardcommands.h"
 #include "app/cleftview.h"
 #include "cguitest.h"
 #include "records/cincomeview.h"
@@ -48,9 +47,9 @@ void TestShortcuts::keysReachTheirCommands_data() {
         "CNewDayOutDlg");
     row("transfer", CMainFrame::ID_ADD_TRS, QKeySequence(Qt::CTRL | Qt::Key_T), "CTrsDlg");
     row("help", CMainFrame::ID_HELP, QKeySequence(Qt::Key_F1));
-    row("print", CKeyboardCommands::ID_PRINT, QKeySequence(Qt::CTRL | Qt::Key_P));
-    row("preview", CKeyboardCommands::ID_PREVIEW, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
-    row("reload", CKeyboardCommands::ID_RELOAD, QKeySequence(Qt::Key_F5));
+    row("print", CMainFrame::ID_PRINT, QKeySequence(Qt::CTRL | Qt::Key_P));
+    row("preview", CMainFrame::ID_PREVIEW, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    row("reload", CMainFrame::ID_RELOAD, QKeySequence(Qt::Key_F5));
     row("quit", CMainFrame::ID_EXIT, QKeySequence(Qt::CTRL | Qt::Key_Q));
 }
 

@@ -6,11 +6,9 @@
 #include "analysis/csumlistview.h"
 #include "app/caboutdlg.h"
 #include "app/chelpwindow.h"
-#include "app/ckeyboardcommands.h"
 #include "app/cleftview.h"
 #include "app/cmainview.h"
 #include "app/csplashdlg.h"
-#include "import/cimportcommands.h"
 #include "records/cincomeview.h"
 #include "records/coutlayview.h"
 #include "users/csession.h"
@@ -28,6 +26,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <vector>
 
 namespace {
 
@@ -36,54 +35,92 @@ struct SCommand {
     const char* pszMenu;   // menu text with its accelerator
     const char* pszStatus; // status-bar text, also the tool tip
     const char* pszIcon;   // res/icons/<name>.svg; null for menu-only commands
+    const char* pszKeys;   // its key, shown beside it in the menu (QKeySequence text); or null
 };
 
 // Texts are translated at use (QT_TRANSLATE_NOOP keeps them visible to lupdate).
 const SCommand kCommands[] = {
     {CMainFrame::ID_NEW_USER, QT_TRANSLATE_NOOP("CMainFrame", "新建用户(&N)"),
-     QT_TRANSLATE_NOOP("CMainFrame", "新建用户"), "new_user"},
+     QT_TRANSLATE_NOOP("CMainFrame", "新建用户"), "new_user", nullptr},
     {CMainFrame::ID_LOGIN, QT_TRANSLATE_NOOP("CMainFrame", "用户登录(&L)"),
-     QT_TRANSLATE_NOOP("CMainFrame", "用户登录"), "login"},
+     QT_TRANSLATE_NOOP("CMainFrame", "用户登录"), "login", nullptr},
     {CMainFrame::ID_DELETE_USER, QT_TRANSLATE_NOOP("CMainFrame", "删除用户(&D)"),
-     QT_TRANSLATE_NOOP("CMainFrame", "删除用户"), "delete_user"},
+     QT_TRANSLATE_NOOP("CMainFrame", "删除用户"), "delete_user", nullptr},
     {CMainFrame::ID_CHANGE_PWD, QT_TRANSLATE_NOOP("CMainFrame", "修改密码(&P)"),
-     QT_TRANSLATE_NOOP("CMainFrame", "修改密码"), "change_pwd"},
+     QT_TRANSLATE_NOOP("CMainFrame", "修改密码"), "change_pwd", nullptr},
     {CMainFrame::ID_DISCONNECT, QT_TRANSLATE_NOOP("CMainFrame", "断开用户(&C)"),
-     QT_TRANSLATE_NOOP("CMainFrame", "断开用户"), "disconnect"},
+     QT_TRANSLATE_NOOP("CMainFrame", "断开用户"), "disconnect", nullptr},
     {CMainFrame::ID_RESTORE_BACKUP, QT_TRANSLATE_NOOP("CMainFrame", "从备份恢复(&R)..."),
-     QT_TRANSLATE_NOOP("CMainFrame", "用每日备份中的一份替换账本的内容\n从备份恢复"), nullptr},
+     QT_TRANSLATE_NOOP("CMainFrame", "用每日备份中的一份替换账本的内容\n从备份恢复"), nullptr,
+     nullptr},
     {CMainFrame::ID_EXIT, QT_TRANSLATE_NOOP("CMainFrame", "退出系统(&E)"),
-     QT_TRANSLATE_NOOP("CMainFrame", "退出系统"), "exit"},
+     QT_TRANSLATE_NOOP("CMainFrame", "退出系统"), "exit", "Ctrl+Q"},
     {CMainFrame::ID_ADD_INCOME, QT_TRANSLATE_NOOP("CMainFrame", "添加收入记录(&A)"),
-     QT_TRANSLATE_NOOP("CMainFrame", "添加收入记录"), "add_income"},
+     QT_TRANSLATE_NOOP("CMainFrame", "添加收入记录"), "add_income", "Ctrl+N"},
     {CMainFrame::ID_ADD_OUTLAY, QT_TRANSLATE_NOOP("CMainFrame", "添加支出记录(&O)"),
-     QT_TRANSLATE_NOOP("CMainFrame", "添加支出记录"), "add_outlay"},
+     QT_TRANSLATE_NOOP("CMainFrame", "添加支出记录"), "add_outlay", "Ctrl+Shift+N"},
     {CMainFrame::ID_ADD_TRS, QT_TRANSLATE_NOOP("CMainFrame", "添加转账记录(&C)"),
-     QT_TRANSLATE_NOOP("CMainFrame", "添加转账记录"), "add_trs"},
+     QT_TRANSLATE_NOOP("CMainFrame", "添加转账记录"), "add_trs", "Ctrl+T"},
     {CMainFrame::ID_ACCOUNTS, QT_TRANSLATE_NOOP("CMainFrame", "账号管理(&M)"),
-     QT_TRANSLATE_NOOP("CMainFrame", "添加、改名、删除账号\n账号管理"), "accounts"},
+     QT_TRANSLATE_NOOP("CMainFrame", "添加、改名、删除账号\n账号管理"), "accounts", nullptr},
+    {CMainFrame::ID_IMPORT, QT_TRANSLATE_NOOP("CMainFrame", "导入账单(&I)…"),
+     QT_TRANSLATE_NOOP("CMainFrame",
+                       "从支付宝、微信支付、银行对账单或其它财务软件导入账单\n导入账单"),
+     "import", nullptr},
+    {CMainFrame::ID_EXPORT, QT_TRANSLATE_NOOP("CMainFrame", "导出(&X)…"),
+     QT_TRANSLATE_NOOP("CMainFrame", "把收支记录和转账导出为 QIF 或 CSV 文件\n导出"), nullptr,
+     nullptr},
     {CMainFrame::ID_SUM_VIEW, QT_TRANSLATE_NOOP("CMainFrame", "摘要查询"),
-     QT_TRANSLATE_NOOP("CMainFrame", "摘要查询"), "sum_view"},
+     QT_TRANSLATE_NOOP("CMainFrame", "摘要查询"), "sum_view", "Ctrl+1"},
     {CMainFrame::ID_INCOME_VIEW, QT_TRANSLATE_NOOP("CMainFrame", "收入查询"),
-     QT_TRANSLATE_NOOP("CMainFrame", "收入查询"), "income_view"},
+     QT_TRANSLATE_NOOP("CMainFrame", "收入查询"), "income_view", "Ctrl+2"},
     {CMainFrame::ID_OUTLAY_VIEW, QT_TRANSLATE_NOOP("CMainFrame", "支出查询"),
-     QT_TRANSLATE_NOOP("CMainFrame", "支出查询"), "outlay_view"},
+     QT_TRANSLATE_NOOP("CMainFrame", "支出查询"), "outlay_view", "Ctrl+3"},
     {CMainFrame::ID_IN_CHART, QT_TRANSLATE_NOOP("CMainFrame", "收入图表"),
-     QT_TRANSLATE_NOOP("CMainFrame", "收入图表"), "in_chart"},
+     QT_TRANSLATE_NOOP("CMainFrame", "收入图表"), "in_chart", "Ctrl+4"},
     {CMainFrame::ID_OUT_CHART, QT_TRANSLATE_NOOP("CMainFrame", "支出图表"),
-     QT_TRANSLATE_NOOP("CMainFrame", "支出图表"), "out_chart"},
+     QT_TRANSLATE_NOOP("CMainFrame", "支出图表"), "out_chart", "Ctrl+5"},
     {CMainFrame::ID_RPT_VIEW, QT_TRANSLATE_NOOP("CMainFrame", "报表查询"),
-     QT_TRANSLATE_NOOP("CMainFrame", "报表查询"), "rpt_view"},
+     QT_TRANSLATE_NOOP("CMainFrame", "报表查询"), "rpt_view", "Ctrl+6"},
+    {CMainFrame::ID_PRINT, QT_TRANSLATE_NOOP("CMainFrame", "打印报表(&P)…"),
+     QT_TRANSLATE_NOOP("CMainFrame", "打印报表查询的结果\n打印报表"), nullptr, "Ctrl+P"},
+    {CMainFrame::ID_PREVIEW, QT_TRANSLATE_NOOP("CMainFrame", "打印预览(&V)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "预览报表查询的打印结果\n打印预览"), nullptr, "Ctrl+Shift+P"},
+    {CMainFrame::ID_RELOAD, QT_TRANSLATE_NOOP("CMainFrame", "刷新(&R)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "从账本重新读取当前视图\n刷新"), nullptr, "F5"},
     {CMainFrame::ID_ADVICE, QT_TRANSLATE_NOOP("CMainFrame", "分析建议"),
-     QT_TRANSLATE_NOOP("CMainFrame", "专家建议"), "advice"},
+     QT_TRANSLATE_NOOP("CMainFrame", "专家建议"), "advice", nullptr},
     {CMainFrame::ID_HELP, QT_TRANSLATE_NOOP("CMainFrame", "使用帮助(&H)"),
-     QT_TRANSLATE_NOOP("CMainFrame", "使用指南"), "help"},
+     QT_TRANSLATE_NOOP("CMainFrame", "使用指南"), "help", "F1"},
     {CMainFrame::ID_APP_ABOUT, QT_TRANSLATE_NOOP("CMainFrame", "关于 Ledgerkin(&A)..."),
-     QT_TRANSLATE_NOOP("CMainFrame", "显示程序信息、版本号和版权\n关于"), "about"},
+     QT_TRANSLATE_NOOP("CMainFrame", "显示程序信息、版本号和版权\n关于"), "about", nullptr},
     {CMainFrame::ID_VIEW_TOOLBAR, QT_TRANSLATE_NOOP("CMainFrame", "工具栏(&T)"),
-     QT_TRANSLATE_NOOP("CMainFrame", "显示或隐藏工具栏\n显隐工具栏"), nullptr},
+     QT_TRANSLATE_NOOP("CMainFrame", "显示或隐藏工具栏\n显隐工具栏"), nullptr, nullptr},
     {CMainFrame::ID_VIEW_STATUS_BAR, QT_TRANSLATE_NOOP("CMainFrame", "状态栏(&S)"),
-     QT_TRANSLATE_NOOP("CMainFrame", "显示或隐藏状态栏\n显隐状态栏"), nullptr},
+     QT_TRANSLATE_NOOP("CMainFrame", "显示或隐藏状态栏\n显隐状态栏"), nullptr, nullptr},
+};
+
+// The menus of menu bar 128, in order; 0 is a separator.
+struct SMenu {
+    const char* pszTitle;
+    std::vector<int> ids;
+};
+const SMenu kMenus[] = {
+    {QT_TRANSLATE_NOOP("CMainFrame", "用户(&U)"),
+     {CMainFrame::ID_NEW_USER, CMainFrame::ID_LOGIN, CMainFrame::ID_DELETE_USER,
+      CMainFrame::ID_CHANGE_PWD, CMainFrame::ID_DISCONNECT, 0, CMainFrame::ID_RESTORE_BACKUP, 0,
+      CMainFrame::ID_EXIT}},
+    {QT_TRANSLATE_NOOP("CMainFrame", "操作(&O)"),
+     {CMainFrame::ID_ADD_INCOME, CMainFrame::ID_ADD_OUTLAY, CMainFrame::ID_ADD_TRS,
+      CMainFrame::ID_ACCOUNTS, 0, CMainFrame::ID_IMPORT, CMainFrame::ID_EXPORT}},
+    {QT_TRANSLATE_NOOP("CMainFrame", "财务分析(&A)"),
+     {CMainFrame::ID_SUM_VIEW, CMainFrame::ID_INCOME_VIEW, CMainFrame::ID_OUTLAY_VIEW, 0,
+      CMainFrame::ID_IN_CHART, CMainFrame::ID_OUT_CHART, 0, CMainFrame::ID_RPT_VIEW,
+      CMainFrame::ID_PRINT, CMainFrame::ID_PREVIEW, 0, CMainFrame::ID_ADVICE}},
+    {QT_TRANSLATE_NOOP("CMainFrame", "视图(&V)"),
+     {CMainFrame::ID_RELOAD, 0, CMainFrame::ID_VIEW_TOOLBAR, CMainFrame::ID_VIEW_STATUS_BAR}},
+    {QT_TRANSLATE_NOOP("CMainFrame", "帮助(&H)"),
+     {CMainFrame::ID_HELP, 0, CMainFrame::ID_APP_ABOUT}},
 };
 
 // Toolbar 128; 0 is a separator.
@@ -96,6 +133,7 @@ const int kToolBar[] = {CMainFrame::ID_NEW_USER,
                         CMainFrame::ID_ADD_INCOME,
                         CMainFrame::ID_ADD_OUTLAY,
                         CMainFrame::ID_ADD_TRS,
+                        CMainFrame::ID_IMPORT,
                         CMainFrame::ID_ACCOUNTS,
                         0,
                         CMainFrame::ID_SUM_VIEW,
@@ -164,7 +202,9 @@ const int kLoggedInCommands[] = {
     CMainFrame::ID_ADD_INCOME,  CMainFrame::ID_ADD_OUTLAY, CMainFrame::ID_ADD_TRS,
     CMainFrame::ID_ACCOUNTS,    CMainFrame::ID_SUM_VIEW,   CMainFrame::ID_INCOME_VIEW,
     CMainFrame::ID_OUTLAY_VIEW, CMainFrame::ID_IN_CHART,   CMainFrame::ID_OUT_CHART,
-    CMainFrame::ID_RPT_VIEW,    CMainFrame::ID_ADVICE};
+    CMainFrame::ID_RPT_VIEW,    CMainFrame::ID_ADVICE,     CMainFrame::ID_IMPORT,
+    CMainFrame::ID_EXPORT,      CMainFrame::ID_PRINT,      CMainFrame::ID_PREVIEW,
+    CMainFrame::ID_RELOAD};
 const int kLoggedOutCommands[] = {CMainFrame::ID_NEW_USER, CMainFrame::ID_LOGIN};
 
 // The frame whose handlers CMessageBox holds (the newest one; tests make several in a row).
@@ -185,8 +225,6 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent)
     CreateActions();
     CreateMenus();
     CreateToolBar();
-    CImportCommands::Install(this);
-    CKeyboardCommands::Install(this);
     CreateStatusBar();
     CreateClient();
 
@@ -216,6 +254,8 @@ void CMainFrame::CreateActions() {
         // "long text\nshort text": the long one for the status bar, the short one as tip.
         pAction->setStatusTip(strStatus.section(QLatin1Char('\n'), 0, 0));
         pAction->setToolTip(strStatus.section(QLatin1Char('\n'), -1));
+        if (command.pszKeys)
+            pAction->setShortcut(QKeySequence(QLatin1String(command.pszKeys)));
         if (command.pszIcon) {
             pAction->setIcon(
                 QIcon(QStringLiteral(":/res/icons/%1.svg").arg(QLatin1String(command.pszIcon))));
@@ -254,6 +294,11 @@ void CMainFrame::CreateActions() {
         {ID_ADD_TRS, &CMainFrame::OnAddTrs},
         {ID_ACCOUNTS, &CMainFrame::OnAccounts},
         {ID_ADVICE, &CMainFrame::OnAdvice},
+        {ID_IMPORT, &CMainFrame::OnImport},
+        {ID_EXPORT, &CMainFrame::OnExport},
+        {ID_PRINT, &CMainFrame::OnPrint},
+        {ID_PREVIEW, &CMainFrame::OnPreview},
+        {ID_RELOAD, &CMainFrame::OnReload},
         {ID_HELP, &CMainFrame::OnHelp},
         {ID_APP_ABOUT, &CMainFrame::OnAbout},
     };
@@ -270,10 +315,11 @@ void CMainFrame::CreateActions() {
 void CMainFrame::CreateMenus() {
     QMenuBar* pMenuBar = menuBar();
     pMenuBar->setObjectName(QStringLiteral("128"));
-    const auto addMenu = [&](const QString& strTitle, std::initializer_list<int> ids) {
+    for (const SMenu& menu : kMenus) {
+        const QString strTitle = tr(menu.pszTitle);
         QMenu* pMenu = pMenuBar->addMenu(strTitle);
         pMenu->setObjectName(strTitle);
-        for (const int nId : ids) {
+        for (const int nId : menu.ids) {
             if (nId == 0)
                 pMenu->addSeparator();
             else
@@ -281,14 +327,7 @@ void CMainFrame::CreateMenus() {
         }
         // The state may have changed outside a command (a view, a dialog): show it as it is.
         connect(pMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
-    };
-    addMenu(tr("用户(&U)"), {ID_NEW_USER, ID_LOGIN, ID_DELETE_USER, ID_CHANGE_PWD, ID_DISCONNECT, 0,
-                             ID_RESTORE_BACKUP, 0, ID_EXIT});
-    addMenu(tr("操作(&O)"), {ID_ADD_INCOME, ID_ADD_OUTLAY, ID_ADD_TRS, ID_ACCOUNTS});
-    addMenu(tr("财务分析(&A)"), {ID_SUM_VIEW, ID_INCOME_VIEW, ID_OUTLAY_VIEW, 0, ID_IN_CHART,
-                                 ID_OUT_CHART, 0, ID_RPT_VIEW, 0, ID_ADVICE});
-    addMenu(tr("视图(&V)"), {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
-    addMenu(tr("帮助(&H)"), {ID_HELP, 0, ID_APP_ABOUT});
+    }
 }
 
 void CMainFrame::CreateToolBar() {

@@ -35,10 +35,13 @@ class CChangeWatcher;
 //   cmainframe_records.cpp  32791 32790
 //   cmainframe_accounts.cpp 32792, 32808
 //   cmainframe_book.cpp     following other copies' writes, reopening, restoring a backup
+//   cmainframe_import.cpp   32830 32831
+//   cmainframe_views.cpp    32840 32841 32842
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    // Command ids of menu 128 / toolbar 128.
+    // Command ids of menu 128 / toolbar 128 (their texts, keys, menus and toolbar places are
+    // declared together in cmainframe.cpp).
     enum ECommand {
         ID_NEW_USER = 32783,
         ID_LOGIN = 32784,
@@ -59,6 +62,11 @@ public:
         ID_IN_CHART = 32816,
         ID_OUT_CHART = 32817,
         ID_RESTORE_BACKUP = 32843,
+        ID_IMPORT = 32830,
+        ID_EXPORT = 32831,
+        ID_PRINT = 32840,
+        ID_PREVIEW = 32841,
+        ID_RELOAD = 32842,
         ID_APP_ABOUT = 57664,
         ID_VIEW_TOOLBAR = 59392,
         ID_VIEW_STATUS_BAR = 59393,
@@ -131,6 +139,16 @@ public Q_SLOTS:
     void OnRestoreBackup();
     void OnBookChanged();
     void OnBookReplaced();
+    // cmainframe_import.cpp: the import wizard for the logged-in user (then the summary anew),
+    // and the export dialog
+    void OnImport();
+    void OnExport();
+    // cmainframe_views.cpp: print or preview the report of the report view (elsewhere the
+    // report view is opened first, since a report needs its conditions chosen); the current
+    // view read again from the book (a day being edited is left alone: its rows would be lost)
+    void OnPrint();
+    void OnPreview();
+    void OnReload();
     // cmainframe_accounts.cpp
     void OnAddTrs();
     void OnAccounts();

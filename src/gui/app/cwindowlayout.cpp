@@ -9,9 +9,7 @@ const QString g_strGeometry = QStringLiteral("window/geometry");
 const QString g_strSplitter = QStringLiteral("window/splitter");
 
 QSplitter* TreeSplitter(const QMainWindow* pWindow) {
-    if (auto* pSplitter = qobject_cast<QSplitter*>(pWindow->centralWidget()))
-        return pSplitter;
-    return pWindow->findChild<QSplitter*>(QStringLiteral("59648"));
+    return qobject_cast<QSplitter*>(pWindow->centralWidget());
 }
 } // namespace
 

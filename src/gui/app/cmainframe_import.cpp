@@ -1,0 +1,27 @@
+#include "app/cmainframe.h"
+
+#include "analysis/csumlistview.h"
+#include "import/cexportdlg.h"
+#include "import/cimportwizard.h"
+#include "users/csession.h"
+
+void CMainFrame::OnImport() {
+    if (!m_pSession->IsLoggedIn())
+        return;
+    CImportWizard wizard(m_pSession->UserName(), m_pSession->UserId(), this);
+    wizard.exec();
+    if (!wizard.m_result.bDone)
+        return;
+    // Show the summary anew, so the imported days are in the tree and the totals current.
+    OpenView(EView::SumList, true);
+    if (auto* pView = View<CSumListView>())
+        pView->ShowAccountList(m_pSession->UserName());
+    UpdateCommandUI();
+}
+
+void CMainFrame::OnExport() {
+    if (!m_pSession->IsLoggedIn())
+        return;
+    CExportDlg dlg(m_pSession->UserName(), this);
+    dlg.exec();
+}
