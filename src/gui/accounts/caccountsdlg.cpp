@@ -174,14 +174,15 @@ void CAccountsDlg::OnAdd() {
         m_pCash->selectAll();
         return;
     }
-    try {
-        if (!Done(CAccountAdmin::Add(m_strUser, m_pName->text(), m_pNote->text(), dCash,
-                                     CDatabase::DefaultConnection, m_nSessionUser)))
-            return;
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    QString strRefusal;
+    if (!CMessageBox::Guarded(this,
+                              [&] {
+                                  strRefusal = CAccountAdmin::Add(
+                                      m_strUser, m_pName->text(), m_pNote->text(), dCash,
+                                      CDatabase::DefaultConnection, m_nSessionUser);
+                              }) ||
+        !Done(strRefusal))
         return;
-    }
     m_pName->clear();
     m_pNote->clear();
     m_pCash->clear();
@@ -194,20 +195,21 @@ void CAccountsDlg::OnModify() {
     if (nIndex < 0)
         return;
     const CAccountAdmin::SAccount account = m_accounts[nIndex];
-    try {
-        // The name first: a refused name leaves the note unchanged too.
-        if (m_pName->text().trimmed() != account.strName &&
-            !Done(CAccountAdmin::Rename(m_strUser, account.nKey, m_pName->text(),
-                                        CDatabase::DefaultConnection, m_nSessionUser)))
-            return;
-        if (m_pNote->text() != account.strNote &&
-            !Done(CAccountAdmin::SetNote(m_strUser, account.nKey, m_pNote->text(),
-                                         CDatabase::DefaultConnection, m_nSessionUser)))
-            return;
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    // The name first: a refused name leaves the note unchanged too.
+    bool bDone = false;
+    if (!CMessageBox::Guarded(
+            this,
+            [&] {
+                bDone =
+                    (m_pName->text().trimmed() == account.strName ||
+                     Done(CAccountAdmin::Rename(m_strUser, account.nKey, m_pName->text(),
+                                                CDatabase::DefaultConnection, m_nSessionUser))) &&
+                    (m_pNote->text() == account.strNote ||
+                     Done(CAccountAdmin::SetNote(m_strUser, account.nKey, m_pNote->text(),
+                                                 CDatabase::DefaultConnection, m_nSessionUser)));
+            }) ||
+        !bDone)
         return;
-    }
     Reload();
     m_pList->selectRow(nIndex);
 }
@@ -220,14 +222,15 @@ void CAccountsDlg::OnDelete() {
     if (!CMessageBox::AskOkCancel(tr("确定删除账号“%1”吗？").arg(account.strName), tr("删除账号"),
                                   this))
         return;
-    try {
-        if (!Done(CAccountAdmin::Delete(m_strUser, account.nKey, CDatabase::DefaultConnection,
-                                        m_nSessionUser)))
-            return;
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    QString strRefusal;
+    if (!CMessageBox::Guarded(this,
+                              [&] {
+                                  strRefusal = CAccountAdmin::Delete(m_strUser, account.nKey,
+                                                                     CDatabase::DefaultConnection,
+                                                                     m_nSessionUser);
+                              }) ||
+        !Done(strRefusal))
         return;
-    }
     m_pName->clear();
     m_pNote->clear();
     Reload();

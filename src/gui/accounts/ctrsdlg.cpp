@@ -128,7 +128,7 @@ void CTrsDlg::OnInitDialog() {
     // Both lists are rebuilt at every showing, sorted by name.
     m_ctlFrom->clear();
     m_ctlIn->clear();
-    try {
+    CMessageBox::Guarded(this, [&] {
         QVector<CAccountList::SAccount> accounts = CAccountList::Load(m_strUserName);
         std::stable_sort(accounts.begin(), accounts.end(),
                          [](const CAccountList::SAccount& a, const CAccountList::SAccount& b) {
@@ -140,9 +140,7 @@ void CTrsDlg::OnInitDialog() {
             for (int i = 0; i < accounts.size(); ++i)
                 pCombo->setItemData(i, accounts[i].dCash, s_nCashRole);
         }
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
-    }
+    });
     UpdateData(false);
     m_ctlFrom->setFocus();
 }
@@ -227,17 +225,17 @@ bool CTrsDlg::ConfirmBelowZero() {
 }
 
 bool CTrsDlg::DoTransfer() {
-    try {
-        // The session's user row, so a user deleted or re-created elsewhere is not written to.
-        const CTransfer::EResult eResult = CTransfer::Transfer(
-            m_strUserName, m_TrsDate, m_strTrsFrom, m_strTrsIn, m_TrsAmount,
-            CDatabase::DefaultConnection, m_pSession ? m_pSession->UserId() : 0);
-        if (eResult == CTransfer::EResult::Done)
-            return true;
-        CMessageBox::ShowMessage(CTransfer::Message(eResult), this);
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
-    }
+    CTransfer::EResult eResult = CTransfer::EResult::Done;
+    // The session's user row, so a user deleted or re-created elsewhere is not written to.
+    if (!CMessageBox::Guarded(this, [&] {
+            eResult = CTransfer::Transfer(m_strUserName, m_TrsDate, m_strTrsFrom, m_strTrsIn,
+                                          m_TrsAmount, CDatabase::DefaultConnection,
+                                          m_pSession ? m_pSession->UserId() : 0);
+        }))
+        return false;
+    if (eResult == CTransfer::EResult::Done)
+        return true;
+    CMessageBox::ShowMessage(CTransfer::Message(eResult), this);
     return false;
 }
 

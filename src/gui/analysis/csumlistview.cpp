@@ -184,16 +184,12 @@ void CSumListView::ShowSummary(const QString& strUser) {
     CPeriodStats::SFigures figures;
     double dIncome = -1.0, dOutlay = -1.0;
     int nDays = -1;
-    bool bOk = true;
-    try {
+    const bool bOk = CMessageBox::Guarded(this, [&] {
         figures = CPeriodStats().Figures(m_strUserName);
         dIncome = CMoney::FromCents(figures.nTotalIncome);
         dOutlay = CMoney::FromCents(figures.nTotalOutlay);
         nDays = figures.nDayCount;
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
-        bOk = false;
-    }
+    });
     m_strTotalIncome = CMoney::FormatYuan(dIncome);
     m_strTotalOutlay = CMoney::FormatYuan(dOutlay);
 

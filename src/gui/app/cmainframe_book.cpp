@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
@@ -31,6 +32,7 @@ void CMainFrame::TryServerBook() {
     try {
         CDatabase::Open();
     } catch (const CDBException& e) {
+        // Deliberate: the reason also stays in the status bar once the box is gone.
         SetStatusText(e.m_strError);
         CMessageBox::ShowDBError(e, this);
     }
@@ -142,14 +144,11 @@ void CMainFrame::OnRestoreBackup() {
         return;
 
     QString strKept;
-    try {
+    {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        strKept = CBackup::Restore(strBackup);
-        QApplication::restoreOverrideCursor();
-    } catch (const CDBException& e) {
-        QApplication::restoreOverrideCursor();
-        CMessageBox::ShowDBError(e, this);
-        return;
+        const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        if (!CMessageBox::Guarded(this, [&] { strKept = CBackup::Restore(strBackup); }))
+            return;
     }
     // The user logged in may not exist in the restored book, or have another password.
     SetLoggedOut();

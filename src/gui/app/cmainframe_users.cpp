@@ -61,16 +61,15 @@ void CMainFrame::OnNewUser() {
     bool bCreated = false;
     CBankDlg* pBankDlg = BankDlg();
     pBankDlg->m_fnWrite = [&](const QList<CUserAdmin::SAccount>& accounts) {
-        try {
-            if (CUserAdmin::CreateUser(strUser, strPwd, accounts, firstDay) ==
-                CUserAdmin::ECreate::NameTaken) {
-                // Another copy of the program took the name meanwhile.
-                CMessageBox::ShowMessage(tr("用户名已存在！"), pBankDlg);
-                return true;
-            }
-        } catch (const CDBException& e) {
-            CMessageBox::ShowDBError(e, pBankDlg);
+        CUserAdmin::ECreate eCreate = CUserAdmin::ECreate::Created;
+        if (!CMessageBox::Guarded(pBankDlg, [&] {
+                eCreate = CUserAdmin::CreateUser(strUser, strPwd, accounts, firstDay);
+            }))
             return false;
+        if (eCreate == CUserAdmin::ECreate::NameTaken) {
+            // Another copy of the program took the name meanwhile.
+            CMessageBox::ShowMessage(tr("用户名已存在！"), pBankDlg);
+            return true;
         }
         bCreated = true;
         return true;
@@ -123,24 +122,18 @@ void CMainFrame::OnDeleteUser() {
     if (!LeaveEdit())
         return;
     const QString strUser = m_pSession->UserName();
-    try {
-        if (!CUserAdmin::UserExists(strUser))
-            return;
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    bool bExists = false;
+    if (!CMessageBox::Guarded(this, [&] { bExists = CUserAdmin::UserExists(strUser); }) || !bExists)
         return;
-    }
     CDelUserDlg dlg(strUser, this);
     if (dlg.exec() != QDialog::Accepted)
         return;
-    try {
-        if (!CUserAdmin::DeleteUser(strUser, m_pSession->UserId()))
-            return;
-    } catch (const CDBException& e) {
-        // Nothing was deleted: the user stays logged in with every row.
-        CMessageBox::ShowDBError(e, this);
+    // A refused deletion deleted nothing: the user stays logged in with every row.
+    bool bDeleted = false;
+    if (!CMessageBox::Guarded(
+            this, [&] { bDeleted = CUserAdmin::DeleteUser(strUser, m_pSession->UserId()); }) ||
+        !bDeleted)
         return;
-    }
     CMessageBox::ShowMessage(tr("此用户已被删除！"), this);
     SetLoggedOut();
 }

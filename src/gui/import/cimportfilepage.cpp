@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -199,14 +200,14 @@ void CImportFilePage::LoadFile() {
     SColumnMapping guess;
     pFile->GuessLayout(nHeader, guess);
     const TTable& table = pFile->Table();
-    m_pHeader->blockSignals(true);
-    m_pNoHeader->blockSignals(true);
-    m_pNoHeader->setChecked(nHeader < 0 && !table.isEmpty());
-    m_pHeader->setEnabled(!m_pNoHeader->isChecked());
-    m_pHeader->setValue(nHeader >= 0 ? table[nHeader].nLine
-                                     : (table.isEmpty() ? 1 : table[0].nLine));
-    m_pNoHeader->blockSignals(false);
-    m_pHeader->blockSignals(false);
+    {
+        const QSignalBlocker headerBlocker(m_pHeader);
+        const QSignalBlocker noHeaderBlocker(m_pNoHeader);
+        m_pNoHeader->setChecked(nHeader < 0 && !table.isEmpty());
+        m_pHeader->setEnabled(!m_pNoHeader->isChecked());
+        m_pHeader->setValue(nHeader >= 0 ? table[nHeader].nLine
+                                         : (table.isEmpty() ? 1 : table[0].nLine));
+    }
     FillMapping();
     UpdateMappingVisible();
 }
@@ -346,36 +347,36 @@ bool CImportFilePage::validatePage() {
         CMessageBox::ShowMessage(tr("文件中没有交易记录。"), this);
         return false;
     }
-    try {
-        // A mapping is remembered once the user stands by it: chosen by hand here, or a
-        // guess confirmed on the preview page.
-        m_pWizard->m_strLayoutKey.clear();
-        if (eFormat == EStatementFormat::Csv) {
-            m_pWizard->m_strLayoutKey = pFile->LayoutKey(nHeader);
-            m_pWizard->m_mapping = mapping;
-            if (!bGuessed)
-                m_pWizard->m_importer.SaveMapping(m_pWizard->m_strLayoutKey, mapping);
-        }
-        m_pWizard->m_rules = m_pWizard->m_importer.Rules();
-        m_pWizard->m_strAccount = m_pAccount->currentText();
-        // The duplicate search reads the book: on the job's own connection, off this thread.
-        auto pRows = std::make_shared<QVector<SPreviewRow>>();
-        CImportJob job(m_pWizard->m_strUser, m_pWizard->m_nSessionUser);
-        job.Start([pStatement, pRows, strAccount = m_pWizard->m_strAccount,
-                   rules = m_pWizard->m_rules](CImporter& importer,
-                                               const CImporter::FProgress& progress) {
-            importer.Preview(std::move(*pStatement), strAccount, rules, *pRows, progress);
-        });
-        CImportProgress preview(tr("正在检查重复和类别…"), this);
-        if (!preview.Run(job))
-            return false;
-        job.RethrowError();
-        m_pWizard->m_statement = std::move(*pStatement);
-        m_pWizard->m_pModel->SetRules(m_pWizard->m_rules);
-        m_pWizard->m_pModel->SetRows(std::move(*pRows), m_pWizard->m_importer.Accounts());
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    bool bRead = false;
+    if (!CMessageBox::Guarded(this, [&] {
+            // A mapping is remembered once the user stands by it: chosen by hand here, or a
+            // guess confirmed on the preview page.
+            m_pWizard->m_strLayoutKey.clear();
+            if (eFormat == EStatementFormat::Csv) {
+                m_pWizard->m_strLayoutKey = pFile->LayoutKey(nHeader);
+                m_pWizard->m_mapping = mapping;
+                if (!bGuessed)
+                    m_pWizard->m_importer.SaveMapping(m_pWizard->m_strLayoutKey, mapping);
+            }
+            m_pWizard->m_rules = m_pWizard->m_importer.Rules();
+            m_pWizard->m_strAccount = m_pAccount->currentText();
+            // The duplicate search reads the book: on the job's own connection, off this thread.
+            auto pRows = std::make_shared<QVector<SPreviewRow>>();
+            CImportJob job(m_pWizard->m_strUser, m_pWizard->m_nSessionUser);
+            job.Start([pStatement, pRows, strAccount = m_pWizard->m_strAccount,
+                       rules = m_pWizard->m_rules](CImporter& importer,
+                                                   const CImporter::FProgress& progress) {
+                importer.Preview(std::move(*pStatement), strAccount, rules, *pRows, progress);
+            });
+            CImportProgress preview(tr("正在检查重复和类别…"), this);
+            if (!preview.Run(job))
+                return;
+            job.RethrowError();
+            m_pWizard->m_statement = std::move(*pStatement);
+            m_pWizard->m_pModel->SetRules(m_pWizard->m_rules);
+            m_pWizard->m_pModel->SetRows(std::move(*pRows), m_pWizard->m_importer.Accounts());
+            bRead = true;
+        }))
         return false;
-    }
-    return true;
+    return bRead;
 }

@@ -359,13 +359,12 @@ bool CDayView::ShowDaySummary(int nYear, int nMonth, int nDay) {
 }
 
 double CDayView::SumAccountDay(int nYear, int nMonth, int nDay, const QString& strBank) {
-    try {
-        return CMoney::FromCents(
+    double dSum = 0;
+    CMessageBox::Guarded(this, [&] {
+        dSum = CMoney::FromCents(
             CDayBook(m_eKind, m_strUserName).SumAccountDay(QDate(nYear, nMonth, nDay), strBank));
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
-        return 0;
-    }
+    });
+    return dSum;
 }
 
 void CDayView::OnAccountChange(int nIndex) {
@@ -794,21 +793,24 @@ void CDayView::RemoveRow(int nRow) {
 }
 
 bool CDayView::SaveGridRows(const SDayEdit& edit) {
-    try {
-        CDayBook(m_eKind, m_strUserName)
-            .Confirm(CurrentDay(), m_strBank, edit, Session() ? Session()->UserId() : 0);
-    } catch (const CDayConflict&) {
+    bool bConflict = false;
+    const bool bSaved = CMessageBox::Guarded(this, [&] {
+        try {
+            CDayBook(m_eKind, m_strUserName)
+                .Confirm(CurrentDay(), m_strBank, edit, Session() ? Session()->UserId() : 0);
+        } catch (const CDayConflict&) {
+            bConflict = true; // told below, with the day's rows put back
+        }
+    });
+    if (bConflict) {
         CMessageBox::ShowMessage(
             tr("在您编辑期间，这一天的记录已被另一个窗口或另一台电脑改动，您的修改没有保存。\n"
                "表格里现在是这一天最新的记录，您输入的行已放回表格，请核对后再按“确定”。"),
             this);
         RestoreTyped(edit);
         return false;
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
-        return false;
     }
-    return true;
+    return bSaved;
 }
 
 // After a refused confirm: the day as it is now, then what was typed here on top of it —
@@ -936,14 +938,12 @@ void CDayView::OnDeleteDay() {
             tr("确定删除 %1年%2月%3日 这一天吗？").arg(day.year()).arg(day.month()).arg(day.day()),
             tr("删除此日"), this))
         return;
-    try {
-        const CEmptyDay::ERemove eResult = CEmptyDay::Remove(m_eKind, m_strUserName, day);
-        if (eResult != CEmptyDay::ERemove::Removed) {
-            CMessageBox::ShowMessage(CEmptyDay::Message(eResult), this);
-            return;
-        }
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    CEmptyDay::ERemove eResult = CEmptyDay::ERemove::Removed;
+    if (!CMessageBox::Guarded(this,
+                              [&] { eResult = CEmptyDay::Remove(m_eKind, m_strUserName, day); }))
+        return;
+    if (eResult != CEmptyDay::ERemove::Removed) {
+        CMessageBox::ShowMessage(CEmptyDay::Message(eResult), this);
         return;
     }
     // The tree loses the day; the view goes to the last day left.

@@ -98,12 +98,8 @@ void CNewDayDlg::OnOK() {
         CMessageBox::ShowMessage(tr("请先登录。"), this);
         return;
     }
-    try {
-        CDayBook(m_eKind, strUser).OpenDay(m_Date, m_pSession->UserId());
-    } catch (const CDBException& e) {
-        // The dialog stays open: try again or cancel.
-        CMessageBox::ShowDBError(e, this);
-        return;
-    }
-    accept();
+    // A refused step leaves the dialog open: try again or cancel.
+    if (CMessageBox::Guarded(
+            this, [&] { CDayBook(m_eKind, strUser).OpenDay(m_Date, m_pSession->UserId()); }))
+        accept();
 }

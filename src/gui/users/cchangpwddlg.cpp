@@ -91,21 +91,19 @@ void CChangPwdDlg::OnOK() {
         CMessageBox::ShowMessage(strRefusal, this);
         return;
     }
-    try {
-        // The stored password decides: it is checked inside the write, so a change made
-        // meanwhile by another copy is checked too.
-        const CUserAdmin::EChange eChange = CUserAdmin::ChangePassword(
-            m_pSession->UserName(), m_strOldPwd, m_strNewPwd, m_pSession->UserId());
-        if (eChange == CUserAdmin::EChange::WrongPassword) {
-            CMessageBox::ShowMessage(tr(" 原密码有误！"), this);
-            return;
-        }
-        if (eChange == CUserAdmin::EChange::Changed) {
-            CMessageBox::ShowInfo(tr("当前用户密码修改成功！"), this);
-        }
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    // The stored password decides: it is checked inside the write, so a change made meanwhile
+    // by another copy is checked too.
+    CUserAdmin::EChange eChange = CUserAdmin::EChange::Changed;
+    if (!CMessageBox::Guarded(this, [&] {
+            eChange = CUserAdmin::ChangePassword(m_pSession->UserName(), m_strOldPwd, m_strNewPwd,
+                                                 m_pSession->UserId());
+        }))
+        return;
+    if (eChange == CUserAdmin::EChange::WrongPassword) {
+        CMessageBox::ShowMessage(tr(" 原密码有误！"), this);
         return;
     }
+    if (eChange == CUserAdmin::EChange::Changed)
+        CMessageBox::ShowInfo(tr("当前用户密码修改成功！"), this);
     accept();
 }

@@ -149,13 +149,11 @@ void CLinkDlg::OnOK() {
     m_strLinkUser.clear();
     m_nLinkUserId = 0;
     if (!m_strUser.isEmpty()) {
-        try {
-            m_nLinkUserId = CUserAdmin::LogIn(m_strUser, m_strPwd);
-        } catch (const CDBException& e) {
-            // An unreadable book is not a wrong password: say what happened.
-            CMessageBox::ShowDBError(e, this);
-            return; // stays open: try again or cancel
-        }
+        // An unreadable book is not a wrong password: say what happened; the dialog stays
+        // open to try again or cancel.
+        if (!CMessageBox::Guarded(this,
+                                  [&] { m_nLinkUserId = CUserAdmin::LogIn(m_strUser, m_strPwd); }))
+            return;
         if (m_nLinkUserId != 0) {
             // Only a password that opened the book is remembered. Failing to store the choice
             // (a read-only book, say) is told but does not stop the login.

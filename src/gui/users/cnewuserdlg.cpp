@@ -118,13 +118,11 @@ void CNewUserDlg::OnOK() {
         CMessageBox::ShowMessage(strRefusal, this);
         return;
     }
-    try {
-        if (CUserAdmin::UserExists(m_strNewUser)) {
-            CMessageBox::ShowMessage(tr("用户名已存在！"), this);
-            return;
-        }
-    } catch (const CDBException& e) {
-        CMessageBox::ShowDBError(e, this);
+    bool bTaken = false;
+    if (!CMessageBox::Guarded(this, [&] { bTaken = CUserAdmin::UserExists(m_strNewUser); }))
+        return;
+    if (bTaken) {
+        CMessageBox::ShowMessage(tr("用户名已存在！"), this);
         return;
     }
     accept();
