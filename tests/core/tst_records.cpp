@@ -8,6 +8,7 @@
 #include "data/coutlayset.h"
 #include "records/cdaybook.h"
 #include "records/cdayconflict.h"
+#include "records/cdayedit.h"
 
 #include <QtTest>
 #include <cmath>
@@ -45,7 +46,12 @@ QStringList Notes(const QVector<SDayRecord>& rows) {
 SDayRecord Rec(const QString& strNote, double dAmount) {
     return {QStringLiteral("其它"), strNote, dAmount};
 }
+SDayRecord Rec(const char* szNote, double dAmount) {
+    return Rec(QString::fromUtf8(szNote), dAmount);
+}
 } // namespace
+
+Q_DECLARE_METATYPE(SDayRecord)
 
 class TestRecords : public QObject {
     Q_OBJECT
@@ -188,6 +194,73 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("keep")});
         CDayBook other4(ERecordKind::Outlay, QStringLiteral("李四"));
         QCOMPARE(Notes(other4.LoadDay(day, strCash)), QStringList{QStringLiteral("keep")});
+    }
+
+    // The edit bookkeeping without a book or a window: rows read (编号 1, 2, 3), then what the
+    // grid holds after typing and removing; the edit is what confirming would send.
+    void dayEditSendsWhatWasDone_data() {
+        QTest::addColumn<QVector<int>>("removed");     // rows taken out, in that order
+        QTest::addColumn<QVector<SDayRecord>>("grid"); // the grid's rows afterwards
+        QTest::addColumn<QString>("strExpected");      // added | changed | removed notes
+        const SDayRecord a = Rec(QStringLiteral("a"), 1), b = Rec(QStringLiteral("b"), 2),
+                         c = Rec(QStringLiteral("c"), 3);
+        QTest::newRow("untouched")
+            << QVector<int>{} << QVector<SDayRecord>{a, b, c} << QStringLiteral("||");
+        QTest::newRow("typed below")
+            << QVector<int>{} << QVector<SDayRecord>{a, b, c, Rec("n", 4)} << QStringLiteral("n||");
+        QTest::newRow("note changed")
+            << QVector<int>{} << QVector<SDayRecord>{a, Rec("x", 2), c} << QStringLiteral("|b>x|");
+        QTest::newRow("category changed")
+            << QVector<int>{}
+            << QVector<SDayRecord>{a, {QStringLiteral("用餐"), QStringLiteral("b"), 2}, c}
+            << QStringLiteral("|b>b|");
+        // A cell shows the amount to the cent: less than half a cent is no change.
+        QTest::newRow("amount within a cent")
+            << QVector<int>{} << QVector<SDayRecord>{a, Rec("b", 2.004), c} << QStringLiteral("||");
+        QTest::newRow("amount changed")
+            << QVector<int>{} << QVector<SDayRecord>{a, Rec("b", 2.01), c}
+            << QStringLiteral("|b>b|");
+        QTest::newRow("middle removed")
+            << QVector<int>{1} << QVector<SDayRecord>{a, c} << QStringLiteral("||b");
+        // The rows below a removed one are compared with their own rows as read.
+        QTest::newRow("removed, next changed")
+            << QVector<int>{0} << QVector<SDayRecord>{Rec("y", 2), c} << QStringLiteral("|b>y|a");
+        QTest::newRow("all removed, one typed")
+            << QVector<int>{0, 0, 0} << QVector<SDayRecord>{Rec("n", 4)}
+            << QStringLiteral("n||a,b,c");
+        // A row typed here and removed again is in no part of the edit.
+        QTest::newRow("typed row removed")
+            << QVector<int>{3} << QVector<SDayRecord>{a, b, c} << QStringLiteral("||");
+    }
+
+    void dayEditSendsWhatWasDone() {
+        QFETCH(QVector<int>, removed);
+        QFETCH(QVector<SDayRecord>, grid);
+        QFETCH(QString, strExpected);
+        QVector<SDayRecord> read{Rec(QStringLiteral("a"), 1), Rec(QStringLiteral("b"), 2),
+                                 Rec(QStringLiteral("c"), 3)};
+        for (int i = 0; i < read.size(); ++i)
+            read[i].nId = i + 1;
+        CDayEdit dayEdit;
+        dayEdit.Load(read);
+        for (const int nRow : removed)
+            dayEdit.Remove(nRow);
+        const SDayEdit edit = dayEdit.Edit(grid);
+        QStringList changed;
+        for (const SDayEdit::SChange& change : edit.changed) {
+            QCOMPARE(change.now.nId, change.loaded.nId); // written over the row read
+            changed << change.loaded.strNote + QLatin1Char('>') + change.now.strNote;
+        }
+        for (const SDayRecord& r : edit.added)
+            QCOMPARE(r.nId, qint64(0));
+        QCOMPARE(Notes(edit.added).join(QLatin1Char(',')) + QLatin1Char('|') +
+                     changed.join(QLatin1Char(',')) + QLatin1Char('|') +
+                     Notes(edit.removed).join(QLatin1Char(',')),
+                 strExpected);
+        // Rows still read are found by their 编号; removed ones are gone.
+        for (const SDayRecord& r : edit.removed)
+            QCOMPARE(dayEdit.RowOf(r.nId), -1);
+        QCOMPARE(edit.IsEmpty(), strExpected == QLatin1String("||"));
     }
 };
 

@@ -304,8 +304,7 @@ void CDayView::ShowCurrentDay() {
     } else {
         m_nRows = 1;
         m_gridRecords->SetRows(1);
-        m_loaded.clear();
-        m_removed.clear();
+        m_edit.Clear();
     }
     m_bDayShown = true;
     Q_EMIT DayShown(CurrentDay());
@@ -314,8 +313,7 @@ void CDayView::ShowCurrentDay() {
 void CDayView::LoadDay(int nYear, int nMonth, int nDay, const QString& strBank) {
     m_nRows = 1;
     m_gridRecords->SetRows(1);
-    m_loaded.clear();
-    m_removed.clear();
+    m_edit.Clear();
     QVector<SDayRecord> rows;
     if (!CMessageBox::Guarded(this, [&] {
             rows = CDayBook(m_eKind, m_strUserName).LoadDay(QDate(nYear, nMonth, nDay), strBank);
@@ -323,7 +321,7 @@ void CDayView::LoadDay(int nYear, int nMonth, int nDay, const QString& strBank) 
         return;
     for (const SDayRecord& r : rows)
         AppendGridRow(r);
-    m_loaded = rows;
+    m_edit.Load(rows);
 }
 
 void CDayView::AppendGridRow(const SDayRecord& r) {
@@ -687,7 +685,7 @@ bool CDayView::HasChanges() const {
     if (!edit.changed.isEmpty() || !edit.removed.isEmpty())
         return true;
     for (int nRow = 1; nRow < m_nRows; ++nRow) {
-        if (m_loaded.value(nRow - 1).nId != 0)
+        if (m_edit.IsRead(nRow - 1))
             continue;
         // An amount typed and wiped again shows 0.00: not a change; text that is no amount is.
         std::int64_t nCents = 0;
@@ -758,33 +756,16 @@ SDayRecord CDayView::GridRow(int nRow) const {
 }
 
 SDayEdit CDayView::GridEdit() const {
-    SDayEdit edit;
-    for (int nRow = 1; nRow < m_nRows; ++nRow) {
-        SDayRecord now = GridRow(nRow);
-        const SDayRecord loaded = m_loaded.value(nRow - 1);
-        if (loaded.nId == 0) {
-            edit.added.append(now);
-            continue;
-        }
-        // A cell shows the amount as stored, so an untouched row compares equal.
-        if (now.strSort != loaded.strSort || now.strNote != loaded.strNote ||
-            CMoney::ToCents(now.dAmount) != CMoney::ToCents(loaded.dAmount)) {
-            now.nId = loaded.nId;
-            edit.changed.append({loaded, now});
-        }
-    }
-    edit.removed = m_removed;
-    return edit;
+    QVector<SDayRecord> rows;
+    for (int nRow = 1; nRow < m_nRows; ++nRow)
+        rows.append(GridRow(nRow));
+    return m_edit.Edit(rows);
 }
 
 void CDayView::RemoveRow(int nRow) {
     if (nRow < 1 || nRow >= m_nRows)
         return;
-    if (nRow - 1 < m_loaded.size()) {
-        if (m_loaded[nRow - 1].nId != 0)
-            m_removed.append(m_loaded[nRow - 1]);
-        m_loaded.remove(nRow - 1);
-    }
+    m_edit.Remove(nRow - 1);
     for (int n = nRow; n + 1 < m_nRows; ++n)
         for (int nCol = 0; nCol < 4; ++nCol)
             m_gridRecords->SetTextMatrix(n, nCol, m_gridRecords->GetTextMatrix(n + 1, nCol));
@@ -822,10 +803,7 @@ void CDayView::RestoreTyped(const SDayEdit& edit) {
     ShowDaySummary(m_nYear, m_nMonth, m_nDay);
     QVector<SDayRecord> extra = edit.added;
     for (const SDayEdit::SChange& change : edit.changed) {
-        int nRow = 0;
-        for (int i = 0; i < m_loaded.size() && nRow == 0; ++i)
-            if (m_loaded[i].nId == change.loaded.nId)
-                nRow = i + 1;
+        const int nRow = m_edit.RowOf(change.loaded.nId) + 1;
         if (nRow == 0) {
             extra.append(change.now);
             continue;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/cdaybook.h"
+#include "records/cdayedit.h"
 #include "records/crecordkind.h"
 #include "widgets/cformview.h"
 
@@ -179,10 +180,8 @@ private:
     QPushButton* m_pNav[4] = {};
     QDate m_editDay;        // the day an open add or modify belongs to
     int m_nFirstNewRow = 0; // while adding: the first of the rows added (typed one after another)
-    // Grid row n (from 1) was read as m_loaded[n - 1] (with its 编号); rows past the end, or
-    // with 编号 0, were typed here. m_removed: rows as read that the next confirm deletes.
-    QVector<SDayRecord> m_loaded;
-    QVector<SDayRecord> m_removed;
+    // Which grid rows were read (grid row n is the edit's row n - 1) and which were removed.
+    CDayEdit m_edit;
     bool m_bDayShown =
         false; // a day was shown at least once (the boxes hold stand-in texts before)
 };

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "records/cdaybook.h"
+
+#include <QVector>
+
+// The bookkeeping of a day being edited: which rows of the grid were read from the book (with
+// their 编号 and values as read), which were typed here, and which rows as read were removed.
+// From the rows the grid shows now it tells what confirming would send (SDayEdit): rows
+// added, rows changed against how they were read, rows removed. Rows are counted from 0, in
+// grid order; a row past the rows read was typed here.
+class CDayEdit {
+public:
+    // The day's rows as read; nothing removed yet.
+    void Load(const QVector<SDayRecord>& rows);
+    void Clear();
+
+    // Row nRow was read from the book (it has a 编号).
+    bool IsRead(int nRow) const;
+    // Takes row nRow out; a row read from the book is deleted by the next confirm.
+    void Remove(int nRow);
+    // The row read under that 编号, or -1.
+    int RowOf(qint64 nId) const;
+
+    // What confirming the grid's rows (in grid order, as they are now) would send. An amount
+    // is compared in whole cents, so a row shown as stored compares equal.
+    SDayEdit Edit(const QVector<SDayRecord>& rows) const;
+
+private:
+    QVector<SDayRecord> m_loaded;
+    QVector<SDayRecord> m_removed;
+};
