@@ -7,8 +7,10 @@
 #include "data/ctrsset.h"
 #include "data/cuserset.h"
 
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QtTest>
+#include <sqlite3.h>
 
 namespace {
 void AddUser(const QString& strName, const QString& strConnection = CDatabase::DefaultConnection) {
@@ -40,6 +42,17 @@ QStringList UserNames(const QString& strFilterValue) {
     for (; !set.IsEOF(); set.MoveNext())
         names << set.m_UserName;
     return names;
+}
+// SQLite: how many statements the connection holds prepared; -1 on PostgreSQL.
+int HeldStatements() {
+    const QVariant handle = CDatabase::Connection().driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return -1;
+    sqlite3* pDb = *static_cast<sqlite3* const*>(handle.constData());
+    int n = 0;
+    for (sqlite3_stmt* p = sqlite3_next_stmt(pDb, nullptr); p; p = sqlite3_next_stmt(pDb, p))
+        ++n;
+    return n;
 }
 } // namespace
 
@@ -231,6 +244,74 @@ private Q_SLOTS:
         mine.Open();
         QCOMPARE(mine.GetRecordCount(), 3);
         CDatabase::Close(other);
+    }
+
+    // A row write run again and again is prepared once and kept with its connection: each run
+    // binds its own values, a run that failed is prepared afresh, texts made with a varying
+    // number of values do not pile up, and nothing kept outlives the connection.
+    void keptWritesBindTheirOwnValues() {
+        CTestBook book;
+        const QString strAdd = QStringLiteral(
+            "INSERT INTO \"Bank\" (\"UserName\", \"CardName\", \"CardCash\") VALUES (?, ?, ?)");
+        const auto add = [&](int i) {
+            QSqlQuery q = CDatabase::Exec(strAdd, {QStringLiteral("张三"), QString::number(i), i});
+            QCOMPARE(q.numRowsAffected(), 1);
+        };
+        add(0);
+        const int nHeld = HeldStatements();
+        for (int i = 1; i < 40; ++i)
+            add(i);
+        if (nHeld >= 0)
+            QCOMPARE(HeldStatements(), nHeld); // prepared once
+        QSqlQuery sum = CDatabase::Exec(QStringLiteral(
+            "SELECT COUNT(*), SUM(\"CardCash\"), COUNT(DISTINCT \"CardName\") FROM \"Bank\""));
+        QVERIFY(sum.next());
+        QCOMPARE(sum.value(0).toInt(), 40);
+        QCOMPARE(sum.value(1).toInt(), 780); // 0 + 1 + … + 39: no run repeated another's values
+        QCOMPARE(sum.value(2).toInt(), 40);
+
+        // A kept write that fails (the name is taken) is prepared afresh and works next time.
+        const QString strUser =
+            QStringLiteral("INSERT INTO \"User\" (\"UserName\", \"UserPwd\") VALUES (?, ?)");
+        CDatabase::Exec(strUser, {QStringLiteral("张三"), QStringLiteral("x")});
+        bool bRefused = false;
+        try {
+            CDatabase::Exec(strUser, {QStringLiteral("张三"), QStringLiteral("y")});
+        } catch (const CDBException&) {
+            bRefused = true;
+        }
+        QVERIFY(bRefused);
+        CDatabase::Exec(strUser, {QStringLiteral("李四"), QStringLiteral("z")});
+        QCOMPARE(UserNames(QStringLiteral("李四")), QStringList{QStringLiteral("李四")});
+
+        // 300 texts, each with one more value: all run, and the kept ones stay bounded.
+        for (int n = 1; n <= 300; ++n) {
+            QStringList marks;
+            QVariantList values{1};
+            for (int i = 0; i < n; ++i) {
+                marks << QStringLiteral("?");
+                values << QString::number(i % 40);
+            }
+            CDatabase::Exec(QStringLiteral("UPDATE \"Bank\" SET \"CardCash\" = \"CardCash\" + ? "
+                                           "WHERE \"CardName\" IN (%1)")
+                                .arg(marks.join(QStringLiteral(", "))),
+                            values);
+        }
+        if (nHeld >= 0)
+            QVERIFY2(HeldStatements() <= nHeld + 201,
+                     qPrintable(QString::number(HeldStatements())));
+        QSqlQuery card = CDatabase::Exec(
+            QStringLiteral("SELECT \"CardCash\" FROM \"Bank\" WHERE \"CardName\" = '0'"));
+        QVERIFY(card.next());
+        QCOMPARE(card.value(0).toInt(), 300); // in every one of the 300 lists
+
+        // Reopened, the book is written through statements of the new connection.
+        card = QSqlQuery();
+        sum = QSqlQuery();
+        CDatabase::SetUrl(CDatabase::Url());
+        add(40);
+        if (nHeld >= 0)
+            QCOMPARE(HeldStatements(), nHeld);
     }
 
     void brokenBooksGiveAClearMessage() {

@@ -1,6 +1,7 @@
 #include "analysis/creportcsv.h"
 #include "analysis/creportpages.h"
 #include "analysis/creportquery.h"
+#include "analysis/ctexttable.h"
 #include "ctestbook.h"
 #include "data/cbankset.h"
 #include "data/cincomeset.h"
@@ -205,6 +206,77 @@ private Q_SLOTS:
                  (QStringList{QString(), QStringLiteral("2008年8月7日"), QStringLiteral("现金"),
                               QStringLiteral("建行"), QStringLiteral("88.80元")}));
         QCOMPARE(r.Total(), 88.8);
+    }
+
+    // The report grid's texts: every way of changing a CTextTable against a plain list of rows
+    // doing the same, with texts repeated, empty, long, many distinct ones (the lookup grows)
+    // and a table rewritten until it rebuilds its store.
+    void textTableMatchesPlainRows() {
+        QVector<QStringList> plain{{QStringLiteral("a"), QStringLiteral("用餐")},
+                                   {QStringLiteral("a")},
+                                   {QString(), QStringLiteral("b"), QStringLiteral("cut")}};
+        CTextTable table = CTextTable::FromRows(plain, 2);
+        const auto fit = [](QVector<QStringList>& rows, int nCols) {
+            for (QStringList& row : rows) {
+                while (row.size() < nCols)
+                    row << QString();
+                while (row.size() > nCols)
+                    row.removeLast();
+            }
+        };
+        fit(plain, 2);
+        const auto same = [&](const char* szStep) {
+            QVERIFY2(table.ToList() == plain, szStep);
+            QCOMPARE(table.Rows(), int(plain.size()));
+            int n = 0;
+            for (const QStringList& row : table) // the reading side of QVector<QStringList>
+                QVERIFY2(row == plain[n++], szStep);
+        };
+        same("from rows");
+        table.SetText(1, 1, QStringLiteral("用餐"));
+        plain[1][1] = QStringLiteral("用餐");
+        table.SetText(9, 0, QStringLiteral("outside")); // ignored
+        table.SetText(0, -1, QStringLiteral("outside"));
+        same("set text");
+        table.SetCols(4);
+        fit(plain, 4);
+        table.SetText(2, 3, QString(300, QLatin1Char('x')));
+        plain[2][3] = QString(300, QLatin1Char('x'));
+        same("wider");
+        table.SetCols(3);
+        fit(plain, 3);
+        same("narrower");
+        table.Squeeze(); // later writes still work
+        table.AppendRow(
+            {QStringLiteral("d"), QStringLiteral("e"), QStringLiteral("f"), QStringLiteral("cut")});
+        plain.append({QStringLiteral("d"), QStringLiteral("e"), QStringLiteral("f")});
+        same("append after squeeze");
+        table.Reorder({3, 0, 2, 1});
+        plain = {plain[3], plain[0], plain[2], plain[1]};
+        same("reorder");
+        table.SetRows(2);
+        plain.resize(2);
+        table.SetRows(3);
+        plain.append({QString(), QString(), QString()});
+        same("fewer rows, then more");
+        // Many distinct texts, each written over the last: the store is rebuilt on the way.
+        for (int i = 0; i < 5000; ++i) {
+            const QString strText = QStringLiteral("文字 %1").arg(i);
+            table.SetText(i % 3, i % 3, strText);
+            plain[i % 3][i % 3] = strText;
+        }
+        same("rewritten");
+        for (int i = 0; i < 3000; ++i) {
+            table.AppendRow({QString::number(i % 700), QStringLiteral("同"), QString::number(i)});
+            plain.append({QString::number(i % 700), QStringLiteral("同"), QString::number(i)});
+        }
+        same("many rows");
+        table.SetRows(0);
+        plain.clear();
+        same("emptied");
+        table.AppendRow({QStringLiteral("again")});
+        plain.append({QStringLiteral("again"), QString(), QString()});
+        same("filled again");
     }
 
     void pagination() {

@@ -3,6 +3,7 @@
 #include "analysis/coutchartview.h"
 #include "app/cleftview.h"
 #include "cguitest.h"
+#include "ctestaccess.h"
 #include "data/ctransaction.h"
 
 #include <QBarCategoryAxis>
@@ -48,7 +49,7 @@ QTreeWidgetItem* Child(QTreeWidgetItem* pParent, const QString& strLabel) {
 
 void Select(CMainFrame* pFrame, QTreeWidgetItem* pItem) {
     QVERIFY(pItem);
-    pFrame->GetTreeView()->setCurrentItem(pItem);
+    CTestAccess::TreeView(pFrame)->setCurrentItem(pItem);
 }
 
 QStringList Titles(const CChartView* pView) {
@@ -136,7 +137,7 @@ private Q_SLOTS:
                          QStringLiteral("0.00"), QStringLiteral("99.99"), QStringLiteral("0.00"),
                          QStringLiteral("0.00"), QStringLiteral("0.00"), QStringLiteral("0.00")}));
 
-        QTreeWidgetItem* pRoot = pFrame->GetTreeView()->topLevelItem(0);
+        QTreeWidgetItem* pRoot = CTestAccess::TreeView(pFrame)->topLevelItem(0);
         QVERIFY(pRoot);
         QTreeWidgetItem* pYear = Child(pRoot, QStringLiteral("2004年"));
         Select(pFrame, pYear);
@@ -176,7 +177,7 @@ private Q_SLOTS:
         QCOMPARE(pOut->LineChart()->Data(25, 1), QStringLiteral("12.00"));
         QCOMPARE(pOut->BarChart()->ColumnCount(), 12);
         QCOMPARE(pOut->BarChart()->ColumnLabel(7), QStringLiteral("交通费"));
-        pRoot = pFrame->GetTreeView()->topLevelItem(0);
+        pRoot = CTestAccess::TreeView(pFrame)->topLevelItem(0);
         QCOMPARE(pRoot->childCount(), 2);
         pYear = Child(pRoot, QStringLiteral("2025年"));
         Select(pFrame, pYear);
@@ -426,7 +427,7 @@ private Q_SLOTS:
         pFrame->resize(1300, 900);
         const auto shoot = [&](int nCommand, const char* szName, const QString& strMonth) {
             QVERIFY(gui.Trigger(nCommand));
-            QTreeWidgetItem* pRoot = pFrame->GetTreeView()->topLevelItem(0);
+            QTreeWidgetItem* pRoot = CTestAccess::TreeView(pFrame)->topLevelItem(0);
             QTreeWidgetItem* pYear = Child(pRoot, QStringLiteral("2025年"));
             const auto save = [&](const char* szScope) {
                 QApplication::processEvents();

@@ -2,6 +2,7 @@
 #include "app/cleftview.h"
 #include "app/cmainframe.h"
 #include "cguitest.h"
+#include "ctestaccess.h"
 #include "ctestrows.h"
 #include "data/cbankset.h"
 #include "data/cdatabase.h"
@@ -75,10 +76,7 @@ private:
 };
 
 QString Balance(const QString& strCard) {
-    CBankSet set;
-    set.SetFilter(CRecordset::EFilter::UserCard, {g_strUser, strCard});
-    set.Open();
-    return CMoney::Format(set.m_CardCash);
+    return CTestRows::Balance(g_strUser, strCard);
 }
 
 // A book with two accounts; income on 2004-3-2 (both accounts) and 2004-4-2 (bank only) and an
@@ -468,7 +466,7 @@ private Q_SLOTS:
         QCOMPARE(pView->m_gridRecords->GetRows(), 1);
         QCOMPARE(pView->m_gridSummary->GetTextMatrix(2, 2), QStringLiteral("￥20.00"));
         QCOMPARE(Box(pView, 1004), QStringLiteral("20.00元"));
-        QTreeWidgetItem* pItem = f.pFrame->GetTreeView()->currentItem();
+        QTreeWidgetItem* pItem = CTestAccess::TreeView(f.pFrame)->currentItem();
         QVERIFY(pItem && pItem->parent());
         QCOMPARE(pItem->parent()->text(0) + pItem->text(0), QStringLiteral("4月2日"));
 
@@ -522,7 +520,7 @@ private Q_SLOTS:
                      qPrintable(QString::number(statements.size()) + QLatin1Char('\n') +
                                 statements.join(QLatin1Char('\n'))));
             QCOMPARE(Box(pView, CDayView::IDC_EDIT_DATE), QLatin1String(step.pszDay));
-            const QTreeWidgetItem* pItem = f.pFrame->GetTreeView()->currentItem();
+            const QTreeWidgetItem* pItem = CTestAccess::TreeView(f.pFrame)->currentItem();
             QVERIFY(pItem && pItem->parent());
             QCOMPARE(pItem->parent()->text(0) + pItem->text(0), QString::fromUtf8(step.pszTree));
         }
@@ -625,7 +623,7 @@ private Q_SLOTS:
         QCOMPARE(Box(pView, 1002), QStringLiteral("2004-6-1"));
         QCOMPARE(pView->m_nMonth, 6);
         QCOMPARE(pView->m_gridRecords->GetRows(), 41);
-        CLeftView* pTree = f.pFrame->GetTreeView();
+        CLeftView* pTree = CTestAccess::TreeView(f.pFrame);
         for (QTreeWidgetItem* pMonth :
              pTree->findItems(QStringLiteral("3月"), Qt::MatchExactly | Qt::MatchRecursive))
             pMonth->setExpanded(true); // a month's days are made when it opens
@@ -656,7 +654,7 @@ private Q_SLOTS:
         f.gui.Trigger(CMainFrame::ID_ADD_INCOME);
         QVERIFY(f.pFrame->View<CIncomeView>() && f.gui.IsChecked(CMainFrame::ID_INCOME_VIEW));
         QCOMPARE(Box(f.pFrame->View<CIncomeView>(), 1002), QStringLiteral("2011-5-6"));
-        QCOMPARE(f.pFrame->GetTreeView()->currentItem()->text(0), QStringLiteral("6日"));
+        QCOMPARE(CTestAccess::TreeView(f.pFrame)->currentItem()->text(0), QStringLiteral("6日"));
         QVERIFY(CDayBook(ERecordKind::Income, g_strUser).HasDay(QDate(2011, 5, 6)));
 
         answer(true, QDate(2011, 5, 7));
@@ -700,7 +698,7 @@ private Q_SLOTS:
                     f.gui.Trigger(CMainFrame::ID_SUM_VIEW);
                     break;
                 case Tree:
-                    f.pFrame->GetTreeView()->ShowDay(g_strUser, 2004, 3, 2);
+                    CTestAccess::TreeView(f.pFrame)->ShowDay(g_strUser, 2004, 3, 2);
                     break;
                 case Account:
                     pView->m_comboBank->setCurrentIndex(1 - pView->m_comboBank->currentIndex());
@@ -782,7 +780,7 @@ private Q_SLOTS:
         QCOMPARE(Shown(), QStringList{QStringLiteral("确定删除 2004年5月1日 这一天吗？")});
         QVERIFY(!CDayBook(ERecordKind::Income, g_strUser).HasDay(QDate(2004, 5, 1)));
         QCOMPARE(Box(pView, 1002), QStringLiteral("2004-4-2"));
-        QTreeWidgetItem* pItem = f.pFrame->GetTreeView()->currentItem();
+        QTreeWidgetItem* pItem = CTestAccess::TreeView(f.pFrame)->currentItem();
         QVERIFY(pItem && pItem->parent());
         QCOMPARE(pItem->parent()->text(0) + pItem->text(0), QStringLiteral("4月2日"));
 

@@ -1,5 +1,6 @@
 #include "app/cleftview.h"
 #include "cguitest.h"
+#include "ctestaccess.h"
 #include "data/cdatabase.h"
 #include "data/cincomeset.h"
 #include "data/coutlayset.h"
@@ -80,7 +81,7 @@ void TestLeftTree::BuildsPerView() {
     CGuiTest gui;
     FillBook();
     gui.LogIn(S("张三"));
-    CLeftView* pTree = gui.Frame()->GetTreeView();
+    CLeftView* pTree = CTestAccess::TreeView(gui.Frame());
     // Login builds the summary tree: income years and months first, then what only the
     // outlay rows add, appended even when earlier.
     QCOMPARE(Dump(pTree), S("张三[2003年[12月] 2004年[1月 3月 2月] 2002年[6月]]"));
@@ -115,7 +116,7 @@ void TestLeftTree::UserWithoutIncome() {
     CGuiTest gui;
     FillBook();
     gui.LogIn(QStringLiteral("O'Brien"));
-    CLeftView* pTree = gui.Frame()->GetTreeView();
+    CLeftView* pTree = CTestAccess::TreeView(gui.Frame());
     QCOMPARE(Dump(pTree), S("O'Brien[2005年[7月]]"));
     QVERIFY(gui.Trigger(CMainFrame::ID_INCOME_VIEW));
     QCOMPARE(pTree->topLevelItemCount(), 0);
@@ -133,16 +134,16 @@ void TestLeftTree::DatabaseErrorKeepsItemsSoFar() {
     FillBook();
     gui.LogIn(S("张三"));
     CDatabase::Exec(QStringLiteral("DROP TABLE \"MonthTotals\""));
-    gui.Frame()->GetTreeView()->BuildSummaryTree();
+    CTestAccess::TreeView(gui.Frame())->BuildSummaryTree();
     QCOMPARE(gui.Messages().size(), 1);
-    QCOMPARE(Dump(gui.Frame()->GetTreeView()), S("张三"));
+    QCOMPARE(Dump(CTestAccess::TreeView(gui.Frame())), S("张三"));
     // The view command still switches the view (which may tell of the error itself too).
     QVERIFY(gui.Trigger(CMainFrame::ID_OUTLAY_VIEW));
     QVERIFY(gui.Frame()->View<COutlayView>());
     QVERIFY(gui.Messages().size() >= 2);
     // The records still read: the tree holds just the day the view shows.
-    QCOMPARE(CLeftView::Level(gui.Frame()->GetTreeView()->currentItem()), 3);
-    QCOMPARE(gui.Frame()->GetTreeView()->topLevelItem(0)->childCount(), 1);
+    QCOMPARE(CLeftView::Level(CTestAccess::TreeView(gui.Frame())->currentItem()), 3);
+    QCOMPARE(CTestAccess::TreeView(gui.Frame())->topLevelItem(0)->childCount(), 1);
 }
 
 void TestLeftTree::DaySelectionReachesDailyView() {
@@ -152,7 +153,7 @@ void TestLeftTree::DaySelectionReachesDailyView() {
     QVERIFY(gui.Trigger(CMainFrame::ID_INCOME_VIEW));
     CIncomeView* pView = gui.Frame()->View<CIncomeView>();
     QVERIFY(pView);
-    CLeftView* pTree = gui.Frame()->GetTreeView();
+    CLeftView* pTree = CTestAccess::TreeView(gui.Frame());
     QTreeWidgetItem* pYear = pTree->topLevelItem(0)->child(1);
     pYear->setExpanded(true);
     pYear->child(0)->setExpanded(true);

@@ -6,6 +6,7 @@
 #include "app/cmainview.h"
 #include "app/cwindowlayout.h"
 #include "cguitest.h"
+#include "ctestaccess.h"
 #include "ctestrows.h"
 #include "data/cincomeset.h"
 #include "data/coutlayset.h"
@@ -180,17 +181,17 @@ void TestMainFrame::LoggedOutAtStart() {
     QCOMPARE(pFrame->View<CMainView>()->m_Date, QDate(2004, 3, 2));
     auto* pCalendar = gui.Find<QWidget>(CMainView::IDC_CALENDAR);
     QVERIFY(pCalendar && !pCalendar->isVisible());
-    QCOMPARE(pFrame->GetTreeView()->topLevelItemCount(), 0);
+    QCOMPARE(CTestAccess::TreeView(pFrame)->topLevelItemCount(), 0);
     QVERIFY(SetPointers(pFrame).isEmpty());
     QCOMPARE(gui.Find<QLabel>(QStringLiteral("0"))->text(), S("就绪"));
     for (const char* pszPane : {"59137", "59138", "59139"})
         QVERIFY(gui.Find<QLabel>(QLatin1String(pszPane)));
-    QCOMPARE(pFrame->GetTreeView()->width(), 180);
+    QCOMPARE(CTestAccess::TreeView(pFrame)->width(), 180);
 
     // Help does nothing at all.
-    QWidget* pPane = pFrame->GetRightPane();
+    QWidget* pPane = CTestAccess::RightPane(pFrame);
     QVERIFY(gui.Trigger(CMainFrame::ID_HELP));
-    QCOMPARE(pFrame->GetRightPane(), pPane);
+    QCOMPARE(CTestAccess::RightPane(pFrame), pPane);
     QVERIFY(gui.Messages().isEmpty());
     QVERIFY(!gui.Trigger(CMainFrame::ID_SUM_VIEW));
     CToday::Set(QDate());
@@ -207,15 +208,15 @@ void TestMainFrame::LoginViewCommandsAndLogout() {
         QVERIFY2(gui.IsEnabled(nId), qPrintable(QString::number(nId)));
     QVERIFY(gui.IsChecked(CMainFrame::ID_SUM_VIEW));
     QCOMPARE(SetPointers(pFrame), QStringList{QStringLiteral("CSumListView")});
-    QCOMPARE(pFrame->GetTreeView()->topLevelItem(0)->text(0), S("张三"));
+    QCOMPARE(CTestAccess::TreeView(pFrame)->topLevelItem(0)->text(0), S("张三"));
 
     // The view already shown: nothing happens, not even a rebuilt tree.
     CSumListView* pSum = pFrame->View<CSumListView>();
-    pFrame->GetTreeView()->topLevelItem(0)->setText(0, QStringLiteral("marker"));
+    CTestAccess::TreeView(pFrame)->topLevelItem(0)->setText(0, QStringLiteral("marker"));
     QVERIFY(gui.Trigger(CMainFrame::ID_SUM_VIEW));
     QCOMPARE(pFrame->View<CSumListView>(), pSum);
     QVERIFY(gui.IsChecked(CMainFrame::ID_SUM_VIEW));
-    QCOMPARE(pFrame->GetTreeView()->topLevelItem(0)->text(0), QStringLiteral("marker"));
+    QCOMPARE(CTestAccess::TreeView(pFrame)->topLevelItem(0)->text(0), QStringLiteral("marker"));
 
     const std::pair<int, const char*> commands[] = {
         {CMainFrame::ID_INCOME_VIEW, "CIncomeView"}, {CMainFrame::ID_OUTLAY_VIEW, "COutlayView"},
@@ -224,7 +225,7 @@ void TestMainFrame::LoginViewCommandsAndLogout() {
     for (const auto& [nId, pszClass] : commands) {
         QVERIFY(gui.Trigger(nId));
         QCOMPARE(SetPointers(pFrame), QStringList{QLatin1String(pszClass)});
-        QCOMPARE(pFrame->GetRightPane()->objectName(), QLatin1String(pszClass));
+        QCOMPARE(CTestAccess::RightPane(pFrame)->objectName(), QLatin1String(pszClass));
         int nChecked = 0;
         for (const int nView : {32793, 32798, 32795, 32816, 32817, 32806})
             nChecked += gui.IsChecked(nView) ? 1 : 0;
@@ -234,21 +235,21 @@ void TestMainFrame::LoginViewCommandsAndLogout() {
         // report's nothing.
         const bool bRoot = nId != CMainFrame::ID_RPT_VIEW && nId != CMainFrame::ID_INCOME_VIEW &&
                            nId != CMainFrame::ID_OUTLAY_VIEW;
-        QCOMPARE(pFrame->GetTreeView()->topLevelItemCount(), bRoot ? 1 : 0);
+        QCOMPARE(CTestAccess::TreeView(pFrame)->topLevelItemCount(), bRoot ? 1 : 0);
     }
 
     pFrame->SetLoggedOut();
     QVERIFY(!pFrame->Session()->IsLoggedIn() && pFrame->Session()->UserName().isEmpty());
     QVERIFY(pFrame->View<CMainView>());
     QVERIFY(SetPointers(pFrame).isEmpty());
-    QCOMPARE(pFrame->GetTreeView()->topLevelItemCount(), 0);
+    QCOMPARE(CTestAccess::TreeView(pFrame)->topLevelItemCount(), 0);
     QVERIFY(gui.IsEnabled(CMainFrame::ID_LOGIN) && !gui.IsEnabled(CMainFrame::ID_ADVICE));
     QVERIFY(!gui.IsChecked(CMainFrame::ID_SUM_VIEW));
 
     // Logging in again after the summary was last shown still builds and shows it.
     gui.LogIn(S("李四"));
     QCOMPARE(SetPointers(pFrame), QStringList{QStringLiteral("CSumListView")});
-    QCOMPARE(pFrame->GetTreeView()->topLevelItem(0)->text(0), S("李四"));
+    QCOMPARE(CTestAccess::TreeView(pFrame)->topLevelItem(0)->text(0), S("李四"));
 }
 
 void TestMainFrame::SwitchViewKeepsInvariantAndWidth() {
@@ -264,9 +265,9 @@ void TestMainFrame::SwitchViewKeepsInvariantAndWidth() {
         {EView::OutChart, "COutChartView"}, {EView::Rpt, "CRptView"},
         {EView::Main, "CMainView"}};
     for (const auto& [eView, pszClass] : views) {
-        pFrame->SwitchView(eView);
+        CTestAccess::SwitchView(pFrame, eView);
         CGuiTest::ProcessEvents();
-        QWidget* pPane = pFrame->GetRightPane();
+        QWidget* pPane = CTestAccess::RightPane(pFrame);
         QCOMPARE(pPane->objectName(), QLatin1String(pszClass));
         QCOMPARE(pSplitter->widget(1), pPane);
         QCOMPARE(pSplitter->count(), 2);
@@ -274,8 +275,8 @@ void TestMainFrame::SwitchViewKeepsInvariantAndWidth() {
         const QStringList set = SetPointers(pFrame);
         QCOMPARE(set, eView == EView::Main ? QStringList() : QStringList{QLatin1String(pszClass)});
         // Asking for the class already shown keeps the very same view.
-        pFrame->SwitchView(eView);
-        QCOMPARE(pFrame->GetRightPane(), pPane);
+        CTestAccess::SwitchView(pFrame, eView);
+        QCOMPARE(CTestAccess::RightPane(pFrame), pPane);
     }
     // Exactly one right-hand view left: the old ones are gone, not hidden.
     QCOMPARE(pFrame->findChildren<CFormView*>().size(), 1);
@@ -322,14 +323,14 @@ void TestMainFrame::ViewsFitSmallWindows() {
         for (const int nView : views) {
             QVERIFY(gui.Trigger(nView));
             CGuiTest::ProcessEvents();
-            QWidget* pPane = pFrame->GetRightPane();
+            QWidget* pPane = CTestAccess::RightPane(pFrame);
             const QString strTag = QStringLiteral("%1x%2 %3")
                                        .arg(size.width())
                                        .arg(size.height())
                                        .arg(QLatin1String(pPane->metaObject()->className()));
             QVERIFY2(pFrame->size() == size, qPrintable(strTag));
             // The tree at its narrowest still shows every level's text whole.
-            CLeftView* pTree = pFrame->GetTreeView();
+            CLeftView* pTree = CTestAccess::TreeView(pFrame);
             auto* pSplitter = gui.Find<QSplitter>(QStringLiteral("59648"));
             pSplitter->setSizes({0, size.width()});
             pTree->expandAll();
@@ -371,7 +372,7 @@ void TestMainFrame::LayoutRememberedBetweenStarts() {
     QVERIFY(pFrame->isMaximized());
 
     auto* pSplitter = gui.Find<QSplitter>(QStringLiteral("59648"));
-    const int nMin = pFrame->GetTreeView()->minimumWidth();
+    const int nMin = CTestAccess::TreeView(pFrame)->minimumWidth();
     for (const int nTree : {nMin + 90, 20}) {
         pFrame->showNormal();
         pFrame->resize(1100, 650);

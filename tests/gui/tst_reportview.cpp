@@ -2,6 +2,7 @@
 #include "analysis/crptview.h"
 #include "app/cleftview.h"
 #include "cguitest.h"
+#include "ctestaccess.h"
 #include "data/cbankset.h"
 #include "data/cincomeset.h"
 #include "data/coutlayset.h"
@@ -121,7 +122,7 @@ private Q_SLOTS:
     void commandOpensTheViewWithTheTreeEmptied() {
         SReportGui t;
         QVERIFY(t.pView);
-        QCOMPARE(t.gui.Frame()->GetTreeView()->topLevelItemCount(), 0);
+        QCOMPARE(CTestAccess::TreeView(t.gui.Frame())->topLevelItemCount(), 0);
         QVERIFY(t.gui.IsChecked(CMainFrame::ID_RPT_VIEW));
         QCOMPARE(t.pView->m_strUserName, U);
         QCOMPARE(t.pKind->currentText(), QStringLiteral("账户记录"));

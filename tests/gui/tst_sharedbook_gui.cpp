@@ -2,6 +2,7 @@
 #include "app/cmainframe.h"
 #include "cbookbuilder.h"
 #include "cguitest.h"
+#include "ctestaccess.h"
 #include "ctestrows.h"
 #include "cthrowawayserver.h"
 #include "data/cbackup.h"
@@ -144,7 +145,7 @@ private Q_SLOTS:
     void otherCopysImportJoinsTheTree() {
         SFixture f;
         CIncomeView* pView = f.DayView();
-        const CLeftView* pTree = f.pFrame->GetTreeView();
+        const CLeftView* pTree = CTestAccess::TreeView(f.pFrame);
         QCOMPARE(TreeYears(pTree), QStringList{QStringLiteral("2004年")});
         f.pFrame->ChangeWatcher()->Poll();
         OtherCopyImports(f.gui.Book().Url(), QDate(2005, 6, 1), 3);
@@ -272,7 +273,8 @@ private Q_SLOTS:
         QCOMPARE(pView->m_gridRecords->GetTextMatrix(1, 3), QStringLiteral("100.00"));
         QCOMPARE(pView->m_gridRecords->GetTextMatrix(2, 3), QStringLiteral("7.00"));
         QVERIFY(!pView->m_strTotal.isEmpty() && pView->m_strTotal != strTotal);
-        QCOMPARE(f.pFrame->GetTreeView()->currentItem()->data(0, Qt::UserRole).toDate(), g_day);
+        QCOMPARE(CTestAccess::TreeView(f.pFrame)->currentItem()->data(0, Qt::UserRole).toDate(),
+                 g_day);
         QCOMPARE(f.gui.Messages(), QStringList());
     }
 

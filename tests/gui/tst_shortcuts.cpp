@@ -2,6 +2,7 @@
 #include "app/chelpwindow.h"
 #include "app/cleftview.h"
 #include "cguitest.h"
+#include "ctestaccess.h"
 #include "records/cincomeview.h"
 
 #include <QAction>
@@ -125,9 +126,10 @@ void TestShortcuts::reloadAndPrintKeys() {
     gui.Frame()->showNormal();
     gui.Frame()->resize(868, 481);
     QApplication::processEvents();
-    const int nNeeded = gui.Frame()->GetTreeView()->fontMetrics().horizontalAdvance(
-        QStringLiteral("演示用户演示用户"));
-    QVERIFY(gui.Frame()->GetTreeView()->width() >= nNeeded);
+    const int nNeeded = CTestAccess::TreeView(gui.Frame())
+                            ->fontMetrics()
+                            .horizontalAdvance(QStringLiteral("演示用户演示用户"));
+    QVERIFY(CTestAccess::TreeView(gui.Frame())->width() >= nNeeded);
 }
 
 QTEST_MAIN(TestShortcuts)

@@ -2,6 +2,7 @@
 #include "app/cleftview.h"
 #include "app/cmainframe.h"
 #include "cguitest.h"
+#include "ctestaccess.h"
 #include "ctestrows.h"
 #include "data/cbankset.h"
 #include "data/cincomeset.h"
@@ -113,7 +114,7 @@ private Q_SLOTS:
         CGuiTest gui;
         FillBook();
         gui.LogIn(g_strUser);
-        CLeftView* pTree = gui.Frame()->GetTreeView();
+        CLeftView* pTree = CTestAccess::TreeView(gui.Frame());
         QTreeWidgetItem* pRoot = pTree->topLevelItem(0);
         QVERIFY(pRoot);
         const auto* pBrief = gui.Find<CMsflexgrid1>(CSumListView::IDC_BRIEF_GRID);

@@ -33,10 +33,7 @@ void AddBank(const QString& strCard, double dCash, const QString& strUser = g_st
 }
 
 QString Balance(const QString& strCard) {
-    CBankSet set;
-    set.SetFilter(CRecordset::EFilter::UserCard, {g_strUser, strCard});
-    set.Open();
-    return set.IsEOF() ? QStringLiteral("none") : CMoney::Format(set.m_CardCash);
+    return CTestRows::Balance(g_strUser, strCard);
 }
 
 int TrsCount() {

@@ -147,7 +147,7 @@ private:
     void SaveFrame(const char* szName);
     QPixmap OverFrame(QWidget* pDialog);
     void Command(int nCommandId);
-    CLeftView* Tree() const { return m_frame.GetTreeView(); }
+    CLeftView* Tree() const { return m_frame.findChild<CLeftView*>(); }
     QTreeWidgetItem* Root() const;
 
     CMainFrame& m_frame;

@@ -80,14 +80,10 @@ public:
     // Who is logged in; views and dialogs are given it when they are made.
     CSession* Session() const { return m_pSession; }
 
-    CLeftView* GetTreeView() const { return m_pLeftView; }
-    QWidget* GetRightPane() const { return m_pRightPane; }
     CFormView* CurrentView() const { return m_pRightPane; }
     // The right-hand view when it is a T, else null.
     template <class T> T* View() const { return qobject_cast<T*>(m_pRightPane); }
     EView ShownView() const;
-    // Puts a view of that kind in the right pane unless one is there already.
-    void SwitchView(EView eView);
     // The command of a view (32793 …): leaves an open edit (or stays), builds the view's tree
     // and shows the view, a daily one on its last day. Nothing happens for the view shown
     // unless bAnew, which builds it again from the book.
@@ -166,6 +162,9 @@ protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override; // lock-key indicators
 
 private:
+    friend class CTestAccess; // tests/support/gui
+    // Puts a view of that kind in the right pane unless one is there already.
+    void SwitchView(EView eView);
     void CreateActions();
     void CreateMenus();
     void CreateToolBar();

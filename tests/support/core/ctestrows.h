@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/cbankset.h"
+#include "data/cmoney.h"
 #include "records/cdaybook.h"
 
 #include <QDateTime>
@@ -17,6 +18,15 @@ inline void AddBank(const QString& strUser, const QString& strCard, double dCash
     set.m_CardName = strCard;
     set.m_CardCash = dCash;
     set.Update();
+}
+
+// An account's balance as the program shows it ("1010.00"), or "none" when the user has no
+// such account: a missing account must not read as a balance of 0.00.
+inline QString Balance(const QString& strUser, const QString& strCard) {
+    CBankSet set;
+    set.SetFilter(CRecordset::EFilter::UserCard, {strUser, strCard});
+    set.Open();
+    return set.IsEOF() ? QStringLiteral("none") : CMoney::Format(set.m_CardCash);
 }
 
 // One Income or Outlay row (TSet is CIncomeSet or COutlaySet).
