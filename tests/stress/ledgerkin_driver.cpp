@@ -30,6 +30,7 @@
 #include "data/cdbexception.h"
 #include "data/ckepttotals.h"
 #include "import/cimporter.h"
+#include "import/cimporttables.h"
 #include "users/cuseradmin.h"
 
 #include <QCommandLineParser>
@@ -654,6 +655,7 @@ int Household(const QCommandLineParser& p) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    CImportTables::Install(); // each run is a copy of the program: its books get every table
     QCommandLineParser p;
     p.addPositionalArgument(
         QStringLiteral("command"),
