@@ -3,6 +3,7 @@
 #include "cdatabase.h"
 #include "cdbexception.h"
 #include "ckepttotals.h"
+#include "cstoreddate.h"
 #include "import/cimporttables.h"
 
 #include <QCoreApplication>
@@ -153,6 +154,11 @@ void Ensure(QSqlDatabase db, const CSqlDialect& dialect) {
     // Tables the program adds beside the five: created here, filled when a book lacks them.
     CKeptTotals::Ensure(db, dialect);
     CImportTables::Ensure(db, dialect);
+    // Indexes that only make reading faster: a book that cannot take one now (read-only, or
+    // another copy is writing) works without it, and gets it at a later opening.
+    QSqlQuery query(db);
+    for (const QString& strSql : CStoredDate::IndexStatements(dialect))
+        query.exec(strSql);
 }
 
 } // namespace CSchema

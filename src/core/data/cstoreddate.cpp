@@ -1,6 +1,7 @@
 #include "cstoreddate.h"
 
 #include "cdbexception.h"
+#include "ckepttotals.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -82,6 +83,14 @@ bool MayHoldText(const QString& strTable, const QString& strColumn, const QStrin
     return bText;
 }
 
+// The rows of a record table whose date is not a day by the kept totals' reading (the same
+// rule as Day()). The text must stay as it is: SQLite uses the partial index below only for a
+// query whose condition is written exactly as the index's.
+QString OddCondition(const CSqlDialect& dialect, const QString& strColumn) {
+    return CKeptTotals::DayKeySql(dialect, QStringLiteral("\"%1\"").arg(strColumn)) +
+           QStringLiteral(" IS NULL");
+}
+
 // Every distinct value of the user's dates that is not a day. One pass over the user's part of
 // the (UserName, Date) index; a book keeps it for the session.
 std::shared_ptr<const SOddRows> OddRows(const QString& strTable, const QString& strColumn,
@@ -95,10 +104,16 @@ std::shared_ptr<const SOddRows> OddRows(const QString& strTable, const QString& 
     }
     auto pRows = std::make_shared<SOddRows>();
     if (MayHoldText(strTable, strColumn, strConnection)) {
+        // On SQLite the odd rows have an index of their own: only they are read, however many
+        // years the book holds.
+        const CSqlDialect& dialect = CDatabase::Dialect(strConnection);
         QSqlQuery query = CDatabase::Exec(
             QStringLiteral("SELECT \"%2\", COUNT(*) FROM \"%1\" WHERE \"UserName\" = ? AND \"%2\" "
-                           "IS NOT NULL GROUP BY \"%2\"")
-                .arg(strTable, strColumn),
+                           "IS NOT NULL%3 GROUP BY \"%2\"")
+                .arg(strTable, strColumn,
+                     dialect.IsSQLite()
+                         ? QStringLiteral(" AND ") + OddCondition(dialect, strColumn)
+                         : QString()),
             {strUser}, strConnection);
         while (query.next()) {
             const QVariant v = query.value(0);
@@ -266,6 +281,19 @@ QString CStoredDate::UnreadableMessage(const QString& strUser, const QString& st
               "本程序能识别的日期以“年-月-日”开头，例如“2007-04-01”或“2007-04-01 00:00:00”。"
               "请用数据库工具按上面的编号找到这些行（用户名为“%2”），把日期改成这种写法。")
         .arg(lines.join(QLatin1Char('\n')), strUser);
+}
+
+QStringList CStoredDate::IndexStatements(const CSqlDialect& dialect) {
+    if (!dialect.IsSQLite())
+        return {};
+    QStringList list;
+    for (const auto& [szTable, szColumn] :
+         {std::pair{"Income", "Date"}, std::pair{"Outlay", "Date"}, std::pair{"Trs", "TrsDate"}})
+        list << QStringLiteral("CREATE INDEX IF NOT EXISTS \"IX_%1_User_OddDate\" ON \"%1\" "
+                               "(\"UserName\", \"%2\") WHERE %3")
+                    .arg(QLatin1String(szTable), QLatin1String(szColumn),
+                         OddCondition(dialect, QLatin1String(szColumn)));
+    return list;
 }
 
 void CStoredDate::Forget(const QString& strConnection) {

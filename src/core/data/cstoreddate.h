@@ -53,6 +53,11 @@ public:
     static QString UnreadableMessage(const QString& strUser,
                                      const QString& strConnection = CDatabase::DefaultConnection);
 
+    // SQLite: partial indexes of the rows whose date is not a day, so that finding them at
+    // login reads those rows only. Optional: a book that cannot take them (read-only) works
+    // without, only slower.
+    static QStringList IndexStatements(const CSqlDialect& dialect);
+
     // Drops what was learnt about a connection's unreadable dates (the book changed under it,
     // another user logged in, the connection closed).
     static void Forget(const QString& strConnection = CDatabase::DefaultConnection);
