@@ -433,6 +433,44 @@ private Q_SLOTS:
         CDatabase::Close(strOther);
     }
 
+    // Another connection writing as fast as it can (a second copy, the import) moves the file
+    // under this one all the time: the check for a book copied over in place must never take
+    // that for another file.
+    void bookOthersWriteIsNeverTakenForAnother() {
+        if (CTestBook::UsePostgres())
+            QSKIP("file books are SQLite books");
+        QTemporaryDir dir;
+        const QString strPath = MakeBook(dir);
+        const QString strCopy = QStringLiteral("copy");
+        CDatabase::SetUrl(strPath, strCopy);
+        std::atomic<bool> bDone{false};
+        std::atomic<int> nWritten{0};
+        std::thread writer([&] {
+            const QString strWriter = QStringLiteral("writer");
+            CDatabase::SetUrl(strPath, strWriter);
+            for (int i = 0; i < 300; ++i) {
+                if (CTransfer::Transfer(g_strUser, g_day, g_strCash, g_strBank, 1, strWriter) ==
+                    CTransfer::EResult::Done)
+                    ++nWritten;
+                std::this_thread::sleep_for(std::chrono::microseconds((i * 7919) % 3000));
+            }
+            CDatabase::Close(strWriter);
+            bDone = true;
+        });
+        int nChecks = 0, nAlarms = 0;
+        while (!bDone) {
+            CUserAdmin::UserNames(strCopy);
+            nAlarms += CDatabase::IsSameBookFile(strCopy) ? 0 : 1;
+            ++nChecks;
+        }
+        writer.join();
+        QCOMPARE(nWritten.load(), 300);
+        QVERIFY2(nAlarms == 0, qPrintable(QStringLiteral("%1 of %2 checks").arg(nAlarms).arg(nChecks)));
+        QCOMPARE(CTransfer::Transfer(g_strUser, g_day, g_strCash, g_strBank, 1, strCopy),
+                 CTransfer::EResult::Done);
+        CDatabase::Close(strCopy);
+    }
+
     // While a copy has the book open, nothing but SQLite opens the book's files: not a second
     // connection of the same process (the import's), not a check of the path, not the book
     // picked as a statement or as the file to export to. Closing any other descriptor of the

@@ -13,9 +13,11 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QStandardPaths>
+#include <QThread>
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <memory>
@@ -180,44 +182,72 @@ qint64 DataVersionOf(sqlite3* pDb) {
     return nVersion;
 }
 
-// The signature as a connection sees it; "" when it cannot be read.
-QString SignatureOf(sqlite3* pDb) {
-    QString strSignature;
+// The signature as a connection sees it, or SQLite's result code why it could not be read.
+struct SSignature {
+    QString str;
+    int nError = SQLITE_OK;
+    bool IsRead() const { return nError == SQLITE_OK && !str.isEmpty(); }
+    // Another connection held the file a moment: nothing is known about its content.
+    bool IsBusy() const {
+        return (nError & 0xff) == SQLITE_BUSY || (nError & 0xff) == SQLITE_LOCKED;
+    }
+};
+
+SSignature SignatureOf(sqlite3* pDb) {
+    SSignature signature;
     sqlite3_stmt* pStmt = nullptr;
-    if (sqlite3_prepare_v2(pDb, g_szBookSignature, -1, &pStmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(pStmt) == SQLITE_ROW) {
-        for (int i = 0; i < sqlite3_column_count(pStmt); ++i)
-            strSignature +=
-                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(pStmt, i))) +
-                QLatin1Char('|');
+    signature.nError = sqlite3_prepare_v2(pDb, g_szBookSignature, -1, &pStmt, nullptr);
+    if (signature.nError == SQLITE_OK) {
+        const int rc = sqlite3_step(pStmt);
+        if (rc == SQLITE_ROW) {
+            for (int i = 0; i < sqlite3_column_count(pStmt); ++i)
+                signature.str += QString::fromUtf8(
+                                     reinterpret_cast<const char*>(sqlite3_column_text(pStmt, i))) +
+                                 QLatin1Char('|');
+        } else {
+            signature.nError = sqlite3_extended_errcode(pDb);
+        }
     }
     sqlite3_finalize(pStmt);
-    return strSignature;
+    return signature;
 }
 
-// Takes the file as the connection now knows it whole. The signature is read again unless the
-// caller has just read it.
-void Remember(SConnectionInfo& info, sqlite3* pDb, const QString& strSignature = QString()) {
-    FileIdOf(info.strFilePath, &info.stamp);
-    if (!pDb)
+// Takes what the connection knew of the file at one moment: the file's stamp, the data
+// version and the signature. The version must have been read no later than the signature, so
+// that an unchanged version later means an unchanged book.
+void Remember(SConnectionInfo& info, const SFileStamp& stamp, qint64 nDataVersion,
+              const SSignature& signature) {
+    info.stamp = stamp;
+    info.nDataVersion = signature.IsRead() ? nDataVersion : -1;
+    info.strSignature = signature.str;
+}
+
+// The same, read now on the connection.
+void Remember(SConnectionInfo& info, sqlite3* pDb) {
+    SFileStamp stamp;
+    FileIdOf(info.strFilePath, &stamp);
+    if (!pDb) {
+        info.stamp = stamp;
         return;
-    info.nDataVersion = DataVersionOf(pDb);
-    info.strSignature = strSignature.isEmpty() ? SignatureOf(pDb) : strSignature;
+    }
+    const qint64 nDataVersion = DataVersionOf(pDb);
+    Remember(info, stamp, nDataVersion, SignatureOf(pDb));
 }
 
 // The signature of what the file holds now, read by a connection of its own that has nothing
 // cached. It is SQLite's: within one process SQLite shares its locks on a file between its
 // connections, so opening and closing this one drops nothing.
-QString FreshSignatureOf(const QString& strPath) {
+SSignature FreshSignatureOf(const QString& strPath) {
     sqlite3* pDb = nullptr;
-    QString strSignature;
-    if (sqlite3_open_v2(QFile::encodeName(strPath).constData(), &pDb, SQLITE_OPEN_READONLY,
-                        nullptr) == SQLITE_OK) {
+    SSignature signature;
+    signature.nError = sqlite3_open_v2(QFile::encodeName(strPath).constData(), &pDb,
+                                       SQLITE_OPEN_READONLY, nullptr);
+    if (signature.nError == SQLITE_OK) {
         sqlite3_busy_timeout(pDb, BusyTimeoutMs);
-        strSignature = SignatureOf(pDb);
+        signature = SignatureOf(pDb);
     }
     sqlite3_close(pDb);
-    return strSignature;
+    return signature;
 }
 
 // A statement that changes the book, as opposed to one that only reads it.
@@ -575,6 +605,7 @@ void CDatabase::Open(const QString& strConnection) {
             CSchema::Ensure(db, it->dialect);
             CKeptSchema::Ensure(db, it->dialect);
             CSchema::EnsureAdded(db, it->dialect);
+            CKeptSchema::EnsureIndexes(db, it->dialect);
             if (!bPg)
                 Remember(*it, SqliteHandle(db));
         } catch (...) {
@@ -670,22 +701,36 @@ bool CDatabase::IsSameBookFile(const QString& strConnection) {
     sqlite3* pDb = SqliteHandle(db);
     if (!pDb || !IsIdle(pDb))
         return true; // a read still in progress sees its own moment: compare later
-    bool bSame = false;
-    QString strFresh;
-    for (int nTry = 0; nTry < 3 && !bSame; ++nTry) {
-        strFresh = FreshSignatureOf(it->strFilePath);
-        const QString strKnown = DataVersionOf(pDb) == it->nDataVersion && it->nDataVersion >= 0
-                                     ? it->strSignature
+    // A difference counts only when both readings worked and no other connection committed
+    // while they were taken; a busy file or a write racing in says nothing, and is read again.
+    // Two such differences (a file SQLite cannot read as a book is one) mean another file.
+    int nDiffer = 0;
+    for (int nTry = 0; nTry < 12; ++nTry) {
+        if (nTry > 0)
+            QThread::msleep(std::min(2 << nTry, 200));
+        const qint64 nVersion = DataVersionOf(pDb);
+        const SSignature fresh = FreshSignatureOf(it->strFilePath);
+        const SSignature known = nVersion >= 0 && nVersion == it->nDataVersion
+                                     ? SSignature{it->strSignature, SQLITE_OK}
                                      : SignatureOf(pDb);
-        bSame = !strFresh.isEmpty() && strFresh == strKnown;
+        const bool bSteady = nVersion >= 0 && DataVersionOf(pDb) == nVersion;
+        if (fresh.IsRead() && known.IsRead() && fresh.str == known.str) {
+            // Nothing cached may outlive a change this check cannot see.
+            sqlite3_db_release_memory(pDb);
+            Remember(*it, stamp, nVersion, fresh);
+            return true;
+        }
+        // SQLite cannot read the file as a book: that is no moment's doing.
+        const bool bUnreadable = !fresh.IsRead() && !fresh.IsBusy();
+        if (!bUnreadable && (!fresh.IsRead() || !known.IsRead() || !bSteady))
+            continue;
+        if (++nDiffer == 2) {
+            it->bReplacedInPlace = true;
+            return false;
+        }
     }
-    if (!bSame) {
-        it->bReplacedInPlace = true;
-        return false;
-    }
-    // Nothing cached may outlive a change this check cannot see.
-    sqlite3_db_release_memory(pDb);
-    Remember(*it, pDb, strFresh);
+    // Other copies kept the file busy or kept writing the whole time: the next check (every
+    // write and every poll makes one) looks again.
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <iterator>
+#include <utility>
 
 const QString CKeptSchema::DayTable = QStringLiteral("\"DayTotals\"");
 const QString CKeptSchema::MonthTable = QStringLiteral("\"MonthSortTotals\"");
@@ -722,6 +723,29 @@ QString CKeptSchema::CentsSql(const CSqlDialect& d, const QString& strCol) {
         return QStringLiteral("ledgerkin_cents(%1)").arg(strCol);
     // ROUND goes half away from zero, as llround does.
     return QStringLiteral("CAST(ROUND(COALESCE(%1, 0) * 100.0) AS INTEGER)").arg(strCol);
+}
+
+QString CKeptSchema::OddDateCondition(const CSqlDialect& d, const QString& strColumn) {
+    return DayKeySql(d, QStringLiteral("\"%1\"").arg(strColumn)) + QStringLiteral(" IS NULL");
+}
+
+QStringList CKeptSchema::OddDateIndexStatements(const CSqlDialect& d) {
+    if (!d.IsSQLite())
+        return {};
+    QStringList list;
+    for (const auto& [szTable, szColumn] :
+         {std::pair{"Income", "Date"}, std::pair{"Outlay", "Date"}, std::pair{"Trs", "TrsDate"}})
+        list << QStringLiteral("CREATE INDEX IF NOT EXISTS \"IX_%1_User_OddDate\" ON \"%1\" "
+                               "(\"UserName\", \"%2\") WHERE %3")
+                    .arg(QLatin1String(szTable), QLatin1String(szColumn),
+                         OddDateCondition(d, QLatin1String(szColumn)));
+    return list;
+}
+
+void CKeptSchema::EnsureIndexes(QSqlDatabase db, const CSqlDialect& d) {
+    QSqlQuery query(db);
+    for (const QString& strSql : OddDateIndexStatements(d))
+        query.exec(strSql);
 }
 
 void CKeptSchema::Ensure(QSqlDatabase db, const CSqlDialect& d) {

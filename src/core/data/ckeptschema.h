@@ -48,6 +48,16 @@ public:
     static QString DayKeySql(const CSqlDialect& dialect, const QString& strDateCol);
     static QString CentsSql(const CSqlDialect& dialect, const QString& strAmountCol);
 
+    // The rows of a record table whose date is not a day by this reading (CStoredDate::Day's
+    // rule), as an SQL condition on the date column; and SQLite's partial indexes of those
+    // rows, so that finding them at login reads those rows only. The condition's text must
+    // stay as the indexes' for SQLite to use them. The indexes are optional: a book that cannot
+    // take them now (read-only, another copy writing) works without, only slower, and gets
+    // them at a later opening (EnsureIndexes never fails).
+    static QString OddDateCondition(const CSqlDialect& dialect, const QString& strDateColumn);
+    static QStringList OddDateIndexStatements(const CSqlDialect& dialect);
+    static void EnsureIndexes(QSqlDatabase db, const CSqlDialect& dialect);
+
     // For CKeptTotals, which adds rows written without the triggers: the statements that fill
     // the totals from the record rows (bSince: those with 编号 above two bound values, added
     // to what is there), the rows they read, the statements adding strRows to the totals,

@@ -1,6 +1,7 @@
 #include "cstoreddate.h"
 
 #include "cdbexception.h"
+#include "ckeptschema.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -113,10 +114,16 @@ std::shared_ptr<const SOddRows> OddRows(const QString& strTable, const QString& 
     }
     auto pRows = std::make_shared<SOddRows>();
     if (MayHoldText(strTable, strColumn, strConnection)) {
+        // On SQLite the odd rows have an index of their own: only they are read, however many
+        // years the book holds.
+        const CSqlDialect& dialect = CDatabase::Dialect(strConnection);
         QSqlQuery query = CDatabase::Exec(
             QStringLiteral("SELECT \"%2\", COUNT(*) FROM \"%1\" WHERE \"UserName\" = ? AND \"%2\" "
-                           "IS NOT NULL GROUP BY \"%2\"")
-                .arg(strTable, strColumn),
+                           "IS NOT NULL%3 GROUP BY \"%2\"")
+                .arg(strTable, strColumn,
+                     dialect.IsSQLite() ? QStringLiteral(" AND ") +
+                                              CKeptSchema::OddDateCondition(dialect, strColumn)
+                                        : QString()),
             {strUser}, strConnection);
         while (query.next()) {
             const QVariant v = query.value(0);
