@@ -465,7 +465,8 @@ private Q_SLOTS:
         }
         writer.join();
         QCOMPARE(nWritten.load(), 300);
-        QVERIFY2(nAlarms == 0, qPrintable(QStringLiteral("%1 of %2 checks").arg(nAlarms).arg(nChecks)));
+        QVERIFY2(nAlarms == 0,
+                 qPrintable(QStringLiteral("%1 of %2 checks").arg(nAlarms).arg(nChecks)));
         QCOMPARE(CTransfer::Transfer(g_strUser, g_day, g_strCash, g_strBank, 1, strCopy),
                  CTransfer::EResult::Done);
         CDatabase::Close(strCopy);
