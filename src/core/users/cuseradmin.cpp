@@ -209,8 +209,6 @@ CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strTypedUser, const QS
             strError = CAccountAdmin::CheckName(accounts[i].strCardName, names);
         names << accounts[i].strCardName;
     }
-    if (strError.isEmpty() && !firstDay.isValid())
-        strError = Tr("新用户的第一天日期无效。");
     if (!strError.isEmpty())
         throw CDBException(strError);
 
@@ -236,8 +234,10 @@ CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strTypedUser, const QS
             set.m_CardCash = CMoney::Round(account.dCardCash);
             set.Update();
         }
-        AddFirstDay<CIncomeSet>(strUser, firstDay, strConnection);
-        AddFirstDay<COutlaySet>(strUser, firstDay, strConnection);
+        if (firstDay.isValid()) {
+            AddFirstDay<CIncomeSet>(strUser, firstDay, strConnection);
+            AddFirstDay<COutlaySet>(strUser, firstDay, strConnection);
+        }
         transaction.Commit();
     } catch (const CDBException&) {
         // Another copy of the program created the same name between our check and our

@@ -217,6 +217,18 @@ void CAccountsDlg::OnDelete() {
     if (nIndex < 0)
         return;
     const CAccountAdmin::SAccount account = m_accounts[nIndex];
+    // An account that cannot go is said so at once, not after a confirmation.
+    try {
+        const QString strRefusal = CAccountAdmin::DeleteRefusal(
+            m_strUser, account.nKey, CDatabase::DefaultConnection, m_nSessionUser);
+        if (!strRefusal.isEmpty()) {
+            CMessageBox::ShowMessage(strRefusal, this);
+            return;
+        }
+    } catch (const CDBException& e) {
+        CMessageBox::ShowDBError(e, this);
+        return;
+    }
     if (!CMessageBox::AskOkCancel(tr("确定删除帐号“%1”吗？").arg(account.strName), tr("删除帐号"),
                                   this))
         return;
