@@ -1,6 +1,7 @@
 #include "cpreviewframe.h"
 
 #include "data/cdatabase.h"
+#include "widgets/cfilefolder.h"
 #include "widgets/cmessagebox.h"
 
 #include <QAction>
@@ -414,7 +415,10 @@ QString CPreViewFrame::ChooseSaveFile(QWidget* pParent, const QString& strCaptio
                                       const QString& strSuggested, const QString& strFilter) {
     if (FileChooser())
         return FileChooser()(pParent, strCaption, strSuggested, strFilter);
-    return QFileDialog::getSaveFileName(pParent, strCaption, strSuggested, strFilter);
+    const QString strPath = QFileDialog::getSaveFileName(
+        pParent, strCaption, CFileFolder::StartPath(strSuggested), strFilter);
+    CFileFolder::Remember(strPath);
+    return strPath;
 }
 
 bool CPreViewFrame::ExecPrintDialog(QPrinter* pPrinter, QWidget* pParent) {

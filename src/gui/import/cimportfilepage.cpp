@@ -7,6 +7,7 @@
 #include "import/cimporterror.h"
 #include "import/cimportjob.h"
 #include "import/ctablereader.h"
+#include "widgets/cfilefolder.h"
 #include "widgets/cmessagebox.h"
 
 #include <QCheckBox>
@@ -140,9 +141,10 @@ void CImportFilePage::SetPath(const QString& strPath) {
 }
 
 void CImportFilePage::OnBrowse() {
-    const QString strPath =
-        QFileDialog::getOpenFileName(this, tr("选择帐单文件"), m_pPath->text(),
-                                     tr("帐单文件 (*.csv *.xlsx *.qif *.ofx *.qfx);;所有文件 (*)"));
+    const QString strPath = QFileDialog::getOpenFileName(
+        this, tr("选择帐单文件"), CFileFolder::StartPath(m_pPath->text()),
+        tr("帐单文件 (*.csv *.xlsx *.qif *.ofx *.qfx);;所有文件 (*)"));
+    CFileFolder::Remember(strPath);
     if (!strPath.isEmpty())
         SetPath(strPath);
 }
