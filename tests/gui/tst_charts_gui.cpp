@@ -485,16 +485,14 @@ private Q_SLOTS:
         gui.LogIn(kUser);
         CMainFrame* pFrame = gui.Frame();
         pFrame->showNormal();
-        pFrame->resize(1300, 900);
-        const auto shoot = [&](int nCommand, const char* szName, const QString& strMonth) {
+        const auto shoot = [&](int nCommand, const QString& strName, const QString& strMonth) {
             QVERIFY(gui.Trigger(nCommand));
             QTreeWidgetItem* pRoot = pFrame->GetTreeView()->topLevelItem(0);
             QTreeWidgetItem* pYear = Child(pRoot, QStringLiteral("2025年"));
             const auto save = [&](const char* szScope) {
                 QApplication::processEvents();
                 const QString strFile =
-                    QStringLiteral("%1/%2-%3.png")
-                        .arg(strDir, QLatin1String(szName), QLatin1String(szScope));
+                    QStringLiteral("%1/%2-%3.png").arg(strDir, strName, QLatin1String(szScope));
                 QVERIFY(pFrame->grab().save(strFile));
             };
             Select(pFrame, pRoot);
@@ -505,8 +503,18 @@ private Q_SLOTS:
             Select(pFrame, Child(pYear, strMonth));
             save("month");
         };
-        shoot(CMainFrame::ID_IN_CHART, "income-chart", QStringLiteral("6月"));
-        shoot(CMainFrame::ID_OUT_CHART, "outlay-chart", QStringLiteral("8月"));
+        // As large as the README shows them, and on the smallest screens.
+        for (const QSize size : {QSize(1300, 900), QSize(1280, 800), QSize(1024, 600)}) {
+            pFrame->resize(size);
+            const QString strSize =
+                size.width() == 1300
+                    ? QString()
+                    : QStringLiteral("-%1x%2").arg(size.width()).arg(size.height());
+            shoot(CMainFrame::ID_IN_CHART, QStringLiteral("income-chart") + strSize,
+                  QStringLiteral("6月"));
+            shoot(CMainFrame::ID_OUT_CHART, QStringLiteral("outlay-chart") + strSize,
+                  QStringLiteral("8月"));
+        }
     }
 };
 

@@ -38,15 +38,15 @@ int PlotWidth(const QWidget* pControl) {
     return std::max(40, pControl->width() - 90);
 }
 
-// A value axis over [dMin, dMax] with about five round steps (1, 2, 2.5 or 5 times a power of
+// A value axis over [dMin, dMax] with about nSteps round steps (1, 2, 2.5 or 5 times a power of
 // ten), always including 0 and leaving a little room above the tallest value, labelled with no
 // more decimals than the step needs.
-QValueAxis* NewValueAxis(double dMin, double dMax, const QFont& font) {
+QValueAxis* NewValueAxis(double dMin, double dMax, const QFont& font, int nSteps = 5) {
     dMin = std::min(dMin, 0.0);
     dMax = std::max(dMax, 0.0);
     if (dMax - dMin < 1e-9)
         dMax = dMin + 1.0;
-    const double dRaw = (dMax - dMin) * 1.04 / 5.0;
+    const double dRaw = (dMax - dMin) * 1.04 / nSteps;
     const double dPower = std::pow(10.0, std::floor(std::log10(dRaw)));
     double dStep = 10.0 * dPower;
     for (const double dFactor : {1.0, 2.0, 2.5, 5.0}) {
@@ -333,7 +333,12 @@ void CMschart3::DrawBar(QChart* pChart) const {
     pAxisY->setTruncateLabels(false);
     pChart->addAxis(pAxisY, Qt::AlignLeft);
     pSeries->attachAxis(pAxisY);
-    QValueAxis* pAxisX = NewValueAxis(dMin, dMax, font());
+    // As many steps as their labels have room for side by side (redrawn on resizing).
+    const QFontMetrics fm(font());
+    const int nLabel =
+        fm.horizontalAdvance(QString::number(std::max(std::fabs(dMin), dMax) * 1.3, 'f', 0)) + 24;
+    const int nSteps = std::clamp((PlotWidth(this) - 90) / std::max(1, nLabel), 2, 5);
+    QValueAxis* pAxisX = NewValueAxis(dMin, dMax, font(), nSteps);
     pChart->addAxis(pAxisX, Qt::AlignBottom);
     pSeries->attachAxis(pAxisX);
 }
@@ -373,6 +378,7 @@ void CMschart3::DrawPie(QChart* pChart) const {
         markers[i]->setVisible(dTotal <= 0.0 || Value(1, i + 1) > 0.0);
     }
     pChart->legend()->setAlignment(Qt::AlignRight);
+    pChart->legend()->setShowToolTips(true); // a name cut short shows whole on hovering
     pChart->legend()->setVisible(true);
 }
 
@@ -436,6 +442,8 @@ void CMschart3::FitAxisLabels() {
 void CMschart3::resizeEvent(QResizeEvent* pEvent) {
     QWidget::resizeEvent(pEvent);
     FitAxisLabels();
+    if (m_eType == EType::Bar)
+        Changed(); // the value axis takes the steps the new width has room for
 }
 
 void CMschart3::showEvent(QShowEvent* pEvent) {
