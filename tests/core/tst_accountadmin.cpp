@@ -206,8 +206,22 @@ private Q_SLOTS:
         MakeUser({{QStringLiteral("现金"), QString(), 0}});
         const QDate later = g_day.addDays(3);
         CDayBook outlay(ERecordKind::Outlay, g_strUser);
+        const auto outlayRows = [] {
+            QSqlQuery q = CDatabase::Exec(
+                QStringLiteral("SELECT COUNT(*) FROM \"Outlay\" WHERE \"UserName\" = ?"),
+                {g_strUser});
+            q.next();
+            return q.value(0).toInt();
+        };
+        const int nBefore = outlayRows();
         outlay.OpenDay(later);
-        outlay.OpenDay(later); // two placeholders of one day
+        outlay.OpenDay(later); // open already: no second placeholder
+        outlay.OpenDay(g_day); // has its first day's row
+        QCOMPARE(outlayRows(), nBefore + 1);
+        // A book of an older copy may hold two placeholders of one day.
+        CDatabase::Exec(
+            QStringLiteral("INSERT INTO \"Outlay\" (\"UserName\", \"Date\") VALUES (?, ?)"),
+            {g_strUser, CDatabase::Dialect().BindDate(later)});
         using R = CEmptyDay::ERemove;
         QCOMPARE(CEmptyDay::Remove(ERecordKind::Income, g_strUser, later), R::NoDay);
         QCOMPARE(CEmptyDay::Remove(ERecordKind::Outlay, g_strUser, later), R::Removed);

@@ -11,6 +11,7 @@
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
 #include "data/cstoreddate.h"
+#include "data/ctoday.h"
 #include "data/ctransaction.h"
 #include "records/cdaylist.h"
 
@@ -478,11 +479,14 @@ SAnswers Recomputed(const QString& strUser) {
             }
             return texts.join(QLatin1Char(' '));
         };
-        int nFirst = CChartData::UserFirstYear, nLast = CChartData::UserLastYear;
+        // The book's own years; this year alone for a table without days.
+        int nFirst = 0, nLast = 0;
         for (const QDate& d : days[t]) {
-            nFirst = std::min(nFirst, d.year());
+            nFirst = nFirst ? std::min(nFirst, d.year()) : d.year();
             nLast = std::max(nLast, d.year());
         }
+        if (nFirst == 0)
+            nFirst = nLast = CToday::Get().year();
         a.lines << strT + QStringLiteral("user line: ") + line(0, {}, {}, nFirst, nLast);
         a.lines << strT + QStringLiteral("user sorts: ") + sorts({}, {});
         for (const QDate& m : Months) {

@@ -282,7 +282,7 @@ private Q_SLOTS:
     void pagination() {
         struct {
             int nDataRows, nPages, nLastRows;
-        } cases[] = {{45, 3, 5}, {40, 2, 20}, {0, 1, 0}, {19, 1, 19}, {20, 1, 20}, {21, 2, 1}};
+        } cases[] = {{85, 3, 5}, {80, 2, 40}, {0, 1, 0}, {39, 1, 39}, {40, 1, 40}, {41, 2, 1}};
         for (const auto& c : cases) {
             const int nGridRows = c.nDataRows + 1;
             QCOMPARE(CReportPages::PageCount(nGridRows), c.nPages);

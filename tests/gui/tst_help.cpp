@@ -1,8 +1,10 @@
+#include "app/caboutdlg.h"
 #include "app/chelpwindow.h"
 #include "cguitest.h"
 
 #include <QAction>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -79,7 +81,21 @@ void TestHelp::guideCoversEveryCommandAndFindsWords() {
         pHelp->grab().save(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") +
                            QStringLiteral("/help-window.png"));
     }
-    pHelp->close();
+    // 关于 shows what the guide says it shows: the version and the copyright.
+    {
+        CAboutDlg about(gui.Frame());
+        auto* pCopyright = about.findChild<QLabel*>(QStringLiteral("copyright"));
+        QVERIFY(pCopyright);
+        QVERIFY(pCopyright->text().startsWith(QStringLiteral("版权所有 ©")));
+        if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS"))
+            about.grab().save(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") +
+                              QStringLiteral("/about-dialog.png"));
+    }
+
+    // Esc closes the guide.
+    pHelp->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(pHelp));
+    QTest::keyClick(pHelp->Browser(), Qt::Key_Escape);
     CGuiTest::ProcessEvents();
     QVERIFY(!CHelpWindow::Instance());
 }

@@ -14,6 +14,7 @@
 #include "records/cdaybook.h"
 #include "users/csession.h"
 #include "users/cuseradmin.h"
+#include "widgets/cmessagebox.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -111,6 +112,7 @@ private Q_SLOTS:
         QStringList ticks, kinds;
         QString strDetected, strDone, strSubTitle, strSummary;
         QSize size;
+        QStringList tooBig;
         bool bNextInside = false;
         CGuiTest::OnNextModal([&](QWidget* pDlg) {
             auto* pWizard = qobject_cast<CImportWizard*>(pDlg);
@@ -122,6 +124,22 @@ private Q_SLOTS:
             pWizard->findChild<QComboBox*>(QString::number(CImportFilePage::IDC_ACCOUNT))
                 ->setCurrentIndex(1);
             Shot(pWizard, "import-step1.png");
+            // Every kind of file, the column pickers of another CSV too, fits 1024×600.
+            auto* pFormat =
+                pWizard->findChild<QComboBox*>(QString::number(CImportFilePage::IDC_FORMAT));
+            const int nFormat = pFormat->currentIndex();
+            for (int i = 0; i < pFormat->count(); ++i) {
+                pFormat->setCurrentIndex(i);
+                const QSize need = pWizard->minimumSizeHint().expandedTo(pWizard->minimumSize());
+                if (need.width() > 1024 || need.height() > 560)
+                    tooBig << QStringLiteral("%1: %2×%3")
+                                  .arg(pFormat->currentText())
+                                  .arg(need.width())
+                                  .arg(need.height());
+                if (i == pFormat->count() - 1)
+                    Shot(pWizard, "import-step1-csv.png");
+            }
+            pFormat->setCurrentIndex(nFormat);
             pWizard->next();
             // A 1024×600 screen holds the whole wizard with its buttons.
             size = pWizard->size();
@@ -174,6 +192,7 @@ private Q_SLOTS:
         QVERIFY2(size.width() <= 1024 && size.height() <= 560,
                  qPrintable(QStringLiteral("%1×%2").arg(size.width()).arg(size.height())));
         QVERIFY(bNextInside);
+        QVERIFY2(tooBig.isEmpty(), qPrintable(tooBig.join(QLatin1Char(' '))));
         QVERIFY(CImporter(kUser).Rules().first() ==
                 SImportRule(
                     {QStringLiteral("滴滴出行"), ERecordKind::Outlay, QStringLiteral("旅游支出")}));
@@ -216,6 +235,7 @@ private Q_SLOTS:
         QCOMPARE(gui.Messages().size(), 1);
         QVERIFY(
             gui.Messages().first().startsWith(QStringLiteral("已导出 4 条收支记录和 0 笔转账到")));
+        QVERIFY(CMessageBox::Shown().first().bInfo);
         QFile out(strOut);
         QVERIFY(out.open(QIODevice::ReadOnly));
         QCOMPARE(out.readAll().count("\r\n"), 5);

@@ -195,6 +195,24 @@ void TestMainFrame::LoggedOutAtStart() {
     QVERIFY(gui.Messages().isEmpty());
     QVERIFY(!gui.Trigger(CMainFrame::ID_SUM_VIEW));
     CToday::Set(QDate());
+
+    // The start-up backup's outcome never pushes aside how to log in.
+    const QString strHint = S("演示账本已打开：用户“演示用户”，密码“demo”。");
+    const struct {
+        QString strShown;
+        bool bOk;
+        QString strBackup, strAfter;
+    } backups[] = {
+        {QString(), true, S("已备份账本到“/b”。"), S("已备份账本到“/b”。")},
+        {strHint, true, S("已备份账本到“/b”。"), strHint},
+        {strHint, false, S("账本备份失败"), strHint + S("　账本备份失败")},
+        {strHint, true, QString(), strHint},
+    };
+    for (const auto& b : backups) {
+        pFrame->SetStatusText(b.strShown);
+        pFrame->ShowBackupResult(b.bOk, b.strBackup);
+        QCOMPARE(pFrame->statusBar()->currentMessage(), b.strAfter);
+    }
 }
 
 void TestMainFrame::LoginViewCommandsAndLogout() {
@@ -202,7 +220,9 @@ void TestMainFrame::LoginViewCommandsAndLogout() {
     CMainFrame* pFrame = gui.Frame();
     gui.LogIn(S("张三"));
     QCOMPARE(pFrame->Session()->UserName(), S("张三"));
-    QVERIFY(!gui.IsEnabled(CMainFrame::ID_NEW_USER) && !gui.IsEnabled(CMainFrame::ID_LOGIN));
+    // Creating or logging in another member switches to them.
+    QVERIFY(gui.IsEnabled(CMainFrame::ID_NEW_USER) && gui.IsEnabled(CMainFrame::ID_LOGIN));
+    QCOMPARE(pFrame->Action(CMainFrame::ID_LOGIN)->text(), S("切换用户(&L)"));
     for (const int nId : {32785, 32786, 32787, 32791, 32790, 32792, 32835, 32793, 32798, 32795,
                           32816, 32817, 32806, 32808})
         QVERIFY2(gui.IsEnabled(nId), qPrintable(QString::number(nId)));

@@ -3,6 +3,7 @@
 #include "analysis/crptview.h"
 #include "cguitest.h"
 #include "data/cincomeset.h"
+#include "data/coutlayset.h"
 #include "data/ctransaction.h"
 #include "widgets/cmsflexgrid1.h"
 
@@ -15,7 +16,6 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
-#include <QRawFont>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -52,35 +52,6 @@ void Choose(QComboBox* pCombo, const QString& strText) {
     Q_EMIT pCombo->activated(n);
 }
 
-// The CJK fonts draw some ideographs with the same glyph as a look-alike radical (户 and ⼾),
-// and the PDF's text layer then names the radical. Folds such radicals back to the ideograph
-// the report's fonts draw with that glyph.
-QString FoldRadicals(const QString& str) {
-    static const QHash<QChar, QChar> map = [] {
-        QHash<QChar, QChar> fold;
-        for (const char* face : {"宋体", "黑体", "隶书"}) {
-            const QRawFont raw =
-                QRawFont::fromFont(QFont(CReportPrinter::FontFamily(QString::fromUtf8(face))));
-            QHash<quint32, QChar> byGlyph;
-            for (char16_t u = 0x4E00; u <= 0x9FFF; ++u) {
-                const QList<quint32> glyphs = raw.glyphIndexesForString(QString(QChar(u)));
-                if (!glyphs.isEmpty() && glyphs[0] != 0 && !byGlyph.contains(glyphs[0]))
-                    byGlyph.insert(glyphs[0], QChar(u));
-            }
-            for (char16_t r = 0x2E80; r <= 0x2FDF; ++r) {
-                const QList<quint32> glyphs = raw.glyphIndexesForString(QString(QChar(r)));
-                if (!glyphs.isEmpty() && byGlyph.contains(glyphs[0]) && !fold.contains(QChar(r)))
-                    fold.insert(QChar(r), byGlyph.value(glyphs[0]));
-            }
-        }
-        return fold;
-    }();
-    QString strOut = str;
-    for (QChar& ch : strOut)
-        ch = map.value(ch, ch);
-    return strOut;
-}
-
 // The text of each page of a PDF, as pdftotext lays it out.
 QStringList PdfPages(const QString& strPath) {
     QProcess proc;
@@ -88,18 +59,19 @@ QStringList PdfPages(const QString& strPath) {
                {QStringLiteral("-layout"), strPath, QStringLiteral("-")});
     if (!proc.waitForFinished(30000) || proc.exitCode() != 0)
         return {};
-    QStringList pages =
-        FoldRadicals(QString::fromUtf8(proc.readAllStandardOutput())).split(QLatin1Char('\f'));
+    QStringList pages = QString::fromUtf8(proc.readAllStandardOutput()).split(QLatin1Char('\f'));
     if (!pages.isEmpty() && pages.constLast().trimmed().isEmpty())
         pages.removeLast();
     return pages;
 }
 
+// Rows with a date, apart from the line saying which dates the report covers.
 int DateRows(const QString& strPage) {
     static const QRegularExpression date(QStringLiteral("\\d+年\\d+月\\d+日"));
     int n = 0;
-    for (auto it = date.globalMatch(strPage); it.hasNext(); it.next())
-        ++n;
+    for (const QString& strLine : strPage.split(QLatin1Char('\n')))
+        if (!strLine.contains(QStringLiteral("条件：")) && date.match(strLine).hasMatch())
+            ++n;
     return n;
 }
 
@@ -158,34 +130,70 @@ private Q_SLOTS:
             QSKIP("pdftotext (poppler-utils) is not installed");
     }
 
-    void fortyFiveRowsGiveThreePages() {
-        SPrintGui t(45);
-        const QStringList pages = t.ExportPages(QStringLiteral("45.pdf"));
+    void eightyFiveRowsGiveThreePages() {
+        SPrintGui t(85);
+        const QStringList pages = t.ExportPages(QStringLiteral("85.pdf"));
         QCOMPARE(pages.size(), 3);
-        QCOMPARE(DateRows(pages[0]), 20);
-        QCOMPARE(DateRows(pages[1]), 20);
+        QCOMPARE(DateRows(pages[0]), 40);
+        QCOMPARE(DateRows(pages[1]), 40);
         QCOMPARE(DateRows(pages[2]), 5);
         for (int p = 0; p < 3; ++p) {
             QVERIFY(pages[p].contains(QStringLiteral("家庭财务报告")));
             QVERIFY(!pages[p].contains(QStringLiteral("预览")));
             QVERIFY(pages[p].contains(QStringLiteral("用户收入报告")));
+            // Whose report, what it lists and which page of how many, on every page.
+            QVERIFY(pages[p].contains(QStringLiteral("用户：张三")));
+            QVERIFY(
+                pages[p].contains(QStringLiteral("条件：全部收入，2010年1月1日 至 2010年3月26日")));
             QVERIFY(pages[p].contains(QStringLiteral("收入分类")));
-            QVERIFY(pages[p].contains(QStringLiteral("第%1页").arg(p + 1)));
-            QCOMPARE(pages[p].contains(QStringLiteral("合计:45.45元")), p == 2);
+            QVERIFY(QString(pages[p])
+                        .remove(QLatin1Char(' '))
+                        .contains(QStringLiteral("第%1/3页").arg(p + 1)));
+            QCOMPARE(pages[p].contains(QStringLiteral("合计:85.85元")), p == 2);
         }
         // Rows continue across pages in grid order.
-        QVERIFY(pages[1].contains(QStringLiteral("2010年1月21日")));
-        QVERIFY(pages[2].contains(QStringLiteral("2010年2月14日")));
+        QVERIFY(pages[1].contains(QStringLiteral("2010年2月10日")));
+        QVERIFY(pages[2].contains(QStringLiteral("2010年3月22日")));
     }
 
-    void fortyRowsKeepTheTotalWithTheLastRows() {
-        SPrintGui t(40);
-        const QStringList pages = t.ExportPages(QStringLiteral("40.pdf"));
+    void eightyRowsKeepTheTotalWithTheLastRows() {
+        SPrintGui t(80);
+        const QStringList pages = t.ExportPages(QStringLiteral("80.pdf"));
         QCOMPARE(pages.size(), 2);
-        QCOMPARE(DateRows(pages[1]), 20);
+        QCOMPARE(DateRows(pages[1]), 40);
         QVERIFY(!pages[0].contains(QStringLiteral("合计")));
-        QVERIFY(pages[1].contains(QStringLiteral("第2页")));
-        QVERIFY(pages[1].contains(QStringLiteral("合计:40.40元")));
+        QVERIFY(QString(pages[1]).remove(QLatin1Char(' ')).contains(QStringLiteral("第2/2页")));
+        QVERIFY(pages[1].contains(QStringLiteral("合计:80.80元")));
+    }
+
+    // The text layer holds the ideographs themselves, so a search or a copy finds them (the
+    // radicals that look alike, "⽤⼾⽀出", are other characters).
+    void pdfTextIsTheWrittenIdeographs() {
+        SPrintGui t(1);
+        {
+            CTransaction trs;
+            COutlaySet set;
+            set.Open();
+            set.AddNew();
+            set.m_UserName = U;
+            set.m_Date = QDateTime(QDate(2010, 1, 2), QTime(0, 0));
+            set.m_Sort = QStringLiteral("用餐支出");
+            set.m_Note = QStringLiteral("午饭");
+            set.m_Bank = QStringLiteral("现金");
+            set.m_Amount = 25.5;
+            set.Update();
+            trs.Commit();
+        }
+        Choose(t.Combo(1000), QStringLiteral("支出记录"));
+        t.Click(1013);
+        const QStringList pages = t.ExportPages(QStringLiteral("outlay.pdf"));
+        QCOMPARE(pages.size(), 1);
+        for (const QString& str :
+             {QStringLiteral("用户支出报告"), QStringLiteral("用户：张三"),
+              QStringLiteral("用餐支出"), QStringLiteral("午饭"), QStringLiteral("25.50元")})
+            QVERIFY2(pages[0].contains(str), qPrintable(str + QLatin1Char('\n') + pages[0]));
+        for (const QChar ch : pages[0])
+            QVERIFY2(ch.unicode() < 0x2E80 || ch.unicode() > 0x2FDF, qPrintable(pages[0]));
     }
 
     // The page is titled by the condition its rows were queried with, whatever the
@@ -209,7 +217,7 @@ private Q_SLOTS:
     }
 
     void previewTakesTheMainWindowsPlace() {
-        SPrintGui t(510); // 26 pages
+        SPrintGui t(1020); // 26 pages
         CMainFrame* pFrame = t.gui.Frame();
         t.Click(1010);
         QPointer<CPreViewFrame> pPreview = t.Preview();
@@ -263,6 +271,13 @@ private Q_SLOTS:
         }
         pPreview->Action(CPreViewFrame::ID_PREVIEW_ZOOMOUT)->trigger();
         QCOMPARE(page(), 13);
+        // The buttons' mnemonics: 放大(I) and 缩小(O).
+        const qreal dZoom = pPreview->PreviewWidget()->zoomFactor();
+        QTest::keyClick(pPreview->PreviewWidget(), Qt::Key_I, Qt::AltModifier);
+        QVERIFY(pPreview->PreviewWidget()->zoomFactor() > dZoom * 1.2);
+        QTest::keyClick(pPreview->PreviewWidget(), Qt::Key_O, Qt::AltModifier);
+        QVERIFY(qAbs(pPreview->PreviewWidget()->zoomFactor() - dZoom) < 1e-6);
+        QCOMPARE(page(), 13);
         pPreview->Action(CPreViewFrame::ID_PREVIEW_LAST)->trigger();
         QCOMPARE(page(), 26);
 
@@ -294,16 +309,19 @@ private Q_SLOTS:
                                   QStringLiteral("/report-preview-two.png"));
         }
 
-        pPreview->Action(CPreViewFrame::ID_PREVIEW_CLOSE)->trigger();
+        // Esc closes it as the close button does.
+        pPreview->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(pPreview));
+        QTest::keyClick(pPreview->PreviewWidget(), Qt::Key_Escape);
         CGuiTest::ProcessEvents();
         QVERIFY(!pPreview);
         QVERIFY(pFrame->isVisible());
         QCOMPARE(pFrame->View<CRptView>(), t.pView);
-        QCOMPARE(t.pView->Grid()->GetRows(), 511);
+        QCOMPARE(t.pView->Grid()->GetRows(), 1021);
     }
 
     void printingFromThePreviewPrintsItsPagesAndCloses() {
-        SPrintGui t(45);
+        SPrintGui t(85);
         const QString strPath = t.PrintToFile(QStringLiteral("preview.pdf"), true);
         t.Click(1010);
         QPointer<CPreViewFrame> pPreview = t.Preview();
@@ -314,11 +332,11 @@ private Q_SLOTS:
         QVERIFY(t.gui.Frame()->isVisible());
         const QStringList pages = PdfPages(strPath);
         QCOMPARE(pages.size(), 3);
-        QVERIFY(pages[2].contains(QStringLiteral("合计:45.45元")));
+        QVERIFY(pages[2].contains(QStringLiteral("合计:85.85元")));
     }
 
     void directPrintKeepsTheFrameAndHonoursCancel() {
-        SPrintGui t(25);
+        SPrintGui t(45);
         CMainFrame* pFrame = t.gui.Frame();
         bool bFrameVisible = false;
         const QString strCancelled = t.dir.filePath(QStringLiteral("cancelled.pdf"));

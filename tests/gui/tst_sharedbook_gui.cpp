@@ -302,6 +302,7 @@ private Q_SLOTS:
         QVERIFY2(shown[0].contains(QStringLiteral("2026年12月7日")), qPrintable(shown[0]));
         QVERIFY2(shown[1].startsWith(QStringLiteral("已把账本恢复成 2026年12月7日 的备份")),
                  qPrintable(shown[1]));
+        QVERIFY(CMessageBox::Shown().last().bInfo);
         QCOMPARE(CBookBuilder::Dump(), backedUp);
         QVERIFY(!f.pFrame->Session()->IsLoggedIn());
 

@@ -1,11 +1,13 @@
 #include "cbookbuilder.h"
 #include "cguitest.h"
+#include "widgets/cfilefolder.h"
 #include "widgets/cmessagebox.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QDirIterator>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -17,8 +19,10 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
@@ -100,6 +104,7 @@ private slots:
     void StandardWindowsSpeakChinese();
     void MessageBoxShowsItsTitleAndIcon();
     void EveryWindowWritesOneForm();
+    void FileDialogsOpenAtHomeOrTheLastFolder();
 };
 
 void TestStandardDialogs::StandardWindowsSpeakChinese_data() {
@@ -113,6 +118,7 @@ void TestStandardDialogs::StandardWindowsSpeakChinese_data() {
 void TestStandardDialogs::StandardWindowsSpeakChinese() {
     QFETCH(int, nWindow);
     CGuiTest gui; // loads Qt's translations as the program's start does
+    QTemporaryDir folder;
     QPrinter printer;
     QLineEdit edit;
     std::unique_ptr<QWidget> pWindow;
@@ -122,6 +128,8 @@ void TestStandardDialogs::StandardWindowsSpeakChinese() {
         break;
     case 1: {
         auto* pDialog = new QFileDialog(gui.Frame(), QStringLiteral("导出PDF"));
+        QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("子文件夹")));
+        pDialog->setDirectory(folder.path());
         pDialog->setOption(QFileDialog::DontUseNativeDialog);
         pDialog->setAcceptMode(QFileDialog::AcceptSave);
         pDialog->setNameFilter(QStringLiteral("PDF 文件 (*.pdf)"));
@@ -145,7 +153,19 @@ void TestStandardDialogs::StandardWindowsSpeakChinese() {
     }
     pWindow->show();
     QVERIFY(QTest::qWaitForWindowExposed(pWindow.get()));
-    const QStringList texts = VisibleTexts(pWindow.get());
+    QStringList texts = VisibleTexts(pWindow.get());
+    if (nWindow == 1) {
+        // The file list's cells too: a folder's type reads 文件夹.
+        auto* pList = pWindow->findChild<QTreeView*>(QStringLiteral("treeView"));
+        QVERIFY(pList && pList->model());
+        QTRY_COMPARE(pList->model()->rowCount(pList->rootIndex()), 1);
+        const QModelIndex type = pList->model()->index(0, 2, pList->rootIndex());
+        QCOMPARE(type.data().toString(), QStringLiteral("文件夹"));
+        texts << type.data().toString();
+        if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS"))
+            pWindow->grab().save(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") +
+                                 QStringLiteral("/file-dialog.png"));
+    }
     QVERIFY2(
         texts.join(QString()).contains(QRegularExpression(QStringLiteral("[\\x{4e00}-\\x{9fff}]"))),
         qPrintable(texts.join(QLatin1Char('|'))));
@@ -237,3 +257,33 @@ void TestStandardDialogs::EveryWindowWritesOneForm() {
 
 QTEST_MAIN(TestStandardDialogs)
 #include "tst_standarddialogs.moc"
+
+// A file dialog never opens in the working directory: at the file named when its folder
+// exists, else in the folder last chosen, else at home.
+void TestStandardDialogs::FileDialogsOpenAtHomeOrTheLastFolder() {
+    QTemporaryDir settings, work, chosen;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+    const QString strWasCurrent = QDir::currentPath();
+    QDir::setCurrent(work.path());
+    const QString strHome = QDir::homePath();
+    const QString strThere = QDir(chosen.path()).filePath(QStringLiteral("报表.csv"));
+    const struct {
+        bool bRemembered;
+        QString strSuggested, strStart;
+    } cases[] = {
+        {false, QStringLiteral("财务报告.pdf"), strHome + QStringLiteral("/财务报告.pdf")},
+        {false, QStringLiteral("/没有/这个/文件夹/财务报告.pdf"),
+         strHome + QStringLiteral("/财务报告.pdf")},
+        {false, QString(), strHome},
+        {false, strThere, strThere},
+        {true, QStringLiteral("财务报告.pdf"), chosen.path() + QStringLiteral("/财务报告.pdf")},
+        {true, QString(), chosen.path()},
+    };
+    for (const auto& c : cases) {
+        if (c.bRemembered)
+            CFileFolder::Remember(strThere);
+        QCOMPARE(CFileFolder::StartPath(c.strSuggested), c.strStart);
+    }
+    QDir::setCurrent(strWasCurrent);
+}

@@ -1,10 +1,13 @@
+#include "accounts/caccountadmin.h"
 #include "accounts/caccountsdlg.h"
 #include "accounts/ctransfer.h"
 #include "accounts/ctrsdlg.h"
 #include "accounts/ctrsrptdlg.h"
 #include "analysis/csumlistview.h"
+#include "app/cleftview.h"
 #include "app/cmainframe.h"
 #include "cguitest.h"
+#include "ctestaccess.h"
 #include "ctestrows.h"
 #include "data/cbankset.h"
 #include "data/cmoney.h"
@@ -21,6 +24,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -326,14 +330,41 @@ private Q_SLOTS:
                                      QStringLiteral("钱包=100.00 B=0.00 股票=12.35"),
                                      QStringLiteral("共 3 个账号，余额合计 ￥112.35")}));
         const QStringList messages = gui.Messages();
-        QCOMPARE(messages.size(), 6);
+        // An account in use or holding money is refused at once, without a question first.
+        QCOMPARE(messages.size(), 4);
         QVERIFY(messages[0].startsWith(QStringLiteral("已有名为“A”的账号")));
-        QVERIFY(messages[2].contains(QStringLiteral("2 条转账记录")));
-        QVERIFY(messages[4].contains(QStringLiteral("12.35")));
-        QCOMPARE(messages[5], QStringLiteral("确定删除账号“空”吗？"));
+        QVERIFY(messages[1].contains(QStringLiteral("2 条转账记录")));
+        QVERIFY(messages[2].contains(QStringLiteral("12.35")));
+        QCOMPARE(messages[3], QStringLiteral("确定删除账号“空”吗？"));
         QCOMPARE(CTransfer::History(g_strUser).at(0).strFrom, QStringLiteral("钱包"));
         QCOMPARE(gui.Find<CMsflexgrid1>(CSumListView::IDC_ACCOUNT_GRID)->GetTextMatrix(3, 1),
                  QStringLiteral("股票"));
+    }
+
+    // After 账号管理 the view, the tree's open branches and its selection stay as they were.
+    void accountManagementKeepsTheViewWhereItWas() {
+        CGuiTest gui;
+        CUserAdmin::CreateUser(g_strUser, QStringLiteral("pw"), {{A, {}, 100}}, QDate(2004, 3, 1));
+        gui.LogIn(g_strUser);
+        QVERIFY(gui.Trigger(CMainFrame::ID_OUT_CHART));
+        QTreeWidget* pTree = CTestAccess::TreeView(gui.Frame());
+        QTreeWidgetItem* pRoot = pTree->topLevelItem(0);
+        QVERIFY(pRoot);
+        pRoot->setExpanded(true);
+        QVERIFY(pRoot->childCount() > 0);
+        pTree->setCurrentItem(pRoot->child(0));
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            Child<QLineEdit>(pDlg, CAccountsDlg::IDC_NAME)->setText(QStringLiteral("股票"));
+            QTest::keyClick(Child<QLineEdit>(pDlg, CAccountsDlg::IDC_NAME), Qt::Key_Return);
+            Click(pDlg, CAccountsDlg::IDC_CLOSE);
+        });
+        QVERIFY(gui.Trigger(CMainFrame::ID_ACCOUNTS));
+        QCOMPARE(CAccountAdmin::List(g_strUser).size(), 2);
+        QCOMPARE(gui.Frame()->ShownView(), CMainFrame::EView::OutChart);
+        QCOMPARE(pTree->topLevelItem(0), pRoot);
+        QVERIFY(pRoot->isExpanded());
+        QVERIFY(pTree->currentItem());
+        QCOMPARE(pTree->currentItem()->text(0), QStringLiteral("2004年"));
     }
 
     void historyOfAUserWithoutTransfers() {

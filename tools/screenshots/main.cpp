@@ -139,7 +139,7 @@ public:
     void LoginDemo();
     void Summary();
     void DayView(bool bIncome, const char* szName = nullptr);
-    void Chart(bool bIncome);
+    void Chart(bool bIncome, const char* szName = nullptr);
     void Report();
 
 private:
@@ -279,12 +279,12 @@ void CShooter::DayView(bool bIncome, const char* szName) {
     SaveFrame(szName ? szName : bIncome ? "view-income.png" : "view-outlay.png");
 }
 
-void CShooter::Chart(bool bIncome) {
+void CShooter::Chart(bool bIncome, const char* szName) {
     Command(bIncome ? CMainFrame::ID_IN_CHART : CMainFrame::ID_OUT_CHART);
     QTreeWidgetItem* pYear = FullestChild(Root());
     pYear->setExpanded(true);
     Tree()->setCurrentItem(pYear);
-    SaveFrame(bIncome ? "view-income-chart.png" : "view-outlay-chart.png");
+    SaveFrame(szName ? szName : bIncome ? "view-income-chart.png" : "view-outlay-chart.png");
 }
 
 // The outlay records of the last month, every category.
@@ -337,6 +337,9 @@ int Run(const QString& strFolder) {
         // A restored window of a small screen: the tree keeps its width, the view fits.
         frame.resize(1024, 640);
         shooter.DayView(false, "window-restored.png");
+        // The charts on a 1024×600 screen: every category's name still reads whole.
+        frame.resize(1024, 600);
+        shooter.Chart(false, "view-outlay-chart-1024.png");
     }
     Settle();
     CDatabase::Close();

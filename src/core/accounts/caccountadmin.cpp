@@ -171,6 +171,16 @@ QString CAccountAdmin::SetNote(const QString& strUser, int nKey, const QString& 
 
 QString CAccountAdmin::Delete(const QString& strUser, int nKey, const QString& strConnection,
                               qint64 nSessionUser) {
+    return Delete(strUser, nKey, strConnection, nSessionUser, true);
+}
+
+QString CAccountAdmin::DeleteRefusal(const QString& strUser, int nKey, const QString& strConnection,
+                                     qint64 nSessionUser) {
+    return Delete(strUser, nKey, strConnection, nSessionUser, false);
+}
+
+QString CAccountAdmin::Delete(const QString& strUser, int nKey, const QString& strConnection,
+                              qint64 nSessionUser, bool bDelete) {
     return Write(strUser, nSessionUser, strConnection, [&] {
         const QVector<SAccount> accounts = List(strUser, strConnection);
         const int nIndex = IndexOf(accounts, nKey);
@@ -207,8 +217,9 @@ QString CAccountAdmin::Delete(const QString& strUser, int nKey, const QString& s
         if (CMoney::ToCents(account.dCash) != 0)
             return Tr("账号“%1”的余额为 %2，不为零，不能删除。请先把余额转到别的账号。")
                 .arg(account.strName, CMoney::Format(account.dCash));
-        CDatabase::Exec(QStringLiteral("DELETE FROM %1 WHERE \"编号\" = ?").arg(CSchema::Bank),
-                        {nKey}, strConnection);
+        if (bDelete)
+            CDatabase::Exec(QStringLiteral("DELETE FROM %1 WHERE \"编号\" = ?").arg(CSchema::Bank),
+                            {nKey}, strConnection);
         return QString();
     });
 }

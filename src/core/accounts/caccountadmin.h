@@ -48,4 +48,14 @@ public:
     static QString Delete(const QString& strUser, int nKey,
                           const QString& strConnection = CDatabase::DefaultConnection,
                           qint64 nSessionUser = 0);
+    // Why Delete would refuse the account as the book stands ("" when it would not), checked
+    // as Delete checks it but deleting nothing, so a refusal is said before anyone is asked to
+    // confirm.
+    static QString DeleteRefusal(const QString& strUser, int nKey,
+                                 const QString& strConnection = CDatabase::DefaultConnection,
+                                 qint64 nSessionUser = 0);
+
+private:
+    static QString Delete(const QString& strUser, int nKey, const QString& strConnection,
+                          qint64 nSessionUser, bool bDelete);
 };

@@ -2,6 +2,7 @@
 
 #include "data/ckepttotals.h"
 #include "data/cmoney.h"
+#include "data/ctoday.h"
 
 #include <QDate>
 
@@ -24,29 +25,17 @@ CChartData::CChartData(ETable eTable, const QString& strUser, const QString& str
 
 const QList<CChartData::SCategory>& CChartData::Categories(ETable eTable) {
     static const QList<SCategory> income = {
-        {QStringLiteral("工资收入"), QStringLiteral("工资")},
-        {QStringLiteral("奖金收入"), QStringLiteral("奖金")},
-        {QStringLiteral("津贴收入"), QStringLiteral("津贴")},
-        {QStringLiteral("股票收入"), QStringLiteral("股票")},
-        {QStringLiteral("房地产收入"), QStringLiteral("房地产")},
-        {QStringLiteral("债券收入"), QStringLiteral("债券")},
-        {QStringLiteral("投资收入"), QStringLiteral("投资")},
-        {QStringLiteral("其它收入"), QStringLiteral("其它")},
+        {QStringLiteral("工资收入")}, {QStringLiteral("奖金收入")},   {QStringLiteral("津贴收入")},
+        {QStringLiteral("股票收入")}, {QStringLiteral("房地产收入")}, {QStringLiteral("债券收入")},
+        {QStringLiteral("投资收入")}, {QStringLiteral("其它收入")},
     };
-    // "交通支出" is labelled "交通费" in the charts.
     static const QList<SCategory> outlay = {
-        {QStringLiteral("用餐支出"), QStringLiteral("用餐")},
-        {QStringLiteral("购物支出"), QStringLiteral("购物")},
-        {QStringLiteral("零食支出"), QStringLiteral("零食")},
-        {QStringLiteral("服装支出"), QStringLiteral("服装")},
-        {QStringLiteral("生活用品支出"), QStringLiteral("生活用品")},
-        {QStringLiteral("房租支出"), QStringLiteral("房租")},
-        {QStringLiteral("交通支出"), QStringLiteral("交通费")},
-        {QStringLiteral("电话费支出"), QStringLiteral("电话费")},
-        {QStringLiteral("旅游支出"), QStringLiteral("旅游")},
-        {QStringLiteral("娱乐支出"), QStringLiteral("娱乐")},
-        {QStringLiteral("医疗保健支出"), QStringLiteral("医疗保健")},
-        {QStringLiteral("其它支出"), QStringLiteral("其它")},
+        {QStringLiteral("用餐支出")},     {QStringLiteral("购物支出")},
+        {QStringLiteral("零食支出")},     {QStringLiteral("服装支出")},
+        {QStringLiteral("生活用品支出")}, {QStringLiteral("房租支出")},
+        {QStringLiteral("交通支出")},     {QStringLiteral("电话费支出")},
+        {QStringLiteral("旅游支出")},     {QStringLiteral("娱乐支出")},
+        {QStringLiteral("医疗保健支出")}, {QStringLiteral("其它支出")},
     };
     return eTable == ETable::Income ? income : outlay;
 }
@@ -54,7 +43,7 @@ const QList<CChartData::SCategory>& CChartData::Categories(ETable eTable) {
 QStringList CChartData::CategoryLabels() const {
     QStringList labels;
     for (const SCategory& c : Categories())
-        labels << c.strLabel;
+        labels << c.strSort;
     return labels;
 }
 
@@ -163,8 +152,8 @@ double CChartData::GetMonthSortSum(int nYear, int nMonth, int nSort) const {
 
 CChartData::SLine CChartData::UserLine() const {
     const QList<SGroup> groups = Groups(EKey::Year, QDate(), QDate());
-    int nFirst = UserFirstYear;
-    int nLast = UserLastYear;
+    int nFirst = groups.isEmpty() ? CToday::Get().year() : groups.first().nKey;
+    int nLast = nFirst;
     for (const SGroup& g : groups) {
         nFirst = qMin(nFirst, g.nKey);
         nLast = qMax(nLast, g.nKey);

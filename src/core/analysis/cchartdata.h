@@ -18,9 +18,9 @@ class CChartData {
 public:
     enum class ETable { Income, Outlay };
 
+    // A category is shown by the text stored in "Sort", as the lists show it.
     struct SCategory {
-        QString strSort;  // the text stored in "Sort"
-        QString strLabel; // its short label in the charts
+        QString strSort;
     };
 
     // The rows of a line chart: one label and one text value per row. A row that no record
@@ -30,9 +30,6 @@ public:
         QStringList data;
     };
 
-    // The user line chart spans at least these years; a book reaching further widens it.
-    static constexpr int UserFirstYear = 2001;
-    static constexpr int UserLastYear = 2010;
     // Rows of the month line chart of a month that does not exist.
     static constexpr int MonthRows = 31;
 
@@ -54,8 +51,8 @@ public:
     double GetYearSortSum(int nYear, int nSort) const;
     double GetMonthSortSum(int nYear, int nMonth, int nSort) const;
 
-    // Line chart rows: one per year ("%d年", from the earlier of 2001 and the first year of
-    // the book to the later of 2010 and its last year), per month of a year ("%d月", 12)
+    // Line chart rows: one per year ("%d年", from the first to the last year of the user's
+    // records; a user without records gets this year alone), per month of a year ("%d月", 12)
     // or per day of a month ("%d", 28 to 31 as the month has). Throw CDBException.
     SLine UserLine() const;
     SLine YearLine(int nYear) const;

@@ -261,6 +261,9 @@ void CDayBook::OpenDay(const QDate& day, qint64 nSessionUser) {
         throw CDBException(Tr("日期无效。"));
     CTransaction transaction(m_strConnection);
     CUserAdmin::CheckSession(m_strUser, nSessionUser, m_strConnection);
+    // A day that has rows (records, or the placeholder of an earlier opening) is open already.
+    if (HasDay(day))
+        return;
     if (m_eKind == ERecordKind::Income)
         InsertRow<CIncomeSet>(m_strConnection, m_strUser, day, nullptr, QString());
     else

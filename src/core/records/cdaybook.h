@@ -99,8 +99,9 @@ public:
     std::int64_t Confirm(const QDate& day, const QString& strBank, const SDayEdit& edit,
                          qint64 nSessionUser = 0);
 
-    // Opens a day: one placeholder row with only the user name and the date. nSessionUser
-    // as for Confirm.
+    // Opens a day: one placeholder row with only the user name and the date, unless the user
+    // has a row on that day already (a book written by an older copy may hold several
+    // placeholders of one day; they stay). nSessionUser as for Confirm.
     void OpenDay(const QDate& day, qint64 nSessionUser = 0);
 
 private:

@@ -208,8 +208,6 @@ CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strTypedUser, const QS
             strError = CNameRule::CheckAccountName(accounts[i].strCardName, names);
         names << accounts[i].strCardName;
     }
-    if (strError.isEmpty() && !firstDay.isValid())
-        strError = Tr("新用户的第一天日期无效。");
     if (!strError.isEmpty())
         throw CDBException(strError);
 
@@ -235,8 +233,10 @@ CUserAdmin::ECreate CUserAdmin::CreateUser(const QString& strTypedUser, const QS
             set.m_CardCash = CMoney::Round(account.dCardCash);
             set.Update();
         }
-        AddFirstDay<CIncomeSet>(strUser, firstDay, strConnection);
-        AddFirstDay<COutlaySet>(strUser, firstDay, strConnection);
+        if (firstDay.isValid()) {
+            AddFirstDay<CIncomeSet>(strUser, firstDay, strConnection);
+            AddFirstDay<COutlaySet>(strUser, firstDay, strConnection);
+        }
         transaction.Commit();
     } catch (const CDBException&) {
         // Another copy of the program created the same name between our check and our

@@ -64,7 +64,8 @@ public:
     static void CheckSession(const QString& strUser, qint64 nSessionUser,
                              const QString& strConnection = CDatabase::DefaultConnection);
 
-    // The user, the accounts and the first income and outlay day, all or nothing.
+    // The user, the accounts and, when firstDay is valid, a first income and outlay day
+    // (the program opens none: a member's days are the ones they open), all or nothing.
     // The name is stored trimmed; account names are refused when blank or equal to another
     // one of the list (trimmed, ignoring case). NameTaken when NameTaken() says so (also when
     // another copy of the program was a moment quicker). Throws CDBException on refused values

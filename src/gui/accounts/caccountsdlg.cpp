@@ -219,10 +219,20 @@ void CAccountsDlg::OnDelete() {
     if (nIndex < 0)
         return;
     const CAccountAdmin::SAccount account = m_accounts[nIndex];
+    // An account that cannot go is said so at once, not after a confirmation.
+    QString strRefusal;
+    if (!CMessageBox::Guarded(this, [&] {
+            strRefusal = CAccountAdmin::DeleteRefusal(m_strUser, account.nKey,
+                                                      CDatabase::DefaultConnection, m_nSessionUser);
+        }))
+        return;
+    if (!strRefusal.isEmpty()) {
+        CMessageBox::ShowMessage(strRefusal, this);
+        return;
+    }
     if (!CMessageBox::AskOkCancel(tr("确定删除账号“%1”吗？").arg(account.strName), tr("删除账号"),
                                   this))
         return;
-    QString strRefusal;
     if (!CMessageBox::Guarded(this,
                               [&] {
                                   strRefusal = CAccountAdmin::Delete(m_strUser, account.nKey,

@@ -74,7 +74,8 @@ CBankDlg::CBankDlg(QWidget* pParent) : QDialog(pParent) {
 
     m_listBank = new QTableWidget(0, ColCount, this);
     m_listBank->setObjectName(QString::number(IDC_LIST));
-    m_listBank->setHorizontalHeaderLabels({tr("账号"), tr("卡号"), tr("余额")});
+    // The note column is headed as in 账号管理 and the account report.
+    m_listBank->setHorizontalHeaderLabels({tr("账号"), tr("备注"), tr("余额")});
     m_listBank->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_listBank->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_listBank->horizontalHeader()->setHighlightSections(false);

@@ -35,11 +35,11 @@ CChartView::CChartView(CChartData::ETable eTable, const STitles& titles, CSessio
     m_pPieChart->setMinimumWidth(320); // its height follows its legend
     m_pLineChart->setMinimumSize(660, 200);
 
-    // The bar and pie charts share the top row (in the proportion 275 : 255 of the form), the
-    // line chart takes the full width below.
+    // The bar and pie charts share the top row, the line chart takes the full width below.
+    // Lying bars need less width than the pie with its legend of names and shares.
     auto* pTop = new QHBoxLayout;
-    pTop->addWidget(Framed(m_pBarChart), 275);
-    pTop->addWidget(Framed(m_pPieChart), 255);
+    pTop->addWidget(Framed(m_pBarChart), 2);
+    pTop->addWidget(Framed(m_pPieChart), 3);
     auto* pLayout = new QVBoxLayout(Form());
     pLayout->setContentsMargins(8, 4, 8, 8);
     pLayout->addLayout(pTop, 195);

@@ -3,12 +3,14 @@
 #include "data/cmoney.h"
 
 #include <QBarCategoryAxis>
-#include <QBarSeries>
 #include <QBarSet>
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QCursor>
+#include <QEvent>
+#include <QHelpEvent>
+#include <QHorizontalBarSeries>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QPieSeries>
@@ -36,15 +38,15 @@ int PlotWidth(const QWidget* pControl) {
     return std::max(40, pControl->width() - 90);
 }
 
-// A value axis over [dMin, dMax] with about five round steps (1, 2, 2.5 or 5 times a power of
+// A value axis over [dMin, dMax] with about nSteps round steps (1, 2, 2.5 or 5 times a power of
 // ten), always including 0 and leaving a little room above the tallest value, labelled with no
 // more decimals than the step needs.
-QValueAxis* NewValueAxis(double dMin, double dMax, const QFont& font) {
+QValueAxis* NewValueAxis(double dMin, double dMax, const QFont& font, int nSteps = 5) {
     dMin = std::min(dMin, 0.0);
     dMax = std::max(dMax, 0.0);
     if (dMax - dMin < 1e-9)
         dMax = dMin + 1.0;
-    const double dRaw = (dMax - dMin) * 1.04 / 5.0;
+    const double dRaw = (dMax - dMin) * 1.04 / nSteps;
     const double dPower = std::pow(10.0, std::floor(std::log10(dRaw)));
     double dStep = 10.0 * dPower;
     for (const double dFactor : {1.0, 2.0, 2.5, 5.0}) {
@@ -73,6 +75,7 @@ CMschart3::CMschart3(EType eType, int nRows, int nColumns, QWidget* pParent)
     : QWidget(pParent), m_eType(eType), m_pView(new QChartView) {
     m_pView->setRenderHint(QPainter::Antialiasing);
     m_pView->setFrameShape(QFrame::NoFrame);
+    m_pView->viewport()->installEventFilter(this);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
     pLayout->addWidget(m_pView);
@@ -121,10 +124,13 @@ void CMschart3::SetColumnCount(int nColumns) {
             row << QStringLiteral("0");
     }
     m_nColumn = std::min(m_nColumn, nColumns);
+    const QFontMetrics fm(font());
     if (m_eType == EType::Pie) {
-        // The legend lists every column; the chart must be tall enough to show all of them.
-        const QFontMetrics fm(font());
+        // The legend may list every column; the chart must be tall enough to show all of them.
         setMinimumHeight(fm.height() * 2 + 48 + nColumns * (fm.height() + 12));
+    } else if (m_eType == EType::Bar) {
+        // Every category's name needs its line beside its bar.
+        setMinimumHeight(fm.height() * 3 + 48 + nColumns * (fm.height() + 4));
     }
     Changed();
 }
@@ -206,10 +212,23 @@ QString CMschart3::ToolTipText(int nRow, int nColumn) const {
 }
 
 void CMschart3::ShowToolTip(int nRow, int nColumn, bool bHovered) const {
+    m_strHovered = bHovered ? ToolTipText(nRow, nColumn) : QString();
     if (bHovered)
-        QToolTip::showText(QCursor::pos(), ToolTipText(nRow, nColumn), m_pView);
+        QToolTip::showText(QCursor::pos(), m_strHovered, m_pView);
     else
         QToolTip::hideText();
+}
+
+// When the pointer rests, the window system asks the chart's scene for a tip; the scene knows
+// none of its own and would hide the one shown on hovering. The hovered item's tip answers.
+bool CMschart3::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    if (pWatched == m_pView->viewport() && pEvent->type() == QEvent::ToolTip) {
+        if (m_strHovered.isEmpty())
+            return false;
+        QToolTip::showText(static_cast<QHelpEvent*>(pEvent)->globalPos(), m_strHovered, m_pView);
+        return true;
+    }
+    return QWidget::eventFilter(pWatched, pEvent);
 }
 
 double CMschart3::Value(int nRow, int nColumn) const {
@@ -252,6 +271,7 @@ void CMschart3::Draw() {
         DrawLine(pChart);
         break;
     }
+    m_strHovered.clear(); // the hovered item goes with the old chart
     QChart* pOld = m_pView->chart();
     m_pView->setChart(pChart);
     delete pOld;
@@ -273,11 +293,14 @@ QChart* CMschart3::NewChart() const {
 }
 
 void CMschart3::DrawBar(QChart* pChart) const {
-    auto* pSeries = new QBarSeries;
+    // Bars lie down, so every category's whole name reads level beside its bar however
+    // narrow the chart is. The axis counts from the bottom: the columns go in last first, so
+    // the first column is the top bar, as a list reads.
+    auto* pSeries = new QHorizontalBarSeries;
     double dMin = 0.0, dMax = 0.0;
     for (int r = 1; r <= RowCount(); ++r) {
         auto* pSet = new QBarSet(RowLabel(r));
-        for (int c = 1; c <= ColumnCount(); ++c) {
+        for (int c = ColumnCount(); c >= 1; --c) {
             const double d = Value(r, c);
             *pSet << d;
             dMin = std::min(dMin, d);
@@ -285,22 +308,39 @@ void CMschart3::DrawBar(QChart* pChart) const {
         }
         pSeries->append(pSet);
     }
-    connect(pSeries, &QBarSeries::hovered, pSeries,
+    connect(pSeries, &QHorizontalBarSeries::hovered, pSeries,
             [this, pSeries](bool bHovered, int nIndex, QBarSet* pSet) {
-                ShowToolTip(int(pSeries->barSets().indexOf(pSet)) + 1, nIndex + 1, bHovered);
+                ShowToolTip(int(pSeries->barSets().indexOf(pSet)) + 1, ColumnCount() - nIndex,
+                            bHovered);
             });
     pChart->addSeries(pSeries);
     // One bar per column: with a single row its colour says nothing a legend could add.
     pChart->legend()->setVisible(RowCount() > 1);
 
-    auto* pAxisX = new QBarCategoryAxis;
-    pAxisX->append(m_columnLabels);
-    pAxisX->setLabelsFont(font());
-    pChart->addAxis(pAxisX, Qt::AlignBottom);
-    pSeries->attachAxis(pAxisX);
-    QValueAxis* pAxisY = NewValueAxis(dMin, dMax, font());
+    // The axis keeps one category per distinct text: an invisible mark keeps two columns of
+    // one label (or none yet) apart.
+    QStringList labels;
+    for (QString strLabel : m_columnLabels) {
+        if (strLabel.isEmpty())
+            strLabel = QChar(0x200B);
+        while (labels.contains(strLabel))
+            strLabel += QChar(0x200B);
+        labels.prepend(strLabel);
+    }
+    auto* pAxisY = new QBarCategoryAxis;
+    pAxisY->append(labels);
+    pAxisY->setLabelsFont(font());
+    pAxisY->setTruncateLabels(false);
     pChart->addAxis(pAxisY, Qt::AlignLeft);
     pSeries->attachAxis(pAxisY);
+    // As many steps as their labels have room for side by side (redrawn on resizing).
+    const QFontMetrics fm(font());
+    const int nLabel =
+        fm.horizontalAdvance(QString::number(std::max(std::fabs(dMin), dMax) * 1.3, 'f', 0)) + 24;
+    const int nSteps = std::clamp((PlotWidth(this) - 90) / std::max(1, nLabel), 2, 5);
+    QValueAxis* pAxisX = NewValueAxis(dMin, dMax, font(), nSteps);
+    pChart->addAxis(pAxisX, Qt::AlignBottom);
+    pSeries->attachAxis(pAxisX);
 }
 
 void CMschart3::DrawPie(QChart* pChart) const {
@@ -309,9 +349,10 @@ void CMschart3::DrawPie(QChart* pChart) const {
     double dTotal = 0.0;
     for (int c = 1; c <= ColumnCount(); ++c)
         dTotal += std::max(0.0, Value(1, c));
-    // Every column keeps its slice, so every category keeps its legend entry; a category of 0
-    // (or below: a pie has no negative share) draws no wedge. The legend names each category
-    // with its share; beside the wedge the share alone, so no text runs out of the chart.
+    // Every column keeps its slice, so colours stay with their categories from one scope to
+    // the next; a category of 0 (or below: a pie has no negative share) draws no wedge and has
+    // no legend entry. The legend names each category with its share; beside the wedge the
+    // share alone, so no text runs out of the chart.
     QStringList legend;
     for (int c = 1; c <= ColumnCount(); ++c) {
         const double d = std::max(0.0, Value(1, c));
@@ -332,9 +373,12 @@ void CMschart3::DrawPie(QChart* pChart) const {
     }
     pChart->addSeries(pSeries);
     const QList<QLegendMarker*> markers = pChart->legend()->markers(pSeries);
-    for (int i = 0; i < markers.size() && i < legend.size(); ++i)
+    for (int i = 0; i < markers.size() && i < legend.size(); ++i) {
         markers[i]->setLabel(legend[i]);
+        markers[i]->setVisible(dTotal <= 0.0 || Value(1, i + 1) > 0.0);
+    }
     pChart->legend()->setAlignment(Qt::AlignRight);
+    pChart->legend()->setShowToolTips(true); // a name cut short shows whole on hovering
     pChart->legend()->setVisible(true);
 }
 
@@ -376,56 +420,6 @@ void CMschart3::FitAxisLabels() {
     // does not fit between them.
     const int nGap = 14;
 
-    if (auto* pBars = qobject_cast<QBarCategoryAxis*>(pAxis)) {
-        // A label wider than its bar's slot wraps between its words; a name that is one word
-        // (a Chinese category has no spaces) is never broken inside. When a word does not fit
-        // every label stands on end instead, shortened only beyond six characters' height;
-        // hovering the bar shows the whole name.
-        const int nSlot = PlotWidth(this) / std::max(1, ColumnCount()) - nGap;
-        bool bUpright = true;
-        QList<QStringList> wrapped;
-        for (const QString& str : std::as_const(m_columnLabels)) {
-            QStringList lines;
-            for (const QString& strWord : str.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-                if (fm.horizontalAdvance(strWord) > nSlot)
-                    bUpright = false;
-                const QString strJoined =
-                    lines.isEmpty() ? QString() : lines.last() + QLatin1Char(' ') + strWord;
-                if (!lines.isEmpty() && fm.horizontalAdvance(strJoined) <= nSlot)
-                    lines.last() = strJoined;
-                else
-                    lines << strWord;
-            }
-            wrapped << lines;
-        }
-        const int nLongest = fm.horizontalAdvance(QString(6, QChar(0x7528)));
-        QStringList labels;
-        for (int i = 0; i < m_columnLabels.size(); ++i) {
-            QString strLabel;
-            if (bUpright) {
-                QStringList lines = wrapped[i];
-                for (QString& strLine : lines)
-                    strLine = strLine.toHtmlEscaped();
-                strLabel = lines.join(QStringLiteral("<br>"));
-            } else {
-                strLabel = fm.elidedText(m_columnLabels[i], Qt::ElideRight, nLongest);
-            }
-            // The axis keeps one category per distinct text: an invisible mark keeps two
-            // columns of one label (or none yet) apart.
-            if (strLabel.isEmpty())
-                strLabel = QChar(0x200B);
-            while (labels.contains(strLabel))
-                strLabel += QChar(0x200B);
-            labels << strLabel;
-        }
-        pBars->setLabelsAngle(bUpright ? 0 : -90);
-        if (labels != pBars->categories()) {
-            pBars->clear();
-            pBars->append(labels);
-        }
-        return;
-    }
-
     if (auto* pLine = qobject_cast<QCategoryAxis*>(pAxis)) {
         // Too many rows for their labels side by side: label every n-th row.
         int nWidest = 1;
@@ -448,6 +442,8 @@ void CMschart3::FitAxisLabels() {
 void CMschart3::resizeEvent(QResizeEvent* pEvent) {
     QWidget::resizeEvent(pEvent);
     FitAxisLabels();
+    if (m_eType == EType::Bar)
+        Changed(); // the value axis takes the steps the new width has room for
 }
 
 void CMschart3::showEvent(QShowEvent* pEvent) {

@@ -12,8 +12,8 @@ class QChartView;
 // A chart control driven the way the views drive it: set the title, the row count, select a
 // row or column and write its label or its value as text. It keeps everything it was given
 // (readable back, 1-based like its setters) and draws it with Qt Charts as a bar chart (one bar
-// per column of each row), a pie chart (one slice per column of row 1) or a line chart (one
-// point per row of column 1, the row labels on the axis).
+// per column of each row, lying down, the column labels beside them), a pie chart (one slice per
+// column of row 1) or a line chart (one point per row of column 1, the row labels on the axis).
 //
 // Drawing happens once control returns to the event loop, however many values were written;
 // Refresh() draws at once.
@@ -67,6 +67,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent* pEvent) override;
     void showEvent(QShowEvent* pEvent) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
     void Changed();
@@ -75,8 +76,7 @@ private:
     void DrawBar(QChart* pChart) const;
     void DrawPie(QChart* pChart) const;
     void DrawLine(QChart* pChart) const;
-    // Keeps the labels of a crowded axis apart: bar labels wrap between words or stand on
-    // end, line labels thin out.
+    // Keeps the labels of a crowded line axis apart: they thin out.
     void FitAxisLabels();
     void ShowToolTip(int nRow, int nColumn, bool bHovered) const;
     double Value(int nRow, int nColumn) const;
@@ -90,5 +90,6 @@ private:
     int m_nColumn = 1;
     bool m_bDirty = true;
     bool m_bQueued = false;
+    mutable QString m_strHovered; // the tip of the bar, wedge or point under the pointer
     QChartView* m_pView;
 };

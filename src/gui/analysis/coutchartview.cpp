@@ -11,8 +11,7 @@ CChartView::STitles COutChartView::Titles() {
     t.strUserBar = tr("用户财务支出直方图");
     t.strUserPie = tr("用户财务支出比例图");
     t.strYearLine = tr("%1年度财务支出线图");
-    // The year bar title has always read with a blank before 直方图; users know it so.
-    t.strYearBar = tr("%1年度财务支出 直方图");
+    t.strYearBar = tr("%1年度财务支出直方图");
     t.strYearPie = tr("%1年度财务支出比例图");
     t.strMonthLine = tr("%1年%2月份财务支出线图");
     t.strMonthBar = tr("%1年%2月份财务支出直方图");

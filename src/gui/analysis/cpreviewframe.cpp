@@ -1,6 +1,7 @@
 #include "cpreviewframe.h"
 
 #include "data/cdatabase.h"
+#include "widgets/cfilefolder.h"
 #include "widgets/cmessagebox.h"
 
 #include <QAction>
@@ -98,10 +99,14 @@ void CPreViewFrame::CreateToolBar() {
     pBar->setMovable(false);
     pBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     auto add = [&](int nId, const QString& strText, void (CPreViewFrame::*pSlot)(),
-                   const QList<QKeySequence>& keys = {}) {
+                   QList<QKeySequence> keys = {}) {
         QAction* pAction = pBar->addAction(strText);
         pAction->setObjectName(QString::number(nId));
-        // The keys work wherever the focus is in the window; the tip names them.
+        // The keys work wherever the focus is in the window; the tip names them. A tool
+        // button shows its text without the mnemonic's mark and so takes no Alt+letter of
+        // its own: the action takes it.
+        if (const QKeySequence mnemonic = QKeySequence::mnemonic(strText); !mnemonic.isEmpty())
+            keys << mnemonic;
         pAction->setShortcuts(keys);
         if (!keys.isEmpty())
             pAction->setToolTip(QStringLiteral("%1 (%2)").arg(
@@ -125,7 +130,8 @@ void CPreViewFrame::CreateToolBar() {
     add(ID_PREVIEW_ZOOMOUT, tr("缩小(&O)"), &CPreViewFrame::OnZoomOut,
         {QKeySequence(QKeySequence::ZoomOut)});
     add(ID_PREVIEW_EXPORT_PDF, tr("导出PDF"), &CPreViewFrame::OnExportPdf);
-    add(ID_PREVIEW_CLOSE, tr("关闭(&C)"), &CPreViewFrame::OnPreviewClose);
+    add(ID_PREVIEW_CLOSE, tr("关闭(&C)"), &CPreViewFrame::OnPreviewClose,
+        {QKeySequence(Qt::Key_Escape)});
     pBar->addSeparator();
     // Type a page number and press Enter to go there.
     auto* pGoTo = new QLabel(tr("转到第"), pBar);
@@ -409,7 +415,10 @@ QString CPreViewFrame::ChooseSaveFile(QWidget* pParent, const QString& strCaptio
                                       const QString& strSuggested, const QString& strFilter) {
     if (FileChooser())
         return FileChooser()(pParent, strCaption, strSuggested, strFilter);
-    return QFileDialog::getSaveFileName(pParent, strCaption, strSuggested, strFilter);
+    const QString strPath = QFileDialog::getSaveFileName(
+        pParent, strCaption, CFileFolder::StartPath(strSuggested), strFilter);
+    CFileFolder::Remember(strPath);
+    return strPath;
 }
 
 bool CPreViewFrame::ExecPrintDialog(QPrinter* pPrinter, QWidget* pParent) {

@@ -10,7 +10,9 @@
 #include <QHash>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QRawFont>
 #include <array>
+#include <utility>
 
 namespace {
 constexpr double Dpi = 300.0;
@@ -58,6 +60,14 @@ void FilledRect(QPainter* p, const QRectF& rect, const QColor& color) {
 
 const QColor BandBlue(156, 207, 255);
 const QColor BarRed(255, 22, 22);
+const QColor RowShade(242, 246, 250); // every other row, so a long line is followed easily
+
+// Left margin of the page's content and the room kept free below the rows for the footer.
+constexpr double Left = 130;
+constexpr double FooterRoom = 230;
+// Point sizes: rows in the size of body text (五号), the heading and the report title.
+constexpr double RowPoints = 10.5;
+constexpr double InfoPoints = 10.5;
 } // namespace
 
 CReportPrinter::CReportPrinter(CMsflexgrid1* pGrid) : QObject(pGrid), m_pGrid(pGrid) {}
@@ -69,6 +79,21 @@ CReportPrinter::~CReportPrinter() {
     }
 }
 
+bool CReportPrinter::HasOwnIdeographs(const QString& strFamily) {
+    // 用 户 支: a radical that shares the ideograph's glyph takes its place in the text layer.
+    const QRawFont raw = QRawFont::fromFont(QFont(strFamily));
+    for (const auto& [ideograph, radical] :
+         {std::pair<char16_t, char16_t>{0x7528, 0x2F64}, {0x6237, 0x2F3E}, {0x652F, 0x2F40}}) {
+        const QList<quint32> glyph = raw.glyphIndexesForString(QString(QChar(ideograph)));
+        const QList<quint32> radicalGlyph = raw.glyphIndexesForString(QString(QChar(radical)));
+        if (glyph.isEmpty() || glyph[0] == 0)
+            return false;
+        if (!radicalGlyph.isEmpty() && radicalGlyph[0] == glyph[0])
+            return false;
+    }
+    return true;
+}
+
 QString CReportPrinter::FontFamily(const QString& strFace) {
     static QHash<QString, QString> cache;
     auto it = cache.constFind(strFace);
@@ -78,20 +103,29 @@ QString CReportPrinter::FontFamily(const QString& strFace) {
     QStringList candidates{strFace};
     if (strFace == QStringLiteral("宋体"))
         candidates << QStringLiteral("SimSun") << QStringLiteral("NSimSun")
-                   << QStringLiteral("Noto Serif CJK SC") << QStringLiteral("Noto Sans CJK SC");
+                   << QStringLiteral("Noto Serif CJK SC");
     else if (strFace == QStringLiteral("黑体"))
-        candidates << QStringLiteral("SimHei") << QStringLiteral("Noto Sans CJK SC");
+        candidates << QStringLiteral("SimHei");
     else if (strFace == QStringLiteral("隶书"))
         candidates << QStringLiteral("LiSu") << QStringLiteral("STLiti")
-                   << QStringLiteral("Noto Serif CJK SC") << QStringLiteral("Noto Sans CJK SC");
-    candidates << QStringLiteral("Noto Sans CJK SC");
+                   << QStringLiteral("Noto Serif CJK SC");
+    candidates << QStringLiteral("WenQuanYi Micro Hei") << QStringLiteral("WenQuanYi Zen Hei")
+               << QStringLiteral("Noto Sans CJK SC");
     QString strFamily = strFace;
+    QString strFallback;
     for (const QString& str : candidates) {
-        if (installed.contains(str)) {
+        if (!installed.contains(str))
+            continue;
+        if (HasOwnIdeographs(str)) {
+            strFallback.clear();
             strFamily = str;
             break;
         }
+        if (strFallback.isEmpty())
+            strFallback = str;
     }
+    if (!strFallback.isEmpty())
+        strFamily = strFallback;
     cache.insert(strFace, strFamily);
     return strFamily;
 }
@@ -120,26 +154,29 @@ void CReportPrinter::DrawReportPage(QPainter* pPainter, CPrintInfo* pInfo) {
     pPainter->setPen(QPen(Qt::black, 1.0));
 
     // Frame.
-    const QRectF frame(QPointF(100, 50), QPointF(m_dPageWidth - 100, m_dPageHeight - 20));
+    const QRectF frame(QPointF(60, 40), QPointF(m_dPageWidth - 60, m_dPageHeight - 40));
     FilledRect(pPainter, frame, Qt::white);
 
     // Heading, centred in the frame, underlined twice.
-    pPainter->setFont(MakeFont(QStringLiteral("黑体"), 32));
+    pPainter->setFont(MakeFont(QStringLiteral("黑体"), 24));
     const QString strHeading = tr("家庭财务报告");
     const QFontMetricsF fm(pPainter->font());
     const double dTextWidth = fm.horizontalAdvance(strHeading);
     const double dCentre = (frame.left() + frame.right()) / 2;
-    const double dTop = frame.top() + 5;
+    const double dTop = frame.top() + 30;
     TextAt(pPainter, dCentre - dTextWidth / 2, dTop, strHeading);
     const double dLine1 = dTop + fm.height() + 2;
-    for (double y : {dLine1, dLine1 + 2})
+    for (double y : {dLine1, dLine1 + 4})
         pPainter->drawLine(QPointF(dCentre - dTextWidth / 2 - 10, y),
                            QPointF(dCentre + dTextWidth / 2 + 10, y));
+    m_dBodyTop = dLine1 + 40;
 
     DrawReportTitle(pPainter, pInfo->m_nCurPage);
     DrawReportBody(pPainter, pInfo->m_nCurPage);
+    DrawReportFooter(pPainter, pInfo->m_nCurPage);
 }
 
+// The kind of report, and on the line below whose it is and what it lists.
 void CReportPrinter::DrawReportTitle(QPainter* pPainter, int /*nPage*/) {
     QString strTitle;
     switch (m_nReportKind) {
@@ -156,65 +193,114 @@ void CReportPrinter::DrawReportTitle(QPainter* pPainter, int /*nPage*/) {
         strTitle = tr("用户转账报告");
         break;
     }
-    pPainter->setFont(MakeFont(QStringLiteral("隶书"), 18));
-    TextAt(pPainter, 130, 480, strTitle);
+    pPainter->setFont(MakeFont(QStringLiteral("隶书"), 16));
+    TextAt(pPainter, Left, m_dBodyTop, strTitle);
+    m_dBodyTop += QFontMetricsF(pPainter->font()).height() + 16;
+
+    pPainter->setFont(MakeFont(QStringLiteral("宋体"), InfoPoints));
+    const QFontMetricsF fm(pPainter->font());
+    const double dRight = m_dPageWidth - Left;
+    QString strInfo = tr("用户：%1").arg(m_strUserName);
+    if (!m_strCondition.isEmpty())
+        strInfo += tr("　　条件：%1").arg(m_strCondition);
+    CellAt(pPainter, Left, m_dBodyTop, dRight, strInfo);
+    m_dBodyTop += fm.height() + 30;
 }
 
 void CReportPrinter::DrawReportBody(QPainter* pPainter, int nPage) {
-    const bool bAccount = m_nReportKind == Account;
+    const double dLeft = Left;
+    const double dRight = m_dPageWidth - Left;
+    const double dWidth = dRight - dLeft;
 
-    // Column header band.
-    FilledRect(pPainter, QRectF(QPointF(130, 660), QPointF(1910, 710)), BandBlue);
-    pPainter->setFont(MakeFont(QStringLiteral("宋体"), 9));
+    // Columns share the width between the margins: for records the note gets the most; the
+    // amount stands right-aligned at the right edge.
     QStringList headers;
+    QVector<double> shares;
     switch (m_nReportKind) {
     case Income:
         headers = {tr("日期"), tr("收入分类"), tr("摘要"), tr("收入金额")};
+        shares = {0.20, 0.17, 0.45, 0.18};
         break;
     case Outlay:
         headers = {tr("日期"), tr("支出分类"), tr("摘要"), tr("支出金额")};
+        shares = {0.20, 0.17, 0.45, 0.18};
         break;
     case Account:
         headers = {tr("账号"), tr("备注"), tr("金额")};
+        shares = {0.30, 0.45, 0.25};
         break;
     default:
         headers = {tr("日期"), tr("转出账号"), tr("转入账号"), tr("转账金额")};
+        shares = {0.22, 0.28, 0.28, 0.22};
         break;
     }
-    const QVector<double> headerX =
-        bAccount ? QVector<double>{260, 1060, 1660} : QVector<double>{260, 660, 1060, 1660};
-    const double dMoneyRight = 1890; // inside the header band
-    for (int i = 0; i < headers.size() && i < headerX.size(); ++i) {
-        if (i + 1 == headerX.size())
-            MoneyAt(pPainter, headerX[i], 670, dMoneyRight, headers[i]);
+    QVector<double> cellX;
+    double x = dLeft + 20;
+    for (const double dShare : std::as_const(shares)) {
+        cellX << x;
+        x += dShare * (dWidth - 40);
+    }
+    const double dMoneyRight = dRight - 20;
+
+    // Column header band.
+    const QFont rowFont = MakeFont(QStringLiteral("宋体"), RowPoints);
+    pPainter->setFont(rowFont);
+    const QFontMetricsF fm(rowFont);
+    const double dBandHeight = fm.height() + 24;
+    FilledRect(pPainter,
+               QRectF(QPointF(dLeft, m_dBodyTop), QPointF(dRight, m_dBodyTop + dBandHeight)),
+               BandBlue);
+    QFont headerFont = MakeFont(QStringLiteral("黑体"), RowPoints);
+    pPainter->setFont(headerFont);
+    for (int i = 0; i < headers.size() && i < cellX.size(); ++i) {
+        if (i + 1 == cellX.size())
+            MoneyAt(pPainter, cellX[i], m_dBodyTop + 12, dMoneyRight, headers[i]);
         else
-            TextAt(pPainter, headerX[i], 670, headers[i]);
+            TextAt(pPainter, cellX[i], m_dBodyTop + 12, headers[i]);
     }
 
-    // Rows of this page, exactly as the grid holds them.
-    const QVector<double> cellX =
-        bAccount ? QVector<double>{200, 1000, 1660} : QVector<double>{200, 660, 1000, 1660};
+    // Rows of this page, exactly as the grid holds them, spread over the height left above the
+    // footer (never wider apart than one and a half lines).
+    pPainter->setFont(rowFont);
+    const double dRowsTop = m_dBodyTop + dBandHeight + 10;
+    const double dRowHeight =
+        std::min(fm.height() * 1.5, (m_dPageHeight - FooterRoom - dRowsTop - fm.height() * 3) /
+                                        CReportPages::RowsPerPage);
+    const double dPad = (dRowHeight - fm.height()) / 2;
     const CMsflexgrid1* pGrid = Grid();
     const int nRows = CReportPages::RowsOnPage(nPage, m_nGridRows);
     const int nFirst = CReportPages::FirstRow(nPage);
-    for (int i = 1; pGrid && i <= nRows; ++i) {
-        const double y = 640 + 100 * i;
+    for (int i = 0; pGrid && i < nRows; ++i) {
+        const double y = dRowsTop + dRowHeight * i;
+        if (i % 2 == 1) {
+            pPainter->setPen(Qt::NoPen);
+            FilledRect(pPainter, QRectF(dLeft, y, dWidth, dRowHeight), RowShade);
+            pPainter->setPen(QPen(Qt::black, 1.0));
+        }
         for (int c = 0; c + 1 < cellX.size(); ++c)
-            CellAt(pPainter, cellX[c], y, cellX[c + 1] - 20,
-                   pGrid->GetTextMatrix(nFirst + i - 1, c + 1));
-        MoneyAt(pPainter, cellX.last(), y, dMoneyRight,
-                pGrid->GetTextMatrix(nFirst + i - 1, int(cellX.size())));
+            CellAt(pPainter, cellX[c], y + dPad, cellX[c + 1] - 20,
+                   pGrid->GetTextMatrix(nFirst + i, c + 1));
+        MoneyAt(pPainter, cellX.last(), y + dPad, dMoneyRight,
+                pGrid->GetTextMatrix(nFirst + i, int(cellX.size())));
     }
-
-    // Page number.
-    pPainter->setFont(MakeFont(QStringLiteral("宋体"), 16));
-    TextAt(pPainter, 1700, 3000, tr("第%1页").arg(nPage));
 
     // Total and a red bar above it, on the last page only.
     if (CReportPages::IsLastPage(nPage, m_nGridRows)) {
-        const double y = 880 + 100 * nRows;
-        pPainter->setFont(MakeFont(QStringLiteral("隶书"), 18));
-        TextAt(pPainter, 1200, y, tr("合计:%1元").arg(CMoney::Format(m_dReportTotal)));
-        FilledRect(pPainter, QRectF(QPointF(130, y - 40), QPointF(1910, y - 30)), BarRed);
+        const double y = dRowsTop + dRowHeight * nRows + 30;
+        FilledRect(pPainter, QRectF(QPointF(dLeft, y), QPointF(dRight, y + 8)), BarRed);
+        pPainter->setFont(MakeFont(QStringLiteral("隶书"), 14));
+        const QString strTotal = tr("合计:%1元").arg(CMoney::Format(m_dReportTotal));
+        MoneyAt(pPainter, dLeft, y + 24, dMoneyRight, strTotal);
     }
+}
+
+// Whose report and the page among all pages, at the foot of every page.
+void CReportPrinter::DrawReportFooter(QPainter* pPainter, int nPage) {
+    pPainter->setFont(MakeFont(QStringLiteral("宋体"), InfoPoints));
+    const double y = m_dPageHeight - FooterRoom + 80;
+    const double dRight = m_dPageWidth - Left;
+    pPainter->drawLine(QPointF(Left, y - 20), QPointF(dRight, y - 20));
+    CellAt(pPainter, Left, y, dRight - 600, m_strUserName);
+    MoneyAt(pPainter, dRight - 600, y, dRight,
+            tr("第 %1 / %2 页").arg(nPage).arg(std::max(1, m_nPageCount)));
 }

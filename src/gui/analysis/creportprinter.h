@@ -28,6 +28,8 @@ public:
     // ---- state, written by the report view before every preview or print
     int m_nReportKind = Income;
     double m_dReportTotal = 0;
+    QString m_strUserName;  // whose report: stands on every page
+    QString m_strCondition; // the category and dates the rows were queried with
     // ---- taken when pages are counted
     int m_nGridRows = 0;
     int m_nPageCount = 0;
@@ -41,10 +43,15 @@ public:
     void DrawReportPage(QPainter* pPainter, CPrintInfo* pInfo);
     void DrawReportTitle(QPainter* pPainter, int nPage);
     void DrawReportBody(QPainter* pPainter, int nPage);
+    void DrawReportFooter(QPainter* pPainter, int nPage);
 
     // The face used for a named font: the font itself when installed, else the closest
-    // installed CJK face.
+    // installed CJK face. A face that draws ideographs with the glyphs of their look-alike
+    // radicals is taken only when no other is installed: a PDF's text layer names each glyph's
+    // first character, and "用户" would be found and copied as "⽤⼾".
     static QString FontFamily(const QString& strFace);
+    // Whether the face draws the ideographs with glyphs of their own.
+    static bool HasOwnIdeographs(const QString& strFamily);
 
 private:
     CMsflexgrid1* Grid() const { return m_pGrid; }
@@ -52,4 +59,5 @@ private:
     CMsflexgrid1* m_pGrid;
     double m_dPageWidth = 0; // printable width and height in layout units
     double m_dPageHeight = 0;
+    double m_dBodyTop = 0; // where the column header band starts
 };

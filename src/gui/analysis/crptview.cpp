@@ -291,6 +291,11 @@ void CRptView::ShowRecordReport(bool bIncome) {
         m_pEndDate->currentText());
     m_dTotal = result.Total();
     m_pGrid->SetAllRows(std::move(result.rows));
+    const QString strFrom = m_pStartDate->currentText();
+    const QString strTo = m_pEndDate->currentText();
+    m_strShownCondition = strFrom.isEmpty() || strTo.isEmpty()
+                              ? strSort
+                              : tr("%1，%2 至 %3").arg(strSort, strFrom, strTo);
 }
 
 void CRptView::ShowAccountReport() {
@@ -298,6 +303,7 @@ void CRptView::ShowAccountReport() {
     auto result = CReportQuery::AccountReport(m_strUserName);
     m_dTotal = result.Total();
     m_pGrid->SetAllRows(std::move(result.rows));
+    m_strShownCondition = tr("全部账户");
 }
 
 void CRptView::ShowTransferReport() {
@@ -305,11 +311,14 @@ void CRptView::ShowTransferReport() {
     auto result = CReportQuery::TransferReport(m_strUserName);
     m_dTotal = result.Total();
     m_pGrid->SetAllRows(std::move(result.rows));
+    m_strShownCondition = tr("全部转账");
 }
 
 void CRptView::SetPrintState() {
     CReportPrinter* pPrinter = m_pPrinter;
     pPrinter->m_dReportTotal = m_dTotal;
+    pPrinter->m_strUserName = m_strUserName;
+    pPrinter->m_strCondition = m_strShownCondition;
     const QString strKind = m_strShownKind.isEmpty() ? m_strQueryKind : m_strShownKind;
     if (strKind == tr("收入记录"))
         pPrinter->m_nReportKind = CReportPrinter::Income;

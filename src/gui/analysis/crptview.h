@@ -50,6 +50,8 @@ public:
     // The kind the grid's rows were queried as: printing, previews and exports take their
     // title from it, not from a condition changed since.
     QString m_strShownKind;
+    // The category and dates (or the whole list) the grid's rows were queried with.
+    QString m_strShownCondition;
 
 public Q_SLOTS:
     void OnSelchangeQueryKind();

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRegularExpression>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTextBrowser>
 #include <QTextDocument>
@@ -80,6 +81,10 @@ CHelpWindow::CHelpWindow(QWidget* pParent) : QWidget(pParent, Qt::Window) {
         m_pContents->addItem(pItem);
     }
     pLeft->setMinimumWidth(m_pContents->sizeHintForColumn(0) + 40);
+
+    // Esc closes the guide as it closes a dialog.
+    auto* pClose = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(pClose, &QShortcut::activated, this, &QWidget::close);
 
     connect(m_pContents, &QListWidget::currentRowChanged, this, &CHelpWindow::OpenChapter);
     connect(m_pSearch, &QLineEdit::textChanged, this, &CHelpWindow::Search);

@@ -31,6 +31,23 @@ void PrintError(const QString& strText) {
 } // namespace
 
 namespace {
+// Qt 6 names the file dialog's types ("Folder", "Drive") in a context its Chinese translation
+// does not hold yet; the file dialog's own context has the same words.
+class CFileTypeTranslator : public QTranslator {
+public:
+    explicit CFileTypeTranslator(QTranslator* pQt) : QTranslator(pQt), m_pQt(pQt) {}
+    QString translate(const char* pszContext, const char* pszSource, const char* pszDisambiguation,
+                      int n) const override {
+        if (qstrcmp(pszContext, "QAbstractFileIconProvider") != 0)
+            return QString();
+        return m_pQt->translate("QFileDialog", pszSource, pszDisambiguation, n);
+    }
+    bool isEmpty() const override { return false; }
+
+private:
+    const QTranslator* m_pQt;
+};
+
 struct SCommandLine {
     QString strUrl; // "" for the saved or default book
     bool bDemo = false;
@@ -141,8 +158,10 @@ void ShowTotalsBuild(bool bStarting, qint64 nRows) {
 } // namespace
 
 bool CLedgerkinApp::InstallQtTranslations() {
-    static bool s_bInstalled = false;
-    if (s_bInstalled)
+    // Installed with the application object of the moment, and gone with it: the command line
+    // is read by a console application before the windowed one starts.
+    static QPointer<QTranslator> s_pInstalled;
+    if (s_pInstalled)
         return true;
     const QLocale chinese(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China);
     // Dates, sizes and week days in the standard dialogs follow the interface language too.
@@ -154,7 +173,8 @@ bool CLedgerkinApp::InstallQtTranslations() {
         return false;
     }
     QCoreApplication::installTranslator(pTranslator);
-    s_bInstalled = true;
+    QCoreApplication::installTranslator(new CFileTypeTranslator(pTranslator));
+    s_pInstalled = pTranslator;
     return true;
 }
 
@@ -167,6 +187,8 @@ int CLedgerkinApp::Run(int argc, char** argv) {
     SCommandLine cmd;
     {
         QCoreApplication console(argc, argv);
+        // --help in Chinese too, and Qt's own messages about a wrong option.
+        InstallQtTranslations();
         int nExit = -1;
         cmd = ParseCommandLine(nExit);
         if (nExit >= 0)
@@ -226,8 +248,7 @@ int CLedgerkinApp::Run(int argc, char** argv) {
     // hold it up; a failure only costs the copy, so it is told in the status bar rather than
     // in a box the user must dismiss.
     CBackup::StartDaily(&frame, [&frame](bool bOk, const QString& strMessage) {
-        if (!bOk || !strMessage.isEmpty())
-            frame.SetStatusText(strMessage);
+        frame.ShowBackupResult(bOk, strMessage);
     });
 
     const int nExit = app.exec();

@@ -195,8 +195,8 @@ const SViewKind& KindOf(CMainFrame::EView eView) {
     return kViews[0];
 }
 
-// Commands that need a logged-in user; creating a user and logging in need the opposite. The
-// rest are always there.
+// Commands that need a logged-in user. The rest are always there: creating a member or logging
+// in while someone is logged in switches to that member.
 const int kLoggedInCommands[] = {
     CMainFrame::ID_DELETE_USER, CMainFrame::ID_CHANGE_PWD, CMainFrame::ID_DISCONNECT,
     CMainFrame::ID_ADD_INCOME,  CMainFrame::ID_ADD_OUTLAY, CMainFrame::ID_ADD_TRS,
@@ -205,7 +205,6 @@ const int kLoggedInCommands[] = {
     CMainFrame::ID_RPT_VIEW,    CMainFrame::ID_ADVICE,     CMainFrame::ID_IMPORT,
     CMainFrame::ID_EXPORT,      CMainFrame::ID_PRINT,      CMainFrame::ID_PREVIEW,
     CMainFrame::ID_RELOAD};
-const int kLoggedOutCommands[] = {CMainFrame::ID_NEW_USER, CMainFrame::ID_LOGIN};
 
 // The frame whose handlers CMessageBox holds (the newest one; tests make several in a row).
 const CMainFrame* g_pHandlerOwner = nullptr;
@@ -431,8 +430,17 @@ void CMainFrame::UpdateCommandUI() {
     const bool bLoggedIn = m_pSession->IsLoggedIn();
     for (const int nId : kLoggedInCommands)
         m_actions.value(nId)->setEnabled(bLoggedIn);
-    for (const int nId : kLoggedOutCommands)
-        m_actions.value(nId)->setEnabled(!bLoggedIn);
+    // Logging in while someone is logged in is switching members.
+    QAction* pLogin = m_actions.value(ID_LOGIN);
+    for (const SCommand& command : kCommands) {
+        if (command.nId != ID_LOGIN)
+            continue;
+        const QString strStatus =
+            bLoggedIn ? tr("退出当前用户，换一位家庭成员登录\n切换用户") : tr(command.pszStatus);
+        pLogin->setText(bLoggedIn ? tr("切换用户(&L)") : tr(command.pszMenu));
+        pLogin->setStatusTip(strStatus.section(QLatin1Char('\n'), 0, 0));
+        pLogin->setToolTip(strStatus.section(QLatin1Char('\n'), -1));
+    }
     const EView eShown = ShownView();
     for (const SViewKind& kind : kViews) {
         if (kind.nCommandId != 0)
@@ -446,6 +454,15 @@ void CMainFrame::UpdateCommandUI() {
 
 void CMainFrame::SetStatusText(const QString& strText) {
     statusBar()->showMessage(strText);
+}
+
+void CMainFrame::ShowBackupResult(bool bOk, const QString& strMessage) {
+    // What the status bar says already (how to log in to the demo book) stays: a backup made
+    // as every day is no news, and a failed one is said beside it.
+    const QString strShown = statusBar()->currentMessage();
+    if (strMessage.isEmpty() || (bOk && !strShown.isEmpty()))
+        return;
+    SetStatusText(strShown.isEmpty() ? strMessage : strShown + QStringLiteral("　") + strMessage);
 }
 
 CMainFrame::EView CMainFrame::ShownView() const {

@@ -95,6 +95,8 @@ public:
     // Enables the commands the logged-in state allows and checks the view shown.
     void UpdateCommandUI();
     void SetStatusText(const QString& strText);
+    // The start-up backup's outcome (CBackup::StartDaily) in the status bar.
+    void ShowBackupResult(bool bOk, const QString& strMessage);
     // A book on a server is connected to at once, at start-up, so a wrong password, a missing
     // role or database or a server that does not answer is said before anyone logs in.
     void TryServerBook();
@@ -104,6 +106,9 @@ public:
     // that row is gone. 0: not checked.
     void SetLoggedIn(const QString& strUser, qint64 nUserId); // then runs 32793
     void SetLoggedOut();
+    // Logs in a member who just proved who they are (login dialog, a new member), logging
+    // out whoever was logged in.
+    void SwitchUser(const QString& strUser, qint64 nUserId);
     // The session's user was deleted or re-created elsewhere (the message is shown already):
     // open dialogs close and the frame returns to the logged-out state.
     void OnSessionGone();

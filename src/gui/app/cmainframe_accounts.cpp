@@ -26,7 +26,9 @@ void CMainFrame::OnAddTrs() {
     UpdateCommandUI();
 }
 
-// 32835: the user's accounts; the summary follows when one was added, renamed or deleted.
+// 32835: the user's accounts. When one was added, renamed or deleted the view shown reads
+// the book again where it stands, as after another copy's write: the view, the tree's
+// selection and its open branches stay.
 void CMainFrame::OnAccounts() {
     if (!m_pSession->IsLoggedIn() || !LeaveEdit())
         return;
@@ -34,9 +36,7 @@ void CMainFrame::OnAccounts() {
     dlg.Run(m_pSession->UserName(), m_pSession->UserId());
     if (!dlg.m_bChanged)
         return;
-    ShowView(EView::SumList);
-    if (auto* pView = View<CSumListView>())
-        pView->ShowAccountList(m_pSession->UserName());
+    OnBookChanged();
     UpdateCommandUI();
 }
 
@@ -45,5 +45,5 @@ void CMainFrame::OnAdvice() {
     if (!m_pSession->IsLoggedIn())
         return;
     CMessageBox::Guarded(
-        this, [&] { CMessageBox::ShowMessage(CAdvice::Text(m_pSession->UserName()), this); });
+        this, [&] { CMessageBox::ShowInfo(CAdvice::Text(m_pSession->UserName()), this); });
 }

@@ -152,9 +152,8 @@ void CMainFrame::OnRestoreBackup() {
     }
     // The user logged in may not exist in the restored book, or have another password.
     SetLoggedOut();
-    CMessageBox::ShowMessage(
-        tr("已把账本恢复成 %1 的备份，请重新登录。\n\n恢复前的账本另存为“%2”。")
-            .arg(strDay, QDir::toNativeSeparators(strKept)),
-        this);
+    CMessageBox::ShowInfo(tr("已把账本恢复成 %1 的备份，请重新登录。\n\n恢复前的账本另存为“%2”。")
+                              .arg(strDay, QDir::toNativeSeparators(strKept)),
+                          this);
     SetStatusText(tr("已从 %1 的备份恢复账本。").arg(strDay));
 }

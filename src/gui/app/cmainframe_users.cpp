@@ -1,10 +1,9 @@
 // The user commands of the main frame: create, log in, delete, change password, log out.
 #include "accounts/cbankdlg.h"
 #include "app/cmainframe.h"
-#include "app/cmainview.h"
 #include "data/cdbexception.h"
+#include "data/cnamerule.h"
 #include "data/cstoreddate.h"
-#include "data/ctoday.h"
 #include "users/cchangpwddlg.h"
 #include "users/cdeluserdlg.h"
 #include "users/clinkdlg.h"
@@ -41,29 +40,29 @@ CChangPwdDlg* CMainFrame::ChangPwdDlg() {
 }
 
 void CMainFrame::OnNewUser() {
+    // A member created while another is logged in takes over the window: what the other was
+    // typing is settled first.
+    if (m_pSession->IsLoggedIn() && !LeaveEdit())
+        return;
     CNewUserDlg* pNewUserDlg = NewUserDlg();
     // However this ends, the typed password is overwritten once it has been used.
     const auto wipe = qScopeGuard([pNewUserDlg] { pNewUserDlg->WipePasswords(); });
     if (pNewUserDlg->exec() != QDialog::Accepted)
         return;
-    const QString strUser = pNewUserDlg->m_strNewUser;
+    const QString strUser = CNameRule::Normal(pNewUserDlg->m_strNewUser);
     const QString strPwd = pNewUserDlg->m_strNewUserPwd;
     // The next person to open the dialog on this shared computer starts from blank fields.
     pNewUserDlg->m_strNewUser.clear();
 
-    // The first day is the day the blank view was created.
-    QDate firstDay = View<CMainView>() ? View<CMainView>()->m_Date : QDate();
-    if (!firstDay.isValid())
-        firstDay = CToday::Get();
-
-    // The user, the accounts and the first days are written together when the accounts
-    // are confirmed; a failure keeps the account dialog open with what was typed.
+    // The user and the accounts are written together when the accounts are confirmed; a
+    // failure keeps the account dialog open with what was typed. No day is opened for the
+    // new member: the first day is the one they open themselves.
     bool bCreated = false;
     CBankDlg* pBankDlg = BankDlg();
     pBankDlg->m_fnWrite = [&](const QList<CUserAdmin::SAccount>& accounts) {
         CUserAdmin::ECreate eCreate = CUserAdmin::ECreate::Created;
         if (!CMessageBox::Guarded(pBankDlg, [&] {
-                eCreate = CUserAdmin::CreateUser(strUser, strPwd, accounts, firstDay);
+                eCreate = CUserAdmin::CreateUser(strUser, strPwd, accounts, QDate());
             }))
             return false;
         if (eCreate == CUserAdmin::ECreate::NameTaken) {
@@ -83,9 +82,15 @@ void CMainFrame::OnNewUser() {
     if (!bCreated)
         return;
     CMessageBox::ShowInfo(tr("创建用户成功!"), this);
+    // The new member starts at once, as if they had just logged in.
+    SwitchUser(strUser, CUserAdmin::UserId(strUser));
 }
 
 void CMainFrame::OnLogin() {
+    // While someone is logged in the command switches members: what they were typing is
+    // settled first, and they stay logged in when the dialog is cancelled or refused.
+    if (m_pSession->IsLoggedIn() && !LeaveEdit())
+        return;
     CLinkDlg* pLinkDlg = LinkDlg();
     if (pLinkDlg->exec() != QDialog::Accepted)
         return;
@@ -93,12 +98,19 @@ void CMainFrame::OnLogin() {
         CMessageBox::ShowMessage(tr("用户名与密码不符！"), this);
         return;
     }
+    SwitchUser(pLinkDlg->m_strLinkUser, pLinkDlg->m_nLinkUserId);
+}
+
+void CMainFrame::SwitchUser(const QString& strUser, qint64 nUserId) {
+    // The views of the member before are closed before the next member's open.
+    if (m_pSession->IsLoggedIn())
+        SetLoggedOut();
     // Dates are looked at afresh for each login: another program may have written the book.
     CStoredDate::Forget();
-    SetLoggedIn(pLinkDlg->m_strLinkUser, pLinkDlg->m_nLinkUserId);
+    SetLoggedIn(strUser, nUserId);
     // Rows whose date cannot be read count in no figure; say so once, with how to find them.
     try {
-        const QString strOdd = CStoredDate::UnreadableMessage(pLinkDlg->m_strLinkUser);
+        const QString strOdd = CStoredDate::UnreadableMessage(strUser);
         if (!strOdd.isEmpty())
             CMessageBox::ShowMessage(strOdd, this);
     } catch (const CDBException&) {
@@ -134,7 +146,7 @@ void CMainFrame::OnDeleteUser() {
             this, [&] { bDeleted = CUserAdmin::DeleteUser(strUser, m_pSession->UserId()); }) ||
         !bDeleted)
         return;
-    CMessageBox::ShowMessage(tr("此用户已被删除！"), this);
+    CMessageBox::ShowInfo(tr("此用户已被删除！"), this);
     SetLoggedOut();
 }
 

@@ -4,6 +4,7 @@
 #include "data/cdbexception.h"
 #include "data/ctoday.h"
 #include "import/cexporter.h"
+#include "widgets/cfilefolder.h"
 #include "widgets/cmessagebox.h"
 
 #include <QComboBox>
@@ -93,8 +94,9 @@ void CExportDlg::Set(bool bQif, const QDate& from, const QDate& to, const QStrin
 void CExportDlg::OnBrowse() {
     const bool bQif = m_pFormat->currentIndex() == 0;
     const QString strPath =
-        QFileDialog::getSaveFileName(this, tr("导出到"), m_pPath->text(),
+        QFileDialog::getSaveFileName(this, tr("导出到"), CFileFolder::StartPath(m_pPath->text()),
                                      bQif ? tr("QIF 文件 (*.qif)") : tr("CSV 文件 (*.csv)"));
+    CFileFolder::Remember(strPath);
     if (!strPath.isEmpty())
         m_pPath->setText(strPath);
 }
@@ -122,10 +124,10 @@ void CExportDlg::OnOK() {
         CMessageBox::ShowMessage(strError, this);
         return;
     }
-    CMessageBox::ShowMessage(tr("已导出 %1 条收支记录和 %2 笔转账到\n%3")
-                                 .arg(count.nRecords)
-                                 .arg(count.nTransfers)
-                                 .arg(QDir::toNativeSeparators(strPath)),
-                             this);
+    CMessageBox::ShowInfo(tr("已导出 %1 条收支记录和 %2 笔转账到\n%3")
+                              .arg(count.nRecords)
+                              .arg(count.nTransfers)
+                              .arg(QDir::toNativeSeparators(strPath)),
+                          this);
     accept();
 }

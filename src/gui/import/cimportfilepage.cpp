@@ -7,6 +7,7 @@
 #include "import/cimporterror.h"
 #include "import/cimportjob.h"
 #include "import/ctablereader.h"
+#include "widgets/cfilefolder.h"
 #include "widgets/cmessagebox.h"
 
 #include <QCheckBox>
@@ -141,9 +142,10 @@ void CImportFilePage::SetPath(const QString& strPath) {
 }
 
 void CImportFilePage::OnBrowse() {
-    const QString strPath =
-        QFileDialog::getOpenFileName(this, tr("选择账单文件"), m_pPath->text(),
-                                     tr("账单文件 (*.csv *.xlsx *.qif *.ofx *.qfx);;所有文件 (*)"));
+    const QString strPath = QFileDialog::getOpenFileName(
+        this, tr("选择账单文件"), CFileFolder::StartPath(m_pPath->text()),
+        tr("账单文件 (*.csv *.xlsx *.qif *.ofx *.qfx);;所有文件 (*)"));
+    CFileFolder::Remember(strPath);
     if (!strPath.isEmpty())
         SetPath(strPath);
 }
