@@ -105,7 +105,7 @@ void Import10000(benchmark::State& state, bool bKeptTotals) {
         file.Load(strPath);
         const SStatement st = file.Read(file.Detected());
         CImporter importer(kUser);
-        QVector<SPreviewRow> rows;
+        CPreviewRows rows;
         importer.Preview(st, QStringLiteral("现金"), importer.Rules(), rows);
         const CImporter::SResult result = importer.Import(rows);
         benchmark::DoNotOptimize(result.nOutlay);
@@ -134,7 +134,7 @@ void BM_Import50MB_Memory(benchmark::State& state) {
         file.Load(strPath);
         SStatement st = file.Read(file.Detected());
         CImporter importer(kUser);
-        QVector<SPreviewRow> rows;
+        CPreviewRows rows;
         importer.Preview(std::move(st), QStringLiteral("现金"), importer.Rules(), rows);
         const CImporter::SResult result = importer.Import(rows);
         state.counters["rows_written"] = result.nIncome + result.nOutlay;

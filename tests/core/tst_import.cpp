@@ -103,7 +103,7 @@ QStringList Balances(const QString& strUser = kUser) {
 }
 
 struct SRun {
-    QVector<SPreviewRow> rows;
+    CPreviewRows rows;
     CImporter::SResult result;
 };
 
@@ -124,7 +124,7 @@ SRun Import(const QString& strPath, const QString& strAccount = kCash,
 }
 
 // "ticked/why" for every preview row, to check greying and duplicates at a glance.
-QStringList States(const QVector<SPreviewRow>& rows) {
+QStringList States(const CPreviewRows& rows) {
     QStringList list;
     for (const SPreviewRow& r : rows)
         list << (r.bTicked ? QStringLiteral("+") : QStringLiteral("-") + r.strReason);
@@ -726,16 +726,18 @@ private Q_SLOTS:
             {{QStringLiteral("便利店"), ERecordKind::Outlay, QStringLiteral("零食支出")}});
         QCOMPARE(importer.Rules().size(), 1);
         const SStatement st = file.Read(EStatementFormat::Csv, back, 2);
-        QVector<SPreviewRow> rows;
+        CPreviewRows rows;
         QVERIFY(importer.Preview(st, kBank, importer.Rules(), rows));
-        QCOMPARE(rows[0].strSort, QStringLiteral("其它支出")); // the default rules are gone
-        QCOMPARE(rows[1].strSort, QStringLiteral("奖金收入")); // the file's own category
-        QCOMPARE(rows[2].strSort, QStringLiteral("零食支出"));
-        rows[0].strSort = QStringLiteral("房租支出");
-        rows[0].bSortByHand = true;
+        QCOMPARE(rows.Sort(0), QStringLiteral("其它支出")); // the default rules are gone
+        QCOMPARE(rows.Sort(1), QStringLiteral("奖金收入")); // the file's own category
+        QCOMPARE(rows.Sort(2), QStringLiteral("零食支出"));
+        SPreviewRow byHand = rows.at(0);
+        byHand.strSort = QStringLiteral("房租支出");
+        byHand.bSortByHand = true;
+        rows.Set(0, byHand);
         CImporter::ApplyRules(rows, {});
-        QCOMPARE(rows[0].strSort, QStringLiteral("房租支出"));
-        QCOMPARE(rows[2].strSort, QStringLiteral("其它支出"));
+        QCOMPARE(rows.Sort(0), QStringLiteral("房租支出"));
+        QCOMPARE(rows.Sort(2), QStringLiteral("其它支出"));
 
         const QStringList before = CBookBuilder::Dump();
         const auto cancelled = importer.Import(rows, [](int nDone, int) { return nDone == 0; });
@@ -801,8 +803,9 @@ private Q_SLOTS:
         QCOMPARE(st.rows.size(), nRows);
         QCOMPARE(st.rows.last().nLine, nRows + 1);
         QCOMPARE(st.rows.last().strGoods, QStringLiteral("超市 购物 第%1笔，谢谢").arg(nRows - 1));
-        QVector<SPreviewRow> preview;
+        CPreviewRows preview;
         QVERIFY(CImporter(kUser).Preview(std::move(st), kCash, {}, preview));
+        QVERIFY(st.rows.isEmpty());
         QCOMPARE(preview.size(), nRows);
         for (int i = 0; i < nRows; i += 997)
             QCOMPARE(preview[i].src.nLine, i + 2);
@@ -822,15 +825,15 @@ private Q_SLOTS:
         CStatementFile file;
         file.Load(QStringLiteral(LEDGERKIN_IMPORT_FIXTURES "/wechat-shared-ids.csv"));
         CImporter importer(kUser);
-        QVector<SPreviewRow> rows;
+        CPreviewRows rows;
         QVERIFY(importer.Preview(file.Read(file.Detected()), kBank, {}, rows));
         int nRepeats = 0, nTicked = 0;
-        for (SPreviewRow& r : rows) {
-            if (r.eDuplicate == SPreviewRow::EDuplicate::InFile) {
-                r.bTicked = true;
+        for (int i = 0; i < rows.size(); ++i) {
+            if (rows.Duplicate(i) == SPreviewRow::EDuplicate::InFile) {
+                rows.SetTicked(i, true);
                 ++nRepeats;
             }
-            nTicked += r.bTicked;
+            nTicked += rows.IsTicked(i);
         }
         QCOMPARE(nRepeats, 1);
         const CImporter::SResult result = importer.Import(rows);
