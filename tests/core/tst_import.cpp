@@ -884,10 +884,42 @@ private Q_SLOTS:
         for (int i = 0; i < nRows; i += 997)
             QCOMPARE(preview[i].src.nLine, i + 2);
 
-        QFile f(strPath);
-        QVERIFY(f.open(QIODevice::Append));
-        f.write("2024-02-01,-1.00,x\n");
-        f.close();
+        // A big sheet and a QIF are read from the file again for their rows too.
+        const int nSheetRows = CStatementFile::HeadRows * 3;
+        QList<QStringList> sheet = {{QStringLiteral("交易时间"), QStringLiteral("交易类型"),
+                                     QStringLiteral("交易对方"), QStringLiteral("收/支"),
+                                     QStringLiteral("金额(元)"), QStringLiteral("当前状态"),
+                                     QStringLiteral("交易单号")}};
+        QString strQif = QStringLiteral("!Type:Bank\n");
+        for (int i = 0; i < nSheetRows; ++i) {
+            sheet << QStringList({QStringLiteral("2024-03-%1 10:00:00").arg(1 + i % 28),
+                                  QStringLiteral("商户消费"), QStringLiteral("店%1").arg(i),
+                                  QStringLiteral("支出"), QStringLiteral("%1.00").arg(1 + i),
+                                  QStringLiteral("支付成功"), QStringLiteral("T%1").arg(i)});
+            strQif +=
+                QStringLiteral("D3/%1/2024\nT-%2.00\nP店%3\n^\n").arg(1 + i % 28).arg(1 + i).arg(i);
+        }
+        const QStringList paths = {strPath,
+                                   CTestWorkbook::Write(dir.filePath(QStringLiteral("big.xlsx")),
+                                                        {{QStringLiteral("账单"), sheet}}),
+                                   WriteFile(dir, QStringLiteral("big.qif"), strQif.toUtf8())};
+        for (const QString& strFile : paths) {
+            CStatementFile big;
+            big.Load(strFile);
+            if (strFile != strPath) {
+                const SStatement read = big.Read(big.Detected());
+                QCOMPARE(read.rows.size(), nSheetRows);
+                QCOMPARE(read.rows.last().strCounterpart,
+                         QStringLiteral("店%1").arg(nSheetRows - 1));
+                QCOMPARE(read.rows.last().nCents, 100 * nSheetRows);
+            }
+            // A file changed after it was opened is refused.
+            QFile f(strFile);
+            QVERIFY(f.open(QIODevice::Append));
+            f.write("2024-02-01,-1.00,x\n");
+            f.close();
+            QVERIFY_THROWS_EXCEPTION(CImportError, big.Read(big.Detected()));
+        }
         QVERIFY_THROWS_EXCEPTION(CImportError, file.Read(file.Detected()));
     }
 
