@@ -71,7 +71,6 @@ public:
     QString Sort(int i) const { return Text(Fields(i).hSort); }
     QString Account(int i) const { return Text(Fields(i).hAccount); }
     QString TransferTo(int i) const { return Text(Fields(i).hTransferTo); }
-    QString Reason(int i) const { return Text(Fields(i).hReason); }
     QString Note(int i) const;
     // What marks the row as imported, as stored in the book, and its digest.
     QString Key(int i) const;

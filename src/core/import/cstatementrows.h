@@ -113,7 +113,6 @@ public:
     ENotMoney NotMoney(int i) const { return ENotMoney(Fields(i).nNotMoney); }
     bool IsRefund(int i) const { return Fields(i).nFlags & RefundFlag; }
     bool IsNeutral(int i) const { return Fields(i).nFlags & NeutralFlag; }
-    bool IsTransferOut(int i) const { return Fields(i).nFlags & TransferOutFlag; }
     QString Text(int i, EText e) const { return m_texts.Text(Fields(i).texts[e]); }
     bool HasText(int i, EText e) const { return Fields(i).texts[e] != 0; }
     bool TextEquals(int i, EText e, const QString& str) const {

@@ -79,14 +79,6 @@ QString CTextStore::Text(THandle h) const {
     return QString::fromUtf8(p, qsizetype(nLength));
 }
 
-QByteArray CTextStore::Utf8(THandle h) const {
-    if (h == 0)
-        return QByteArray();
-    std::uint32_t nLength = 0;
-    const char* p = Find(h, nLength);
-    return QByteArray(p, qsizetype(nLength));
-}
-
 bool CTextStore::Equals(THandle h, const QString& str) const {
     if (h == 0)
         return str.isEmpty();

@@ -18,10 +18,7 @@ public:
     // A text stored once however often it comes (counterparts, categories, reasons).
     THandle AddShared(const QString& str);
     QString Text(THandle h) const;
-    // The stored bytes, without making a QString.
-    QByteArray Utf8(THandle h) const;
     bool Equals(THandle h, const QString& str) const;
-    void Clear() { *this = CTextStore(); }
 
 private:
     static constexpr int OffsetBits = 20;
