@@ -678,7 +678,7 @@ private Q_SLOTS:
             statement.rows << row;
         }
         CImporter importer(QStringLiteral("妈妈"), 0, strMemberConn);
-        QVector<SPreviewRow> preview;
+        CPreviewRows preview;
         QVERIFY(importer.Preview(statement, CBookBuilder::AccountNames(1).first(), importer.Rules(),
                                  preview));
         const CImporter::SResult result = importer.Import(preview);

@@ -102,8 +102,19 @@ QStringList Balances(const QString& strUser = kUser) {
     return list;
 }
 
+// What marks imported rows, sorted. Books keep these texts: they must never change, or a
+// statement imported by an earlier copy would be imported again.
+QStringList StoredKeys() {
+    QStringList list;
+    QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT \"ExtKey\" FROM \"ImportedId\""));
+    while (q.next())
+        list << q.value(0).toString();
+    list.sort();
+    return list;
+}
+
 struct SRun {
-    QVector<SPreviewRow> rows;
+    CPreviewRows rows;
     CImporter::SResult result;
 };
 
@@ -124,7 +135,7 @@ SRun Import(const QString& strPath, const QString& strAccount = kCash,
 }
 
 // "ticked/why" for every preview row, to check greying and duplicates at a glance.
-QStringList States(const QVector<SPreviewRow>& rows) {
+QStringList States(const CPreviewRows& rows) {
     QStringList list;
     for (const SPreviewRow& r : rows)
         list << (r.bTicked ? QStringLiteral("+") : QStringLiteral("-") + r.strReason);
@@ -357,6 +368,9 @@ private Q_SLOTS:
                                                                  "2024-02-01,-5.00,咖啡\n"))
                                            .toUtf8());
         QCOMPARE(Import(strA, kBank, m, 0).result.nOutlay, 2);
+        for (const char* sz : {"row:9dd79daaf8eb5864083d7f42d862866f402537c2:1",
+                               "row:9dd79daaf8eb5864083d7f42d862866f402537c2:2"})
+            QVERIFY2(StoredKeys().contains(QLatin1String(sz)), sz);
         const QString strB =
             WriteFile(dir, QStringLiteral("d.csv"),
                       (strHead + QStringLiteral("2024-02-01,-5.00,咖啡\n2024-02-01,-5.00,咖啡\n"
@@ -726,16 +740,18 @@ private Q_SLOTS:
             {{QStringLiteral("便利店"), ERecordKind::Outlay, QStringLiteral("零食支出")}});
         QCOMPARE(importer.Rules().size(), 1);
         const SStatement st = file.Read(EStatementFormat::Csv, back, 2);
-        QVector<SPreviewRow> rows;
+        CPreviewRows rows;
         QVERIFY(importer.Preview(st, kBank, importer.Rules(), rows));
-        QCOMPARE(rows[0].strSort, QStringLiteral("其它支出")); // the default rules are gone
-        QCOMPARE(rows[1].strSort, QStringLiteral("奖金收入")); // the file's own category
-        QCOMPARE(rows[2].strSort, QStringLiteral("零食支出"));
-        rows[0].strSort = QStringLiteral("房租支出");
-        rows[0].bSortByHand = true;
+        QCOMPARE(rows.Sort(0), QStringLiteral("其它支出")); // the default rules are gone
+        QCOMPARE(rows.Sort(1), QStringLiteral("奖金收入")); // the file's own category
+        QCOMPARE(rows.Sort(2), QStringLiteral("零食支出"));
+        SPreviewRow byHand = rows.at(0);
+        byHand.strSort = QStringLiteral("房租支出");
+        byHand.bSortByHand = true;
+        rows.Set(0, byHand);
         CImporter::ApplyRules(rows, {});
-        QCOMPARE(rows[0].strSort, QStringLiteral("房租支出"));
-        QCOMPARE(rows[2].strSort, QStringLiteral("其它支出"));
+        QCOMPARE(rows.Sort(0), QStringLiteral("房租支出"));
+        QCOMPARE(rows.Sort(2), QStringLiteral("其它支出"));
 
         const QStringList before = CBookBuilder::Dump();
         const auto cancelled = importer.Import(rows, [](int nDone, int) { return nDone == 0; });
@@ -748,6 +764,66 @@ private Q_SLOTS:
                          QStringLiteral("Outlay|2024-01-05|房租支出|房东 房租|1200.00|银行"),
                          QStringLiteral("Outlay|2024-01-07|其它支出|便利店 矿泉水|8.00|银行")}));
         QCOMPARE(Balances().last(), QStringLiteral("银行=-908.00"));
+    }
+
+    // A statement's rows kept compact give back every field as written, whatever the texts
+    // (empty, repeated, longer than a block of the store, any character); an edited row
+    // changes only itself, and not a copy taken before.
+    void compactRowsKeepEveryField() {
+        auto text = [](const SStatementRow& r) {
+            return QStringList({QString::number(r.nLine), r.date.toString(Qt::ISODate),
+                                QString::number(int(r.eType)), QString::number(r.nCents),
+                                QString::number(int(r.eNotMoney)),
+                                QString::number(r.bRefund * 4 + r.bNeutral * 2 + r.bTransferOut),
+                                r.strTime, r.strCounterpart, r.strGoods, r.strCategory,
+                                r.strAppCategory, r.strExtId, r.strOrderId, r.strAccount,
+                                r.strTransferTo, r.strNotMoney, r.strRemark})
+                .join(u'|');
+        };
+        QVector<SStatementRow> wide;
+        for (int i = 0; i < 20000; ++i) {
+            SStatementRow r;
+            r.nLine = i + 2;
+            r.date = i % 9 == 0 ? QDate() : QDate(2024, 1, 1).addDays(i % 400);
+            r.eType = SStatementRow::EType(i % 3);
+            r.nCents = i % 5 == 0 ? 0 : 99999999999LL - i;
+            r.eNotMoney = ENotMoney(i % 9);
+            r.bRefund = i % 2;
+            r.bNeutral = i % 3 == 1;
+            r.bTransferOut = i % 4 == 1;
+            r.strTime = i % 2 ? QStringLiteral("12:%1").arg(i % 60) : QString();
+            r.strCounterpart = QStringLiteral("商户%1").arg(i % 7);
+            r.strGoods = i == 7 ? QString(1 << 20, QChar(0x4E2D))
+                                : QStringLiteral("商品 %1 \u00e9\U0001F600\n").arg(i);
+            r.strCategory = i % 11 ? QString() : QStringLiteral("用餐支出");
+            r.strAppCategory = QStringLiteral("餐饮美食");
+            r.strExtId = QStringLiteral("B%1").arg(i);
+            r.strOrderId = i % 3 ? QString() : QStringLiteral("M%1").arg(i / 3);
+            r.strAccount = i % 5 ? QString() : QStringLiteral("银行");
+            r.strTransferTo = r.strAccount;
+            r.strNotMoney = r.eNotMoney == ENotMoney::None ? QString() : QStringLiteral("原因");
+            r.strRemark = i % 13 ? QString() : QStringLiteral("退款：第 %1 行").arg(i);
+            wide << r;
+        }
+        CStatementRows rows;
+        for (const SStatementRow& r : wide)
+            rows << r;
+        QCOMPARE(rows.size(), int(wide.size()));
+        for (int i = 0; i < rows.size(); ++i)
+            QCOMPARE(text(rows.at(i)), text(wide[i]));
+        const CStatementRows before = rows;
+        SStatementRow edited = wide[8193];
+        edited.eType = SStatementRow::EType::Transfer;
+        edited.strRemark = QStringLiteral("在类别中选一个帐户");
+        edited.strCounterpart.clear();
+        rows.Set(8193, edited);
+        rows.SetNotMoney(5, ENotMoney::SameAccount, QString());
+        QCOMPARE(text(rows.at(8193)), text(edited));
+        QCOMPARE(rows.NotMoney(5), ENotMoney::SameAccount);
+        QVERIFY(!rows.HasText(5, CStatementRows::NotMoneyText));
+        for (int i : {4, 5, 6, 8192, 8193, 8194})
+            QCOMPARE(text(before.at(i)), text(wide[i]));
+        QCOMPARE(text(rows.at(8194)), text(wide[8194]));
     }
 
     // A CSV is parsed as it is read: rows cut anywhere by a slice's end (inside quotes,
@@ -801,16 +877,49 @@ private Q_SLOTS:
         QCOMPARE(st.rows.size(), nRows);
         QCOMPARE(st.rows.last().nLine, nRows + 1);
         QCOMPARE(st.rows.last().strGoods, QStringLiteral("超市 购物 第%1笔，谢谢").arg(nRows - 1));
-        QVector<SPreviewRow> preview;
+        CPreviewRows preview;
         QVERIFY(CImporter(kUser).Preview(std::move(st), kCash, {}, preview));
+        QVERIFY(st.rows.isEmpty());
         QCOMPARE(preview.size(), nRows);
         for (int i = 0; i < nRows; i += 997)
             QCOMPARE(preview[i].src.nLine, i + 2);
 
-        QFile f(strPath);
-        QVERIFY(f.open(QIODevice::Append));
-        f.write("2024-02-01,-1.00,x\n");
-        f.close();
+        // A big sheet and a QIF are read from the file again for their rows too.
+        const int nSheetRows = CStatementFile::HeadRows * 3;
+        QList<QStringList> sheet = {{QStringLiteral("交易时间"), QStringLiteral("交易类型"),
+                                     QStringLiteral("交易对方"), QStringLiteral("收/支"),
+                                     QStringLiteral("金额(元)"), QStringLiteral("当前状态"),
+                                     QStringLiteral("交易单号")}};
+        QString strQif = QStringLiteral("!Type:Bank\n");
+        for (int i = 0; i < nSheetRows; ++i) {
+            sheet << QStringList({QStringLiteral("2024-03-%1 10:00:00").arg(1 + i % 28),
+                                  QStringLiteral("商户消费"), QStringLiteral("店%1").arg(i),
+                                  QStringLiteral("支出"), QStringLiteral("%1.00").arg(1 + i),
+                                  QStringLiteral("支付成功"), QStringLiteral("T%1").arg(i)});
+            strQif +=
+                QStringLiteral("D3/%1/2024\nT-%2.00\nP店%3\n^\n").arg(1 + i % 28).arg(1 + i).arg(i);
+        }
+        const QStringList paths = {strPath,
+                                   CTestWorkbook::Write(dir.filePath(QStringLiteral("big.xlsx")),
+                                                        {{QStringLiteral("账单"), sheet}}),
+                                   WriteFile(dir, QStringLiteral("big.qif"), strQif.toUtf8())};
+        for (const QString& strFile : paths) {
+            CStatementFile big;
+            big.Load(strFile);
+            if (strFile != strPath) {
+                const SStatement read = big.Read(big.Detected());
+                QCOMPARE(read.rows.size(), nSheetRows);
+                QCOMPARE(read.rows.last().strCounterpart,
+                         QStringLiteral("店%1").arg(nSheetRows - 1));
+                QCOMPARE(read.rows.last().nCents, 100 * nSheetRows);
+            }
+            // A file changed after it was opened is refused.
+            QFile f(strFile);
+            QVERIFY(f.open(QIODevice::Append));
+            f.write("2024-02-01,-1.00,x\n");
+            f.close();
+            QVERIFY_THROWS_EXCEPTION(CImportError, big.Read(big.Detected()));
+        }
         QVERIFY_THROWS_EXCEPTION(CImportError, file.Read(file.Detected()));
     }
 
@@ -822,22 +931,28 @@ private Q_SLOTS:
         CStatementFile file;
         file.Load(QStringLiteral(LEDGERKIN_IMPORT_FIXTURES "/wechat-shared-ids.csv"));
         CImporter importer(kUser);
-        QVector<SPreviewRow> rows;
+        CPreviewRows rows;
         QVERIFY(importer.Preview(file.Read(file.Detected()), kBank, {}, rows));
         int nRepeats = 0, nTicked = 0;
-        for (SPreviewRow& r : rows) {
-            if (r.eDuplicate == SPreviewRow::EDuplicate::InFile) {
-                r.bTicked = true;
+        for (int i = 0; i < rows.size(); ++i) {
+            if (rows.Duplicate(i) == SPreviewRow::EDuplicate::InFile) {
+                rows.SetTicked(i, true);
                 ++nRepeats;
             }
-            nTicked += r.bTicked;
+            nTicked += rows.IsTicked(i);
         }
         QCOMPARE(nRepeats, 1);
         const CImporter::SResult result = importer.Import(rows);
         QCOMPARE(result.nIncome + result.nOutlay, nTicked);
-        QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT COUNT(*) FROM \"ImportedId\""));
-        QVERIFY(q.next());
-        QCOMPARE(q.value(0).toInt(), nTicked - nRepeats);
+        QCOMPARE(StoredKeys().size(), nTicked - nRepeats);
+        QCOMPARE(
+            StoredKeys(),
+            QStringList({QStringLiteral("wechat:1000050:I|2024-04-06 09:00:00|6666|b7b2866783"),
+                         QStringLiteral("wechat:4200001:I|2024-04-04 09:00:00|800|0afd692cef"),
+                         QStringLiteral("wechat:4200001:O|2024-04-01 08:00:00|800|0afd692cef"),
+                         QStringLiteral("wechat:4200001:O|2024-04-01 12:00:00|1800|5de86c1120"),
+                         QStringLiteral("wechat:4200001:O|2024-04-02 08:00:00|800|0afd692cef"),
+                         QStringLiteral("wechat:4200009:O|2024-04-03 10:00:00|4500|0b084710a9")}));
     }
 };
 

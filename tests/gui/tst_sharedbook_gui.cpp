@@ -69,7 +69,7 @@ void OtherCopyImports(const QString& strUrl, const QDate& first, int nDays) {
         statement.rows << row;
     }
     CImporter importer(g_strUser, 0, strOther);
-    QVector<SPreviewRow> rows;
+    CPreviewRows rows;
     QVERIFY(importer.Preview(statement, g_strCash, importer.Rules(), rows));
     QCOMPARE(importer.Import(rows).nIncome, nDays);
     CDatabase::Close(strOther);

@@ -408,7 +408,7 @@ void CStressWorker::ImportStatement(int nSeq, bool bImport) {
         CImporter importer(m_strUser, m_nUserId);
         importer.SaveMapping(statement.LayoutKey(nHeader), mapping);
         const QVector<SImportRule> rules = importer.Rules();
-        auto pRows = std::make_shared<QVector<SPreviewRow>>();
+        auto pRows = std::make_shared<CPreviewRows>();
         {
             CImportJob job(m_strUser, m_nUserId);
             job.Start([&st, strAccount, rules, pRows](CImporter& imp,

@@ -603,7 +603,7 @@ int Household(const QCommandLineParser& p) {
                 statement.rows << row;
             }
             CImporter importer(g_strMum);
-            QVector<SPreviewRow> rows;
+            CPreviewRows rows;
             if (!importer.Preview(statement, CBookBuilder::AccountNames(1).constFirst(),
                                   importer.Rules(), rows))
                 throw CDBException(QStringLiteral("导入预览被取消"));

@@ -17,14 +17,11 @@
 #include "users/cuseradmin.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
+#include <vector>
 
 namespace {
 
@@ -34,69 +31,8 @@ QString Tr(const char* sz) {
 
 constexpr int ProgressStep = 500;
 
-// Over-long texts are cut to what a column holds, counting characters as the record sets do.
-QString Fit(const QString& str) {
-    const QList<uint> ucs = str.toUcs4();
-    if (ucs.size() <= CDatabase::MaxTextLength)
-        return str;
-    return QString::fromUcs4(reinterpret_cast<const char32_t*>(ucs.constData()),
-                             CDatabase::MaxTextLength);
-}
-
-QString SourcePrefix(EStatementFormat eFormat) {
-    switch (eFormat) {
-    case EStatementFormat::Alipay:
-        return QStringLiteral("alipay");
-    case EStatementFormat::Wechat:
-        return QStringLiteral("wechat");
-    case EStatementFormat::Ofx:
-        return QStringLiteral("ofx");
-    case EStatementFormat::Qif:
-        return QStringLiteral("qif");
-    case EStatementFormat::Csv:
-        return QStringLiteral("csv");
-    }
-    return QString();
-}
-
-QChar TypeLetter(SStatementRow::EType eType) {
-    switch (eType) {
-    case SStatementRow::EType::Income:
-        return QLatin1Char('I');
-    case SStatementRow::EType::Outlay:
-        return QLatin1Char('O');
-    case SStatementRow::EType::Transfer:
-        return QLatin1Char('T');
-    }
-    return QLatin1Char('?');
-}
-
 QString DayText(const QDate& d) {
     return d.toString(Qt::ISODate);
-}
-
-// What earlier copies stored for a row with an id: the id and the direction only.
-QString LegacyKey(const QString& strPrefix, const SStatementRow& r) {
-    return Fit(strPrefix + QLatin1Char(':') + r.strExtId + QLatin1Char(':') + TypeLetter(r.eType));
-}
-
-// A row with an id is one trade by its id, day (and time, when the file prints one), amount,
-// direction and counterpart: exports repeat ids for different trades (a refund keeps its
-// payment's order number, merchants reuse theirs).
-QString IdentityKey(const QString& strPrefix, const SStatementRow& r) {
-    const QByteArray counterpart =
-        QCryptographicHash::hash(r.strCounterpart.trimmed().toUtf8(), QCryptographicHash::Sha1)
-            .toHex()
-            .left(10);
-    QString strWhen = DayText(r.date);
-    if (!r.strTime.isEmpty())
-        strWhen += QLatin1Char(' ') + r.strTime;
-    return Fit(QStringLiteral("%1:%2:%3|%4|%5|%6")
-                   .arg(strPrefix, r.strExtId)
-                   .arg(TypeLetter(r.eType))
-                   .arg(strWhen)
-                   .arg(r.nCents)
-                   .arg(QString::fromLatin1(counterpart)));
 }
 
 // What makes a record "the same" as one already in the book.
@@ -115,21 +51,83 @@ QString TransferKey(const QDate& day, const QString& strFrom, const QString& str
 }
 
 // One record set per table for the whole import, so its insert stays prepared.
-template <class TSet> void InsertRecord(TSet& set, const QString& strUser, const SPreviewRow& row) {
+template <class TSet>
+void InsertRecord(TSet& set, const QString& strUser, const CPreviewRows& rows, int i) {
     set.AddNew();
     set.m_UserName = strUser;
-    set.m_Date = QDateTime(row.src.date, QTime(0, 0));
-    set.m_Sort = row.strSort;
-    set.m_Note = row.Note();
-    set.m_Amount = CMoney::FromCents(row.src.nCents);
-    set.m_Bank = row.strAccount;
+    set.m_Date = QDateTime(rows.Source().Date(i), QTime(0, 0));
+    set.m_Sort = rows.Sort(i);
+    set.m_Note = rows.Note(i);
+    set.m_Amount = CMoney::FromCents(rows.Source().Cents(i));
+    set.m_Bank = rows.Account(i);
     set.Update();
 }
 
+// The category the rules and the file give a row of that type and those texts.
+QString GuessSortOf(SStatementRow::EType eType, const QString& strCategory,
+                    const QString& strCounterpart, const QString& strGoods,
+                    const QString& strAppCategory, const QVector<SImportRule>& rules) {
+    if (eType == SStatementRow::EType::Transfer)
+        return QString();
+    const ERecordKind eKind =
+        eType == SStatementRow::EType::Income ? ERecordKind::Income : ERecordKind::Outlay;
+    const QStringList sorts = CCategories::Of(eKind);
+    if (sorts.contains(strCategory))
+        return strCategory;
+    const QString strText = strCounterpart + QLatin1Char(' ') + strGoods;
+    for (const SImportRule& r : rules)
+        if (r.eKind == eKind && !r.strKeyword.isEmpty() && sorts.contains(r.strSort) &&
+            strText.contains(r.strKeyword, Qt::CaseInsensitive))
+            return r.strSort;
+    const QString strApp = CImporter::AppSort(strAppCategory, eKind);
+    if (!strApp.isEmpty())
+        return strApp;
+    return sorts.last(); // 其它收入 / 其它支出
+}
+
+// Keys as 16-byte digests, sorted, each with how often it came: for the keys of a big book
+// a table of the texts would weigh many times more.
+class CDigestCount {
+public:
+    using TDigest = CPreviewRows::TDigest;
+    void Add(const QString& strKey) { m_added.push_back(CPreviewRows::DigestOf(strKey)); }
+    size_t Added() const { return m_added.size(); }
+    void Finish() {
+        std::sort(m_added.begin(), m_added.end());
+        for (const TDigest& d : m_added)
+            if (!m_counts.empty() && m_counts.back().first == d)
+                ++m_counts.back().second;
+            else
+                m_counts.push_back({d, 1});
+        m_added = std::vector<TDigest>();
+    }
+    int Count(const TDigest& d) const {
+        const auto it = Lower(d);
+        return it != m_counts.end() && it->first == d ? it->second : 0;
+    }
+    // One fewer of d left, if any is.
+    bool Take(const TDigest& d) {
+        const auto it = m_counts.begin() + (Lower(d) - m_counts.cbegin());
+        if (it == m_counts.end() || it->first != d || it->second == 0)
+            return false;
+        --it->second;
+        return true;
+    }
+
+private:
+    std::vector<std::pair<TDigest, int>>::const_iterator Lower(const TDigest& d) const {
+        return std::lower_bound(
+            m_counts.cbegin(), m_counts.cend(), d,
+            [](const std::pair<TDigest, int>& e, const TDigest& k) { return e.first < k; });
+    }
+    std::vector<TDigest> m_added;
+    std::vector<std::pair<TDigest, int>> m_counts;
+};
+
 } // namespace
 
-QString SPreviewRow::Note() const {
-    return CImporter::NoteOf(src);
+QString CImporter::Fit(const QString& str) {
+    return FitText(str);
 }
 
 CImporter::CImporter(const QString& strUser, qint64 nSessionUser, const QString& strConnection)
@@ -242,29 +240,16 @@ void CImporter::SaveMapping(const QString& strLayout, const SColumnMapping& mapp
 }
 
 QString CImporter::NoteOf(const SStatementRow& row) {
-    QString s = row.strCounterpart;
-    if (!row.strGoods.isEmpty() && row.strGoods != row.strCounterpart)
-        s = s.isEmpty() ? row.strGoods : s + QLatin1Char(' ') + row.strGoods;
-    s.replace(QLatin1Char('\n'), QLatin1Char(' ')).remove(QLatin1Char('\r'));
-    return Fit(s);
+    return NoteOf(row.strCounterpart, row.strGoods);
+}
+
+QString CImporter::NoteOf(const QString& strCounterpart, const QString& strGoods) {
+    return StatementNote(strCounterpart, strGoods);
 }
 
 QString CImporter::GuessSort(const SStatementRow& row, const QVector<SImportRule>& rules) {
-    if (row.eType == SStatementRow::EType::Transfer)
-        return QString();
-    const ERecordKind eKind = row.Kind();
-    const QStringList sorts = CCategories::Of(eKind);
-    if (sorts.contains(row.strCategory))
-        return row.strCategory;
-    const QString strText = row.strCounterpart + QLatin1Char(' ') + row.strGoods;
-    for (const SImportRule& r : rules)
-        if (r.eKind == eKind && !r.strKeyword.isEmpty() && sorts.contains(r.strSort) &&
-            strText.contains(r.strKeyword, Qt::CaseInsensitive))
-            return r.strSort;
-    const QString strApp = AppSort(row.strAppCategory, eKind);
-    if (!strApp.isEmpty())
-        return strApp;
-    return sorts.last(); // 其它收入 / 其它支出
+    return GuessSortOf(row.eType, row.strCategory, row.strCounterpart, row.strGoods,
+                       row.strAppCategory, rules);
 }
 
 QString CImporter::AppSort(const QString& strAppCategory, ERecordKind eKind) {
@@ -330,7 +315,7 @@ void CImporter::AddRule(QVector<SImportRule>& rules, const SImportRule& rule) {
     rules.prepend(rule);
 }
 
-CImporter::STotals CImporter::Totals(const QVector<SPreviewRow>& rows) {
+CImporter::STotals CImporter::Totals(const CPreviewRows& rows) {
     STotals t;
     t.nRows = int(rows.size());
     // Short names of the reasons, in the order the preview lists them.
@@ -339,20 +324,21 @@ CImporter::STotals CImporter::Totals(const QVector<SPreviewRow>& rows) {
                                Tr("转账另一半"), Tr("同一账户"),   Tr("文件中重复"),
                                Tr("以前导入过"), Tr("账本中已有"), Tr("未勾选")};
     QVector<int> counts(names.size(), 0);
-    for (const SPreviewRow& r : rows) {
-        if (r.bTicked) {
+    const CStatementRows& src = rows.Source();
+    for (int i = 0; i < rows.size(); ++i) {
+        if (rows.IsTicked(i)) {
             ++t.nTicked;
-            if (r.src.eType == SStatementRow::EType::Income)
-                t.nIncome += r.src.nCents;
-            else if (r.src.eType == SStatementRow::EType::Outlay)
-                t.nOutlay += r.src.nCents;
+            if (src.Type(i) == SStatementRow::EType::Income)
+                t.nIncome += src.Cents(i);
+            else if (src.Type(i) == SStatementRow::EType::Outlay)
+                t.nOutlay += src.Cents(i);
             continue;
         }
         int n = 11;
-        if (r.eState == SPreviewRow::EState::NotMoney)
-            n = std::max(0, int(r.src.eNotMoney) - 1);
-        else if (r.eState == SPreviewRow::EState::Duplicate)
-            n = 7 + int(r.eDuplicate);
+        if (rows.State(i) == SPreviewRow::EState::NotMoney)
+            n = std::max(0, int(src.NotMoney(i)) - 1);
+        else if (rows.State(i) == SPreviewRow::EState::Duplicate)
+            n = 7 + int(rows.Duplicate(i));
         ++counts[std::min(n, 11)];
     }
     for (int i = 0; i < names.size(); ++i)
@@ -361,35 +347,42 @@ CImporter::STotals CImporter::Totals(const QVector<SPreviewRow>& rows) {
     return t;
 }
 
-void CImporter::ApplyRules(QVector<SPreviewRow>& rows, const QVector<SImportRule>& rules) {
-    for (SPreviewRow& r : rows)
-        if (!r.bSortByHand && r.src.eType != SStatementRow::EType::Transfer)
-            r.strSort = GuessSort(r.src, rules);
+void CImporter::ApplyRules(CPreviewRows& rows, const QVector<SImportRule>& rules) {
+    using EText = CStatementRows::EText;
+    const CStatementRows& src = rows.Source();
+    for (int i = 0; i < rows.size(); ++i)
+        if (!rows.IsSortByHand(i) && src.Type(i) != SStatementRow::EType::Transfer)
+            rows.SetShared(rows.Edit(i).hSort,
+                           GuessSortOf(src.Type(i), src.Text(i, EText::Category),
+                                       src.Text(i, EText::Counterpart), src.Text(i, EText::Goods),
+                                       src.Text(i, EText::AppCategory), rules));
 }
 
 bool CImporter::Preview(const SStatement& st, const QString& strAccount,
-                        const QVector<SImportRule>& rules, QVector<SPreviewRow>& rows,
+                        const QVector<SImportRule>& rules, CPreviewRows& rows,
                         const FProgress& progress) const {
     return PreviewRows(st, nullptr, strAccount, rules, rows, progress);
 }
 
 bool CImporter::Preview(SStatement&& st, const QString& strAccount,
-                        const QVector<SImportRule>& rules, QVector<SPreviewRow>& rows,
+                        const QVector<SImportRule>& rules, CPreviewRows& rows,
                         const FProgress& progress) const {
     const bool bDone = PreviewRows(st, &st, strAccount, rules, rows, progress);
     st.rows.clear();
-    st.rows.squeeze();
     return bDone;
 }
 
 bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QString& strAccount,
-                            const QVector<SImportRule>& rules, QVector<SPreviewRow>& rows,
+                            const QVector<SImportRule>& rules, CPreviewRows& rows,
                             const FProgress& progress) const {
+    using EText = CStatementRows::EText;
+    using EType = SStatementRow::EType;
+    using EState = SPreviewRow::EState;
+    using TDigest = CPreviewRows::TDigest;
     const QStringList accounts = Accounts();
     if (!accounts.contains(strAccount))
         throw CDBException(Tr("找不到账户“%1”。").arg(strAccount));
     const int nUser = UserId();
-    const QString strPrefix = SourcePrefix(st.eFormat);
     const int nTotal = int(st.rows.size());
     auto account = [&](const QString& strName) {
         return accounts.contains(strName) ? strName : strAccount;
@@ -398,137 +391,132 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
     // The accounts the file has blocks for: a transfer to one of them stays a transfer,
     // to the account that block goes to.
     QSet<QString> fileAccounts;
-    for (const SStatementRow& r : st.rows)
-        if (!r.strAccount.isEmpty())
-            fileAccounts.insert(r.strAccount);
+    for (int i = 0; i < nTotal; ++i)
+        if (st.rows.HasText(i, EText::Account))
+            fileAccounts.insert(st.rows.Text(i, EText::Account));
 
-    QVector<SPreviewRow> out;
-    QHash<QString, int> occurrences;
-    std::vector<int> counted; // rows that claim their key, unless an earlier one has it
-    QDate first, last;
-    if (pConsume) {
-        // A statement handed over is taken apart instead of copied, from its last row on,
-        // and its rows given back in steps as they are taken: a big file is never held
-        // twice, not even as the rows' fixed parts.
-        QVector<SStatementRow>& src = pConsume->rows;
-#ifdef __GLIBC__
-        // Reading a big file leaves many small freed blocks (cells, the refund pairing's
-        // tables) between the rows' texts; their pages go back to the system before the
-        // preview's arrays are made.
-        malloc_trim(0);
-#endif
-        out.reserve(nTotal);
-        const qsizetype nStep = std::max<qsizetype>(4096, nTotal / 16);
-        while (!src.isEmpty()) {
-            out.append(SPreviewRow());
-            out.last().src = std::move(src.last());
-            src.removeLast();
-            if (out.size() % nStep == 0)
-                src.squeeze();
+    // A statement handed over gives its rows, texts and all, to the preview: a big file is
+    // never held twice.
+    CPreviewRows out;
+    out.Adopt(pConsume ? std::move(pConsume->rows) : CStatementRows(st.rows), st.eFormat);
+    CStatementRows& src = out.m_src;
+    struct SBase {
+        TDigest digest;
+        int i;
+        bool operator<(const SBase& o) const {
+            return digest < o.digest || (digest == o.digest && i < o.i);
         }
-        src.squeeze();
-        std::reverse(out.begin(), out.end());
-    } else {
-        out.resize(nTotal);
-    }
+    };
+    std::vector<SBase> bases; // rows without an id, by what they say
+    std::vector<int> counted; // rows that claim their key, unless an earlier one has it
     for (int i = 0; i < nTotal; ++i) {
         if (progress && i % ProgressStep == 0 && !progress(i, nTotal * 2))
             return false;
-        SPreviewRow& p = out[i];
-        if (!pConsume)
-            p.src = st.rows[i];
-        const SStatementRow& r = p.src;
+        const SStatementRow r = src.at(i);
         // The keys from what the file says, before a transfer may become an outlay below.
+        out.Edit(i).nKeyType = std::uint8_t(r.eType);
         if (!r.strExtId.isEmpty()) {
-            p.strExtKey = IdentityKey(strPrefix, r);
+            out.Edit(i).eKey = std::uint8_t(CPreviewRows::EKey::Identity);
+            out.Edit(i).digest = CPreviewRows::DigestOf(out.Key(i));
         } else {
-            // Rows without an id: a hash of what they say, numbered when a file holds the
-            // same row twice, so an overlapping statement finds the same keys.
-            const QByteArray text =
-                QStringLiteral("%1|%2|%3|%4|%5|%6|%7")
-                    .arg(DayText(r.date))
-                    .arg(TypeLetter(r.eType))
-                    .arg(r.nCents)
-                    .arg(r.strCounterpart, r.strGoods, r.strAccount, r.strTransferTo)
-                    .toUtf8();
-            const QString strBase =
-                QStringLiteral("row:") +
-                QString::fromLatin1(
-                    QCryptographicHash::hash(text, QCryptographicHash::Sha1).toHex());
-            p.strExtKey = strBase + QLatin1Char(':') + QString::number(++occurrences[strBase]);
+            // Numbered below, when a file holds the same row twice, so an overlapping
+            // statement finds the same keys.
+            out.Edit(i).eKey = std::uint8_t(CPreviewRows::EKey::Content);
+            bases.push_back({CPreviewRows::DigestOf(out.ContentBase(i)), i});
         }
-        p.strAccount = account(r.strAccount);
-        if (r.eType == SStatementRow::EType::Transfer) {
-            const QString strOwn = p.strAccount;
+        QString strOwn = account(r.strAccount), strTo, strSort, strUnknown;
+        EType eType = r.eType;
+        if (r.eType == EType::Transfer) {
             const QString strOther = r.strTransferTo;
             const bool bOut = r.bTransferOut;
             if (accounts.contains(strOther) || fileAccounts.contains(strOther)) {
-                p.strAccount = bOut ? strOwn : account(strOther);
-                p.strTransferTo = bOut ? account(strOther) : strOwn;
+                strTo = bOut ? account(strOther) : strOwn;
+                strOwn = bOut ? strOwn : account(strOther);
             } else {
                 // The book lacks the other account: the money left or came into this one.
-                p.strUnknownAccount = strOther;
-                p.src.eType = bOut ? SStatementRow::EType::Outlay : SStatementRow::EType::Income;
-                p.src.strRemark = (bOut ? Tr("转账到“%1”：账本中没有这个账户，记为支出；")
-                                        : Tr("从“%1”转来：账本中没有这个账户，记为收入；"))
-                                      .arg(strOther) +
-                                  Tr("在类别中选一个账户可改为转账。");
-                p.strSort = GuessSort(p.src, rules);
+                strUnknown = strOther;
+                eType = bOut ? EType::Outlay : EType::Income;
+                const QString strRemark = (bOut ? Tr("转账到“%1”：账本中没有这个账户，记为支出；")
+                                                : Tr("从“%1”转来：账本中没有这个账户，记为收入；"))
+                                              .arg(strOther) +
+                                          Tr("在类别中选一个账户可改为转账。");
+                src.SetType(i, eType);
+                src.SetText(i, EText::Remark, strRemark);
+                strSort = GuessSortOf(eType, r.strCategory, r.strCounterpart, r.strGoods,
+                                      r.strAppCategory, rules);
             }
         } else {
-            p.strSort = GuessSort(r, rules);
+            strSort = GuessSort(r, rules);
         }
+        CPreviewRows::SFields& f = out.Edit(i);
+        f.hAccount = out.Shared(strOwn);
+        f.hTransferTo = out.Shared(strTo);
+        f.hSort = out.Shared(strSort);
+        f.hUnknownAccount = out.Shared(strUnknown);
         if (r.eNotMoney != ENotMoney::None || !r.strNotMoney.isEmpty()) {
-            p.eState = SPreviewRow::EState::NotMoney;
-            p.strReason = r.strNotMoney;
-        } else if (p.src.eType == SStatementRow::EType::Transfer &&
-                   p.strAccount == p.strTransferTo) {
-            p.eState = SPreviewRow::EState::NotMoney;
-            p.src.eNotMoney = ENotMoney::SameAccount;
-            p.strReason = Tr("转出和转入是同一个账户，余额不变。");
+            f.nState = std::uint8_t(EState::NotMoney);
+            f.hReason = out.Shared(r.strNotMoney);
+        } else if (eType == EType::Transfer && strOwn == strTo) {
+            f.nState = std::uint8_t(EState::NotMoney);
+            f.hReason = out.Shared(Tr("转出和转入是同一个账户，余额不变。"));
+            src.SetNotMoney(i, ENotMoney::SameAccount, QString());
         } else {
             // Only a row that is counted claims its key: a greyed one hides nothing.
             counted.push_back(i);
         }
     }
+    // The same row twice in a file: the second is "row:…:2". Numbered by sorting rather than
+    // with a table of the texts, which for a big file would weigh as much as the rows.
+    std::sort(bases.begin(), bases.end());
+    for (size_t k = 0, n = 0; k < bases.size(); ++k) {
+        n = k > 0 && bases[k].digest == bases[k - 1].digest ? n + 1 : 1;
+        CPreviewRows::SFields& f = out.Edit(bases[k].i);
+        f.nOccurrence = std::int32_t(n);
+        f.digest = CPreviewRows::DigestOf(out.Key(bases[k].i));
+    }
+    bases = std::vector<SBase>();
     // The first counted row with a key claims it; the others with it are the file's repeats.
-    // Sorted by key rather than hashed: for a big file the table would weigh as much as the
-    // keys themselves.
     std::stable_sort(counted.begin(), counted.end(),
-                     [&out](int a, int b) { return out[a].strExtKey < out[b].strExtKey; });
+                     [&out](int a, int b) { return out.Digest(a) < out.Digest(b); });
     for (size_t k = 1, nClaim = 0; k < counted.size(); ++k) {
-        const SPreviewRow& claim = out[counted[nClaim]];
-        SPreviewRow& p = out[counted[k]];
-        if (p.strExtKey != claim.strExtKey) {
+        if (out.Digest(counted[k]) != out.Digest(counted[nClaim])) {
             nClaim = k;
             continue;
         }
-        p.eState = SPreviewRow::EState::Duplicate;
-        p.eDuplicate = SPreviewRow::EDuplicate::InFile;
-        p.strReason = Tr("与第 %1 行完全相同，是文件中重复的一行。").arg(claim.src.nLine);
+        CPreviewRows::SFields& f = out.Edit(counted[k]);
+        f.nState = std::uint8_t(EState::Duplicate);
+        f.nDuplicate = std::uint8_t(SPreviewRow::EDuplicate::InFile);
+        f.hReason = out.Shared(
+            Tr("与第 %1 行完全相同，是文件中重复的一行。").arg(src.Line(counted[nClaim])));
     }
     counted = std::vector<int>();
-    for (const SPreviewRow& p : out)
-        if (p.eState == SPreviewRow::EState::New && p.src.date.isValid()) {
-            if (!first.isValid() || p.src.date < first)
-                first = p.src.date;
-            if (!last.isValid() || p.src.date > last)
-                last = p.src.date;
+    QDate first, last;
+    for (int i = 0; i < nTotal; ++i) {
+        const QDate day = src.Date(i);
+        if (out.State(i) == EState::New && day.isValid()) {
+            if (!first.isValid() || day < first)
+                first = day;
+            if (!last.isValid() || day > last)
+                last = day;
         }
+    }
 
-    // What was imported before, and what the book holds over the file's days.
-    QSet<QString> known;
+    // What was imported before, and what the book holds over the file's days: digests of
+    // their keys, sorted.
+    CDigestCount known;
     {
         QSqlQuery q = CDatabase::Exec(
             QStringLiteral("SELECT \"ExtKey\" FROM \"ImportedId\" WHERE \"UserID\" = ?"), {nUser},
             m_strConnection);
         while (q.next()) {
-            known.insert(q.value(0).toString());
-            if (progress && known.size() % (ProgressStep * 4) == 0 && !progress(nTotal, nTotal * 2))
+            known.Add(q.value(0).toString());
+            if (progress && known.Added() % (ProgressStep * 4) == 0 &&
+                !progress(nTotal, nTotal * 2))
                 return false;
         }
+        known.Finish();
     }
-    QHash<QString, int> inBook;
+    CDigestCount inBook;
     if (first.isValid()) {
         const CSqlDialect& d = CDatabase::Dialect(m_strConnection);
         const QVariantList range = {m_strUser, d.BindDate(first), d.BindDate(last.addDays(1))};
@@ -541,8 +529,9 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
                                                       : QLatin1String("Outlay")),
                 range, m_strConnection);
             for (int n = 1; q.next(); ++n) {
-                ++inBook[RecordKey(eKind, d.ReadDateTime(q.value(0)).date(),
-                                   CMoney::ToCents(q.value(1).toDouble()), q.value(2).toString())];
+                inBook.Add(RecordKey(eKind, d.ReadDateTime(q.value(0)).date(),
+                                     CMoney::ToCents(q.value(1).toDouble()),
+                                     q.value(2).toString()));
                 if (progress && n % (ProgressStep * 4) == 0 && !progress(nTotal, nTotal * 2))
                     return false;
             }
@@ -556,90 +545,97 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
             const std::int64_t n = CMoney::ToCents(q.value(3).toDouble());
             const QDate day = d.ReadDateTime(q.value(0)).date();
             // A negative transfer moved money the other way.
-            ++inBook[n < 0 ? TransferKey(day, q.value(2).toString(), q.value(1).toString(), -n)
-                           : TransferKey(day, q.value(1).toString(), q.value(2).toString(), n)];
+            inBook.Add(n < 0 ? TransferKey(day, q.value(2).toString(), q.value(1).toString(), -n)
+                             : TransferKey(day, q.value(1).toString(), q.value(2).toString(), n));
         }
     }
-    auto bookKey = [](const SPreviewRow& p) {
-        return p.src.eType == SStatementRow::EType::Transfer
-                   ? TransferKey(p.src.date, p.strAccount, p.strTransferTo, p.src.nCents)
-                   : RecordKey(p.src.Kind(), p.src.date, p.src.nCents, p.Note());
+    inBook.Finish();
+    auto bookKey = [&](int i) {
+        const EType eType = src.Type(i);
+        return CPreviewRows::DigestOf(
+            eType == EType::Transfer
+                ? TransferKey(src.Date(i), out.Account(i), out.TransferTo(i), src.Cents(i))
+                : RecordKey(eType == EType::Income ? ERecordKind::Income : ERecordKind::Outlay,
+                            src.Date(i), src.Cents(i), out.Note(i)));
     };
     // Rows imported before take their own record out of the book's count first, so a row
     // typed by hand can still match only one row of the file.
-    auto markKnown = [&](SPreviewRow& p) {
-        p.bKeyKnown = true;
-        p.eState = SPreviewRow::EState::Duplicate;
-        p.eDuplicate = SPreviewRow::EDuplicate::Imported;
-        p.strReason = Tr("以前导入过这笔交易。");
-        auto it = inBook.find(bookKey(p));
-        if (it != inBook.end() && it.value() > 0)
-            --it.value();
+    const CTextStore::THandle hImported = out.Shared(Tr("以前导入过这笔交易。"));
+    auto markKnown = [&](int i) {
+        CPreviewRows::SFields& f = out.Edit(i);
+        f.nFlags |= CPreviewRows::KeyKnownFlag;
+        f.nState = std::uint8_t(EState::Duplicate);
+        f.nDuplicate = std::uint8_t(SPreviewRow::EDuplicate::Imported);
+        f.hReason = hImported;
+        inBook.Take(bookKey(i));
     };
-    for (SPreviewRow& p : out)
-        if (p.eState == SPreviewRow::EState::New && known.contains(p.strExtKey))
-            markKnown(p);
+    for (int i = 0; i < nTotal; ++i)
+        if (out.State(i) == EState::New && known.Count(out.Digest(i)) > 0)
+            markKnown(i);
     // Books imported into by earlier copies hold the id and direction only, for one row of
     // each: the row whose record the book holds, else the first of the file.
     QHash<QString, QVector<int>> byLegacy;
     for (int i = 0; i < nTotal; ++i)
-        if (out[i].eState == SPreviewRow::EState::New && !out[i].src.strExtId.isEmpty()) {
-            const QString strLegacy = LegacyKey(strPrefix, out[i].src);
-            if (known.contains(strLegacy))
+        if (out.State(i) == EState::New && src.HasText(i, EText::ExtId)) {
+            const QString strLegacy = out.LegacyKey(i);
+            if (known.Count(CPreviewRows::DigestOf(strLegacy)) > 0)
                 byLegacy[strLegacy].append(i);
         }
     for (auto it = byLegacy.cbegin(); it != byLegacy.cend(); ++it) {
         int nPick = it.value().first();
         for (int i : it.value())
-            if (inBook.value(bookKey(out[i])) > 0) {
+            if (inBook.Count(bookKey(i)) > 0) {
                 nPick = i;
                 break;
             }
-        markKnown(out[nPick]);
-        out[nPick].bKeyKnown = false; // its own key is not stored yet
+        markKnown(nPick);
+        out.Edit(nPick).nFlags &= ~CPreviewRows::KeyKnownFlag; // its own key is not stored yet
     }
+    const CTextStore::THandle hInBook = out.Shared(Tr("账本中已有同一天、同金额、同备注的记录。"));
     for (int i = 0; i < nTotal; ++i) {
         if (progress && i % ProgressStep == 0 && !progress(nTotal + i, nTotal * 2))
             return false;
-        SPreviewRow& p = out[i];
-        if (p.eState != SPreviewRow::EState::New)
+        if (out.State(i) != EState::New)
             continue;
-        auto it = inBook.find(bookKey(p));
-        if (it != inBook.end() && it.value() > 0) {
-            --it.value();
-            p.eState = SPreviewRow::EState::Duplicate;
-            p.eDuplicate = SPreviewRow::EDuplicate::InBook;
-            p.strReason = Tr("账本中已有同一天、同金额、同备注的记录。");
+        if (inBook.Take(bookKey(i))) {
+            CPreviewRows::SFields& f = out.Edit(i);
+            f.nState = std::uint8_t(EState::Duplicate);
+            f.nDuplicate = std::uint8_t(SPreviewRow::EDuplicate::InBook);
+            f.hReason = hInBook;
         }
     }
-    for (SPreviewRow& p : out)
-        p.bTicked = p.eState == SPreviewRow::EState::New;
+    for (int i = 0; i < nTotal; ++i)
+        out.SetTicked(i, out.State(i) == EState::New);
     rows = std::move(out);
     return true;
 }
 
-CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FProgress& progress) {
+CImporter::SResult CImporter::Import(const CPreviewRows& rows, const FProgress& progress) {
+    using EType = SStatementRow::EType;
     SResult result;
     const QStringList accounts = Accounts();
     const QStringList income = CCategories::Income();
     const QStringList outlay = CCategories::Outlay();
+    const CStatementRows& src = rows.Source();
     int nTicked = 0;
-    for (const SPreviewRow& p : rows) {
-        if (!p.bTicked)
+    for (int i = 0; i < rows.size(); ++i) {
+        if (!rows.IsTicked(i))
             continue;
         ++nTicked;
-        const int nLine = p.src.nLine;
-        if (!accounts.contains(p.strAccount) ||
-            (p.src.eType == SStatementRow::EType::Transfer && !accounts.contains(p.strTransferTo)))
-            throw CDBException(
-                Tr("第 %1 行：找不到账户“%2”，没有导入任何记录。")
-                    .arg(nLine)
-                    .arg(accounts.contains(p.strAccount) ? p.strTransferTo : p.strAccount));
-        if (!p.src.date.isValid() || p.src.nCents <= 0 ||
-            p.src.nCents > CMoney::ToCents(CMoney::Limit))
+        const int nLine = src.Line(i);
+        const EType eType = src.Type(i);
+        const QString strAccount = rows.Account(i);
+        const QString strTo = rows.TransferTo(i);
+        if (!accounts.contains(strAccount) ||
+            (eType == EType::Transfer && !accounts.contains(strTo)))
+            throw CDBException(Tr("第 %1 行：找不到账户“%2”，没有导入任何记录。")
+                                   .arg(nLine)
+                                   .arg(accounts.contains(strAccount) ? strTo : strAccount));
+        if (!src.Date(i).isValid() || src.Cents(i) <= 0 ||
+            src.Cents(i) > CMoney::ToCents(CMoney::Limit))
             throw CDBException(Tr("第 %1 行的日期或金额无效，没有导入任何记录。").arg(nLine));
-        if (p.src.eType != SStatementRow::EType::Transfer &&
-            !(p.src.eType == SStatementRow::EType::Income ? income : outlay).contains(p.strSort))
+        if (eType != EType::Transfer &&
+            !(eType == EType::Income ? income : outlay).contains(rows.Sort(i)))
             throw CDBException(Tr("第 %1 行没有有效的类别，没有导入任何记录。").arg(nLine));
     }
 
@@ -650,13 +646,14 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
     // Days that already have a row need no opening.
     QSet<QString> openDays[2];
     QDate first, last;
-    for (const SPreviewRow& p : rows) {
-        if (!p.bTicked)
+    for (int i = 0; i < rows.size(); ++i) {
+        if (!rows.IsTicked(i))
             continue;
-        if (!first.isValid() || p.src.date < first)
-            first = p.src.date;
-        if (!last.isValid() || p.src.date > last)
-            last = p.src.date;
+        const QDate day = src.Date(i);
+        if (!first.isValid() || day < first)
+            first = day;
+        if (!last.isValid() || day > last)
+            last = day;
     }
     if (first.isValid()) {
         const CSqlDialect& d = CDatabase::Dialect(m_strConnection);
@@ -675,13 +672,13 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
     // A key ticked twice (a row repeated in the file) is stored once, by its first row.
     std::vector<int> keyed;
     for (int i = 0; i < rows.size(); ++i)
-        if (rows[i].bTicked && !rows[i].bKeyKnown)
+        if (rows.IsTicked(i) && !rows.IsKeyKnown(i))
             keyed.push_back(i);
     std::stable_sort(keyed.begin(), keyed.end(),
-                     [&rows](int a, int b) { return rows[a].strExtKey < rows[b].strExtKey; });
-    std::vector<bool> storeKey(rows.size(), false);
+                     [&rows](int a, int b) { return rows.Digest(a) < rows.Digest(b); });
+    std::vector<bool> storeKey(size_t(rows.size()), false);
     for (size_t k = 0; k < keyed.size(); ++k)
-        storeKey[keyed[k]] = k == 0 || rows[keyed[k]].strExtKey != rows[keyed[k - 1]].strExtKey;
+        storeKey[size_t(keyed[k])] = k == 0 || rows.Digest(keyed[k]) != rows.Digest(keyed[k - 1]);
     keyed = std::vector<int>();
     CIncomeSet incomeSet(m_strConnection);
     COutlaySet outlaySet(m_strConnection);
@@ -693,44 +690,46 @@ CImporter::SResult CImporter::Import(const QVector<SPreviewRow>& rows, const FPr
             CDBErrorText::Of(insertKey.lastError(), CDatabase::Dialect(m_strConnection).Kind()));
     int nDone = 0;
     for (int i = 0; i < rows.size(); ++i) {
-        const SPreviewRow& p = rows[i];
-        if (!p.bTicked)
+        if (!rows.IsTicked(i))
             continue;
         if (progress && nDone % ProgressStep == 0 && !progress(nDone, nTicked))
             return result; // the transaction rolls back
         ++nDone;
-        if (p.src.eType == SStatementRow::EType::Transfer) {
+        const QDate day = src.Date(i);
+        const std::int64_t nCents = src.Cents(i);
+        const QString strAccount = rows.Account(i);
+        if (src.Type(i) == EType::Transfer) {
+            const QString strTo = rows.TransferTo(i);
             trsSet.AddNew();
             trsSet.m_UserName = m_strUser;
-            trsSet.m_TrsDate = QDateTime(p.src.date, QTime(0, 0));
-            trsSet.m_TrsFrom = p.strAccount;
-            trsSet.m_TrsIn = p.strTransferTo;
-            trsSet.m_TrsAmount = CMoney::FromCents(p.src.nCents);
+            trsSet.m_TrsDate = QDateTime(day, QTime(0, 0));
+            trsSet.m_TrsFrom = strAccount;
+            trsSet.m_TrsIn = strTo;
+            trsSet.m_TrsAmount = CMoney::FromCents(nCents);
             trsSet.Update();
-            moves[p.strAccount] -= p.src.nCents;
-            moves[p.strTransferTo] += p.src.nCents;
+            moves[strAccount] -= nCents;
+            moves[strTo] += nCents;
             ++result.nTransfers;
         } else {
-            const bool bIncome = p.src.eType == SStatementRow::EType::Income;
+            const bool bIncome = src.Type(i) == EType::Income;
             const ERecordKind eKind = bIncome ? ERecordKind::Income : ERecordKind::Outlay;
             QSet<QString>& days = openDays[bIncome ? 0 : 1];
-            if (!days.contains(DayText(p.src.date))) {
-                CDayBook(eKind, m_strUser, m_strConnection).OpenDay(p.src.date);
-                days.insert(DayText(p.src.date));
+            if (!days.contains(DayText(day))) {
+                CDayBook(eKind, m_strUser, m_strConnection).OpenDay(day);
+                days.insert(DayText(day));
             }
             if (bIncome) {
-                InsertRecord(incomeSet, m_strUser, p);
-                moves[p.strAccount] += p.src.nCents;
+                InsertRecord(incomeSet, m_strUser, rows, i);
+                moves[strAccount] += nCents;
                 ++result.nIncome;
             } else {
-                InsertRecord(outlaySet, m_strUser, p);
-                moves[p.strAccount] -= p.src.nCents;
+                InsertRecord(outlaySet, m_strUser, rows, i);
+                moves[strAccount] -= nCents;
                 ++result.nOutlay;
             }
         }
-        if (storeKey[i]) {
-            CDatabase::ExecPrepared(insertKey, {nUser, p.strExtKey});
-        }
+        if (storeKey[size_t(i)])
+            CDatabase::ExecPrepared(insertKey, {nUser, rows.Key(i)});
     }
     for (auto it = moves.cbegin(); it != moves.cend(); ++it) {
         if (it.value() == 0)

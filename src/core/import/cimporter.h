@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cstatement.h"
+#include "cpreviewrows.h"
 #include "data/cdatabase.h"
 
 #include <QHash>
@@ -18,30 +18,6 @@ struct SImportRule {
     bool operator==(const SImportRule& o) const {
         return strKeyword == o.strKeyword && eKind == o.eKind && strSort == o.strSort;
     }
-};
-
-// One row of the import preview: what would be written, and whether it is ticked.
-struct SPreviewRow {
-    enum class EState { New, NotMoney, Duplicate };
-    enum class EDuplicate { None, InFile, Imported, InBook };
-
-    SStatementRow src;
-    QString strSort;       // category (income / outlay rows)
-    QString strAccount;    // the account moved; a transfer's source
-    QString strTransferTo; // a transfer's destination
-    QString strExtKey;     // what marks the row as imported
-    EState eState = EState::New;
-    EDuplicate eDuplicate = EDuplicate::None;
-    QString strReason; // why a row is greyed, or (strRemark) why it is counted as it is
-    // A QIF transfer to an account the book does not have: that account's name. The row is
-    // an outlay or income until the user picks one of the book's accounts for it.
-    QString strUnknownAccount;
-    bool bTicked = true;
-    bool bSortByHand = false; // the user chose the category; rules leave it alone
-    bool bKeyKnown = false;   // its external id is stored already
-
-    // Counterpart and goods, as stored: made when asked, so a big preview holds them once.
-    QString Note() const;
 };
 
 // From a read statement to rows of the book: the preview (categories from the rules,
@@ -79,17 +55,20 @@ public:
     // Builds the preview. strAccount is the account for rows whose file names none of the
     // user's accounts. Returns false when cancelled. Throws CDBException.
     bool Preview(const SStatement& statement, const QString& strAccount,
-                 const QVector<SImportRule>& rules, QVector<SPreviewRow>& rows,
+                 const QVector<SImportRule>& rules, CPreviewRows& rows,
                  const FProgress& progress = {}) const;
     // The same, taking the statement's rows apart instead of copying them (a big file is
     // then not held twice); the statement is left without rows.
     bool Preview(SStatement&& statement, const QString& strAccount,
-                 const QVector<SImportRule>& rules, QVector<SPreviewRow>& rows,
+                 const QVector<SImportRule>& rules, CPreviewRows& rows,
                  const FProgress& progress = {}) const;
     // Guesses the categories again, except those the user chose by hand.
-    static void ApplyRules(QVector<SPreviewRow>& rows, const QVector<SImportRule>& rules);
+    static void ApplyRules(CPreviewRows& rows, const QVector<SImportRule>& rules);
     static QString GuessSort(const SStatementRow& row, const QVector<SImportRule>& rules);
     static QString NoteOf(const SStatementRow& row);
+    static QString NoteOf(const QString& strCounterpart, const QString& strGoods);
+    // Over-long texts are cut to what a column holds, counting characters as the record sets do.
+    static QString Fit(const QString& str);
     // The book's category for a payment app's own one (支付宝 交易分类, 微信 交易类型), ""
     // when the built-in table has none.
     static QString AppSort(const QString& strAppCategory, ERecordKind eKind);
@@ -112,16 +91,16 @@ public:
         std::int64_t Net() const { return nIncome - nOutlay; }
         QVector<QPair<QString, int>> greyed;
     };
-    static STotals Totals(const QVector<SPreviewRow>& rows);
+    static STotals Totals(const CPreviewRows& rows);
 
     // Writes the ticked rows, all or nothing: records (opening their days as the new-day
     // dialogs do), transfers, their external ids and the balances. Throws CDBException.
-    SResult Import(const QVector<SPreviewRow>& rows, const FProgress& progress = {});
+    SResult Import(const CPreviewRows& rows, const FProgress& progress = {});
 
 private:
     int UserId() const; // throws CDBException when the user is not there
     bool PreviewRows(const SStatement& st, SStatement* pConsume, const QString& strAccount,
-                     const QVector<SImportRule>& rules, QVector<SPreviewRow>& rows,
+                     const QVector<SImportRule>& rules, CPreviewRows& rows,
                      const FProgress& progress) const;
 
     QString m_strUser;

@@ -1,5 +1,7 @@
 #include "cstatement.h"
 
+#include "data/cdatabase.h"
+
 #include <QStringList>
 
 // "date=0;amount=-1;…;format=yyyy-MM-dd": kept with the file layout it belongs to.
@@ -49,4 +51,20 @@ SColumnMapping SColumnMapping::FromText(const QString& str) {
             m.nDirection = n;
     }
     return m;
+}
+
+QString FitText(const QString& str) {
+    const QList<uint> ucs = str.toUcs4();
+    if (ucs.size() <= CDatabase::MaxTextLength)
+        return str;
+    return QString::fromUcs4(reinterpret_cast<const char32_t*>(ucs.constData()),
+                             CDatabase::MaxTextLength);
+}
+
+QString StatementNote(const QString& strCounterpart, const QString& strGoods) {
+    QString s = strCounterpart;
+    if (!strGoods.isEmpty() && strGoods != strCounterpart)
+        s = s.isEmpty() ? strGoods : s + QLatin1Char(' ') + strGoods;
+    s.replace(QLatin1Char('\n'), QLatin1Char(' ')).remove(QLatin1Char('\r'));
+    return FitText(s);
 }

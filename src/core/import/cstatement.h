@@ -1,6 +1,6 @@
 #pragma once
 
-#include "records/crecordkind.h"
+#include "cstatementrows.h"
 
 #include <QDate>
 #include <QString>
@@ -36,54 +36,15 @@ struct SColumnMapping {
     static SColumnMapping FromText(const QString& str);
 };
 
-// Why a row of the file moves no money for the user.
-enum class ENotMoney {
-    None,
-    Closed,       // a closed, failed or cancelled trade
-    Neutral,      // the file gives no direction (不计收支, 其他, /)
-    OwnMove,      // between the user's own balances
-    Refund,       // a refund that moved nothing: its payment was closed, or is not counted
-    Zero,         // amount 0
-    Balance,      // an opening balance
-    TransferHalf, // the second half of a transfer the file lists in both accounts
-    SameAccount,  // a transfer whose two sides are one account of the book
-};
-
-// One money move as the file states it, before the book is looked at.
-struct SStatementRow {
-    enum class EType { Income, Outlay, Transfer };
-
-    int nLine = 0; // where it stands in the file
-    QDate date;
-    QString strTime; // the time of day as printed ("12:30:45"), "" when the file has none
-    EType eType = EType::Outlay;
-    std::int64_t nCents = 0;   // always positive
-    QString strCounterpart;    // 交易对方 / payee
-    QString strGoods;          // 商品说明 / memo
-    QString strCategory;       // the file's own category, when it has one of ours
-    QString strAppCategory;    // the payment app's own 交易分类 / 交易类型
-    QString strExtId;          // order number / FITID; "" when the file has none
-    QString strOrderId;        // the merchant's order number: a refund keeps its payment's
-    QString strAccount;        // the file's account block (QIF, OFX); "" when none
-    QString strTransferTo;     // Transfer: the other account, as the file names it
-    bool bTransferOut = false; // Transfer: the money leaves strAccount for strTransferTo
-    bool bRefund = false;
-    bool bNeutral = false; // the file gives no direction
-    // Not money moving for this user (closed trade, neutral row, own-balance move): why,
-    // as a sentence for the preview.
-    ENotMoney eNotMoney = ENotMoney::None;
-    QString strNotMoney;
-    QString strRemark; // why a counted row is counted as it is (a refund paired with its payment)
-
-    ERecordKind Kind() const {
-        return eType == EType::Income ? ERecordKind::Income : ERecordKind::Outlay;
-    }
-};
-
 struct SStatement {
     EStatementFormat eFormat = EStatementFormat::Csv;
     QString strEncoding;         // as detected or chosen ("UTF-8", "GB18030"); "" for binary files
     QStringList header;          // the header row found (table-shaped files)
     bool bGuessedLayout = false; // the columns of a CSV were guessed, not confirmed
-    QVector<SStatementRow> rows;
+    CStatementRows rows;
 };
+
+// A text as the book keeps it: at most CDatabase::MaxTextLength characters.
+QString FitText(const QString& str);
+// The note a statement row's record gets: the counterpart and the goods, on one line, fitted.
+QString StatementNote(const QString& strCounterpart, const QString& strGoods);

@@ -51,6 +51,32 @@ private:
     const TTable& m_head;
 };
 
+// A workbook whose sheet's first rows were read already; the sheet is read again, row by
+// row, as its rows are asked for, so a big sheet never stands in memory as cells.
+class CSheetSource : public CRowSource {
+public:
+    CSheetSource(const QString& strPath, int nSheet, qint64 nSize, const QDateTime& modified,
+                 const TTable& head)
+        : m_strPath(strPath), m_nSheet(nSheet), m_nSize(nSize), m_modified(modified), m_head(head) {
+    }
+    const TTable& Head() const override { return m_head; }
+    void ForEach(int nFrom, const std::function<bool(const STableRow&)>& fn) const override {
+        const QFileInfo info(m_strPath);
+        if (info.size() != m_nSize || info.lastModified() != m_modified)
+            throw CImportError(Tr("文件在打开之后被改动过，请重新打开。"));
+        int nRow = 0;
+        CXlsxReader::ReadSheet(m_strPath, m_nSheet, nullptr, nullptr,
+                               [&](const STableRow& row) { return nRow++ < nFrom || fn(row); });
+    }
+
+private:
+    QString m_strPath;
+    int m_nSheet;
+    qint64 m_nSize;
+    QDateTime m_modified;
+    const TTable& m_head;
+};
+
 // Nothing but blanks and line breaks from where the file stands.
 bool OnlyBlanks(QFile& file) {
     while (!file.atEnd()) {
@@ -100,7 +126,13 @@ void CStatementFile::Load(const QString& strPath, CTextDecoder::EEncoding eEncod
         if (!bZip)
             throw CImportError(Tr("不是 XLSX 文件（文件内容不是 XLSX 压缩包）。"));
         m_bXlsx = true;
-        m_table = CXlsxReader::ReadSheet(strPath, nSheet, &m_sheets, &m_nSheet);
+        m_nSize = QFileInfo(strPath).size();
+        m_modified = QFileInfo(strPath).lastModified();
+        // Only the first rows stay as cells, as for a CSV; Read() reads the sheet again.
+        CXlsxReader::ReadSheet(strPath, nSheet, &m_sheets, &m_nSheet, [this](const STableRow& row) {
+            m_table.append(row);
+            return m_table.size() < HeadRows;
+        });
         m_bTableParsed = true;
         m_eDetected = CTableReader::DetectLayout(m_table);
         return;
@@ -162,12 +194,9 @@ void CStatementFile::Load(const QString& strPath, CTextDecoder::EEncoding eEncod
         m_strTableError = e.m_strMessage;
     }
     if (bQif) {
+        // Its text is read again when its rows are asked for: not held while the wizard runs.
         m_table.clear();
-        file.seek(0);
-        CTextDecoder::DecodeSlices(file, eUsed, [this](const QString& strSlice) {
-            m_strText += strSlice;
-            return true;
-        });
+        m_bQif = true;
         m_eDetected = EStatementFormat::Qif;
         return;
     }
@@ -196,16 +225,26 @@ SStatement CStatementFile::Read(EStatementFormat eFormat, const SColumnMapping& 
     if (eFormat == EStatementFormat::Ofx)
         return COfxReader::Read(m_strPath);
     if (eFormat == EStatementFormat::Qif) {
-        if (m_bXlsx || !CQifReader::LooksLikeQif(m_strText))
+        if (m_bXlsx || !m_bQif)
             throw CImportError(Tr("不是 QIF 文件（应以 !Type: 或 !Account 开头）。"));
-        SStatement st = CQifReader::Read(m_strText);
+        QFile file(m_strPath);
+        if (!file.open(QIODevice::ReadOnly))
+            throw CImportError(Tr("无法打开文件：%1").arg(file.errorString()));
+        QString strText;
+        if (file.size() != m_nSize || QFileInfo(file).lastModified() != m_modified ||
+            !CTextDecoder::DecodeSlices(file, m_eEncoding, [&strText](const QString& strSlice) {
+                strText += strSlice;
+                return true;
+            }))
+            throw CImportError(Tr("文件在打开之后被改动过，请重新打开。"));
+        SStatement st = CQifReader::Read(strText);
         st.strEncoding = CTextDecoder::Name(m_eEncoding);
         return st;
     }
     if (!m_bTableParsed)
         throw CImportError(m_strTableError.isEmpty() ? Tr("不是 CSV 文件。") : m_strTableError);
     SStatement st;
-    const CTableSource sheet(m_table);
+    const CSheetSource sheet(m_strPath, m_nSheet, m_nSize, m_modified, m_table);
     const CCsvSource csv(m_strPath, m_eEncoding, m_nSize, m_modified, m_table);
     const CRowSource& source = m_bXlsx ? static_cast<const CRowSource&>(sheet) : csv;
     if (eFormat == EStatementFormat::Alipay)

@@ -19,7 +19,7 @@ public:
     EStatementFormat Detected() const { return m_eDetected; }
     bool IsXlsx() const { return m_bXlsx; }
     CTextDecoder::EEncoding Encoding() const { return m_eEncoding; }
-    // The rows of an XLSX sheet, the first HeadRows rows of a CSV (empty for QIF and OFX).
+    // The first HeadRows rows of a CSV or an XLSX sheet (empty for QIF and OFX).
     const TTable& Table() const { return m_table; }
     static constexpr int HeadRows = 300;
     // A workbook's sheet names and the one read.
@@ -42,15 +42,15 @@ public:
 
 private:
     QString m_strPath;
-    // A CSV is read from the file again, slice by slice, each time its rows are asked for;
-    // its size and time tell whether it changed since. A QIF's whole text is kept.
+    // A CSV, a sheet or a QIF is read from the file again each time its rows are asked for;
+    // its size and time tell whether it changed since.
     qint64 m_nSize = 0;
     QDateTime m_modified;
-    QString m_strText;
     TTable m_table;
     QStringList m_sheets;
     int m_nSheet = 0;
     bool m_bXlsx = false;
+    bool m_bQif = false;
     bool m_bTableParsed = false;
     QString m_strTableError; // why the text is no CSV table, told when a table is asked for
     CTextDecoder::EEncoding m_eEncoding = CTextDecoder::EEncoding::Auto;

@@ -8,7 +8,9 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -314,15 +316,6 @@ SStatement ReadAppBill(const CRowSource& source, int nHeader, const SAppBill& bi
     st.header = table[nHeader].cells;
     const SColumns c = ColumnsOf(table[nHeader]);
     const bool bFundColumn = c.Has("资金状态");
-    // Counterparts, categories and times repeat from row to row: one copy each.
-    QSet<QString> pool;
-    auto shared = [&pool](const QString& str) {
-        const auto it = pool.constFind(str);
-        if (it != pool.cend())
-            return *it;
-        pool.insert(str);
-        return str;
-    };
     source.ForEach(nHeader + 1, [&](const STableRow& row) {
         if (IsFooter(row))
             return false;
@@ -334,16 +327,16 @@ SStatement ReadAppBill(const CRowSource& source, int nHeader, const SAppBill& bi
                 strDate = c.Cell(row, sz);
         r.date = RowDate(row, strDate);
         static const QRegularExpression time(QStringLiteral("[ T](\\d{1,2}:\\d{2}(?::\\d{2})?)"));
-        r.strTime = shared(time.match(strDate).captured(1));
+        r.strTime = time.match(strDate).captured(1);
         r.nCents = RowCents(row, c.Cell(row, bill.szAmount));
         if (r.nCents < 0)
             r.nCents = -r.nCents;
-        r.strCounterpart = shared(Clean(c.Cell(row, "交易对方")));
+        r.strCounterpart = Clean(c.Cell(row, "交易对方"));
         r.strGoods = Clean(c.Cell(row, bill.szGoods));
         const QString strMemo = Clean(c.Cell(row, "备注"));
         if (!strMemo.isEmpty())
             r.strGoods = r.strGoods.isEmpty() ? strMemo : r.strGoods + QLatin1Char(' ') + strMemo;
-        r.strAppCategory = shared(Clean(c.Cell(row, bill.szCategory)));
+        r.strAppCategory = Clean(c.Cell(row, bill.szCategory));
         r.strExtId = CleanId(c.Cell(row, bill.szId));
         r.strOrderId = CleanId(c.Cell(row, bill.szShopId));
         if (r.strExtId.isEmpty())
@@ -376,25 +369,65 @@ SStatement ReadAppBill(const CRowSource& source, int nHeader, const SAppBill& bi
 
 } // namespace
 
-void CTableReader::PairRefunds(QVector<SStatementRow>& rows) {
-    // The payments of the file by trade and merchant order number.
-    QHash<QString, QVector<int>> byId, byOrder;
-    for (int i = 0; i < rows.size(); ++i) {
-        const SStatementRow& p = rows[i];
-        if (p.bRefund || p.bNeutral || p.eType != SStatementRow::EType::Outlay)
-            continue;
-        if (!p.strExtId.isEmpty())
-            byId[p.strExtId].append(i);
-        if (!p.strOrderId.isEmpty())
-            byOrder[p.strOrderId].append(i);
+namespace {
+
+// Rows of a statement by one of their texts: (32-bit hash of the text, row) in one sorted
+// array, 8 bytes a row, where a table of the texts would weigh as much as the texts.
+class CRowIndex {
+public:
+    CRowIndex(const CStatementRows& rows, CStatementRows::EText eText)
+        : m_rows(rows), m_eText(eText) {}
+    void Add(int i) {
+        m_entries.push_back(std::uint64_t(HashOf(m_rows.Text(i, m_eText))) << 32 |
+                            std::uint32_t(i));
     }
+    void Sort() { std::sort(m_entries.begin(), m_entries.end()); }
+    // The rows whose text is str, in the order they stand in the file.
+    QVector<int> Rows(const QString& str) const {
+        QVector<int> list;
+        if (str.isEmpty())
+            return list;
+        const std::uint64_t nFrom = std::uint64_t(HashOf(str)) << 32;
+        for (auto it = std::lower_bound(m_entries.begin(), m_entries.end(), nFrom);
+             it != m_entries.end() && (*it >> 32) == (nFrom >> 32); ++it)
+            if (m_rows.TextEquals(int(std::uint32_t(*it)), m_eText, str))
+                list.append(int(std::uint32_t(*it)));
+        return list;
+    }
+
+private:
+    static std::uint32_t HashOf(const QString& str) { return std::uint32_t(qHash(str)); }
+    const CStatementRows& m_rows;
+    CStatementRows::EText m_eText;
+    std::vector<std::uint64_t> m_entries;
+};
+
+} // namespace
+
+void CTableReader::PairRefunds(CStatementRows& rows) {
+    using EText = CStatementRows::EText;
+    // The payments of the file by trade and merchant order number.
+    CRowIndex byId(rows, EText::ExtId), byOrder(rows, EText::OrderId);
+    for (int i = 0; i < rows.size(); ++i) {
+        if (rows.IsRefund(i) || rows.IsNeutral(i) || rows.Type(i) != SStatementRow::EType::Outlay)
+            continue;
+        if (rows.HasText(i, EText::ExtId))
+            byId.Add(i);
+        if (rows.HasText(i, EText::OrderId))
+            byOrder.Add(i);
+    }
+    byId.Sort();
+    byOrder.Sort();
     QHash<int, std::int64_t> left; // what of a counted payment is not refunded yet
     for (int i = 0; i < rows.size(); ++i) {
-        SStatementRow& r = rows[i];
+        // Only refunds and income are looked at; the others are never made whole.
+        if (!rows.IsRefund(i) && rows.Type(i) != SStatementRow::EType::Income)
+            continue;
+        SStatementRow r = rows.at(i);
         // Money coming back under a payment's merchant order number is that payment's refund,
         // whatever the row calls itself.
         const bool bComesBack = r.eType == SStatementRow::EType::Income && !r.bNeutral &&
-                                !r.strOrderId.isEmpty() && byOrder.contains(r.strOrderId);
+                                !r.strOrderId.isEmpty() && !byOrder.Rows(r.strOrderId).isEmpty();
         if ((!r.bRefund && !bComesBack) || r.eNotMoney == ENotMoney::Closed ||
             r.eNotMoney == ENotMoney::OwnMove)
             continue;
@@ -404,56 +437,57 @@ void CTableReader::PairRefunds(QVector<SStatementRow>& rows) {
                 if (j != i && !payments.contains(j))
                     payments.append(j);
         };
-        add(byOrder.value(r.strOrderId));
-        add(byId.value(r.strExtId));
+        add(byOrder.Rows(r.strOrderId));
+        add(byId.Rows(r.strExtId));
         // A refund's own trade number is often its payment's with a suffix.
         const int nCut = int(r.strExtId.indexOf(QRegularExpression(QStringLiteral("[_*#-]"))));
         if (nCut > 0)
-            add(byId.value(r.strExtId.left(nCut)));
+            add(byId.Rows(r.strExtId.left(nCut)));
         int nClosed = -1;
         for (int j : payments)
-            if (rows[j].eNotMoney == ENotMoney::Closed && nClosed < 0)
+            if (rows.NotMoney(j) == ENotMoney::Closed && nClosed < 0)
                 nClosed = j;
         if (nClosed >= 0) {
             // The payment never moved money, so its refund moves none either.
-            SetNotMoney(r, ENotMoney::Refund,
-                        Tr("这是第 %1 行那笔已关闭交易的退款：付款没有成交，退款也没有钱款变动。")
-                            .arg(rows[nClosed].nLine));
+            rows.SetNotMoney(
+                i, ENotMoney::Refund,
+                Tr("这是第 %1 行那笔已关闭交易的退款：付款没有成交，退款也没有钱款变动。")
+                    .arg(rows.Line(nClosed)));
             continue;
         }
         if (!r.bNeutral) {
             if (r.bRefund && r.eType == SStatementRow::EType::Income)
-                r.strRemark = Tr("退款，记为收入。");
+                rows.SetText(i, EText::Remark, Tr("退款，记为收入。"));
             continue;
         }
         // A neutral refund counts only against a payment of this file that was counted in
         // full, not after the refund and not smaller than what is refunded.
         int nPaid = -1;
         for (int j : payments) {
-            const SStatementRow& p = rows[j];
-            if (p.eNotMoney != ENotMoney::None || p.date > r.date)
+            if (rows.NotMoney(j) != ENotMoney::None || rows.Date(j) > r.date)
                 continue;
             if (!left.contains(j))
-                left.insert(j, p.nCents);
+                left.insert(j, rows.Cents(j));
             if (left.value(j) >= r.nCents) {
                 nPaid = j;
                 break;
             }
         }
         if (nPaid < 0) {
-            SetNotMoney(r, ENotMoney::Refund,
-                        Tr("不计收支的退款：本文件中没有它退还的那笔付款，钱款不计入。"));
+            rows.SetNotMoney(i, ENotMoney::Refund,
+                             Tr("不计收支的退款：本文件中没有它退还的那笔付款，钱款不计入。"));
             continue;
         }
-        const SStatementRow& p = rows[nPaid];
+        const std::int64_t nPaidCents = rows.Cents(nPaid);
         left[nPaid] -= r.nCents;
-        r.eType = SStatementRow::EType::Income;
-        r.bNeutral = false;
-        SetNotMoney(r, ENotMoney::None, QString());
-        r.strRemark = (r.nCents < p.nCents ? Tr("退款：第 %1 行 %2 的部分退款")
-                                           : Tr("退款：第 %1 行 %2 的全额退款"))
-                          .arg(p.nLine)
-                          .arg(CMoney::Format(CMoney::FromCents(p.nCents)));
+        rows.SetType(i, SStatementRow::EType::Income);
+        rows.SetNeutral(i, false);
+        rows.SetNotMoney(i, ENotMoney::None, QString());
+        rows.SetText(i, EText::Remark,
+                     (r.nCents < nPaidCents ? Tr("退款：第 %1 行 %2 的部分退款")
+                                            : Tr("退款：第 %1 行 %2 的全额退款"))
+                         .arg(rows.Line(nPaid))
+                         .arg(CMoney::Format(CMoney::FromCents(nPaidCents))));
     }
 }
 

@@ -68,7 +68,7 @@ public:
     }
     // Refunds against the payments of the same file: a refund of a closed payment moves
     // nothing; a neutral refund counts as income only against a payment counted in full.
-    static void PairRefunds(QVector<SStatementRow>& rows);
+    static void PairRefunds(CStatementRows& rows);
 
     // "¥1,234.50", "-12.3", "12.505" → cents, rounded half away from zero on the written
     // digits. False for anything else, and beyond CMoney::Limit.

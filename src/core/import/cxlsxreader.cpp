@@ -134,10 +134,20 @@ bool CXlsxReader::IsXlsx(const QString& strPath) {
 
 TTable CXlsxReader::ReadSheet(const QString& strPath, int nSheet, QStringList* pNames,
                               int* pSheet) {
+    TTable table;
+    ReadSheet(strPath, nSheet, pNames, pSheet, [&table](const STableRow& row) {
+        table.append(row);
+        return true;
+    });
+    return table;
+}
+
+void CXlsxReader::ReadSheet(const QString& strPath, int nSheet, QStringList* pNames, int* pSheet,
+                            const FRow& fn) {
     QuaZip zip(strPath);
     if (!zip.open(QuaZip::mdUnzip))
         throw CImportError(Tr("不是 XLSX 文件（无法作为 XLSX 压缩包打开）。"));
-    QByteArray shared, sheet;
+    QByteArray shared;
     QStringList strings;
     if (ReadEntry(zip, QStringLiteral("xl/sharedStrings.xml"), shared))
         strings = SharedStrings(shared);
@@ -152,13 +162,13 @@ TTable CXlsxReader::ReadSheet(const QString& strPath, int nSheet, QStringList* p
     }
     if (pSheet)
         *pSheet = nSheet;
-    if (!ReadEntry(zip, sheets[nSheet].strPath, sheet))
+    QuaZipFile sheet(&zip);
+    if (!zip.setCurrentFile(sheets[nSheet].strPath) || !sheet.open(QIODevice::ReadOnly))
         throw CImportError(Tr("不是 XLSX 文件：找不到工作表。"));
-    zip.close();
 
-    TTable table;
-    QXmlStreamReader xml(sheet);
+    QXmlStreamReader xml(&sheet);
     STableRow row;
+    int nLastLine = 0;
     bool bInRow = false;
     while (!xml.atEnd()) {
         xml.readNext();
@@ -166,7 +176,7 @@ TTable CXlsxReader::ReadSheet(const QString& strPath, int nSheet, QStringList* p
             row = STableRow();
             row.nLine = xml.attributes().value(QLatin1String("r")).toInt();
             if (row.nLine == 0)
-                row.nLine = table.isEmpty() ? 1 : table.last().nLine + 1;
+                row.nLine = nLastLine + 1;
             bInRow = true;
         } else if (bInRow && xml.isStartElement() && xml.name() == QLatin1String("c")) {
             const QStringView ref = xml.attributes().value(QLatin1String("r"));
@@ -193,12 +203,18 @@ TTable CXlsxReader::ReadSheet(const QString& strPath, int nSheet, QStringList* p
             bool bBlank = true;
             for (const QString& c : row.cells)
                 bBlank = bBlank && c.isEmpty();
-            if (!bBlank)
-                table.append(row);
+            if (!bBlank) {
+                nLastLine = row.nLine;
+                if (!fn(row))
+                    return;
+            }
         }
     }
+    // A damaged archive shows at the end of the entry, where its checksum is compared.
+    sheet.close();
+    if (sheet.getZipError() != UNZ_OK)
+        throw CImportError(Tr("不是 XLSX 文件：找不到工作表。"));
     if (xml.hasError())
         throw CImportError(
             Tr("不是有效的 XLSX 文件：工作表无法读取（%1）。").arg(xml.errorString()));
-    return table;
 }

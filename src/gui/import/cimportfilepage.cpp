@@ -363,7 +363,7 @@ bool CImportFilePage::validatePage() {
             m_pWizard->m_rules = m_pWizard->m_importer.Rules();
             m_pWizard->m_strAccount = m_pAccount->currentText();
             // The duplicate search reads the book: on the job's own connection, off this thread.
-            auto pRows = std::make_shared<QVector<SPreviewRow>>();
+            auto pRows = std::make_shared<CPreviewRows>();
             CImportJob job(m_pWizard->m_strUser, m_pWizard->m_nSessionUser);
             job.Start([pStatement, pRows, strAccount = m_pWizard->m_strAccount,
                        rules = m_pWizard->m_rules](CImporter& importer,

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <utility>
 
 CImportPreviewPage::CImportPreviewPage(CImportWizard* pWizard) : m_pWizard(pWizard) {
     setObjectName(QStringLiteral("CImportPreviewPage"));
@@ -91,7 +92,7 @@ void CImportPreviewPage::initializePage() {
 }
 
 void CImportPreviewPage::UpdateSummary() {
-    const CImporter::STotals t = CImporter::Totals(m_pWizard->m_pModel->Rows());
+    const CImporter::STotals t = CImporter::Totals(std::as_const(*m_pWizard->m_pModel).Rows());
     auto yuan = [](std::int64_t nCents) { return CMoney::FormatYuan(CMoney::FromCents(nCents)); };
     m_pSummary->setText(tr("共 %1 行，勾选 %2 行：收入 %3，支出 %4，净额 %5。")
                             .arg(t.nRows)
@@ -117,11 +118,11 @@ void CImportPreviewPage::ApplyRules(const QVector<SImportRule>& rules) {
 }
 
 void CImportPreviewPage::SaveRuleFor(int nRow) {
-    QVector<SPreviewRow>& rows = m_pWizard->m_pModel->Rows();
+    const CPreviewRows& rows = m_pWizard->m_pModel->Rows();
     if (nRow < 0 || nRow >= rows.size())
         return;
-    const SImportRule rule = CImporter::RuleFor(rows[nRow]);
-    if (rows[nRow].src.eType == SStatementRow::EType::Transfer || rule.strKeyword.isEmpty()) {
+    const SImportRule rule = CImporter::RuleFor(rows.at(nRow));
+    if (rows.Source().Type(nRow) == SStatementRow::EType::Transfer || rule.strKeyword.isEmpty()) {
         CMessageBox::ShowMessage(tr("这一行没有交易对方或说明，无法记成规则。"), this);
         return;
     }
@@ -139,9 +140,10 @@ void CImportPreviewPage::OnRules() {
 }
 
 bool CImportPreviewPage::validatePage() {
+    const CPreviewRows& rows = std::as_const(*m_pWizard->m_pModel).Rows();
     int nTicked = 0;
-    for (const SPreviewRow& r : m_pWizard->m_pModel->Rows())
-        nTicked += r.bTicked ? 1 : 0;
+    for (int i = 0; i < rows.size(); ++i)
+        nTicked += rows.IsTicked(i) ? 1 : 0;
     if (nTicked == 0) {
         CMessageBox::ShowMessage(tr("没有勾选任何一行。"), this);
         return false;
@@ -159,8 +161,7 @@ bool CImportPreviewPage::validatePage() {
     // Written on the job's own connection in one transaction; cancelling rolls it back.
     auto pResult = std::make_shared<CImporter::SResult>();
     CImportJob job(m_pWizard->m_strUser, m_pWizard->m_nSessionUser);
-    job.Start([pResult, rows = m_pWizard->m_pModel->Rows()](CImporter& importer,
-                                                            const CImporter::FProgress& progress) {
+    job.Start([pResult, rows](CImporter& importer, const CImporter::FProgress& progress) {
         *pResult = importer.Import(rows, progress);
     });
     CImportProgress progress(tr("正在导入…"), this);

@@ -16,23 +16,38 @@ void CPreviewModel::SetRules(const QVector<SImportRule>& rules) {
     m_rules = rules;
 }
 
-void CPreviewModel::SetRows(QVector<SPreviewRow> rows, const QStringList& accounts) {
+const SPreviewRow& CPreviewModel::Row(int nRow) const {
+    if (nRow != m_nCached) {
+        m_cached = m_rows.at(nRow);
+        m_nCached = nRow;
+    }
+    return m_cached;
+}
+
+void CPreviewModel::SetRow(int nRow, const SPreviewRow& row) {
+    m_rows.Set(nRow, row);
+    m_nCached = -1;
+}
+
+void CPreviewModel::SetRows(CPreviewRows rows, const QStringList& accounts) {
     beginResetModel();
     m_rows = std::move(rows);
+    m_nCached = -1;
     m_accounts = accounts;
     endResetModel();
     emit TicksChanged();
 }
 
 void CPreviewModel::Refresh() {
+    m_nCached = -1;
     if (!m_rows.isEmpty())
         emit dataChanged(index(0, 0), index(int(m_rows.size()) - 1, ColumnCount - 1));
     emit TicksChanged();
 }
 
 void CPreviewModel::SetAllTicked(bool bTicked) {
-    for (SPreviewRow& r : m_rows)
-        r.bTicked = bTicked && r.eState == SPreviewRow::EState::New;
+    for (int i = 0; i < m_rows.size(); ++i)
+        m_rows.SetTicked(i, bTicked && m_rows.State(i) == SPreviewRow::EState::New);
     Refresh();
 }
 
@@ -46,7 +61,9 @@ int CPreviewModel::columnCount(const QModelIndex& parent) const {
 
 QVariant CPreviewModel::headerData(int nSection, Qt::Orientation eOrientation, int nRole) const {
     if (eOrientation == Qt::Vertical)
-        return nRole == Qt::DisplayRole ? QVariant(m_rows.value(nSection).src.nLine) : QVariant();
+        return nRole == Qt::DisplayRole && nSection >= 0 && nSection < m_rows.size()
+                   ? QVariant(m_rows.Source().Line(nSection))
+                   : QVariant();
     if (nRole != Qt::DisplayRole)
         return QVariant();
     switch (nSection) {
@@ -73,7 +90,11 @@ QVariant CPreviewModel::headerData(int nSection, Qt::Orientation eOrientation, i
 QVariant CPreviewModel::data(const QModelIndex& index, int nRole) const {
     if (!index.isValid() || index.row() >= m_rows.size())
         return QVariant();
-    const SPreviewRow& r = m_rows[index.row()];
+    if (nRole == Qt::CheckStateRole)
+        return index.column() == Tick
+                   ? QVariant(m_rows.IsTicked(index.row()) ? Qt::Checked : Qt::Unchecked)
+                   : QVariant();
+    const SPreviewRow& r = Row(index.row());
     const bool bTransfer = r.src.eType == SStatementRow::EType::Transfer;
     if (nRole == Qt::CheckStateRole && index.column() == Tick)
         return r.bTicked ? Qt::Checked : Qt::Unchecked;
@@ -136,15 +157,16 @@ QVariant CPreviewModel::data(const QModelIndex& index, int nRole) const {
 bool CPreviewModel::setData(const QModelIndex& index, const QVariant& value, int nRole) {
     if (!index.isValid() || index.row() >= m_rows.size())
         return false;
-    SPreviewRow& r = m_rows[index.row()];
     if (index.column() == Tick && nRole == Qt::CheckStateRole) {
-        r.bTicked = value.toInt() == Qt::Checked;
+        m_rows.SetTicked(index.row(), value.toInt() == Qt::Checked);
+        m_nCached = -1;
         emit dataChanged(index, index);
         emit TicksChanged();
         return true;
     }
     if (nRole != Qt::EditRole)
         return false;
+    SPreviewRow r = Row(index.row());
     const QString strValue = value.toString();
     if (index.column() == Sort && !r.strUnknownAccount.isEmpty()) {
         // A transfer to an account the book lacks: "转账：账户" makes it a transfer, a
@@ -162,6 +184,7 @@ bool CPreviewModel::setData(const QModelIndex& index, const QVariant& value, int
             r.strSort = strValue;
             r.bSortByHand = true;
         }
+        SetRow(index.row(), r);
         emit dataChanged(this->index(index.row(), 0), this->index(index.row(), ColumnCount - 1));
         emit TicksChanged();
         return true;
@@ -174,6 +197,7 @@ bool CPreviewModel::setData(const QModelIndex& index, const QVariant& value, int
     } else {
         return false;
     }
+    SetRow(index.row(), r);
     emit dataChanged(index, index);
     emit TicksChanged();
     return true;
@@ -183,16 +207,16 @@ Qt::ItemFlags CPreviewModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
     if (!index.isValid() || index.row() >= m_rows.size())
         return f;
-    const SPreviewRow& r = m_rows[index.row()];
-    const bool bTransfer = r.src.eType == SStatementRow::EType::Transfer;
+    const int nRow = index.row();
+    const bool bTransfer = m_rows.Source().Type(nRow) == SStatementRow::EType::Transfer;
     if (index.column() == Tick)
         f |= Qt::ItemIsUserCheckable;
     // A row that moves no money cannot be ticked; a duplicate can, if the user insists.
-    if (index.column() == Tick && r.eState == SPreviewRow::EState::NotMoney)
+    if (index.column() == Tick && m_rows.State(nRow) == SPreviewRow::EState::NotMoney)
         f &= ~Qt::ItemIsEnabled;
     if (!bTransfer && (index.column() == Sort || index.column() == Account))
         f |= Qt::ItemIsEditable;
-    if (index.column() == Sort && !r.strUnknownAccount.isEmpty())
+    if (index.column() == Sort && m_rows.HasUnknownAccount(nRow))
         f |= Qt::ItemIsEditable;
     return f;
 }

@@ -17,13 +17,16 @@ public:
 
     explicit CPreviewModel(QObject* pParent = nullptr);
 
-    void SetRows(QVector<SPreviewRow> rows, const QStringList& accounts);
+    void SetRows(CPreviewRows rows, const QStringList& accounts);
     // The rules a row turned back from a transfer takes its category from.
     void SetRules(const QVector<SImportRule>& rules);
     // "转账：银行": the category column's choice that makes a row a transfer with an account.
     static QString TransferChoice(const QString& strAccount);
-    const QVector<SPreviewRow>& Rows() const { return m_rows; }
-    QVector<SPreviewRow>& Rows() { return m_rows; }
+    const CPreviewRows& Rows() const { return m_rows; }
+    CPreviewRows& Rows() {
+        m_nCached = -1; // the caller may change them
+        return m_rows;
+    }
     void Refresh();                  // after the rows changed outside (rules applied)
     void SetAllTicked(bool bTicked); // only rows that move money
 
@@ -38,7 +41,13 @@ Q_SIGNALS:
     void TicksChanged();
 
 private:
-    QVector<SPreviewRow> m_rows;
+    // The row being drawn, made whole once for all its cells and roles.
+    const SPreviewRow& Row(int nRow) const;
+    void SetRow(int nRow, const SPreviewRow& row);
+
+    CPreviewRows m_rows;
+    mutable int m_nCached = -1;
+    mutable SPreviewRow m_cached;
     QStringList m_accounts;
     QVector<SImportRule> m_rules;
 };
