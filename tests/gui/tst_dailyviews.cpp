@@ -910,8 +910,14 @@ private Q_SLOTS:
             QVERIFY(pixmap.save(strDir + QLatin1Char('/') + QLatin1String(szName)));
         };
 
-        f.Outlay();
+        COutlayView* pOutlay = f.Outlay();
         save(f.pFrame->grab(), "outlay-view.png");
+        // Initials shared by two categories: both listed, none taken yet.
+        Press(pOutlay, 1016);
+        QTest::sendKeyEvent(QTest::Click, pOutlay->m_comboSort->lineEdit(), Qt::Key_unknown,
+                            QStringLiteral("fzzc"), Qt::NoModifier);
+        save(f.pFrame->grab(), "outlay-initials.png");
+        Press(pOutlay, 1019);
         CIncomeView* pView = f.Income();
         save(f.pFrame->grab(), "income-view.png");
         QCOMPARE(pView->m_gridRecords->GetRows(), 4);
