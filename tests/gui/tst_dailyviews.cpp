@@ -429,7 +429,8 @@ private Q_SLOTS:
         } typed[] = {
             {"abc", "abc", "第 1 行的金额：金额只能是数字，请用小数点，例如 12.50"},
             {"12,5", "12,5",
-             "第 1 行的金额：金额中不能有逗号：小数请用小数点（例如 12.50），整数直接写（例如 1000）"},
+             "第 1 行的金额：金额中不能有逗号：小数请用小数点（例如 12.50），整数直接写（例如 "
+             "1000）"},
             {"1e13", "1e13", "第 1 行的金额：金额太大：不能超过 1000000000000（一万亿）元。"},
             {"1e400", "1e400", "第 1 行的金额：金额太大：不能超过 1000000000000（一万亿）元。"},
             {"0.001", "0.00",
@@ -449,8 +450,9 @@ private Q_SLOTS:
         QCOMPARE(Shown(), QStringList{QStringLiteral("请保证收入类型栏不为空!")});
         Choose(pView, 2, 7);
         Press(pView, 1018); // the negative amount is asked about, and OK stores it
-        QCOMPARE(Shown(), QStringList{QStringLiteral("第 1 行的收入金额是负数（-5.00），"
-                                                     "账号余额会因此减少。\n确定要记一笔负的收入吗？")});
+        QCOMPARE(Shown(),
+                 QStringList{QStringLiteral("第 1 行的收入金额是负数（-5.00），"
+                                            "账号余额会因此减少。\n确定要记一笔负的收入吗？")});
         QVERIFY(!pView->IsEditing());
         // 105.00 stood on the day, 0.00 now.
         QCOMPARE(Balance(g_strCash), QStringLiteral("895.00"));
@@ -492,7 +494,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message"); // "" for none
         QTest::addColumn<QString>("balance"); // of 现金 afterwards
         QTest::addColumn<bool>("stored");
-        const QString below = QStringLiteral("支出后账号“现金”的余额将是 %1，低于零。\n确定要支出吗？");
+        const QString below =
+            QStringLiteral("支出后账号“现金”的余额将是 %1，低于零。\n确定要支出吗？");
         const QString negative = QStringLiteral("第 2 行的支出金额是负数（-20.00），账号余额会因此"
                                                 "增加，例如一笔退款。\n确定要记一笔负的支出吗？");
         QTest::newRow("thousands comma")
@@ -507,18 +510,18 @@ private Q_SLOTS:
                               << QStringLiteral("第 2 行的支出金额是 0，请填写这笔支出的金额，"
                                                 "例如 12.50。不要的行请按“删除”。")
                               << QStringLiteral("1000.00") << false;
-        QTest::newRow("negative, no") << QStringLiteral("-20") << false << negative
-                                      << QStringLiteral("1000.00") << false;
-        QTest::newRow("negative, yes") << QStringLiteral("−20") << true << negative
-                                       << QStringLiteral("1030.00") << true;
-        QTest::newRow("below zero, no") << QStringLiteral("2000") << false
-                                        << below.arg(QStringLiteral("￥-990.00"))
-                                        << QStringLiteral("1000.00") << false;
-        QTest::newRow("below zero, yes") << QStringLiteral("2000") << true
-                                         << below.arg(QStringLiteral("￥-990.00"))
-                                         << QStringLiteral("-990.00") << true;
-        QTest::newRow("down to zero") << QStringLiteral("1010") << true << QString()
-                                      << QStringLiteral("0.00") << true;
+        QTest::newRow("negative, no")
+            << QStringLiteral("-20") << false << negative << QStringLiteral("1000.00") << false;
+        QTest::newRow("negative, yes")
+            << QStringLiteral("−20") << true << negative << QStringLiteral("1030.00") << true;
+        QTest::newRow("below zero, no")
+            << QStringLiteral("2000") << false << below.arg(QStringLiteral("￥-990.00"))
+            << QStringLiteral("1000.00") << false;
+        QTest::newRow("below zero, yes")
+            << QStringLiteral("2000") << true << below.arg(QStringLiteral("￥-990.00"))
+            << QStringLiteral("-990.00") << true;
+        QTest::newRow("down to zero")
+            << QStringLiteral("1010") << true << QString() << QStringLiteral("0.00") << true;
     }
     void moneyQuestions() {
         QFETCH(QString, typed);

@@ -1,8 +1,8 @@
 #include "records/cdayview.h"
 
+#include "accounts/caccountlist.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
-#include "accounts/caccountlist.h"
 #include "records/ccategories.h"
 #include "records/cdaybook.h"
 #include "records/cdayconflict.h"
