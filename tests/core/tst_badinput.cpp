@@ -450,7 +450,7 @@ private Q_SLOTS:
         QTest::addColumn<qlonglong>("cents"); // Refused: refused by every field
         QTest::addColumn<QString>("message");
         const qlonglong Refused = std::numeric_limits<qlonglong>::min();
-        const QString comma = QStringLiteral("请用小数点，例如 12.50");
+        const QString comma = QStringLiteral("不能有逗号");
         const QString large = QStringLiteral("金额太大");
         QTest::newRow("plain") << QStringLiteral("12.34") << 1234LL << QString();
         QTest::newRow("full-width") << QStringLiteral("１２３．４５") << 12345LL << QString();

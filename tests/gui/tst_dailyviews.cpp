@@ -312,10 +312,12 @@ private Q_SLOTS:
             const char* pFirstListed;
             const char* pTaken; // what the cell holds afterwards
         } cases[] = {
+            // one match: taken at once; several: only the one the arrows picked
             {"医疗", 0, Qt::Key_Return, "医疗保健支出", "医疗保健支出"},
             {"YLBJ", 0, Qt::Key_Tab, "医疗保健支出", "医疗保健支出"},
-            {"fz", 1, Qt::Key_Return, "服装支出", "房租支出"},
-            {"支出", 0, Qt::Key_Return, "用餐支出", "用餐支出"},
+            {"fz", 2, Qt::Key_Return, "服装支出", "房租支出"},
+            {"fzzc", 1, Qt::Key_Tab, "服装支出", "服装支出"},
+            {"支出", 1, Qt::Key_Return, "用餐支出", "用餐支出"},
             {"xyz", 0, Qt::Key_Return, "没有相符的类型", ""},
             {"用", 0, Qt::Key_Escape, "用餐支出", ""},
         };
@@ -328,6 +330,15 @@ private Q_SLOTS:
             QVERIFY2(pList->isVisible() &&
                          pList->item(0)->text() == QString::fromUtf8(c.pFirstListed),
                      qPrintable(strTag));
+            if (c.nDown > 0) {
+                // Several matches: Tab and Enter keep the list open until one is picked.
+                for (Qt::Key eLeave : {Qt::Key_Tab, Qt::Key_Return}) {
+                    key(eLeave);
+                    QVERIFY2(pList->isVisible() && Cell(pView, nRow, 1).isEmpty() &&
+                                 OnCell(pView, pView->m_comboSort, nRow, 1),
+                             qPrintable(strTag));
+                }
+            }
             for (int i = 0; i < c.nDown; ++i)
                 key(Qt::Key_Down);
             key(c.eKey);
@@ -368,6 +379,20 @@ private Q_SLOTS:
         QCOMPARE(Shown().size(), 1);
         QVERIFY(!pView->IsEditing());
         QCOMPARE(Cell(pView, 1, 2), QString());
+
+        // An existing category is selected when its cell opens: typing replaces it.
+        Press(pView, 1017);
+        ClickCell(pView, 1, 1);
+        QVERIFY(OnCell(pView, pView->m_comboSort, 1, 1));
+        type(QStringLiteral("fzzc"));
+        QCOMPARE(pView->m_comboSort->currentText(), QStringLiteral("fzzc"));
+        QCOMPARE(pList->count(), 2);
+        key(Qt::Key_Down);
+        key(Qt::Key_Down);
+        key(Qt::Key_Tab);
+        QCOMPARE(Cell(pView, 1, 1), QStringLiteral("房租支出"));
+        QVERIFY(Shown().isEmpty());
+        Press(pView, 1019);
     }
 
     void cancelAndValidationOrder() {
@@ -403,10 +428,13 @@ private Q_SLOTS:
             const char* szMessage;
         } typed[] = {
             {"abc", "abc", "第 1 行的金额：金额只能是数字，请用小数点，例如 12.50"},
-            {"12,5", "12,5", "第 1 行的金额：金额中不能有逗号，请用小数点，例如 12.50"},
+            {"12,5", "12,5",
+             "第 1 行的金额：金额中不能有逗号：小数请用小数点（例如 12.50），整数直接写（例如 "
+             "1000）"},
             {"1e13", "1e13", "第 1 行的金额：金额太大：不能超过 1000000000000（一万亿）元。"},
             {"1e400", "1e400", "第 1 行的金额：金额太大：不能超过 1000000000000（一万亿）元。"},
-            {"0.001", "0.00", "请保证收入金额不为零或为符号!"},
+            {"0.001", "0.00",
+             "第 1 行的收入金额是 0，请填写这笔收入的金额，例如 12.50。不要的行请按“删除”。"},
         };
         for (const auto& t : typed) {
             Type(pView, 1, 3, QString::fromUtf8(t.szTyped));
@@ -421,8 +449,10 @@ private Q_SLOTS:
         Press(pView, 1018);
         QCOMPARE(Shown(), QStringList{QStringLiteral("请保证收入类型栏不为空!")});
         Choose(pView, 2, 7);
-        Press(pView, 1018);
-        QVERIFY(Shown().isEmpty());
+        Press(pView, 1018); // the negative amount is asked about, and OK stores it
+        QCOMPARE(Shown(),
+                 QStringList{QStringLiteral("第 1 行的收入金额是负数（-5.00），"
+                                            "账号余额会因此减少。\n确定要记一笔负的收入吗？")});
         QVERIFY(!pView->IsEditing());
         // 105.00 stood on the day, 0.00 now.
         QCOMPARE(Balance(g_strCash), QStringLiteral("895.00"));
@@ -449,9 +479,74 @@ private Q_SLOTS:
         Press(pView, 1018);
         Type(pView, 1, 3, QStringLiteral("8"));
         Press(pView, 1018);
-        QCOMPARE(Shown(), (QStringList{QStringLiteral("请保证支出类型栏不为空!"),
-                                       QStringLiteral("请保证支出金额不为零或为符号!")}));
+        QCOMPARE(Shown(),
+                 (QStringList{QStringLiteral("请保证支出类型栏不为空!"),
+                              QStringLiteral("第 1 行的支出金额是 0，请填写这笔支出的金额，例如 "
+                                             "12.50。不要的行请按“删除”。")}));
         QCOMPARE(Balance(g_strCash), QStringLiteral("992.00")); // outlay lowers the balance
+    }
+
+    // 修改 on 2004-3-2 (现金 1000.00, outlay rows 30 and 10): row 2's amount typed, the
+    // highlight left on row 1, then 确定 with the question answered.
+    void moneyQuestions_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QString>("message"); // "" for none
+        QTest::addColumn<QString>("balance"); // of 现金 afterwards
+        QTest::addColumn<bool>("stored");
+        const QString below =
+            QStringLiteral("支出后账号“现金”的余额将是 %1，低于零。\n确定要支出吗？");
+        const QString negative = QStringLiteral("第 2 行的支出金额是负数（-20.00），账号余额会因此"
+                                                "增加，例如一笔退款。\n确定要记一笔负的支出吗？");
+        QTest::newRow("thousands comma")
+            << QStringLiteral("1,000") << true
+            << QStringLiteral("第 2 行的金额：1,000 是 1000 吗？请写 1000，不加逗号")
+            << QStringLiteral("1000.00") << false;
+        QTest::newRow("full-width thousands")
+            << QStringLiteral("１，２００．５") << true
+            << QStringLiteral("第 2 行的金额：1,200.5 是 1200.5 吗？请写 1200.5，不加逗号")
+            << QStringLiteral("1000.00") << false;
+        QTest::newRow("zero") << QStringLiteral("0") << true
+                              << QStringLiteral("第 2 行的支出金额是 0，请填写这笔支出的金额，"
+                                                "例如 12.50。不要的行请按“删除”。")
+                              << QStringLiteral("1000.00") << false;
+        QTest::newRow("negative, no")
+            << QStringLiteral("-20") << false << negative << QStringLiteral("1000.00") << false;
+        QTest::newRow("negative, yes")
+            << QStringLiteral("−20") << true << negative << QStringLiteral("1030.00") << true;
+        QTest::newRow("below zero, no")
+            << QStringLiteral("2000") << false << below.arg(QStringLiteral("￥-990.00"))
+            << QStringLiteral("1000.00") << false;
+        QTest::newRow("below zero, yes")
+            << QStringLiteral("2000") << true << below.arg(QStringLiteral("￥-990.00"))
+            << QStringLiteral("-990.00") << true;
+        QTest::newRow("down to zero")
+            << QStringLiteral("1010") << true << QString() << QStringLiteral("0.00") << true;
+    }
+    void moneyQuestions() {
+        QFETCH(QString, typed);
+        QFETCH(bool, answer);
+        QFETCH(QString, message);
+        QFETCH(QString, balance);
+        QFETCH(bool, stored);
+        SFixture f;
+        AddRow<COutlaySet>(QDate(2004, 3, 2), g_strCash, 10, QStringLiteral("交通支出"));
+        COutlayView* pView = f.Outlay();
+        Press(pView, 1022);
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-3-2"));
+        Press(pView, 1017);
+        Type(pView, 2, 3, typed);
+        ClickCell(pView, 1, 2);
+        f.gui.AnswerNext(answer);
+        Press(pView, 1018);
+        QCOMPARE(Shown(), message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(Balance(g_strCash), balance);
+        QCOMPARE(pView->IsEditing(), !stored);
+        if (!stored && message.startsWith(QStringLiteral("第 2 行"))) {
+            // The highlight and the editor are on the amount the message is about.
+            QCOMPARE(pView->m_gridRecords->currentIndex().row(), 1);
+            QVERIFY(OnCell(pView, pView->m_pEditText, 2, 3));
+        }
     }
 
     void navigationAcrossAccountsAndEnds() {
@@ -818,8 +913,14 @@ private Q_SLOTS:
             QVERIFY(pixmap.save(strDir + QLatin1Char('/') + QLatin1String(szName)));
         };
 
-        f.Outlay();
+        COutlayView* pOutlay = f.Outlay();
         save(f.pFrame->grab(), "outlay-view.png");
+        // Initials shared by two categories: both listed, none taken yet.
+        Press(pOutlay, 1016);
+        QTest::sendKeyEvent(QTest::Click, pOutlay->m_comboSort->lineEdit(), Qt::Key_unknown,
+                            QStringLiteral("fzzc"), Qt::NoModifier);
+        save(f.pFrame->grab(), "outlay-initials.png");
+        Press(pOutlay, 1019);
         CIncomeView* pView = f.Income();
         save(f.pFrame->grab(), "income-view.png");
         QCOMPARE(pView->m_gridRecords->GetRows(), 4);

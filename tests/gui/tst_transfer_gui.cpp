@@ -207,7 +207,9 @@ private Q_SLOTS:
             {"A", "B", "0", QStringLiteral("转账金额不能为零!")},
             {"A", "B", "0.004", QStringLiteral("转账金额不能为零!")}, // zero once rounded
             {"A", "B", "12,5",
-             QStringLiteral("转账金额：金额中不能有逗号，请用小数点，例如 12.50")},
+             QStringLiteral("转账金额：金额中不能有逗号：小数请用小数点（例如 12.50），整数直接写"
+                            "（例如 1000）")},
+            {"A", "B", "1,500", QStringLiteral("转账金额：1,500 是 1500 吗？请写 1500，不加逗号")},
             {"A", "B", "nan", QStringLiteral("转账金额：金额只能是数字，请用小数点，例如 12.50")},
             {"A", "B", "2e12",
              QStringLiteral("转账金额：金额太大：不能超过 1000000000000（一万亿）元。")},

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -80,8 +81,10 @@ double Atof(const QString& str) {
     return std::strtod(a.mid(start, end - start).constData(), nullptr);
 }
 
-EParse Parse(const QString& str, std::int64_t& nCents) {
-    nCents = 0;
+namespace {
+// The typed text as plain ASCII: full-width forms read as their ASCII ones, blanks around
+// it, a leading ￥ and a trailing 元 gone.
+QString Plain(const QString& str) {
     // Full-width forms first, so everything after reads plain ASCII.
     QString t;
     t.reserve(str.size());
@@ -109,6 +112,13 @@ EParse Parse(const QString& str, std::int64_t& nCents) {
         t = t.mid(1).trimmed();
     if (t.endsWith(QStringLiteral("元")))
         t = t.chopped(1).trimmed();
+    return t;
+}
+} // namespace
+
+EParse Parse(const QString& str, std::int64_t& nCents) {
+    nCents = 0;
+    const QString t = Plain(str);
     if (t.isEmpty())
         return EParse::Empty;
     if (t.contains(QLatin1Char(',')))
@@ -177,14 +187,26 @@ EParse Parse(const QString& str, std::int64_t& nCents) {
     return EParse::Ok;
 }
 
-QString ParseMessage(EParse eParse) {
+QString ParseMessage(EParse eParse, const QString& strTyped) {
     switch (eParse) {
     case EParse::Ok:
         return QString();
     case EParse::Empty:
         return QCoreApplication::translate("CMoney", "请输入金额，例如 12.50");
-    case EParse::Comma:
-        return QCoreApplication::translate("CMoney", "金额中不能有逗号，请用小数点，例如 12.50");
+    case EParse::Comma: {
+        // Commas between groups of three digits are a thousands separator: say the number
+        // meant, so nobody is led to type "1.000" for a thousand.
+        const QString t = Plain(strTyped);
+        static const QRegularExpression thousands(
+            QStringLiteral("^[+-]?[0-9]{1,3}(,[0-9]{3})+(\\.[0-9]*)?$"));
+        if (thousands.match(t).hasMatch()) {
+            const QString strMeant = QString(t).remove(QLatin1Char(','));
+            return QCoreApplication::translate("CMoney", "%1 是 %2 吗？请写 %2，不加逗号")
+                .arg(t, strMeant);
+        }
+        return QCoreApplication::translate(
+            "CMoney", "金额中不能有逗号：小数请用小数点（例如 12.50），整数直接写（例如 1000）");
+    }
     case EParse::NotNumber:
         return QCoreApplication::translate("CMoney", "金额只能是数字，请用小数点，例如 12.50");
     case EParse::TooLarge:

@@ -40,6 +40,7 @@ enum class EParse {
     TooLarge,  // beyond ±Limit
 };
 EParse Parse(const QString& str, std::int64_t& nCents);
-// The message for a refusal ("" for Ok).
-QString ParseMessage(EParse eParse);
+// The message for a refusal ("" for Ok); with the typed text it can say what was meant
+// ("1,000 是 1000 吗？").
+QString ParseMessage(EParse eParse, const QString& strTyped = QString());
 } // namespace CMoney

@@ -156,6 +156,17 @@ QDate CDayBook::Step(EStep eStep, const QDate& current) const {
     return QDate();
 }
 
+std::int64_t SDayEdit::TotalChange() const {
+    std::int64_t nChange = 0; // amounts as stored: whole cents
+    for (const SDayRecord& r : added)
+        nChange += CMoney::ToCents(r.dAmount);
+    for (const SChange& change : changed)
+        nChange += CMoney::ToCents(change.now.dAmount) - CMoney::ToCents(change.loaded.dAmount);
+    for (const SDayRecord& r : removed)
+        nChange -= CMoney::ToCents(r.dAmount);
+    return nChange;
+}
+
 CDayBook::SProblem CDayBook::Validate(const QVector<SDayRecord>& rows) {
     for (int i = 0; i < rows.size(); ++i) {
         if (rows[i].strSort.isEmpty())
@@ -227,13 +238,11 @@ std::int64_t CDayBook::Confirm(const QDate& day, const QString& strBank, const S
                 Tr("这一天的记录刚被另一个窗口或另一台电脑改动过，您的修改没有保存。"));
     }
 
-    std::int64_t nChange = 0; // of the day's total, in cents
     for (const SDayRecord& r : edit.added) {
         if (m_eKind == ERecordKind::Income)
             InsertRow<CIncomeSet>(m_strConnection, m_strUser, day, &r, strBank);
         else
             InsertRow<COutlaySet>(m_strConnection, m_strUser, day, &r, strBank);
-        nChange += CMoney::ToCents(r.dAmount); // what InsertRow stores
     }
     for (const SDayEdit::SChange& change : edit.changed) {
         CDatabase::Exec(QStringLiteral("UPDATE \"%1\" SET \"Sort\" = ?, \"Note\" = ?, "
@@ -242,14 +251,13 @@ std::int64_t CDayBook::Confirm(const QDate& day, const QString& strBank, const S
                         {NotNull(change.now.strSort), NotNull(change.now.strNote),
                          CMoney::Round(change.now.dAmount), change.loaded.nId},
                         m_strConnection);
-        nChange += CMoney::ToCents(change.now.dAmount) - CMoney::ToCents(change.loaded.dAmount);
     }
     for (const SDayRecord& r : edit.removed) {
         CDatabase::Exec(QStringLiteral("DELETE FROM \"%1\" WHERE \"编号\" = ?").arg(Table()),
                         {r.nId}, m_strConnection);
-        nChange -= CMoney::ToCents(r.dAmount);
     }
 
+    const std::int64_t nChange = edit.TotalChange();
     const std::int64_t nDelta = m_eKind == ERecordKind::Income ? nChange : -nChange;
     CBalance::MoveKey(accountKey, nDelta, m_strConnection);
     transaction.Commit();

@@ -30,6 +30,9 @@ struct SDayEdit {
     QVector<SChange> changed;
     QVector<SDayRecord> removed;
     bool IsEmpty() const { return added.isEmpty() && changed.isEmpty() && removed.isEmpty(); }
+    // How much the day's total moves by it, in whole cents (added and changed amounts as
+    // stored, less the amounts removed or replaced).
+    std::int64_t TotalChange() const;
     // Only new rows: filling a day that was empty when read.
     static SDayEdit Adding(const QVector<SDayRecord>& rows) {
         SDayEdit edit;

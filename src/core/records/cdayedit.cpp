@@ -23,6 +23,10 @@ void CDayEdit::Remove(int nRow) {
     m_loaded.remove(nRow);
 }
 
+bool CDayEdit::IsTypedAmount(int nRow, double dAmount) const {
+    return !IsRead(nRow) || CMoney::ToCents(m_loaded[nRow].dAmount) != CMoney::ToCents(dAmount);
+}
+
 int CDayEdit::RowOf(qint64 nId) const {
     for (int i = 0; i < m_loaded.size(); ++i)
         if (m_loaded[i].nId == nId)

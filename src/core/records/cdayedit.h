@@ -19,6 +19,8 @@ public:
     bool IsRead(int nRow) const;
     // Takes row nRow out; a row read from the book is deleted by the next confirm.
     void Remove(int nRow);
+    // Row nRow's amount was typed here: the row is new, or its amount is not the one read.
+    bool IsTypedAmount(int nRow, double dAmount) const;
     // The row read under that 编号, or -1.
     int RowOf(qint64 nId) const;
 

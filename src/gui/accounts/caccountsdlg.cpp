@@ -169,7 +169,8 @@ void CAccountsDlg::OnAdd() {
     const CMoney::EParse eParse = CMoney::Parse(m_pCash->text(), nCents);
     const double dCash = CMoney::FromCents(nCents);
     if (eParse != CMoney::EParse::Ok && eParse != CMoney::EParse::Empty) {
-        CMessageBox::ShowMessage(tr("期初余额：%1").arg(CMoney::ParseMessage(eParse)), this);
+        CMessageBox::ShowMessage(
+            tr("期初余额：%1").arg(CMoney::ParseMessage(eParse, m_pCash->text())), this);
         m_pCash->setFocus();
         m_pCash->selectAll();
         return;

@@ -144,7 +144,7 @@ bool CBankDlg::UpdateData(bool bSaveAndValidate) {
     const double dCash = CMoney::FromCents(nCents);
     QString strRefusal;
     if (eParse != CMoney::EParse::Ok)
-        strRefusal = tr("账号金额：%1").arg(CMoney::ParseMessage(eParse));
+        strRefusal = tr("账号金额：%1").arg(CMoney::ParseMessage(eParse, m_pCardCash->text()));
     if (!strRefusal.isEmpty()) {
         CMessageBox::ShowMessage(strRefusal, this);
         // The field goes back to the amount it held, ready to be typed over.

@@ -166,7 +166,8 @@ bool CTrsDlg::UpdateData(bool bSaveAndValidate) {
     const CMoney::EParse eParse = CMoney::Parse(m_pAmount->text(), nCents);
     const double dAmount = CMoney::FromCents(nCents);
     if (eParse != CMoney::EParse::Ok) {
-        CMessageBox::ShowMessage(tr("转账金额：%1").arg(CMoney::ParseMessage(eParse)), this);
+        CMessageBox::ShowMessage(
+            tr("转账金额：%1").arg(CMoney::ParseMessage(eParse, m_pAmount->text())), this);
         m_pAmount->setFocus();
         m_pAmount->selectAll();
         return false;

@@ -1,5 +1,6 @@
 #include "records/cdayview.h"
 
+#include "accounts/caccountlist.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "records/ccategories.h"
@@ -189,9 +190,13 @@ QString CDayView::CategoryMessage() const {
                                           : tr("请保证支出类型栏不为空!");
 }
 
-QString CDayView::AmountMessage() const {
-    return m_eKind == ERecordKind::Income ? tr("请保证收入金额不为零或为符号!")
-                                          : tr("请保证支出金额不为零或为符号!");
+QString CDayView::AmountMessage(int nRow) const {
+    return (m_eKind == ERecordKind::Income
+                ? tr("第 %1 行的收入金额是 0，请填写这笔收入的金额，例如 12.50。"
+                     "不要的行请按“删除”。")
+                : tr("第 %1 行的支出金额是 0，请填写这笔支出的金额，例如 12.50。"
+                     "不要的行请按“删除”。"))
+        .arg(nRow);
 }
 
 void CDayView::OnInitialUpdate() {
@@ -513,6 +518,8 @@ void CDayView::EditCell(int nRow, int nCol) {
         m_comboSort->setCurrentIndex(m_comboSort->findText(strCell, Qt::MatchExactly));
         // Characters typed in the cell before belong to that cell's search, not to this one.
         m_comboSort->view()->keyboardSearch(QString());
+        // Typing replaces the category shown, as in the other cells.
+        m_comboSort->lineEdit()->selectAll();
     } else {
         m_comboSort->hide();
         m_pSortList->hide();
@@ -572,7 +579,9 @@ bool CDayView::EditorKey(QKeyEvent* pKey) {
     if (bInCategory && m_pSortList->isVisible()) {
         // While filtering, Up / Down walk the matches and Esc drops the typed text only.
         if ((pKey->key() == Qt::Key_Up || pKey->key() == Qt::Key_Down) && !bAlt) {
-            const int nRow = m_pSortList->currentRow() + (pKey->key() == Qt::Key_Up ? -1 : 1);
+            int nRow = m_pSortList->currentRow() + (pKey->key() == Qt::Key_Up ? -1 : 1);
+            if (m_pSortList->currentRow() < 0 && pKey->key() == Qt::Key_Up)
+                nRow = m_pSortList->count() - 1;
             if (nRow >= 0 && nRow < m_pSortList->count() &&
                 (m_pSortList->item(nRow)->flags() & Qt::ItemIsEnabled))
                 m_pSortList->setCurrentRow(nRow);
@@ -580,6 +589,11 @@ bool CDayView::EditorKey(QKeyEvent* pKey) {
         }
         if (pKey->key() == Qt::Key_Escape) {
             CloseCategoryFilter(false);
+            return true;
+        }
+        // Several matches and none picked yet: leaving would have to guess, so the list stays.
+        if (bLeaving && !m_pSortList->currentItem() && m_pSortList->count() > 1) {
+            Q_EMIT StatusText(ChooseMatchHint());
             return true;
         }
         if (bLeaving)
@@ -635,8 +649,13 @@ void CDayView::OnCategoryTyped(const QString& strTyped) {
     if (matches.isEmpty()) {
         auto* pNone = new QListWidgetItem(tr("没有相符的类型"), m_pSortList);
         pNone->setFlags(Qt::NoItemFlags);
-    } else {
+    } else if (matches.size() == 1) {
         m_pSortList->setCurrentRow(0);
+    } else {
+        // Initials shared by several names ("fzzc": 服装支出 and 房租支出) pick none of them:
+        // the user chooses with the arrows or a click.
+        m_pSortList->setCurrentRow(-1);
+        Q_EMIT StatusText(ChooseMatchHint());
     }
     // Below the cell, or above it when the grid has no room left underneath.
     const QRect cell = m_gridRecords->CellRect(m_nEditRow, 1, m_gridRecords->viewport());
@@ -652,6 +671,11 @@ void CDayView::OnCategoryTyped(const QString& strTyped) {
     m_pSortList->setGeometry(cell.left(), nTop, nWidth, nHeight);
     m_pSortList->show();
     m_pSortList->raise();
+}
+
+QString CDayView::ChooseMatchHint() const {
+    return tr("有 %1 个相符的类型，请用 ↑ ↓ 选中一个再按 Enter 或 Tab，或用鼠标点选")
+        .arg(m_pSortList->count());
 }
 
 void CDayView::CloseCategoryFilter(bool bTake) {
@@ -828,10 +852,13 @@ void CDayView::OnConfirm() {
     UpdateData(true);
     for (int nRow = 1; nRow < m_nRows; ++nRow) {
         std::int64_t nCents = 0;
-        const CMoney::EParse eParse = CMoney::Parse(m_gridRecords->GetTextMatrix(nRow, 3), nCents);
+        const QString strCell = m_gridRecords->GetTextMatrix(nRow, 3);
+        const CMoney::EParse eParse = CMoney::Parse(strCell, nCents);
         if (eParse != CMoney::EParse::Ok && eParse != CMoney::EParse::Empty) {
             CMessageBox::ShowMessage(
-                tr("第 %1 行的金额：%2").arg(nRow).arg(CMoney::ParseMessage(eParse)), this);
+                tr("第 %1 行的金额：%2").arg(nRow).arg(CMoney::ParseMessage(eParse, strCell)),
+                this);
+            ShowProblemCell(nRow, 3);
             return;
         }
     }
@@ -842,12 +869,16 @@ void CDayView::OnConfirm() {
     const CDayBook::SProblem problem = CDayBook::Validate(rows);
     if (problem.eProblem == CDayBook::EProblem::NoCategory) {
         CMessageBox::ShowMessage(CategoryMessage(), this);
+        ShowProblemCell(problem.nIndex + 1, 1);
         return;
     }
     if (problem.eProblem == CDayBook::EProblem::BadAmount) {
-        CMessageBox::ShowMessage(AmountMessage(), this);
+        CMessageBox::ShowMessage(AmountMessage(problem.nIndex + 1), this);
+        ShowProblemCell(problem.nIndex + 1, 3);
         return;
     }
+    if (!ConfirmAmounts(rows))
+        return;
     // A failed store leaves the grid as typed and the edit open, so nothing is lost.
     if (!SaveGridRows(GridEdit()))
         return;
@@ -857,6 +888,59 @@ void CDayView::OnConfirm() {
     SetEditingButtons(false, false);
     m_bAdding = m_bModifying = false;
     MarkRows(1, m_nRows - 1, g_strLocked);
+}
+
+bool CDayView::ConfirmAmounts(const QVector<SDayRecord>& rows) {
+    // A negative amount is asked about, not refused: it books a refund (an outlay given back)
+    // or the correction of an income, which a careful user does want; a stray minus sign is
+    // caught by the question. Only amounts typed now are asked about, not stored ones.
+    const bool bIncome = m_eKind == ERecordKind::Income;
+    for (int i = 0; i < rows.size(); ++i) {
+        if (CMoney::ToCents(rows[i].dAmount) >= 0 || !m_edit.IsTypedAmount(i, rows[i].dAmount))
+            continue;
+        ShowProblemCell(i + 1, 3);
+        const QString strAmount = CMoney::Format(rows[i].dAmount);
+        if (!CMessageBox::AskOkCancel(
+                (bIncome ? tr("第 %1 行的收入金额是负数（%2），账号余额会因此减少。\n"
+                              "确定要记一笔负的收入吗？")
+                         : tr("第 %1 行的支出金额是负数（%2），账号余额会因此增加，"
+                              "例如一笔退款。\n确定要记一笔负的支出吗？"))
+                    .arg(i + 1)
+                    .arg(strAmount),
+                tr("金额为负数"), this))
+            return false;
+    }
+    // The same question as a transfer's when the account would end below zero.
+    const std::int64_t nChange = GridEdit().TotalChange();
+    const std::int64_t nDelta = bIncome ? nChange : -nChange;
+    if (nDelta >= 0)
+        return true;
+    QVector<CAccountList::SAccount> accounts;
+    if (!CMessageBox::Guarded(this, [&] { accounts = CAccountList::Load(m_strUserName); }))
+        return false;
+    for (const CAccountList::SAccount& account : accounts) {
+        if (account.strName != m_strBank)
+            continue;
+        const std::int64_t nAfter = CMoney::ToCents(account.dCash) + nDelta;
+        if (nAfter >= 0)
+            return true;
+        return CMessageBox::AskOkCancel(
+            (bIncome ? tr("保存后账号“%1”的余额将是 %2，低于零。\n确定要保存吗？")
+                     : tr("支出后账号“%1”的余额将是 %2，低于零。\n确定要支出吗？"))
+                .arg(m_strBank, CMoney::FormatSign(CMoney::FromCents(nAfter))),
+            tr("余额不足"), this);
+    }
+    return true; // storing says the account is missing
+}
+
+void CDayView::ShowProblemCell(int nRow, int nCol) {
+    if (nRow < 1 || nRow >= m_nRows)
+        return;
+    m_gridRecords->setCurrentIndex(m_gridRecords->model()->index(nRow - 1, nCol - 1));
+    if (IsRowOpen(nRow))
+        EditCell(nRow, nCol);
+    else
+        m_gridRecords->scrollTo(m_gridRecords->currentIndex());
 }
 
 void CDayView::OnCancel() {

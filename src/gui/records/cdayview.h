@@ -111,7 +111,8 @@ public:
     QComboBox* m_comboSort = nullptr;
     QLineEdit* m_pEditText = nullptr; // the floating text editor 1015
     // Under the category cell while something is typed in it: the categories that match,
-    // the highlighted one taken by Enter or Tab.
+    // the highlighted one taken by Enter or Tab. A single match is highlighted at once;
+    // among several the user highlights one first.
     QListWidget* m_pSortList = nullptr;
     QString m_strBank;
     int m_nClickCol = 0;
@@ -134,7 +135,12 @@ protected:
 
 private:
     QString CategoryMessage() const;
-    QString AmountMessage() const;
+    QString AmountMessage(int nRow) const;
+    // The questions before storing: negative amounts typed, and an account taken below zero.
+    // False when the user said no.
+    bool ConfirmAmounts(const QVector<SDayRecord>& rows);
+    // Puts the highlight (and the editor, when the row is open) on the cell a message is about.
+    void ShowProblemCell(int nRow, int nCol);
     QDate CurrentDay() const { return QDate(m_nYear, m_nMonth, m_nDay); }
     void MoveToDay(const QDate& day);
     void StepTo(int eStep);
@@ -162,6 +168,7 @@ private:
     // Ends the category filter: with bTake the highlighted category goes into the cell,
     // otherwise the cell keeps what it had.
     void CloseCategoryFilter(bool bTake);
+    QString ChooseMatchHint() const;
     // Rows begun by Enter (or 新增) with nothing typed are not records.
     void DropEmptyNewRows();
     bool IsRowOpen(int nRow) const;
