@@ -77,26 +77,7 @@ public:
     const TDigest& Digest(int i) const { return Fields(i).digest; }
     static TDigest DigestOf(const QString& strKey);
 
-    class const_iterator {
-    public:
-        using iterator_category = std::forward_iterator_tag;
-        using value_type = SPreviewRow;
-        using difference_type = std::ptrdiff_t;
-        using pointer = void;
-        using reference = SPreviewRow;
-        const_iterator(const CPreviewRows* p, int i) : m_p(p), m_i(i) {}
-        SPreviewRow operator*() const { return m_p->at(m_i); }
-        const_iterator& operator++() {
-            ++m_i;
-            return *this;
-        }
-        bool operator!=(const const_iterator& o) const { return m_i != o.m_i; }
-        bool operator==(const const_iterator& o) const { return m_i == o.m_i; }
-
-    private:
-        const CPreviewRows* m_p;
-        int m_i;
-    };
+    using const_iterator = CRowIterator<CPreviewRows, SPreviewRow>;
     const_iterator begin() const { return {this, 0}; }
     const_iterator end() const { return {this, size()}; }
 

@@ -55,6 +55,28 @@ struct SStatementRow {
     }
 };
 
+// Walks rows that are made whole one at a time, on demand (TRows::at).
+template <class TRows, class TRow> class CRowIterator {
+public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = TRow;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = TRow;
+    CRowIterator(const TRows* p, int i) : m_p(p), m_i(i) {}
+    TRow operator*() const { return m_p->at(m_i); }
+    CRowIterator& operator++() {
+        ++m_i;
+        return *this;
+    }
+    bool operator!=(const CRowIterator& o) const { return m_i != o.m_i; }
+    bool operator==(const CRowIterator& o) const { return m_i == o.m_i; }
+
+private:
+    const TRows* m_p;
+    int m_i;
+};
+
 // The rows of a statement, compact: a row's fixed fields (day number, cents, small enums) in
 // blocks of rows, its texts as handles into one store where repeated texts stand once. A row
 // is made whole (SStatementRow) only when asked for; a 50 MB statement's 360,000 rows take
@@ -128,26 +150,7 @@ public:
     CTextStore& Texts() { return m_texts; }
     const CTextStore& Texts() const { return m_texts; }
 
-    class const_iterator {
-    public:
-        using iterator_category = std::forward_iterator_tag;
-        using value_type = SStatementRow;
-        using difference_type = std::ptrdiff_t;
-        using pointer = void;
-        using reference = SStatementRow;
-        const_iterator(const CStatementRows* p, int i) : m_p(p), m_i(i) {}
-        SStatementRow operator*() const { return m_p->at(m_i); }
-        const_iterator& operator++() {
-            ++m_i;
-            return *this;
-        }
-        bool operator!=(const const_iterator& o) const { return m_i != o.m_i; }
-        bool operator==(const const_iterator& o) const { return m_i == o.m_i; }
-
-    private:
-        const CStatementRows* m_p;
-        int m_i;
-    };
+    using const_iterator = CRowIterator<CStatementRows, SStatementRow>;
     const_iterator begin() const { return {this, 0}; }
     const_iterator end() const { return {this, m_nRows}; }
 
