@@ -677,6 +677,11 @@ private Q_SLOTS:
                                   << QStringLiteral("不是 XLSX 文件");
         QTest::newRow("broken xlsx")
             << "w.xlsx" << QByteArray("PK\x03\x04garbage") << QStringLiteral("不是 XLSX 文件");
+        // A sheet whose entry runs dry part way: the reader once waited for more forever.
+        QFile cut(QStringLiteral(LEDGERKIN_IMPORT_FIXTURES "/xlsx-sheet-cut-short.xlsx"));
+        QVERIFY(cut.open(QIODevice::ReadOnly));
+        QTest::newRow("sheet cut short")
+            << "w.xlsx" << cut.readAll() << QStringLiteral("不是有效的 XLSX 文件：工作表无法读取");
         QTest::newRow("open quote")
             << "a.csv" << (kAlipayHead + QStringLiteral("2024-01-05,\"x\n")).toUtf8()
             << QStringLiteral("第 6 行：引号没有结束");

@@ -170,7 +170,9 @@ void CXlsxReader::ReadSheet(const QString& strPath, int nSheet, QStringList* pNa
     STableRow row;
     int nLastLine = 0;
     bool bInRow = false;
-    while (!xml.atEnd()) {
+    // A reader fed by a device that runs dry reports a premature end and never reaches
+    // atEnd(): every loop also stops at an error.
+    while (!xml.atEnd() && !xml.hasError()) {
         xml.readNext();
         if (xml.isStartElement() && xml.name() == QLatin1String("row")) {
             row = STableRow();
@@ -183,7 +185,8 @@ void CXlsxReader::ReadSheet(const QString& strPath, int nSheet, QStringList* pNa
             const QString strType = xml.attributes().value(QLatin1String("t")).toString();
             int nCol = ref.isEmpty() ? int(row.cells.size()) : ColumnOf(ref);
             QString strValue;
-            while (!(xml.isEndElement() && xml.name() == QLatin1String("c")) && !xml.atEnd()) {
+            while (!(xml.isEndElement() && xml.name() == QLatin1String("c")) && !xml.atEnd() &&
+                   !xml.hasError()) {
                 xml.readNext();
                 if (xml.isStartElement() &&
                     (xml.name() == QLatin1String("v") || xml.name() == QLatin1String("t")))
