@@ -19,6 +19,7 @@
 #include <QThread>
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <sqlite3.h>
 
 namespace {
@@ -94,17 +95,31 @@ QThread* CBackup::StartDaily(QObject* pContext, FDone onDone, const QString& str
     // Read on this thread: the connection table and "today" belong to it.
     const QString strBook = CDatabase::Url(strConnection);
     const QDate today = CToday::Get();
+    // The result crosses threads under a lock of its own: the queued "finished" alone orders
+    // it too, but through Qt's event queue, which thread checkers cannot follow.
     struct SResult {
+        std::mutex mutex;
         bool bOk = true;
         QString strMessage;
     };
     auto pResult = std::make_shared<SResult>();
     QThread* pThread = QThread::create([strBook, today, pResult] {
-        pResult->bOk = RunDailyFor(strBook, today, pResult->strMessage);
+        QString strMessage;
+        const bool bOk = RunDailyFor(strBook, today, strMessage);
+        const std::lock_guard<std::mutex> lock(pResult->mutex);
+        pResult->bOk = bOk;
+        pResult->strMessage = strMessage;
     });
     // Delivered in pContext's thread, and not at all once pContext is gone.
     QObject::connect(pThread, &QThread::finished, pContext, [pResult, onDone = std::move(onDone)] {
-        onDone(pResult->bOk, pResult->strMessage);
+        bool bOk = false;
+        QString strMessage;
+        {
+            const std::lock_guard<std::mutex> lock(pResult->mutex);
+            bOk = pResult->bOk;
+            strMessage = pResult->strMessage;
+        }
+        onDone(bOk, strMessage);
     });
     QObject::connect(pThread, &QThread::finished, pThread, &QObject::deleteLater);
     if (QCoreApplication* pApp = QCoreApplication::instance())
