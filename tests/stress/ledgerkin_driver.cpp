@@ -31,6 +31,7 @@
 #include "data/ckepttotals.h"
 #include "import/cimporter.h"
 #include "import/cimporttables.h"
+#include "plans/cplantables.h"
 #include "users/cuseradmin.h"
 
 #include <QCommandLineParser>
@@ -656,6 +657,7 @@ int Household(const QCommandLineParser& p) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     CImportTables::Install(); // each run is a copy of the program: its books get every table
+    CPlanTables::Install();
     QCommandLineParser p;
     p.addPositionalArgument(
         QStringLiteral("command"),

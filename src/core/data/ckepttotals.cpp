@@ -145,6 +145,23 @@ QVector<QPair<QString, qint64>> CKeptTotals::SortCents(bool bOutlay, const QStri
     return sums;
 }
 
+QVector<CKeptTotals::SMonthSort> CKeptTotals::MonthSorts(bool bOutlay, const QString& strUser,
+                                                         const QDate& from, const QDate& to,
+                                                         const QString& strConnection) {
+    QVariantList values{strUser, bOutlay ? 1 : 0};
+    const QString strRange = KeyRange(QStringLiteral("\"Month\""), 100, from, to, values);
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("SELECT \"Month\", \"Sort\", \"Cents\" FROM %1 WHERE \"UserName\" = ? "
+                       "AND \"Kind\" = ? AND \"Rows\" > 0%2 ORDER BY \"Month\"")
+            .arg(CKeptSchema::MonthTable, strRange),
+        values, strConnection);
+    QVector<SMonthSort> sums;
+    while (query.next())
+        sums.push_back(
+            {query.value(0).toInt() % 100, query.value(1).toString(), query.value(2).toLongLong()});
+    return sums;
+}
+
 QVector<QDate> CKeptTotals::Days(bool bOutlay, const QString& strUser, const QDate& from,
                                  const QDate& to, const QString& strConnection) {
     QVariantList values{strUser};

@@ -42,6 +42,17 @@ public:
     SortCents(bool bOutlay, const QString& strUser, const QDate& from = {}, const QDate& to = {},
               const QString& strConnection = CDatabase::DefaultConnection);
 
+    // Cents per month and category of one table in the months of [from, to) (from on the first
+    // of a month, to on the first of a later one), in ascending month order. Throws CDBException.
+    struct SMonthSort {
+        int nMonth = 0; // 1-12
+        QString strSort;
+        qint64 nCents = 0;
+    };
+    static QVector<SMonthSort>
+    MonthSorts(bool bOutlay, const QString& strUser, const QDate& from, const QDate& to,
+               const QString& strConnection = CDatabase::DefaultConnection);
+
     // The earliest (bFirst) or latest day with a row of either table in [from, to) (from
     // invalid: every date); an invalid date when there is none. Throws CDBException.
     static QDate Edge(bool bFirst, const QString& strUser, const QDate& from = {},

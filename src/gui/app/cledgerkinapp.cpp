@@ -8,6 +8,7 @@
 #include "data/ckeptschema.h"
 #include "demo/cdemobook.h"
 #include "import/cimporttables.h"
+#include "plans/cplantables.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -221,6 +222,7 @@ int CLedgerkinApp::Run(int argc, char** argv) {
     // The import's tables are created with the book's, so the owner of a shared book creates
     // them at the first start for the members whose roles may not.
     CImportTables::Install();
+    CPlanTables::Install();
 
     CMainFrame frame(true);
     CWindowLayout::Restore(&frame, QSettings());

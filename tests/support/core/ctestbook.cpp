@@ -2,6 +2,7 @@
 
 #include "data/cdbexception.h"
 #include "import/cimporttables.h"
+#include "plans/cplantables.h"
 
 #include <QRandomGenerator>
 #include <QSqlDatabase>
@@ -35,6 +36,7 @@ CTestBook::CTestBook() {
         m_strUrl = m_strFile;
     }
     CImportTables::Install(); // as the program does at start: a book as the program makes it
+    CPlanTables::Install();
     CDatabase::SetUrl(m_strUrl);
     CDatabase::Open();
 }
