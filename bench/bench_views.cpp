@@ -3,6 +3,8 @@
 #include "analysis/csumlistview.h"
 #include "app/cmainframe.h"
 #include "data/cdatabase.h"
+#include "data/ctoday.h"
+#include "plans/cbudget.h"
 #include "users/cpasswordhash.h"
 #include "users/cuseradmin.h"
 
@@ -76,6 +78,34 @@ void BM_OpenView_OutChart(benchmark::State& state) {
     OpenView(state, EView::OutChart, EView::SumList);
 }
 
+// The summary with budgets for the whole outlay and every category (three of them different
+// in December) in the book's last month, then the year's budget against actual (the tree's
+// year): what the summary costs once budgets are set. The budgets are taken out again after.
+void BM_OpenView_SummaryBudgets(benchmark::State& state) {
+    CMainFrame& frame = Frame();
+    const QString& strUser = CBookGenerator::DefaultUser();
+    QVector<CBudget::SAmount> amounts{{QString(), 0, 1500000}};
+    for (const QString& strSort : CBudget::Categories(strUser))
+        amounts.push_back({strSort, 0, 100000});
+    for (int i = 0; i < 3; ++i)
+        amounts.push_back({CBudget::Categories(strUser).value(i), 12, 150000});
+    CBudget::Apply(strUser, amounts);
+    CToday::Set(QDate(2019, 12, 15));
+    for (auto _ : state) {
+        state.PauseTiming();
+        frame.OpenView(EView::Income);
+        Settle();
+        state.ResumeTiming();
+        frame.OpenView(EView::SumList);
+        frame.CurrentView()->ShowScope(CScope::OfYear(2019));
+        frame.repaint();
+    }
+    for (CBudget::SAmount& a : amounts)
+        a.nCents = 0;
+    CBudget::Apply(strUser, amounts);
+    CToday::Set({});
+}
+
 // What a click on the user in the summary's tree shows.
 void BM_AllYearsBrief_View(benchmark::State& state) {
     const QString& strUser = CBookGenerator::DefaultUser();
@@ -106,6 +136,7 @@ void BM_Login_ToSummary(benchmark::State& state) {
 }
 
 BENCHMARK(BM_OpenView_Summary)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenView_SummaryBudgets)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenView_Income)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenView_Outlay)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenView_InChart)->Unit(benchmark::kMillisecond);

@@ -22,6 +22,13 @@ foreach(backend sqlite pg)
   set_tests_properties(stress_soak_${backend} PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77)
 endforeach()
 
+# Copies confirming the same due recurring records at the same moment write each of them once.
+foreach(backend sqlite pg)
+  add_test(NAME stress_recurring_${backend} COMMAND ledgerkin_driver recurring --backend ${backend}
+                                                    --copies 3)
+  set_tests_properties(stress_recurring_${backend} PROPERTIES TIMEOUT 240 SKIP_RETURN_CODE 77)
+endforeach()
+
 # The --database argument as typed on the command line: an empty or blank value is refused
 # with a message before any window opens.
 foreach(value "" "   ")

@@ -139,8 +139,8 @@ void TestBudget::amountsApplyOnlyTheirChanges() {
     QCOMPARE(CBudget::MonthLines(User, QDate(2026, 2, 1)).size(), 2);
     QVERIFY(CBudget::Amounts(QStringLiteral("李四")).isEmpty());
 
-    for (const CBudget::SAmount& bad : {CBudget::SAmount{strFood, 0, -1},
-                                        CBudget::SAmount{strFood, 13, 100}})
+    for (const CBudget::SAmount& bad :
+         {CBudget::SAmount{strFood, 0, -1}, CBudget::SAmount{strFood, 13, 100}})
         QVERIFY_THROWS_EXCEPTION(CDBException, CBudget::Apply(User, {bad}));
     QCOMPARE(CBudget::Amounts(User), expected);
 }
@@ -162,9 +162,9 @@ void TestBudget::crossing() {
     QFETCH(qint64, after);
     QFETCH(QString, text);
     const CBudget::SLine food{QStringLiteral("用餐支出"), 5000, 100};
-    QCOMPARE(CBudget::CrossedText({{QString(), 10000, before}, food},
-                                  {{QString(), 10000, after}, food}),
-             text);
+    QCOMPARE(
+        CBudget::CrossedText({{QString(), 10000, before}, food}, {{QString(), 10000, after}, food}),
+        text);
 }
 
 void TestBudget::daysLeft_data() {

@@ -97,9 +97,8 @@ void TestRecurring::occurrences_data() {
     QTest::newRow("every 3 days across a year end")
         << Rule(U::Day, 3, QDate(2025, 12, 30)) << QDate(2025, 12, 1) << QDate(2026, 1, 5)
         << "2025-12-30 2026-01-02 2026-01-05";
-    QTest::newRow("ended")
-        << Rule(U::Month, 1, QDate(2026, 1, 15), QDate(2026, 3, 14)) << QDate(2026, 1, 1)
-        << QDate(2026, 12, 31) << "2026-01-15 2026-02-15";
+    QTest::newRow("ended") << Rule(U::Month, 1, QDate(2026, 1, 15), QDate(2026, 3, 14))
+                           << QDate(2026, 1, 1) << QDate(2026, 12, 31) << "2026-01-15 2026-02-15";
     QTest::newRow("ends on an occurrence")
         << Rule(U::Day, 1, QDate(2026, 1, 30), QDate(2026, 2, 1)) << QDate(2026, 1, 1)
         << QDate(2026, 12, 31) << "2026-01-30 2026-01-31 2026-02-01";
@@ -215,8 +214,7 @@ void TestRecurring::refusedWriteLeavesItDue() {
     CRecurring::Add(User, rent);
     QVERIFY_THROWS_EXCEPTION(CDBException,
                              CRecurring::Write(User, rent.nId, QDate(2026, 1, 5), rent.nCents));
-    QVERIFY_THROWS_EXCEPTION(CDBException,
-                             CRecurring::Write(User, rent.nId, QDate(2026, 1, 5), 0));
+    QVERIFY_THROWS_EXCEPTION(CDBException, CRecurring::Write(User, rent.nId, QDate(2026, 1, 5), 0));
     QCOMPARE(CRecurring::Due(User, QDate(2026, 1, 5)).size(), 1);
     QVERIFY(!CDayBook(ERecordKind::Outlay, User).HasDay(QDate(2026, 1, 5)));
 

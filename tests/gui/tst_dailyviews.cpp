@@ -10,6 +10,7 @@
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
 #include "data/ctoday.h"
+#include "plans/cbudget.h"
 #include "records/ccategories.h"
 #include "records/cdaybook.h"
 #include "records/cemptyday.h"
@@ -28,9 +29,12 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSqlDriver>
+#include <QStatusBar>
+#include <QTableWidget>
 #include <QtTest>
 #include <sqlite3.h>
 
@@ -886,6 +890,47 @@ private Q_SLOTS:
             pBox->adjustSize();
             pBox->grab().save(QDir(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS"))
                                   .filePath(QStringLiteral("unsaved-question.png")));
+        }
+    }
+
+    // Outlay that takes a budget past 100 % is said in the status bar, and the month's summary
+    // shows that budget's bar red; outlay within the budget says nothing.
+    void budgetCrossedSaidAndShownRed() {
+        SFixture f;
+        CTestRows::AddUser(g_strUser);
+        CBudget::Apply(g_strUser, {{QStringLiteral("用餐支出"), 0, 5000}, {QString(), 0, 100000}});
+        COutlayView* pView = f.Outlay();
+        pView->ShowScope(CScope::OfDay(QDate(2004, 3, 2)));
+        for (const char* szAmount : {"15", "5.01"}) {
+            Press(pView, 1016);
+            Choose(pView, pView->m_gridRecords->GetRows() - 1, 0);
+            Type(pView, pView->m_gridRecords->GetRows() - 1, 3, QString::fromLatin1(szAmount));
+            f.pFrame->SetStatusText(QString());
+            Press(pView, 1018);
+            QVERIFY(Shown().isEmpty());
+        }
+        // 30 + 15 is within 50.00; 5.01 more is 0.01 past it.
+        QCOMPARE(f.pFrame->statusBar()->currentMessage(),
+                 QStringLiteral("本月预算已超出：用餐支出超出 0.01元"));
+
+        f.gui.Trigger(CMainFrame::ID_SUM_VIEW);
+        auto* pSummary = f.pFrame->View<CSumListView>();
+        pSummary->ShowScope(CScope::OfMonth(2004, 3));
+        QTableWidget* pLines = pSummary->findChild<QTableWidget*>(QStringLiteral("1021"));
+        QVERIFY(pLines && pLines->isVisible());
+        QCOMPARE(pLines->rowCount(), 2);
+        const QStringList expected[2] = {{QStringLiteral("全部支出"), QStringLiteral("1000.00元"),
+                                          QStringLiteral("50.01元"), QStringLiteral("949.99元")},
+                                         {QStringLiteral("用餐支出"), QStringLiteral("50.00元"),
+                                          QStringLiteral("50.01元"),
+                                          QStringLiteral("超出 0.01元")}};
+        for (int r = 0; r < 2; ++r) {
+            for (int c = 0; c < 4; ++c)
+                QCOMPARE(pLines->item(r, c)->text(), expected[r][c]);
+            auto* pBar = qobject_cast<QProgressBar*>(pLines->cellWidget(r, 4));
+            QCOMPARE(pBar->property("over").toBool(), r == 1);
+            QCOMPARE(pBar->text(), r == 1 ? QStringLiteral("100%") : QStringLiteral("5%"));
+            QCOMPARE(pBar->styleSheet().contains(QStringLiteral("#e53935")), r == 1);
         }
     }
 

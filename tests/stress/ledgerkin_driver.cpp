@@ -10,10 +10,16 @@
 //   ledgerkin_driver crash [--kills 60] [--max-seconds 110]
 //   ledgerkin_driver soak [--backend sqlite|pg] [--seconds 40] [--copies 3] [--seed S]
 //   ledgerkin_driver household --as owner|member|reader|check --database URL
+//   ledgerkin_driver recurring [--backend sqlite|pg] [--copies 3]
+//   ledgerkin_driver recurring-copy --database URL --today yyyy-MM-dd --start-at MSECS
 //
 // "concurrency", "crash" and "soak" are the tests: they make a fresh book, run workers as
 // child processes, check the book after them, and exit 0 (sound), 1 (a problem, listed) or 77
 // (PostgreSQL asked for but LEDGERKIN_TEST_PG not set).
+//
+// "recurring" is the test of recurring records written once: several copies log in to one book
+// at the same moment and each confirms every occurrence due (the same ones, in the same order);
+// afterwards each occurrence is in the book exactly once and the balances add up.
 //
 // "household" is one member of a family on a shared server (scripts/household-server runs it
 // with the roles its README sets up): the owner opens the book first and adds 爸爸; a member
@@ -29,9 +35,12 @@
 #include "data/cbackup.h"
 #include "data/cdbexception.h"
 #include "data/ckepttotals.h"
+#include "data/cmoney.h"
+#include "data/ctoday.h"
 #include "import/cimporter.h"
 #include "import/cimporttables.h"
 #include "plans/cplantables.h"
+#include "plans/crecurring.h"
 #include "users/cuseradmin.h"
 
 #include <QCommandLineParser>
@@ -652,6 +661,163 @@ int Household(const QCommandLineParser& p) {
     return 0;
 }
 
+const QString g_strPlanUser = QStringLiteral("房东");
+
+// One copy: logs in at the agreed moment and writes every occurrence due, as 记入 does.
+int RecurringCopy(const QCommandLineParser& p) {
+    CToday::Set(QDate::fromString(p.value(QStringLiteral("today")), Qt::ISODate));
+    CDatabase::SetUrl(p.value(QStringLiteral("database")));
+    int nWritten = 0, nTaken = 0, nErrors = 0;
+    try {
+        CDatabase::Open();
+        const QVector<CRecurring::SDue> due = CRecurring::Due(g_strPlanUser, CToday::Get());
+        const qint64 nStart = p.value(QStringLiteral("start-at")).toLongLong();
+        while (QDateTime::currentMSecsSinceEpoch() < nStart)
+            QThread::msleep(1);
+        for (const CRecurring::SDue& d : due) {
+            for (int nTry = 0;; ++nTry) {
+                try {
+                    const CRecurring::EWrite e =
+                        CRecurring::Write(g_strPlanUser, d.tmpl.nId, d.day, d.tmpl.nCents);
+                    (e == CRecurring::EWrite::Written ? nWritten : nTaken)++;
+                    if (e == CRecurring::EWrite::Changed)
+                        ++nErrors;
+                    break;
+                } catch (const CDBException& e) {
+                    // A busy book is clicked again, as a person would.
+                    if (nTry == 5) {
+                        Print(QStringLiteral("记入失败：") + e.m_strError);
+                        ++nErrors;
+                        break;
+                    }
+                }
+            }
+        }
+    } catch (const CDBException& e) {
+        Print(QStringLiteral("无法读取到期的周期记录：") + e.m_strError);
+        return 1;
+    }
+    CDatabase::Close();
+    Print(QStringLiteral("written %1 taken %2 errors %3").arg(nWritten).arg(nTaken).arg(nErrors));
+    return nErrors == 0 ? 0 : 1;
+}
+
+int Recurring(const QCommandLineParser& p) {
+    const bool bPostgres = p.value(QStringLiteral("backend")) == QLatin1String("pg");
+    if (bPostgres && qEnvironmentVariableIsEmpty("LEDGERKIN_TEST_PG")) {
+        Print(QStringLiteral("LEDGERKIN_TEST_PG is not set: PostgreSQL run skipped"));
+        return 77;
+    }
+    QTemporaryDir dir;
+    QString strSchema;
+    const QString strUrl = NewBook(bPostgres, dir, strSchema);
+    const QDate today(2026, 12, 31);
+    // Rent, salary and a saving moved between accounts, owed daily or weekly for three months.
+    QVector<CRecurring::STemplate> templates(6);
+    int nDue = 0;
+    try {
+        CDatabase::SetUrl(strUrl, g_strCheck);
+        CBookBuilder::SOptions o;
+        o.nDays = 0;
+        o.nTransfers = 0;
+        o.firstDay = QDate(2026, 9, 1);
+        CBookBuilder::AddUser(g_strPlanUser, QStringLiteral("pw"), o, g_strCheck);
+        for (int i = 0; i < templates.size(); ++i) {
+            CRecurring::STemplate& t = templates[i];
+            t.eKind = CRecurring::EKind(i % 3);
+            t.strSort = t.eKind == CRecurring::EKind::Income ? QStringLiteral("工资收入")
+                                                             : QStringLiteral("房租支出");
+            t.strNote = QStringLiteral("周期%1").arg(i);
+            t.strBank = QStringLiteral("现金");
+            t.strToBank = QStringLiteral("银行");
+            t.nCents = 1000 + i * 137;
+            t.eUnit = i < 3 ? CRecurring::EUnit::Day : CRecurring::EUnit::Week;
+            t.start = QDate(2026, 10, 1).addDays(i);
+            CRecurring::Add(g_strPlanUser, t, 0, g_strCheck);
+        }
+        nDue = CRecurring::Due(g_strPlanUser, today, g_strCheck).size();
+    } catch (const CDBException& e) {
+        Print(QStringLiteral("无法准备账本：") + e.m_strError);
+        return 1;
+    }
+    CDatabase::Close(g_strCheck);
+
+    const int nCopies = qMax(2, p.value(QStringLiteral("copies")).toInt());
+    const qint64 nStartAt = QDateTime::currentMSecsSinceEpoch() + 1500;
+    QList<QProcess*> processes;
+    for (int i = 0; i < nCopies; ++i) {
+        auto* pProcess = new QProcess;
+        pProcess->setProcessChannelMode(QProcess::MergedChannels);
+        pProcess->start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("recurring-copy"), QStringLiteral("--database"), strUrl,
+                         QStringLiteral("--today"), today.toString(Qt::ISODate),
+                         QStringLiteral("--start-at"), QString::number(nStartAt)});
+        processes << pProcess;
+    }
+    QStringList problems;
+    int nWritten = 0, nTaken = 0;
+    for (int i = 0; i < processes.size(); ++i) {
+        QProcess* pProcess = processes[i];
+        if (!pProcess->waitForFinished(120000)) {
+            problems << QStringLiteral("第 %1 个进程没有按时结束").arg(i);
+            pProcess->kill();
+            pProcess->waitForFinished(5000);
+        }
+        const QString strOut = QString::fromUtf8(pProcess->readAll()).trimmed();
+        const QStringList words = strOut.section(QLatin1Char('\n'), -1).split(QLatin1Char(' '));
+        if (pProcess->exitCode() != 0 || words.size() != 6)
+            problems << QStringLiteral("第 %1 个进程：%2").arg(i).arg(strOut);
+        else
+            nWritten += words[1].toInt(), nTaken += words[3].toInt();
+        delete pProcess;
+    }
+    if (nWritten != nDue)
+        problems << QStringLiteral("到期 %1 笔，记入了 %2 笔").arg(nDue).arg(nWritten);
+    try {
+        CDatabase::SetUrl(strUrl, g_strCheck);
+        problems << CBookBuilder::BalanceProblems(g_strCheck);
+        if (!CRecurring::Due(g_strPlanUser, today, g_strCheck).isEmpty())
+            problems << QStringLiteral("记入之后仍有到期的周期记录");
+        // Every occurrence once in the book: a record (or transfer) per template and day.
+        for (const CRecurring::STemplate& t : std::as_const(templates)) {
+            const int nOwed = CRecurring::Occurrences(t, t.start, today).size();
+            QSqlQuery q =
+                t.eKind == CRecurring::EKind::Transfer
+                    ? CDatabase::Exec(QStringLiteral("SELECT COUNT(*), COUNT(DISTINCT "
+                                                     "\"TrsDate\") FROM \"Trs\" WHERE "
+                                                     "\"TrsAmount\" = ?"),
+                                      {CMoney::FromCents(t.nCents)}, g_strCheck)
+                    : CDatabase::Exec(QStringLiteral("SELECT COUNT(*), COUNT(DISTINCT \"Date\") "
+                                                     "FROM \"%1\" WHERE \"Note\" = ?")
+                                          .arg(t.eKind == CRecurring::EKind::Income
+                                                   ? QStringLiteral("Income")
+                                                   : QStringLiteral("Outlay")),
+                                      {t.strNote}, g_strCheck);
+            if (!q.next() || q.value(0).toInt() != nOwed || q.value(1).toInt() != nOwed)
+                problems << QStringLiteral("“%1”应有 %2 笔，账本里有 %3 笔（%4 天）")
+                                .arg(t.strNote)
+                                .arg(nOwed)
+                                .arg(q.value(0).toInt())
+                                .arg(q.value(1).toInt());
+        }
+    } catch (const CDBException& e) {
+        problems << QStringLiteral("检查时数据库出错：") + e.m_strError;
+    }
+    CDatabase::Close(g_strCheck);
+    DropSchema(strUrl, strSchema);
+    if (!problems.isEmpty()) {
+        Print(QStringLiteral("周期记录测试失败："));
+        PrintProblems(problems);
+        return 1;
+    }
+    Print(QStringLiteral("周期记录测试通过：%1 个进程同时记入 %2 笔到期记录，每笔只记入一次"
+                         "（另 %3 次发现已被记入）")
+              .arg(nCopies)
+              .arg(nDue)
+              .arg(nTaken));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -661,7 +827,7 @@ int main(int argc, char** argv) {
     QCommandLineParser p;
     p.addPositionalArgument(
         QStringLiteral("command"),
-        QStringLiteral("work, setup, check, concurrency, crash, soak, household"));
+        QStringLiteral("work, setup, check, concurrency, crash, soak, household, recurring"));
     auto add = [&p](const char* szName, const char* szDefault) {
         p.addOption(QCommandLineOption(QString::fromLatin1(szName), QString(), QStringLiteral("v"),
                                        QString::fromLatin1(szDefault)));
@@ -682,6 +848,8 @@ int main(int argc, char** argv) {
     add("seconds", "40");
     add("copies", "3");
     add("scratch", "");
+    add("today", "");
+    add("start-at", "0");
     p.addOption(QCommandLineOption(QStringLiteral("churn")));
     p.addOption(QCommandLineOption(QStringLiteral("family")));
     p.addOption(QCommandLineOption(QStringLiteral("unfinished-ok")));
@@ -707,7 +875,11 @@ int main(int argc, char** argv) {
         return Soak(p);
     if (strCommand == QLatin1String("household"))
         return Household(p);
-    Print(QStringLiteral(
-        "用法：ledgerkin_driver work|setup|check|concurrency|crash|soak|household [选项]"));
+    if (strCommand == QLatin1String("recurring"))
+        return Recurring(p);
+    if (strCommand == QLatin1String("recurring-copy"))
+        return RecurringCopy(p);
+    Print(QStringLiteral("用法：ledgerkin_driver "
+                         "work|setup|check|concurrency|crash|soak|household|recurring [选项]"));
     return 2;
 }

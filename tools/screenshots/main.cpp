@@ -7,6 +7,7 @@
 // Every step checks that the view really shows something; a missing view, an empty grid or a
 // message box ends the run with exit code 1 and no half-finished set is reported as done.
 
+#include "accounts/caccountlist.h"
 #include "analysis/creportquery.h"
 #include "analysis/crptview.h"
 #include "app/cleftview.h"
@@ -15,6 +16,8 @@
 #include "data/cdbexception.h"
 #include "data/ctoday.h"
 #include "demo/cdemobook.h"
+#include "plans/cbudget.h"
+#include "plans/crecurring.h"
 #include "records/cdaybook.h"
 #include "records/cincomeview.h"
 #include "records/coutlayview.h"
@@ -26,6 +29,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -33,8 +37,10 @@
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QTreeWidgetItem>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -141,8 +147,14 @@ public:
     void DayView(bool bIncome, const char* szName = nullptr);
     void Chart(bool bIncome, const char* szName = nullptr);
     void Report();
+    // The budgets of the demo user in the summary (a month, a year), the budget and recurring
+    // dialogs, and the rent that fell due as the login lists it.
+    void Plans(const char* szSuffix = "");
 
 private:
+    // Runs open(), which shows a modal dialog, and hands the dialog to fn while it is open;
+    // fn must close it.
+    void WithModal(const std::function<void()>& open, const std::function<void(QWidget*)>& fn);
     void Save(const QPixmap& pixmap, const char* szName);
     void SaveFrame(const char* szName);
     QPixmap OverFrame(QWidget* pDialog);
@@ -310,6 +322,106 @@ void CShooter::Report() {
     SaveFrame("view-report.png");
 }
 
+void CShooter::WithModal(const std::function<void()>& open,
+                         const std::function<void(QWidget*)>& fn) {
+    QString strError;
+    auto* pTimer = new QTimer(&m_frame);
+    QElapsedTimer clock;
+    clock.start();
+    pTimer->setInterval(10);
+    QObject::connect(pTimer, &QTimer::timeout, [&] {
+        QWidget* pDialog = QApplication::activeModalWidget();
+        if (pDialog == nullptr) {
+            if (clock.elapsed() < 5000)
+                return;
+            pTimer->stop();
+            strError = QStringLiteral("no dialog opened");
+            return;
+        }
+        pTimer->stop();
+        Settle();
+        try {
+            fn(pDialog);
+        } catch (const SFailure& failure) {
+            strError = failure.strText;
+            static_cast<QDialog*>(pDialog)->reject();
+        }
+    });
+    pTimer->start();
+    open();
+    pTimer->deleteLater();
+    if (!strError.isEmpty())
+        Fail(strError);
+}
+
+void CShooter::Plans(const char* szSuffix) {
+    const QString strUser = CDemoBook::UserName;
+    const auto name = [szSuffix](const char* szName) {
+        static QByteArray s_name;
+        s_name = QByteArray(szName) + szSuffix + ".png";
+        return s_name.constData();
+    };
+    if (CBudget::Amounts(strUser).isEmpty()) {
+        CBudget::Apply(strUser, {{QString(), 0, 800000},
+                                 {QStringLiteral("用餐支出"), 0, 150000},
+                                 {QStringLiteral("购物支出"), 0, 60000},
+                                 {QStringLiteral("交通支出"), 0, 30000},
+                                 {QStringLiteral("娱乐支出"), 0, 40000},
+                                 {QStringLiteral("购物支出"), 11, 100000}});
+    }
+    // The summary opens on "today": the demo's last day, late in November.
+    Command(CMainFrame::ID_SUM_VIEW);
+    SaveFrame(name("summary-budgets"));
+    QTreeWidgetItem* pYear = FullestChild(Root());
+    Tree()->setCurrentItem(pYear);
+    SaveFrame(name("summary-budgets-year"));
+    if (*szSuffix)
+        return;
+    WithModal([&] { Command(CMainFrame::ID_BUDGET); },
+              [&](QWidget* pDialog) {
+                  Save(OverFrame(pDialog), "budget-dialog.png");
+                  static_cast<QDialog*>(pDialog)->reject();
+              });
+
+    QStringList accounts;
+    for (const CAccountList::SAccount& a : CAccountList::Load(strUser))
+        accounts << a.strName;
+    CRecurring::STemplate rent;
+    rent.strSort = QStringLiteral("房租支出");
+    rent.strNote = QStringLiteral("房租");
+    rent.strBank = accounts.value(0);
+    rent.nCents = 250000;
+    rent.start = QDate(kLastDay.year(), kLastDay.month(), 1).addMonths(-1);
+    CRecurring::STemplate saving;
+    saving.eKind = CRecurring::EKind::Transfer;
+    saving.strNote = QStringLiteral("每月储蓄");
+    saving.strBank = accounts.value(0);
+    saving.strToBank = accounts.value(1);
+    saving.nCents = 100000;
+    saving.nMonthDay = 31;
+    saving.start = kLastDay.addMonths(-1);
+    for (CRecurring::STemplate* p : {&rent, &saving})
+        CRecurring::Add(strUser, *p);
+    WithModal([&] { Command(CMainFrame::ID_RECURRING); },
+              [&](QWidget* pList) {
+                  // The rule of the saving, as its dialog shows it, over the list.
+                  auto* pTree = pList->findChild<QTreeWidget*>(QStringLiteral("1000"));
+                  pTree->setCurrentItem(pTree->topLevelItem(1));
+                  Save(OverFrame(pList), "recurring-list.png");
+                  WithModal([&] { Child<QAbstractButton>(pList, "1002")->click(); },
+                            [&](QWidget* pEdit) {
+                                Save(OverFrame(pEdit), "recurring-edit.png");
+                                static_cast<QDialog*>(pEdit)->reject();
+                            });
+                  // Closing the list lists what fell due: shot, then left for the next time.
+                  WithModal([&] { Child<QAbstractButton>(pList, "2")->click(); },
+                            [&](QWidget* pDue) {
+                                Save(OverFrame(pDue), "due-recurring.png");
+                                static_cast<QDialog*>(pDue)->reject();
+                            });
+              });
+}
+
 int Run(const QString& strFolder) {
     QDir dir;
     if (!dir.mkpath(strFolder))
@@ -334,12 +446,14 @@ int Run(const QString& strFolder) {
         shooter.Chart(true);
         shooter.Chart(false);
         shooter.Report();
+        shooter.Plans();
         // A restored window of a small screen: the tree keeps its width, the view fits.
         frame.resize(1024, 640);
         shooter.DayView(false, "window-restored.png");
         // The charts on a 1024×600 screen: every category's name still reads whole.
         frame.resize(1024, 600);
         shooter.Chart(false, "view-outlay-chart-1024.png");
+        shooter.Plans("-1024");
     }
     Settle();
     CDatabase::Close();

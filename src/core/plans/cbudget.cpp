@@ -88,7 +88,8 @@ void CBudget::Apply(const QString& strUser, const QVector<SAmount>& changes, qin
                                        "\"Cents\") VALUES (?, ?, ?, ?) ON CONFLICT (\"UserID\", "
                                        "\"Sort\", \"Month\") DO UPDATE SET \"Cents\" = "
                                        "excluded.\"Cents\""),
-                        {nUser, CPlanTables::NotNull(a.strSort), a.nMonth, a.nCents}, strConnection);
+                        {nUser, CPlanTables::NotNull(a.strSort), a.nMonth, a.nCents},
+                        strConnection);
     }
     transaction.Commit();
 }
@@ -111,8 +112,8 @@ QVector<CBudget::SLine> CBudget::MonthLines(const QString& strUser, const QDate&
 
     QHash<QString, qint64> spent;
     if (inForce.contains(QString())) {
-        const QVector<CKeptTotals::SPeriod> periods = CKeptTotals::Periods(
-            strUser, CKeptTotals::ELevel::Month, first, next, strConnection);
+        const QVector<CKeptTotals::SPeriod> periods =
+            CKeptTotals::Periods(strUser, CKeptTotals::ELevel::Month, first, next, strConnection);
         spent.insert(QString(), periods.isEmpty() ? 0 : periods.first().nOutlay);
     }
     if (inForce.size() > (inForce.contains(QString()) ? 1 : 0))

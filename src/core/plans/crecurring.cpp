@@ -144,8 +144,10 @@ QString CRecurring::RuleText(const STemplate& t) {
     case EUnit::Day:
         return nEvery == 1 ? Tr("每天") : Tr("每 %1 天").arg(nEvery);
     case EUnit::Week:
-        return strEvery + Tr("周（%1）").arg(QLocale(QLocale::Chinese).dayName(
-                              t.start.isValid() ? t.start.dayOfWeek() : 1, QLocale::ShortFormat));
+        return strEvery + Tr("周（%1）")
+                              .arg(QLocale(QLocale::Chinese)
+                                       .dayName(t.start.isValid() ? t.start.dayOfWeek() : 1,
+                                                QLocale::ShortFormat));
     case EUnit::Month: {
         const int nDay = t.nMonthDay > 0 ? t.nMonthDay : (t.start.isValid() ? t.start.day() : 1);
         const QString strMonths = nEvery == 1 ? Tr("每月") : Tr("每 %1 个月").arg(nEvery);

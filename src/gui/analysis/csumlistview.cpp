@@ -1,9 +1,11 @@
 #include "analysis/csumlistview.h"
 
 #include "accounts/caccountlist.h"
+#include "analysis/cbudgetpanel.h"
 #include "analysis/cperiodstats.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
+#include "data/ctoday.h"
 #include "widgets/cmessagebox.h"
 #include "widgets/cmsflexgrid1.h"
 
@@ -87,13 +89,12 @@ CSumListView::CSumListView(CSession* pSession, QWidget* pParent) : CFormView(pSe
         pBoxLayout->addWidget(pEdit[boxes[i].nId]);
         pFigLayout->addWidget(pBox, 1 + i / 2, i % 2);
     }
-    auto* pPicture = new QLabel(pForm);
-    pPicture->setPixmap(QIcon(QStringLiteral(":/res/icons/sum_view.svg")).pixmap(180, 180));
-    pPicture->setAlignment(Qt::AlignCenter);
-    pPicture->setMinimumSize(200, 200);
+    // The budgets take the picture's place; without budgets they show the picture.
+    m_pBudgets = new CBudgetPanel(pForm);
+    m_pBudgets->setMinimumSize(200, 200);
     auto* pTopBox = new QGroupBox(pForm);
     auto* pTop = new QHBoxLayout(pTopBox);
-    pTop->addWidget(pPicture, 1);
+    pTop->addWidget(m_pBudgets, 1);
     pTop->addWidget(pFigures, 1);
 
     // ---- bottom left: accounts
@@ -159,6 +160,7 @@ void CSumListView::OnInitialUpdate() {
 
 void CSumListView::ShowScope(const CScope& scope) {
     const QString strUser = SessionUser();
+    ShowBudgets(strUser, scope);
     switch (scope.eLevel) {
     case CScope::User:
         ShowUserBrief(strUser);
@@ -207,6 +209,19 @@ void CSumListView::ShowSummary(const QString& strUser) {
     m_strAvgIncome = CMoney::FormatYuan(nDays == 0 ? 0.0 : dIncome / nDays);
     m_strAvgOutlay = CMoney::FormatYuan(nDays == 0 ? 0.0 : dOutlay / nDays);
     UpdateData(false);
+    ShowBudgets(m_strUserName, CScope::Whole());
+}
+
+void CSumListView::ShowBudgets(const QString& strUser, const CScope& scope) {
+    const QDate today = CToday::Get();
+    CMessageBox::Guarded(this, [&] {
+        if (scope.eLevel == CScope::Year)
+            m_pBudgets->ShowYear(strUser, scope.date.year());
+        else if (scope.eLevel == CScope::Month)
+            m_pBudgets->ShowMonth(strUser, scope.date, today);
+        else if (scope.eLevel == CScope::User)
+            m_pBudgets->ShowMonth(strUser, today, today);
+    });
 }
 
 void CSumListView::WriteAccountHeader() {

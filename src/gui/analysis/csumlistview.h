@@ -5,12 +5,14 @@
 
 #include <QString>
 
+class CBudgetPanel;
 class CMsflexgrid1;
 class QLineEdit;
 
 // The brief of the whole book: the accounts with their balances and total, the user's
-// overall figures (totals, first and last day, daily averages) and the brief grid, which
-// lists years, the months of a year or the days of a month as the tree chooses.
+// overall figures (totals, first and last day, daily averages), the budgets (of this month, or
+// of the year or month the tree chooses) and the brief grid, which lists years, the months of
+// a year or the days of a month as the tree chooses.
 class CSumListView : public CFormView {
     Q_OBJECT
 public:
@@ -41,12 +43,15 @@ public:
     void ShowYearBrief(const QString& strUser, int nYear);
     void ShowMonthBrief(const QString& strUser, int nYear, int nMonth);
     void ShowAccountList(const QString& strUser);
+    // The budgets of the month of `month` (the summary's own: this month), or of a year.
+    void ShowBudgets(const QString& strUser, const CScope& scope);
 
     // Members <-> edits (the edits are read-only, so only false matters in practice).
     void UpdateData(bool bSaveAndValidate);
 
     CMsflexgrid1* m_gridBrief = nullptr;
     CMsflexgrid1* m_gridAccount = nullptr;
+    CBudgetPanel* m_pBudgets = nullptr;
     QString m_strTotalIncome;
     QString m_strTotalOutlay;
     QString m_strStartDate;

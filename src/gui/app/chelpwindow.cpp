@@ -23,7 +23,7 @@ QString ReadChapter(const QString& strPath) {
 } // namespace
 
 QStringList CHelpWindow::Chapters() {
-    static const char* const kFiles[] = {"index",    "users",  "records", "transfers",
+    static const char* const kFiles[] = {"index",    "users",  "records", "transfers", "plans",
                                          "analysis", "charts", "reports", "window"};
     QStringList paths;
     for (const char* pszFile : kFiles)

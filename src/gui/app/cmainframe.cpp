@@ -63,6 +63,13 @@ const SCommand kCommands[] = {
      QT_TRANSLATE_NOOP("CMainFrame", "添加转账记录"), "add_trs", "Ctrl+T"},
     {CMainFrame::ID_ACCOUNTS, QT_TRANSLATE_NOOP("CMainFrame", "账号管理(&M)"),
      QT_TRANSLATE_NOOP("CMainFrame", "添加、改名、删除账号\n账号管理"), "accounts", nullptr},
+    {CMainFrame::ID_BUDGET, QT_TRANSLATE_NOOP("CMainFrame", "预算设置(&B)…"),
+     QT_TRANSLATE_NOOP("CMainFrame", "为全部支出或各类支出定下每月的预算\n预算设置"), nullptr,
+     nullptr},
+    {CMainFrame::ID_RECURRING, QT_TRANSLATE_NOOP("CMainFrame", "周期记录(&R)…"),
+     QT_TRANSLATE_NOOP("CMainFrame",
+                       "房租、工资等定期的收支和转账：到期时列出，一键记入\n周期记录"),
+     nullptr, nullptr},
     {CMainFrame::ID_IMPORT, QT_TRANSLATE_NOOP("CMainFrame", "导入账单(&I)…"),
      QT_TRANSLATE_NOOP("CMainFrame",
                        "从支付宝、微信支付、银行对账单或其它财务软件导入账单\n导入账单"),
@@ -112,7 +119,8 @@ const SMenu kMenus[] = {
       CMainFrame::ID_EXIT}},
     {QT_TRANSLATE_NOOP("CMainFrame", "操作(&O)"),
      {CMainFrame::ID_ADD_INCOME, CMainFrame::ID_ADD_OUTLAY, CMainFrame::ID_ADD_TRS,
-      CMainFrame::ID_ACCOUNTS, 0, CMainFrame::ID_IMPORT, CMainFrame::ID_EXPORT}},
+      CMainFrame::ID_ACCOUNTS, 0, CMainFrame::ID_BUDGET, CMainFrame::ID_RECURRING, 0,
+      CMainFrame::ID_IMPORT, CMainFrame::ID_EXPORT}},
     {QT_TRANSLATE_NOOP("CMainFrame", "财务分析(&A)"),
      {CMainFrame::ID_SUM_VIEW, CMainFrame::ID_INCOME_VIEW, CMainFrame::ID_OUTLAY_VIEW, 0,
       CMainFrame::ID_IN_CHART, CMainFrame::ID_OUT_CHART, 0, CMainFrame::ID_RPT_VIEW,
@@ -204,7 +212,7 @@ const int kLoggedInCommands[] = {
     CMainFrame::ID_OUTLAY_VIEW, CMainFrame::ID_IN_CHART,   CMainFrame::ID_OUT_CHART,
     CMainFrame::ID_RPT_VIEW,    CMainFrame::ID_ADVICE,     CMainFrame::ID_IMPORT,
     CMainFrame::ID_EXPORT,      CMainFrame::ID_PRINT,      CMainFrame::ID_PREVIEW,
-    CMainFrame::ID_RELOAD};
+    CMainFrame::ID_RELOAD,      CMainFrame::ID_BUDGET,     CMainFrame::ID_RECURRING};
 
 // The frame whose handlers CMessageBox holds (the newest one; tests make several in a row).
 const CMainFrame* g_pHandlerOwner = nullptr;
@@ -235,6 +243,7 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent)
     CMessageBox::SetSessionGoneHandler([this] { OnSessionGone(); });
     g_pHandlerOwner = this;
     StartChangeWatcher();
+    StartDayWatch();
 }
 
 CMainFrame::~CMainFrame() {
@@ -298,6 +307,8 @@ void CMainFrame::CreateActions() {
         {ID_PRINT, &CMainFrame::OnPrint},
         {ID_PREVIEW, &CMainFrame::OnPreview},
         {ID_RELOAD, &CMainFrame::OnReload},
+        {ID_BUDGET, &CMainFrame::OnBudget},
+        {ID_RECURRING, &CMainFrame::OnRecurring},
         {ID_HELP, &CMainFrame::OnHelp},
         {ID_APP_ABOUT, &CMainFrame::OnAbout},
     };
@@ -544,6 +555,7 @@ void CMainFrame::SetLoggedIn(const QString& strUser, qint64 nUserId) {
     m_pSession->LogIn(strUser, nUserId);
     OpenView(EView::SumList);
     UpdateCommandUI();
+    CheckDueRecurring();
 }
 
 void CMainFrame::SetLoggedOut() {

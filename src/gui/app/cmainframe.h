@@ -2,11 +2,10 @@
 
 #include "widgets/cformview.h"
 
+#include <QDate>
 #include <QHash>
 #include <QMainWindow>
 #include <QString>
-
-class QDate;
 
 class QAction;
 class QActionGroup;
@@ -37,6 +36,7 @@ class CChangeWatcher;
 //   cmainframe_book.cpp     following other copies' writes, reopening, restoring a backup
 //   cmainframe_import.cpp   32830 32831
 //   cmainframe_views.cpp    32840 32841 32842
+//   cmainframe_plans.cpp    32850 32851, the recurring records that fell due
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
@@ -67,6 +67,8 @@ public:
         ID_PRINT = 32840,
         ID_PREVIEW = 32841,
         ID_RELOAD = 32842,
+        ID_BUDGET = 32850,
+        ID_RECURRING = 32851,
         ID_APP_ABOUT = 57664,
         ID_VIEW_TOOLBAR = 59392,
         ID_VIEW_STATUS_BAR = 59393,
@@ -157,6 +159,11 @@ public Q_SLOTS:
     // asking. Every way of leaving the view goes through here.
     bool LeaveEdit();
     void OnAdvice();
+    // cmainframe_plans.cpp: the budgets and the recurring records of the logged-in user; the
+    // occurrences due up to today listed (at login, and when the day changes while running)
+    void OnBudget();
+    void OnRecurring();
+    void CheckDueRecurring();
     // cmainframe.cpp
     void OnHelp();
     void OnAbout();
@@ -183,6 +190,7 @@ private:
     // The view shows a day: the tree marks it without sending it back.
     void OnDayShown(const QDate& day);
     void StartChangeWatcher(); // cmainframe_book.cpp
+    void StartDayWatch();      // cmainframe_plans.cpp
 
     CSession* m_pSession = nullptr;
     QSplitter* m_pSplitter = nullptr;
@@ -200,4 +208,5 @@ private:
     CTrsDlg* m_pTrsDlg = nullptr;
     CSplashDlg* m_pSplashDlg = nullptr;
     CChangeWatcher* m_pChangeWatcher = nullptr;
+    QDate m_dueCheckedOn; // the day whose due recurring records were last listed
 };

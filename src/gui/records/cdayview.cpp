@@ -3,6 +3,7 @@
 #include "accounts/caccountlist.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
+#include "plans/cbudget.h"
 #include "records/ccategories.h"
 #include "records/cdaybook.h"
 #include "records/cdayconflict.h"
@@ -798,6 +799,11 @@ void CDayView::RemoveRow(int nRow) {
 }
 
 bool CDayView::SaveGridRows(const SDayEdit& edit) {
+    // Outlay that takes a budget of the month past 100 % is said in the status bar.
+    const bool bBudgets = m_eKind == ERecordKind::Outlay;
+    QVector<CBudget::SLine> before;
+    if (bBudgets)
+        before = BudgetLines();
     bool bConflict = false;
     const bool bSaved = CMessageBox::Guarded(this, [&] {
         try {
@@ -815,7 +821,20 @@ bool CDayView::SaveGridRows(const SDayEdit& edit) {
         RestoreTyped(edit);
         return false;
     }
+    if (bSaved && bBudgets && !before.isEmpty()) {
+        const QString strCrossed = CBudget::CrossedText(before, BudgetLines());
+        if (!strCrossed.isEmpty())
+            Q_EMIT StatusText(strCrossed);
+    }
     return bSaved;
+}
+
+QVector<CBudget::SLine> CDayView::BudgetLines() const {
+    try {
+        return CBudget::MonthLines(m_strUserName, CurrentDay());
+    } catch (const CDBException&) {
+        return {}; // only a hint depends on them: the records are what must be saved
+    }
 }
 
 // After a refused confirm: the day as it is now, then what was typed here on top of it —

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "plans/cbudget.h"
+
 #include "records/cdaybook.h"
 #include "records/cdayedit.h"
 #include "records/crecordkind.h"
@@ -153,6 +155,8 @@ private:
     static double CellAmount(const QString& strCell);
     SDayRecord GridRow(int nRow) const;
     void AppendGridRow(const SDayRecord& r);
+    // The budgets of the shown day's month (none when they cannot be read).
+    QVector<CBudget::SLine> BudgetLines() const;
     bool SaveGridRows(const SDayEdit& edit);
     void RestoreTyped(const SDayEdit& edit);
     void OnEditChange();

@@ -2,6 +2,7 @@
 
 #include "data/cbankset.h"
 #include "data/cmoney.h"
+#include "data/cuserset.h"
 #include "records/cdaybook.h"
 
 #include <QDateTime>
@@ -10,6 +11,14 @@
 // Rows written straight through the record sets, for tests that need a book in a given
 // state without going through the operations under test.
 namespace CTestRows {
+
+// A bare user row (no password, no accounts), for the program's own tables keyed by UserID.
+inline void AddUser(const QString& strUser) {
+    CUserSet set;
+    set.AddNew();
+    set.m_UserName = strUser;
+    set.Update();
+}
 
 inline void AddBank(const QString& strUser, const QString& strCard, double dCash) {
     CBankSet set;
