@@ -77,7 +77,8 @@ private Q_SLOTS:
             Click(pDlg, CBudgetDlg::IDOK);
         });
         QVERIFY(gui.Trigger(CMainFrame::ID_BUDGET));
-        QCOMPARE(shown, QStringList{QStringLiteral("“用餐支出”每月的预算：1,000 是 1000 吗？请写 1000，不加逗号")});
+        QCOMPARE(shown, QStringList{QStringLiteral(
+                            "“用餐支出”每月的预算：1,000 是 1000 吗？请写 1000，不加逗号")});
         const QVector<CBudget::SAmount> expected{{QString(), 0, 300000},
                                                  {QStringLiteral("用餐支出"), 0, 80000}};
         QCOMPARE(CBudget::Amounts(User), expected);
@@ -114,9 +115,9 @@ private Q_SLOTS:
                             pTable->item(r, CDueDlg::ColAmount)->text();
             pTable->item(0, CDueDlg::ColAmount)->setText(QStringLiteral("2600"));
             // Another copy writes December's rent while this one shows it.
-            QCOMPARE(CRecurring::Write(User, rent.nId, QDate(2026, 12, 1), rent.nCents, 0,
-                                       strOther),
-                     CRecurring::EWrite::Written);
+            QCOMPARE(
+                CRecurring::Write(User, rent.nId, QDate(2026, 12, 1), rent.nCents, 0, strOther),
+                CRecurring::EWrite::Written);
             Click(pDlg, CDueDlg::IDC_WRITE);
             QCOMPARE(pTable->item(0, CDueDlg::ColResult)->text(), QStringLiteral("已记入"));
             QCOMPARE(pTable->item(1, CDueDlg::ColResult)->text(),
@@ -129,9 +130,9 @@ private Q_SLOTS:
         QVERIFY(gui.Messages().isEmpty());
         QCOMPARE(Outlay(QDate(2026, 11, 1)), QStringLiteral("房租支出 2600.00"));
         QCOMPARE(Outlay(QDate(2026, 12, 1)), QStringLiteral("房租支出 2500.00"));
-        QCOMPARE(CTestRows::Balance(User, Bank),
-                 CMoney::Format(
-                     CMoney::FromCents(CBookBuilder::OpeningCents(User, Bank) - 510000)));
+        QCOMPARE(
+            CTestRows::Balance(User, Bank),
+            CMoney::Format(CMoney::FromCents(CBookBuilder::OpeningCents(User, Bank) - 510000)));
         QVERIFY(CRecurring::Due(User, CToday::Get()).isEmpty());
 
         // Past midnight into January: the day watch lists January's rent.

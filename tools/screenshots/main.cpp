@@ -152,9 +152,9 @@ public:
     void Plans(const char* szSuffix = "");
 
 private:
-    // Runs open(), which shows a modal dialog, and hands the dialog to fn while it is open;
-    // fn must close it.
-    void WithModal(const std::function<void()>& open, const std::function<void(QWidget*)>& fn);
+    // Hands the next modal dialog of that class to fn while it is open (fn closes it); what
+    // goes wrong is kept in m_strModalError.
+    void OnModal(const char* szName, const std::function<void(QWidget*)>& fn);
     void Save(const QPixmap& pixmap, const char* szName);
     void SaveFrame(const char* szName);
     QPixmap OverFrame(QWidget* pDialog);
@@ -164,6 +164,7 @@ private:
 
     CMainFrame& m_frame;
     QDir m_dir;
+    QString m_strModalError;
 };
 
 void CShooter::Save(const QPixmap& pixmap, const char* szName) {
@@ -322,36 +323,32 @@ void CShooter::Report() {
     SaveFrame("view-report.png");
 }
 
-void CShooter::WithModal(const std::function<void()>& open,
-                         const std::function<void(QWidget*)>& fn) {
-    QString strError;
+void CShooter::OnModal(const char* szName, const std::function<void(QWidget*)>& fn) {
     auto* pTimer = new QTimer(&m_frame);
-    QElapsedTimer clock;
-    clock.start();
+    auto* pClock = new QElapsedTimer;
+    pClock->start();
     pTimer->setInterval(10);
-    QObject::connect(pTimer, &QTimer::timeout, [&] {
+    const QString strName = QLatin1String(szName);
+    QObject::connect(pTimer, &QTimer::timeout, [this, pTimer, pClock, strName, fn] {
         QWidget* pDialog = QApplication::activeModalWidget();
-        if (pDialog == nullptr) {
-            if (clock.elapsed() < 5000)
+        if (pDialog == nullptr || pDialog->objectName() != strName) {
+            if (pClock->elapsed() < 20000)
                 return;
-            pTimer->stop();
-            strError = QStringLiteral("no dialog opened");
-            return;
+            m_strModalError = strName + QStringLiteral(" did not open");
+        } else {
+            Settle();
+            try {
+                fn(pDialog);
+            } catch (const SFailure& failure) {
+                m_strModalError = failure.strText;
+                static_cast<QDialog*>(pDialog)->reject();
+            }
         }
         pTimer->stop();
-        Settle();
-        try {
-            fn(pDialog);
-        } catch (const SFailure& failure) {
-            strError = failure.strText;
-            static_cast<QDialog*>(pDialog)->reject();
-        }
+        pTimer->deleteLater();
+        delete pClock;
     });
     pTimer->start();
-    open();
-    pTimer->deleteLater();
-    if (!strError.isEmpty())
-        Fail(strError);
 }
 
 void CShooter::Plans(const char* szSuffix) {
@@ -377,11 +374,11 @@ void CShooter::Plans(const char* szSuffix) {
     SaveFrame(name("summary-budgets-year"));
     if (*szSuffix)
         return;
-    WithModal([&] { Command(CMainFrame::ID_BUDGET); },
-              [&](QWidget* pDialog) {
-                  Save(OverFrame(pDialog), "budget-dialog.png");
-                  static_cast<QDialog*>(pDialog)->reject();
-              });
+    OnModal("CBudgetDlg", [&](QWidget* pDialog) {
+        Save(OverFrame(pDialog), "budget-dialog.png");
+        static_cast<QDialog*>(pDialog)->reject();
+    });
+    Command(CMainFrame::ID_BUDGET);
 
     QStringList accounts;
     for (const CAccountList::SAccount& a : CAccountList::Load(strUser))
@@ -402,24 +399,26 @@ void CShooter::Plans(const char* szSuffix) {
     saving.start = kLastDay.addMonths(-1);
     for (CRecurring::STemplate* p : {&rent, &saving})
         CRecurring::Add(strUser, *p);
-    WithModal([&] { Command(CMainFrame::ID_RECURRING); },
-              [&](QWidget* pList) {
-                  // The rule of the saving, as its dialog shows it, over the list.
-                  auto* pTree = pList->findChild<QTreeWidget*>(QStringLiteral("1000"));
-                  pTree->setCurrentItem(pTree->topLevelItem(1));
-                  Save(OverFrame(pList), "recurring-list.png");
-                  WithModal([&] { Child<QAbstractButton>(pList, "1002")->click(); },
-                            [&](QWidget* pEdit) {
-                                Save(OverFrame(pEdit), "recurring-edit.png");
-                                static_cast<QDialog*>(pEdit)->reject();
-                            });
-                  // Closing the list lists what fell due: shot, then left for the next time.
-                  WithModal([&] { Child<QAbstractButton>(pList, "2")->click(); },
-                            [&](QWidget* pDue) {
-                                Save(OverFrame(pDue), "due-recurring.png");
-                                static_cast<QDialog*>(pDue)->reject();
-                            });
-              });
+    // The list, one template's dialog over it, and on closing the list what fell due (shot,
+    // then left for the next time).
+    OnModal("CDueDlg", [&](QWidget* pDue) {
+        Save(OverFrame(pDue), "due-recurring.png");
+        static_cast<QDialog*>(pDue)->reject();
+    });
+    OnModal("CRecurringDlg", [&](QWidget* pList) {
+        auto* pTree = pList->findChild<QTreeWidget*>(QStringLiteral("1000"));
+        pTree->setCurrentItem(pTree->topLevelItem(1));
+        Save(OverFrame(pList), "recurring-list.png");
+        OnModal("CRecurringEditDlg", [&](QWidget* pEdit) {
+            Save(OverFrame(pEdit), "recurring-edit.png");
+            static_cast<QDialog*>(pEdit)->reject();
+        });
+        Child<QAbstractButton>(pList, "1002")->click();
+        static_cast<QDialog*>(pList)->reject();
+    });
+    Command(CMainFrame::ID_RECURRING);
+    if (!m_strModalError.isEmpty())
+        Fail(m_strModalError);
 }
 
 int Run(const QString& strFolder) {

@@ -109,8 +109,7 @@ void CBudgetDlg::OnOK() {
     QVector<CBudget::SAmount> changes;
     if (!Changes(changes))
         return;
-    if (CMessageBox::Guarded(this, [&] {
-            CBudget::Apply(m_pSession->UserName(), changes, m_pSession->UserId());
-        }))
+    if (CMessageBox::Guarded(
+            this, [&] { CBudget::Apply(m_pSession->UserName(), changes, m_pSession->UserId()); }))
         accept();
 }

@@ -19,7 +19,8 @@ public:
 
     explicit CBudgetDlg(CSession* pSession, QWidget* pParent = nullptr);
 
-    // Reads the user's budgets into the table. False (after the message) when they could not be read.
+    // Reads the user's budgets into the table. False (after the message) when they could not be
+    // read.
     bool OnInitDialog();
     // The cells changed against what was read; false (after a message naming the cell) when
     // one is not an amount.

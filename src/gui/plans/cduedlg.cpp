@@ -22,7 +22,8 @@ CDueDlg::CDueDlg(CSession* pSession, const QVector<CRecurring::SDue>& due, QWidg
     pHint->setWordWrap(true);
     m_pTable = new QTableWidget(due.size(), 5, this);
     m_pTable->setObjectName(QString::number(IDC_DUE_LIST));
-    m_pTable->setHorizontalHeaderLabels({tr("日期"), tr("内容"), tr("账号"), tr("金额"), tr("结果")});
+    m_pTable->setHorizontalHeaderLabels(
+        {tr("日期"), tr("内容"), tr("账号"), tr("金额"), tr("结果")});
     m_pTable->verticalHeader()->hide();
     m_pTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_pTable->horizontalHeader()->setStretchLastSection(true);
@@ -35,7 +36,8 @@ CDueDlg::CDueDlg(CSession* pSession, const QVector<CRecurring::SDue>& due, QWidg
             m_pTable->setItem(r, nCol, pItem);
             return pItem;
         };
-        QTableWidgetItem* pDay = cell(ColDay, due[r].day.toString(QStringLiteral("yyyy-MM-dd")), false);
+        QTableWidgetItem* pDay =
+            cell(ColDay, due[r].day.toString(QStringLiteral("yyyy-MM-dd")), false);
         pDay->setFlags(pDay->flags() | Qt::ItemIsUserCheckable);
         pDay->setCheckState(Qt::Checked);
         cell(ColWhat, CRecurringDlg::WhatText(t), false);
@@ -85,12 +87,12 @@ void CDueDlg::Settle(bool bSkip) {
         const QString strAmount = m_pTable->item(r, ColAmount)->text();
         const CMoney::EParse eParse = CMoney::Parse(strAmount, nCents);
         if (!bSkip && (eParse != CMoney::EParse::Ok || nCents == 0)) {
-            CMessageBox::ShowMessage(
-                tr("第 %1 行的金额：%2")
-                    .arg(r + 1)
-                    .arg(eParse == CMoney::EParse::Ok ? tr("金额不能为零。")
-                                                      : CMoney::ParseMessage(eParse, strAmount)),
-                this);
+            CMessageBox::ShowMessage(tr("第 %1 行的金额：%2")
+                                         .arg(r + 1)
+                                         .arg(eParse == CMoney::EParse::Ok
+                                                  ? tr("金额不能为零。")
+                                                  : CMoney::ParseMessage(eParse, strAmount)),
+                                     this);
             m_pTable->setCurrentCell(r, ColAmount);
             return;
         }

@@ -120,10 +120,11 @@ void CRecurringDlg::OnChange() {
     if (dlg.exec() != QDialog::Accepted)
         return;
     CRecurring::EChange eChange = CRecurring::EChange::Done;
-    if (CMessageBox::Guarded(this, [&] {
-            eChange = CRecurring::Change(m_pSession->UserName(), dlg.m_template,
-                                         m_pSession->UserId());
-        }) &&
+    if (CMessageBox::Guarded(this,
+                             [&] {
+                                 eChange = CRecurring::Change(m_pSession->UserName(),
+                                                              dlg.m_template, m_pSession->UserId());
+                             }) &&
         eChange != CRecurring::EChange::Done)
         CMessageBox::ShowMessage(CRecurring::Message(eChange), this);
     OnInitDialog();
@@ -134,10 +135,11 @@ void CRecurringDlg::OnPause() {
     if (!p)
         return;
     CRecurring::EChange eChange = CRecurring::EChange::Done;
-    if (CMessageBox::Guarded(this, [&] {
-            eChange = CRecurring::SetPaused(m_pSession->UserName(), p->nId, !p->bPaused,
-                                            m_pSession->UserId());
-        }) &&
+    if (CMessageBox::Guarded(this,
+                             [&] {
+                                 eChange = CRecurring::SetPaused(m_pSession->UserName(), p->nId,
+                                                                 !p->bPaused, m_pSession->UserId());
+                             }) &&
         eChange != CRecurring::EChange::Done)
         CMessageBox::ShowMessage(CRecurring::Message(eChange), this);
     OnInitDialog();
@@ -147,13 +149,16 @@ void CRecurringDlg::OnDelete() {
     const CRecurring::STemplate* p = Selected();
     if (!p)
         return;
-    if (!CMessageBox::AskOkCancel(tr("删除周期记录“%1”？已经记入的记录不受影响。").arg(WhatText(*p)),
-                                  tr("删除周期记录"), this))
+    if (!CMessageBox::AskOkCancel(
+            tr("删除周期记录“%1”？已经记入的记录不受影响。").arg(WhatText(*p)), tr("删除周期记录"),
+            this))
         return;
     CRecurring::EChange eChange = CRecurring::EChange::Done;
-    if (CMessageBox::Guarded(this, [&] {
-            eChange = CRecurring::Remove(m_pSession->UserName(), p->nId, m_pSession->UserId());
-        }) &&
+    if (CMessageBox::Guarded(this,
+                             [&] {
+                                 eChange = CRecurring::Remove(m_pSession->UserName(), p->nId,
+                                                              m_pSession->UserId());
+                             }) &&
         eChange != CRecurring::EChange::Done)
         CMessageBox::ShowMessage(CRecurring::Message(eChange), this);
     OnInitDialog();

@@ -127,10 +127,10 @@ void CRecurringEditDlg::OnKindChanged() {
         return;
     const QString strWas = m_pSort->currentText();
     m_pSort->clear();
-    m_pSort->addItems(CPlanTables::Categories(m_pSession->UserName(),
-                                              m_pKind->currentIndex() == int(CRecurring::EKind::Income)
-                                                  ? ERecordKind::Income
-                                                  : ERecordKind::Outlay));
+    m_pSort->addItems(CPlanTables::Categories(
+        m_pSession->UserName(), m_pKind->currentIndex() == int(CRecurring::EKind::Income)
+                                    ? ERecordKind::Income
+                                    : ERecordKind::Outlay));
     m_pSort->setCurrentText(strWas);
 }
 
@@ -150,8 +150,7 @@ bool CRecurringEditDlg::UpdateData(bool bSaveAndValidate) {
         if (t.strToBank.isEmpty() && m_pToBank->count() > 1 && m_pToBank->currentIndex() == 0 &&
             m_pBank->currentIndex() == 0)
             m_pToBank->setCurrentIndex(1);
-        m_pAmount->setText(t.nCents == 0 ? QString()
-                                         : CMoney::Format(CMoney::FromCents(t.nCents)));
+        m_pAmount->setText(t.nCents == 0 ? QString() : CMoney::Format(CMoney::FromCents(t.nCents)));
         m_pEvery->setValue(std::max(1, t.nEvery));
         m_pUnit->setCurrentIndex(int(t.eUnit));
         OnUnitChanged();
@@ -166,9 +165,10 @@ bool CRecurringEditDlg::UpdateData(bool bSaveAndValidate) {
     std::int64_t nCents = 0;
     const CMoney::EParse eParse = CMoney::Parse(m_pAmount->text(), nCents);
     if (eParse != CMoney::EParse::Ok) {
-        CMessageBox::ShowMessage(tr("金额：%1").arg(eParse == CMoney::EParse::Empty
-                                                      ? tr("请输入金额。")
-                                                      : CMoney::ParseMessage(eParse, m_pAmount->text())),
+        CMessageBox::ShowMessage(tr("金额：%1")
+                                     .arg(eParse == CMoney::EParse::Empty
+                                              ? tr("请输入金额。")
+                                              : CMoney::ParseMessage(eParse, m_pAmount->text())),
                                  this);
         m_pAmount->setFocus();
         return false;
