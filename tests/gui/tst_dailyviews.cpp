@@ -297,6 +297,88 @@ private Q_SLOTS:
         QVERIFY(!Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT)->isVisible());
     }
 
+    // A week of outlay entered, corrected and deleted by keys alone on the real window:
+    // Ctrl+Shift+N opens a day, Insert starts 新增, F2 starts 修改; in either, typing, F2 or
+    // Enter opens the highlighted cell, Tab / Shift+Tab / arrows move (the editor following),
+    // Delete on a closed cell or Ctrl+Delete anywhere takes the row away, and Ctrl+Return
+    // confirms in every state.
+    void aWeekByKeysAlone() {
+        SFixture f;
+        f.Outlay();
+        f.pFrame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.pFrame));
+        using K = CGuiTest::SKey;
+        const K tab{Qt::Key_Tab}, enter{Qt::Key_Return}, down{Qt::Key_Down}, right{Qt::Key_Right},
+            f2{Qt::Key_F2}, del{Qt::Key_Delete}, ctrlDel{Qt::Key_Delete, Qt::ControlModifier},
+            confirm{Qt::Key_Return, Qt::ControlModifier};
+        const auto text = [](const char* pszText) { return K{Qt::Key_unknown, {}, pszText}; };
+        const auto openDay = [&](const QDate& day) {
+            CToday::Set(day); // the calendar starts on it: Enter takes it
+            CGuiTest::OnNextModal(
+                [](QWidget* pDlg) { QTest::keyClick(pDlg->focusWidget(), Qt::Key_Return); });
+            CGuiTest::Key(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+            // The offscreen platform does not give the focus back to the window when the
+            // dialog closes; a window manager does.
+            QApplication::setActiveWindow(f.pFrame);
+            QCOMPARE(CTestAccess::Day(f.pFrame->View<COutlayView>()), day);
+        };
+        const QDate monday(2004, 6, 7);
+        for (int i = 0; i < 7; ++i) {
+            openDay(monday.addDays(i));
+            CGuiTest::Keys({{Qt::Key_Insert},
+                            text("yczc"),
+                            tab,
+                            text("早饭"),
+                            tab,
+                            text("10.5"),
+                            enter,
+                            text("jtzc"),
+                            enter,
+                            text("地铁"),
+                            enter,
+                            text("3"),
+                            confirm});
+            QVERIFY2(Shown().isEmpty(), "no message");
+        }
+        const struct {
+            int nDay; // of the week, from 0
+            QVector<K> keys;
+        } corrections[] = {
+            // an amount typed over, then the row below removed from within its cell
+            {2, {f2, right, right, text("12"), down, ctrlDel, confirm}},
+            // both rows removed on closed cells
+            {3, {f2, del, del, confirm}},
+            // a category replaced by its initials, a note added, Shift+Tab back and forth
+            {4,
+             {f2, down, enter, text("lyzc"), tab, text("门票"), {Qt::Key_Backtab}, tab, confirm}},
+        };
+        for (const auto& c : corrections) {
+            openDay(monday.addDays(c.nDay));
+            CGuiTest::Keys(c.keys);
+            QVERIFY2(Shown().isEmpty(), qPrintable(QString::number(c.nDay)));
+            QVERIFY(!f.pFrame->View<COutlayView>()->IsEditing());
+        }
+        CToday::Set(QDate());
+
+        const QString usual = QStringLiteral("用餐支出/早饭/10.50 交通支出/地铁/3.00");
+        const QStringList expected = {usual,
+                                      usual,
+                                      QStringLiteral("用餐支出/早饭/12.00"),
+                                      QString(),
+                                      QStringLiteral("用餐支出/早饭/10.50 旅游支出/门票/3.00"),
+                                      usual,
+                                      usual};
+        for (int i = 0; i < 7; ++i) {
+            QStringList rows;
+            for (const SDayRecord& r :
+                 CDayBook(ERecordKind::Outlay, g_strUser).LoadDay(monday.addDays(i), g_strCash))
+                rows << r.strSort + QLatin1Char('/') + r.strNote + QLatin1Char('/') +
+                            CMoney::Format(r.dAmount);
+            QCOMPARE(rows.join(QLatin1Char(' ')), expected[i]);
+        }
+        QCOMPARE(Balance(g_strCash), QStringLiteral("920.50"));
+    }
+
     // Typing in the category cell filters the list (by characters or pinyin initials); Enter
     // or Tab takes the highlighted match, Esc drops only the typed text. Esc leaves 修改 at
     // once when nothing changed, and asks first when something did.

@@ -22,6 +22,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 const QString g_strLocked = QStringLiteral("※"); // a row that cannot be edited now
@@ -407,6 +408,8 @@ void CDayView::MarkRows(int nFirst, int nLast, const QString& strMark) {
 }
 
 void CDayView::OnAdd() {
+    if (IsEditing())
+        return;
     SetEditingButtons(true, false);
     m_bAdding = true;
     m_editDay = CurrentDay();
@@ -423,12 +426,16 @@ void CDayView::OnAdd() {
 }
 
 void CDayView::OnModify() {
-    if (m_eKind == ERecordKind::Income && m_nRows < 2)
+    if (IsEditing() || (m_eKind == ERecordKind::Income && m_nRows < 2))
         return;
     SetEditingButtons(false, true);
     m_bModifying = true;
     m_editDay = CurrentDay();
     MarkRows(1, m_nRows - 1, g_strOpen);
+    // The keys go on in the grid: arrows choose a cell, typing, F2 or Enter open it.
+    if (CurrentRow() < 1)
+        Highlight(1, 1);
+    m_gridRecords->setFocus();
 }
 
 bool CDayView::IsRowOpen(int nRow) const {
@@ -444,29 +451,99 @@ void CDayView::EditCell(int nRow, int nCol) {
     if (!IsRowOpen(nRow) || nCol < 1 || nCol > 3)
         return;
     m_nClickRow = nRow;
+    Highlight(nRow, nCol);
     m_pCellEditor->Open(nRow, nCol);
 }
 
 bool CDayView::eventFilter(QObject* pObject, QEvent* pEvent) {
+    // The scroll area filters its form too, from before the grid exists.
     if (m_gridRecords && pObject == m_gridRecords && pEvent->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(pEvent)->key() == Qt::Key_Delete && IsEditing()) {
-        const int nRow = m_gridRecords->currentIndex().row() + 1;
-        if (nRow >= 1)
-            m_nClickRow = nRow;
-        OnDeleteRow();
+        GridKey(static_cast<QKeyEvent*>(pEvent)))
+        return true;
+    return CFormView::eventFilter(pObject, pEvent);
+}
+
+bool CDayView::GridKey(QKeyEvent* pKey) {
+    if (!IsEditing())
+        return false;
+    const int nRow = CurrentRow();
+    const Qt::KeyboardModifiers eMods = pKey->modifiers() & ~Qt::KeypadModifier;
+    if (pKey->key() == Qt::Key_Delete && eMods == Qt::NoModifier) {
+        DeleteCurrentRow();
         return true;
     }
-    return CFormView::eventFilter(pObject, pEvent);
+    if (!IsRowOpen(nRow))
+        return false;
+    if ((pKey->key() == Qt::Key_Return || pKey->key() == Qt::Key_Enter) &&
+        eMods == Qt::NoModifier) {
+        EditCell(nRow, CurrentCol());
+        return true;
+    }
+    // Typing on a highlighted cell opens it with what was typed, as a spreadsheet does.
+    const QString strText = pKey->text();
+    if (!strText.isEmpty() && strText.at(0).isPrint() &&
+        !(eMods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        m_nClickRow = nRow;
+        Highlight(nRow, CurrentCol());
+        m_pCellEditor->OpenTyping(nRow, CurrentCol(), strText);
+        return true;
+    }
+    return false;
+}
+
+int CDayView::CurrentRow() const {
+    const QModelIndex index = m_gridRecords->currentIndex();
+    return index.isValid() ? index.row() + 1 : 0;
+}
+
+int CDayView::CurrentCol() const {
+    const QModelIndex index = m_gridRecords->currentIndex();
+    return index.isValid() ? std::clamp(index.column() + 1, 1, 3) : 1;
+}
+
+void CDayView::Highlight(int nRow, int nCol) {
+    if (nRow >= 1 && nRow < m_nRows)
+        m_gridRecords->setCurrentIndex(m_gridRecords->model()->index(nRow - 1, nCol - 1));
+}
+
+void CDayView::StartAdding() {
+    if (!IsEditing())
+        OnAdd();
+}
+
+void CDayView::StartModifying() {
+    if (!IsEditing()) {
+        OnModify();
+        return;
+    }
+    if (!m_pCellEditor->IsOpen())
+        EditCell(CurrentRow(), CurrentCol());
+}
+
+void CDayView::DeleteCurrentRow() {
+    if (!IsEditing())
+        OnModify();
+    if (!IsEditing())
+        return;
+    const int nRow = m_pCellEditor->IsOpen() ? m_pCellEditor->Row() : CurrentRow();
+    if (nRow < 1)
+        return;
+    m_nClickRow = nRow;
+    OnDeleteRow();
+}
+
+void CDayView::ConfirmTyped() {
+    if (!IsEditing())
+        return;
+    m_pCellEditor->Commit();
+    DropEmptyNewRows();
+    m_pCellEditor->Close();
+    OnConfirm();
 }
 
 void CDayView::OnEditorMove(CGridCellEditor::EMove eMove) {
     using EMove = CGridCellEditor::EMove;
     switch (eMove) {
-    case EMove::Confirm:
-        DropEmptyNewRows();
-        m_pCellEditor->Close();
-        OnConfirm();
-        break;
     case EMove::Escape:
         // Nothing typed yet: simply back to browsing; otherwise the unsaved-edit question.
         if (HasChanges())
@@ -656,6 +733,7 @@ void CDayView::OnConfirm() {
     SetEditingButtons(false, false);
     m_bAdding = m_bModifying = false;
     MarkRows(1, m_nRows - 1, g_strLocked);
+    m_gridRecords->setFocus(); // F2 corrects what was just stored
 }
 
 bool CDayView::ConfirmAmounts(const QVector<SDayRecord>& rows) {
@@ -744,18 +822,22 @@ bool CDayView::LeaveEdit() {
 
 void CDayView::OnDeleteRow() {
     const int nRow = m_nClickRow;
-    // In an add only the new row is open; taking it away is the same as 取消.
-    if (m_bAdding) {
-        if (nRow == m_nRows - 1)
-            OnCancel();
+    if (!IsRowOpen(nRow))
+        return;
+    // In an add only the new rows are open; taking the last one away is the same as 取消.
+    if (m_bAdding && m_nRows - 1 == m_nFirstNewRow) {
+        OnCancel();
         return;
     }
-    if (!m_bModifying || nRow < 1 || nRow >= m_nRows)
-        return;
+    const int nCol = m_pCellEditor->IsOpen() ? m_pCellEditor->Col() : CurrentCol();
     m_pCellEditor->Close();
     m_pCellEditor->Forget();
     RemoveRow(nRow);
-    MarkRows(1, m_nRows - 1, g_strOpen);
+    if (m_bModifying)
+        MarkRows(1, m_nRows - 1, g_strOpen);
+    // The highlight stays where the row was, on the row that took its place.
+    Highlight(std::min(nRow, m_nRows - 1), nCol);
+    m_gridRecords->setFocus();
 }
 
 void CDayView::OnDeleteDay() {

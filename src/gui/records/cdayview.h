@@ -12,6 +12,7 @@
 
 class CMsflexgrid1;
 class QComboBox;
+class QKeyEvent;
 class QLineEdit;
 class QPushButton;
 class QGroupBox;
@@ -69,6 +70,17 @@ public:
     // it stays (and is sent again, so the tree goes back to it).
     void ShowCurrentDay();
     void GoLastDay();
+
+    // The buttons by key, wherever the focus is in the window:
+    // 新增 (Insert) while browsing;
+    // 修改 (F2) while browsing, and while editing the highlighted cell opened;
+    // 删除 (Ctrl+Delete) of the row being edited or highlighted, entering 修改 first when
+    // browsing;
+    // 确定 (Ctrl+Enter) of whatever is typed, the cell being edited included.
+    void StartAdding();
+    void StartModifying();
+    void DeleteCurrentRow();
+    void ConfirmTyped();
 
 protected:
     bool eventFilter(QObject* pObject, QEvent* pEvent) override;
@@ -137,6 +149,12 @@ private:
     // Rows begun by Enter (or 新增) with nothing typed are not records.
     void DropEmptyNewRows();
     bool IsRowOpen(int nRow) const;
+    // The highlighted cell of the grid (row 1 …, column 1 to 3); row 0 when there is none.
+    int CurrentRow() const;
+    int CurrentCol() const;
+    void Highlight(int nRow, int nCol);
+    // A key pressed on the grid while no cell is open; true when it was taken.
+    bool GridKey(QKeyEvent* pKey);
 
     ERecordKind m_eKind;
     QString m_strUserName;

@@ -121,6 +121,18 @@ void CGridCellEditor::KeepOnCell() {
 bool CGridCellEditor::eventFilter(QObject* pObject, QEvent* pEvent) {
     if (pObject == m_pGrid->viewport() && pEvent->type() == QEvent::Resize)
         KeepOnCell();
+    // Ctrl+Delete (which a text box would take as "delete the word") and Ctrl+Enter are the
+    // window's keys for removing the row and confirming: let them through to it.
+    if (pEvent->type() == QEvent::ShortcutOverride &&
+        (pObject == m_pEditText || pObject == m_comboSort)) {
+        const auto* pKey = static_cast<QKeyEvent*>(pEvent);
+        if ((pKey->modifiers() & Qt::ControlModifier) &&
+            (pKey->key() == Qt::Key_Delete || pKey->key() == Qt::Key_Return ||
+             pKey->key() == Qt::Key_Enter)) {
+            pEvent->ignore();
+            return true;
+        }
+    }
     if (pEvent->type() == QEvent::KeyPress && (pObject == m_pEditText || pObject == m_comboSort) &&
         EditorKey(static_cast<QKeyEvent*>(pEvent)))
         return true;
@@ -138,7 +150,6 @@ void CGridCellEditor::Commit() {
 
 bool CGridCellEditor::EditorKey(QKeyEvent* pKey) {
     const bool bEnter = pKey->key() == Qt::Key_Return || pKey->key() == Qt::Key_Enter;
-    const bool bCtrl = pKey->modifiers() & Qt::ControlModifier;
     const bool bAlt = pKey->modifiers() & Qt::AltModifier;
     const bool bInCategory = m_nCol == ColSort && m_comboSort->isVisible();
     const bool bLeaving = bEnter || pKey->key() == Qt::Key_Tab || pKey->key() == Qt::Key_Backtab;
@@ -169,10 +180,6 @@ bool CGridCellEditor::EditorKey(QKeyEvent* pKey) {
     if (bInCategory && (bLeaving || pKey->key() == Qt::Key_Up || pKey->key() == Qt::Key_Down) &&
         m_comboSort->currentIndex() >= 0 && !bAlt)
         OnCategoryChosen(m_comboSort->currentIndex());
-    if (bEnter && bCtrl) {
-        Q_EMIT MoveAsked(EMove::Confirm);
-        return true;
-    }
     switch (pKey->key()) {
     case Qt::Key_Escape:
         Q_EMIT MoveAsked(EMove::Escape);

@@ -34,7 +34,6 @@ public:
         Up,
         Down,
         Escape,
-        Confirm, // Ctrl+Enter
     };
 
     CGridCellEditor(ERecordKind eKind, CMsflexgrid1* pGrid);
