@@ -36,7 +36,7 @@ class CChangeWatcher;
 //   cmainframe_book.cpp     following other copies' writes, reopening, restoring a backup
 //   cmainframe_import.cpp   32830 32831
 //   cmainframe_views.cpp    32840 32841 32842
-//   cmainframe_plans.cpp    32850 32851, the recurring records that fell due
+//   cmainframe_plans.cpp    32860 32861, the recurring records that fell due
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
@@ -67,8 +67,12 @@ public:
         ID_PRINT = 32840,
         ID_PREVIEW = 32841,
         ID_RELOAD = 32842,
-        ID_BUDGET = 32850,
-        ID_RECURRING = 32851,
+        ID_NEW_RECORD = 32850,
+        ID_MODIFY_RECORDS = 32851,
+        ID_DELETE_RECORD = 32852,
+        ID_CONFIRM_RECORDS = 32853,
+        ID_BUDGET = 32860,
+        ID_RECURRING = 32861,
         ID_APP_ABOUT = 57664,
         ID_VIEW_TOOLBAR = 59392,
         ID_VIEW_STATUS_BAR = 59393,
@@ -138,6 +142,11 @@ public Q_SLOTS:
     // cmainframe_records.cpp
     void OnAddIncome();
     void OnAddOutlay();
+    // The day view's buttons by key (新增, 修改, 删除 a row, 确定), for the day view shown.
+    void OnNewRecord();
+    void OnModifyRecords();
+    void OnDeleteRecord();
+    void OnConfirmRecords();
     // cmainframe_book.cpp
     void OnRestoreBackup();
     void OnBookChanged();
