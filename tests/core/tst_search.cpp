@@ -264,8 +264,8 @@ private Q_SLOTS:
         AddRandomBook(11);
         const bool bSqlite = CDatabase::Dialect().IsSQLite();
         QSqlQuery drop(CDatabase::Connection());
-        QVERIFY(drop.exec(bSqlite ? QStringLiteral("DROP TRIGGER \"kept_search_1_Income_upd\"")
-                                  : QStringLiteral("DROP TRIGGER \"kept_search_1_Income_row\" ON "
+        QVERIFY(drop.exec(bSqlite ? QStringLiteral("DROP TRIGGER \"kept_search_2_Income_upd\"")
+                                  : QStringLiteral("DROP TRIGGER \"kept_search_2_Income_row\" ON "
                                                    "\"Income\"")));
         CDatabase::Exec(QStringLiteral("DELETE FROM \"SearchText\" WHERE \"Row\" % 3 = 0"));
         CDatabase::Close(CDatabase::DefaultConnection);

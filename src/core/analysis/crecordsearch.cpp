@@ -90,9 +90,16 @@ QString RowsSql(const STableInfo& t, const CRecordSearch::SQuery& query, const Q
                           .arg(CSearchSchema::Index);
             values << trigram.join(QLatin1Char(' '));
         }
+        // The words are folded already: SQLite compares them plainly (faster than LIKE);
+        // PostgreSQL's trigram index answers LIKE.
         for (const QString& strWord : words) {
-            strSql += QStringLiteral(" AND t.\"Words\" LIKE ? ESCAPE '!'");
-            values << LikePattern(strWord);
+            if (d.IsSQLite()) {
+                strSql += QStringLiteral(" AND instr(t.\"Words\", ?) > 0");
+                values << strWord;
+            } else {
+                strSql += QStringLiteral(" AND t.\"Words\" LIKE ? ESCAPE '!'");
+                values << LikePattern(strWord);
+            }
         }
         strSql += QStringLiteral(" AND r.\"UserName\" = ?");
         values << strUser;

@@ -15,7 +15,7 @@ const QString CSearchSchema::Index = QStringLiteral("\"SearchIndex\"");
 namespace {
 
 // Part of every trigger's name; a book whose triggers carry another number is built again.
-const QString TriggerPrefix = QStringLiteral("kept_search_1_");
+const QString TriggerPrefix = QStringLiteral("kept_search_2_");
 const QString AnyTriggerPrefix = QStringLiteral("kept\\_search\\_%");
 // PostgreSQL's trigger function. Not named "ledgerkin_…": the kept totals count theirs.
 const QString RowFunction = QStringLiteral("kept_search_row");
@@ -153,10 +153,10 @@ QStringList CreateStatements(const CSqlDialect& d) {
                                "\"UserName\" TEXT NOT NULL DEFAULT '', "
                                "\"Words\" TEXT NOT NULL DEFAULT '')")
                     .arg(CSearchSchema::Table),
-                // The user's words read off the index alone when a word is too short for the
-                // trigram index.
+                // The words of a user's rows of one kind read off the index alone when a word
+                // is too short for the trigram index.
                 QStringLiteral("CREATE INDEX \"IX_SearchText_User_Words\" ON %1 "
-                               "(\"UserName\", \"Words\")")
+                               "(\"UserName\", (\"Row\" % 4), \"Words\")")
                     .arg(CSearchSchema::Table),
                 QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(\"Words\", "
                                "content='SearchText', content_rowid='Row', "

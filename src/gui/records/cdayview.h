@@ -62,6 +62,9 @@ public:
 
     // A day chosen in the tree; the other scopes mean nothing to a daily view.
     void ShowScope(const CScope& scope) override;
+    // The day of a found record on its account, with its row chosen. False when the day could
+    // not be left (an open edit) or the record is no longer there.
+    bool ShowRecord(const QDate& day, const QString& strBank, qint64 nId);
 
     void FillAccountList();
     // Shows m_nYear-m_nMonth-m_nDay and sends DayShown. While an add or modify is open the
