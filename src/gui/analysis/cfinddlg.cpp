@@ -88,6 +88,8 @@ void CFindDlg::CreateControls() {
         pEdit->setCalendarPopup(true);
         pEdit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
         pEdit->setEnabled(false);
+        pEdit->setMinimumWidth(
+            pEdit->fontMetrics().horizontalAdvance(QStringLiteral("8888-88-88")) + 48);
     }
     pChoices->addWidget(m_pDates, 2, 0);
     auto* pDates = new QHBoxLayout;
