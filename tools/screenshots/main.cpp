@@ -7,6 +7,7 @@
 // Every step checks that the view really shows something; a missing view, an empty grid or a
 // message box ends the run with exit code 1 and no half-finished set is reported as done.
 
+#include "analysis/cfinddlg.h"
 #include "analysis/creportquery.h"
 #include "analysis/crptview.h"
 #include "app/cleftview.h"
@@ -141,6 +142,7 @@ public:
     void DayView(bool bIncome, const char* szName = nullptr);
     void Chart(bool bIncome, const char* szName = nullptr);
     void Report();
+    void Find(const char* szName, const char* szOpenedName = nullptr);
 
 private:
     void Save(const QPixmap& pixmap, const char* szName);
@@ -311,6 +313,28 @@ void CShooter::Report() {
     SaveFrame("view-report.png");
 }
 
+// 查找: a word typed, the records found with their totals; then, when asked, Enter opens the
+// chosen record's day.
+void CShooter::Find(const char* szName, const char* szOpenedName) {
+    Command(CMainFrame::ID_FIND);
+    auto* pDlg = m_frame.findChild<CFindDlg*>();
+    if (pDlg == nullptr || !pDlg->isVisible())
+        Fail(QStringLiteral("the find window did not open"));
+    Child<QLineEdit>(pDlg, "1100")->setText(QStringLiteral("衣服"));
+    Settle();
+    if (pDlg->Grid()->GetRows() < 3)
+        Fail(QStringLiteral("the find window lists %1 rows").arg(pDlg->Grid()->GetRows() - 1));
+    pDlg->Grid()->setCurrentIndex(pDlg->Grid()->model()->index(pDlg->Grid()->GetRows() - 2, 0));
+    Settle();
+    Save(OverFrame(pDlg), szName);
+    if (szOpenedName) {
+        pDlg->OnOpen();
+        pDlg->hide();
+        SaveFrame(szOpenedName);
+    }
+    pDlg->hide();
+}
+
 int Run(const QString& strFolder) {
     QDir dir;
     if (!dir.mkpath(strFolder))
@@ -335,12 +359,14 @@ int Run(const QString& strFolder) {
         shooter.Chart(true);
         shooter.Chart(false);
         shooter.Report();
+        shooter.Find("find.png", "find-opened.png");
         // A restored window of a small screen: the tree keeps its width, the view fits.
         frame.resize(1024, 640);
         shooter.DayView(false, "window-restored.png");
         // The charts on a 1024×600 screen: every category's name still reads whole.
         frame.resize(1024, 600);
         shooter.Chart(false, "view-outlay-chart-1024.png");
+        shooter.Find("find-1024.png");
     }
     Settle();
     CDatabase::Close();

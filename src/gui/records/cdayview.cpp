@@ -242,6 +242,28 @@ void CDayView::ShowScope(const CScope& scope) {
     ShowCurrentDay();
 }
 
+bool CDayView::ShowRecord(const QDate& day, const QString& strBank, qint64 nId) {
+    if (!LeaveEdit())
+        return false;
+    const int nBank = m_comboBank->findText(strBank, Qt::MatchExactly);
+    if (nBank < 0)
+        return false;
+    {
+        const QSignalBlocker blocker(m_comboBank);
+        m_comboBank->setCurrentIndex(nBank);
+    }
+    m_strBank = strBank;
+    MoveToDay(day);
+    const int nRow = m_edit.RowOf(nId);
+    if (nRow < 0)
+        return false;
+    m_nClickRow = nRow + 1;
+    m_gridRecords->setCurrentIndex(m_gridRecords->model()->index(nRow, 0));
+    m_gridRecords->scrollTo(m_gridRecords->currentIndex());
+    m_gridRecords->setFocus();
+    return true;
+}
+
 void CDayView::ShowCurrentDay() {
     if (IsEditing()) {
         // The rows being typed belong to the day on screen; never move them to another one.

@@ -59,6 +59,9 @@ public:
     void OnInitialUpdate() override;
     // A day chosen in the tree; the other scopes mean nothing to a daily view.
     void ShowScope(const CScope& scope) override;
+    // The day of a found record on its account, with its row chosen. False when the day could
+    // not be left (an open edit) or the record is no longer there.
+    bool ShowRecord(const QDate& day, const QString& strBank, qint64 nId);
     // An add or modify is open: the tree must not change the day under it.
     bool IsEditing() const override { return m_bAdding || m_bModifying; }
     // Asks whether to store an open edit (保存 / 不保存 / 取消).
