@@ -124,7 +124,7 @@ void TestMainFrame::MenuTexts() {
     QCOMPARE(menus.at(1).filter(QStringLiteral("=")),
              (QStringList{S("添加收入记录(&A)=32791"), S("添加支出记录(&O)=32790"),
                           S("添加转账记录(&C)=32792"), S("账号管理(&M)=32835"),
-                          S("导入账单(&I)…=32830"), S("导出(&X)…=32831")}));
+                          S("查找(&F)…=32850"), S("导入账单(&I)…=32830"), S("导出(&X)…=32831")}));
     QCOMPARE(menus.at(2).filter(QStringLiteral("=")),
              (QStringList{S("摘要查询=32793"), S("收入查询=32798"), S("支出查询=32795"),
                           S("收入图表=32816"), S("支出图表=32817"), S("报表查询=32806"),
@@ -147,7 +147,7 @@ void TestMainFrame::ToolBarOrderAndTips() {
         order.join(QLatin1Char(' ')),
         QStringLiteral(
             "32783 32784 32785 32786 32787 | 32791 32790 32792 32830 32835 | 32793 32798 32795 | "
-            "32816 32817 | 32806 32808 | 32812 57664 32788"));
+            "32816 32817 | 32806 32850 32808 | 32812 57664 32788"));
     for (const QAction* pAction : pToolBar->actions()) {
         if (pAction->isSeparator())
             continue;
