@@ -98,11 +98,17 @@ private Q_SLOTS:
         auto* pDay = gui.Frame()->View<CDayView>();
         QVERIFY(pDay);
         QCOMPARE(gui.Frame()->ShownView(), CMainFrame::EView::Outlay);
-        QCOMPARE(pDay->m_strDate, QStringLiteral("2024-5-6"));
-        QCOMPARE(pDay->m_comboBank->currentText(), QStringLiteral("银行"));
-        const int nRow = pDay->m_gridRecords->currentIndex().row() + 1;
-        QCOMPARE(pDay->m_gridRecords->GetTextMatrix(nRow, 2), QStringLiteral("请水管工修水管"));
-        QCOMPARE(pDay->m_gridRecords->GetRows(), 1 + 3);
+        const auto control = [pDay](int nId) {
+            return pDay->findChild<QWidget*>(QString::number(nId));
+        };
+        QCOMPARE(qobject_cast<QLineEdit*>(control(CDayView::IDC_EDIT_DATE))->text(),
+                 QStringLiteral("2024-5-6"));
+        QCOMPARE(qobject_cast<QComboBox*>(control(CDayView::IDC_COMBO_BANK))->currentText(),
+                 QStringLiteral("银行"));
+        auto* pRecords = qobject_cast<CMsflexgrid1*>(control(CDayView::IDC_GRID_RECORDS));
+        const int nRow = pRecords->currentIndex().row() + 1;
+        QCOMPARE(pRecords->GetTextMatrix(nRow, 2), QStringLiteral("请水管工修水管"));
+        QCOMPARE(pRecords->GetRows(), 1 + 3);
 
         // A transfer opens in the transfer list, chosen there.
         gui.Find<QLineEdit>(CFindDlg::IDC_FIND_MIN)->clear();

@@ -39,7 +39,7 @@ class CChangeWatcher;
 //   cmainframe_book.cpp     following other copies' writes, reopening, restoring a backup
 //   cmainframe_import.cpp   32830 32831
 //   cmainframe_views.cpp    32840 32841 32842
-//   cmainframe_find.cpp     32850
+//   cmainframe_find.cpp     32860
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
@@ -70,7 +70,11 @@ public:
         ID_PRINT = 32840,
         ID_PREVIEW = 32841,
         ID_RELOAD = 32842,
-        ID_FIND = 32850,
+        ID_NEW_RECORD = 32850,
+        ID_MODIFY_RECORDS = 32851,
+        ID_DELETE_RECORD = 32852,
+        ID_CONFIRM_RECORDS = 32853,
+        ID_FIND = 32860,
         ID_APP_ABOUT = 57664,
         ID_VIEW_TOOLBAR = 59392,
         ID_VIEW_STATUS_BAR = 59393,
@@ -141,6 +145,11 @@ public Q_SLOTS:
     // cmainframe_records.cpp
     void OnAddIncome();
     void OnAddOutlay();
+    // The day view's buttons by key (新增, 修改, 删除 a row, 确定), for the day view shown.
+    void OnNewRecord();
+    void OnModifyRecords();
+    void OnDeleteRecord();
+    void OnConfirmRecords();
     // cmainframe_book.cpp
     void OnRestoreBackup();
     void OnBookChanged();

@@ -39,3 +39,23 @@ void CMainFrame::OnAddOutlay() {
     UpdateCommandUI();
     CurrentView()->ShowScope(CScope::OfDay(pDlg->m_Date));
 }
+
+void CMainFrame::OnNewRecord() {
+    if (auto* pView = View<CDayView>())
+        pView->StartAdding();
+}
+
+void CMainFrame::OnModifyRecords() {
+    if (auto* pView = View<CDayView>())
+        pView->StartModifying();
+}
+
+void CMainFrame::OnDeleteRecord() {
+    if (auto* pView = View<CDayView>())
+        pView->DeleteCurrentRow();
+}
+
+void CMainFrame::OnConfirmRecords() {
+    if (auto* pView = View<CDayView>())
+        pView->ConfirmTyped();
+}
