@@ -215,10 +215,10 @@ QStringList PostgresTriggers(const CSqlDialect& d) {
         strInsert += QStringLiteral("IF k = %1 THEN %2END IF; ")
                          .arg(int(t.eKind))
                          .arg(InsertRow(d, t, QStringLiteral("NEW")));
-    // The search path of the book is fixed into the function, as the kept totals' is.
+    // The search path of the book is fixed into the function, as the kept totals' is. It runs
+    // with its owner's rights: a member's role granted the record tables before the words
+    // were kept still writes records.
     QStringList list{
-        // It runs with its owner's rights (SECURITY DEFINER): a member role of a household
-        // server whose grants predate the kept words still records.
         QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql "
                        "SECURITY DEFINER SET search_path FROM CURRENT AS $f$ "
                        "DECLARE k integer := TG_ARGV[0]::integer; "
@@ -401,7 +401,14 @@ void CSearchSchema::Ensure(QSqlDatabase db, const CSqlDialect& d) {
 
 bool CSearchSchema::Present(QSqlDatabase db, const CSqlDialect& d) {
     QSqlQuery query(db);
-    return HasAll(query, d);
+    if (!HasAll(query, d))
+        return false;
+    // A member's role may write records (the triggers run with the owner's rights) but not
+    // have been granted the words: it searches the records themselves.
+    if (d.IsSQLite())
+        return true;
+    Exec(query, QStringLiteral("SELECT has_table_privilege('%1', 'SELECT')").arg(Table), d);
+    return query.next() && query.value(0).toBool();
 }
 
 QStringList CSearchSchema::AddStatements(const CSqlDialect& d, EKind eKind) {

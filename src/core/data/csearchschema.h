@@ -35,7 +35,8 @@ public:
     // connection, outside any transaction.
     static void Ensure(QSqlDatabase db, const CSqlDialect& dialect);
 
-    // The table and this version's triggers are there. Throws CDBException.
+    // The table and this version's triggers are there, and this connection may read the table.
+    // Throws CDBException.
     static bool Present(QSqlDatabase db, const CSqlDialect& dialect);
     // The statements adding the words of income (eKind Income) or outlay rows whose 编号 is
     // above one bound value, dropping first any row of theirs left behind.

@@ -219,6 +219,14 @@ void CFindDlg::OnFind() {
         m_pSummary->setText(strProblem);
         return;
     }
+    // Nothing chosen would list every record of the user: on a book of many years that is
+    // a wait, and no answer to any question.
+    if (CRecordSearch::Words(query.strWords).isEmpty() && !query.nMinCents && !query.nMaxCents &&
+        !query.from.isValid()) {
+        m_pGrid->SetAllRows(CTextTable(7));
+        m_pSummary->setText(tr("请输入要查找的文字、金额或日期。"));
+        return;
+    }
     CTextTable rows;
     const bool bFound = CMessageBox::Guarded(this, [&] {
         m_result = CRecordSearch::Find(m_pSession->UserName(), query);
