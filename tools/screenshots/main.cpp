@@ -140,6 +140,8 @@ public:
     void LoginDemo();
     void Summary();
     void DayView(bool bIncome, const char* szName = nullptr);
+    // The income view shown, in 修改 with the first record's account cell open, as to move it.
+    void MovingAccount(const char* szName);
     void Chart(bool bIncome, const char* szName = nullptr);
     void Report();
     void Find(const char* szName, const char* szOpenedName = nullptr);
@@ -282,6 +284,19 @@ void CShooter::DayView(bool bIncome, const char* szName) {
     SaveFrame(szName ? szName : bIncome ? "view-income.png" : "view-outlay.png");
 }
 
+void CShooter::MovingAccount(const char* szName) {
+    auto* pGrid = Child<CMsflexgrid1>(m_frame.View<CIncomeView>(), "1011");
+    Command(CMainFrame::ID_MODIFY_RECORDS);
+    // The first record's account highlighted, then opened as F2 opens it.
+    pGrid->setCurrentIndex(pGrid->model()->index(0, pGrid->model()->columnCount() - 1));
+    Command(CMainFrame::ID_MODIFY_RECORDS);
+    if (!Child<QComboBox>(pGrid, "1027")->isVisible())
+        Fail(QStringLiteral("the account cell did not open"));
+    SaveFrame(szName);
+    Child<QAbstractButton>(m_frame.View<CIncomeView>(), "1019")->click();
+    Settle();
+}
+
 void CShooter::Chart(bool bIncome, const char* szName) {
     Command(bIncome ? CMainFrame::ID_IN_CHART : CMainFrame::ID_OUT_CHART);
     QTreeWidgetItem* pYear = FullestChild(Root());
@@ -367,6 +382,9 @@ int Run(const QString& strFolder) {
         frame.resize(1024, 600);
         shooter.Chart(false, "view-outlay-chart-1024.png");
         shooter.Find("find-1024.png");
+        // The day view on a 1024×600 screen, correcting a record's account.
+        shooter.DayView(true, "view-income-1024.png");
+        shooter.MovingAccount("view-income-1024-account.png");
     }
     Settle();
     CDatabase::Close();
