@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/crecordsearch.h"
 #include "widgets/cformview.h"
 
 #include <QDate>
@@ -22,6 +23,7 @@ class CNewDayInDlg;
 class CNewDayOutDlg;
 class CTrsDlg;
 class CSplashDlg;
+class CFindDlg;
 class CChangeWatcher;
 
 // The one main window: menu, toolbar, status bar, the splitter with the navigation tree on
@@ -36,6 +38,7 @@ class CChangeWatcher;
 //   cmainframe_book.cpp     following other copies' writes, reopening, restoring a backup
 //   cmainframe_import.cpp   32830 32831
 //   cmainframe_views.cpp    32840 32841 32842
+//   cmainframe_find.cpp     32854
 //   cmainframe_plans.cpp    32860 32861, the recurring records that fell due
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -71,6 +74,7 @@ public:
         ID_MODIFY_RECORDS = 32851,
         ID_DELETE_RECORD = 32852,
         ID_CONFIRM_RECORDS = 32853,
+        ID_FIND = 32854,
         ID_BUDGET = 32860,
         ID_RECURRING = 32861,
         ID_APP_ABOUT = 57664,
@@ -128,6 +132,7 @@ public:
     CNewDayInDlg* NewDayInDlg();
     CNewDayOutDlg* NewDayOutDlg();
     CTrsDlg* TrsDlg();
+    CFindDlg* FindDlg(); // cmainframe_find.cpp
     // Other copies' writes and the book's file (cmainframe_book.cpp).
     CChangeWatcher* ChangeWatcher() const { return m_pChangeWatcher; }
     void ReopenBook(); // closes the book and opens it again at its path, logged out
@@ -161,6 +166,9 @@ public Q_SLOTS:
     void OnPrint();
     void OnPreview();
     void OnReload();
+    // cmainframe_find.cpp: 查找, and a found record shown where it is kept
+    void OnFind();
+    void ShowFoundRecord(const CRecordSearch::SRow& row);
     // cmainframe_accounts.cpp
     void OnAddTrs();
     void OnAccounts();
@@ -215,6 +223,7 @@ private:
     CNewDayInDlg* m_pNewDayInDlg = nullptr;
     CNewDayOutDlg* m_pNewDayOutDlg = nullptr;
     CTrsDlg* m_pTrsDlg = nullptr;
+    CFindDlg* m_pFindDlg = nullptr;
     CSplashDlg* m_pSplashDlg = nullptr;
     CChangeWatcher* m_pChangeWatcher = nullptr;
     QDate m_dueCheckedOn; // the day whose due recurring records were last listed
