@@ -8,6 +8,7 @@
 #include "data/ckeptschema.h"
 #include "demo/cdemobook.h"
 #include "import/cimporttables.h"
+#include "records/ccategorybook.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -218,9 +219,10 @@ int CLedgerkinApp::Run(int argc, char** argv) {
     if (strUrl.isEmpty())
         strUrl = CDatabase::DefaultBookPath();
     CDatabase::SetUrl(strUrl);
-    // The import's tables are created with the book's, so the owner of a shared book creates
-    // them at the first start for the members whose roles may not.
+    // The import's tables and the categories' are created with the book's, so the owner of a
+    // shared book creates them at the first start for the members whose roles may not.
     CImportTables::Install();
+    CCategoryBook::Install();
 
     CMainFrame frame(true);
     CWindowLayout::Restore(&frame, QSettings());

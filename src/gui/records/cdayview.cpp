@@ -4,6 +4,7 @@
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "records/ccategories.h"
+#include "records/ccategorybook.h"
 #include "records/cdaybook.h"
 #include "records/cdayconflict.h"
 #include "records/cemptyday.h"
@@ -127,7 +128,6 @@ CDayView::CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent)
     m_pEditText->setObjectName(Id(IDC_EDIT_TEXT));
     m_comboSort = new QComboBox(m_gridRecords->viewport());
     m_comboSort->setObjectName(Id(IDC_COMBO_SORT));
-    m_comboSort->addItems(CCategories::Of(eKind));
     m_comboSort->setMaxVisibleItems(12);
     // Typing in the category cell filters the list below it; only listed names are taken.
     m_comboSort->setEditable(true);
@@ -205,6 +205,7 @@ void CDayView::OnInitialUpdate() {
     m_gridSummary->hide();
     m_strUserName = SessionUser();
     FillAccountList();
+    FillCategoryList();
     if (m_comboBank->count() > 0) {
         m_comboBank->setCurrentIndex(0);
         m_strBank = m_comboBank->itemText(0);
@@ -258,6 +259,22 @@ void CDayView::UpdateData(bool bSaveAndValidate) {
         m_pEditText->setText(m_strEditText);
 }
 
+// The user's categories offered for new rows, read again with each day shown, so a list
+// another copy changed is offered after its refresh.
+void CDayView::FillCategoryList() {
+    QStringList names;
+    if (!CMessageBox::Guarded(this, [&] { names = CCategoryBook(m_eKind, m_strUserName).Names(); }))
+        return;
+    QStringList now;
+    for (int i = 0; i < m_comboSort->count(); ++i)
+        now << m_comboSort->itemText(i);
+    if (now == names)
+        return;
+    const QSignalBlocker blocker(m_comboSort);
+    m_comboSort->clear();
+    m_comboSort->addItems(names);
+}
+
 void CDayView::FillAccountList() {
     m_comboBank->clear();
     CMessageBox::Guarded(
@@ -300,6 +317,7 @@ void CDayView::ShowCurrentDay() {
             m_strBank = m_comboBank->itemText(0);
         }
     }
+    FillCategoryList();
     m_strDate = QString::asprintf("%d-%d-%d", m_nYear, m_nMonth, m_nDay);
     UpdateData(false);
     // A day is shown whole or empty under its heading, never with another day's rows: when
@@ -644,7 +662,10 @@ void CDayView::OnCategoryTyped(const QString& strTyped) {
         return;
     }
     m_pSortList->clear();
-    const QStringList matches = CCategories::Matching(m_eKind, strTyped);
+    QStringList names;
+    for (int i = 0; i < m_comboSort->count(); ++i)
+        names << m_comboSort->itemText(i);
+    const QStringList matches = CCategories::Matching(names, strTyped);
     m_pSortList->addItems(matches);
     if (matches.isEmpty()) {
         auto* pNone = new QListWidgetItem(tr("没有相符的类型"), m_pSortList);

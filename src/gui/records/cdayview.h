@@ -64,6 +64,7 @@ public:
     void ShowScope(const CScope& scope) override;
 
     void FillAccountList();
+    void FillCategoryList();
     // Shows m_nYear-m_nMonth-m_nDay and sends DayShown. While an add or modify is open the
     // day under it stays (and is sent again, so the tree goes back to it).
     void ShowCurrentDay();

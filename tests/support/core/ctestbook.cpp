@@ -2,6 +2,7 @@
 
 #include "data/cdbexception.h"
 #include "import/cimporttables.h"
+#include "records/ccategorybook.h"
 
 #include <QRandomGenerator>
 #include <QSqlDatabase>
@@ -34,7 +35,9 @@ CTestBook::CTestBook() {
         m_strFile = m_pDir->filePath(QStringLiteral("book.db"));
         m_strUrl = m_strFile;
     }
-    CImportTables::Install(); // as the program does at start: a book as the program makes it
+    // As the program does at start: a book as the program makes it.
+    CImportTables::Install();
+    CCategoryBook::Install();
     CDatabase::SetUrl(m_strUrl);
     CDatabase::Open();
 }
