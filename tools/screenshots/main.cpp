@@ -15,6 +15,7 @@
 #include "data/cdbexception.h"
 #include "data/ctoday.h"
 #include "demo/cdemobook.h"
+#include "records/ccategorybook.h"
 #include "records/cdaybook.h"
 #include "records/cincomeview.h"
 #include "records/coutlayview.h"
@@ -141,6 +142,7 @@ public:
     void DayView(bool bIncome, const char* szName = nullptr);
     void Chart(bool bIncome, const char* szName = nullptr);
     void Report();
+    void Categories(const char* szName);
 
 private:
     void Save(const QPixmap& pixmap, const char* szName);
@@ -310,6 +312,39 @@ void CShooter::Report() {
     SaveFrame("view-report.png");
 }
 
+// 类别管理 over a family's own outlay list: two categories added, one with a short name, one
+// hidden, and a text an older copy wrote that the list lacks.
+void CShooter::Categories(const char* szName) {
+    CCategoryBook book(ERecordKind::Outlay, CDemoBook::UserName);
+    for (const QString& strRefusal :
+         {book.Add(QStringLiteral("教育")), book.Add(QStringLiteral("人情往来")),
+          book.SetShort(QStringLiteral("医疗保健支出"), QStringLiteral("医疗")),
+          book.SetHidden(QStringLiteral("房租支出"), true)})
+        if (!strRefusal.isEmpty())
+            Fail(strRefusal);
+    CDayBook days(ERecordKind::Outlay, CDemoBook::UserName);
+    SDayRecord water;
+    water.strSort = QStringLiteral("水电燃气");
+    water.strNote = QStringLiteral("十一月水费");
+    water.dAmount = 86.5;
+    days.Confirm(kLastDay, days.Accounts().first(), SDayEdit::Adding({water}));
+
+    QString strError;
+    QTimer::singleShot(0, &m_frame, [&] {
+        QWidget* pDialog = QApplication::activeModalWidget();
+        if (pDialog == nullptr) {
+            strError = QStringLiteral("类别管理 did not open");
+            return;
+        }
+        Settle();
+        Save(OverFrame(pDialog), szName);
+        Child<QAbstractButton>(pDialog, "2")->click();
+    });
+    Command(CMainFrame::ID_CATEGORIES);
+    if (!strError.isEmpty())
+        Fail(strError);
+}
+
 int Run(const QString& strFolder) {
     QDir dir;
     if (!dir.mkpath(strFolder))
@@ -340,6 +375,9 @@ int Run(const QString& strFolder) {
         // The charts on a 1024×600 screen: every category's name still reads whole.
         frame.resize(1024, 600);
         shooter.Chart(false, "view-outlay-chart-1024.png");
+        // Last: it changes the demo user's list.
+        frame.resize(kWindowSize);
+        shooter.Categories("categories.png");
     }
     Settle();
     CDatabase::Close();

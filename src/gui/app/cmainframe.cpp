@@ -63,6 +63,9 @@ const SCommand kCommands[] = {
      QT_TRANSLATE_NOOP("CMainFrame", "添加转账记录"), "add_trs", "Ctrl+T"},
     {CMainFrame::ID_ACCOUNTS, QT_TRANSLATE_NOOP("CMainFrame", "账号管理(&M)"),
      QT_TRANSLATE_NOOP("CMainFrame", "添加、改名、删除账号\n账号管理"), "accounts", nullptr},
+    {CMainFrame::ID_CATEGORIES, QT_TRANSLATE_NOOP("CMainFrame", "类别管理(&G)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "添加、改名、合并、隐藏收支类别\n类别管理"), "categories",
+     nullptr},
     {CMainFrame::ID_IMPORT, QT_TRANSLATE_NOOP("CMainFrame", "导入账单(&I)…"),
      QT_TRANSLATE_NOOP("CMainFrame",
                        "从支付宝、微信支付、银行对账单或其它财务软件导入账单\n导入账单"),
@@ -112,7 +115,8 @@ const SMenu kMenus[] = {
       CMainFrame::ID_EXIT}},
     {QT_TRANSLATE_NOOP("CMainFrame", "操作(&O)"),
      {CMainFrame::ID_ADD_INCOME, CMainFrame::ID_ADD_OUTLAY, CMainFrame::ID_ADD_TRS,
-      CMainFrame::ID_ACCOUNTS, 0, CMainFrame::ID_IMPORT, CMainFrame::ID_EXPORT}},
+      CMainFrame::ID_ACCOUNTS, CMainFrame::ID_CATEGORIES, 0, CMainFrame::ID_IMPORT,
+      CMainFrame::ID_EXPORT}},
     {QT_TRANSLATE_NOOP("CMainFrame", "财务分析(&A)"),
      {CMainFrame::ID_SUM_VIEW, CMainFrame::ID_INCOME_VIEW, CMainFrame::ID_OUTLAY_VIEW, 0,
       CMainFrame::ID_IN_CHART, CMainFrame::ID_OUT_CHART, 0, CMainFrame::ID_RPT_VIEW,
@@ -135,6 +139,7 @@ const int kToolBar[] = {CMainFrame::ID_NEW_USER,
                         CMainFrame::ID_ADD_TRS,
                         CMainFrame::ID_IMPORT,
                         CMainFrame::ID_ACCOUNTS,
+                        CMainFrame::ID_CATEGORIES,
                         0,
                         CMainFrame::ID_SUM_VIEW,
                         CMainFrame::ID_INCOME_VIEW,
@@ -204,7 +209,7 @@ const int kLoggedInCommands[] = {
     CMainFrame::ID_OUTLAY_VIEW, CMainFrame::ID_IN_CHART,   CMainFrame::ID_OUT_CHART,
     CMainFrame::ID_RPT_VIEW,    CMainFrame::ID_ADVICE,     CMainFrame::ID_IMPORT,
     CMainFrame::ID_EXPORT,      CMainFrame::ID_PRINT,      CMainFrame::ID_PREVIEW,
-    CMainFrame::ID_RELOAD};
+    CMainFrame::ID_RELOAD,      CMainFrame::ID_CATEGORIES};
 
 // The frame whose handlers CMessageBox holds (the newest one; tests make several in a row).
 const CMainFrame* g_pHandlerOwner = nullptr;
@@ -292,6 +297,7 @@ void CMainFrame::CreateActions() {
         {ID_ADD_OUTLAY, &CMainFrame::OnAddOutlay},
         {ID_ADD_TRS, &CMainFrame::OnAddTrs},
         {ID_ACCOUNTS, &CMainFrame::OnAccounts},
+        {ID_CATEGORIES, &CMainFrame::OnCategories},
         {ID_ADVICE, &CMainFrame::OnAdvice},
         {ID_IMPORT, &CMainFrame::OnImport},
         {ID_EXPORT, &CMainFrame::OnExport},
