@@ -284,6 +284,49 @@ private Q_SLOTS:
         QVERIFY(names.contains(QStringLiteral("保险")) && names.contains(QStringLiteral("房贷")));
     }
 
+    // At most twelve slices: zeros go first, then the smallest are summed as "其他".
+    void chartSlices_data() {
+        QTest::addColumn<int>("nCategories");
+        QTest::addColumn<int>("nWithMoney");
+        QTest::addColumn<QString>("strLabels");
+        QTest::addColumn<QString>("strLast");
+        QTest::newRow("twelve, zeros kept") << 12 << 3 << QStringLiteral("c1..c12") << "0.00";
+        QTest::newRow("fifteen, ten with money")
+            << 15 << 10 << QStringLiteral("c1..c10") << "10.00";
+        QTest::newRow("fifteen with money")
+            << 15 << 15 << QStringLiteral("c5..c15+其他") << "10.00";
+    }
+    void chartSlices() {
+        QFETCH(int, nCategories);
+        QFETCH(int, nWithMoney);
+        QFETCH(QString, strLabels);
+        QFETCH(QString, strLast);
+        QStringList labels, values;
+        for (int i = 1; i <= nCategories; ++i) {
+            labels << QStringLiteral("c%1").arg(i);
+            values << (i <= nWithMoney ? QStringLiteral("%1.00").arg(i) : QStringLiteral("0.00"));
+        }
+        const CChartData::SSlices slices = CChartData::Slices(labels, values);
+        QVERIFY(slices.labels.size() <= CChartData::MaxSlices);
+        QCOMPARE(slices.labels.size(), slices.values.size());
+        const QString strShown =
+            QStringLiteral("%1..%2%3")
+                .arg(slices.labels.first(),
+                     slices.labels.value(slices.labels.size() -
+                                         (slices.labels.last() == QStringLiteral("其他") ? 2 : 1)),
+                     slices.labels.last() == QStringLiteral("其他") ? QStringLiteral("+其他")
+                                                                    : QString());
+        QCOMPARE(strShown, strLabels);
+        QCOMPARE(slices.values.last(), strLast);
+        // Nothing is lost: the slices add up to the values.
+        qint64 nAll = 0, nShown = 0;
+        for (const QString& v : values)
+            nAll += qRound64(v.toDouble() * 100);
+        for (const QString& v : slices.values)
+            nShown += qRound64(v.toDouble() * 100);
+        QCOMPARE(nShown, nAll);
+    }
+
     void matchingUsesTheList_data() {
         QTest::addColumn<QString>("strTyped");
         QTest::addColumn<QStringList>("expected");

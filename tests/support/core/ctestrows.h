@@ -2,6 +2,7 @@
 
 #include "data/cbankset.h"
 #include "data/cmoney.h"
+#include "data/cuserset.h"
 #include "records/cdaybook.h"
 
 #include <QDateTime>
@@ -17,6 +18,16 @@ inline void AddBank(const QString& strUser, const QString& strCard, double dCash
     set.m_UserName = strUser;
     set.m_CardName = strCard;
     set.m_CardCash = dCash;
+    set.Update();
+}
+
+// A bare user row (no password worth the name, no accounts), for tests whose book holds
+// records of a user that was never created through the program.
+inline void AddUserRow(const QString& strUser) {
+    CUserSet set;
+    set.AddNew();
+    set.m_UserName = strUser;
+    set.m_UserPwd = QStringLiteral("-");
     set.Update();
 }
 
