@@ -86,6 +86,9 @@ void CCategoryBook::Ready(const QString& strConnection) {
             return;
     }
     Ensure(CDatabase::Connection(strConnection), CDatabase::Dialect(strConnection));
+    // Made inside a transaction, the tables go again if it rolls back: made sure of next time.
+    if (CTransaction::IsActive(strConnection))
+        return;
     QMutexLocker lock(&s_mutex);
     s_ready.insert(strConnection, nGeneration);
 }
