@@ -32,6 +32,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidgetItem>
@@ -338,6 +339,9 @@ void CShooter::Categories(const char* szName) {
         }
         Settle();
         Save(OverFrame(pDialog), szName);
+        // On a real screen, also the screen itself as it shows the dialog.
+        if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+            Save(QGuiApplication::primaryScreen()->grabWindow(0), "categories-screen.png");
         Child<QAbstractButton>(pDialog, "2")->click();
     });
     Command(CMainFrame::ID_CATEGORIES);
@@ -375,8 +379,11 @@ int Run(const QString& strFolder) {
         // The charts on a 1024×600 screen: every category's name still reads whole.
         frame.resize(1024, 600);
         shooter.Chart(false, "view-outlay-chart-1024.png");
-        // Last: it changes the demo user's list.
-        frame.resize(kWindowSize);
+        // Last: it changes the demo user's list. On a real screen, the window fills it.
+        if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+            frame.resize(kWindowSize);
+        else
+            frame.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
         shooter.Categories("categories.png");
     }
     Settle();
@@ -394,9 +401,11 @@ int main(int argc, char** argv) {
     const QString strFolder =
         argc == 2 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
 
-    // Offscreen always, and every folder the program would write to inside a temporary one,
-    // set before Qt reads them.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Offscreen unless a platform is named (QT_QPA_PLATFORM=xcb under xvfb-run: the windows as
+    // an X server shows them, for looking at them once), and every folder the program would
+    // write to inside a temporary one, set before Qt reads them.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
     if (!home.isValid()) {
         Print(QStringLiteral("no temporary folder"));
