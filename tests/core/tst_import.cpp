@@ -13,6 +13,7 @@
 #include "import/cexporter.h"
 #include "import/cimporter.h"
 #include "import/cimporterror.h"
+#include "import/cqifreader.h"
 #include "import/cstatementfile.h"
 #include "import/ctextdecoder.h"
 #include "records/ccategorybook.h"
@@ -809,6 +810,19 @@ private Q_SLOTS:
         QVERIFY(
             Records().contains(QStringLiteral("Outlay|2024-02-01|水电|某公司 电费|10.00|现金")));
         QVERIFY(outlay.Found().isEmpty());
+
+        // The QIF export lists the user's categories, and its records come back with theirs.
+        const QString strQif = QString::fromUtf8(CExporter::Build(
+            kUser, CExporter::EFormat::Qif, QDate(2024, 1, 1), QDate(2024, 12, 31)));
+        QVERIFY(strQif.startsWith(QStringLiteral("!Type:Cat\nN工资收入\nI\n^\n")));
+        QVERIFY(strQif.contains(QStringLiteral("N水电\nE\n^\n")));
+        SStatement back = CQifReader::Read(strQif);
+        CPreviewRows again;
+        QVERIFY(importer.Preview(back, kCash, {}, again));
+        QStringList sorts;
+        for (int i = 0; i < again.size(); ++i)
+            sorts << again.Sort(i);
+        QVERIFY2(sorts.contains(QStringLiteral("水电")), qPrintable(sorts.join(u',')));
     }
 
     // A statement's rows kept compact give back every field as written, whatever the texts

@@ -75,8 +75,11 @@ QString GuessSortOf(SStatementRow::EType eType, const QString& strCategory,
     const ERecordKind eKind =
         eType == SStatementRow::EType::Income ? ERecordKind::Income : ERecordKind::Outlay;
     const QStringList& sorts = lists.Of(eKind);
-    if (sorts.contains(strCategory))
-        return strCategory;
+    // The file names a category of the user's list (its own column, or the one a payment app
+    // or another program wrote).
+    for (const QString* pCategory : {&strCategory, &strAppCategory})
+        if (!pCategory->isEmpty() && sorts.contains(*pCategory))
+            return *pCategory;
     const QString strText = strCounterpart + QLatin1Char(' ') + strGoods;
     for (const SImportRule& r : rules)
         if (r.eKind == eKind && !r.strKeyword.isEmpty() && sorts.contains(r.strSort) &&
