@@ -245,6 +245,9 @@ private Q_SLOTS:
         // Pie: every column has a slice; zero and below take no room and no legend entry.
         CMschart3 pie(CMschart3::EType::Pie, 1, 4);
         pie.resize(500, 400);
+        // Shown and laid out: the legend lays out only the markers it shows.
+        pie.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pie));
         const QStringList values = {QStringLiteral("30.00"), QStringLiteral("0.00"),
                                     QStringLiteral("-5"), QStringLiteral("10.00")};
         for (int c = 1; c <= 4; ++c) {

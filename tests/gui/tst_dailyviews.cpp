@@ -122,6 +122,10 @@ template <class T = QWidget> T* Ctl(QWidget* pView, int nId) {
     return p;
 }
 
+CMsflexgrid1* Grid(QWidget* pView) {
+    return Ctl<CMsflexgrid1>(pView, CDayView::IDC_GRID_RECORDS);
+}
+
 void Press(CDayView* pView, int nId) {
     QTest::mouseClick(Ctl<QPushButton>(pView, nId), Qt::LeftButton);
 }
@@ -131,34 +135,35 @@ QString Box(CDayView* pView, int nId) {
 }
 
 QString Cell(CDayView* pView, int nRow, int nCol) {
-    return pView->m_gridRecords->GetTextMatrix(nRow, nCol);
+    return Grid(pView)->GetTextMatrix(nRow, nCol);
 }
 
 void ClickCell(CDayView* pView, int nRow, int nCol) {
-    CMsflexgrid1* pGrid = pView->m_gridRecords;
+    CMsflexgrid1* pGrid = Grid(pView);
     QTest::mouseClick(pGrid->viewport(), Qt::LeftButton, {},
                       pGrid->CellRect(nRow, nCol, pGrid->viewport()).center());
 }
 
 bool OnCell(CDayView* pView, QWidget* pFloating, int nRow, int nCol) {
-    CMsflexgrid1* pGrid = pView->m_gridRecords;
+    CMsflexgrid1* pGrid = Grid(pView);
     return pFloating->isVisible() &&
            pFloating->geometry() == pGrid->CellRect(nRow, nCol, pGrid->viewport());
 }
 
 void Choose(CDayView* pView, int nRow, int nIndex) {
     ClickCell(pView, nRow, 1);
-    QVERIFY(OnCell(pView, pView->m_comboSort, nRow, 1));
-    pView->m_comboSort->setCurrentIndex(nIndex);
-    Q_EMIT pView->m_comboSort->activated(nIndex);
+    QVERIFY(OnCell(pView, Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT), nRow, 1));
+    Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT)->setCurrentIndex(nIndex);
+    Q_EMIT Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT)->activated(nIndex);
 }
 
 void Type(CDayView* pView, int nRow, int nCol, const QString& strText) {
     ClickCell(pView, nRow, nCol);
-    QVERIFY(OnCell(pView, pView->m_pEditText, nRow, nCol));
+    QVERIFY(OnCell(pView, Ctl<QLineEdit>(pView, CDayView::IDC_EDIT_TEXT), nRow, nCol));
     // One key event carrying the whole text, as an input method delivers Chinese; it replaces
     // the selected cell text.
-    QTest::sendKeyEvent(QTest::Click, pView->m_pEditText, Qt::Key_unknown, strText, Qt::NoModifier);
+    QTest::sendKeyEvent(QTest::Click, Ctl<QLineEdit>(pView, CDayView::IDC_EDIT_TEXT),
+                        Qt::Key_unknown, strText, Qt::NoModifier);
 }
 
 // Enabled state of 1016 1017 1018 1019, then 1020 and the account box.
@@ -185,7 +190,7 @@ private Q_SLOTS:
         CIncomeView* pView = f.Income();
         QCOMPARE(Box(pView, 1002), QStringLiteral("2004-5-1")); // the latest day, still empty
         QCOMPARE(Box(pView, 1004), QStringLiteral("0.00元"));
-        QCOMPARE(pView->m_gridRecords->GetRows(), 1);
+        QCOMPARE(Grid(pView)->GetRows(), 1);
 
         Press(pView, 1016);
         QCOMPARE(Buttons(pView), QStringLiteral("001111"));
@@ -194,7 +199,7 @@ private Q_SLOTS:
         Type(pView, 1, 2, QStringLiteral("五月工资"));
         Type(pView, 1, 3, QStringLiteral("12.5"));
         QCOMPARE(Cell(pView, 1, 3), QStringLiteral("12.50"));
-        QCOMPARE(pView->m_pEditText->text(), QStringLiteral("12.5"));
+        QCOMPARE(Ctl<QLineEdit>(pView, CDayView::IDC_EDIT_TEXT)->text(), QStringLiteral("12.5"));
         Press(pView, 1018);
         QCOMPARE(Buttons(pView), QStringLiteral("110011"));
 
@@ -204,7 +209,7 @@ private Q_SLOTS:
         Choose(pView, 2, 1);
         Type(pView, 2, 3, QStringLiteral("7.25"));
         ClickCell(pView, 1, 2); // an old row cannot be edited while adding
-        QVERIFY(OnCell(pView, pView->m_pEditText, 2, 3));
+        QVERIFY(OnCell(pView, Ctl<QLineEdit>(pView, CDayView::IDC_EDIT_TEXT), 2, 3));
         Press(pView, 1018);
         QVERIFY(Shown().isEmpty());
 
@@ -216,16 +221,18 @@ private Q_SLOTS:
         QCOMPARE(rows[1].strSort, QStringLiteral("奖金收入"));
         QCOMPARE(rows[1].dAmount, 7.25);
         QCOMPARE(Balance(g_strCash), QStringLiteral("1019.75"));
-        QCOMPARE(pView->m_gridSummary->GetTextMatrix(1, 2), QStringLiteral("￥19.75"));
+        QCOMPARE(Ctl<CMsflexgrid1>(pView, CDayView::IDC_GRID_SUMMARY)->GetTextMatrix(1, 2),
+                 QStringLiteral("￥19.75"));
         QCOMPARE(Box(pView, 1004), QStringLiteral("19.75元"));
 
         // Modify: the category list starts on the row's category; the balance moves by the change.
         Press(pView, 1017);
         QCOMPARE(Buttons(pView), QStringLiteral("001111"));
         QCOMPARE(Cell(pView, 2, 0), QStringLiteral("￥"));
-        pView->m_comboSort->setCurrentIndex(5);
+        Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT)->setCurrentIndex(5);
         ClickCell(pView, 1, 1);
-        QCOMPARE(pView->m_comboSort->currentText(), QStringLiteral("工资收入"));
+        QCOMPARE(Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT)->currentText(),
+                 QStringLiteral("工资收入"));
         Type(pView, 1, 3, QStringLiteral("20"));
         Press(pView, 1018);
         QCOMPARE(Balance(g_strCash), QStringLiteral("1027.25"));
@@ -255,9 +262,11 @@ private Q_SLOTS:
         COutlayView* pView = f.Outlay();
         QCOMPARE(Box(pView, 1002), QStringLiteral("2004-3-5"));
         Press(pView, 1016);
-        const int nOwn = pView->m_comboSort->findText(strOwn);
+        const int nOwn = Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT)->findText(strOwn);
         QCOMPARE(nOwn, 12);
-        Q_EMIT pView->m_comboSort->lineEdit()->textEdited(QStringLiteral("教"));
+        Q_EMIT Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT)
+            ->lineEdit()
+            ->textEdited(QStringLiteral("教"));
         auto* pFilter = Ctl<QListWidget>(pView, CDayView::IDC_LIST_SORT);
         QCOMPARE(pFilter->count(), 1);
         QCOMPARE(pFilter->item(0)->text(), strOwn);
@@ -314,7 +323,7 @@ private Q_SLOTS:
         };
         Ctl<QPushButton>(pView, 1016)->setFocus();
         key(Qt::Key_Space);
-        QVERIFY(OnCell(pView, pView->m_comboSort, 1, 1));
+        QVERIFY(OnCell(pView, Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT), 1, 1));
         const QStringList sorts = CCategories::Of(ERecordKind::Income);
         for (int i = 0; i < 10; ++i) {
             type(sorts[i % sorts.size()].left(1));
@@ -324,10 +333,10 @@ private Q_SLOTS:
             type(QStringLiteral("%1.5").arg(i + 1));
             key(Qt::Key_Return); // on the last cell: the next row
         }
-        QCOMPARE(pView->m_gridRecords->GetRows(), 12); // ten records and the row begun last
-        key(Qt::Key_Up);                               // rows stay reachable
-        QVERIFY(OnCell(pView, pView->m_pEditText, 10, 1) ||
-                OnCell(pView, pView->m_comboSort, 10, 1));
+        QCOMPARE(Grid(pView)->GetRows(), 12); // ten records and the row begun last
+        key(Qt::Key_Up);                      // rows stay reachable
+        QVERIFY(OnCell(pView, Ctl<QLineEdit>(pView, CDayView::IDC_EDIT_TEXT), 10, 1) ||
+                OnCell(pView, Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT), 10, 1));
         key(Qt::Key_Down);
         key(Qt::Key_Return, Qt::ControlModifier);
         QVERIFY2(Shown().isEmpty(), "no message");
@@ -350,13 +359,95 @@ private Q_SLOTS:
         key(Qt::Key_Return);
         key(Qt::Key_Return);
         key(Qt::Key_Return);
-        QCOMPARE(pView->m_gridRecords->GetRows(), 13);
+        QCOMPARE(Grid(pView)->GetRows(), 13);
         CMessageBox::SetNextChoice(CMessageBox::EChoice::Discard);
         key(Qt::Key_Escape);
         QCOMPARE(Shown(), QStringList{QStringLiteral("当前记录尚未保存，是否保存？")});
         QVERIFY(!pView->IsEditing());
-        QCOMPARE(pView->m_gridRecords->GetRows(), 11);
-        QVERIFY(!pView->m_comboSort->isVisible());
+        QCOMPARE(Grid(pView)->GetRows(), 11);
+        QVERIFY(!Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT)->isVisible());
+    }
+
+    // A week of outlay entered, corrected and deleted by keys alone on the real window:
+    // Ctrl+Shift+N opens a day, Insert starts 新增, F2 starts 修改; in either, typing, F2 or
+    // Enter opens the highlighted cell, Tab / Shift+Tab / arrows move (the editor following),
+    // Delete on a closed cell or Ctrl+Delete anywhere takes the row away, and Ctrl+Return
+    // confirms in every state.
+    void aWeekByKeysAlone() {
+        SFixture f;
+        f.Outlay();
+        f.pFrame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.pFrame));
+        using K = CGuiTest::SKey;
+        const K tab{Qt::Key_Tab}, enter{Qt::Key_Return}, down{Qt::Key_Down}, right{Qt::Key_Right},
+            f2{Qt::Key_F2}, del{Qt::Key_Delete}, ctrlDel{Qt::Key_Delete, Qt::ControlModifier},
+            confirm{Qt::Key_Return, Qt::ControlModifier};
+        const auto text = [](const char* pszText) { return K{Qt::Key_unknown, {}, pszText}; };
+        const auto openDay = [&](const QDate& day) {
+            CToday::Set(day); // the calendar starts on it: Enter takes it
+            CGuiTest::OnNextModal(
+                [](QWidget* pDlg) { QTest::keyClick(pDlg->focusWidget(), Qt::Key_Return); });
+            CGuiTest::Key(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+            // The offscreen platform does not give the focus back to the window when the
+            // dialog closes; a window manager does.
+            QApplication::setActiveWindow(f.pFrame);
+            QCOMPARE(CTestAccess::Day(f.pFrame->View<COutlayView>()), day);
+        };
+        const QDate monday(2004, 6, 7);
+        for (int i = 0; i < 7; ++i) {
+            openDay(monday.addDays(i));
+            CGuiTest::Keys({{Qt::Key_Insert},
+                            text("yczc"),
+                            tab,
+                            text("早饭"),
+                            tab,
+                            text("10.5"),
+                            enter,
+                            text("jtzc"),
+                            enter,
+                            text("地铁"),
+                            enter,
+                            text("3"),
+                            confirm});
+            QVERIFY2(Shown().isEmpty(), "no message");
+        }
+        const struct {
+            int nDay; // of the week, from 0
+            QVector<K> keys;
+        } corrections[] = {
+            // an amount typed over, then the row below removed from within its cell
+            {2, {f2, right, right, text("12"), down, ctrlDel, confirm}},
+            // both rows removed on closed cells
+            {3, {f2, del, del, confirm}},
+            // a category replaced by its initials, a note added, Shift+Tab back and forth
+            {4,
+             {f2, down, enter, text("lyzc"), tab, text("门票"), {Qt::Key_Backtab}, tab, confirm}},
+        };
+        for (const auto& c : corrections) {
+            openDay(monday.addDays(c.nDay));
+            CGuiTest::Keys(c.keys);
+            QVERIFY2(Shown().isEmpty(), qPrintable(QString::number(c.nDay)));
+            QVERIFY(!f.pFrame->View<COutlayView>()->IsEditing());
+        }
+        CToday::Set(QDate());
+
+        const QString usual = QStringLiteral("用餐支出/早饭/10.50 交通支出/地铁/3.00");
+        const QStringList expected = {usual,
+                                      usual,
+                                      QStringLiteral("用餐支出/早饭/12.00"),
+                                      QString(),
+                                      QStringLiteral("用餐支出/早饭/10.50 旅游支出/门票/3.00"),
+                                      usual,
+                                      usual};
+        for (int i = 0; i < 7; ++i) {
+            QStringList rows;
+            for (const SDayRecord& r :
+                 CDayBook(ERecordKind::Outlay, g_strUser).LoadDay(monday.addDays(i), g_strCash))
+                rows << r.strSort + QLatin1Char('/') + r.strNote + QLatin1Char('/') +
+                            CMoney::Format(r.dAmount);
+            QCOMPARE(rows.join(QLatin1Char(' ')), expected[i]);
+        }
+        QCOMPARE(Balance(g_strCash), QStringLiteral("920.50"));
     }
 
     // Typing in the category cell filters the list (by characters or pinyin initials); Enter
@@ -391,10 +482,11 @@ private Q_SLOTS:
             {"用", 0, Qt::Key_Escape, "用餐支出", ""},
         };
         Press(pView, 1016);
-        int nRow = pView->m_gridRecords->GetRows() - 1;
+        int nRow = Grid(pView)->GetRows() - 1;
         for (const auto& c : cases) {
             const QString strTag = QString::fromUtf8(c.pTyped);
-            QVERIFY2(OnCell(pView, pView->m_comboSort, nRow, 1), qPrintable(strTag));
+            QVERIFY2(OnCell(pView, Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT), nRow, 1),
+                     qPrintable(strTag));
             type(strTag);
             QVERIFY2(pList->isVisible() &&
                          pList->item(0)->text() == QString::fromUtf8(c.pFirstListed),
@@ -403,9 +495,10 @@ private Q_SLOTS:
                 // Several matches: Tab and Enter keep the list open until one is picked.
                 for (Qt::Key eLeave : {Qt::Key_Tab, Qt::Key_Return}) {
                     key(eLeave);
-                    QVERIFY2(pList->isVisible() && Cell(pView, nRow, 1).isEmpty() &&
-                                 OnCell(pView, pView->m_comboSort, nRow, 1),
-                             qPrintable(strTag));
+                    QVERIFY2(
+                        pList->isVisible() && Cell(pView, nRow, 1).isEmpty() &&
+                            OnCell(pView, Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT), nRow, 1),
+                        qPrintable(strTag));
                 }
             }
             for (int i = 0; i < c.nDown; ++i)
@@ -414,7 +507,9 @@ private Q_SLOTS:
             QVERIFY2(!pList->isVisible(), qPrintable(strTag));
             QVERIFY2(Cell(pView, nRow, 1) == QString::fromUtf8(c.pTaken), qPrintable(strTag));
             QVERIFY2(pView->IsEditing() && Shown().isEmpty(), qPrintable(strTag));
-            for (int i = 0; i < 4 && !OnCell(pView, pView->m_comboSort, nRow + 1, 1); ++i)
+            for (int i = 0; i < 4 && !OnCell(pView, Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT),
+                                             nRow + 1, 1);
+                 ++i)
                 key(Qt::Key_Return);
             ++nRow;
         }
@@ -431,12 +526,12 @@ private Q_SLOTS:
         Press(pView, 1017);
         ClickCell(pView, 1,
                   3); // another cell than below: two clicks on one would be a double click
-        QVERIFY(OnCell(pView, pView->m_pEditText, 1, 3));
+        QVERIFY(OnCell(pView, Ctl<QLineEdit>(pView, CDayView::IDC_EDIT_TEXT), 1, 3));
         key(Qt::Key_Escape);
         QVERIFY(!pView->IsEditing() && Shown().isEmpty());
         Press(pView, 1017);
         ClickCell(pView, 1, 2);
-        QVERIFY(OnCell(pView, pView->m_pEditText, 1, 2));
+        QVERIFY(OnCell(pView, Ctl<QLineEdit>(pView, CDayView::IDC_EDIT_TEXT), 1, 2));
         type(QStringLiteral("午饭"));
         CMessageBox::SetNextChoice(CMessageBox::EChoice::Cancel);
         key(Qt::Key_Escape);
@@ -452,9 +547,10 @@ private Q_SLOTS:
         // An existing category is selected when its cell opens: typing replaces it.
         Press(pView, 1017);
         ClickCell(pView, 1, 1);
-        QVERIFY(OnCell(pView, pView->m_comboSort, 1, 1));
+        QVERIFY(OnCell(pView, Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT), 1, 1));
         type(QStringLiteral("fzzc"));
-        QCOMPARE(pView->m_comboSort->currentText(), QStringLiteral("fzzc"));
+        QCOMPARE(Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT)->currentText(),
+                 QStringLiteral("fzzc"));
         QCOMPARE(pList->count(), 2);
         key(Qt::Key_Down);
         key(Qt::Key_Down);
@@ -470,22 +566,22 @@ private Q_SLOTS:
         CIncomeView* pView = f.Income();
         Press(pView, 1022);
         QCOMPARE(Box(pView, 1002), QStringLiteral("2004-3-2"));
-        QCOMPARE(pView->m_gridRecords->GetRows(), 3);
+        QCOMPARE(Grid(pView)->GetRows(), 3);
 
         Press(pView, 1016);
         Type(pView, 3, 2, QStringLiteral("丢掉"));
         Press(pView, 1019);
-        QCOMPARE(pView->m_gridRecords->GetRows(), 3);
+        QCOMPARE(Grid(pView)->GetRows(), 3);
         QCOMPARE(Cell(pView, 1, 0) + Cell(pView, 2, 0), QStringLiteral("※※"));
         QCOMPARE(Buttons(pView), QStringLiteral("110011"));
-        QVERIFY(!pView->m_pEditText->isVisible());
+        QVERIFY(!Ctl<QLineEdit>(pView, CDayView::IDC_EDIT_TEXT)->isVisible());
 
         Press(pView, 1016);
         ClickCell(pView, 3, 1); // a new row's category shows empty, not a left-over entry
-        QCOMPARE(pView->m_comboSort->currentIndex(), -1);
+        QCOMPARE(Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT)->currentIndex(), -1);
         Press(pView, 1018); // row 3 has no category, but row 2 comes first
         QCOMPARE(Shown(), QStringList{QStringLiteral("请保证收入类型栏不为空!")});
-        QVERIFY(pView->m_bAdding);
+        QVERIFY(CTestAccess::IsAdding(pView));
         Press(pView, 1019);
 
         // Row 1's amount is checked before row 2's missing category. The cell shows what will
@@ -537,7 +633,7 @@ private Q_SLOTS:
         COutlayView* pView = f.Outlay();
         QCOMPARE(Box(pView, 1002), QStringLiteral("2004-3-5"));
         Press(pView, 1017); // an outlay day without records still enters modify mode
-        QVERIFY(pView->m_bModifying);
+        QVERIFY(CTestAccess::IsModifying(pView));
         Press(pView, 1018);
         QVERIFY(!pView->IsEditing());
         QCOMPARE(Balance(g_strCash), QStringLiteral("1000.00"));
@@ -613,8 +709,8 @@ private Q_SLOTS:
         QCOMPARE(pView->IsEditing(), !stored);
         if (!stored && message.startsWith(QStringLiteral("第 2 行"))) {
             // The highlight and the editor are on the amount the message is about.
-            QCOMPARE(pView->m_gridRecords->currentIndex().row(), 1);
-            QVERIFY(OnCell(pView, pView->m_pEditText, 2, 3));
+            QCOMPARE(Grid(pView)->currentIndex().row(), 1);
+            QVERIFY(OnCell(pView, Ctl<QLineEdit>(pView, CDayView::IDC_EDIT_TEXT), 2, 3));
         }
     }
 
@@ -627,16 +723,17 @@ private Q_SLOTS:
 
         Press(pView, 1020); // a day of the other account only
         QCOMPARE(Box(pView, 1002), QStringLiteral("2004-4-2"));
-        QCOMPARE(pView->m_gridRecords->GetRows(), 1);
-        QCOMPARE(pView->m_gridSummary->GetTextMatrix(2, 2), QStringLiteral("￥20.00"));
+        QCOMPARE(Grid(pView)->GetRows(), 1);
+        QCOMPARE(Ctl<CMsflexgrid1>(pView, CDayView::IDC_GRID_SUMMARY)->GetTextMatrix(2, 2),
+                 QStringLiteral("￥20.00"));
         QCOMPARE(Box(pView, 1004), QStringLiteral("20.00元"));
         QTreeWidgetItem* pItem = CTestAccess::TreeView(f.pFrame)->currentItem();
         QVERIFY(pItem && pItem->parent());
         QCOMPARE(pItem->parent()->text(0) + pItem->text(0), QStringLiteral("4月2日"));
 
-        pView->m_comboBank->setCurrentIndex(1);
-        Q_EMIT pView->m_comboBank->activated(1);
-        QCOMPARE(pView->m_strBank, g_strBank);
+        Ctl<QComboBox>(pView, CDayView::IDC_COMBO_BANK)->setCurrentIndex(1);
+        Q_EMIT Ctl<QComboBox>(pView, CDayView::IDC_COMBO_BANK)->activated(1);
+        QCOMPARE(CTestAccess::Bank(pView), g_strBank);
         QCOMPARE(Cell(pView, 1, 3), QStringLiteral("20.00"));
 
         Press(pView, 1020);
@@ -649,9 +746,7 @@ private Q_SLOTS:
         QCOMPARE(Box(pView, 1002), QStringLiteral("2004-5-1"));
 
         // From a day without rows: forward reports the end, back goes to the latest day.
-        pView->m_nMonth = 3;
-        pView->m_nDay = 20;
-        pView->ShowCurrentDay();
+        CTestAccess::AskDay(pView, QDate(2004, 3, 20));
         Press(pView, 1021);
         QCOMPARE(Shown(), QStringList{QStringLiteral("已经是最后一天了!")});
         Press(pView, 1020);
@@ -703,7 +798,7 @@ private Q_SLOTS:
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].contains(QStringLiteral("255")), qPrintable(shown[0]));
         // The edit stays open with what was typed; the book is as before.
-        QVERIFY(pView->m_bModifying);
+        QVERIFY(CTestAccess::IsModifying(pView));
         QCOMPARE(Cell(pView, 1, 2), strLong);
         const QVector<SDayRecord> rows =
             CDayBook(ERecordKind::Income, g_strUser).LoadDay(QDate(2004, 3, 2), g_strCash);
@@ -738,7 +833,7 @@ private Q_SLOTS:
         const QStringList both = {QStringLiteral("三月=100.00"), QStringLiteral("甲=5.00"),
                                   QStringLiteral("乙=7.00")};
         QCOMPARE(notes(), both);
-        QCOMPARE(pView->m_gridRecords->GetRows(), 4);
+        QCOMPARE(Grid(pView)->GetRows(), 4);
         QCOMPARE(Cell(pView, 2, 2) + Cell(pView, 3, 2), QStringLiteral("甲乙"));
         QCOMPARE(Balance(g_strCash), QStringLiteral("1012.00"));
 
@@ -756,7 +851,7 @@ private Q_SLOTS:
         QVERIFY2(shown[0].contains(QStringLiteral("另一个窗口或另一台电脑")), qPrintable(shown[0]));
         QCOMPARE(notes(), QStringList({QStringLiteral("三月=150.00")}) + both.mid(1));
         QCOMPARE(Balance(g_strCash), QStringLiteral("1062.00"));
-        QVERIFY(pView->m_bModifying);
+        QVERIFY(CTestAccess::IsModifying(pView));
         QCOMPARE(Cell(pView, 1, 2) + Cell(pView, 1, 3), QStringLiteral("改过120.00"));
         Press(pView, 1018);
         QVERIFY(Shown().isEmpty());
@@ -772,21 +867,19 @@ private Q_SLOTS:
         CIncomeView* pView = f.Income();
         Press(pView, 1017);
         Type(pView, 3, 2, QStringLiteral("x"));
-        pView->m_gridRecords->verticalScrollBar()->setValue(5);
-        QCOMPARE(pView->m_nGridTop, 5);
-        QCOMPARE(pView->m_pEditText->geometry(),
-                 pView->m_gridRecords->CellRect(3, 2, pView->m_gridRecords->viewport()));
+        Grid(pView)->verticalScrollBar()->setValue(5);
+        QCOMPARE(Grid(pView)->GetTopRow(), 6);
+        QCOMPARE(Ctl<QLineEdit>(pView, CDayView::IDC_EDIT_TEXT)->geometry(),
+                 Grid(pView)->CellRect(3, 2, Grid(pView)->viewport()));
         Type(pView, 30, 3, QStringLiteral("9"));
         QCOMPARE(Cell(pView, 30, 3), QStringLiteral("9.00"));
         QCOMPARE(Cell(pView, 3, 2), QStringLiteral("x"));
 
         // Another day asked for while editing changes nothing under the edit.
-        pView->m_nMonth = 3;
-        pView->m_nDay = 2;
-        pView->ShowCurrentDay();
+        CTestAccess::AskDay(pView, QDate(2004, 3, 2));
         QCOMPARE(Box(pView, 1002), QStringLiteral("2004-6-1"));
-        QCOMPARE(pView->m_nMonth, 6);
-        QCOMPARE(pView->m_gridRecords->GetRows(), 41);
+        QCOMPARE(CTestAccess::Day(pView).month(), 6);
+        QCOMPARE(Grid(pView)->GetRows(), 41);
         CLeftView* pTree = CTestAccess::TreeView(f.pFrame);
         for (QTreeWidgetItem* pMonth :
              pTree->findItems(QStringLiteral("3月"), Qt::MatchExactly | Qt::MatchRecursive))
@@ -797,7 +890,7 @@ private Q_SLOTS:
         pTree->setCurrentItem(days.front());
         QCOMPARE(Box(pView, 1002), QStringLiteral("2004-6-1"));
         QCOMPARE(Cell(pView, 30, 3), QStringLiteral("9.00"));
-        QVERIFY(pView->m_bModifying);
+        QVERIFY(CTestAccess::IsModifying(pView));
     }
 
     void newDayDialogsOpenTheDay() {
@@ -835,7 +928,8 @@ private Q_SLOTS:
         Press(f.pFrame->View<COutlayView>(), 1016);
         f.gui.Trigger(CMainFrame::ID_ADD_INCOME);
         QCOMPARE(Shown().size(), 1);
-        QVERIFY(f.pFrame->View<COutlayView>() && f.pFrame->View<COutlayView>()->m_bAdding);
+        QVERIFY(f.pFrame->View<COutlayView>() &&
+                CTestAccess::IsAdding(f.pFrame->View<COutlayView>()));
         CToday::Set(QDate());
     }
 
@@ -851,7 +945,7 @@ private Q_SLOTS:
                     QByteArray::number(eWay) + '/' + QByteArray::number(int(eChoice));
                 SFixture f;
                 CIncomeView* pView = f.Income(); // 2004-5-1, empty
-                const QString strBank = pView->m_strBank;
+                const QString strBank = CTestAccess::Bank(pView);
                 Press(pView, 1016);
                 Choose(pView, 1, 0);
                 Type(pView, 1, 3, QStringLiteral("3"));
@@ -865,8 +959,12 @@ private Q_SLOTS:
                     CTestAccess::TreeView(f.pFrame)->ShowDay(g_strUser, 2004, 3, 2);
                     break;
                 case Account:
-                    pView->m_comboBank->setCurrentIndex(1 - pView->m_comboBank->currentIndex());
-                    Q_EMIT pView->m_comboBank->activated(pView->m_comboBank->currentIndex());
+                    Ctl<QComboBox>(pView, CDayView::IDC_COMBO_BANK)
+                        ->setCurrentIndex(
+                            1 - Ctl<QComboBox>(pView, CDayView::IDC_COMBO_BANK)->currentIndex());
+                    Q_EMIT Ctl<QComboBox>(pView, CDayView::IDC_COMBO_BANK)
+                        ->activated(
+                            Ctl<QComboBox>(pView, CDayView::IDC_COMBO_BANK)->currentIndex());
                     break;
                 case Navigation:
                     Press(pView, 1022);
@@ -892,14 +990,14 @@ private Q_SLOTS:
                              tag.constData());
                     QCOMPARE(Cell(pView, 1, 3), QStringLiteral("3.00"));
                     QCOMPARE(Box(pView, 1002), QStringLiteral("2004-5-1"));
-                    QCOMPARE(pView->m_strBank, strBank);
+                    QCOMPARE(CTestAccess::Bank(pView), strBank);
                     QVERIFY(f.pFrame->isVisible());
                     continue;
                 }
                 // Left: the other view, day or account, logged out, or closed.
                 const bool bLeft = eWay == View   ? f.pFrame->View<CSumListView>() != nullptr
                                    : eWay == Tree ? Box(pView, 1002) == QStringLiteral("2004-3-2")
-                                   : eWay == Account ? pView->m_strBank != strBank
+                                   : eWay == Account ? CTestAccess::Bank(pView) != strBank
                                    : eWay == Navigation
                                        ? Box(pView, 1002) == QStringLiteral("2004-3-2")
                                    : eWay == Logout ? !f.pFrame->Session()->IsLoggedIn()
@@ -915,19 +1013,19 @@ private Q_SLOTS:
         SFixture f;
         CIncomeView* pView = f.Income();
         Press(pView, 1022); // 2004-3-2, the cash record of 100
-        QCOMPARE(pView->m_strBank, g_strCash);
+        QCOMPARE(CTestAccess::Bank(pView), g_strCash);
         QVERIFY(!Ctl(pView, CDayView::IDC_DELETE_ROW)->isEnabled());
         Press(pView, 1017);
         ClickCell(pView, 1, 2);
         Press(pView, CDayView::IDC_DELETE_ROW);
-        QCOMPARE(pView->m_gridRecords->GetRows(), 1);
+        QCOMPARE(Grid(pView)->GetRows(), 1);
         Press(pView, 1019);
         QCOMPARE(Cell(pView, 1, 3), QStringLiteral("100.00"));
         QVERIFY(!pView->IsEditing());
         Press(pView, 1017);
-        pView->m_gridRecords->setCurrentIndex(pView->m_gridRecords->model()->index(0, 1));
-        QTest::keyClick(pView->m_gridRecords, Qt::Key_Delete);
-        QCOMPARE(pView->m_gridRecords->GetRows(), 1);
+        Grid(pView)->setCurrentIndex(Grid(pView)->model()->index(0, 1));
+        QTest::keyClick(Grid(pView), Qt::Key_Delete);
+        QCOMPARE(Grid(pView)->GetRows(), 1);
         Press(pView, 1018);
         QVERIFY(CDayBook(ERecordKind::Income, g_strUser)
                     .LoadDay(QDate(2004, 3, 2), g_strCash)
@@ -986,21 +1084,22 @@ private Q_SLOTS:
         save(f.pFrame->grab(), "outlay-view.png");
         // Initials shared by two categories: both listed, none taken yet.
         Press(pOutlay, 1016);
-        QTest::sendKeyEvent(QTest::Click, pOutlay->m_comboSort->lineEdit(), Qt::Key_unknown,
-                            QStringLiteral("fzzc"), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Click,
+                            Ctl<QComboBox>(pOutlay, CDayView::IDC_COMBO_SORT)->lineEdit(),
+                            Qt::Key_unknown, QStringLiteral("fzzc"), Qt::NoModifier);
         save(f.pFrame->grab(), "outlay-initials.png");
         Press(pOutlay, 1019);
         CIncomeView* pView = f.Income();
         save(f.pFrame->grab(), "income-view.png");
-        QCOMPARE(pView->m_gridRecords->GetRows(), 4);
+        QCOMPARE(Grid(pView)->GetRows(), 4);
 
         Press(pView, 1016);
         Choose(pView, 4, 6);
         Type(pView, 4, 2, QStringLiteral("利息"));
         Type(pView, 4, 3, QStringLiteral("36.8"));
         ClickCell(pView, 4, 1);
-        pView->m_comboSort->showPopup();
-        QWidget* pPopup = pView->m_comboSort->view()->window();
+        Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT)->showPopup();
+        QWidget* pPopup = Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT)->view()->window();
         QVERIFY(QTest::qWaitForWindowExposed(pPopup));
         QPixmap shot = f.pFrame->grab();
         {
@@ -1009,7 +1108,7 @@ private Q_SLOTS:
                                pPopup->grab());
         }
         save(shot, "income-adding.png");
-        pView->m_comboSort->hidePopup();
+        Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT)->hidePopup();
         Press(pView, 1019);
 
         CToday::Set(day);

@@ -160,15 +160,15 @@ void TestLeftTree::DaySelectionReachesDailyView() {
     QTreeWidgetItem* pDay = pYear->child(0)->child(1); // 2004-1-20
     pTree->scrollToItem(pDay);
     pTree->setCurrentItem(pDay);
-    QCOMPARE(QDate(pView->m_nYear, pView->m_nMonth, pView->m_nDay), QDate(2004, 1, 20));
+    QCOMPARE(CTestAccess::Day(pView), QDate(2004, 1, 20));
 
     // A year or the user means nothing to a daily view.
     pTree->setCurrentItem(pYear);
     pTree->setCurrentItem(pTree->topLevelItem(0));
-    QCOMPARE(QDate(pView->m_nYear, pView->m_nMonth, pView->m_nDay), QDate(2004, 1, 20));
+    QCOMPARE(CTestAccess::Day(pView), QDate(2004, 1, 20));
 
     pTree->ShowDay(S("张三"), 2004, 3, 2);
-    QCOMPARE(QDate(pView->m_nYear, pView->m_nMonth, pView->m_nDay), QDate(2004, 3, 2));
+    QCOMPARE(CTestAccess::Day(pView), QDate(2004, 3, 2));
     QCOMPARE(pTree->selectedItems().value(0)->text(0), S("2日"));
     QVERIFY(pTree->selectedItems().value(0)->parent()->isExpanded());
 }

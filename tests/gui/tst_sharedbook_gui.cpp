@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QStatusBar>
@@ -30,6 +31,18 @@
 // whose file was replaced is reopened on request, and a PostgreSQL connection the server
 // dropped is followed by views shown whole again. Runs on both backends.
 namespace {
+// What a day view shows: its grid's rows (the heading's included), a cell, a box.
+int Rows(const QWidget* pView) {
+    return pView->findChild<CMsflexgrid1*>(QString::number(CDayView::IDC_GRID_RECORDS))->GetRows();
+}
+QString Cell(const QWidget* pView, int nRow, int nCol) {
+    return pView->findChild<CMsflexgrid1*>(QString::number(CDayView::IDC_GRID_RECORDS))
+        ->GetTextMatrix(nRow, nCol);
+}
+QString Box(const QWidget* pView, int nId) {
+    return pView->findChild<QLineEdit*>(QString::number(nId))->text();
+}
+
 const QString g_strUser = QStringLiteral("张三");
 const QString g_strCash = QStringLiteral("现金");
 const QDate g_day(2004, 3, 2);
@@ -111,13 +124,13 @@ private Q_SLOTS:
     void otherCopysRowsShowUpUnlessEditing() {
         SFixture f;
         CIncomeView* pView = f.DayView();
-        QCOMPARE(pView->m_nRows, 2); // heading + one row
+        QCOMPARE(Rows(pView), 2); // heading + one row
         f.pFrame->ChangeWatcher()->Poll();
 
         OtherCopyAdds(f.gui.Book().Url(), 7);
         f.pFrame->ChangeWatcher()->Poll(); // SQLite: looks; PostgreSQL: the notice comes in
-        QTRY_COMPARE(pView->m_nRows, 3);
-        QCOMPARE(pView->m_gridRecords->GetTextMatrix(2, 3), QStringLiteral("7.00"));
+        QTRY_COMPARE(Rows(pView), 3);
+        QCOMPARE(Cell(pView, 2, 3), QStringLiteral("7.00"));
 
         // While an add is open the grid keeps what is being typed; the status bar says why.
         QTest::mouseClick(pView->findChild<QPushButton*>(QString::number(CDayView::IDC_ADD)),
@@ -128,13 +141,14 @@ private Q_SLOTS:
         QTRY_VERIFY2(f.pFrame->statusBar()->currentMessage().contains(QStringLiteral("另一个程序")),
                      qPrintable(f.pFrame->statusBar()->currentMessage()));
         QVERIFY(pView->IsEditing());
-        QCOMPARE(pView->m_nRows, 4);
+        QCOMPARE(Rows(pView), 4);
         // Once the edit ends the latest rows show, and the status bar no longer says they wait.
-        pView->OnCancel();
+        QTest::mouseClick(pView->findChild<QPushButton*>(QString::number(CDayView::IDC_CANCEL)),
+                          Qt::LeftButton);
         QVERIFY(!pView->IsEditing());
         f.pFrame->ChangeWatcher()->Poll();
-        QCOMPARE(pView->m_nRows, 4);
-        QCOMPARE(pView->m_gridRecords->GetTextMatrix(3, 3), QStringLiteral("9.00"));
+        QCOMPARE(Rows(pView), 4);
+        QCOMPARE(Cell(pView, 3, 3), QStringLiteral("9.00"));
         QVERIFY2(!f.pFrame->statusBar()->currentMessage().contains(QStringLiteral("另一个程序")),
                  qPrintable(f.pFrame->statusBar()->currentMessage()));
         QCOMPARE(f.gui.Messages(), QStringList());
@@ -155,7 +169,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(TreeYears(pTree),
                                   (QStringList{QStringLiteral("2004年"), QStringLiteral("2005年")}),
                                   3 * CChangeWatcher::IntervalMs);
-        QCOMPARE(QDate(pView->m_nYear, pView->m_nMonth, pView->m_nDay), g_day);
+        QCOMPARE(CTestAccess::Day(pView), g_day);
         QCOMPARE(pTree->currentItem()->data(0, Qt::UserRole).toDate(), g_day);
         QCOMPARE(f.gui.Messages(), QStringList());
     }
@@ -168,7 +182,7 @@ private Q_SLOTS:
             QSKIP("server connections are PostgreSQL's");
         SFixture f;
         CIncomeView* pView = f.DayView();
-        const QString strTotal = pView->m_strTotal;
+        const QString strTotal = Box(pView, CDayView::IDC_EDIT_TOTAL);
         QSqlQuery pid = CDatabase::Exec(QStringLiteral("SELECT pg_backend_pid()"));
         QVERIFY(pid.next());
         const QString strKiller = QStringLiteral("killer");
@@ -179,12 +193,12 @@ private Q_SLOTS:
         pid = QSqlQuery();
         OtherCopyAdds(f.gui.Book().Url(), 7);
         f.pFrame->ChangeWatcher()->Poll();
-        QTRY_COMPARE(pView->m_nRows, 3);
-        QCOMPARE(pView->m_gridRecords->GetTextMatrix(2, 3), QStringLiteral("7.00"));
-        QVERIFY(pView->m_strTotal != strTotal);
+        QTRY_COMPARE(Rows(pView), 3);
+        QCOMPARE(Cell(pView, 2, 3), QStringLiteral("7.00"));
+        QVERIFY(Box(pView, CDayView::IDC_EDIT_TOTAL) != strTotal);
         QCOMPARE(f.gui.Messages(), QStringList());
 
-        const QString strShown = pView->m_strDate;
+        const QString strShown = Box(pView, CDayView::IDC_EDIT_DATE);
         // The day's figures unreadable for a moment (a right taken away, as the server going
         // away would make them): statements that cannot be prepared, so run as they are.
         QSqlQuery rights(CDatabase::Connection());
@@ -193,13 +207,13 @@ private Q_SLOTS:
         pView->ShowCurrentDay();
         QVERIFY(rights.exec(
             QStringLiteral("GRANT SELECT ON \"Income\", \"DayTotals\" TO CURRENT_USER")));
-        QCOMPARE(pView->m_strDate, strShown);
-        QCOMPARE(pView->m_nRows, 1);
-        QCOMPARE(pView->m_strTotal, QString());
+        QCOMPARE(Box(pView, CDayView::IDC_EDIT_DATE), strShown);
+        QCOMPARE(Rows(pView), 1);
+        QCOMPARE(Box(pView, CDayView::IDC_EDIT_TOTAL), QString());
         QVERIFY(!f.gui.Messages().isEmpty());
         f.gui.ClearMessages();
         pView->ShowCurrentDay();
-        QCOMPARE(pView->m_nRows, 3);
+        QCOMPARE(Rows(pView), 3);
         QCOMPARE(f.gui.Messages(), QStringList());
     }
 
@@ -253,26 +267,28 @@ private Q_SLOTS:
         } env(server.Url());
         SFixture f;
         CIncomeView* pView = f.DayView();
-        const QString strHeading = pView->m_strDate, strTotal = pView->m_strTotal;
+        const QString strHeading = Box(pView, CDayView::IDC_EDIT_DATE),
+                      strTotal = Box(pView, CDayView::IDC_EDIT_TOTAL);
         f.pFrame->ChangeWatcher()->Poll();
 
         QVERIFY(server.Stop());
         pView->ShowCurrentDay();
-        QCOMPARE(pView->m_strDate, strHeading);
-        QCOMPARE(pView->m_nRows, 1);
-        QCOMPARE(pView->m_strTotal, QString());
+        QCOMPARE(Box(pView, CDayView::IDC_EDIT_DATE), strHeading);
+        QCOMPARE(Rows(pView), 1);
+        QCOMPARE(Box(pView, CDayView::IDC_EDIT_TOTAL), QString());
         QVERIFY(!f.gui.Messages().isEmpty());
         f.gui.ClearMessages();
         f.pFrame->ChangeWatcher()->Poll(); // the server is away: nothing to show, no message
 
         QVERIFY(server.Start());
         OtherCopyAdds(f.gui.Book().Url(), 7);
-        QTRY_VERIFY_WITH_TIMEOUT((f.pFrame->ChangeWatcher()->Poll(), pView->m_nRows == 3),
+        QTRY_VERIFY_WITH_TIMEOUT((f.pFrame->ChangeWatcher()->Poll(), Rows(pView) == 3),
                                  3 * CChangeWatcher::IntervalMs);
-        QCOMPARE(pView->m_strDate, strHeading);
-        QCOMPARE(pView->m_gridRecords->GetTextMatrix(1, 3), QStringLiteral("100.00"));
-        QCOMPARE(pView->m_gridRecords->GetTextMatrix(2, 3), QStringLiteral("7.00"));
-        QVERIFY(!pView->m_strTotal.isEmpty() && pView->m_strTotal != strTotal);
+        QCOMPARE(Box(pView, CDayView::IDC_EDIT_DATE), strHeading);
+        QCOMPARE(Cell(pView, 1, 3), QStringLiteral("100.00"));
+        QCOMPARE(Cell(pView, 2, 3), QStringLiteral("7.00"));
+        QVERIFY(!Box(pView, CDayView::IDC_EDIT_TOTAL).isEmpty() &&
+                Box(pView, CDayView::IDC_EDIT_TOTAL) != strTotal);
         QCOMPARE(CTestAccess::TreeView(f.pFrame)->currentItem()->data(0, Qt::UserRole).toDate(),
                  g_day);
         QCOMPARE(f.gui.Messages(), QStringList());

@@ -32,9 +32,10 @@ void TestShortcuts::keysReachTheirCommands_data() {
     QTest::addColumn<int>("nCommand");
     QTest::addColumn<QKeySequence>("keys");
     QTest::addColumn<QString>("strDialog"); // the modal dialog the command opens, if any
+    QTest::addColumn<int>("nViewFirst");    // the view command that makes the key's place
     const auto row = [](const char* szName, int nCommand, const QKeySequence& keys,
-                        const char* szDialog = "") {
-        QTest::newRow(szName) << nCommand << keys << QString::fromLatin1(szDialog);
+                        const char* szDialog = "", int nViewFirst = 0) {
+        QTest::newRow(szName) << nCommand << keys << QString::fromLatin1(szDialog) << nViewFirst;
     };
     row("sum", CMainFrame::ID_SUM_VIEW, QKeySequence(Qt::CTRL | Qt::Key_1));
     row("income", CMainFrame::ID_INCOME_VIEW, QKeySequence(Qt::CTRL | Qt::Key_2));
@@ -47,6 +48,14 @@ void TestShortcuts::keysReachTheirCommands_data() {
     row("new outlay day", CMainFrame::ID_ADD_OUTLAY, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
         "CNewDayOutDlg");
     row("transfer", CMainFrame::ID_ADD_TRS, QKeySequence(Qt::CTRL | Qt::Key_T), "CTrsDlg");
+    // the day view's, only there
+    const int nDay = CMainFrame::ID_OUTLAY_VIEW;
+    row("new record", CMainFrame::ID_NEW_RECORD, QKeySequence(Qt::Key_Insert), "", nDay);
+    row("modify records", CMainFrame::ID_MODIFY_RECORDS, QKeySequence(Qt::Key_F2), "", nDay);
+    row("delete record", CMainFrame::ID_DELETE_RECORD, QKeySequence(Qt::CTRL | Qt::Key_Delete), "",
+        nDay);
+    row("confirm records", CMainFrame::ID_CONFIRM_RECORDS, QKeySequence(Qt::CTRL | Qt::Key_Return),
+        "", nDay);
     row("help", CMainFrame::ID_HELP, QKeySequence(Qt::Key_F1));
     row("print", CMainFrame::ID_PRINT, QKeySequence(Qt::CTRL | Qt::Key_P));
     row("preview", CMainFrame::ID_PREVIEW, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
@@ -59,8 +68,13 @@ void TestShortcuts::keysReachTheirCommands() {
     QFETCH(int, nCommand);
     QFETCH(QKeySequence, keys);
     QFETCH(QString, strDialog);
+    QFETCH(int, nViewFirst);
     CGuiTest gui;
     gui.LogIn(QStringLiteral("张三"));
+    if (nViewFirst != 0) {
+        QVERIFY(!gui.IsEnabled(nCommand));
+        QVERIFY(gui.Trigger(nViewFirst));
+    }
     Activate(gui);
     auto* pAction = gui.Frame()->findChild<QAction*>(QString::number(nCommand));
     QVERIFY(pAction);

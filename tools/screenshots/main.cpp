@@ -274,9 +274,10 @@ void CShooter::DayView(bool bIncome, const char* szName) {
     // The day in the middle of the tree, with its month in sight.
     Tree()->scrollToItem(Tree()->currentItem(), QAbstractItemView::PositionAtCenter);
     Choose(Child<QComboBox>(pView, "1000"), day.strBank);
-    if (pView->m_gridRecords->GetRows() != day.nRows + 1)
+    const int nShown = Child<CMsflexgrid1>(pView, "1011")->GetRows() - 1;
+    if (nShown != day.nRows)
         Fail(QStringLiteral("the daily view shows %1 rows of %2, not %3")
-                 .arg(pView->m_gridRecords->GetRows() - 1)
+                 .arg(nShown)
                  .arg(day.day.toString(Qt::ISODate))
                  .arg(day.nRows));
     SaveFrame(szName ? szName : bIncome ? "view-income.png" : "view-outlay.png");

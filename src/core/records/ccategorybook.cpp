@@ -125,6 +125,17 @@ QList<CCategoryBook::SRow> CCategoryBook::Rows(qint64 nUserId) const {
 }
 
 QList<CCategoryBook::SCategory> CCategoryBook::List() const {
+    QList<SCategory> list = Listed();
+    QHash<QString, int> counts;
+    for (const auto& [strSort, nRows] :
+         CKeptTotals::SortRows(m_eKind == ERecordKind::Outlay, m_strUser, m_strConnection))
+        counts.insert(strSort, nRows);
+    for (SCategory& c : list)
+        c.nRecords = counts.value(c.strName);
+    return list;
+}
+
+QList<CCategoryBook::SCategory> CCategoryBook::Listed() const {
     QList<SCategory> list;
     const qint64 nUserId = UserId();
     if (nUserId != 0) {
@@ -136,18 +147,12 @@ QList<CCategoryBook::SCategory> CCategoryBook::List() const {
         for (const QString& strName : CCategories::Of(m_eKind))
             list.append({strName, QString(), false, 0});
     }
-    QHash<QString, int> counts;
-    for (const auto& [strSort, nRows] :
-         CKeptTotals::SortRows(m_eKind == ERecordKind::Outlay, m_strUser, m_strConnection))
-        counts.insert(strSort, nRows);
-    for (SCategory& c : list)
-        c.nRecords = counts.value(c.strName);
     return list;
 }
 
 QStringList CCategoryBook::Names() const {
     QStringList names;
-    for (const SCategory& c : List())
+    for (const SCategory& c : Listed())
         if (!c.bHidden)
             names << c.strName;
     return names;
@@ -155,7 +160,7 @@ QStringList CCategoryBook::Names() const {
 
 QStringList CCategoryBook::AllNames() const {
     QStringList names;
-    for (const SCategory& c : List())
+    for (const SCategory& c : Listed())
         names << c.strName;
     return names;
 }

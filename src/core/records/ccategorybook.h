@@ -86,6 +86,8 @@ private:
     // when the user has none yet. Returns the UserID.
     qint64 BeginChange() const;
     QList<SRow> Rows(qint64 nUserId) const;
+    // The list without record counts.
+    QList<SCategory> Listed() const;
     int RecordCount(const QString& strSort) const;
     void Redirect(qint64 nUserId, const QString& strOld, const QString& strNew) const;
     void Unredirect(qint64 nUserId, const QString& strName) const;

@@ -38,10 +38,10 @@ int PlotWidth(const QWidget* pControl) {
     return std::max(40, pControl->width() - 90);
 }
 
-// A value axis over [dMin, dMax] with about nSteps round steps (1, 2, 2.5 or 5 times a power of
-// ten), always including 0 and leaving a little room above the tallest value, labelled with no
-// more decimals than the step needs.
-QValueAxis* NewValueAxis(double dMin, double dMax, const QFont& font, int nSteps = 5) {
+// Sets a value axis to [dMin, dMax] with about nSteps round steps (1, 2, 2.5 or 5 times a power
+// of ten), always including 0 and leaving a little room above the tallest value, labelled with
+// no more decimals than the step needs.
+void FitValueAxis(QValueAxis* pAxis, double dMin, double dMax, int nSteps = 5) {
     dMin = std::min(dMin, 0.0);
     dMax = std::max(dMax, 0.0);
     if (dMax - dMin < 1e-9)
@@ -57,7 +57,6 @@ QValueAxis* NewValueAxis(double dMin, double dMax, const QFont& font, int nSteps
     }
     const double dLow = dMin < 0.0 ? std::floor(dMin * 1.04 / dStep) * dStep : 0.0;
     const double dHigh = dMax > 0.0 ? std::ceil(dMax * 1.04 / dStep) * dStep : 0.0;
-    auto* pAxis = new QValueAxis;
     pAxis->setRange(dLow, dHigh);
     pAxis->setTickCount(int(std::lround((dHigh - dLow) / dStep)) + 1);
     int nDecimals = 0;
@@ -65,8 +64,18 @@ QValueAxis* NewValueAxis(double dMin, double dMax, const QFont& font, int nSteps
                                       std::round(dStep * std::pow(10.0, nDecimals))) > 1e-6)
         ++nDecimals;
     pAxis->setLabelFormat(QStringLiteral("%.") + QString::number(nDecimals) + QStringLiteral("f"));
-    pAxis->setLabelsFont(font);
-    return pAxis;
+}
+
+// The chart's first series of that type, or null.
+template <class TSeries> TSeries* FirstSeries(const QChart* pChart) {
+    const QList<QAbstractSeries*> series = pChart->series();
+    return series.isEmpty() ? nullptr : qobject_cast<TSeries*>(series.first());
+}
+
+// The chart's first axis of that type along eOrientation, or null.
+template <class TAxis> TAxis* FirstAxis(const QChart* pChart, Qt::Orientation eOrientation) {
+    const QList<QAbstractAxis*> axes = pChart->axes(eOrientation);
+    return axes.isEmpty() ? nullptr : qobject_cast<TAxis*>(axes.first());
 }
 
 } // namespace
@@ -259,7 +268,18 @@ void CMschart3::Refresh() {
 
 void CMschart3::Draw() {
     m_bDirty = false;
-    QChart* pChart = NewChart();
+    // The chart, its series and axes are made once; a new scope changes their values and
+    // texts, so Qt Charts lays out and paints what changed instead of a whole new scene.
+    QChart* pChart = m_pView->chart();
+    if (!m_bBuilt) {
+        QChart* pOld = pChart;
+        pChart = NewChart();
+        m_pView->setChart(pChart);
+        delete pOld;
+        m_bBuilt = true;
+    }
+    if (pChart->title() != m_strTitle)
+        pChart->setTitle(m_strTitle);
     switch (m_eType) {
     case EType::Bar:
         DrawBar(pChart);
@@ -271,10 +291,7 @@ void CMschart3::Draw() {
         DrawLine(pChart);
         break;
     }
-    m_strHovered.clear(); // the hovered item goes with the old chart
-    QChart* pOld = m_pView->chart();
-    m_pView->setChart(pChart);
-    delete pOld;
+    m_strHovered.clear(); // what was under the pointer has other figures now
     FitAxisLabels();
 }
 
@@ -287,7 +304,6 @@ QChart* CMschart3::NewChart() const {
     titleFont.setBold(true);
     titleFont.setPointSizeF(font().pointSizeF() + 1);
     pChart->setTitleFont(titleFont);
-    pChart->setTitle(m_strTitle);
     pChart->legend()->setFont(font());
     return pChart;
 }
@@ -296,24 +312,51 @@ void CMschart3::DrawBar(QChart* pChart) const {
     // Bars lie down, so every category's whole name reads level beside its bar however
     // narrow the chart is. The axis counts from the bottom: the columns go in last first, so
     // the first column is the top bar, as a list reads.
-    auto* pSeries = new QHorizontalBarSeries;
+    auto* pSeries = FirstSeries<QHorizontalBarSeries>(pChart);
+    auto* pAxisY = FirstAxis<QBarCategoryAxis>(pChart, Qt::Vertical);
+    auto* pAxisX = FirstAxis<QValueAxis>(pChart, Qt::Horizontal);
+    if (!pSeries) {
+        pSeries = new QHorizontalBarSeries;
+        connect(pSeries, &QHorizontalBarSeries::hovered, pSeries,
+                [this, pSeries](bool bHovered, int nIndex, QBarSet* pSet) {
+                    ShowToolTip(int(pSeries->barSets().indexOf(pSet)) + 1,
+                                ColumnCount() - nIndex, bHovered);
+                });
+        pChart->addSeries(pSeries);
+        pAxisY = new QBarCategoryAxis;
+        pAxisY->setLabelsFont(font());
+        pAxisY->setTruncateLabels(false);
+        pChart->addAxis(pAxisY, Qt::AlignLeft);
+        pSeries->attachAxis(pAxisY);
+        pAxisX = new QValueAxis;
+        pAxisX->setLabelsFont(font());
+        pChart->addAxis(pAxisX, Qt::AlignBottom);
+        pSeries->attachAxis(pAxisX);
+    }
+    // The sets stay while the rows and columns keep their number; their values change.
+    const QList<QBarSet*> sets = pSeries->barSets();
+    bool bSameShape = sets.size() == RowCount();
+    for (const QBarSet* pSet : sets)
+        bSameShape = bSameShape && pSet->count() == ColumnCount();
+    if (!bSameShape)
+        pSeries->clear();
     double dMin = 0.0, dMax = 0.0;
     for (int r = 1; r <= RowCount(); ++r) {
-        auto* pSet = new QBarSet(RowLabel(r));
+        QBarSet* pSet = bSameShape ? sets[r - 1] : new QBarSet(RowLabel(r));
+        if (bSameShape && pSet->label() != RowLabel(r))
+            pSet->setLabel(RowLabel(r));
         for (int c = ColumnCount(); c >= 1; --c) {
             const double d = Value(r, c);
-            *pSet << d;
+            if (!bSameShape)
+                *pSet << d;
+            else if (pSet->at(ColumnCount() - c) != d)
+                pSet->replace(ColumnCount() - c, d);
             dMin = std::min(dMin, d);
             dMax = std::max(dMax, d);
         }
-        pSeries->append(pSet);
+        if (!bSameShape)
+            pSeries->append(pSet);
     }
-    connect(pSeries, &QHorizontalBarSeries::hovered, pSeries,
-            [this, pSeries](bool bHovered, int nIndex, QBarSet* pSet) {
-                ShowToolTip(int(pSeries->barSets().indexOf(pSet)) + 1, ColumnCount() - nIndex,
-                            bHovered);
-            });
-    pChart->addSeries(pSeries);
     // One bar per column: with a single row its colour says nothing a legend could add.
     pChart->legend()->setVisible(RowCount() > 1);
 
@@ -327,25 +370,26 @@ void CMschart3::DrawBar(QChart* pChart) const {
             strLabel += QChar(0x200B);
         labels.prepend(strLabel);
     }
-    auto* pAxisY = new QBarCategoryAxis;
-    pAxisY->append(labels);
-    pAxisY->setLabelsFont(font());
-    pAxisY->setTruncateLabels(false);
-    pChart->addAxis(pAxisY, Qt::AlignLeft);
-    pSeries->attachAxis(pAxisY);
+    if (pAxisY->categories() != labels)
+        pAxisY->setCategories(labels);
     // As many steps as their labels have room for side by side (redrawn on resizing).
     const QFontMetrics fm(font());
     const int nLabel =
         fm.horizontalAdvance(QString::number(std::max(std::fabs(dMin), dMax) * 1.3, 'f', 0)) + 24;
     const int nSteps = std::clamp((PlotWidth(this) - 90) / std::max(1, nLabel), 2, 5);
-    QValueAxis* pAxisX = NewValueAxis(dMin, dMax, font(), nSteps);
-    pChart->addAxis(pAxisX, Qt::AlignBottom);
-    pSeries->attachAxis(pAxisX);
+    FitValueAxis(pAxisX, dMin, dMax, nSteps);
 }
 
 void CMschart3::DrawPie(QChart* pChart) const {
-    auto* pSeries = new QPieSeries;
-    pSeries->setPieSize(0.58);
+    auto* pSeries = FirstSeries<QPieSeries>(pChart);
+    if (!pSeries) {
+        pSeries = new QPieSeries;
+        pSeries->setPieSize(0.58);
+        pChart->addSeries(pSeries);
+        pChart->legend()->setAlignment(Qt::AlignRight);
+        pChart->legend()->setShowToolTips(true); // a name cut short shows whole on hovering
+        pChart->legend()->setVisible(true);
+    }
     double dTotal = 0.0;
     for (int c = 1; c <= ColumnCount(); ++c)
         dTotal += std::max(0.0, Value(1, c));
@@ -353,61 +397,78 @@ void CMschart3::DrawPie(QChart* pChart) const {
     // the next; a category of 0 (or below: a pie has no negative share) draws no wedge and has
     // no legend entry. The legend names each category with its share; beside the wedge the
     // share alone, so no text runs out of the chart.
-    QStringList legend;
+    if (pSeries->count() != ColumnCount()) {
+        pSeries->clear();
+        for (int c = 1; c <= ColumnCount(); ++c) {
+            auto* pSlice = new QPieSlice;
+            pSlice->setLabelFont(font());
+            pSlice->setLabelArmLengthFactor(0.08);
+            pSlice->setColor(kCategoryColors[(c - 1) % kCategoryColors.size()]);
+            pSlice->setBorderColor(Qt::white);
+            connect(pSlice, &QPieSlice::hovered, pSlice,
+                    [this, c](bool bHovered) { ShowToolTip(1, c, bHovered); });
+            pSeries->append(pSlice);
+        }
+    }
+    const QList<QPieSlice*> slices = pSeries->slices();
+    QStringList shares;
     for (int c = 1; c <= ColumnCount(); ++c) {
         const double d = std::max(0.0, Value(1, c));
-        const QString strShare =
-            dTotal > 0.0 ? QStringLiteral("%1%").arg(d / dTotal * 100.0, 0, 'f', 1) : QString();
-        legend << (strShare.isEmpty() ? ColumnLabel(c)
-                                      : ColumnLabel(c) + QLatin1Char(' ') + strShare);
-        auto* pSlice = new QPieSlice(strShare, d);
-        pSlice->setLabelFont(font());
+        shares << (dTotal > 0.0 ? QStringLiteral("%1%").arg(d / dTotal * 100.0, 0, 'f', 1)
+                                : QString());
+        QPieSlice* pSlice = slices[c - 1];
+        pSlice->setValue(d);
+        pSlice->setLabel(shares.last());
         // Thin wedges are left to the legend, so their texts never pile up around the pie.
         pSlice->setLabelVisible(dTotal > 0.0 && d / dTotal >= 0.03);
-        pSlice->setLabelArmLengthFactor(0.08);
-        pSlice->setColor(kCategoryColors[(c - 1) % kCategoryColors.size()]);
-        pSlice->setBorderColor(Qt::white);
-        connect(pSlice, &QPieSlice::hovered, pSlice,
-                [this, c](bool bHovered) { ShowToolTip(1, c, bHovered); });
-        pSeries->append(pSlice);
     }
-    pChart->addSeries(pSeries);
+    // After every slice has its value: a changed slice updates the markers of all of them.
     const QList<QLegendMarker*> markers = pChart->legend()->markers(pSeries);
-    for (int i = 0; i < markers.size() && i < legend.size(); ++i) {
-        markers[i]->setLabel(legend[i]);
-        markers[i]->setVisible(dTotal <= 0.0 || Value(1, i + 1) > 0.0);
+    for (int c = 1; c <= ColumnCount() && c <= markers.size(); ++c) {
+        const QString& strShare = shares[c - 1];
+        markers[c - 1]->setLabel(strShare.isEmpty() ? ColumnLabel(c)
+                                                    : ColumnLabel(c) + QLatin1Char(' ') + strShare);
+        markers[c - 1]->setVisible(dTotal <= 0.0 || Value(1, c) > 0.0);
     }
-    pChart->legend()->setAlignment(Qt::AlignRight);
-    pChart->legend()->setShowToolTips(true); // a name cut short shows whole on hovering
-    pChart->legend()->setVisible(true);
 }
 
 void CMschart3::DrawLine(QChart* pChart) const {
-    auto* pSeries = new QLineSeries;
-    pSeries->setName(ColumnLabel(1));
-    pSeries->setPointsVisible(true);
+    auto* pSeries = FirstSeries<QLineSeries>(pChart);
+    auto* pAxisX = FirstAxis<QCategoryAxis>(pChart, Qt::Horizontal);
+    auto* pAxisY = FirstAxis<QValueAxis>(pChart, Qt::Vertical);
+    if (!pSeries) {
+        pSeries = new QLineSeries;
+        pSeries->setPointsVisible(true);
+        connect(pSeries, &QLineSeries::hovered, pSeries,
+                [this](const QPointF& point, bool bHovered) {
+                    ShowToolTip(int(std::lround(point.x())) + 1, 1, bHovered);
+                });
+        pChart->addSeries(pSeries);
+        pChart->legend()->setVisible(false);
+        pAxisX = new QCategoryAxis;
+        pAxisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+        pAxisX->setLabelsFont(font());
+        pChart->addAxis(pAxisX, Qt::AlignBottom);
+        pSeries->attachAxis(pAxisX);
+        pAxisY = new QValueAxis;
+        pAxisY->setLabelsFont(font());
+        pChart->addAxis(pAxisY, Qt::AlignLeft);
+        pSeries->attachAxis(pAxisY);
+    }
+    if (pSeries->name() != ColumnLabel(1))
+        pSeries->setName(ColumnLabel(1));
+    QList<QPointF> points;
+    points.reserve(RowCount());
     double dMin = 0.0, dMax = 0.0;
     for (int r = 1; r <= RowCount(); ++r) {
         const double d = Value(r, 1);
-        pSeries->append(r - 1, d);
+        points << QPointF(r - 1, d);
         dMin = std::min(dMin, d);
         dMax = std::max(dMax, d);
     }
-    connect(pSeries, &QLineSeries::hovered, pSeries, [this](const QPointF& point, bool bHovered) {
-        ShowToolTip(int(std::lround(point.x())) + 1, 1, bHovered);
-    });
-    pChart->addSeries(pSeries);
-    pChart->legend()->setVisible(false);
-
-    auto* pAxisX = new QCategoryAxis;
-    pAxisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    pSeries->replace(points);
     pAxisX->setRange(-0.5, RowCount() - 0.5);
-    pAxisX->setLabelsFont(font());
-    pChart->addAxis(pAxisX, Qt::AlignBottom);
-    pSeries->attachAxis(pAxisX);
-    QValueAxis* pAxisY = NewValueAxis(dMin, dMax, font());
-    pChart->addAxis(pAxisY, Qt::AlignLeft);
-    pSeries->attachAxis(pAxisY);
+    FitValueAxis(pAxisY, dMin, dMax);
 }
 
 void CMschart3::FitAxisLabels() {
@@ -428,12 +489,24 @@ void CMschart3::FitAxisLabels() {
         const int nRows = RowCount();
         const double dPerRow = std::max(1.0, double(PlotWidth(this)) / nRows);
         const int nStep = std::max(1, int(std::ceil((nWidest + nGap / 2) / dPerRow)));
-        for (const QString& str : pLine->categoriesLabels())
-            pLine->remove(str);
+        // The axis takes each label once; a repeated or empty label is left out.
+        QStringList labels;
+        QList<int> rows;
         for (int r = 0; r < nRows; r += nStep) {
-            // The axis takes each label once; a repeated or empty label is left out.
-            if (!m_rowLabels[r].isEmpty() && !pLine->categoriesLabels().contains(m_rowLabels[r]))
-                pLine->append(m_rowLabels[r], r);
+            if (!m_rowLabels[r].isEmpty() && !labels.contains(m_rowLabels[r])) {
+                labels << m_rowLabels[r];
+                rows << r;
+            }
+        }
+        // Labels that stand already (the same scope shape again) are left alone.
+        bool bSame = pLine->categoriesLabels() == labels;
+        for (int i = 0; bSame && i < labels.size(); ++i)
+            bSame = pLine->endValue(labels[i]) == rows[i];
+        if (!bSame) {
+            for (const QString& str : pLine->categoriesLabels())
+                pLine->remove(str);
+            for (int i = 0; i < labels.size(); ++i)
+                pLine->append(labels[i], rows[i]);
         }
         pLine->setRange(-0.5, nRows - 0.5);
     }

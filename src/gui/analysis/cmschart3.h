@@ -90,6 +90,7 @@ private:
     int m_nColumn = 1;
     bool m_bDirty = true;
     bool m_bQueued = false;
+    bool m_bBuilt = false; // the chart of this control is made (it is then only changed)
     mutable QString m_strHovered; // the tip of the bar, wedge or point under the pointer
     QChartView* m_pView;
 };

@@ -35,7 +35,8 @@ struct SCommand {
     const char* pszMenu;   // menu text with its accelerator
     const char* pszStatus; // status-bar text, also the tool tip
     const char* pszIcon;   // res/icons/<name>.svg; null for menu-only commands
-    const char* pszKeys;   // its key, shown beside it in the menu (QKeySequence text); or null
+    const char* pszKeys;   // its keys, the first shown beside it in the menu (QKeySequence
+                           // texts, several separated by "; "); or null
 };
 
 // Texts are translated at use (QT_TRANSLATE_NOOP keeps them visible to lupdate).
@@ -61,6 +62,17 @@ const SCommand kCommands[] = {
      QT_TRANSLATE_NOOP("CMainFrame", "添加支出记录"), "add_outlay", "Ctrl+Shift+N"},
     {CMainFrame::ID_ADD_TRS, QT_TRANSLATE_NOOP("CMainFrame", "添加转账记录(&C)"),
      QT_TRANSLATE_NOOP("CMainFrame", "添加转账记录"), "add_trs", "Ctrl+T"},
+    {CMainFrame::ID_NEW_RECORD, QT_TRANSLATE_NOOP("CMainFrame", "新增记录(&W)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "在这一天的表格里新增一笔记录\n新增记录"), nullptr, "Insert"},
+    {CMainFrame::ID_MODIFY_RECORDS, QT_TRANSLATE_NOOP("CMainFrame", "修改记录(&E)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "修改这一天的记录；正在修改时打开选中的格子\n修改记录"),
+     nullptr, "F2"},
+    {CMainFrame::ID_DELETE_RECORD, QT_TRANSLATE_NOOP("CMainFrame", "删除选中的行(&D)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "删除表格里选中的一行（按“确定”后才写入账本）\n删除一行"),
+     nullptr, "Ctrl+Del"},
+    {CMainFrame::ID_CONFIRM_RECORDS, QT_TRANSLATE_NOOP("CMainFrame", "确定记录(&S)"),
+     QT_TRANSLATE_NOOP("CMainFrame", "把这一天新增、修改和删除的记录写入账本\n确定记录"), nullptr,
+     "Ctrl+Return; Ctrl+Enter"},
     {CMainFrame::ID_ACCOUNTS, QT_TRANSLATE_NOOP("CMainFrame", "账号管理(&M)"),
      QT_TRANSLATE_NOOP("CMainFrame", "添加、改名、删除账号\n账号管理"), "accounts", nullptr},
     {CMainFrame::ID_CATEGORIES, QT_TRANSLATE_NOOP("CMainFrame", "类别管理(&G)"),
@@ -115,8 +127,9 @@ const SMenu kMenus[] = {
       CMainFrame::ID_EXIT}},
     {QT_TRANSLATE_NOOP("CMainFrame", "操作(&O)"),
      {CMainFrame::ID_ADD_INCOME, CMainFrame::ID_ADD_OUTLAY, CMainFrame::ID_ADD_TRS,
-      CMainFrame::ID_ACCOUNTS, CMainFrame::ID_CATEGORIES, 0, CMainFrame::ID_IMPORT,
-      CMainFrame::ID_EXPORT}},
+      CMainFrame::ID_ACCOUNTS, CMainFrame::ID_CATEGORIES, 0, CMainFrame::ID_NEW_RECORD,
+      CMainFrame::ID_MODIFY_RECORDS, CMainFrame::ID_DELETE_RECORD, CMainFrame::ID_CONFIRM_RECORDS,
+      0, CMainFrame::ID_IMPORT, CMainFrame::ID_EXPORT}},
     {QT_TRANSLATE_NOOP("CMainFrame", "财务分析(&A)"),
      {CMainFrame::ID_SUM_VIEW, CMainFrame::ID_INCOME_VIEW, CMainFrame::ID_OUTLAY_VIEW, 0,
       CMainFrame::ID_IN_CHART, CMainFrame::ID_OUT_CHART, 0, CMainFrame::ID_RPT_VIEW,
@@ -259,7 +272,7 @@ void CMainFrame::CreateActions() {
         pAction->setStatusTip(strStatus.section(QLatin1Char('\n'), 0, 0));
         pAction->setToolTip(strStatus.section(QLatin1Char('\n'), -1));
         if (command.pszKeys)
-            pAction->setShortcut(QKeySequence(QLatin1String(command.pszKeys)));
+            pAction->setShortcuts(QKeySequence::listFromString(QLatin1String(command.pszKeys)));
         if (command.pszIcon) {
             pAction->setIcon(
                 QIcon(QStringLiteral(":/res/icons/%1.svg").arg(QLatin1String(command.pszIcon))));
@@ -295,6 +308,10 @@ void CMainFrame::CreateActions() {
         {ID_RESTORE_BACKUP, &CMainFrame::OnRestoreBackup},
         {ID_ADD_INCOME, &CMainFrame::OnAddIncome},
         {ID_ADD_OUTLAY, &CMainFrame::OnAddOutlay},
+        {ID_NEW_RECORD, &CMainFrame::OnNewRecord},
+        {ID_MODIFY_RECORDS, &CMainFrame::OnModifyRecords},
+        {ID_DELETE_RECORD, &CMainFrame::OnDeleteRecord},
+        {ID_CONFIRM_RECORDS, &CMainFrame::OnConfirmRecords},
         {ID_ADD_TRS, &CMainFrame::OnAddTrs},
         {ID_ACCOUNTS, &CMainFrame::OnAccounts},
         {ID_CATEGORIES, &CMainFrame::OnCategories},
@@ -448,6 +465,9 @@ void CMainFrame::UpdateCommandUI() {
         pLogin->setToolTip(strStatus.section(QLatin1Char('\n'), -1));
     }
     const EView eShown = ShownView();
+    // The day view's keys only where there is a day view.
+    for (const int nId : {ID_NEW_RECORD, ID_MODIFY_RECORDS, ID_DELETE_RECORD, ID_CONFIRM_RECORDS})
+        m_actions.value(nId)->setEnabled(bLoggedIn && View<CDayView>() != nullptr);
     for (const SViewKind& kind : kViews) {
         if (kind.nCommandId != 0)
             m_actions.value(kind.nCommandId)->setChecked(kind.eView == eShown);
@@ -528,6 +548,7 @@ void CMainFrame::ReplaceView(EView eView) {
     connect(pNew, &CFormView::TreeOutdated, this, &CMainFrame::RebuildTree);
     pNew->show();
     pNew->OnInitialUpdate();
+    UpdateCommandUI(); // the day view's keys come and go with it
 }
 
 void CMainFrame::RebuildTree() {

@@ -58,7 +58,7 @@ public:
         ID_RPT_VIEW = 32806,
         ID_ADVICE = 32808,
         ID_ACCOUNTS = 32835,
-        ID_CATEGORIES = 32850,
+        ID_CATEGORIES = 32870,
         ID_HELP = 32812,
         ID_IN_CHART = 32816,
         ID_OUT_CHART = 32817,
@@ -68,6 +68,10 @@ public:
         ID_PRINT = 32840,
         ID_PREVIEW = 32841,
         ID_RELOAD = 32842,
+        ID_NEW_RECORD = 32850,
+        ID_MODIFY_RECORDS = 32851,
+        ID_DELETE_RECORD = 32852,
+        ID_CONFIRM_RECORDS = 32853,
         ID_APP_ABOUT = 57664,
         ID_VIEW_TOOLBAR = 59392,
         ID_VIEW_STATUS_BAR = 59393,
@@ -137,6 +141,11 @@ public Q_SLOTS:
     // cmainframe_records.cpp
     void OnAddIncome();
     void OnAddOutlay();
+    // The day view's buttons by key (新增, 修改, 删除 a row, 确定), for the day view shown.
+    void OnNewRecord();
+    void OnModifyRecords();
+    void OnDeleteRecord();
+    void OnConfirmRecords();
     // cmainframe_book.cpp
     void OnRestoreBackup();
     void OnBookChanged();

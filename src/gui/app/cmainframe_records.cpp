@@ -42,7 +42,7 @@ void CMainFrame::OnAddOutlay() {
     CurrentView()->ShowScope(CScope::OfDay(pDlg->m_Date));
 }
 
-// 32850: the user's categories. After a change the view shown reads the book again where it
+// 32870: the user's categories. After a change the view shown reads the book again where it
 // stands, as after another copy's write: the lists, charts and report take the new names.
 void CMainFrame::OnCategories() {
     if (!m_pSession->IsLoggedIn() || !LeaveEdit())
@@ -53,4 +53,24 @@ void CMainFrame::OnCategories() {
         return;
     OnBookChanged();
     UpdateCommandUI();
+}
+
+void CMainFrame::OnNewRecord() {
+    if (auto* pView = View<CDayView>())
+        pView->StartAdding();
+}
+
+void CMainFrame::OnModifyRecords() {
+    if (auto* pView = View<CDayView>())
+        pView->StartModifying();
+}
+
+void CMainFrame::OnDeleteRecord() {
+    if (auto* pView = View<CDayView>())
+        pView->DeleteCurrentRow();
+}
+
+void CMainFrame::OnConfirmRecords() {
+    if (auto* pView = View<CDayView>())
+        pView->ConfirmTyped();
 }

@@ -3,7 +3,6 @@
 #include "accounts/caccountlist.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
-#include "records/ccategories.h"
 #include "records/ccategorybook.h"
 #include "records/cdaybook.h"
 #include "records/cdayconflict.h"
@@ -12,7 +11,6 @@
 #include "widgets/cmessagebox.h"
 #include "widgets/cmsflexgrid1.h"
 
-#include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -20,7 +18,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
@@ -122,31 +119,9 @@ CDayView::CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent)
     pLayout->addLayout(pTop);
     pLayout->addLayout(pGrids, 1);
 
-    // The floating controls live on the grid's viewport: they scroll and clip with the cells
-    // they are laid over.
-    m_pEditText = new QLineEdit(m_gridRecords->viewport());
-    m_pEditText->setObjectName(Id(IDC_EDIT_TEXT));
-    m_comboSort = new QComboBox(m_gridRecords->viewport());
-    m_comboSort->setObjectName(Id(IDC_COMBO_SORT));
-    m_comboSort->setMaxVisibleItems(12);
-    // Typing in the category cell filters the list below it; only listed names are taken.
-    m_comboSort->setEditable(true);
-    m_comboSort->setInsertPolicy(QComboBox::NoInsert);
-    m_comboSort->setCompleter(nullptr);
-    m_pSortList = new QListWidget(m_gridRecords->viewport());
-    m_pSortList->setObjectName(Id(IDC_LIST_SORT));
-    m_pSortList->setFocusPolicy(Qt::NoFocus);
-    m_pSortList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    connect(m_comboSort->lineEdit(), &QLineEdit::textEdited, this, &CDayView::OnCategoryTyped);
-    connect(m_pSortList, &QListWidget::itemClicked, this, [this](QListWidgetItem* pItem) {
-        m_pSortList->setCurrentItem(pItem);
-        CloseCategoryFilter(true);
-        m_comboSort->setFocus();
-    });
-    CollapseFloating();
-    m_gridRecords->viewport()->installEventFilter(this);
-    m_pEditText->installEventFilter(this);
-    m_comboSort->installEventFilter(this);
+    m_pCellEditor = new CGridCellEditor(eKind, m_gridRecords);
+    connect(m_pCellEditor, &CGridCellEditor::MoveAsked, this, &CDayView::OnEditorMove);
+    connect(m_pCellEditor, &CGridCellEditor::StatusText, this, &CFormView::StatusText);
 
     connect(m_pNav[0], &QPushButton::clicked, this, &CDayView::GoPrevDay);
     connect(m_pNav[1], &QPushButton::clicked, this, &CDayView::GoNextDay);
@@ -173,15 +148,7 @@ CDayView::CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent)
         }
     });
     connect(m_comboBank, qOverload<int>(&QComboBox::activated), this, &CDayView::OnAccountChange);
-    connect(m_comboSort, qOverload<int>(&QComboBox::activated), this, &CDayView::OnCategoryChosen);
-    // Only what the person types: filling the editor from its cell must not rewrite the cell.
-    connect(m_pEditText, &QLineEdit::textEdited, this, &CDayView::OnEditChange);
     connect(m_gridRecords, &CMsflexgrid1::Click, this, &CDayView::PlaceEditor);
-    connect(m_gridRecords, &CMsflexgrid1::Scroll, this, &CDayView::OnGridScroll);
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
-            [this](int n) { m_nScrollY = n; });
-    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this,
-            [this](int n) { m_nScrollX = n; });
     SetEditingButtons(false, false);
 }
 
@@ -238,7 +205,7 @@ void CDayView::OnInitialUpdate() {
     // The summary has nothing to show beyond its columns; the records grid takes the rest.
     m_gridSummary->setFixedWidth(m_gridSummary->CellRect(0, 2).right() + nScroll);
 
-    CollapseFloating();
+    m_pCellEditor->Close();
     m_gridRecords->show();
     m_gridSummary->show();
     // The outlay view opens on the latest day; the income view waits to be told a day.
@@ -248,31 +215,19 @@ void CDayView::OnInitialUpdate() {
 }
 
 void CDayView::UpdateData(bool bSaveAndValidate) {
-    if (bSaveAndValidate) {
-        m_strEditText = m_pEditText->text();
-        return;
-    }
+    if (bSaveAndValidate)
+        return; // the boxes are read-only
     m_pEditUser->setText(m_strUserName);
     m_pEditDate->setText(m_strDate);
     m_pEditTotal->setText(m_strTotal);
-    if (m_pEditText->text() != m_strEditText)
-        m_pEditText->setText(m_strEditText);
 }
 
-// The user's categories offered for new rows, read again with each day shown, so a list
-// another copy changed is offered after its refresh.
+// The user's categories offered for new rows, read again as an edit begins, so a list
+// another copy changed is offered without waiting for a refresh.
 void CDayView::FillCategoryList() {
     QStringList names;
-    if (!CMessageBox::Guarded(this, [&] { names = CCategoryBook(m_eKind, m_strUserName).Names(); }))
-        return;
-    QStringList now;
-    for (int i = 0; i < m_comboSort->count(); ++i)
-        now << m_comboSort->itemText(i);
-    if (now == names)
-        return;
-    const QSignalBlocker blocker(m_comboSort);
-    m_comboSort->clear();
-    m_comboSort->addItems(names);
+    if (CMessageBox::Guarded(this, [&] { names = CCategoryBook(m_eKind, m_strUserName).Names(); }))
+        m_pCellEditor->SetCategories(names);
 }
 
 void CDayView::FillAccountList() {
@@ -317,7 +272,6 @@ void CDayView::ShowCurrentDay() {
             m_strBank = m_comboBank->itemText(0);
         }
     }
-    FillCategoryList();
     m_strDate = QString::asprintf("%d-%d-%d", m_nYear, m_nMonth, m_nDay);
     UpdateData(false);
     // A day is shown whole or empty under its heading, never with another day's rows: when
@@ -379,22 +333,12 @@ bool CDayView::ShowDaySummary(int nYear, int nMonth, int nDay) {
     return true;
 }
 
-double CDayView::SumAccountDay(int nYear, int nMonth, int nDay, const QString& strBank) {
-    double dSum = 0;
-    CMessageBox::Guarded(this, [&] {
-        dSum = CMoney::FromCents(
-            CDayBook(m_eKind, m_strUserName).SumAccountDay(QDate(nYear, nMonth, nDay), strBank));
-    });
-    return dSum;
-}
-
 void CDayView::OnAccountChange(int nIndex) {
     if (!LeaveEdit()) {
         // The edit stays with its account.
         m_comboBank->setCurrentIndex(m_comboBank->findText(m_strBank, Qt::MatchExactly));
         return;
     }
-    UpdateData(true);
     m_strBank = m_comboBank->itemText(nIndex);
     UpdateData(false);
     LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
@@ -473,15 +417,11 @@ void CDayView::MarkRows(int nFirst, int nLast, const QString& strMark) {
         m_gridRecords->SetTextMatrix(nRow, 0, strMark);
 }
 
-void CDayView::CollapseFloating() {
-    m_pEditText->setGeometry(0, 0, 0, 0);
-    m_pEditText->hide();
-    m_comboSort->setGeometry(0, 0, 0, 0);
-    m_comboSort->hide();
-    m_pSortList->hide();
-}
-
 void CDayView::OnAdd() {
+    if (IsEditing())
+        return;
+    // An edit offers the list as it stands now (another copy may have changed it).
+    FillCategoryList();
     SetEditingButtons(true, false);
     m_bAdding = true;
     m_editDay = CurrentDay();
@@ -498,12 +438,17 @@ void CDayView::OnAdd() {
 }
 
 void CDayView::OnModify() {
-    if (m_eKind == ERecordKind::Income && m_nRows < 2)
+    if (IsEditing() || (m_eKind == ERecordKind::Income && m_nRows < 2))
         return;
+    FillCategoryList();
     SetEditingButtons(false, true);
     m_bModifying = true;
     m_editDay = CurrentDay();
     MarkRows(1, m_nRows - 1, g_strOpen);
+    // The keys go on in the grid: arrows choose a cell, typing, F2 or Enter open it.
+    if (CurrentRow() < 1)
+        Highlight(1, 1);
+    m_gridRecords->setFocus();
 }
 
 bool CDayView::IsRowOpen(int nRow) const {
@@ -518,200 +463,121 @@ void CDayView::PlaceEditor() {
 void CDayView::EditCell(int nRow, int nCol) {
     if (!IsRowOpen(nRow) || nCol < 1 || nCol > 3)
         return;
-    m_nClickCol = nCol;
     m_nClickRow = nRow;
-    m_gridRecords->scrollTo(m_gridRecords->model()->index(nRow - 1, nCol - 1));
-    const QRect rect = m_gridRecords->CellRect(m_nClickRow, m_nClickCol, m_gridRecords->viewport());
-    const QString strCell = m_gridRecords->GetTextMatrix(m_nClickRow, m_nClickCol);
-    if (m_nClickCol == 1) {
-        m_pEditText->setGeometry(0, 0, 0, 0);
-        m_pEditText->hide();
-        m_comboSort->setGeometry(rect);
-        m_comboSort->show();
-        m_comboSort->raise();
-        m_comboSort->setEnabled(true);
-        m_comboSort->setFocus();
-        // The list shows the cell's category, or nothing while the cell has none, so an entry
-        // left over from another row never looks chosen.
-        m_comboSort->setCurrentIndex(m_comboSort->findText(strCell, Qt::MatchExactly));
-        // Characters typed in the cell before belong to that cell's search, not to this one.
-        m_comboSort->view()->keyboardSearch(QString());
-        // Typing replaces the category shown, as in the other cells.
-        m_comboSort->lineEdit()->selectAll();
-    } else {
-        m_comboSort->hide();
-        m_pSortList->hide();
-        m_pEditText->setGeometry(rect);
-        m_pEditText->show();
-        m_pEditText->raise();
-        m_pEditText->setEnabled(true);
-        m_pEditText->setFocus();
-        m_strEditText = strCell;
-    }
-    m_nEditCol = m_nClickCol;
-    m_nEditRow = m_nClickRow;
-    UpdateData(false);
-    if (m_nEditCol != 1)
-        m_pEditText->selectAll();
-}
-
-void CDayView::KeepFloatingOnCell() {
-    if (m_nEditRow < 1 || m_nEditRow >= m_nRows)
-        return;
-    QWidget* pFloating = m_nEditCol == 1 ? static_cast<QWidget*>(m_comboSort) : m_pEditText;
-    if (pFloating->isVisible())
-        pFloating->setGeometry(
-            m_gridRecords->CellRect(m_nEditRow, m_nEditCol, m_gridRecords->viewport()));
-}
-
-void CDayView::OnGridScroll() {
-    m_nGridTop = m_gridRecords->GetTopRow() - 1;
-    KeepFloatingOnCell();
+    Highlight(nRow, nCol);
+    m_pCellEditor->Open(nRow, nCol);
 }
 
 bool CDayView::eventFilter(QObject* pObject, QEvent* pEvent) {
     // The scroll area filters its form too, from before the grid exists.
-    if (m_gridRecords && pObject == m_gridRecords->viewport() && pEvent->type() == QEvent::Resize)
-        KeepFloatingOnCell();
-    if (pEvent->type() == QEvent::KeyPress && m_pEditText &&
-        (pObject == m_pEditText || pObject == m_comboSort) &&
-        EditorKey(static_cast<QKeyEvent*>(pEvent)))
-        return true;
     if (m_gridRecords && pObject == m_gridRecords && pEvent->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(pEvent)->key() == Qt::Key_Delete && IsEditing()) {
-        const int nRow = m_gridRecords->currentIndex().row() + 1;
-        if (nRow >= 1)
-            m_nClickRow = nRow;
-        OnDeleteRow();
+        GridKey(static_cast<QKeyEvent*>(pEvent)))
         return true;
-    }
     return CFormView::eventFilter(pObject, pEvent);
 }
 
-bool CDayView::EditorKey(QKeyEvent* pKey) {
-    const bool bEnter = pKey->key() == Qt::Key_Return || pKey->key() == Qt::Key_Enter;
-    const bool bCtrl = pKey->modifiers() & Qt::ControlModifier;
-    const bool bAlt = pKey->modifiers() & Qt::AltModifier;
-    const bool bInCategory = m_nEditCol == 1 && m_comboSort->isVisible();
-    const bool bLeaving = bEnter || pKey->key() == Qt::Key_Tab || pKey->key() == Qt::Key_Backtab;
-    if (bInCategory && m_pSortList->isVisible()) {
-        // While filtering, Up / Down walk the matches and Esc drops the typed text only.
-        if ((pKey->key() == Qt::Key_Up || pKey->key() == Qt::Key_Down) && !bAlt) {
-            int nRow = m_pSortList->currentRow() + (pKey->key() == Qt::Key_Up ? -1 : 1);
-            if (m_pSortList->currentRow() < 0 && pKey->key() == Qt::Key_Up)
-                nRow = m_pSortList->count() - 1;
-            if (nRow >= 0 && nRow < m_pSortList->count() &&
-                (m_pSortList->item(nRow)->flags() & Qt::ItemIsEnabled))
-                m_pSortList->setCurrentRow(nRow);
-            return true;
-        }
-        if (pKey->key() == Qt::Key_Escape) {
-            CloseCategoryFilter(false);
-            return true;
-        }
-        // Several matches and none picked yet: leaving would have to guess, so the list stays.
-        if (bLeaving && !m_pSortList->currentItem() && m_pSortList->count() > 1) {
-            Q_EMIT StatusText(ChooseMatchHint());
-            return true;
-        }
-        if (bLeaving)
-            CloseCategoryFilter(true);
-    }
-    // The category shown in the list is taken on leaving the cell, as a click on it would.
-    if (bInCategory && (bLeaving || pKey->key() == Qt::Key_Up || pKey->key() == Qt::Key_Down) &&
-        m_comboSort->currentIndex() >= 0 && !bAlt)
-        OnCategoryChosen(m_comboSort->currentIndex());
-    if (bEnter && bCtrl) {
-        DropEmptyNewRows();
-        CollapseFloating();
-        OnConfirm();
+bool CDayView::GridKey(QKeyEvent* pKey) {
+    if (!IsEditing())
+        return false;
+    const int nRow = CurrentRow();
+    const Qt::KeyboardModifiers eMods = pKey->modifiers() & ~Qt::KeypadModifier;
+    if (pKey->key() == Qt::Key_Delete && eMods == Qt::NoModifier) {
+        DeleteCurrentRow();
         return true;
     }
-    switch (pKey->key()) {
-    case Qt::Key_Escape:
+    if (!IsRowOpen(nRow))
+        return false;
+    if ((pKey->key() == Qt::Key_Return || pKey->key() == Qt::Key_Enter) &&
+        eMods == Qt::NoModifier) {
+        EditCell(nRow, CurrentCol());
+        return true;
+    }
+    // Typing on a highlighted cell opens it with what was typed, as a spreadsheet does.
+    const QString strText = pKey->text();
+    if (!strText.isEmpty() && strText.at(0).isPrint() &&
+        !(eMods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        m_nClickRow = nRow;
+        Highlight(nRow, CurrentCol());
+        m_pCellEditor->OpenTyping(nRow, CurrentCol(), strText);
+        return true;
+    }
+    return false;
+}
+
+int CDayView::CurrentRow() const {
+    const QModelIndex index = m_gridRecords->currentIndex();
+    return index.isValid() ? index.row() + 1 : 0;
+}
+
+int CDayView::CurrentCol() const {
+    const QModelIndex index = m_gridRecords->currentIndex();
+    return index.isValid() ? std::clamp(index.column() + 1, 1, 3) : 1;
+}
+
+void CDayView::Highlight(int nRow, int nCol) {
+    if (nRow >= 1 && nRow < m_nRows)
+        m_gridRecords->setCurrentIndex(m_gridRecords->model()->index(nRow - 1, nCol - 1));
+}
+
+void CDayView::StartAdding() {
+    if (!IsEditing())
+        OnAdd();
+}
+
+void CDayView::StartModifying() {
+    if (!IsEditing()) {
+        OnModify();
+        return;
+    }
+    if (!m_pCellEditor->IsOpen())
+        EditCell(CurrentRow(), CurrentCol());
+}
+
+void CDayView::DeleteCurrentRow() {
+    if (!IsEditing())
+        OnModify();
+    if (!IsEditing())
+        return;
+    const int nRow = m_pCellEditor->IsOpen() ? m_pCellEditor->Row() : CurrentRow();
+    if (nRow < 1)
+        return;
+    m_nClickRow = nRow;
+    OnDeleteRow();
+}
+
+void CDayView::ConfirmTyped() {
+    if (!IsEditing())
+        return;
+    m_pCellEditor->Commit();
+    DropEmptyNewRows();
+    m_pCellEditor->Close();
+    OnConfirm();
+}
+
+void CDayView::OnEditorMove(CGridCellEditor::EMove eMove) {
+    using EMove = CGridCellEditor::EMove;
+    switch (eMove) {
+    case EMove::Escape:
         // Nothing typed yet: simply back to browsing; otherwise the unsaved-edit question.
         if (HasChanges())
             LeaveEdit();
         else
             OnCancel();
-        return true;
-    case Qt::Key_Tab:
+        break;
+    case EMove::Next:
         StepCell(1, false);
-        return true;
-    case Qt::Key_Backtab:
+        break;
+    case EMove::Prev:
         StepCell(-1, false);
-        return true;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
+        break;
+    case EMove::NextOrNew:
         StepCell(1, true);
-        return true;
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-        if (bAlt)
-            return false; // Alt+Down opens the category list
-        EditCell(m_nEditRow + (pKey->key() == Qt::Key_Up ? -1 : 1), m_nEditCol);
-        return true;
-    default:
-        return false;
+        break;
+    case EMove::Up:
+    case EMove::Down:
+        EditCell(m_pCellEditor->Row() + (eMove == EMove::Up ? -1 : 1), m_pCellEditor->Col());
+        break;
     }
-}
-
-void CDayView::OnCategoryTyped(const QString& strTyped) {
-    if (strTyped.trimmed().isEmpty()) {
-        m_pSortList->hide();
-        return;
-    }
-    m_pSortList->clear();
-    QStringList names;
-    for (int i = 0; i < m_comboSort->count(); ++i)
-        names << m_comboSort->itemText(i);
-    const QStringList matches = CCategories::Matching(names, strTyped);
-    m_pSortList->addItems(matches);
-    if (matches.isEmpty()) {
-        auto* pNone = new QListWidgetItem(tr("没有相符的类型"), m_pSortList);
-        pNone->setFlags(Qt::NoItemFlags);
-    } else if (matches.size() == 1) {
-        m_pSortList->setCurrentRow(0);
-    } else {
-        // Initials shared by several names ("fzzc": 服装支出 and 房租支出) pick none of them:
-        // the user chooses with the arrows or a click.
-        m_pSortList->setCurrentRow(-1);
-        Q_EMIT StatusText(ChooseMatchHint());
-    }
-    // Below the cell, or above it when the grid has no room left underneath.
-    const QRect cell = m_gridRecords->CellRect(m_nEditRow, 1, m_gridRecords->viewport());
-    const int nFrame = 2 * m_pSortList->frameWidth();
-    const int nRows = std::min(m_pSortList->count(), 8);
-    const int nHeight = nRows * m_pSortList->sizeHintForRow(0) + nFrame;
-    const int nWidth =
-        std::max(cell.width(), m_pSortList->sizeHintForColumn(0) + nFrame +
-                                   m_pSortList->verticalScrollBar()->sizeHint().width());
-    int nTop = cell.bottom() + 1;
-    if (nTop + nHeight > m_gridRecords->viewport()->height() && cell.top() - nHeight >= 0)
-        nTop = cell.top() - nHeight;
-    m_pSortList->setGeometry(cell.left(), nTop, nWidth, nHeight);
-    m_pSortList->show();
-    m_pSortList->raise();
-}
-
-QString CDayView::ChooseMatchHint() const {
-    return tr("有 %1 个相符的类型，请用 ↑ ↓ 选中一个再按 Enter 或 Tab，或用鼠标点选")
-        .arg(m_pSortList->count());
-}
-
-void CDayView::CloseCategoryFilter(bool bTake) {
-    const QListWidgetItem* pItem = m_pSortList->currentItem();
-    const int nIndex = bTake && pItem ? m_comboSort->findText(pItem->text(), Qt::MatchExactly) : -1;
-    m_pSortList->hide();
-    if (nIndex >= 0) {
-        m_comboSort->setCurrentIndex(nIndex);
-        OnCategoryChosen(nIndex);
-        return;
-    }
-    // Back to the cell's own category (or none), also in the box.
-    const QString strCell = m_gridRecords->GetTextMatrix(m_nEditRow, 1);
-    m_comboSort->setCurrentIndex(m_comboSort->findText(strCell, Qt::MatchExactly));
-    m_comboSort->setEditText(strCell);
 }
 
 void CDayView::DropEmptyNewRows() {
@@ -744,8 +610,8 @@ bool CDayView::HasChanges() const {
 }
 
 void CDayView::StepCell(int nStep, bool bNewRowAtEnd) {
-    int nRow = m_nEditRow;
-    int nCol = m_nEditCol + nStep;
+    int nRow = m_pCellEditor->Row();
+    int nCol = m_pCellEditor->Col() + nStep;
     if (nCol > 3) {
         nCol = 1;
         ++nRow;
@@ -760,34 +626,6 @@ void CDayView::StepCell(int nStep, bool bNewRowAtEnd) {
         MarkRows(nRow, nRow, g_strOpen);
     }
     EditCell(nRow, nCol);
-}
-
-void CDayView::OnEditChange() {
-    UpdateData(true);
-    if (m_nEditRow < 1 || m_nEditRow >= m_nRows || m_nEditCol < 2)
-        return;
-    // The cell shows the amount as it will be stored, or the text itself while it is not an
-    // amount (confirming then says why); the editor keeps what was typed.
-    if (m_nEditCol == 3)
-        m_gridRecords->SetTextMatrix(m_nEditRow, 3, AmountCell(m_strEditText));
-    else
-        m_gridRecords->SetTextMatrix(m_nEditRow, m_nEditCol, m_strEditText);
-}
-
-void CDayView::OnCategoryChosen(int nIndex) {
-    UpdateData(true);
-    if (m_nEditRow < 1 || m_nEditRow >= m_nRows || m_nEditCol != 1)
-        return;
-    m_strCategory = m_comboSort->itemText(nIndex);
-    m_gridRecords->SetTextMatrix(m_nEditRow, m_nEditCol, m_strCategory);
-}
-
-QString CDayView::AmountCell(const QString& strTyped) {
-    std::int64_t nCents = 0;
-    const CMoney::EParse eParse = CMoney::Parse(strTyped, nCents);
-    if (eParse == CMoney::EParse::Ok || eParse == CMoney::EParse::Empty)
-        return CMoney::Format(CMoney::FromCents(nCents));
-    return strTyped;
 }
 
 double CDayView::CellAmount(const QString& strCell) {
@@ -843,7 +681,7 @@ bool CDayView::SaveGridRows(const SDayEdit& edit) {
 // a changed row still there takes the typed values again, everything else comes back as a
 // new row — all open for editing, so nothing typed is lost.
 void CDayView::RestoreTyped(const SDayEdit& edit) {
-    CollapseFloating();
+    m_pCellEditor->Close();
     LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
     ShowDaySummary(m_nYear, m_nMonth, m_nDay);
     QVector<SDayRecord> extra = edit.added;
@@ -870,7 +708,6 @@ void CDayView::RestoreTyped(const SDayEdit& edit) {
 void CDayView::OnConfirm() {
     if (!IsEditing())
         return;
-    UpdateData(true);
     for (int nRow = 1; nRow < m_nRows; ++nRow) {
         std::int64_t nCents = 0;
         const QString strCell = m_gridRecords->GetTextMatrix(nRow, 3);
@@ -903,12 +740,13 @@ void CDayView::OnConfirm() {
     // A failed store leaves the grid as typed and the edit open, so nothing is lost.
     if (!SaveGridRows(GridEdit()))
         return;
-    CollapseFloating();
+    m_pCellEditor->Close();
     LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
     ShowDaySummary(m_nYear, m_nMonth, m_nDay);
     SetEditingButtons(false, false);
     m_bAdding = m_bModifying = false;
     MarkRows(1, m_nRows - 1, g_strLocked);
+    m_gridRecords->setFocus(); // F2 corrects what was just stored
 }
 
 bool CDayView::ConfirmAmounts(const QVector<SDayRecord>& rows) {
@@ -970,7 +808,7 @@ void CDayView::OnCancel() {
         return;
     SetEditingButtons(false, false);
     m_bAdding = m_bModifying = false;
-    CollapseFloating();
+    m_pCellEditor->Close();
     LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
     ShowDaySummary(m_nYear, m_nMonth, m_nDay);
     MarkRows(1, m_nRows - 1, g_strLocked);
@@ -982,7 +820,7 @@ bool CDayView::LeaveEdit() {
     switch (CMessageBox::AskSaveDiscardCancel(tr("当前记录尚未保存，是否保存？"), tr("保存记录"),
                                               this)) {
     case CMessageBox::EChoice::Save:
-        CollapseFloating();
+        m_pCellEditor->Close();
         DropEmptyNewRows();
         OnConfirm(); // a refused or failed confirm keeps the edit open, and the view stays
         return !IsEditing();
@@ -997,18 +835,22 @@ bool CDayView::LeaveEdit() {
 
 void CDayView::OnDeleteRow() {
     const int nRow = m_nClickRow;
-    // In an add only the new row is open; taking it away is the same as 取消.
-    if (m_bAdding) {
-        if (nRow == m_nRows - 1)
-            OnCancel();
+    if (!IsRowOpen(nRow))
+        return;
+    // In an add only the new rows are open; taking the last one away is the same as 取消.
+    if (m_bAdding && m_nRows - 1 == m_nFirstNewRow) {
+        OnCancel();
         return;
     }
-    if (!m_bModifying || nRow < 1 || nRow >= m_nRows)
-        return;
-    CollapseFloating();
-    m_nEditRow = 0;
+    const int nCol = m_pCellEditor->IsOpen() ? m_pCellEditor->Col() : CurrentCol();
+    m_pCellEditor->Close();
+    m_pCellEditor->Forget();
     RemoveRow(nRow);
-    MarkRows(1, m_nRows - 1, g_strOpen);
+    if (m_bModifying)
+        MarkRows(1, m_nRows - 1, g_strOpen);
+    // The highlight stays where the row was, on the row that took its place.
+    Highlight(std::min(nRow, m_nRows - 1), nCol);
+    m_gridRecords->setFocus();
 }
 
 void CDayView::OnDeleteDay() {

@@ -2,6 +2,7 @@
 
 #include "records/cdaybook.h"
 #include "records/cdayedit.h"
+#include "records/cgridcelleditor.h"
 #include "records/crecordkind.h"
 #include "widgets/cformview.h"
 
@@ -13,13 +14,12 @@ class CMsflexgrid1;
 class QComboBox;
 class QKeyEvent;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QGroupBox;
 
 // What the income and outlay views share: one day of the user's records for one account,
 // the day's totals per account, moving between days, and editing the day's records in the
-// grid through a floating text editor and category list laid over the clicked cell.
+// grid through the floating cell editor laid over the clicked cell.
 //
 // Three states: browsing, adding (one new row at the bottom) and modifying (every row).
 // Nothing reaches the book until "确定", which sends only what this copy did to the day —
@@ -38,8 +38,8 @@ public:
         IDC_EDIT_TOTAL = 1004,
         IDC_GRID_RECORDS = 1011,
         IDC_GRID_SUMMARY = 1012,
-        IDC_COMBO_SORT = 1014,
-        IDC_EDIT_TEXT = 1015,
+        IDC_COMBO_SORT = CGridCellEditor::IDC_COMBO_SORT,
+        IDC_EDIT_TEXT = CGridCellEditor::IDC_EDIT_TEXT,
         IDC_ADD = 1016,
         IDC_MODIFY = 1017,
         IDC_CONFIRM = 1018,
@@ -50,37 +50,61 @@ public:
         IDC_LAST_DAY = 1023,
         IDC_DELETE_ROW = 1024,
         IDC_DELETE_DAY = 1025,
-        IDC_LIST_SORT = 1026,
+        IDC_LIST_SORT = CGridCellEditor::IDC_LIST_SORT,
     };
 
     CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent);
     ERecordKind Kind() const { return m_eKind; }
 
     void OnInitialUpdate() override;
-    // Members <-> controls: the user, date and total boxes and the floating editor.
-    void UpdateData(bool bSaveAndValidate);
-
     // A day chosen in the tree; the other scopes mean nothing to a daily view.
     void ShowScope(const CScope& scope) override;
-
-    void FillAccountList();
-    void FillCategoryList();
-    // Shows m_nYear-m_nMonth-m_nDay and sends DayShown. While an add or modify is open the
-    // day under it stays (and is sent again, so the tree goes back to it).
-    void ShowCurrentDay();
-    void LoadDay(int nYear, int nMonth, int nDay, const QString& strBank);
-    // False when the day's totals could not be read: the pane then shows none, not the last
-    // day's.
-    bool ShowDaySummary(int nYear, int nMonth, int nDay);
-    double SumAccountDay(int nYear, int nMonth, int nDay, const QString& strBank);
-    void GoFirstDay();
-    void GoLastDay();
-    void GoPrevDay();
-    void GoNextDay();
     // An add or modify is open: the tree must not change the day under it.
     bool IsEditing() const override { return m_bAdding || m_bModifying; }
     // Asks whether to store an open edit (保存 / 不保存 / 取消).
     bool LeaveEdit() override;
+
+    // The account list and the day shown read again from the book.
+    void FillAccountList();
+    // The user's categories offered for new rows.
+    void FillCategoryList();
+    // Shows the current day and sends DayShown. While an add or modify is open the day under
+    // it stays (and is sent again, so the tree goes back to it).
+    void ShowCurrentDay();
+    void GoLastDay();
+
+    // The buttons by key, wherever the focus is in the window:
+    // 新增 (Insert) while browsing;
+    // 修改 (F2) while browsing, and while editing the highlighted cell opened;
+    // 删除 (Ctrl+Delete) of the row being edited or highlighted, entering 修改 first when
+    // browsing;
+    // 确定 (Ctrl+Enter) of whatever is typed, the cell being edited included.
+    void StartAdding();
+    void StartModifying();
+    void DeleteCurrentRow();
+    void ConfirmTyped();
+
+protected:
+    bool eventFilter(QObject* pObject, QEvent* pEvent) override;
+    // The day shown until the tree or a button chooses one.
+    void StartOn(const QDate& day) {
+        m_nYear = day.year();
+        m_nMonth = day.month();
+        m_nDay = day.day();
+    }
+
+private:
+    friend class CTestAccess; // tests/support/gui
+
+    // Members <-> controls: the user, date and total boxes.
+    void UpdateData(bool bSaveAndValidate);
+    void LoadDay(int nYear, int nMonth, int nDay, const QString& strBank);
+    // False when the day's totals could not be read: the pane then shows none, not the last
+    // day's.
+    bool ShowDaySummary(int nYear, int nMonth, int nDay);
+    void GoFirstDay();
+    void GoPrevDay();
+    void GoNextDay();
     // Something typed, changed or removed in the open edit that 确定 would store.
     bool HasChanges() const;
     // Removes the chosen open row as part of the edit (undone by 取消, stored by 确定).
@@ -100,41 +124,6 @@ public:
     void RemoveRow(int nRow);
     // What confirming now would send: the grid rows against the rows as read.
     SDayEdit GridEdit() const;
-
-    // ---- view state
-    QString m_strUserName;
-    QString m_strDate;
-    QString m_strTotal;
-    CMsflexgrid1* m_gridRecords = nullptr;
-    QComboBox* m_comboBank = nullptr;
-    CMsflexgrid1* m_gridSummary = nullptr;
-    QString m_strEditText;
-    QComboBox* m_comboSort = nullptr;
-    QLineEdit* m_pEditText = nullptr; // the floating text editor 1015
-    // Under the category cell while something is typed in it: the categories that match,
-    // the highlighted one taken by Enter or Tab. A single match is highlighted at once;
-    // among several the user highlights one first.
-    QListWidget* m_pSortList = nullptr;
-    QString m_strBank;
-    int m_nClickCol = 0;
-    int m_nClickRow = 0;
-    int m_nEditCol = 0;
-    int m_nEditRow = 0;
-    bool m_bAdding = false;
-    int m_nRows = 1;
-    bool m_bModifying = false;
-    QString m_strCategory;
-    int m_nYear = 0;
-    int m_nMonth = 0;
-    int m_nDay = 0;
-    int m_nScrollY = 0;
-    int m_nScrollX = 0;
-    int m_nGridTop = 0;
-
-protected:
-    bool eventFilter(QObject* pObject, QEvent* pEvent) override;
-
-private:
     QString CategoryMessage() const;
     QString AmountMessage(int nRow) const;
     // The questions before storing: negative amounts typed, and an account taken below zero.
@@ -147,34 +136,44 @@ private:
     void StepTo(int eStep);
     void SetEditingButtons(bool bAdding, bool bModifying);
     void MarkRows(int nFirst, int nLast, const QString& strMark);
-    void CollapseFloating();
-    void KeepFloatingOnCell();
-    // An amount cell's text for what was typed, and the amount a cell holds (0 for none).
-    static QString AmountCell(const QString& strTyped);
+    // The amount a cell holds (0 for none).
     static double CellAmount(const QString& strCell);
     SDayRecord GridRow(int nRow) const;
     void AppendGridRow(const SDayRecord& r);
     bool SaveGridRows(const SDayEdit& edit);
     void RestoreTyped(const SDayEdit& edit);
-    void OnEditChange();
-    void OnCategoryChosen(int nIndex);
     void OnAccountChange(int nIndex);
-    void OnGridScroll();
-    // The keys of the floating editors: Tab / Shift+Tab and Enter from cell to cell (Enter on
-    // the last cell starting the next row), Up / Down between rows, Ctrl+Enter confirms, Esc
-    // cancels an add. True when the key was taken.
-    bool EditorKey(QKeyEvent* pKey);
+    // Where the editor's keys lead: Tab / Shift+Tab and Enter from cell to cell (Enter on the
+    // last cell starting the next row), Up / Down between rows, Ctrl+Enter confirms, Esc
+    // cancels an add.
+    void OnEditorMove(CGridCellEditor::EMove eMove);
     void StepCell(int nStep, bool bNewRowAtEnd);
-    void OnCategoryTyped(const QString& strTyped);
-    // Ends the category filter: with bTake the highlighted category goes into the cell,
-    // otherwise the cell keeps what it had.
-    void CloseCategoryFilter(bool bTake);
-    QString ChooseMatchHint() const;
     // Rows begun by Enter (or 新增) with nothing typed are not records.
     void DropEmptyNewRows();
     bool IsRowOpen(int nRow) const;
+    // The highlighted cell of the grid (row 1 …, column 1 to 3); row 0 when there is none.
+    int CurrentRow() const;
+    int CurrentCol() const;
+    void Highlight(int nRow, int nCol);
+    // A key pressed on the grid while no cell is open; true when it was taken.
+    bool GridKey(QKeyEvent* pKey);
 
     ERecordKind m_eKind;
+    QString m_strUserName;
+    QString m_strDate;
+    QString m_strTotal;
+    QString m_strBank;
+    int m_nYear = 0;
+    int m_nMonth = 0;
+    int m_nDay = 0;
+    int m_nRows = 1; // the grid's rows, the heading's included
+    bool m_bAdding = false;
+    bool m_bModifying = false;
+    int m_nClickRow = 0; // the row 删除 takes away
+    CMsflexgrid1* m_gridRecords = nullptr;
+    CMsflexgrid1* m_gridSummary = nullptr;
+    CGridCellEditor* m_pCellEditor = nullptr;
+    QComboBox* m_comboBank = nullptr;
     QLineEdit* m_pEditUser = nullptr;
     QLineEdit* m_pEditDate = nullptr;
     QLineEdit* m_pEditTotal = nullptr;

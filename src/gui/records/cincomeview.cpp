@@ -3,7 +3,5 @@
 CIncomeView::CIncomeView(CSession* pSession, QWidget* pParent)
     : CDayView(ERecordKind::Income, pSession, pParent) {
     setObjectName(QStringLiteral("CIncomeView"));
-    m_nYear = 2004;
-    m_nMonth = 3;
-    m_nDay = 2;
+    StartOn(QDate(2004, 3, 2));
 }

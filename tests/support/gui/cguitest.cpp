@@ -80,6 +80,29 @@ void CGuiTest::AnswerNext(bool bOk) {
     CMessageBox::SetNextAnswer(bOk);
 }
 
+void CGuiTest::Key(Qt::Key eKey, Qt::KeyboardModifiers eMods) {
+    QWidget* pFocus = QApplication::focusWidget();
+    if (!pFocus)
+        qFatal("CGuiTest::Key: nothing has the focus");
+    QTest::keyClick(pFocus, eKey, eMods);
+}
+
+void CGuiTest::Type(const QString& strText) {
+    QWidget* pFocus = QApplication::focusWidget();
+    if (!pFocus)
+        qFatal("CGuiTest::Type: nothing has the focus");
+    QTest::sendKeyEvent(QTest::Click, pFocus, Qt::Key_unknown, strText, Qt::NoModifier);
+}
+
+void CGuiTest::Keys(const QVector<SKey>& keys) {
+    for (const SKey& key : keys) {
+        if (key.eKey == Qt::Key_unknown)
+            Type(QString::fromUtf8(key.pszText));
+        else
+            Key(key.eKey, key.eMods);
+    }
+}
+
 void CGuiTest::ProcessEvents() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();

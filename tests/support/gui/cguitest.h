@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QStringList>
+#include <QVector>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -63,6 +64,18 @@ public:
     void ClearMessages();
     // Queue the answer of the next question (OK when nothing is queued).
     void AnswerNext(bool bOk);
+
+    // Keys as a person types them, to whatever has the focus (the window must be active for
+    // the frame's shortcuts): one key, or a text delivered as an input method delivers it.
+    // A step of Keys is a key, or with eKey Qt::Key_unknown the text.
+    struct SKey {
+        Qt::Key eKey;
+        Qt::KeyboardModifiers eMods = Qt::NoModifier;
+        const char* pszText = nullptr; // UTF-8
+    };
+    static void Key(Qt::Key eKey, Qt::KeyboardModifiers eMods = Qt::NoModifier);
+    static void Type(const QString& strText);
+    static void Keys(const QVector<SKey>& keys);
 
     // Lets deferred deletions and queued events run (a switched-away view is deleted later).
     static void ProcessEvents();

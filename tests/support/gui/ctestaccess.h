@@ -1,6 +1,9 @@
 #pragma once
 
 #include "app/cmainframe.h"
+#include "records/cdayview.h"
+
+#include <QDate>
 
 // The one door through which tests reach what the program keeps to itself; a class lets it in
 // with "friend class CTestAccess;". Nothing of the program uses it.
@@ -12,5 +15,19 @@ public:
     // leaving an edit: what the view commands do around it).
     static void SwitchView(CMainFrame* pFrame, CMainFrame::EView eView) {
         pFrame->SwitchView(eView);
+    }
+
+    // A day view's state: the day it shows, its account, and whether an add or a modify is
+    // open.
+    static QDate Day(const CDayView* pView) { return pView->CurrentDay(); }
+    static QString Bank(const CDayView* pView) { return pView->m_strBank; }
+    static bool IsAdding(const CDayView* pView) { return pView->m_bAdding; }
+    static bool IsModifying(const CDayView* pView) { return pView->m_bModifying; }
+    // Asks the view for another day the way the tree does, without the tree.
+    static void AskDay(CDayView* pView, const QDate& day) {
+        pView->m_nYear = day.year();
+        pView->m_nMonth = day.month();
+        pView->m_nDay = day.day();
+        pView->ShowCurrentDay();
     }
 };
