@@ -627,7 +627,7 @@ private Q_SLOTS:
         const QString strTables =
             QStringLiteral("\"User\", \"Bank\", \"Income\", \"Outlay\", \"Trs\", \"DayTotals\", "
                            "\"MonthSortTotals\", \"MonthTotals\", \"SortTotals\", \"ImportedId\", "
-                           "\"ImportRule\", \"ImportLayout\"");
+                           "\"ImportRule\", \"ImportLayout\", \"Category\", \"CategoryRename\"");
         struct SRoles {
             QString strNames, strSchema;
             ~SRoles() {

@@ -31,6 +31,7 @@
 #include "data/ckepttotals.h"
 #include "import/cimporter.h"
 #include "import/cimporttables.h"
+#include "records/ccategorybook.h"
 #include "users/cuseradmin.h"
 
 #include <QCommandLineParser>
@@ -655,7 +656,9 @@ int Household(const QCommandLineParser& p) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    CImportTables::Install(); // each run is a copy of the program: its books get every table
+    // Each run is a copy of the program: its books get every table.
+    CImportTables::Install();
+    CCategoryBook::Install();
     QCommandLineParser p;
     p.addPositionalArgument(
         QStringLiteral("command"),
