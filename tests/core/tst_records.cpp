@@ -1,18 +1,24 @@
+#include "accounts/ctransfer.h"
 #include "cbookbuilder.h"
 #include "ctestbook.h"
 #include "ctestrows.h"
 #include "data/cbankset.h"
 #include "data/cdbexception.h"
 #include "data/cincomeset.h"
+#include "data/ckepttotals.h"
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
 #include "records/cdaybook.h"
 #include "records/cdayconflict.h"
 #include "records/cdayedit.h"
 
+#include <QThread>
 #include <QtTest>
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <memory>
+#include <mutex>
 
 namespace {
 const QString g_strUser = QStringLiteral("王五");
@@ -147,6 +153,8 @@ private Q_SLOTS:
         // Refused as a whole, with its added row too: B's edits of rows A changed or removed,
         // a row of another day or account, an account that is not there, refused values.
         SDayRecord other = outlay.LoadDay(day, QStringLiteral("存折")).value(0);
+        other.strBank.clear(); // sent as a row of the day's account
+
         struct SCase {
             const char* szName;
             QString strBank;
@@ -191,6 +199,110 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("keep")});
         CDayBook other4(ERecordKind::Outlay, QStringLiteral("李四"));
         QCOMPARE(Notes(other4.LoadDay(day, strCash)), QStringList{QStringLiteral("keep")});
+    }
+
+    // 修改 moves a row to another account: both balances move in one transaction, in whole
+    // cents; another copy writing to either account meanwhile keeps its rows and its money,
+    // and its later change of the moved row is a conflict. The day's totals stay.
+    void aRowMovesToAnotherAccount_data() {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("income") << int(ERecordKind::Income);
+        QTest::newRow("outlay") << int(ERecordKind::Outlay);
+    }
+    void aRowMovesToAnotherAccount() {
+        QFETCH(int, kind);
+        const auto eKind = ERecordKind(kind);
+        const int nSign = eKind == ERecordKind::Income ? 1 : -1;
+        CTestBook book;
+        CBookBuilder::AddUser(g_strUser, QStringLiteral("pw"), {});
+        const QString strCash = QStringLiteral("现金"), strBank = QStringLiteral("银行");
+        const QString strOther = QStringLiteral("other-copy");
+        CDatabase::SetUrl(book.Url(), strOther);
+        const QDate day(2005, 1, 1);
+        CDayBook a(eKind, g_strUser), b(eKind, g_strUser, strOther);
+        a.Confirm(day, strCash, SDayEdit::Adding({Rec("r1", 10.1), Rec("r2", 20.2)}));
+        const std::int64_t nCash = CMoney::ToCents(Balance(strCash).toDouble());
+        const std::int64_t nBank = CMoney::ToCents(Balance(strBank).toDouble());
+
+        // Both copies read the day; the other one adds a row to the bank first.
+        const QVector<SDayRecord> readA = a.LoadDay(day, strCash), readB = b.LoadDay(day, strCash);
+        b.Confirm(day, strBank, SDayEdit::Adding({Rec("r3", 5)}));
+        SDayEdit edit;
+        SDayRecord moved = readA[0];
+        moved.strBank = strBank;
+        moved.dAmount = 11.11;
+        edit.changed.append({readA[0], moved});
+        QCOMPARE(a.Confirm(day, strCash, edit), std::int64_t(-1010 * nSign));
+        QCOMPARE(Notes(a.LoadDay(day, strCash)), QStringList{QStringLiteral("r2")});
+        const QVector<SDayRecord> bank = a.LoadDay(day, strBank);
+        QCOMPARE(Notes(bank), (QStringList{QStringLiteral("r1"), QStringLiteral("r3")}));
+        QCOMPARE(bank[0].nId, readA[0].nId); // moved in place
+        QCOMPARE(CMoney::ToCents(Balance(strCash).toDouble()), nCash - nSign * 1010);
+        QCOMPARE(CMoney::ToCents(Balance(strBank).toDouble()), nBank + nSign * (500 + 1111));
+
+        // The other copy, still showing r1 in cash, changes it: refused, nothing written.
+        const QStringList before = CBookBuilder::Dump();
+        SDayEdit late;
+        late.changed.append({readB[0], Rec("late", 1)});
+        QVERIFY_THROWS_EXCEPTION(CDayConflict, b.Confirm(day, strCash, late));
+        QCOMPARE(CBookBuilder::Dump(), before);
+
+        const auto dayTotal = [&] {
+            const QVector<CKeptTotals::SPeriod> periods =
+                CKeptTotals::Periods(g_strUser, CKeptTotals::ELevel::Day, day, day.addDays(1));
+            return periods.isEmpty() ? -1 : (nSign > 0 ? periods[0].nIncome : periods[0].nOutlay);
+        };
+        QCOMPARE(dayTotal(), qint64(2020 + 500 + 1111));
+        QCOMPARE(CBookBuilder::BalanceProblems(), QStringList());
+
+        // Two copies at once: one moves r2 back and forth, the other adds rows to the bank
+        // and transfers; the accounts are locked in one order, so neither waits for ever.
+        // (A connection is used by the thread that opened it: two new ones.)
+        const QString strMoving = QStringLiteral("moving-copy"),
+                      strThird = QStringLiteral("third-copy");
+        for (const QString& strConnection : {strMoving, strThird})
+            CDatabase::SetUrl(book.Url(), strConnection);
+        QString strErrors;
+        std::mutex errorsLock;
+        const auto run = [&](const QString& strConnection, const std::function<void(int)>& step) {
+            return QThread::create([&, strConnection, step] {
+                try {
+                    for (int i = 0; i < 12; ++i)
+                        step(i);
+                } catch (const CDBException& e) {
+                    const std::lock_guard<std::mutex> lock(errorsLock);
+                    strErrors += e.m_strError;
+                }
+                CDatabase::Close(strConnection);
+            });
+        };
+        std::unique_ptr<QThread> pMover(run(strMoving, [&](int i) {
+            CDayBook mover(eKind, g_strUser, strMoving);
+            const QString strFrom = i % 2 ? strBank : strCash, strTo = i % 2 ? strCash : strBank;
+            for (const SDayRecord& r : mover.LoadDay(day, strFrom)) {
+                if (r.strNote != QStringLiteral("r2"))
+                    continue;
+                SDayEdit step;
+                SDayRecord now = r;
+                now.strBank = strTo;
+                step.changed.append({r, now});
+                mover.Confirm(day, strFrom, step);
+            }
+        }));
+        std::unique_ptr<QThread> pWriter(run(strThird, [&](int i) {
+            CDayBook(eKind, g_strUser, strThird)
+                .Confirm(day, strBank, SDayEdit::Adding({Rec("w", 0.01 * (i + 1))}));
+            if (CTransfer::Transfer(g_strUser, day, strCash, strBank, 1, strThird) !=
+                CTransfer::EResult::Done)
+                throw CDBException(QStringLiteral("transfer refused"));
+        }));
+        pMover->start();
+        pWriter->start();
+        QVERIFY(pMover->wait(60000) && pWriter->wait(60000));
+        QCOMPARE(strErrors, QString());
+        QCOMPARE(Notes(a.LoadDay(day, strCash)), QStringList{QStringLiteral("r2")});
+        QCOMPARE(dayTotal(), qint64(2020 + 500 + 1111 + 78));
+        QCOMPARE(CBookBuilder::BalanceProblems(), QStringList());
     }
 
     // The edit bookkeeping without a book or a window: rows read (编号 1, 2, 3), then what the

@@ -28,6 +28,7 @@
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -450,6 +451,44 @@ private Q_SLOTS:
         QCOMPARE(Balance(g_strCash), QStringLiteral("920.50"));
     }
 
+    // A day opens on an account that has records, its total says which accounts it sums, and
+    // 修改 moves a record to another account through its account cell: both balances move.
+    void aRecordMovesToAnotherAccount() {
+        SFixture f;
+        CIncomeView* pView = f.Income(); // 2004-5-1, the cash account
+        const auto summed = [pView] {    // what the total sums, told whole
+            return Ctl(pView, CDayView::IDC_TOTAL_ACCOUNTS)->toolTip();
+        };
+        Press(pView, 1020); // 2004-4-2: only the bank has income
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-4-2"));
+        QCOMPARE(CTestAccess::Bank(pView), g_strBank);
+        QCOMPARE(Cell(pView, 1, 3) + Cell(pView, 1, 4), QStringLiteral("20.00工商银行"));
+        QCOMPARE(summed(), QStringLiteral("合计：工商银行"));
+        Press(pView, 1020); // 2004-3-2: both; the bank stays shown
+        QCOMPARE(CTestAccess::Bank(pView), g_strBank);
+        QCOMPARE(summed(), QStringLiteral("合计：现金、工商银行"));
+        QCOMPARE(Ctl<QLabel>(pView, CDayView::IDC_TOTAL_ACCOUNTS)->text(), summed()); // room
+        QCOMPARE(Box(pView, 1004), QStringLiteral("150.00元"));
+
+        Press(pView, 1017);
+        ClickCell(pView, 1, 4);
+        auto* pAccount = Ctl<QComboBox>(pView, 1027);
+        QVERIFY(OnCell(pView, pAccount, 1, 4));
+        pAccount->setCurrentIndex(pAccount->findText(g_strCash));
+        Q_EMIT pAccount->activated(pAccount->currentIndex());
+        Press(pView, 1018);
+        QVERIFY(Shown().isEmpty());
+        QVERIFY(!pView->IsEditing());
+        CDayBook book(ERecordKind::Income, g_strUser);
+        QCOMPARE(book.LoadDay(QDate(2004, 3, 2), g_strCash).size(), 2);
+        QVERIFY(book.LoadDay(QDate(2004, 3, 2), g_strBank).isEmpty());
+        QCOMPARE(Balance(g_strCash), QStringLiteral("1050.00"));
+        QCOMPARE(Balance(g_strBank), QStringLiteral("450.00"));
+        QCOMPARE(Grid(pView)->GetRows(), 1); // the bank's day is empty now
+        QCOMPARE(summed(), QStringLiteral("合计：现金"));
+        QCOMPARE(Box(pView, 1004), QStringLiteral("150.00元"));
+    }
+
     // Typing in the category cell filters the list (by characters or pinyin initials); Enter
     // or Tab takes the highlighted match, Esc drops only the typed text. Esc leaves 修改 at
     // once when nothing changed, and asks first when something did.
@@ -721,9 +760,10 @@ private Q_SLOTS:
         QCOMPARE(Shown(), QStringList{QStringLiteral("已经是最后一天了!")});
         QCOMPARE(Box(pView, 1002), QStringLiteral("2004-5-1"));
 
-        Press(pView, 1020); // a day of the other account only
+        Press(pView, 1020); // a day of the other account only: shown in that account
         QCOMPARE(Box(pView, 1002), QStringLiteral("2004-4-2"));
-        QCOMPARE(Grid(pView)->GetRows(), 1);
+        QCOMPARE(CTestAccess::Bank(pView), g_strBank);
+        QCOMPARE(Grid(pView)->GetRows(), 2);
         QCOMPARE(Ctl<CMsflexgrid1>(pView, CDayView::IDC_GRID_SUMMARY)->GetTextMatrix(2, 2),
                  QStringLiteral("￥20.00"));
         QCOMPARE(Box(pView, 1004), QStringLiteral("20.00元"));
@@ -731,10 +771,11 @@ private Q_SLOTS:
         QVERIFY(pItem && pItem->parent());
         QCOMPARE(pItem->parent()->text(0) + pItem->text(0), QStringLiteral("4月2日"));
 
-        Ctl<QComboBox>(pView, CDayView::IDC_COMBO_BANK)->setCurrentIndex(1);
-        Q_EMIT Ctl<QComboBox>(pView, CDayView::IDC_COMBO_BANK)->activated(1);
-        QCOMPARE(CTestAccess::Bank(pView), g_strBank);
-        QCOMPARE(Cell(pView, 1, 3), QStringLiteral("20.00"));
+        // The account chosen by hand is shown, empty or not.
+        Ctl<QComboBox>(pView, CDayView::IDC_COMBO_BANK)->setCurrentIndex(0);
+        Q_EMIT Ctl<QComboBox>(pView, CDayView::IDC_COMBO_BANK)->activated(0);
+        QCOMPARE(CTestAccess::Bank(pView), g_strCash);
+        QCOMPARE(Grid(pView)->GetRows(), 1);
 
         Press(pView, 1020);
         QCOMPARE(Box(pView, 1002), QStringLiteral("2004-3-2"));

@@ -248,8 +248,9 @@ void TestStandardDialogs::EveryWindowWritesOneForm() {
         QVERIFY(page.open(QIODevice::ReadOnly));
         texts << QString::fromUtf8(page.readAll());
     }
-    for (const char* pszClass : {"CLinkDlg", "CNewUserDlg", "CAccountsDlg", "CCategoriesDlg",
-                                 "CTrsDlg", "CSumListView", "CRptView", "CHelpWindow", "CAboutDlg"})
+    for (const char* pszClass :
+         {"CLinkDlg", "CNewUserDlg", "CAccountsDlg", "CCategoriesDlg", "CTrsDlg", "CSumListView",
+          "CRptView", "CHelpWindow", "CAboutDlg", "CFindDlg"})
         QVERIFY2(seen.contains(QLatin1String(pszClass)), pszClass);
     const QStringList wrong = texts.filter(QRegularExpression(QStringLiteral("帐|登陆")));
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QLatin1Char('\n'))));

@@ -7,6 +7,7 @@
 // Every step checks that the view really shows something; a missing view, an empty grid or a
 // message box ends the run with exit code 1 and no half-finished set is reported as done.
 
+#include "analysis/cfinddlg.h"
 #include "analysis/creportquery.h"
 #include "analysis/crptview.h"
 #include "app/cleftview.h"
@@ -141,9 +142,12 @@ public:
     void LoginDemo();
     void Summary();
     void DayView(bool bIncome, const char* szName = nullptr);
+    // The income view shown, in 修改 with the first record's account cell open, as to move it.
+    void MovingAccount(const char* szName);
     void Chart(bool bIncome, const char* szName = nullptr);
     void Report();
     void Categories(const char* szName);
+    void Find(const char* szName, const char* szOpenedName = nullptr);
 
 private:
     void Save(const QPixmap& pixmap, const char* szName);
@@ -283,6 +287,19 @@ void CShooter::DayView(bool bIncome, const char* szName) {
     SaveFrame(szName ? szName : bIncome ? "view-income.png" : "view-outlay.png");
 }
 
+void CShooter::MovingAccount(const char* szName) {
+    auto* pGrid = Child<CMsflexgrid1>(m_frame.View<CIncomeView>(), "1011");
+    Command(CMainFrame::ID_MODIFY_RECORDS);
+    // The first record's account highlighted, then opened as F2 opens it.
+    pGrid->setCurrentIndex(pGrid->model()->index(0, pGrid->model()->columnCount() - 1));
+    Command(CMainFrame::ID_MODIFY_RECORDS);
+    if (!Child<QComboBox>(pGrid, "1027")->isVisible())
+        Fail(QStringLiteral("the account cell did not open"));
+    SaveFrame(szName);
+    Child<QAbstractButton>(m_frame.View<CIncomeView>(), "1019")->click();
+    Settle();
+}
+
 void CShooter::Chart(bool bIncome, const char* szName) {
     Command(bIncome ? CMainFrame::ID_IN_CHART : CMainFrame::ID_OUT_CHART);
     QTreeWidgetItem* pYear = FullestChild(Root());
@@ -350,6 +367,28 @@ void CShooter::Categories(const char* szName) {
         Fail(strError);
 }
 
+// 查找: a word typed, the records found with their totals; then, when asked, Enter opens the
+// chosen record's day.
+void CShooter::Find(const char* szName, const char* szOpenedName) {
+    Command(CMainFrame::ID_FIND);
+    auto* pDlg = m_frame.findChild<CFindDlg*>();
+    if (pDlg == nullptr || !pDlg->isVisible())
+        Fail(QStringLiteral("the find window did not open"));
+    Child<QLineEdit>(pDlg, "1100")->setText(QStringLiteral("衣服"));
+    Settle();
+    if (pDlg->Grid()->GetRows() < 3)
+        Fail(QStringLiteral("the find window lists %1 rows").arg(pDlg->Grid()->GetRows() - 1));
+    pDlg->Grid()->setCurrentIndex(pDlg->Grid()->model()->index(pDlg->Grid()->GetRows() - 2, 0));
+    Settle();
+    Save(OverFrame(pDlg), szName);
+    if (szOpenedName) {
+        pDlg->OnOpen();
+        pDlg->hide();
+        SaveFrame(szOpenedName);
+    }
+    pDlg->hide();
+}
+
 int Run(const QString& strFolder) {
     QDir dir;
     if (!dir.mkpath(strFolder))
@@ -374,12 +413,17 @@ int Run(const QString& strFolder) {
         shooter.Chart(true);
         shooter.Chart(false);
         shooter.Report();
+        shooter.Find("find.png", "find-opened.png");
         // A restored window of a small screen: the tree keeps its width, the view fits.
         frame.resize(1024, 640);
         shooter.DayView(false, "window-restored.png");
         // The charts on a 1024×600 screen: every category's name still reads whole.
         frame.resize(1024, 600);
         shooter.Chart(false, "view-outlay-chart-1024.png");
+        shooter.Find("find-1024.png");
+        // The day view on a 1024×600 screen, correcting a record's account.
+        shooter.DayView(true, "view-income-1024.png");
+        shooter.MovingAccount("view-income-1024-account.png");
         // Last: it changes the demo user's list. On a real screen, the window fills it.
         if (QGuiApplication::platformName() == QLatin1String("offscreen"))
             frame.resize(kWindowSize);

@@ -2,6 +2,7 @@
 
 #include "cdbexception.h"
 #include "ckepttotals.h"
+#include "csearchtext.h"
 #include "cschema.h"
 #include "ctransaction.h"
 
@@ -76,4 +77,5 @@ void CBulkRows::Finish() {
         return;
     Resume();
     CKeptTotals::AddRowsAfter(m_nIncomeAfter, m_nOutlayAfter, m_strConnection);
+    CSearchText::AddRowsAfter(m_nIncomeAfter, m_nOutlayAfter, m_strConnection);
 }

@@ -3,6 +3,7 @@
 #include "cdberrortext.h"
 #include "cdbexception.h"
 #include "ckeptschema.h"
+#include "csearchschema.h"
 #include "cschema.h"
 
 #include <QCoreApplication>
@@ -446,6 +447,7 @@ void CDatabase::Open(const QString& strConnection) {
             // when a book lacks them) and those other parts added (the import's).
             CSchema::Ensure(db, it->dialect);
             CKeptSchema::Ensure(db, it->dialect);
+            CSearchSchema::Ensure(db, it->dialect);
             CSchema::EnsureAdded(db, it->dialect);
             CKeptSchema::EnsureIndexes(db, it->dialect);
             if (!bPg)

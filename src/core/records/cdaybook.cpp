@@ -14,7 +14,9 @@
 #include "users/cuseradmin.h"
 
 #include <QCoreApplication>
+#include <QPair>
 #include <QSqlQuery>
+#include <algorithm>
 
 namespace {
 
@@ -98,7 +100,7 @@ QVector<SDayRecord> CDayBook::LoadDay(const QDate& day, const QString& strBank) 
         values + QVariantList{strBank}, m_strConnection);
     while (query.next())
         rows.append({query.value(0).toString(), query.value(1).toString(),
-                     query.value(2).toDouble(), query.value(3).toLongLong()});
+                     query.value(2).toDouble(), query.value(3).toLongLong(), strBank});
     return rows;
 }
 
@@ -178,6 +180,22 @@ std::int64_t SDayEdit::TotalChange() const {
     return nChange;
 }
 
+QHash<QString, std::int64_t> SDayEdit::ChangeByAccount(const QString& strBank) const {
+    QHash<QString, std::int64_t> changes{{strBank, 0}};
+    const auto add = [&](const SDayRecord& r, int nSign) {
+        changes[r.strBank.isEmpty() ? strBank : r.strBank] += nSign * CMoney::ToCents(r.dAmount);
+    };
+    for (const SDayRecord& r : added)
+        add(r, 1);
+    for (const SChange& change : changed) {
+        add(change.now, 1);
+        add(change.loaded, -1);
+    }
+    for (const SDayRecord& r : removed)
+        add(r, -1);
+    return changes;
+}
+
 CDayBook::SProblem CDayBook::Validate(const QVector<SDayRecord>& rows) {
     for (int i = 0; i < rows.size(); ++i) {
         if (rows[i].strSort.isEmpty())
@@ -216,22 +234,38 @@ std::int64_t CDayBook::Confirm(const QDate& day, const QString& strBank, const S
     // A category renamed by another copy since this one offered it: the rows take its new name.
     const SDayEdit edit = Followed(
         typedEdit, CCategoryBook(m_eKind, m_strUser, nSessionUser, m_strConnection).Renamed());
-    // The account row is locked first: confirmations of one account and transfers that move
-    // it queue up here, always in the same order, so they neither deadlock nor interleave.
-    // With two accounts of the same name only the first one entered moves, as a transfer does.
-    QSqlQuery account = CDatabase::Exec(
-        QStringLiteral("SELECT \"编号\" FROM %1 WHERE \"编号\" = (SELECT MIN(\"编号\") "
-                       "FROM %1 WHERE \"UserName\" = ? AND \"CardName\" = ?)")
-                .arg(CSchema::Bank) +
-            dialect.LockSql(),
-        {m_strUser, strBank}, m_strConnection);
-    // Records of an account that is not there would move no balance: refuse them.
-    if (!account.next())
-        throw CDBException(Tr("找不到账户“%1”，记录没有保存。").arg(strBank));
-    const QVariant accountKey = account.value(0);
-    account.finish();
+    const auto bankOf = [&strBank](const SDayRecord& r) {
+        return r.strBank.isEmpty() ? strBank : r.strBank;
+    };
+    // The account rows are locked first, lower 编号 first as a transfer locks its two:
+    // confirmations and transfers that move the same accounts queue up here, always in the
+    // same order, so they neither deadlock nor interleave. With two accounts of the same
+    // name only the first one entered moves, as a transfer does.
+    const QHash<QString, std::int64_t> changes = edit.ChangeByAccount(strBank);
+    QVector<QPair<qint64, QString>> accounts;
+    for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
+        QSqlQuery account =
+            CDatabase::Exec(QStringLiteral("SELECT MIN(\"编号\") FROM %1 WHERE \"UserName\" = ? "
+                                           "AND \"CardName\" = ?")
+                                .arg(CSchema::Bank),
+                            {m_strUser, it.key()}, m_strConnection);
+        // Records of an account that is not there would move no balance: refuse them.
+        if (!account.next() || account.value(0).isNull())
+            throw CDBException(Tr("找不到账户“%1”，记录没有保存。").arg(it.key()));
+        accounts.append({account.value(0).toLongLong(), it.key()});
+    }
+    std::sort(accounts.begin(), accounts.end());
+    for (const auto& account : accounts) {
+        if (!CDatabase::Exec(
+                 QStringLiteral("SELECT 1 FROM %1 WHERE \"编号\" = ?").arg(CSchema::Bank) +
+                     dialect.LockSql(),
+                 {account.first}, m_strConnection)
+                 .next())
+            throw CDBException(Tr("找不到账户“%1”，记录没有保存。").arg(account.second));
+    }
 
-    // Every row this copy changes or removes must still be the row it read.
+    // Every row this copy changes or removes must still be the row it read, in the account
+    // it was read from.
     const QString strStored =
         QStringLiteral("SELECT \"Sort\", \"Note\", \"Amount\" FROM \"%1\" WHERE \"编号\" = ? "
                        "AND \"UserName\" = ? AND \"Date\" >= ? AND \"Date\" < ? AND \"Bank\" = ?")
@@ -243,7 +277,7 @@ std::int64_t CDayBook::Confirm(const QDate& day, const QString& strBank, const S
     for (const SDayRecord& r : loaded) {
         QSqlQuery stored = CDatabase::Exec(strStored,
                                            QVariantList{r.nId, m_strUser, dialect.BindDay(day),
-                                                        dialect.BindDay(day.addDays(1)), strBank},
+                                                        dialect.BindDay(day.addDays(1)), bankOf(r)},
                                            m_strConnection);
         if (r.nId <= 0 || !stored.next() || stored.value(0).toString() != r.strSort ||
             stored.value(1).toString() != r.strNote ||
@@ -254,16 +288,16 @@ std::int64_t CDayBook::Confirm(const QDate& day, const QString& strBank, const S
 
     for (const SDayRecord& r : edit.added) {
         if (m_eKind == ERecordKind::Income)
-            InsertRow<CIncomeSet>(m_strConnection, m_strUser, day, &r, strBank);
+            InsertRow<CIncomeSet>(m_strConnection, m_strUser, day, &r, bankOf(r));
         else
-            InsertRow<COutlaySet>(m_strConnection, m_strUser, day, &r, strBank);
+            InsertRow<COutlaySet>(m_strConnection, m_strUser, day, &r, bankOf(r));
     }
     for (const SDayEdit::SChange& change : edit.changed) {
         CDatabase::Exec(QStringLiteral("UPDATE \"%1\" SET \"Sort\" = ?, \"Note\" = ?, "
-                                       "\"Amount\" = ? WHERE \"编号\" = ?")
+                                       "\"Amount\" = ?, \"Bank\" = ? WHERE \"编号\" = ?")
                             .arg(Table()),
                         {NotNull(change.now.strSort), NotNull(change.now.strNote),
-                         CMoney::Round(change.now.dAmount), change.loaded.nId},
+                         CMoney::Round(change.now.dAmount), bankOf(change.now), change.loaded.nId},
                         m_strConnection);
     }
     for (const SDayRecord& r : edit.removed) {
@@ -271,11 +305,15 @@ std::int64_t CDayBook::Confirm(const QDate& day, const QString& strBank, const S
                         {r.nId}, m_strConnection);
     }
 
-    const std::int64_t nChange = edit.TotalChange();
-    const std::int64_t nDelta = m_eKind == ERecordKind::Income ? nChange : -nChange;
-    CBalance::MoveKey(accountKey, nDelta, m_strConnection);
+    // Income adds to its account, outlay takes from it.
+    const int nSign = m_eKind == ERecordKind::Income ? 1 : -1;
+    for (const auto& account : accounts) {
+        const std::int64_t nChange = changes.value(account.second);
+        if (nChange != 0)
+            CBalance::MoveKey(account.first, nSign * nChange, m_strConnection);
+    }
     transaction.Commit();
-    return nDelta;
+    return nSign * changes.value(strBank);
 }
 
 void CDayBook::OpenDay(const QDate& day, qint64 nSessionUser) {

@@ -16,6 +16,9 @@ struct SDayRecord {
     QString strNote;
     double dAmount = 0;
     qint64 nId = 0; // the stored row's 编号; 0 for a row not stored yet
+    // The row's account; empty: the account the day is confirmed for. A row changed to
+    // another account moves to it.
+    QString strBank = QString();
 };
 
 // What one copy of the program did to a day of an account since it read it: the rows it
@@ -33,6 +36,10 @@ struct SDayEdit {
     // How much the day's total moves by it, in whole cents (added and changed amounts as
     // stored, less the amounts removed or replaced).
     std::int64_t TotalChange() const;
+    // The same per account (rows without one count for strBank), every account the edit
+    // touches listed, strBank always: a row moved to another account lowers the day's total
+    // of the one and raises the other's.
+    QHash<QString, std::int64_t> ChangeByAccount(const QString& strBank) const;
     // Only new rows: filling a day that was empty when read.
     static SDayEdit Adding(const QVector<SDayRecord>& rows) {
         SDayEdit edit;
@@ -93,12 +100,14 @@ public:
     // Applies one copy's edit of the day's records of the account: inserts the added rows,
     // updates the changed ones and deletes the removed ones by 编号, and moves the account's
     // balance by exactly that difference (income adds, outlay subtracts), all in one
-    // transaction. Rows other copies wrote meanwhile stay as they are.
+    // transaction. Rows other copies wrote meanwhile stay as they are. A row whose strBank
+    // names another account is written to that account, and a changed row whose account
+    // changed moves from the one to the other: both balances move, in the same transaction.
     // When a changed or removed row is no longer as it was read (another copy changed or
     // removed it), nothing is written and CDayConflict is thrown. With nSessionUser set, the
     // user row of that name must still carry that UserID (CUserAdmin::CheckSession), else
     // CSessionGone. Any other error: CDBException, and nothing has changed either.
-    // Returns the change of the balance in cents.
+    // Returns the change of strBank's balance in cents.
     std::int64_t Confirm(const QDate& day, const QString& strBank, const SDayEdit& edit,
                          qint64 nSessionUser = 0);
 

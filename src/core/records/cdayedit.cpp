@@ -44,7 +44,11 @@ SDayEdit CDayEdit::Edit(const QVector<SDayRecord>& rows) const {
             edit.added.append(now);
             continue;
         }
+        // A row without an account stays in the one it was read from.
+        if (now.strBank.isEmpty())
+            now.strBank = loaded.strBank;
         if (now.strSort != loaded.strSort || now.strNote != loaded.strNote ||
+            now.strBank != loaded.strBank ||
             CMoney::ToCents(now.dAmount) != CMoney::ToCents(loaded.dAmount)) {
             now.nId = loaded.nId;
             edit.changed.append({loaded, now});

@@ -96,6 +96,16 @@ void CTrsRptDlg::OnUndo() {
     OnInitDialog();
 }
 
+void CTrsRptDlg::ChooseKey(int nKey) {
+    const int nIndex = int(m_keys.indexOf(nKey));
+    if (nIndex < 0)
+        return;
+    m_nSelRow = nIndex + 1;
+    m_pUndo->setEnabled(true);
+    m_ctlGrid->setCurrentIndex(m_ctlGrid->model()->index(nIndex, 0));
+    m_ctlGrid->scrollTo(m_ctlGrid->currentIndex());
+}
+
 void CTrsRptDlg::setVisible(bool bVisible) {
     if (bVisible && !isVisible())
         OnInitDialog();

@@ -20,6 +20,8 @@ public:
     void setVisible(bool bVisible) override;
     // Asks, then takes the chosen transfer back.
     void OnUndo();
+    // Chooses the row of the transfer with that 编号 (after the dialog is shown).
+    void ChooseKey(int nKey);
 
     CMsflexgrid1* m_ctlGrid = nullptr;
     // Whether a transfer was undone while the dialog was up (the caller then refreshes).

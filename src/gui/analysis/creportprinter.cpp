@@ -192,6 +192,9 @@ void CReportPrinter::DrawReportTitle(QPainter* pPainter, int /*nPage*/) {
     case Transfer:
         strTitle = tr("用户转账报告");
         break;
+    case Found:
+        strTitle = tr("查找结果");
+        break;
     }
     pPainter->setFont(MakeFont(QStringLiteral("隶书"), 16));
     TextAt(pPainter, Left, m_dBodyTop, strTitle);
@@ -216,6 +219,8 @@ void CReportPrinter::DrawReportBody(QPainter* pPainter, int nPage) {
     // amount stands right-aligned at the right edge.
     QStringList headers;
     QVector<double> shares;
+    // The grid column of each printed column; the amount is always printed last.
+    QVector<int> gridCols;
     switch (m_nReportKind) {
     case Income:
         headers = {tr("日期"), tr("收入分类"), tr("摘要"), tr("收入金额")};
@@ -229,11 +234,19 @@ void CReportPrinter::DrawReportBody(QPainter* pPainter, int nPage) {
         headers = {tr("账号"), tr("备注"), tr("金额")};
         shares = {0.30, 0.45, 0.25};
         break;
+    case Found:
+        headers = {tr("日期"), tr("类型"), tr("类别"), tr("摘要"), tr("账户"), tr("金额")};
+        shares = {0.17, 0.07, 0.13, 0.31, 0.17, 0.15};
+        gridCols = {1, 2, 3, 4, 6, 5};
+        break;
     default:
         headers = {tr("日期"), tr("转出账号"), tr("转入账号"), tr("转账金额")};
         shares = {0.22, 0.28, 0.28, 0.22};
         break;
     }
+    if (gridCols.isEmpty())
+        for (int c = 1; c <= shares.size(); ++c)
+            gridCols << c;
     QVector<double> cellX;
     double x = dLeft + 20;
     for (const double dShare : std::as_const(shares)) {
@@ -279,9 +292,9 @@ void CReportPrinter::DrawReportBody(QPainter* pPainter, int nPage) {
         }
         for (int c = 0; c + 1 < cellX.size(); ++c)
             CellAt(pPainter, cellX[c], y + dPad, cellX[c + 1] - 20,
-                   pGrid->GetTextMatrix(nFirst + i, c + 1));
+                   pGrid->GetTextMatrix(nFirst + i, gridCols[c]));
         MoneyAt(pPainter, cellX.last(), y + dPad, dMoneyRight,
-                pGrid->GetTextMatrix(nFirst + i, int(cellX.size())));
+                pGrid->GetTextMatrix(nFirst + i, gridCols.last()));
     }
 
     // Total and a red bar above it, on the last page only.
@@ -289,7 +302,9 @@ void CReportPrinter::DrawReportBody(QPainter* pPainter, int nPage) {
         const double y = dRowsTop + dRowHeight * nRows + 30;
         FilledRect(pPainter, QRectF(QPointF(dLeft, y), QPointF(dRight, y + 8)), BarRed);
         pPainter->setFont(MakeFont(QStringLiteral("隶书"), 14));
-        const QString strTotal = tr("合计:%1元").arg(CMoney::Format(m_dReportTotal));
+        const QString strTotal = m_strTotalText.isEmpty()
+                                     ? tr("合计:%1元").arg(CMoney::Format(m_dReportTotal))
+                                     : m_strTotalText;
         MoneyAt(pPainter, dLeft, y + 24, dMoneyRight, strTotal);
     }
 }

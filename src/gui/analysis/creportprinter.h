@@ -19,7 +19,7 @@ struct CPrintInfo;
 class CReportPrinter : public QObject {
     Q_OBJECT
 public:
-    enum EKind { Income = 1, Outlay = 2, Account = 3, Transfer = 4 };
+    enum EKind { Income = 1, Outlay = 2, Account = 3, Transfer = 4, Found = 5 };
 
     // pGrid: the grid whose rows are printed; also the printer's QObject parent.
     explicit CReportPrinter(CMsflexgrid1* pGrid);
@@ -30,6 +30,7 @@ public:
     double m_dReportTotal = 0;
     QString m_strUserName;  // whose report: stands on every page
     QString m_strCondition; // the category and dates the rows were queried with
+    QString m_strTotalText; // the line under the rows instead of "合计:…元" when not empty
     // ---- taken when pages are counted
     int m_nGridRows = 0;
     int m_nPageCount = 0;

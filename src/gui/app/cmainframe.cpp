@@ -101,6 +101,9 @@ const SCommand kCommands[] = {
      QT_TRANSLATE_NOOP("CMainFrame", "打印报表查询的结果\n打印报表"), nullptr, "Ctrl+P"},
     {CMainFrame::ID_PREVIEW, QT_TRANSLATE_NOOP("CMainFrame", "打印预览(&V)"),
      QT_TRANSLATE_NOOP("CMainFrame", "预览报表查询的打印结果\n打印预览"), nullptr, "Ctrl+Shift+P"},
+    {CMainFrame::ID_FIND, QT_TRANSLATE_NOOP("CMainFrame", "查找(&F)…"),
+     QT_TRANSLATE_NOOP("CMainFrame", "按文字、金额、日期查找收入、支出和转账记录\n查找"), "find",
+     "Ctrl+F"},
     {CMainFrame::ID_RELOAD, QT_TRANSLATE_NOOP("CMainFrame", "刷新(&R)"),
      QT_TRANSLATE_NOOP("CMainFrame", "从账本重新读取当前视图\n刷新"), nullptr, "F5"},
     {CMainFrame::ID_ADVICE, QT_TRANSLATE_NOOP("CMainFrame", "分析建议"),
@@ -129,7 +132,7 @@ const SMenu kMenus[] = {
      {CMainFrame::ID_ADD_INCOME, CMainFrame::ID_ADD_OUTLAY, CMainFrame::ID_ADD_TRS,
       CMainFrame::ID_ACCOUNTS, CMainFrame::ID_CATEGORIES, 0, CMainFrame::ID_NEW_RECORD,
       CMainFrame::ID_MODIFY_RECORDS, CMainFrame::ID_DELETE_RECORD, CMainFrame::ID_CONFIRM_RECORDS,
-      0, CMainFrame::ID_IMPORT, CMainFrame::ID_EXPORT}},
+      0, CMainFrame::ID_FIND, 0, CMainFrame::ID_IMPORT, CMainFrame::ID_EXPORT}},
     {QT_TRANSLATE_NOOP("CMainFrame", "财务分析(&A)"),
      {CMainFrame::ID_SUM_VIEW, CMainFrame::ID_INCOME_VIEW, CMainFrame::ID_OUTLAY_VIEW, 0,
       CMainFrame::ID_IN_CHART, CMainFrame::ID_OUT_CHART, 0, CMainFrame::ID_RPT_VIEW,
@@ -162,6 +165,7 @@ const int kToolBar[] = {CMainFrame::ID_NEW_USER,
                         CMainFrame::ID_OUT_CHART,
                         0,
                         CMainFrame::ID_RPT_VIEW,
+                        CMainFrame::ID_FIND,
                         CMainFrame::ID_ADVICE,
                         0,
                         CMainFrame::ID_HELP,
@@ -222,7 +226,7 @@ const int kLoggedInCommands[] = {
     CMainFrame::ID_OUTLAY_VIEW, CMainFrame::ID_IN_CHART,   CMainFrame::ID_OUT_CHART,
     CMainFrame::ID_RPT_VIEW,    CMainFrame::ID_ADVICE,     CMainFrame::ID_IMPORT,
     CMainFrame::ID_EXPORT,      CMainFrame::ID_PRINT,      CMainFrame::ID_PREVIEW,
-    CMainFrame::ID_RELOAD,      CMainFrame::ID_CATEGORIES};
+    CMainFrame::ID_RELOAD,      CMainFrame::ID_FIND,       CMainFrame::ID_CATEGORIES};
 
 // The frame whose handlers CMessageBox holds (the newest one; tests make several in a row).
 const CMainFrame* g_pHandlerOwner = nullptr;
@@ -321,6 +325,7 @@ void CMainFrame::CreateActions() {
         {ID_PRINT, &CMainFrame::OnPrint},
         {ID_PREVIEW, &CMainFrame::OnPreview},
         {ID_RELOAD, &CMainFrame::OnReload},
+        {ID_FIND, &CMainFrame::OnFind},
         {ID_HELP, &CMainFrame::OnHelp},
         {ID_APP_ABOUT, &CMainFrame::OnAbout},
     };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/crecordsearch.h"
 #include "widgets/cformview.h"
 
 #include <QHash>
@@ -23,6 +24,7 @@ class CNewDayInDlg;
 class CNewDayOutDlg;
 class CTrsDlg;
 class CSplashDlg;
+class CFindDlg;
 class CChangeWatcher;
 
 // The one main window: menu, toolbar, status bar, the splitter with the navigation tree on
@@ -37,6 +39,7 @@ class CChangeWatcher;
 //   cmainframe_book.cpp     following other copies' writes, reopening, restoring a backup
 //   cmainframe_import.cpp   32830 32831
 //   cmainframe_views.cpp    32840 32841 32842
+//   cmainframe_find.cpp     32854
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
@@ -72,6 +75,7 @@ public:
         ID_MODIFY_RECORDS = 32851,
         ID_DELETE_RECORD = 32852,
         ID_CONFIRM_RECORDS = 32853,
+        ID_FIND = 32854,
         ID_APP_ABOUT = 57664,
         ID_VIEW_TOOLBAR = 59392,
         ID_VIEW_STATUS_BAR = 59393,
@@ -127,6 +131,7 @@ public:
     CNewDayInDlg* NewDayInDlg();
     CNewDayOutDlg* NewDayOutDlg();
     CTrsDlg* TrsDlg();
+    CFindDlg* FindDlg(); // cmainframe_find.cpp
     // Other copies' writes and the book's file (cmainframe_book.cpp).
     CChangeWatcher* ChangeWatcher() const { return m_pChangeWatcher; }
     void ReopenBook(); // closes the book and opens it again at its path, logged out
@@ -160,6 +165,9 @@ public Q_SLOTS:
     void OnPrint();
     void OnPreview();
     void OnReload();
+    // cmainframe_find.cpp: 查找, and a found record shown where it is kept
+    void OnFind();
+    void ShowFoundRecord(const CRecordSearch::SRow& row);
     // cmainframe_accounts.cpp
     void OnAddTrs();
     void OnAccounts();
@@ -209,6 +217,7 @@ private:
     CNewDayInDlg* m_pNewDayInDlg = nullptr;
     CNewDayOutDlg* m_pNewDayOutDlg = nullptr;
     CTrsDlg* m_pTrsDlg = nullptr;
+    CFindDlg* m_pFindDlg = nullptr;
     CSplashDlg* m_pSplashDlg = nullptr;
     CChangeWatcher* m_pChangeWatcher = nullptr;
 };

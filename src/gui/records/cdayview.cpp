@@ -17,6 +17,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -61,6 +62,13 @@ CDayView::CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent)
     m_comboBank->setObjectName(Id(IDC_COMBO_BANK));
     m_comboBank->setMaxVisibleItems(10);
     m_pTotalBox = Framed(bIncome ? tr("总收入金额") : tr("总支出金额"), m_pEditTotal, pForm);
+    // Under the total, the accounts it sums; never widens the box (a long name is elided,
+    // its tip tells it whole).
+    m_pTotalAccounts = new QLabel(m_pTotalBox);
+    m_pTotalAccounts->setObjectName(Id(IDC_TOTAL_ACCOUNTS));
+    m_pTotalAccounts->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_pTotalBox->layout()->addWidget(m_pTotalAccounts);
+    m_pTotalAccounts->installEventFilter(this);
 
     auto* pBoxes = new QGridLayout;
     pBoxes->addWidget(Framed(tr("用户名"), m_pEditUser, pForm), 0, 0);
@@ -106,7 +114,7 @@ CDayView::CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent)
 
     m_gridRecords = new CMsflexgrid1(pForm);
     m_gridRecords->setObjectName(Id(IDC_GRID_RECORDS));
-    m_gridRecords->SetCols(4);
+    m_gridRecords->SetCols(CGridCellEditor::ColLast + 1);
     m_gridSummary = new CMsflexgrid1(pForm);
     m_gridSummary->setObjectName(Id(IDC_GRID_SUMMARY));
     m_gridSummary->SetCols(3);
@@ -181,14 +189,14 @@ void CDayView::OnInitialUpdate() {
     m_strTotal = QStringLiteral("￥2000");
 
     const QStringList headers = {bIncome ? tr("收入类型") : tr("支出类型"), tr("摘要"),
-                                 bIncome ? tr("收入金额") : tr("支出金额")};
+                                 bIncome ? tr("收入金额") : tr("支出金额"), tr("账号")};
     m_gridRecords->SetRow(0);
-    for (int nCol = 1; nCol <= 3; ++nCol) {
+    for (int nCol = 1; nCol <= CGridCellEditor::ColLast; ++nCol) {
         m_gridRecords->SetCol(nCol);
         m_gridRecords->SetText(headers[nCol - 1]);
     }
-    const int recordWidths[] = {500, 2000, 2600, 2000};
-    for (int nCol = 0; nCol < 4; ++nCol)
+    const int recordWidths[] = {500, 1700, 2000, 1500, 1400};
+    for (int nCol = 0; nCol <= CGridCellEditor::ColLast; ++nCol)
         m_gridRecords->SetColWidth(nCol, recordWidths[nCol]);
     m_gridSummary->SetRow(0);
     m_gridSummary->SetCol(1);
@@ -201,7 +209,8 @@ void CDayView::OnInitialUpdate() {
     // Wide enough for every column without a horizontal scroll bar, and both grids together
     // still fit beside the tree in a 1024 pixels wide window.
     const int nScroll = m_gridRecords->verticalScrollBar()->sizeHint().width() + 4;
-    m_gridRecords->setMinimumWidth(m_gridRecords->CellRect(0, 3).right() + nScroll);
+    m_gridRecords->setMinimumWidth(m_gridRecords->CellRect(0, CGridCellEditor::ColLast).right() +
+                                   nScroll);
     // The summary has nothing to show beyond its columns; the records grid takes the rest.
     m_gridSummary->setFixedWidth(m_gridSummary->CellRect(0, 2).right() + nScroll);
 
@@ -234,6 +243,10 @@ void CDayView::FillAccountList() {
     m_comboBank->clear();
     CMessageBox::Guarded(
         this, [&] { m_comboBank->addItems(CDayBook(m_eKind, m_strUserName).Accounts()); });
+    QStringList accounts;
+    for (int i = 0; i < m_comboBank->count(); ++i)
+        accounts << m_comboBank->itemText(i);
+    m_pCellEditor->SetAccounts(accounts);
 }
 
 // ---------------------------------------------------------------- showing a day
@@ -250,6 +263,28 @@ void CDayView::ShowScope(const CScope& scope) {
     m_nMonth = scope.date.month();
     m_nDay = scope.date.day();
     ShowCurrentDay();
+}
+
+bool CDayView::ShowRecord(const QDate& day, const QString& strBank, qint64 nId) {
+    if (!LeaveEdit())
+        return false;
+    const int nBank = m_comboBank->findText(strBank, Qt::MatchExactly);
+    if (nBank < 0)
+        return false;
+    {
+        const QSignalBlocker blocker(m_comboBank);
+        m_comboBank->setCurrentIndex(nBank);
+    }
+    m_strBank = strBank;
+    MoveToDay(day);
+    const int nRow = m_edit.RowOf(nId);
+    if (nRow < 0)
+        return false;
+    m_nClickRow = nRow + 1;
+    m_gridRecords->setCurrentIndex(m_gridRecords->model()->index(nRow, 0));
+    m_gridRecords->scrollTo(m_gridRecords->currentIndex());
+    m_gridRecords->setFocus();
+    return true;
 }
 
 void CDayView::ShowCurrentDay() {
@@ -277,6 +312,12 @@ void CDayView::ShowCurrentDay() {
     // A day is shown whole or empty under its heading, never with another day's rows: when
     // its totals cannot be read (the server went away), its rows are not read either.
     if (ShowDaySummary(m_nYear, m_nMonth, m_nDay)) {
+        // A day without records in the account shown opens on one that has some.
+        if (!m_dayAccounts.isEmpty() && !m_dayAccounts.contains(m_strBank)) {
+            m_strBank = m_dayAccounts.first();
+            const QSignalBlocker blocker(m_comboBank);
+            m_comboBank->setCurrentIndex(m_comboBank->findText(m_strBank, Qt::MatchExactly));
+        }
         LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
     } else {
         m_nRows = 1;
@@ -307,6 +348,8 @@ void CDayView::AppendGridRow(const SDayRecord& r) {
     m_gridRecords->SetTextMatrix(m_nRows - 1, 1, r.strSort);
     m_gridRecords->SetTextMatrix(m_nRows - 1, 2, r.strNote);
     m_gridRecords->SetTextMatrix(m_nRows - 1, 3, CMoney::Format(r.dAmount));
+    m_gridRecords->SetTextMatrix(m_nRows - 1, CGridCellEditor::ColBank,
+                                 r.strBank.isEmpty() ? m_strBank : r.strBank);
 }
 
 bool CDayView::ShowDaySummary(int nYear, int nMonth, int nDay) {
@@ -320,15 +363,22 @@ bool CDayView::ShowDaySummary(int nYear, int nMonth, int nDay) {
         UpdateData(false);
         return false;
     }
+    m_dayAccounts.clear();
     for (int i = 0; i < m_comboBank->count(); ++i) {
         const QString strName = m_comboBank->itemText(i);
         const std::int64_t nCents = totals.value(strName);
         nTotal += nCents;
+        if (totals.contains(strName))
+            m_dayAccounts << strName;
         m_gridSummary->SetRows(i + 2);
         m_gridSummary->SetTextMatrix(i + 1, 1, strName);
         m_gridSummary->SetTextMatrix(i + 1, 2, CMoney::FormatSign(CMoney::FromCents(nCents)));
     }
     m_strTotal = CMoney::FormatYuan(CMoney::FromCents(nTotal));
+    // The total is of every account of the day, not only the one in the grid: say which.
+    m_pTotalAccounts->setToolTip(
+        m_dayAccounts.isEmpty() ? QString() : tr("合计：%1").arg(m_dayAccounts.join(tr("、"))));
+    ElideTotalAccounts();
     UpdateData(false);
     return true;
 }
@@ -425,10 +475,9 @@ void CDayView::OnAdd() {
     SetEditingButtons(true, false);
     m_bAdding = true;
     m_editDay = CurrentDay();
-    ++m_nRows;
+    AddEmptyRow();
     m_nFirstNewRow = m_nRows - 1;
     MarkRows(0, m_nRows - 2, g_strLocked);
-    m_gridRecords->SetRows(m_nRows);
     m_gridRecords->SetRow(m_nRows - 1);
     m_gridRecords->SetCol(0);
     m_gridRecords->SetText(g_strOpen);
@@ -461,14 +510,22 @@ void CDayView::PlaceEditor() {
 }
 
 void CDayView::EditCell(int nRow, int nCol) {
-    if (!IsRowOpen(nRow) || nCol < 1 || nCol > 3)
+    if (!IsRowOpen(nRow) || nCol < 1 || nCol > CGridCellEditor::ColLast)
         return;
     m_nClickRow = nRow;
     Highlight(nRow, nCol);
     m_pCellEditor->Open(nRow, nCol);
 }
 
+void CDayView::ElideTotalAccounts() {
+    const QString strFull = m_pTotalAccounts->toolTip();
+    m_pTotalAccounts->setText(m_pTotalAccounts->fontMetrics().elidedText(
+        strFull, Qt::ElideRight, std::max(0, m_pTotalAccounts->width())));
+}
+
 bool CDayView::eventFilter(QObject* pObject, QEvent* pEvent) {
+    if (pObject == m_pTotalAccounts && pEvent->type() == QEvent::Resize)
+        ElideTotalAccounts();
     // The scroll area filters its form too, from before the grid exists.
     if (m_gridRecords && pObject == m_gridRecords && pEvent->type() == QEvent::KeyPress &&
         GridKey(static_cast<QKeyEvent*>(pEvent)))
@@ -511,7 +568,7 @@ int CDayView::CurrentRow() const {
 
 int CDayView::CurrentCol() const {
     const QModelIndex index = m_gridRecords->currentIndex();
-    return index.isValid() ? std::clamp(index.column() + 1, 1, 3) : 1;
+    return index.isValid() ? std::clamp(index.column() + 1, 1, int(CGridCellEditor::ColLast)) : 1;
 }
 
 void CDayView::Highlight(int nRow, int nCol) {
@@ -612,17 +669,18 @@ bool CDayView::HasChanges() const {
 void CDayView::StepCell(int nStep, bool bNewRowAtEnd) {
     int nRow = m_pCellEditor->Row();
     int nCol = m_pCellEditor->Col() + nStep;
-    if (nCol > 3) {
+    // Enter leaves a row from its amount: the account cell is reached by Tab or a click.
+    const int nLast = bNewRowAtEnd ? int(CGridCellEditor::ColAmount) : CGridCellEditor::ColLast;
+    if (nCol > nLast) {
         nCol = 1;
         ++nRow;
     } else if (nCol < 1) {
-        nCol = 3;
+        nCol = CGridCellEditor::ColLast;
         --nRow;
     }
     if (!IsRowOpen(nRow) && nRow == m_nRows && bNewRowAtEnd && IsEditing()) {
         // Enter on the last cell: the next record's row.
-        ++m_nRows;
-        m_gridRecords->SetRows(m_nRows);
+        AddEmptyRow();
         MarkRows(nRow, nRow, g_strOpen);
     }
     EditCell(nRow, nCol);
@@ -634,8 +692,17 @@ double CDayView::CellAmount(const QString& strCell) {
 }
 
 SDayRecord CDayView::GridRow(int nRow) const {
-    return {m_gridRecords->GetTextMatrix(nRow, 1), m_gridRecords->GetTextMatrix(nRow, 2),
-            CellAmount(m_gridRecords->GetTextMatrix(nRow, 3))};
+    return {m_gridRecords->GetTextMatrix(nRow, CGridCellEditor::ColSort),
+            m_gridRecords->GetTextMatrix(nRow, CGridCellEditor::ColNote),
+            CellAmount(m_gridRecords->GetTextMatrix(nRow, CGridCellEditor::ColAmount)), 0,
+            m_gridRecords->GetTextMatrix(nRow, CGridCellEditor::ColBank)};
+}
+
+void CDayView::AddEmptyRow() {
+    ++m_nRows;
+    m_gridRecords->SetRows(m_nRows);
+    // A new record goes into the account shown unless its account cell says otherwise.
+    m_gridRecords->SetTextMatrix(m_nRows - 1, CGridCellEditor::ColBank, m_strBank);
 }
 
 SDayEdit CDayView::GridEdit() const {
@@ -650,7 +717,7 @@ void CDayView::RemoveRow(int nRow) {
         return;
     m_edit.Remove(nRow - 1);
     for (int n = nRow; n + 1 < m_nRows; ++n)
-        for (int nCol = 0; nCol < 4; ++nCol)
+        for (int nCol = 0; nCol <= CGridCellEditor::ColLast; ++nCol)
             m_gridRecords->SetTextMatrix(n, nCol, m_gridRecords->GetTextMatrix(n + 1, nCol));
     --m_nRows;
     m_gridRecords->SetRows(m_nRows);
@@ -694,6 +761,7 @@ void CDayView::RestoreTyped(const SDayEdit& edit) {
         m_gridRecords->SetTextMatrix(nRow, 1, change.now.strSort);
         m_gridRecords->SetTextMatrix(nRow, 2, change.now.strNote);
         m_gridRecords->SetTextMatrix(nRow, 3, CMoney::Format(change.now.dAmount));
+        m_gridRecords->SetTextMatrix(nRow, CGridCellEditor::ColBank, change.now.strBank);
     }
     for (SDayRecord r : extra) {
         r.nId = 0;
@@ -769,27 +837,37 @@ bool CDayView::ConfirmAmounts(const QVector<SDayRecord>& rows) {
                 tr("金额为负数"), this))
             return false;
     }
-    // The same question as a transfer's when the account would end below zero.
-    const std::int64_t nChange = GridEdit().TotalChange();
-    const std::int64_t nDelta = bIncome ? nChange : -nChange;
-    if (nDelta >= 0)
-        return true;
+    // The same question as a transfer's when an account would end below zero (a row moved
+    // to another account lowers the one it leaves, or the other's).
+    const QHash<QString, std::int64_t> changes = GridEdit().ChangeByAccount(m_strBank);
     QVector<CAccountList::SAccount> accounts;
-    if (!CMessageBox::Guarded(this, [&] { accounts = CAccountList::Load(m_strUserName); }))
-        return false;
-    for (const CAccountList::SAccount& account : accounts) {
-        if (account.strName != m_strBank)
+    bool bRead = false;
+    for (int i = 0; i < m_comboBank->count(); ++i) {
+        const QString strName = m_comboBank->itemText(i);
+        const std::int64_t nDelta = (bIncome ? 1 : -1) * changes.value(strName);
+        if (nDelta >= 0)
             continue;
-        const std::int64_t nAfter = CMoney::ToCents(account.dCash) + nDelta;
+        if (!bRead &&
+            !CMessageBox::Guarded(this, [&] { accounts = CAccountList::Load(m_strUserName); }))
+            return false;
+        bRead = true;
+        // With two accounts of one name the first one entered moves, as storing does.
+        const auto it = std::find_if(accounts.cbegin(), accounts.cend(), [&](const auto& account) {
+            return account.strName == strName;
+        });
+        if (it == accounts.cend())
+            continue; // storing says the account is missing
+        const std::int64_t nAfter = CMoney::ToCents(it->dCash) + nDelta;
         if (nAfter >= 0)
-            return true;
-        return CMessageBox::AskOkCancel(
-            (bIncome ? tr("保存后账号“%1”的余额将是 %2，低于零。\n确定要保存吗？")
-                     : tr("支出后账号“%1”的余额将是 %2，低于零。\n确定要支出吗？"))
-                .arg(m_strBank, CMoney::FormatSign(CMoney::FromCents(nAfter))),
-            tr("余额不足"), this);
+            continue;
+        if (!CMessageBox::AskOkCancel(
+                (bIncome ? tr("保存后账号“%1”的余额将是 %2，低于零。\n确定要保存吗？")
+                         : tr("支出后账号“%1”的余额将是 %2，低于零。\n确定要支出吗？"))
+                    .arg(strName, CMoney::FormatSign(CMoney::FromCents(nAfter))),
+                tr("余额不足"), this))
+            return false;
     }
-    return true; // storing says the account is missing
+    return true;
 }
 
 void CDayView::ShowProblemCell(int nRow, int nCol) {

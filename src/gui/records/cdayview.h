@@ -8,6 +8,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 class CMsflexgrid1;
@@ -16,6 +17,7 @@ class QKeyEvent;
 class QLineEdit;
 class QPushButton;
 class QGroupBox;
+class QLabel;
 
 // What the income and outlay views share: one day of the user's records for one account,
 // the day's totals per account, moving between days, and editing the day's records in the
@@ -36,6 +38,7 @@ public:
         IDC_EDIT_USER = 1001,
         IDC_EDIT_DATE = 1002,
         IDC_EDIT_TOTAL = 1004,
+        IDC_TOTAL_ACCOUNTS = 1028, // the accounts the total sums
         IDC_GRID_RECORDS = 1011,
         IDC_GRID_SUMMARY = 1012,
         IDC_COMBO_SORT = CGridCellEditor::IDC_COMBO_SORT,
@@ -59,6 +62,9 @@ public:
     void OnInitialUpdate() override;
     // A day chosen in the tree; the other scopes mean nothing to a daily view.
     void ShowScope(const CScope& scope) override;
+    // The day of a found record on its account, with its row chosen. False when the day could
+    // not be left (an open edit) or the record is no longer there.
+    bool ShowRecord(const QDate& day, const QString& strBank, qint64 nId);
     // An add or modify is open: the tree must not change the day under it.
     bool IsEditing() const override { return m_bAdding || m_bModifying; }
     // Asks whether to store an open edit (保存 / 不保存 / 取消).
@@ -140,6 +146,10 @@ private:
     static double CellAmount(const QString& strCell);
     SDayRecord GridRow(int nRow) const;
     void AppendGridRow(const SDayRecord& r);
+    // A row for a new record at the bottom, in the account shown.
+    void AddEmptyRow();
+    // The accounts label's text (its tip) cut to its width.
+    void ElideTotalAccounts();
     bool SaveGridRows(const SDayEdit& edit);
     void RestoreTyped(const SDayEdit& edit);
     void OnAccountChange(int nIndex);
@@ -163,6 +173,7 @@ private:
     QString m_strDate;
     QString m_strTotal;
     QString m_strBank;
+    QStringList m_dayAccounts; // the accounts with records on the day shown, in list order
     int m_nYear = 0;
     int m_nMonth = 0;
     int m_nDay = 0;
@@ -178,6 +189,7 @@ private:
     QLineEdit* m_pEditDate = nullptr;
     QLineEdit* m_pEditTotal = nullptr;
     QGroupBox* m_pTotalBox = nullptr;
+    QLabel* m_pTotalAccounts = nullptr;
     QPushButton* m_pAdd = nullptr;
     QPushButton* m_pModify = nullptr;
     QPushButton* m_pConfirm = nullptr;

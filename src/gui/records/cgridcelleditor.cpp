@@ -29,6 +29,12 @@ CGridCellEditor::CGridCellEditor(ERecordKind eKind, CMsflexgrid1* pGrid)
     m_comboSort->setEditable(true);
     m_comboSort->setInsertPolicy(QComboBox::NoInsert);
     m_comboSort->setCompleter(nullptr);
+    m_comboRowBank = new QComboBox(pViewport);
+    m_comboRowBank->setObjectName(QString::number(IDC_COMBO_ROW_BANK));
+    connect(m_comboRowBank, qOverload<int>(&QComboBox::activated), this, [this](int nIndex) {
+        if (m_nRow >= 1 && m_nRow < m_pGrid->GetRows() && m_nCol == ColBank)
+            m_pGrid->SetTextMatrix(m_nRow, ColBank, m_comboRowBank->itemText(nIndex));
+    });
     m_pSortList = new QListWidget(pViewport);
     m_pSortList->setObjectName(QString::number(IDC_LIST_SORT));
     m_pSortList->setFocusPolicy(Qt::NoFocus);
@@ -48,7 +54,13 @@ CGridCellEditor::CGridCellEditor(ERecordKind eKind, CMsflexgrid1* pGrid)
     pViewport->installEventFilter(this);
     m_pEditText->installEventFilter(this);
     m_comboSort->installEventFilter(this);
+    m_comboRowBank->installEventFilter(this);
     Close();
+}
+
+void CGridCellEditor::SetAccounts(const QStringList& accounts) {
+    m_comboRowBank->clear();
+    m_comboRowBank->addItems(accounts);
 }
 
 void CGridCellEditor::SetCategories(const QStringList& names) {
@@ -70,11 +82,24 @@ void CGridCellEditor::Close() {
     m_pEditText->hide();
     m_comboSort->setGeometry(0, 0, 0, 0);
     m_comboSort->hide();
+    m_comboRowBank->setGeometry(0, 0, 0, 0);
+    m_comboRowBank->hide();
     m_pSortList->hide();
 }
 
 bool CGridCellEditor::IsOpen() const {
-    return m_pEditText->isVisible() || m_comboSort->isVisible();
+    return m_pEditText->isVisible() || m_comboSort->isVisible() || m_comboRowBank->isVisible();
+}
+
+QWidget* CGridCellEditor::Floating(int nCol) const {
+    switch (nCol) {
+    case ColSort:
+        return m_comboSort;
+    case ColBank:
+        return m_comboRowBank;
+    default:
+        return m_pEditText;
+    }
 }
 
 void CGridCellEditor::Open(int nRow, int nCol) {
@@ -83,14 +108,22 @@ void CGridCellEditor::Open(int nRow, int nCol) {
     const QString strCell = m_pGrid->GetTextMatrix(nRow, nCol);
     m_nRow = nRow;
     m_nCol = nCol;
+    QWidget* pFloating = Floating(nCol);
+    for (QWidget* pOther : {static_cast<QWidget*>(m_pEditText), static_cast<QWidget*>(m_comboSort),
+                            static_cast<QWidget*>(m_comboRowBank)}) {
+        if (pOther != pFloating) {
+            pOther->setGeometry(0, 0, 0, 0);
+            pOther->hide();
+        }
+    }
+    if (nCol != ColSort)
+        m_pSortList->hide();
+    pFloating->setGeometry(rect);
+    pFloating->show();
+    pFloating->raise();
+    pFloating->setEnabled(true);
+    pFloating->setFocus();
     if (nCol == ColSort) {
-        m_pEditText->setGeometry(0, 0, 0, 0);
-        m_pEditText->hide();
-        m_comboSort->setGeometry(rect);
-        m_comboSort->show();
-        m_comboSort->raise();
-        m_comboSort->setEnabled(true);
-        m_comboSort->setFocus();
         // The list shows the cell's category, or nothing while the cell has none, so an entry
         // left over from another row never looks chosen.
         m_comboSort->setCurrentIndex(m_comboSort->findText(strCell, Qt::MatchExactly));
@@ -98,21 +131,25 @@ void CGridCellEditor::Open(int nRow, int nCol) {
         m_comboSort->view()->keyboardSearch(QString());
         // Typing replaces the category shown, as in the other cells.
         m_comboSort->lineEdit()->selectAll();
-        return;
+    } else if (nCol == ColBank) {
+        m_comboRowBank->setCurrentIndex(m_comboRowBank->findText(strCell, Qt::MatchExactly));
+    } else {
+        m_pEditText->setText(strCell);
+        m_pEditText->selectAll();
     }
-    m_comboSort->hide();
-    m_pSortList->hide();
-    m_pEditText->setGeometry(rect);
-    m_pEditText->show();
-    m_pEditText->raise();
-    m_pEditText->setEnabled(true);
-    m_pEditText->setFocus();
-    m_pEditText->setText(strCell);
-    m_pEditText->selectAll();
 }
 
 void CGridCellEditor::OpenTyping(int nRow, int nCol, const QString& strTyped) {
     Open(nRow, nCol);
+    if (nCol == ColBank) {
+        // The first account whose name starts with what was typed, as the list's own search.
+        const int nIndex = m_comboRowBank->findText(strTyped, Qt::MatchStartsWith);
+        if (nIndex >= 0) {
+            m_comboRowBank->setCurrentIndex(nIndex);
+            Q_EMIT m_comboRowBank->activated(nIndex);
+        }
+        return;
+    }
     QLineEdit* pEdit = nCol == ColSort ? m_comboSort->lineEdit() : m_pEditText;
     pEdit->insert(strTyped); // replaces the selected cell text and tells textEdited
     if (nCol == ColSort)
@@ -124,7 +161,7 @@ void CGridCellEditor::OpenTyping(int nRow, int nCol, const QString& strTyped) {
 void CGridCellEditor::KeepOnCell() {
     if (m_nRow < 1 || m_nRow >= m_pGrid->GetRows())
         return;
-    QWidget* pFloating = m_nCol == ColSort ? static_cast<QWidget*>(m_comboSort) : m_pEditText;
+    QWidget* pFloating = Floating(m_nCol);
     if (pFloating->isVisible())
         pFloating->setGeometry(m_pGrid->CellRect(m_nRow, m_nCol, m_pGrid->viewport()));
 }
@@ -134,8 +171,9 @@ bool CGridCellEditor::eventFilter(QObject* pObject, QEvent* pEvent) {
         KeepOnCell();
     // Ctrl+Delete (which a text box would take as "delete the word") and Ctrl+Enter are the
     // window's keys for removing the row and confirming: let them through to it.
-    if (pEvent->type() == QEvent::ShortcutOverride &&
-        (pObject == m_pEditText || pObject == m_comboSort)) {
+    const bool bFloating =
+        pObject == m_pEditText || pObject == m_comboSort || pObject == m_comboRowBank;
+    if (pEvent->type() == QEvent::ShortcutOverride && bFloating) {
         const auto* pKey = static_cast<QKeyEvent*>(pEvent);
         if ((pKey->modifiers() & Qt::ControlModifier) &&
             (pKey->key() == Qt::Key_Delete || pKey->key() == Qt::Key_Return ||
@@ -144,13 +182,15 @@ bool CGridCellEditor::eventFilter(QObject* pObject, QEvent* pEvent) {
             return true;
         }
     }
-    if (pEvent->type() == QEvent::KeyPress && (pObject == m_pEditText || pObject == m_comboSort) &&
+    if (pEvent->type() == QEvent::KeyPress && bFloating &&
         EditorKey(static_cast<QKeyEvent*>(pEvent)))
         return true;
     return QObject::eventFilter(pObject, pEvent);
 }
 
 void CGridCellEditor::Commit() {
+    if (m_nCol == ColBank && m_comboRowBank->isVisible() && m_comboRowBank->currentIndex() >= 0)
+        m_pGrid->SetTextMatrix(m_nRow, ColBank, m_comboRowBank->currentText());
     if (m_nCol != ColSort || !m_comboSort->isVisible())
         return;
     if (m_pSortList->isVisible())
@@ -187,10 +227,12 @@ bool CGridCellEditor::EditorKey(QKeyEvent* pKey) {
         if (bLeaving)
             CloseCategoryFilter(true);
     }
-    // The category shown in the list is taken on leaving the cell, as a click on it would.
-    if (bInCategory && (bLeaving || pKey->key() == Qt::Key_Up || pKey->key() == Qt::Key_Down) &&
-        m_comboSort->currentIndex() >= 0 && !bAlt)
+    // The entry shown in a list is taken on leaving the cell, as a click on it would.
+    const bool bMoving = bLeaving || pKey->key() == Qt::Key_Up || pKey->key() == Qt::Key_Down;
+    if (bInCategory && bMoving && m_comboSort->currentIndex() >= 0 && !bAlt)
         OnCategoryChosen(m_comboSort->currentIndex());
+    if (m_nCol == ColBank && bMoving && !bAlt)
+        Commit();
     switch (pKey->key()) {
     case Qt::Key_Escape:
         Q_EMIT MoveAsked(EMove::Escape);

@@ -12,10 +12,10 @@ class QKeyEvent;
 class QLineEdit;
 class QListWidget;
 
-// The floating editor of a day's records grid: a text box, or for the category cell an
-// editable list of categories, laid over one cell of the grid and writing what is typed into
-// that cell at once. Typing in the category cell filters a list of the categories that match
-// (by characters or pinyin initials); Enter or Tab takes the highlighted one.
+// The floating editor of a day's records grid: a text box, for the category cell an editable
+// list of categories, for the account cell the list of accounts, laid over one cell of the grid and
+// writing what is typed into that cell at once. Typing in the category cell filters a list of the
+// categories that match (by characters or pinyin initials); Enter or Tab takes the highlighted one.
 //
 // It knows the grid's columns but not which rows may be edited: the view opens it on a cell
 // and moves it when the editor asks to leave (Tab, Enter, arrows, Esc).
@@ -23,9 +23,14 @@ class CGridCellEditor : public QObject {
     Q_OBJECT
 public:
     // Control ids, also the controls' object names.
-    enum EControl { IDC_COMBO_SORT = 1014, IDC_EDIT_TEXT = 1015, IDC_LIST_SORT = 1026 };
+    enum EControl {
+        IDC_COMBO_SORT = 1014,
+        IDC_EDIT_TEXT = 1015,
+        IDC_LIST_SORT = 1026,
+        IDC_COMBO_ROW_BANK = 1027,
+    };
     // The grid's columns (0 carries the row's mark).
-    enum EColumn { ColSort = 1, ColNote = 2, ColAmount = 3 };
+    enum EColumn { ColSort = 1, ColNote = 2, ColAmount = 3, ColBank = 4, ColLast = ColBank };
     // Where a key asked to go from the open cell, its text already in the grid.
     enum class EMove {
         Next,      // Tab
@@ -57,6 +62,9 @@ public:
     // filter, else the entry shown), as leaving the cell would.
     void Commit();
 
+    // The accounts a row's account cell offers.
+    void SetAccounts(const QStringList& accounts);
+
     // The categories a typed text points at, in list order.
     QStringList Matching(const QString& strTyped) const;
     // An amount cell's text for what was typed: the amount as it will be stored, or the text
@@ -72,6 +80,8 @@ protected:
 
 private:
     bool EditorKey(QKeyEvent* pKey);
+    // The floating control of a column.
+    QWidget* Floating(int nCol) const;
     void KeepOnCell();
     void OnTextEdited(const QString& strText);
     void OnCategoryChosen(int nIndex);
@@ -86,6 +96,7 @@ private:
     QStringList m_categories;
     QLineEdit* m_pEditText = nullptr;
     QComboBox* m_comboSort = nullptr;
+    QComboBox* m_comboRowBank = nullptr; // the account cell's list
     // Under the category cell while something is typed in it: the categories that match,
     // the highlighted one taken by Enter or Tab. A single match is highlighted at once;
     // among several the user highlights one first.

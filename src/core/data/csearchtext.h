@@ -1,0 +1,19 @@
+#pragma once
+
+#include "cdatabase.h"
+
+#include <QString>
+
+// The kept words of the records (CSearchSchema makes and keeps them), as the searches of a
+// connection find them.
+class CSearchText {
+public:
+    // The kept words are there and kept by this version's triggers (looked up once per opening
+    // of the connection). Throws CDBException.
+    static bool IsReady(const QString& strConnection = CDatabase::DefaultConnection);
+
+    // Adds the words of record rows written without the triggers (CBulkRows): income and
+    // outlay rows whose 编号 is above nIncomeAfter / nOutlayAfter. Throws CDBException.
+    static void AddRowsAfter(qint64 nIncomeAfter, qint64 nOutlayAfter,
+                             const QString& strConnection = CDatabase::DefaultConnection);
+};
