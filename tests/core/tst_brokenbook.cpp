@@ -627,7 +627,8 @@ private Q_SLOTS:
         const QString strTables =
             QStringLiteral("\"User\", \"Bank\", \"Income\", \"Outlay\", \"Trs\", \"DayTotals\", "
                            "\"MonthSortTotals\", \"MonthTotals\", \"SortTotals\", \"ImportedId\", "
-                           "\"ImportRule\", \"ImportLayout\", \"SearchText\"");
+                           "\"ImportRule\", \"ImportLayout\", \"SearchText\", \"Category\", "
+                           "\"CategoryRename\", \"Budget\", \"Recurring\", \"RecurringDone\"");
         struct SRoles {
             QString strNames, strSchema;
             ~SRoles() {

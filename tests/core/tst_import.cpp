@@ -13,8 +13,10 @@
 #include "import/cexporter.h"
 #include "import/cimporter.h"
 #include "import/cimporterror.h"
+#include "import/cqifreader.h"
 #include "import/cstatementfile.h"
 #include "import/ctextdecoder.h"
+#include "records/ccategorybook.h"
 #include "records/cdaybook.h"
 
 #include <QSqlQuery>
@@ -537,11 +539,11 @@ private Q_SLOTS:
         for (SPreviewRow r : run.rows) {
             if (r.strUnknownAccount.isEmpty())
                 continue;
-            QVERIFY(CImporter::SetTransferAccount(r, kCash, {}));
+            QVERIFY(CImporter::SetTransferAccount(r, kCash, {}, {}));
             QCOMPARE(r.src.eType, SStatementRow::EType::Transfer);
             QCOMPARE(r.strAccount + QLatin1Char('>') + r.strTransferTo,
                      kBank + QLatin1Char('>') + kCash);
-            QVERIFY(CImporter::SetTransferAccount(r, QString(), {}));
+            QVERIFY(CImporter::SetTransferAccount(r, QString(), {}, {}));
             QCOMPARE(r.src.eType, SStatementRow::EType::Outlay);
             QCOMPARE(r.strSort, QStringLiteral("其它支出"));
         }
@@ -769,6 +771,58 @@ private Q_SLOTS:
                          QStringLiteral("Outlay|2024-01-05|房租支出|房东 房租|1200.00|银行"),
                          QStringLiteral("Outlay|2024-01-07|其它支出|便利店 矿泉水|8.00|银行")}));
         QCOMPARE(Balances().last(), QStringLiteral("银行=-908.00"));
+    }
+
+    // The preview and the import offer the user's own categories: a rule naming one of them
+    // applies, a hidden one is not guessed, and a row whose category another copy renamed
+    // after the preview is written under the new name.
+    void ownCategoriesInPreviewAndImport() {
+        CTestBook book;
+        NewUser(kUser);
+        CCategoryBook outlay(ERecordKind::Outlay, kUser);
+        QCOMPARE(outlay.Add(QStringLiteral("水电燃气")), QString());
+        QCOMPARE(outlay.SetHidden(QStringLiteral("用餐支出"), true), QString());
+        CImporter importer(kUser);
+        importer.SaveRules(
+            {{QStringLiteral("电费"), ERecordKind::Outlay, QStringLiteral("水电燃气")},
+             {QStringLiteral("饭"), ERecordKind::Outlay, QStringLiteral("用餐支出")}});
+        SStatement st;
+        for (const char* szGoods : {"电费", "饭"}) {
+            SStatementRow r;
+            r.nLine = int(st.rows.size()) + 2;
+            r.date = QDate(2024, 2, 1);
+            r.eType = SStatementRow::EType::Outlay;
+            r.nCents = 1000 + st.rows.size();
+            r.strCounterpart = QStringLiteral("某公司");
+            r.strGoods = QString::fromUtf8(szGoods);
+            st.rows.append(r);
+        }
+        CPreviewRows rows;
+        QVERIFY(importer.Preview(st, kCash, importer.Rules(), rows));
+        QVERIFY(rows.Sorts().outlay.contains(QStringLiteral("水电燃气")));
+        QVERIFY(!rows.Sorts().outlay.contains(QStringLiteral("用餐支出")));
+        QCOMPARE(rows.Sort(0), QStringLiteral("水电燃气"));
+        QCOMPARE(rows.Sort(1), QStringLiteral("其它支出"));
+
+        QCOMPARE(outlay.Rename(QStringLiteral("水电燃气"), QStringLiteral("水电")), QString());
+        QCOMPARE(importer.Rules().first().strSort, QStringLiteral("水电"));
+        QVERIFY(importer.Import(rows).bDone);
+        QVERIFY(
+            Records().contains(QStringLiteral("Outlay|2024-02-01|水电|某公司 电费|10.00|现金")));
+        QVERIFY(outlay.Found().isEmpty());
+
+        // The QIF export lists the user's categories, and its records come back with theirs.
+        const QString strQif = QString::fromUtf8(CExporter::Build(
+            kUser, CExporter::EFormat::Qif, QDate(2024, 1, 1), QDate(2024, 12, 31)));
+        QVERIFY(strQif.startsWith(QStringLiteral("!Type:Cat\nN工资收入\nI\n^\n")));
+        QVERIFY(strQif.contains(QStringLiteral("N水电\nE\n^\n")));
+        SStatement back = CQifReader::Read(strQif);
+        CPreviewRows again;
+        QVERIFY(importer.Preview(back, kCash, {}, again));
+        QStringList sorts;
+        for (int i = 0; i < again.size(); ++i)
+            sorts << again.Sort(i);
+        QVERIFY2(sorts.contains(QStringLiteral("水电")), qPrintable(sorts.join(u',')));
     }
 
     // A statement's rows kept compact give back every field as written, whatever the texts

@@ -1,6 +1,7 @@
 #include "analysis/cchartdata.h"
 #include "analysis/cperiodstats.h"
 #include "cbookbuilder.h"
+#include "ckeptcheck.h"
 #include "ctestbook.h"
 #include "ctestrows.h"
 #include "data/cbulkrows.h"
@@ -38,129 +39,8 @@ QSqlQuery Select(const QString& strSql) {
     return query;
 }
 
-// The kept tables as text lines, sorted by their keys.
-QStringList KeptLines() {
-    const struct {
-        const char* pszLine;
-        const char* pszSql;
-    } tables[] = {
-        {"day ", "SELECT \"UserName\", \"Day\", \"InCents\", \"InRows\", \"InBankRows\", "
-                 "\"OutCents\", \"OutRows\", \"OutBankRows\" FROM \"DayTotals\" "
-                 "WHERE \"InRows\" + \"OutRows\" > 0 ORDER BY 1, 2"},
-        {"month ", "SELECT \"UserName\", \"Kind\", \"Month\", \"Sort\", \"Cents\", \"Rows\" "
-                   "FROM \"MonthSortTotals\" WHERE \"Rows\" > 0 ORDER BY 1, 2, 3, 4"},
-        {"sums ", "SELECT \"UserName\", \"Month\", \"InCents\", \"InRows\", \"InBankRows\", "
-                  "\"InDays\", \"OutCents\", \"OutRows\", \"OutBankRows\", \"OutDays\" "
-                  "FROM \"MonthTotals\" WHERE \"InRows\" + \"OutRows\" > 0 ORDER BY 1, 2"},
-        {"sort ", "SELECT \"UserName\", \"Kind\", \"Sort\", \"Cents\", \"Rows\" "
-                  "FROM \"SortTotals\" WHERE \"Rows\" > 0 ORDER BY 1, 2, 3"}};
-    QStringList lines;
-    for (const auto& table : tables) {
-        QSqlQuery q = Select(QString::fromUtf8(table.pszSql));
-        while (q.next()) {
-            QStringList parts;
-            for (int i = 0; i < q.record().count(); ++i)
-                parts << q.value(i).toString();
-            lines << QLatin1String(table.pszLine) + parts.join(QLatin1Char('|'));
-        }
-    }
-    return lines;
-}
-
-// The same figures recomputed here from every record, row by row.
-QStringList RecomputedLines() {
-    struct SDay {
-        qint64 n[6] = {};
-    };
-    std::map<std::pair<QString, int>, SDay> days;
-    std::map<std::tuple<QString, int, int, QString>, std::pair<qint64, qint64>> months;
-    for (int t = 0; t < 2; ++t) {
-        QSqlQuery q =
-            Select(QStringLiteral(
-                       "SELECT \"UserName\", \"Date\", \"Sort\", \"Amount\", \"Bank\" FROM \"%1\"")
-                       .arg(QLatin1String(Tables[t])));
-        while (q.next()) {
-            if (q.value(0).isNull())
-                continue;
-            const QVariant date = q.value(1);
-            const QDate day =
-                date.metaType().id() == QMetaType::QDateTime
-                    ? date.toDateTime().date()
-                    : QDate::fromString(date.toString().left(10), QStringLiteral("yyyy-MM-dd"));
-            if (!date.isNull() && (!day.isValid() || day.year() < 1))
-                continue;
-            // A row without a date: day 0, in the totals over all dates only.
-            const int nDay = date.isNull() ? 0 : day.year() * 10000 + day.month() * 100 + day.day();
-            const qint64 nCents = CMoney::ToCents(q.value(3).toDouble());
-            SDay& d = days[{q.value(0).toString(), nDay}];
-            d.n[3 * t] += nCents;
-            d.n[3 * t + 1] += 1;
-            d.n[3 * t + 2] += q.value(4).toString().isEmpty() ? 0 : 1;
-            auto& m = months[{q.value(0).toString(), t, nDay / 100, q.value(2).toString()}];
-            m.first += nCents;
-            m.second += 1;
-        }
-    }
-    QStringList lines;
-    for (const auto& [key, d] : days) {
-        QStringList parts{key.first, QString::number(key.second)};
-        for (qint64 n : d.n)
-            parts << QString::number(n);
-        lines << QStringLiteral("day ") + parts.join(QLatin1Char('|'));
-    }
-    // Each month: its days' sums, and how many of its days have rows of each table.
-    std::map<std::pair<QString, int>, std::array<qint64, 8>> sums;
-    for (const auto& [key, d] : days) {
-        std::array<qint64, 8>& m = sums[{key.first, key.second / 100}];
-        for (int t = 0; t < 2; ++t) {
-            for (int i = 0; i < 3; ++i)
-                m[4 * t + i] += d.n[3 * t + i];
-            m[4 * t + 3] += d.n[3 * t + 1] > 0 ? 1 : 0;
-        }
-    }
-    for (const auto& [key, m] : sums) {
-        QStringList parts{key.first, QString::number(key.second)};
-        for (qint64 n : m)
-            parts << QString::number(n);
-        lines << QStringLiteral("sums ") + parts.join(QLatin1Char('|'));
-    }
-    std::map<std::tuple<QString, int, QString>, std::pair<qint64, qint64>> sorts;
-    for (const auto& [key, m] : months) {
-        auto& t = sorts[{std::get<0>(key), std::get<1>(key), std::get<3>(key)}];
-        t.first += m.first;
-        t.second += m.second;
-    }
-    for (const auto& [key, t] : sorts)
-        lines << QStringLiteral("sort %1|%2|%3|%4|%5")
-                     .arg(std::get<0>(key))
-                     .arg(std::get<1>(key))
-                     .arg(std::get<2>(key))
-                     .arg(t.first)
-                     .arg(t.second);
-    for (const auto& [key, m] : months)
-        lines << QStringLiteral("month %1|%2|%3|%4|%5|%6")
-                     .arg(std::get<0>(key))
-                     .arg(std::get<1>(key))
-                     .arg(std::get<2>(key))
-                     .arg(std::get<3>(key))
-                     .arg(m.first)
-                     .arg(m.second);
-    return lines;
-}
-
-// Lines only one side has, marked "kept" or "records"; empty when the totals are right.
-QStringList Differences() {
-    const QStringList kept = KeptLines();
-    const QStringList records = RecomputedLines();
-    QStringList diff;
-    for (const QString& s : kept)
-        if (!records.contains(s))
-            diff << QStringLiteral("kept    ") + s;
-    for (const QString& s : records)
-        if (!kept.contains(s))
-            diff << QStringLiteral("records ") + s;
-    return diff;
-}
+using CKeptCheck::Differences;
+using CKeptCheck::KeptLines;
 
 // A "Date" as another program might store it: every text form of a day, and on SQLite also
 // text that is no day at all.
@@ -467,12 +347,23 @@ SAnswers Recomputed(const QString& strUser) {
             }
             return data.join(QLatin1Char(' '));
         };
+        // The built-in list, then the other texts the table's counted rows carry, in order.
+        QStringList chartSorts;
+        for (const auto& c : CChartData::Categories(eTable))
+            chartSorts << c.strSort;
+        QStringList others;
+        for (const SRow& r : rows)
+            if (r.nTable == t && (r.day.isValid() || r.bNull) && !r.strSort.isEmpty() &&
+                !chartSorts.contains(r.strSort) && !others.contains(r.strSort))
+                others << r.strSort;
+        others.sort();
+        chartSorts += others;
         const auto sorts = [&](const QDate& from, const QDate& to) {
             QStringList texts;
-            for (const auto& c : CChartData::Categories(eTable)) {
+            for (const QString& strSort : chartSorts) {
                 qint64 nCents = 0;
                 for (const SRow& r : rows)
-                    if (r.nTable == t && r.strSort == c.strSort &&
+                    if (r.nTable == t && r.strSort == strSort &&
                         (in(r, from, to) || (r.bNull && !from.isValid())))
                         nCents += r.nCents;
                 texts << CMoney::Format(CMoney::FromCents(nCents));

@@ -5,6 +5,7 @@
 #include "cguitest.h"
 #include "ctestaccess.h"
 #include "data/ctransaction.h"
+#include "records/ccategories.h"
 
 #include <QAbstractBarSeries>
 #include <QBarCategoryAxis>
@@ -337,7 +338,7 @@ private Q_SLOTS:
         };
 
         // The twelve outlay categories as the pie draws them, with 用餐支出 at 15 %.
-        const QStringList names = CChartData(CChartData::ETable::Outlay, kUser).CategoryLabels();
+        const QStringList names = CCategories::Outlay();
         CMschart3 pie(CMschart3::EType::Pie, 1, 12);
         CMschart3 bar(CMschart3::EType::Bar, 1, 12);
         for (CMschart3* pChart : {&pie, &bar}) {

@@ -1,3 +1,6 @@
+#include "analysis/cchartview.h"
+#include "analysis/cmschart3.h"
+#include "analysis/crptview.h"
 #include "analysis/csumlistview.h"
 #include "app/cleftview.h"
 #include "app/cmainframe.h"
@@ -12,6 +15,7 @@
 #include "data/ctoday.h"
 #include "plans/cbudget.h"
 #include "records/ccategories.h"
+#include "records/ccategoriesdlg.h"
 #include "records/cdaybook.h"
 #include "records/cemptyday.h"
 #include "records/cincomeview.h"
@@ -36,6 +40,7 @@
 #include <QSqlDriver>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTreeWidget>
 #include <QtTest>
 #include <sqlite3.h>
 
@@ -239,6 +244,72 @@ private Q_SLOTS:
         QCOMPARE(Balance(g_strBank), QStringLiteral("500.00"));
         QCOMPARE(Cell(pView, 1, 3), QStringLiteral("20.00"));
         QCOMPARE(Cell(pView, 1, 0), QStringLiteral("※"));
+    }
+
+    // A category of one's own, made in 类别管理, is offered by the grid (also by its text),
+    // recorded, drawn in the chart and chosen in the report.
+    void ownCategoryInGridChartAndReport() {
+        SFixture f;
+        CTestRows::AddUserRow(g_strUser);
+        const QString strOwn = QStringLiteral("教育");
+        QStringList listed;
+        CGuiTest::OnNextModal([&](QWidget* pDlg) {
+            Ctl<QLineEdit>(pDlg, CCategoriesDlg::IDC_NAME)->setText(QStringLiteral(" 教育 "));
+            QTest::mouseClick(Ctl<QPushButton>(pDlg, CCategoriesDlg::IDC_ADD), Qt::LeftButton);
+            auto* pList = Ctl<QTreeWidget>(pDlg, CCategoriesDlg::IDC_LIST);
+            for (int i = 0; i < pList->topLevelItemCount(); ++i)
+                listed << pList->topLevelItem(i)->text(0);
+            QTest::mouseClick(Ctl<QPushButton>(pDlg, CCategoriesDlg::IDC_CLOSE), Qt::LeftButton);
+        });
+        QVERIFY(f.gui.Trigger(CMainFrame::ID_CATEGORIES));
+        QCOMPARE(listed, CCategories::Outlay() << strOwn);
+
+        COutlayView* pView = f.Outlay();
+        QCOMPARE(Box(pView, 1002), QStringLiteral("2004-3-5"));
+        Press(pView, 1016);
+        const int nOwn = Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT)->findText(strOwn);
+        QCOMPARE(nOwn, 12);
+        Q_EMIT Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT)
+            ->lineEdit()
+            ->textEdited(QStringLiteral("教"));
+        auto* pFilter = Ctl<QListWidget>(pView, CDayView::IDC_LIST_SORT);
+        QCOMPARE(pFilter->count(), 1);
+        QCOMPARE(pFilter->item(0)->text(), strOwn);
+        pFilter->hide();
+        Choose(pView, 1, nOwn);
+        Type(pView, 1, 2, QStringLiteral("钢琴课"));
+        Type(pView, 1, 3, QStringLiteral("88"));
+        Press(pView, 1018);
+        QVERIFY(Shown().isEmpty());
+        QCOMPARE(CDayBook(ERecordKind::Outlay, g_strUser)
+                     .LoadDay(QDate(2004, 3, 5), g_strCash)
+                     .value(0)
+                     .strSort,
+                 strOwn);
+
+        QVERIFY(f.gui.Trigger(CMainFrame::ID_OUT_CHART));
+        for (const int nChart : {CChartView::IDC_BAR_CHART, CChartView::IDC_PIE_CHART}) {
+            auto* pChart = f.gui.Find<CMschart3>(nChart);
+            QVERIFY(pChart);
+            const int nAt = int(pChart->ColumnLabels().indexOf(strOwn));
+            QVERIFY(nAt >= 0);
+            QCOMPARE(pChart->RowData(1).at(nAt), QStringLiteral("88.00"));
+        }
+
+        QVERIFY(f.gui.Trigger(CMainFrame::ID_RPT_VIEW));
+        auto* pRpt = f.pFrame->View<CRptView>();
+        QVERIFY(pRpt);
+        const auto choose = [](QComboBox* pCombo, const QString& strText) {
+            const int n = pCombo->findText(strText);
+            QVERIFY2(n >= 0, qPrintable(strText));
+            pCombo->setCurrentIndex(n);
+            Q_EMIT pCombo->activated(n);
+        };
+        choose(Ctl<QComboBox>(pRpt, CRptView::IDC_QUERY_KIND), QStringLiteral("支出记录"));
+        choose(Ctl<QComboBox>(pRpt, CRptView::IDC_OUT_SORT), strOwn);
+        QTest::mouseClick(Ctl<QPushButton>(pRpt, CRptView::IDC_QUERY), Qt::LeftButton);
+        QCOMPARE(pRpt->Grid()->GetRows(), 2);
+        QCOMPARE(pRpt->Grid()->GetTextMatrix(1, 2), strOwn);
     }
 
     // 新增, then only keys: a category by its first character, Enter from cell to cell and on

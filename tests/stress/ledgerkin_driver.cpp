@@ -41,6 +41,7 @@
 #include "import/cimporttables.h"
 #include "plans/cplantables.h"
 #include "plans/crecurring.h"
+#include "records/ccategorybook.h"
 #include "users/cuseradmin.h"
 
 #include <QCommandLineParser>
@@ -822,8 +823,10 @@ int Recurring(const QCommandLineParser& p) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    CImportTables::Install(); // each run is a copy of the program: its books get every table
+    // Each run is a copy of the program: its books get every table.
+    CImportTables::Install();
     CPlanTables::Install();
+    CCategoryBook::Install();
     QCommandLineParser p;
     p.addPositionalArgument(
         QStringLiteral("command"),

@@ -3,8 +3,12 @@
 #include "data/ckepttotals.h"
 #include "data/cmoney.h"
 #include "data/ctoday.h"
+#include "records/ccategories.h"
+#include "records/ccategorybook.h"
 
+#include <QCoreApplication>
 #include <QDate>
+#include <algorithm>
 
 namespace {
 
@@ -24,27 +28,81 @@ CChartData::CChartData(ETable eTable, const QString& strUser, const QString& str
     : m_eTable(eTable), m_strUser(strUser), m_strConnection(strConnection) {}
 
 const QList<CChartData::SCategory>& CChartData::Categories(ETable eTable) {
-    static const QList<SCategory> income = {
-        {QStringLiteral("工资收入")}, {QStringLiteral("奖金收入")},   {QStringLiteral("津贴收入")},
-        {QStringLiteral("股票收入")}, {QStringLiteral("房地产收入")}, {QStringLiteral("债券收入")},
-        {QStringLiteral("投资收入")}, {QStringLiteral("其它收入")},
-    };
-    static const QList<SCategory> outlay = {
-        {QStringLiteral("用餐支出")},     {QStringLiteral("购物支出")},
-        {QStringLiteral("零食支出")},     {QStringLiteral("服装支出")},
-        {QStringLiteral("生活用品支出")}, {QStringLiteral("房租支出")},
-        {QStringLiteral("交通支出")},     {QStringLiteral("电话费支出")},
-        {QStringLiteral("旅游支出")},     {QStringLiteral("娱乐支出")},
-        {QStringLiteral("医疗保健支出")}, {QStringLiteral("其它支出")},
-    };
-    return eTable == ETable::Income ? income : outlay;
+    static const QList<SCategory> lists[2] = {
+        [] {
+            QList<SCategory> list;
+            for (const QString& strSort : CCategories::Income())
+                list.append({strSort, strSort});
+            return list;
+        }(),
+        [] {
+            QList<SCategory> list;
+            for (const QString& strSort : CCategories::Outlay())
+                list.append({strSort, strSort});
+            return list;
+        }()};
+    return lists[eTable == ETable::Income ? 0 : 1];
+}
+
+const QList<CChartData::SCategory>& CChartData::Categories() const {
+    if (m_bCategoriesRead)
+        return m_categories;
+    const CCategoryBook book(m_eTable == ETable::Income ? ERecordKind::Income : ERecordKind::Outlay,
+                             m_strUser, 0, m_strConnection);
+    QList<SCategory> list;
+    for (const CCategoryBook::SCategory& c : book.List())
+        if (!c.bHidden || c.nRecords > 0)
+            list.append({c.strName, CCategoryBook::Label(c)});
+    for (const CCategoryBook::SCategory& c : book.Found())
+        list.append({c.strName, c.strName});
+    m_categories = list;
+    m_bCategoriesRead = true;
+    return m_categories;
 }
 
 QStringList CChartData::CategoryLabels() const {
     QStringList labels;
     for (const SCategory& c : Categories())
-        labels << c.strSort;
+        labels << c.strLabel;
     return labels;
+}
+
+CChartData::SSlices CChartData::Slices(const QStringList& labels, const QStringList& values) {
+    const int nCount = int(qMin(labels.size(), values.size()));
+    SSlices slices{labels.mid(0, nCount), values.mid(0, nCount)};
+    if (nCount <= MaxSlices)
+        return slices;
+    QList<int> kept;
+    for (int i = 0; i < nCount; ++i)
+        if (CMoney::ToCents(values[i].toDouble()) != 0)
+            kept << i;
+    if (kept.size() > MaxSlices) {
+        // The largest stay; ties go to the one listed first.
+        QList<int> bySize = kept;
+        std::stable_sort(bySize.begin(), bySize.end(), [&](int a, int b) {
+            return CMoney::ToCents(values[a].toDouble()) > CMoney::ToCents(values[b].toDouble());
+        });
+        bySize = bySize.mid(0, MaxSlices - 1);
+        std::int64_t nRest = 0;
+        for (const int i : kept)
+            nRest += bySize.contains(i) ? 0 : CMoney::ToCents(values[i].toDouble());
+        kept = bySize;
+        std::sort(kept.begin(), kept.end());
+        slices = {};
+        for (const int i : kept) {
+            slices.labels << labels[i];
+            slices.values << values[i];
+        }
+        slices.labels << QCoreApplication::translate("CChartData", "其他");
+        slices.values << Money(nRest);
+        return slices;
+    }
+    slices = {};
+    for (const int i : kept) {
+        slices.labels << labels[i];
+        slices.values << values[i];
+    }
+    return slices;
 }
 
 const QString* CChartData::SortOf(int nSort) const {

@@ -18,10 +18,22 @@ class CChartData {
 public:
     enum class ETable { Income, Outlay };
 
-    // A category is shown by the text stored in "Sort", as the lists show it.
+    // A category: the text stored in "Sort", and what the charts call it (its short name,
+    // else the text itself).
     struct SCategory {
         QString strSort;
+        QString strLabel;
     };
+
+    // What a bar or pie chart shows of the values per category: every category while there
+    // are at most MaxSlices; beyond that only those with money, and when those are still more,
+    // the largest MaxSlices - 1 in their order and "其他" with the sum of the rest.
+    static constexpr int MaxSlices = 12;
+    struct SSlices {
+        QStringList labels;
+        QStringList values;
+    };
+    static SSlices Slices(const QStringList& labels, const QStringList& values);
 
     // The rows of a line chart: one label and one text value per row. A row that no record
     // with an account reached keeps "0"; a reached row holds its total in "%4.2f".
@@ -36,9 +48,12 @@ public:
     CChartData(ETable eTable, const QString& strUser,
                const QString& strConnection = CDatabase::DefaultConnection);
 
-    // The categories of a table in their chart order (8 income, 12 outlay).
+    // The built-in categories of a table in their order (8 income, 12 outlay).
     static const QList<SCategory>& Categories(ETable eTable);
-    const QList<SCategory>& Categories() const { return Categories(m_eTable); }
+    // The user's categories in chart order: the user's list (CCategoryBook), hidden ones
+    // only when records carry them, then texts of the user's records the list lacks. Read
+    // from the book once per object. Throws CDBException.
+    const QList<SCategory>& Categories() const;
     QStringList CategoryLabels() const;
 
     // Totals of the user's records, in yuan, exact to the cent. A category index counts from 1;
@@ -84,4 +99,6 @@ private:
     ETable m_eTable;
     QString m_strUser;
     QString m_strConnection;
+    mutable QList<SCategory> m_categories;
+    mutable bool m_bCategoriesRead = false;
 };

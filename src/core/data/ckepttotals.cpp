@@ -162,6 +162,19 @@ QVector<CKeptTotals::SMonthSort> CKeptTotals::MonthSorts(bool bOutlay, const QSt
     return sums;
 }
 
+QVector<QPair<QString, int>> CKeptTotals::SortRows(bool bOutlay, const QString& strUser,
+                                                   const QString& strConnection) {
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("SELECT \"Sort\", \"Rows\" FROM %1 WHERE \"UserName\" = ? AND "
+                       "\"Kind\" = ? AND \"Rows\" > 0")
+            .arg(CKeptSchema::SortTable),
+        {strUser, bOutlay ? 1 : 0}, strConnection);
+    QVector<QPair<QString, int>> rows;
+    while (query.next())
+        rows.push_back({query.value(0).toString(), query.value(1).toInt()});
+    return rows;
+}
+
 QVector<QDate> CKeptTotals::Days(bool bOutlay, const QString& strUser, const QDate& from,
                                  const QDate& to, const QString& strConnection) {
     QVariantList values{strUser};

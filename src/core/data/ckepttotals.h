@@ -52,6 +52,11 @@ public:
     static QVector<SMonthSort>
     MonthSorts(bool bOutlay, const QString& strUser, const QDate& from, const QDate& to,
                const QString& strConnection = CDatabase::DefaultConnection);
+    // Rows per category of one table (bOutlay) over every date, rows without a date included;
+    // categories without rows are left out. Throws CDBException.
+    static QVector<QPair<QString, int>>
+    SortRows(bool bOutlay, const QString& strUser,
+             const QString& strConnection = CDatabase::DefaultConnection);
 
     // The earliest (bFirst) or latest day with a row of either table in [from, to) (from
     // invalid: every date); an invalid date when there is none. Throws CDBException.

@@ -5,11 +5,9 @@
 #include <QCoreApplication>
 #include <QList>
 
-namespace {
-
-// The text two names are compared by: normal form KC folds full-width letters and digits into
-// their plain forms, then case is folded and format characters are left out.
-QString Key(const QString& strName) {
+// Normal form KC folds full-width letters and digits into their plain forms, then case is
+// folded and format characters are left out.
+QString CNameRule::Key(const QString& strName) {
     const QString strFolded =
         strName.trimmed().normalized(QString::NormalizationForm_KC).toCaseFolded();
     QString strKey;
@@ -19,8 +17,6 @@ QString Key(const QString& strName) {
             strKey += QString::fromUcs4(&c, 1);
     return strKey;
 }
-
-} // namespace
 
 QString CNameRule::Normal(const QString& strName) {
     return strName.trimmed().normalized(QString::NormalizationForm_C);

@@ -17,6 +17,9 @@ public:
     static QString Normal(const QString& strName);
     static bool HasFormatCharacters(const QString& strName);
     static bool Same(const QString& strA, const QString& strB);
+    // The text two names are compared by (Same: equal keys); kept beside a stored name where
+    // the book itself must refuse a second one of the same key.
+    static QString Key(const QString& strName);
 
     // Why an account name cannot be used beside the user's other accounts' names, for the
     // user; "" when it can. Users' accounts are checked by this both when a user is created

@@ -5,6 +5,7 @@
 #include "data/cdatabase.h"
 #include "data/cmoney.h"
 #include "data/cschema.h"
+#include "records/ccategorybook.h"
 
 #include <QCoreApplication>
 #include <QMap>
@@ -126,7 +127,15 @@ QByteArray CExporter::Build(const QString& strUser, EFormat eFormat, const QDate
                 QifEntry(it.date, it.nKind == 0 ? it.nCents : -it.nCents, it.strNote, it.strSort);
         }
     }
-    QString s = QStringLiteral("!Option:AutoSwitch\n");
+    // The user's categories first, as QIF keeps a category list (I income, E expense), so a
+    // program reading the file knows them before the transactions name them.
+    QString s = QStringLiteral("!Type:Cat\n");
+    for (const ERecordKind eKind : {ERecordKind::Income, ERecordKind::Outlay})
+        for (const QString& strName : CCategoryBook(eKind, strUser, 0, strConnection).AllNames())
+            s += QStringLiteral("N") + OneLine(strName) +
+                 (eKind == ERecordKind::Income ? QStringLiteral("\nI\n^\n")
+                                               : QStringLiteral("\nE\n^\n"));
+    s += QStringLiteral("!Option:AutoSwitch\n");
     for (const QString& strAccount : accounts) {
         s += QStringLiteral("!Account\nN") + OneLine(strAccount) +
              QStringLiteral("\nTBank\n^\n!Type:Bank\n") + blocks.value(strAccount);

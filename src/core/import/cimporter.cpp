@@ -13,6 +13,7 @@
 #include "data/ctrsset.h"
 #include "import/cimporttables.h"
 #include "records/ccategories.h"
+#include "records/ccategorybook.h"
 #include "records/cdaybook.h"
 #include "users/cuseradmin.h"
 
@@ -52,11 +53,12 @@ QString TransferKey(const QDate& day, const QString& strFrom, const QString& str
 
 // One record set per table for the whole import, so its insert stays prepared.
 template <class TSet>
-void InsertRecord(TSet& set, const QString& strUser, const CPreviewRows& rows, int i) {
+void InsertRecord(TSet& set, const QString& strUser, const CPreviewRows& rows, int i,
+                  const QHash<QString, QString>& renamed) {
     set.AddNew();
     set.m_UserName = strUser;
     set.m_Date = QDateTime(rows.Source().Date(i), QTime(0, 0));
-    set.m_Sort = rows.Sort(i);
+    set.m_Sort = renamed.value(rows.Sort(i), rows.Sort(i));
     set.m_Note = rows.Note(i);
     set.m_Amount = CMoney::FromCents(rows.Source().Cents(i));
     set.m_Bank = rows.Account(i);
@@ -66,23 +68,29 @@ void InsertRecord(TSet& set, const QString& strUser, const CPreviewRows& rows, i
 // The category the rules and the file give a row of that type and those texts.
 QString GuessSortOf(SStatementRow::EType eType, const QString& strCategory,
                     const QString& strCounterpart, const QString& strGoods,
-                    const QString& strAppCategory, const QVector<SImportRule>& rules) {
+                    const QString& strAppCategory, const QVector<SImportRule>& rules,
+                    const SImportSorts& lists) {
     if (eType == SStatementRow::EType::Transfer)
         return QString();
     const ERecordKind eKind =
         eType == SStatementRow::EType::Income ? ERecordKind::Income : ERecordKind::Outlay;
-    const QStringList sorts = CCategories::Of(eKind);
-    if (sorts.contains(strCategory))
-        return strCategory;
+    const QStringList& sorts = lists.Of(eKind);
+    // The file names a category of the user's list (its own column, or the one a payment app
+    // or another program wrote).
+    for (const QString* pCategory : {&strCategory, &strAppCategory})
+        if (!pCategory->isEmpty() && sorts.contains(*pCategory))
+            return *pCategory;
     const QString strText = strCounterpart + QLatin1Char(' ') + strGoods;
     for (const SImportRule& r : rules)
         if (r.eKind == eKind && !r.strKeyword.isEmpty() && sorts.contains(r.strSort) &&
             strText.contains(r.strKeyword, Qt::CaseInsensitive))
             return r.strSort;
-    const QString strApp = CImporter::AppSort(strAppCategory, eKind);
+    const QString strApp = CImporter::AppSort(strAppCategory, eKind, lists);
     if (!strApp.isEmpty())
         return strApp;
-    return sorts.last(); // 其它收入 / 其它支出
+    // 其它收入 / 其它支出 while the user keeps it, else the last category of the list.
+    const QString strOther = CCategories::Of(eKind).last();
+    return sorts.contains(strOther) || sorts.isEmpty() ? strOther : sorts.last();
 }
 
 // Keys as 16-byte digests, sorted, each with how often it came: for the keys of a big book
@@ -247,12 +255,21 @@ QString CImporter::NoteOf(const QString& strCounterpart, const QString& strGoods
     return StatementNote(strCounterpart, strGoods);
 }
 
-QString CImporter::GuessSort(const SStatementRow& row, const QVector<SImportRule>& rules) {
+QString CImporter::GuessSort(const SStatementRow& row, const QVector<SImportRule>& rules,
+                             const SImportSorts& sorts) {
     return GuessSortOf(row.eType, row.strCategory, row.strCounterpart, row.strGoods,
-                       row.strAppCategory, rules);
+                       row.strAppCategory, rules, sorts);
 }
 
-QString CImporter::AppSort(const QString& strAppCategory, ERecordKind eKind) {
+SImportSorts CImporter::Sorts() const {
+    SImportSorts sorts;
+    sorts.income = CCategoryBook(ERecordKind::Income, m_strUser, 0, m_strConnection).Names();
+    sorts.outlay = CCategoryBook(ERecordKind::Outlay, m_strUser, 0, m_strConnection).Names();
+    return sorts;
+}
+
+QString CImporter::AppSort(const QString& strAppCategory, ERecordKind eKind,
+                           const SImportSorts& lists) {
     if (strAppCategory.isEmpty())
         return QString();
     // 支付宝's 交易分类 and words of 微信's 交易类型, to the book's categories.
@@ -267,7 +284,7 @@ QString CImporter::AppSort(const QString& strAppCategory, ERecordKind eKind) {
     };
     static const QVector<QPair<const char*, const char*>> income = {
         {"工资", "工资收入"}, {"奖金", "奖金收入"}, {"投资理财", "投资收入"}, {"理财", "投资收入"}};
-    const QStringList sorts = CCategories::Of(eKind);
+    const QStringList& sorts = lists.Of(eKind);
     for (const auto& e : eKind == ERecordKind::Income ? income : outlay)
         if (strAppCategory.contains(QString::fromUtf8(e.first)) &&
             sorts.contains(QString::fromUtf8(e.second)))
@@ -276,7 +293,7 @@ QString CImporter::AppSort(const QString& strAppCategory, ERecordKind eKind) {
 }
 
 bool CImporter::SetTransferAccount(SPreviewRow& row, const QString& strAccount,
-                                   const QVector<SImportRule>& rules) {
+                                   const QVector<SImportRule>& rules, const SImportSorts& sorts) {
     if (row.strUnknownAccount.isEmpty())
         return false;
     const bool bOut = row.src.bTransferOut;
@@ -288,7 +305,7 @@ bool CImporter::SetTransferAccount(SPreviewRow& row, const QString& strAccount,
         row.src.eType = bOut ? SStatementRow::EType::Outlay : SStatementRow::EType::Income;
         row.strAccount = strOwn;
         row.strTransferTo.clear();
-        row.strSort = GuessSort(row.src, rules);
+        row.strSort = GuessSort(row.src, rules, sorts);
     } else {
         row.src.eType = SStatementRow::EType::Transfer;
         row.strAccount = bOut ? strOwn : strAccount;
@@ -355,7 +372,7 @@ void CImporter::ApplyRules(CPreviewRows& rows, const QVector<SImportRule>& rules
             rows.SetShared(rows.Edit(i).hSort,
                            GuessSortOf(src.Type(i), src.Text(i, EText::Category),
                                        src.Text(i, EText::Counterpart), src.Text(i, EText::Goods),
-                                       src.Text(i, EText::AppCategory), rules));
+                                       src.Text(i, EText::AppCategory), rules, rows.Sorts()));
 }
 
 bool CImporter::Preview(const SStatement& st, const QString& strAccount,
@@ -383,6 +400,7 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
     if (!accounts.contains(strAccount))
         throw CDBException(Tr("找不到账户“%1”。").arg(strAccount));
     const int nUser = UserId();
+    const SImportSorts sorts = Sorts();
     const int nTotal = int(st.rows.size());
     auto account = [&](const QString& strName) {
         return accounts.contains(strName) ? strName : strAccount;
@@ -443,10 +461,10 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
                 src.SetType(i, eType);
                 src.SetText(i, EText::Remark, strRemark);
                 strSort = GuessSortOf(eType, r.strCategory, r.strCounterpart, r.strGoods,
-                                      r.strAppCategory, rules);
+                                      r.strAppCategory, rules, sorts);
             }
         } else {
-            strSort = GuessSort(r, rules);
+            strSort = GuessSort(r, rules, sorts);
         }
         CPreviewRows::SFields& f = out.Edit(i);
         f.hAccount = out.Shared(strOwn);
@@ -606,6 +624,7 @@ bool CImporter::PreviewRows(const SStatement& st, SStatement* pConsume, const QS
     }
     for (int i = 0; i < nTotal; ++i)
         out.SetTicked(i, out.State(i) == EState::New);
+    out.SetSorts(sorts);
     rows = std::move(out);
     return true;
 }
@@ -614,8 +633,12 @@ CImporter::SResult CImporter::Import(const CPreviewRows& rows, const FProgress& 
     using EType = SStatementRow::EType;
     SResult result;
     const QStringList accounts = Accounts();
-    const QStringList income = CCategories::Income();
-    const QStringList outlay = CCategories::Outlay();
+    // Any category of the user's lists (a hidden one too), as it is now.
+    // A category renamed by another copy since the preview counts under its new name.
+    const CCategoryBook incomeBook(ERecordKind::Income, m_strUser, 0, m_strConnection);
+    const CCategoryBook outlayBook(ERecordKind::Outlay, m_strUser, 0, m_strConnection);
+    const QStringList income = incomeBook.AllNames() + incomeBook.Renamed().keys();
+    const QStringList outlay = outlayBook.AllNames() + outlayBook.Renamed().keys();
     const CStatementRows& src = rows.Source();
     int nTicked = 0;
     for (int i = 0; i < rows.size(); ++i) {
@@ -642,6 +665,7 @@ CImporter::SResult CImporter::Import(const CPreviewRows& rows, const FProgress& 
     CTransaction transaction(m_strConnection);
     CUserAdmin::CheckSession(m_strUser, m_nSessionUser, m_strConnection);
     const int nUser = UserId();
+    const QHash<QString, QString> renamed[2] = {incomeBook.Renamed(), outlayBook.Renamed()};
     CBulkRows bulk(m_strConnection); // only inserts below, totals kept in one pass at the end
     // Days that already have a row need no opening.
     QSet<QString> openDays[2];
@@ -719,11 +743,11 @@ CImporter::SResult CImporter::Import(const CPreviewRows& rows, const FProgress& 
                 days.insert(DayText(day));
             }
             if (bIncome) {
-                InsertRecord(incomeSet, m_strUser, rows, i);
+                InsertRecord(incomeSet, m_strUser, rows, i, renamed[0]);
                 moves[strAccount] += nCents;
                 ++result.nIncome;
             } else {
-                InsertRecord(outlaySet, m_strUser, rows, i);
+                InsertRecord(outlaySet, m_strUser, rows, i, renamed[1]);
                 moves[strAccount] -= nCents;
                 ++result.nOutlay;
             }

@@ -63,19 +63,24 @@ public:
                  const QVector<SImportRule>& rules, CPreviewRows& rows,
                  const FProgress& progress = {}) const;
     // Guesses the categories again, except those the user chose by hand.
+    // The rows keep the categories their preview offered (CPreviewRows::Sorts).
     static void ApplyRules(CPreviewRows& rows, const QVector<SImportRule>& rules);
-    static QString GuessSort(const SStatementRow& row, const QVector<SImportRule>& rules);
+    static QString GuessSort(const SStatementRow& row, const QVector<SImportRule>& rules,
+                             const SImportSorts& sorts);
+    // The user's categories offered for new records, of both kinds. Throws CDBException.
+    SImportSorts Sorts() const;
     static QString NoteOf(const SStatementRow& row);
     static QString NoteOf(const QString& strCounterpart, const QString& strGoods);
     // Over-long texts are cut to what a column holds, counting characters as the record sets do.
     static QString Fit(const QString& str);
     // The book's category for a payment app's own one (支付宝 交易分类, 微信 交易类型), ""
     // when the built-in table has none.
-    static QString AppSort(const QString& strAppCategory, ERecordKind eKind);
+    static QString AppSort(const QString& strAppCategory, ERecordKind eKind,
+                           const SImportSorts& sorts);
     // A row whose transfer account is missing from the book: strAccount of the book makes
     // it a transfer, "" an outlay or income again (category from the rules).
     static bool SetTransferAccount(SPreviewRow& row, const QString& strAccount,
-                                   const QVector<SImportRule>& rules);
+                                   const QVector<SImportRule>& rules, const SImportSorts& sorts);
     // "以后同样处理": a rule giving the row's counterpart (or goods) the row's category,
     // put first so it wins over older ones with the same keyword.
     static SImportRule RuleFor(const SPreviewRow& row);

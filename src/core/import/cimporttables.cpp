@@ -2,6 +2,7 @@
 
 #include "data/cdatabase.h"
 #include "data/cschema.h"
+#include "records/ccategorybook.h"
 
 #include <QHash>
 #include <QMutex>
@@ -35,8 +36,22 @@ void Ensure(QSqlDatabase db, const CSqlDialect& dialect) {
     CSchema::Create(db, dialect, CreateStatements(dialect));
 }
 
+namespace {
+
+// A user's rules name categories by their text: they follow a rename or merge of one.
+void FollowCategory(qint64 nUserId, ERecordKind eKind, const QString& strOld, const QString& strNew,
+                    const QString& strConnection) {
+    Ready(strConnection);
+    CDatabase::Exec(QStringLiteral("UPDATE \"ImportRule\" SET \"Sort\" = ? WHERE \"UserID\" = ? "
+                                   "AND \"Kind\" = ? AND \"Sort\" = ?"),
+                    {strNew, nUserId, eKind == ERecordKind::Income ? 0 : 1, strOld}, strConnection);
+}
+
+} // namespace
+
 void Install() {
     CSchema::AddTables(&Ensure);
+    CCategoryBook::AddFollower(&FollowCategory);
 }
 
 void Ready(const QString& strConnection) {

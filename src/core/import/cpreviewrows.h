@@ -1,6 +1,8 @@
 #pragma once
 
 #include "cstatement.h"
+#include "records/ccategories.h"
+#include "records/crecordkind.h"
 
 #include <QString>
 #include <QVector>
@@ -8,6 +10,16 @@
 #include <cstdint>
 #include <initializer_list>
 #include <iterator>
+
+// The categories the rows of each kind may take: the importing user's own names offered for
+// new records (CImporter::Sorts); the built-in lists until a preview sets them.
+struct SImportSorts {
+    QStringList income = CCategories::Income();
+    QStringList outlay = CCategories::Outlay();
+    const QStringList& Of(ERecordKind eKind) const {
+        return eKind == ERecordKind::Income ? income : outlay;
+    }
+};
 
 // One row of the import preview: what would be written, and whether it is ticked.
 struct SPreviewRow {
@@ -59,6 +71,9 @@ public:
 
     // One field, without making the row.
     const CStatementRows& Source() const { return m_src; }
+    // The categories the preview offered its rows.
+    const SImportSorts& Sorts() const { return m_sorts; }
+    void SetSorts(const SImportSorts& sorts) { m_sorts = sorts; }
     bool IsTicked(int i) const { return Fields(i).nFlags & TickedFlag; }
     void SetTicked(int i, bool b);
     SPreviewRow::EState State(int i) const { return SPreviewRow::EState(Fields(i).nState); }
@@ -82,6 +97,7 @@ public:
     const_iterator end() const { return {this, size()}; }
 
 private:
+    SImportSorts m_sorts;
     friend class CImporter;
     // How the row's key is made: from its id, day, amount and counterpart; from all it says
     // and its place among the file's rows saying the same; or as given.

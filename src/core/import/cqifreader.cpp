@@ -2,7 +2,6 @@
 
 #include "cimporterror.h"
 #include "ctablereader.h"
-#include "records/ccategories.h"
 
 #include <QCoreApplication>
 #include <QMultiHash>
@@ -80,7 +79,6 @@ SStatement CQifReader::Read(const QString& strText) {
     SStatement st;
     st.eFormat = EStatementFormat::Qif;
     const bool bDayFirst = DayFirst(strText);
-    const QStringList categories = CCategories::Income() + CCategories::Outlay();
 
     enum class EMode { None, Account, Bank, Other } eMode = EMode::None;
     bool bSawBank = false;
@@ -142,8 +140,9 @@ SStatement CQifReader::Read(const QString& strText) {
             }
         } else {
             r.eType = nSigned < 0 ? SStatementRow::EType::Outlay : SStatementRow::EType::Income;
-            if (categories.contains(strCat))
-                r.strCategory = strCat;
+            // Kept as written: the preview takes it when it is one of the importing user's
+            // categories (a file this program exported), and guesses otherwise.
+            r.strCategory = strCat;
             if (nSigned == 0) {
                 r.eNotMoney = ENotMoney::Zero;
                 r.strNotMoney = Tr("金额为 0，没有钱款变动。");

@@ -52,11 +52,17 @@ QString CCategories::Initials(const QString& strCategory) {
 }
 
 QStringList CCategories::Matching(ERecordKind eKind, const QString& strTyped) {
+    return Matching(Of(eKind), strTyped);
+}
+
+QStringList CCategories::Matching(const QStringList& names, const QString& strTyped) {
     const QString strWanted = strTyped.trimmed();
     QStringList matches;
-    for (const QString& strName : Of(eKind))
+    for (const QString& strName : names) {
+        const QString strInitials = Initials(strName);
         if (strName.contains(strWanted, Qt::CaseInsensitive) ||
-            Initials(strName).startsWith(strWanted, Qt::CaseInsensitive))
+            (!strInitials.isEmpty() && strInitials.startsWith(strWanted, Qt::CaseInsensitive)))
             matches.append(strName);
+    }
     return matches;
 }

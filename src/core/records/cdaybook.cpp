@@ -9,6 +9,7 @@
 #include "data/cschema.h"
 #include "data/cstoreddate.h"
 #include "data/ctransaction.h"
+#include "records/ccategorybook.h"
 #include "records/cdayconflict.h"
 #include "users/cuseradmin.h"
 
@@ -18,6 +19,16 @@
 #include <algorithm>
 
 namespace {
+
+SDayEdit Followed(SDayEdit edit, const QHash<QString, QString>& renamed) {
+    if (renamed.isEmpty())
+        return edit;
+    for (SDayRecord& r : edit.added)
+        r.strSort = renamed.value(r.strSort, r.strSort);
+    for (SDayEdit::SChange& change : edit.changed)
+        change.now.strSort = renamed.value(change.now.strSort, change.now.strSort);
+    return edit;
+}
 
 // Both record sets have the same members; writing through them keeps the text-length check
 // of the record-set layer, which SQLite itself would not make.
@@ -196,12 +207,12 @@ CDayBook::SProblem CDayBook::Validate(const QVector<SDayRecord>& rows) {
     return {};
 }
 
-std::int64_t CDayBook::Confirm(const QDate& day, const QString& strBank, const SDayEdit& edit,
+std::int64_t CDayBook::Confirm(const QDate& day, const QString& strBank, const SDayEdit& typedEdit,
                                qint64 nSessionUser) {
     if (!day.isValid())
         throw CDBException(Tr("日期无效，记录没有保存。"));
-    QVector<SDayRecord> typed = edit.added;
-    for (const SDayEdit::SChange& change : edit.changed)
+    QVector<SDayRecord> typed = typedEdit.added;
+    for (const SDayEdit::SChange& change : typedEdit.changed)
         typed.append(change.now);
     const SProblem problem = Validate(typed);
     if (problem.eProblem == EProblem::NoCategory)
@@ -214,12 +225,15 @@ std::int64_t CDayBook::Confirm(const QDate& day, const QString& strBank, const S
                 throw CDBException(Tr("“%1”的内容超过 %2 个字符，无法保存。")
                                        .arg(pText == &r.strSort ? Tr("类型") : Tr("摘要"))
                                        .arg(CDatabase::MaxTextLength));
-    if (edit.IsEmpty())
+    if (typedEdit.IsEmpty())
         return 0;
 
     const CSqlDialect& dialect = CDatabase::Dialect(m_strConnection);
     CTransaction transaction(m_strConnection);
     CUserAdmin::CheckSession(m_strUser, nSessionUser, m_strConnection);
+    // A category renamed by another copy since this one offered it: the rows take its new name.
+    const SDayEdit edit = Followed(
+        typedEdit, CCategoryBook(m_eKind, m_strUser, nSessionUser, m_strConnection).Renamed());
     const auto bankOf = [&strBank](const SDayRecord& r) {
         return r.strBank.isEmpty() ? strBank : r.strBank;
     };

@@ -97,16 +97,15 @@ void CChartView::DrawLine(const QString& strTitle, const CChartData::SLine& line
 }
 
 void CChartView::DrawSorts(CMschart3* pChart, const QString& strTitle, const QStringList& values) {
-    const QStringList labels = Data().CategoryLabels();
+    // A family's own list may be long: the chart keeps to what it can show apart.
+    const CChartData::SSlices slices = CChartData::Slices(Data().CategoryLabels(), values);
     pChart->SetTitleText(strTitle);
+    pChart->SetColumnCount(int(slices.labels.size()));
     pChart->SetRow(1);
-    for (int c = 1; c <= labels.size(); ++c) {
+    for (int c = 1; c <= slices.labels.size(); ++c) {
         pChart->SetColumn(c);
-        pChart->SetColumnLabel(labels[c - 1]);
-    }
-    for (int c = 1; c <= values.size(); ++c) {
-        pChart->SetColumn(c);
-        pChart->SetData(values[c - 1]);
+        pChart->SetColumnLabel(slices.labels[c - 1]);
+        pChart->SetData(slices.values[c - 1]);
     }
     pChart->Refresh();
 }

@@ -6,6 +6,7 @@
 #include "creportprinter.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
+#include "records/ccategorybook.h"
 #include "users/csession.h"
 #include "widgets/cmessagebox.h"
 #include "widgets/cmsflexgrid1.h"
@@ -90,15 +91,9 @@ void CRptView::CreateControls() {
 
     m_pQueryKind = Combo(IDC_QUERY_KIND, pQueryBox);
     m_pQueryKind->addItems({tr("账户记录"), tr("转账记录"), tr("收入记录"), tr("支出记录")});
+    // The category lists are the user's, read each time a kind of record is chosen.
     m_pInSort = Combo(IDC_IN_SORT, pQueryBox);
-    m_pInSort->addItems({tr("全部收入"), tr("工资收入"), tr("奖金收入"), tr("津贴收入"),
-                         tr("股票收入"), tr("房地产收入"), tr("债券收入"), tr("投资收入"),
-                         tr("其它收入")});
     m_pOutSort = Combo(IDC_OUT_SORT, pQueryBox);
-    m_pOutSort->addItems({tr("全部支出"), tr("用餐支出"), tr("购物支出"), tr("零食支出"),
-                          tr("服装支出"), tr("生活用品支出"), tr("房租支出"), tr("交通支出"),
-                          tr("电话费支出"), tr("旅游支出"), tr("娱乐支出"), tr("医疗保健支出"),
-                          tr("其它支出")});
     m_pStartDate = Combo(IDC_START_DATE, pQueryBox);
     m_pEndDate = Combo(IDC_END_DATE, pQueryBox);
     // The date lists hold every day with records, 7,300 of them in 20 years: plain string
@@ -181,6 +176,7 @@ void CRptView::OnSelchangeQueryKind() {
     const bool bIncome = m_strQueryKind == tr("收入记录");
     const bool bOutlay = m_strQueryKind == tr("支出记录");
     if (bIncome || bOutlay) {
+        FillSortLists();
         for (QComboBox* pCombo : {m_pInSort, m_pOutSort, m_pStartDate, m_pEndDate})
             pCombo->setEnabled(true);
         m_pInSort->setVisible(bIncome);
@@ -205,6 +201,23 @@ void CRptView::OnSelchangeQueryKind() {
         m_pEndDate->clear();
         m_pOutSort->setCurrentIndex(-1);
     }
+}
+
+void CRptView::FillSortLists() {
+    const auto fill = [this](QComboBox* pCombo, ERecordKind eKind, const QString& strAll) {
+        QStringList items{strAll};
+        CMessageBox::Guarded(this, [&] {
+            const CCategoryBook book(eKind, m_strUserName);
+            items += book.AllNames();
+            // Texts of the user's records that the list lacks are reported too.
+            for (const CCategoryBook::SCategory& c : book.Found())
+                items << c.strName;
+        });
+        pCombo->clear();
+        pCombo->addItems(items);
+    };
+    fill(m_pInSort, ERecordKind::Income, tr("全部收入"));
+    fill(m_pOutSort, ERecordKind::Outlay, tr("全部支出"));
 }
 
 void CRptView::OnSelchangeInSort() {
@@ -284,7 +297,8 @@ void CRptView::ShowRecordReport(bool bIncome) {
     SetHeader(5, {tr("日期"), bIncome ? tr("收入分类") : tr("支出分类"), tr("摘要"),
                   bIncome ? tr("收入金额") : tr("支出金额")});
     const QString& strSort = bIncome ? m_strInSort : m_strOutSort;
-    const bool bAll = strSort == (bIncome ? tr("全部收入") : tr("全部支出"));
+    // The first entry is "all", whatever a category of one's own may be called.
+    const bool bAll = (bIncome ? m_pInSort : m_pOutSort)->currentIndex() <= 0;
     auto result = CReportQuery::RecordReport(
         m_strUserName, bIncome ? CReportQuery::ETable::Income : CReportQuery::ETable::Outlay,
         bAll ? std::nullopt : std::optional<QString>(strSort), m_pStartDate->currentText(),

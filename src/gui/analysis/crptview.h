@@ -55,6 +55,7 @@ public:
 
 public Q_SLOTS:
     void OnSelchangeQueryKind();
+    void FillSortLists();
     void OnSelchangeInSort();
     void OnSelchangeOutSort();
     void OnSelchangeStartDate();

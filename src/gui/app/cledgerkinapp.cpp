@@ -9,6 +9,7 @@
 #include "demo/cdemobook.h"
 #include "import/cimporttables.h"
 #include "plans/cplantables.h"
+#include "records/ccategorybook.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -219,10 +220,11 @@ int CLedgerkinApp::Run(int argc, char** argv) {
     if (strUrl.isEmpty())
         strUrl = CDatabase::DefaultBookPath();
     CDatabase::SetUrl(strUrl);
-    // The import's tables are created with the book's, so the owner of a shared book creates
-    // them at the first start for the members whose roles may not.
+    // The import's tables and the categories' are created with the book's, so the owner of a
+    // shared book creates them at the first start for the members whose roles may not.
     CImportTables::Install();
     CPlanTables::Install();
+    CCategoryBook::Install();
 
     CMainFrame frame(true);
     CWindowLayout::Restore(&frame, QSettings());

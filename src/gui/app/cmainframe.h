@@ -61,6 +61,7 @@ public:
         ID_RPT_VIEW = 32806,
         ID_ADVICE = 32808,
         ID_ACCOUNTS = 32835,
+        ID_CATEGORIES = 32870,
         ID_HELP = 32812,
         ID_IN_CHART = 32816,
         ID_OUT_CHART = 32817,
@@ -172,6 +173,7 @@ public Q_SLOTS:
     // cmainframe_accounts.cpp
     void OnAddTrs();
     void OnAccounts();
+    void OnCategories();
     // Whether the shown view may change: an open day edit is stored, dropped or kept after
     // asking. Every way of leaving the view goes through here.
     bool LeaveEdit();

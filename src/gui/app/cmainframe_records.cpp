@@ -1,10 +1,12 @@
 #include "app/cmainframe.h"
 
 #include "app/cleftview.h"
+#include "records/ccategoriesdlg.h"
 #include "records/cincomeview.h"
 #include "records/cnewdayindlg.h"
 #include "records/cnewdayoutdlg.h"
 #include "records/coutlayview.h"
+#include "users/csession.h"
 
 CNewDayInDlg* CMainFrame::NewDayInDlg() {
     if (!m_pNewDayInDlg)
@@ -38,6 +40,19 @@ void CMainFrame::OnAddOutlay() {
     ShowView(EView::Outlay);
     UpdateCommandUI();
     CurrentView()->ShowScope(CScope::OfDay(pDlg->m_Date));
+}
+
+// 32870: the user's categories. After a change the view shown reads the book again where it
+// stands, as after another copy's write: the lists, charts and report take the new names.
+void CMainFrame::OnCategories() {
+    if (!m_pSession->IsLoggedIn() || !LeaveEdit())
+        return;
+    CCategoriesDlg dlg(this);
+    dlg.Run(m_pSession->UserName(), m_pSession->UserId());
+    if (!dlg.m_bChanged)
+        return;
+    OnBookChanged();
+    UpdateCommandUI();
 }
 
 void CMainFrame::OnNewRecord() {

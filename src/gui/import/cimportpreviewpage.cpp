@@ -133,7 +133,8 @@ void CImportPreviewPage::SaveRuleFor(int nRow) {
 }
 
 void CImportPreviewPage::OnRules() {
-    CImportRulesDlg dlg(m_pWizard->m_rules, this);
+    CImportRulesDlg dlg(m_pWizard->m_rules, std::as_const(*m_pWizard->m_pModel).Rows().Sorts(),
+                        this);
     if (dlg.exec() != QDialog::Accepted)
         return;
     ApplyRules(dlg.Rules());

@@ -1,7 +1,5 @@
 #include "cimportrulesdlg.h"
 
-#include "records/ccategories.h"
-
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -10,8 +8,9 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-CImportRulesDlg::CImportRulesDlg(const QVector<SImportRule>& rules, QWidget* pParent)
-    : QDialog(pParent) {
+CImportRulesDlg::CImportRulesDlg(const QVector<SImportRule>& rules, const SImportSorts& sorts,
+                                 QWidget* pParent)
+    : QDialog(pParent), m_sorts(sorts) {
     setObjectName(QStringLiteral("CImportRulesDlg"));
     setWindowTitle(tr("分类规则"));
     m_pTable = new QTableWidget(0, 3, this);
@@ -42,7 +41,7 @@ CImportRulesDlg::CImportRulesDlg(const QVector<SImportRule>& rules, QWidget* pPa
     resize(560, 420);
 
     connect(pAdd, &QPushButton::clicked, this, [this] {
-        AddRow({QString(), ERecordKind::Outlay, CCategories::Outlay().first()});
+        AddRow({QString(), ERecordKind::Outlay, m_sorts.outlay.value(0)});
         m_pTable->setCurrentCell(m_pTable->rowCount() - 1, 0);
         m_pTable->editItem(m_pTable->item(m_pTable->rowCount() - 1, 0));
     });
@@ -62,12 +61,12 @@ void CImportRulesDlg::AddRow(const SImportRule& rule) {
     pKind->addItems({tr("收入"), tr("支出")});
     pKind->setCurrentIndex(rule.eKind == ERecordKind::Income ? 0 : 1);
     auto* pSort = new QComboBox(m_pTable);
-    pSort->addItems(CCategories::Of(rule.eKind));
+    pSort->addItems(m_sorts.Of(rule.eKind));
     pSort->setCurrentText(rule.strSort);
     // The categories follow the kind chosen.
-    connect(pKind, &QComboBox::currentIndexChanged, pSort, [pSort](int nIndex) {
+    connect(pKind, &QComboBox::currentIndexChanged, pSort, [this, pSort](int nIndex) {
         pSort->clear();
-        pSort->addItems(CCategories::Of(nIndex == 0 ? ERecordKind::Income : ERecordKind::Outlay));
+        pSort->addItems(m_sorts.Of(nIndex == 0 ? ERecordKind::Income : ERecordKind::Outlay));
     });
     m_pTable->setCellWidget(nRow, 1, pKind);
     m_pTable->setCellWidget(nRow, 2, pSort);

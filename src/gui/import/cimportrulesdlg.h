@@ -11,11 +11,14 @@ class QTableWidget;
 class CImportRulesDlg : public QDialog {
     Q_OBJECT
 public:
-    CImportRulesDlg(const QVector<SImportRule>& rules, QWidget* pParent = nullptr);
+    // sorts: the user's categories the preview offers.
+    CImportRulesDlg(const QVector<SImportRule>& rules, const SImportSorts& sorts,
+                    QWidget* pParent = nullptr);
     QVector<SImportRule> Rules() const;
 
 private:
     void AddRow(const SImportRule& rule);
 
+    SImportSorts m_sorts;
     QTableWidget* m_pTable;
 };

@@ -1,7 +1,6 @@
 #include "cpreviewmodel.h"
 
 #include "data/cmoney.h"
-#include "records/ccategories.h"
 
 #include <QBrush>
 #include <QPalette>
@@ -107,7 +106,7 @@ QVariant CPreviewModel::data(const QModelIndex& index, int nRole) const {
             // A transfer to an account the book lacks: a category, or one of the accounts.
             const ERecordKind eKind =
                 r.src.bTransferOut ? ERecordKind::Outlay : ERecordKind::Income;
-            QStringList choices = CCategories::Of(eKind);
+            QStringList choices = m_rows.Sorts().Of(eKind);
             const bool bTransfer = r.src.eType == SStatementRow::EType::Transfer;
             const QString strOwn =
                 bTransfer && !r.src.bTransferOut ? r.strTransferTo : r.strAccount;
@@ -117,7 +116,7 @@ QVariant CPreviewModel::data(const QModelIndex& index, int nRole) const {
             return choices;
         }
         if (index.column() == Sort)
-            return CCategories::Of(r.src.Kind());
+            return m_rows.Sorts().Of(r.src.Kind());
         if (index.column() == Account)
             return m_accounts;
         return QVariant();
@@ -176,9 +175,9 @@ bool CPreviewModel::setData(const QModelIndex& index, const QVariant& value, int
         const QString strAccount = bToAccount ? strValue.mid(strPrefix.size()) : QString();
         const ERecordKind eKind = r.src.bTransferOut ? ERecordKind::Outlay : ERecordKind::Income;
         if (bToAccount ? !m_accounts.contains(strAccount)
-                       : !CCategories::Of(eKind).contains(strValue))
+                       : !m_rows.Sorts().Of(eKind).contains(strValue))
             return false;
-        if (!CImporter::SetTransferAccount(r, strAccount, m_rules))
+        if (!CImporter::SetTransferAccount(r, strAccount, m_rules, m_rows.Sorts()))
             return false;
         if (!bToAccount) {
             r.strSort = strValue;
@@ -189,7 +188,7 @@ bool CPreviewModel::setData(const QModelIndex& index, const QVariant& value, int
         emit TicksChanged();
         return true;
     }
-    if (index.column() == Sort && CCategories::Of(r.src.Kind()).contains(value.toString())) {
+    if (index.column() == Sort && m_rows.Sorts().Of(r.src.Kind()).contains(value.toString())) {
         r.strSort = value.toString();
         r.bSortByHand = true;
     } else if (index.column() == Account && m_accounts.contains(value.toString())) {

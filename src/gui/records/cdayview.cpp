@@ -4,6 +4,7 @@
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "plans/cbudget.h"
+#include "records/ccategorybook.h"
 #include "records/cdaybook.h"
 #include "records/cdayconflict.h"
 #include "records/cemptyday.h"
@@ -180,6 +181,7 @@ void CDayView::OnInitialUpdate() {
     m_gridSummary->hide();
     m_strUserName = SessionUser();
     FillAccountList();
+    FillCategoryList();
     if (m_comboBank->count() > 0) {
         m_comboBank->setCurrentIndex(0);
         m_strBank = m_comboBank->itemText(0);
@@ -228,6 +230,14 @@ void CDayView::UpdateData(bool bSaveAndValidate) {
     m_pEditUser->setText(m_strUserName);
     m_pEditDate->setText(m_strDate);
     m_pEditTotal->setText(m_strTotal);
+}
+
+// The user's categories offered for new rows, read again as an edit begins, so a list
+// another copy changed is offered without waiting for a refresh.
+void CDayView::FillCategoryList() {
+    QStringList names;
+    if (CMessageBox::Guarded(this, [&] { names = CCategoryBook(m_eKind, m_strUserName).Names(); }))
+        m_pCellEditor->SetCategories(names);
 }
 
 void CDayView::FillAccountList() {
@@ -461,6 +471,8 @@ void CDayView::MarkRows(int nFirst, int nLast, const QString& strMark) {
 void CDayView::OnAdd() {
     if (IsEditing())
         return;
+    // An edit offers the list as it stands now (another copy may have changed it).
+    FillCategoryList();
     SetEditingButtons(true, false);
     m_bAdding = true;
     m_editDay = CurrentDay();
@@ -478,6 +490,7 @@ void CDayView::OnAdd() {
 void CDayView::OnModify() {
     if (IsEditing() || (m_eKind == ERecordKind::Income && m_nRows < 2))
         return;
+    FillCategoryList();
     SetEditingButtons(false, true);
     m_bModifying = true;
     m_editDay = CurrentDay();

@@ -74,6 +74,8 @@ public:
 
     // The account list and the day shown read again from the book.
     void FillAccountList();
+    // The user's categories offered for new rows.
+    void FillCategoryList();
     // Shows the current day and sends DayShown. While an add or modify is open the day under
     // it stays (and is sent again, so the tree goes back to it).
     void ShowCurrentDay();

@@ -11,10 +11,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <algorithm>
 
 CGridCellEditor::CGridCellEditor(ERecordKind eKind, CMsflexgrid1* pGrid)
-    : QObject(pGrid), m_eKind(eKind), m_pGrid(pGrid) {
+    : QObject(pGrid), m_eKind(eKind), m_pGrid(pGrid), m_categories(CCategories::Of(eKind)) {
     // The floating controls live on the grid's viewport: they scroll and clip with the cells
     // they are laid over.
     QWidget* pViewport = pGrid->viewport();
@@ -62,8 +63,18 @@ void CGridCellEditor::SetAccounts(const QStringList& accounts) {
     m_comboRowBank->addItems(accounts);
 }
 
+void CGridCellEditor::SetCategories(const QStringList& names) {
+    if (names == m_categories)
+        return;
+    m_categories = names;
+    const QSignalBlocker blocker(m_comboSort);
+    m_comboSort->clear();
+    m_comboSort->addItems(m_categories);
+}
+
+// Pinyin initials for the built-in names; names of the user's own match by their text.
 QStringList CGridCellEditor::Matching(const QString& strTyped) const {
-    return CCategories::Matching(m_eKind, strTyped);
+    return CCategories::Matching(m_categories, strTyped);
 }
 
 void CGridCellEditor::Close() {

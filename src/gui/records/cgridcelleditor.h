@@ -43,6 +43,9 @@ public:
 
     CGridCellEditor(ERecordKind eKind, CMsflexgrid1* pGrid);
 
+    // The categories the list offers (the built-in ones until set): the user's own.
+    void SetCategories(const QStringList& names);
+
     // Lays the editor over cell (nRow, nCol) with the cell's text selected, and gives it the
     // focus. Typing replaces the text; a category is chosen from the list.
     void Open(int nRow, int nCol);
@@ -90,6 +93,7 @@ private:
 
     ERecordKind m_eKind;
     CMsflexgrid1* m_pGrid;
+    QStringList m_categories;
     QLineEdit* m_pEditText = nullptr;
     QComboBox* m_comboSort = nullptr;
     QComboBox* m_comboRowBank = nullptr; // the account cell's list

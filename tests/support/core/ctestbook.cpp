@@ -3,6 +3,7 @@
 #include "data/cdbexception.h"
 #include "import/cimporttables.h"
 #include "plans/cplantables.h"
+#include "records/ccategorybook.h"
 
 #include <QRandomGenerator>
 #include <QSqlDatabase>
@@ -35,8 +36,10 @@ CTestBook::CTestBook() {
         m_strFile = m_pDir->filePath(QStringLiteral("book.db"));
         m_strUrl = m_strFile;
     }
-    CImportTables::Install(); // as the program does at start: a book as the program makes it
+    // As the program does at start: a book as the program makes it.
+    CImportTables::Install();
     CPlanTables::Install();
+    CCategoryBook::Install();
     CDatabase::SetUrl(m_strUrl);
     CDatabase::Open();
 }

@@ -29,6 +29,16 @@ inline void AddBank(const QString& strUser, const QString& strCard, double dCash
     set.Update();
 }
 
+// A bare user row (no password worth the name, no accounts), for tests whose book holds
+// records of a user that was never created through the program.
+inline void AddUserRow(const QString& strUser) {
+    CUserSet set;
+    set.AddNew();
+    set.m_UserName = strUser;
+    set.m_UserPwd = QStringLiteral("-");
+    set.Update();
+}
+
 // An account's balance as the program shows it ("1010.00"), or "none" when the user has no
 // such account: a missing account must not read as a balance of 0.00.
 inline QString Balance(const QString& strUser, const QString& strCard) {
