@@ -1,9 +1,12 @@
 #include "cschema.h"
 
+#include "cdatabase.h"
 #include "cdberrortext.h"
 #include "cdbexception.h"
+#include "ctransaction.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QMutex>
 #include <QRegularExpression>
 #include <QSqlError>
@@ -166,6 +169,27 @@ void AddTables(FEnsureTables pfnEnsure) {
 
 void Ensure(QSqlDatabase db, const CSqlDialect& dialect) {
     Create(db, dialect, CreateStatements(dialect));
+}
+
+void MakeReady(FEnsureTables pfnEnsure, const QString& strConnection) {
+    AddTables(pfnEnsure);
+    if (!CDatabase::IsOpen(strConnection))
+        return; // the opening creates them
+    static QMutex s_mutex;
+    // (function, connection) → the generation of the connection made ready
+    static QHash<QPair<quintptr, QString>, quint64> s_ready;
+    const QPair<quintptr, QString> key{reinterpret_cast<quintptr>(pfnEnsure), strConnection};
+    const quint64 nGeneration = CDatabase::Generation(strConnection);
+    {
+        QMutexLocker lock(&s_mutex);
+        if (s_ready.value(key) == nGeneration)
+            return;
+    }
+    pfnEnsure(CDatabase::Connection(strConnection), CDatabase::Dialect(strConnection));
+    if (CTransaction::IsActive(strConnection))
+        return;
+    QMutexLocker lock(&s_mutex);
+    s_ready.insert(key, nGeneration);
 }
 
 void EnsureAdded(QSqlDatabase db, const CSqlDialect& dialect) {

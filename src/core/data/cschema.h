@@ -28,6 +28,11 @@ using FEnsureTables = void (*)(QSqlDatabase db, const CSqlDialect& dialect);
 void AddTables(FEnsureTables pfnEnsure);
 // Runs the functions added, in the order they were added. Throws CDBException.
 void EnsureAdded(QSqlDatabase db, const CSqlDialect& dialect);
+// Adds pfnEnsure and makes sure its tables are in the open book behind strConnection: once per
+// opening of the connection (a book opened later gets them from the opening). Tables made
+// inside a transaction go again if it rolls back, so they are looked for again next time.
+// Throws CDBException.
+void MakeReady(FEnsureTables pfnEnsure, const QString& strConnection);
 
 // An identifier in double quotes, for SQL text.
 QString Quoted(const QString& strName);

@@ -56,19 +56,7 @@ void Install() {
 
 void Ready(const QString& strConnection) {
     Install();
-    if (!CDatabase::IsOpen(strConnection))
-        return; // the opening creates them
-    static QMutex s_mutex;
-    static QHash<QString, quint64> s_ready; // connection → the generation made ready
-    const quint64 nGeneration = CDatabase::Generation(strConnection);
-    {
-        QMutexLocker lock(&s_mutex);
-        if (s_ready.value(strConnection) == nGeneration)
-            return;
-    }
-    Ensure(CDatabase::Connection(strConnection), CDatabase::Dialect(strConnection));
-    QMutexLocker lock(&s_mutex);
-    s_ready.insert(strConnection, nGeneration);
+    CSchema::MakeReady(&Ensure, strConnection);
 }
 
 } // namespace CImportTables

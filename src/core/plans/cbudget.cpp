@@ -102,7 +102,7 @@ QVector<CBudget::SLine> CBudget::MonthLines(const QString& strUser, const QDate&
     const QDate first(month.year(), month.month(), 1);
     const QDate next = first.addMonths(1);
 
-    QStringList order = Categories(strUser);
+    QStringList order = CPlanTables::Categories(strUser, ERecordKind::Outlay, strConnection);
     QStringList others;
     for (auto it = inForce.cbegin(); it != inForce.cend(); ++it)
         if (!it.key().isEmpty() && !order.contains(it.key()))

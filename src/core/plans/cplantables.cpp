@@ -3,7 +3,7 @@
 #include "data/cdatabase.h"
 #include "data/cdbexception.h"
 #include "data/cschema.h"
-#include "records/ccategories.h"
+#include "records/ccategorybook.h"
 #include "users/cuseradmin.h"
 
 #include <QCoreApplication>
@@ -54,20 +54,7 @@ void Install() {
 }
 
 void Ready(const QString& strConnection) {
-    Install();
-    if (!CDatabase::IsOpen(strConnection))
-        return; // the opening creates them
-    static QMutex s_mutex;
-    static QHash<QString, quint64> s_ready; // connection → the generation made ready
-    const quint64 nGeneration = CDatabase::Generation(strConnection);
-    {
-        QMutexLocker lock(&s_mutex);
-        if (s_ready.value(strConnection) == nGeneration)
-            return;
-    }
-    Ensure(CDatabase::Connection(strConnection), CDatabase::Dialect(strConnection));
-    QMutexLocker lock(&s_mutex);
-    s_ready.insert(strConnection, nGeneration);
+    CSchema::MakeReady(&Ensure, strConnection);
 }
 
 qint64 UserId(const QString& strUser, const QString& strConnection) {
@@ -82,9 +69,10 @@ QString NotNull(const QString& str) {
     return str.isNull() ? QString(QLatin1String("")) : str;
 }
 
-QStringList Categories(const QString& strUser, ERecordKind eKind) {
-    Q_UNUSED(strUser) // every user has the same categories for now
-    return CCategories::Of(eKind);
+QStringList Categories(const QString& strUser, ERecordKind eKind,
+                       const QString& strConnection) {
+    // The user's own list, as the day grid offers it (hidden categories are not offered).
+    return CCategoryBook(eKind, strUser, 0, strConnection).Names();
 }
 
 } // namespace CPlanTables

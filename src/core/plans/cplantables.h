@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/cdatabase.h"
 #include "data/csqldialect.h"
 #include "records/crecordkind.h"
 
@@ -29,5 +30,7 @@ qint64 UserId(const QString& strUser, const QString& strConnection);
 QString NotNull(const QString& str);
 // The categories of eKind the user can choose for a budget or a template, in list order: the
 // one place these parts read them.
-QStringList Categories(const QString& strUser, ERecordKind eKind);
+// Throws CDBException.
+QStringList Categories(const QString& strUser, ERecordKind eKind,
+                       const QString& strConnection = CDatabase::DefaultConnection);
 } // namespace CPlanTables

@@ -74,23 +74,7 @@ void CCategoryBook::Install() {
 }
 
 void CCategoryBook::Ready(const QString& strConnection) {
-    Install();
-    if (!CDatabase::IsOpen(strConnection))
-        return; // the opening creates it
-    static QMutex s_mutex;
-    static QHash<QString, quint64> s_ready; // connection → the generation made ready
-    const quint64 nGeneration = CDatabase::Generation(strConnection);
-    {
-        QMutexLocker lock(&s_mutex);
-        if (s_ready.value(strConnection) == nGeneration)
-            return;
-    }
-    Ensure(CDatabase::Connection(strConnection), CDatabase::Dialect(strConnection));
-    // Made inside a transaction, the tables go again if it rolls back: made sure of next time.
-    if (CTransaction::IsActive(strConnection))
-        return;
-    QMutexLocker lock(&s_mutex);
-    s_ready.insert(strConnection, nGeneration);
+    CSchema::MakeReady(&Ensure, strConnection);
 }
 
 void CCategoryBook::AddFollower(FFollow pfnFollow) {
