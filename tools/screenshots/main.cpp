@@ -440,6 +440,8 @@ void CShooter::Plans(const char* szSuffix) {
     Command(CMainFrame::ID_RECURRING);
     if (!m_strModalError.isEmpty())
         Fail(m_strModalError);
+}
+
 // 类别管理 over a family's own outlay list: two categories added, one with a short name, one
 // hidden, and a text an older copy wrote that the list lacks.
 void CShooter::Categories(const char* szName) {

@@ -69,8 +69,7 @@ QString NotNull(const QString& str) {
     return str.isNull() ? QString(QLatin1String("")) : str;
 }
 
-QStringList Categories(const QString& strUser, ERecordKind eKind,
-                       const QString& strConnection) {
+QStringList Categories(const QString& strUser, ERecordKind eKind, const QString& strConnection) {
     // The user's own list, as the day grid offers it (hidden categories are not offered).
     return CCategoryBook(eKind, strUser, 0, strConnection).Names();
 }
