@@ -320,15 +320,9 @@ void CFindDlg::OnExportPdf() {
 }
 
 void CFindDlg::OnExportCsv() {
-    const QString strSuggested =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-            .filePath(tr("查找结果.csv"));
-    QString strPath =
-        CPreViewFrame::ChooseSaveFile(this, tr("导出CSV"), strSuggested, tr("CSV 文件 (*.csv)"));
+    const QString strPath = CPreViewFrame::ChooseCsvFile(this, tr("查找结果.csv"));
     if (strPath.isEmpty())
         return;
-    if (!strPath.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
-        strPath += QLatin1String(".csv");
     QStringList header;
     for (int c = 1; c < m_pGrid->GetCols(); ++c)
         header << m_pGrid->GetTextMatrix(0, c);

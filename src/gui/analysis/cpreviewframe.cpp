@@ -411,6 +411,16 @@ void CPreViewFrame::SetPrintDialog(FPrintDialog fn) {
     PrintDialog() = std::move(fn);
 }
 
+QString CPreViewFrame::ChooseCsvFile(QWidget* pParent, const QString& strFileName) {
+    const QString strSuggested =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .filePath(strFileName);
+    QString strPath = ChooseSaveFile(pParent, tr("导出CSV"), strSuggested, tr("CSV 文件 (*.csv)"));
+    if (!strPath.isEmpty() && !strPath.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+        strPath += QLatin1String(".csv");
+    return strPath;
+}
+
 QString CPreViewFrame::ChooseSaveFile(QWidget* pParent, const QString& strCaption,
                                       const QString& strSuggested, const QString& strFilter) {
     if (FileChooser())

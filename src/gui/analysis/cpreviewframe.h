@@ -90,6 +90,9 @@ public:
     using FPrintDialog = std::function<bool(QPrinter* pPrinter, QWidget* pParent)>;
     static void SetFileChooser(FChooseFile fn); // an empty function restores the dialogs
     static void SetPrintDialog(FPrintDialog fn);
+    // The save dialog for a CSV export, starting at strFileName in the documents folder; the
+    // path chosen, ending in ".csv", or "" when cancelled.
+    static QString ChooseCsvFile(QWidget* pParent, const QString& strFileName);
     static QString ChooseSaveFile(QWidget* pParent, const QString& strCaption,
                                   const QString& strSuggested, const QString& strFilter);
     static bool ExecPrintDialog(QPrinter* pPrinter, QWidget* pParent);

@@ -375,15 +375,9 @@ void CRptView::OnExportPdf() {
 }
 
 void CRptView::OnExportCsv() {
-    const QString strSuggested =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-            .filePath(tr("财务报告.csv"));
-    QString strPath =
-        CPreViewFrame::ChooseSaveFile(this, tr("导出CSV"), strSuggested, tr("CSV 文件 (*.csv)"));
+    const QString strPath = CPreViewFrame::ChooseCsvFile(this, tr("财务报告.csv"));
     if (strPath.isEmpty())
         return;
-    if (!strPath.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
-        strPath += QLatin1String(".csv");
     const int nCols = m_pGrid->GetCols();
     auto rowAt = [&](int nRow) {
         QStringList row;
