@@ -58,7 +58,7 @@ public:
         IDC_LIST_SORT = CGridCellEditor::IDC_LIST_SORT,
     };
 
-    CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent);
+    CDayView(ERecordKind eKind, const CSession* pSession, QWidget* pParent);
     ERecordKind Kind() const { return m_eKind; }
 
     void OnInitialUpdate() override;
@@ -173,7 +173,6 @@ private:
     bool GridKey(QKeyEvent* pKey);
 
     ERecordKind m_eKind;
-    QString m_strUserName;
     QString m_strDate;
     QString m_strTotal;
     QString m_strBank;
