@@ -434,6 +434,19 @@ private Q_SLOTS:
             QVERIFY2(Shown().isEmpty(), qPrintable(QString::number(c.nDay)));
             QVERIFY(!f.pFrame->View<COutlayView>()->IsEditing());
         }
+        // The highlight stays on the cell the editor opens, however the editor changes kind
+        // (text box, category list, account list): Delete on a closed cell removes the row the
+        // user sees highlighted, so the two must never part.
+        openDay(monday.addDays(6));
+        COutlayView* pView = f.pFrame->View<COutlayView>();
+        CGuiTest::Keys({f2, enter});
+        QCOMPARE(CTestAccess::Edited(pView), QPoint(1, 1));
+        for (const QPoint cell : {QPoint(1, 2), QPoint(1, 3), QPoint(1, 4), QPoint(2, 1)}) {
+            CGuiTest::Keys({tab});
+            QCOMPARE(CTestAccess::Edited(pView), cell);
+            QCOMPARE(CTestAccess::Highlighted(pView), cell);
+        }
+        CGuiTest::Keys({{Qt::Key_Escape}});
         CToday::Set(QDate());
 
         const QString usual = QStringLiteral("用餐支出/早饭/10.50 交通支出/地铁/3.00");
