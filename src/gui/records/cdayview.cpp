@@ -857,21 +857,32 @@ void CDayView::FillConflictBox() {
                                    m_pConflictBox);
         pGrid->addWidget(pHeader, 1, nCol);
     }
-    // A long note is cut short; its tip tells it whole.
-    const auto cell = [this](const QString& strText) {
+    // A long note is cut short, never the amount; the tip tells the row whole.
+    const auto cell = [this](const SDayRecord& r, bool bGone, const QString& strGone) {
         auto* pLabel = new QLabel(m_pConflictBox);
         pLabel->setTextFormat(Qt::PlainText);
-        pLabel->setText(pLabel->fontMetrics().elidedText(strText, Qt::ElideRight, 200));
-        if (pLabel->text() != strText)
-            pLabel->setToolTip(strText);
+        if (bGone) {
+            pLabel->setText(strGone);
+            return pLabel;
+        }
+        // Three of them and the choice still fit a 1024 pixels wide window.
+        constexpr int nWidth = 190;
+        SDayRecord shortened = r;
+        shortened.strNote.clear();
+        const int nRoom = nWidth - pLabel->fontMetrics().horizontalAdvance(RowText(shortened) +
+                                                                           QStringLiteral(" · "));
+        shortened.strNote =
+            pLabel->fontMetrics().elidedText(r.strNote, Qt::ElideRight, std::max(nRoom, 24));
+        pLabel->setText(RowText(shortened));
+        if (shortened.strNote != r.strNote)
+            pLabel->setToolTip(RowText(r));
         return pLabel;
     };
     for (int i = 0; i < m_conflict.size(); ++i) {
         const SDayConflictRow& row = m_conflict[i];
-        pGrid->addWidget(cell(RowText(row.read)), i + 2, 0);
-        pGrid->addWidget(cell(row.bRemovedThere ? tr("（已删除）") : RowText(row.stored)), i + 2,
-                         1);
-        pGrid->addWidget(cell(row.bRemovedHere ? tr("（删除）") : RowText(row.typed)), i + 2, 2);
+        pGrid->addWidget(cell(row.read, false, QString()), i + 2, 0);
+        pGrid->addWidget(cell(row.stored, row.bRemovedThere, tr("（已删除）")), i + 2, 1);
+        pGrid->addWidget(cell(row.typed, row.bRemovedHere, tr("（删除）")), i + 2, 2);
         auto* pTheirs = new QRadioButton(tr("保留对方的"), m_pConflictBox);
         pTheirs->setObjectName(Id(IDC_KEEP_THEIRS));
         auto* pMine = new QRadioButton(tr("保留我的"), m_pConflictBox);
