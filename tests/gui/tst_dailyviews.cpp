@@ -42,6 +42,7 @@
 #include <QSqlDriver>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QtTest>
 #include <sqlite3.h>
@@ -959,7 +960,11 @@ private Q_SLOTS:
         }
         QCOMPARE(grid, (QStringList{QStringLiteral("！三月=150.00*"), QStringLiteral("！乙=25.00*"),
                                     QStringLiteral("￥丙=35.00"), QStringLiteral("￥丁=5.00*")}));
-        const QString strTip = pGrid->model()->index(0, 2).data(Qt::ToolTipRole).toString();
+        // The tip as the mouse resting on the row's amount brings it.
+        const QPoint amount = pGrid->CellRect(1, 3, pGrid->viewport()).center();
+        QHelpEvent help(QEvent::ToolTip, amount, pGrid->viewport()->mapToGlobal(amount));
+        QApplication::sendEvent(pGrid->viewport(), &help);
+        const QString strTip = QToolTip::text();
         QVERIFY2(strTip.contains(QStringLiteral("另一个窗口或另一台电脑")) &&
                      strTip.contains(QStringLiteral("您输入的是：工资收入 · 三月 · 120.00")),
                  qPrintable(strTip));
