@@ -2,6 +2,7 @@
 #include "analysis/csumlistview.h"
 #include "app/cmainframe.h"
 #include "cguitest.h"
+#include "ctestaccess.h"
 #include "data/cdatabase.h"
 #include "data/ctoday.h"
 #include "data/ctrsset.h"
@@ -153,14 +154,17 @@ void AddAccount(CBankDlg* pDlg, const QString& strName, const QString& strNote,
 }
 
 void ClickListRow(CBankDlg* pDlg, int nRow) {
-    const QRect rect = pDlg->m_listBank->visualRect(pDlg->m_listBank->model()->index(nRow, 0));
-    QTest::mouseClick(pDlg->m_listBank->viewport(), Qt::LeftButton, {}, rect.center());
+    const QRect rect =
+        Ctl<QTableWidget>(pDlg, CBankDlg::IDC_LIST)
+            ->visualRect(Ctl<QTableWidget>(pDlg, CBankDlg::IDC_LIST)->model()->index(nRow, 0));
+    QTest::mouseClick(Ctl<QTableWidget>(pDlg, CBankDlg::IDC_LIST)->viewport(), Qt::LeftButton, {},
+                      rect.center());
 }
 
 QStringList ListRow(CBankDlg* pDlg, int nRow) {
     QStringList texts;
     for (int nCol = 0; nCol < 3; ++nCol)
-        texts << pDlg->m_listBank->item(nRow, nCol)->text();
+        texts << Ctl<QTableWidget>(pDlg, CBankDlg::IDC_LIST)->item(nRow, nCol)->text();
     return texts;
 }
 
@@ -307,7 +311,7 @@ private Q_SLOTS:
         QVERIFY(q.next());
         QCOMPARE(q.value(1).toString(), QStringLiteral("6222 0001"));
         QCOMPARE(q.value(2).toDouble(), 12.35); // what the list showed, not what was typed
-        QVERIFY(m_pFrame->NewUserDlg()->m_strNewUser.isEmpty());
+        QVERIFY(CTestAccess::NewUserName(m_pFrame->NewUserDlg()).isEmpty());
         // The new member is logged in at once.
         QVERIFY(LoggedIn());
         QCOMPARE(m_pFrame->Session()->UserName(), QStringLiteral("张三"));
@@ -418,10 +422,10 @@ private Q_SLOTS:
         CBankDlg* pBank = m_pFrame->BankDlg();
         QList<CUserAdmin::SAccount> written;
         bool bAcceptWrite = false;
-        pBank->m_fnWrite = [&](const QList<CUserAdmin::SAccount>& accounts) {
+        pBank->SetWriter([&](const QList<CUserAdmin::SAccount>& accounts) {
             written = accounts;
             return bAcceptWrite;
-        };
+        });
         WhenShown(pBank, [&] {
             QVERIFY(
                 !Ctl<QPushButton>(pBank, CBankDlg::IDC_MODIFY)->isEnabled()); // no row highlighted
@@ -435,7 +439,8 @@ private Q_SLOTS:
                                                      QStringLiteral("500.00")}));
             QCOMPARE(ListRow(pBank, 1).last(), QStringLiteral("12.35"));
             // The note typed in 账号备注 stands under 备注, as in 账号管理.
-            QCOMPARE(pBank->m_listBank->horizontalHeaderItem(1)->text(), QStringLiteral("备注"));
+            QCOMPARE(Ctl<QTableWidget>(pBank, CBankDlg::IDC_LIST)->horizontalHeaderItem(1)->text(),
+                     QStringLiteral("备注"));
             if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS"))
                 pBank->grab().save(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") +
                                    QStringLiteral("/account-dialog.png"));
@@ -477,7 +482,7 @@ private Q_SLOTS:
                                   QStringLiteral("账号名不能超过 255 个字符！"),
                                   QStringLiteral("账号不能为空！")}));
             QCOMPARE(ShownTexts().size(), 5);
-            QCOMPARE(pBank->m_listBank->rowCount(), 2);
+            QCOMPARE(Ctl<QTableWidget>(pBank, CBankDlg::IDC_LIST)->rowCount(), 2);
 
             // Enter in a field adds the account typed instead of confirming the dialog.
             CMessageBox::ClearShown();
@@ -485,13 +490,13 @@ private Q_SLOTS:
             SetText(pBank, CBankDlg::IDC_CASH, QStringLiteral("1"));
             QTest::keyClick(Ctl<QLineEdit>(pBank, CBankDlg::IDC_CASH), Qt::Key_Return);
             QVERIFY(pBank->isVisible() && ShownTexts().isEmpty());
-            QCOMPARE(pBank->m_listBank->rowCount(), 3);
+            QCOMPARE(Ctl<QTableWidget>(pBank, CBankDlg::IDC_LIST)->rowCount(), 3);
             // The highlighted row is the one 删除 removes, also when reached with ↓.
             ClickListRow(pBank, 1);
-            QTest::keyClick(pBank->m_listBank, Qt::Key_Down);
+            QTest::keyClick(Ctl<QTableWidget>(pBank, CBankDlg::IDC_LIST), Qt::Key_Down);
             QCOMPARE(Text(pBank, CBankDlg::IDC_NAME), QStringLiteral("删我"));
             Click(pBank, CBankDlg::IDC_DELETE);
-            QCOMPARE(pBank->m_listBank->rowCount(), 2);
+            QCOMPARE(Ctl<QTableWidget>(pBank, CBankDlg::IDC_LIST)->rowCount(), 2);
             QCOMPARE(ListRow(pBank, 1).first(), QStringLiteral("钱"));
             QVERIFY(!Ctl<QPushButton>(pBank, CBankDlg::IDC_DELETE)->isEnabled());
             QVERIFY(ShownTexts().isEmpty()); // deleted without a question
@@ -500,7 +505,7 @@ private Q_SLOTS:
             CMessageBox::SetNextAnswer(false);
             QTest::keyClick(pBank, Qt::Key_Escape);
             QVERIFY(pBank->isVisible());
-            QCOMPARE(pBank->m_listBank->rowCount(), 2);
+            QCOMPARE(Ctl<QTableWidget>(pBank, CBankDlg::IDC_LIST)->rowCount(), 2);
             QCOMPARE(ShownTexts().size(), 1);
 
             // The confirmation answered with Cancel, then a failed write: still open.
@@ -521,7 +526,7 @@ private Q_SLOTS:
         // A second showing starts with an empty list; with nothing entered 取消 asks nothing.
         CMessageBox::ClearShown();
         WhenShown(pBank, [=] {
-            QCOMPARE(pBank->m_listBank->rowCount(), 0);
+            QCOMPARE(Ctl<QTableWidget>(pBank, CBankDlg::IDC_LIST)->rowCount(), 0);
             Click(pBank, CBankDlg::IDCANCEL);
         });
         QCOMPARE(pBank->exec(), int(QDialog::Rejected));
@@ -597,7 +602,7 @@ private Q_SLOTS:
             Login(QStringLiteral("Ann"), QStringLiteral("first-secret"), bSave);
             QVERIFY(LoggedIn());
             QVERIFY(!HeldTexts(m_pFrame).contains(QStringLiteral("first-secret")));
-            QVERIFY(m_pFrame->LinkDlg()->m_strPwd.isEmpty());
+            QVERIFY(CTestAccess::TypedPassword(m_pFrame->LinkDlg()).isEmpty());
             QVERIFY(m_pGui->Trigger(CMainFrame::ID_DISCONNECT));
         }
         Login(QStringLiteral("Ann"), QStringLiteral("first-secret"), false);

@@ -110,14 +110,15 @@ qint64 CAccountsDlg::UserId() const {
     return m_pSession->UserId();
 }
 
-int CAccountsDlg::Run() {
+bool CAccountsDlg::Run() {
     m_bChanged = false;
     m_pName->clear();
     m_pNote->clear();
     m_pCash->clear();
     Reload();
     m_pName->setFocus();
-    return exec();
+    exec();
+    return m_bChanged;
 }
 
 bool CAccountsDlg::Reload() {

@@ -29,13 +29,11 @@ public:
         IDC_CLOSE = 2,
     }; // The session's user's accounts; the writes of a user deleted elsewhere are refused.
     explicit CAccountsDlg(const CSession* pSession, QWidget* pParent = nullptr);
-    // Shows the accounts; returns when the dialog is closed.
-    int Run();
+    // Shows the accounts; returns when the dialog is closed, with whether anything was
+    // written meanwhile (the caller then refreshes).
+    bool Run();
     // Reads the accounts again; false after a database error.
     bool Reload();
-
-    // Whether anything was written while the dialog was up (the caller then refreshes).
-    bool m_bChanged = false;
 
 public Q_SLOTS:
     void OnAdd();
@@ -46,6 +44,7 @@ protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
+    bool m_bChanged = false;
     void OnSelectionChanged();
     int SelectedIndex() const; // into m_accounts, -1 for none
     // Shows a refusal ("" for none); true when the write went through.

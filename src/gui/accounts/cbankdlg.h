@@ -13,8 +13,8 @@ class QTableWidget;
 
 // The accounts of a new user: name, note and opening amount of each, collected in a list
 // and confirmed once (later changes go through the account management dialog). On confirmation the
-// list is handed to m_fnWrite, which stores it; the dialog closes when that succeeds and stays open
-// otherwise.
+// list is handed to the writer (SetWriter), which stores it; the dialog closes when that succeeds
+// and stays open otherwise.
 class CBankDlg : public QDialog {
     Q_OBJECT
 public:
@@ -37,16 +37,10 @@ public:
     // false (and the amount left as it was) when the amount field does not hold a number.
     bool UpdateData(bool bSaveAndValidate = true);
 
-    QTableWidget* m_listBank;
-    QString m_strCardName;
-    QString m_strCardNote;
-    double m_dCardCash = 0;
-    int m_nSelItem = -1; // the highlighted row, -1 for none
-
-    // Called with the confirmed accounts; returns true when the dialog may close.
-    std::function<bool(const QList<CUserAdmin::SAccount>&)> m_fnWrite;
-    // The accounts of the last confirmation.
-    QList<CUserAdmin::SAccount> m_accounts;
+    // Called with the confirmed accounts; returns true when the dialog may close. The caller
+    // sets it for one showing and clears it (nullptr) after.
+    using FWrite = std::function<bool(const QList<CUserAdmin::SAccount>&)>;
+    void SetWriter(FWrite fnWrite) { m_fnWrite = std::move(fnWrite); }
 
 public Q_SLOTS:
     void OnClickListBank(int nRow); // -1: the click hit no row
@@ -60,6 +54,14 @@ protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
+    QTableWidget* m_listBank;
+    QString m_strCardName;
+    QString m_strCardNote;
+    double m_dCardCash = 0;
+    int m_nSelItem = -1; // the highlighted row, -1 for none
+    FWrite m_fnWrite;
+    // The accounts of the last confirmation.
+    QList<CUserAdmin::SAccount> m_accounts;
     // Reads and checks the fields; the name must differ from every row but nSkipRow.
     bool CheckFields(int nSkipRow);
     void SetRow(int nRow);

@@ -260,9 +260,8 @@ void CTrsDlg::reject() {
 }
 
 void CTrsDlg::OnViewTransfers() {
-    m_dlgTrsRpt->m_bChanged = false;
     m_dlgTrsRpt->exec();
-    if (m_dlgTrsRpt->m_bChanged) {
+    if (m_dlgTrsRpt->Changed()) {
         m_bUndone = true;
         // Undone transfers moved balances: show the lists afresh, keeping what was typed.
         UpdateData(true);

@@ -45,7 +45,7 @@ public:
     CTrsRptDlg* m_dlgTrsRpt = nullptr;
     // A transfer was undone from the history during this showing: balances have moved even
     // when the dialog is cancelled.
-    bool m_bUndone = false;
+    bool Undone() const { return m_bUndone; }
 
 public Q_SLOTS:
     void OnOK();
@@ -62,4 +62,5 @@ private:
 
     QLineEdit* m_pAmount = nullptr;
     const CSession* m_pSession;
+    bool m_bUndone = false;
 };

@@ -107,8 +107,10 @@ void CTrsRptDlg::ChooseKey(int nKey) {
 }
 
 void CTrsRptDlg::setVisible(bool bVisible) {
-    if (bVisible && !isVisible())
+    if (bVisible && !isVisible()) {
+        m_bChanged = false;
         OnInitDialog();
+    }
     QDialog::setVisible(bVisible);
 }
 

@@ -22,13 +22,16 @@ public:
     void OnUndo();
     // Chooses the row of the transfer with that 编号 (after the dialog is shown).
     void ChooseKey(int nKey);
+    // Whether a transfer was undone during this showing or the last (the caller then
+    // refreshes).
+    bool Changed() const { return m_bChanged; }
 
     CMsflexgrid1* m_ctlGrid = nullptr;
-    // Whether a transfer was undone while the dialog was up (the caller then refreshes).
-    bool m_bChanged = false;
 
 private:
     void OnClickGrid();
+
+    bool m_bChanged = false;
 
     const CSession* m_pSession;
     class QPushButton* m_pUndo = nullptr;

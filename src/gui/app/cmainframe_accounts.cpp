@@ -18,7 +18,7 @@ CTrsDlg* CMainFrame::TrsDlg() {
 void CMainFrame::OnAddTrs() {
     if (!LeaveEdit())
         return;
-    if (TrsDlg()->exec() != QDialog::Accepted && !TrsDlg()->m_bUndone)
+    if (TrsDlg()->exec() != QDialog::Accepted && !TrsDlg()->Undone())
         return;
     ShowView(EView::SumList);
     if (auto* pView = View<CSumListView>())
@@ -33,8 +33,7 @@ void CMainFrame::OnAccounts() {
     if (!m_pSession->IsLoggedIn() || !LeaveEdit())
         return;
     CAccountsDlg dlg(m_pSession, this);
-    dlg.Run();
-    if (!dlg.m_bChanged)
+    if (!dlg.Run())
         return;
     OnBookChanged();
     UpdateCommandUI();

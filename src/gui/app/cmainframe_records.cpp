@@ -28,7 +28,7 @@ void CMainFrame::OnAddIncome() {
         return;
     ShowView(EView::Income);
     UpdateCommandUI();
-    CurrentView()->ShowScope(CScope::OfDay(pDlg->m_Date));
+    CurrentView()->ShowScope(CScope::OfDay(pDlg->Day()));
 }
 
 void CMainFrame::OnAddOutlay() {
@@ -39,7 +39,7 @@ void CMainFrame::OnAddOutlay() {
         return;
     ShowView(EView::Outlay);
     UpdateCommandUI();
-    CurrentView()->ShowScope(CScope::OfDay(pDlg->m_Date));
+    CurrentView()->ShowScope(CScope::OfDay(pDlg->Day()));
 }
 
 // 32870: the user's categories. After a change the view shown reads the book again where it
@@ -48,8 +48,7 @@ void CMainFrame::OnCategories() {
     if (!m_pSession->IsLoggedIn() || !LeaveEdit())
         return;
     CCategoriesDlg dlg(m_pSession, this);
-    dlg.Run();
-    if (!dlg.m_bChanged)
+    if (!dlg.Run())
         return;
     OnBookChanged();
     UpdateCommandUI();

@@ -49,17 +49,16 @@ void CMainFrame::OnNewUser() {
     const auto wipe = qScopeGuard([pNewUserDlg] { pNewUserDlg->WipePasswords(); });
     if (pNewUserDlg->exec() != QDialog::Accepted)
         return;
-    const QString strUser = CNameRule::Normal(pNewUserDlg->m_strNewUser);
-    const QString strPwd = pNewUserDlg->m_strNewUserPwd;
-    // The next person to open the dialog on this shared computer starts from blank fields.
-    pNewUserDlg->m_strNewUser.clear();
+    const CNewUserDlg::SNewUser newUser = pNewUserDlg->TakeNewUser();
+    const QString strUser = CNameRule::Normal(newUser.strName);
+    const QString& strPwd = newUser.strPwd;
 
     // The user and the accounts are written together when the accounts are confirmed; a
     // failure keeps the account dialog open with what was typed. No day is opened for the
     // new member: the first day is the one they open themselves.
     bool bCreated = false;
     CBankDlg* pBankDlg = BankDlg();
-    pBankDlg->m_fnWrite = [&](const QList<CUserAdmin::SAccount>& accounts) {
+    pBankDlg->SetWriter([&](const QList<CUserAdmin::SAccount>& accounts) {
         CUserAdmin::ECreate eCreate = CUserAdmin::ECreate::Created;
         if (!CMessageBox::Guarded(pBankDlg, [&] {
                 eCreate = CUserAdmin::CreateUser(strUser, strPwd, accounts, QDate());
@@ -72,9 +71,9 @@ void CMainFrame::OnNewUser() {
         }
         bCreated = true;
         return true;
-    };
+    });
     const int nResult = pBankDlg->exec();
-    pBankDlg->m_fnWrite = nullptr;
+    pBankDlg->SetWriter(nullptr);
     if (nResult != QDialog::Accepted) {
         CMessageBox::ShowMessage(tr("您未输入账号信息,创建用户失败!"), this);
         return;
@@ -94,11 +93,12 @@ void CMainFrame::OnLogin() {
     CLinkDlg* pLinkDlg = LinkDlg();
     if (pLinkDlg->exec() != QDialog::Accepted)
         return;
-    if (!pLinkDlg->m_bLink) {
+    const CLinkDlg::SResult& login = pLinkDlg->Result();
+    if (!login.bValid) {
         CMessageBox::ShowMessage(tr("用户名与密码不符！"), this);
         return;
     }
-    SwitchUser(pLinkDlg->m_strLinkUser, pLinkDlg->m_nLinkUserId);
+    SwitchUser(login.strUser, login.nUserId);
 }
 
 void CMainFrame::SwitchUser(const QString& strUser, qint64 nUserId) {

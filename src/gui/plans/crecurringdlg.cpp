@@ -103,12 +103,12 @@ void CRecurringDlg::OnAdd() {
     CRecurringEditDlg dlg(m_pSession, CRecurring::STemplate(), this);
     if (dlg.exec() != QDialog::Accepted)
         return;
-    CMessageBox::Guarded(this, [&] {
-        CRecurring::Add(m_pSession->UserName(), dlg.m_template, m_pSession->UserId());
-    });
+    CRecurring::STemplate added = dlg.Template();
+    CMessageBox::Guarded(
+        this, [&] { CRecurring::Add(m_pSession->UserName(), added, m_pSession->UserId()); });
     OnInitDialog();
     for (int r = 0; r < m_templates.size(); ++r)
-        if (m_templates[r].nId == dlg.m_template.nId)
+        if (m_templates[r].nId == added.nId)
             m_pList->setCurrentItem(m_pList->topLevelItem(r));
 }
 
@@ -123,7 +123,7 @@ void CRecurringDlg::OnChange() {
     if (CMessageBox::Guarded(this,
                              [&] {
                                  eChange = CRecurring::Change(m_pSession->UserName(),
-                                                              dlg.m_template, m_pSession->UserId());
+                                                              dlg.Template(), m_pSession->UserId());
                              }) &&
         eChange != CRecurring::EChange::Done)
         CMessageBox::ShowMessage(CRecurring::Message(eChange), this);

@@ -15,7 +15,7 @@ class QSpinBox;
 // One recurring record's template: what it writes (income, outlay or a transfer, its category,
 // note, account and amount) and when (every N days, weeks, months on a day of the month, or
 // years, from a start to an optional end). OK ends the dialog when the template is sound; the
-// caller stores m_template.
+// caller stores Template().
 class CRecurringEditDlg : public QDialog {
     Q_OBJECT
 public:
@@ -42,8 +42,8 @@ public:
     // Members <-> controls. Reading fails (false, after a message) when the amount is not one
     // or the template would be refused.
     bool UpdateData(bool bSaveAndValidate);
-
-    CRecurring::STemplate m_template;
+    // The template as OK accepted it.
+    const CRecurring::STemplate& Template() const { return m_template; }
 
 public Q_SLOTS:
     void OnOK();
@@ -52,6 +52,7 @@ private:
     void OnKindChanged();
     void OnUnitChanged();
 
+    CRecurring::STemplate m_template;
     const CSession* m_pSession;
     QComboBox* m_pKind = nullptr;
     QComboBox* m_pSort = nullptr;

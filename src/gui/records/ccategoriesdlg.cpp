@@ -140,7 +140,7 @@ CCategoryBook CCategoriesDlg::Book() const {
                          m_pSession->UserName(), m_pSession->UserId());
 }
 
-int CCategoriesDlg::Run() {
+bool CCategoriesDlg::Run() {
     m_bChanged = false;
     {
         const QSignalBlocker blocker(m_pKind);
@@ -150,7 +150,8 @@ int CCategoriesDlg::Run() {
     m_pShort->clear();
     Reload();
     m_pName->setFocus();
-    return exec();
+    exec();
+    return m_bChanged;
 }
 
 bool CCategoriesDlg::Reload() {

@@ -39,13 +39,11 @@ public:
         IDC_CLOSE = 2,
     }; // The session's user's categories; the writes of a user deleted elsewhere are refused.
     explicit CCategoriesDlg(const CSession* pSession, QWidget* pParent = nullptr);
-    // Shows the categories, outlay first; returns when the dialog is closed.
-    int Run();
+    // Shows the categories, outlay first; returns when the dialog is closed, with whether anything
+    // was written meanwhile (the caller then refreshes).
+    bool Run();
     // Reads the lists of the kind shown again; false after a database error.
     bool Reload();
-
-    // Whether anything was written while the dialog was up (the caller then refreshes).
-    bool m_bChanged = false;
 
 public Q_SLOTS:
     void OnAdd();
@@ -59,6 +57,7 @@ public Q_SLOTS:
     void OnAdopt();
 
 private:
+    bool m_bChanged = false;
     CCategoryBook Book() const;
     void OnSelectionChanged(QTreeWidget* pFrom);
     // The name chosen in the list ("" for none), and in the found texts.

@@ -23,10 +23,13 @@ public:
     void OnInitDialog();
     void OnOK();
 
+    // The day chosen by the last OK.
+    QDate Day() const { return m_Date; }
+
     QCalendarWidget* m_ctlCalendar = nullptr;
-    QDate m_Date; // the chosen day; read by the frame after OK
 
 private:
+    QDate m_Date;
     ERecordKind m_eKind;
     const CSession* m_pSession;
 };

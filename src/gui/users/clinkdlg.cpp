@@ -145,22 +145,20 @@ void CLinkDlg::OnSavePwd() {
 
 void CLinkDlg::OnOK() {
     UpdateData(true);
-    m_bLink = false;
-    m_strLinkUser.clear();
-    m_nLinkUserId = 0;
+    m_result = SResult();
     if (!m_strUser.isEmpty()) {
         // An unreadable book is not a wrong password: say what happened; the dialog stays
         // open to try again or cancel.
-        if (!CMessageBox::Guarded(this,
-                                  [&] { m_nLinkUserId = CUserAdmin::LogIn(m_strUser, m_strPwd); }))
+        if (!CMessageBox::Guarded(
+                this, [&] { m_result.nUserId = CUserAdmin::LogIn(m_strUser, m_strPwd); }))
             return;
-        if (m_nLinkUserId != 0) {
+        if (m_result.nUserId != 0) {
             // Only a password that opened the book is remembered. Failing to store the choice
             // (a read-only book, say) is told but does not stop the login.
             CMessageBox::Guarded(
                 this, [&] { CUserAdmin::StoreSaveChoice(m_strUser, m_bSavePwd, m_strPwd); });
-            m_bLink = true;
-            m_strLinkUser = m_strUser;
+            m_result.bValid = true;
+            m_result.strUser = m_strUser;
         } else if (!m_strRemembered.isEmpty() && m_strPwd == m_strRemembered &&
                    m_strUser == m_strRememberedFor) {
             // The remembered password no longer fits (changed on another computer): stay here

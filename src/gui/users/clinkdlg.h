@@ -8,8 +8,8 @@ class QComboBox;
 class CSecretEdit;
 
 // The login dialog: choose a user, type the password, optionally remember it. OK closes the
-// dialog unless the book could not be read; m_bLink tells the caller whether the login was
-// valid, m_nLinkUserId which User row it matched. The typed password is dropped on OK.
+// dialog unless the book could not be read; Result() tells the caller whether the login was
+// valid and which User row it matched. The typed password is dropped on OK.
 class CLinkDlg : public QDialog {
     Q_OBJECT
 public:
@@ -22,12 +22,13 @@ public:
     // Moves the members into the controls (false) or the controls into the members (true).
     bool UpdateData(bool bSaveAndValidate = true);
 
-    QString m_strUser;
-    QString m_strPwd;
-    bool m_bSavePwd = false;
-    bool m_bLink = false;
-    QString m_strLinkUser;
-    qint64 m_nLinkUserId = 0; // the user row logged in to
+    // What the last OK found: bValid false for a wrong name or password.
+    struct SResult {
+        bool bValid = false;
+        QString strUser;
+        qint64 nUserId = 0; // the user row logged in to
+    };
+    const SResult& Result() const { return m_result; }
 
 public Q_SLOTS:
     void OnSelChangeUser(int nIndex);
@@ -38,7 +39,13 @@ protected:
     void showEvent(QShowEvent* pEvent) override;
 
 private:
+    friend class CTestAccess;
     void FillUserList();
+
+    QString m_strUser;
+    QString m_strPwd;
+    bool m_bSavePwd = false;
+    SResult m_result;
 
     // The password filled in from the book, and for whom: a login failing with it untouched
     // keeps the dialog open.

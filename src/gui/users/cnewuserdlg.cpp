@@ -71,6 +71,12 @@ CNewUserDlg::CNewUserDlg(QWidget* pParent) : QDialog(pParent) {
     connect(pCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+CNewUserDlg::SNewUser CNewUserDlg::TakeNewUser() {
+    SNewUser user{m_strNewUser, m_strNewUserPwd};
+    m_strNewUser.clear();
+    return user;
+}
+
 void CNewUserDlg::WipePasswords() {
     CSecret::Wipe(m_strNewUserPwd);
     CSecret::Wipe(m_strNewUserPwd2);

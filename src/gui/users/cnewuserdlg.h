@@ -17,11 +17,14 @@ public:
 
     bool UpdateData(bool bSaveAndValidate = true);
 
-    QString m_strNewUser;
-    QString m_strNewUserPwd;
-    QString m_strNewUserPwd2;
-
-    // Overwrites the typed passwords, in the fields and above, once they have been used.
+    // The name and password OK accepted. The name is forgotten as it is taken, so the next
+    // person to open the dialog on a shared computer starts from blank fields.
+    struct SNewUser {
+        QString strName;
+        QString strPwd;
+    };
+    SNewUser TakeNewUser();
+    // Overwrites the typed passwords, in the fields and in the dialog, once they have been used.
     void WipePasswords();
 
 public Q_SLOTS:
@@ -31,6 +34,10 @@ protected:
     void showEvent(QShowEvent* pEvent) override;
 
 private:
+    friend class CTestAccess;
+    QString m_strNewUser;
+    QString m_strNewUserPwd;
+    QString m_strNewUserPwd2;
     QLineEdit* m_pNewUser;
     CSecretEdit* m_pNewUserPwd;
     CSecretEdit* m_pNewUserPwd2;

@@ -2,6 +2,8 @@
 
 #include "app/cmainframe.h"
 #include "records/cdayview.h"
+#include "users/clinkdlg.h"
+#include "users/cnewuserdlg.h"
 
 #include <QDate>
 #include <QPoint>
@@ -17,6 +19,10 @@ public:
     static void SwitchView(CMainFrame* pFrame, CMainFrame::EView eView) {
         pFrame->SwitchView(eView);
     }
+
+    // What the login and new-user dialogs still hold of what was typed.
+    static QString TypedPassword(const CLinkDlg* pDlg) { return pDlg->m_strPwd; }
+    static QString NewUserName(const CNewUserDlg* pDlg) { return pDlg->m_strNewUser; }
 
     // A day view's state: the day it shows, its account, and whether an add or a modify is
     // open.
