@@ -20,7 +20,6 @@
 #include <QLineSeries>
 #include <QPieSeries>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QToolTip>
@@ -62,46 +61,6 @@ QStringList Titles(const CChartView* pView) {
             pView->PieChart()->TitleText()};
 }
 
-// A few years of a salaried person's book, for pictures that look like real use.
-void AddLivedInBook() {
-    QRandomGenerator rng(7);
-    const QStringList outlay = {
-        QStringLiteral("用餐支出"), QStringLiteral("购物支出"),     QStringLiteral("零食支出"),
-        QStringLiteral("服装支出"), QStringLiteral("生活用品支出"), QStringLiteral("房租支出"),
-        QStringLiteral("交通支出"), QStringLiteral("电话费支出"),   QStringLiteral("旅游支出"),
-        QStringLiteral("娱乐支出"), QStringLiteral("医疗保健支出"), QStringLiteral("其它支出")};
-    const QString bank = QStringLiteral("工商银行");
-    CTransaction trs;
-    for (QDate d(2021, 1, 1); d <= QDate(2026, 11, 30); d = d.addDays(1)) {
-        const double dRaise = 1.0 + 0.06 * (d.year() - 2021);
-        if (d.day() == 10) {
-            AddRow("Income", d, QStringLiteral("工资收入"), qRound(8200 * dRaise), bank);
-            AddRow("Income", d, QStringLiteral("津贴收入"), 600);
-            if (d.month() % 3 == 0)
-                AddRow("Income", d, QStringLiteral("奖金收入"), 3000 + rng.bounded(2000), bank);
-        }
-        if (d.day() == 20 && rng.bounded(3) == 0)
-            AddRow("Income", d, QStringLiteral("股票收入"), rng.bounded(300000) / 100.0 - 500);
-        if (d.day() == 25 && d.month() == 6)
-            AddRow("Income", d, QStringLiteral("债券收入"), 1850.00);
-        if (d.day() == 28 && rng.bounded(4) == 0)
-            AddRow("Income", d, QStringLiteral("其它收入"), rng.bounded(80000) / 100.0);
-        AddRow("Outlay", d, outlay[0], 30 + rng.bounded(6000) / 100.0);
-        const int chance[12] = {1, 4, 3, 20, 10, 0, 2, 0, 0, 7, 40, 30};
-        const int limit[12] = {0, 40000, 3000, 80000, 15000, 0, 3000, 0, 0, 20000, 50000, 10000};
-        for (int c = 1; c < 12; ++c) {
-            if (chance[c] && rng.bounded(chance[c]) == 0)
-                AddRow("Outlay", d, outlay[c], 1 + rng.bounded(limit[c]) / 100.0);
-        }
-        if (d.day() == 1)
-            AddRow("Outlay", d, outlay[5], 2800, bank);
-        if (d.day() == 15)
-            AddRow("Outlay", d, outlay[7], 99);
-        if (d.month() == 8 && d.day() == 5)
-            AddRow("Outlay", d, outlay[8], 5000 + rng.bounded(300000) / 100.0, bank);
-    }
-    trs.Commit();
-}
 } // namespace
 
 class TestChartsGui : public QObject {
@@ -478,48 +437,6 @@ private Q_SLOTS:
                 ->grabWindow(0, 0, 0, 1024, 600)
                 .save(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") +
                       QStringLiteral("/chart-tooltip-x11.png"));
-    }
-
-    // Pictures for the documentation, only when LEDGERKIN_SCREENSHOTS names a folder.
-    void screenshots() {
-        const QString strDir = qEnvironmentVariable("LEDGERKIN_SCREENSHOTS");
-        if (strDir.isEmpty())
-            QSKIP("LEDGERKIN_SCREENSHOTS not set");
-        CGuiTest gui;
-        AddLivedInBook();
-        gui.LogIn(kUser);
-        CMainFrame* pFrame = gui.Frame();
-        pFrame->showNormal();
-        const auto shoot = [&](int nCommand, const QString& strName, const QString& strMonth) {
-            QVERIFY(gui.Trigger(nCommand));
-            QTreeWidgetItem* pRoot = CTestAccess::TreeView(pFrame)->topLevelItem(0);
-            QTreeWidgetItem* pYear = Child(pRoot, QStringLiteral("2025年"));
-            const auto save = [&](const char* szScope) {
-                QApplication::processEvents();
-                const QString strFile =
-                    QStringLiteral("%1/%2-%3.png").arg(strDir, strName, QLatin1String(szScope));
-                QVERIFY(pFrame->grab().save(strFile));
-            };
-            Select(pFrame, pRoot);
-            save("user");
-            pYear->setExpanded(true);
-            Select(pFrame, pYear);
-            save("year");
-            Select(pFrame, Child(pYear, strMonth));
-            save("month");
-        };
-        // As large as the README shows them, and on the smallest screens.
-        for (const QSize size : {QSize(1300, 900), QSize(1280, 800), QSize(1024, 600)}) {
-            pFrame->resize(size);
-            const QString strSize =
-                size.width() == 1300
-                    ? QString()
-                    : QStringLiteral("-%1x%2").arg(size.width()).arg(size.height());
-            shoot(CMainFrame::ID_IN_CHART, QStringLiteral("income-chart") + strSize,
-                  QStringLiteral("6月"));
-            shoot(CMainFrame::ID_OUT_CHART, QStringLiteral("outlay-chart") + strSize,
-                  QStringLiteral("8月"));
-        }
     }
 };
 

@@ -32,10 +32,6 @@ const QString g_strUser = QStringLiteral("张三");
 const QString A = QStringLiteral("A");
 const QString B = QStringLiteral("B");
 
-void AddBank(const QString& strCard, double dCash, const QString& strUser = g_strUser) {
-    CTestRows::AddBank(strUser, strCard, dCash);
-}
-
 QString Balance(const QString& strCard) {
     return CTestRows::Balance(g_strUser, strCard);
 }
@@ -97,10 +93,10 @@ private Q_SLOTS:
 
     void transferThenSummaryAndHistory() {
         CGuiTest gui;
-        AddBank(QStringLiteral("工商银行"), 0);
-        AddBank(B, 20);
-        AddBank(A, 100);
-        AddBank(QStringLiteral("C"), 0, QStringLiteral("李四"));
+        CTestRows::AddBank(g_strUser, QStringLiteral("工商银行"), 0);
+        CTestRows::AddBank(g_strUser, B, 20);
+        CTestRows::AddBank(g_strUser, A, 100);
+        CTestRows::AddBank(QStringLiteral("李四"), QStringLiteral("C"), 0);
         gui.LogIn(g_strUser);
         QStringList from, in;
         QDate calendarDay;
@@ -191,9 +187,9 @@ private Q_SLOTS:
 
     void refusalsKeepTheDialogOpen() {
         CGuiTest gui;
-        AddBank(A, 100);
-        AddBank(B, 20);
-        AddBank(QStringLiteral("C"), 0, QStringLiteral("李四"));
+        CTestRows::AddBank(g_strUser, A, 100);
+        CTestRows::AddBank(g_strUser, B, 20);
+        CTestRows::AddBank(QStringLiteral("李四"), QStringLiteral("C"), 0);
         gui.LogIn(g_strUser);
         const struct {
             const char* szFrom;
@@ -249,8 +245,8 @@ private Q_SLOTS:
     // leaves the right pane as it was.
     void cancelClearsTheFields() {
         CGuiTest gui;
-        AddBank(A, 100);
-        AddBank(B, 20);
+        CTestRows::AddBank(g_strUser, A, 100);
+        CTestRows::AddBank(g_strUser, B, 20);
         gui.LogIn(g_strUser);
         QVERIFY(gui.Trigger(CMainFrame::ID_INCOME_VIEW));
         for (bool bCloseBox : {false, true}) {

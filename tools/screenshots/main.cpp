@@ -157,6 +157,9 @@ public:
     // The income view shown, in 修改 with the first record's account cell open, as to move it.
     void MovingAccount(const char* szName);
     void Chart(bool bIncome, const char* szName = nullptr);
+    // A chart view at each scope of the tree: the whole book, its fullest year and that
+    // year's fullest month ("income-chart-user.png", "…-year.png", "…-month.png").
+    void ChartScopes(bool bIncome);
     void Report();
     void Categories(const char* szName);
     void Find(const char* szName, const char* szOpenedName = nullptr);
@@ -378,6 +381,22 @@ void CShooter::Chart(bool bIncome, const char* szName) {
     SaveFrame(szName ? szName : bIncome ? "view-income-chart.png" : "view-outlay-chart.png");
 }
 
+void CShooter::ChartScopes(bool bIncome) {
+    Command(bIncome ? CMainFrame::ID_IN_CHART : CMainFrame::ID_OUT_CHART);
+    const QString strPrefix =
+        bIncome ? QStringLiteral("income-chart-") : QStringLiteral("outlay-chart-");
+    QTreeWidgetItem* pRoot = Root();
+    Tree()->setCurrentItem(pRoot);
+    SaveFrame(qPrintable(strPrefix + QStringLiteral("user.png")));
+    QTreeWidgetItem* pYear = FullestChild(pRoot);
+    pYear->setExpanded(true);
+    Tree()->setCurrentItem(pYear);
+    SaveFrame(qPrintable(strPrefix + QStringLiteral("year.png")));
+    QTreeWidgetItem* pMonth = FullestChild(pYear);
+    Tree()->setCurrentItem(pMonth);
+    SaveFrame(qPrintable(strPrefix + QStringLiteral("month.png")));
+}
+
 // The outlay records of the last month, every category.
 void CShooter::Report() {
     Command(CMainFrame::ID_RPT_VIEW);
@@ -580,6 +599,8 @@ int Run(const QString& strFolder) {
         shooter.DayView(false);
         shooter.Chart(true);
         shooter.Chart(false);
+        shooter.ChartScopes(true);
+        shooter.ChartScopes(false);
         shooter.Report();
         shooter.Find("find.png", "find-opened.png");
         shooter.Plans();
