@@ -77,8 +77,8 @@ void CBookGenerator::OpenPostgres(const SOptions& options, const QString& strUrl
                                   const QString& strConnection) {
     CDatabase::SetUrl(strUrl, strConnection);
     CDatabase::Open(strConnection);
-    QSqlQuery query = CDatabase::Exec(QStringLiteral("SELECT COUNT(*) FROM \"User\""), {},
-                                      strConnection);
+    QSqlQuery query =
+        CDatabase::Exec(QStringLiteral("SELECT COUNT(*) FROM \"User\""), {}, strConnection);
     if (query.next() && query.value(0).toLongLong() > 0)
         return;
     std::fprintf(stderr, "writing the benchmark book into %s (a few minutes, once)\n",

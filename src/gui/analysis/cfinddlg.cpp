@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -138,11 +139,17 @@ void CFindDlg::CreateControls() {
     pClose->setAutoDefault(false);
     pLayout->addWidget(pButtons);
 
-    connect(m_pWords, &QLineEdit::textChanged, this, &CFindDlg::OnFind);
+    // A keystroke asks for a search; keystrokes that arrive while one runs are answered by one
+    // search after them, not one each.
+    m_pFindTimer = new QTimer(this);
+    m_pFindTimer->setSingleShot(true);
+    m_pFindTimer->setInterval(0);
+    connect(m_pFindTimer, &QTimer::timeout, this, &CFindDlg::OnFind);
+    connect(m_pWords, &QLineEdit::textChanged, m_pFindTimer, qOverload<>(&QTimer::start));
     connect(m_pWords, &QLineEdit::returnPressed, this, &CFindDlg::OnOpen);
     connect(m_pKind, &QComboBox::currentIndexChanged, this, &CFindDlg::OnFind);
-    connect(m_pMin, &QLineEdit::textChanged, this, &CFindDlg::OnFind);
-    connect(m_pMax, &QLineEdit::textChanged, this, &CFindDlg::OnFind);
+    connect(m_pMin, &QLineEdit::textChanged, m_pFindTimer, qOverload<>(&QTimer::start));
+    connect(m_pMax, &QLineEdit::textChanged, m_pFindTimer, qOverload<>(&QTimer::start));
     connect(m_pDates, &QCheckBox::toggled, this, [this](bool bOn) {
         m_pFrom->setEnabled(bOn);
         m_pTo->setEnabled(bOn);
@@ -209,6 +216,7 @@ bool CFindDlg::Query(CRecordSearch::SQuery& query, QString& strProblem) const {
 }
 
 void CFindDlg::OnFind() {
+    m_pFindTimer->stop();
     if (!m_pSession->IsLoggedIn())
         return;
     CRecordSearch::SQuery query;
@@ -227,12 +235,26 @@ void CFindDlg::OnFind() {
         m_pSummary->setText(tr("请输入要查找的文字、金额或日期。"));
         return;
     }
+    // Every hit is counted and summed; only the rows in view are read and listed, the rest
+    // as the list is scrolled to them.
     CTextTable rows;
     const bool bFound = CMessageBox::Guarded(this, [&] {
-        m_result = CRecordSearch::Find(m_pSession->UserName(), query);
-        rows = CRecordSearch::Table(m_result);
+        m_result = CRecordSearch::Find(m_pSession->UserName(), query, CRecordSearch::EMethod::Kept,
+                                       CRecordSearch::PageRows);
+        rows = CRecordSearch::Table(m_result, 0, CRecordSearch::PageRows);
     });
     m_pGrid->SetAllRows(bFound ? std::move(rows) : CTextTable(7));
+    if (bFound) {
+        m_pGrid->SetMoreRows(int(m_result.rows.size()), CRecordSearch::PageRows,
+                             [this](int nFrom, int nCount) {
+                                 CTextTable more(7);
+                                 CMessageBox::Guarded(this, [&] {
+                                     CRecordSearch::Read(m_result, nFrom, nCount);
+                                     more = CRecordSearch::Table(m_result, nFrom, nCount);
+                                 });
+                                 return more;
+                             });
+    }
     if (bFound && !m_result.rows.isEmpty())
         m_pGrid->setCurrentIndex(m_pGrid->model()->index(0, 0));
     ShowSummary();
@@ -256,6 +278,8 @@ void CFindDlg::ShowSummary() {
 }
 
 void CFindDlg::OnOpen() {
+    if (m_pFindTimer->isActive())
+        OnFind(); // Enter right after a keystroke opens what that keystroke finds
     if (m_result.rows.isEmpty())
         return;
     const int nRow = m_pGrid->currentIndex().isValid() ? m_pGrid->currentIndex().row() : 0;
@@ -284,6 +308,7 @@ QString CFindDlg::Condition() const {
 }
 
 void CFindDlg::SetPrintState() {
+    m_pGrid->FetchAll();
     m_pPrinter->m_nReportKind = CReportPrinter::Found;
     m_pPrinter->m_strUserName = m_pSession->UserName();
     m_pPrinter->m_strCondition = Condition();
@@ -323,6 +348,7 @@ void CFindDlg::OnExportCsv() {
     const QString strPath = CPreViewFrame::ChooseCsvFile(this, tr("查找结果.csv"));
     if (strPath.isEmpty())
         return;
+    m_pGrid->FetchAll();
     QStringList header;
     for (int c = 1; c < m_pGrid->GetCols(); ++c)
         header << m_pGrid->GetTextMatrix(0, c);

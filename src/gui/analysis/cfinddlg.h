@@ -11,6 +11,7 @@ class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
+class QTimer;
 class CMsflexgrid1;
 class CReportPrinter;
 class CSession;
@@ -86,4 +87,5 @@ private:
     CMsflexgrid1* m_pGrid = nullptr;
     QLabel* m_pSummary = nullptr;
     CReportPrinter* m_pPrinter = nullptr;
+    QTimer* m_pFindTimer = nullptr;
 };

@@ -254,3 +254,12 @@ void CMsflexgrid1::SetAllRows(CTextTable rows) {
 const CTextTable& CMsflexgrid1::DataRows() const {
     return m_pModel->DataRows();
 }
+
+void CMsflexgrid1::SetMoreRows(int nAllRows, int nStep,
+                               std::function<CTextTable(int, int)> fnMore) {
+    m_pModel->SetMoreRows(nAllRows, nStep, std::move(fnMore));
+}
+
+void CMsflexgrid1::FetchAll() {
+    m_pModel->FetchAll();
+}
