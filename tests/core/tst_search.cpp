@@ -1,4 +1,5 @@
 #include "analysis/crecordsearch.h"
+#include "ckeptcheck.h"
 #include "ctestbook.h"
 #include "ctestrows.h"
 #include "data/cbulkrows.h"
@@ -199,35 +200,6 @@ QString Difference(const QString& strUser, const SQuery& query) {
     return QString();
 }
 
-// Drops one of the triggers that keep the words: the next opening makes them again.
-void ForgetKeptWords() {
-    QSqlQuery drop(CDatabase::Connection());
-    QVERIFY(
-        drop.exec(CDatabase::Dialect().IsSQLite()
-                      ? QStringLiteral("DROP TRIGGER \"kept_search_3_Income_upd\"")
-                      : QStringLiteral("DROP TRIGGER \"kept_search_3_Income_row\" ON \"Income\"")));
-}
-
-// Every kept row, as text.
-QStringList KeptWords() {
-    QStringList rows;
-    QSqlQuery q = CDatabase::Exec(QStringLiteral(
-        "SELECT \"Row\", \"UserName\", \"Words\", \"Day\", \"Cents\" FROM \"SearchText\" "
-        "ORDER BY \"Row\""));
-    while (q.next())
-        rows << QStringLiteral("%1|%2|%3|%4|%5")
-                    .arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
-                         q.value(3).toString(), q.value(4).toString());
-    return rows;
-}
-
-int RecordRows() {
-    QSqlQuery q = CDatabase::Exec(
-        QStringLiteral("SELECT (SELECT COUNT(*) FROM \"Income\") + (SELECT COUNT(*) FROM "
-                       "\"Outlay\") + (SELECT COUNT(*) FROM \"Trs\")"));
-    return q.next() ? q.value(0).toInt() : -1;
-}
-
 } // namespace
 
 class TestSearch : public QObject {
@@ -297,11 +269,7 @@ private Q_SLOTS:
         AddRandomBook(11);
         const QString strOther = QStringLiteral("other-copy");
         CDatabase::SetUrl(book.Url(), strOther);
-        const auto reopen = [](qint64 nOpeningFill) {
-            CSearchSchema::SetOpeningFill(nOpeningFill);
-            CDatabase::Close(CDatabase::DefaultConnection);
-            CDatabase::Open(CDatabase::DefaultConnection);
-        };
+        using namespace CKeptCheck;
         const auto found = [] {
             for (const QString& strWords : {QStringLiteral("饭"), QStringLiteral("ｐｌｕｍｂｅｒ"),
                                             QStringLiteral("现金 bonus"), QStringLiteral("改过")})
@@ -314,15 +282,15 @@ private Q_SLOTS:
             return QString();
         };
 
-        ForgetKeptWords();
-        reopen(1000000);
+        RemakeKeptWords(1000000);
         QVERIFY(CSearchText::Filled().IsDone());
         QCOMPARE(found(), QString());
-        const QStringList fresh = KeptWords();
+        const QStringList fresh = KeptWordsLines();
         QCOMPARE(fresh.size(), RecordRows());
 
-        ForgetKeptWords();
-        reopen(10);
+        // Every opening meanwhile (the other copy's too) leaves the filling to the steps.
+        const qint64 nWas = CSearchSchema::SetOpeningFill(10);
+        RemakeKeptWords(10);
         CSearchText::SFill fill = CSearchText::Filled();
         QVERIFY(!fill.IsDone());
         QVERIFY(!CSearchText::IsReady());
@@ -345,17 +313,18 @@ private Q_SLOTS:
         }
         CTestRows::AddRecord<CIncomeSet>(Me, QDateTime(FirstDay, QTime()), Banks[0], Sorts[0],
                                          QStringLiteral("新的午饭"), 12.5);
-        reopen(10);
+        CDatabase::Close(CDatabase::DefaultConnection);
+        CDatabase::Open(CDatabase::DefaultConnection);
         QCOMPARE(CSearchText::Filled().nDone, fill.nDone);
         while (!fill.IsDone()) {
             fill = CSearchText::FillStep(40, strOther);
             QCOMPARE(found(), QString());
         }
         QVERIFY(CSearchText::IsReady());
-        const QStringList stepped = KeptWords();
-        ForgetKeptWords();
-        reopen(1000000);
-        QCOMPARE(stepped, KeptWords());
+        CSearchSchema::SetOpeningFill(nWas);
+        const QStringList stepped = KeptWordsLines();
+        RemakeKeptWords(1000000);
+        QCOMPARE(stepped, KeptWordsLines());
         QCOMPARE(stepped.size(), RecordRows());
         CDatabase::Close(strOther);
     }

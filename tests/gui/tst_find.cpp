@@ -2,10 +2,12 @@
 #include "analysis/cfinddlg.h"
 #include "analysis/cpreviewframe.h"
 #include "cguitest.h"
+#include "ckeptcheck.h"
 #include "ctestaccess.h"
 #include "ctestrows.h"
 #include "data/cincomeset.h"
 #include "data/coutlayset.h"
+#include "data/csearchtext.h"
 #include "data/ctransaction.h"
 #include "data/ctrsset.h"
 #include "records/cdayview.h"
@@ -15,6 +17,7 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QSet>
 #include <QtTest>
 
@@ -125,6 +128,32 @@ private Q_SLOTS:
         QVERIFY(pList && pList->isVisible());
         QCOMPARE(pList->m_ctlGrid->currentIndex().row(), 0);
         pList->close();
+    }
+
+    // An older book's words are filled while 查找 is open, the progress shown: closing the
+    // window pauses, opening it again goes on; what is found is right all along.
+    void anOlderBooksWordsAreFilledWhileFindIsOpen() {
+        CGuiTest gui;
+        BuildBook();
+        CKeptCheck::RemakeKeptWords(0);
+        gui.LogIn(U);
+        QVERIFY(gui.Trigger(CMainFrame::ID_FIND));
+        auto* pDlg = gui.Find<CFindDlg>(QStringLiteral("CFindDlg"));
+        auto* pBar = gui.Find<QProgressBar>(CFindDlg::IDC_FIND_BUILD);
+        QVERIFY(pBar->isVisible() && pDlg->IsFilling());
+        QCOMPARE(gui.Find<QLabel>(CFindDlg::IDC_FIND_BUILD_TEXT)->text().left(10),
+                 QStringLiteral("正在为查找建立索引…"));
+        pDlg->close();
+        QVERIFY(!pDlg->IsFilling() && !CSearchText::Filled().IsDone());
+        QVERIFY(gui.Trigger(CMainFrame::ID_FIND));
+        gui.Find<QLineEdit>(CFindDlg::IDC_FIND_WORDS)->setText(QStringLiteral("水管"));
+        for (int i = 0; i < 100 && pDlg->IsFilling(); ++i)
+            CGuiTest::ProcessEvents();
+        QVERIFY(!pDlg->IsFilling() && !pBar->isVisible());
+        QVERIFY(CSearchText::IsReady());
+        QCOMPARE(CKeptCheck::KeptWordsLines().size(), CKeptCheck::RecordRows());
+        QCOMPARE(gui.Find<QLabel>(CFindDlg::IDC_FIND_SUMMARY)->text(),
+                 QStringLiteral("共 2 条；支出 2 条，130.50 元"));
     }
 
     // Many hits: all counted and summed at once, their rows read as the list is scrolled to

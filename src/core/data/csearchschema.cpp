@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 #include <algorithm>
+#include <utility>
 
 const QString CSearchSchema::Table = QStringLiteral("\"SearchText\"");
 const QString CSearchSchema::Index = QStringLiteral("\"SearchIndex\"");
@@ -465,8 +466,8 @@ QString CSearchSchema::Fold(const QString& str) {
     return strOut;
 }
 
-void CSearchSchema::SetOpeningFill(qint64 nRows) {
-    OpeningFill() = nRows;
+qint64 CSearchSchema::SetOpeningFill(qint64 nRows) {
+    return std::exchange(OpeningFill(), nRows);
 }
 
 void CSearchSchema::Ensure(QSqlDatabase db, const CSqlDialect& d) {

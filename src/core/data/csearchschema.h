@@ -63,8 +63,9 @@ public:
     // then stands. Copies stepping at once take turns; a copy killed mid-step leaves nothing
     // half done. Runs outside any transaction. Throws CDBException.
     static SFill FillStep(QSqlDatabase db, const CSqlDialect& dialect, qint64 nRows);
-    // The most rows an opening fills at once (tests make it small to see the steps).
-    static void SetOpeningFill(qint64 nRows);
+    // The most rows an opening fills at once (tests make it small to see the steps); returns
+    // what it was.
+    static qint64 SetOpeningFill(qint64 nRows);
 
     // The table and this version's triggers are there, and this connection may read the table.
     // Throws CDBException.

@@ -4,6 +4,7 @@
 #include "analysis/creportprinter.h"
 #include "analysis/creportquery.h"
 #include "data/cmoney.h"
+#include "data/csearchtext.h"
 #include "data/ctoday.h"
 #include "users/csession.h"
 #include "widgets/cmessagebox.h"
@@ -19,10 +20,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -122,6 +125,23 @@ void CFindDlg::CreateControls() {
     m_pSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     pLayout->addWidget(m_pSummary);
 
+    auto* pFill = new QHBoxLayout;
+    m_pFillText =
+        new QLabel(tr("正在为查找建立索引…（只需一次；关闭窗口即暂停，下次接着建立）"), this);
+    m_pFillText->setObjectName(QString::number(IDC_FIND_BUILD_TEXT));
+    m_pFillBar = new QProgressBar(this);
+    m_pFillBar->setObjectName(QString::number(IDC_FIND_BUILD));
+    m_pFillBar->setRange(0, 1000);
+    m_pFillBar->setFormat(QStringLiteral("%p%"));
+    pFill->addWidget(m_pFillText);
+    pFill->addWidget(m_pFillBar, 1);
+    pLayout->addLayout(pFill);
+    m_pFillText->hide();
+    m_pFillBar->hide();
+    m_pFillTimer = new QTimer(this);
+    m_pFillTimer->setInterval(0);
+    connect(m_pFillTimer, &QTimer::timeout, this, &CFindDlg::OnFillStep);
+
     auto* pButtons = new QDialogButtonBox(this);
     const auto button = [&](int nId, const QString& strText) {
         QPushButton* pButton = pButtons->addButton(strText, QDialogButtonBox::ActionRole);
@@ -173,7 +193,41 @@ void CFindDlg::showEvent(QShowEvent* pEvent) {
     QDialog::showEvent(pEvent);
     m_pWords->setFocus();
     m_pWords->selectAll();
+    CSearchText::SFill fill;
+    CMessageBox::Guarded(this, [&] { fill = CSearchText::Filled(); });
+    if (!fill.IsDone()) {
+        m_pFillBar->setValue(int(fill.nDone * 1000 / std::max<qint64>(fill.nTotal, 1)));
+        m_pFillText->show();
+        m_pFillBar->show();
+        m_pFillTimer->start();
+    }
     OnFind();
+}
+
+void CFindDlg::hideEvent(QHideEvent* pEvent) {
+    m_pFillTimer->stop();
+    QDialog::hideEvent(pEvent);
+}
+
+bool CFindDlg::IsFilling() const {
+    return m_pFillTimer->isActive();
+}
+
+void CFindDlg::OnFillStep() {
+    // Small steps: other copies' writes wait for one, and this window answers between them.
+    constexpr qint64 StepRows = 2000;
+    CSearchText::SFill fill;
+    if (!CMessageBox::Guarded(this, [&] { fill = CSearchText::FillStep(StepRows); })) {
+        m_pFillTimer->stop(); // said why; the next opening tries again
+        return;
+    }
+    m_pFillBar->setValue(int(fill.nDone * 1000 / std::max<qint64>(fill.nTotal, 1)));
+    if (!fill.IsDone())
+        return;
+    m_pFillTimer->stop();
+    m_pFillText->hide();
+    m_pFillBar->hide();
+    OnFind(); // now from the index
 }
 
 bool CFindDlg::eventFilter(QObject* pObject, QEvent* pEvent) {
