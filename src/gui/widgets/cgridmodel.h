@@ -3,6 +3,8 @@
 #include "analysis/ctexttable.h"
 
 #include <QAbstractTableModel>
+#include <QColor>
+#include <QHash>
 #include <QStringList>
 #include <QVector>
 #include <functional>
@@ -31,6 +33,10 @@ public:
     void SetDataRows(CTextTable rows);
     // Grid rows 1.. in every column, the fixed one included (those fetched so far).
     const CTextTable& DataRows() const { return m_rows; }
+    // Row nRow (1 …) drawn on a colour of its own, with a tip on each of its cells; an
+    // invalid colour takes the mark away. Marks stay with their row number, not its texts;
+    // rows cut off or replaced lose theirs.
+    void SetRowMark(int nRow, const QColor& color, const QString& strTip);
 
     // A long list shown as it is scrolled to: after SetDataRows, nAllRows data rows in all,
     // the rows beyond those set made by fnMore(nFrom, nCount) nStep at a time when the view
@@ -56,4 +62,9 @@ private:
     int m_nAllRows = 0; // with more rows to fetch: the data rows in all
     int m_nStep = 0;
     FMoreRows m_fnMore;
+    struct SRowMark {
+        QColor color;
+        QString strTip;
+    };
+    QHash<int, SRowMark> m_marks; // by grid row
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QRect>
 #include <QString>
 #include <QTableView>
@@ -49,6 +50,9 @@ public:
     // (CGridModel::SetMoreRows), and all of it fetched at once.
     void SetMoreRows(int nAllRows, int nStep, std::function<CTextTable(int, int)> fnMore);
     void FetchAll();
+    // Row nRow drawn on that colour, its tip shown over any of its cells (and its fixed
+    // cell); an invalid colour takes the mark away. The mark stays with the row number.
+    void SetRowMark(int nRow, const QColor& color, const QString& strTip);
 
 Q_SIGNALS:
     void Click();  // a cell was clicked; MouseRow / MouseCol tell which
