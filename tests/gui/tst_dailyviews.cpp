@@ -36,10 +36,13 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSqlDriver>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QtTest>
 #include <sqlite3.h>
@@ -434,6 +437,19 @@ private Q_SLOTS:
             QVERIFY2(Shown().isEmpty(), qPrintable(QString::number(c.nDay)));
             QVERIFY(!f.pFrame->View<COutlayView>()->IsEditing());
         }
+        // The highlight stays on the cell the editor opens, however the editor changes kind
+        // (text box, category list, account list): Delete on a closed cell removes the row the
+        // user sees highlighted, so the two must never part.
+        openDay(monday.addDays(6));
+        COutlayView* pView = f.pFrame->View<COutlayView>();
+        CGuiTest::Keys({f2, enter});
+        QCOMPARE(CTestAccess::Edited(pView), QPoint(1, 1));
+        for (const QPoint cell : {QPoint(1, 2), QPoint(1, 3), QPoint(1, 4), QPoint(2, 1)}) {
+            CGuiTest::Keys({tab});
+            QCOMPARE(CTestAccess::Edited(pView), cell);
+            QCOMPARE(CTestAccess::Highlighted(pView), cell);
+        }
+        CGuiTest::Keys({{Qt::Key_Escape}});
         CToday::Set(QDate());
 
         const QString usual = QStringLiteral("用餐支出/早饭/10.50 交通支出/地铁/3.00");
@@ -853,8 +869,7 @@ private Q_SLOTS:
     }
 
     // Another copy of the program (here the core, as that copy would call it) writes the day
-    // this view shows: its rows stay next to this view's; a row both change is refused here
-    // without losing what was typed, and the next confirm goes through.
+    // this view shows: its rows stay next to this view's.
     void twoCopiesOnOneDay() {
         SFixture f;
         CIncomeView* pView = f.Income();
@@ -875,34 +890,135 @@ private Q_SLOTS:
         Type(pView, 2, 3, QStringLiteral("7"));
         Press(pView, 1018);
         QVERIFY(Shown().isEmpty());
-        const QStringList both = {QStringLiteral("三月=100.00"), QStringLiteral("甲=5.00"),
-                                  QStringLiteral("乙=7.00")};
-        QCOMPARE(notes(), both);
+        QCOMPARE(notes(), (QStringList{QStringLiteral("三月=100.00"), QStringLiteral("甲=5.00"),
+                                       QStringLiteral("乙=7.00")}));
         QCOMPARE(Grid(pView)->GetRows(), 4);
         QCOMPARE(Cell(pView, 2, 2) + Cell(pView, 3, 2), QStringLiteral("甲乙"));
         QCOMPARE(Balance(g_strCash), QStringLiteral("1012.00"));
+    }
 
-        // Both change the first row; the other copy is first.
-        Press(pView, 1017);
+    // Another copy on its own connection changes and removes rows this view changes and
+    // removes too. 确定 writes nothing; the grid shows the day as the other copy left it, the
+    // rows both changed marked ("！", a colour, a tip with what was typed here) and closed,
+    // the rows only it wrote tinted, the rest of this edit typed again; the box above offers
+    // each row both changed, and 确定 writes exactly what was chosen (取消: the other's day).
+    void aConflictShowsTheirRowsAndAChoicePerRow_data() {
+        QTest::addColumn<QString>("strChoice"); // per row in the box: t(heirs), m(ine); "" 取消
+        QTest::addColumn<QString>("strDay");
+        QTest::addColumn<QString>("strBalance");
+        QTest::newRow("mine, theirs, mine") << "mtm"
+                                            << "三月=120.00 丙=35.00 丁=5.00"
+                                            << "1000.00";
+        QTest::newRow("theirs, mine, theirs") << "tmt"
+                                              << "三月=150.00 乙=25.00 丙=35.00 丁=5.00 甲改=10.00"
+                                              << "1065.00";
+        QTest::newRow("cancelled") << ""
+                                   << "三月=150.00 乙=25.00 丙=30.00 丁=5.00"
+                                   << "1050.00";
+    }
+    void aConflictShowsTheirRowsAndAChoicePerRow() {
+        QFETCH(QString, strChoice);
+        QFETCH(QString, strDay);
+        QFETCH(QString, strBalance);
+        SFixture f;
+        const QDate day(2004, 3, 2);
+        const QStringList added = {QStringLiteral("甲"), QStringLiteral("乙"),
+                                   QStringLiteral("丙")};
+        for (int i = 0; i < added.size(); ++i)
+            AddRow<CIncomeSet>(day, g_strCash, 10 * (i + 1), QStringLiteral("奖金收入"), added[i]);
+        const QString strOther = QStringLiteral("other-copy");
+        CDatabase::SetUrl(f.gui.Book().Url(), strOther);
+        const auto closeOther = qScopeGuard([&] { CDatabase::Close(strOther); });
+        CDayBook other(ERecordKind::Income, g_strUser, strOther);
+        const auto dayText = [&] {
+            QStringList list;
+            for (const SDayRecord& r : other.LoadDay(day, g_strCash))
+                list << r.strNote + QLatin1Char('=') + CMoney::Format(r.dAmount);
+            return list.join(QLatin1Char(' '));
+        };
         const QVector<SDayRecord> read = other.LoadDay(day, g_strCash);
-        SDayEdit edit;
-        edit.changed.append({read[0], {read[0].strSort, QStringLiteral("三月"), 150}});
+        QCOMPARE(read.size(), 4);
+
+        CIncomeView* pView = f.Income();
+        Press(pView, 1022);
+        Press(pView, 1017);
+        // The other copy is first: 三月 150, 甲 removed, 乙 25, 丁 added.
+        SDayEdit edit = SDayEdit::Adding({{QStringLiteral("奖金收入"), QStringLiteral("丁"), 5}});
+        edit.changed = {{read[0], {read[0].strSort, read[0].strNote, 150}},
+                        {read[2], {read[2].strSort, read[2].strNote, 25}}};
+        edit.removed = {read[1]};
         other.Confirm(day, g_strCash, edit);
-        Type(pView, 1, 2, QStringLiteral("改过"));
+        const QString strTheirs = dayText();
+        QCOMPARE(strTheirs, QStringLiteral("三月=150.00 乙=25.00 丙=30.00 丁=5.00"));
+        // Here: 三月 120, 甲 renamed, 乙 removed, 丙 35.
         Type(pView, 1, 3, QStringLiteral("120"));
+        Type(pView, 2, 2, QStringLiteral("甲改"));
+        Type(pView, 4, 3, QStringLiteral("35"));
+        ClickCell(pView, 3, 2);
+        Press(pView, 1024);
         Press(pView, 1018);
-        const QStringList shown = Shown();
+        QStringList shown = Shown();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].contains(QStringLiteral("另一个窗口或另一台电脑")), qPrintable(shown[0]));
-        QCOMPARE(notes(), QStringList({QStringLiteral("三月=150.00")}) + both.mid(1));
-        QCOMPARE(Balance(g_strCash), QStringLiteral("1062.00"));
+        QCOMPARE(dayText(), strTheirs);
         QVERIFY(CTestAccess::IsModifying(pView));
-        QCOMPARE(Cell(pView, 1, 2) + Cell(pView, 1, 3), QStringLiteral("改过120.00"));
-        Press(pView, 1018);
-        QVERIFY(Shown().isEmpty());
-        QCOMPARE(notes(), QStringList({QStringLiteral("改过=120.00")}) + both.mid(1));
-        QCOMPARE(Balance(g_strCash), QStringLiteral("1032.00"));
+        // The day as it is now, with this copy's other changes on top.
+        CMsflexgrid1* pGrid = Grid(pView);
+        QStringList grid;
+        for (int nRow = 1; nRow < pGrid->GetRows(); ++nRow) {
+            const QModelIndex cell = pGrid->model()->index(nRow - 1, 1);
+            grid << Cell(pView, nRow, 0) + Cell(pView, nRow, 2) + QLatin1Char('=') +
+                        Cell(pView, nRow, 3) +
+                        (cell.data(Qt::BackgroundRole).isValid() ? QStringLiteral("*") : QString());
+        }
+        QCOMPARE(grid, (QStringList{QStringLiteral("！三月=150.00*"), QStringLiteral("！乙=25.00*"),
+                                    QStringLiteral("￥丙=35.00"), QStringLiteral("￥丁=5.00*")}));
+        // The tip as the mouse resting on the row's amount brings it.
+        const QPoint amount = pGrid->CellRect(1, 3, pGrid->viewport()).center();
+        QHelpEvent help(QEvent::ToolTip, amount, pGrid->viewport()->mapToGlobal(amount));
+        QApplication::sendEvent(pGrid->viewport(), &help);
+        const QString strTip = QToolTip::text();
+        QVERIFY2(strTip.contains(QStringLiteral("另一个窗口或另一台电脑")) &&
+                     strTip.contains(QStringLiteral("您输入的是：工资收入 · 三月 · 120.00")),
+                 qPrintable(strTip));
+        QVERIFY(pGrid->model()
+                    ->index(1, 2)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .contains(QStringLiteral("您删除了这一行")));
+        QVERIFY(pGrid->model()
+                    ->index(3, 2)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .contains(QStringLiteral("新增")));
+        // A row both changed is chosen in the box, not typed over.
+        ClickCell(pView, 1, 3);
+        QVERIFY(!Ctl<QLineEdit>(pView, CDayView::IDC_EDIT_TEXT)->isVisible());
+        QWidget* pBox = Ctl(pView, CDayView::IDC_CONFLICT);
+        QVERIFY(pBox->isVisible());
+        const QList<QRadioButton*> mine =
+            pBox->findChildren<QRadioButton*>(QString::number(CDayView::IDC_KEEP_MINE));
+        const QList<QRadioButton*> theirs =
+            pBox->findChildren<QRadioButton*>(QString::number(CDayView::IDC_KEEP_THEIRS));
+        QCOMPARE(mine.size(), 3); // 三月, 甲 (removed there), 乙 (removed here)
+        QCOMPARE(theirs.size(), 3);
+        for (QRadioButton* pTheirs : theirs)
+            QVERIFY(pTheirs->isChecked());
+
+        if (strChoice.isEmpty()) {
+            Press(pView, 1019);
+        } else {
+            for (int i = 0; i < strChoice.size(); ++i)
+                QTest::mouseClick(strChoice[i] == QLatin1Char('m') ? mine[i] : theirs[i],
+                                  Qt::LeftButton);
+            Press(pView, 1018);
+        }
+        QCOMPARE(Shown(), QStringList());
+        QCOMPARE(dayText(), strDay);
+        QCOMPARE(Balance(g_strCash), strBalance);
         QVERIFY(!pView->IsEditing());
+        QVERIFY(!pBox->isVisible());
+        QVERIFY(!pGrid->model()->index(0, 1).data(Qt::BackgroundRole).isValid());
     }
 
     void floatingEditorStaysOnItsCell() {

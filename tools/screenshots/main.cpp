@@ -15,6 +15,7 @@
 #include "app/cmainframe.h"
 #include "data/cdatabase.h"
 #include "data/cdbexception.h"
+#include "data/cmoney.h"
 #include "data/ctoday.h"
 #include "demo/cdemobook.h"
 #include "plans/cbudget.h"
@@ -37,6 +38,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -148,6 +150,10 @@ public:
     void LoginDemo();
     void Summary();
     void DayView(bool bIncome, const char* szName = nullptr);
+    // The outlay view after 确定 met another copy's changes of the same day: their rows
+    // marked, the rows both changed offered above the grid, the first kept as typed here.
+    // Left with 取消, so the book keeps the other copy's day.
+    void Conflict(const char* szName);
     // The income view shown, in 修改 with the first record's account cell open, as to move it.
     void MovingAccount(const char* szName);
     void Chart(bool bIncome, const char* szName = nullptr);
@@ -167,6 +173,8 @@ private:
     QPixmap OverFrame(QWidget* pDialog);
     void Command(int nCommandId);
     CLeftView* Tree() const { return m_frame.findChild<CLeftView*>(); }
+    // The daily view on the day and account with the most records of the last months.
+    CDayView* ShowBusiestDay(bool bIncome, SDay& day);
     QTreeWidgetItem* Root() const;
 
     CMainFrame& m_frame;
@@ -280,8 +288,8 @@ void CShooter::Summary() {
     SaveFrame("view-summary.png");
 }
 
-void CShooter::DayView(bool bIncome, const char* szName) {
-    const SDay day = BusiestDay(bIncome ? ERecordKind::Income : ERecordKind::Outlay);
+CDayView* CShooter::ShowBusiestDay(bool bIncome, SDay& day) {
+    day = BusiestDay(bIncome ? ERecordKind::Income : ERecordKind::Outlay);
     Command(bIncome ? CMainFrame::ID_INCOME_VIEW : CMainFrame::ID_OUTLAY_VIEW);
     CDayView* pView = bIncome ? static_cast<CDayView*>(m_frame.View<CIncomeView>())
                               : static_cast<CDayView*>(m_frame.View<COutlayView>());
@@ -297,7 +305,56 @@ void CShooter::DayView(bool bIncome, const char* szName) {
                  .arg(nShown)
                  .arg(day.day.toString(Qt::ISODate))
                  .arg(day.nRows));
+    return pView;
+}
+
+void CShooter::DayView(bool bIncome, const char* szName) {
+    SDay day;
+    ShowBusiestDay(bIncome, day);
     SaveFrame(szName ? szName : bIncome ? "view-income.png" : "view-outlay.png");
+}
+
+void CShooter::Conflict(const char* szName) {
+    SDay day;
+    CDayView* pView = ShowBusiestDay(false, day);
+    if (day.nRows < 3)
+        Fail(QStringLiteral("the busiest outlay day has fewer than three records"));
+    auto* pGrid = Child<CMsflexgrid1>(pView, "1011");
+    // Here, in 修改: the first amount and the second note corrected, the third row removed.
+    Command(CMainFrame::ID_MODIFY_RECORDS);
+    pGrid->SetTextMatrix(1, 3, CMoney::Format(pGrid->GetTextMatrix(1, 3).toDouble() + 100));
+    pGrid->SetTextMatrix(2, 2, pGrid->GetTextMatrix(2, 2) + QStringLiteral("（已报销）"));
+    pGrid->setCurrentIndex(pGrid->model()->index(2, 0));
+    Command(CMainFrame::ID_DELETE_RECORD);
+    // Meanwhile another copy of the program: the first amount, the second row removed, the
+    // third note, and a row added.
+    const QString strOther = QStringLiteral("other-copy");
+    CDatabase::SetUrl(CDemoBook::DefaultPath(), strOther);
+    const auto closeOther = qScopeGuard([&strOther] { CDatabase::Close(strOther); });
+    CDayBook other(ERecordKind::Outlay, CDemoBook::UserName, strOther);
+    const QVector<SDayRecord> read = other.LoadDay(day.day, day.strBank);
+    SDayEdit edit = SDayEdit::Adding({{QStringLiteral("用餐支出"), QStringLiteral("晚饭"), 86}});
+    SDayRecord first = read[0], third = read[2];
+    first.dAmount += 50;
+    third.strNote = QStringLiteral("记错了，是昨天的");
+    edit.changed = {{read[0], first}, {read[2], third}};
+    edit.removed = {read[1]};
+    other.Confirm(day.day, day.strBank, edit);
+
+    Child<QAbstractButton>(pView, "1018")->click();
+    Settle();
+    const QStringList texts = CMessageBox::ShownTexts();
+    if (texts.size() != 1 || !texts[0].contains(QStringLiteral("另一个窗口或另一台电脑")))
+        Fail(QStringLiteral("no conflict was told: \"%1\"").arg(texts.join(QLatin1Char(' '))));
+    CMessageBox::ClearShown();
+    const QList<QAbstractButton*> mine =
+        Child<QWidget>(pView, "1029")->findChildren<QAbstractButton*>(QStringLiteral("1031"));
+    if (mine.size() != 3)
+        Fail(QStringLiteral("the conflict offers %1 rows, not 3").arg(mine.size()));
+    mine[0]->click();
+    SaveFrame(szName);
+    Child<QAbstractButton>(pView, "1019")->click();
+    Settle();
 }
 
 void CShooter::MovingAccount(const char* szName) {
@@ -537,6 +594,11 @@ int Run(const QString& strFolder) {
         shooter.DayView(true, "view-income-1024.png");
         shooter.MovingAccount("view-income-1024-account.png");
         shooter.Plans("-1024");
+        // Two copies corrected one day: their rows marked, a choice per row.
+        frame.resize(kWindowSize);
+        shooter.Conflict("conflict.png");
+        frame.resize(1024, 600);
+        shooter.Conflict("conflict-1024.png");
         // Last: it changes the demo user's list. On a real screen, the window fills it.
         if (QGuiApplication::platformName() == QLatin1String("offscreen"))
             frame.resize(kWindowSize);

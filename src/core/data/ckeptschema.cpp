@@ -2,6 +2,7 @@
 
 #include "cdberrortext.h"
 #include "cdbexception.h"
+#include "ckepttriggers.h"
 #include "cschema.h"
 
 #include <QCoreApplication>
@@ -10,7 +11,6 @@
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
-#include <iterator>
 #include <utility>
 
 const QString CKeptSchema::DayTable = QStringLiteral("\"DayTotals\"");
@@ -20,25 +20,18 @@ const QString CKeptSchema::SortTable = QStringLiteral("\"SortTotals\"");
 
 namespace {
 
-// Part of every trigger's name: when the way totals are kept changes, the number changes,
-// and a book opened by this version drops the old triggers and builds its totals again.
-const QString TriggerPrefix = QStringLiteral("kept_totals_5_");
-// Every version's triggers start with this, so older ones can be found and dropped.
-const QString AnyTriggerPrefix = QStringLiteral("kept_totals_");
-
 CKeptSchema::FBuildHook& BuildHook() {
     static CKeptSchema::FBuildHook s_hook;
     return s_hook;
 }
 
 struct STable {
-    QString strName;   // unquoted
-    QString strKind;   // "0" income, "1" outlay
-    QString strPrefix; // column prefix in "DayTotals"
+    QString strName; // unquoted
+    QString strKind; // "0" income, "1" outlay
 };
 
-const STable Tables[] = {{QStringLiteral("Income"), QStringLiteral("0"), QStringLiteral("In")},
-                         {QStringLiteral("Outlay"), QStringLiteral("1"), QStringLiteral("Out")}};
+const STable Tables[] = {{QStringLiteral("Income"), QStringLiteral("0")},
+                         {QStringLiteral("Outlay"), QStringLiteral("1")}};
 
 QString ErrorText(const QSqlQuery& query, const QSqlError& error) {
     const bool bPg = query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL;
@@ -103,194 +96,30 @@ QStringList CreateTables(const CSqlDialect& d, bool bTemp) {
                 .arg(strTemp, CKeptSchema::SortTable, d.TextType(), strNoRowid)};
 }
 
-// ---- sums kept from other kept tables by triggers on those: the month sums from the day
-// totals, the sums per category over every date from the month-by-category totals
-
-// A kept table (target) summing the rows of another (source) by some of their keys. Key and
-// value expressions read a source row through "%1" (NEW, OLD or a table alias).
-struct SRollup {
-    QString strTarget, strSource; // unquoted
-    QStringList keys, keyValues;  // target key columns, and what a source row gives them
-    QStringList columns, values;  // target sum columns, and what a source row adds to them
-    QString strEmpty;             // a target row that sums no rows any more
-    QString strFunction;          // PostgreSQL's trigger function
-};
-
-QString Quoted(const QString& strName) {
-    return QStringLiteral("\"%1\"").arg(strName);
+// The sums kept from other kept tables, built from them in one pass: the month sums from the
+// day totals, the sums per category over every date from the month-by-category totals. Their
+// triggers (CKeptTriggers) keep them from then on.
+QStringList RollupBuildStatements() {
+    return {QStringLiteral(
+                "INSERT INTO \"MonthTotals\" (\"UserName\", \"Month\", \"InCents\", \"InRows\", "
+                "\"InBankRows\", \"InDays\", \"OutCents\", \"OutRows\", \"OutBankRows\", "
+                "\"OutDays\") SELECT s.\"UserName\", s.\"Day\" / 100, SUM(s.\"InCents\"), "
+                "SUM(s.\"InRows\"), SUM(s.\"InBankRows\"), "
+                "SUM((CASE WHEN s.\"InRows\" > 0 THEN 1 ELSE 0 END)), SUM(s.\"OutCents\"), "
+                "SUM(s.\"OutRows\"), SUM(s.\"OutBankRows\"), "
+                "SUM((CASE WHEN s.\"OutRows\" > 0 THEN 1 ELSE 0 END)) FROM \"DayTotals\" AS s "
+                "GROUP BY s.\"UserName\", s.\"Day\" / 100"),
+            QStringLiteral("INSERT INTO \"SortTotals\" (\"UserName\", \"Kind\", \"Sort\", "
+                           "\"Cents\", \"Rows\") SELECT s.\"UserName\", s.\"Kind\", s.\"Sort\", "
+                           "SUM(s.\"Cents\"), SUM(s.\"Rows\") FROM \"MonthSortTotals\" AS s "
+                           "GROUP BY s.\"UserName\", s.\"Kind\", s.\"Sort\"")};
 }
 
-QStringList Over(const QStringList& exprs, const QString& strRow) {
-    QStringList list;
-    for (const QString& strExpr : exprs)
-        list << strExpr.arg(strRow);
-    return list;
-}
-
-// "UPDATE" moving each sum by strAdd's values minus strTake's (either may be empty), on the
-// target row of strKeyRow's keys.
-QString RollupMove(const SRollup& r, const QString& strAdd, const QString& strTake,
-                   const QString& strKeyRow) {
-    QStringList sets, where;
-    for (int i = 0; i < r.columns.size(); ++i) {
-        QString strValue = Quoted(r.columns[i]);
-        if (!strAdd.isEmpty())
-            strValue += QStringLiteral(" + ") + r.values[i].arg(strAdd);
-        if (!strTake.isEmpty())
-            strValue += QStringLiteral(" - ") + r.values[i].arg(strTake);
-        sets << QStringLiteral("%1 = %2").arg(Quoted(r.columns[i]), strValue);
-    }
-    for (int i = 0; i < r.keys.size(); ++i)
-        where << QStringLiteral("%1 = %2").arg(Quoted(r.keys[i]), r.keyValues[i].arg(strKeyRow));
-    return QStringLiteral("UPDATE %1 SET %2 WHERE %3; ")
-        .arg(Quoted(r.strTarget), sets.join(QStringLiteral(", ")),
-             where.join(QStringLiteral(" AND ")));
-}
-
-// Adds the source row NEW, making the target row when it is the first.
-QString RollupAdd(const SRollup& r) {
-    QStringList cols, sets;
-    for (const QString& strKey : r.keys)
-        cols << Quoted(strKey);
-    for (const QString& strCol : r.columns) {
-        cols << Quoted(strCol);
-        sets << QStringLiteral("%1 = %2.%1 + excluded.%1").arg(Quoted(strCol), Quoted(r.strTarget));
-    }
-    QStringList keys;
-    for (const QString& strKey : r.keys)
-        keys << Quoted(strKey);
-    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (%4) DO UPDATE SET %5; ")
-        .arg(Quoted(r.strTarget), cols.join(QStringLiteral(", ")),
-             (Over(r.keyValues, QStringLiteral("NEW")) + Over(r.values, QStringLiteral("NEW")))
-                 .join(QStringLiteral(", ")),
-             keys.join(QStringLiteral(", ")), sets.join(QStringLiteral(", ")));
-}
-
-// The target from the source rows already there, in one pass (the first build).
-QString RollupBuild(const SRollup& r) {
-    QStringList cols, sums;
-    for (const QString& strKey : r.keys)
-        cols << Quoted(strKey);
-    for (int i = 0; i < r.columns.size(); ++i) {
-        cols << Quoted(r.columns[i]);
-        sums << QStringLiteral("SUM(%1)").arg(r.values[i].arg(QStringLiteral("s")));
-    }
-    const QStringList keys = Over(r.keyValues, QStringLiteral("s"));
-    return QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 AS s GROUP BY %5")
-        .arg(Quoted(r.strTarget), cols.join(QStringLiteral(", ")),
-             (keys + sums).join(QStringLiteral(", ")), Quoted(r.strSource),
-             keys.join(QStringLiteral(", ")));
-}
-
-// A source row keeps its target row on every update the record triggers make; the second
-// update trigger is for anything else that re-keys a source row.
-QString SameTarget(const SRollup& r) {
-    QStringList same;
-    for (const QString& strValue : r.keyValues)
-        same << QStringLiteral("%1 = %2").arg(strValue.arg(QStringLiteral("OLD")),
-                                              strValue.arg(QStringLiteral("NEW")));
-    return same.join(QStringLiteral(" AND "));
-}
-
-QStringList SqliteRollupTriggers(const SRollup& r) {
-    const QString strName = TriggerPrefix + r.strSource;
-    const QString strTakeOld =
-        RollupMove(r, QString(), QStringLiteral("OLD"), QStringLiteral("OLD"));
-    return {QStringLiteral("CREATE TRIGGER \"%1_ins\" AFTER INSERT ON \"%2\" BEGIN %3END")
-                .arg(strName, r.strSource, RollupAdd(r)),
-            QStringLiteral("CREATE TRIGGER \"%1_del\" AFTER DELETE ON \"%2\" BEGIN %3END")
-                .arg(strName, r.strSource, strTakeOld),
-            QStringLiteral("CREATE TRIGGER \"%1_upd\" AFTER UPDATE ON \"%2\" WHEN %3 BEGIN %4END")
-                .arg(strName, r.strSource, SameTarget(r),
-                     RollupMove(r, QStringLiteral("NEW"), QStringLiteral("OLD"),
-                                QStringLiteral("NEW"))),
-            QStringLiteral("CREATE TRIGGER \"%1_move\" AFTER UPDATE ON \"%2\" WHEN NOT (%3) "
-                           "BEGIN %4%5END")
-                .arg(strName, r.strSource, SameTarget(r), strTakeOld, RollupAdd(r))};
-}
-
-QStringList PostgresRollupTrigger(const SRollup& r) {
-    QStringList where;
-    for (int i = 0; i < r.keys.size(); ++i)
-        where << QStringLiteral("%1 = %2").arg(Quoted(r.keys[i]),
-                                               r.keyValues[i].arg(QStringLiteral("OLD")));
-    const QString strEmpty =
-        QStringLiteral("DELETE FROM %1 WHERE %2 AND %3; ")
-            .arg(Quoted(r.strTarget), where.join(QStringLiteral(" AND ")), r.strEmpty);
-    return {
-        QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger "
-                       "LANGUAGE plpgsql SET search_path FROM CURRENT AS $f$ "
-                       "BEGIN "
-                       "IF TG_OP = 'UPDATE' AND %2 THEN %3"
-                       "ELSE "
-                       "  IF TG_OP <> 'INSERT' THEN %4END IF; "
-                       "  IF TG_OP <> 'DELETE' THEN %5END IF; "
-                       "END IF; "
-                       "IF TG_OP <> 'INSERT' THEN %6END IF; "
-                       "RETURN NULL; "
-                       "END $f$")
-            .arg(r.strFunction, SameTarget(r),
-                 RollupMove(r, QStringLiteral("NEW"), QStringLiteral("OLD"), QStringLiteral("NEW")),
-                 RollupMove(r, QString(), QStringLiteral("OLD"), QStringLiteral("OLD")),
-                 RollupAdd(r), strEmpty),
-        QStringLiteral("CREATE TRIGGER \"%1%2_row\" AFTER INSERT OR DELETE OR UPDATE ON "
-                       "\"%2\" FOR EACH ROW EXECUTE FUNCTION %3()")
-            .arg(TriggerPrefix, r.strSource, r.strFunction)};
-}
-
-// A day row gives its month its sums, and a day for each table it has rows of.
-const SRollup& MonthRollup() {
-    static const SRollup s_rollup = [] {
-        SRollup r;
-        r.strTarget = QStringLiteral("MonthTotals");
-        r.strSource = QStringLiteral("DayTotals");
-        r.keys = QStringList{QStringLiteral("UserName"), QStringLiteral("Month")};
-        r.keyValues =
-            QStringList{QStringLiteral("%1.\"UserName\""), QStringLiteral("%1.\"Day\" / 100")};
-        for (const char* szSide : {"In", "Out"}) {
-            const QString strSide = QLatin1String(szSide);
-            for (const char* szCol : {"Cents", "Rows", "BankRows"}) {
-                r.columns << strSide + QLatin1String(szCol);
-                r.values << QStringLiteral("%1.\"") + strSide + QLatin1String(szCol) +
-                                QStringLiteral("\"");
-            }
-            r.columns << strSide + QStringLiteral("Days");
-            r.values << QStringLiteral("(CASE WHEN %1.\"") + strSide +
-                            QStringLiteral("Rows\" > 0 THEN 1 ELSE 0 END)");
-        }
-        r.strEmpty = QStringLiteral("\"InRows\" <= 0 AND \"OutRows\" <= 0");
-        r.strFunction = QStringLiteral("ledgerkin_kept_month");
-        return r;
-    }();
-    return s_rollup;
-}
-
-// A month's category row gives the category its sums over every date.
-const SRollup& SortRollup() {
-    static const SRollup s_rollup = [] {
-        SRollup r;
-        r.strTarget = QStringLiteral("SortTotals");
-        r.strSource = QStringLiteral("MonthSortTotals");
-        r.keys =
-            QStringList{QStringLiteral("UserName"), QStringLiteral("Kind"), QStringLiteral("Sort")};
-        r.keyValues = QStringList{QStringLiteral("%1.\"UserName\""), QStringLiteral("%1.\"Kind\""),
-                                  QStringLiteral("%1.\"Sort\"")};
-        r.columns = QStringList{QStringLiteral("Cents"), QStringLiteral("Rows")};
-        r.values = QStringList{QStringLiteral("%1.\"Cents\""), QStringLiteral("%1.\"Rows\"")};
-        r.strEmpty = QStringLiteral("\"Rows\" <= 0");
-        r.strFunction = QStringLiteral("ledgerkin_kept_sort");
-        return r;
-    }();
-    return s_rollup;
-}
-
-const SRollup* const Rollups[] = {&MonthRollup(), &SortRollup()};
+} // namespace
 
 // The record rows as (u, k, kind, s, ic, ir, ib, oc, orows, ob): user, day key, table,
 // category, then cents, rows and rows naming an account of income and of outlay. bSince:
 // only the rows whose 编号 is above two bound values (income's, then outlay's).
-} // namespace
-
 QString CKeptSchema::RowsSql(const CSqlDialect& d, bool bSince) {
     // SQLite: the rows are first summed per user, first ten characters of "Date", table and
     // category, and the day key (the costly part) is computed once per such group; the key
@@ -364,237 +193,6 @@ QStringList CKeptSchema::BuildStatements(const CSqlDialect& d, bool bSince) {
     return TotalsStatements(RowsSql(d, bSince) + QStringLiteral(" AS r"), bSince);
 }
 
-namespace {
-
-// ---- SQLite: three triggers per record table
-
-// Trigger bodies are compiled into every statement that fires them, so they are kept short:
-// each value is computed once, and rows whose counts reach zero stay (readers skip them).
-QString SqliteValues(const QString& strRow) {
-    const CSqlDialect d(CSqlDialect::SQLite);
-    return QStringLiteral("(SELECT %1 AS k, %2 AS c, %3 AS b)")
-        .arg(CKeptSchema::DayKeySql(d, strRow + QStringLiteral(".\"Date\"")),
-             CKeptSchema::CentsSql(d, strRow + QStringLiteral(".\"Amount\"")),
-             BankFlag(strRow + QStringLiteral(".\"Bank\"")));
-}
-
-QString SqliteTakeAway(const STable& t) {
-    return QStringLiteral(
-               "UPDATE \"DayTotals\" SET (\"%1Cents\", \"%1Rows\", \"%1BankRows\") = "
-               "(SELECT \"%1Cents\" - c, \"%1Rows\" - 1, \"%1BankRows\" - b FROM %2) "
-               "WHERE \"UserName\" = OLD.\"UserName\" AND \"Day\" = (SELECT k FROM %2); "
-               "UPDATE \"MonthSortTotals\" SET (\"Cents\", \"Rows\") = "
-               "(SELECT \"Cents\" - c, \"Rows\" - 1 FROM %2) "
-               "WHERE \"UserName\" = OLD.\"UserName\" AND \"Kind\" = %3 AND "
-               "\"Month\" = (SELECT k / 100 FROM %2) AND \"Sort\" = COALESCE(OLD.\"Sort\", ''); ")
-        .arg(t.strPrefix, SqliteValues(QStringLiteral("OLD")), t.strKind);
-}
-
-QString SqliteAdd(const STable& t) {
-    return QStringLiteral(
-               "INSERT INTO \"DayTotals\" (\"UserName\", \"Day\", \"%1Cents\", \"%1Rows\", "
-               "\"%1BankRows\") SELECT NEW.\"UserName\", k, c, 1, b FROM %2 "
-               "WHERE k IS NOT NULL AND NEW.\"UserName\" IS NOT NULL "
-               "ON CONFLICT (\"UserName\", \"Day\") DO UPDATE SET "
-               "\"%1Cents\" = \"%1Cents\" + excluded.\"%1Cents\", \"%1Rows\" = \"%1Rows\" + 1, "
-               "\"%1BankRows\" = \"%1BankRows\" + excluded.\"%1BankRows\"; "
-               "INSERT INTO \"MonthSortTotals\" (\"UserName\", \"Kind\", \"Month\", \"Sort\", "
-               "\"Cents\", \"Rows\") SELECT NEW.\"UserName\", %3, k / 100, "
-               "COALESCE(NEW.\"Sort\", ''), c, 1 FROM %2 "
-               "WHERE k IS NOT NULL AND NEW.\"UserName\" IS NOT NULL "
-               "ON CONFLICT (\"UserName\", \"Kind\", \"Month\", \"Sort\") DO UPDATE SET "
-               "\"Cents\" = \"Cents\" + excluded.\"Cents\", \"Rows\" = \"Rows\" + 1; ")
-        .arg(t.strPrefix, SqliteValues(QStringLiteral("NEW")), t.strKind);
-}
-
-// A row that keeps its user, date and category (an amount or account corrected) moves only
-// its cents and account count, by the difference, on the day and month-category rows it is in.
-QString SqliteChange(const STable& t) {
-    const CSqlDialect d(CSqlDialect::SQLite);
-    const QString strDiff = QStringLiteral("(SELECT %1 AS k, %2 - %3 AS c, %4 - %5 AS b)")
-                                .arg(CKeptSchema::DayKeySql(d, QStringLiteral("NEW.\"Date\"")),
-                                     CKeptSchema::CentsSql(d, QStringLiteral("NEW.\"Amount\"")),
-                                     CKeptSchema::CentsSql(d, QStringLiteral("OLD.\"Amount\"")),
-                                     BankFlag(QStringLiteral("NEW.\"Bank\"")),
-                                     BankFlag(QStringLiteral("OLD.\"Bank\"")));
-    return QStringLiteral(
-               "UPDATE \"DayTotals\" SET (\"%1Cents\", \"%1BankRows\") = "
-               "(SELECT \"%1Cents\" + c, \"%1BankRows\" + b FROM %2) "
-               "WHERE \"UserName\" = NEW.\"UserName\" AND \"Day\" = (SELECT k FROM %2); "
-               "UPDATE \"MonthSortTotals\" SET \"Cents\" = \"Cents\" + (SELECT c FROM %2) "
-               "WHERE \"UserName\" = NEW.\"UserName\" AND \"Kind\" = %3 AND "
-               "\"Month\" = (SELECT k / 100 FROM %2) AND \"Sort\" = COALESCE(NEW.\"Sort\", ''); ")
-        .arg(t.strPrefix, strDiff, t.strKind);
-}
-
-QStringList SqliteTriggers() {
-    // The stored values, not only their meaning: the same key for certain.
-    const QString strSameKey = QStringLiteral("OLD.\"UserName\" IS NEW.\"UserName\" AND "
-                                              "OLD.\"Date\" IS NEW.\"Date\" AND "
-                                              "OLD.\"Sort\" IS NEW.\"Sort\"");
-    QStringList list;
-    for (const STable& t : Tables) {
-        const QString strName = TriggerPrefix + t.strName;
-        list << QStringLiteral("CREATE TRIGGER \"%1_ins\" AFTER INSERT ON \"%2\" BEGIN %3END")
-                    .arg(strName, t.strName, SqliteAdd(t));
-        list << QStringLiteral("CREATE TRIGGER \"%1_del\" AFTER DELETE ON \"%2\" BEGIN %3END")
-                    .arg(strName, t.strName, SqliteTakeAway(t));
-        // A note changing moves no total.
-        list << QStringLiteral("CREATE TRIGGER \"%1_upd\" AFTER UPDATE OF \"UserName\", \"Date\", "
-                               "\"Sort\", \"Amount\", \"Bank\" ON \"%2\" WHEN %3 BEGIN %4END")
-                    .arg(strName, t.strName, strSameKey, SqliteChange(t));
-        list << QStringLiteral("CREATE TRIGGER \"%1_move\" AFTER UPDATE OF \"UserName\", "
-                               "\"Date\", \"Sort\", \"Amount\", \"Bank\" ON \"%2\" WHEN NOT "
-                               "(%3) BEGIN %4%5END")
-                    .arg(strName, t.strName, strSameKey, SqliteTakeAway(t), SqliteAdd(t));
-    }
-    return list;
-}
-
-// ---- PostgreSQL: helper functions and one trigger function for both tables
-
-QStringList PostgresFunctions() {
-    QStringList list;
-    // The day key of each type a "Date" column may have; PostgreSQL picks by the column's type.
-    for (const char* type : {"timestamp", "date"}) {
-        list << QStringLiteral(
-                    "CREATE OR REPLACE FUNCTION ledgerkin_day_key(v %1) RETURNS integer "
-                    "LANGUAGE sql IMMUTABLE AS $f$ SELECT CASE WHEN EXTRACT(YEAR FROM v) "
-                    "BETWEEN 1 AND 9999 THEN CAST(EXTRACT(YEAR FROM v) * 10000 + "
-                    "EXTRACT(MONTH FROM v) * 100 + EXTRACT(DAY FROM v) AS integer) END $f$")
-                    .arg(QLatin1String(type));
-    }
-    list << QStringLiteral("CREATE OR REPLACE FUNCTION ledgerkin_day_key(v timestamptz) RETURNS "
-                           "integer LANGUAGE sql STABLE AS $f$ SELECT ledgerkin_day_key(CAST(v AS "
-                           "timestamp)) $f$");
-    // A text column (a book made by another program): only text beginning with a real day.
-    list << QStringLiteral(
-        "CREATE OR REPLACE FUNCTION ledgerkin_day_key(v text) RETURNS integer LANGUAGE plpgsql "
-        "IMMUTABLE AS $f$ BEGIN "
-        "IF v IS NULL OR v !~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}' OR substr(v, 1, 4) = '0000' THEN "
-        "RETURN NULL; END IF; "
-        "RETURN ledgerkin_day_key(make_date(substr(v, 1, 4)::int, substr(v, 6, 2)::int, "
-        "substr(v, 9, 2)::int)); "
-        "EXCEPTION WHEN others THEN RETURN NULL; END $f$");
-    // Half away from zero, as CMoney::ToCents: whole part plus the sign when the rest is a half
-    // or more (subtracting the whole part of a double is exact).
-    list << QStringLiteral(
-        "CREATE OR REPLACE FUNCTION ledgerkin_cents(v double precision) RETURNS bigint "
-        "LANGUAGE sql IMMUTABLE AS $f$ SELECT CASE WHEN abs(COALESCE(v, 0) * 100) < 9.0e15 THEN "
-        "CAST(trunc(COALESCE(v, 0) * 100) AS bigint) + CASE "
-        "WHEN COALESCE(v, 0) * 100 - trunc(COALESCE(v, 0) * 100) >= 0.5 THEN 1 "
-        "WHEN COALESCE(v, 0) * 100 - trunc(COALESCE(v, 0) * 100) <= -0.5 THEN -1 ELSE 0 END "
-        "ELSE 0 END $f$");
-
-    QString strBody;
-    for (const STable& t : Tables) {
-        const QString p = t.strPrefix;
-        strBody +=
-            QStringLiteral(
-                "IF nKind = %1 THEN "
-                "  IF nSign < 0 THEN "
-                "    UPDATE \"DayTotals\" SET \"%2Cents\" = \"%2Cents\" - c, \"%2Rows\" = "
-                "\"%2Rows\" - 1, "
-                "      \"%2BankRows\" = \"%2BankRows\" - b WHERE \"UserName\" = u AND \"Day\" = k; "
-                "  ELSE "
-                "    INSERT INTO \"DayTotals\" (\"UserName\", \"Day\", \"%2Cents\", \"%2Rows\", "
-                "\"%2BankRows\") "
-                "    VALUES (u, k, c, 1, b) ON CONFLICT (\"UserName\", \"Day\") DO UPDATE SET "
-                "      \"%2Cents\" = \"DayTotals\".\"%2Cents\" + c, \"%2Rows\" = "
-                "\"DayTotals\".\"%2Rows\" + 1, "
-                "      \"%2BankRows\" = \"DayTotals\".\"%2BankRows\" + b; "
-                "  END IF; "
-                "END IF; ")
-                .arg(t.strKind, p);
-    }
-    // Applies one row (nSign -1: taken away, +1: added) to both kept tables.
-    list << QStringLiteral(
-                "CREATE OR REPLACE FUNCTION ledgerkin_kept_apply(nKind integer, nSign integer, "
-                "u text, k integer, s text, c bigint, b integer) RETURNS void LANGUAGE plpgsql AS "
-                "$f$ "
-                "BEGIN "
-                "IF u IS NULL OR k IS NULL THEN RETURN; END IF; "
-                "s := COALESCE(s, ''); "
-                "%1"
-                "IF nSign < 0 THEN "
-                "  DELETE FROM \"DayTotals\" WHERE \"UserName\" = u AND \"Day\" = k "
-                "    AND \"InRows\" <= 0 AND \"OutRows\" <= 0; "
-                "  UPDATE \"MonthSortTotals\" SET \"Cents\" = \"Cents\" - c, \"Rows\" = \"Rows\" - "
-                "1 "
-                "    WHERE \"UserName\" = u AND \"Kind\" = nKind AND \"Month\" = k / 100 AND "
-                "\"Sort\" = s; "
-                "  DELETE FROM \"MonthSortTotals\" WHERE \"UserName\" = u AND \"Kind\" = nKind "
-                "    AND \"Month\" = k / 100 AND \"Sort\" = s AND \"Rows\" <= 0; "
-                "ELSE "
-                "  INSERT INTO \"MonthSortTotals\" (\"UserName\", \"Kind\", \"Month\", \"Sort\", "
-                "\"Cents\", \"Rows\") "
-                "    VALUES (u, nKind, k / 100, s, c, 1) "
-                "    ON CONFLICT (\"UserName\", \"Kind\", \"Month\", \"Sort\") DO UPDATE SET "
-                "    \"Cents\" = \"MonthSortTotals\".\"Cents\" + c, \"Rows\" = "
-                "\"MonthSortTotals\".\"Rows\" + 1; "
-                "END IF; "
-                "END $f$")
-                .arg(strBody);
-    const auto apply = [](const QString& strRow, const QString& strSign) {
-        return QStringLiteral("PERFORM ledgerkin_kept_apply(nKind, %2, %1.\"UserName\", "
-                              "%4, %1.\"Sort\", "
-                              "ledgerkin_cents(%1.\"Amount\"), %3); ")
-            .arg(strRow, strSign, BankFlag(strRow + QStringLiteral(".\"Bank\"")),
-                 CKeptSchema::DayKeySql(CSqlDialect(CSqlDialect::PostgreSQL),
-                                        strRow + QStringLiteral(".\"Date\"")));
-    };
-    const QString strOld = apply(QStringLiteral("OLD"), QStringLiteral("-1"));
-    const QString strNew = apply(QStringLiteral("NEW"), QStringLiteral("1"));
-    // The search path of the book is fixed into the function, so a writer with another
-    // search path (a tool naming the schema in each statement) still reaches these tables.
-    list << QStringLiteral(
-                "CREATE OR REPLACE FUNCTION ledgerkin_kept_row() RETURNS trigger "
-                "LANGUAGE plpgsql SET search_path FROM CURRENT AS $f$ "
-                "DECLARE nKind integer := TG_ARGV[0]::integer; "
-                "BEGIN "
-                "IF TG_OP = 'TRUNCATE' THEN "
-                "  IF nKind = 0 THEN UPDATE \"DayTotals\" SET \"InCents\" = 0, \"InRows\" = 0, "
-                "    \"InBankRows\" = 0; "
-                "  ELSE UPDATE \"DayTotals\" SET \"OutCents\" = 0, \"OutRows\" = 0, "
-                "    \"OutBankRows\" = 0; END IF; "
-                "  DELETE FROM \"DayTotals\" WHERE \"InRows\" <= 0 AND \"OutRows\" <= 0; "
-                "  DELETE FROM \"MonthSortTotals\" WHERE \"Kind\" = nKind; "
-                "  RETURN NULL; "
-                "END IF; "
-                "IF TG_OP <> 'INSERT' THEN %1END IF; "
-                "IF TG_OP <> 'DELETE' THEN %2END IF; "
-                "RETURN NULL; "
-                "END $f$")
-                .arg(strOld, strNew);
-    return list;
-}
-
-QStringList PostgresTriggers() {
-    QStringList list;
-    for (const STable& t : Tables) {
-        const QString strName = TriggerPrefix + t.strName;
-        list << QStringLiteral("CREATE TRIGGER \"%1_row\" AFTER INSERT OR DELETE OR UPDATE OF "
-                               "\"UserName\", \"Date\", \"Sort\", \"Amount\", \"Bank\" ON \"%2\" "
-                               "FOR EACH ROW EXECUTE FUNCTION ledgerkin_kept_row('%3')")
-                    .arg(strName, t.strName, t.strKind);
-        list << QStringLiteral("CREATE TRIGGER \"%1_trunc\" AFTER TRUNCATE ON \"%2\" "
-                               "FOR EACH STATEMENT EXECUTE FUNCTION ledgerkin_kept_row('%3')")
-                    .arg(strName, t.strName, t.strKind);
-    }
-    return list;
-}
-
-// PostgreSQL: the tables that carry this program's triggers, as regclass values.
-QString TriggerTables() {
-    QStringList tables{QStringLiteral("to_regclass('%1')").arg(CSchema::Income),
-                       QStringLiteral("to_regclass('%1')").arg(CSchema::Outlay)};
-    for (const SRollup* pRollup : Rollups)
-        tables << QStringLiteral("to_regclass('\"%1\"')").arg(pRollup->strSource);
-    return tables.join(QStringLiteral(", "));
-}
-
-} // namespace
-
 QString CKeptSchema::SqliteTableCount() {
     return QStringLiteral("(SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name IN "
                           "('DayTotals', 'MonthSortTotals', 'MonthTotals', 'SortTotals'))");
@@ -607,12 +205,12 @@ bool Present(QSqlQuery& query, const CSqlDialect& d) {
     if (d.IsSQLite()) {
         Exec(query, QStringLiteral("SELECT %1, (SELECT COUNT(*) FROM sqlite_master WHERE "
                                    "type = 'trigger' AND name LIKE '%2%')")
-                        .arg(CKeptSchema::SqliteTableCount(), TriggerPrefix));
-        return query.next() && query.value(0).toInt() == 4 && query.value(1).toInt() == 16;
+                        .arg(CKeptSchema::SqliteTableCount(), CKeptTriggers::Prefix()));
+        return query.next() && query.value(0).toInt() == 4 &&
+               query.value(1).toInt() == CKeptTriggers::Sqlite().size();
     }
     // The functions too: the queries call some of them, and the triggers' functions may be
     // dropped apart from the triggers. Looked up in the book's schema, where they were made.
-    const qsizetype nFunctions = PostgresFunctions().size() + qsizetype(std::size(Rollups));
     Exec(query, QStringLiteral("SELECT to_regclass('\"DayTotals\"') IS NOT NULL AND "
                                "to_regclass('\"MonthSortTotals\"') IS NOT NULL AND "
                                "to_regclass('\"MonthTotals\"') IS NOT NULL AND "
@@ -622,9 +220,10 @@ bool Present(QSqlQuery& query, const CSqlDialect& d) {
                                "(SELECT COUNT(*) FROM pg_proc WHERE proname LIKE 'ledgerkin\\_%' "
                                "AND pronamespace = (SELECT oid FROM pg_namespace WHERE nspname = "
                                "current_schema()))")
-                    .arg(TriggerPrefix, TriggerTables()));
-    return query.next() && query.value(0).toBool() && query.value(1).toInt() == 6 &&
-           query.value(2).toLongLong() == nFunctions;
+                    .arg(CKeptTriggers::Prefix(), CKeptTriggers::PostgresTriggerTables()));
+    return query.next() && query.value(0).toBool() &&
+           query.value(1).toInt() == CKeptTriggers::Postgres().size() &&
+           query.value(2).toLongLong() == CKeptTriggers::PostgresFunctions().size();
 }
 
 // PostgreSQL: true when this connection's role may write the records. Such a role must not
@@ -643,14 +242,14 @@ void DropOldTriggers(QSqlQuery& query, const CSqlDialect& d) {
     if (d.IsSQLite()) {
         Exec(query, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger' "
                                    "AND name LIKE '%1%'")
-                        .arg(AnyTriggerPrefix));
+                        .arg(CKeptTriggers::AnyPrefix()));
         while (query.next())
             drops << QStringLiteral("DROP TRIGGER \"%1\"").arg(query.value(0).toString());
     } else {
         Exec(query, QStringLiteral("SELECT tgname, relname FROM pg_trigger JOIN pg_class ON "
                                    "pg_class.oid = tgrelid WHERE tgname LIKE '%1%' AND "
                                    "tgrelid IN (%2)")
-                        .arg(AnyTriggerPrefix, TriggerTables()));
+                        .arg(CKeptTriggers::AnyPrefix(), CKeptTriggers::PostgresTriggerTables()));
         while (query.next())
             drops << QStringLiteral("DROP TRIGGER \"%1\" ON \"%2\"")
                          .arg(query.value(0).toString(), query.value(1).toString());
@@ -676,12 +275,12 @@ void Build(QSqlQuery& query, const CSqlDialect& d) {
     try {
         Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptSchema::DayTable));
         Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptSchema::MonthTable));
-        for (const SRollup* pRollup : Rollups)
-            Exec(query, QStringLiteral("DELETE FROM %1").arg(Quoted(pRollup->strTarget)));
+        Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptSchema::MonthSumTable));
+        Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptSchema::SortTable));
         for (const QString& strSql : CKeptSchema::BuildStatements(d))
             Exec(query, strSql);
-        for (const SRollup* pRollup : Rollups)
-            Exec(query, RollupBuild(*pRollup));
+        for (const QString& strSql : RollupBuildStatements())
+            Exec(query, strSql);
     } catch (...) {
         if (BuildHook())
             BuildHook()(false, nRows);
@@ -780,16 +379,12 @@ void CKeptSchema::Ensure(QSqlDatabase db, const CSqlDialect& d) {
             for (const QString& strSql : CreateTables(d, false))
                 Exec(query, strSql);
             if (!d.IsSQLite())
-                for (const QString& strSql : PostgresFunctions())
+                for (const QString& strSql : CKeptTriggers::PostgresFunctions())
                     Exec(query, strSql);
-            // The sums kept from other kept tables are built from them in one pass, then kept
-            // by the triggers on those tables, made after it.
+            // Built first, then kept by the triggers made after it.
             Build(query, d);
-            QStringList triggers = d.IsSQLite() ? SqliteTriggers() : PostgresTriggers();
-            for (const SRollup* pRollup : Rollups)
-                triggers +=
-                    d.IsSQLite() ? SqliteRollupTriggers(*pRollup) : PostgresRollupTrigger(*pRollup);
-            for (const QString& strSql : triggers)
+            for (const QString& strSql :
+                 d.IsSQLite() ? CKeptTriggers::Sqlite() : CKeptTriggers::Postgres())
                 Exec(query, strSql);
         }
         Exec(query, QStringLiteral("COMMIT"));

@@ -196,6 +196,35 @@ QHash<QString, std::int64_t> SDayEdit::ChangeByAccount(const QString& strBank) c
     return changes;
 }
 
+SDayEdit SDayEdit::Resolved(const QVector<SDayConflictRow>& rows) const {
+    SDayEdit edit = *this;
+    for (const SDayConflictRow& row : rows) {
+        const qint64 nId = row.read.nId;
+        edit.changed.erase(std::remove_if(edit.changed.begin(), edit.changed.end(),
+                                          [nId](const SChange& c) { return c.loaded.nId == nId; }),
+                           edit.changed.end());
+        edit.removed.erase(std::remove_if(edit.removed.begin(), edit.removed.end(),
+                                          [nId](const SDayRecord& r) { return r.nId == nId; }),
+                           edit.removed.end());
+        if (!row.bKeepMine)
+            continue;
+        if (row.bRemovedThere) {
+            if (!row.bRemovedHere) {
+                SDayRecord again = row.typed;
+                again.nId = 0;
+                edit.added.append(again);
+            }
+        } else if (row.bRemovedHere) {
+            edit.removed.append(row.stored);
+        } else {
+            SDayRecord now = row.typed;
+            now.nId = row.stored.nId;
+            edit.changed.append({row.stored, now});
+        }
+    }
+    return edit;
+}
+
 CDayBook::SProblem CDayBook::Validate(const QVector<SDayRecord>& rows) {
     for (int i = 0; i < rows.size(); ++i) {
         if (rows[i].strSort.isEmpty())
@@ -232,7 +261,7 @@ std::int64_t CDayBook::Confirm(const QDate& day, const QString& strBank, const S
     CTransaction transaction(m_strConnection);
     CUserAdmin::CheckSession(m_strUser, nSessionUser, m_strConnection);
     // A category renamed by another copy since this one offered it: the rows take its new name.
-    const SDayEdit edit = Followed(
+    SDayEdit edit = Followed(
         typedEdit, CCategoryBook(m_eKind, m_strUser, nSessionUser, m_strConnection).Renamed());
     const auto bankOf = [&strBank](const SDayRecord& r) {
         return r.strBank.isEmpty() ? strBank : r.strBank;
@@ -241,7 +270,7 @@ std::int64_t CDayBook::Confirm(const QDate& day, const QString& strBank, const S
     // confirmations and transfers that move the same accounts queue up here, always in the
     // same order, so they neither deadlock nor interleave. With two accounts of the same
     // name only the first one entered moves, as a transfer does.
-    const QHash<QString, std::int64_t> changes = edit.ChangeByAccount(strBank);
+    QHash<QString, std::int64_t> changes = edit.ChangeByAccount(strBank);
     QVector<QPair<qint64, QString>> accounts;
     for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
         QSqlQuery account =
@@ -265,25 +294,64 @@ std::int64_t CDayBook::Confirm(const QDate& day, const QString& strBank, const S
     }
 
     // Every row this copy changes or removes must still be the row it read, in the account
-    // it was read from.
+    // it was read from. Every row that is not is told, so one refusal shows them all.
     const QString strStored =
-        QStringLiteral("SELECT \"Sort\", \"Note\", \"Amount\" FROM \"%1\" WHERE \"编号\" = ? "
-                       "AND \"UserName\" = ? AND \"Date\" >= ? AND \"Date\" < ? AND \"Bank\" = ?")
+        QStringLiteral("SELECT \"Sort\", \"Note\", \"Amount\", \"Bank\" FROM \"%1\" WHERE "
+                       "\"编号\" = ? AND \"UserName\" = ? AND \"Date\" >= ? AND \"Date\" < ?")
             .arg(Table()) +
         dialect.LockSql();
-    QVector<SDayRecord> loaded = edit.removed;
-    for (const SDayEdit::SChange& change : edit.changed)
-        loaded.append(change.loaded);
-    for (const SDayRecord& r : loaded) {
+    const auto same = [](const SDayRecord& a, const SDayRecord& b) {
+        return a.strSort == b.strSort && a.strNote == b.strNote && a.strBank == b.strBank &&
+               CMoney::ToCents(a.dAmount) == CMoney::ToCents(b.dAmount);
+    };
+    QVector<SDayConflictRow> conflicts;
+    QVector<qint64> agreed; // rows another copy already left as this one wants them
+    const auto check = [&](const SDayRecord& read, const SDayRecord* pTyped) {
+        SDayConflictRow row;
+        row.read = read;
+        row.read.strBank = bankOf(read);
+        row.bRemovedHere = pTyped == nullptr;
+        if (pTyped) {
+            row.typed = *pTyped;
+            row.typed.strBank = bankOf(*pTyped);
+            row.typed.nId = read.nId;
+        }
         QSqlQuery stored = CDatabase::Exec(strStored,
-                                           QVariantList{r.nId, m_strUser, dialect.BindDay(day),
-                                                        dialect.BindDay(day.addDays(1)), bankOf(r)},
+                                           QVariantList{read.nId, m_strUser, dialect.BindDay(day),
+                                                        dialect.BindDay(day.addDays(1))},
                                            m_strConnection);
-        if (r.nId <= 0 || !stored.next() || stored.value(0).toString() != r.strSort ||
-            stored.value(1).toString() != r.strNote ||
-            CMoney::ToCents(stored.value(2).toDouble()) != CMoney::ToCents(r.dAmount))
-            throw CDayConflict(
-                Tr("这一天的记录刚被另一个窗口或另一台电脑改动过，您的修改没有保存。"));
+        row.bRemovedThere = read.nId <= 0 || !stored.next();
+        if (!row.bRemovedThere) {
+            row.stored = {stored.value(0).toString(), stored.value(1).toString(),
+                          stored.value(2).toDouble(), read.nId, stored.value(3).toString()};
+            if (same(row.stored, row.read))
+                return;
+        }
+        // Both removed it, or both made it the same: done already, and counted once.
+        if (read.nId > 0 &&
+            (row.bRemovedThere ? row.bRemovedHere
+                               : !row.bRemovedHere && same(row.stored, row.typed))) {
+            agreed.append(read.nId);
+            return;
+        }
+        conflicts.append(row);
+    };
+    for (const SDayEdit::SChange& change : edit.changed)
+        check(change.loaded, &change.now);
+    for (const SDayRecord& r : edit.removed)
+        check(r, nullptr);
+    if (!conflicts.isEmpty())
+        throw CDayConflict(Tr("这一天的记录刚被另一个窗口或另一台电脑改动过，您的修改没有保存。"),
+                           conflicts);
+    if (!agreed.isEmpty()) {
+        SDayConflictRow row; // kept as the book holds it: out of the edit
+        QVector<SDayConflictRow> rows;
+        for (const qint64 nId : agreed) {
+            row.read.nId = nId;
+            rows.append(row);
+        }
+        edit = edit.Resolved(rows);
+        changes = edit.ChangeByAccount(strBank);
     }
 
     for (const SDayRecord& r : edit.added) {

@@ -2,6 +2,8 @@
 
 #include "crecordkind.h"
 #include "data/cdatabase.h"
+#include "records/cdayconflict.h"
+#include "records/sdayrecord.h"
 
 #include <QDate>
 #include <QHash>
@@ -9,17 +11,6 @@
 #include <QStringList>
 #include <QVector>
 #include <cstdint>
-
-// One record of a day as the daily views show and store it.
-struct SDayRecord {
-    QString strSort; // category
-    QString strNote;
-    double dAmount = 0;
-    qint64 nId = 0; // the stored row's 编号; 0 for a row not stored yet
-    // The row's account; empty: the account the day is confirmed for. A row changed to
-    // another account moves to it.
-    QString strBank = QString();
-};
 
 // What one copy of the program did to a day of an account since it read it: the rows it
 // added, the rows it changed (as read, with their 编号, and as they are now) and the rows it
@@ -40,6 +31,11 @@ struct SDayEdit {
     // touches listed, strBank always: a row moved to another account lowers the day's total
     // of the one and raises the other's.
     QHash<QString, std::int64_t> ChangeByAccount(const QString& strBank) const;
+    // This edit with a conflict's choices taken: a row kept as the other copy left it drops
+    // out of the edit; a row kept as typed here is sent against the row as the book holds it
+    // now (typed again as a new row when the other copy removed it, removed when this copy
+    // did). The rest of the edit stays as it was, so confirming it checks every row again.
+    SDayEdit Resolved(const QVector<SDayConflictRow>& rows) const;
     // Only new rows: filling a day that was empty when read.
     static SDayEdit Adding(const QVector<SDayRecord>& rows) {
         SDayEdit edit;
@@ -103,8 +99,11 @@ public:
     // transaction. Rows other copies wrote meanwhile stay as they are. A row whose strBank
     // names another account is written to that account, and a changed row whose account
     // changed moves from the one to the other: both balances move, in the same transaction.
-    // When a changed or removed row is no longer as it was read (another copy changed or
-    // removed it), nothing is written and CDayConflict is thrown. With nSessionUser set, the
+    // When a changed or removed row is no longer as it was read (another copy changed,
+    // removed or moved it), nothing is written and CDayConflict is thrown, listing every such
+    // row as read, as stored now and as typed; confirm edit.Resolved(rows) after choosing.
+    // A row both copies removed, or changed to the same values, is no conflict: it is left
+    // as it is and its balance is not moved twice. With nSessionUser set, the
     // user row of that name must still carry that UserID (CUserAdmin::CheckSession), else
     // CSessionGone. Any other error: CDBException, and nothing has changed either.
     // Returns the change of strBank's balance in cents.

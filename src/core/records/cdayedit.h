@@ -23,6 +23,10 @@ public:
     bool IsTypedAmount(int nRow, double dAmount) const;
     // The row read under that 编号, or -1.
     int RowOf(qint64 nId) const;
+    // The 编号 row nRow was read under; 0 for a row typed here.
+    qint64 IdOf(int nRow) const { return m_loaded.value(nRow).nId; }
+    // Every row as read, the removed ones too.
+    QVector<SDayRecord> Read() const { return m_loaded + m_removed; }
 
     // What confirming the grid's rows (in grid order, as they are now) would send. An amount
     // is compared in whole cents, so a row shown as stored compares equal.

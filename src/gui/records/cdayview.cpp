@@ -12,6 +12,7 @@
 #include "widgets/cmessagebox.h"
 #include "widgets/cmsflexgrid1.h"
 
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -22,6 +23,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -30,6 +32,10 @@
 namespace {
 const QString g_strLocked = QStringLiteral("※"); // a row that cannot be edited now
 const QString g_strOpen = QStringLiteral("￥");  // a row that can
+const QString g_strBoth = QStringLiteral("！");  // a row both copies changed: chosen above
+// The other copy's rows after a conflict: those both changed, and those only it wrote.
+const QColor g_colorBoth(0xff, 0xcc, 0x80);
+const QColor g_colorOther(0xff, 0xf3, 0xc4);
 
 QString Id(int nId) {
     return QString::number(nId);
@@ -124,8 +130,14 @@ CDayView::CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent)
     pGrids->addWidget(m_gridRecords, 2);
     pGrids->addWidget(m_gridSummary, 1);
 
+    // Only after a conflict: the rows both copies changed, one choice each.
+    m_pConflictBox = new QGroupBox(tr("与另一个窗口或另一台电脑的改动冲突"), pForm);
+    m_pConflictBox->setObjectName(Id(IDC_CONFLICT));
+    m_pConflictBox->hide();
+
     auto* pLayout = new QVBoxLayout(pForm);
     pLayout->addLayout(pTop);
+    pLayout->addWidget(m_pConflictBox);
     pLayout->addLayout(pGrids, 1);
 
     m_pCellEditor = new CGridCellEditor(eKind, m_gridRecords);
@@ -466,6 +478,7 @@ void CDayView::SetEditingButtons(bool bAdding, bool bModifying) {
 void CDayView::MarkRows(int nFirst, int nLast, const QString& strMark) {
     for (int nRow = nFirst; nRow <= nLast; ++nRow)
         m_gridRecords->SetTextMatrix(nRow, 0, strMark);
+    MarkOtherCopysRows();
 }
 
 void CDayView::OnAdd() {
@@ -503,7 +516,7 @@ void CDayView::OnModify() {
 
 bool CDayView::IsRowOpen(int nRow) const {
     return (m_bAdding && nRow >= m_nFirstNewRow && nRow < m_nRows) ||
-           (m_bModifying && nRow >= 1 && nRow < m_nRows);
+           (m_bModifying && nRow >= 1 && nRow < m_nRows && !IsConflictRow(nRow));
 }
 
 void CDayView::PlaceEditor() {
@@ -650,7 +663,7 @@ void CDayView::DropEmptyNewRows() {
 bool CDayView::HasChanges() const {
     if (!IsEditing())
         return false;
-    const SDayEdit edit = GridEdit();
+    const SDayEdit edit = EditToSend();
     if (!edit.changed.isEmpty() || !edit.removed.isEmpty())
         return true;
     for (int nRow = 1; nRow < m_nRows; ++nRow) {
@@ -722,6 +735,7 @@ void CDayView::RemoveRow(int nRow) {
             m_gridRecords->SetTextMatrix(n, nCol, m_gridRecords->GetTextMatrix(n + 1, nCol));
     --m_nRows;
     m_gridRecords->SetRows(m_nRows);
+    MarkOtherCopysRows();
 }
 
 bool CDayView::SaveGridRows(const SDayEdit& edit) {
@@ -731,20 +745,24 @@ bool CDayView::SaveGridRows(const SDayEdit& edit) {
     if (bBudgets)
         before = BudgetLines();
     bool bConflict = false;
+    QVector<SDayConflictRow> conflict;
     const bool bSaved = CMessageBox::Guarded(this, [&] {
         try {
             CDayBook(m_eKind, m_strUserName)
                 .Confirm(CurrentDay(), m_strBank, edit, Session() ? Session()->UserId() : 0);
-        } catch (const CDayConflict&) {
-            bConflict = true; // told below, with the day's rows put back
+        } catch (const CDayConflict& e) {
+            bConflict = true; // shown below, with the day as it is now
+            conflict = e.m_rows;
         }
     });
     if (bConflict) {
+        ShowConflict(edit, conflict);
         CMessageBox::ShowMessage(
             tr("在您编辑期间，这一天的记录已被另一个窗口或另一台电脑改动，您的修改没有保存。\n"
-               "表格里现在是这一天最新的记录，您输入的行已放回表格，请核对后再按“确定”。"),
+               "表格里现在是这一天最新的记录，您其余的修改已放回表格。"
+               "两边都改过的行标有“！”：请在表格上方逐行选择保留对方的还是您的，"
+               "再按“确定”；按“取消”则保留对方改好的这一天。"),
             this);
-        RestoreTyped(edit);
         return false;
     }
     if (bSaved && bBudgets && !before.isEmpty()) {
@@ -763,15 +781,39 @@ QVector<CBudget::SLine> CDayView::BudgetLines() const {
     }
 }
 
-// After a refused confirm: the day as it is now, then what was typed here on top of it —
-// a changed row still there takes the typed values again, everything else comes back as a
-// new row — all open for editing, so nothing typed is lost.
-void CDayView::RestoreTyped(const SDayEdit& edit) {
+// After a refused confirm: the day as it is now, then the rest of what was typed here on top
+// of it — a changed row still there takes the typed values again, a removed one goes again,
+// everything else comes back as a new row — all open for editing, so nothing typed is lost.
+// The rows both copies changed keep the other copy's values until a choice says otherwise.
+void CDayView::ShowConflict(const SDayEdit& sent, const QVector<SDayConflictRow>& rows) {
+    const QVector<SDayRecord> before = m_edit.Read();
     m_pCellEditor->Close();
     LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
     ShowDaySummary(m_nYear, m_nMonth, m_nDay);
-    QVector<SDayRecord> extra = edit.added;
-    for (const SDayEdit::SChange& change : edit.changed) {
+    m_conflict = rows;
+    const auto inConflict = [&rows](qint64 nId) {
+        return std::any_of(rows.cbegin(), rows.cend(),
+                           [nId](const SDayConflictRow& row) { return row.read.nId == nId; });
+    };
+    // The rows only the other copy added or changed, told by their tips.
+    m_otherRows.clear();
+    for (const SDayRecord& now : m_edit.Read()) {
+        if (inConflict(now.nId))
+            continue;
+        const auto it = std::find_if(before.cbegin(), before.cend(),
+                                     [&now](const SDayRecord& r) { return r.nId == now.nId; });
+        if (it == before.cend())
+            m_otherRows.insert(now.nId, tr("这一行是另一个窗口或另一台电脑新增的。"));
+        else if (it->strSort != now.strSort || it->strNote != now.strNote ||
+                 it->strBank != now.strBank ||
+                 CMoney::ToCents(it->dAmount) != CMoney::ToCents(now.dAmount))
+            m_otherRows.insert(
+                now.nId, tr("另一个窗口或另一台电脑改动了这一行，原来是：%1").arg(RowText(*it)));
+    }
+    QVector<SDayRecord> extra = sent.added;
+    for (const SDayEdit::SChange& change : sent.changed) {
+        if (inConflict(change.loaded.nId))
+            continue;
         const int nRow = m_edit.RowOf(change.loaded.nId) + 1;
         if (nRow == 0) {
             extra.append(change.now);
@@ -782,6 +824,9 @@ void CDayView::RestoreTyped(const SDayEdit& edit) {
         m_gridRecords->SetTextMatrix(nRow, 3, CMoney::Format(change.now.dAmount));
         m_gridRecords->SetTextMatrix(nRow, CGridCellEditor::ColBank, change.now.strBank);
     }
+    for (const SDayRecord& r : sent.removed)
+        if (!inConflict(r.nId))
+            RemoveRow(m_edit.RowOf(r.nId) + 1);
     for (SDayRecord r : extra) {
         r.nId = 0;
         AppendGridRow(r);
@@ -789,7 +834,129 @@ void CDayView::RestoreTyped(const SDayEdit& edit) {
     m_bAdding = false;
     m_bModifying = true;
     SetEditingButtons(false, true);
+    FillConflictBox();
     MarkRows(1, m_nRows - 1, g_strOpen);
+}
+
+void CDayView::FillConflictBox() {
+    // Made anew for each conflict: it has a row for each row in it.
+    qDeleteAll(m_pConflictBox->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly));
+    delete m_pConflictBox->layout();
+    m_keepMine.clear();
+    auto* pGrid = new QGridLayout(m_pConflictBox);
+    pGrid->setVerticalSpacing(2);
+    auto* pHint = new QLabel(tr("标“！”的行两边都改过。请逐行选择保留哪一份，再按“确定”；"
+                                "按“取消”则全部保留对方的。"),
+                             m_pConflictBox);
+    pHint->setWordWrap(true);
+    pGrid->addWidget(pHint, 0, 0, 1, 4);
+    const QStringList headers = {tr("原来的记录"), tr("另一个窗口或另一台电脑改为"),
+                                 tr("您输入的")};
+    for (int nCol = 0; nCol < headers.size(); ++nCol) {
+        auto* pHeader = new QLabel(QStringLiteral("<b>%1</b>").arg(headers[nCol].toHtmlEscaped()),
+                                   m_pConflictBox);
+        pGrid->addWidget(pHeader, 1, nCol);
+    }
+    // A long note is cut short, never the amount; the tip tells the row whole.
+    const auto cell = [this](const SDayRecord& r, bool bGone, const QString& strGone) {
+        auto* pLabel = new QLabel(m_pConflictBox);
+        pLabel->setTextFormat(Qt::PlainText);
+        if (bGone) {
+            pLabel->setText(strGone);
+            return pLabel;
+        }
+        // Three of them and the choice still fit a 1024 pixels wide window.
+        constexpr int nWidth = 190;
+        SDayRecord shortened = r;
+        shortened.strNote.clear();
+        const int nRoom = nWidth - pLabel->fontMetrics().horizontalAdvance(RowText(shortened) +
+                                                                           QStringLiteral(" · "));
+        shortened.strNote =
+            pLabel->fontMetrics().elidedText(r.strNote, Qt::ElideRight, std::max(nRoom, 24));
+        pLabel->setText(RowText(shortened));
+        if (shortened.strNote != r.strNote)
+            pLabel->setToolTip(RowText(r));
+        return pLabel;
+    };
+    for (int i = 0; i < m_conflict.size(); ++i) {
+        const SDayConflictRow& row = m_conflict[i];
+        pGrid->addWidget(cell(row.read, false, QString()), i + 2, 0);
+        pGrid->addWidget(cell(row.stored, row.bRemovedThere, tr("（已删除）")), i + 2, 1);
+        pGrid->addWidget(cell(row.typed, row.bRemovedHere, tr("（删除）")), i + 2, 2);
+        auto* pTheirs = new QRadioButton(tr("保留对方的"), m_pConflictBox);
+        pTheirs->setObjectName(Id(IDC_KEEP_THEIRS));
+        auto* pMine = new QRadioButton(tr("保留我的"), m_pConflictBox);
+        pMine->setObjectName(Id(IDC_KEEP_MINE));
+        auto* pGroup = new QButtonGroup(pTheirs);
+        pGroup->addButton(pTheirs);
+        pGroup->addButton(pMine);
+        (row.bKeepMine ? pMine : pTheirs)->setChecked(true);
+        auto* pChoice = new QHBoxLayout;
+        pChoice->addWidget(pTheirs);
+        pChoice->addWidget(pMine);
+        pChoice->addStretch(1);
+        pGrid->addLayout(pChoice, i + 2, 3);
+        m_keepMine.append(pMine);
+    }
+    pGrid->setColumnStretch(3, 1);
+    m_pConflictBox->show();
+}
+
+void CDayView::EndConflict() {
+    m_conflict.clear();
+    m_otherRows.clear();
+    m_keepMine.clear();
+    m_pConflictBox->hide();
+}
+
+void CDayView::MarkOtherCopysRows() {
+    if (m_conflict.isEmpty() && m_otherRows.isEmpty())
+        return;
+    for (int nRow = 1; nRow < m_nRows; ++nRow) {
+        const qint64 nId = m_edit.IdOf(nRow - 1);
+        const auto it =
+            std::find_if(m_conflict.cbegin(), m_conflict.cend(), [nId](const SDayConflictRow& row) {
+                return nId != 0 && row.read.nId == nId && !row.bRemovedThere;
+            });
+        if (it != m_conflict.cend()) {
+            m_gridRecords->SetTextMatrix(nRow, 0, g_strBoth);
+            m_gridRecords->SetRowMark(nRow, g_colorBoth,
+                                      tr("另一个窗口或另一台电脑已把这一行改成表格里的样子。\n%1\n"
+                                         "请在表格上方选择保留哪一份。")
+                                          .arg(it->bRemovedHere
+                                                   ? tr("您删除了这一行。")
+                                                   : tr("您输入的是：%1").arg(RowText(it->typed))));
+        } else if (nId != 0 && m_otherRows.contains(nId)) {
+            m_gridRecords->SetRowMark(nRow, g_colorOther, m_otherRows.value(nId));
+        } else {
+            m_gridRecords->SetRowMark(nRow, QColor(), QString());
+        }
+    }
+}
+
+bool CDayView::IsConflictRow(int nRow) const {
+    const qint64 nId = m_edit.IdOf(nRow - 1);
+    return nId != 0 &&
+           std::any_of(m_conflict.cbegin(), m_conflict.cend(), [nId](const SDayConflictRow& row) {
+               return row.read.nId == nId && !row.bRemovedThere;
+           });
+}
+
+SDayEdit CDayView::EditToSend() const {
+    QVector<SDayConflictRow> rows = m_conflict;
+    for (int i = 0; i < rows.size(); ++i)
+        rows[i].bKeepMine = m_keepMine.value(i) && m_keepMine[i]->isChecked();
+    return GridEdit().Resolved(rows);
+}
+
+QString CDayView::RowText(const SDayRecord& r) const {
+    QStringList parts{r.strSort};
+    if (!r.strNote.isEmpty())
+        parts << r.strNote;
+    parts << CMoney::Format(r.dAmount);
+    if (!r.strBank.isEmpty() && r.strBank != m_strBank)
+        parts << r.strBank;
+    return parts.join(QStringLiteral(" · "));
 }
 
 void CDayView::OnConfirm() {
@@ -825,8 +992,9 @@ void CDayView::OnConfirm() {
     if (!ConfirmAmounts(rows))
         return;
     // A failed store leaves the grid as typed and the edit open, so nothing is lost.
-    if (!SaveGridRows(GridEdit()))
+    if (!SaveGridRows(EditToSend()))
         return;
+    EndConflict();
     m_pCellEditor->Close();
     LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
     ShowDaySummary(m_nYear, m_nMonth, m_nDay);
@@ -858,7 +1026,7 @@ bool CDayView::ConfirmAmounts(const QVector<SDayRecord>& rows) {
     }
     // The same question as a transfer's when an account would end below zero (a row moved
     // to another account lowers the one it leaves, or the other's).
-    const QHash<QString, std::int64_t> changes = GridEdit().ChangeByAccount(m_strBank);
+    const QHash<QString, std::int64_t> changes = EditToSend().ChangeByAccount(m_strBank);
     QVector<CAccountList::SAccount> accounts;
     bool bRead = false;
     for (int i = 0; i < m_comboBank->count(); ++i) {
@@ -905,6 +1073,7 @@ void CDayView::OnCancel() {
         return;
     SetEditingButtons(false, false);
     m_bAdding = m_bModifying = false;
+    EndConflict();
     m_pCellEditor->Close();
     LoadDay(m_nYear, m_nMonth, m_nDay, m_strBank);
     ShowDaySummary(m_nYear, m_nMonth, m_nDay);

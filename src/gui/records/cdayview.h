@@ -9,6 +9,7 @@
 #include "widgets/cformview.h"
 
 #include <QDate>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -20,6 +21,7 @@ class QLineEdit;
 class QPushButton;
 class QGroupBox;
 class QLabel;
+class QRadioButton;
 
 // What the income and outlay views share: one day of the user's records for one account,
 // the day's totals per account, moving between days, and editing the day's records in the
@@ -30,7 +32,8 @@ class QLabel;
 // rows added, rows changed (with their 编号 and values as read), rows removed — and moves
 // the balance by that, in one transaction; rows another copy wrote meanwhile stay. When
 // another copy changed or removed a row this one changes, nothing is written: the day is
-// shown as it is now, with the rows typed here back in the grid to confirm again.
+// shown as it is now with the rest of what was typed here back in the grid, the other copy's
+// rows marked, and the rows both changed offered one by one (theirs or mine) above the grid.
 class CDayView : public CFormView {
     Q_OBJECT
 public:
@@ -56,6 +59,9 @@ public:
         IDC_DELETE_ROW = 1024,
         IDC_DELETE_DAY = 1025,
         IDC_LIST_SORT = CGridCellEditor::IDC_LIST_SORT,
+        IDC_CONFLICT = 1029,    // after a conflict: the rows both copies changed
+        IDC_KEEP_THEIRS = 1030, // per row of it: keep the other copy's
+        IDC_KEEP_MINE = 1031,   // per row of it: keep what was typed here
     };
 
     CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent);
@@ -155,7 +161,19 @@ private:
     // The budgets of the shown day's month (none when they cannot be read).
     QVector<CBudget::SLine> BudgetLines() const;
     bool SaveGridRows(const SDayEdit& edit);
-    void RestoreTyped(const SDayEdit& edit);
+    // After a refused confirm: the day as it is now, the rest of the edit sent typed again on
+    // top, the rows another copy wrote marked and those both changed offered in the box.
+    void ShowConflict(const SDayEdit& sent, const QVector<SDayConflictRow>& rows);
+    void FillConflictBox();
+    void EndConflict();
+    // Colour, tip and "！" of the other copy's rows; again whenever rows move or are re-marked.
+    void MarkOtherCopysRows();
+    // A row both copies changed: its choice is made in the box, not in the grid.
+    bool IsConflictRow(int nRow) const;
+    // What 确定 sends: the grid's edit, with the choices of a conflict taken.
+    SDayEdit EditToSend() const;
+    // A record in one line ("用餐支出 · 午饭 · 28.00"), its account when not the one shown.
+    QString RowText(const SDayRecord& r) const;
     void OnAccountChange(int nIndex);
     // Where the editor's keys lead: Tab / Shift+Tab and Enter from cell to cell (Enter on the
     // last cell starting the next row), Up / Down between rows, Ctrl+Enter confirms, Esc
@@ -207,4 +225,10 @@ private:
     CDayEdit m_edit;
     bool m_bDayShown =
         false; // a day was shown at least once (the boxes hold stand-in texts before)
+    // After a conflict: the rows both copies changed with one choice each, and the rows only
+    // the other copy added or changed (编号 → tip).
+    QGroupBox* m_pConflictBox = nullptr;
+    QVector<SDayConflictRow> m_conflict;
+    QVector<QRadioButton*> m_keepMine;
+    QHash<qint64, QString> m_otherRows;
 };

@@ -5,6 +5,7 @@
 #include "widgets/cmsflexgrid1.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QEvent>
 #include <QKeyEvent>
@@ -78,6 +79,10 @@ QStringList CGridCellEditor::Matching(const QString& strTyped) const {
 }
 
 void CGridCellEditor::Close() {
+    // The grid takes the focus back itself (see Open): its highlight stays where it is.
+    if (IsOpen() && QApplication::focusWidget() &&
+        m_pGrid->viewport()->isAncestorOf(QApplication::focusWidget()))
+        m_pGrid->setFocus();
     m_pEditText->setGeometry(0, 0, 0, 0);
     m_pEditText->hide();
     m_comboSort->setGeometry(0, 0, 0, 0);
@@ -109,6 +114,13 @@ void CGridCellEditor::Open(int nRow, int nCol) {
     m_nRow = nRow;
     m_nCol = nCol;
     QWidget* pFloating = Floating(nCol);
+    // The new editor takes the focus before the others hide: a focused widget that hides hands
+    // the focus on, and the grid takes that as Tab and moves its highlight a cell further.
+    pFloating->setGeometry(rect);
+    pFloating->show();
+    pFloating->raise();
+    pFloating->setEnabled(true);
+    pFloating->setFocus();
     for (QWidget* pOther : {static_cast<QWidget*>(m_pEditText), static_cast<QWidget*>(m_comboSort),
                             static_cast<QWidget*>(m_comboRowBank)}) {
         if (pOther != pFloating) {
@@ -118,11 +130,6 @@ void CGridCellEditor::Open(int nRow, int nCol) {
     }
     if (nCol != ColSort)
         m_pSortList->hide();
-    pFloating->setGeometry(rect);
-    pFloating->show();
-    pFloating->raise();
-    pFloating->setEnabled(true);
-    pFloating->setFocus();
     if (nCol == ColSort) {
         // The list shows the cell's category, or nothing while the cell has none, so an entry
         // left over from another row never looks chosen.

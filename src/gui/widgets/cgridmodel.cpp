@@ -1,6 +1,7 @@
 #include "widgets/cgridmodel.h"
 
 #include <QRegularExpression>
+#include <iterator>
 
 CGridModel::CGridModel(QObject* pParent) : QAbstractTableModel(pParent) {}
 
@@ -12,6 +13,8 @@ void CGridModel::SetRows(int nRows) {
         m_rows.SetRows(nRows - 1);
         endInsertRows();
     } else if (nRows < nOld) {
+        for (auto it = m_marks.begin(); it != m_marks.end();)
+            it = it.key() >= nRows ? m_marks.erase(it) : std::next(it);
         beginRemoveRows(QModelIndex(), nRows - 1, nOld - 2);
         m_rows.SetRows(nRows - 1);
         endRemoveRows();
@@ -73,6 +76,7 @@ void CGridModel::SetDataRows(const QVector<QStringList>& rows) {
 
 void CGridModel::SetDataRows(CTextTable rows) {
     beginResetModel();
+    m_marks.clear();
     rows.SetCols(m_nCols);
     rows.Squeeze();
     m_rows = std::move(rows);
@@ -105,6 +109,11 @@ QVariant CGridModel::data(const QModelIndex& index, int nRole) const {
         return Text(index.row() + 1, index.column() + 1);
     if (nRole == Qt::TextAlignmentRole)
         return QVariant::fromValue(AlignmentOf(Text(index.row() + 1, index.column() + 1)));
+    if ((nRole == Qt::BackgroundRole || nRole == Qt::ToolTipRole) &&
+        m_marks.contains(index.row() + 1)) {
+        const SRowMark& mark = m_marks[index.row() + 1];
+        return nRole == Qt::BackgroundRole ? QVariant(mark.color) : QVariant(mark.strTip);
+    }
     return QVariant();
 }
 
@@ -114,7 +123,22 @@ QVariant CGridModel::headerData(int nSection, Qt::Orientation eOrientation, int 
     }
     if (nRole == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
+    if (nRole == Qt::ToolTipRole && eOrientation == Qt::Vertical && m_marks.contains(nSection + 1))
+        return m_marks[nSection + 1].strTip;
     return QVariant();
+}
+
+void CGridModel::SetRowMark(int nRow, const QColor& color, const QString& strTip) {
+    if (nRow < 1 || nRow >= GetRows())
+        return;
+    if (color.isValid())
+        m_marks[nRow] = {color, strTip};
+    else if (m_marks.remove(nRow) == 0)
+        return;
+    if (m_nCols > 1)
+        Q_EMIT dataChanged(index(nRow - 1, 0), index(nRow - 1, m_nCols - 2),
+                           {Qt::BackgroundRole, Qt::ToolTipRole});
+    Q_EMIT headerDataChanged(Qt::Vertical, nRow - 1, nRow - 1);
 }
 
 Qt::ItemFlags CGridModel::flags(const QModelIndex& index) const {

@@ -3,6 +3,8 @@
 #include "analysis/ctexttable.h"
 
 #include <QAbstractTableModel>
+#include <QColor>
+#include <QHash>
 #include <QStringList>
 #include <QVector>
 
@@ -30,6 +32,10 @@ public:
     void SetDataRows(CTextTable rows);
     // Grid rows 1.. in every column, the fixed one included.
     const CTextTable& DataRows() const { return m_rows; }
+    // Row nRow (1 …) drawn on a colour of its own, with a tip on each of its cells; an
+    // invalid colour takes the mark away. Marks stay with their row number, not its texts;
+    // rows cut off or replaced lose theirs.
+    void SetRowMark(int nRow, const QColor& color, const QString& strTip);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -42,4 +48,9 @@ private:
     QStringList m_header; // grid row 0
     CTextTable m_rows{2}; // grid rows 1..; m_rows row r is grid row r + 1
     int m_nCols = 2;
+    struct SRowMark {
+        QColor color;
+        QString strTip;
+    };
+    QHash<int, SRowMark> m_marks; // by grid row
 };

@@ -98,13 +98,20 @@ void CMsflexgrid1::showEvent(QShowEvent* pEvent) {
     FillLastColumn();
 }
 
-// A text cut short by its column (a long note) shows whole in a tip while the mouse rests on it.
+// A text cut short by its column (a long note) shows whole in a tip while the mouse rests on
+// it; a marked row shows its own tip.
 bool CMsflexgrid1::viewportEvent(QEvent* pEvent) {
     if (pEvent->type() == QEvent::ToolTip) {
         auto* pHelp = static_cast<QHelpEvent*>(pEvent);
         const QModelIndex index = indexAt(pHelp->pos());
         const QString strText = index.isValid() ? index.data().toString() : QString();
         const QRect cell = visualRect(index);
+        const QString strMark =
+            index.isValid() ? index.data(Qt::ToolTipRole).toString() : QString();
+        if (!strMark.isEmpty()) {
+            QToolTip::showText(pHelp->globalPos(), strMark, viewport(), cell);
+            return true;
+        }
         // The cell's own padding on each side, as the item delegate draws it.
         const int nRoom =
             cell.width() - 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
@@ -253,4 +260,8 @@ void CMsflexgrid1::SetAllRows(CTextTable rows) {
 
 const CTextTable& CMsflexgrid1::DataRows() const {
     return m_pModel->DataRows();
+}
+
+void CMsflexgrid1::SetRowMark(int nRow, const QColor& color, const QString& strTip) {
+    m_pModel->SetRowMark(nRow, color, strTip);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QRect>
 #include <QString>
 #include <QTableView>
@@ -44,6 +45,9 @@ public:
     void SetAllRows(CTextTable rows);
     // Grid rows 1.. in every column, the fixed one included.
     const CTextTable& DataRows() const;
+    // Row nRow drawn on that colour, its tip shown over any of its cells (and its fixed
+    // cell); an invalid colour takes the mark away. The mark stays with the row number.
+    void SetRowMark(int nRow, const QColor& color, const QString& strTip);
 
 Q_SIGNALS:
     void Click();  // a cell was clicked; MouseRow / MouseCol tell which

@@ -4,6 +4,7 @@
 #include "records/cdayview.h"
 
 #include <QDate>
+#include <QPoint>
 
 // The one door through which tests reach what the program keeps to itself; a class lets it in
 // with "friend class CTestAccess;". Nothing of the program uses it.
@@ -23,6 +24,15 @@ public:
     static QString Bank(const CDayView* pView) { return pView->m_strBank; }
     static bool IsAdding(const CDayView* pView) { return pView->m_bAdding; }
     static bool IsModifying(const CDayView* pView) { return pView->m_bModifying; }
+    // The grid's highlighted cell and the open editor's cell (row, column; 0, 0 when closed).
+    static QPoint Highlighted(const CDayView* pView) {
+        return {pView->CurrentRow(), pView->CurrentCol()};
+    }
+    static QPoint Edited(const CDayView* pView) {
+        return pView->m_pCellEditor->IsOpen()
+                   ? QPoint(pView->m_pCellEditor->Row(), pView->m_pCellEditor->Col())
+                   : QPoint();
+    }
     // Asks the view for another day the way the tree does, without the tree.
     static void AskDay(CDayView* pView, const QDate& day) {
         pView->m_nYear = day.year();
