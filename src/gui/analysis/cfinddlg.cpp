@@ -38,7 +38,8 @@ QString Money(std::int64_t nCents) {
 
 } // namespace
 
-CFindDlg::CFindDlg(CSession* pSession, QWidget* pParent) : QDialog(pParent), m_pSession(pSession) {
+CFindDlg::CFindDlg(const CSession* pSession, QWidget* pParent)
+    : QDialog(pParent), m_pSession(pSession) {
     setObjectName(QStringLiteral("CFindDlg"));
     setWindowTitle(tr("查找"));
     CreateControls();

@@ -44,7 +44,7 @@ public:
         IDC_FIND_BUILD_TEXT = 1115,
     };
 
-    explicit CFindDlg(CSession* pSession, QWidget* pParent = nullptr);
+    explicit CFindDlg(const CSession* pSession, QWidget* pParent = nullptr);
 
     // The choices as a query; false (with the reason in strProblem) when an amount cannot be
     // read. One amount alone is that amount exactly; both are a range.
@@ -84,7 +84,7 @@ private:
     void SetPrintState();
     FPageCallback PageCallback() const;
 
-    CSession* m_pSession;
+    const CSession* m_pSession;
     CRecordSearch::SResult m_result;
     QLineEdit* m_pWords = nullptr;
     QComboBox* m_pKind = nullptr;
