@@ -16,6 +16,7 @@
 #include "data/cdatabase.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
+#include "data/csearchschema.h"
 #include "data/ctoday.h"
 #include "demo/cdemobook.h"
 #include "plans/cbudget.h"
@@ -40,6 +41,7 @@
 #include <QPixmap>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -163,6 +165,7 @@ public:
     void Report();
     void Categories(const char* szName);
     void Find(const char* szName, const char* szOpenedName = nullptr);
+    void FindFilling(const char* szName);
     // The budgets of the demo user in the summary (a month, a year), the budget and recurring
     // dialogs, and the rent that fell due as the login lists it.
     void Plans(const char* szSuffix = "");
@@ -576,6 +579,24 @@ void CShooter::Find(const char* szName, const char* szOpenedName) {
     pDlg->hide();
 }
 
+// 查找 opened on a book whose words are not filled yet: the progress under the list after a
+// first step; then the rest is filled.
+void CShooter::FindFilling(const char* szName) {
+    Command(CMainFrame::ID_FIND);
+    auto* pDlg = m_frame.findChild<CFindDlg*>();
+    if (pDlg == nullptr || !pDlg->IsFilling())
+        Fail(QStringLiteral("the find window is not filling the words"));
+    pDlg->OnFillStep();
+    Child<QLineEdit>(pDlg, "1100")->setText(QStringLiteral("衣服"));
+    Settle();
+    Save(OverFrame(pDlg), szName);
+    for (int i = 0; i < 1000 && pDlg->IsFilling(); ++i)
+        QCoreApplication::processEvents();
+    if (pDlg->IsFilling())
+        Fail(QStringLiteral("the words were not filled"));
+    pDlg->hide();
+}
+
 int Run(const QString& strFolder) {
     QDir dir;
     if (!dir.mkpath(strFolder))
@@ -587,6 +608,14 @@ int Run(const QString& strFolder) {
     CDatabase::SetUrl(CDemoBook::DefaultPath());
     CDatabase::Open();
     CDemoBook::Build(kLastDay);
+    // The book as an older version left it: the words 查找 keeps are made again, and filled
+    // when 查找 first opens.
+    QSqlQuery(CDatabase::Connection())
+        .exec(QStringLiteral("DROP TRIGGER \"kept_search_3_Income_upd\""));
+    const qint64 nWas = CSearchSchema::SetOpeningFill(0);
+    CDatabase::Close();
+    CDatabase::Open();
+    CSearchSchema::SetOpeningFill(nWas);
 
     {
         CMainFrame frame(false);
@@ -594,6 +623,7 @@ int Run(const QString& strFolder) {
         frame.resize(kWindowSize);
         CShooter shooter(frame, dir);
         shooter.LoginDemo();
+        shooter.FindFilling("find-filling.png");
         shooter.Summary();
         shooter.DayView(true);
         shooter.DayView(false);

@@ -130,15 +130,20 @@ QString KeptSql(const CRecordSearch::SQuery& query, const QStringList& words, co
                       .arg(CSearchSchema::Index);
         values << trigram.join(QLatin1Char(' '));
     }
-    // The words are folded already: SQLite compares them plainly (faster than LIKE);
-    // PostgreSQL's trigram index answers LIKE.
+    // The words are folded already: SQLite compares them plainly (faster than LIKE).
+    // PostgreSQL's trigram index answers LIKE for a word of three characters or more; a
+    // shorter one has no trigram, and LIKE would read the whole index: strpos() keeps the
+    // planner on the user's rows.
     for (const QString& strWord : words) {
         if (d.IsSQLite()) {
             strSql += QStringLiteral(" AND instr(t.\"Words\", ?) > 0");
             values << strWord;
-        } else {
+        } else if (Characters(strWord) >= TrigramLength) {
             strSql += QStringLiteral(" AND t.\"Words\" LIKE ? ESCAPE '!'");
             values << LikePattern(strWord);
+        } else {
+            strSql += QStringLiteral(" AND strpos(t.\"Words\", ?) > 0");
+            values << strWord;
         }
     }
     if (query.from.isValid()) {

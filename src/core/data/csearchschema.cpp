@@ -204,6 +204,10 @@ QStringList CreateStatements(const CSqlDialect& d) {
                 QStringLiteral("CREATE INDEX \"IX_SearchText_User_Words\" ON %1 "
                                "(\"UserName\", \"Words\", \"Day\", \"Cents\")")
                     .arg(CSearchSchema::Table),
+                // An amount without words goes straight to the user's rows of that amount.
+                QStringLiteral("CREATE INDEX \"IX_SearchText_User_Cents\" ON %1 "
+                               "(\"UserName\", \"Cents\", \"Day\")")
+                    .arg(CSearchSchema::Table),
                 QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(\"Words\", "
                                "content='SearchText', content_rowid='Row', "
                                "tokenize='trigram case_sensitive 1')")
@@ -215,6 +219,9 @@ QStringList CreateStatements(const CSqlDialect& d) {
                            "\"Cents\" BIGINT NOT NULL DEFAULT 0)")
                 .arg(CSearchSchema::Table),
             QStringLiteral("CREATE INDEX \"IX_SearchText_User\" ON %1 (\"UserName\")")
+                .arg(CSearchSchema::Table),
+            QStringLiteral("CREATE INDEX \"IX_SearchText_User_Cents\" ON %1 (\"UserName\", "
+                           "\"Cents\")")
                 .arg(CSearchSchema::Table)};
 }
 
