@@ -5,6 +5,7 @@
 #include "import/cimportwizard.h"
 #include "import/cpreviewmodel.h"
 #include "import/cstatementfile.h"
+#include "users/csession.h"
 #include "widgets/cmessagebox.h"
 
 #include <QApplication>
@@ -166,6 +167,8 @@ void BM_Import100k_WindowStall(benchmark::State& state) {
     QTemporaryDir dir;
     const QString strPath = WriteStatement(dir, 100000);
     CMessageBox::SetCapture(true);
+    CSession session;
+    session.LogIn(kUser, 0);
     int nRun = 0;
     double dTotal = 0, dAgain = 0, dRows = 0;
     for (auto _ : state) {
@@ -177,7 +180,7 @@ void BM_Import100k_WindowStall(benchmark::State& state) {
         QObject::connect(&heartbeat, &QTimer::timeout,
                          [&] { nMax = std::max(nMax, gap.restart()); });
         for (int nPass = 0; nPass < 2; ++nPass) {
-            CImportWizard wizard(kUser, 0);
+            CImportWizard wizard(&session);
             wizard.show();
             QCoreApplication::processEvents();
             total.start();

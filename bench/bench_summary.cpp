@@ -5,6 +5,7 @@
 #include "analysis/csumlistview.h"
 #include "data/cbankset.h"
 #include "data/cstoreddate.h"
+#include "users/csession.h"
 
 #include <QApplication>
 #include <QSqlQuery>
@@ -221,10 +222,11 @@ void BM_OpenSummary_AfterLogin(benchmark::State& state) {
 
 // The same through the real view: figures, grids and edits filled.
 void BM_OpenSummary_View(benchmark::State& state) {
-    const QString& strUser = User();
-    CSumListView view(nullptr);
+    CSession session;
+    session.LogIn(User(), 0);
+    CSumListView view(&session);
     for (auto _ : state)
-        view.ShowSummary(strUser);
+        view.ShowSummary();
 }
 
 void BM_OpenSummary_RowByRow(benchmark::State& state) {

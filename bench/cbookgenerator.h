@@ -56,7 +56,9 @@ public:
 
     // Makes sure the cached SQLite book exists (writing it once, to a temporary file that is
     // renamed when complete, so a half-written book is never reused), then points
-    // strConnection at it and opens it. Returns the file path. Throws CDBException.
+    // strConnection at it and opens it. Returns the file path. LEDGERKIN_BENCH_DIR names
+    // another cache folder (a branch that changes the kept tables keeps its own copy, so
+    // the shared book is not rebuilt back and forth). Throws CDBException.
     static QString OpenCached(const SOptions& options,
                               const QString& strConnection = CDatabase::DefaultConnection);
 
@@ -68,8 +70,14 @@ public:
     // a book as a version before them wrote it. Throws CDBException.
     static void DropKeptTotals(const QString& strConnection = CDatabase::DefaultConnection);
 
+    // Opens the PostgreSQL database strUrl (best a schema of its own: "?schema=NAME") and,
+    // when it holds no user yet, writes the book into it. Throws CDBException.
+    static void OpenPostgres(const SOptions& options, const QString& strUrl,
+                             const QString& strConnection = CDatabase::DefaultConnection);
+
     // The first user of the BenchOptions() book, opened as the default connection once per
-    // process: the user every benchmark measures.
+    // process: the user every benchmark measures. On PostgreSQL when LEDGERKIN_BENCH_PG
+    // holds a database URL, else the cached SQLite book.
     static const QString& DefaultUser();
 
     // Writes the whole book into the (empty) book behind strConnection in one transaction.

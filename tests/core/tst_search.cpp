@@ -1,4 +1,5 @@
 #include "analysis/crecordsearch.h"
+#include "ckeptcheck.h"
 #include "ctestbook.h"
 #include "ctestrows.h"
 #include "data/cbulkrows.h"
@@ -6,6 +7,7 @@
 #include "data/cincomeset.h"
 #include "data/cmoney.h"
 #include "data/coutlayset.h"
+#include "data/csearchtext.h"
 #include "data/cstoreddate.h"
 #include "data/ctransaction.h"
 #include "data/ctrsset.h"
@@ -170,7 +172,7 @@ SRef Reference(const QString& strUser, const SQuery& query) {
 SRef Found(const QString& strUser, const SQuery& query, CRecordSearch::EMethod eMethod,
            const QString& strConnection = CDatabase::DefaultConnection) {
     const CRecordSearch::SResult result =
-        CRecordSearch::Find(strUser, query, eMethod, strConnection);
+        CRecordSearch::Find(strUser, query, eMethod, -1, strConnection);
     SRef found;
     for (const CRecordSearch::SRow& row : result.rows)
         found.keys << QStringLiteral("%1:%2").arg(int(row.eKind) + 1).arg(row.nId);
@@ -258,26 +260,73 @@ private Q_SLOTS:
     }
 
     // A book whose kept words are missing or were made otherwise (an older copy, a hand edit)
-    // gets them built from its records when it is opened; a random book of another seed.
-    void keptWordsAreBuiltAtOpening() {
+    // gets them built from its records: a small book at once when it is opened, a long one in
+    // steps that survive being stopped anywhere (the copy killed: its connection gone), while
+    // another copy writes. Either way the words end as a fresh build makes them, and every
+    // search meanwhile answers right. A random book of another seed.
+    void keptWordsAreBuiltAtOpeningOrInSteps() {
         CTestBook book;
         AddRandomBook(11);
-        const bool bSqlite = CDatabase::Dialect().IsSQLite();
-        QSqlQuery drop(CDatabase::Connection());
-        QVERIFY(drop.exec(bSqlite ? QStringLiteral("DROP TRIGGER \"kept_search_2_Income_upd\"")
-                                  : QStringLiteral("DROP TRIGGER \"kept_search_2_Income_row\" ON "
-                                                   "\"Income\"")));
-        CDatabase::Exec(QStringLiteral("DELETE FROM \"SearchText\" WHERE \"Row\" % 3 = 0"));
+        const QString strOther = QStringLiteral("other-copy");
+        CDatabase::SetUrl(book.Url(), strOther);
+        using namespace CKeptCheck;
+        const auto found = [] {
+            for (const QString& strWords : {QStringLiteral("饭"), QStringLiteral("ｐｌｕｍｂｅｒ"),
+                                            QStringLiteral("现金 bonus"), QStringLiteral("改过")})
+                for (const QString& strUser : {Me, Other}) {
+                    const QString strDifference =
+                        Difference(strUser, SQuery{strWords, {}, {}, {}, {}, EKinds::All});
+                    if (!strDifference.isEmpty())
+                        return strWords + QStringLiteral(": ") + strDifference;
+                }
+            return QString();
+        };
+
+        RemakeKeptWords(1000000);
+        QVERIFY(CSearchText::Filled().IsDone());
+        QCOMPARE(found(), QString());
+        const QStringList fresh = KeptWordsLines();
+        QCOMPARE(fresh.size(), RecordRows());
+
+        // Every opening meanwhile (the other copy's too) leaves the filling to the steps.
+        const qint64 nWas = CSearchSchema::SetOpeningFill(10);
+        RemakeKeptWords(10);
+        CSearchText::SFill fill = CSearchText::Filled();
+        QVERIFY(!fill.IsDone());
+        QVERIFY(!CSearchText::IsReady());
+        QCOMPARE(found(), QString()); // read row by row meanwhile
+        fill = CSearchText::FillStep(40);
+        QVERIFY(fill.nDone > 0 && !fill.IsDone());
+        // Another copy changes a row not filled yet, removes one and adds one; the copy
+        // stepping is killed and opened again.
+        {
+            CTransaction tx(strOther);
+            QSqlQuery q = CDatabase::Exec(QStringLiteral("SELECT MAX(\"编号\") FROM \"Outlay\""),
+                                          {}, strOther);
+            QVERIFY(q.next());
+            const qint64 nLast = q.value(0).toLongLong();
+            CDatabase::Exec(QStringLiteral("UPDATE \"Outlay\" SET \"Note\" = ? WHERE \"编号\" = ?"),
+                            {QStringLiteral("改过的午饭"), nLast - 1}, strOther);
+            CDatabase::Exec(QStringLiteral("DELETE FROM \"Outlay\" WHERE \"编号\" = ?"),
+                            {nLast - 2}, strOther);
+            tx.Commit();
+        }
+        CTestRows::AddRecord<CIncomeSet>(Me, QDateTime(FirstDay, QTime()), Banks[0], Sorts[0],
+                                         QStringLiteral("新的午饭"), 12.5);
         CDatabase::Close(CDatabase::DefaultConnection);
         CDatabase::Open(CDatabase::DefaultConnection);
-        for (const QString& strWords :
-             {QStringLiteral("饭"), QStringLiteral("ｐｌｕｍｂｅｒ"), QStringLiteral("现金 bonus")})
-            QCOMPARE(Difference(Me, SQuery{strWords, {}, {}, {}, {}, EKinds::All}), QString());
-        QSqlQuery q = CDatabase::Exec(QStringLiteral(
-            "SELECT (SELECT COUNT(*) FROM \"SearchText\"), (SELECT COUNT(*) FROM \"Income\") + "
-            "(SELECT COUNT(*) FROM \"Outlay\") + (SELECT COUNT(*) FROM \"Trs\")"));
-        QVERIFY(q.next());
-        QCOMPARE(q.value(0).toLongLong(), q.value(1).toLongLong());
+        QCOMPARE(CSearchText::Filled().nDone, fill.nDone);
+        while (!fill.IsDone()) {
+            fill = CSearchText::FillStep(40, strOther);
+            QCOMPARE(found(), QString());
+        }
+        QVERIFY(CSearchText::IsReady());
+        CSearchSchema::SetOpeningFill(nWas);
+        const QStringList stepped = KeptWordsLines();
+        RemakeKeptWords(1000000);
+        QCOMPARE(stepped, KeptWordsLines());
+        QCOMPARE(stepped.size(), RecordRows());
+        CDatabase::Close(strOther);
     }
 
     // Another copy's record is found as soon as that copy committed it.

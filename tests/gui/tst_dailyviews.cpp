@@ -1117,7 +1117,7 @@ private Q_SLOTS:
                     f.gui.Trigger(CMainFrame::ID_SUM_VIEW);
                     break;
                 case Tree:
-                    CTestAccess::TreeView(f.pFrame)->ShowDay(g_strUser, 2004, 3, 2);
+                    CTestAccess::TreeView(f.pFrame)->ShowDay(2004, 3, 2);
                     break;
                 case Account:
                     Ctl<QComboBox>(pView, CDayView::IDC_COMBO_BANK)

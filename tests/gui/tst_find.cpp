@@ -2,10 +2,13 @@
 #include "analysis/cfinddlg.h"
 #include "analysis/cpreviewframe.h"
 #include "cguitest.h"
+#include "ckeptcheck.h"
 #include "ctestaccess.h"
 #include "ctestrows.h"
 #include "data/cincomeset.h"
 #include "data/coutlayset.h"
+#include "data/csearchtext.h"
+#include "data/ctransaction.h"
 #include "data/ctrsset.h"
 #include "records/cdayview.h"
 #include "widgets/cmsflexgrid1.h"
@@ -14,6 +17,8 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
+#include <QSet>
 #include <QtTest>
 
 namespace {
@@ -77,11 +82,14 @@ private Q_SLOTS:
             typed.setCommitString(strTyped);
             QApplication::sendEvent(pWords, &typed);
         }
+        CGuiTest::ProcessEvents();
         QCOMPARE(pDlg->Grid()->GetRows(), 1 + 2);
         QCOMPARE(pSummary->text(), QStringLiteral("共 2 条；支出 2 条，130.50 元"));
         gui.Find<QLineEdit>(CFindDlg::IDC_FIND_MIN)->setText(QStringLiteral("１００"));
+        CGuiTest::ProcessEvents();
         QCOMPARE(pSummary->text(), QStringLiteral("没有找到记录。")); // exactly 100
         gui.Find<QLineEdit>(CFindDlg::IDC_FIND_MAX)->setText(QStringLiteral("200"));
+        CGuiTest::ProcessEvents();
         QCOMPARE(pDlg->Grid()->GetRows(), 1 + 1);
         QCOMPARE(pDlg->Grid()->GetTextMatrix(1, 4), QStringLiteral("请水管工修水管"));
         QCOMPARE(pDlg->Grid()->GetTextMatrix(1, 6), QStringLiteral("银行"));
@@ -113,12 +121,78 @@ private Q_SLOTS:
         gui.Find<QLineEdit>(CFindDlg::IDC_FIND_MAX)->clear();
         gui.Find<QComboBox>(CFindDlg::IDC_FIND_KIND)->setCurrentIndex(3);
         pWords->setText(QStringLiteral("银行")); // an account's name finds the transfer
+        CGuiTest::ProcessEvents();
         QCOMPARE(pSummary->text(), QStringLiteral("共 1 条；转账 1 条，66.00 元"));
         QTest::keyClick(pDlg->Grid(), Qt::Key_Return);
         auto* pList = gui.Find<CTrsRptDlg>(QStringLiteral("CTrsRptDlg"));
         QVERIFY(pList && pList->isVisible());
         QCOMPARE(pList->m_ctlGrid->currentIndex().row(), 0);
         pList->close();
+    }
+
+    // An older book's words are filled while 查找 is open, the progress shown: closing the
+    // window pauses, opening it again goes on; what is found is right all along.
+    void anOlderBooksWordsAreFilledWhileFindIsOpen() {
+        CGuiTest gui;
+        BuildBook();
+        CKeptCheck::RemakeKeptWords(0);
+        gui.LogIn(U);
+        QVERIFY(gui.Trigger(CMainFrame::ID_FIND));
+        auto* pDlg = gui.Find<CFindDlg>(QStringLiteral("CFindDlg"));
+        auto* pBar = gui.Find<QProgressBar>(CFindDlg::IDC_FIND_BUILD);
+        QVERIFY(pBar->isVisible() && pDlg->IsFilling());
+        QCOMPARE(gui.Find<QLabel>(CFindDlg::IDC_FIND_BUILD_TEXT)->text().left(10),
+                 QStringLiteral("正在为查找建立索引…"));
+        pDlg->close();
+        QVERIFY(!pDlg->IsFilling() && !CSearchText::Filled().IsDone());
+        QVERIFY(gui.Trigger(CMainFrame::ID_FIND));
+        gui.Find<QLineEdit>(CFindDlg::IDC_FIND_WORDS)->setText(QStringLiteral("水管"));
+        for (int i = 0; i < 100 && pDlg->IsFilling(); ++i)
+            CGuiTest::ProcessEvents();
+        QVERIFY(!pDlg->IsFilling() && !pBar->isVisible());
+        QVERIFY(CSearchText::IsReady());
+        QCOMPARE(CKeptCheck::KeptWordsLines().size(), CKeptCheck::RecordRows());
+        QCOMPARE(gui.Find<QLabel>(CFindDlg::IDC_FIND_SUMMARY)->text(),
+                 QStringLiteral("共 2 条；支出 2 条，130.50 元"));
+    }
+
+    // Many hits: all counted and summed at once, their rows read as the list is scrolled to
+    // them, and every one of them, once, in the printed list.
+    void aLongListIsReadAsItIsScrolled() {
+        CGuiTest gui;
+        CTestRows::AddBank(U, QStringLiteral("银行"), 0);
+        const int nRows = CRecordSearch::PageRows * 2 + 50;
+        QSet<QString> notes;
+        {
+            CTransaction tx;
+            for (int i = 0; i < nRows; ++i) {
+                notes << QStringLiteral("水管 %1").arg(i);
+                CTestRows::AddRecord<COutlaySet>(U, QDateTime(Day.addDays(i % 30), QTime()),
+                                                 QStringLiteral("银行"), QStringLiteral("其它支出"),
+                                                 QStringLiteral("水管 %1").arg(i), 1.25);
+            }
+            tx.Commit();
+        }
+        gui.LogIn(U);
+        QVERIFY(gui.Trigger(CMainFrame::ID_FIND));
+        auto* pDlg = gui.Find<CFindDlg>(QStringLiteral("CFindDlg"));
+        gui.Find<QLineEdit>(CFindDlg::IDC_FIND_WORDS)->setText(QStringLiteral("水管"));
+        CGuiTest::ProcessEvents();
+        QCOMPARE(
+            gui.Find<QLabel>(CFindDlg::IDC_FIND_SUMMARY)->text(),
+            QStringLiteral("共 %1 条；支出 %1 条，%2 元").arg(nRows).arg(nRows * 1.25, 0, 'f', 2));
+        CMsflexgrid1* pGrid = pDlg->Grid();
+        QCOMPARE(pGrid->GetRows(), 1 + CRecordSearch::PageRows);
+        pGrid->scrollToBottom();
+        CGuiTest::ProcessEvents();
+        QVERIFY(pGrid->GetRows() > 1 + CRecordSearch::PageRows);
+        pDlg->OnPreview(); // what is printed: the whole list
+        QCOMPARE(pGrid->GetRows(), 1 + nRows);
+        QSet<QString> listed;
+        for (int r = 1; r <= nRows; ++r)
+            listed << pGrid->GetTextMatrix(r, 4);
+        QCOMPARE(listed, notes);
+        gui.Find<CPreViewFrame>(QStringLiteral("CPreViewFrame"))->close();
     }
 };
 

@@ -124,7 +124,6 @@ private Q_SLOTS:
         QVERIFY(t.pView);
         QCOMPARE(CTestAccess::TreeView(t.gui.Frame())->topLevelItemCount(), 0);
         QVERIFY(t.gui.IsChecked(CMainFrame::ID_RPT_VIEW));
-        QCOMPARE(t.pView->m_strUserName, U);
         QCOMPARE(t.pKind->currentText(), QStringLiteral("账户记录"));
         QCOMPARE(t.pView->m_strQueryKind, QStringLiteral("账户记录"));
         for (QComboBox* p : {t.pIn, t.pOut, t.pStart, t.pEnd})

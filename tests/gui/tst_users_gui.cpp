@@ -1,4 +1,5 @@
 #include "accounts/cbankdlg.h"
+#include "analysis/csumlistview.h"
 #include "app/cmainframe.h"
 #include "cguitest.h"
 #include "data/cdatabase.h"
@@ -355,6 +356,9 @@ private Q_SLOTS:
         QCOMPARE(m_pFrame->Session()->UserName(), QStringLiteral("李四"));
         QCOMPARE(m_pFrame->Session()->UserId(), CUserAdmin::UserId(QStringLiteral("李四")));
         QCOMPARE(m_pFrame->ShownView(), CMainFrame::EView::SumList);
+        // Nothing of the member before stays in sight.
+        QCOMPARE(Text(m_pFrame->CurrentView(), CSumListView::IDC_USER_TITLE),
+                 QStringLiteral("用户名:  李四"));
     }
 
     void newUserRefusalsWriteNothing() {

@@ -295,7 +295,7 @@ CDayView* CShooter::ShowBusiestDay(bool bIncome, SDay& day) {
                               : static_cast<CDayView*>(m_frame.View<COutlayView>());
     if (pView == nullptr)
         Fail(QStringLiteral("the daily view did not open"));
-    Tree()->ShowDay(CDemoBook::UserName, day.day.year(), day.day.month(), day.day.day());
+    Tree()->ShowDay(day.day.year(), day.day.month(), day.day.day());
     // The day in the middle of the tree, with its month in sight.
     Tree()->scrollToItem(Tree()->currentItem(), QAbstractItemView::PositionAtCenter);
     Choose(Child<QComboBox>(pView, "1000"), day.strBank);

@@ -16,8 +16,11 @@
 // (split at blanks) having to appear.
 //
 // Reads the words the book keeps (CSearchSchema): a word of three characters or more goes
-// through the trigram index, a shorter one through the user's kept words; a book without them
-// is read row by row, with the same answer.
+// through the trigram index, a shorter one through the user's kept words. What is found,
+// its count and totals come from the kept words alone; the texts of a row are read when it
+// is shown (Read), so twenty thousand hits cost twenty thousand keys, not their texts. A book
+// without the kept words (or while they are first filled) is read row by row, with the same
+// answer.
 class CRecordSearch {
 public:
     enum class EKinds { All, Income, Outlay, Transfer };
@@ -35,10 +38,12 @@ public:
         ERowKind eKind = ERowKind::Income;
         qint64 nId = 0; // 编号 in its table
         QDate day;
-        QString strSort;   // a transfer: empty
-        QString strNote;   // a transfer: empty
-        QString strBank;   // a transfer: the account it left
-        QString strToBank; // a transfer: the account it went to
+        std::int64_t nCents = 0;
+        bool bRead = false; // the texts and amount below are read
+        QString strSort;    // a transfer: empty
+        QString strNote;    // a transfer: empty
+        QString strBank;    // a transfer: the account it left
+        QString strToBank;  // a transfer: the account it went to
         double dAmount = 0;
     };
 
@@ -56,17 +61,31 @@ public:
     // reading every record of the user and folding its words here (what the kept words save).
     enum class EMethod { Kept, Plain };
 
+    // The rows whose texts a list reads at first, and then at a time as it is scrolled: a few
+    // screens' worth.
+    static constexpr int PageRows = 200;
+
     // Records of a day (income and outlay rows naming an account, transfers) only: rows whose
-    // date is not a day are in no result. Throws CDBException.
+    // date is not a day are in no result. The rows' texts are read for the first nRead rows
+    // (-1: all). Throws CDBException.
     static SResult Find(const QString& strUser, const SQuery& query,
-                        EMethod eMethod = EMethod::Kept,
+                        EMethod eMethod = EMethod::Kept, int nRead = -1,
                         const QString& strConnection = CDatabase::DefaultConnection);
+    // Reads the texts of rows [nFrom, nFrom + nCount) that are not read yet. A row another copy
+    // removed since it was found keeps its day and amount, with empty texts. Throws
+    // CDBException.
+    static void Read(SResult& result, int nFrom, int nCount,
+                     const QString& strConnection = CDatabase::DefaultConnection);
 
     // The folded words of what was typed.
     static QStringList Words(const QString& strTyped);
 
-    // The result as grid rows: [0] empty (the grid's fixed column), date, kind, category, note,
-    // amount "%4.2f元", account (a transfer: "from → to").
-    static CTextTable Table(const SResult& result);
+    // Rows [nFrom, nFrom + nCount) of the result (read) as grid rows: [0] empty (the grid's
+    // fixed column), date, kind, category, note, amount "%4.2f元", account (a transfer:
+    // "from → to"). nCount -1: to the end.
+    static CTextTable Table(const SResult& result, int nFrom = 0, int nCount = -1);
     static QString KindText(ERowKind eKind);
 };
+
+// Moved as bytes when the list of rows grows.
+Q_DECLARE_TYPEINFO(CRecordSearch::SRow, Q_RELOCATABLE_TYPE);

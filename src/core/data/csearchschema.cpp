@@ -2,12 +2,15 @@
 
 #include "cdberrortext.h"
 #include "cdbexception.h"
+#include "ckeptschema.h"
 #include "cschema.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <algorithm>
+#include <utility>
 
 const QString CSearchSchema::Table = QStringLiteral("\"SearchText\"");
 const QString CSearchSchema::Index = QStringLiteral("\"SearchIndex\"");
@@ -15,7 +18,7 @@ const QString CSearchSchema::Index = QStringLiteral("\"SearchIndex\"");
 namespace {
 
 // Part of every trigger's name; a book whose triggers carry another number is built again.
-const QString TriggerPrefix = QStringLiteral("kept_search_2_");
+const QString TriggerPrefix = QStringLiteral("kept_search_3_");
 const QString AnyTriggerPrefix = QStringLiteral("kept\\_search\\_%");
 // PostgreSQL's trigger function. Not named "ledgerkin_…": the kept totals count theirs.
 const QString RowFunction = QStringLiteral("kept_search_row");
@@ -24,19 +27,30 @@ const QString WordsIndex = QStringLiteral("\"IX_SearchText_Words\"");
 struct STable {
     QString strName; // unquoted
     CSearchSchema::EKind eKind;
-    QStringList columns; // the fields whose words are kept
+    QStringList columns;        // the fields whose words are kept
+    QString strDate, strAmount; // unquoted
+    QString strAccount;         // a record needs one; empty: every row is a record
 };
 
 const STable Tables[] = {
     {QStringLiteral("Income"),
      CSearchSchema::Income,
-     {QStringLiteral("Sort"), QStringLiteral("Note"), QStringLiteral("Bank")}},
+     {QStringLiteral("Sort"), QStringLiteral("Note"), QStringLiteral("Bank")},
+     QStringLiteral("Date"),
+     QStringLiteral("Amount"),
+     QStringLiteral("Bank")},
     {QStringLiteral("Outlay"),
      CSearchSchema::Outlay,
-     {QStringLiteral("Sort"), QStringLiteral("Note"), QStringLiteral("Bank")}},
+     {QStringLiteral("Sort"), QStringLiteral("Note"), QStringLiteral("Bank")},
+     QStringLiteral("Date"),
+     QStringLiteral("Amount"),
+     QStringLiteral("Bank")},
     {QStringLiteral("Trs"),
      CSearchSchema::Transfer,
-     {QStringLiteral("TrsFrom"), QStringLiteral("TrsIn")}},
+     {QStringLiteral("TrsFrom"), QStringLiteral("TrsIn")},
+     QStringLiteral("TrsDate"),
+     QStringLiteral("TrsAmount"),
+     QString()},
 };
 
 // Full-width forms and the ideographic space, with what each folds to.
@@ -116,6 +130,23 @@ QStringList FoldUpdates(const CSqlDialect& d, const QString& strWhere) {
     return list;
 }
 
+// The day a row is listed under (yyyymmdd), or 0 / NULL when it is no record of a day: an
+// income or outlay row without an account only makes its day exist, and a date that is no
+// day (CStoredDate's reading, as the kept totals take it) is on no day.
+QString DaySql(const CSqlDialect& d, const STable& t, const QString& strRow) {
+    const QString strDay =
+        CKeptSchema::DayKeySql(d, QStringLiteral("%1.%2").arg(strRow, CSchema::Quoted(t.strDate)));
+    if (t.strAccount.isEmpty())
+        return strDay;
+    return QStringLiteral("CASE WHEN %1.%2 <> '' THEN %3 END")
+        .arg(strRow, CSchema::Quoted(t.strAccount), strDay);
+}
+
+QString CentsSql(const CSqlDialect& d, const STable& t, const QString& strRow) {
+    return CKeptSchema::CentsSql(d,
+                                 QStringLiteral("%1.%2").arg(strRow, CSchema::Quoted(t.strAmount)));
+}
+
 QString RowKey(const CSqlDialect& d, const QString& strRow, CSearchSchema::EKind eKind) {
     return QStringLiteral("CAST(%1.\"编号\" AS %2) * 4 + %3")
         .arg(strRow, d.IsSQLite() ? QStringLiteral("INTEGER") : QStringLiteral("BIGINT"))
@@ -124,9 +155,10 @@ QString RowKey(const CSqlDialect& d, const QString& strRow, CSearchSchema::EKind
 
 QString InsertRow(const CSqlDialect& d, const STable& t, const QString& strRow) {
     QString strSql =
-        QStringLiteral("INSERT INTO %1 (\"Row\", \"UserName\", \"Words\") VALUES "
-                       "(%2, COALESCE(%3.\"UserName\", ''), %4); ")
-            .arg(CSearchSchema::Table, RowKey(d, strRow, t.eKind), strRow, WordsSql(d, t, strRow));
+        QStringLiteral("INSERT INTO %1 (\"Row\", \"UserName\", \"Words\", \"Day\", \"Cents\") "
+                       "VALUES (%2, COALESCE(%3.\"UserName\", ''), %4, %5, %6); ")
+            .arg(CSearchSchema::Table, RowKey(d, strRow, t.eKind), strRow, WordsSql(d, t, strRow),
+                 DaySql(d, t, strRow), CentsSql(d, t, strRow));
     for (const QString& strFold :
          FoldUpdates(d, QStringLiteral("\"Row\" = %1").arg(RowKey(d, strRow, t.eKind))))
         strSql += strFold + QStringLiteral("; ");
@@ -138,25 +170,39 @@ QString DeleteRow(const CSqlDialect& d, const STable& t, const QString& strRow) 
         .arg(CSearchSchema::Table, RowKey(d, strRow, t.eKind));
 }
 
-// The words of the rows of one table, those above a bound 编号 when bSince.
-QString FillStatement(const CSqlDialect& d, const STable& t, bool bSince) {
-    return QStringLiteral("INSERT INTO %1 (\"Row\", \"UserName\", \"Words\") SELECT %2, "
-                          "COALESCE(r.\"UserName\", ''), %3 FROM \"%4\" r%5")
-        .arg(CSearchSchema::Table, RowKey(d, QStringLiteral("r"), t.eKind),
-             WordsSql(d, t, QStringLiteral("r")), t.strName,
-             bSince ? QStringLiteral(" WHERE r.\"编号\" > ?") : QString());
+enum class EFill {
+    Since, // the rows above a bound 编号
+    Range, // the rows above a bound 编号 up to a second one, leaving rows already kept
+};
+
+// The words of the rows of one table.
+QString FillStatement(const CSqlDialect& d, const STable& t, EFill eFill) {
+    const bool bRange = eFill == EFill::Range;
+    return QStringLiteral("INSERT %1INTO %2 (\"Row\", \"UserName\", \"Words\", \"Day\", "
+                          "\"Cents\") SELECT %3, COALESCE(r.\"UserName\", ''), %4, %5, %6 FROM "
+                          "\"%7\" r WHERE r.\"编号\" > ?%8")
+        .arg(bRange && d.IsSQLite() ? QStringLiteral("OR IGNORE ") : QString(),
+             CSearchSchema::Table, RowKey(d, QStringLiteral("r"), t.eKind),
+             WordsSql(d, t, QStringLiteral("r")), DaySql(d, t, QStringLiteral("r")),
+             CentsSql(d, t, QStringLiteral("r")), t.strName,
+             !bRange ? QString()
+             : d.IsSQLite()
+                 ? QStringLiteral(" AND r.\"编号\" <= ?")
+                 : QStringLiteral(" AND r.\"编号\" <= ? ON CONFLICT (\"Row\") DO NOTHING"));
 }
 
 QStringList CreateStatements(const CSqlDialect& d) {
     if (d.IsSQLite())
         return {QStringLiteral("CREATE TABLE %1 (\"Row\" INTEGER PRIMARY KEY, "
                                "\"UserName\" TEXT NOT NULL DEFAULT '', "
-                               "\"Words\" TEXT NOT NULL DEFAULT '')")
+                               "\"Words\" TEXT NOT NULL DEFAULT '', \"Day\" INTEGER, "
+                               "\"Cents\" INTEGER NOT NULL DEFAULT 0)")
                     .arg(CSearchSchema::Table),
-                // The words of a user's rows of one kind read off the index alone when a word
-                // is too short for the trigram index.
+                // A user's rows read off the index alone (words, day and cents: what a search
+                // tests and counts) when a word is too short for the trigram index or there is
+                // no word.
                 QStringLiteral("CREATE INDEX \"IX_SearchText_User_Words\" ON %1 "
-                               "(\"UserName\", (\"Row\" % 4), \"Words\")")
+                               "(\"UserName\", \"Words\", \"Day\", \"Cents\")")
                     .arg(CSearchSchema::Table),
                 QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(\"Words\", "
                                "content='SearchText', content_rowid='Row', "
@@ -165,7 +211,8 @@ QStringList CreateStatements(const CSqlDialect& d) {
     // No B-tree index on "Words": a long note would pass its size limit and refuse the record.
     return {QStringLiteral("CREATE TABLE %1 (\"Row\" BIGINT PRIMARY KEY, "
                            "\"UserName\" TEXT NOT NULL DEFAULT '', "
-                           "\"Words\" TEXT NOT NULL DEFAULT '')")
+                           "\"Words\" TEXT NOT NULL DEFAULT '', \"Day\" INTEGER, "
+                           "\"Cents\" BIGINT NOT NULL DEFAULT 0)")
                 .arg(CSearchSchema::Table),
             QStringLiteral("CREATE INDEX \"IX_SearchText_User\" ON %1 (\"UserName\")")
                 .arg(CSearchSchema::Table)};
@@ -178,6 +225,7 @@ QStringList SqliteTriggers(const CSqlDialect& d) {
         QStringList quoted;
         for (const QString& strCol : t.columns)
             quoted << CSchema::Quoted(strCol);
+        quoted << CSchema::Quoted(t.strDate) << CSchema::Quoted(t.strAmount);
         // A row of the same key left behind (written while triggers were off) goes first.
         list << QStringLiteral("CREATE TRIGGER \"%1_ins\" AFTER INSERT ON \"%2\" BEGIN %3%4END")
                     .arg(strName, t.strName, DeleteRow(d, t, QStringLiteral("NEW")),
@@ -241,6 +289,7 @@ QStringList PostgresTriggers(const CSqlDialect& d) {
         QStringList quoted;
         for (const QString& strCol : t.columns)
             quoted << CSchema::Quoted(strCol);
+        quoted << CSchema::Quoted(t.strDate) << CSchema::Quoted(t.strAmount);
         list << QStringLiteral("CREATE TRIGGER \"%1_row\" AFTER INSERT OR DELETE OR UPDATE OF "
                                "\"编号\", \"UserName\", %3 ON \"%2\" FOR EACH ROW EXECUTE "
                                "FUNCTION %4('%5')")
@@ -336,6 +385,71 @@ void EnsureTrigramIndex(QSqlDatabase db) {
                         QStringLiteral("gin_trgm_ops")));
 }
 
+qint64& OpeningFill() {
+    static qint64 s_nRows = 20000;
+    return s_nRows;
+}
+
+// Where filling a table's rows stands: a row of the words table of its own, "Row" below 0
+// (no record's), "Cents" the 编号 up to which the table's rows are filled. None: filled.
+qint64 MarkerRow(CSearchSchema::EKind eKind) {
+    return -1 - qint64(eKind);
+}
+
+void Exec(QSqlQuery& query, const QString& strSql, const QVariantList& values,
+          const CSqlDialect& d) {
+    if (!query.prepare(strSql))
+        throw CDBException(CDBErrorText::Of(query.lastError(), d.Kind()));
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values[i]);
+    if (!query.exec())
+        throw CDBException(CDBErrorText::Of(query.lastError(), d.Kind()));
+}
+
+void LockRecords(QSqlQuery& query, const CSqlDialect& d) {
+    Exec(query,
+         QStringLiteral("LOCK TABLE %1, %2, %3 IN SHARE ROW EXCLUSIVE MODE")
+             .arg(CSchema::Income, CSchema::Outlay, CSchema::Trs),
+         d);
+}
+
+CSearchSchema::SFill ReadFill(QSqlQuery& query, const CSqlDialect& d, bool bLock) {
+    CSearchSchema::SFill fill;
+    Exec(query,
+         QStringLiteral("SELECT \"Row\", \"Cents\" FROM %1 WHERE \"Row\" < 0%2")
+             .arg(CSearchSchema::Table, bLock ? d.LockSql() : QString()),
+         d);
+    while (query.next()) {
+        const qint64 nKind = -1 - query.value(0).toLongLong();
+        if (nKind >= 0 && nKind < 3) {
+            fill.places[nKind].bPending = true;
+            fill.places[nKind].nDone = query.value(1).toLongLong();
+        }
+    }
+    for (const STable& t : Tables) {
+        Exec(query, QStringLiteral("SELECT MAX(\"编号\") FROM \"%1\"").arg(t.strName), d);
+        CSearchSchema::SFill::SPlace& place = fill.places[t.eKind];
+        place.nMax = query.next() ? query.value(0).toLongLong() : 0;
+        fill.nTotal += place.nMax;
+        fill.nDone += place.bPending ? std::min(place.nDone, place.nMax) : place.nMax;
+    }
+    return fill;
+}
+
+// A book with few rows left to fill gets them at once; a long one in steps (FillStep), so
+// opening it is no wait.
+void FillAtOpening(QSqlDatabase db, const CSqlDialect& d) {
+    try {
+        CSearchSchema::SFill fill = CSearchSchema::Filled(db, d);
+        if (fill.IsDone() || fill.nTotal - fill.nDone > OpeningFill())
+            return;
+        while (!fill.IsDone())
+            fill = CSearchSchema::FillStep(db, d, OpeningFill());
+    } catch (const CDBException&) {
+        // A role that may not write the words leaves them to a copy that may.
+    }
+}
+
 } // namespace
 
 QString CSearchSchema::Fold(const QString& str) {
@@ -352,26 +466,30 @@ QString CSearchSchema::Fold(const QString& str) {
     return strOut;
 }
 
+qint64 CSearchSchema::SetOpeningFill(qint64 nRows) {
+    return std::exchange(OpeningFill(), nRows);
+}
+
 void CSearchSchema::Ensure(QSqlDatabase db, const CSqlDialect& d) {
     QSqlQuery query(db);
     try {
         if (HasAll(query, d)) {
             if (!d.IsSQLite())
                 EnsureTrigramIndex(db);
+            FillAtOpening(db, d);
             return;
         }
     } catch (const CDBException&) {
         return;
     }
-    // As the kept totals: the write lock first, so two copies opening an old book build once.
+    // As the kept totals: the write lock first, so two copies opening an old book make the
+    // table once. Only the empty table, its triggers and the places where filling it starts
+    // are made here: that is quick whatever the book holds.
     if (!query.exec(d.IsSQLite() ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN")))
         return;
     try {
         if (!d.IsSQLite()) {
-            Exec(query,
-                 QStringLiteral("LOCK TABLE %1, %2, %3 IN SHARE ROW EXCLUSIVE MODE")
-                     .arg(CSchema::Income, CSchema::Outlay, CSchema::Trs),
-                 d);
+            LockRecords(query, d);
             // "does not exist, skipping" from the drops is no news.
             Exec(query, QStringLiteral("SET LOCAL client_min_messages TO warning"), d);
         }
@@ -379,14 +497,18 @@ void CSearchSchema::Ensure(QSqlDatabase db, const CSqlDialect& d) {
             DropOld(query, d);
             for (const QString& strSql : CreateStatements(d))
                 Exec(query, strSql, d);
-            for (const STable& t : Tables)
-                Exec(query, FillStatement(d, t, false), d);
-            for (const QString& strSql : FoldUpdates(d, QStringLiteral("1 = 1")))
-                Exec(query, strSql, d);
-            if (d.IsSQLite())
-                Exec(query, QStringLiteral("INSERT INTO %1 (%1) VALUES ('rebuild')").arg(Index), d);
             for (const QString& strSql : d.IsSQLite() ? SqliteTriggers(d) : PostgresTriggers(d))
                 Exec(query, strSql, d);
+            // Rows written from now on get their words from the triggers; those already there
+            // are filled from the start of each table that has any.
+            for (const STable& t : Tables)
+                Exec(query,
+                     QStringLiteral("INSERT INTO %1 (\"Row\", \"Cents\") SELECT %2, 0 WHERE "
+                                    "EXISTS (SELECT 1 FROM \"%3\")")
+                         .arg(Table)
+                         .arg(MarkerRow(t.eKind))
+                         .arg(t.strName),
+                     d);
         }
         Exec(query, QStringLiteral("COMMIT"), d);
     } catch (const CDBException&) {
@@ -397,6 +519,48 @@ void CSearchSchema::Ensure(QSqlDatabase db, const CSqlDialect& d) {
     }
     if (!d.IsSQLite())
         EnsureTrigramIndex(db);
+    FillAtOpening(db, d);
+}
+
+CSearchSchema::SFill CSearchSchema::Filled(QSqlDatabase db, const CSqlDialect& d) {
+    QSqlQuery query(db);
+    return ReadFill(query, d, false);
+}
+
+CSearchSchema::SFill CSearchSchema::FillStep(QSqlDatabase db, const CSqlDialect& d, qint64 nRows) {
+    QSqlQuery query(db);
+    Exec(query, d.IsSQLite() ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"), d);
+    try {
+        // PostgreSQL: writers of the records wait for the step, so a trigger never meets a
+        // row this step has not committed yet.
+        if (!d.IsSQLite())
+            LockRecords(query, d);
+        SFill fill = ReadFill(query, d, true);
+        for (const STable& t : Tables) {
+            const SFill::SPlace& place = fill.places[t.eKind];
+            if (!place.bPending)
+                continue;
+            const qint64 nTo = std::min(place.nMax, place.nDone + std::max<qint64>(nRows, 1));
+            Exec(query, FillStatement(d, t, EFill::Range), {place.nDone, nTo}, d);
+            for (const QString& strSql :
+                 FoldUpdates(d, QStringLiteral("\"Row\" >= ? AND \"Row\" <= ?")))
+                Exec(query, strSql, {(place.nDone + 1) * 4, nTo * 4 + 3}, d);
+            if (nTo >= place.nMax)
+                Exec(query, QStringLiteral("DELETE FROM %1 WHERE \"Row\" = ?").arg(Table),
+                     {MarkerRow(t.eKind)}, d);
+            else
+                Exec(query,
+                     QStringLiteral("UPDATE %1 SET \"Cents\" = ? WHERE \"Row\" = ?").arg(Table),
+                     {nTo, MarkerRow(t.eKind)}, d);
+            fill.nDone += nTo - place.nDone;
+            break;
+        }
+        Exec(query, QStringLiteral("COMMIT"), d);
+        return fill;
+    } catch (const CDBException&) {
+        query.exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
 }
 
 bool CSearchSchema::Present(QSqlDatabase db, const CSqlDialect& d) {
@@ -418,7 +582,7 @@ QStringList CSearchSchema::AddStatements(const CSqlDialect& d, EKind eKind) {
         QStringList list{QStringLiteral("DELETE FROM %1 WHERE \"Row\" IN (SELECT %2 FROM \"%3\" r "
                                         "WHERE r.\"编号\" > ?)")
                              .arg(Table, RowKey(d, QStringLiteral("r"), t.eKind), t.strName),
-                         FillStatement(d, t, true)};
+                         FillStatement(d, t, EFill::Since)};
         return list + FoldUpdates(d, QStringLiteral("\"Row\" > ? * 4"));
     }
     return {};

@@ -5,27 +5,77 @@
 #include <QHash>
 #include <QMutex>
 #include <QPair>
+#include <QString>
 
-bool CSearchText::IsReady(const QString& strConnection) {
-    static QMutex s_mutex;
-    static QHash<QString, QPair<quint64, bool>> s_ready; // connection → generation, answer
+namespace {
+
+// Per connection: the generation of the opening looked at, whether the table is there and
+// whether it was seen filled (once filled it stays so until the book is opened again).
+struct SReady {
+    quint64 nGeneration = 0;
+    bool bPresent = false;
+    bool bFilled = false;
+};
+QMutex s_mutex;
+QHash<QString, SReady> s_ready;
+
+SReady Ready(const QString& strConnection) {
     const quint64 nGeneration = CDatabase::Generation(strConnection);
     {
         QMutexLocker lock(&s_mutex);
         const auto it = s_ready.constFind(strConnection);
-        if (it != s_ready.constEnd() && it->first == nGeneration)
-            return it->second;
+        if (it != s_ready.constEnd() && it->nGeneration == nGeneration)
+            return *it;
     }
-    const bool bReady = CSearchSchema::Present(CDatabase::Connection(strConnection),
-                                               CDatabase::Dialect(strConnection));
+    SReady ready;
+    ready.nGeneration = nGeneration;
+    ready.bPresent = CSearchSchema::Present(CDatabase::Connection(strConnection),
+                                            CDatabase::Dialect(strConnection));
     QMutexLocker lock(&s_mutex);
-    s_ready.insert(strConnection, {nGeneration, bReady});
-    return bReady;
+    s_ready.insert(strConnection, ready);
+    return ready;
+}
+
+void SetFilled(const QString& strConnection, quint64 nGeneration) {
+    QMutexLocker lock(&s_mutex);
+    const auto it = s_ready.find(strConnection);
+    if (it != s_ready.end() && it->nGeneration == nGeneration)
+        it->bFilled = true;
+}
+
+} // namespace
+
+bool CSearchText::IsReady(const QString& strConnection) {
+    const SReady ready = Ready(strConnection);
+    if (!ready.bPresent)
+        return false;
+    if (ready.bFilled)
+        return true;
+    // Another copy may be filling it: looked at again until it is done.
+    if (!Filled(strConnection).IsDone())
+        return false;
+    SetFilled(strConnection, ready.nGeneration);
+    return true;
+}
+
+CSearchText::SFill CSearchText::Filled(const QString& strConnection) {
+    if (!Ready(strConnection).bPresent)
+        return SFill();
+    return CSearchSchema::Filled(CDatabase::Connection(strConnection),
+                                 CDatabase::Dialect(strConnection));
+}
+
+CSearchText::SFill CSearchText::FillStep(qint64 nRows, const QString& strConnection) {
+    if (!Ready(strConnection).bPresent)
+        return SFill();
+    return CSearchSchema::FillStep(CDatabase::Connection(strConnection),
+                                   CDatabase::Dialect(strConnection), nRows);
 }
 
 void CSearchText::AddRowsAfter(qint64 nIncomeAfter, qint64 nOutlayAfter,
                                const QString& strConnection) {
-    if (!IsReady(strConnection))
+    // Also while the words are being filled: the steps leave rows already kept alone.
+    if (!Ready(strConnection).bPresent)
         return;
     const CSqlDialect& d = CDatabase::Dialect(strConnection);
     for (const auto& [eKind, nAfter] :

@@ -2,6 +2,7 @@
 
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
+#include "users/csession.h"
 #include "users/cusericons.h"
 #include "widgets/cmessagebox.h"
 
@@ -27,7 +28,8 @@ QPushButton* MakeButton(const QString& strText, int nId, QWidget* pParent) {
 }
 } // namespace
 
-CAccountsDlg::CAccountsDlg(QWidget* pParent) : QDialog(pParent) {
+CAccountsDlg::CAccountsDlg(const CSession* pSession, QWidget* pParent)
+    : QDialog(pParent), m_pSession(pSession) {
     setObjectName(QStringLiteral("CAccountsDlg"));
     setWindowTitle(tr("账号管理"));
 
@@ -100,9 +102,15 @@ CAccountsDlg::CAccountsDlg(QWidget* pParent) : QDialog(pParent) {
     connect(m_pList, &QTableWidget::itemSelectionChanged, this, &CAccountsDlg::OnSelectionChanged);
 }
 
-int CAccountsDlg::Run(const QString& strUser, qint64 nSessionUser) {
-    m_strUser = strUser;
-    m_nSessionUser = nSessionUser;
+QString CAccountsDlg::User() const {
+    return m_pSession->UserName();
+}
+
+qint64 CAccountsDlg::UserId() const {
+    return m_pSession->UserId();
+}
+
+int CAccountsDlg::Run() {
     m_bChanged = false;
     m_pName->clear();
     m_pNote->clear();
@@ -113,7 +121,7 @@ int CAccountsDlg::Run(const QString& strUser, qint64 nSessionUser) {
 }
 
 bool CAccountsDlg::Reload() {
-    if (!CMessageBox::Guarded(this, [&] { m_accounts = CAccountAdmin::List(m_strUser); }))
+    if (!CMessageBox::Guarded(this, [&] { m_accounts = CAccountAdmin::List(User()); }))
         return false;
     const QSignalBlocker blocker(m_pList);
     m_pList->clearSelection();
@@ -179,8 +187,8 @@ void CAccountsDlg::OnAdd() {
     if (!CMessageBox::Guarded(this,
                               [&] {
                                   strRefusal = CAccountAdmin::Add(
-                                      m_strUser, m_pName->text(), m_pNote->text(), dCash,
-                                      CDatabase::DefaultConnection, m_nSessionUser);
+                                      User(), m_pName->text(), m_pNote->text(), dCash,
+                                      CDatabase::DefaultConnection, UserId());
                               }) ||
         !Done(strRefusal))
         return;
@@ -201,13 +209,12 @@ void CAccountsDlg::OnModify() {
     if (!CMessageBox::Guarded(
             this,
             [&] {
-                bDone =
-                    (m_pName->text().trimmed() == account.strName ||
-                     Done(CAccountAdmin::Rename(m_strUser, account.nKey, m_pName->text(),
-                                                CDatabase::DefaultConnection, m_nSessionUser))) &&
-                    (m_pNote->text() == account.strNote ||
-                     Done(CAccountAdmin::SetNote(m_strUser, account.nKey, m_pNote->text(),
-                                                 CDatabase::DefaultConnection, m_nSessionUser)));
+                bDone = (m_pName->text().trimmed() == account.strName ||
+                         Done(CAccountAdmin::Rename(User(), account.nKey, m_pName->text(),
+                                                    CDatabase::DefaultConnection, UserId()))) &&
+                        (m_pNote->text() == account.strNote ||
+                         Done(CAccountAdmin::SetNote(User(), account.nKey, m_pNote->text(),
+                                                     CDatabase::DefaultConnection, UserId())));
             }) ||
         !bDone)
         return;
@@ -223,8 +230,8 @@ void CAccountsDlg::OnDelete() {
     // An account that cannot go is said so at once, not after a confirmation.
     QString strRefusal;
     if (!CMessageBox::Guarded(this, [&] {
-            strRefusal = CAccountAdmin::DeleteRefusal(m_strUser, account.nKey,
-                                                      CDatabase::DefaultConnection, m_nSessionUser);
+            strRefusal = CAccountAdmin::DeleteRefusal(User(), account.nKey,
+                                                      CDatabase::DefaultConnection, UserId());
         }))
         return;
     if (!strRefusal.isEmpty()) {
@@ -236,9 +243,8 @@ void CAccountsDlg::OnDelete() {
         return;
     if (!CMessageBox::Guarded(this,
                               [&] {
-                                  strRefusal = CAccountAdmin::Delete(m_strUser, account.nKey,
-                                                                     CDatabase::DefaultConnection,
-                                                                     m_nSessionUser);
+                                  strRefusal = CAccountAdmin::Delete(
+                                      User(), account.nKey, CDatabase::DefaultConnection, UserId());
                               }) ||
         !Done(strRefusal))
         return;

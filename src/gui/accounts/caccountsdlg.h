@@ -10,6 +10,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+class CSession;
 
 // "账号管理": the logged-in user's accounts with their balances. The user adds an account with
 // an opening balance, renames one or changes its note (修改), or deletes one nothing refers to.
@@ -26,14 +27,10 @@ public:
         IDC_MODIFY = 1011,
         IDC_DELETE = 1012,
         IDC_CLOSE = 2,
-    };
-
-    explicit CAccountsDlg(QWidget* pParent = nullptr);
-
-    // Shows the accounts of strUser; returns when the dialog is closed.
-    // nSessionUser: the UserID the session logged in to, so the writes of a user deleted
-    // elsewhere are refused; 0 checks nothing.
-    int Run(const QString& strUser, qint64 nSessionUser = 0);
+    }; // The session's user's accounts; the writes of a user deleted elsewhere are refused.
+    explicit CAccountsDlg(const CSession* pSession, QWidget* pParent = nullptr);
+    // Shows the accounts; returns when the dialog is closed.
+    int Run();
     // Reads the accounts again; false after a database error.
     bool Reload();
 
@@ -54,8 +51,10 @@ private:
     // Shows a refusal ("" for none); true when the write went through.
     bool Done(const QString& strRefusal);
 
-    QString m_strUser;
-    qint64 m_nSessionUser = 0;
+    QString User() const;
+    qint64 UserId() const;
+
+    const CSession* m_pSession;
     QVector<CAccountAdmin::SAccount> m_accounts;
     QTableWidget* m_pList = nullptr;
     QLineEdit* m_pName = nullptr;

@@ -52,7 +52,7 @@ bool BalanceOf(const QVector<CAccountList::SAccount>& accounts, const QString& s
 }
 } // namespace
 
-CTrsDlg::CTrsDlg(CSession* pSession, QWidget* pParent)
+CTrsDlg::CTrsDlg(const CSession* pSession, QWidget* pParent)
     : QDialog(pParent), m_dlgTrsRpt(new CTrsRptDlg(pSession, this)), m_pSession(pSession) {
     setObjectName(QStringLiteral("CTrsDlg"));
     setWindowTitle(tr("添加转账记录"));
@@ -121,15 +121,18 @@ void CTrsDlg::setVisible(bool bVisible) {
     QDialog::setVisible(bVisible);
 }
 
+QString CTrsDlg::User() const {
+    return m_pSession ? m_pSession->UserName() : QString();
+}
+
 void CTrsDlg::OnInitDialog() {
-    m_strUserName = m_pSession ? m_pSession->UserName() : QString();
     m_TrsDate = CToday::Get();
 
     // Both lists are rebuilt at every showing, sorted by name.
     m_ctlFrom->clear();
     m_ctlIn->clear();
     CMessageBox::Guarded(this, [&] {
-        QVector<CAccountList::SAccount> accounts = CAccountList::Load(m_strUserName);
+        QVector<CAccountList::SAccount> accounts = CAccountList::Load(User());
         std::stable_sort(accounts.begin(), accounts.end(),
                          [](const CAccountList::SAccount& a, const CAccountList::SAccount& b) {
                              return QString::compare(a.strName, b.strName, Qt::CaseInsensitive) < 0;
@@ -208,7 +211,7 @@ void CTrsDlg::OnOK() {
 bool CTrsDlg::ConfirmBelowZero() {
     QVector<CAccountList::SAccount> accounts;
     if (!CMessageBox::Guarded(this, [&] {
-            accounts = CAccountList::Load(m_strUserName); // the balances as they are now
+            accounts = CAccountList::Load(User()); // the balances as they are now
         }))
         return false;
     // A negative amount moves money the other way, so it is the destination that pays.
@@ -229,8 +232,8 @@ bool CTrsDlg::DoTransfer() {
     CTransfer::EResult eResult = CTransfer::EResult::Done;
     // The session's user row, so a user deleted or re-created elsewhere is not written to.
     if (!CMessageBox::Guarded(this, [&] {
-            eResult = CTransfer::Transfer(m_strUserName, m_TrsDate, m_strTrsFrom, m_strTrsIn,
-                                          m_TrsAmount, CDatabase::DefaultConnection,
+            eResult = CTransfer::Transfer(User(), m_TrsDate, m_strTrsFrom, m_strTrsIn, m_TrsAmount,
+                                          CDatabase::DefaultConnection,
                                           m_pSession ? m_pSession->UserId() : 0);
         }))
         return false;

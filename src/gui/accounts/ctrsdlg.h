@@ -26,7 +26,7 @@ public:
         IDC_CALENDAR = 1017,
     };
 
-    explicit CTrsDlg(CSession* pSession, QWidget* pParent = nullptr);
+    explicit CTrsDlg(const CSession* pSession, QWidget* pParent = nullptr);
 
     // Today in the calendar, the user's accounts in both lists.
     void OnInitDialog();
@@ -42,7 +42,6 @@ public:
     double m_TrsAmount = 0;
     QComboBox* m_ctlFrom = nullptr;
     QComboBox* m_ctlIn = nullptr;
-    QString m_strUserName;
     CTrsRptDlg* m_dlgTrsRpt = nullptr;
     // A transfer was undone from the history during this showing: balances have moved even
     // when the dialog is cancelled.
@@ -59,7 +58,8 @@ private:
     bool ConfirmBelowZero();
     bool DoTransfer();
     void ClearFields();
+    QString User() const; // the logged-in user at this moment
 
     QLineEdit* m_pAmount = nullptr;
-    CSession* m_pSession;
+    const CSession* m_pSession;
 };

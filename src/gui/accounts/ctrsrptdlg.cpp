@@ -13,7 +13,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CTrsRptDlg::CTrsRptDlg(CSession* pSession, QWidget* pParent)
+CTrsRptDlg::CTrsRptDlg(const CSession* pSession, QWidget* pParent)
     : QDialog(pParent), m_pSession(pSession) {
     setObjectName(QStringLiteral("CTrsRptDlg"));
     setWindowTitle(tr("转账记录查询"));

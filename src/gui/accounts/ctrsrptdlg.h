@@ -13,7 +13,7 @@ class CTrsRptDlg : public QDialog {
 public:
     enum EControl { IDC_GRID = 1011, IDOK = 1, IDCANCEL = 2, IDC_UNDO = 1012 };
 
-    explicit CTrsRptDlg(CSession* pSession, QWidget* pParent = nullptr);
+    explicit CTrsRptDlg(const CSession* pSession, QWidget* pParent = nullptr);
 
     // Fills the grid; false after a database error (the grid then holds its header only).
     bool OnInitDialog();
@@ -30,7 +30,7 @@ public:
 private:
     void OnClickGrid();
 
-    CSession* m_pSession;
+    const CSession* m_pSession;
     class QPushButton* m_pUndo = nullptr;
     QVector<int> m_keys; // 编号 of grid row r + 1
     int m_nSelRow = 0;   // chosen grid row, 0 for none

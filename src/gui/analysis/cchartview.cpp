@@ -21,7 +21,7 @@ QGroupBox* Framed(CMschart3* pChart) {
 
 } // namespace
 
-CChartView::CChartView(CChartData::ETable eTable, const STitles& titles, CSession* pSession,
+CChartView::CChartView(CChartData::ETable eTable, const STitles& titles, const CSession* pSession,
                        QWidget* pParent)
     : CFormView(pSession, pParent), m_eTable(eTable), m_titles(titles) {
     const int nCategories = CChartData::Categories(eTable).size();
@@ -54,7 +54,6 @@ CChartView::CChartView(CChartData::ETable eTable, const STitles& titles, CSessio
 }
 
 void CChartView::OnInitialUpdate() {
-    m_strUserName = SessionUser();
     ShowScope(CScope::Whole());
 }
 

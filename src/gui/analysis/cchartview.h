@@ -47,8 +47,6 @@ public:
     CMschart3* PieChart() const { return m_pPieChart; }
     CMschart3* LineChart() const { return m_pLineChart; }
 
-    QString m_strUserName;
-
 protected:
     // Chart titles; %1 is the year, %2 the month.
     struct STitles {
@@ -57,11 +55,11 @@ protected:
         QString strMonthLine, strMonthBar, strMonthPie;
     };
 
-    CChartView(CChartData::ETable eTable, const STitles& titles, CSession* pSession,
+    CChartView(CChartData::ETable eTable, const STitles& titles, const CSession* pSession,
                QWidget* pParent);
 
 private:
-    CChartData Data() const { return CChartData(m_eTable, m_strUserName); }
+    CChartData Data() const { return CChartData(m_eTable, SessionUser()); }
     void DrawLine(const QString& strTitle, const CChartData::SLine& line);
     void DrawSorts(CMschart3* pChart, const QString& strTitle, const QStringList& values);
     // The category values of a scope for pChart. A tree click draws the bar and the pie of one

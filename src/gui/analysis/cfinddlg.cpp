@@ -4,6 +4,7 @@
 #include "analysis/creportprinter.h"
 #include "analysis/creportquery.h"
 #include "data/cmoney.h"
+#include "data/csearchtext.h"
 #include "data/ctoday.h"
 #include "users/csession.h"
 #include "widgets/cmessagebox.h"
@@ -19,9 +20,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -34,7 +38,8 @@ QString Money(std::int64_t nCents) {
 
 } // namespace
 
-CFindDlg::CFindDlg(CSession* pSession, QWidget* pParent) : QDialog(pParent), m_pSession(pSession) {
+CFindDlg::CFindDlg(const CSession* pSession, QWidget* pParent)
+    : QDialog(pParent), m_pSession(pSession) {
     setObjectName(QStringLiteral("CFindDlg"));
     setWindowTitle(tr("查找"));
     CreateControls();
@@ -121,6 +126,23 @@ void CFindDlg::CreateControls() {
     m_pSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     pLayout->addWidget(m_pSummary);
 
+    auto* pFill = new QHBoxLayout;
+    m_pFillText =
+        new QLabel(tr("正在为查找建立索引…（只需一次；关闭窗口即暂停，下次接着建立）"), this);
+    m_pFillText->setObjectName(QString::number(IDC_FIND_BUILD_TEXT));
+    m_pFillBar = new QProgressBar(this);
+    m_pFillBar->setObjectName(QString::number(IDC_FIND_BUILD));
+    m_pFillBar->setRange(0, 1000);
+    m_pFillBar->setFormat(QStringLiteral("%p%"));
+    pFill->addWidget(m_pFillText);
+    pFill->addWidget(m_pFillBar, 1);
+    pLayout->addLayout(pFill);
+    m_pFillText->hide();
+    m_pFillBar->hide();
+    m_pFillTimer = new QTimer(this);
+    m_pFillTimer->setInterval(0);
+    connect(m_pFillTimer, &QTimer::timeout, this, &CFindDlg::OnFillStep);
+
     auto* pButtons = new QDialogButtonBox(this);
     const auto button = [&](int nId, const QString& strText) {
         QPushButton* pButton = pButtons->addButton(strText, QDialogButtonBox::ActionRole);
@@ -138,11 +160,17 @@ void CFindDlg::CreateControls() {
     pClose->setAutoDefault(false);
     pLayout->addWidget(pButtons);
 
-    connect(m_pWords, &QLineEdit::textChanged, this, &CFindDlg::OnFind);
+    // A keystroke asks for a search; keystrokes that arrive while one runs are answered by one
+    // search after them, not one each.
+    m_pFindTimer = new QTimer(this);
+    m_pFindTimer->setSingleShot(true);
+    m_pFindTimer->setInterval(0);
+    connect(m_pFindTimer, &QTimer::timeout, this, &CFindDlg::OnFind);
+    connect(m_pWords, &QLineEdit::textChanged, m_pFindTimer, qOverload<>(&QTimer::start));
     connect(m_pWords, &QLineEdit::returnPressed, this, &CFindDlg::OnOpen);
     connect(m_pKind, &QComboBox::currentIndexChanged, this, &CFindDlg::OnFind);
-    connect(m_pMin, &QLineEdit::textChanged, this, &CFindDlg::OnFind);
-    connect(m_pMax, &QLineEdit::textChanged, this, &CFindDlg::OnFind);
+    connect(m_pMin, &QLineEdit::textChanged, m_pFindTimer, qOverload<>(&QTimer::start));
+    connect(m_pMax, &QLineEdit::textChanged, m_pFindTimer, qOverload<>(&QTimer::start));
     connect(m_pDates, &QCheckBox::toggled, this, [this](bool bOn) {
         m_pFrom->setEnabled(bOn);
         m_pTo->setEnabled(bOn);
@@ -166,7 +194,41 @@ void CFindDlg::showEvent(QShowEvent* pEvent) {
     QDialog::showEvent(pEvent);
     m_pWords->setFocus();
     m_pWords->selectAll();
+    CSearchText::SFill fill;
+    CMessageBox::Guarded(this, [&] { fill = CSearchText::Filled(); });
+    if (!fill.IsDone()) {
+        m_pFillBar->setValue(int(fill.nDone * 1000 / std::max<qint64>(fill.nTotal, 1)));
+        m_pFillText->show();
+        m_pFillBar->show();
+        m_pFillTimer->start();
+    }
     OnFind();
+}
+
+void CFindDlg::hideEvent(QHideEvent* pEvent) {
+    m_pFillTimer->stop();
+    QDialog::hideEvent(pEvent);
+}
+
+bool CFindDlg::IsFilling() const {
+    return m_pFillTimer->isActive();
+}
+
+void CFindDlg::OnFillStep() {
+    // Small steps: other copies' writes wait for one, and this window answers between them.
+    constexpr qint64 StepRows = 2000;
+    CSearchText::SFill fill;
+    if (!CMessageBox::Guarded(this, [&] { fill = CSearchText::FillStep(StepRows); })) {
+        m_pFillTimer->stop(); // said why; the next opening tries again
+        return;
+    }
+    m_pFillBar->setValue(int(fill.nDone * 1000 / std::max<qint64>(fill.nTotal, 1)));
+    if (!fill.IsDone())
+        return;
+    m_pFillTimer->stop();
+    m_pFillText->hide();
+    m_pFillBar->hide();
+    OnFind(); // now from the index
 }
 
 bool CFindDlg::eventFilter(QObject* pObject, QEvent* pEvent) {
@@ -209,6 +271,7 @@ bool CFindDlg::Query(CRecordSearch::SQuery& query, QString& strProblem) const {
 }
 
 void CFindDlg::OnFind() {
+    m_pFindTimer->stop();
     if (!m_pSession->IsLoggedIn())
         return;
     CRecordSearch::SQuery query;
@@ -227,12 +290,26 @@ void CFindDlg::OnFind() {
         m_pSummary->setText(tr("请输入要查找的文字、金额或日期。"));
         return;
     }
+    // Every hit is counted and summed; only the rows in view are read and listed, the rest
+    // as the list is scrolled to them.
     CTextTable rows;
     const bool bFound = CMessageBox::Guarded(this, [&] {
-        m_result = CRecordSearch::Find(m_pSession->UserName(), query);
-        rows = CRecordSearch::Table(m_result);
+        m_result = CRecordSearch::Find(m_pSession->UserName(), query, CRecordSearch::EMethod::Kept,
+                                       CRecordSearch::PageRows);
+        rows = CRecordSearch::Table(m_result, 0, CRecordSearch::PageRows);
     });
     m_pGrid->SetAllRows(bFound ? std::move(rows) : CTextTable(7));
+    if (bFound) {
+        m_pGrid->SetMoreRows(int(m_result.rows.size()), CRecordSearch::PageRows,
+                             [this](int nFrom, int nCount) {
+                                 CTextTable more(7);
+                                 CMessageBox::Guarded(this, [&] {
+                                     CRecordSearch::Read(m_result, nFrom, nCount);
+                                     more = CRecordSearch::Table(m_result, nFrom, nCount);
+                                 });
+                                 return more;
+                             });
+    }
     if (bFound && !m_result.rows.isEmpty())
         m_pGrid->setCurrentIndex(m_pGrid->model()->index(0, 0));
     ShowSummary();
@@ -256,6 +333,8 @@ void CFindDlg::ShowSummary() {
 }
 
 void CFindDlg::OnOpen() {
+    if (m_pFindTimer->isActive())
+        OnFind(); // Enter right after a keystroke opens what that keystroke finds
     if (m_result.rows.isEmpty())
         return;
     const int nRow = m_pGrid->currentIndex().isValid() ? m_pGrid->currentIndex().row() : 0;
@@ -284,6 +363,7 @@ QString CFindDlg::Condition() const {
 }
 
 void CFindDlg::SetPrintState() {
+    m_pGrid->FetchAll();
     m_pPrinter->m_nReportKind = CReportPrinter::Found;
     m_pPrinter->m_strUserName = m_pSession->UserName();
     m_pPrinter->m_strCondition = Condition();
@@ -323,6 +403,7 @@ void CFindDlg::OnExportCsv() {
     const QString strPath = CPreViewFrame::ChooseCsvFile(this, tr("查找结果.csv"));
     if (strPath.isEmpty())
         return;
+    m_pGrid->FetchAll();
     QStringList header;
     for (int c = 1; c < m_pGrid->GetCols(); ++c)
         header << m_pGrid->GetTextMatrix(0, c);

@@ -11,6 +11,8 @@ class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
+class QTimer;
 class CMsflexgrid1;
 class CReportPrinter;
 class CSession;
@@ -38,9 +40,11 @@ public:
         IDC_PRINT = 1111,
         IDC_EXPORT_PDF = 1112,
         IDC_EXPORT_CSV = 1113,
+        IDC_FIND_BUILD = 1114,
+        IDC_FIND_BUILD_TEXT = 1115,
     };
 
-    explicit CFindDlg(CSession* pSession, QWidget* pParent = nullptr);
+    explicit CFindDlg(const CSession* pSession, QWidget* pParent = nullptr);
 
     // The choices as a query; false (with the reason in strProblem) when an amount cannot be
     // read. One amount alone is that amount exactly; both are a range.
@@ -54,6 +58,11 @@ public:
     void OnExportPdf();
     void OnExportCsv();
 
+    // The words of an older book are filled while this window is open, a step at a time, the
+    // progress shown; closing it pauses, the next opening goes on where it stopped.
+    void OnFillStep();
+    bool IsFilling() const;
+
     const CRecordSearch::SResult& Result() const { return m_result; }
     CMsflexgrid1* Grid() const { return m_pGrid; }
 
@@ -64,6 +73,7 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent* pEvent) override;
+    void hideEvent(QHideEvent* pEvent) override;
     bool eventFilter(QObject* pObject, QEvent* pEvent) override;
 
 private:
@@ -74,7 +84,7 @@ private:
     void SetPrintState();
     FPageCallback PageCallback() const;
 
-    CSession* m_pSession;
+    const CSession* m_pSession;
     CRecordSearch::SResult m_result;
     QLineEdit* m_pWords = nullptr;
     QComboBox* m_pKind = nullptr;
@@ -86,4 +96,8 @@ private:
     CMsflexgrid1* m_pGrid = nullptr;
     QLabel* m_pSummary = nullptr;
     CReportPrinter* m_pPrinter = nullptr;
+    QTimer* m_pFindTimer = nullptr;
+    QTimer* m_pFillTimer = nullptr;
+    QLabel* m_pFillText = nullptr;
+    QProgressBar* m_pFillBar = nullptr;
 };

@@ -1,6 +1,6 @@
 #include "cinchartview.h"
 
-CInChartView::CInChartView(CSession* pSession, QWidget* pParent)
+CInChartView::CInChartView(const CSession* pSession, QWidget* pParent)
     : CChartView(CChartData::ETable::Income, Titles(), pSession, pParent) {
     setObjectName(QStringLiteral("CInChartView"));
 }

@@ -6,7 +6,7 @@
 class CInChartView : public CChartView {
     Q_OBJECT
 public:
-    explicit CInChartView(CSession* pSession, QWidget* pParent = nullptr);
+    explicit CInChartView(const CSession* pSession, QWidget* pParent = nullptr);
 
 private:
     static STitles Titles();

@@ -1,6 +1,6 @@
 #include "coutchartview.h"
 
-COutChartView::COutChartView(CSession* pSession, QWidget* pParent)
+COutChartView::COutChartView(const CSession* pSession, QWidget* pParent)
     : CChartView(CChartData::ETable::Outlay, Titles(), pSession, pParent) {
     setObjectName(QStringLiteral("COutChartView"));
 }

@@ -6,7 +6,7 @@
 class COutChartView : public CChartView {
     Q_OBJECT
 public:
-    explicit COutChartView(CSession* pSession, QWidget* pParent = nullptr);
+    explicit COutChartView(const CSession* pSession, QWidget* pParent = nullptr);
 
 private:
     static STitles Titles();

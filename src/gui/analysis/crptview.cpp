@@ -51,7 +51,7 @@ void SelectText(QComboBox* pCombo, const QString& str) {
 }
 } // namespace
 
-CRptView::CRptView(CSession* pSession, QWidget* pParent) : CFormView(pSession, pParent) {
+CRptView::CRptView(const CSession* pSession, QWidget* pParent) : CFormView(pSession, pParent) {
     setObjectName(QStringLiteral("CRptView"));
     CreateControls();
 }
@@ -152,7 +152,6 @@ void CRptView::CreateControls() {
 }
 
 void CRptView::OnInitialUpdate() {
-    m_strUserName = SessionUser();
     m_pQueryKind->setCurrentIndex(0);
     m_strQueryKind = m_pQueryKind->currentText();
     UpdateData(false);
@@ -207,7 +206,7 @@ void CRptView::FillSortLists() {
     const auto fill = [this](QComboBox* pCombo, ERecordKind eKind, const QString& strAll) {
         QStringList items{strAll};
         CMessageBox::Guarded(this, [&] {
-            const CCategoryBook book(eKind, m_strUserName);
+            const CCategoryBook book(eKind, SessionUser());
             items += book.AllNames();
             // Texts of the user's records that the list lacks are reported too.
             for (const CCategoryBook::SCategory& c : book.Found())
@@ -237,7 +236,7 @@ void CRptView::FillStartDates(bool bIncome) {
     m_pStartDate->clear();
     CMessageBox::Guarded(this, [&] {
         const QVector<QDate> dates = CReportQuery::RecordDates(
-            m_strUserName, bIncome ? CReportQuery::ETable::Income : CReportQuery::ETable::Outlay);
+            SessionUser(), bIncome ? CReportQuery::ETable::Income : CReportQuery::ETable::Outlay);
         QStringList texts;
         texts.reserve(dates.size());
         for (const QDate& date : dates)
@@ -300,7 +299,7 @@ void CRptView::ShowRecordReport(bool bIncome) {
     // The first entry is "all", whatever a category of one's own may be called.
     const bool bAll = (bIncome ? m_pInSort : m_pOutSort)->currentIndex() <= 0;
     auto result = CReportQuery::RecordReport(
-        m_strUserName, bIncome ? CReportQuery::ETable::Income : CReportQuery::ETable::Outlay,
+        SessionUser(), bIncome ? CReportQuery::ETable::Income : CReportQuery::ETable::Outlay,
         bAll ? std::nullopt : std::optional<QString>(strSort), m_pStartDate->currentText(),
         m_pEndDate->currentText());
     m_dTotal = result.Total();
@@ -314,7 +313,7 @@ void CRptView::ShowRecordReport(bool bIncome) {
 
 void CRptView::ShowAccountReport() {
     SetHeader(4, {tr("账号名"), tr("备注"), tr("金额")});
-    auto result = CReportQuery::AccountReport(m_strUserName);
+    auto result = CReportQuery::AccountReport(SessionUser());
     m_dTotal = result.Total();
     m_pGrid->SetAllRows(std::move(result.rows));
     m_strShownCondition = tr("全部账户");
@@ -322,7 +321,7 @@ void CRptView::ShowAccountReport() {
 
 void CRptView::ShowTransferReport() {
     SetHeader(5, {tr("日期"), tr("转出账号"), tr("转入账号"), tr("转账金额")});
-    auto result = CReportQuery::TransferReport(m_strUserName);
+    auto result = CReportQuery::TransferReport(SessionUser());
     m_dTotal = result.Total();
     m_pGrid->SetAllRows(std::move(result.rows));
     m_strShownCondition = tr("全部转账");
@@ -331,7 +330,7 @@ void CRptView::ShowTransferReport() {
 void CRptView::SetPrintState() {
     CReportPrinter* pPrinter = m_pPrinter;
     pPrinter->m_dReportTotal = m_dTotal;
-    pPrinter->m_strUserName = m_strUserName;
+    pPrinter->m_strUserName = SessionUser();
     pPrinter->m_strCondition = m_strShownCondition;
     const QString strKind = m_strShownKind.isEmpty() ? m_strQueryKind : m_strShownKind;
     if (strKind == tr("收入记录"))

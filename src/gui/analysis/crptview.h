@@ -32,7 +32,7 @@ public:
         IDC_EXPORT_CSV = 1015,
     };
 
-    explicit CRptView(CSession* pSession, QWidget* pParent = nullptr);
+    explicit CRptView(const CSession* pSession, QWidget* pParent = nullptr);
     void OnInitialUpdate() override;
 
     // Members <-> the three text combos.
@@ -42,7 +42,6 @@ public:
     // Prints, previews and exports this view's grid.
     CReportPrinter* Printer() const { return m_pPrinter; }
 
-    QString m_strUserName;
     QString m_strQueryKind;
     QString m_strInSort;
     QString m_strOutSort;

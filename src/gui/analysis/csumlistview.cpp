@@ -53,7 +53,8 @@ QWidget* GridHolder(QWidget* pParent) {
 
 } // namespace
 
-CSumListView::CSumListView(CSession* pSession, QWidget* pParent) : CFormView(pSession, pParent) {
+CSumListView::CSumListView(const CSession* pSession, QWidget* pParent)
+    : CFormView(pSession, pParent) {
     setObjectName(QStringLiteral("CSumListView"));
     QWidget* pForm = Form();
 
@@ -155,7 +156,7 @@ void CSumListView::UpdateData(bool bSaveAndValidate) {
 }
 
 void CSumListView::OnInitialUpdate() {
-    ShowSummary(SessionUser());
+    ShowSummary();
 }
 
 void CSumListView::ShowScope(const CScope& scope) {
@@ -163,22 +164,22 @@ void CSumListView::ShowScope(const CScope& scope) {
     ShowBudgets(strUser, scope);
     switch (scope.eLevel) {
     case CScope::User:
-        ShowUserBrief(strUser);
+        ShowBrief(EBrief::User, strUser, 0, 0);
         break;
     case CScope::Year:
-        ShowYearBrief(strUser, scope.date.year());
+        ShowBrief(EBrief::Year, strUser, scope.date.year(), 0);
         break;
     case CScope::Month:
-        ShowMonthBrief(strUser, scope.date.year(), scope.date.month());
+        ShowBrief(EBrief::Month, strUser, scope.date.year(), scope.date.month());
         break;
     case CScope::Day:
         break;
     }
 }
 
-void CSumListView::ShowSummary(const QString& strUser) {
-    m_strUserName = strUser;
-    m_strUserTitle = tr("用户名:  ") + m_strUserName;
+void CSumListView::ShowSummary() {
+    const QString strUser = SessionUser();
+    m_strUserTitle = tr("用户名:  ") + strUser;
     m_strAccountTotal = tr("用户账户简报");
     WriteAccountHeader();
 
@@ -187,7 +188,7 @@ void CSumListView::ShowSummary(const QString& strUser) {
     double dIncome = -1.0, dOutlay = -1.0;
     int nDays = -1;
     const bool bOk = CMessageBox::Guarded(this, [&] {
-        figures = CPeriodStats().Figures(m_strUserName);
+        figures = CPeriodStats().Figures(strUser);
         dIncome = CMoney::FromCents(figures.nTotalIncome);
         dOutlay = CMoney::FromCents(figures.nTotalOutlay);
         nDays = figures.nDayCount;
@@ -195,7 +196,7 @@ void CSumListView::ShowSummary(const QString& strUser) {
     m_strTotalIncome = CMoney::FormatYuan(dIncome);
     m_strTotalOutlay = CMoney::FormatYuan(dOutlay);
 
-    ShowAccountList(m_strUserName);
+    ShowAccountList();
 
     // The all-years brief, from the same figures.
     FillBrief(EBrief::User, 0, 0, figures.years);
@@ -209,7 +210,7 @@ void CSumListView::ShowSummary(const QString& strUser) {
     m_strAvgIncome = CMoney::FormatYuan(nDays == 0 ? 0.0 : dIncome / nDays);
     m_strAvgOutlay = CMoney::FormatYuan(nDays == 0 ? 0.0 : dOutlay / nDays);
     UpdateData(false);
-    ShowBudgets(m_strUserName, CScope::Whole());
+    ShowBudgets(strUser, CScope::Whole());
 }
 
 void CSumListView::ShowBudgets(const QString& strUser, const CScope& scope) {
@@ -235,10 +236,10 @@ void CSumListView::WriteAccountHeader() {
     m_gridAccount->SetColWidth(2, 2000);
 }
 
-void CSumListView::ShowAccountList(const QString& strUser) {
+void CSumListView::ShowAccountList() {
     m_gridAccount->SetRows(1);
     QVector<CAccountList::SAccount> accounts;
-    if (!CMessageBox::Guarded(this, [&] { accounts = CAccountList::Load(strUser); }))
+    if (!CMessageBox::Guarded(this, [&] { accounts = CAccountList::Load(SessionUser()); }))
         return;
     int r = 1;
     for (const CAccountList::SAccount& account : accounts) {
@@ -250,18 +251,6 @@ void CSumListView::ShowAccountList(const QString& strUser) {
         tr("合计金额   %1元")
             .arg(CMoney::Format(CMoney::FromCents(CAccountList::TotalCents(accounts))));
     UpdateData(false);
-}
-
-void CSumListView::ShowUserBrief(const QString& strUser) {
-    ShowBrief(EBrief::User, strUser, 0, 0);
-}
-
-void CSumListView::ShowYearBrief(const QString& strUser, int nYear) {
-    ShowBrief(EBrief::Year, strUser, nYear, 0);
-}
-
-void CSumListView::ShowMonthBrief(const QString& strUser, int nYear, int nMonth) {
-    ShowBrief(EBrief::Month, strUser, nYear, nMonth);
 }
 
 void CSumListView::ShowBrief(EBrief eBrief, const QString& strUser, int nYear, int nMonth) {

@@ -30,21 +30,16 @@ public:
         IDC_USER_TITLE = 1009,
     };
 
-    explicit CSumListView(CSession* pSession, QWidget* pParent = nullptr);
+    explicit CSumListView(const CSession* pSession, QWidget* pParent = nullptr);
 
     // Reads the logged-in user from the frame and fills everything.
     void OnInitialUpdate() override;
     // The whole book, a year or a month of the logged-in user in the brief grid.
     void ShowScope(const CScope& scope) override;
-    // Fills everything for strUser (what OnInitialUpdate does once it knows the user).
-    void ShowSummary(const QString& strUser);
-
-    void ShowUserBrief(const QString& strUser);
-    void ShowYearBrief(const QString& strUser, int nYear);
-    void ShowMonthBrief(const QString& strUser, int nYear, int nMonth);
-    void ShowAccountList(const QString& strUser);
-    // The budgets of the month of `month` (the summary's own: this month), or of a year.
-    void ShowBudgets(const QString& strUser, const CScope& scope);
+    // Fills everything for the logged-in user (what OnInitialUpdate does).
+    void ShowSummary();
+    // The accounts and their total again (after a write to them).
+    void ShowAccountList();
 
     // Members <-> edits (the edits are read-only, so only false matters in practice).
     void UpdateData(bool bSaveAndValidate);
@@ -61,11 +56,12 @@ public:
     QString m_strUserTitle;
     QString m_strAccountTotal;
     QString m_strBriefTitle;
-    QString m_strUserName;
 
 private:
     enum class EBrief { User, Year, Month };
     void ShowBrief(EBrief eBrief, const QString& strUser, int nYear, int nMonth);
+    // The budgets of this month (the whole book's scope), of the month or of the year shown.
+    void ShowBudgets(const QString& strUser, const CScope& scope);
     void FillBrief(EBrief eBrief, int nYear, int nMonth,
                    const QVector<CPeriodStats::SBriefRow>& rows);
     void WriteAccountHeader();

@@ -21,7 +21,7 @@ QIcon LevelIcon(int nLevel) {
 }
 } // namespace
 
-CLeftView::CLeftView(CSession* pSession, QWidget* pParent)
+CLeftView::CLeftView(const CSession* pSession, QWidget* pParent)
     : QTreeWidget(pParent), m_pSession(pSession) {
     setObjectName(QStringLiteral("CLeftView"));
     OnInitialUpdate();
@@ -152,8 +152,8 @@ CLeftView::SDayPath CLeftView::InsertDayPath(const QString& strLabel, int nYear,
     return path;
 }
 
-void CLeftView::ShowDay(const QString& strUser, int nYear, int nMonth, int nDay) {
-    const SDayPath path = InsertDayPath(strUser, nYear, nMonth, nDay);
+void CLeftView::ShowDay(int nYear, int nMonth, int nDay) {
+    const SDayPath path = InsertDayPath(CurrentUser(), nYear, nMonth, nDay);
     path.pYear->setExpanded(true);
     path.pMonth->setExpanded(true);
     setCurrentItem(path.pDay);

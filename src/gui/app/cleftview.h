@@ -28,7 +28,7 @@ public:
         Day = CScope::Day
     };
 
-    explicit CLeftView(CSession* pSession, QWidget* pParent = nullptr);
+    explicit CLeftView(const CSession* pSession, QWidget* pParent = nullptr);
 
     // Styles and the level icons (also done by the constructor; safe to call again).
     void OnInitialUpdate();
@@ -47,7 +47,7 @@ public:
     SDayPath InsertDayPath(const QString& strLabel, int nYear, int nMonth, int nDay);
     // For a daily view: inserts the day under the user when missing, expands its year and
     // month and selects it, which sends ScopeChosen like a click would.
-    void ShowDay(const QString& strUser, int nYear, int nMonth, int nDay);
+    void ShowDay(int nYear, int nMonth, int nDay);
 
     // Builds from the current user's rows. A database error is shown; the items inserted
     // up to then stay.
@@ -79,7 +79,7 @@ private:
     void OnSelectionChanged();
     QString CurrentUser() const;
 
-    CSession* m_pSession;
+    const CSession* m_pSession;
     // Years whose month items are not made yet (with their months, in the order shown), and
     // months whose day items are not; the table a day tree's days come from.
     QHash<QTreeWidgetItem*, QVector<QDate>> m_pendingYears;

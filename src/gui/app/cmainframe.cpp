@@ -193,11 +193,11 @@ struct SViewKind {
     int nCommandId; // 0: no command (the blank view of the logged-out frame)
     void (CLeftView::*pBuildTree)();
     const QMetaObject* pMetaObject;
-    CFormView* (*pCreate)(CSession* pSession);
+    CFormView* (*pCreate)(const CSession* pSession);
     bool bDaily; // opened on its last day
 };
 
-template <class TView> CFormView* Create(CSession* pSession) {
+template <class TView> CFormView* Create(const CSession* pSession) {
     return new TView(pSession);
 }
 
@@ -582,7 +582,7 @@ void CMainFrame::OnScopeChosen(const CScope& scope) {
 void CMainFrame::OnDayShown(const QDate& day) {
     // The tree only follows: selecting the item must not ask the view for the day again.
     const QSignalBlocker blocker(m_pLeftView);
-    m_pLeftView->ShowDay(m_pSession->UserName(), day.year(), day.month(), day.day());
+    m_pLeftView->ShowDay(day.year(), day.month(), day.day());
 }
 
 void CMainFrame::SetLoggedIn(const QString& strUser, qint64 nUserId) {

@@ -22,7 +22,7 @@ void CMainFrame::OnAddTrs() {
         return;
     ShowView(EView::SumList);
     if (auto* pView = View<CSumListView>())
-        pView->ShowAccountList(m_pSession->UserName());
+        pView->ShowAccountList();
     UpdateCommandUI();
 }
 
@@ -32,8 +32,8 @@ void CMainFrame::OnAddTrs() {
 void CMainFrame::OnAccounts() {
     if (!m_pSession->IsLoggedIn() || !LeaveEdit())
         return;
-    CAccountsDlg dlg(this);
-    dlg.Run(m_pSession->UserName(), m_pSession->UserId());
+    CAccountsDlg dlg(m_pSession, this);
+    dlg.Run();
     if (!dlg.m_bChanged)
         return;
     OnBookChanged();

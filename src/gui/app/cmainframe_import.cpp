@@ -8,20 +8,20 @@
 void CMainFrame::OnImport() {
     if (!m_pSession->IsLoggedIn())
         return;
-    CImportWizard wizard(m_pSession->UserName(), m_pSession->UserId(), this);
+    CImportWizard wizard(m_pSession, this);
     wizard.exec();
     if (!wizard.m_result.bDone)
         return;
     // Show the summary anew, so the imported days are in the tree and the totals current.
     OpenView(EView::SumList, true);
     if (auto* pView = View<CSumListView>())
-        pView->ShowAccountList(m_pSession->UserName());
+        pView->ShowAccountList();
     UpdateCommandUI();
 }
 
 void CMainFrame::OnExport() {
     if (!m_pSession->IsLoggedIn())
         return;
-    CExportDlg dlg(m_pSession->UserName(), this);
+    CExportDlg dlg(m_pSession, this);
     dlg.exec();
 }

@@ -47,8 +47,8 @@ void CMainFrame::OnAddOutlay() {
 void CMainFrame::OnCategories() {
     if (!m_pSession->IsLoggedIn() || !LeaveEdit())
         return;
-    CCategoriesDlg dlg(this);
-    dlg.Run(m_pSession->UserName(), m_pSession->UserId());
+    CCategoriesDlg dlg(m_pSession, this);
+    dlg.Run();
     if (!dlg.m_bChanged)
         return;
     OnBookChanged();

@@ -137,7 +137,7 @@ void CMainFrame::OnDeleteUser() {
     bool bExists = false;
     if (!CMessageBox::Guarded(this, [&] { bExists = CUserAdmin::UserExists(strUser); }) || !bExists)
         return;
-    CDelUserDlg dlg(strUser, this);
+    CDelUserDlg dlg(m_pSession, this);
     if (dlg.exec() != QDialog::Accepted)
         return;
     // A refused deletion deleted nothing: the user stays logged in with every row.

@@ -6,7 +6,7 @@
 #include <QCalendarWidget>
 #include <QGridLayout>
 
-CMainView::CMainView(CSession* pSession, QWidget* pParent)
+CMainView::CMainView(const CSession* pSession, QWidget* pParent)
     : CFormView(pSession, pParent), m_Date(CToday::Get()),
       m_pCalendar(new QCalendarWidget(Form())) {
     setObjectName(QStringLiteral("CMainView"));

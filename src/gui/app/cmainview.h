@@ -13,7 +13,7 @@ class CMainView : public CFormView {
 public:
     enum EControl { IDC_PICTURE = 162, IDC_CALENDAR = 1017 };
 
-    explicit CMainView(CSession* pSession, QWidget* pParent = nullptr);
+    explicit CMainView(const CSession* pSession, QWidget* pParent = nullptr);
     void OnInitialUpdate() override;
     void UpdateData(bool bSaveAndValidate);
 

@@ -4,6 +4,7 @@
 #include "data/cdbexception.h"
 #include "data/ctoday.h"
 #include "import/cexporter.h"
+#include "users/csession.h"
 #include "widgets/cfilefolder.h"
 #include "widgets/cmessagebox.h"
 
@@ -18,8 +19,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CExportDlg::CExportDlg(const QString& strUser, QWidget* pParent)
-    : QDialog(pParent), m_strUser(strUser) {
+CExportDlg::CExportDlg(const CSession* pSession, QWidget* pParent)
+    : QDialog(pParent), m_pSession(pSession) {
     setObjectName(QStringLiteral("CExportDlg"));
     setWindowTitle(tr("导出"));
     m_pFormat = new QComboBox(this);
@@ -34,6 +35,7 @@ CExportDlg::CExportDlg(const QString& strUser, QWidget* pParent)
         p->setCalendarPopup(true);
         p->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     }
+    const QString strUser = pSession->UserName();
     // The whole book by default.
     QDate first = CToday::Get(), last = CToday::Get();
     try {
@@ -116,8 +118,8 @@ void CExportDlg::OnOK() {
     CExporter::SCount count;
     QString strError;
     if (!CMessageBox::Guarded(this, [&] {
-            strError = CExporter::Write(strPath, m_strUser, eFormat, m_pFrom->date(), m_pTo->date(),
-                                        &count);
+            strError = CExporter::Write(strPath, m_pSession->UserName(), eFormat, m_pFrom->date(),
+                                        m_pTo->date(), &count);
         }))
         return;
     if (!strError.isEmpty()) {

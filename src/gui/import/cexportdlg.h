@@ -6,12 +6,13 @@
 class QComboBox;
 class QDateEdit;
 class QLineEdit;
+class CSession;
 
 // "导出…": the user's records and transfers over a date range, as QIF or CSV.
 class CExportDlg : public QDialog {
     Q_OBJECT
 public:
-    CExportDlg(const QString& strUser, QWidget* pParent = nullptr);
+    explicit CExportDlg(const CSession* pSession, QWidget* pParent = nullptr);
     // For tests: the choices a person would make.
     void Set(bool bQif, const QDate& from, const QDate& to, const QString& strPath);
 
@@ -19,7 +20,7 @@ private:
     void OnBrowse();
     void OnOK();
 
-    QString m_strUser;
+    const CSession* m_pSession;
     QComboBox* m_pFormat;
     QDateEdit* m_pFrom;
     QDateEdit* m_pTo;

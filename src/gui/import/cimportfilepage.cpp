@@ -7,6 +7,7 @@
 #include "import/cimporterror.h"
 #include "import/cimportjob.h"
 #include "import/ctablereader.h"
+#include "users/csession.h"
 #include "widgets/cfilefolder.h"
 #include "widgets/cmessagebox.h"
 
@@ -364,7 +365,7 @@ bool CImportFilePage::validatePage() {
             m_pWizard->m_strAccount = m_pAccount->currentText();
             // The duplicate search reads the book: on the job's own connection, off this thread.
             auto pRows = std::make_shared<CPreviewRows>();
-            CImportJob job(m_pWizard->m_strUser, m_pWizard->m_nSessionUser);
+            CImportJob job(m_pWizard->m_pSession->UserName(), m_pWizard->m_pSession->UserId());
             job.Start([pStatement, pRows, strAccount = m_pWizard->m_strAccount,
                        rules = m_pWizard->m_rules](CImporter& importer,
                                                    const CImporter::FProgress& progress) {

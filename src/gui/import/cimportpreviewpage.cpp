@@ -8,6 +8,7 @@
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "import/cimportjob.h"
+#include "users/csession.h"
 #include "widgets/cmessagebox.h"
 
 #include <QCheckBox>
@@ -161,7 +162,7 @@ bool CImportPreviewPage::validatePage() {
         });
     // Written on the job's own connection in one transaction; cancelling rolls it back.
     auto pResult = std::make_shared<CImporter::SResult>();
-    CImportJob job(m_pWizard->m_strUser, m_pWizard->m_nSessionUser);
+    CImportJob job(m_pWizard->m_pSession->UserName(), m_pWizard->m_pSession->UserId());
     job.Start([pResult, rows](CImporter& importer, const CImporter::FProgress& progress) {
         *pResult = importer.Import(rows, progress);
     });

@@ -4,10 +4,10 @@
 #include "cimportfilepage.h"
 #include "cimportpreviewpage.h"
 #include "cpreviewmodel.h"
+#include "users/csession.h"
 
-CImportWizard::CImportWizard(const QString& strUser, qint64 nSessionUser, QWidget* pParent)
-    : QWizard(pParent), m_strUser(strUser), m_nSessionUser(nSessionUser),
-      m_importer(strUser, nSessionUser) {
+CImportWizard::CImportWizard(const CSession* pSession, QWidget* pParent)
+    : QWizard(pParent), m_pSession(pSession), m_importer(pSession->UserName(), pSession->UserId()) {
     setObjectName(QStringLiteral("CImportWizard"));
     setWindowTitle(tr("导入账单"));
     setWizardStyle(QWizard::ClassicStyle);

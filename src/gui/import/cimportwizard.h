@@ -7,6 +7,7 @@
 #include <memory>
 
 class CPreviewModel;
+class CSession;
 
 // "导入账单…": choose a file and what it is, preview every row, import the ticked ones.
 // The pages share what they found through the wizard's members.
@@ -15,12 +16,11 @@ class CImportWizard : public QWizard {
 public:
     enum EPage { PageFile, PagePreview, PageDone };
 
-    // nSessionUser: the UserID the session logged in to (its writes are refused once that
-    // user row is gone); 0 checks nothing.
-    CImportWizard(const QString& strUser, qint64 nSessionUser, QWidget* pParent = nullptr);
+    // Imports for the session's user; its writes are refused once the user row the session
+    // logged in to is gone.
+    explicit CImportWizard(const CSession* pSession, QWidget* pParent = nullptr);
 
-    QString m_strUser;
-    qint64 m_nSessionUser = 0;
+    const CSession* m_pSession;
     CImporter m_importer;
     std::shared_ptr<CStatementFile> m_pFile; // null until a file was read
     SStatement m_statement;

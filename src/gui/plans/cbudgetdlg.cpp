@@ -11,7 +11,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-CBudgetDlg::CBudgetDlg(CSession* pSession, QWidget* pParent)
+CBudgetDlg::CBudgetDlg(const CSession* pSession, QWidget* pParent)
     : QDialog(pParent), m_pSession(pSession) {
     setObjectName(QStringLiteral("CBudgetDlg"));
     setWindowTitle(tr("预算设置"));

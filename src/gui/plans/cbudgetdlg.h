@@ -17,7 +17,7 @@ class CBudgetDlg : public QDialog {
 public:
     enum EControl { IDOK = 1, IDCANCEL = 2, IDC_BUDGET_TABLE = 1000 };
 
-    explicit CBudgetDlg(CSession* pSession, QWidget* pParent = nullptr);
+    explicit CBudgetDlg(const CSession* pSession, QWidget* pParent = nullptr);
 
     // Reads the user's budgets into the table. False (after the message) when they could not be
     // read.
@@ -33,6 +33,6 @@ public Q_SLOTS:
 
 private:
     QString SortOfRow(int nRow) const;
-    CSession* m_pSession;
+    const CSession* m_pSession;
     QVector<CBudget::SAmount> m_loaded;
 };

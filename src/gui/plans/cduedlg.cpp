@@ -12,7 +12,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-CDueDlg::CDueDlg(CSession* pSession, const QVector<CRecurring::SDue>& due, QWidget* pParent)
+CDueDlg::CDueDlg(const CSession* pSession, const QVector<CRecurring::SDue>& due, QWidget* pParent)
     : QDialog(pParent), m_pSession(pSession), m_due(due), m_settled(due.size(), false) {
     setObjectName(QStringLiteral("CDueDlg"));
     setWindowTitle(tr("到期的周期记录"));

@@ -23,7 +23,8 @@ public:
     };
     enum EColumn { ColDay, ColWhat, ColBank, ColAmount, ColResult };
 
-    CDueDlg(CSession* pSession, const QVector<CRecurring::SDue>& due, QWidget* pParent = nullptr);
+    CDueDlg(const CSession* pSession, const QVector<CRecurring::SDue>& due,
+            QWidget* pParent = nullptr);
 
     // Something was written: the views read the book again.
     bool HasWritten() const { return m_bWritten; }
@@ -37,7 +38,7 @@ public Q_SLOTS:
 private:
     void Settle(bool bSkip);
 
-    CSession* m_pSession;
+    const CSession* m_pSession;
     QVector<CRecurring::SDue> m_due;
     QVector<bool> m_settled;
     bool m_bWritten = false;

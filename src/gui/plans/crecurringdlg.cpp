@@ -20,7 +20,7 @@ QString DayText(const QDate& day) {
 
 } // namespace
 
-CRecurringDlg::CRecurringDlg(CSession* pSession, QWidget* pParent)
+CRecurringDlg::CRecurringDlg(const CSession* pSession, QWidget* pParent)
     : QDialog(pParent), m_pSession(pSession) {
     setObjectName(QStringLiteral("CRecurringDlg"));
     setWindowTitle(tr("周期记录"));

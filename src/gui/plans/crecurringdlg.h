@@ -24,7 +24,7 @@ public:
         IDC_DELETE = 1004,
     };
 
-    explicit CRecurringDlg(CSession* pSession, QWidget* pParent = nullptr);
+    explicit CRecurringDlg(const CSession* pSession, QWidget* pParent = nullptr);
 
     // Reads the templates into the list.
     void OnInitDialog();
@@ -46,7 +46,7 @@ private:
     const CRecurring::STemplate* Selected() const;
     void UpdateButtons();
 
-    CSession* m_pSession;
+    const CSession* m_pSession;
     QPushButton* m_pChange = nullptr;
     QPushButton* m_pPause = nullptr;
     QPushButton* m_pDelete = nullptr;

@@ -36,7 +36,7 @@ QDateEdit* DateEdit(int nId, QWidget* pParent) {
 
 } // namespace
 
-CRecurringEditDlg::CRecurringEditDlg(CSession* pSession, const CRecurring::STemplate& t,
+CRecurringEditDlg::CRecurringEditDlg(const CSession* pSession, const CRecurring::STemplate& t,
                                      QWidget* pParent)
     : QDialog(pParent), m_template(t), m_pSession(pSession) {
     setObjectName(QStringLiteral("CRecurringEditDlg"));

@@ -36,7 +36,7 @@ public:
         IDC_END = 1011,
     };
 
-    CRecurringEditDlg(CSession* pSession, const CRecurring::STemplate& t,
+    CRecurringEditDlg(const CSession* pSession, const CRecurring::STemplate& t,
                       QWidget* pParent = nullptr);
 
     // Members <-> controls. Reading fails (false, after a message) when the amount is not one
@@ -52,7 +52,7 @@ private:
     void OnKindChanged();
     void OnUnitChanged();
 
-    CSession* m_pSession;
+    const CSession* m_pSession;
     QComboBox* m_pKind = nullptr;
     QComboBox* m_pSort = nullptr;
     QLineEdit* m_pNote = nullptr;

@@ -1,5 +1,6 @@
 #include "records/ccategoriesdlg.h"
 
+#include "users/csession.h"
 #include "widgets/cmessagebox.h"
 
 #include <QComboBox>
@@ -43,7 +44,8 @@ QTreeWidget* MakeList(int nId, const QStringList& headers, QWidget* pParent) {
 
 } // namespace
 
-CCategoriesDlg::CCategoriesDlg(QWidget* pParent) : QDialog(pParent) {
+CCategoriesDlg::CCategoriesDlg(const CSession* pSession, QWidget* pParent)
+    : QDialog(pParent), m_pSession(pSession) {
     setObjectName(QStringLiteral("CCategoriesDlg"));
     setWindowTitle(tr("类别管理"));
 
@@ -135,12 +137,10 @@ CCategoriesDlg::CCategoriesDlg(QWidget* pParent) : QDialog(pParent) {
 
 CCategoryBook CCategoriesDlg::Book() const {
     return CCategoryBook(m_pKind->currentIndex() == 1 ? ERecordKind::Income : ERecordKind::Outlay,
-                         m_strUser, m_nSessionUser);
+                         m_pSession->UserName(), m_pSession->UserId());
 }
 
-int CCategoriesDlg::Run(const QString& strUser, qint64 nSessionUser) {
-    m_strUser = strUser;
-    m_nSessionUser = nSessionUser;
+int CCategoriesDlg::Run() {
     m_bChanged = false;
     {
         const QSignalBlocker blocker(m_pKind);

@@ -10,6 +10,7 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
+class CSession;
 
 // "类别管理": the logged-in user's categories of income or outlay. Add, rename (every record
 // follows), merge one into another, hide, move up and down, give a short name for charts, or
@@ -36,13 +37,10 @@ public:
         IDC_MERGE = 1317,
         IDC_ADOPT = 1318,
         IDC_CLOSE = 2,
-    };
-
-    explicit CCategoriesDlg(QWidget* pParent = nullptr);
-
-    // Shows the categories of strUser, outlay first; returns when the dialog is closed.
-    // nSessionUser as for the writes of CCategoryBook.
-    int Run(const QString& strUser, qint64 nSessionUser = 0);
+    }; // The session's user's categories; the writes of a user deleted elsewhere are refused.
+    explicit CCategoriesDlg(const CSession* pSession, QWidget* pParent = nullptr);
+    // Shows the categories, outlay first; returns when the dialog is closed.
+    int Run();
     // Reads the lists of the kind shown again; false after a database error.
     bool Reload();
 
@@ -71,8 +69,7 @@ private:
     void Select(const QString& strName);
     void UpdateButtons();
 
-    QString m_strUser;
-    qint64 m_nSessionUser = 0;
+    const CSession* m_pSession;
     QList<CCategoryBook::SCategory> m_list;
     QList<CCategoryBook::SCategory> m_found;
     QComboBox* m_pKind = nullptr;

@@ -57,7 +57,7 @@ QGroupBox* Framed(const QString& strTitle, QWidget* pControl, QWidget* pParent) 
 }
 } // namespace
 
-CDayView::CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent)
+CDayView::CDayView(ERecordKind eKind, const CSession* pSession, QWidget* pParent)
     : CFormView(pSession, pParent), m_eKind(eKind) {
     const bool bIncome = eKind == ERecordKind::Income;
     QWidget* pForm = Form();
@@ -191,7 +191,6 @@ void CDayView::OnInitialUpdate() {
     const bool bIncome = m_eKind == ERecordKind::Income;
     m_gridRecords->hide();
     m_gridSummary->hide();
-    m_strUserName = SessionUser();
     FillAccountList();
     FillCategoryList();
     if (m_comboBank->count() > 0) {
@@ -239,7 +238,7 @@ void CDayView::OnInitialUpdate() {
 void CDayView::UpdateData(bool bSaveAndValidate) {
     if (bSaveAndValidate)
         return; // the boxes are read-only
-    m_pEditUser->setText(m_strUserName);
+    m_pEditUser->setText(SessionUser());
     m_pEditDate->setText(m_strDate);
     m_pEditTotal->setText(m_strTotal);
 }
@@ -248,14 +247,14 @@ void CDayView::UpdateData(bool bSaveAndValidate) {
 // another copy changed is offered without waiting for a refresh.
 void CDayView::FillCategoryList() {
     QStringList names;
-    if (CMessageBox::Guarded(this, [&] { names = CCategoryBook(m_eKind, m_strUserName).Names(); }))
+    if (CMessageBox::Guarded(this, [&] { names = CCategoryBook(m_eKind, SessionUser()).Names(); }))
         m_pCellEditor->SetCategories(names);
 }
 
 void CDayView::FillAccountList() {
     m_comboBank->clear();
     CMessageBox::Guarded(
-        this, [&] { m_comboBank->addItems(CDayBook(m_eKind, m_strUserName).Accounts()); });
+        this, [&] { m_comboBank->addItems(CDayBook(m_eKind, SessionUser()).Accounts()); });
     QStringList accounts;
     for (int i = 0; i < m_comboBank->count(); ++i)
         accounts << m_comboBank->itemText(i);
@@ -347,7 +346,7 @@ void CDayView::LoadDay(int nYear, int nMonth, int nDay, const QString& strBank) 
     m_edit.Clear();
     QVector<SDayRecord> rows;
     if (!CMessageBox::Guarded(this, [&] {
-            rows = CDayBook(m_eKind, m_strUserName).LoadDay(QDate(nYear, nMonth, nDay), strBank);
+            rows = CDayBook(m_eKind, SessionUser()).LoadDay(QDate(nYear, nMonth, nDay), strBank);
         }))
         return;
     for (const SDayRecord& r : rows)
@@ -370,7 +369,7 @@ bool CDayView::ShowDaySummary(int nYear, int nMonth, int nDay) {
     std::int64_t nTotal = 0;
     QHash<QString, std::int64_t> totals;
     if (!CMessageBox::Guarded(this, [&] {
-            totals = CDayBook(m_eKind, m_strUserName).DayTotals(QDate(nYear, nMonth, nDay));
+            totals = CDayBook(m_eKind, SessionUser()).DayTotals(QDate(nYear, nMonth, nDay));
         })) {
         m_strTotal.clear();
         UpdateData(false);
@@ -422,7 +421,7 @@ void CDayView::StepTo(int eStep) {
     const auto step = CDayBook::EStep(eStep);
     QDate target;
     if (!CMessageBox::Guarded(
-            this, [&] { target = CDayBook(m_eKind, m_strUserName).Step(step, CurrentDay()); }))
+            this, [&] { target = CDayBook(m_eKind, SessionUser()).Step(step, CurrentDay()); }))
         return;
     switch (step) {
     case CDayBook::EStep::First:
@@ -748,7 +747,7 @@ bool CDayView::SaveGridRows(const SDayEdit& edit) {
     QVector<SDayConflictRow> conflict;
     const bool bSaved = CMessageBox::Guarded(this, [&] {
         try {
-            CDayBook(m_eKind, m_strUserName)
+            CDayBook(m_eKind, SessionUser())
                 .Confirm(CurrentDay(), m_strBank, edit, Session() ? Session()->UserId() : 0);
         } catch (const CDayConflict& e) {
             bConflict = true; // shown below, with the day as it is now
@@ -775,7 +774,7 @@ bool CDayView::SaveGridRows(const SDayEdit& edit) {
 
 QVector<CBudget::SLine> CDayView::BudgetLines() const {
     try {
-        return CBudget::MonthLines(m_strUserName, CurrentDay());
+        return CBudget::MonthLines(SessionUser(), CurrentDay());
     } catch (const CDBException&) {
         return {}; // only a hint depends on them: the records are what must be saved
     }
@@ -1035,7 +1034,7 @@ bool CDayView::ConfirmAmounts(const QVector<SDayRecord>& rows) {
         if (nDelta >= 0)
             continue;
         if (!bRead &&
-            !CMessageBox::Guarded(this, [&] { accounts = CAccountList::Load(m_strUserName); }))
+            !CMessageBox::Guarded(this, [&] { accounts = CAccountList::Load(SessionUser()); }))
             return false;
         bRead = true;
         // With two accounts of one name the first one entered moves, as storing does.
@@ -1131,7 +1130,7 @@ void CDayView::OnDeleteDay() {
         return;
     CEmptyDay::ERemove eResult = CEmptyDay::ERemove::Removed;
     if (!CMessageBox::Guarded(this,
-                              [&] { eResult = CEmptyDay::Remove(m_eKind, m_strUserName, day); }))
+                              [&] { eResult = CEmptyDay::Remove(m_eKind, SessionUser(), day); }))
         return;
     if (eResult != CEmptyDay::ERemove::Removed) {
         CMessageBox::ShowMessage(CEmptyDay::Message(eResult), this);

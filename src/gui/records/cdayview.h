@@ -64,7 +64,7 @@ public:
         IDC_KEEP_MINE = 1031,   // per row of it: keep what was typed here
     };
 
-    CDayView(ERecordKind eKind, CSession* pSession, QWidget* pParent);
+    CDayView(ERecordKind eKind, const CSession* pSession, QWidget* pParent);
     ERecordKind Kind() const { return m_eKind; }
 
     void OnInitialUpdate() override;
@@ -191,7 +191,6 @@ private:
     bool GridKey(QKeyEvent* pKey);
 
     ERecordKind m_eKind;
-    QString m_strUserName;
     QString m_strDate;
     QString m_strTotal;
     QString m_strBank;

@@ -1,6 +1,6 @@
 #include "records/cincomeview.h"
 
-CIncomeView::CIncomeView(CSession* pSession, QWidget* pParent)
+CIncomeView::CIncomeView(const CSession* pSession, QWidget* pParent)
     : CDayView(ERecordKind::Income, pSession, pParent) {
     setObjectName(QStringLiteral("CIncomeView"));
     StartOn(QDate(2004, 3, 2));

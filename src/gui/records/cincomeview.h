@@ -7,5 +7,5 @@
 class CIncomeView : public CDayView {
     Q_OBJECT
 public:
-    explicit CIncomeView(CSession* pSession, QWidget* pParent = nullptr);
+    explicit CIncomeView(const CSession* pSession, QWidget* pParent = nullptr);
 };

@@ -15,7 +15,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-CNewDayDlg::CNewDayDlg(ERecordKind eKind, CSession* pSession, QWidget* pParent)
+CNewDayDlg::CNewDayDlg(ERecordKind eKind, const CSession* pSession, QWidget* pParent)
     : QDialog(pParent), m_eKind(eKind), m_pSession(pSession) {
     const bool bIncome = eKind == ERecordKind::Income;
     setWindowTitle(bIncome ? tr("添加收入记录") : tr("添加支出记录"));

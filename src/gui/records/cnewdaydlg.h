@@ -15,7 +15,7 @@ class CNewDayDlg : public QDialog {
 public:
     enum EControl { IDC_CALENDAR = 1017 };
 
-    CNewDayDlg(ERecordKind eKind, CSession* pSession, QWidget* pParent);
+    CNewDayDlg(ERecordKind eKind, const CSession* pSession, QWidget* pParent);
     void setVisible(bool bVisible) override;
 
     // Calendar <-> m_Date.
@@ -28,5 +28,5 @@ public:
 
 private:
     ERecordKind m_eKind;
-    CSession* m_pSession;
+    const CSession* m_pSession;
 };

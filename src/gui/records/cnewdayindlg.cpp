@@ -1,6 +1,6 @@
 #include "records/cnewdayindlg.h"
 
-CNewDayInDlg::CNewDayInDlg(CSession* pSession, QWidget* pParent)
+CNewDayInDlg::CNewDayInDlg(const CSession* pSession, QWidget* pParent)
     : CNewDayDlg(ERecordKind::Income, pSession, pParent) {
     setObjectName(QStringLiteral("CNewDayInDlg"));
 }

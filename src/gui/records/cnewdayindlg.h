@@ -6,5 +6,5 @@
 class CNewDayInDlg : public CNewDayDlg {
     Q_OBJECT
 public:
-    explicit CNewDayInDlg(CSession* pSession, QWidget* pParent = nullptr);
+    explicit CNewDayInDlg(const CSession* pSession, QWidget* pParent = nullptr);
 };

@@ -1,6 +1,6 @@
 #include "records/cnewdayoutdlg.h"
 
-CNewDayOutDlg::CNewDayOutDlg(CSession* pSession, QWidget* pParent)
+CNewDayOutDlg::CNewDayOutDlg(const CSession* pSession, QWidget* pParent)
     : CNewDayDlg(ERecordKind::Outlay, pSession, pParent) {
     setObjectName(QStringLiteral("CNewDayOutDlg"));
 }

@@ -6,5 +6,5 @@
 class CNewDayOutDlg : public CNewDayDlg {
     Q_OBJECT
 public:
-    explicit CNewDayOutDlg(CSession* pSession, QWidget* pParent = nullptr);
+    explicit CNewDayOutDlg(const CSession* pSession, QWidget* pParent = nullptr);
 };

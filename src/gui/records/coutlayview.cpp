@@ -1,6 +1,6 @@
 #include "records/coutlayview.h"
 
-COutlayView::COutlayView(CSession* pSession, QWidget* pParent)
+COutlayView::COutlayView(const CSession* pSession, QWidget* pParent)
     : CDayView(ERecordKind::Outlay, pSession, pParent) {
     setObjectName(QStringLiteral("COutlayView"));
 }

@@ -6,5 +6,5 @@
 class COutlayView : public CDayView {
     Q_OBJECT
 public:
-    explicit COutlayView(CSession* pSession, QWidget* pParent = nullptr);
+    explicit COutlayView(const CSession* pSession, QWidget* pParent = nullptr);
 };

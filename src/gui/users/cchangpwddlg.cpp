@@ -14,7 +14,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-CChangPwdDlg::CChangPwdDlg(CSession* pSession, QWidget* pParent)
+CChangPwdDlg::CChangPwdDlg(const CSession* pSession, QWidget* pParent)
     : QDialog(pParent), m_pSession(pSession) {
     setObjectName(QStringLiteral("CChangPwdDlg"));
     setWindowTitle(tr("修改密码"));

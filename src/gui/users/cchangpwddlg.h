@@ -19,7 +19,7 @@ public:
         IDCANCEL = 2
     };
 
-    explicit CChangPwdDlg(CSession* pSession, QWidget* pParent = nullptr);
+    explicit CChangPwdDlg(const CSession* pSession, QWidget* pParent = nullptr);
 
     bool UpdateData(bool bSaveAndValidate = true);
 
@@ -36,7 +36,7 @@ protected:
 private:
     void ClearFields();
 
-    CSession* m_pSession;
+    const CSession* m_pSession;
     CSecretEdit* m_pOldPwd;
     CSecretEdit* m_pNewPwd;
     CSecretEdit* m_pNewPwd2;

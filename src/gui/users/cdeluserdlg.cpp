@@ -1,5 +1,6 @@
 #include "cdeluserdlg.h"
 
+#include "users/csession.h"
 #include "users/cuseradmin.h"
 #include "widgets/cmessagebox.h"
 #include "widgets/csecretedit.h"
@@ -11,15 +12,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CDelUserDlg::CDelUserDlg(const QString& strUser, QWidget* pParent)
-    : QDialog(pParent), m_strUser(strUser) {
+CDelUserDlg::CDelUserDlg(const CSession* pSession, QWidget* pParent)
+    : QDialog(pParent), m_pSession(pSession) {
     setObjectName(QStringLiteral("CDelUserDlg"));
     setWindowTitle(tr("删除用户"));
 
     auto* pText = new QLabel(
         tr("确定删除用户“%1”吗？\n\n该用户的所有账号、收支记录和转账记录都将被删除，无法恢复。\n"
            "请输入该用户的密码以确认：")
-            .arg(strUser),
+            .arg(pSession->UserName()),
         this);
     pText->setObjectName(QStringLiteral("text"));
     pText->setWordWrap(true);
@@ -49,7 +50,7 @@ CDelUserDlg::CDelUserDlg(const QString& strUser, QWidget* pParent)
 }
 
 void CDelUserDlg::OnOK() {
-    if (!CUserAdmin::CheckPassword(m_strUser, m_pPwd->text())) {
+    if (!CUserAdmin::CheckPassword(m_pSession->UserName(), m_pPwd->text())) {
         CMessageBox::ShowMessage(tr("密码有误，用户没有删除。"), this);
         m_pPwd->Wipe();
         m_pPwd->setFocus();

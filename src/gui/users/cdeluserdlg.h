@@ -4,6 +4,7 @@
 #include <QString>
 
 class CSecretEdit;
+class CSession;
 
 // The question before a user is deleted: it names the user, says what goes with it, and asks
 // for that user's password, so a slip of the keyboard cannot delete a whole book. 取消 is the
@@ -13,12 +14,12 @@ class CDelUserDlg : public QDialog {
 public:
     enum EControl { IDC_PWD = 1001, IDOK = 1, IDCANCEL = 2 };
 
-    explicit CDelUserDlg(const QString& strUser, QWidget* pParent = nullptr);
+    explicit CDelUserDlg(const CSession* pSession, QWidget* pParent = nullptr);
 
 public Q_SLOTS:
     void OnOK();
 
 private:
-    QString m_strUser;
+    const CSession* m_pSession;
     CSecretEdit* m_pPwd = nullptr;
 };

@@ -2,7 +2,7 @@
 
 #include "users/csession.h"
 
-CFormView::CFormView(CSession* pSession, QWidget* pParent)
+CFormView::CFormView(const CSession* pSession, QWidget* pParent)
     : QScrollArea(pParent), m_pForm(new QWidget), m_pSession(pSession) {
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);

@@ -21,13 +21,13 @@ class CFormView : public QScrollArea {
     Q_OBJECT
 public:
     // pSession may be null: the view then has no user (benchmarks drive views alone).
-    explicit CFormView(CSession* pSession, QWidget* pParent = nullptr);
+    explicit CFormView(const CSession* pSession, QWidget* pParent = nullptr);
     virtual void OnInitialUpdate() {}
     virtual void ShowScope(const CScope& scope) { Q_UNUSED(scope) }
     virtual bool IsEditing() const { return false; }
     virtual bool LeaveEdit() { return true; }
 
-    CSession* Session() const { return m_pSession; }
+    const CSession* Session() const { return m_pSession; }
 
 Q_SIGNALS:
     void StatusText(const QString& strText);
@@ -43,5 +43,5 @@ protected:
 
 private:
     QWidget* m_pForm;
-    CSession* m_pSession;
+    const CSession* m_pSession;
 };

@@ -1,6 +1,7 @@
 #include "widgets/cgridmodel.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <iterator>
 
 CGridModel::CGridModel(QObject* pParent) : QAbstractTableModel(pParent) {}
@@ -76,11 +77,44 @@ void CGridModel::SetDataRows(const QVector<QStringList>& rows) {
 
 void CGridModel::SetDataRows(CTextTable rows) {
     beginResetModel();
+    m_nAllRows = 0;
+    m_fnMore = nullptr;
     m_marks.clear();
     rows.SetCols(m_nCols);
     rows.Squeeze();
     m_rows = std::move(rows);
     endResetModel();
+}
+
+void CGridModel::SetMoreRows(int nAllRows, int nStep, FMoreRows fnMore) {
+    m_nAllRows = nAllRows;
+    m_nStep = std::max(nStep, 1);
+    m_fnMore = std::move(fnMore);
+}
+
+bool CGridModel::canFetchMore(const QModelIndex& parent) const {
+    return !parent.isValid() && m_fnMore && m_rows.Rows() < m_nAllRows;
+}
+
+void CGridModel::fetchMore(const QModelIndex& parent) {
+    if (!canFetchMore(parent))
+        return;
+    const int nFrom = m_rows.Rows();
+    const int nCount = std::min(m_nStep, m_nAllRows - nFrom);
+    const CTextTable more = m_fnMore(nFrom, nCount);
+    if (more.Rows() < nCount)
+        m_nAllRows = nFrom + more.Rows(); // the list ends here
+    if (more.Rows() == 0)
+        return;
+    beginInsertRows(QModelIndex(), nFrom, nFrom + more.Rows() - 1);
+    for (int r = 0; r < more.Rows(); ++r)
+        m_rows.AppendRow(more.Row(r));
+    endInsertRows();
+}
+
+void CGridModel::FetchAll() {
+    while (canFetchMore(QModelIndex()))
+        fetchMore(QModelIndex());
 }
 
 int CGridModel::rowCount(const QModelIndex& parent) const {

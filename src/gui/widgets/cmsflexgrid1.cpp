@@ -262,6 +262,15 @@ const CTextTable& CMsflexgrid1::DataRows() const {
     return m_pModel->DataRows();
 }
 
+void CMsflexgrid1::SetMoreRows(int nAllRows, int nStep,
+                               std::function<CTextTable(int, int)> fnMore) {
+    m_pModel->SetMoreRows(nAllRows, nStep, std::move(fnMore));
+}
+
+void CMsflexgrid1::FetchAll() {
+    m_pModel->FetchAll();
+}
+
 void CMsflexgrid1::SetRowMark(int nRow, const QColor& color, const QString& strTip) {
     m_pModel->SetRowMark(nRow, color, strTip);
 }

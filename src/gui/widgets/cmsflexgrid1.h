@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTableView>
 #include <QVector>
+#include <functional>
 
 class CGridModel;
 class CTextTable;
@@ -43,8 +44,12 @@ public:
     // Fills many rows at once (a report of 100,000 rows): rows[i] becomes grid row i + 1.
     void SetAllRows(const QVector<QStringList>& rows);
     void SetAllRows(CTextTable rows);
-    // Grid rows 1.. in every column, the fixed one included.
+    // Grid rows 1.. in every column, the fixed one included (those fetched so far).
     const CTextTable& DataRows() const;
+    // After SetAllRows: a list of nAllRows data rows whose rest is made as it is scrolled to
+    // (CGridModel::SetMoreRows), and all of it fetched at once.
+    void SetMoreRows(int nAllRows, int nStep, std::function<CTextTable(int, int)> fnMore);
+    void FetchAll();
     // Row nRow drawn on that colour, its tip shown over any of its cells (and its fixed
     // cell); an invalid colour takes the mark away. The mark stays with the row number.
     void SetRowMark(int nRow, const QColor& color, const QString& strTip);

@@ -3,6 +3,7 @@
 #include "data/cdatabase.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
+#include "data/csearchschema.h"
 
 #include <QDate>
 #include <QSqlError>
@@ -153,3 +154,34 @@ QStringList Differences() {
 }
 
 } // namespace CKeptCheck
+
+QStringList CKeptCheck::KeptWordsLines() {
+    QStringList rows;
+    QSqlQuery q = CDatabase::Exec(QStringLiteral(
+        "SELECT \"Row\", \"UserName\", \"Words\", \"Day\", \"Cents\" FROM \"SearchText\" "
+        "ORDER BY \"Row\""));
+    while (q.next())
+        rows << QStringLiteral("%1|%2|%3|%4|%5")
+                    .arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                         q.value(3).toString(), q.value(4).toString());
+    return rows;
+}
+
+int CKeptCheck::RecordRows() {
+    QSqlQuery q = CDatabase::Exec(
+        QStringLiteral("SELECT (SELECT COUNT(*) FROM \"Income\") + (SELECT COUNT(*) FROM "
+                       "\"Outlay\") + (SELECT COUNT(*) FROM \"Trs\")"));
+    return q.next() ? q.value(0).toInt() : -1;
+}
+
+void CKeptCheck::RemakeKeptWords(qint64 nOpeningFill) {
+    QSqlQuery drop(CDatabase::Connection());
+    if (!drop.exec(CDatabase::Dialect().IsSQLite()
+                       ? QStringLiteral("DROP TRIGGER \"kept_search_3_Income_upd\"")
+                       : QStringLiteral("DROP TRIGGER \"kept_search_3_Income_row\" ON \"Income\"")))
+        throw CDBException(drop.lastError().text());
+    const qint64 nWas = CSearchSchema::SetOpeningFill(nOpeningFill);
+    CDatabase::Close(CDatabase::DefaultConnection);
+    CDatabase::Open(CDatabase::DefaultConnection);
+    CSearchSchema::SetOpeningFill(nWas);
+}
