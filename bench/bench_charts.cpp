@@ -2,6 +2,7 @@
 
 #include "analysis/cchartdata.h"
 #include "analysis/coutchartview.h"
+#include "users/csession.h"
 
 #include <QApplication>
 #include <QSqlQuery>
@@ -238,8 +239,9 @@ void BM_MonthSorts_BareSql(benchmark::State& state) {
 // ---- a whole scope through the real view: line, bar and pie, as a click in the tree does
 
 template <int nScope> void BM_View(benchmark::State& state) {
-    COutChartView view(nullptr);
-    view.m_strUserName = User();
+    CSession session;
+    session.LogIn(User(), 0);
+    COutChartView view(&session);
     view.resize(1100, 800);
     for (auto _ : state) {
         if (nScope == 0) {

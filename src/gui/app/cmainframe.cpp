@@ -21,6 +21,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPixmapCache>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSplitter>
@@ -596,6 +597,10 @@ void CMainFrame::SetLoggedOut() {
     SwitchView(EView::Main);
     m_pLeftView->Empty();
     UpdateCommandUI();
+    // The pictures the style cached for the ended session's windows go back before the next
+    // login's password hash lands on top of them (the session hands back the book's pages,
+    // the hash the heap's free pages).
+    QPixmapCache::clear();
 }
 
 void CMainFrame::OnHelp() {
