@@ -36,6 +36,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
@@ -582,13 +583,19 @@ void CShooter::Find(const char* szName, const char* szOpenedName) {
 // 查找 opened on a book whose words are not filled yet: the progress under the list after a
 // first step; then the rest is filled.
 void CShooter::FindFilling(const char* szName) {
-    Command(CMainFrame::ID_FIND);
+    // No event loop until the picture is taken: the window fills the demo book's few rows in
+    // two steps between events, so one step is taken here and the window drawn after it.
+    QAction* pAction = m_frame.Action(CMainFrame::ID_FIND);
+    if (pAction == nullptr || !pAction->isEnabled())
+        Fail(QStringLiteral("command %1 is not available").arg(CMainFrame::ID_FIND));
+    pAction->trigger();
     auto* pDlg = m_frame.findChild<CFindDlg*>();
     if (pDlg == nullptr || !pDlg->IsFilling())
         Fail(QStringLiteral("the find window is not filling the words"));
     pDlg->OnFillStep();
     Child<QLineEdit>(pDlg, "1100")->setText(QStringLiteral("衣服"));
-    Settle();
+    pDlg->OnFind();
+    pDlg->layout()->activate(); // the progress shown since: laid out as an event would
     Save(OverFrame(pDlg), szName);
     for (int i = 0; i < 1000 && pDlg->IsFilling(); ++i)
         QCoreApplication::processEvents();
@@ -615,7 +622,6 @@ int Run(const QString& strFolder) {
     const qint64 nWas = CSearchSchema::SetOpeningFill(0);
     CDatabase::Close();
     CDatabase::Open();
-    CSearchSchema::SetOpeningFill(nWas);
 
     {
         CMainFrame frame(false);
@@ -623,7 +629,8 @@ int Run(const QString& strFolder) {
         frame.resize(kWindowSize);
         CShooter shooter(frame, dir);
         shooter.LoginDemo();
-        shooter.FindFilling("find-filling.png");
+        shooter.FindFilling("find-filling.png"); // logging in opens the book again: unfilled
+        CSearchSchema::SetOpeningFill(nWas);
         shooter.Summary();
         shooter.DayView(true);
         shooter.DayView(false);
