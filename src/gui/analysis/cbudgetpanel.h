@@ -25,6 +25,10 @@ public:
         IDC_BUDGET_CHART = 1023,
     };
 
+    // A month's bar cell (column 4) keeps how full it is (0–100) and whether it is past the
+    // budget; its text is the per cent.
+    enum ERole { FilledRole = Qt::UserRole + 1, OverRole };
+
     explicit CBudgetPanel(QWidget* pParent = nullptr);
 
     // The budgets of the month of `month`; today counts the days left. Throws CDBException.
