@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <pwd.h>
@@ -12,18 +13,22 @@
 
 namespace {
 
+// A free loopback port below the kernel's range for outgoing connections (32768 up): no client
+// socket of the tests running beside this one takes it, not even while the server restarts.
 int FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    int nPort = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-        nPort = ntohs(addr.sin_port);
-    ::close(fd);
-    return nPort;
+    for (int nTry = 0; nTry < 200; ++nTry) {
+        const int nPort = 20000 + QRandomGenerator::global()->bounded(12000);
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(static_cast<uint16_t>(nPort));
+        const bool bFree = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        ::close(fd);
+        if (bFree)
+            return nPort;
+    }
+    return 0;
 }
 
 } // namespace
@@ -51,11 +56,18 @@ bool CThrowawayServer::Init() {
             ::chown(QFile::encodeName(m_dir.path()).constData(), pw->pw_uid, pw->pw_gid) != 0)
             return false;
     }
-    return Run(QStringLiteral("initdb"),
-               {QStringLiteral("-D"), DataDir(), QStringLiteral("-U"), QStringLiteral("postgres"),
-                QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("-E"),
-                QStringLiteral("UTF8"), QStringLiteral("--locale=C.UTF-8")}) &&
-           Start();
+    if (!Run(QStringLiteral("initdb"),
+             {QStringLiteral("-D"), DataDir(), QStringLiteral("-U"), QStringLiteral("postgres"),
+              QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("-E"),
+              QStringLiteral("UTF8"), QStringLiteral("--locale=C.UTF-8")}))
+        return false;
+    // A port taken between the probe and the start is given up for another.
+    for (int nTry = 0; nTry < 5; ++nTry) {
+        if (Start())
+            return true;
+        m_nPort = FreePort();
+    }
+    return false;
 }
 
 bool CThrowawayServer::Start() {
