@@ -94,7 +94,9 @@ CMschart3::CMschart3(EType eType, int nRows, int nColumns, QWidget* pParent)
     pLayout->addWidget(m_pView);
     SetColumnCount(std::max(1, nColumns));
     SetRowCount(std::max(1, nRows));
-    Draw();
+    // Drawn when shown or when the event loop comes back, with the figures set by then: a view
+    // fills its charts right after making them, and a chart of placeholders was made for nothing.
+    Changed();
 }
 
 CMschart3::~CMschart3() = default;
