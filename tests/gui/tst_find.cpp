@@ -99,9 +99,6 @@ private Q_SLOTS:
         auto* pPreview = gui.Find<CPreViewFrame>(QStringLiteral("CPreViewFrame"));
         QVERIFY(pPreview);
         QCOMPARE(pPreview->PageCount(), 1);
-        if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS")) // for looking at the page
-            pPreview->grab().save(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") +
-                                  QStringLiteral("/find-preview.png"));
         pPreview->close();
         CGuiTest::ProcessEvents();
 

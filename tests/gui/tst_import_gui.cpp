@@ -20,7 +20,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QDir>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -31,12 +30,6 @@
 
 namespace {
 const QString kUser = QStringLiteral("张三");
-
-void Shot(QWidget* pWidget, const char* szName) {
-    if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS"))
-        pWidget->grab().save(
-            QDir(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS")).filePath(QLatin1String(szName)));
-}
 
 int Count(const char* szTable) {
     QSqlQuery q =
@@ -123,7 +116,6 @@ private Q_SLOTS:
                 pWizard->findChild<QLabel*>(QString::number(CImportFilePage::IDC_DETECTED))->text();
             pWizard->findChild<QComboBox*>(QString::number(CImportFilePage::IDC_ACCOUNT))
                 ->setCurrentIndex(1);
-            Shot(pWizard, "import-step1.png");
             // Every kind of file, the column pickers of another CSV too, fits 1024×600.
             auto* pFormat =
                 pWizard->findChild<QComboBox*>(QString::number(CImportFilePage::IDC_FORMAT));
@@ -136,8 +128,6 @@ private Q_SLOTS:
                                   .arg(pFormat->currentText())
                                   .arg(need.width())
                                   .arg(need.height());
-                if (i == pFormat->count() - 1)
-                    Shot(pWizard, "import-step1-csv.png");
             }
             pFormat->setCurrentIndex(nFormat);
             pWizard->next();
@@ -164,11 +154,9 @@ private Q_SLOTS:
                                        QStringLiteral("旅游支出"), Qt::EditRole);
             // … and keeps it so for the future (以后同样处理).
             pWizard->findChild<CImportPreviewPage*>()->SaveRuleFor(5);
-            Shot(pWizard, "import-step2.png");
             pWizard->next();
             strDone =
                 pWizard->findChild<QLabel*>(QString::number(CImportDonePage::IDC_TEXT))->text();
-            Shot(pWizard, "import-step3.png");
             pWizard->accept();
         });
         Command(gui, CMainFrame::ID_IMPORT)->trigger();
@@ -228,7 +216,6 @@ private Q_SLOTS:
             auto* pExport = qobject_cast<CExportDlg*>(pDlg);
             QVERIFY(pExport);
             pExport->Set(false, QDate(2024, 1, 1), QDate(2024, 1, 31), strOut);
-            Shot(pExport, "export-dialog.png");
             pExport->findChild<QPushButton*>(QStringLiteral("1"))->click();
         });
         Command(gui, CMainFrame::ID_EXPORT)->trigger();
@@ -264,7 +251,6 @@ private Q_SLOTS:
             strOut = qobject_cast<QComboBox*>(find(CImportFilePage::IDC_FIRST_COLUMN + 3))
                          ->currentText();
             strGuessed = qobject_cast<QLabel*>(find(CImportFilePage::IDC_GUESSED))->text();
-            Shot(pWizard, "import-csv-guessed.png");
             pWizard->next();
             pWizard->next(); // refused: the columns were not confirmed
             nAfterRefusal = pWizard->currentId();
@@ -388,10 +374,8 @@ private Q_SLOTS:
                 if (p->labelText() == QStringLiteral("正在导入…") && p->value() >= 2000 &&
                     nCancelledAt < 0) {
                     nCancelledAt = p->value();
-                    Shot(p, "import-progress.png");
                     p->cancel();
                 } else if (p->labelText() == QStringLiteral("正在取消…")) {
-                    Shot(p, "import-cancelling.png");
                     canceller.stop();
                 }
         });

@@ -199,13 +199,6 @@ private Q_SLOTS:
         QCOMPARE(t.pView->m_dTotal, 1209.75);
         QCOMPARE(t.gui.Find<QLabel>(QStringLiteral("ReportSummary"))->text(),
                  QStringLiteral("共 4 条记录　合计：1209.75元"));
-        if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS")) {
-            t.gui.Frame()->showNormal();
-            t.gui.Frame()->resize(1100, 760);
-            QTest::qWait(50);
-            t.gui.Frame()->grab().save(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") +
-                                       QStringLiteral("/report-view.png"));
-        }
 
         // One category within a range whose start equals its end.
         Choose(t.pIn, QStringLiteral("工资收入"));
