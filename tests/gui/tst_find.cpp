@@ -123,7 +123,10 @@ private Q_SLOTS:
         QTest::keyClick(pDlg->Grid(), Qt::Key_Return);
         auto* pList = gui.Find<CTrsRptDlg>(QStringLiteral("CTrsRptDlg"));
         QVERIFY(pList && pList->isVisible());
-        QCOMPARE(pList->m_ctlGrid->currentIndex().row(), 0);
+        QCOMPARE(pList->findChild<CMsflexgrid1*>(QString::number(CTrsRptDlg::IDC_GRID))
+                     ->currentIndex()
+                     .row(),
+                 0);
         pList->close();
     }
 

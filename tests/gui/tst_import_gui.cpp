@@ -2,6 +2,7 @@
 #include "app/cmainframe.h"
 #include "cbookbuilder.h"
 #include "cguitest.h"
+#include "ctestaccess.h"
 #include "ctestrows.h"
 #include "ctestworkbook.h"
 #include "data/ctoday.h"
@@ -139,7 +140,7 @@ private Q_SLOTS:
                 pWizard->rect().contains(QRect(pNext->mapTo(pWizard, QPoint(0, 0)), pNext->size()));
             strSubTitle = pWizard->currentPage()->subTitle();
             strSummary = pWizard->findChild<QLabel*>(QStringLiteral("1120"))->text();
-            const CPreviewModel* pModel = pWizard->m_pModel;
+            const CPreviewModel* pModel = CTestAccess::PreviewModel(pWizard);
             for (int r = 0; r < pModel->rowCount(); ++r) {
                 ticks << (pModel->index(r, CPreviewModel::Tick).data(Qt::CheckStateRole).toInt() ==
                                   Qt::Checked
@@ -150,8 +151,8 @@ private Q_SLOTS:
                              pModel->index(r, CPreviewModel::Sort).data().toString();
             }
             // The user moves the taxi ride to another category by hand.
-            pWizard->m_pModel->setData(pModel->index(5, CPreviewModel::Sort),
-                                       QStringLiteral("旅游支出"), Qt::EditRole);
+            CTestAccess::PreviewModel(pWizard)->setData(pModel->index(5, CPreviewModel::Sort),
+                                                        QStringLiteral("旅游支出"), Qt::EditRole);
             // … and keeps it so for the future (以后同样处理).
             pWizard->findChild<CImportPreviewPage*>()->SaveRuleFor(5);
             pWizard->next();
@@ -288,7 +289,7 @@ private Q_SLOTS:
             pWizard->findChild<CImportFilePage*>()->SetPath(
                 QStringLiteral(LEDGERKIN_IMPORT_FIXTURES "/qif-comments-splits.qif"));
             pWizard->next();
-            CPreviewModel* pModel = pWizard->m_pModel;
+            CPreviewModel* pModel = CTestAccess::PreviewModel(pWizard);
             const QModelIndex sort = pModel->index(1, CPreviewModel::Sort);
             auto look = [&] {
                 seen << pModel->index(1, CPreviewModel::Kind).data().toString() + QLatin1Char('/') +
@@ -340,12 +341,18 @@ private Q_SLOTS:
                 pWizard->findChild<QComboBox*>(QString::number(CImportFilePage::IDC_SHEET));
             seen << pSheet->currentText();
             pWizard->next();
-            seen << pWizard->m_pModel->index(0, CPreviewModel::Amount).data().toString();
+            seen << CTestAccess::PreviewModel(pWizard)
+                        ->index(0, CPreviewModel::Amount)
+                        .data()
+                        .toString();
             pWizard->back();
             pSheet->setCurrentIndex(0);
             emit pSheet->activated(0);
             pWizard->next();
-            seen << pWizard->m_pModel->index(0, CPreviewModel::Amount).data().toString();
+            seen << CTestAccess::PreviewModel(pWizard)
+                        ->index(0, CPreviewModel::Amount)
+                        .data()
+                        .toString();
             pWizard->reject();
         });
         Command(gui, CMainFrame::ID_IMPORT)->trigger();
@@ -383,7 +390,7 @@ private Q_SLOTS:
             pWizard = qobject_cast<CImportWizard*>(pDlg);
             pWizard->findChild<CImportFilePage*>()->SetPath(strPath);
             pWizard->next();
-            QCOMPARE(pWizard->m_pModel->rowCount(), 20000);
+            QCOMPARE(CTestAccess::PreviewModel(pWizard)->rowCount(), 20000);
             canceller.start();
             pWizard->next();
             nPage = pWizard->currentId();

@@ -359,7 +359,7 @@ private Q_SLOTS:
     void historyOfAUserWithoutTransfers() {
         CGuiTest gui;
         gui.LogIn(g_strUser);
-        CTrsRptDlg* pRpt = gui.Frame()->TrsDlg()->m_dlgTrsRpt;
+        CTrsRptDlg* pRpt = CTestAccess::TransferHistory(gui.Frame()->TrsDlg());
         QVERIFY(pRpt->OnInitDialog());
         QCOMPARE(Child<CMsflexgrid1>(pRpt, CTrsRptDlg::IDC_GRID)->GetRows(), 1);
         QCOMPARE(Child<CMsflexgrid1>(pRpt, CTrsRptDlg::IDC_GRID)->GetTextMatrix(0, 4),

@@ -36,12 +36,12 @@ public:
     // Budget against actual per month of nYear. Throws CDBException.
     void ShowYear(const QString& strUser, int nYear);
 
+private:
+    enum EPage { NoBudget, Month, Year };
+
     QLabel* m_pTitle = nullptr;
     QTableWidget* m_pLines = nullptr;
     QTableWidget* m_pYear = nullptr;
     CMschart3* m_pChart = nullptr;
-
-private:
-    enum EPage { NoBudget, Month, Year };
     QStackedWidget* m_pPages = nullptr;
 };
