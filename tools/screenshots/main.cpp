@@ -206,6 +206,9 @@ private:
     // The daily view on the day and account with the most records of the last months.
     CDayView* ShowBusiestDay(bool bIncome, SDay& day);
     QTreeWidgetItem* Root() const;
+    // The other copy's writes of the conflict taken in now: the watcher's timer would else
+    // fall in a later step or not, and the tree or status bar show them or not.
+    void TakeOtherCopysWrites();
 
     CMainFrame& m_frame;
     QDir m_dir;
@@ -231,6 +234,12 @@ void CShooter::Command(int nCommandId) {
     if (pAction == nullptr || !pAction->isEnabled())
         Fail(QStringLiteral("command %1 is not available").arg(nCommandId));
     pAction->trigger();
+    Settle();
+}
+
+void CShooter::TakeOtherCopysWrites() {
+    if (auto* pWatcher = m_frame.findChild<CChangeWatcher*>())
+        pWatcher->Poll();
     Settle();
 }
 
@@ -549,6 +558,7 @@ void CShooter::Plans(const char* szSuffix) {
 // 类别管理 over a family's own outlay list: two categories added, one with a short name, one
 // hidden, and a text an older copy wrote that the list lacks.
 void CShooter::Categories(const char* szName) {
+    TakeOtherCopysWrites();
     CCategoryBook book(ERecordKind::Outlay, CDemoBook::UserName);
     for (const QString& strRefusal :
          {book.Add(QStringLiteral("教育")), book.Add(QStringLiteral("人情往来")),
@@ -637,11 +647,7 @@ void CShooter::Adding() {
     if (!m_strModalError.isEmpty())
         Fail(m_strModalError);
 
-    // The other copy's writes of the conflict are taken in now, not while the row is typed
-    // (the status bar would say so or not, as the watcher's timer happens to fall).
-    if (auto* pWatcher = m_frame.findChild<CChangeWatcher*>())
-        pWatcher->Poll();
-    Settle();
+    TakeOtherCopysWrites();
     SDay day;
     CDayView* pView = ShowBusiestDay(true, day);
     auto* pGrid = Child<CMsflexgrid1>(pView, "1011");
