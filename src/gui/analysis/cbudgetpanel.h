@@ -37,11 +37,14 @@ public:
     void ShowYear(const QString& strUser, int nYear);
 
 private:
-    enum EPage { NoBudget, Month, Year };
+    QTableWidget* MonthPage();
+    QWidget* YearPage();
 
     QLabel* m_pTitle = nullptr;
-    QTableWidget* m_pLines = nullptr;
+    QStackedWidget* m_pPages = nullptr;
+    QWidget* m_pNone = nullptr;
+    QTableWidget* m_pLines = nullptr; // the month's page, once made
+    QWidget* m_pYearPage = nullptr;   // the year's table and chart, once made
     QTableWidget* m_pYear = nullptr;
     CMschart3* m_pChart = nullptr;
-    QStackedWidget* m_pPages = nullptr;
 };
