@@ -20,7 +20,6 @@
 #include <QLineSeries>
 #include <QPieSeries>
 #include <QProcess>
-#include <QScreen>
 #include <QStandardPaths>
 #include <QToolTip>
 #include <QTreeWidgetItem>
@@ -432,11 +431,6 @@ private Q_SLOTS:
         QTest::qWait(1500); // past the moment the resting pointer asks for a tip
         QVERIFY(QToolTip::isVisible());
         QCOMPARE(QToolTip::text(), QStringLiteral("其它支出 1200.00元（15.4%）"));
-        if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS"))
-            QGuiApplication::primaryScreen()
-                ->grabWindow(0, 0, 0, 1024, 600)
-                .save(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") +
-                      QStringLiteral("/chart-tooltip-x11.png"));
     }
 };
 

@@ -33,8 +33,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
-#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -1094,7 +1092,6 @@ private Q_SLOTS:
         CToday::Set(QDate());
     }
 
-    // Pictures for the documentation, only when LEDGERKIN_SCREENSHOTS names a folder.
     // Every way out of an open edit asks "保存 / 不保存 / 取消": 保存 stores the typed row and
     // leaves, 不保存 drops it and leaves, 取消 stays with the row still typed.
     void unsavedEditQuestionOnEveryWayOut() {
@@ -1206,15 +1203,6 @@ private Q_SLOTS:
         QTreeWidgetItem* pItem = CTestAccess::TreeView(f.pFrame)->currentItem();
         QVERIFY(pItem && pItem->parent());
         QCOMPARE(pItem->parent()->text(0) + pItem->text(0), QStringLiteral("4月2日"));
-
-        if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS")) {
-            std::unique_ptr<QMessageBox> pBox(
-                CMessageBox::SaveQuestionBox(QStringLiteral("当前记录尚未保存，是否保存？"),
-                                             QStringLiteral("保存记录"), f.pFrame));
-            pBox->adjustSize();
-            pBox->grab().save(QDir(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS"))
-                                  .filePath(QStringLiteral("unsaved-question.png")));
-        }
     }
 
     // Outlay that takes a budget past 100 % is said in the status bar, and the month's summary
@@ -1256,70 +1244,6 @@ private Q_SLOTS:
             QCOMPARE(pBar->text(), r == 1 ? QStringLiteral("100%") : QStringLiteral("5%"));
             QCOMPARE(pBar->data(CBudgetPanel::FilledRole).toInt(), r == 1 ? 100 : 5);
         }
-    }
-
-    void screenshots() {
-        const QString strDir = qEnvironmentVariable("LEDGERKIN_SCREENSHOTS");
-        if (strDir.isEmpty())
-            QSKIP("LEDGERKIN_SCREENSHOTS not set");
-        SFixture f;
-        const QDate day(2004, 6, 18);
-        AddRow<CIncomeSet>(day, g_strCash, 4200, QStringLiteral("工资收入"),
-                           QStringLiteral("六月工资"));
-        AddRow<CIncomeSet>(day, g_strCash, 800, QStringLiteral("奖金收入"),
-                           QStringLiteral("季度奖金"));
-        AddRow<CIncomeSet>(day, g_strCash, 150.5, QStringLiteral("津贴收入"),
-                           QStringLiteral("交通补贴"));
-        AddRow<CIncomeSet>(day, g_strBank, 320.75, QStringLiteral("投资收入"),
-                           QStringLiteral("基金分红"));
-        const QStringList outlay = {QStringLiteral("用餐支出"), QStringLiteral("交通支出"),
-                                    QStringLiteral("购物支出"), QStringLiteral("电话费支出")};
-        const QStringList notes = {QStringLiteral("午饭"), QStringLiteral("地铁月票"),
-                                   QStringLiteral("超市"), QStringLiteral("手机话费")};
-        for (int i = 0; i < 4; ++i)
-            AddRow<COutlaySet>(day, g_strCash, 25.5 * (i + 1), outlay[i], notes[i]);
-        auto save = [&strDir](const QPixmap& pixmap, const char* szName) {
-            QVERIFY(pixmap.save(strDir + QLatin1Char('/') + QLatin1String(szName)));
-        };
-
-        COutlayView* pOutlay = f.Outlay();
-        save(f.pFrame->grab(), "outlay-view.png");
-        // Initials shared by two categories: both listed, none taken yet.
-        Press(pOutlay, 1016);
-        QTest::sendKeyEvent(QTest::Click,
-                            Ctl<QComboBox>(pOutlay, CDayView::IDC_COMBO_SORT)->lineEdit(),
-                            Qt::Key_unknown, QStringLiteral("fzzc"), Qt::NoModifier);
-        save(f.pFrame->grab(), "outlay-initials.png");
-        Press(pOutlay, 1019);
-        CIncomeView* pView = f.Income();
-        save(f.pFrame->grab(), "income-view.png");
-        QCOMPARE(Grid(pView)->GetRows(), 4);
-
-        Press(pView, 1016);
-        Choose(pView, 4, 6);
-        Type(pView, 4, 2, QStringLiteral("利息"));
-        Type(pView, 4, 3, QStringLiteral("36.8"));
-        ClickCell(pView, 4, 1);
-        Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT)->showPopup();
-        QWidget* pPopup = Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT)->view()->window();
-        QVERIFY(QTest::qWaitForWindowExposed(pPopup));
-        QPixmap shot = f.pFrame->grab();
-        {
-            QPainter painter(&shot);
-            painter.drawPixmap(f.pFrame->mapFromGlobal(pPopup->mapToGlobal(QPoint(0, 0))),
-                               pPopup->grab());
-        }
-        save(shot, "income-adding.png");
-        Ctl<QComboBox>(pView, CDayView::IDC_COMBO_SORT)->hidePopup();
-        Press(pView, 1019);
-
-        CToday::Set(day);
-        CGuiTest::OnNextModal([&save](QWidget* pDlg) {
-            save(pDlg->grab(), "new-day-dialog.png");
-            QTest::mouseClick(pDlg->findChild<QPushButton*>(QStringLiteral("2")), Qt::LeftButton);
-        });
-        f.gui.Trigger(CMainFrame::ID_ADD_OUTLAY);
-        CToday::Set(QDate());
     }
 };
 

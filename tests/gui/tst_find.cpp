@@ -99,9 +99,6 @@ private Q_SLOTS:
         auto* pPreview = gui.Find<CPreViewFrame>(QStringLiteral("CPreViewFrame"));
         QVERIFY(pPreview);
         QCOMPARE(pPreview->PageCount(), 1);
-        if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS")) // for looking at the page
-            pPreview->grab().save(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") +
-                                  QStringLiteral("/find-preview.png"));
         pPreview->close();
         CGuiTest::ProcessEvents();
 
@@ -126,7 +123,10 @@ private Q_SLOTS:
         QTest::keyClick(pDlg->Grid(), Qt::Key_Return);
         auto* pList = gui.Find<CTrsRptDlg>(QStringLiteral("CTrsRptDlg"));
         QVERIFY(pList && pList->isVisible());
-        QCOMPARE(pList->m_ctlGrid->currentIndex().row(), 0);
+        QCOMPARE(pList->findChild<CMsflexgrid1*>(QString::number(CTrsRptDlg::IDC_GRID))
+                     ->currentIndex()
+                     .row(),
+                 0);
         pList->close();
     }
 

@@ -2,6 +2,7 @@
 #include "app/cmainframe.h"
 #include "cbookbuilder.h"
 #include "cguitest.h"
+#include "ctestaccess.h"
 #include "ctestrows.h"
 #include "ctestworkbook.h"
 #include "data/ctoday.h"
@@ -20,7 +21,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QDir>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -31,12 +31,6 @@
 
 namespace {
 const QString kUser = QStringLiteral("张三");
-
-void Shot(QWidget* pWidget, const char* szName) {
-    if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS"))
-        pWidget->grab().save(
-            QDir(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS")).filePath(QLatin1String(szName)));
-}
 
 int Count(const char* szTable) {
     QSqlQuery q =
@@ -123,7 +117,6 @@ private Q_SLOTS:
                 pWizard->findChild<QLabel*>(QString::number(CImportFilePage::IDC_DETECTED))->text();
             pWizard->findChild<QComboBox*>(QString::number(CImportFilePage::IDC_ACCOUNT))
                 ->setCurrentIndex(1);
-            Shot(pWizard, "import-step1.png");
             // Every kind of file, the column pickers of another CSV too, fits 1024×600.
             auto* pFormat =
                 pWizard->findChild<QComboBox*>(QString::number(CImportFilePage::IDC_FORMAT));
@@ -136,8 +129,6 @@ private Q_SLOTS:
                                   .arg(pFormat->currentText())
                                   .arg(need.width())
                                   .arg(need.height());
-                if (i == pFormat->count() - 1)
-                    Shot(pWizard, "import-step1-csv.png");
             }
             pFormat->setCurrentIndex(nFormat);
             pWizard->next();
@@ -149,7 +140,7 @@ private Q_SLOTS:
                 pWizard->rect().contains(QRect(pNext->mapTo(pWizard, QPoint(0, 0)), pNext->size()));
             strSubTitle = pWizard->currentPage()->subTitle();
             strSummary = pWizard->findChild<QLabel*>(QStringLiteral("1120"))->text();
-            const CPreviewModel* pModel = pWizard->m_pModel;
+            const CPreviewModel* pModel = CTestAccess::PreviewModel(pWizard);
             for (int r = 0; r < pModel->rowCount(); ++r) {
                 ticks << (pModel->index(r, CPreviewModel::Tick).data(Qt::CheckStateRole).toInt() ==
                                   Qt::Checked
@@ -160,15 +151,13 @@ private Q_SLOTS:
                              pModel->index(r, CPreviewModel::Sort).data().toString();
             }
             // The user moves the taxi ride to another category by hand.
-            pWizard->m_pModel->setData(pModel->index(5, CPreviewModel::Sort),
-                                       QStringLiteral("旅游支出"), Qt::EditRole);
+            CTestAccess::PreviewModel(pWizard)->setData(pModel->index(5, CPreviewModel::Sort),
+                                                        QStringLiteral("旅游支出"), Qt::EditRole);
             // … and keeps it so for the future (以后同样处理).
             pWizard->findChild<CImportPreviewPage*>()->SaveRuleFor(5);
-            Shot(pWizard, "import-step2.png");
             pWizard->next();
             strDone =
                 pWizard->findChild<QLabel*>(QString::number(CImportDonePage::IDC_TEXT))->text();
-            Shot(pWizard, "import-step3.png");
             pWizard->accept();
         });
         Command(gui, CMainFrame::ID_IMPORT)->trigger();
@@ -228,7 +217,6 @@ private Q_SLOTS:
             auto* pExport = qobject_cast<CExportDlg*>(pDlg);
             QVERIFY(pExport);
             pExport->Set(false, QDate(2024, 1, 1), QDate(2024, 1, 31), strOut);
-            Shot(pExport, "export-dialog.png");
             pExport->findChild<QPushButton*>(QStringLiteral("1"))->click();
         });
         Command(gui, CMainFrame::ID_EXPORT)->trigger();
@@ -264,7 +252,6 @@ private Q_SLOTS:
             strOut = qobject_cast<QComboBox*>(find(CImportFilePage::IDC_FIRST_COLUMN + 3))
                          ->currentText();
             strGuessed = qobject_cast<QLabel*>(find(CImportFilePage::IDC_GUESSED))->text();
-            Shot(pWizard, "import-csv-guessed.png");
             pWizard->next();
             pWizard->next(); // refused: the columns were not confirmed
             nAfterRefusal = pWizard->currentId();
@@ -302,7 +289,7 @@ private Q_SLOTS:
             pWizard->findChild<CImportFilePage*>()->SetPath(
                 QStringLiteral(LEDGERKIN_IMPORT_FIXTURES "/qif-comments-splits.qif"));
             pWizard->next();
-            CPreviewModel* pModel = pWizard->m_pModel;
+            CPreviewModel* pModel = CTestAccess::PreviewModel(pWizard);
             const QModelIndex sort = pModel->index(1, CPreviewModel::Sort);
             auto look = [&] {
                 seen << pModel->index(1, CPreviewModel::Kind).data().toString() + QLatin1Char('/') +
@@ -354,12 +341,18 @@ private Q_SLOTS:
                 pWizard->findChild<QComboBox*>(QString::number(CImportFilePage::IDC_SHEET));
             seen << pSheet->currentText();
             pWizard->next();
-            seen << pWizard->m_pModel->index(0, CPreviewModel::Amount).data().toString();
+            seen << CTestAccess::PreviewModel(pWizard)
+                        ->index(0, CPreviewModel::Amount)
+                        .data()
+                        .toString();
             pWizard->back();
             pSheet->setCurrentIndex(0);
             emit pSheet->activated(0);
             pWizard->next();
-            seen << pWizard->m_pModel->index(0, CPreviewModel::Amount).data().toString();
+            seen << CTestAccess::PreviewModel(pWizard)
+                        ->index(0, CPreviewModel::Amount)
+                        .data()
+                        .toString();
             pWizard->reject();
         });
         Command(gui, CMainFrame::ID_IMPORT)->trigger();
@@ -388,10 +381,8 @@ private Q_SLOTS:
                 if (p->labelText() == QStringLiteral("正在导入…") && p->value() >= 2000 &&
                     nCancelledAt < 0) {
                     nCancelledAt = p->value();
-                    Shot(p, "import-progress.png");
                     p->cancel();
                 } else if (p->labelText() == QStringLiteral("正在取消…")) {
-                    Shot(p, "import-cancelling.png");
                     canceller.stop();
                 }
         });
@@ -399,7 +390,7 @@ private Q_SLOTS:
             pWizard = qobject_cast<CImportWizard*>(pDlg);
             pWizard->findChild<CImportFilePage*>()->SetPath(strPath);
             pWizard->next();
-            QCOMPARE(pWizard->m_pModel->rowCount(), 20000);
+            QCOMPARE(CTestAccess::PreviewModel(pWizard)->rowCount(), 20000);
             canceller.start();
             pWizard->next();
             nPage = pWizard->currentId();

@@ -17,6 +17,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHash>
@@ -190,8 +191,8 @@ void TestMainFrame::LoggedOutAtStart() {
                           QStringLiteral("32812"), QStringLiteral("32843"), QStringLiteral("57664"),
                           QStringLiteral("59392"), QStringLiteral("59393")}));
     QVERIFY(pFrame->View<CMainView>());
-    QCOMPARE(pFrame->View<CMainView>()->m_Date, QDate(2004, 3, 2));
-    auto* pCalendar = gui.Find<QWidget>(CMainView::IDC_CALENDAR);
+    auto* pCalendar = gui.Find<QCalendarWidget>(CMainView::IDC_CALENDAR);
+    QCOMPARE(pCalendar->selectedDate(), QDate(2004, 3, 2));
     QVERIFY(pCalendar && !pCalendar->isVisible());
     QCOMPARE(CTestAccess::TreeView(pFrame)->topLevelItemCount(), 0);
     QVERIFY(SetPointers(pFrame).isEmpty());

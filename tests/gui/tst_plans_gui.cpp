@@ -64,7 +64,8 @@ private Q_SLOTS:
         gui.OnNextModal([&](QWidget* pModal) {
             auto* pDlg = qobject_cast<CBudgetDlg*>(pModal);
             QVERIFY(pDlg);
-            QTableWidget* pTable = pDlg->m_pTable;
+            auto* pTable =
+                pDlg->findChild<QTableWidget*>(QString::number(CBudgetDlg::IDC_BUDGET_TABLE));
             const int nRent = CBudget::Categories(User).indexOf(Rent) + 1;
             QCOMPARE(pTable->item(0, 0)->text(), QStringLiteral("3000.00"));
             QCOMPARE(pTable->item(nRent, 12)->text(), QStringLiteral("2500.00"));
@@ -109,7 +110,8 @@ private Q_SLOTS:
         gui.OnNextModal([&](QWidget* pModal) {
             auto* pDlg = qobject_cast<CDueDlg*>(pModal);
             QVERIFY(pDlg);
-            QTableWidget* pTable = pDlg->m_pTable;
+            auto* pTable =
+                pDlg->findChild<QTableWidget*>(QString::number(CBudgetDlg::IDC_BUDGET_TABLE));
             for (int r = 0; r < pTable->rowCount(); ++r)
                 rows << pTable->item(r, CDueDlg::ColDay)->text() + QLatin1Char(' ') +
                             pTable->item(r, CDueDlg::ColAmount)->text();
@@ -141,7 +143,9 @@ private Q_SLOTS:
         gui.OnNextModal([&](QWidget* pModal) {
             auto* pDlg = qobject_cast<CDueDlg*>(pModal);
             QVERIFY(pDlg);
-            rows << pDlg->m_pTable->item(0, CDueDlg::ColDay)->text();
+            rows << pDlg->findChild<QTableWidget*>(QString::number(CDueDlg::IDC_DUE_LIST))
+                        ->item(0, CDueDlg::ColDay)
+                        ->text();
             Click(pDlg, CDueDlg::IDC_SKIP);
             Click(pDlg, CDueDlg::IDCANCEL);
         });

@@ -103,9 +103,6 @@ struct SPrintGui {
         CPreViewFrame::SetFileChooser([strPath](QWidget*, const QString&, const QString&,
                                                 const QString&) { return strPath; });
         Click(1014);
-        if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS")) // for looking at the pages
-            QFile::copy(strPath,
-                        qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") + QLatin1Char('/') + strName);
         return PdfPages(strPath);
     }
     // Print dialogs answer bOk and send the job to a PDF file.
@@ -288,26 +285,6 @@ private Q_SLOTS:
         pPreview->Action(CPreViewFrame::ID_PREVIEW_EXPORT_PDF)->trigger();
         QVERIFY(QFile::exists(strPdf));
         QVERIFY(pPreview->statusBar()->currentMessage().contains(QDir::toNativeSeparators(strPdf)));
-
-        if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS")) {
-            pPreview->showNormal();
-            pPreview->resize(1280, 800);
-            pPreview->Action(CPreViewFrame::ID_PREVIEW_ZOOMOUT)->trigger();
-            pPreview->Action(CPreViewFrame::ID_PREVIEW_ZOOMOUT)->trigger();
-            pPreview->GoToPage(1);
-            QTest::qWait(50);
-            pPreview->grab().save(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") +
-                                  QStringLiteral("/report-preview.png"));
-            pPreview->GoToPage(24);
-            QTest::qWait(50);
-            pPreview->grab().save(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") +
-                                  QStringLiteral("/report-preview-late.png"));
-            pPreview->Action(CPreViewFrame::ID_PREVIEW_NUMPAGE)->trigger();
-            pPreview->GoToPage(12);
-            QTest::qWait(50);
-            pPreview->grab().save(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") +
-                                  QStringLiteral("/report-preview-two.png"));
-        }
 
         // Esc closes it as the close button does.
         pPreview->activateWindow();

@@ -9,7 +9,6 @@
 #include "data/coutlayset.h"
 #include "widgets/cmsflexgrid1.h"
 
-#include <QDir>
 #include <QLineEdit>
 #include <QStyle>
 #include <QtTest>
@@ -153,12 +152,6 @@ private Q_SLOTS:
         QCOMPARE(Header(pBrief).first(), QStringLiteral("月份"));
         QCOMPARE(GridRows(pBrief), QStringList({QStringLiteral("3月|120.75元|30.00元|90.75元"),
                                                 QStringLiteral("5月|50.00元|0.00元|50.00元")}));
-        if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS")) {
-            gui.Frame()->resize(1280, 860);
-            QTest::qWait(50);
-            gui.Frame()->grab().save(QDir(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS"))
-                                         .filePath(QStringLiteral("summary-year-brief.png")));
-        }
 
         QTreeWidgetItem* pMonth = Child(pYear, QStringLiteral("3月"));
         QVERIFY(pMonth);

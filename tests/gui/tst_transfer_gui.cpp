@@ -19,7 +19,6 @@
 
 #include <QCalendarWidget>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -77,11 +76,6 @@ QStringList HistoryRows(QWidget* pDlg) {
     return rows;
 }
 
-void Shot(QWidget* pWidget, const char* szName) {
-    if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS"))
-        pWidget->grab().save(
-            QDir(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS")).filePath(QLatin1String(szName)));
-}
 } // namespace
 
 class TestTransferGui : public QObject {
@@ -105,7 +99,6 @@ private Q_SLOTS:
             in = Items(pDlg, CTrsDlg::IDC_IN);
             calendarDay = Child<QCalendarWidget>(pDlg, CTrsDlg::IDC_CALENDAR)->selectedDate();
             Fill(pDlg, A, B, QStringLiteral("150"));
-            Shot(pDlg, "transfer-dialog.png");
             Click(pDlg, CTrsDlg::IDOK);
         });
         QVERIFY(gui.Trigger(CMainFrame::ID_ADD_TRS));
@@ -149,7 +142,6 @@ private Q_SLOTS:
                 CGuiTest::OnNextModal([&, pRows](QWidget* pRpt) {
                     *pRows = HistoryRows(pRpt);
                     if (pRows != &secondView) {
-                        Shot(pRpt, "transfer-history.png");
                         Click(pRpt, CTrsRptDlg::IDOK);
                         return;
                     }
@@ -310,7 +302,6 @@ private Q_SLOTS:
                 QTest::keyClick(Child<QLineEdit>(pDlg, CAccountsDlg::IDC_CASH), Qt::Key_Return);
             }
             shown << rows().join(QLatin1Char(' '));
-            Shot(pDlg, "account-management.png");
             pList->selectRow(0);
             Child<QLineEdit>(pDlg, CAccountsDlg::IDC_NAME)->setText(QStringLiteral("钱包"));
             Click(pDlg, CAccountsDlg::IDC_MODIFY);
@@ -368,7 +359,7 @@ private Q_SLOTS:
     void historyOfAUserWithoutTransfers() {
         CGuiTest gui;
         gui.LogIn(g_strUser);
-        CTrsRptDlg* pRpt = gui.Frame()->TrsDlg()->m_dlgTrsRpt;
+        CTrsRptDlg* pRpt = CTestAccess::TransferHistory(gui.Frame()->TrsDlg());
         QVERIFY(pRpt->OnInitDialog());
         QCOMPARE(Child<CMsflexgrid1>(pRpt, CTrsRptDlg::IDC_GRID)->GetRows(), 1);
         QCOMPARE(Child<CMsflexgrid1>(pRpt, CTrsRptDlg::IDC_GRID)->GetTextMatrix(0, 4),

@@ -19,7 +19,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaProperty>
@@ -223,10 +222,6 @@ void CheckNothingClipped(QWidget* pDlg) {
                      pWidget->height() >= pWidget->minimumSizeHint().height(),
                  qPrintable(pDlg->objectName() + QLatin1Char('/') + pWidget->objectName()));
     }
-    const QString strDir = qEnvironmentVariable("LEDGERKIN_SCREENSHOT_DIR");
-    if (!strDir.isEmpty())
-        pDlg->grab().save(
-            QDir(strDir).filePath(pDlg->objectName().toLower() + QStringLiteral(".png")));
 }
 } // namespace
 
@@ -441,9 +436,6 @@ private Q_SLOTS:
             // The note typed in 账号备注 stands under 备注, as in 账号管理.
             QCOMPARE(Ctl<QTableWidget>(pBank, CBankDlg::IDC_LIST)->horizontalHeaderItem(1)->text(),
                      QStringLiteral("备注"));
-            if (qEnvironmentVariableIsSet("LEDGERKIN_SCREENSHOTS"))
-                pBank->grab().save(qEnvironmentVariable("LEDGERKIN_SCREENSHOTS") +
-                                   QStringLiteral("/account-dialog.png"));
             QVERIFY(!Ctl<QPushButton>(pBank, CBankDlg::IDC_MODIFY)->isEnabled());
             QVERIFY(!Ctl<QPushButton>(pBank, CBankDlg::IDC_DELETE)->isEnabled());
             QCOMPARE(Text(pBank, CBankDlg::IDC_CASH), QStringLiteral("0.00"));

@@ -1,4 +1,4 @@
-// Draws the README's pictures of the main views. The demo book is built in a temporary
+// Draws the pictures of the README and the user guide. The demo book is built in a temporary
 // folder for a fixed last day, and the real main window is driven offscreen at a fixed size,
 // so the pictures only change when the program's windows do.
 //
@@ -8,23 +8,32 @@
 // message box ends the run with exit code 1 and no half-finished set is reported as done.
 
 #include "accounts/caccountlist.h"
+#include "accounts/cbankdlg.h"
+#include "accounts/ctrsdlg.h"
 #include "analysis/cfinddlg.h"
+#include "analysis/cpreviewframe.h"
 #include "analysis/creportquery.h"
 #include "analysis/crptview.h"
+#include "app/chelpwindow.h"
 #include "app/cleftview.h"
 #include "app/cmainframe.h"
+#include "data/cchangewatcher.h"
 #include "data/cdatabase.h"
 #include "data/cdbexception.h"
 #include "data/cmoney.h"
 #include "data/csearchschema.h"
 #include "data/ctoday.h"
 #include "demo/cdemobook.h"
+#include "import/cexportdlg.h"
+#include "import/cimportfilepage.h"
+#include "import/cimportwizard.h"
 #include "plans/cbudget.h"
 #include "plans/crecurring.h"
 #include "records/ccategorybook.h"
 #include "records/cdaybook.h"
 #include "records/cincomeview.h"
 #include "records/coutlayview.h"
+#include "users/cnewuserdlg.h"
 #include "users/csession.h"
 #include "widgets/cmessagebox.h"
 #include "widgets/cmsflexgrid1.h"
@@ -43,7 +52,9 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSqlQuery>
+#include <QStringEncoder>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
@@ -170,6 +181,18 @@ public:
     // The budgets of the demo user in the summary (a month, a year), the budget and recurring
     // dialogs, and the rent that fell due as the login lists it.
     void Plans(const char* szSuffix = "");
+    // 添加支出记录's day dialog, and the income view adding a row with the category list open.
+    void Adding();
+    // 转账 with an amount typed, and from it the history of the transfers.
+    void Transfer();
+    // 修改密码; 新建用户, then the accounts dialog with two accounts typed, left with 取消.
+    void Users();
+    // The print preview of the whole book's outlay: its first page and a late one.
+    void Preview();
+    // 使用帮助 with a word searched.
+    void Help();
+    // A 支付宝 statement through the three steps of 导入, then 导出. Last: it writes the book.
+    void Import(const QString& strFolder);
 
 private:
     // Hands the next modal dialog of that class to fn while it is open (fn closes it); what
@@ -183,6 +206,9 @@ private:
     // The daily view on the day and account with the most records of the last months.
     CDayView* ShowBusiestDay(bool bIncome, SDay& day);
     QTreeWidgetItem* Root() const;
+    // The other copy's writes of the conflict taken in now: the watcher's timer would else
+    // fall in a later step or not, and the tree or status bar show them or not.
+    void TakeOtherCopysWrites();
 
     CMainFrame& m_frame;
     QDir m_dir;
@@ -208,6 +234,12 @@ void CShooter::Command(int nCommandId) {
     if (pAction == nullptr || !pAction->isEnabled())
         Fail(QStringLiteral("command %1 is not available").arg(nCommandId));
     pAction->trigger();
+    Settle();
+}
+
+void CShooter::TakeOtherCopysWrites() {
+    if (auto* pWatcher = m_frame.findChild<CChangeWatcher*>())
+        pWatcher->Poll();
     Settle();
 }
 
@@ -270,6 +302,7 @@ void CShooter::LoginDemo() {
             if (pPwd->text().isEmpty())
                 pPwd->setText(CDemoBook::Password);
             Settle();
+            Save(pDialog->grab(), "login-dialog.png");
             Save(OverFrame(pDialog), "login-demo.png");
             Child<QAbstractButton>(pDialog, "1")->click();
         } catch (const SFailure& failure) {
@@ -525,6 +558,7 @@ void CShooter::Plans(const char* szSuffix) {
 // 类别管理 over a family's own outlay list: two categories added, one with a short name, one
 // hidden, and a text an older copy wrote that the list lacks.
 void CShooter::Categories(const char* szName) {
+    TakeOtherCopysWrites();
     CCategoryBook book(ERecordKind::Outlay, CDemoBook::UserName);
     for (const QString& strRefusal :
          {book.Add(QStringLiteral("教育")), book.Add(QStringLiteral("人情往来")),
@@ -604,6 +638,227 @@ void CShooter::FindFilling(const char* szName) {
     pDlg->hide();
 }
 
+void CShooter::Adding() {
+    OnModal("CNewDayOutDlg", [&](QWidget* pDialog) {
+        Save(pDialog->grab(), "new-day-dialog.png");
+        static_cast<QDialog*>(pDialog)->reject();
+    });
+    Command(CMainFrame::ID_ADD_OUTLAY);
+    if (!m_strModalError.isEmpty())
+        Fail(m_strModalError);
+
+    TakeOtherCopysWrites();
+    SDay day;
+    CDayView* pView = ShowBusiestDay(true, day);
+    auto* pGrid = Child<CMsflexgrid1>(pView, "1011");
+    const auto click = [pGrid](int nRow, int nCol) {
+        QTest::mouseClick(pGrid->viewport(), Qt::LeftButton, {},
+                          pGrid->CellRect(nRow, nCol, pGrid->viewport()).center());
+    };
+    // A row typed as a person types it, one key event per cell as an input method sends it;
+    // then back in its category, the list open.
+    Command(CMainFrame::ID_NEW_RECORD);
+    const int nRow = pGrid->GetRows() - 1;
+    auto* pSort = Child<QComboBox>(pView, QByteArray::number(CDayView::IDC_COMBO_SORT).constData());
+    Choose(pSort, QStringLiteral("投资收入"));
+    auto* pText = Child<QLineEdit>(pView, QByteArray::number(CDayView::IDC_EDIT_TEXT).constData());
+    for (const auto& [nCol, strText] : {std::pair<int, QString>{2, QStringLiteral("利息")},
+                                        std::pair<int, QString>{3, QStringLiteral("36.8")}}) {
+        click(nRow, nCol);
+        QTest::sendKeyEvent(QTest::Click, pText, Qt::Key_unknown, strText, Qt::NoModifier);
+    }
+    click(nRow, 1);
+    pSort->showPopup();
+    QWidget* pPopup = pSort->view()->window();
+    Settle();
+    CheckNoMessage("income-adding.png");
+    // Offscreen the list is a window of its own: drawn where it stands over the main one.
+    QPixmap shot = m_frame.grab();
+    {
+        QPainter painter(&shot);
+        painter.drawPixmap(m_frame.mapFromGlobal(pPopup->mapToGlobal(QPoint(0, 0))),
+                           pPopup->grab());
+    }
+    Save(shot, "income-adding.png");
+    pSort->hidePopup();
+    Child<QAbstractButton>(pView, "1019")->click();
+    Settle();
+}
+
+void CShooter::Transfer() {
+    const QStringList accounts = [] {
+        QStringList names;
+        for (const CAccountList::SAccount& a : CAccountList::Load(CDemoBook::UserName))
+            names << a.strName;
+        return names;
+    }();
+    if (accounts.size() < 2)
+        Fail(QStringLiteral("the demo user has fewer than two accounts"));
+    OnModal("CTrsDlg", [&](QWidget* pDialog) {
+        Child<QComboBox>(pDialog, "1000")->setEditText(accounts[0]);
+        Child<QComboBox>(pDialog, "1001")->setEditText(accounts[1]);
+        Child<QLineEdit>(pDialog, "1003")->setText(QStringLiteral("500"));
+        Settle();
+        Save(pDialog->grab(), "transfer-dialog.png");
+        OnModal("CTrsRptDlg", [&](QWidget* pHistory) {
+            if (Child<CMsflexgrid1>(pHistory, "1011")->GetRows() < 3)
+                Fail(QStringLiteral("the transfer history lists nothing"));
+            Save(pHistory->grab(), "transfer-history.png");
+            static_cast<QDialog*>(pHistory)->reject();
+        });
+        Child<QAbstractButton>(pDialog, "1010")->click();
+        static_cast<QDialog*>(pDialog)->reject();
+    });
+    Command(CMainFrame::ID_ADD_TRS);
+    if (!m_strModalError.isEmpty())
+        Fail(m_strModalError);
+}
+
+void CShooter::Users() {
+    OnModal("CChangPwdDlg", [&](QWidget* pDialog) {
+        Save(pDialog->grab(), "change-password-dialog.png");
+        static_cast<QDialog*>(pDialog)->reject();
+    });
+    Command(CMainFrame::ID_CHANGE_PWD);
+    if (!m_strModalError.isEmpty())
+        Fail(m_strModalError);
+    OnModal("CNewUserDlg", [&](QWidget* pDialog) {
+        Child<QLineEdit>(pDialog, "1001")->setText(QStringLiteral("小明"));
+        Child<QLineEdit>(pDialog, "1003")->setText(QStringLiteral("xiaoming"));
+        Child<QLineEdit>(pDialog, "1004")->setText(QStringLiteral("xiaoming"));
+        Settle();
+        Save(pDialog->grab(), "new-user-dialog.png");
+        OnModal("CBankDlg", [&](QWidget* pBank) {
+            const struct {
+                const char *szName, *szNote, *szCash;
+            } adds[] = {{"现金", "钱包", "500"}, {"工商银行", "工资卡", "12000"}};
+            for (const auto& add : adds) {
+                Child<QLineEdit>(pBank, "1001")->setText(QString::fromUtf8(add.szName));
+                Child<QLineEdit>(pBank, "1002")->setText(QString::fromUtf8(add.szNote));
+                Child<QLineEdit>(pBank, "1003")->setText(QString::fromUtf8(add.szCash));
+                Child<QAbstractButton>(pBank, "1010")->click();
+            }
+            Settle();
+            Save(pBank->grab(), "account-dialog.png");
+            static_cast<QDialog*>(pBank)->reject();
+        });
+        Child<QAbstractButton>(pDialog, "1")->click();
+    });
+    Command(CMainFrame::ID_NEW_USER);
+    if (!m_strModalError.isEmpty())
+        Fail(m_strModalError);
+    // Leaving the accounts dialog is asked, then said: nobody was created.
+    const QStringList texts = CMessageBox::ShownTexts();
+    if (texts.isEmpty() || !texts.last().contains(QStringLiteral("创建用户失败")))
+        Fail(QStringLiteral("leaving the accounts dialog said \"%1\"")
+                 .arg(texts.join(QLatin1Char(' '))));
+    CMessageBox::ClearShown();
+}
+
+void CShooter::Preview() {
+    Command(CMainFrame::ID_RPT_VIEW);
+    CRptView* pView = m_frame.View<CRptView>();
+    if (pView == nullptr)
+        Fail(QStringLiteral("the report view did not open"));
+    Choose(Child<QComboBox>(pView, "1000"), QStringLiteral("支出记录"));
+    auto* pStart = Child<QComboBox>(pView, "1001");
+    auto* pEnd = Child<QComboBox>(pView, "1003");
+    Choose(pStart, pStart->itemText(0));
+    Choose(pEnd, pEnd->itemText(pEnd->count() - 1));
+    Child<QAbstractButton>(pView, "1013")->click();
+    Child<QAbstractButton>(pView, "1010")->click();
+    Settle();
+    auto* pPreview = qobject_cast<CPreViewFrame*>([] {
+        for (QWidget* pWidget : QApplication::topLevelWidgets())
+            if (pWidget->objectName() == QLatin1String("CPreViewFrame") && pWidget->isVisible())
+                return pWidget;
+        return static_cast<QWidget*>(nullptr);
+    }());
+    if (pPreview == nullptr)
+        Fail(QStringLiteral("the print preview did not open"));
+    if (pPreview->PageCount() < 4)
+        Fail(QStringLiteral("the report has only %1 pages").arg(pPreview->PageCount()));
+    pPreview->showNormal();
+    pPreview->resize(kWindowSize);
+    pPreview->Action(CPreViewFrame::ID_PREVIEW_ZOOMOUT)->trigger();
+    for (const auto& [nPage, szName] : {std::pair<int, const char*>{1, "report-preview.png"},
+                                        {pPreview->PageCount() - 2, "report-preview-late.png"}}) {
+        pPreview->GoToPage(nPage);
+        Settle();
+        CheckNoMessage(szName);
+        Save(pPreview->grab(), szName);
+    }
+    pPreview->OnPreviewClose();
+    Settle();
+}
+
+void CShooter::Help() {
+    Command(CMainFrame::ID_HELP);
+    CHelpWindow* pHelp = CHelpWindow::Instance();
+    if (pHelp == nullptr || !pHelp->isVisible())
+        Fail(QStringLiteral("the user guide did not open"));
+    Child<QLineEdit>(pHelp, "HelpSearch")->setText(QStringLiteral("图表"));
+    Settle();
+    if (pHelp->ShownTitles().isEmpty())
+        Fail(QStringLiteral("the user guide found nothing"));
+    Save(pHelp->grab(), "help-window.png");
+    pHelp->close();
+    Settle();
+}
+
+void CShooter::Import(const QString& strFolder) {
+    const QString strPath = QDir(strFolder).filePath(QStringLiteral("支付宝交易明细.csv"));
+    {
+        QFile file(strPath);
+        if (!file.open(QIODevice::WriteOnly))
+            Fail(QStringLiteral("cannot write %1").arg(strPath));
+        QStringEncoder encoder("GB18030");
+        file.write(encoder.encode(QStringLiteral(
+            "支付宝交易记录明细查询\n账号:[someone@example.com]\n"
+            "交易时间,交易分类,交易对方,对方账号,商品说明,收/支,金额,收/付款方式,交易状态,"
+            "交易订单号,商家订单号,备注\n"
+            "2026-11-25 12:30:45,餐饮美食,肯德基,,\"套餐A,加大\",支出,35.50,,交易成功,A1,,\n"
+            "2026-11-26 09:00:00,收入,某公司,,奖金,收入,800.00,,交易成功,A2,,\n"
+            "2026-11-27 10:00:00,日用百货,淘宝商家,,床单,支出,99.99,,交易关闭,A3,,\n"
+            "2026-11-28 11:00:00,投资理财,余额宝,,转入余额宝,不计收支,100.00,,交易成功,A4,,\n"
+            "2026-11-29 12:00:00,退款,淘宝商家,,退款-衬衫,收入,20.00,,退款成功,A5,,\n"
+            "2026-11-30 08:05:00,交通出行,滴滴出行,,快车,支出,23.40,,交易成功,A6,,\n")));
+    }
+    OnModal("CImportWizard", [&](QWidget* pDialog) {
+        auto* pWizard = static_cast<CImportWizard*>(pDialog);
+        auto* pPage = pWizard->findChild<CImportFilePage*>();
+        if (pPage == nullptr)
+            Fail(QStringLiteral("the import has no file page"));
+        pPage->SetPath(strPath);
+        Child<QComboBox>(pWizard, "1106")->setCurrentIndex(1);
+        Settle();
+        Save(pWizard->grab(), "import-step1.png");
+        pWizard->next();
+        Settle();
+        Save(pWizard->grab(), "import-step2.png");
+        pWizard->next();
+        Settle();
+        Save(pWizard->grab(), "import-step3.png");
+        pWizard->accept();
+    });
+    Command(CMainFrame::ID_IMPORT);
+    if (!m_strModalError.isEmpty())
+        Fail(m_strModalError);
+    CheckNoMessage("import");
+
+    OnModal("CExportDlg", [&](QWidget* pDialog) {
+        static_cast<CExportDlg*>(pDialog)->Set(
+            false, QDate(kLastDay.year(), kLastDay.month(), 1), kLastDay,
+            QDir(strFolder).filePath(QStringLiteral("账本.csv")));
+        Settle();
+        Save(pDialog->grab(), "export-dialog.png");
+        static_cast<QDialog*>(pDialog)->reject();
+    });
+    Command(CMainFrame::ID_EXPORT);
+    if (!m_strModalError.isEmpty())
+        Fail(m_strModalError);
+}
+
 int Run(const QString& strFolder) {
     QDir dir;
     if (!dir.mkpath(strFolder))
@@ -623,6 +878,12 @@ int Run(const QString& strFolder) {
     CDatabase::Close();
     CDatabase::Open();
 
+    // The statement the import reads and the export's file, in a folder of a fixed name: the
+    // pictures show its path.
+    const QString strWork = QDir::temp().filePath(QStringLiteral("ledgerkin-screenshots"));
+    if (!QDir(strWork).removeRecursively() || !QDir().mkpath(strWork))
+        Fail(QStringLiteral("cannot create %1").arg(strWork));
+    const auto removeWork = qScopeGuard([&strWork] { QDir(strWork).removeRecursively(); });
     {
         CMainFrame frame(false);
         frame.showNormal();
@@ -663,6 +924,13 @@ int Run(const QString& strFolder) {
         else
             frame.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
         shooter.Categories("categories.png");
+        frame.resize(kWindowSize);
+        shooter.Adding();
+        shooter.Transfer();
+        shooter.Users();
+        shooter.Preview();
+        shooter.Help();
+        shooter.Import(strWork);
     }
     Settle();
     CDatabase::Close();

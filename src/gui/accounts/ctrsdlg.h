@@ -35,14 +35,6 @@ public:
     bool UpdateData(bool bSaveAndValidate);
     void setVisible(bool bVisible) override;
 
-    QCalendarWidget* m_ctlCalendar = nullptr;
-    QDate m_TrsDate;
-    QString m_strTrsFrom;
-    QString m_strTrsIn;
-    double m_TrsAmount = 0;
-    QComboBox* m_ctlFrom = nullptr;
-    QComboBox* m_ctlIn = nullptr;
-    CTrsRptDlg* m_dlgTrsRpt = nullptr;
     // A transfer was undone from the history during this showing: balances have moved even
     // when the dialog is cancelled.
     bool Undone() const { return m_bUndone; }
@@ -54,12 +46,22 @@ public Q_SLOTS:
     void reject() override; // the close box and Esc clear the fields as 取消 does
 
 private:
+    friend class CTestAccess;
+
     // Asks before a transfer that would take the paying account below zero.
     bool ConfirmBelowZero();
     bool DoTransfer();
     void ClearFields();
     QString User() const; // the logged-in user at this moment
 
+    QCalendarWidget* m_ctlCalendar = nullptr;
+    QDate m_TrsDate;
+    QString m_strTrsFrom;
+    QString m_strTrsIn;
+    double m_TrsAmount = 0;
+    QComboBox* m_ctlFrom = nullptr;
+    QComboBox* m_ctlIn = nullptr;
+    CTrsRptDlg* m_dlgTrsRpt = nullptr;
     QLineEdit* m_pAmount = nullptr;
     const CSession* m_pSession;
     bool m_bUndone = false;

@@ -26,10 +26,10 @@ public:
     // refreshes).
     bool Changed() const { return m_bChanged; }
 
-    CMsflexgrid1* m_ctlGrid = nullptr;
-
 private:
     void OnClickGrid();
+
+    CMsflexgrid1* m_ctlGrid = nullptr;
 
     bool m_bChanged = false;
 

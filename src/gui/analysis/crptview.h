@@ -42,16 +42,6 @@ public:
     // Prints, previews and exports this view's grid.
     CReportPrinter* Printer() const { return m_pPrinter; }
 
-    QString m_strQueryKind;
-    QString m_strInSort;
-    QString m_strOutSort;
-    double m_dTotal = 0;
-    // The kind the grid's rows were queried as: printing, previews and exports take their
-    // title from it, not from a condition changed since.
-    QString m_strShownKind;
-    // The category and dates (or the whole list) the grid's rows were queried with.
-    QString m_strShownCondition;
-
 public Q_SLOTS:
     void OnSelchangeQueryKind();
     void FillSortLists();
@@ -65,6 +55,8 @@ public Q_SLOTS:
     void OnExportCsv();
 
 private:
+    friend class CTestAccess;
+
     void CreateControls();
     void FillStartDates(bool bIncome);
     void FillEndDates();
@@ -76,6 +68,16 @@ private:
     FPageCallback PageCallback() const;
     // The row count and total of the grid, shown under it as the paper shows the total.
     void ShowSummary();
+
+    QString m_strQueryKind;
+    QString m_strInSort;
+    QString m_strOutSort;
+    double m_dTotal = 0;
+    // The kind the grid's rows were queried as: printing, previews and exports take their
+    // title from it, not from a condition changed since.
+    QString m_strShownKind;
+    // The category and dates (or the whole list) the grid's rows were queried with.
+    QString m_strShownCondition;
 
     CMsflexgrid1* m_pGrid = nullptr;
     CReportPrinter* m_pPrinter = nullptr;

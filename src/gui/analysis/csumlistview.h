@@ -44,6 +44,15 @@ public:
     // Members <-> edits (the edits are read-only, so only false matters in practice).
     void UpdateData(bool bSaveAndValidate);
 
+private:
+    enum class EBrief { User, Year, Month };
+    void ShowBrief(EBrief eBrief, const QString& strUser, int nYear, int nMonth);
+    // The budgets of this month (the whole book's scope), of the month or of the year shown.
+    void ShowBudgets(const QString& strUser, const CScope& scope);
+    void FillBrief(EBrief eBrief, int nYear, int nMonth,
+                   const QVector<CPeriodStats::SBriefRow>& rows);
+    void WriteAccountHeader();
+
     CMsflexgrid1* m_gridBrief = nullptr;
     CMsflexgrid1* m_gridAccount = nullptr;
     CBudgetPanel* m_pBudgets = nullptr;
@@ -56,15 +65,6 @@ public:
     QString m_strUserTitle;
     QString m_strAccountTotal;
     QString m_strBriefTitle;
-
-private:
-    enum class EBrief { User, Year, Month };
-    void ShowBrief(EBrief eBrief, const QString& strUser, int nYear, int nMonth);
-    // The budgets of this month (the whole book's scope), of the month or of the year shown.
-    void ShowBudgets(const QString& strUser, const CScope& scope);
-    void FillBrief(EBrief eBrief, int nYear, int nMonth,
-                   const QVector<CPeriodStats::SBriefRow>& rows);
-    void WriteAccountHeader();
 
     QLineEdit* m_pEdits[9] = {};
 };

@@ -10,7 +10,7 @@ void CMainFrame::OnImport() {
         return;
     CImportWizard wizard(m_pSession, this);
     wizard.exec();
-    if (!wizard.m_result.bDone)
+    if (!wizard.Result().bDone)
         return;
     // Show the summary anew, so the imported days are in the tree and the totals current.
     OpenView(EView::SumList, true);

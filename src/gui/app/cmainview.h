@@ -17,8 +17,7 @@ public:
     void OnInitialUpdate() override;
     void UpdateData(bool bSaveAndValidate);
 
-    QDate m_Date;
-
 private:
+    QDate m_Date;
     QCalendarWidget* m_pCalendar;
 };

@@ -10,7 +10,7 @@ class CPreviewModel;
 class CSession;
 
 // "导入账单…": choose a file and what it is, preview every row, import the ticked ones.
-// The pages share what they found through the wizard's members.
+// The pages share what they found through the wizard's members, which only they reach.
 class CImportWizard : public QWizard {
     Q_OBJECT
 public:
@@ -19,6 +19,15 @@ public:
     // Imports for the session's user; its writes are refused once the user row the session
     // logged in to is gone.
     explicit CImportWizard(const CSession* pSession, QWidget* pParent = nullptr);
+
+    // What the import wrote (bDone false: cancelled, nothing written).
+    const CImporter::SResult& Result() const { return m_result; }
+
+private:
+    friend class CImportFilePage;
+    friend class CImportPreviewPage;
+    friend class CImportDonePage;
+    friend class CTestAccess;
 
     const CSession* m_pSession;
     CImporter m_importer;

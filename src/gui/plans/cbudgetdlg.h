@@ -26,13 +26,12 @@ public:
     // one is not an amount.
     bool Changes(QVector<CBudget::SAmount>& changes);
 
-    QTableWidget* m_pTable = nullptr;
-
 public Q_SLOTS:
     void OnOK();
 
 private:
     QString SortOfRow(int nRow) const;
+    QTableWidget* m_pTable = nullptr;
     const CSession* m_pSession;
     QVector<CBudget::SAmount> m_loaded;
 };

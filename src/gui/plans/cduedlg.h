@@ -29,14 +29,13 @@ public:
     // Something was written: the views read the book again.
     bool HasWritten() const { return m_bWritten; }
 
-    QTableWidget* m_pTable = nullptr;
-
 public Q_SLOTS:
     void OnWrite();
     void OnSkip();
 
 private:
     void Settle(bool bSkip);
+    QTableWidget* m_pTable = nullptr;
 
     const CSession* m_pSession;
     QVector<CRecurring::SDue> m_due;

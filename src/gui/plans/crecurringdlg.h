@@ -32,9 +32,6 @@ public:
     // What a template writes, as the lists show it: "房租支出　房租" or "转账　现金 → 银行".
     static QString WhatText(const CRecurring::STemplate& t);
 
-    QTreeWidget* m_pList = nullptr;
-    QVector<CRecurring::STemplate> m_templates;
-
 public Q_SLOTS:
     void OnAdd();
     void OnChange();
@@ -45,6 +42,9 @@ private:
     // The template of the selected row, or null.
     const CRecurring::STemplate* Selected() const;
     void UpdateButtons();
+
+    QTreeWidget* m_pList = nullptr;
+    QVector<CRecurring::STemplate> m_templates;
 
     const CSession* m_pSession;
     QPushButton* m_pChange = nullptr;

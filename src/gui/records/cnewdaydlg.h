@@ -26,9 +26,8 @@ public:
     // The day chosen by the last OK.
     QDate Day() const { return m_Date; }
 
-    QCalendarWidget* m_ctlCalendar = nullptr;
-
 private:
+    QCalendarWidget* m_ctlCalendar = nullptr;
     QDate m_Date;
     ERecordKind m_eKind;
     const CSession* m_pSession;

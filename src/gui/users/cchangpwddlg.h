@@ -23,10 +23,6 @@ public:
 
     bool UpdateData(bool bSaveAndValidate = true);
 
-    QString m_strOldPwd;
-    QString m_strNewPwd;
-    QString m_strNewPwd2;
-
 public Q_SLOTS:
     void OnOK();
 
@@ -35,6 +31,10 @@ protected:
 
 private:
     void ClearFields();
+
+    QString m_strOldPwd;
+    QString m_strNewPwd;
+    QString m_strNewPwd2;
 
     const CSession* m_pSession;
     CSecretEdit* m_pOldPwd;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "accounts/ctrsdlg.h"
+#include "analysis/crptview.h"
 #include "app/cmainframe.h"
+#include "import/cimportwizard.h"
 #include "records/cdayview.h"
 #include "users/clinkdlg.h"
 #include "users/cnewuserdlg.h"
@@ -23,6 +26,16 @@ public:
     // What the login and new-user dialogs still hold of what was typed.
     static QString TypedPassword(const CLinkDlg* pDlg) { return pDlg->m_strPwd; }
     static QString NewUserName(const CNewUserDlg* pDlg) { return pDlg->m_strNewUser; }
+
+    // The history the transfer dialog opens from 查看转账记录.
+    static CTrsRptDlg* TransferHistory(const CTrsDlg* pDlg) { return pDlg->m_dlgTrsRpt; }
+    // The import's rows as the preview page shows them (null before a file was read).
+    static CPreviewModel* PreviewModel(const CImportWizard* pWizard) { return pWizard->m_pModel; }
+
+    // The report view's conditions as last read from its lists, and the total of its rows.
+    static QString QueryKind(const CRptView* pView) { return pView->m_strQueryKind; }
+    static QString InSort(const CRptView* pView) { return pView->m_strInSort; }
+    static double ReportTotal(const CRptView* pView) { return pView->m_dTotal; }
 
     // A day view's state: the day it shows, its account, and whether an add or a modify is
     // open.
