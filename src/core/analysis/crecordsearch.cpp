@@ -105,8 +105,9 @@ qlonglong DayKey(const QDate& day) {
 }
 
 // The hits of every wanted kind off the kept words alone: their keys, days and cents.
+// bPieces: PostgreSQL's index of the words' pieces is there.
 QString KeptSql(const CRecordSearch::SQuery& query, const QStringList& words, const CSqlDialect& d,
-                const QString& strUser, QVariantList& values) {
+                bool bPieces, const QString& strUser, QVariantList& values) {
     QStringList trigram;
     for (const QString& strWord : words)
         if (Characters(strWord) >= TrigramLength)
@@ -130,10 +131,24 @@ QString KeptSql(const CRecordSearch::SQuery& query, const QStringList& words, co
                       .arg(CSearchSchema::Index);
         values << trigram.join(QLatin1Char(' '));
     }
+    // PostgreSQL: the words of one or two characters are looked up among the user's pieces
+    // (all of them at once); strpos() below stays the exact test.
+    if (bPieces) {
+        QStringList marks;
+        for (const QString& strWord : words)
+            if (Characters(strWord) < TrigramLength) {
+                marks << QStringLiteral("?");
+                values << CSearchSchema::Piece(strUser, strWord);
+            }
+        if (!marks.isEmpty())
+            strSql += QStringLiteral(" AND %1 @> CAST(ARRAY[%2] AS text[])")
+                          .arg(CSearchSchema::PiecesSql(QStringLiteral("t")),
+                               marks.join(QStringLiteral(", ")));
+    }
     // The words are folded already: SQLite compares them plainly (faster than LIKE).
     // PostgreSQL's trigram index answers LIKE for a word of three characters or more; a
     // shorter one has no trigram, and LIKE would read the whole index: strpos() keeps the
-    // planner on the user's rows.
+    // planner on the user's rows (or on the pieces' index).
     for (const QString& strWord : words) {
         if (d.IsSQLite()) {
             strSql += QStringLiteral(" AND instr(t.\"Words\", ?) > 0");
@@ -241,8 +256,8 @@ void FindKept(CRecordSearch::SResult& result, const QString& strUser,
               const CRecordSearch::SQuery& query, const QStringList& words,
               const QString& strConnection) {
     QVariantList values;
-    const QString strSql =
-        KeptSql(query, words, CDatabase::Dialect(strConnection), strUser, values);
+    const QString strSql = KeptSql(query, words, CDatabase::Dialect(strConnection),
+                                   CSearchText::HasPieces(strConnection), strUser, values);
     QSqlQuery q = CDatabase::Exec(strSql, values, strConnection);
     q.setForwardOnly(true);
     // Keys first, small and sorted as the list shows them; the rows are made once.
