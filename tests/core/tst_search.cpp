@@ -40,7 +40,8 @@ const QStringList Notes = {QStringLiteral("午饭"),
                            QStringLiteral("ＰＬＵＭＢＥＲ修水管"),
                            QString(),
                            QStringLiteral("退款！"),
-                           QStringLiteral("红包　利息")};
+                           QStringLiteral("红包　利息"),
+                           QStringLiteral("🍜面馆")};
 const QStringList Banks = {QStringLiteral("现金"), QStringLiteral("银行"),
                            QStringLiteral("ＣＭＢ信用卡")};
 const std::int64_t Cents[] = {1000, 3550, 12000, 99, 35000};
@@ -223,6 +224,7 @@ private Q_SLOTS:
             {"two characters, widths", {QStringLiteral("Ｆｃ"), open, open, none, none, all}},
             {"first character of the words", {QStringLiteral("用"), open, open, none, none, all}},
             {"short words across fields", {QStringLiteral("饭 现金"), open, open, none, none, all}},
+            {"beyond the basic plane", {QStringLiteral("🍜面 🍜面馆"), open, open, none, none, all}},
             {"Chinese inside a note", {QStringLiteral("修水管"), open, open, none, none, all}},
             {"half width finds full", {QStringLiteral("kfc"), open, open, none, none, all}},
             {"full width finds half", {QStringLiteral("ＫＦＣ"), open, open, none, none, all}},

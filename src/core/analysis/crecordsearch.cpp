@@ -115,6 +115,22 @@ QString KeptSql(const CRecordSearch::SQuery& query, const QStringList& words, co
                            QString(strWord).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
                            QLatin1Char('"');
     const bool bFts = d.IsSQLite() && !trigram.isEmpty();
+    // PostgreSQL with the pieces' index: every word is looked up there, a short one whole and
+    // a longer one by its pieces of two characters, all at once. The pieces hold the user, so
+    // this finds the user's hits alone, where the trigram index finds every user's.
+    QStringList pieces;
+    if (bPieces)
+        for (const QString& strWord : words) {
+            const QList<uint> chars = strWord.toUcs4();
+            if (chars.size() < TrigramLength)
+                pieces << CSearchSchema::Piece(strUser, strWord);
+            else
+                for (qsizetype i = 0; i + 1 < chars.size(); ++i) {
+                    const char32_t pair[] = {chars[i], chars[i + 1]};
+                    pieces << CSearchSchema::Piece(strUser, QString::fromUcs4(pair, 2));
+                }
+        }
+    pieces.removeDuplicates();
     // SQLite reads the trigram index's rows when a word is long enough (the user's own index
     // entries left unused, "+"), else the user's entries of the words' index, which hold
     // everything tested and returned.
@@ -131,29 +147,22 @@ QString KeptSql(const CRecordSearch::SQuery& query, const QStringList& words, co
                       .arg(CSearchSchema::Index);
         values << trigram.join(QLatin1Char(' '));
     }
-    // PostgreSQL: the words of one or two characters are looked up among the user's pieces
-    // (all of them at once); strpos() below stays the exact test.
-    if (bPieces) {
-        QStringList marks;
-        for (const QString& strWord : words)
-            if (Characters(strWord) < TrigramLength) {
-                marks << QStringLiteral("?");
-                values << CSearchSchema::Piece(strUser, strWord);
-            }
-        if (!marks.isEmpty())
-            strSql += QStringLiteral(" AND %1 @> CAST(ARRAY[%2] AS text[])")
-                          .arg(CSearchSchema::PiecesSql(QStringLiteral("t")),
-                               marks.join(QStringLiteral(", ")));
+    if (!pieces.isEmpty()) {
+        strSql += QStringLiteral(" AND %1 @> CAST(ARRAY[%2] AS text[])")
+                      .arg(CSearchSchema::PiecesSql(QStringLiteral("t")),
+                           QStringList(pieces.size(), QStringLiteral("?")).join(QLatin1Char(',')));
+        for (const QString& strPiece : std::as_const(pieces))
+            values << strPiece;
     }
-    // The words are folded already: SQLite compares them plainly (faster than LIKE).
-    // PostgreSQL's trigram index answers LIKE for a word of three characters or more; a
-    // shorter one has no trigram, and LIKE would read the whole index: strpos() keeps the
-    // planner on the user's rows (or on the pieces' index).
+    // The words are folded already: SQLite compares them plainly (faster than LIKE), as
+    // PostgreSQL does after the pieces' index. Without it, PostgreSQL's trigram index answers
+    // LIKE for a word of three characters or more; a shorter one has no trigram, and LIKE
+    // would read the whole index: strpos() keeps the planner on the user's rows.
     for (const QString& strWord : words) {
         if (d.IsSQLite()) {
             strSql += QStringLiteral(" AND instr(t.\"Words\", ?) > 0");
             values << strWord;
-        } else if (Characters(strWord) >= TrigramLength) {
+        } else if (pieces.isEmpty() && Characters(strWord) >= TrigramLength) {
             strSql += QStringLiteral(" AND t.\"Words\" LIKE ? ESCAPE '!'");
             values << LikePattern(strWord);
         } else {
