@@ -398,24 +398,30 @@ void EnsureTrigramIndex(QSqlDatabase db) {
 }
 
 // PostgreSQL: every piece of one and two characters of the words, each after the user's name,
-// in a GIN index, so that a word too short for a trigram is found among the user's rows alone
-// (read off the index instead of the user's hundred thousand words). Needs no extension. A
-// book whose words are kept already gets it at its next opening (a long one waits for the
-// build, once); a role that may not create it leaves it to the owner, and searching then reads
-// the user's words one by one.
+// in a GIN index, so that a word (one too short for a trigram too) is found among the user's
+// rows that hold its pieces, read off the index instead of the user's hundred thousand words.
+// Needs no extension. A book whose words are kept already gets it at its next opening (a long
+// one waits for the build, once); a role that may not create it leaves it to the owner, and
+// searching then goes without it.
 void EnsurePiecesIndex(QSqlDatabase db) {
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("SELECT to_regclass('%1') IS NULL").arg(PiecesIndex)) ||
         !query.next() || !query.value(0).toBool())
         return;
-    // No DISTINCT: the index keeps each key of a row once anyway. Never inlined (a subquery),
-    // and only built-in functions, so the search path does not matter.
-    query.exec(QStringLiteral(
-                   "CREATE OR REPLACE FUNCTION %1(u text, w text) RETURNS text[] LANGUAGE sql "
-                   "IMMUTABLE STRICT PARALLEL SAFE AS $f$ SELECT ARRAY(SELECT u || chr(%2) || "
-                   "substr(w, i, 1) FROM generate_series(1, char_length(w)) i UNION ALL SELECT "
-                   "u || chr(%2) || substr(w, i, 2) FROM generate_series(1, char_length(w) - 1) "
-                   "i) $f$")
+    // Repeated pieces are left in: the index keeps each key of a row once anyway. A loop (the
+    // array grows in place) is about twice as fast as the same in SQL over generate_series().
+    // Only built-in functions, so the search path does not matter.
+    query.exec(QStringLiteral("CREATE OR REPLACE FUNCTION %1(u text, w text) RETURNS text[] "
+                              "LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS $f$ "
+                              "DECLARE r text[] := '{}'; n integer := char_length(w); "
+                              "p text := u || chr(%2); "
+                              "BEGIN "
+                              "FOR i IN 1..n LOOP "
+                              "  r := r || (p || substr(w, i, 1)); "
+                              "  IF i < n THEN r := r || (p || substr(w, i, 2)); END IF; "
+                              "END LOOP; "
+                              "RETURN r; "
+                              "END $f$")
                    .arg(PiecesFunction)
                    .arg(int(PieceSeparator)));
     query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin (%3)")
