@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QLineEdit>
+#include <QStyle>
 #include <QtTest>
 
 namespace {
@@ -108,6 +109,31 @@ private Q_SLOTS:
                                               QStringLiteral("年支出"), QStringLiteral("年盈利")}));
         QCOMPARE(GridRows(pBrief), QStringList({QStringLiteral("2004年|170.75元|30.00元|140.75元"),
                                                 QStringLiteral("2005年|0.00元|10.00元|-10.00元")}));
+    }
+
+    // A year of millions and a long account name are shown whole, not cut short to "…".
+    void largeFiguresReadWhole() {
+        CGuiTest gui;
+        AddBank(QStringLiteral("中国工商银行股份有限公司工资卡"), 18533514.42);
+        AddRow<CIncomeSet>(QDate(2004, 3, 2), 3657788.30, QStringLiteral("工资收入"));
+        AddRow<COutlaySet>(QDate(2004, 3, 3), 914251.09, QStringLiteral("房租支出"));
+        gui.LogIn(g_strUser);
+        const auto fits = [](const CMsflexgrid1* pGrid, int nCol) {
+            const int nRoom = pGrid->columnWidth(nCol - 1) -
+                              2 * (pGrid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+            for (int r = 0; r < pGrid->GetRows(); ++r) {
+                if (pGrid->fontMetrics().horizontalAdvance(pGrid->GetTextMatrix(r, nCol)) > nRoom)
+                    return false;
+            }
+            return true;
+        };
+        const auto* pBrief = gui.Find<CMsflexgrid1>(CSumListView::IDC_BRIEF_GRID);
+        QCOMPARE(GridRows(pBrief).first(),
+                 QStringLiteral("2004年|3657788.30元|914251.09元|2743537.21元"));
+        for (int c = 1; c < pBrief->GetCols(); ++c)
+            QVERIFY2(fits(pBrief, c), qPrintable(pBrief->GetTextMatrix(0, c)));
+        const auto* pAccounts = gui.Find<CMsflexgrid1>(CSumListView::IDC_ACCOUNT_GRID);
+        QVERIFY(fits(pAccounts, 1) && fits(pAccounts, 2));
     }
 
     void treeSwitchesTheBrief() {

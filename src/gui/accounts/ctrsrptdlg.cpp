@@ -6,9 +6,9 @@
 #include "users/csession.h"
 #include "widgets/cmessagebox.h"
 #include "widgets/cmsflexgrid1.h"
+#include "widgets/cpicture.h"
 
 #include <QHBoxLayout>
-#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -19,7 +19,7 @@ CTrsRptDlg::CTrsRptDlg(const CSession* pSession, QWidget* pParent)
     setWindowTitle(tr("转账记录查询"));
 
     auto* pIcon = new QLabel(this);
-    pIcon->setPixmap(QIcon(QStringLiteral(":/res/icons/add_trs.svg")).pixmap(32, 32));
+    pIcon->setPixmap(CPicture::Icon(QStringLiteral("add_trs"), 32));
     auto* pHead = new QHBoxLayout;
     pHead->addWidget(pIcon);
     pHead->addSpacing(12);

@@ -2,10 +2,10 @@
 
 #include "analysis/cmschart3.h"
 #include "data/cmoney.h"
+#include "widgets/cpicture.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QIcon>
 #include <QLabel>
 #include <QPainter>
 #include <QStackedWidget>
@@ -85,40 +85,52 @@ CBudgetPanel::CBudgetPanel(QWidget* pParent) : QWidget(pParent) {
     m_pTitle->setFont(titleFont);
     m_pPages = new QStackedWidget(this);
 
-    auto* pNone = new QWidget(m_pPages);
-    auto* pPicture = new QLabel(pNone);
-    pPicture->setPixmap(QIcon(QStringLiteral(":/res/icons/sum_view.svg")).pixmap(140, 140));
+    // The month's and the year's pages are made when first shown: most summaries have no
+    // budget, and the year's chart alone cost more than the rest of the summary to make.
+    m_pNone = new QWidget(m_pPages);
+    auto* pPicture = new QLabel(m_pNone);
+    pPicture->setPixmap(CPicture::Icon(QStringLiteral("sum_view"), 140));
     pPicture->setAlignment(Qt::AlignCenter);
-    auto* pHint = new QLabel(tr("尚未设置预算（操作 → 预算设置）"), pNone);
+    auto* pHint = new QLabel(tr("尚未设置预算（操作 → 预算设置）"), m_pNone);
     pHint->setAlignment(Qt::AlignCenter);
-    pHint->setStyleSheet(QStringLiteral("color: palette(mid);"));
-    auto* pNoneLayout = new QVBoxLayout(pNone);
+    pHint->setForegroundRole(QPalette::Mid);
+    auto* pNoneLayout = new QVBoxLayout(m_pNone);
     pNoneLayout->setContentsMargins(0, 0, 0, 0);
     pNoneLayout->addWidget(pPicture, 1);
     pNoneLayout->addWidget(pHint);
+    m_pPages->addWidget(m_pNone);
 
-    m_pLines = Table({tr("预算项目"), tr("预算"), tr("已支出"), tr("剩余"), tr("进度")},
-                     IDC_BUDGET_LINES, m_pPages);
-    m_pLines->setItemDelegateForColumn(4, new CBarDelegate(m_pLines));
-
-    auto* pYear = new QWidget(m_pPages);
-    m_pYear =
-        Table({tr("月份"), tr("预算(元)"), tr("实际(元)"), tr("结余(元)")}, IDC_BUDGET_YEAR, pYear);
-    m_pYear->verticalHeader()->setDefaultSectionSize(m_pYear->fontMetrics().height() + 4);
-    m_pChart = new CMschart3(CMschart3::EType::Bar, 2, 12, pYear);
-    m_pChart->setObjectName(QString::number(IDC_BUDGET_CHART));
-    auto* pYearLayout = new QHBoxLayout(pYear);
-    pYearLayout->setContentsMargins(0, 0, 0, 0);
-    pYearLayout->addWidget(m_pYear, 1);
-    pYearLayout->addWidget(m_pChart, 1);
-
-    m_pPages->addWidget(pNone);
-    m_pPages->addWidget(m_pLines);
-    m_pPages->addWidget(pYear);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
     pLayout->addWidget(m_pTitle);
     pLayout->addWidget(m_pPages, 1);
+}
+
+QTableWidget* CBudgetPanel::MonthPage() {
+    if (!m_pLines) {
+        m_pLines = Table({tr("预算项目"), tr("预算"), tr("已支出"), tr("剩余"), tr("进度")},
+                         IDC_BUDGET_LINES, m_pPages);
+        m_pLines->setItemDelegateForColumn(4, new CBarDelegate(m_pLines));
+        m_pPages->addWidget(m_pLines);
+    }
+    return m_pLines;
+}
+
+QWidget* CBudgetPanel::YearPage() {
+    if (!m_pYearPage) {
+        m_pYearPage = new QWidget(m_pPages);
+        m_pYear = Table({tr("月份"), tr("预算(元)"), tr("实际(元)"), tr("结余(元)")},
+                        IDC_BUDGET_YEAR, m_pYearPage);
+        m_pYear->verticalHeader()->setDefaultSectionSize(m_pYear->fontMetrics().height() + 4);
+        m_pChart = new CMschart3(CMschart3::EType::Bar, 2, 12, m_pYearPage);
+        m_pChart->setObjectName(QString::number(IDC_BUDGET_CHART));
+        auto* pYearLayout = new QHBoxLayout(m_pYearPage);
+        pYearLayout->setContentsMargins(0, 0, 0, 0);
+        pYearLayout->addWidget(m_pYear, 1);
+        pYearLayout->addWidget(m_pChart, 1);
+        m_pPages->addWidget(m_pYearPage);
+    }
+    return m_pYearPage;
 }
 
 void CBudgetPanel::ShowMonth(const QString& strUser, const QDate& month, const QDate& today) {
@@ -132,10 +144,10 @@ void CBudgetPanel::ShowMonth(const QString& strUser, const QDate& month, const Q
     m_pTitle->setText(tr("%1年%2月预算").arg(month.year()).arg(month.month()) + strDays);
     m_pTitle->setVisible(!lines.isEmpty());
     if (lines.isEmpty()) {
-        m_pPages->setCurrentIndex(NoBudget);
+        m_pPages->setCurrentWidget(m_pNone);
         return;
     }
-    m_pLines->setRowCount(lines.size());
+    MonthPage()->setRowCount(lines.size());
     for (int r = 0; r < lines.size(); ++r) {
         const CBudget::SLine& line = lines[r];
         SetCell(m_pLines, r, 0, CBudget::LineName(line.strSort), false);
@@ -149,7 +161,7 @@ void CBudgetPanel::ShowMonth(const QString& strUser, const QDate& month, const Q
         m_pLines->item(r, 4)->setData(FilledRole, std::clamp(line.Percent(), 0, 100));
         m_pLines->item(r, 4)->setData(OverRole, line.IsOver());
     }
-    m_pPages->setCurrentIndex(Month);
+    m_pPages->setCurrentWidget(m_pLines);
 }
 
 void CBudgetPanel::ShowYear(const QString& strUser, int nYear) {
@@ -159,9 +171,10 @@ void CBudgetPanel::ShowYear(const QString& strUser, int nYear) {
                                    [](const CBudget::SMonthRow& row) { return row.nBudget == 0; });
     m_pTitle->setVisible(!bNone);
     if (bNone) {
-        m_pPages->setCurrentIndex(NoBudget);
+        m_pPages->setCurrentWidget(m_pNone);
         return;
     }
+    YearPage();
     m_pYear->setRowCount(rows.size());
     // Two bars a month: the budget and what was spent.
     m_pChart->SetTitleText(tr("%1年预算与实际支出").arg(nYear));
@@ -187,5 +200,5 @@ void CBudgetPanel::ShowYear(const QString& strUser, int nYear) {
         m_pChart->SetRow(2);
         m_pChart->SetData(Plain(row.nSpent));
     }
-    m_pPages->setCurrentIndex(Year);
+    m_pPages->setCurrentWidget(m_pYearPage);
 }

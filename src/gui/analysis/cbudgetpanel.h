@@ -36,12 +36,15 @@ public:
     // Budget against actual per month of nYear. Throws CDBException.
     void ShowYear(const QString& strUser, int nYear);
 
+private:
+    QTableWidget* MonthPage();
+    QWidget* YearPage();
+
     QLabel* m_pTitle = nullptr;
-    QTableWidget* m_pLines = nullptr;
+    QStackedWidget* m_pPages = nullptr;
+    QWidget* m_pNone = nullptr;
+    QTableWidget* m_pLines = nullptr; // the month's page, once made
+    QWidget* m_pYearPage = nullptr;   // the year's table and chart, once made
     QTableWidget* m_pYear = nullptr;
     CMschart3* m_pChart = nullptr;
-
-private:
-    enum EPage { NoBudget, Month, Year };
-    QStackedWidget* m_pPages = nullptr;
 };

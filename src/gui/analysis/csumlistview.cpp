@@ -8,12 +8,12 @@
 #include "data/ctoday.h"
 #include "widgets/cmessagebox.h"
 #include "widgets/cmsflexgrid1.h"
+#include "widgets/cpicture.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
@@ -33,7 +33,7 @@ QString DateText(const QDate& date) {
 
 QLabel* Icon(const QString& strName, QWidget* pParent) {
     auto* pLabel = new QLabel(pParent);
-    pLabel->setPixmap(QIcon(QStringLiteral(":/res/icons/%1.svg").arg(strName)).pixmap(32, 32));
+    pLabel->setPixmap(CPicture::Icon(strName, 32));
     pLabel->setFixedSize(36, 36);
     return pLabel;
 }
@@ -247,6 +247,7 @@ void CSumListView::ShowAccountList() {
         m_gridAccount->SetTextMatrix(r - 1, 1, account.strName);
         m_gridAccount->SetTextMatrix(r - 1, 2, CMoney::Format(account.dCash));
     }
+    m_gridAccount->WidenColToFit(1);
     m_strAccountTotal =
         tr("合计金额   %1元")
             .arg(CMoney::Format(CMoney::FromCents(CAccountList::TotalCents(accounts))));
@@ -307,5 +308,8 @@ void CSumListView::FillBrief(EBrief eBrief, int nYear, int nMonth,
         m_gridBrief->SetTextMatrix(
             r - 1, 4, CMoney::FormatYuan(CMoney::FromCents(row.nIncome - row.nOutlay)));
     }
+    // A year's income of millions reads whole (the last column also fills what is left).
+    for (int c = 1; c <= 4; ++c)
+        m_gridBrief->WidenColToFit(c);
     UpdateData(false);
 }

@@ -2,21 +2,102 @@
 
 #include "widgets/cgridmodel.h"
 
+#include <QApplication>
+#include <QCache>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QPainter>
 #include <QScrollBar>
+#include <QStaticText>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QToolTip>
+#include <QtMath>
 #include <algorithm>
 
 namespace {
 constexpr int kTwipsPerPixel = 15;
 constexpr int kDefaultColTwips = 960;
 constexpr int kFixedColTwips = 500;
+const auto kSettleEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// The texts last drawn by any grid (a few screenfuls), laid out: a view made anew finds them.
+QCache<QString, QStaticText>& DrawnTexts() {
+    static QCache<QString, QStaticText> s_texts(4000);
+    return s_texts;
+}
+
+// Paints a cell as the style does (its colour, the selection, the focus frame, the text inside
+// the same padding, cut short with "…" when the column is too narrow), but keeps each text's
+// laid-out glyphs: a grid repaints every cell in sight at each switch of view and each scroll,
+// and laying the texts out again was most of the time a summary took to appear.
+class CGridDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* pPainter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const QWidget* pWidget = opt.widget;
+        const QStyle* pStyle = pWidget ? pWidget->style() : QApplication::style();
+        const QString strText = opt.text;
+        opt.text.clear();
+        pStyle->drawControl(QStyle::CE_ItemViewItem, &opt, pPainter, pWidget);
+        if (strText.isEmpty())
+            return;
+
+        const int nMargin = pStyle->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, pWidget) + 1;
+        const QRect textRect = opt.rect.adjusted(nMargin, 0, -nMargin, 0);
+        const QFontMetrics& fm = opt.fontMetrics;
+        const QString strShown = fm.horizontalAdvance(strText) > textRect.width()
+                                     ? fm.elidedText(strText, opt.textElideMode, textRect.width())
+                                     : strText;
+        if (strShown.isEmpty())
+            return;
+        const QStaticText* pText = Prepared(strShown, opt.font);
+        const QSize size(qCeil(pText->size().width()), fm.height());
+        const QRect at = QStyle::alignedRect(opt.direction, opt.displayAlignment, size, textRect);
+
+        QPalette::ColorGroup eGroup =
+            opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+        if (eGroup == QPalette::Normal && !(opt.state & QStyle::State_Active))
+            eGroup = QPalette::Inactive;
+        pPainter->save();
+        pPainter->setClipRect(textRect);
+        pPainter->setFont(opt.font);
+        pPainter->setPen(opt.palette.color(eGroup, opt.state & QStyle::State_Selected
+                                                       ? QPalette::HighlightedText
+                                                       : QPalette::Text));
+        pPainter->drawStaticText(at.topLeft(), *pText);
+        pPainter->restore();
+    }
+
+private:
+    static const QStaticText* Prepared(const QString& strText, const QFont& font) {
+        const QString strKey = font.key() + QChar(0x1F) + strText;
+        if (const QStaticText* pText = DrawnTexts().object(strKey))
+            return pText;
+        auto* pText = new QStaticText(strText);
+        pText->setTextFormat(Qt::PlainText);
+        pText->setPerformanceHint(QStaticText::AggressiveCaching);
+        pText->prepare(QTransform(), font);
+        DrawnTexts().insert(strKey, pText);
+        return pText;
+    }
+};
 } // namespace
 
 CMsflexgrid1::CMsflexgrid1(QWidget* pParent) : QTableView(pParent), m_pModel(new CGridModel(this)) {
     setModel(m_pModel);
+    setItemDelegate(new CGridDelegate(this));
+    // A resized column or row is laid out and painted with the rest of the window, before its
+    // next paint (the table view itself does it from a timer, after that paint: a grid being
+    // filled was painted a second time).
+    for (QHeaderView* pHeader : {horizontalHeader(), verticalHeader()}) {
+        disconnect(pHeader, SIGNAL(sectionResized(int, int, int)), this, nullptr);
+        connect(pHeader, &QHeaderView::sectionResized, this, &CMsflexgrid1::SettleSoon);
+    }
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(false);
     setShowGrid(true);
@@ -56,10 +137,17 @@ CMsflexgrid1::CMsflexgrid1(QWidget* pParent) : QTableView(pParent), m_pModel(new
     connect(pLeft, &QHeaderView::sectionClicked, this,
             [this](int nSection) { OnCellClicked(nSection + 1, 0); });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { Q_EMIT Scroll(); });
+    connect(m_pModel, &QAbstractItemModel::rowsInserted, this, &CMsflexgrid1::SettleSoon);
+    connect(m_pModel, &QAbstractItemModel::rowsRemoved, this, &CMsflexgrid1::SettleSoon);
+    connect(m_pModel, &QAbstractItemModel::modelReset, this, &CMsflexgrid1::SettleSoon);
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { Q_EMIT Scroll(); });
 }
 
 CMsflexgrid1::~CMsflexgrid1() = default;
+
+void CMsflexgrid1::ForgetDrawnTexts() {
+    DrawnTexts().clear();
+}
 
 int CMsflexgrid1::TwipsToPixels(int nTwips) const {
     // 15 twips to a pixel on a 96-dpi screen; denser screens get proportionally more pixels.
@@ -70,8 +158,13 @@ int CMsflexgrid1::TwipsToPixels(int nTwips) const {
 void CMsflexgrid1::ApplyColWidths() {
     verticalHeader()->setFixedWidth(TwipsToPixels(m_colTwips.value(0, kFixedColTwips)));
     for (int nCol = 1; nCol < m_colTwips.size(); ++nCol)
-        setColumnWidth(nCol - 1, TwipsToPixels(m_colTwips.at(nCol)));
+        SetColumnPixels(nCol - 1, TwipsToPixels(m_colTwips.at(nCol)));
     FillLastColumn();
+}
+
+void CMsflexgrid1::SetColumnPixels(int nViewCol, int nPixels) {
+    if (columnWidth(nViewCol) != nPixels)
+        setColumnWidth(nViewCol, nPixels);
 }
 
 void CMsflexgrid1::FillLastColumn() {
@@ -84,8 +177,7 @@ void CMsflexgrid1::FillLastColumn() {
     for (int nCol = 1; nCol < nLast; ++nCol)
         nOthers += columnWidth(nCol - 1);
     const int nWidth = std::max(TwipsToPixels(m_colTwips.at(nLast)), viewport()->width() - nOthers);
-    if (columnWidth(nLast - 1) != nWidth)
-        setColumnWidth(nLast - 1, nWidth);
+    SetColumnPixels(nLast - 1, nWidth);
 }
 
 void CMsflexgrid1::resizeEvent(QResizeEvent* pEvent) {
@@ -98,9 +190,34 @@ void CMsflexgrid1::showEvent(QShowEvent* pEvent) {
     FillLastColumn();
 }
 
+// The window's paint is posted at low priority: an event of normal priority comes first.
+void CMsflexgrid1::SettleSoon() {
+    if (m_bSettlePosted)
+        return;
+    m_bSettlePosted = true;
+    QCoreApplication::postEvent(this, new QEvent(kSettleEvent), Qt::NormalEventPriority);
+}
+
+bool CMsflexgrid1::event(QEvent* pEvent) {
+    if (pEvent->type() == kSettleEvent) {
+        m_bSettlePosted = false;
+        executeDelayedItemsLayout();
+        updateGeometries();
+        // The scroll area shows or hides a scroll bar whose range changed in a queued call,
+        // after the paint; here it is done now.
+        QMetaObject::invokeMethod(this, "_q_showOrHideScrollBars", Qt::DirectConnection);
+        FillLastColumn();
+        viewport()->update();
+        return true;
+    }
+    return QTableView::event(pEvent);
+}
+
 // A text cut short by its column (a long note) shows whole in a tip while the mouse rests on
 // it; a marked row shows its own tip.
 bool CMsflexgrid1::viewportEvent(QEvent* pEvent) {
+    if (pEvent->type() == QEvent::Resize)
+        FillLastColumn(); // a scroll bar came or went
     if (pEvent->type() == QEvent::ToolTip) {
         auto* pHelp = static_cast<QHelpEvent*>(pEvent);
         const QModelIndex index = indexAt(pHelp->pos());
@@ -191,8 +308,23 @@ void CMsflexgrid1::SetColWidth(int nCol, int nTwips) {
     if (nCol == 0)
         verticalHeader()->setFixedWidth(TwipsToPixels(m_colTwips.at(0)));
     else
-        setColumnWidth(nCol - 1, TwipsToPixels(m_colTwips.at(nCol)));
+        SetColumnPixels(nCol - 1, TwipsToPixels(m_colTwips.at(nCol)));
     FillLastColumn();
+}
+
+void CMsflexgrid1::WidenColToFit(int nCol) {
+    if (nCol < 1 || nCol >= GetCols())
+        return;
+    int nWidest = 0;
+    for (int nRow = 0; nRow < GetRows(); ++nRow)
+        nWidest = std::max(nWidest, fontMetrics().horizontalAdvance(GetTextMatrix(nRow, nCol)));
+    // The cell's padding on each side, as the delegate draws it, and the grid line.
+    const int nPixels =
+        nWidest + 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 2;
+    const int nDpi = logicalDpiX() > 0 ? logicalDpiX() : 96;
+    const int nTwips = qCeil(nPixels * kTwipsPerPixel * 96.0 / nDpi);
+    if (nTwips > GetColWidth(nCol))
+        SetColWidth(nCol, nTwips);
 }
 
 int CMsflexgrid1::GetColWidth(int nCol) const {

@@ -18,6 +18,9 @@ class CMsflexgrid1 : public QTableView {
 public:
     explicit CMsflexgrid1(QWidget* pParent = nullptr);
     ~CMsflexgrid1() override;
+    // The texts the grids keep laid out for drawing them again go (at log-out: they are the
+    // ended session's figures and notes).
+    static void ForgetDrawnTexts();
 
     void SetRows(int nRows); // 1 empties the grid to its header; +1 appends an empty row
     int GetRows() const;
@@ -31,6 +34,9 @@ public:
     QString GetText() const;
     void SetColWidth(int nCol, int nTwips);
     int GetColWidth(int nCol) const;
+    // Column nCol made wide enough for its widest text (the header's included), never
+    // narrower than it is: a figure is never cut short to "…".
+    void WidenColToFit(int nCol);
     QString GetTextMatrix(int nRow, int nCol) const;
     void SetTextMatrix(int nRow, int nCol, const QString& strText);
     int GetMouseRow() const; // cell of the last click
@@ -59,6 +65,7 @@ Q_SIGNALS:
     void Scroll(); // the grid scrolled
 
 protected:
+    bool event(QEvent* pEvent) override;
     bool viewportEvent(QEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
     void showEvent(QShowEvent* pEvent) override;
@@ -66,9 +73,14 @@ protected:
 private:
     int TwipsToPixels(int nTwips) const;
     void ApplyColWidths();
+    void SetColumnPixels(int nViewCol, int nPixels);
     // The last column reaches the right edge, so the grid never ends in an empty band.
     void FillLastColumn();
     void OnCellClicked(int nRow, int nCol);
+    // Rows came or went, or a column or row changed its size: the scroll bars and the last
+    // column are settled before the window paints, not after (a grid painted, then again with
+    // its scroll bars, then again without the horizontal one its last column briefly needed).
+    void SettleSoon();
 
     CGridModel* m_pModel;
     QVector<int> m_colTwips; // per grid column, as set; column 0 is the vertical header
@@ -76,4 +88,5 @@ private:
     int m_nCol = 0;
     int m_nMouseRow = 0;
     int m_nMouseCol = 0;
+    bool m_bSettlePosted = false;
 };

@@ -1,7 +1,9 @@
 #include "widgets/cpicture.h"
 
 #include <QFile>
+#include <QIcon>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QSvgRenderer>
 
 CPicture::CPicture(const QString& strResource, const QSize& size, QWidget* pParent,
@@ -25,4 +27,14 @@ void CPicture::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     m_pRenderer->render(&painter, QRectF(rect()));
+}
+
+QPixmap CPicture::Icon(const QString& strName, int nSize) {
+    const QString strKey = QStringLiteral("ledgerkin-icon:%1:%2").arg(strName).arg(nSize);
+    QPixmap pixmap;
+    if (!QPixmapCache::find(strKey, &pixmap)) {
+        pixmap = QIcon(QStringLiteral(":/res/icons/%1.svg").arg(strName)).pixmap(nSize, nSize);
+        QPixmapCache::insert(strKey, pixmap);
+    }
+    return pixmap;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QPixmap>
 #include <QString>
 #include <QWidget>
 
@@ -14,6 +15,10 @@ public:
     CPicture(const QString& strResource, const QSize& size, QWidget* pParent = nullptr,
              const QHash<QString, QString>& replacements = {});
     QSize sizeHint() const override { return m_size; }
+
+    // The toolbar icon res/icons/<strName>.svg drawn nSize pixels square, drawn once and then
+    // kept in the pixmap cache: views that are made anew at every opening show it at once.
+    static QPixmap Icon(const QString& strName, int nSize);
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;
