@@ -12,8 +12,10 @@
 
 // 查找 over one user of the 20-year book (146,000 records of the user among 1.46 million), as
 // the box answers a keystroke:
-//   Search            - a word of three characters ("水管工", in no record): the trigram index;
-//   SearchShortWord   - two characters ("水管"): the user's kept words, read off their index;
+//   Search            - a word of three characters ("水管工", in no record): the trigram index
+//                       (PostgreSQL: the index of the words' pieces);
+//   SearchShortWord   - two characters ("水管"): the user's kept words, read off their index
+//                       (PostgreSQL: the index of the words' pieces);
 //   SearchCommonWord  - two characters in a seventh of the notes ("朋友"): some 21,000 rows;
 //   SearchAmount      - no words, one amount exactly (35.00).
 // _RowByRow reads every record of the user and folds its words in the program (what a book

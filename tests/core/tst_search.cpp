@@ -40,7 +40,8 @@ const QStringList Notes = {QStringLiteral("午饭"),
                            QStringLiteral("ＰＬＵＭＢＥＲ修水管"),
                            QString(),
                            QStringLiteral("退款！"),
-                           QStringLiteral("红包　利息")};
+                           QStringLiteral("红包　利息"),
+                           QStringLiteral("🍜面馆")};
 const QStringList Banks = {QStringLiteral("现金"), QStringLiteral("银行"),
                            QStringLiteral("ＣＭＢ信用卡")};
 const std::int64_t Cents[] = {1000, 3550, 12000, 99, 35000};
@@ -220,6 +221,10 @@ private Q_SLOTS:
             {"everything", {QString(), open, open, none, none, all}},
             {"one Chinese character", {QStringLiteral("饭"), open, open, none, none, all}},
             {"two characters", {QStringLiteral("午饭"), open, open, none, none, all}},
+            {"two characters, widths", {QStringLiteral("Ｆｃ"), open, open, none, none, all}},
+            {"first character of the words", {QStringLiteral("用"), open, open, none, none, all}},
+            {"short words across fields", {QStringLiteral("饭 现金"), open, open, none, none, all}},
+            {"beyond the basic plane", {QStringLiteral("🍜面 🍜面馆"), open, open, none, none, all}},
             {"Chinese inside a note", {QStringLiteral("修水管"), open, open, none, none, all}},
             {"half width finds full", {QStringLiteral("kfc"), open, open, none, none, all}},
             {"full width finds half", {QStringLiteral("ＫＦＣ"), open, open, none, none, all}},
@@ -256,7 +261,10 @@ private Q_SLOTS:
                                         .arg(QLatin1String(c.pszName), strUser, strDifference)));
             }
         // The queries found something, or the comparison proves little.
-        QVERIFY(CRecordSearch::Find(Me, cases[4].query).rows.size() > 3);
+        QVERIFY(CRecordSearch::Find(Me, cases[7].query).rows.size() > 3);
+        QVERIFY(CRecordSearch::Find(Me, cases[3].query).rows.size() > 3);
+        // PostgreSQL looked the short words up among the pieces.
+        QCOMPARE(CSearchText::HasPieces(), !CDatabase::Dialect().IsSQLite());
     }
 
     // A book whose kept words are missing or were made otherwise (an older copy, a hand edit)
@@ -285,6 +293,16 @@ private Q_SLOTS:
         RemakeKeptWords(1000000);
         QVERIFY(CSearchText::Filled().IsDone());
         QCOMPARE(found(), QString());
+        // PostgreSQL: words kept before their pieces were indexed get the index at the next
+        // opening.
+        if (!CDatabase::Dialect().IsSQLite()) {
+            QVERIFY(QSqlQuery(CDatabase::Connection())
+                        .exec(QStringLiteral("DROP INDEX \"IX_SearchText_Pieces\"")));
+            CDatabase::Close(CDatabase::DefaultConnection);
+            CDatabase::Open(CDatabase::DefaultConnection);
+            QVERIFY(CSearchText::HasPieces());
+            QCOMPARE(found(), QString());
+        }
         const QStringList fresh = KeptWordsLines();
         QCOMPARE(fresh.size(), RecordRows());
 

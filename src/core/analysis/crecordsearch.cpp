@@ -105,8 +105,9 @@ qlonglong DayKey(const QDate& day) {
 }
 
 // The hits of every wanted kind off the kept words alone: their keys, days and cents.
+// bPieces: PostgreSQL's index of the words' pieces is there.
 QString KeptSql(const CRecordSearch::SQuery& query, const QStringList& words, const CSqlDialect& d,
-                const QString& strUser, QVariantList& values) {
+                bool bPieces, const QString& strUser, QVariantList& values) {
     QStringList trigram;
     for (const QString& strWord : words)
         if (Characters(strWord) >= TrigramLength)
@@ -114,6 +115,22 @@ QString KeptSql(const CRecordSearch::SQuery& query, const QStringList& words, co
                            QString(strWord).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
                            QLatin1Char('"');
     const bool bFts = d.IsSQLite() && !trigram.isEmpty();
+    // PostgreSQL with the pieces' index: every word is looked up there, a short one whole and
+    // a longer one by its pieces of two characters, all at once. The pieces hold the user, so
+    // this finds the user's hits alone, where the trigram index finds every user's.
+    QStringList pieces;
+    if (bPieces)
+        for (const QString& strWord : words) {
+            const QList<uint> chars = strWord.toUcs4();
+            if (chars.size() < TrigramLength)
+                pieces << CSearchSchema::Piece(strUser, strWord);
+            else
+                for (qsizetype i = 0; i + 1 < chars.size(); ++i) {
+                    const char32_t pair[] = {chars[i], chars[i + 1]};
+                    pieces << CSearchSchema::Piece(strUser, QString::fromUcs4(pair, 2));
+                }
+        }
+    pieces.removeDuplicates();
     // SQLite reads the trigram index's rows when a word is long enough (the user's own index
     // entries left unused, "+"), else the user's entries of the words' index, which hold
     // everything tested and returned.
@@ -130,15 +147,22 @@ QString KeptSql(const CRecordSearch::SQuery& query, const QStringList& words, co
                       .arg(CSearchSchema::Index);
         values << trigram.join(QLatin1Char(' '));
     }
-    // The words are folded already: SQLite compares them plainly (faster than LIKE).
-    // PostgreSQL's trigram index answers LIKE for a word of three characters or more; a
-    // shorter one has no trigram, and LIKE would read the whole index: strpos() keeps the
-    // planner on the user's rows.
+    if (!pieces.isEmpty()) {
+        strSql += QStringLiteral(" AND %1 @> CAST(ARRAY[%2] AS text[])")
+                      .arg(CSearchSchema::PiecesSql(QStringLiteral("t")),
+                           QStringList(pieces.size(), QStringLiteral("?")).join(QLatin1Char(',')));
+        for (const QString& strPiece : std::as_const(pieces))
+            values << strPiece;
+    }
+    // The words are folded already: SQLite compares them plainly (faster than LIKE), as
+    // PostgreSQL does after the pieces' index. Without it, PostgreSQL's trigram index answers
+    // LIKE for a word of three characters or more; a shorter one has no trigram, and LIKE
+    // would read the whole index: strpos() keeps the planner on the user's rows.
     for (const QString& strWord : words) {
         if (d.IsSQLite()) {
             strSql += QStringLiteral(" AND instr(t.\"Words\", ?) > 0");
             values << strWord;
-        } else if (Characters(strWord) >= TrigramLength) {
+        } else if (pieces.isEmpty() && Characters(strWord) >= TrigramLength) {
             strSql += QStringLiteral(" AND t.\"Words\" LIKE ? ESCAPE '!'");
             values << LikePattern(strWord);
         } else {
@@ -241,8 +265,8 @@ void FindKept(CRecordSearch::SResult& result, const QString& strUser,
               const CRecordSearch::SQuery& query, const QStringList& words,
               const QString& strConnection) {
     QVariantList values;
-    const QString strSql =
-        KeptSql(query, words, CDatabase::Dialect(strConnection), strUser, values);
+    const QString strSql = KeptSql(query, words, CDatabase::Dialect(strConnection),
+                                   CSearchText::HasPieces(strConnection), strUser, values);
     QSqlQuery q = CDatabase::Exec(strSql, values, strConnection);
     q.setForwardOnly(true);
     // Keys first, small and sorted as the list shows them; the rows are made once.

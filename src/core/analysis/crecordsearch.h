@@ -16,8 +16,9 @@
 // (split at blanks) having to appear.
 //
 // Reads the words the book keeps (CSearchSchema): a word of three characters or more goes
-// through the trigram index, a shorter one through the user's kept words. What is found,
-// its count and totals come from the kept words alone; the texts of a row are read when it
+// through the trigram index, a shorter one through the user's kept words; on PostgreSQL every
+// word goes through the index of the user's pieces of the words when the book has it. What is
+// found, its count and totals come from the kept words alone; the texts of a row are read when it
 // is shown (Read), so twenty thousand hits cost twenty thousand keys, not their texts. A book
 // without the kept words (or while they are first filled) is read row by row, with the same
 // answer.

@@ -21,7 +21,9 @@
 //                  -1 - kind, "Cents" the 编号 up to which that table is filled;
 //   "SearchIndex"  SQLite only: an FTS5 trigram index over "Words" (a word of three
 //                  characters or more is found without reading every row of the user).
-//                  PostgreSQL indexes "Words" with pg_trgm when the server has it.
+//                  PostgreSQL indexes "Words" with pg_trgm when the server has it, and
+//                  every piece of one and two characters of them, after the user's name
+//                  (PiecesSql, Piece), in a GIN index of its own.
 //
 // Triggers on the three record tables keep it right whatever writes them, as they keep the
 // totals. A book that cannot take the table (opened read-only, a role that may not create,
@@ -70,6 +72,16 @@ public:
     // The table and this version's triggers are there, and this connection may read the table.
     // Throws CDBException.
     static bool Present(QSqlDatabase db, const CSqlDialect& dialect);
+    // PostgreSQL: the index of the words' pieces of one and two characters is there (and
+    // usable). Throws CDBException.
+    static bool HasPieces(QSqlDatabase db, const CSqlDialect& dialect);
+    // What that index is over, the table read through strAlias ("t"; empty: none): a text
+    // array holding Piece(user, p) for every piece p of one or two characters of the words.
+    // A word of one or two characters is in a row's words exactly when the array contains
+    // Piece(user, word).
+    static QString PiecesSql(const QString& strAlias);
+    static QString Piece(const QString& strUser, const QString& strPiece);
+
     // The statements adding the words of income (eKind Income) or outlay rows whose 编号 is
     // above one bound value, dropping first any row of theirs left behind.
     static QStringList AddStatements(const CSqlDialect& dialect, EKind eKind);

@@ -10,11 +10,13 @@
 namespace {
 
 // Per connection: the generation of the opening looked at, whether the table is there and
-// whether it was seen filled (once filled it stays so until the book is opened again).
+// whether it was seen filled (once filled it stays so until the book is opened again), and
+// whether its pieces are indexed.
 struct SReady {
     quint64 nGeneration = 0;
     bool bPresent = false;
     bool bFilled = false;
+    bool bPieces = false;
 };
 QMutex s_mutex;
 QHash<QString, SReady> s_ready;
@@ -29,8 +31,10 @@ SReady Ready(const QString& strConnection) {
     }
     SReady ready;
     ready.nGeneration = nGeneration;
-    ready.bPresent = CSearchSchema::Present(CDatabase::Connection(strConnection),
-                                            CDatabase::Dialect(strConnection));
+    const QSqlDatabase db = CDatabase::Connection(strConnection);
+    const CSqlDialect& d = CDatabase::Dialect(strConnection);
+    ready.bPresent = CSearchSchema::Present(db, d);
+    ready.bPieces = ready.bPresent && CSearchSchema::HasPieces(db, d);
     QMutexLocker lock(&s_mutex);
     s_ready.insert(strConnection, ready);
     return ready;
@@ -56,6 +60,10 @@ bool CSearchText::IsReady(const QString& strConnection) {
         return false;
     SetFilled(strConnection, ready.nGeneration);
     return true;
+}
+
+bool CSearchText::HasPieces(const QString& strConnection) {
+    return Ready(strConnection).bPieces;
 }
 
 CSearchText::SFill CSearchText::Filled(const QString& strConnection) {

@@ -13,6 +13,10 @@ public:
     // of the connection) and filled for every row. Throws CDBException.
     static bool IsReady(const QString& strConnection = CDatabase::DefaultConnection);
 
+    // The pieces of the kept words are indexed (CSearchSchema::HasPieces; looked up once per
+    // opening). Throws CDBException.
+    static bool HasPieces(const QString& strConnection = CDatabase::DefaultConnection);
+
     // The first filling of an older book's words (CSearchSchema::FillStep): where it stands,
     // and one more step of it. A book without the kept words has nothing to fill (done).
     // Throws CDBException.
