@@ -174,7 +174,9 @@ void CGridCellEditor::KeepOnCell() {
 }
 
 bool CGridCellEditor::eventFilter(QObject* pObject, QEvent* pEvent) {
-    if (pObject == m_pGrid->viewport() && pEvent->type() == QEvent::Resize)
+    // The type first: the editors' events still come while the grid is being destroyed, when
+    // it is no scroll area any more.
+    if (pEvent->type() == QEvent::Resize && pObject == m_pGrid->viewport())
         KeepOnCell();
     // Ctrl+Delete (which a text box would take as "delete the word") and Ctrl+Enter are the
     // window's keys for removing the row and confirming: let them through to it.
