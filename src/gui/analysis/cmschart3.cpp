@@ -399,41 +399,34 @@ void CMschart3::DrawPie(QChart* pChart) const {
     double dTotal = 0.0;
     for (int c = 1; c <= ColumnCount(); ++c)
         dTotal += std::max(0.0, Value(1, c));
-    // Every column keeps its colour, so colours stay with their categories from one scope to
+    // Every column keeps its slice, so colours stay with their categories from one scope to
     // the next; a category of 0 (or below: a pie has no negative share) draws no wedge and has
     // no legend entry. The legend names each category with its share; beside the wedge the
     // share alone, so no text runs out of the chart.
-    // The slices are made anew and added together whenever a figure changed: Qt Charts lays the
-    // whole pie out again at each slice's new value, so setting twenty values one by one laid
-    // twenty slices out twenty times.
-    QStringList shares;
-    QList<double> values;
-    for (int c = 1; c <= ColumnCount(); ++c) {
-        const double d = std::max(0.0, Value(1, c));
-        values << d;
-        shares << (dTotal > 0.0 ? QStringLiteral("%1%").arg(d / dTotal * 100.0, 0, 'f', 1)
-                                : QString());
-    }
-    QList<QPieSlice*> slices = pSeries->slices();
-    bool bSame = slices.size() == ColumnCount();
-    for (int c = 1; bSame && c <= ColumnCount(); ++c)
-        bSame = slices[c - 1]->value() == values[c - 1] && slices[c - 1]->label() == shares[c - 1];
-    if (!bSame) {
+    if (pSeries->count() != ColumnCount()) {
         pSeries->clear();
-        slices.clear();
         for (int c = 1; c <= ColumnCount(); ++c) {
-            auto* pSlice = new QPieSlice(shares[c - 1], values[c - 1]);
+            auto* pSlice = new QPieSlice;
             pSlice->setLabelFont(font());
             pSlice->setLabelArmLengthFactor(0.08);
             pSlice->setColor(kCategoryColors[(c - 1) % kCategoryColors.size()]);
             pSlice->setBorderColor(Qt::white);
-            // Thin wedges are left to the legend, so their texts never pile up around the pie.
-            pSlice->setLabelVisible(dTotal > 0.0 && values[c - 1] / dTotal >= 0.03);
             connect(pSlice, &QPieSlice::hovered, pSlice,
                     [this, c](bool bHovered) { ShowToolTip(1, c, bHovered); });
-            slices << pSlice;
+            pSeries->append(pSlice);
         }
-        pSeries->append(slices);
+    }
+    const QList<QPieSlice*> slices = pSeries->slices();
+    QStringList shares;
+    for (int c = 1; c <= ColumnCount(); ++c) {
+        const double d = std::max(0.0, Value(1, c));
+        shares << (dTotal > 0.0 ? QStringLiteral("%1%").arg(d / dTotal * 100.0, 0, 'f', 1)
+                                : QString());
+        QPieSlice* pSlice = slices[c - 1];
+        pSlice->setValue(d);
+        pSlice->setLabel(shares.last());
+        // Thin wedges are left to the legend, so their texts never pile up around the pie.
+        pSlice->setLabelVisible(dTotal > 0.0 && d / dTotal >= 0.03);
     }
     // After every slice has its value: a changed slice updates the markers of all of them.
     const QList<QLegendMarker*> markers = pChart->legend()->markers(pSeries);

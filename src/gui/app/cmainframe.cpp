@@ -13,7 +13,6 @@
 #include "records/coutlayview.h"
 #include "users/csession.h"
 #include "widgets/cmessagebox.h"
-#include "widgets/cmsflexgrid1.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -602,7 +601,6 @@ void CMainFrame::SetLoggedOut() {
     // login's password hash lands on top of them (the session hands back the book's pages,
     // the hash the heap's free pages).
     QPixmapCache::clear();
-    CMsflexgrid1::ForgetDrawnTexts();
 }
 
 void CMainFrame::OnHelp() {

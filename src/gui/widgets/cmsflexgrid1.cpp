@@ -2,15 +2,11 @@
 
 #include "widgets/cgridmodel.h"
 
-#include <QApplication>
-#include <QCache>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
-#include <QPainter>
 #include <QScrollBar>
-#include <QStaticText>
 #include <QStyle>
-#include <QStyledItemDelegate>
 #include <QToolTip>
 #include <QtMath>
 #include <algorithm>
@@ -21,76 +17,10 @@ constexpr int kDefaultColTwips = 960;
 constexpr int kFixedColTwips = 500;
 const auto kSettleEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
-// The texts last drawn by any grid (a few screenfuls), laid out: a view made anew finds them.
-QCache<QString, QStaticText>& DrawnTexts() {
-    static QCache<QString, QStaticText> s_texts(4000);
-    return s_texts;
-}
-
-// Paints a cell as the style does (its colour, the selection, the focus frame, the text inside
-// the same padding, cut short with "…" when the column is too narrow), but keeps each text's
-// laid-out glyphs: a grid repaints every cell in sight at each switch of view and each scroll,
-// and laying the texts out again was most of the time a summary took to appear.
-class CGridDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* pPainter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        QStyleOptionViewItem opt = option;
-        initStyleOption(&opt, index);
-        const QWidget* pWidget = opt.widget;
-        const QStyle* pStyle = pWidget ? pWidget->style() : QApplication::style();
-        const QString strText = opt.text;
-        opt.text.clear();
-        pStyle->drawControl(QStyle::CE_ItemViewItem, &opt, pPainter, pWidget);
-        if (strText.isEmpty())
-            return;
-
-        const int nMargin = pStyle->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, pWidget) + 1;
-        const QRect textRect = opt.rect.adjusted(nMargin, 0, -nMargin, 0);
-        const QFontMetrics& fm = opt.fontMetrics;
-        const QString strShown = fm.horizontalAdvance(strText) > textRect.width()
-                                     ? fm.elidedText(strText, opt.textElideMode, textRect.width())
-                                     : strText;
-        if (strShown.isEmpty())
-            return;
-        const QStaticText* pText = Prepared(strShown, opt.font);
-        const QSize size(qCeil(pText->size().width()), fm.height());
-        const QRect at = QStyle::alignedRect(opt.direction, opt.displayAlignment, size, textRect);
-
-        QPalette::ColorGroup eGroup =
-            opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
-        if (eGroup == QPalette::Normal && !(opt.state & QStyle::State_Active))
-            eGroup = QPalette::Inactive;
-        pPainter->save();
-        pPainter->setClipRect(textRect);
-        pPainter->setFont(opt.font);
-        pPainter->setPen(opt.palette.color(eGroup, opt.state & QStyle::State_Selected
-                                                       ? QPalette::HighlightedText
-                                                       : QPalette::Text));
-        pPainter->drawStaticText(at.topLeft(), *pText);
-        pPainter->restore();
-    }
-
-private:
-    static const QStaticText* Prepared(const QString& strText, const QFont& font) {
-        const QString strKey = font.key() + QChar(0x1F) + strText;
-        if (const QStaticText* pText = DrawnTexts().object(strKey))
-            return pText;
-        auto* pText = new QStaticText(strText);
-        pText->setTextFormat(Qt::PlainText);
-        pText->setPerformanceHint(QStaticText::AggressiveCaching);
-        pText->prepare(QTransform(), font);
-        DrawnTexts().insert(strKey, pText);
-        return pText;
-    }
-};
 } // namespace
 
 CMsflexgrid1::CMsflexgrid1(QWidget* pParent) : QTableView(pParent), m_pModel(new CGridModel(this)) {
     setModel(m_pModel);
-    setItemDelegate(new CGridDelegate(this));
     // A resized column or row is laid out and painted with the rest of the window, before its
     // next paint (the table view itself does it from a timer, after that paint: a grid being
     // filled was painted a second time).
@@ -144,10 +74,6 @@ CMsflexgrid1::CMsflexgrid1(QWidget* pParent) : QTableView(pParent), m_pModel(new
 }
 
 CMsflexgrid1::~CMsflexgrid1() = default;
-
-void CMsflexgrid1::ForgetDrawnTexts() {
-    DrawnTexts().clear();
-}
 
 int CMsflexgrid1::TwipsToPixels(int nTwips) const {
     // 15 twips to a pixel on a 96-dpi screen; denser screens get proportionally more pixels.

@@ -18,9 +18,6 @@ class CMsflexgrid1 : public QTableView {
 public:
     explicit CMsflexgrid1(QWidget* pParent = nullptr);
     ~CMsflexgrid1() override;
-    // The texts the grids keep laid out for drawing them again go (at log-out: they are the
-    // ended session's figures and notes).
-    static void ForgetDrawnTexts();
 
     void SetRows(int nRows); // 1 empties the grid to its header; +1 appends an empty row
     int GetRows() const;
