@@ -202,6 +202,10 @@ private:
     void SaveFrame(const char* szName);
     QPixmap OverFrame(QWidget* pDialog);
     void Command(int nCommandId);
+    // The command, with what OnModal found wrong on its dialogs as the failure.
+    void RunModal(int nCommandId);
+    // The command's dialog szName drawn into szFile, then closed unchanged.
+    void ShootDialog(const char* szName, const char* szFile, int nCommandId);
     CLeftView* Tree() const { return m_frame.findChild<CLeftView*>(); }
     // The daily view on the day and account with the most records of the last months.
     CDayView* ShowBusiestDay(bool bIncome, SDay& day);
@@ -235,6 +239,20 @@ void CShooter::Command(int nCommandId) {
         Fail(QStringLiteral("command %1 is not available").arg(nCommandId));
     pAction->trigger();
     Settle();
+}
+
+void CShooter::RunModal(int nCommandId) {
+    Command(nCommandId);
+    if (!m_strModalError.isEmpty())
+        Fail(m_strModalError);
+}
+
+void CShooter::ShootDialog(const char* szName, const char* szFile, int nCommandId) {
+    OnModal(szName, [&](QWidget* pDialog) {
+        Save(pDialog->grab(), szFile);
+        static_cast<QDialog*>(pDialog)->reject();
+    });
+    RunModal(nCommandId);
 }
 
 void CShooter::TakeOtherCopysWrites() {
@@ -550,9 +568,7 @@ void CShooter::Plans(const char* szSuffix) {
         Child<QAbstractButton>(pList, "1002")->click();
         static_cast<QDialog*>(pList)->reject();
     });
-    Command(CMainFrame::ID_RECURRING);
-    if (!m_strModalError.isEmpty())
-        Fail(m_strModalError);
+    RunModal(CMainFrame::ID_RECURRING);
 }
 
 // 类别管理 over a family's own outlay list: two categories added, one with a short name, one
@@ -639,13 +655,7 @@ void CShooter::FindFilling(const char* szName) {
 }
 
 void CShooter::Adding() {
-    OnModal("CNewDayOutDlg", [&](QWidget* pDialog) {
-        Save(pDialog->grab(), "new-day-dialog.png");
-        static_cast<QDialog*>(pDialog)->reject();
-    });
-    Command(CMainFrame::ID_ADD_OUTLAY);
-    if (!m_strModalError.isEmpty())
-        Fail(m_strModalError);
+    ShootDialog("CNewDayOutDlg", "new-day-dialog.png", CMainFrame::ID_ADD_OUTLAY);
 
     TakeOtherCopysWrites();
     SDay day;
@@ -709,19 +719,11 @@ void CShooter::Transfer() {
         Child<QAbstractButton>(pDialog, "1010")->click();
         static_cast<QDialog*>(pDialog)->reject();
     });
-    Command(CMainFrame::ID_ADD_TRS);
-    if (!m_strModalError.isEmpty())
-        Fail(m_strModalError);
+    RunModal(CMainFrame::ID_ADD_TRS);
 }
 
 void CShooter::Users() {
-    OnModal("CChangPwdDlg", [&](QWidget* pDialog) {
-        Save(pDialog->grab(), "change-password-dialog.png");
-        static_cast<QDialog*>(pDialog)->reject();
-    });
-    Command(CMainFrame::ID_CHANGE_PWD);
-    if (!m_strModalError.isEmpty())
-        Fail(m_strModalError);
+    ShootDialog("CChangPwdDlg", "change-password-dialog.png", CMainFrame::ID_CHANGE_PWD);
     OnModal("CNewUserDlg", [&](QWidget* pDialog) {
         Child<QLineEdit>(pDialog, "1001")->setText(QStringLiteral("小明"));
         Child<QLineEdit>(pDialog, "1003")->setText(QStringLiteral("xiaoming"));
@@ -744,9 +746,7 @@ void CShooter::Users() {
         });
         Child<QAbstractButton>(pDialog, "1")->click();
     });
-    Command(CMainFrame::ID_NEW_USER);
-    if (!m_strModalError.isEmpty())
-        Fail(m_strModalError);
+    RunModal(CMainFrame::ID_NEW_USER);
     // Leaving the accounts dialog is asked, then said: nobody was created.
     const QStringList texts = CMessageBox::ShownTexts();
     if (texts.isEmpty() || !texts.last().contains(QStringLiteral("创建用户失败")))
@@ -841,9 +841,7 @@ void CShooter::Import(const QString& strFolder) {
         Save(pWizard->grab(), "import-step3.png");
         pWizard->accept();
     });
-    Command(CMainFrame::ID_IMPORT);
-    if (!m_strModalError.isEmpty())
-        Fail(m_strModalError);
+    RunModal(CMainFrame::ID_IMPORT);
     CheckNoMessage("import");
 
     OnModal("CExportDlg", [&](QWidget* pDialog) {
@@ -854,9 +852,7 @@ void CShooter::Import(const QString& strFolder) {
         Save(pDialog->grab(), "export-dialog.png");
         static_cast<QDialog*>(pDialog)->reject();
     });
-    Command(CMainFrame::ID_EXPORT);
-    if (!m_strModalError.isEmpty())
-        Fail(m_strModalError);
+    RunModal(CMainFrame::ID_EXPORT);
 }
 
 int Run(const QString& strFolder) {

@@ -129,9 +129,6 @@ bool CMsflexgrid1::event(QEvent* pEvent) {
         m_bSettlePosted = false;
         executeDelayedItemsLayout();
         updateGeometries();
-        // The scroll area shows or hides a scroll bar whose range changed in a queued call,
-        // after the paint; here it is done now.
-        QMetaObject::invokeMethod(this, "_q_showOrHideScrollBars", Qt::DirectConnection);
         FillLastColumn();
         viewport()->update();
         return true;
