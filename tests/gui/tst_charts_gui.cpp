@@ -55,6 +55,19 @@ void Select(CMainFrame* pFrame, QTreeWidgetItem* pItem) {
     CTestAccess::TreeView(pFrame)->setCurrentItem(pItem);
 }
 
+// The texts a chart draws now (legend entries, wedge and axis labels), once its pending
+// layout has run.
+QStringList DrawnTexts(const QChart* pChart) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QStringList texts;
+    for (const QGraphicsItem* pItem : pChart->scene()->items()) {
+        const auto* pText = qgraphicsitem_cast<const QGraphicsTextItem*>(pItem);
+        if (pText && pText->isVisible())
+            texts << pText->toPlainText();
+    }
+    return texts;
+}
+
 QStringList Titles(const CChartView* pView) {
     return {pView->LineChart()->TitleText(), pView->BarChart()->TitleText(),
             pView->PieChart()->TitleText()};
@@ -227,6 +240,15 @@ private Q_SLOTS:
         for (int i = 0; i < 4; ++i)
             QCOMPARE(pie.Chart()->legend()->markers(pPie).at(i)->isVisible(), i == 0 || i == 3);
         QCOMPARE(pie.Data(1, 3), QStringLiteral("-5")); // kept as written
+        // New figures: the legend and the wedges draw them, not the ones before.
+        pie.SetColumn(2);
+        pie.SetData(QStringLiteral("30.00"));
+        pie.Refresh();
+        const QStringList drawn = DrawnTexts(pie.Chart());
+        for (const char* sz : {"类1 42.9%", "类2 42.9%", "类4 14.3%", "42.9%", "14.3%"})
+            QVERIFY2(drawn.contains(QString::fromUtf8(sz)), qPrintable(drawn.join(u'|')));
+        QVERIFY2(!drawn.contains(QStringLiteral("类1 75.0%")), qPrintable(drawn.join(u'|')));
+        QVERIFY2(!drawn.contains(QStringLiteral("75.0%")), qPrintable(drawn.join(u'|')));
 
         // Bar: one bar per column; text that is no number draws as 0.
         CMschart3 bar(CMschart3::EType::Bar, 1, 3);

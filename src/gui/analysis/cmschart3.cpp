@@ -9,12 +9,14 @@
 #include <QChartView>
 #include <QCursor>
 #include <QEvent>
+#include <QGraphicsLayout>
 #include <QHelpEvent>
 #include <QHorizontalBarSeries>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QPieSeries>
 #include <QPieSlice>
+#include <QSignalBlocker>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -66,7 +68,13 @@ void FitValueAxis(QValueAxis* pAxis, double dMin, double dMax, int nSteps = 5) {
         QStringLiteral("%.") + QString::number(nDecimals) + QStringLiteral("f");
     if (pAxis->labelFormat() != strFormat)
         pAxis->setLabelFormat(strFormat);
-    pAxis->setTickCount(int(std::lround((dHigh - dLow) / dStep)) + 1);
+    // A new range that widens or narrows the axis' labels makes Qt Charts lay the whole chart
+    // out at once, and once more when the event loop comes back. An axis that already waits
+    // for that layout (a change of its step count makes it wait) is laid out only then.
+    const int nTicks = int(std::lround((dHigh - dLow) / dStep)) + 1;
+    if (pAxis->min() != dLow || pAxis->max() != dHigh)
+        pAxis->setTickCount(pAxis->tickCount() + 1);
+    pAxis->setTickCount(nTicks);
     pAxis->setRange(dLow, dHigh);
 }
 
@@ -305,6 +313,9 @@ QChart* CMschart3::NewChart() const {
     auto* pChart = new QChart;
     pChart->setAnimationOptions(QChart::NoAnimation);
     pChart->setBackgroundRoundness(0);
+    // The theme's white is a gradient from white to white, which the painter fills pixel by
+    // pixel; a plain white brush fills the same white as one block.
+    pChart->setBackgroundBrush(Qt::white);
     pChart->setMargins(QMargins(4, 4, 4, 4));
     QFont titleFont = font();
     titleFont.setBold(true);
@@ -405,6 +416,8 @@ void CMschart3::DrawPie(QChart* pChart) const {
     // share alone, so no text runs out of the chart.
     if (pSeries->count() != ColumnCount()) {
         pSeries->clear();
+        // Added all at once: each slice added alone lays out the pie and the legend again.
+        QList<QPieSlice*> added;
         for (int c = 1; c <= ColumnCount(); ++c) {
             auto* pSlice = new QPieSlice;
             pSlice->setLabelFont(font());
@@ -413,29 +426,53 @@ void CMschart3::DrawPie(QChart* pChart) const {
             pSlice->setBorderColor(Qt::white);
             connect(pSlice, &QPieSlice::hovered, pSlice,
                     [this, c](bool bHovered) { ShowToolTip(1, c, bHovered); });
-            pSeries->append(pSlice);
+            added << pSlice;
         }
+        pSeries->append(added);
     }
     const QList<QPieSlice*> slices = pSeries->slices();
     QStringList shares;
+    // Qt Charts lays every wedge and its text out again for each value that changes, and a
+    // wedge again for each text or visibility: with figures to show, the slices take theirs
+    // quietly and one value signal at the end lays the pie out once. A pie of nothing has no
+    // layout of its own to come, so there every change speaks for itself.
+    const bool bQuiet = dTotal > 0.0;
+    bool bChanged = false;
     for (int c = 1; c <= ColumnCount(); ++c) {
         const double d = std::max(0.0, Value(1, c));
         shares << (dTotal > 0.0 ? QStringLiteral("%1%").arg(d / dTotal * 100.0, 0, 'f', 1)
                                 : QString());
+        // Thin wedges are left to the legend, so their texts never pile up around the pie.
+        const bool bLabelVisible = dTotal > 0.0 && d / dTotal >= 0.03;
         QPieSlice* pSlice = slices[c - 1];
+        if (pSlice->value() == d && pSlice->label() == shares.last() &&
+            pSlice->isLabelVisible() == bLabelVisible)
+            continue;
+        bChanged = true;
+        const QSignalBlocker quiet(bQuiet ? pSlice : nullptr);
         pSlice->setValue(d);
         pSlice->setLabel(shares.last());
-        // Thin wedges are left to the legend, so their texts never pile up around the pie.
-        pSlice->setLabelVisible(dTotal > 0.0 && d / dTotal >= 0.03);
+        pSlice->setLabelVisible(bLabelVisible);
     }
+    if (bQuiet && bChanged)
+        emit slices.first()->valueChanged();
     // After every slice has its value: a changed slice updates the markers of all of them.
+    // A marker's new text is drawn only when the legend lays itself out again, which the
+    // slices' quiet changes no longer ask for: a changed text asks for it itself.
     const QList<QLegendMarker*> markers = pChart->legend()->markers(pSeries);
+    bool bRelabelled = false;
     for (int c = 1; c <= ColumnCount() && c <= markers.size(); ++c) {
         const QString& strShare = shares[c - 1];
-        markers[c - 1]->setLabel(strShare.isEmpty() ? ColumnLabel(c)
-                                                    : ColumnLabel(c) + QLatin1Char(' ') + strShare);
+        const QString strLabel =
+            strShare.isEmpty() ? ColumnLabel(c) : ColumnLabel(c) + QLatin1Char(' ') + strShare;
+        if (markers[c - 1]->label() != strLabel) {
+            markers[c - 1]->setLabel(strLabel);
+            bRelabelled = true;
+        }
         markers[c - 1]->setVisible(dTotal <= 0.0 || Value(1, c) > 0.0);
     }
+    if (bRelabelled && pChart->legend()->layout())
+        pChart->legend()->layout()->invalidate();
 }
 
 void CMschart3::DrawLine(QChart* pChart) const {
@@ -473,8 +510,8 @@ void CMschart3::DrawLine(QChart* pChart) const {
         dMax = std::max(dMax, d);
     }
     pSeries->replace(points);
-    pAxisX->setRange(-0.5, RowCount() - 0.5);
     FitValueAxis(pAxisY, dMin, dMax);
+    // The row axis takes its range with its labels (FitAxisLabels), after them.
 }
 
 void CMschart3::FitAxisLabels() {
@@ -508,13 +545,17 @@ void CMschart3::FitAxisLabels() {
         bool bSame = pLine->categoriesLabels() == labels;
         for (int i = 0; bSame && i < labels.size(); ++i)
             bSame = pLine->endValue(labels[i]) == rows[i];
+        // A new range lays the axis' labels out at once: it is set while the axis has none,
+        // and the new labels wait for the chart's layout when the event loop comes back.
         if (!bSame) {
             for (const QString& str : pLine->categoriesLabels())
                 pLine->remove(str);
+        }
+        pLine->setRange(-0.5, nRows - 0.5);
+        if (!bSame) {
             for (int i = 0; i < labels.size(); ++i)
                 pLine->append(labels[i], rows[i]);
         }
-        pLine->setRange(-0.5, nRows - 0.5);
     }
 }
 
