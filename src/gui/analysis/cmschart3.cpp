@@ -291,6 +291,13 @@ void CMschart3::Draw() {
         m_pView->setChart(pChart);
         delete pOld;
         m_bBuilt = true;
+        // A chart made while shown would be painted once before its layout has run and
+        // once after: its painting waits until the event loop has laid it out.
+        if (m_pView->isVisible()) {
+            m_pView->setUpdatesEnabled(false);
+            QMetaObject::invokeMethod(
+                this, [this] { m_pView->setUpdatesEnabled(true); }, Qt::QueuedConnection);
+        }
     }
     if (pChart->title() != m_strTitle)
         pChart->setTitle(m_strTitle);
@@ -307,6 +314,10 @@ void CMschart3::Draw() {
     }
     m_strHovered.clear(); // what was under the pointer has other figures now
     FitAxisLabels();
+    // A shown chart lays itself out now, once with everything it was given, rather than
+    // when the event loop comes back after other changes have asked for more layouts.
+    if (m_pView->isVisible() && pChart->layout())
+        pChart->layout()->activate();
 }
 
 QChart* CMschart3::NewChart() const {
@@ -471,8 +482,14 @@ void CMschart3::DrawPie(QChart* pChart) const {
         }
         markers[c - 1]->setVisible(dTotal <= 0.0 || Value(1, c) > 0.0);
     }
-    if (bRelabelled && pChart->legend()->layout())
-        pChart->legend()->layout()->invalidate();
+    // A legend laid out before lays itself out now, before the chart's own layout and paint;
+    // a new one waits for the chart's layout, which gives it its place first.
+    QGraphicsLayout* pLegendLayout = pChart->legend()->layout();
+    if (bRelabelled && pLegendLayout) {
+        pLegendLayout->invalidate();
+        if (!pChart->legend()->geometry().isEmpty())
+            pLegendLayout->activate();
+    }
 }
 
 void CMschart3::DrawLine(QChart* pChart) const {
@@ -568,5 +585,8 @@ void CMschart3::resizeEvent(QResizeEvent* pEvent) {
 
 void CMschart3::showEvent(QShowEvent* pEvent) {
     QWidget::showEvent(pEvent);
-    Refresh();
+    // A drawing already queued comes before the first paint, with whatever the view writes
+    // right after showing its charts; drawing now would draw the placeholders for nothing.
+    if (!m_bQueued)
+        Refresh();
 }
