@@ -126,10 +126,19 @@ void CMsflexgrid1::SettleSoon() {
 
 bool CMsflexgrid1::event(QEvent* pEvent) {
     if (pEvent->type() == kSettleEvent) {
-        m_bSettlePosted = false;
-        executeDelayedItemsLayout();
-        updateGeometries();
-        FillLastColumn();
+        // New scroll bar ranges make the scroll area show or hide its bars from a queued call,
+        // and a bar that comes or goes resizes the last column, which asks for settling again.
+        // All of it is taken here, so the window's next paint shows the settled grid once.
+        for (int nPass = 0; nPass < 3 && m_bSettlePosted; ++nPass) {
+            QCoreApplication::removePostedEvents(this, kSettleEvent);
+            m_bSettlePosted = false;
+            executeDelayedItemsLayout();
+            updateGeometries();
+            FillLastColumn();
+            QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+            QCoreApplication::sendPostedEvents(this, QEvent::LayoutRequest);
+        }
+        // Still moving after three passes: the last one posted the rest, after the paint.
         viewport()->update();
         return true;
     }
