@@ -1,6 +1,7 @@
 #include "widgets/cmsflexgrid1.h"
 
 #include "widgets/cgridmodel.h"
+#include "widgets/cviewsettler.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -15,18 +16,23 @@ namespace {
 constexpr int kTwipsPerPixel = 15;
 constexpr int kDefaultColTwips = 960;
 constexpr int kFixedColTwips = 500;
-const auto kSettleEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 } // namespace
 
-CMsflexgrid1::CMsflexgrid1(QWidget* pParent) : QTableView(pParent), m_pModel(new CGridModel(this)) {
+CMsflexgrid1::CMsflexgrid1(QWidget* pParent)
+    : QTableView(pParent), m_pModel(new CGridModel(this)),
+      m_pSettler(new CViewSettler(this, [this] {
+          executeDelayedItemsLayout();
+          updateGeometries();
+          FillLastColumn();
+      })) {
     setModel(m_pModel);
     // A resized column or row is laid out and painted with the rest of the window, before its
     // next paint (the table view itself does it from a timer, after that paint: a grid being
     // filled was painted a second time).
     for (QHeaderView* pHeader : {horizontalHeader(), verticalHeader()}) {
         disconnect(pHeader, SIGNAL(sectionResized(int, int, int)), this, nullptr);
-        connect(pHeader, &QHeaderView::sectionResized, this, &CMsflexgrid1::SettleSoon);
+        connect(pHeader, &QHeaderView::sectionResized, m_pSettler, &CViewSettler::Soon);
     }
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(false);
@@ -67,9 +73,9 @@ CMsflexgrid1::CMsflexgrid1(QWidget* pParent) : QTableView(pParent), m_pModel(new
     connect(pLeft, &QHeaderView::sectionClicked, this,
             [this](int nSection) { OnCellClicked(nSection + 1, 0); });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { Q_EMIT Scroll(); });
-    connect(m_pModel, &QAbstractItemModel::rowsInserted, this, &CMsflexgrid1::SettleSoon);
-    connect(m_pModel, &QAbstractItemModel::rowsRemoved, this, &CMsflexgrid1::SettleSoon);
-    connect(m_pModel, &QAbstractItemModel::modelReset, this, &CMsflexgrid1::SettleSoon);
+    connect(m_pModel, &QAbstractItemModel::rowsInserted, m_pSettler, &CViewSettler::Soon);
+    connect(m_pModel, &QAbstractItemModel::rowsRemoved, m_pSettler, &CViewSettler::Soon);
+    connect(m_pModel, &QAbstractItemModel::modelReset, m_pSettler, &CViewSettler::Soon);
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { Q_EMIT Scroll(); });
 }
 
@@ -114,35 +120,6 @@ void CMsflexgrid1::resizeEvent(QResizeEvent* pEvent) {
 void CMsflexgrid1::showEvent(QShowEvent* pEvent) {
     QTableView::showEvent(pEvent);
     FillLastColumn();
-}
-
-// The window's paint is posted at low priority: an event of normal priority comes first.
-void CMsflexgrid1::SettleSoon() {
-    if (m_bSettlePosted)
-        return;
-    m_bSettlePosted = true;
-    QCoreApplication::postEvent(this, new QEvent(kSettleEvent), Qt::NormalEventPriority);
-}
-
-bool CMsflexgrid1::event(QEvent* pEvent) {
-    if (pEvent->type() == kSettleEvent) {
-        // New scroll bar ranges make the scroll area show or hide its bars from a queued call,
-        // and a bar that comes or goes resizes the last column, which asks for settling again.
-        // All of it is taken here, so the window's next paint shows the settled grid once.
-        for (int nPass = 0; nPass < 3 && m_bSettlePosted; ++nPass) {
-            QCoreApplication::removePostedEvents(this, kSettleEvent);
-            m_bSettlePosted = false;
-            executeDelayedItemsLayout();
-            updateGeometries();
-            FillLastColumn();
-            QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-            QCoreApplication::sendPostedEvents(this, QEvent::LayoutRequest);
-        }
-        // Still moving after three passes: the last one posted the rest, after the paint.
-        viewport()->update();
-        return true;
-    }
-    return QTableView::event(pEvent);
 }
 
 // A text cut short by its column (a long note) shows whole in a tip while the mouse rests on
