@@ -5,6 +5,7 @@
 #include <QHelpEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyledItemDelegate>
 #include <QTest>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -205,6 +206,17 @@ void TestGrid::FillsItsWidthAlignsMoneyAndTipsCutTexts() {
     };
     QCOMPARE(tipAt(1), strLong);
     QTRY_COMPARE(tipAt(2), QString());
+
+    // The grid draws its cells as Qt's own item drawing does, pixel for pixel: the cut note
+    // with its "…", amounts on the right, a marked row, the current cell selected and focused.
+    grid.SetTextMatrix(2, 2, S("-1500.56元"));
+    grid.SetTextMatrix(2, 3, S("备注"));
+    grid.SetRowMark(2, QColor(255, 200, 120), S("另一个窗口改过"));
+    grid.setFocus();
+    grid.setCurrentIndex(grid.model()->index(1, 2));
+    const QImage ours = grid.viewport()->grab().toImage();
+    grid.setItemDelegate(new QStyledItemDelegate(&grid));
+    QCOMPARE(grid.viewport()->grab().toImage(), ours);
 }
 
 QTEST_MAIN(TestGrid)

@@ -108,6 +108,24 @@ private Q_SLOTS:
                                               QStringLiteral("年支出"), QStringLiteral("年盈利")}));
         QCOMPARE(GridRows(pBrief), QStringList({QStringLiteral("2004年|170.75元|30.00元|140.75元"),
                                                 QStringLiteral("2005年|0.00元|10.00元|-10.00元")}));
+
+        // Coming back from another view, the summary is the same window filled anew: a year
+        // chosen before is forgotten and a row written meanwhile is counted.
+        CLeftView* pTree = CTestAccess::TreeView(gui.Frame());
+        pTree->setCurrentItem(Child(pTree->topLevelItem(0), QStringLiteral("2004年")));
+        QCOMPARE(edit(1008), QStringLiteral("用户2004年度财务简报"));
+        QVERIFY(gui.Trigger(CMainFrame::ID_INCOME_VIEW));
+        AddRow<CIncomeSet>(QDate(2005, 2, 1), 9.25, QStringLiteral("奖金收入"));
+        QVERIFY(gui.Trigger(CMainFrame::ID_SUM_VIEW));
+        QCOMPARE(gui.Frame()->View<CSumListView>(), pView);
+        QCOMPARE(edit(1001), QStringLiteral("180.00元"));
+        QCOMPARE(edit(1008), QStringLiteral("用户财务记录简报"));
+        QCOMPARE(GridRows(pBrief).last(), QStringLiteral("2005年|9.25元|10.00元|-0.75元"));
+        // Another member's login gets a summary of their own.
+        gui.Frame()->SetLoggedOut();
+        gui.LogIn(QStringLiteral("李四"));
+        QCOMPARE(edit(1009), QStringLiteral("用户名:  李四"));
+        QCOMPARE(edit(1001), QStringLiteral("5000.00元"));
     }
 
     // A year of millions and a long account name are shown whole, not cut short to "…".

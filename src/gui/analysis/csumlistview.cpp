@@ -150,7 +150,7 @@ void CSumListView::UpdateData(bool bSaveAndValidate) {
     for (int i = 0; i < 9; ++i) {
         if (bSaveAndValidate)
             *members[i] = m_pEdits[i]->text();
-        else
+        else if (m_pEdits[i]->text() != *members[i]) // a line edit lays out any text it is given
             m_pEdits[i]->setText(*members[i]);
     }
 }

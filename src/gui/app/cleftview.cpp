@@ -4,7 +4,9 @@
 #include "records/cdaylist.h"
 #include "users/csession.h"
 #include "widgets/cmessagebox.h"
+#include "widgets/cviewsettler.h"
 
+#include <QHeaderView>
 #include <QIcon>
 #include <QSet>
 
@@ -27,6 +29,20 @@ CLeftView::CLeftView(const CSession* pSession, QWidget* pParent)
     OnInitialUpdate();
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CLeftView::OnSelectionChanged);
     connect(this, &QTreeWidget::itemExpanded, this, &CLeftView::AddPending);
+    // A tree built anew or opened further is laid out, and its scroll bar comes or goes,
+    // before the window paints: otherwise it is painted two or three times over.
+    auto* pSettler = new CViewSettler(this, [this] {
+        executeDelayedItemsLayout();
+        updateGeometries();
+    });
+    for (const auto pSignal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(model(), pSignal, pSettler, &CViewSettler::Soon);
+    connect(model(), &QAbstractItemModel::modelReset, pSettler, &CViewSettler::Soon);
+    // Its column resized is laid out there too, not from the tree view's timer after the paint.
+    disconnect(header(), SIGNAL(sectionResized(int, int, int)), this, nullptr);
+    connect(header(), &QHeaderView::sectionResized, pSettler, &CViewSettler::Soon);
+    connect(this, &QTreeView::expanded, pSettler, &CViewSettler::Soon);
+    connect(this, &QTreeView::collapsed, pSettler, &CViewSettler::Soon);
 }
 
 void CLeftView::OnInitialUpdate() {

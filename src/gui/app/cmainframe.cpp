@@ -27,6 +27,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -271,6 +272,7 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent)
 }
 
 CMainFrame::~CMainFrame() {
+    delete m_pKeptView;
     if (g_pHandlerOwner != this)
         return;
     g_pHandlerOwner = nullptr;
@@ -529,10 +531,12 @@ void CMainFrame::OpenView(EView eView, bool bAnew) {
 
 void CMainFrame::ShowView(EView eView, bool bAnew) {
     (m_pLeftView->*KindOf(eView).pBuildTree)();
-    if (bAnew)
+    if (bAnew) {
+        DropKeptView();
         ReplaceView(eView);
-    else
+    } else {
         SwitchView(eView);
+    }
 }
 
 void CMainFrame::SwitchView(EView eView) {
@@ -542,7 +546,9 @@ void CMainFrame::SwitchView(EView eView) {
 
 void CMainFrame::ReplaceView(EView eView) {
     CFormView* pOld = m_pRightPane;
-    CFormView* pNew = KindOf(eView).pCreate(m_pSession);
+    const bool bKept = m_pKeptView && m_pKeptView->metaObject() == KindOf(eView).pMetaObject;
+    CFormView* pNew =
+        bKept ? std::exchange(m_pKeptView, nullptr) : KindOf(eView).pCreate(m_pSession);
     const QList<int> sizes = m_pSplitter->sizes();
     if (pOld)
         pNew->resize(pOld->size());
@@ -559,7 +565,12 @@ void CMainFrame::ReplaceView(EView eView) {
         disconnect(pOld, nullptr, this, nullptr);
         pOld->hide();
         pOld->setParent(nullptr);
-        pOld->deleteLater();
+        if (pOld->metaObject() == KindOf(EView::SumList).pMetaObject) {
+            DropKeptView();
+            m_pKeptView = pOld;
+        } else {
+            pOld->deleteLater();
+        }
     }
     connect(pNew, &CFormView::StatusText, this, &CMainFrame::SetStatusText);
     connect(pNew, &CFormView::DayShown, this, &CMainFrame::OnDayShown);
@@ -567,6 +578,11 @@ void CMainFrame::ReplaceView(EView eView) {
     pNew->show();
     pNew->OnInitialUpdate();
     UpdateCommandUI(); // the day view's keys come and go with it
+}
+
+void CMainFrame::DropKeptView() {
+    if (m_pKeptView)
+        std::exchange(m_pKeptView, nullptr)->deleteLater();
 }
 
 void CMainFrame::RebuildTree() {
@@ -595,6 +611,7 @@ void CMainFrame::SetLoggedIn(const QString& strUser, qint64 nUserId) {
 void CMainFrame::SetLoggedOut() {
     m_pSession->LogOut();
     SwitchView(EView::Main);
+    DropKeptView(); // the next user's summary is made for them
     m_pLeftView->Empty();
     UpdateCommandUI();
     // The pictures the style cached for the ended session's windows go back before the next

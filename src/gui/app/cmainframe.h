@@ -203,7 +203,8 @@ private:
     void CreateClient();
     // Builds the view's tree and puts the view in the right pane (a new one when bAnew).
     void ShowView(EView eView, bool bAnew = false);
-    void ReplaceView(EView eView); // a new view of that kind, whatever is shown
+    void ReplaceView(EView eView); // a view of that kind, filled anew, whatever is shown
+    void DropKeptView();
     // The tree chose a scope: the view shows it (or, while editing, refuses it).
     void OnScopeChosen(const CScope& scope);
     // The view shows a day: the tree marks it without sending it back.
@@ -215,6 +216,9 @@ private:
     QSplitter* m_pSplitter = nullptr;
     CLeftView* m_pLeftView = nullptr;
     CFormView* m_pRightPane = nullptr;
+    // The summary, the view a user comes back to most, waits hidden while another view is
+    // shown and is filled anew when it comes back: the rest of the window is made only once.
+    CFormView* m_pKeptView = nullptr;
     QHash<int, QAction*> m_actions;
     QActionGroup* m_pViewGroup = nullptr; // the six view commands: one checked at most
 

@@ -1,32 +1,116 @@
 #include "widgets/cmsflexgrid1.h"
 
 #include "widgets/cgridmodel.h"
+#include "widgets/cviewsettler.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyledItemDelegate>
+#include <QTextLayout>
 #include <QToolTip>
 #include <QtMath>
 #include <algorithm>
+#include <utility>
 
 namespace {
 constexpr int kTwipsPerPixel = 15;
 constexpr int kDefaultColTwips = 960;
 constexpr int kFixedColTwips = 500;
-const auto kSettleEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// A cell's text laid out once. The style lays a cell's text out to see whether it must be
+// shortened, then lays it out again to draw it. A grid's cell is one line of plain text: it is
+// drawn here as the style draws it (the cell's colour, the text where the style puts it, "…"
+// for a text too long for its column, the focus frame), from one layout.
+class CCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* pPainter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const QWidget* pWidget = opt.widget;
+        const QStyle* pStyle = pWidget->style();
+        pPainter->save();
+        pPainter->setClipRect(opt.rect);
+        pStyle->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, pPainter, pWidget);
+        if (!opt.text.isEmpty())
+            DrawText(pPainter, opt,
+                     pStyle->subElementRect(QStyle::SE_ItemViewItemText, &opt, pWidget));
+        if (opt.state & QStyle::State_HasFocus) {
+            QStyleOptionFocusRect focus;
+            focus.QStyleOption::operator=(opt);
+            focus.rect = pStyle->subElementRect(QStyle::SE_ItemViewItemFocusRect, &opt, pWidget);
+            focus.state |= QStyle::State_KeyboardFocusChange | QStyle::State_Item;
+            focus.backgroundColor = opt.palette.color(
+                opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled,
+                opt.state & QStyle::State_Selected ? QPalette::Highlight : QPalette::Window);
+            pStyle->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, pPainter, pWidget);
+        }
+        pPainter->restore();
+    }
+
+private:
+    static void DrawText(QPainter* pPainter, const QStyleOptionViewItem& opt, const QRect& rect) {
+        QPalette::ColorGroup eGroup =
+            opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+        if (eGroup == QPalette::Normal && !(opt.state & QStyle::State_Active))
+            eGroup = QPalette::Inactive;
+        pPainter->setPen(opt.palette.color(eGroup, opt.state & QStyle::State_Selected
+                                                       ? QPalette::HighlightedText
+                                                       : QPalette::Text));
+        const QStyle* pStyle = opt.widget->style();
+        const int nMargin =
+            pStyle->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, opt.widget) + 1;
+        const QRect textRect = rect.adjusted(nMargin, 0, -nMargin, 0);
+        QTextOption textOption;
+        textOption.setWrapMode(QTextOption::ManualWrap);
+        textOption.setTextDirection(opt.direction);
+        textOption.setAlignment(QStyle::visualAlignment(opt.direction, opt.displayAlignment));
+        QTextLayout layout(opt.text, opt.font);
+        layout.setTextOption(textOption);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        line.setLineWidth(textRect.width());
+        line.setPosition(QPointF(0, 0));
+        layout.endLayout();
+        if (line.naturalTextWidth() > textRect.width()) {
+            // Shortened, then laid out again: only a text cut short pays the second layout.
+            layout.setText(
+                QFontMetrics(opt.font).elidedText(opt.text, opt.textElideMode, textRect.width()));
+            layout.beginLayout();
+            line = layout.createLine();
+            line.setLineWidth(textRect.width());
+            line.setPosition(QPointF(0, 0));
+            layout.endLayout();
+        }
+        const QRect placed = QStyle::alignedRect(Qt::LayoutDirectionAuto, opt.displayAlignment,
+                                                 layout.boundingRect().size().toSize(), textRect);
+        layout.draw(pPainter, placed.topLeft());
+    }
+};
 
 } // namespace
 
-CMsflexgrid1::CMsflexgrid1(QWidget* pParent) : QTableView(pParent), m_pModel(new CGridModel(this)) {
+CMsflexgrid1::CMsflexgrid1(QWidget* pParent)
+    : QTableView(pParent), m_pModel(new CGridModel(this)),
+      m_pSettler(new CViewSettler(this, [this] {
+          executeDelayedItemsLayout();
+          updateGeometries();
+          FillLastColumn();
+      })) {
     setModel(m_pModel);
+    setItemDelegate(new CCellDelegate(this));
     // A resized column or row is laid out and painted with the rest of the window, before its
     // next paint (the table view itself does it from a timer, after that paint: a grid being
     // filled was painted a second time).
     for (QHeaderView* pHeader : {horizontalHeader(), verticalHeader()}) {
         disconnect(pHeader, SIGNAL(sectionResized(int, int, int)), this, nullptr);
-        connect(pHeader, &QHeaderView::sectionResized, this, &CMsflexgrid1::SettleSoon);
+        connect(pHeader, &QHeaderView::sectionResized, m_pSettler, &CViewSettler::Soon);
     }
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(false);
@@ -67,9 +151,9 @@ CMsflexgrid1::CMsflexgrid1(QWidget* pParent) : QTableView(pParent), m_pModel(new
     connect(pLeft, &QHeaderView::sectionClicked, this,
             [this](int nSection) { OnCellClicked(nSection + 1, 0); });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { Q_EMIT Scroll(); });
-    connect(m_pModel, &QAbstractItemModel::rowsInserted, this, &CMsflexgrid1::SettleSoon);
-    connect(m_pModel, &QAbstractItemModel::rowsRemoved, this, &CMsflexgrid1::SettleSoon);
-    connect(m_pModel, &QAbstractItemModel::modelReset, this, &CMsflexgrid1::SettleSoon);
+    connect(m_pModel, &QAbstractItemModel::rowsInserted, m_pSettler, &CViewSettler::Soon);
+    connect(m_pModel, &QAbstractItemModel::rowsRemoved, m_pSettler, &CViewSettler::Soon);
+    connect(m_pModel, &QAbstractItemModel::modelReset, m_pSettler, &CViewSettler::Soon);
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { Q_EMIT Scroll(); });
 }
 
@@ -114,26 +198,6 @@ void CMsflexgrid1::resizeEvent(QResizeEvent* pEvent) {
 void CMsflexgrid1::showEvent(QShowEvent* pEvent) {
     QTableView::showEvent(pEvent);
     FillLastColumn();
-}
-
-// The window's paint is posted at low priority: an event of normal priority comes first.
-void CMsflexgrid1::SettleSoon() {
-    if (m_bSettlePosted)
-        return;
-    m_bSettlePosted = true;
-    QCoreApplication::postEvent(this, new QEvent(kSettleEvent), Qt::NormalEventPriority);
-}
-
-bool CMsflexgrid1::event(QEvent* pEvent) {
-    if (pEvent->type() == kSettleEvent) {
-        m_bSettlePosted = false;
-        executeDelayedItemsLayout();
-        updateGeometries();
-        FillLastColumn();
-        viewport()->update();
-        return true;
-    }
-    return QTableView::event(pEvent);
 }
 
 // A text cut short by its column (a long note) shows whole in a tip while the mouse rests on

@@ -8,6 +8,7 @@
 #include <functional>
 
 class CGridModel;
+class CViewSettler;
 class CTextTable;
 
 // The grid of every table on screen: a fixed header row 0, a narrow fixed column 0, cells of
@@ -62,7 +63,6 @@ Q_SIGNALS:
     void Scroll(); // the grid scrolled
 
 protected:
-    bool event(QEvent* pEvent) override;
     bool viewportEvent(QEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
     void showEvent(QShowEvent* pEvent) override;
@@ -74,16 +74,13 @@ private:
     // The last column reaches the right edge, so the grid never ends in an empty band.
     void FillLastColumn();
     void OnCellClicked(int nRow, int nCol);
-    // Rows came or went, or a column or row changed its size: the scroll bars and the last
-    // column are settled before the window paints, not after (a grid painted, then again with
-    // its scroll bars, then again without the horizontal one its last column briefly needed).
-    void SettleSoon();
-
     CGridModel* m_pModel;
+    // Rows came or went, or a column or row changed its size: the scroll bars and the last
+    // column are settled before the window paints.
+    CViewSettler* m_pSettler;
     QVector<int> m_colTwips; // per grid column, as set; column 0 is the vertical header
     int m_nRow = 0;
     int m_nCol = 0;
     int m_nMouseRow = 0;
     int m_nMouseCol = 0;
-    bool m_bSettlePosted = false;
 };
