@@ -49,7 +49,7 @@ CChartView::CChartView(CChartData::ETable eTable, const STitles& titles, const C
     m_dropSorts.setInterval(0);
     connect(&m_dropSorts, &QTimer::timeout, this, [this] {
         m_pSortsChart = nullptr;
-        m_sortsHeld.clear();
+        m_sortsHeld = SSorts();
     });
 }
 
@@ -95,9 +95,9 @@ void CChartView::DrawLine(const QString& strTitle, const CChartData::SLine& line
     m_pLineChart->Refresh();
 }
 
-void CChartView::DrawSorts(CMschart3* pChart, const QString& strTitle, const QStringList& values) {
+void CChartView::DrawSorts(CMschart3* pChart, const QString& strTitle, const SSorts& sorts) {
     // A family's own list may be long: the chart keeps to what it can show apart.
-    const CChartData::SSlices slices = CChartData::Slices(Data().CategoryLabels(), values);
+    const CChartData::SSlices slices = CChartData::Slices(sorts.labels, sorts.values);
     pChart->SetTitleText(strTitle);
     pChart->SetColumnCount(int(slices.labels.size()));
     pChart->SetRow(1);
@@ -110,14 +110,17 @@ void CChartView::DrawSorts(CMschart3* pChart, const QString& strTitle, const QSt
 }
 
 template <class TFetch>
-QStringList CChartView::SortsFor(CMschart3* pChart, const QString& strScope, TFetch fetch) {
+CChartView::SSorts CChartView::SortsFor(CMschart3* pChart, const QString& strScope, TFetch fetch) {
     if (m_pSortsChart && m_pSortsChart != pChart && m_strSortsScope == strScope) {
         // Taken once: a third draw of the scope reads the book again.
         m_pSortsChart = nullptr;
-        return std::exchange(m_sortsHeld, QStringList());
+        return std::exchange(m_sortsHeld, SSorts());
     }
     m_pSortsChart = nullptr; // a failed read below must not leave older figures behind
-    m_sortsHeld = fetch();
+    // One reading of the family's categories serves the values and their labels.
+    const CChartData data = Data();
+    m_sortsHeld.values = fetch(data);
+    m_sortsHeld.labels = data.CategoryLabels();
     m_pSortsChart = pChart;
     m_strSortsScope = strScope;
     m_dropSorts.start();
@@ -132,14 +135,16 @@ void CChartView::DrawUserLine() {
 void CChartView::DrawUserBar() {
     CMessageBox::Guarded(this, [&] {
         DrawSorts(m_pBarChart, m_titles.strUserBar,
-                  SortsFor(m_pBarChart, QStringLiteral("u"), [&] { return Data().UserSorts(); }));
+                  SortsFor(m_pBarChart, QStringLiteral("u"),
+                           [&](const CChartData& data) { return data.UserSorts(); }));
     });
 }
 
 void CChartView::DrawUserPie() {
     CMessageBox::Guarded(this, [&] {
         DrawSorts(m_pPieChart, m_titles.strUserPie,
-                  SortsFor(m_pPieChart, QStringLiteral("u"), [&] { return Data().UserSorts(); }));
+                  SortsFor(m_pPieChart, QStringLiteral("u"),
+                           [&](const CChartData& data) { return data.UserSorts(); }));
     });
 }
 
@@ -152,7 +157,7 @@ void CChartView::DrawYearBar(int nYear) {
     CMessageBox::Guarded(this, [&] {
         DrawSorts(m_pBarChart, m_titles.strYearBar.arg(nYear),
                   SortsFor(m_pBarChart, QStringLiteral("y%1").arg(nYear),
-                           [&] { return Data().YearSorts(nYear); }));
+                           [&](const CChartData& data) { return data.YearSorts(nYear); }));
     });
 }
 
@@ -160,7 +165,7 @@ void CChartView::DrawYearPie(int nYear) {
     CMessageBox::Guarded(this, [&] {
         DrawSorts(m_pPieChart, m_titles.strYearPie.arg(nYear),
                   SortsFor(m_pPieChart, QStringLiteral("y%1").arg(nYear),
-                           [&] { return Data().YearSorts(nYear); }));
+                           [&](const CChartData& data) { return data.YearSorts(nYear); }));
     });
 }
 
@@ -174,7 +179,7 @@ void CChartView::DrawMonthBar(int nYear, int nMonth) {
     CMessageBox::Guarded(this, [&] {
         DrawSorts(m_pBarChart, m_titles.strMonthBar.arg(nYear).arg(nMonth),
                   SortsFor(m_pBarChart, QStringLiteral("m%1-%2").arg(nYear).arg(nMonth),
-                           [&] { return Data().MonthSorts(nYear, nMonth); }));
+                           [&](const CChartData& data) { return data.MonthSorts(nYear, nMonth); }));
     });
 }
 
@@ -182,7 +187,7 @@ void CChartView::DrawMonthPie(int nYear, int nMonth) {
     CMessageBox::Guarded(this, [&] {
         DrawSorts(m_pPieChart, m_titles.strMonthPie.arg(nYear).arg(nMonth),
                   SortsFor(m_pPieChart, QStringLiteral("m%1-%2").arg(nYear).arg(nMonth),
-                           [&] { return Data().MonthSorts(nYear, nMonth); }));
+                           [&](const CChartData& data) { return data.MonthSorts(nYear, nMonth); }));
     });
 }
 

@@ -59,15 +59,20 @@ protected:
                QWidget* pParent);
 
 private:
+    // A scope's category values and the labels of the categories they belong to.
+    struct SSorts {
+        QStringList labels, values;
+    };
+
     CChartData Data() const { return CChartData(m_eTable, SessionUser()); }
     void DrawLine(const QString& strTitle, const CChartData::SLine& line);
-    void DrawSorts(CMschart3* pChart, const QString& strTitle, const QStringList& values);
+    void DrawSorts(CMschart3* pChart, const QString& strTitle, const SSorts& sorts);
     // The category values of a scope for pChart. A tree click draws the bar and the pie of one
     // scope back to back from the same figures, so the second of the two takes what the first
     // read; the values are dropped as soon as the event loop runs again, so a write by this or
     // another copy of the program is always seen by the next click.
     template <class TFetch>
-    QStringList SortsFor(CMschart3* pChart, const QString& strScope, TFetch fetch);
+    SSorts SortsFor(CMschart3* pChart, const QString& strScope, TFetch fetch);
 
     CChartData::ETable m_eTable;
     STitles m_titles;
@@ -78,6 +83,6 @@ private:
     // Category values read for one chart (m_pSortsChart) of one scope (m_strSortsScope).
     CMschart3* m_pSortsChart = nullptr;
     QString m_strSortsScope;
-    QStringList m_sortsHeld;
+    SSorts m_sortsHeld;
     QTimer m_dropSorts;
 };
