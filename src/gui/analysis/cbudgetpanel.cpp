@@ -45,6 +45,22 @@ void SetCell(QTableWidget* pTable, int nRow, int nCol, const QString& strText, b
     pTable->setItem(nRow, nCol, pItem);
 }
 
+// A shown table whose columns fit their contents measures every row again for each cell set
+// (a month of 15 budgets: 75 cells, each measuring the whole table). While it is filled the
+// columns keep their widths; they fit the new contents once, after.
+class CFilling {
+public:
+    explicit CFilling(QTableWidget* pTable) : m_pHeader(pTable->horizontalHeader()) {
+        m_pHeader->setSectionResizeMode(QHeaderView::Fixed);
+    }
+    ~CFilling() { m_pHeader->setSectionResizeMode(QHeaderView::ResizeToContents); }
+    CFilling(const CFilling&) = delete;
+    CFilling& operator=(const CFilling&) = delete;
+
+private:
+    QHeaderView* m_pHeader;
+};
+
 // The bar of a budget line, painted in its cell: green within the budget, red past it, the
 // per cent over it. A bar widget with a style sheet of its own per row cost more than the rest
 // of the summary's budgets together.
@@ -147,7 +163,8 @@ void CBudgetPanel::ShowMonth(const QString& strUser, const QDate& month, const Q
         m_pPages->setCurrentWidget(m_pNone);
         return;
     }
-    MonthPage()->setRowCount(lines.size());
+    const CFilling filling(MonthPage());
+    m_pLines->setRowCount(lines.size());
     for (int r = 0; r < lines.size(); ++r) {
         const CBudget::SLine& line = lines[r];
         SetCell(m_pLines, r, 0, CBudget::LineName(line.strSort), false);
@@ -175,6 +192,7 @@ void CBudgetPanel::ShowYear(const QString& strUser, int nYear) {
         return;
     }
     YearPage();
+    const CFilling filling(m_pYear);
     m_pYear->setRowCount(rows.size());
     // Two bars a month: the budget and what was spent.
     m_pChart->SetTitleText(tr("%1年预算与实际支出").arg(nYear));

@@ -27,6 +27,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -196,6 +197,7 @@ struct SViewKind {
     const QMetaObject* pMetaObject;
     CFormView* (*pCreate)(const CSession* pSession);
     bool bDaily; // opened on its last day
+    bool bKept;  // kept hidden while another view is shown
 };
 
 template <class TView> CFormView* Create(const CSession* pSession) {
@@ -204,24 +206,33 @@ template <class TView> CFormView* Create(const CSession* pSession) {
 
 const SViewKind kViews[] = {
     {CMainFrame::EView::Main, 0, &CLeftView::Empty, &CMainView::staticMetaObject,
-     &Create<CMainView>, false},
+     &Create<CMainView>, false, false},
     {CMainFrame::EView::SumList, CMainFrame::ID_SUM_VIEW, &CLeftView::BuildSummaryTree,
-     &CSumListView::staticMetaObject, &Create<CSumListView>, false},
+     &CSumListView::staticMetaObject, &Create<CSumListView>, false, true},
     {CMainFrame::EView::Income, CMainFrame::ID_INCOME_VIEW, &CLeftView::BuildIncomeTree,
-     &CIncomeView::staticMetaObject, &Create<CIncomeView>, true},
+     &CIncomeView::staticMetaObject, &Create<CIncomeView>, true, false},
     {CMainFrame::EView::Outlay, CMainFrame::ID_OUTLAY_VIEW, &CLeftView::BuildOutlayTree,
-     &COutlayView::staticMetaObject, &Create<COutlayView>, true},
+     &COutlayView::staticMetaObject, &Create<COutlayView>, true, false},
     {CMainFrame::EView::InChart, CMainFrame::ID_IN_CHART, &CLeftView::BuildInChartTree,
-     &CInChartView::staticMetaObject, &Create<CInChartView>, false},
+     &CInChartView::staticMetaObject, &Create<CInChartView>, false, true},
     {CMainFrame::EView::OutChart, CMainFrame::ID_OUT_CHART, &CLeftView::BuildOutChartTree,
-     &COutChartView::staticMetaObject, &Create<COutChartView>, false},
+     &COutChartView::staticMetaObject, &Create<COutChartView>, false, true},
     {CMainFrame::EView::Rpt, CMainFrame::ID_RPT_VIEW, &CLeftView::Empty,
-     &CRptView::staticMetaObject, &Create<CRptView>, false},
+     &CRptView::staticMetaObject, &Create<CRptView>, false, false},
 };
 
 const SViewKind& KindOf(CMainFrame::EView eView) {
     for (const SViewKind& kind : kViews) {
         if (kind.eView == eView)
+            return kind;
+    }
+    return kViews[0];
+}
+
+// The kind of a view made by kViews (the start page's for anything else).
+const SViewKind& KindOf(const QObject* pView) {
+    for (const SViewKind& kind : kViews) {
+        if (pView && pView->metaObject() == kind.pMetaObject)
             return kind;
     }
     return kViews[0];
@@ -272,7 +283,7 @@ CMainFrame::CMainFrame(bool bShowSplash, QWidget* pParent)
 }
 
 CMainFrame::~CMainFrame() {
-    delete m_pKeptView;
+    qDeleteAll(m_keptViews);
     if (g_pHandlerOwner != this)
         return;
     g_pHandlerOwner = nullptr;
@@ -512,11 +523,7 @@ void CMainFrame::ShowBackupResult(bool bOk, const QString& strMessage) {
 }
 
 CMainFrame::EView CMainFrame::ShownView() const {
-    for (const SViewKind& kind : kViews) {
-        if (m_pRightPane && m_pRightPane->metaObject() == kind.pMetaObject)
-            return kind.eView;
-    }
-    return EView::Main;
+    return KindOf(m_pRightPane).eView;
 }
 
 void CMainFrame::OpenView(EView eView, bool bAnew) {
@@ -532,7 +539,7 @@ void CMainFrame::OpenView(EView eView, bool bAnew) {
 void CMainFrame::ShowView(EView eView, bool bAnew) {
     (m_pLeftView->*KindOf(eView).pBuildTree)();
     if (bAnew) {
-        DropKeptView();
+        DropKeptViews();
         ReplaceView(eView);
     } else {
         SwitchView(eView);
@@ -546,9 +553,17 @@ void CMainFrame::SwitchView(EView eView) {
 
 void CMainFrame::ReplaceView(EView eView) {
     CFormView* pOld = m_pRightPane;
-    const bool bKept = m_pKeptView && m_pKeptView->metaObject() == KindOf(eView).pMetaObject;
-    CFormView* pNew =
-        bKept ? std::exchange(m_pKeptView, nullptr) : KindOf(eView).pCreate(m_pSession);
+    const SViewKind& kind = KindOf(eView);
+    const auto kept = std::find_if(m_keptViews.begin(), m_keptViews.end(), [&](CFormView* p) {
+        return p->metaObject() == kind.pMetaObject;
+    });
+    CFormView* pNew = nullptr;
+    if (kept != m_keptViews.end()) {
+        pNew = *kept;
+        m_keptViews.erase(kept);
+    } else {
+        pNew = kind.pCreate(m_pSession);
+    }
     const QList<int> sizes = m_pSplitter->sizes();
     if (pOld)
         pNew->resize(pOld->size());
@@ -565,12 +580,10 @@ void CMainFrame::ReplaceView(EView eView) {
         disconnect(pOld, nullptr, this, nullptr);
         pOld->hide();
         pOld->setParent(nullptr);
-        if (pOld->metaObject() == KindOf(EView::SumList).pMetaObject) {
-            DropKeptView();
-            m_pKeptView = pOld;
-        } else {
+        if (KindOf(pOld).bKept)
+            m_keptViews.append(pOld);
+        else
             pOld->deleteLater();
-        }
     }
     connect(pNew, &CFormView::StatusText, this, &CMainFrame::SetStatusText);
     connect(pNew, &CFormView::DayShown, this, &CMainFrame::OnDayShown);
@@ -580,9 +593,9 @@ void CMainFrame::ReplaceView(EView eView) {
     UpdateCommandUI(); // the day view's keys come and go with it
 }
 
-void CMainFrame::DropKeptView() {
-    if (m_pKeptView)
-        std::exchange(m_pKeptView, nullptr)->deleteLater();
+// At once, not later: the next login's password hash must not land on top of them.
+void CMainFrame::DropKeptViews() {
+    qDeleteAll(std::exchange(m_keptViews, {}));
 }
 
 void CMainFrame::RebuildTree() {
@@ -611,7 +624,7 @@ void CMainFrame::SetLoggedIn(const QString& strUser, qint64 nUserId) {
 void CMainFrame::SetLoggedOut() {
     m_pSession->LogOut();
     SwitchView(EView::Main);
-    DropKeptView(); // the next user's summary is made for them
+    DropKeptViews(); // the next user's views are made for them
     m_pLeftView->Empty();
     UpdateCommandUI();
     // The pictures the style cached for the ended session's windows go back before the next

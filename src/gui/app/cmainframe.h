@@ -204,7 +204,7 @@ private:
     // Builds the view's tree and puts the view in the right pane (a new one when bAnew).
     void ShowView(EView eView, bool bAnew = false);
     void ReplaceView(EView eView); // a view of that kind, filled anew, whatever is shown
-    void DropKeptView();
+    void DropKeptViews();
     // The tree chose a scope: the view shows it (or, while editing, refuses it).
     void OnScopeChosen(const CScope& scope);
     // The view shows a day: the tree marks it without sending it back.
@@ -216,9 +216,10 @@ private:
     QSplitter* m_pSplitter = nullptr;
     CLeftView* m_pLeftView = nullptr;
     CFormView* m_pRightPane = nullptr;
-    // The summary, the view a user comes back to most, waits hidden while another view is
-    // shown and is filled anew when it comes back: the rest of the window is made only once.
-    CFormView* m_pKeptView = nullptr;
+    // The summary and the charts wait hidden while another view is shown and are filled anew
+    // when they come back: their windows are made once per login. (The daily views and the
+    // report hold typed rows or a whole query and are made anew.)
+    QList<CFormView*> m_keptViews;
     QHash<int, QAction*> m_actions;
     QActionGroup* m_pViewGroup = nullptr; // the six view commands: one checked at most
 
