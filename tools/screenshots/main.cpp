@@ -174,6 +174,7 @@ public:
     // A chart view at each scope of the tree: the whole book, its fullest year and that
     // year's fullest month ("income-chart-user.png", "…-year.png", "…-month.png").
     void ChartScopes(bool bIncome);
+    CRptView* OutlayReport();
     void Report();
     void Categories(const char* szName);
     void Find(const char* szName, const char* szOpenedName = nullptr);
@@ -452,13 +453,19 @@ void CShooter::ChartScopes(bool bIncome) {
     SaveFrame(qPrintable(strPrefix + QStringLiteral("month.png")));
 }
 
-// The outlay records of the last month, every category.
-void CShooter::Report() {
+// The report view, opened on the outlay records.
+CRptView* CShooter::OutlayReport() {
     Command(CMainFrame::ID_RPT_VIEW);
     CRptView* pView = m_frame.View<CRptView>();
     if (pView == nullptr)
         Fail(QStringLiteral("the report view did not open"));
     Choose(Child<QComboBox>(pView, "1000"), QStringLiteral("支出记录"));
+    return pView;
+}
+
+// The outlay records of the last month, every category.
+void CShooter::Report() {
+    CRptView* pView = OutlayReport();
     auto* pStart = Child<QComboBox>(pView, "1001");
     const QDate first(kLastDay.year(), kLastDay.month(), 1);
     QString strFirst;
@@ -756,11 +763,7 @@ void CShooter::Users() {
 }
 
 void CShooter::Preview() {
-    Command(CMainFrame::ID_RPT_VIEW);
-    CRptView* pView = m_frame.View<CRptView>();
-    if (pView == nullptr)
-        Fail(QStringLiteral("the report view did not open"));
-    Choose(Child<QComboBox>(pView, "1000"), QStringLiteral("支出记录"));
+    CRptView* pView = OutlayReport();
     auto* pStart = Child<QComboBox>(pView, "1001");
     auto* pEnd = Child<QComboBox>(pView, "1003");
     Choose(pStart, pStart->itemText(0));
