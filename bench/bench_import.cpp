@@ -190,7 +190,8 @@ void BM_Import100k_WindowStall(benchmark::State& state) {
             wizard.next();
             QCoreApplication::processEvents(); // the preview table's first paint
             // What a user does in the preview: untick a row, 全不选 / 全选, go to the last row.
-            CPreviewModel* pModel = wizard.m_pModel;
+            auto* pModel = qobject_cast<CPreviewModel*>(
+                wizard.findChild<QTableView*>(QStringLiteral("1121"))->model());
             pModel->setData(pModel->index(1, CPreviewModel::Tick), Qt::Unchecked,
                             Qt::CheckStateRole);
             QCoreApplication::processEvents();
@@ -204,7 +205,7 @@ void BM_Import100k_WindowStall(benchmark::State& state) {
                 wizard.next();
                 QCoreApplication::processEvents();
                 dTotal = double(total.elapsed());
-                dRows = wizard.m_result.nIncome + wizard.m_result.nOutlay;
+                dRows = wizard.Result().nIncome + wizard.Result().nOutlay;
             } else {
                 dAgain = double(total.elapsed());
             }
