@@ -7,9 +7,11 @@
 #include <QDateTime>
 #include <QFile>
 #include <QHash>
+#include <QLibrary>
 #include <QMutex>
 #include <QRegularExpression>
 #include <libofx/libofx.h>
+#include <type_traits>
 
 namespace {
 
@@ -101,6 +103,52 @@ int OnStatement(const struct OfxStatementData, void* pUser) {
     return 0;
 }
 
+// libofx is loaded when the first OFX file is read, not when the program starts: it brings
+// an SGML parser (OpenSP) whose loading costs start-up time and about 2 MB that a session
+// without OFX files never needs. Loaded once and kept.
+struct SLibOfx {
+    decltype(&libofx_get_new_context) fnNewContext = nullptr;
+    decltype(&libofx_free_context) fnFreeContext = nullptr;
+    decltype(&ofx_set_transaction_cb) fnSetTransactionCb = nullptr;
+    decltype(&ofx_set_statement_cb) fnSetStatementCb = nullptr;
+    decltype(&libofx_proc_file) fnProcFile = nullptr;
+    QList<int*> messageSwitches; // libofx's ofx_*_msg: what it writes to stderr
+    QString strError;            // why it could not be used, empty when it can
+};
+
+const SLibOfx& LibOfx() {
+    static const SLibOfx s_lib = [] {
+        SLibOfx lib;
+        QLibrary library(QStringLiteral("ofx"), 7);
+        library.setLoadHints(QLibrary::ResolveAllSymbolsHint);
+        if (!library.load()) {
+            lib.strError = library.errorString();
+            return lib;
+        }
+        const auto resolve = [&](auto& fn, const char* szName) {
+            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(library.resolve(szName));
+            return fn != nullptr;
+        };
+        bool bOk = resolve(lib.fnNewContext, "libofx_get_new_context") &&
+                   resolve(lib.fnFreeContext, "libofx_free_context") &&
+                   resolve(lib.fnSetTransactionCb, "ofx_set_transaction_cb") &&
+                   resolve(lib.fnSetStatementCb, "ofx_set_statement_cb") &&
+                   resolve(lib.fnProcFile, "libofx_proc_file");
+        for (const char* szSwitch :
+             {"ofx_PARSER_msg", "ofx_DEBUG_msg", "ofx_DEBUG1_msg", "ofx_DEBUG2_msg",
+              "ofx_DEBUG3_msg", "ofx_DEBUG4_msg", "ofx_DEBUG5_msg", "ofx_STATUS_msg",
+              "ofx_INFO_msg", "ofx_WARNING_msg", "ofx_ERROR_msg"}) {
+            auto* pSwitch = reinterpret_cast<int*>(library.resolve(szSwitch));
+            bOk = bOk && pSwitch;
+            lib.messageSwitches.append(pSwitch);
+        }
+        if (!bOk)
+            lib.strError = library.errorString();
+        return lib;
+    }();
+    return s_lib;
+}
+
 } // namespace
 
 bool COfxReader::LooksLikeOfx(const QByteArray& head) {
@@ -120,21 +168,26 @@ SStatement COfxReader::Read(const QString& strPath) {
     // libofx keeps global state and talks on stderr unless told not to: one parse at a time.
     static QMutex s_mutex;
     QMutexLocker lock(&s_mutex);
-    ofx_PARSER_msg = ofx_DEBUG_msg = ofx_DEBUG1_msg = ofx_DEBUG2_msg = ofx_DEBUG3_msg =
-        ofx_DEBUG4_msg = ofx_DEBUG5_msg = ofx_STATUS_msg = ofx_INFO_msg = ofx_WARNING_msg =
-            ofx_ERROR_msg = false;
+    const SLibOfx& ofx = LibOfx();
+    if (!ofx.strError.isEmpty())
+        throw CImportError(
+            QCoreApplication::translate("COfxReader",
+                                        "无法读取 OFX 文件：找不到 libofx 库（请安装 libofx7）。") +
+            QLatin1Char('\n') + ofx.strError);
+    for (int* pSwitch : ofx.messageSwitches)
+        *pSwitch = false;
     SOfxParse parse;
     parse.st.eFormat = EStatementFormat::Ofx;
     parse.printed = printed;
     for (int i = 0; i < printed.size(); ++i)
         if (!printed[i].strFitId.isEmpty() && !parse.byFitId.contains(printed[i].strFitId))
             parse.byFitId.insert(printed[i].strFitId, i);
-    LibofxContextPtr ctx = libofx_get_new_context();
-    ofx_set_transaction_cb(ctx, OnTransaction, &parse);
-    ofx_set_statement_cb(ctx, OnStatement, &parse);
+    LibofxContextPtr ctx = ofx.fnNewContext();
+    ofx.fnSetTransactionCb(ctx, OnTransaction, &parse);
+    ofx.fnSetStatementCb(ctx, OnStatement, &parse);
     const QByteArray path = QFile::encodeName(strPath);
-    libofx_proc_file(ctx, path.constData(), OFX);
-    libofx_free_context(ctx);
+    ofx.fnProcFile(ctx, path.constData(), OFX);
+    ofx.fnFreeContext(ctx);
     if (parse.nStatements == 0 && parse.st.rows.isEmpty())
         throw CImportError(
             QCoreApplication::translate("COfxReader", "OFX 文件中没有可读的对账单。"));
