@@ -46,6 +46,12 @@ CMainFrame& Frame() {
 
 using EView = CMainFrame::EView;
 
+// The timed step of OpenView, a function of its own like ChooseStep below.
+Q_NEVER_INLINE void OpenStep(CMainFrame& frame, EView eView) {
+    frame.OpenView(eView);
+    ToIdle();
+}
+
 // Opens eView coming from eFrom, each time: the tree, the figures and the paint.
 void OpenView(benchmark::State& state, EView eView, EView eFrom) {
     CMainFrame& frame = Frame();
@@ -54,8 +60,7 @@ void OpenView(benchmark::State& state, EView eView, EView eFrom) {
         frame.OpenView(eFrom);
         ToIdle();
         state.ResumeTiming();
-        frame.OpenView(eView);
-        ToIdle();
+        OpenStep(frame, eView);
     }
 }
 
@@ -91,7 +96,7 @@ QTreeWidgetItem* Item(CLeftView* pTree, ELevel eLevel) {
 }
 
 // The timed step of Choose in a function of its own, so that an instruction count can take it
-// alone (valgrind --tool=callgrind --toggle-collect='*ChooseStep*').
+// alone (valgrind --tool=callgrind --toggle-collect='*ChooseStep*'; '*OpenStep*' for OpenView).
 Q_NEVER_INLINE void ChooseStep(CLeftView* pTree, QTreeWidgetItem* pTo) {
     pTree->setCurrentItem(pTo);
     ToIdle();

@@ -7,6 +7,7 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
 #include <QGraphicsLayout>
@@ -111,6 +112,9 @@ CMschart3::CMschart3(EType eType, int nRows, int nColumns, QWidget* pParent)
     : QWidget(pParent), m_eType(eType), m_pView(new QChartView) {
     m_pView->setRenderHint(QPainter::Antialiasing);
     m_pView->setFrameShape(QFrame::NoFrame);
+    // A new scope changes most of a chart: painting it whole is cheaper than clipping every
+    // item to the hundreds of small rectangles its changed items leave.
+    m_pView->setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
     m_pView->viewport()->installEventFilter(this);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
@@ -295,6 +299,10 @@ void CMschart3::Refresh() {
         Draw();
 }
 
+void CMschart3::HoldPainting(bool bHold) {
+    m_pView->viewport()->setUpdatesEnabled(!bHold);
+}
+
 void CMschart3::Draw() {
     m_bDirty = false;
     // The chart, its series and axes are made once; a new scope changes their values and
@@ -331,8 +339,14 @@ void CMschart3::Draw() {
     FitAxisLabels();
     // A shown chart lays itself out now, once with everything it was given, rather than
     // when the event loop comes back after other changes have asked for more layouts.
-    if (m_pView->isVisible() && pChart->layout())
+    if (m_pView->isVisible() && pChart->layout()) {
         pChart->layout()->activate();
+        // The scene hands its changed items to the view when the event loop comes back, and
+        // the view then paints the window at once, with whatever else is waiting: a chart
+        // drawn after another one would be painted once with the other's paint and once with
+        // its own items. Handed over now, the window is painted now, and each chart once.
+        QCoreApplication::sendPostedEvents(pChart->scene(), QEvent::MetaCall);
+    }
 }
 
 QChart* CMschart3::NewChart() const {
