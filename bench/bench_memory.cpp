@@ -17,6 +17,7 @@
 #include "analysis/cpreviewframe.h"
 #include "analysis/creportprinter.h"
 #include "analysis/crptview.h"
+#include "app/cledgerkinapp.h"
 #include "app/cmainframe.h"
 #include "data/cdatabase.h"
 #include "users/cpasswordhash.h"
@@ -85,6 +86,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    CLedgerkinApp::UseChineseFont(); // the program's own font, as it starts
     QStringList views = app.arguments().mid(1);
     const QStringList all = {
         QStringLiteral("summary"), QStringLiteral("income"),   QStringLiteral("outlay"),

@@ -1,6 +1,7 @@
 #include "cbookgenerator.h"
 #include "ctoidle.h"
 
+#include "app/cledgerkinapp.h"
 #include "app/cleftview.h"
 #include "app/cmainframe.h"
 #include "data/cdatabase.h"
@@ -34,6 +35,7 @@ CMainFrame& Frame() {
         CDatabase::Exec(
             QStringLiteral("UPDATE \"User\" SET \"UserPwd\" = ? WHERE \"UserName\" = ?"),
             {CPasswordHash::Hash(Password), strUser});
+        CLedgerkinApp::UseChineseFont(); // the program's own font, as it starts
         auto* pFrame = new CMainFrame(false);
         pFrame->resize(kBenchWidth, kBenchHeight);
         pFrame->show();

@@ -14,11 +14,14 @@
 #include "records/cincomeview.h"
 #include "records/coutlayview.h"
 #include "users/csession.h"
+#include "widgets/cpicture.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QCalendarWidget>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHash>
 #include <QLabel>
@@ -171,6 +174,25 @@ void TestMainFrame::ToolBarButtonsAreCommands() {
         QVERIFY2(!pAction->icon().pixmap(32, 32).isNull(), qPrintable(pAction->objectName()));
         QVERIFY2(!pAction->toolTip().isEmpty() && !pAction->toolTip().contains(QLatin1Char('&')),
                  qPrintable(pAction->objectName()));
+    }
+    // The kept icons draw what Qt's own SVG icon draws, at any size, screen scale and mode.
+    const QStringList names =
+        QDir(QStringLiteral(":/res/icons")).entryList({QStringLiteral("*.svg")});
+    QVERIFY(names.size() > 10);
+    for (const QString& strFile : names) {
+        const QString strName = QFileInfo(strFile).completeBaseName();
+        const QIcon kept = CPicture::KeptIcon(strName);
+        const QIcon svg(QStringLiteral(":/res/icons/") + strFile);
+        for (const QIcon::Mode eMode : {QIcon::Normal, QIcon::Disabled}) {
+            for (const int nSize : {16, 32}) {
+                for (const qreal dScale : {1.0, 2.0}) {
+                    const QPixmap pixmap = kept.pixmap(QSize(nSize, nSize), dScale, eMode);
+                    QCOMPARE(pixmap.devicePixelRatio(), dScale);
+                    QCOMPARE(pixmap.toImage(),
+                             svg.pixmap(QSize(nSize, nSize), dScale, eMode).toImage());
+                }
+            }
+        }
     }
 }
 

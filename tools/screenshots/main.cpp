@@ -15,6 +15,7 @@
 #include "analysis/creportquery.h"
 #include "analysis/crptview.h"
 #include "app/chelpwindow.h"
+#include "app/cledgerkinapp.h"
 #include "app/cleftview.h"
 #include "app/cmainframe.h"
 #include "data/cchangewatcher.h"
@@ -963,10 +964,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setOrganizationName(QStringLiteral("应用程序向导生成的本地应用程序"));
     QCoreApplication::setApplicationName(QStringLiteral("Ledgerkin"));
     QApplication app(argc, argv);
-    QFont font = QApplication::font();
-    font.setFamilies({font.family(), QStringLiteral("Noto Sans CJK SC"),
-                      QStringLiteral("Noto Sans SC"), QStringLiteral("WenQuanYi Micro Hei")});
-    QApplication::setFont(font);
+    CLedgerkinApp::UseChineseFont();
     CToday::Set(kLastDay);
     CMessageBox::SetCapture(true);
 

@@ -180,6 +180,13 @@ bool CLedgerkinApp::InstallQtTranslations() {
     return true;
 }
 
+void CLedgerkinApp::UseChineseFont() {
+    QFont font = QApplication::font();
+    font.setFamilies({font.family(), QStringLiteral("Noto Sans CJK SC"),
+                      QStringLiteral("Noto Sans SC"), QStringLiteral("WenQuanYi Micro Hei")});
+    QApplication::setFont(font);
+}
+
 int CLedgerkinApp::Run(int argc, char** argv) {
     // The settings key the program has always used; QSettings files it under this name.
     QCoreApplication::setOrganizationName(QStringLiteral("应用程序向导生成的本地应用程序"));
@@ -205,11 +212,7 @@ int CLedgerkinApp::Run(int argc, char** argv) {
             "CLedgerkinApp",
             "找不到 Qt 的中文翻译（qt6-translations-l10n），标准对话框将显示英文。"));
 
-    // Every text is Chinese: prefer a CJK face over whatever the desktop picks for Latin.
-    QFont font = QApplication::font();
-    font.setFamilies({font.family(), QStringLiteral("Noto Sans CJK SC"),
-                      QStringLiteral("Noto Sans SC"), QStringLiteral("WenQuanYi Micro Hei")});
-    QApplication::setFont(font);
+    UseChineseFont();
 
     // The book: --database, else the saved setting, else the default file. It is opened by
     // the first command that needs it, which also reports a book that cannot be opened.

@@ -4,6 +4,7 @@
 #include "records/cdaylist.h"
 #include "users/csession.h"
 #include "widgets/cmessagebox.h"
+#include "widgets/cpicture.h"
 #include "widgets/cviewsettler.h"
 
 #include <QHeaderView>
@@ -11,14 +12,13 @@
 #include <QSet>
 
 namespace {
-const char* const kLevelIcons[] = {":/res/icons/tree_user.svg", ":/res/icons/tree_year.svg",
-                                   ":/res/icons/tree_month.svg", ":/res/icons/tree_day.svg"};
+const char* const kLevelIcons[] = {"tree_user", "tree_year", "tree_month", "tree_day"};
 
 QIcon LevelIcon(int nLevel) {
     // Loaded once: a build of thousands of days would otherwise parse the SVG per item.
     static QIcon s_icons[4];
     if (s_icons[nLevel].isNull())
-        s_icons[nLevel] = QIcon(QString::fromLatin1(kLevelIcons[nLevel]));
+        s_icons[nLevel] = CPicture::KeptIcon(QLatin1String(kLevelIcons[nLevel]));
     return s_icons[nLevel];
 }
 } // namespace

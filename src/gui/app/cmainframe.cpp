@@ -13,6 +13,7 @@
 #include "records/coutlayview.h"
 #include "users/csession.h"
 #include "widgets/cmessagebox.h"
+#include "widgets/cpicture.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -302,8 +303,7 @@ void CMainFrame::CreateActions() {
         if (command.pszKeys)
             pAction->setShortcuts(QKeySequence::listFromString(QLatin1String(command.pszKeys)));
         if (command.pszIcon) {
-            pAction->setIcon(
-                QIcon(QStringLiteral(":/res/icons/%1.svg").arg(QLatin1String(command.pszIcon))));
+            pAction->setIcon(CPicture::KeptIcon(QLatin1String(command.pszIcon)));
         }
         m_actions.insert(command.nId, pAction);
         addAction(pAction); // keeps shortcuts alive while the menu bar is hidden
@@ -625,6 +625,9 @@ void CMainFrame::SetLoggedOut() {
     m_pSession->LogOut();
     SwitchView(EView::Main);
     DropKeptViews(); // the next user's views are made for them
+    // The summary a login opens is made now, empty, and waits hidden: the login only fills it.
+    // It holds nothing of anyone until then.
+    m_keptViews.append(KindOf(EView::SumList).pCreate(m_pSession));
     m_pLeftView->Empty();
     UpdateCommandUI();
     // The pictures the style cached for the ended session's windows go back before the next

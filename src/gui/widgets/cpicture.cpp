@@ -2,9 +2,62 @@
 
 #include <QFile>
 #include <QIcon>
+#include <QIconEngine>
+#include <QPaintDevice>
 #include <QPainter>
-#include <QPixmapCache>
 #include <QSvgRenderer>
+
+namespace {
+// Qt's own SVG icon, with every pixmap it draws kept here by size, mode, state and scale.
+class CKeptIconEngine : public QIconEngine {
+public:
+    explicit CKeptIconEngine(const QString& strFile) : m_svg(strFile) {}
+
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode eMode, QIcon::State eState,
+                         qreal dScale) override {
+        const SKey key{size.width(), size.height(), int(eMode), int(eState), dScale};
+        auto it = m_kept.constFind(key);
+        if (it == m_kept.cend()) {
+            // size is in device pixels: the SVG drawn at scale 1 has exactly that many.
+            it = m_kept.insert(key, m_svg.pixmap(size, 1.0, eMode, eState));
+        }
+        return *it;
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode eMode, QIcon::State eState) override {
+        return scaledPixmap(size, eMode, eState, 1.0);
+    }
+    void paint(QPainter* pPainter, const QRect& rect, QIcon::Mode eMode,
+               QIcon::State eState) override {
+        const qreal dScale = pPainter->device() ? pPainter->device()->devicePixelRatio() : 1.0;
+        pPainter->drawPixmap(rect, scaledPixmap(rect.size() * dScale, eMode, eState, dScale));
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode eMode, QIcon::State eState) override {
+        return m_svg.actualSize(size, eMode, eState);
+    }
+    QList<QSize> availableSizes(QIcon::Mode eMode, QIcon::State eState) override {
+        return m_svg.availableSizes(eMode, eState);
+    }
+    bool isNull() override { return m_svg.isNull(); }
+    QString key() const override { return QStringLiteral("ledgerkin-kept"); }
+    QIconEngine* clone() const override { return new CKeptIconEngine(*this); }
+
+private:
+    struct SKey {
+        int nWidth, nHeight, nMode, nState;
+        qreal dScale;
+        bool operator==(const SKey& other) const {
+            return nWidth == other.nWidth && nHeight == other.nHeight && nMode == other.nMode &&
+                   nState == other.nState && qFuzzyCompare(dScale, other.dScale);
+        }
+    };
+    friend size_t qHash(const SKey& key, size_t nSeed = 0) {
+        return qHashMulti(nSeed, key.nWidth, key.nHeight, key.nMode, key.nState);
+    }
+
+    QIcon m_svg;
+    QHash<SKey, QPixmap> m_kept;
+};
+} // namespace
 
 CPicture::CPicture(const QString& strResource, const QSize& size, QWidget* pParent,
                    const QHash<QString, QString>& replacements)
@@ -29,12 +82,17 @@ void CPicture::paintEvent(QPaintEvent*) {
     m_pRenderer->render(&painter, QRectF(rect()));
 }
 
-QPixmap CPicture::Icon(const QString& strName, int nSize) {
-    const QString strKey = QStringLiteral("ledgerkin-icon:%1:%2").arg(strName).arg(nSize);
-    QPixmap pixmap;
-    if (!QPixmapCache::find(strKey, &pixmap)) {
-        pixmap = QIcon(QStringLiteral(":/res/icons/%1.svg").arg(strName)).pixmap(nSize, nSize);
-        QPixmapCache::insert(strKey, pixmap);
+QIcon CPicture::KeptIcon(const QString& strName) {
+    // One icon per name, so that every user of it shares what it has drawn.
+    static QHash<QString, QIcon> s_icons;
+    auto it = s_icons.constFind(strName);
+    if (it == s_icons.cend()) {
+        it = s_icons.insert(
+            strName, QIcon(new CKeptIconEngine(QStringLiteral(":/res/icons/%1.svg").arg(strName))));
     }
-    return pixmap;
+    return *it;
+}
+
+QPixmap CPicture::Icon(const QString& strName, int nSize) {
+    return KeptIcon(strName).pixmap(nSize, nSize);
 }

@@ -16,8 +16,11 @@ public:
              const QHash<QString, QString>& replacements = {});
     QSize sizeHint() const override { return m_size; }
 
-    // The toolbar icon res/icons/<strName>.svg drawn nSize pixels square, drawn once and then
-    // kept in the pixmap cache: views that are made anew at every opening show it at once.
+    // The icon res/icons/<strName>.svg. Each size and mode is drawn from the SVG once per run
+    // and kept with the icon, not in the global pixmap cache that a logout empties: the toolbar,
+    // the tree and views made anew at a login show their icons without drawing them again.
+    static QIcon KeptIcon(const QString& strName);
+    // That icon drawn nSize pixels square.
     static QPixmap Icon(const QString& strName, int nSize);
 
 protected:
