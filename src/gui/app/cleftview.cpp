@@ -5,6 +5,7 @@
 #include "users/csession.h"
 #include "widgets/cmessagebox.h"
 #include "widgets/cpicture.h"
+#include "widgets/cplainfont.h"
 #include "widgets/cviewsettler.h"
 
 #include <QHeaderView>
@@ -26,6 +27,7 @@ QIcon LevelIcon(int nLevel) {
 CLeftView::CLeftView(const CSession* pSession, QWidget* pParent)
     : QTreeWidget(pParent), m_pSession(pSession) {
     setObjectName(QStringLiteral("CLeftView"));
+    setFont(CPlainFont::Font());
     OnInitialUpdate();
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CLeftView::OnSelectionChanged);
     connect(this, &QTreeWidget::itemExpanded, this, &CLeftView::AddPending);

@@ -1,6 +1,7 @@
 #include "widgets/cmsflexgrid1.h"
 
 #include "widgets/cgridmodel.h"
+#include "widgets/cplainfont.h"
 #include "widgets/cviewsettler.h"
 
 #include <QCoreApplication>
@@ -103,6 +104,7 @@ CMsflexgrid1::CMsflexgrid1(QWidget* pParent)
           updateGeometries();
           FillLastColumn();
       })) {
+    setFont(CPlainFont::Font());
     setModel(m_pModel);
     setItemDelegate(new CCellDelegate(this));
     // A resized column or row is laid out and painted with the rest of the window, before its

@@ -31,8 +31,10 @@ public:
         const qreal dScale = pPainter->device() ? pPainter->device()->devicePixelRatio() : 1.0;
         pPainter->drawPixmap(rect, scaledPixmap(rect.size() * dScale, eMode, eState, dScale));
     }
+    // Qt's SVG icon answers with the size of the pixmap it draws; ours has it at hand. (A tree
+    // asks for every row it paints.)
     QSize actualSize(const QSize& size, QIcon::Mode eMode, QIcon::State eState) override {
-        return m_svg.actualSize(size, eMode, eState);
+        return scaledPixmap(size, eMode, eState, 1.0).size();
     }
     QList<QSize> availableSizes(QIcon::Mode eMode, QIcon::State eState) override {
         return m_svg.availableSizes(eMode, eState);
