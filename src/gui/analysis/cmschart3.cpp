@@ -1,6 +1,7 @@
 #include "cmschart3.h"
 
 #include "data/cmoney.h"
+#include "widgets/cplainfont.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSet>
@@ -110,6 +111,9 @@ template <class TAxis> TAxis* FirstAxis(const QChart* pChart, Qt::Orientation eO
 
 CMschart3::CMschart3(EType eType, int nRows, int nColumns, QWidget* pParent)
     : QWidget(pParent), m_eType(eType), m_pView(new QChartView) {
+    // Titles, labels and legends are category names, months and amounts: laid out without
+    // shaping, like the grids.
+    setFont(CPlainFont::Font());
     m_pView->setRenderHint(QPainter::Antialiasing);
     m_pView->setFrameShape(QFrame::NoFrame);
     // A new scope changes most of a chart: painting it whole is cheaper than clipping every
