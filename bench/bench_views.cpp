@@ -48,6 +48,12 @@ CMainFrame& Frame() {
 
 using EView = CMainFrame::EView;
 
+// The timed step of OpenView, a function of its own like ChooseStep below.
+Q_NEVER_INLINE void OpenStep(CMainFrame& frame, EView eView) {
+    frame.OpenView(eView);
+    ToIdle();
+}
+
 // Opens eView coming from eFrom, each time: the tree, the figures and the paint.
 void OpenView(benchmark::State& state, EView eView, EView eFrom) {
     CMainFrame& frame = Frame();
@@ -56,8 +62,7 @@ void OpenView(benchmark::State& state, EView eView, EView eFrom) {
         frame.OpenView(eFrom);
         ToIdle();
         state.ResumeTiming();
-        frame.OpenView(eView);
-        ToIdle();
+        OpenStep(frame, eView);
     }
 }
 
@@ -92,6 +97,13 @@ QTreeWidgetItem* Item(CLeftView* pTree, ELevel eLevel) {
     return eLevel == ELevel::Year ? pYear : pTree->FindOrInsertMonth(pYear, 6);
 }
 
+// The timed step of Choose in a function of its own, so that an instruction count can take it
+// alone (valgrind --tool=callgrind --toggle-collect='*ChooseStep*'; '*OpenStep*' for OpenView).
+Q_NEVER_INLINE void ChooseStep(CLeftView* pTree, QTreeWidgetItem* pTo) {
+    pTree->setCurrentItem(pTo);
+    ToIdle();
+}
+
 // In eView, from another item of the tree to the item of eLevel.
 void Choose(benchmark::State& state, EView eView, ELevel eLevel) {
     CMainFrame& frame = Frame();
@@ -105,8 +117,7 @@ void Choose(benchmark::State& state, EView eView, ELevel eLevel) {
         ToIdle();
         QTreeWidgetItem* pTo = Item(pTree, eLevel);
         state.ResumeTiming();
-        pTree->setCurrentItem(pTo);
-        ToIdle();
+        ChooseStep(pTree, pTo);
     }
 }
 

@@ -126,6 +126,25 @@ private Q_SLOTS:
         QCOMPARE(pLine->Data(3, 1), QStringLiteral("1500.50"));
         QCOMPARE(pLine->Data(4, 1), QStringLiteral("99.99"));
         QCOMPARE(pIn->BarChart()->Data(1, 1), QStringLiteral("1200.00"));
+        // The window shows each chart as it now draws: none is left unpainted or showing the
+        // last scope's figures. Offscreen, the screen is the window's own painting; an X
+        // screen may show other windows over it.
+        if (QGuiApplication::platformName() == QStringLiteral("offscreen")) {
+            QApplication::processEvents();
+            for (const CMschart3* pChart : {pLine, pIn->BarChart(), pIn->PieChart()}) {
+                QWidget* pViewport = pChart->ChartView()->viewport();
+                const QRect rect(pViewport->mapTo(pFrame, QPoint(0, 0)), pViewport->size());
+                const QImage shown = pFrame->screen()
+                                         ->grabWindow(pFrame->winId(), rect.x(), rect.y(),
+                                                      rect.width(), rect.height())
+                                         .toImage()
+                                         .convertToFormat(QImage::Format_RGB32);
+                QVERIFY(shown.width() > 100 && shown.height() > 100); // the screen holds it
+                QCOMPARE(shown, pViewport->grab(QRect(QPoint(0, 0), shown.size()))
+                                    .toImage()
+                                    .convertToFormat(QImage::Format_RGB32));
+            }
+        }
 
         Select(pFrame, Child(pYear, QStringLiteral("3月")));
         QCOMPARE(Titles(pIn), QStringList({QStringLiteral("2004年3月份财务收入线图"),

@@ -60,6 +60,12 @@ void CChartView::OnInitialUpdate() {
 void CChartView::ShowScope(const CScope& scope) {
     const int nYear = scope.date.year();
     const int nMonth = scope.date.month();
+    // A chart that is drawn paints the window at once (CMschart3::Draw); the charts of the
+    // scope wait for each other, so none of them is painted with the last scope's figures
+    // and then again with the new ones.
+    const QList<CMschart3*> charts = {m_pLineChart, m_pBarChart, m_pPieChart};
+    for (CMschart3* pChart : charts)
+        pChart->HoldPainting(true);
     switch (scope.eLevel) {
     case CScope::User:
         DrawUserLine();
@@ -79,6 +85,8 @@ void CChartView::ShowScope(const CScope& scope) {
     case CScope::Day:
         break;
     }
+    for (CMschart3* pChart : charts)
+        pChart->HoldPainting(false);
 }
 
 // ---- drawing

@@ -61,6 +61,9 @@ public:
     static const QList<QColor>& CategoryColors();
 
     void Refresh();
+    // While held, the chart paints nothing; let go, it paints whole. A view that draws several
+    // charts holds them all until each has its figures.
+    void HoldPainting(bool bHold);
     QChartView* ChartView() const { return m_pView; }
     QChart* Chart() const;
 
