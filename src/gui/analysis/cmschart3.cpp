@@ -84,7 +84,7 @@ void FitValueAxis(QValueAxis* pAxis, double dMin, double dMax, int nSteps = 5) {
 // than the theme's one pixel. Antialiased, Qt's raster engine draws a pen of one pixel or
 // less pixel by pixel, each pixel blended on its own (a quarter of a scope change went into
 // the grids' long lines); a wider pen is filled as a shape, a row at a time, and the lines
-// keep their pixels within two levels of grey.
+// keep their pixels within three levels of grey.
 void AddAxis(QChart* pChart, QAbstractAxis* pAxis, Qt::Alignment eAlignment) {
     pChart->addAxis(pAxis, eAlignment);
     for (auto [get, set] : {std::pair(&QAbstractAxis::gridLinePen, &QAbstractAxis::setGridLinePen),

@@ -16,11 +16,8 @@ namespace {
 const char* const kLevelIcons[] = {"tree_user", "tree_year", "tree_month", "tree_day"};
 
 QIcon LevelIcon(int nLevel) {
-    // Loaded once: a build of thousands of days would otherwise parse the SVG per item.
-    static QIcon s_icons[4];
-    if (s_icons[nLevel].isNull())
-        s_icons[nLevel] = CPicture::KeptIcon(QLatin1String(kLevelIcons[nLevel]));
-    return s_icons[nLevel];
+    // One icon per level, shared by every item: its SVG is parsed and drawn once.
+    return CPicture::KeptIcon(QLatin1String(kLevelIcons[nLevel]));
 }
 } // namespace
 

@@ -8,19 +8,18 @@
 #include <QSvgRenderer>
 
 namespace {
-// Qt's own SVG icon, with every pixmap it draws kept here by size, mode, state and scale.
+// Qt's own SVG icon, with every pixmap it draws kept here by size, mode and state.
 class CKeptIconEngine : public QIconEngine {
 public:
     explicit CKeptIconEngine(const QString& strFile) : m_svg(strFile) {}
 
     QPixmap scaledPixmap(const QSize& size, QIcon::Mode eMode, QIcon::State eState,
-                         qreal dScale) override {
-        const SKey key{size.width(), size.height(), int(eMode), int(eState), dScale};
+                         qreal /*dScale*/) override {
+        // size is in device pixels: one pixmap serves every screen scale.
+        const SKey key{size.width(), size.height(), int(eMode), int(eState)};
         auto it = m_kept.constFind(key);
-        if (it == m_kept.cend()) {
-            // size is in device pixels: the SVG drawn at scale 1 has exactly that many.
+        if (it == m_kept.cend())
             it = m_kept.insert(key, m_svg.pixmap(size, 1.0, eMode, eState));
-        }
         return *it;
     }
     QPixmap pixmap(const QSize& size, QIcon::Mode eMode, QIcon::State eState) override {
@@ -46,10 +45,9 @@ public:
 private:
     struct SKey {
         int nWidth, nHeight, nMode, nState;
-        qreal dScale;
         bool operator==(const SKey& other) const {
             return nWidth == other.nWidth && nHeight == other.nHeight && nMode == other.nMode &&
-                   nState == other.nState && qFuzzyCompare(dScale, other.dScale);
+                   nState == other.nState;
         }
     };
     friend size_t qHash(const SKey& key, size_t nSeed = 0) {
