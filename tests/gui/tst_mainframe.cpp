@@ -2,6 +2,7 @@
 #include "analysis/coutchartview.h"
 #include "analysis/crptview.h"
 #include "analysis/csumlistview.h"
+#include "app/cfontfiles.h"
 #include "app/cleftview.h"
 #include "app/cmainview.h"
 #include "app/cwindowlayout.h"
@@ -24,8 +25,10 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHash>
+#include <QImage>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSet>
 #include <QSettings>
@@ -101,6 +104,7 @@ private Q_SLOTS:
     void BarsToggleAndExitAsksNothing();
     void ViewsFitSmallWindows();
     void LayoutRememberedBetweenStarts();
+    void FontFilesReadNotMapped();
 };
 
 // What the user finds in the menu bar: the menus in their order, every command in one of them,
@@ -443,6 +447,72 @@ void TestMainFrame::LayoutRememberedBetweenStarts() {
         QCOMPARE(pSplitter->sizes().at(0), std::max(nSaved, nMin));
         QVERIFY(pSplitter->sizes().at(0) >= nMin);
     }
+}
+
+namespace {
+int OpenDescriptors() {
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+}
+} // namespace
+
+// The program's faces are read from their files, never mapped (whatever Qt or fontconfig
+// opens), and a face that cannot be opened leaves no descriptor behind.
+void TestMainFrame::FontFilesReadNotMapped() {
+    QImage image(400, 60, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        for (const char* szFamily :
+             {"Noto Sans CJK SC", "Noto Serif CJK SC", "WenQuanYi Micro Hei"}) {
+            painter.setFont(QFont(QString::fromLatin1(szFamily), 14, QFont::Bold));
+            painter.drawText(10, 40, QStringLiteral("用户支出 收入 2024年"));
+        }
+    }
+    int nInked = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            nInked += qGray(image.pixel(x, y)) < 128;
+    QVERIFY(nInked > 500); // the glyphs were read and drawn
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    QVERIFY(maps.open(QIODevice::ReadOnly));
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        for (const char* szKind : {".ttc", ".ttf", ".otf"})
+            QVERIFY2(!line.endsWith(szKind), line.constData());
+    }
+
+    FT_Library library = nullptr;
+    QCOMPARE(FT_Init_FreeType(&library), 0);
+    QTemporaryDir dir;
+    QFile junk(dir.filePath(QStringLiteral("junk.ttf")));
+    QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write(QByteArray(5000, 'x')) == 5000);
+    junk.close();
+    const QString strFont =
+        QStringLiteral("/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc");
+    struct SCase {
+        QString strPath;
+        bool bOpens;
+    };
+    const SCase cases[] = {{dir.filePath(QStringLiteral("missing.ttf")), false},
+                           {dir.path(), false},
+                           {junk.fileName(), false},
+                           {strFont, QFileInfo::exists(strFont)}};
+    for (const SCase& c : cases) {
+        const int nBefore = OpenDescriptors();
+        FT_Face face = nullptr;
+        const FT_Error nError =
+            FT_New_Face(library, QFile::encodeName(c.strPath).constData(), 0, &face);
+        QCOMPARE(nError == 0, c.bOpens);
+        if (c.bOpens) {
+            // 用, at a size no one drew yet: its outline is read now.
+            QCOMPARE(FT_Set_Pixel_Sizes(face, 0, 77), 0);
+            QVERIFY(FT_Get_Char_Index(face, 0x7528) != 0);
+            QCOMPARE(FT_Load_Char(face, 0x7528, FT_LOAD_RENDER), 0);
+            QVERIFY(face->glyph->bitmap.width > 30);
+            QCOMPARE(FT_Done_Face(face), 0);
+        }
+        QCOMPARE(OpenDescriptors(), nBefore);
+    }
+    FT_Done_FreeType(library);
 }
 
 QTEST_MAIN(TestMainFrame)
