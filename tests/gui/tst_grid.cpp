@@ -217,6 +217,33 @@ void TestGrid::FillsItsWidthAlignsMoneyAndTipsCutTexts() {
     const QImage ours = grid.viewport()->grab().toImage();
     grid.setItemDelegate(new QStyledItemDelegate(&grid));
     QCOMPARE(grid.viewport()->grab().toImage(), ours);
+
+    // Its lines are the table view's own, scrolled or not, with a row hidden.
+    QTableView table;
+    table.setModel(grid.model());
+    table.setItemDelegate(grid.itemDelegate());
+    table.setFont(grid.font());
+    grid.SetRows(40);
+    grid.SetColWidth(1, 1500);
+    for (QTableView* pView : {static_cast<QTableView*>(&grid), &table}) {
+        pView->resize(grid.size());
+        pView->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+        pView->verticalHeader()->setFixedWidth(grid.verticalHeader()->width());
+        pView->horizontalHeader()->setFixedHeight(grid.horizontalHeader()->height());
+        pView->verticalHeader()->setDefaultSectionSize(grid.rowHeight(0));
+        pView->setRowHidden(5, true);
+    }
+    table.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&table));
+    for (int nCol = 0; nCol < grid.model()->columnCount(); ++nCol)
+        table.setColumnWidth(nCol, grid.columnWidth(nCol));
+    grid.clearFocus();
+    grid.selectionModel()->clear();
+    for (const int nScroll : {0, 3}) {
+        grid.verticalScrollBar()->setValue(nScroll);
+        table.verticalScrollBar()->setValue(nScroll);
+        QCOMPARE(grid.viewport()->grab().toImage(), table.viewport()->grab().toImage());
+    }
 }
 
 QTEST_MAIN(TestGrid)

@@ -63,6 +63,7 @@ FT_Error CFontFiles::OpenFace(FT_Library library, const char* szPath, FT_Long nI
     return FT_Open_Face(library, &args, nIndex, pFace);
 }
 
-extern "C" FT_Error FT_New_Face(FT_Library library, const char* filepathname, FT_Long face_index, FT_Face* aface) {
+extern "C" FT_Error FT_New_Face(FT_Library library, const char* filepathname, FT_Long face_index,
+                                FT_Face* aface) {
     return CFontFiles::OpenFace(library, filepathname, face_index, aface);
 }

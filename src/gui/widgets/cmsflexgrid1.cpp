@@ -117,6 +117,7 @@ CMsflexgrid1::CMsflexgrid1(QWidget* pParent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(false);
     setShowGrid(true);
+    setGridStyle(Qt::NoPen); // the lines are filled in paintEvent
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setWordWrap(false);
@@ -200,6 +201,73 @@ void CMsflexgrid1::resizeEvent(QResizeEvent* pEvent) {
 void CMsflexgrid1::showEvent(QShowEvent* pEvent) {
     QTableView::showEvent(pEvent);
     FillLastColumn();
+}
+
+// The grid's lines where the table view draws them, in the colour the style gives, each filled
+// as a one-pixel band. The table view strokes them with a cosmetic pen, pixel by pixel: a
+// quarter of painting a brief.
+void CMsflexgrid1::paintEvent(QPaintEvent* pEvent) {
+    QTableView::paintEvent(pEvent);
+    if (!showGrid())
+        return;
+    const QHeaderView* pTop = horizontalHeader();
+    const QHeaderView* pLeft = verticalHeader();
+    if (pTop->count() == 0 || pLeft->count() == 0)
+        return;
+    // The cells' area: the lines stop where the last row and column end.
+    const int nWidth = pTop->length() - pTop->offset();
+    const int nHeight = pLeft->length() - pLeft->offset();
+    const bool bRightToLeft = isRightToLeft();
+    const QRect cells(bRightToLeft ? viewport()->width() - nWidth : 0, 0, nWidth, nHeight);
+    const QRect area = pEvent->rect() & cells;
+    if (area.isEmpty())
+        return;
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QColor color = QColor::fromRgba(
+        static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this)));
+    QPainter painter(viewport());
+    const auto first = [](const QHeaderView* pHeader, int nPos) {
+        return std::max(pHeader->visualIndexAt(nPos), 0);
+    };
+    const auto last = [](const QHeaderView* pHeader, int nPos) {
+        const int nIndex = pHeader->visualIndexAt(nPos);
+        return nIndex < 0 ? pHeader->count() - 1 : nIndex;
+    };
+    const int nTopRow = first(pLeft, area.top());
+    for (int nVisual = nTopRow; nVisual <= last(pLeft, area.bottom()); ++nVisual) {
+        const int nRow = pLeft->logicalIndex(nVisual);
+        if (pLeft->isSectionHidden(nRow))
+            continue;
+        const int y = rowViewportPosition(nRow) + rowHeight(nRow) - 1;
+        painter.fillRect(QRect(area.left(), y, area.width(), 1), color);
+    }
+    int nLeftCol = pTop->visualIndexAt(bRightToLeft ? area.right() : area.left());
+    int nRightCol = pTop->visualIndexAt(bRightToLeft ? area.left() : area.right());
+    nLeftCol = nLeftCol < 0 ? 0 : nLeftCol;
+    nRightCol = nRightCol < 0 ? pTop->count() - 1 : nRightCol;
+    for (int nVisual = nLeftCol; nVisual <= nRightCol; ++nVisual) {
+        const int nCol = pTop->logicalIndex(nVisual);
+        if (pTop->isSectionHidden(nCol))
+            continue;
+        const int x = columnViewportPosition(nCol) + (bRightToLeft ? 0 : columnWidth(nCol) - 1);
+        painter.fillRect(QRect(x, area.top(), 1, area.height()), color);
+    }
+    // Styles that ask for it close the grid at the top and the left when a header is hidden.
+    if (!style()->styleHint(QStyle::SH_Table_AlwaysDrawLeftTopGridLines, &option, this))
+        return;
+    if (pTop->isHidden()) {
+        const int nRow = pLeft->logicalIndex(nTopRow);
+        if (!pLeft->isSectionHidden(nRow) && rowViewportPosition(nRow) == area.top())
+            painter.fillRect(QRect(area.left(), area.top(), area.width(), 1), color);
+    }
+    if (pLeft->isHidden()) {
+        const int nCol = pTop->logicalIndex(nLeftCol);
+        const int x = bRightToLeft ? area.right() : area.left();
+        if (!pTop->isSectionHidden(nCol) &&
+            columnViewportPosition(nCol) + (bRightToLeft ? columnWidth(nCol) - 1 : 0) == x)
+            painter.fillRect(QRect(x, area.top(), 1, area.height()), color);
+    }
 }
 
 // A text cut short by its column (a long note) shows whole in a tip while the mouse rests on

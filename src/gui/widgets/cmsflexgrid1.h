@@ -64,6 +64,7 @@ Q_SIGNALS:
 
 protected:
     bool viewportEvent(QEvent* pEvent) override;
+    void paintEvent(QPaintEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
     void showEvent(QShowEvent* pEvent) override;
 
