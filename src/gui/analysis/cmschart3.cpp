@@ -8,6 +8,7 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QGraphicsScene>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
@@ -119,6 +120,10 @@ CMschart3::CMschart3(EType eType, int nRows, int nColumns, QWidget* pParent)
     // A new scope changes most of a chart: painting it whole is cheaper than clipping every
     // item to the hundreds of small rectangles its changed items leave.
     m_pView->setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
+    // A chart has a few hundred items, nearly all of them moved by a new scope: the scene's
+    // search tree would be rebuilt for each (every grid line's bounds are a stroked outline),
+    // where looking through them all for the few lookups a chart makes costs less.
+    m_pView->scene()->setItemIndexMethod(QGraphicsScene::NoIndex);
     m_pView->viewport()->installEventFilter(this);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
