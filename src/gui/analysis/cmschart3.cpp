@@ -8,11 +8,11 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
-#include <QGraphicsScene>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
 #include <QGraphicsLayout>
+#include <QGraphicsScene>
 #include <QHelpEvent>
 #include <QHorizontalBarSeries>
 #include <QLegendMarker>
