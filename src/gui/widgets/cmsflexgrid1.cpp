@@ -242,10 +242,8 @@ void CMsflexgrid1::paintEvent(QPaintEvent* pEvent) {
         const int y = rowViewportPosition(nRow) + rowHeight(nRow) - 1;
         painter.fillRect(QRect(area.left(), y, area.width(), 1), color);
     }
-    int nLeftCol = pTop->visualIndexAt(bRightToLeft ? area.right() : area.left());
-    int nRightCol = pTop->visualIndexAt(bRightToLeft ? area.left() : area.right());
-    nLeftCol = nLeftCol < 0 ? 0 : nLeftCol;
-    nRightCol = nRightCol < 0 ? pTop->count() - 1 : nRightCol;
+    const int nLeftCol = first(pTop, bRightToLeft ? area.right() : area.left());
+    const int nRightCol = last(pTop, bRightToLeft ? area.left() : area.right());
     for (int nVisual = nLeftCol; nVisual <= nRightCol; ++nVisual) {
         const int nCol = pTop->logicalIndex(nVisual);
         if (pTop->isSectionHidden(nCol))
