@@ -7,18 +7,7 @@
 #include "data/ctransaction.h"
 #include "records/ccategories.h"
 
-#include <QAbstractBarSeries>
-#include <QBarCategoryAxis>
-#include <QBarSet>
-#include <QCategoryAxis>
-#include <QChart>
-#include <QChartView>
-#include <QGraphicsScene>
-#include <QGraphicsTextItem>
-#include <QLegend>
-#include <QLegendMarker>
-#include <QLineSeries>
-#include <QPieSeries>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QToolTip>
@@ -55,17 +44,22 @@ void Select(CMainFrame* pFrame, QTreeWidgetItem* pItem) {
     CTestAccess::TreeView(pFrame)->setCurrentItem(pItem);
 }
 
-// The texts a chart draws now (legend entries, wedge and axis labels), once its pending
-// layout has run.
-QStringList DrawnTexts(const QChart* pChart) {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    QStringList texts;
-    for (const QGraphicsItem* pItem : pChart->scene()->items()) {
-        const auto* pText = qgraphicsitem_cast<const QGraphicsTextItem*>(pItem);
-        if (pText && pText->isVisible())
-            texts << pText->toPlainText();
-    }
-    return texts;
+// The texts a chart draws at its present size, top to bottom.
+QStringList DrawnTexts(CMschart3& chart) {
+    QList<CMschart3::SText> texts = chart.DrawnTexts();
+    std::stable_sort(texts.begin(), texts.end(),
+                     [](const auto& a, const auto& b) { return a.rect.top() < b.rect.top() - 1; });
+    QStringList strings;
+    for (const CMschart3::SText& text : texts)
+        strings << text.str;
+    return strings;
+}
+
+// The pointer moved onto pos of the chart.
+void Hover(CMschart3& chart, const QPointF& pos) {
+    QMouseEvent move(QEvent::MouseMove, pos, chart.mapToGlobal(pos), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(&chart, &move);
 }
 
 QStringList Titles(const CChartView* pView) {
@@ -131,8 +125,8 @@ private Q_SLOTS:
         // screen may show other windows over it.
         if (QGuiApplication::platformName() == QStringLiteral("offscreen")) {
             QApplication::processEvents();
-            for (const CMschart3* pChart : {pLine, pIn->BarChart(), pIn->PieChart()}) {
-                QWidget* pViewport = pChart->ChartView()->viewport();
+            for (CMschart3* pChart : {pLine, pIn->BarChart(), pIn->PieChart()}) {
+                QWidget* pViewport = pChart;
                 const QRect rect(pViewport->mapTo(pFrame, QPoint(0, 0)), pViewport->size());
                 const QImage shown = pFrame->screen()
                                          ->grabWindow(pFrame->winId(), rect.x(), rect.y(),
@@ -233,12 +227,9 @@ private Q_SLOTS:
     }
 
     void chartDrawsWhatItHolds() {
-        // Pie: every column has a slice; zero and below take no room and no legend entry.
+        // Pie: every column has a wedge; zero and below take no room and no legend entry.
         CMschart3 pie(CMschart3::EType::Pie, 1, 4);
         pie.resize(500, 400);
-        // Shown and laid out: the legend lays out only the markers it shows.
-        pie.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&pie));
         const QStringList values = {QStringLiteral("30.00"), QStringLiteral("0.00"),
                                     QStringLiteral("-5"), QStringLiteral("10.00")};
         for (int c = 1; c <= 4; ++c) {
@@ -247,30 +238,49 @@ private Q_SLOTS:
             pie.SetData(values[c - 1]);
         }
         pie.Refresh();
-        auto* pPie = qobject_cast<QPieSeries*>(pie.Chart()->series().value(0));
-        QVERIFY(pPie);
-        QCOMPARE(pPie->count(), 4);
-        QCOMPARE(pPie->slices().at(0)->percentage(), 0.75);
-        QCOMPARE(pPie->slices().at(1)->value(), 0.0);
-        QCOMPARE(pPie->slices().at(2)->value(), 0.0);
-        QCOMPARE(pie.Chart()->legend()->markers(pPie).size(), 4);
-        QCOMPARE(pie.Chart()->legend()->markers(pPie).at(0)->label(), QStringLiteral("类1 75.0%"));
-        QCOMPARE(pie.Chart()->legend()->markers(pPie).at(3)->label(), QStringLiteral("类4 25.0%"));
-        for (int i = 0; i < 4; ++i)
-            QCOMPARE(pie.Chart()->legend()->markers(pPie).at(i)->isVisible(), i == 0 || i == 3);
+        QStringList drawn = DrawnTexts(pie);
+        QCOMPARE(drawn.filter(QStringLiteral("类")),
+                 QStringList({QStringLiteral("类1 75.0%"), QStringLiteral("类4 25.0%")}));
+        QVERIFY2(drawn.contains(QStringLiteral("75.0%")), qPrintable(drawn.join(u'|')));
+        QCOMPARE(pie.CellAt(pie.CellPoint(1, 1)), QPoint(1, 1));
+        QCOMPARE(pie.CellAt(pie.CellPoint(1, 4)), QPoint(4, 1));
+        QVERIFY(pie.CellPoint(1, 2).isNull() && pie.CellPoint(1, 3).isNull());
         QCOMPARE(pie.Data(1, 3), QStringLiteral("-5")); // kept as written
         // New figures: the legend and the wedges draw them, not the ones before.
         pie.SetColumn(2);
         pie.SetData(QStringLiteral("30.00"));
-        pie.Refresh();
-        const QStringList drawn = DrawnTexts(pie.Chart());
+        drawn = DrawnTexts(pie);
         for (const char* sz : {"类1 42.9%", "类2 42.9%", "类4 14.3%", "42.9%", "14.3%"})
             QVERIFY2(drawn.contains(QString::fromUtf8(sz)), qPrintable(drawn.join(u'|')));
-        QVERIFY2(!drawn.contains(QStringLiteral("类1 75.0%")), qPrintable(drawn.join(u'|')));
-        QVERIFY2(!drawn.contains(QStringLiteral("75.0%")), qPrintable(drawn.join(u'|')));
+        QVERIFY2(!drawn.join(u'|').contains(QStringLiteral("75.0%")), qPrintable(drawn.join(u'|')));
+        // A pie of nothing lists every category and draws no wedge.
+        for (int c = 1; c <= 4; ++c) {
+            pie.SetColumn(c);
+            pie.SetData(QStringLiteral("0"));
+        }
+        QCOMPARE(DrawnTexts(pie).filter(QStringLiteral("类")).size(), 4);
+        QVERIFY(pie.CellPoint(1, 1).isNull());
+        // Legend entries too long for half the chart end in "…" and show whole on resting.
+        pie.SetColumn(1);
+        pie.SetColumnLabel(QString(60, QChar(0x957F)));
+        pie.SetData(QStringLiteral("1"));
+        pie.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pie));
+        const QList<CMschart3::SText> texts = pie.DrawnTexts();
+        const auto cut = std::find_if(texts.begin(), texts.end(), [](const auto& text) {
+            return text.str.endsWith(QChar(0x2026));
+        });
+        QVERIFY(cut != texts.end());
+        QVERIFY(cut->rect.right() <= pie.width());
+        const QPoint at = cut->rect.center().toPoint();
+        QHelpEvent rest(QEvent::ToolTip, at, pie.mapToGlobal(at));
+        QCoreApplication::sendEvent(&pie, &rest);
+        QCOMPARE(QToolTip::text(), QString(60, QChar(0x957F)) + QStringLiteral(" 100.0%"));
+        QToolTip::hideText();
 
-        // Bar: one bar per column; text that is no number draws as 0.
+        // Bar: one bar per column, the first on top; text that is no number draws as 0.
         CMschart3 bar(CMschart3::EType::Bar, 1, 3);
+        bar.resize(400, 300);
         bar.SetRow(1);
         bar.SetColumn(2);
         bar.SetData(QStringLiteral("12.50"));
@@ -279,25 +289,26 @@ private Q_SLOTS:
         bar.SetColumn(9); // no such column: the write stays on column 3
         bar.SetData(QStringLiteral("7"));
         bar.Refresh();
-        auto* pBars = qobject_cast<QAbstractBarSeries*>(bar.Chart()->series().value(0));
-        QVERIFY(pBars);
-        QCOMPARE(pBars->barSets().size(), 1);
-        const QBarSet* pSet = pBars->barSets().first();
-        QCOMPARE(pSet->count(), 3);
-        // Bars count from the bottom: the first column is the top one.
-        QCOMPARE(pSet->at(1), 12.5);
-        QCOMPARE(pSet->at(0), 7.0);
-        // Columns without labels still get a place each on the axis.
-        auto* pCategories =
-            qobject_cast<QBarCategoryAxis*>(bar.Chart()->axes(Qt::Vertical).value(0));
-        QVERIFY(pCategories);
-        QCOMPARE(pCategories->count(), 3);
+        QVERIFY(bar.CellPoint(1, 1).isNull()); // 0 draws no bar
+        const QPointF second = bar.CellPoint(1, 2), third = bar.CellPoint(1, 3);
+        QVERIFY(second.y() < third.y());
+        QCOMPARE(bar.CellAt(second), QPoint(2, 1));
+        QCOMPARE(bar.CellAt(third), QPoint(3, 1));
+        // Bars start at the axis' 0 together, and their lengths are in their values' proportion.
+        double x0 = -1.0;
+        for (const CMschart3::SText& text : bar.DrawnTexts())
+            if (text.str == QStringLiteral("0"))
+                x0 = text.rect.center().x();
+        QVERIFY(x0 > 0.0 && x0 < third.x());
+        QVERIFY(std::fabs((second.x() - x0) / (third.x() - x0) - 12.5 / 7.0) < 0.03);
+        const double dEnd = 2 * third.x() - x0;
+        QCOMPARE(bar.CellAt(QPointF(dEnd - 1, third.y())), QPoint(3, 1));
+        QCOMPARE(bar.CellAt(QPointF(dEnd + 3, third.y())), QPoint());
+        QCOMPARE(bar.CellAt(QPointF(x0 - 3, third.y())), QPoint());
 
         // Line: a point per row; a crowded axis shows every n-th label, never on top of another.
         CMschart3 line(CMschart3::EType::Line, 1, 1);
         line.resize(400, 300);
-        line.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&line));
         line.SetRowCount(40);
         for (int r = 1; r <= 40; ++r) {
             line.SetRow(r);
@@ -307,16 +318,13 @@ private Q_SLOTS:
         line.SetRowCount(30); // shrinking keeps the rows left
         line.Refresh();
         QCOMPARE(line.RowLabel(30), QStringLiteral("2020年"));
-        auto* pPoints = qobject_cast<QLineSeries*>(line.Chart()->series().value(0));
-        QVERIFY(pPoints);
-        QCOMPARE(pPoints->count(), 30);
-        QCOMPARE(pPoints->at(29).y(), 30.0);
-        auto* pAxis = qobject_cast<QCategoryAxis*>(line.Chart()->axes(Qt::Horizontal).value(0));
-        QVERIFY(pAxis);
-        const int nShown = pAxis->categoriesLabels().size();
+        QVERIFY(!line.CellPoint(30, 1).isNull() && line.CellPoint(31, 1).isNull());
+        QVERIFY(line.CellPoint(30, 1).y() < line.CellPoint(1, 1).y());
+        QCOMPARE(line.CellAt(line.CellPoint(17, 1) + QPointF(2, 2)), QPoint(1, 17));
+        const int nShown = int(DrawnTexts(line).filter(QChar(0x5E74)).size());
         QVERIFY2(nShown > 1 && nShown < 30, qPrintable(QString::number(nShown)));
         line.resize(3000, 300);
-        QCOMPARE(pAxis->categoriesLabels().size(), 30);
+        QCOMPARE(DrawnTexts(line).filter(QChar(0x5E74)).size(), 30);
     }
 
     void chartsCanBeRead() {
@@ -338,6 +346,17 @@ private Q_SLOTS:
 
         // The twelve outlay categories as the pie draws them, with 用餐支出 at 15 %.
         const QStringList names = CCategories::Outlay();
+        const QList<QColor>& colors = CMschart3::CategoryColors();
+        QVERIFY(colors.size() >= 12);
+        for (int i = 0; i < 12; ++i)
+            for (int j = i + 1; j < 12; ++j) {
+                const auto a = lab(colors[i]);
+                const auto b = lab(colors[j]);
+                const double dE = std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
+                QVERIFY2(
+                    dE >= 20.0,
+                    qPrintable(QStringLiteral("%1/%2: ΔE %3").arg(names[i], names[j]).arg(dE)));
+            }
         CMschart3 pie(CMschart3::EType::Pie, 1, 12);
         CMschart3 bar(CMschart3::EType::Bar, 1, 12);
         for (CMschart3* pChart : {&pie, &bar}) {
@@ -348,28 +367,14 @@ private Q_SLOTS:
             }
             pChart->Refresh();
         }
-        auto* pPie = qobject_cast<QPieSeries*>(pie.Chart()->series().value(0));
-        QVERIFY(pPie);
-        QCOMPARE(pPie->count(), 12);
-        for (int i = 0; i < 12; ++i)
-            for (int j = i + 1; j < 12; ++j) {
-                const auto a = lab(pPie->slices().at(i)->color());
-                const auto b = lab(pPie->slices().at(j)->color());
-                const double dE = std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
-                QVERIFY2(
-                    dE >= 20.0,
-                    qPrintable(QStringLiteral("%1/%2: ΔE %3").arg(names[i], names[j]).arg(dE)));
-            }
 
-        // Hovering a wedge, a bar or a point tells its exact value and share.
+        // Hovering a wedge, a bar or a point tells its exact value and share; off it, no tip.
         QCOMPARE(pie.ToolTipText(1, 1), QStringLiteral("用餐支出 1502.40元（15.0%）"));
-        emit pPie->slices().at(10)->hovered(true);
+        Hover(pie, pie.CellPoint(1, 11));
         QCOMPARE(QToolTip::text(), QStringLiteral("医疗保健支出 773.60元（7.7%）"));
-        auto* pBars = qobject_cast<QAbstractBarSeries*>(bar.Chart()->series().value(0));
-        QVERIFY(pBars);
-        emit pBars->hovered(true, 7, pBars->barSets().first()); // 5th from the top
+        Hover(bar, bar.CellPoint(1, 5));
         QCOMPARE(QToolTip::text(), QStringLiteral("生活用品支出 773.60元（7.7%）"));
-        emit pBars->hovered(false, 7, pBars->barSets().first());
+        Hover(bar, QPointF(1, 1));
         QTRY_VERIFY(!QToolTip::isVisible());
 
         CMschart3 line(CMschart3::EType::Line, 3, 1);
@@ -378,10 +383,7 @@ private Q_SLOTS:
             line.SetRowLabel(QStringLiteral("%1月").arg(r));
             line.SetData(QString::number(r * 100 - 100));
         }
-        line.Refresh();
-        auto* pPoints = qobject_cast<QLineSeries*>(line.Chart()->series().value(0));
-        QVERIFY(pPoints);
-        emit pPoints->hovered(QPointF(1.2, 90.0), true); // nearest the second point
+        Hover(line, line.CellPoint(2, 1) + QPointF(3, -2)); // near the second point
         QCOMPARE(QToolTip::text(), QStringLiteral("2月 100.00元（33.3%）"));
         QCOMPARE(line.ToolTipText(1, 1), QStringLiteral("1月 0.00元（0.0%）"));
 
@@ -389,50 +391,46 @@ private Q_SLOTS:
         bar.resize(360, bar.minimumHeight());
         bar.show();
         QVERIFY(QTest::qWaitForWindowExposed(&bar));
-        pBars = qobject_cast<QAbstractBarSeries*>(bar.Chart()->series().value(0));
-        QVERIFY(pBars);
-        emit pBars->hovered(true, 5, pBars->barSets().first());
-        QWidget* pViewport = bar.ChartView()->viewport();
-        QHelpEvent rest(QEvent::ToolTip, QPoint(100, 100),
-                        pViewport->mapToGlobal(QPoint(100, 100)));
-        QCoreApplication::sendEvent(pViewport, &rest);
+        const QPoint rested = bar.CellPoint(1, 7).toPoint();
+        Hover(bar, rested);
+        QHelpEvent rest(QEvent::ToolTip, rested, bar.mapToGlobal(rested));
+        QCoreApplication::sendEvent(&bar, &rest);
         QTest::qWait(500); // a tip being hidden goes after 300 ms
         QVERIFY(QToolTip::isVisible());
         QCOMPARE(QToolTip::text(), QStringLiteral("交通支出 773.60元（7.7%）"));
-        emit pBars->hovered(false, 5, pBars->barSets().first());
+        Hover(bar, QPointF(1, 1));
 
-        // As narrow as at 1024 pixels, every category's whole name is drawn, level.
-        QApplication::processEvents();
-        auto* pAxis = qobject_cast<QBarCategoryAxis*>(bar.Chart()->axes(Qt::Vertical).value(0));
-        QVERIFY(pAxis);
-        QStringList bottomUp = names;
-        std::reverse(bottomUp.begin(), bottomUp.end());
-        QCOMPARE(pAxis->categories(), bottomUp);
-        QCOMPARE(pAxis->labelsAngle(), 0);
-        QStringList drawn;
-        for (QGraphicsItem* pItem : bar.ChartView()->scene()->items())
-            if (auto* pText = dynamic_cast<QGraphicsTextItem*>(pItem); pText && pText->isVisible())
-                drawn << pText->toPlainText();
-        for (const QString& strName : names)
-            QVERIFY2(drawn.contains(strName), qPrintable(drawn.join(QLatin1Char(' '))));
+        // As narrow as at 1024 pixels, every category's whole name is drawn, top to bottom,
+        // and inside the chart.
+        const QStringList drawn = DrawnTexts(bar);
+        QStringList shownNames;
+        for (const QString& str : drawn)
+            if (names.contains(str))
+                shownNames << str;
+        QCOMPARE(shownNames, names);
+        for (const CMschart3::SText& text : bar.DrawnTexts())
+            QVERIFY2(QRectF(bar.rect()).contains(text.rect), qPrintable(text.str));
 
-        // Twenty-seven years are labelled every n-th year, and each label is drawn whole.
+        // Twenty-seven years are labelled every n-th year, and each label is drawn whole,
+        // none over another.
         CMschart3 years(CMschart3::EType::Line, 27, 1);
         for (int r = 1; r <= 27; ++r) {
             years.SetRow(r);
             years.SetRowLabel(QStringLiteral("%1年").arg(2000 + r));
         }
-        years.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&years));
         for (const int nWidth : {420, 700, 1100}) {
             years.resize(nWidth, 260);
-            years.Refresh();
-            QApplication::processEvents();
+            QList<QRectF> boxes;
             QStringList drawn;
-            for (QGraphicsItem* pItem : years.ChartView()->scene()->items())
-                if (auto* pText = dynamic_cast<QGraphicsTextItem*>(pItem);
-                    pText && pText->isVisible() && pText->toPlainText().endsWith(QChar(0x5E74)))
-                    drawn << pText->toPlainText();
+            for (const CMschart3::SText& text : years.DrawnTexts()) {
+                if (!text.str.endsWith(QChar(0x5E74)))
+                    continue;
+                for (const QRectF& box : std::as_const(boxes))
+                    QVERIFY2(!box.intersects(text.rect), qPrintable(text.str));
+                QVERIFY(QRectF(years.rect()).contains(text.rect));
+                boxes << text.rect;
+                drawn << text.str;
+            }
             const QString strDrawn =
                 QString::number(nWidth) + QLatin1Char(':') + drawn.join(QLatin1Char(' '));
             QVERIFY2(drawn.size() >= 3 && drawn.size() < 27, qPrintable(strDrawn));
@@ -459,12 +457,8 @@ private Q_SLOTS:
         gui.Frame()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(gui.Frame()));
         CMschart3& bar = *gui.Frame()->View<COutChartView>()->BarChart();
-        auto* pSeries = bar.Chart()->series().value(0);
-        QVERIFY(pSeries);
         // Halfway along the 12th bar (value 1200), the bottom one.
-        const QPointF scene = bar.Chart()->mapToPosition(QPointF(600, 0), pSeries);
-        const QPoint global =
-            bar.ChartView()->viewport()->mapToGlobal(bar.ChartView()->mapFromScene(scene));
+        const QPoint global = bar.mapToGlobal(bar.CellPoint(1, 12).toPoint());
         QProcess::execute(QStringLiteral("xdotool"),
                           {QStringLiteral("mousemove"), QString::number(global.x()),
                            QString::number(global.y())});

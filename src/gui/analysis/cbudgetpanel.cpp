@@ -138,8 +138,13 @@ QWidget* CBudgetPanel::YearPage() {
         m_pYear = Table({tr("月份"), tr("预算(元)"), tr("实际(元)"), tr("结余(元)")},
                         IDC_BUDGET_YEAR, m_pYearPage);
         m_pYear->verticalHeader()->setDefaultSectionSize(m_pYear->fontMetrics().height() + 4);
+        // The twelve months read without scrolling; the chart beside them takes that height.
+        m_pYear->setMinimumHeight(m_pYear->horizontalHeader()->sizeHint().height() +
+                                  12 * m_pYear->verticalHeader()->defaultSectionSize() +
+                                  2 * m_pYear->frameWidth() + 2);
         m_pChart = new CMschart3(CMschart3::EType::Bar, 2, 12, m_pYearPage);
         m_pChart->setObjectName(QString::number(IDC_BUDGET_CHART));
+        m_pChart->SetEveryLabel(false); // the page beside the table is as tall as it is
         auto* pYearLayout = new QHBoxLayout(m_pYearPage);
         pYearLayout->setContentsMargins(0, 0, 0, 0);
         pYearLayout->addWidget(m_pYear, 1);

@@ -3,26 +3,11 @@
 #include "data/cmoney.h"
 #include "widgets/cplainfont.h"
 
-#include <QBarCategoryAxis>
-#include <QBarSet>
-#include <QCategoryAxis>
-#include <QChart>
-#include <QChartView>
-#include <QCoreApplication>
-#include <QCursor>
 #include <QEvent>
-#include <QGraphicsLayout>
-#include <QGraphicsScene>
 #include <QHelpEvent>
-#include <QHorizontalBarSeries>
-#include <QLegendMarker>
-#include <QLineSeries>
-#include <QPieSeries>
-#include <QPieSlice>
-#include <QSignalBlocker>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QToolTip>
-#include <QVBoxLayout>
-#include <QValueAxis>
 #include <algorithm>
 #include <cmath>
 
@@ -36,110 +21,63 @@ const QList<QColor> kCategoryColors = {
     QColor(0xE3, 0x77, 0xC2), QColor(0x7F, 0x7F, 0x7F), QColor(0xBC, 0xBD, 0x22),
     QColor(0x17, 0xBE, 0xCF), QColor(0xFF, 0xBB, 0x78), QColor(0x39, 0x3B, 0x79),
 };
+// A bar chart's rows and the line: a clear blue first, then green, amber, violet and brick.
+const QList<QColor> kRowColors = {
+    QColor(0x20, 0x9F, 0xDF), QColor(0x99, 0xCA, 0x53), QColor(0xF6, 0xA6, 0x25),
+    QColor(0x6D, 0x5F, 0xD5), QColor(0xBF, 0x59, 0x3E),
+};
+const QColor kText(0x40, 0x40, 0x44);
+const QColor kGrid(0xE5, 0xE5, 0xE5);
+const QColor kAxis(0xC8, 0xC8, 0xC8);
 
-// Width left for the plot beside the value axis labels, before the chart has laid itself out
-// (the chart view fills the control, whose own size is always current).
-int PlotWidth(const QWidget* pControl) {
-    return std::max(40, pControl->width() - 90);
+constexpr double kTick = 4.0;      // an axis tick's length
+constexpr double kLabelGap = 4.0;  // between a tick and its label
+constexpr double kBarShare = 0.5;  // of a category's band, the bars' thickness together
+constexpr double kPieShare = 0.58; // of the pie's room, its diameter
+constexpr double kArmShare = 0.08; // of the pie's radius, a share's arm out of its wedge
+constexpr double kMinShare = 0.03; // thinner wedges are left to the legend
+constexpr double kPointRadius = 3.0;
+constexpr double kHitRadius = 8.0; // how near a point the pointer finds it
+
+// A one-pixel band along x = dX (vertical) or y = dY (horizontal), on whole pixels.
+QRect VLine(double dX, double dTop, double dBottom) {
+    const int nTop = int(std::lround(dTop));
+    return QRect(int(std::floor(dX)), nTop, 1, std::max(1, int(std::lround(dBottom)) - nTop + 1));
+}
+QRect HLine(double dY, double dLeft, double dRight) {
+    const int nLeft = int(std::lround(dLeft));
+    return QRect(nLeft, int(std::floor(dY)), std::max(1, int(std::lround(dRight)) - nLeft + 1), 1);
 }
 
-// Sets a value axis to [dMin, dMax] with about nSteps round steps (1, 2, 2.5 or 5 times a power
-// of ten), always including 0 and leaving a little room above the tallest value, labelled with
-// no more decimals than the step needs.
-void FitValueAxis(QValueAxis* pAxis, double dMin, double dMax, int nSteps = 5) {
-    dMin = std::min(dMin, 0.0);
-    dMax = std::max(dMax, 0.0);
-    if (dMax - dMin < 1e-9)
-        dMax = dMin + 1.0;
-    const double dRaw = (dMax - dMin) * 1.04 / nSteps;
-    const double dPower = std::pow(10.0, std::floor(std::log10(dRaw)));
-    double dStep = 10.0 * dPower;
-    for (const double dFactor : {1.0, 2.0, 2.5, 5.0}) {
-        if (dFactor * dPower >= dRaw) {
-            dStep = dFactor * dPower;
-            break;
-        }
-    }
-    const double dLow = dMin < 0.0 ? std::floor(dMin * 1.04 / dStep) * dStep : 0.0;
-    const double dHigh = dMax > 0.0 ? std::ceil(dMax * 1.04 / dStep) * dStep : 0.0;
-    int nDecimals = 0;
-    while (nDecimals < 2 && std::fabs(dStep * std::pow(10.0, nDecimals) -
-                                      std::round(dStep * std::pow(10.0, nDecimals))) > 1e-6)
-        ++nDecimals;
-    // Each change lays the axis' labels out again: only what differs is set.
-    const QString strFormat =
-        QStringLiteral("%.") + QString::number(nDecimals) + QStringLiteral("f");
-    if (pAxis->labelFormat() != strFormat)
-        pAxis->setLabelFormat(strFormat);
-    // A new range that widens or narrows the axis' labels makes Qt Charts lay the whole chart
-    // out at once, and once more when the event loop comes back. An axis that already waits
-    // for that layout (a change of its step count makes it wait) is laid out only then.
-    const int nTicks = int(std::lround((dHigh - dLow) / dStep)) + 1;
-    if (pAxis->min() != dLow || pAxis->max() != dHigh)
-        pAxis->setTickCount(pAxis->tickCount() + 1);
-    pAxis->setTickCount(nTicks);
-    pAxis->setRange(dLow, dHigh);
+QFont TitleFont(const QFont& font) {
+    QFont title = font;
+    title.setBold(true);
+    title.setPointSizeF(font.pointSizeF() + 1);
+    return title;
 }
 
-// Adds the axis along eAlignment, with its grid and its line (ticks included) a hair wider
-// than the theme's one pixel. Antialiased, Qt's raster engine draws a pen of one pixel or
-// less pixel by pixel, each pixel blended on its own (a quarter of a scope change went into
-// the grids' long lines); a wider pen is filled as a shape, a row at a time, and the lines
-// keep their pixels within three levels of grey.
-void AddAxis(QChart* pChart, QAbstractAxis* pAxis, Qt::Alignment eAlignment) {
-    pChart->addAxis(pAxis, eAlignment);
-    for (auto [get, set] : {std::pair(&QAbstractAxis::gridLinePen, &QAbstractAxis::setGridLinePen),
-                            std::pair(&QAbstractAxis::linePen, &QAbstractAxis::setLinePen)}) {
-        QPen pen = (pAxis->*get)();
-        pen.setWidthF(1.0001);
-        (pAxis->*set)(pen);
-    }
-}
-
-// The chart's first series of that type, or null.
-template <class TSeries> TSeries* FirstSeries(const QChart* pChart) {
-    const QList<QAbstractSeries*> series = pChart->series();
-    return series.isEmpty() ? nullptr : qobject_cast<TSeries*>(series.first());
-}
-
-// The chart's first axis of that type along eOrientation, or null.
-template <class TAxis> TAxis* FirstAxis(const QChart* pChart, Qt::Orientation eOrientation) {
-    const QList<QAbstractAxis*> axes = pChart->axes(eOrientation);
-    return axes.isEmpty() ? nullptr : qobject_cast<TAxis*>(axes.first());
+// A value axis' label: no "-0" for a zero reached by adding steps.
+QString AxisLabel(double d, int nDecimals) {
+    if (std::fabs(d) < 1e-9)
+        d = 0.0;
+    return QString::number(d, 'f', nDecimals);
 }
 
 } // namespace
 
 CMschart3::CMschart3(EType eType, int nRows, int nColumns, QWidget* pParent)
-    : QWidget(pParent), m_eType(eType), m_pView(new QChartView) {
+    : QWidget(pParent), m_eType(eType) {
     // Titles, labels and legends are category names, months and amounts: laid out without
     // shaping, like the grids.
     setFont(CPlainFont::Font());
-    m_pView->setRenderHint(QPainter::Antialiasing);
-    m_pView->setFrameShape(QFrame::NoFrame);
-    // A new scope changes most of a chart: painting it whole is cheaper than clipping every
-    // item to the hundreds of small rectangles its changed items leave.
-    m_pView->setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
-    // A chart has a few hundred items, nearly all of them moved by a new scope: the scene's
-    // search tree would be rebuilt for each (every grid line's bounds are a stroked outline),
-    // where looking through them all for the few lookups a chart makes costs less.
-    m_pView->scene()->setItemIndexMethod(QGraphicsScene::NoIndex);
-    m_pView->viewport()->installEventFilter(this);
-    auto* pLayout = new QVBoxLayout(this);
-    pLayout->setContentsMargins(0, 0, 0, 0);
-    pLayout->addWidget(m_pView);
+    // The chart paints every pixel of itself: nothing below it needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true); // hovering a bar, wedge or point tells its figures
     SetColumnCount(std::max(1, nColumns));
     SetRowCount(std::max(1, nRows));
-    // Drawn when shown or when the event loop comes back, with the figures set by then: a view
-    // fills its charts right after making them, and a chart of placeholders was made for nothing.
-    Changed();
 }
 
 CMschart3::~CMschart3() = default;
-
-QChart* CMschart3::Chart() const {
-    return m_pView->chart();
-}
 
 // ---- property writes
 
@@ -175,15 +113,27 @@ void CMschart3::SetColumnCount(int nColumns) {
             row << QStringLiteral("0");
     }
     m_nColumn = std::min(m_nColumn, nColumns);
+    KeepTall();
+    Changed();
+}
+
+void CMschart3::SetEveryLabel(bool bEvery) {
+    m_bEveryLabel = bEvery;
+    KeepTall();
+    Changed();
+}
+
+void CMschart3::KeepTall() {
     const QFontMetrics fm(font());
-    if (m_eType == EType::Pie) {
+    if (!m_bEveryLabel) {
+        setMinimumHeight(0);
+    } else if (m_eType == EType::Pie) {
         // The legend may list every column; the chart must be tall enough to show all of them.
-        setMinimumHeight(fm.height() * 2 + 48 + nColumns * (fm.height() + 12));
+        setMinimumHeight(fm.height() * 2 + 48 + ColumnCount() * (fm.height() + 12));
     } else if (m_eType == EType::Bar) {
         // Every category's name needs its line beside its bar.
-        setMinimumHeight(fm.height() * 3 + 48 + nColumns * (fm.height() + 4));
+        setMinimumHeight(fm.height() * 3 + 48 + ColumnCount() * (fm.height() + 4));
     }
-    Changed();
 }
 
 // A row or column outside the chart is not selected: the write that follows goes to the
@@ -262,369 +212,470 @@ QString CMschart3::ToolTipText(int nRow, int nColumn) const {
     return strText;
 }
 
-void CMschart3::ShowToolTip(int nRow, int nColumn, bool bHovered) const {
-    m_strHovered = bHovered ? ToolTipText(nRow, nColumn) : QString();
-    if (bHovered)
-        QToolTip::showText(QCursor::pos(), m_strHovered, m_pView);
-    else
-        QToolTip::hideText();
-}
-
-// When the pointer rests, the window system asks the chart's scene for a tip; the scene knows
-// none of its own and would hide the one shown on hovering. The hovered item's tip answers.
-bool CMschart3::eventFilter(QObject* pWatched, QEvent* pEvent) {
-    if (pWatched == m_pView->viewport() && pEvent->type() == QEvent::ToolTip) {
-        if (m_strHovered.isEmpty())
-            return false;
-        QToolTip::showText(static_cast<QHelpEvent*>(pEvent)->globalPos(), m_strHovered, m_pView);
-        return true;
-    }
-    return QWidget::eventFilter(pWatched, pEvent);
-}
-
 double CMschart3::Value(int nRow, int nColumn) const {
     const double d = CMoney::Atof(Data(nRow, nColumn));
     return std::isfinite(d) ? d : 0.0;
 }
 
-// ---- drawing
+const QList<QColor>& CMschart3::RowColors() {
+    return kRowColors;
+}
+
+// ---- laying out
 
 void CMschart3::Changed() {
     m_bDirty = true;
-    if (m_bQueued)
-        return;
-    m_bQueued = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_bQueued = false;
-            Refresh();
-        },
-        Qt::QueuedConnection);
+    m_hovered = QPoint(); // what was under the pointer has other figures now
+    update();
 }
 
 void CMschart3::Refresh() {
-    if (m_bDirty)
-        Draw();
+    Layout();
+    update();
 }
 
 void CMschart3::HoldPainting(bool bHold) {
-    m_pView->viewport()->setUpdatesEnabled(!bHold);
+    setUpdatesEnabled(!bHold);
 }
 
-void CMschart3::Draw() {
+const CMschart3::SLayout& CMschart3::Layout() {
+    // Everything is placed by the size, which a hidden chart takes without a resize event.
+    if (!m_bDirty && m_layoutSize == size())
+        return m_layout;
     m_bDirty = false;
-    // The chart, its series and axes are made once; a new scope changes their values and
-    // texts, so Qt Charts lays out and paints what changed instead of a whole new scene.
-    QChart* pChart = m_pView->chart();
-    if (!m_bBuilt) {
-        QChart* pOld = pChart;
-        pChart = NewChart();
-        m_pView->setChart(pChart);
-        delete pOld;
-        m_bBuilt = true;
-        // A chart made while shown would be painted once before its layout has run and
-        // once after: its painting waits until the event loop has laid it out.
-        if (m_pView->isVisible()) {
-            m_pView->setUpdatesEnabled(false);
-            QMetaObject::invokeMethod(
-                this, [this] { m_pView->setUpdatesEnabled(true); }, Qt::QueuedConnection);
-        }
-    }
-    if (pChart->title() != m_strTitle)
-        pChart->setTitle(m_strTitle);
+    m_layoutSize = size();
+    m_layout = SLayout();
+    QRectF area = QRectF(rect()).adjusted(10, 4, -10, -8);
+    if (area.width() < 20 || area.height() < 20)
+        return m_layout; // too small to draw anything but white
+    LayOutTitle(m_layout, area);
     switch (m_eType) {
     case EType::Bar:
-        DrawBar(pChart);
+        LayOutBar(m_layout, area);
         break;
     case EType::Pie:
-        DrawPie(pChart);
+        LayOutPie(m_layout, area);
         break;
     case EType::Line:
-        DrawLine(pChart);
+        LayOutLine(m_layout, area);
         break;
     }
-    m_strHovered.clear(); // what was under the pointer has other figures now
-    FitAxisLabels();
-    // A shown chart lays itself out now, once with everything it was given, rather than
-    // when the event loop comes back after other changes have asked for more layouts.
-    if (m_pView->isVisible() && pChart->layout()) {
-        pChart->layout()->activate();
-        // The scene hands its changed items to the view when the event loop comes back, and
-        // the view then paints the window at once, with whatever else is waiting: a chart
-        // drawn after another one would be painted once with the other's paint and once with
-        // its own items. Handed over now, the window is painted now, and each chart once.
-        QCoreApplication::sendPostedEvents(pChart->scene(), QEvent::MetaCall);
-    }
+    return m_layout;
 }
 
-QChart* CMschart3::NewChart() const {
-    auto* pChart = new QChart;
-    pChart->setAnimationOptions(QChart::NoAnimation);
-    pChart->setBackgroundRoundness(0);
-    // The theme's white is a gradient from white to white, which the painter fills pixel by
-    // pixel; a plain white brush fills the same white as one block.
-    pChart->setBackgroundBrush(Qt::white);
-    pChart->setMargins(QMargins(4, 4, 4, 4));
-    QFont titleFont = font();
-    titleFont.setBold(true);
-    titleFont.setPointSizeF(font().pointSizeF() + 1);
-    pChart->setTitleFont(titleFont);
-    pChart->legend()->setFont(font());
-    return pChart;
+void CMschart3::LayOutTitle(SLayout& layout, QRectF& area) const {
+    if (m_strTitle.isEmpty())
+        return;
+    const QFontMetricsF fm(TitleFont(font()));
+    const QString str = fm.elidedText(m_strTitle, Qt::ElideRight, area.width());
+    const double dWidth = fm.horizontalAdvance(str);
+    layout.texts << SText{
+        str, QRectF(area.center().x() - dWidth / 2, area.top() + 4, dWidth, fm.height()), true};
+    area.setTop(area.top() + 4 + fm.height() + 8);
 }
 
-void CMschart3::DrawBar(QChart* pChart) const {
-    // Bars lie down, so every category's whole name reads level beside its bar however
-    // narrow the chart is. The axis counts from the bottom: the columns go in last first, so
-    // the first column is the top bar, as a list reads.
-    auto* pSeries = FirstSeries<QHorizontalBarSeries>(pChart);
-    auto* pAxisY = FirstAxis<QBarCategoryAxis>(pChart, Qt::Vertical);
-    auto* pAxisX = FirstAxis<QValueAxis>(pChart, Qt::Horizontal);
-    if (!pSeries) {
-        pSeries = new QHorizontalBarSeries;
-        connect(pSeries, &QHorizontalBarSeries::hovered, pSeries,
-                [this, pSeries](bool bHovered, int nIndex, QBarSet* pSet) {
-                    ShowToolTip(int(pSeries->barSets().indexOf(pSet)) + 1, ColumnCount() - nIndex,
-                                bHovered);
-                });
-        pChart->addSeries(pSeries);
-        pAxisY = new QBarCategoryAxis;
-        pAxisY->setLabelsFont(font());
-        pAxisY->setTruncateLabels(false);
-        AddAxis(pChart, pAxisY, Qt::AlignLeft);
-        pSeries->attachAxis(pAxisY);
-        pAxisX = new QValueAxis;
-        pAxisX->setLabelsFont(font());
-        AddAxis(pChart, pAxisX, Qt::AlignBottom);
-        pSeries->attachAxis(pAxisX);
-    }
-    // The sets stay while the rows and columns keep their number; their values change.
-    const QList<QBarSet*> sets = pSeries->barSets();
-    bool bSameShape = sets.size() == RowCount();
-    for (const QBarSet* pSet : sets)
-        bSameShape = bSameShape && pSet->count() == ColumnCount();
-    if (!bSameShape)
-        pSeries->clear();
-    double dMin = 0.0, dMax = 0.0;
-    for (int r = 1; r <= RowCount(); ++r) {
-        QBarSet* pSet = bSameShape ? sets[r - 1] : new QBarSet(RowLabel(r));
-        if (bSameShape && pSet->label() != RowLabel(r))
-            pSet->setLabel(RowLabel(r));
-        for (int c = ColumnCount(); c >= 1; --c) {
-            const double d = Value(r, c);
-            if (!bSameShape)
-                *pSet << d;
-            else if (pSet->at(ColumnCount() - c) != d)
-                pSet->replace(ColumnCount() - c, d);
-            dMin = std::min(dMin, d);
-            dMax = std::max(dMax, d);
+// Sets a value axis to [dMin, dMax] with about nSteps round steps (1, 2, 2.5 or 5 times a power
+// of ten), always including 0 and leaving a little room beyond the largest value, labelled with
+// no more decimals than the step needs.
+CMschart3::SScale CMschart3::Fit(double dMin, double dMax, int nSteps) {
+    dMin = std::min(dMin, 0.0);
+    dMax = std::max(dMax, 0.0);
+    if (dMax - dMin < 1e-9)
+        dMax = dMin + 1.0;
+    const double dRaw = (dMax - dMin) * 1.04 / std::max(1, nSteps);
+    const double dPower = std::pow(10.0, std::floor(std::log10(dRaw)));
+    double dStep = 10.0 * dPower;
+    for (const double dFactor : {1.0, 2.0, 2.5, 5.0}) {
+        if (dFactor * dPower >= dRaw) {
+            dStep = dFactor * dPower;
+            break;
         }
-        if (!bSameShape)
-            pSeries->append(pSet);
     }
-    // One bar per column: with a single row its colour says nothing a legend could add.
-    pChart->legend()->setVisible(RowCount() > 1);
-
-    // The axis keeps one category per distinct text: an invisible mark keeps two columns of
-    // one label (or none yet) apart.
-    QStringList labels;
-    for (QString strLabel : m_columnLabels) {
-        if (strLabel.isEmpty())
-            strLabel = QChar(0x200B);
-        while (labels.contains(strLabel))
-            strLabel += QChar(0x200B);
-        labels.prepend(strLabel);
-    }
-    if (pAxisY->categories() != labels)
-        pAxisY->setCategories(labels);
-    // As many steps as their labels have room for side by side (redrawn on resizing).
-    const QFontMetrics fm(font());
-    const int nLabel =
-        fm.horizontalAdvance(QString::number(std::max(std::fabs(dMin), dMax) * 1.3, 'f', 0)) + 24;
-    const int nSteps = std::clamp((PlotWidth(this) - 90) / std::max(1, nLabel), 2, 5);
-    FitValueAxis(pAxisX, dMin, dMax, nSteps);
+    SScale scale;
+    scale.dLow = dMin < 0.0 ? std::floor(dMin * 1.04 / dStep) * dStep : 0.0;
+    scale.dHigh = dMax > 0.0 ? std::ceil(dMax * 1.04 / dStep) * dStep : 0.0;
+    scale.nTicks = int(std::lround((scale.dHigh - scale.dLow) / dStep)) + 1;
+    while (scale.nDecimals < 2 &&
+           std::fabs(dStep * std::pow(10.0, scale.nDecimals) -
+                     std::round(dStep * std::pow(10.0, scale.nDecimals))) > 1e-6)
+        ++scale.nDecimals;
+    return scale;
 }
 
-void CMschart3::DrawPie(QChart* pChart) const {
-    auto* pSeries = FirstSeries<QPieSeries>(pChart);
-    if (!pSeries) {
-        pSeries = new QPieSeries;
-        pSeries->setPieSize(0.58);
-        pChart->addSeries(pSeries);
-        pChart->legend()->setAlignment(Qt::AlignRight);
-        pChart->legend()->setShowToolTips(true); // a name cut short shows whole on hovering
-        pChart->legend()->setVisible(true);
+void CMschart3::LayOutBar(SLayout& layout, QRectF area) const {
+    const QFontMetricsF fm(font());
+    const int nRows = RowCount();
+    const int nColumns = ColumnCount();
+    // Several rows: a legend of them over the bars. One row: its colour says nothing more.
+    if (nRows > 1) {
+        const double dMarker = std::round(fm.height() * 0.55);
+        QList<double> widths;
+        double dTotal = 0.0;
+        for (const QString& str : m_rowLabels) {
+            widths << fm.horizontalAdvance(str);
+            dTotal += dMarker + 5 + widths.last() + 16;
+        }
+        double x = std::max(area.left(), area.center().x() - (dTotal - 16) / 2);
+        for (int r = 0; r < nRows; ++r) {
+            layout.markers << SMarker{
+                QRectF(x, area.top() + (fm.height() - dMarker) / 2, dMarker, dMarker),
+                kRowColors[r % kRowColors.size()]};
+            x += dMarker + 5;
+            layout.texts << SText{m_rowLabels[r], QRectF(x, area.top(), widths[r], fm.height())};
+            x += widths[r] + 16;
+        }
+        area.setTop(area.top() + fm.height() + 8);
     }
+
+    double dMin = 0.0, dMax = 0.0;
+    for (int r = 1; r <= nRows; ++r)
+        for (int c = 1; c <= nColumns; ++c) {
+            dMin = std::min(dMin, Value(r, c));
+            dMax = std::max(dMax, Value(r, c));
+        }
+    // Bars lie down, so every category's whole name reads level beside its bar however narrow
+    // the chart is; the first column is the top bar, as a list reads.
+    double dNames = 0.0;
+    for (const QString& str : m_columnLabels)
+        dNames = std::max(dNames, fm.horizontalAdvance(str));
+    // As many steps as their labels have room for side by side.
+    const double dLabel =
+        fm.horizontalAdvance(QString::number(std::max(std::fabs(dMin), dMax) * 1.3, 'f', 0)) + 24;
+    const double dRoom = area.width() - dNames - kTick - kLabelGap - dLabel / 2;
+    const SScale scale = Fit(dMin, dMax, std::clamp(int(dRoom / dLabel), 2, 5));
+    QStringList values;
+    for (int i = 0; i < scale.nTicks; ++i)
+        values << AxisLabel(scale.dLow + (scale.dHigh - scale.dLow) * i / (scale.nTicks - 1),
+                            scale.nDecimals);
+    const QRectF plot(QPointF(area.left() + dNames + kLabelGap + kTick, area.top() + 2),
+                      QPointF(area.right() - fm.horizontalAdvance(values.last()) / 2,
+                              area.bottom() - fm.height() - kTick - kLabelGap));
+    if (plot.width() < 4 || plot.height() < 4)
+        return;
+    const auto X = [&](double d) {
+        return plot.left() + (d - scale.dLow) / (scale.dHigh - scale.dLow) * plot.width();
+    };
+
+    for (int i = 0; i < scale.nTicks; ++i) {
+        const double x = X(scale.dLow + (scale.dHigh - scale.dLow) * i / (scale.nTicks - 1));
+        layout.grid << VLine(x, plot.top(), plot.bottom());
+        layout.axes << VLine(x, plot.bottom(), plot.bottom() + kTick);
+        const double dWidth = fm.horizontalAdvance(values[i]);
+        layout.texts << SText{values[i], QRectF(x - dWidth / 2, plot.bottom() + kTick + kLabelGap,
+                                                dWidth, fm.height())};
+    }
+    const double dBand = plot.height() / nColumns;
+    // Too many categories for their names one under another: every n-th is named.
+    const int nEvery = std::max(1, int(std::ceil(fm.height() / dBand - 1e-9)));
+    for (int c = 1; c <= nColumns; ++c) {
+        const double dTop = plot.top() + (c - 1) * dBand;
+        layout.grid << HLine(dTop, plot.left(), plot.right());
+        layout.axes << HLine(dTop, plot.left() - kTick, plot.left());
+        if ((c - 1) % nEvery == 0 && !m_columnLabels[c - 1].isEmpty()) {
+            const double dWidth = fm.horizontalAdvance(m_columnLabels[c - 1]);
+            layout.texts << SText{m_columnLabels[c - 1],
+                                  QRectF(plot.left() - kTick - kLabelGap - dWidth,
+                                         dTop + (dBand - fm.height()) / 2, dWidth, fm.height())};
+        }
+        // The rows' bars side by side in the band's middle, the first row lowest.
+        const double dThick = dBand * kBarShare / nRows;
+        const double dBottom = dTop + dBand * (1 + kBarShare) / 2;
+        for (int r = 1; r <= nRows; ++r) {
+            const double x0 = X(0.0), x1 = X(Value(r, c));
+            layout.bars << SBar{QRectF(QPointF(std::min(x0, x1), dBottom - r * dThick),
+                                       QPointF(std::max(x0, x1), dBottom - (r - 1) * dThick)),
+                                r, c};
+        }
+    }
+    layout.grid << HLine(plot.bottom(), plot.left(), plot.right());
+    layout.axes << VLine(plot.left(), plot.top(), plot.bottom())
+                << HLine(plot.bottom(), plot.left(), plot.right());
+}
+
+void CMschart3::LayOutPie(SLayout& layout, QRectF area) const {
+    const QFontMetricsF fm(font());
     double dTotal = 0.0;
     for (int c = 1; c <= ColumnCount(); ++c)
         dTotal += std::max(0.0, Value(1, c));
-    // Every column keeps its slice, so colours stay with their categories from one scope to
-    // the next; a category of 0 (or below: a pie has no negative share) draws no wedge and has
-    // no legend entry. The legend names each category with its share; beside the wedge the
-    // share alone, so no text runs out of the chart.
-    if (pSeries->count() != ColumnCount()) {
-        pSeries->clear();
-        // Added all at once: each slice added alone lays out the pie and the legend again.
-        QList<QPieSlice*> added;
-        for (int c = 1; c <= ColumnCount(); ++c) {
-            auto* pSlice = new QPieSlice;
-            pSlice->setLabelFont(font());
-            pSlice->setLabelArmLengthFactor(0.08);
-            pSlice->setColor(kCategoryColors[(c - 1) % kCategoryColors.size()]);
-            pSlice->setBorderColor(Qt::white);
-            connect(pSlice, &QPieSlice::hovered, pSlice,
-                    [this, c](bool bHovered) { ShowToolTip(1, c, bHovered); });
-            added << pSlice;
-        }
-        pSeries->append(added);
-    }
-    const QList<QPieSlice*> slices = pSeries->slices();
-    QStringList shares;
-    // Qt Charts lays every wedge and its text out again for each value that changes, and a
-    // wedge again for each text or visibility: with figures to show, the slices take theirs
-    // quietly and one value signal at the end lays the pie out once. A pie of nothing has no
-    // layout of its own to come, so there every change speaks for itself.
-    const bool bQuiet = dTotal > 0.0;
-    bool bChanged = false;
+    // The legend names each category with its share; beside the wedge the share alone, so no
+    // text runs out of the chart. A category of 0 (or below: a pie has no negative share)
+    // draws no wedge and has no legend entry; a pie of nothing lists every category.
+    QStringList entries, shares;
+    QList<int> columns;
     for (int c = 1; c <= ColumnCount(); ++c) {
         const double d = std::max(0.0, Value(1, c));
         shares << (dTotal > 0.0 ? QStringLiteral("%1%").arg(d / dTotal * 100.0, 0, 'f', 1)
                                 : QString());
-        // Thin wedges are left to the legend, so their texts never pile up around the pie.
-        const bool bLabelVisible = dTotal > 0.0 && d / dTotal >= 0.03;
-        QPieSlice* pSlice = slices[c - 1];
-        if (pSlice->value() == d && pSlice->label() == shares.last() &&
-            pSlice->isLabelVisible() == bLabelVisible)
+        if (dTotal > 0.0 && d <= 0.0)
             continue;
-        bChanged = true;
-        const QSignalBlocker quiet(bQuiet ? pSlice : nullptr);
-        pSlice->setValue(d);
-        pSlice->setLabel(shares.last());
-        pSlice->setLabelVisible(bLabelVisible);
+        entries << (shares.last().isEmpty() ? ColumnLabel(c)
+                                            : ColumnLabel(c) + QLatin1Char(' ') + shares.last());
+        columns << c;
     }
-    if (bQuiet && bChanged)
-        emit slices.first()->valueChanged();
-    // After every slice has its value: a changed slice updates the markers of all of them.
-    // A marker's new text is drawn only when the legend lays itself out again, which the
-    // slices' quiet changes no longer ask for: a changed text asks for it itself.
-    const QList<QLegendMarker*> markers = pChart->legend()->markers(pSeries);
-    bool bRelabelled = false;
-    for (int c = 1; c <= ColumnCount() && c <= markers.size(); ++c) {
-        const QString& strShare = shares[c - 1];
-        const QString strLabel =
-            strShare.isEmpty() ? ColumnLabel(c) : ColumnLabel(c) + QLatin1Char(' ') + strShare;
-        if (markers[c - 1]->label() != strLabel) {
-            markers[c - 1]->setLabel(strLabel);
-            bRelabelled = true;
-        }
-        markers[c - 1]->setVisible(dTotal <= 0.0 || Value(1, c) > 0.0);
+    const double dMarker = std::round(fm.height() * 0.55);
+    const double dLine = fm.height() + 8;
+    double dText = 0.0;
+    for (const QString& str : entries)
+        dText = std::max(dText, fm.horizontalAdvance(str));
+    // The legend takes at most half the chart; a longer entry is cut short and hovering it
+    // shows it whole.
+    dText = std::min(dText, std::max(40.0, area.width() / 2 - dMarker - 6));
+    const double dLegend = entries.isEmpty() ? 0.0 : dMarker + 6 + dText;
+    const double dLegendTop = std::max(area.top(), area.center().y() - entries.size() * dLine / 2);
+    for (int i = 0; i < entries.size(); ++i) {
+        const double y = dLegendTop + i * dLine;
+        const double x = area.right() - dLegend;
+        layout.markers << SMarker{QRectF(x, y + (fm.height() - dMarker) / 2, dMarker, dMarker),
+                                  kCategoryColors[(columns[i] - 1) % kCategoryColors.size()]};
+        const QString str = fm.elidedText(entries[i], Qt::ElideRight, dText);
+        const QRectF box(x + dMarker + 6, y, fm.horizontalAdvance(str), fm.height());
+        layout.texts << SText{str, box};
+        if (str != entries[i])
+            layout.tips << SText{entries[i], box};
     }
-    // A legend laid out before lays itself out now, before the chart's own layout and paint;
-    // a new one waits for the chart's layout, which gives it its place first.
-    QGraphicsLayout* pLegendLayout = pChart->legend()->layout();
-    if (bRelabelled && pLegendLayout) {
-        pLegendLayout->invalidate();
-        if (!pChart->legend()->geometry().isEmpty())
-            pLegendLayout->activate();
-    }
-}
 
-void CMschart3::DrawLine(QChart* pChart) const {
-    auto* pSeries = FirstSeries<QLineSeries>(pChart);
-    auto* pAxisX = FirstAxis<QCategoryAxis>(pChart, Qt::Horizontal);
-    auto* pAxisY = FirstAxis<QValueAxis>(pChart, Qt::Vertical);
-    if (!pSeries) {
-        pSeries = new QLineSeries;
-        pSeries->setPointsVisible(true);
-        connect(pSeries, &QLineSeries::hovered, pSeries,
-                [this](const QPointF& point, bool bHovered) {
-                    ShowToolTip(int(std::lround(point.x())) + 1, 1, bHovered);
-                });
-        pChart->addSeries(pSeries);
-        pChart->legend()->setVisible(false);
-        pAxisX = new QCategoryAxis;
-        pAxisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-        pAxisX->setLabelsFont(font());
-        AddAxis(pChart, pAxisX, Qt::AlignBottom);
-        pSeries->attachAxis(pAxisX);
-        pAxisY = new QValueAxis;
-        pAxisY->setLabelsFont(font());
-        AddAxis(pChart, pAxisY, Qt::AlignLeft);
-        pSeries->attachAxis(pAxisY);
-    }
-    if (pSeries->name() != ColumnLabel(1))
-        pSeries->setName(ColumnLabel(1));
-    QList<QPointF> points;
-    points.reserve(RowCount());
-    double dMin = 0.0, dMax = 0.0;
-    for (int r = 1; r <= RowCount(); ++r) {
-        const double d = Value(r, 1);
-        points << QPointF(r - 1, d);
-        dMin = std::min(dMin, d);
-        dMax = std::max(dMax, d);
-    }
-    pSeries->replace(points);
-    FitValueAxis(pAxisY, dMin, dMax);
-    // The row axis takes its range with its labels (FitAxisLabels), after them.
-}
-
-void CMschart3::FitAxisLabels() {
-    QChart* pChart = Chart();
-    if (!pChart || pChart->axes(Qt::Horizontal).isEmpty())
+    const QRectF room(area.topLeft(), QPointF(area.right() - dLegend - 12, area.bottom()));
+    const double dRadius = std::min(room.width(), room.height()) * kPieShare / 2;
+    if (dTotal <= 0.0 || dRadius < 4)
         return;
-    QAbstractAxis* pAxis = pChart->axes(Qt::Horizontal).first();
-    const QFontMetrics fm(pAxis->labelsFont());
-    // The axis keeps a padding on both sides of every label and shortens to "..." whatever
-    // does not fit between them.
-    const int nGap = 14;
+    const QPointF centre = room.center();
+    layout.pie = QRectF(centre.x() - dRadius, centre.y() - dRadius, 2 * dRadius, 2 * dRadius);
+    double dStart = 0.0;
+    for (int c = 1; c <= ColumnCount(); ++c) {
+        const double d = std::max(0.0, Value(1, c));
+        if (d <= 0.0)
+            continue;
+        const double dSpan = d / dTotal * 360.0;
+        layout.wedges << SWedge{dStart, dSpan, c};
+        // The share out on an arm from the wedge's middle, level text on a level stroke.
+        if (d / dTotal >= kMinShare) {
+            const double dMid = (dStart + dSpan / 2) * M_PI / 180.0;
+            const QPointF dir(std::sin(dMid), -std::cos(dMid));
+            const QPointF edge = centre + dir * dRadius;
+            const QPointF elbow = centre + dir * dRadius * (1 + kArmShare);
+            const double dWidth = fm.horizontalAdvance(shares[c - 1]);
+            const double dSide = dir.x() >= 0 ? 1.0 : -1.0;
+            const QPointF end = elbow + QPointF(dSide * (dWidth + 4), 0);
+            layout.arms << QPolygonF({edge, elbow, end});
+            const double dLeft = dSide > 0 ? elbow.x() + 2 : end.x() + 2;
+            layout.texts << SText{shares[c - 1],
+                                  QRectF(dLeft, elbow.y() - fm.height(), dWidth, fm.height())};
+        }
+        dStart += dSpan;
+    }
+}
 
-    if (auto* pLine = qobject_cast<QCategoryAxis*>(pAxis)) {
-        // Too many rows for their labels side by side: label every n-th row.
-        int nWidest = 1;
-        for (const QString& str : std::as_const(m_rowLabels))
-            nWidest = std::max(nWidest, fm.horizontalAdvance(str));
-        const int nRows = RowCount();
-        const double dPerRow = std::max(1.0, double(PlotWidth(this)) / nRows);
-        const int nStep = std::max(1, int(std::ceil((nWidest + nGap / 2) / dPerRow)));
-        // The axis takes each label once; a repeated or empty label is left out.
-        QStringList labels;
-        QList<int> rows;
-        for (int r = 0; r < nRows; r += nStep) {
-            if (!m_rowLabels[r].isEmpty() && !labels.contains(m_rowLabels[r])) {
-                labels << m_rowLabels[r];
-                rows << r;
-            }
+void CMschart3::LayOutLine(SLayout& layout, QRectF area) const {
+    const QFontMetricsF fm(font());
+    const int nRows = RowCount();
+    double dMin = 0.0, dMax = 0.0;
+    for (int r = 1; r <= nRows; ++r) {
+        dMin = std::min(dMin, Value(r, 1));
+        dMax = std::max(dMax, Value(r, 1));
+    }
+    const SScale scale = Fit(dMin, dMax, 5);
+    QStringList values;
+    double dValues = 0.0;
+    for (int i = 0; i < scale.nTicks; ++i) {
+        values << AxisLabel(scale.dLow + (scale.dHigh - scale.dLow) * i / (scale.nTicks - 1),
+                            scale.nDecimals);
+        dValues = std::max(dValues, fm.horizontalAdvance(values.last()));
+    }
+    const QRectF plot(QPointF(area.left() + dValues + kLabelGap + kTick, area.top() + 2),
+                      QPointF(area.right() - 4, area.bottom() - fm.height() - kTick - kLabelGap));
+    if (plot.width() < 4 || plot.height() < 4)
+        return;
+    const auto Y = [&](double d) {
+        return plot.bottom() - (d - scale.dLow) / (scale.dHigh - scale.dLow) * plot.height();
+    };
+    for (int i = 0; i < scale.nTicks; ++i) {
+        const double y = Y(scale.dLow + (scale.dHigh - scale.dLow) * i / (scale.nTicks - 1));
+        layout.grid << HLine(y, plot.left(), plot.right());
+        layout.axes << HLine(y, plot.left() - kTick, plot.left());
+        const double dWidth = fm.horizontalAdvance(values[i]);
+        layout.texts << SText{values[i], QRectF(plot.left() - kTick - kLabelGap - dWidth,
+                                                y - fm.height() / 2, dWidth, fm.height())};
+    }
+    // Too many rows for their labels side by side: every n-th row is labelled, each label
+    // once (a repeated or empty one is left out).
+    const double dPerRow = plot.width() / nRows;
+    double dWidest = 1.0;
+    for (const QString& str : std::as_const(m_rowLabels))
+        dWidest = std::max(dWidest, fm.horizontalAdvance(str));
+    const int nStep = std::max(1, int(std::ceil((dWidest + 8) / dPerRow - 1e-9)));
+    QStringList labelled;
+    for (int r = 0; r < nRows; ++r) {
+        const double x = plot.left() + (r + 0.5) * dPerRow;
+        layout.points << QPointF(x, Y(Value(r + 1, 1)));
+        const QString& str = m_rowLabels[r];
+        if (r % nStep != 0 || str.isEmpty() || labelled.contains(str))
+            continue;
+        labelled << str;
+        layout.grid << VLine(x, plot.top(), plot.bottom());
+        layout.axes << VLine(x, plot.bottom(), plot.bottom() + kTick);
+        const double dWidth = fm.horizontalAdvance(str);
+        layout.texts << SText{
+            str, QRectF(x - dWidth / 2, plot.bottom() + kTick + kLabelGap, dWidth, fm.height())};
+    }
+    layout.axes << VLine(plot.left(), plot.top(), plot.bottom())
+                << HLine(plot.bottom(), plot.left(), plot.right());
+}
+
+// ---- what is drawn
+
+QList<CMschart3::SText> CMschart3::DrawnTexts() {
+    return Layout().texts;
+}
+
+QPoint CMschart3::CellAt(const QPointF& pos) {
+    const SLayout& layout = Layout();
+    for (const SBar& bar : layout.bars) {
+        // A bar of nothing or next to nothing is still found on its axis, two pixels wide.
+        QRectF rect = bar.rect;
+        if (rect.width() < 2)
+            rect.adjust(-1, 0, 1, 0);
+        if (rect.contains(pos))
+            return QPoint(bar.nColumn, bar.nRow);
+    }
+    if (!layout.wedges.isEmpty()) {
+        const QPointF d = pos - layout.pie.center();
+        if (std::hypot(d.x(), d.y()) <= layout.pie.width() / 2) {
+            double dAngle = std::atan2(d.x(), -d.y()) * 180.0 / M_PI;
+            if (dAngle < 0)
+                dAngle += 360.0;
+            for (const SWedge& wedge : layout.wedges)
+                if (dAngle >= wedge.dStart && dAngle < wedge.dStart + wedge.dSpan)
+                    return QPoint(wedge.nColumn, 1);
         }
-        // Labels that stand already (the same scope shape again) are left alone.
-        bool bSame = pLine->categoriesLabels() == labels;
-        for (int i = 0; bSame && i < labels.size(); ++i)
-            bSame = pLine->endValue(labels[i]) == rows[i];
-        // A new range lays the axis' labels out at once: it is set while the axis has none,
-        // and the new labels wait for the chart's layout when the event loop comes back.
-        if (!bSame) {
-            for (const QString& str : pLine->categoriesLabels())
-                pLine->remove(str);
+    }
+    int nNearest = -1;
+    double dNearest = kHitRadius;
+    for (int i = 0; i < layout.points.size(); ++i) {
+        const QPointF d = pos - layout.points[i];
+        if (std::hypot(d.x(), d.y()) <= dNearest) {
+            dNearest = std::hypot(d.x(), d.y());
+            nNearest = i;
         }
-        pLine->setRange(-0.5, nRows - 0.5);
-        if (!bSame) {
-            for (int i = 0; i < labels.size(); ++i)
-                pLine->append(labels[i], rows[i]);
+    }
+    return nNearest >= 0 ? QPoint(1, nNearest + 1) : QPoint();
+}
+
+QPointF CMschart3::CellPoint(int nRow, int nColumn) {
+    const SLayout& layout = Layout();
+    for (const SBar& bar : layout.bars)
+        if (bar.nRow == nRow && bar.nColumn == nColumn && bar.rect.width() > 0)
+            return bar.rect.center();
+    for (const SWedge& wedge : layout.wedges) {
+        if (nRow == 1 && wedge.nColumn == nColumn) {
+            const double dMid = (wedge.dStart + wedge.dSpan / 2) * M_PI / 180.0;
+            return layout.pie.center() +
+                   QPointF(std::sin(dMid), -std::cos(dMid)) * layout.pie.width() / 3;
+        }
+    }
+    if (nColumn == 1 && nRow >= 1 && nRow <= layout.points.size())
+        return layout.points[nRow - 1];
+    return QPointF();
+}
+
+// ---- painting and the pointer
+
+void CMschart3::paintEvent(QPaintEvent*) {
+    const SLayout& layout = Layout();
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    for (const QRect& line : layout.grid)
+        painter.fillRect(line, kGrid);
+    for (const SBar& bar : layout.bars)
+        painter.fillRect(bar.rect, kRowColors[(bar.nRow - 1) % kRowColors.size()]);
+    for (const QRect& line : layout.axes)
+        painter.fillRect(line, kAxis);
+    for (const SMarker& marker : layout.markers)
+        painter.fillRect(marker.rect, marker.color);
+
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (!layout.wedges.isEmpty()) {
+        painter.setPen(QPen(Qt::white, 1.5));
+        for (const SWedge& wedge : layout.wedges) {
+            painter.setBrush(kCategoryColors[(wedge.nColumn - 1) % kCategoryColors.size()]);
+            // QPainter counts sixteenths of a degree anticlockwise from three o'clock.
+            if (wedge.dSpan >= 359.999)
+                painter.drawEllipse(layout.pie);
+            else
+                painter.drawPie(layout.pie, int(std::lround((90.0 - wedge.dStart) * 16)),
+                                -int(std::lround(wedge.dSpan * 16)));
+        }
+        painter.setPen(QPen(kText, 1));
+        painter.setBrush(Qt::NoBrush);
+        for (const QPolygonF& arm : layout.arms)
+            painter.drawPolyline(arm);
+    }
+    if (!layout.points.isEmpty()) {
+        painter.setPen(QPen(kRowColors.first(), 2));
+        painter.drawPolyline(layout.points);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(kRowColors.first());
+        for (const QPointF& point : layout.points)
+            painter.drawEllipse(point, kPointRadius, kPointRadius);
+    }
+
+    painter.setPen(kText);
+    const QFont titleFont = TitleFont(font());
+    const double dAscent = QFontMetricsF(font()).ascent();
+    for (const SText& text : layout.texts) {
+        if (text.bTitle) {
+            painter.setFont(titleFont);
+            painter.drawText(text.rect.topLeft() + QPointF(0, QFontMetricsF(titleFont).ascent()),
+                             text.str);
+            painter.setFont(font());
+        } else {
+            painter.drawText(text.rect.topLeft() + QPointF(0, dAscent), text.str);
         }
     }
 }
 
-void CMschart3::resizeEvent(QResizeEvent* pEvent) {
-    QWidget::resizeEvent(pEvent);
-    FitAxisLabels();
-    if (m_eType == EType::Bar)
-        Changed(); // the value axis takes the steps the new width has room for
+void CMschart3::ShowToolTip(QPoint cell, const QPoint& globalPos) {
+    if (!cell.isNull()) {
+        QToolTip::showText(globalPos, ToolTipText(cell.y(), cell.x()), this);
+        return;
+    }
+    QToolTip::hideText();
 }
 
-void CMschart3::showEvent(QShowEvent* pEvent) {
-    QWidget::showEvent(pEvent);
-    // A drawing already queued comes before the first paint, with whatever the view writes
-    // right after showing its charts; drawing now would draw the placeholders for nothing.
-    if (!m_bQueued)
-        Refresh();
+void CMschart3::mouseMoveEvent(QMouseEvent* pEvent) {
+    QWidget::mouseMoveEvent(pEvent);
+    const QPoint cell = CellAt(pEvent->position());
+    if (cell == m_hovered)
+        return;
+    m_hovered = cell;
+    ShowToolTip(cell, pEvent->globalPosition().toPoint());
+}
+
+void CMschart3::leaveEvent(QEvent* pEvent) {
+    QWidget::leaveEvent(pEvent);
+    if (!m_hovered.isNull())
+        QToolTip::hideText();
+    m_hovered = QPoint();
+}
+
+// When the pointer rests, the window system asks for a tip: the bar, wedge or point under it
+// tells its figures, a legend entry cut short its whole text.
+bool CMschart3::event(QEvent* pEvent) {
+    if (pEvent->type() != QEvent::ToolTip)
+        return QWidget::event(pEvent);
+    const auto* pHelp = static_cast<QHelpEvent*>(pEvent);
+    const QPoint cell = CellAt(pHelp->pos());
+    m_hovered = cell;
+    if (!cell.isNull()) {
+        ShowToolTip(cell, pHelp->globalPos());
+        return true;
+    }
+    for (const SText& tip : Layout().tips) {
+        if (tip.rect.contains(pHelp->pos())) {
+            QToolTip::showText(pHelp->globalPos(), tip.str, this);
+            return true;
+        }
+    }
+    QToolTip::hideText();
+    pEvent->ignore();
+    return true;
 }
