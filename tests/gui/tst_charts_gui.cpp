@@ -408,8 +408,22 @@ private Q_SLOTS:
             if (names.contains(str))
                 shownNames << str;
         QCOMPARE(shownNames, names);
-        for (const CMschart3::SText& text : bar.DrawnTexts())
-            QVERIFY2(QRectF(bar.rect()).contains(text.rect), qPrintable(text.str));
+        // So are the pie's shares and legend entries, however narrow the pie, and no share
+        // runs into the legend.
+        for (CMschart3* pChart : {&bar, &pie}) {
+            for (const int nWidth : {260, 330, 600}) {
+                pChart->resize(nWidth, std::max(300, pChart->minimumHeight()));
+                const QList<CMschart3::SText> texts = pChart->DrawnTexts();
+                for (const CMschart3::SText& text : texts) {
+                    const QString strAt = QStringLiteral("%1: %2").arg(nWidth).arg(text.str);
+                    QVERIFY2(QRectF(pChart->rect()).contains(text.rect), qPrintable(strAt));
+                    for (const CMschart3::SText& other : texts)
+                        QVERIFY2(!text.str.endsWith(u'%') || text.str.contains(u' ') ||
+                                     !other.str.contains(u' ') || !text.rect.intersects(other.rect),
+                                 qPrintable(strAt + QStringLiteral(" on ") + other.str));
+                }
+            }
+        }
 
         // Twenty-seven years are labelled every n-th year, and each label is drawn whole,
         // none over another.

@@ -60,9 +60,8 @@ void CChartView::OnInitialUpdate() {
 void CChartView::ShowScope(const CScope& scope) {
     const int nYear = scope.date.year();
     const int nMonth = scope.date.month();
-    // A chart that is drawn paints the window at once (CMschart3::Draw); the charts of the
-    // scope wait for each other, so none of them is painted with the last scope's figures
-    // and then again with the new ones.
+    // The charts of the scope wait for each other and are painted together, once, with the
+    // new figures.
     const QList<CMschart3*> charts = {m_pLineChart, m_pBarChart, m_pPieChart};
     for (CMschart3* pChart : charts)
         pChart->HoldPainting(true);

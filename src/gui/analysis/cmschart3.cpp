@@ -435,7 +435,13 @@ void CMschart3::LayOutPie(SLayout& layout, QRectF area) const {
     }
 
     const QRectF room(area.topLeft(), QPointF(area.right() - dLegend - 12, area.bottom()));
-    const double dRadius = std::min(room.width(), room.height()) * kPieShare / 2;
+    // The shares on their arms stay inside the room, however narrow it is.
+    double dShare = 0.0;
+    for (const QString& str : std::as_const(shares))
+        dShare = std::max(dShare, fm.horizontalAdvance(str));
+    const double dRadius = std::min({std::min(room.width(), room.height()) * kPieShare / 2,
+                                     (room.width() / 2 - dShare - 8) / (1 + kArmShare),
+                                     (room.height() / 2 - fm.height()) / (1 + kArmShare)});
     if (dTotal <= 0.0 || dRadius < 4)
         return;
     const QPointF centre = room.center();
