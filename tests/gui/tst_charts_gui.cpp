@@ -327,6 +327,40 @@ private Q_SLOTS:
         QCOMPARE(DrawnTexts(line).filter(QChar(0x5E74)).size(), 30);
     }
 
+    // Whatever text a cell holds, each chart lays out and paints, its texts inside it.
+    void anyFiguresDraw() {
+        const QList<QStringList> figures = {
+            {QStringLiteral("1e308"), QStringLiteral("-1e308"), QStringLiteral("5")},
+            {QStringLiteral("nan"), QStringLiteral("inf"), QStringLiteral("-inf")},
+            {QStringLiteral("1e-300"), QStringLiteral("-0"), QStringLiteral("")},
+            {QStringLiteral("-3"), QStringLiteral("-7.5"), QStringLiteral("-0.01")},
+        };
+        for (const CMschart3::EType eType :
+             {CMschart3::EType::Bar, CMschart3::EType::Pie, CMschart3::EType::Line}) {
+            for (const QStringList& values : figures) {
+                CMschart3 chart(eType, 3, 3);
+                chart.SetTitleText(QStringLiteral("图"));
+                for (int i = 1; i <= 3; ++i) {
+                    chart.SetRow(i);
+                    chart.SetColumn(i);
+                    chart.SetRowLabel(QString::number(i));
+                    chart.SetColumnLabel(QString::number(i));
+                    chart.SetData(values[i - 1]);
+                }
+                for (const QSize size : {QSize(400, 300), QSize(30, 20), QSize(0, 0)}) {
+                    chart.resize(size);
+                    const QString strAt =
+                        values.join(u' ') +
+                        QStringLiteral(" at %1×%2").arg(size.width()).arg(size.height());
+                    for (const CMschart3::SText& text : chart.DrawnTexts())
+                        QVERIFY2(QRectF(chart.rect()).contains(text.rect),
+                                 qPrintable(strAt + QStringLiteral(": ") + text.str));
+                    QVERIFY2(!chart.grab().isNull() || size.isEmpty(), qPrintable(strAt));
+                }
+            }
+        }
+    }
+
     void chartsCanBeRead() {
         // CIE 1976 L*a*b* of an sRGB colour (D65).
         const auto lab = [](const QColor& color) {

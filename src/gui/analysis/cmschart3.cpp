@@ -38,6 +38,7 @@ constexpr double kArmShare = 0.08; // of the pie's radius, a share's arm out of 
 constexpr double kMinShare = 0.03; // thinner wedges are left to the legend
 constexpr double kPointRadius = 3.0;
 constexpr double kHitRadius = 8.0; // how near a point the pointer finds it
+constexpr double kValueLimit = 1e3 * CMoney::Limit;
 
 // A one-pixel band along x = dX (vertical) or y = dY (horizontal), on whole pixels.
 QRect VLine(double dX, double dTop, double dBottom) {
@@ -47,6 +48,11 @@ QRect VLine(double dX, double dTop, double dBottom) {
 QRect HLine(double dY, double dLeft, double dRight) {
     const int nLeft = int(std::lround(dLeft));
     return QRect(nLeft, int(std::floor(dY)), std::max(1, int(std::lround(dRight)) - nLeft + 1), 1);
+}
+
+// The left edge of a text dWidth wide centred on x, moved as little as keeps it within area.
+double Centred(double x, double dWidth, const QRectF& area) {
+    return std::max(area.left(), std::min(x - dWidth / 2, area.right() - dWidth));
 }
 
 QFont TitleFont(const QFont& font) {
@@ -212,9 +218,11 @@ QString CMschart3::ToolTipText(int nRow, int nColumn) const {
     return strText;
 }
 
+// A value past a thousand times the largest amount a record holds is no household's: it draws
+// at that bound, so no axis reaches past what a double counts in steps.
 double CMschart3::Value(int nRow, int nColumn) const {
     const double d = CMoney::Atof(Data(nRow, nColumn));
-    return std::isfinite(d) ? d : 0.0;
+    return std::isfinite(d) ? std::clamp(d, -kValueLimit, kValueLimit) : 0.0;
 }
 
 const QList<QColor>& CMschart3::RowColors() {
@@ -361,8 +369,9 @@ void CMschart3::LayOutBar(SLayout& layout, QRectF area) const {
         layout.grid << VLine(x, plot.top(), plot.bottom());
         layout.axes << VLine(x, plot.bottom(), plot.bottom() + kTick);
         const double dWidth = fm.horizontalAdvance(values[i]);
-        layout.texts << SText{values[i], QRectF(x - dWidth / 2, plot.bottom() + kTick + kLabelGap,
-                                                dWidth, fm.height())};
+        layout.texts << SText{values[i],
+                              QRectF(Centred(x, dWidth, area), plot.bottom() + kTick + kLabelGap,
+                                     dWidth, fm.height())};
     }
     const double dBand = plot.height() / nColumns;
     // Too many categories for their names one under another: every n-th is named.
@@ -520,8 +529,8 @@ void CMschart3::LayOutLine(SLayout& layout, QRectF area) const {
         layout.grid << VLine(x, plot.top(), plot.bottom());
         layout.axes << VLine(x, plot.bottom(), plot.bottom() + kTick);
         const double dWidth = fm.horizontalAdvance(str);
-        layout.texts << SText{
-            str, QRectF(x - dWidth / 2, plot.bottom() + kTick + kLabelGap, dWidth, fm.height())};
+        layout.texts << SText{str, QRectF(Centred(x, dWidth, area),
+                                          plot.bottom() + kTick + kLabelGap, dWidth, fm.height())};
     }
     layout.axes << VLine(plot.left(), plot.top(), plot.bottom())
                 << HLine(plot.bottom(), plot.left(), plot.right());
