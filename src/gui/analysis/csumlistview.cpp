@@ -299,9 +299,11 @@ void CSumListView::FillBrief(EBrief eBrief, int nYear, int nMonth,
         m_gridBrief->SetColWidth(c, c == 1 ? 1000 : 1500);
     }
 
+    // The rows are made at once: one by one, each would be announced to the view on its own.
+    m_gridBrief->SetRows(int(rows.size()) + 1);
     int r = 1;
     for (const CPeriodStats::SBriefRow& row : rows) {
-        m_gridBrief->SetRows(++r);
+        ++r;
         m_gridBrief->SetTextMatrix(r - 1, 1, strLabel.arg(row.nPeriod));
         m_gridBrief->SetTextMatrix(r - 1, 2, CMoney::FormatYuan(CMoney::FromCents(row.nIncome)));
         m_gridBrief->SetTextMatrix(r - 1, 3, CMoney::FormatYuan(CMoney::FromCents(row.nOutlay)));
