@@ -609,7 +609,9 @@ void CMschart3::paintEvent(QPaintEvent*) {
 
     painter.setRenderHint(QPainter::Antialiasing);
     if (!layout.wedges.isEmpty()) {
-        painter.setPen(QPen(Qt::white, 1.5));
+        // The wedges filled, then parted by white strokes from the centre: stroking each
+        // wedge's whole outline (its arc on the white around it too) costs many times more.
+        painter.setPen(Qt::NoPen);
         for (const SWedge& wedge : layout.wedges) {
             painter.setBrush(kCategoryColors[(wedge.nColumn - 1) % kCategoryColors.size()]);
             // QPainter counts sixteenths of a degree anticlockwise from three o'clock.
@@ -618,6 +620,16 @@ void CMschart3::paintEvent(QPaintEvent*) {
             else
                 painter.drawPie(layout.pie, int(std::lround((90.0 - wedge.dStart) * 16)),
                                 -int(std::lround(wedge.dSpan * 16)));
+        }
+        if (layout.wedges.size() > 1) {
+            painter.setPen(QPen(Qt::white, 1.5));
+            const QPointF centre = layout.pie.center();
+            const double dRadius = layout.pie.width() / 2 + 1;
+            for (const SWedge& wedge : layout.wedges) {
+                const double dAngle = wedge.dStart * M_PI / 180.0;
+                painter.drawLine(centre,
+                                 centre + QPointF(std::sin(dAngle), -std::cos(dAngle)) * dRadius);
+            }
         }
         painter.setPen(QPen(kText, 1));
         painter.setBrush(Qt::NoBrush);
