@@ -448,12 +448,15 @@ private Q_SLOTS:
             for (const int nWidth : {260, 330, 600}) {
                 pChart->resize(nWidth, std::max(300, pChart->minimumHeight()));
                 const QList<CMschart3::SText> texts = pChart->DrawnTexts();
+                // A wedge's share is "7.7%", a legend entry "name 7.7%".
+                const auto isLegend = [](const QString& str) { return str.contains(u' '); };
                 for (const CMschart3::SText& text : texts) {
                     const QString strAt = QStringLiteral("%1: %2").arg(nWidth).arg(text.str);
                     QVERIFY2(QRectF(pChart->rect()).contains(text.rect), qPrintable(strAt));
+                    if (!text.str.endsWith(u'%') || isLegend(text.str))
+                        continue;
                     for (const CMschart3::SText& other : texts)
-                        QVERIFY2(!text.str.endsWith(u'%') || text.str.contains(u' ') ||
-                                     !other.str.contains(u' ') || !text.rect.intersects(other.rect),
+                        QVERIFY2(!isLegend(other.str) || !text.rect.intersects(other.rect),
                                  qPrintable(strAt + QStringLiteral(" on ") + other.str));
                 }
             }
