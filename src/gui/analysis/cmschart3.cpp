@@ -62,6 +62,17 @@ QFont TitleFont(const QFont& font) {
     return title;
 }
 
+// The way from a pie's centre at dDegrees clockwise from twelve o'clock.
+QPointF Clockwise(double dDegrees) {
+    const double d = dDegrees * M_PI / 180.0;
+    return QPointF(std::sin(d), -std::cos(d));
+}
+
+// A legend entry's colour square, beside text of the font.
+double MarkerSize(const QFontMetricsF& fm) {
+    return std::round(fm.height() * 0.55);
+}
+
 // A value axis' label: no "-0" for a zero reached by adding steps.
 QString AxisLabel(double d, int nDecimals) {
     if (std::fabs(d) < 1e-9)
@@ -225,10 +236,6 @@ double CMschart3::Value(int nRow, int nColumn) const {
     return std::isfinite(d) ? std::clamp(d, -kValueLimit, kValueLimit) : 0.0;
 }
 
-const QList<QColor>& CMschart3::RowColors() {
-    return kRowColors;
-}
-
 // ---- laying out
 
 void CMschart3::Changed() {
@@ -316,7 +323,7 @@ void CMschart3::LayOutBar(SLayout& layout, QRectF area) const {
     const int nColumns = ColumnCount();
     // Several rows: a legend of them over the bars. One row: its colour says nothing more.
     if (nRows > 1) {
-        const double dMarker = std::round(fm.height() * 0.55);
+        const double dMarker = MarkerSize(fm);
         QList<double> widths;
         double dTotal = 0.0;
         for (const QString& str : m_rowLabels) {
@@ -338,8 +345,9 @@ void CMschart3::LayOutBar(SLayout& layout, QRectF area) const {
     double dMin = 0.0, dMax = 0.0;
     for (int r = 1; r <= nRows; ++r)
         for (int c = 1; c <= nColumns; ++c) {
-            dMin = std::min(dMin, Value(r, c));
-            dMax = std::max(dMax, Value(r, c));
+            const double d = Value(r, c);
+            dMin = std::min(dMin, d);
+            dMax = std::max(dMax, d);
         }
     // Bars lie down, so every category's whole name reads level beside its bar however narrow
     // the chart is; the first column is the top bar, as a list reads.
@@ -351,12 +359,11 @@ void CMschart3::LayOutBar(SLayout& layout, QRectF area) const {
         fm.horizontalAdvance(QString::number(std::max(std::fabs(dMin), dMax) * 1.3, 'f', 0)) + 24;
     const double dRoom = area.width() - dNames - kTick - kLabelGap - dLabel / 2;
     const SScale scale = Fit(dMin, dMax, std::clamp(int(dRoom / dLabel), 2, 5));
-    QStringList values;
+    QStringList ticks;
     for (int i = 0; i < scale.nTicks; ++i)
-        values << AxisLabel(scale.dLow + (scale.dHigh - scale.dLow) * i / (scale.nTicks - 1),
-                            scale.nDecimals);
+        ticks << AxisLabel(scale.Tick(i), scale.nDecimals);
     const QRectF plot(QPointF(area.left() + dNames + kLabelGap + kTick, area.top() + 2),
-                      QPointF(area.right() - fm.horizontalAdvance(values.last()) / 2,
+                      QPointF(area.right() - fm.horizontalAdvance(ticks.last()) / 2,
                               area.bottom() - fm.height() - kTick - kLabelGap));
     if (plot.width() < 4 || plot.height() < 4)
         return;
@@ -365,11 +372,11 @@ void CMschart3::LayOutBar(SLayout& layout, QRectF area) const {
     };
 
     for (int i = 0; i < scale.nTicks; ++i) {
-        const double x = X(scale.dLow + (scale.dHigh - scale.dLow) * i / (scale.nTicks - 1));
+        const double x = X(scale.Tick(i));
         layout.grid << VLine(x, plot.top(), plot.bottom());
         layout.axes << VLine(x, plot.bottom(), plot.bottom() + kTick);
-        const double dWidth = fm.horizontalAdvance(values[i]);
-        layout.texts << SText{values[i],
+        const double dWidth = fm.horizontalAdvance(ticks[i]);
+        layout.texts << SText{ticks[i],
                               QRectF(Centred(x, dWidth, area), plot.bottom() + kTick + kLabelGap,
                                      dWidth, fm.height())};
     }
@@ -403,16 +410,20 @@ void CMschart3::LayOutBar(SLayout& layout, QRectF area) const {
 
 void CMschart3::LayOutPie(SLayout& layout, QRectF area) const {
     const QFontMetricsF fm(font());
+    // A pie has no negative share: a category below 0 counts as 0.
+    QList<double> parts;
     double dTotal = 0.0;
-    for (int c = 1; c <= ColumnCount(); ++c)
-        dTotal += std::max(0.0, Value(1, c));
+    for (int c = 1; c <= ColumnCount(); ++c) {
+        parts << std::max(0.0, Value(1, c));
+        dTotal += parts.last();
+    }
     // The legend names each category with its share; beside the wedge the share alone, so no
     // text runs out of the chart. A category of 0 (or below: a pie has no negative share)
     // draws no wedge and has no legend entry; a pie of nothing lists every category.
     QStringList entries, shares;
     QList<int> columns;
     for (int c = 1; c <= ColumnCount(); ++c) {
-        const double d = std::max(0.0, Value(1, c));
+        const double d = parts[c - 1];
         shares << (dTotal > 0.0 ? QStringLiteral("%1%").arg(d / dTotal * 100.0, 0, 'f', 1)
                                 : QString());
         if (dTotal > 0.0 && d <= 0.0)
@@ -421,7 +432,7 @@ void CMschart3::LayOutPie(SLayout& layout, QRectF area) const {
                                             : ColumnLabel(c) + QLatin1Char(' ') + shares.last());
         columns << c;
     }
-    const double dMarker = std::round(fm.height() * 0.55);
+    const double dMarker = MarkerSize(fm);
     const double dLine = fm.height() + 8;
     double dText = 0.0;
     for (const QString& str : entries)
@@ -457,15 +468,14 @@ void CMschart3::LayOutPie(SLayout& layout, QRectF area) const {
     layout.pie = QRectF(centre.x() - dRadius, centre.y() - dRadius, 2 * dRadius, 2 * dRadius);
     double dStart = 0.0;
     for (int c = 1; c <= ColumnCount(); ++c) {
-        const double d = std::max(0.0, Value(1, c));
+        const double d = parts[c - 1];
         if (d <= 0.0)
             continue;
         const double dSpan = d / dTotal * 360.0;
         layout.wedges << SWedge{dStart, dSpan, c};
         // The share out on an arm from the wedge's middle, level text on a level stroke.
         if (d / dTotal >= kMinShare) {
-            const double dMid = (dStart + dSpan / 2) * M_PI / 180.0;
-            const QPointF dir(std::sin(dMid), -std::cos(dMid));
+            const QPointF dir = Clockwise(dStart + dSpan / 2);
             const QPointF edge = centre + dir * dRadius;
             const QPointF elbow = centre + dir * dRadius * (1 + kArmShare);
             const double dWidth = fm.horizontalAdvance(shares[c - 1]);
@@ -484,19 +494,20 @@ void CMschart3::LayOutLine(SLayout& layout, QRectF area) const {
     const QFontMetricsF fm(font());
     const int nRows = RowCount();
     double dMin = 0.0, dMax = 0.0;
+    QList<double> values;
     for (int r = 1; r <= nRows; ++r) {
-        dMin = std::min(dMin, Value(r, 1));
-        dMax = std::max(dMax, Value(r, 1));
+        values << Value(r, 1);
+        dMin = std::min(dMin, values.last());
+        dMax = std::max(dMax, values.last());
     }
     const SScale scale = Fit(dMin, dMax, 5);
-    QStringList values;
-    double dValues = 0.0;
+    QStringList ticks;
+    double dTicks = 0.0;
     for (int i = 0; i < scale.nTicks; ++i) {
-        values << AxisLabel(scale.dLow + (scale.dHigh - scale.dLow) * i / (scale.nTicks - 1),
-                            scale.nDecimals);
-        dValues = std::max(dValues, fm.horizontalAdvance(values.last()));
+        ticks << AxisLabel(scale.Tick(i), scale.nDecimals);
+        dTicks = std::max(dTicks, fm.horizontalAdvance(ticks.last()));
     }
-    const QRectF plot(QPointF(area.left() + dValues + kLabelGap + kTick, area.top() + 2),
+    const QRectF plot(QPointF(area.left() + dTicks + kLabelGap + kTick, area.top() + 2),
                       QPointF(area.right() - 4, area.bottom() - fm.height() - kTick - kLabelGap));
     if (plot.width() < 4 || plot.height() < 4)
         return;
@@ -504,12 +515,12 @@ void CMschart3::LayOutLine(SLayout& layout, QRectF area) const {
         return plot.bottom() - (d - scale.dLow) / (scale.dHigh - scale.dLow) * plot.height();
     };
     for (int i = 0; i < scale.nTicks; ++i) {
-        const double y = Y(scale.dLow + (scale.dHigh - scale.dLow) * i / (scale.nTicks - 1));
+        const double y = Y(scale.Tick(i));
         layout.grid << HLine(y, plot.left(), plot.right());
         layout.axes << HLine(y, plot.left() - kTick, plot.left());
-        const double dWidth = fm.horizontalAdvance(values[i]);
-        layout.texts << SText{values[i], QRectF(plot.left() - kTick - kLabelGap - dWidth,
-                                                y - fm.height() / 2, dWidth, fm.height())};
+        const double dWidth = fm.horizontalAdvance(ticks[i]);
+        layout.texts << SText{ticks[i], QRectF(plot.left() - kTick - kLabelGap - dWidth,
+                                               y - fm.height() / 2, dWidth, fm.height())};
     }
     // Too many rows for their labels side by side: every n-th row is labelled, each label
     // once (a repeated or empty one is left out).
@@ -521,7 +532,7 @@ void CMschart3::LayOutLine(SLayout& layout, QRectF area) const {
     QStringList labelled;
     for (int r = 0; r < nRows; ++r) {
         const double x = plot.left() + (r + 0.5) * dPerRow;
-        layout.points << QPointF(x, Y(Value(r + 1, 1)));
+        layout.points << QPointF(x, Y(values[r]));
         const QString& str = m_rowLabels[r];
         if (r % nStep != 0 || str.isEmpty() || labelled.contains(str))
             continue;
@@ -582,9 +593,8 @@ QPointF CMschart3::CellPoint(int nRow, int nColumn) {
             return bar.rect.center();
     for (const SWedge& wedge : layout.wedges) {
         if (nRow == 1 && wedge.nColumn == nColumn) {
-            const double dMid = (wedge.dStart + wedge.dSpan / 2) * M_PI / 180.0;
             return layout.pie.center() +
-                   QPointF(std::sin(dMid), -std::cos(dMid)) * layout.pie.width() / 3;
+                   Clockwise(wedge.dStart + wedge.dSpan / 2) * layout.pie.width() / 3;
         }
     }
     if (nColumn == 1 && nRow >= 1 && nRow <= layout.points.size())
@@ -626,9 +636,7 @@ void CMschart3::paintEvent(QPaintEvent*) {
             const QPointF centre = layout.pie.center();
             const double dRadius = layout.pie.width() / 2 + 1;
             for (const SWedge& wedge : layout.wedges) {
-                const double dAngle = wedge.dStart * M_PI / 180.0;
-                painter.drawLine(centre,
-                                 centre + QPointF(std::sin(dAngle), -std::cos(dAngle)) * dRadius);
+                painter.drawLine(centre, centre + Clockwise(wedge.dStart) * dRadius);
             }
         }
         painter.setPen(QPen(kText, 1));

@@ -63,8 +63,6 @@ public:
     QString ToolTipText(int nRow, int nColumn) const;
     // The category colours of the pie, in column order (repeating after the last).
     static const QList<QColor>& CategoryColors();
-    // The colours of a bar chart's rows (its legend's entries), in row order.
-    static const QList<QColor>& RowColors();
 
     // ---- what the chart draws at its present size
     struct SText {
@@ -121,6 +119,7 @@ private:
     struct SScale {
         double dLow = 0.0, dHigh = 1.0;
         int nTicks = 2, nDecimals = 0;
+        double Tick(int i) const { return dLow + (dHigh - dLow) * i / (nTicks - 1); }
     };
 
     void Changed();
