@@ -257,6 +257,19 @@ SAnswers Analysis(const QString& strUser) {
             days << d.toString(Qt::ISODate);
         a.lines << t + QStringLiteral("days: ") + days.join(QLatin1Char(' '));
     }
+    // The tree's years and months, each with "i" / "o" for the tables that have rows in it.
+    const auto kinds = [](const CKeptTotals::SPeriodRows& r) {
+        return QString(r.bIncome ? QStringLiteral("i") : QString()) +
+               (r.bOutlay ? QStringLiteral("o") : QString());
+    };
+    QStringList years;
+    for (const CKeptTotals::SPeriodRows& y : CDayList::Years(strUser)) {
+        QStringList months;
+        for (const CKeptTotals::SPeriodRows& m : CDayList::Months(strUser, y.nPeriod))
+            months << QString::number(m.nPeriod) + kinds(m);
+        years << QStringLiteral("%1%2[%3]").arg(y.nPeriod).arg(kinds(y), months.join(u' '));
+    }
+    a.lines << QStringLiteral("tree: ") + years.join(u' ');
     return a;
 }
 
@@ -398,6 +411,28 @@ SAnswers Recomputed(const QString& strUser) {
             texts << d.toString(Qt::ISODate);
         a.lines << strT + QStringLiteral("days: ") + texts.join(QLatin1Char(' '));
     }
+    QMap<int, QMap<int, QString>> tree; // kinds by year and month
+    for (int t = 0; t < 2; ++t)
+        for (const QDate& d : days[t]) {
+            QString& strKinds = tree[d.year()][d.month()];
+            if (strKinds.isEmpty() || (t == 1 && strKinds == QStringLiteral("i")))
+                strKinds += t == 0 ? QStringLiteral("i") : QStringLiteral("o");
+        }
+    QStringList years;
+    for (auto y = tree.cbegin(); y != tree.cend(); ++y) {
+        QStringList months;
+        bool bKinds[2] = {false, false};
+        for (auto m = y.value().cbegin(); m != y.value().cend(); ++m) {
+            months << QString::number(m.key()) + m.value();
+            bKinds[0] = bKinds[0] || m.value().contains(u'i');
+            bKinds[1] = bKinds[1] || m.value().contains(u'o');
+        }
+        years << QStringLiteral("%1%2%3[%4]")
+                     .arg(y.key())
+                     .arg(bKinds[0] ? QStringLiteral("i") : QString(),
+                          bKinds[1] ? QStringLiteral("o") : QString(), months.join(u' '));
+    }
+    a.lines << QStringLiteral("tree: ") + years.join(u' ');
     return a;
 }
 

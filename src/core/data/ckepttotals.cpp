@@ -114,17 +114,38 @@ QDate CKeptTotals::Edge(bool bFirst, const QString& strUser, const QDate& from, 
     return query.next() ? DayOf(query.value(0).toInt()) : QDate();
 }
 
-QVector<QDate> CKeptTotals::Months(bool bOutlay, const QString& strUser,
-                                   const QString& strConnection) {
+QVector<CKeptTotals::SPeriodRows> CKeptTotals::Years(const QString& strUser,
+                                                     const QString& strConnection) {
+    // A row per year and kind of month: at most three a year, not one per month.
     QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT \"Month\" FROM %1 WHERE \"UserName\" = ? AND \"Month\" > 0 AND "
-                       "\"%2Rows\" > 0 ORDER BY \"Month\"")
-            .arg(CKeptSchema::MonthSumTable,
-                 bOutlay ? QStringLiteral("Out") : QStringLiteral("In")),
+        QStringLiteral("SELECT DISTINCT \"Month\" / 100, \"InRows\" > 0, \"OutRows\" > 0 FROM %1 "
+                       "WHERE \"UserName\" = ? AND \"Month\" > 0 AND \"InRows\" + \"OutRows\" > 0 "
+                       "ORDER BY 1")
+            .arg(CKeptSchema::MonthSumTable),
         {strUser}, strConnection);
-    QVector<QDate> months;
+    QVector<SPeriodRows> years;
+    while (query.next()) {
+        const int nYear = query.value(0).toInt();
+        if (years.isEmpty() || years.last().nPeriod != nYear)
+            years.push_back({nYear, false, false});
+        years.last().bIncome |= query.value(1).toBool();
+        years.last().bOutlay |= query.value(2).toBool();
+    }
+    return years;
+}
+
+QVector<CKeptTotals::SPeriodRows> CKeptTotals::Months(const QString& strUser, int nYear,
+                                                      const QString& strConnection) {
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("SELECT \"Month\" % 100, \"InRows\" > 0, \"OutRows\" > 0 FROM %1 WHERE "
+                       "\"UserName\" = ? AND \"Month\" >= ? AND \"Month\" <= ? AND "
+                       "\"InRows\" + \"OutRows\" > 0 ORDER BY \"Month\"")
+            .arg(CKeptSchema::MonthSumTable),
+        {strUser, nYear * 100 + 1, nYear * 100 + 12}, strConnection);
+    QVector<SPeriodRows> months;
     while (query.next())
-        months.push_back(DayOf(query.value(0).toInt() * 100 + 1));
+        months.push_back(
+            {query.value(0).toInt(), query.value(1).toBool(), query.value(2).toBool()});
     return months;
 }
 

@@ -64,10 +64,17 @@ public:
                       const QDate& to = {},
                       const QString& strConnection = CDatabase::DefaultConnection);
 
-    // The months (their first days) in which one table has rows of the user, earliest first.
-    // Throws CDBException.
-    static QVector<QDate> Months(bool bOutlay, const QString& strUser,
-                                 const QString& strConnection = CDatabase::DefaultConnection);
+    // The years in which either table has rows of the user, or the months (1-12) of year
+    // nYear, earliest first, each with the tables that have rows in it. Throws CDBException.
+    struct SPeriodRows {
+        int nPeriod = 0;
+        bool bIncome = false;
+        bool bOutlay = false;
+    };
+    static QVector<SPeriodRows> Years(const QString& strUser,
+                                      const QString& strConnection = CDatabase::DefaultConnection);
+    static QVector<SPeriodRows> Months(const QString& strUser, int nYear,
+                                       const QString& strConnection = CDatabase::DefaultConnection);
 
     // The days of [from, to) (from invalid: every date) on which one table has rows of the
     // user, earliest first. Throws CDBException.

@@ -1,7 +1,5 @@
 #include "records/cdaylist.h"
 
-#include "data/ckepttotals.h"
-
 QVector<QDate> CDayList::Days(ERecordKind eKind, const QString& strUser,
                               const QString& strConnection) {
     return CKeptTotals::Days(eKind == ERecordKind::Outlay, strUser, {}, {}, strConnection);
@@ -12,7 +10,12 @@ QVector<QDate> CDayList::Days(ERecordKind eKind, const QString& strUser, const Q
     return CKeptTotals::Days(eKind == ERecordKind::Outlay, strUser, from, to, strConnection);
 }
 
-QVector<QDate> CDayList::Months(ERecordKind eKind, const QString& strUser,
-                                const QString& strConnection) {
-    return CKeptTotals::Months(eKind == ERecordKind::Outlay, strUser, strConnection);
+QVector<CKeptTotals::SPeriodRows> CDayList::Years(const QString& strUser,
+                                                  const QString& strConnection) {
+    return CKeptTotals::Years(strUser, strConnection);
+}
+
+QVector<CKeptTotals::SPeriodRows> CDayList::Months(const QString& strUser, int nYear,
+                                                   const QString& strConnection) {
+    return CKeptTotals::Months(strUser, nYear, strConnection);
 }

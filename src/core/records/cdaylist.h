@@ -2,6 +2,7 @@
 
 #include "crecordkind.h"
 #include "data/cdatabase.h"
+#include "data/ckepttotals.h"
 
 #include <QDate>
 #include <QString>
@@ -19,8 +20,12 @@ public:
     static QVector<QDate> Days(ERecordKind eKind, const QString& strUser, const QDate& from,
                                const QDate& to,
                                const QString& strConnection = CDatabase::DefaultConnection);
-    // The months with such days (their first days), earliest first: twelve rows a year at
-    // most, read from the month sums the book keeps. Throws CDBException.
-    static QVector<QDate> Months(ERecordKind eKind, const QString& strUser,
-                                 const QString& strConnection = CDatabase::DefaultConnection);
+    // The years with such days in either table, and a year's months (1-12), earliest first,
+    // each with the tables that have rows in it: read from the month sums the book keeps.
+    // Throws CDBException.
+    static QVector<CKeptTotals::SPeriodRows>
+    Years(const QString& strUser, const QString& strConnection = CDatabase::DefaultConnection);
+    static QVector<CKeptTotals::SPeriodRows>
+    Months(const QString& strUser, int nYear,
+           const QString& strConnection = CDatabase::DefaultConnection);
 };

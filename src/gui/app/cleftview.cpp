@@ -109,26 +109,46 @@ QTreeWidgetItem* CLeftView::NewItem(const QString& strLabel, int nLevel, const Q
     return pItem;
 }
 
+namespace {
+// The years or months of the tables asked for, in the order the tree shows them: those with
+// income rows first, then what only the outlay rows add (even when earlier), each part
+// earliest first.
+QVector<int> ShownPeriods(const QVector<CKeptTotals::SPeriodRows>& rows, bool bIncome,
+                          bool bOutlay) {
+    QVector<int> periods;
+    for (const CKeptTotals::SPeriodRows& row : rows) {
+        if (bIncome && row.bIncome)
+            periods << row.nPeriod;
+    }
+    for (const CKeptTotals::SPeriodRows& row : rows) {
+        if (bOutlay && row.bOutlay && !(bIncome && row.bIncome))
+            periods << row.nPeriod;
+    }
+    return periods;
+}
+} // namespace
+
 void CLeftView::AddPending(QTreeWidgetItem* pItem) {
-    const auto year = m_pendingYears.find(pItem);
-    if (year != m_pendingYears.end()) {
-        const QVector<QDate> months = year.value();
-        m_pendingYears.erase(year);
-        QList<QTreeWidgetItem*> items;
-        for (const QDate& month : months) {
-            items << NewItem(tr("%1月").arg(month.month()), Month, month);
-            if (m_eDays) {
-                items.last()->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
-                m_pendingMonths.insert(items.last());
+    const QString strUser = CurrentUser();
+    if (m_pendingYears.remove(pItem)) {
+        const int nYear = pItem->data(0, Qt::UserRole).toDate().year();
+        CMessageBox::Guarded(this, [&] {
+            QList<QTreeWidgetItem*> items;
+            for (const int nMonth :
+                 ShownPeriods(CDayList::Months(strUser, nYear), m_bIncome, m_bOutlay)) {
+                items << NewItem(tr("%1月").arg(nMonth), Month, QDate(nYear, nMonth, 1));
+                if (m_eDays) {
+                    items.last()->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+                    m_pendingMonths.insert(items.last());
+                }
             }
-        }
-        pItem->addChildren(items);
+            pItem->addChildren(items);
+        });
         return;
     }
     if (!m_pendingMonths.remove(pItem))
         return;
     const QDate month = pItem->data(0, Qt::UserRole).toDate();
-    const QString strUser = CurrentUser();
     CMessageBox::Guarded(this, [&] {
         QList<QTreeWidgetItem*> items;
         for (const QDate& day : CDayList::Days(*m_eDays, strUser, month, month.addMonths(1)))
@@ -187,31 +207,18 @@ void CLeftView::Empty() {
 void CLeftView::BuildYears(bool bIncome, bool bOutlay, std::optional<ERecordKind> eDays) {
     Empty();
     const QString strUser = CurrentUser();
+    m_bIncome = bIncome;
+    m_bOutlay = bOutlay;
     m_eDays = eDays;
     // The years are made apart from the tree and join it at once: one insertion for the
     // view to lay out, not one per item.
     QList<QTreeWidgetItem*> newYears;
     CMessageBox::Guarded(this, [&] {
-        QHash<int, QTreeWidgetItem*> years;
-        QSet<int> months; // year * 100 + month
-        // Income first: a year or month known only from outlay rows comes after them.
-        for (const ERecordKind eKind : {ERecordKind::Income, ERecordKind::Outlay}) {
-            if ((eKind == ERecordKind::Income && !bIncome) ||
-                (eKind == ERecordKind::Outlay && !bOutlay))
-                continue;
-            for (const QDate& month : CDayList::Months(eKind, strUser)) {
-                const int nMonthKey = month.year() * 100 + month.month();
-                if (months.contains(nMonthKey))
-                    continue;
-                QTreeWidgetItem*& pYear = years[month.year()];
-                if (!pYear) {
-                    pYear = NewItem(tr("%1年").arg(month.year()), Year, QDate(month.year(), 1, 1));
-                    pYear->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
-                    newYears << pYear;
-                }
-                m_pendingYears[pYear].append(month);
-                months.insert(nMonthKey);
-            }
+        for (const int nYear : ShownPeriods(CDayList::Years(strUser), bIncome, bOutlay)) {
+            QTreeWidgetItem* pYear = NewItem(tr("%1年").arg(nYear), Year, QDate(nYear, 1, 1));
+            pYear->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+            m_pendingYears.insert(pYear);
+            newYears << pYear;
         }
     });
     if (!newYears.isEmpty())

@@ -80,9 +80,11 @@ private:
     QString CurrentUser() const;
 
     const CSession* m_pSession;
-    // Years whose month items are not made yet (with their months, in the order shown), and
-    // months whose day items are not; the table a day tree's days come from.
-    QHash<QTreeWidgetItem*, QVector<QDate>> m_pendingYears;
+    // Years whose month items are not made yet, and months whose day items are not; the
+    // tables whose months the tree shows, and the table a day tree's days come from.
+    QSet<QTreeWidgetItem*> m_pendingYears;
     QSet<QTreeWidgetItem*> m_pendingMonths;
+    bool m_bIncome = true;
+    bool m_bOutlay = true;
     std::optional<ERecordKind> m_eDays;
 };

@@ -40,8 +40,7 @@ public:
         pPainter->setClipRect(opt.rect);
         pStyle->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, pPainter, pWidget);
         if (!opt.text.isEmpty())
-            DrawText(pPainter, opt,
-                     pStyle->subElementRect(QStyle::SE_ItemViewItemText, &opt, pWidget));
+            DrawText(pPainter, opt, TextRect(opt));
         if (opt.state & QStyle::State_HasFocus) {
             QStyleOptionFocusRect focus;
             focus.QStyleOption::operator=(opt);
@@ -56,6 +55,23 @@ public:
     }
 
 private:
+    // The rectangle the style gives a cell's text, without measuring the text as the style
+    // does (a tenth of a cell's painting): the whole cell for a view that shows the selection
+    // over it all; otherwise the font's height, aligned in the cell like the text, and across
+    // the cell's width, since the text is aligned to the same side again as it is drawn (a
+    // centred text, an icon or a check box are left to the style).
+    static QRect TextRect(const QStyleOptionViewItem& opt) {
+        if (opt.showDecorationSelected)
+            return opt.rect;
+        if ((opt.displayAlignment & Qt::AlignHCenter) ||
+            (opt.features &
+             (QStyleOptionViewItem::HasDecoration | QStyleOptionViewItem::HasCheckIndicator)))
+            return opt.widget->style()->subElementRect(QStyle::SE_ItemViewItemText, &opt,
+                                                       opt.widget);
+        const QSize size(opt.rect.width(),
+                         std::min(QFontMetrics(opt.font).height(), opt.rect.height()));
+        return QStyle::alignedRect(opt.direction, opt.displayAlignment, size, opt.rect);
+    }
     static void DrawText(QPainter* pPainter, const QStyleOptionViewItem& opt, const QRect& rect) {
         QPalette::ColorGroup eGroup =
             opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
@@ -95,6 +111,26 @@ private:
     }
 };
 
+// A header whose thickness is fixed (the grid's both are) tells the table that thickness as its
+// size hint, without measuring its sections: the table asks for the hint each time it lays its
+// parts out, and the header measured every section's text again after each change of rows (a
+// brief of 40 years: a tenth of opening the summary).
+class CFixedHeader : public QHeaderView {
+public:
+    CFixedHeader(Qt::Orientation eOrientation, QWidget* pParent)
+        : QHeaderView(eOrientation, pParent) {
+        setSectionsClickable(true);
+    }
+
+    QSize sizeHint() const override {
+        if (orientation() == Qt::Vertical && minimumWidth() == maximumWidth())
+            return QSize(minimumWidth(), defaultSectionSize());
+        if (orientation() == Qt::Horizontal && minimumHeight() == maximumHeight())
+            return QSize(defaultSectionSize(), minimumHeight());
+        return QHeaderView::sizeHint();
+    }
+};
+
 } // namespace
 
 CMsflexgrid1::CMsflexgrid1(QWidget* pParent)
@@ -104,6 +140,8 @@ CMsflexgrid1::CMsflexgrid1(QWidget* pParent)
           updateGeometries();
           FillLastColumn();
       })) {
+    setHorizontalHeader(new CFixedHeader(Qt::Horizontal, this));
+    setVerticalHeader(new CFixedHeader(Qt::Vertical, this));
     setFont(CPlainFont::Font());
     setModel(m_pModel);
     setItemDelegate(new CCellDelegate(this));
