@@ -184,14 +184,48 @@ void TestGrid::FillsItsWidthAlignsMoneyAndTipsCutTexts() {
     const struct {
         const char* pszText;
         bool bRight;
-    } cells[] = {{"12.50", true}, {"-1500.56元", true},    {"￥1,200.00", true}, {"0", true},
-                 {"用餐", false}, {"2004年3月3日", false}, {"3号楼", false},     {"", false}};
+    } cells[] = {{"12.50", true},
+                 {"-1500.56元", true},
+                 {"￥1,200.00", true},
+                 {"0", true},
+                 {" -￥ +12. 元\t", true},
+                 {"1,2,3", true},
+                 {"用餐", false},
+                 {"2004年3月3日", false},
+                 {"3号楼", false},
+                 {"", false},
+                 {".5", false},
+                 {"12 .5", false},
+                 {"12元3", false},
+                 {"1.2.3", false},
+                 {"-", false},
+                 {"\xE3\x80\x80"
+                  "5",
+                  false}};
     for (const auto& c : cells) {
         grid.SetTextMatrix(1, 2, S(c.pszText));
         const auto eAlign =
             grid.model()->index(0, 1).data(Qt::TextAlignmentRole).value<Qt::Alignment>();
         QVERIFY2(bool(eAlign & Qt::AlignRight) == c.bRight, c.pszText);
     }
+
+    // A column widens to its widest text, never narrows, and widens again in a larger font:
+    // a width measured in the old font is not reused.
+    grid.SetTextMatrix(2, 1, S("12345678901234567890元"));
+    grid.SetColWidth(1, 300);
+    grid.WidenColToFit(1);
+    const int nFits = grid.GetColWidth(1);
+    QVERIFY(nFits > 300);
+    grid.WidenColToFit(1);
+    QCOMPARE(grid.GetColWidth(1), nFits);
+    const QFont font = grid.font();
+    QFont larger = font;
+    larger.setPointSizeF(font.pointSizeF() * 2);
+    grid.setFont(larger);
+    grid.WidenColToFit(1);
+    QVERIFY(grid.GetColWidth(1) > nFits * 3 / 2);
+    grid.setFont(font);
+    grid.SetColWidth(1, 960);
 
     // Resting the mouse on a cut note shows it whole; a text that fits shows no tip.
     const QString strLong = S("一段很长很长的备注文字，").repeated(6);

@@ -1,6 +1,5 @@
 #include "widgets/cgridmodel.h"
 
-#include <QRegularExpression>
 #include <algorithm>
 #include <iterator>
 
@@ -127,11 +126,42 @@ int CGridModel::columnCount(const QModelIndex& parent) const {
 
 namespace {
 // Numbers and sums of money ("12.50", "-3元", "￥1,200.00") sit on the right of their cell,
-// other texts on the left, so amounts line up whichever grid shows them.
-Qt::Alignment AlignmentOf(const QString& strText) {
-    static const QRegularExpression rxMoney(
-        QStringLiteral("^\\s*[-+]?\\x{FFE5}?\\s*[-+]?\\d[\\d,]*(\\.\\d*)?\\s*\\x{5143}?\\s*$"));
-    const bool bNumber = rxMoney.match(strText).hasMatch();
+// other texts on the left, so amounts line up whichever grid shows them. An amount is
+// [spaces] [sign] [￥] [spaces] [sign] digit [digits and commas] [. digits] [spaces] [元]
+// [spaces], spaces and digits being ASCII ones; read in one pass, since every cell asks each
+// time it is painted.
+Qt::Alignment AlignmentOf(QStringView text) {
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    const auto is = [&](auto fnTest) { return i < n && fnTest(text[i].unicode()); };
+    const auto skip = [&](auto fnTest) {
+        while (is(fnTest))
+            ++i;
+    };
+    const auto space = [](char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); };
+    const auto sign = [](char16_t c) { return c == u'-' || c == u'+'; };
+    const auto digit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+    const auto optional = [&](auto fnTest) {
+        if (is(fnTest))
+            ++i;
+    };
+    skip(space);
+    optional(sign);
+    optional([](char16_t c) { return c == u'\uFFE5'; });
+    skip(space);
+    optional(sign);
+    bool bNumber = is(digit);
+    if (bNumber) {
+        skip([&](char16_t c) { return digit(c) || c == u','; });
+        if (is([](char16_t c) { return c == u'.'; })) {
+            ++i;
+            skip(digit);
+        }
+        skip(space);
+        optional([](char16_t c) { return c == u'\u5143'; });
+        skip(space);
+        bNumber = i == n;
+    }
     return Qt::AlignVCenter | (bNumber ? Qt::AlignRight : Qt::AlignLeft);
 }
 } // namespace
@@ -142,7 +172,7 @@ QVariant CGridModel::data(const QModelIndex& index, int nRole) const {
     if (nRole == Qt::DisplayRole)
         return Text(index.row() + 1, index.column() + 1);
     if (nRole == Qt::TextAlignmentRole)
-        return QVariant::fromValue(AlignmentOf(Text(index.row() + 1, index.column() + 1)));
+        return QVariant::fromValue(AlignmentOf(m_rows.View(index.row(), index.column() + 1)));
     if ((nRole == Qt::BackgroundRole || nRole == Qt::ToolTipRole) &&
         m_marks.contains(index.row() + 1)) {
         const SRowMark& mark = m_marks[index.row() + 1];

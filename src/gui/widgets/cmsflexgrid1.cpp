@@ -408,9 +408,20 @@ void CMsflexgrid1::SetColWidth(int nCol, int nTwips) {
 void CMsflexgrid1::WidenColToFit(int nCol) {
     if (nCol < 1 || nCol >= GetCols())
         return;
+    const QFontMetrics metrics = fontMetrics();
+    if (m_widthsFont != font() || m_dWidthsDpi != metrics.fontDpi() || m_textWidths.size() > 4096) {
+        m_textWidths.clear();
+        m_widthsFont = font();
+        m_dWidthsDpi = metrics.fontDpi();
+    }
     int nWidest = 0;
-    for (int nRow = 0; nRow < GetRows(); ++nRow)
-        nWidest = std::max(nWidest, fontMetrics().horizontalAdvance(GetTextMatrix(nRow, nCol)));
+    for (int nRow = 0; nRow < GetRows(); ++nRow) {
+        const QString strText = GetTextMatrix(nRow, nCol);
+        auto it = m_textWidths.constFind(strText);
+        if (it == m_textWidths.cend())
+            it = m_textWidths.insert(strText, metrics.horizontalAdvance(strText));
+        nWidest = std::max(nWidest, it.value());
+    }
     // The cell's padding on each side, as the delegate draws it, and the grid line.
     const int nPixels =
         nWidest + 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 2;

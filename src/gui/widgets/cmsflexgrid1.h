@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
+#include <QHash>
 #include <QRect>
 #include <QString>
 #include <QTableView>
@@ -84,4 +86,9 @@ private:
     int m_nCol = 0;
     int m_nMouseRow = 0;
     int m_nMouseCol = 0;
+    // What WidenColToFit measured, by text, in the font and density it was measured in: a
+    // brief shown again (another click in the tree) measures nothing.
+    QHash<QString, int> m_textWidths;
+    QFont m_widthsFont;
+    qreal m_dWidthsDpi = 0;
 };
