@@ -15,6 +15,7 @@
 #include "users/cuseradmin.h"
 
 #include <QDir>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
@@ -513,6 +514,40 @@ private Q_SLOTS:
             QCOMPARE(records.LoadDay(g_day, g_strCash).value(0).dAmount, d);
             QCOMPARE(eResult, CTransfer::EResult::Done);
             QCOMPARE(CTransfer::History(g_strTarget).value(0).dAmount, d);
+        }
+    }
+
+    // Amounts are written with two decimals exactly as the C library rounds them, whole cents
+    // or not, negative zero as "0.00".
+    void formattedAmounts() {
+        QVector<double> values{0.0,
+                               -0.0,
+                               0.001,
+                               -0.001,
+                               0.005,
+                               0.015,
+                               0.125,
+                               -2.345,
+                               1e-300,
+                               1.0 / 3,
+                               99999999999999.99,
+                               1e13,
+                               -1e13,
+                               123456789012.34,
+                               0.1 + 0.2,
+                               1e300,
+                               -0.05};
+        QRandomGenerator rng(7);
+        for (int i = 0; i < 20000; ++i) {
+            const qint64 nCents =
+                qint64(rng.generate64() % 2000000000000000ULL) - 1000000000000000LL;
+            values << CMoney::FromCents(nCents >> (i % 40)) << rng.generateDouble() * 1000;
+        }
+        for (const double d : values) {
+            QString expected = QString::asprintf("%4.2f", d);
+            if (expected == QLatin1String("-0.00"))
+                expected = QStringLiteral("0.00");
+            QCOMPARE(CMoney::Format(d), expected);
         }
     }
 

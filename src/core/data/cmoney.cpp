@@ -28,6 +28,22 @@ double Round(double d) {
 }
 
 QString Format(double d) {
+    // A whole number of cents, as every stored amount is, is written from that integer: the
+    // same digits the C library gives it (a double that near a number of cents rounds to it),
+    // without its formatting machinery, for every figure of a brief. Anything else, as the C
+    // library writes it.
+    if (std::fabs(d) < 1e13) {
+        const std::int64_t nCents = std::llround(d * 100.0);
+        if (FromCents(nCents) == d) {
+            const std::int64_t nAbs = nCents < 0 ? -nCents : nCents;
+            const int nFraction = static_cast<int>(nAbs % 100);
+            QString s = QString::number(nAbs / 100);
+            s += QLatin1Char('.');
+            s += QLatin1Char(char('0' + nFraction / 10));
+            s += QLatin1Char(char('0' + nFraction % 10));
+            return nCents < 0 ? QLatin1Char('-') + s : s;
+        }
+    }
     QString s = QString::asprintf("%4.2f", d);
     return s == QLatin1String("-0.00") ? QStringLiteral("0.00") : s;
 }
