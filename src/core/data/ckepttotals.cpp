@@ -4,6 +4,7 @@
 
 #include <QSqlQuery>
 #include <QVariant>
+#include <limits>
 
 bool CKeptTotals::SqliteHasTables(const QString& strConnection) {
     QSqlQuery query = CDatabase::Exec(QStringLiteral("SELECT ") + CKeptSchema::SqliteTableCount(),
@@ -114,39 +115,39 @@ QDate CKeptTotals::Edge(bool bFirst, const QString& strUser, const QDate& from, 
     return query.next() ? DayOf(query.value(0).toInt()) : QDate();
 }
 
+namespace {
+// Years (bYears) or months (1-12) of the month keys [nFrom, nTo] in which either table has rows
+// of the user, earliest first, with the tables that have: one row per period and kind of
+// month, not one per month.
+QVector<CKeptTotals::SPeriodRows> PeriodRows(const QString& strUser, bool bYears, int nFrom,
+                                             int nTo, const QString& strConnection) {
+    QSqlQuery query = CDatabase::Exec(
+        QStringLiteral("SELECT DISTINCT \"Month\" %1, \"InRows\" > 0, \"OutRows\" > 0 FROM %2 "
+                       "WHERE \"UserName\" = ? AND \"Month\" >= ? AND \"Month\" <= ? AND "
+                       "\"InRows\" + \"OutRows\" > 0 ORDER BY 1")
+            .arg(bYears ? QStringLiteral("/ 100") : QStringLiteral("% 100"),
+                 CKeptSchema::MonthSumTable),
+        {strUser, nFrom, nTo}, strConnection);
+    QVector<CKeptTotals::SPeriodRows> periods;
+    while (query.next()) {
+        const int nPeriod = query.value(0).toInt();
+        if (periods.isEmpty() || periods.last().nPeriod != nPeriod)
+            periods.push_back({nPeriod, false, false});
+        periods.last().bIncome |= query.value(1).toBool();
+        periods.last().bOutlay |= query.value(2).toBool();
+    }
+    return periods;
+}
+} // namespace
+
 QVector<CKeptTotals::SPeriodRows> CKeptTotals::Years(const QString& strUser,
                                                      const QString& strConnection) {
-    // A row per year and kind of month: at most three a year, not one per month.
-    QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT DISTINCT \"Month\" / 100, \"InRows\" > 0, \"OutRows\" > 0 FROM %1 "
-                       "WHERE \"UserName\" = ? AND \"Month\" > 0 AND \"InRows\" + \"OutRows\" > 0 "
-                       "ORDER BY 1")
-            .arg(CKeptSchema::MonthSumTable),
-        {strUser}, strConnection);
-    QVector<SPeriodRows> years;
-    while (query.next()) {
-        const int nYear = query.value(0).toInt();
-        if (years.isEmpty() || years.last().nPeriod != nYear)
-            years.push_back({nYear, false, false});
-        years.last().bIncome |= query.value(1).toBool();
-        years.last().bOutlay |= query.value(2).toBool();
-    }
-    return years;
+    return PeriodRows(strUser, true, 1, std::numeric_limits<int>::max(), strConnection);
 }
 
 QVector<CKeptTotals::SPeriodRows> CKeptTotals::Months(const QString& strUser, int nYear,
                                                       const QString& strConnection) {
-    QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT \"Month\" % 100, \"InRows\" > 0, \"OutRows\" > 0 FROM %1 WHERE "
-                       "\"UserName\" = ? AND \"Month\" >= ? AND \"Month\" <= ? AND "
-                       "\"InRows\" + \"OutRows\" > 0 ORDER BY \"Month\"")
-            .arg(CKeptSchema::MonthSumTable),
-        {strUser, nYear * 100 + 1, nYear * 100 + 12}, strConnection);
-    QVector<SPeriodRows> months;
-    while (query.next())
-        months.push_back(
-            {query.value(0).toInt(), query.value(1).toBool(), query.value(2).toBool()});
-    return months;
+    return PeriodRows(strUser, false, nYear * 100 + 1, nYear * 100 + 12, strConnection);
 }
 
 QVector<QPair<QString, qint64>> CKeptTotals::SortCents(bool bOutlay, const QString& strUser,
