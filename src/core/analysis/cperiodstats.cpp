@@ -38,7 +38,7 @@ double CPeriodStats::Sum(ETable eTable, const QString& strUser, const QDate& fro
     try {
         std::int64_t nCents = 0;
         for (const CKeptTotals::SPeriod& p :
-             CKeptTotals::Periods(strUser, CKeptTotals::ELevel::Year, from, to, m_strConnection))
+             CKeptTotals::Sums(strUser, CKeptTotals::ELevel::Year, from, to, m_strConnection))
             nCents += eTable == ETable::Income ? p.nIncome : p.nOutlay;
         return CMoney::FromCents(nCents);
     } catch (const CDBException& e) {
@@ -167,7 +167,7 @@ QVector<CPeriodStats::SBriefRow> CPeriodStats::Brief(const QString& strUser, int
                                                      : CKeptTotals::ELevel::Day;
     QVector<SBriefRow> rows;
     for (const CKeptTotals::SPeriod& p :
-         CKeptTotals::Periods(strUser, eLevel, from, to, m_strConnection)) {
+         CKeptTotals::Sums(strUser, eLevel, from, to, m_strConnection)) {
         if (p.nPeriod != 0 && (p.nIncome != 0 || p.nOutlay != 0))
             rows.push_back({p.nPeriod, p.nIncome, p.nOutlay});
     }

@@ -35,6 +35,10 @@ public:
     static QVector<SPeriod> Periods(const QString& strUser, ELevel eLevel, const QDate& from = {},
                                     const QDate& to = {},
                                     const QString& strConnection = CDatabase::DefaultConnection);
+    // The same periods with their income and outlay only (no days, no account flags).
+    static QVector<SPeriod> Sums(const QString& strUser, ELevel eLevel, const QDate& from = {},
+                                 const QDate& to = {},
+                                 const QString& strConnection = CDatabase::DefaultConnection);
 
     // Cents per category of one table (bOutlay) in the months of [from, to) (from invalid:
     // every date, rows without a date included). Throws CDBException.
@@ -81,4 +85,8 @@ public:
     static QVector<QDate> Days(bool bOutlay, const QString& strUser, const QDate& from = {},
                                const QDate& to = {},
                                const QString& strConnection = CDatabase::DefaultConnection);
+
+private:
+    static QVector<SPeriod> Read(const QString& strUser, ELevel eLevel, const QDate& from,
+                                 const QDate& to, bool bAll, const QString& strConnection);
 };

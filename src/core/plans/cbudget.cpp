@@ -113,7 +113,7 @@ QVector<CBudget::SLine> CBudget::MonthLines(const QString& strUser, const QDate&
     QHash<QString, qint64> spent;
     if (inForce.contains(QString())) {
         const QVector<CKeptTotals::SPeriod> periods =
-            CKeptTotals::Periods(strUser, CKeptTotals::ELevel::Month, first, next, strConnection);
+            CKeptTotals::Sums(strUser, CKeptTotals::ELevel::Month, first, next, strConnection);
         spent.insert(QString(), periods.isEmpty() ? 0 : periods.first().nOutlay);
     }
     if (inForce.size() > (inForce.contains(QString()) ? 1 : 0))
@@ -137,7 +137,7 @@ QVector<CBudget::SMonthRow> CBudget::YearRows(const QString& strUser, int nYear,
     for (int m = 1; m <= 12; ++m)
         rows[m - 1].nMonth = m;
     for (const CKeptTotals::SPeriod& p :
-         CKeptTotals::Periods(strUser, CKeptTotals::ELevel::Month, first, next, strConnection))
+         CKeptTotals::Sums(strUser, CKeptTotals::ELevel::Month, first, next, strConnection))
         if (p.nPeriod >= 1 && p.nPeriod <= 12)
             rows[p.nPeriod - 1].nSpent = p.nOutlay;
     QVector<CKeptTotals::SMonthSort> sorts;
