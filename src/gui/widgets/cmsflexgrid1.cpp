@@ -114,7 +114,7 @@ private:
 // A header whose thickness is fixed (the grid's both are) tells the table that thickness as its
 // size hint, without measuring its sections: the table asks for the hint each time it lays its
 // parts out, and the header measured every section's text again after each change of rows (a
-// brief of 40 years: a tenth of opening the summary).
+// brief of 40 years: a twentieth of opening the summary).
 class CFixedHeader : public QHeaderView {
 public:
     CFixedHeader(Qt::Orientation eOrientation, QWidget* pParent)
