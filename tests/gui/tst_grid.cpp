@@ -241,16 +241,40 @@ void TestGrid::FillsItsWidthAlignsMoneyAndTipsCutTexts() {
     QCOMPARE(tipAt(1), strLong);
     QTRY_COMPARE(tipAt(2), QString());
 
-    // The grid draws its cells as Qt's own item drawing does, pixel for pixel: the cut note
-    // with its "…", amounts on the right, a marked row, the current cell selected and focused.
+    // The grid draws its cells as Qt's own item drawing does, pixel for pixel, the first time
+    // and again from the cells it keeps: the cut note with its "…", amounts on the right, a
+    // marked row, the current cell selected and focused; then on another ground, in another
+    // colour, in a larger font, where a kept cell would be wrong.
     grid.SetTextMatrix(2, 2, S("-1500.56元"));
     grid.SetTextMatrix(2, 3, S("备注"));
     grid.SetRowMark(2, QColor(255, 200, 120), S("另一个窗口改过"));
     grid.setFocus();
     grid.setCurrentIndex(grid.model()->index(1, 2));
-    const QImage ours = grid.viewport()->grab().toImage();
-    grid.setItemDelegate(new QStyledItemDelegate(&grid));
-    QCOMPARE(grid.viewport()->grab().toImage(), ours);
+    QStyledItemDelegate qtDelegate;
+    QAbstractItemDelegate* pOurs = grid.itemDelegate();
+    const auto drawnAsQt = [&](const char* pszCase) {
+        const QImage first = grid.viewport()->grab().toImage();
+        const QImage again = grid.viewport()->grab().toImage();
+        grid.setItemDelegate(&qtDelegate);
+        const QImage qt = grid.viewport()->grab().toImage();
+        grid.setItemDelegate(pOurs);
+        if (first != qt || again != qt)
+            qWarning("drawn otherwise than Qt draws it: %s", pszCase);
+        return first == qt && again == qt;
+    };
+    QVERIFY(drawnAsQt("as set"));
+    QPalette palette = grid.palette();
+    palette.setColor(QPalette::Base, QColor(255, 255, 220));
+    grid.setPalette(palette);
+    QVERIFY(drawnAsQt("another ground"));
+    palette.setColor(QPalette::Text, QColor(0, 0, 160));
+    grid.setPalette(palette);
+    QVERIFY(drawnAsQt("another colour"));
+    grid.setFont(larger);
+    QVERIFY(drawnAsQt("a larger font"));
+    grid.setFont(font);
+    grid.setPalette(QPalette());
+    grid.setItemDelegate(&qtDelegate);
 
     // Its lines are the table view's own, scrolled or not, with a row hidden.
     QTableView table;

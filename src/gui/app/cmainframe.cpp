@@ -13,6 +13,7 @@
 #include "records/coutlayview.h"
 #include "users/csession.h"
 #include "widgets/cmessagebox.h"
+#include "widgets/cmsflexgrid1.h"
 #include "widgets/cpicture.h"
 
 #include <QAction>
@@ -630,10 +631,11 @@ void CMainFrame::SetLoggedOut() {
     m_keptViews.append(KindOf(EView::SumList).pCreate(m_pSession));
     m_pLeftView->Empty();
     UpdateCommandUI();
-    // The pictures the style cached for the ended session's windows go back before the next
-    // login's password hash lands on top of them (the session hands back the book's pages,
-    // the hash the heap's free pages).
+    // The pictures the style cached for the ended session's windows, and the grids' kept
+    // cells with the member's figures, go back before the next login's password hash lands
+    // on top of them (the session hands back the book's pages, the hash the heap's free pages).
     QPixmapCache::clear();
+    CMsflexgrid1::ForgetDrawnCells();
 }
 
 void CMainFrame::OnHelp() {

@@ -4,9 +4,11 @@
 #include "widgets/cplainfont.h"
 #include "widgets/cviewsettler.h"
 
+#include <QCache>
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
@@ -15,6 +17,7 @@
 #include <QToolTip>
 #include <QtMath>
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace {
@@ -38,9 +41,11 @@ public:
         const QStyle* pStyle = pWidget->style();
         pPainter->save();
         pPainter->setClipRect(opt.rect);
-        pStyle->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, pPainter, pWidget);
-        if (!opt.text.isEmpty())
-            DrawText(pPainter, opt, TextRect(opt));
+        if (opt.text.isEmpty() || !DrawKept(pPainter, opt)) {
+            pStyle->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, pPainter, pWidget);
+            if (!opt.text.isEmpty())
+                DrawText(pPainter, opt, TextRect(opt));
+        }
         if (opt.state & QStyle::State_HasFocus) {
             QStyleOptionFocusRect focus;
             focus.QStyleOption::operator=(opt);
@@ -72,14 +77,18 @@ private:
                          std::min(QFontMetrics(opt.font).height(), opt.rect.height()));
         return QStyle::alignedRect(opt.direction, opt.displayAlignment, size, opt.rect);
     }
-    static void DrawText(QPainter* pPainter, const QStyleOptionViewItem& opt, const QRect& rect) {
+    static QColor TextColor(const QStyleOptionViewItem& opt) {
         QPalette::ColorGroup eGroup =
             opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
         if (eGroup == QPalette::Normal && !(opt.state & QStyle::State_Active))
             eGroup = QPalette::Inactive;
-        pPainter->setPen(opt.palette.color(eGroup, opt.state & QStyle::State_Selected
-                                                       ? QPalette::HighlightedText
-                                                       : QPalette::Text));
+        return opt.palette.color(eGroup, opt.state & QStyle::State_Selected
+                                             ? QPalette::HighlightedText
+                                             : QPalette::Text);
+    }
+    // Lays the text out in rect as the style would place it (shortened to "…" when it is too
+    // long) and answers where it is drawn from.
+    static QPoint LayOut(QTextLayout& layout, const QStyleOptionViewItem& opt, const QRect& rect) {
         const QStyle* pStyle = opt.widget->style();
         const int nMargin =
             pStyle->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, opt.widget) + 1;
@@ -88,7 +97,8 @@ private:
         textOption.setWrapMode(QTextOption::ManualWrap);
         textOption.setTextDirection(opt.direction);
         textOption.setAlignment(QStyle::visualAlignment(opt.direction, opt.displayAlignment));
-        QTextLayout layout(opt.text, opt.font);
+        layout.setText(opt.text);
+        layout.setFont(opt.font);
         layout.setTextOption(textOption);
         layout.beginLayout();
         QTextLine line = layout.createLine();
@@ -105,11 +115,199 @@ private:
             line.setPosition(QPointF(0, 0));
             layout.endLayout();
         }
-        const QRect placed = QStyle::alignedRect(Qt::LayoutDirectionAuto, opt.displayAlignment,
-                                                 layout.boundingRect().size().toSize(), textRect);
-        layout.draw(pPainter, placed.topLeft());
+        return QStyle::alignedRect(Qt::LayoutDirectionAuto, opt.displayAlignment,
+                                   layout.boundingRect().size().toSize(), textRect)
+            .topLeft();
     }
+    static void DrawText(QPainter* pPainter, const QStyleOptionViewItem& opt, const QRect& rect) {
+        QTextLayout layout;
+        const QPoint at = LayOut(layout, opt, rect);
+        pPainter->setPen(TextColor(opt));
+        layout.draw(pPainter, at);
+    }
+    // The cell drawn from the pixels it had the last time it was drawn alike, when it can be
+    // (DrawnCells); false leaves it to be drawn as above.
+    static bool DrawKept(QPainter* pPainter, const QStyleOptionViewItem& opt);
 };
+
+// Cells drawn before, kept as the pixels of their text's band. Drawing a cell's text blends
+// every glyph's edge into what is under it, with the gamma correction that Qt uses for the
+// program's font: most of the time a view takes to show a brief or a list, and the same again
+// each time the view is shown or the cell uncovered. A cell drawn alike on the same ground
+// has the same pixels, so a band is kept under all it was drawn from (text, font, size,
+// palette, state, the colour under it) and copied where it is drawn alike again.
+//
+// Only what is sure to come out the same is kept: a cell of plain text drawn on a
+// one-colour ground into an image of 32-bit pixels, moved by whole pixels, at one device
+// pixel to a pixel. Anything else is drawn as before.
+class CDrawnCells {
+public:
+    struct SKey {
+        QString strText;
+        QFont font;
+        QSize size;
+        qint64 nPalette = 0;
+        QRgb ground = 0;
+        QRgb background = 0;
+        int nBackgroundStyle = 0;
+        int nState = 0;
+        int nFeatures = 0;
+        int nAlignment = 0;
+        int nDirection = 0;
+        int nElide = 0;
+        int nFormat = 0;
+        bool bDecorationSelected = false;
+        const QStyle* pStyle = nullptr;
+
+        bool operator==(const SKey& o) const {
+            return strText == o.strText && size == o.size && nPalette == o.nPalette &&
+                   ground == o.ground && background == o.background &&
+                   nBackgroundStyle == o.nBackgroundStyle && nState == o.nState &&
+                   nFeatures == o.nFeatures && nAlignment == o.nAlignment &&
+                   nDirection == o.nDirection && nElide == o.nElide && nFormat == o.nFormat &&
+                   bDecorationSelected == o.bDecorationSelected && pStyle == o.pStyle &&
+                   font == o.font;
+        }
+    };
+    struct SBand {
+        QImage image;
+        QPoint at; // from the cell's top left
+    };
+
+    static CDrawnCells& Get() {
+        static CDrawnCells s_cells;
+        return s_cells;
+    }
+    const SBand* Find(const SKey& key) const { return m_bands.object(key); }
+    const SBand* Keep(const SKey& key, SBand band) {
+        const qsizetype nCost = band.image.sizeInBytes();
+        auto* pBand = new SBand(std::move(band));
+        return m_bands.insert(key, pBand, nCost) ? pBand : nullptr;
+    }
+    void Clear() { m_bands.clear(); }
+
+private:
+    // A few views' cells (the summary's brief of 19 rows is a megabyte at 1920 pixels wide).
+    static constexpr qsizetype kMaxBytes = 4 * 1024 * 1024;
+    QCache<SKey, SBand> m_bands{kMaxBytes};
+};
+
+size_t qHash(const CDrawnCells::SKey& key, size_t nSeed = 0) {
+    return qHashMulti(nSeed, key.strText, key.size.width(), key.size.height(), key.nPalette,
+                      key.ground, key.background, key.nState, key.nAlignment, key.font);
+}
+
+bool CCellDelegate::DrawKept(QPainter* pPainter, const QStyleOptionViewItem& opt) {
+    if (opt.features &
+            (QStyleOptionViewItem::HasDecoration | QStyleOptionViewItem::HasCheckIndicator) ||
+        (opt.backgroundBrush.style() != Qt::NoBrush &&
+         opt.backgroundBrush.style() != Qt::SolidPattern) ||
+        pPainter->opacity() != 1.0 ||
+        pPainter->compositionMode() != QPainter::CompositionMode_SourceOver)
+        return false;
+    // The image being painted, and where the cell lies on it.
+    QPaintEngine* pEngine = pPainter->paintEngine();
+    QPaintDevice* pDevice = pEngine ? pEngine->paintDevice() : nullptr;
+    if (!pDevice || pEngine->type() != QPaintEngine::Raster ||
+        pDevice->devType() != QInternal::Image)
+        return false;
+    const auto* pTarget = static_cast<const QImage*>(pDevice);
+    if ((pTarget->format() != QImage::Format_RGB32 &&
+         pTarget->format() != QImage::Format_ARGB32_Premultiplied) ||
+        pTarget->devicePixelRatio() != 1.0)
+        return false;
+    const QTransform transform = pPainter->deviceTransform();
+    const QPoint offset(qRound(transform.dx()), qRound(transform.dy()));
+    if (transform.type() > QTransform::TxTranslate || offset.x() != transform.dx() ||
+        offset.y() != transform.dy())
+        return false;
+    // What of the cell can be painted: the pixels outside it stay as they are either way.
+    const QRegion systemClip = pEngine->systemClip();
+    const QRect open = (systemClip.isEmpty() ? pTarget->rect() : systemClip.boundingRect()) &
+                       pTarget->rect() & opt.rect.translated(offset);
+    if (open.isEmpty())
+        return false;
+    // Whether the open part of a band has one colour under it, before anything is drawn.
+    const auto groundOf = [pTarget, offset, &open](const QRect& band, QRgb ground) {
+        const QRect on = band.translated(offset) & open;
+        for (int y = on.top(); y <= on.bottom(); ++y) {
+            const auto* pLine = reinterpret_cast<const QRgb*>(pTarget->constScanLine(y));
+            QRgb nOther = 0; // a line at a time, which the compiler can take in wide steps
+            for (int x = on.left(); x <= on.right(); ++x)
+                nOther |= pLine[x] ^ ground;
+            if (nOther != 0)
+                return false;
+        }
+        return true;
+    };
+    const QWidget* pWidget = opt.widget;
+    const QStyle* pStyle = pWidget->style();
+    CDrawnCells::SKey key;
+    key.strText = opt.text;
+    key.font = opt.font;
+    key.size = opt.rect.size();
+    key.nPalette = opt.palette.cacheKey();
+    key.background = opt.backgroundBrush.color().rgba();
+    key.nBackgroundStyle = opt.backgroundBrush.style();
+    key.nState = int(opt.state & ~QStyle::State_HasFocus); // the focus frame is drawn after
+    key.nFeatures = int(opt.features);
+    key.nAlignment = int(opt.displayAlignment);
+    key.nDirection = opt.direction;
+    key.nElide = opt.textElideMode;
+    key.nFormat = pTarget->format();
+    key.bDecorationSelected = opt.showDecorationSelected;
+    key.pStyle = pStyle;
+    // The ground is the colour at the open part's corner; a band kept for it is used only when
+    // the open part of the band has that colour all over.
+    key.ground = reinterpret_cast<const QRgb*>(pTarget->constScanLine(open.top()))[open.left()];
+    if (qAlpha(key.ground) != 255)
+        return false;
+    CDrawnCells& cells = CDrawnCells::Get();
+    const CDrawnCells::SBand* pBand = cells.Find(key);
+    if (pBand) {
+        if (!groundOf(QRect(opt.rect.topLeft() + pBand->at, pBand->image.size()), key.ground))
+            return false;
+    } else {
+        QTextLayout layout;
+        const QPoint at = LayOut(layout, opt, TextRect(opt));
+        // The text's band across the cell's height, with room on each side for the glyphs'
+        // edges beyond their advances.
+        const QRectF text = layout.lineAt(0).naturalTextRect().translated(at);
+        const int nRoom = QFontMetrics(opt.font).height() / 2;
+        const int nLeft = int(std::floor(text.left())) - nRoom;
+        const QRect band = QRect(nLeft, opt.rect.top(),
+                                 int(std::ceil(text.right())) + nRoom - nLeft, opt.rect.height()) &
+                           opt.rect;
+        const QColor color = TextColor(opt);
+        if (!groundOf(band, key.ground)) {
+            pStyle->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, pPainter, pWidget);
+            pPainter->setPen(color);
+            layout.draw(pPainter, at);
+            return true;
+        }
+        QImage image(band.size(), pTarget->format());
+        image.fill(key.ground);
+        {
+            QPainter painter(&image);
+            painter.setRenderHints(painter.renderHints(), false);
+            painter.setRenderHints(pPainter->renderHints());
+            painter.translate(-band.topLeft());
+            painter.setClipRect(opt.rect);
+            pStyle->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, &painter, pWidget);
+            painter.setPen(color);
+            layout.draw(&painter, at);
+        }
+        pBand = cells.Keep(key, {image, band.topLeft() - opt.rect.topLeft()});
+        if (!pBand) { // larger than all that is kept
+            pStyle->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, pPainter, pWidget);
+            pPainter->drawImage(band.topLeft(), image);
+            return true;
+        }
+    }
+    pStyle->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, pPainter, pWidget);
+    pPainter->drawImage(opt.rect.topLeft() + pBand->at, pBand->image);
+    return true;
+}
 
 // A header whose thickness is fixed (the grid's both are) tells the table that thickness as its
 // size hint, without measuring its sections: the table asks for the hint each time it lays its
@@ -199,6 +397,10 @@ CMsflexgrid1::CMsflexgrid1(QWidget* pParent)
 }
 
 CMsflexgrid1::~CMsflexgrid1() = default;
+
+void CMsflexgrid1::ForgetDrawnCells() {
+    CDrawnCells::Get().Clear();
+}
 
 int CMsflexgrid1::TwipsToPixels(int nTwips) const {
     // 15 twips to a pixel on a 96-dpi screen; denser screens get proportionally more pixels.

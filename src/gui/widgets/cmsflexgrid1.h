@@ -59,6 +59,9 @@ public:
     // Row nRow drawn on that colour, its tip shown over any of its cells (and its fixed
     // cell); an invalid colour takes the mark away. The mark stays with the row number.
     void SetRowMark(int nRow, const QColor& color, const QString& strTip);
+    // Lets go of the cells kept to be drawn again quickly (every grid's), with the figures
+    // they show: at the end of a session.
+    static void ForgetDrawnCells();
 
 Q_SIGNALS:
     void Click();  // a cell was clicked; MouseRow / MouseCol tell which
