@@ -179,10 +179,9 @@ public:
         return s_cells;
     }
     const SBand* Find(const SKey& key) const { return m_bands.object(key); }
-    const SBand* Keep(const SKey& key, SBand band) {
+    void Keep(const SKey& key, SBand band) {
         const qsizetype nCost = band.image.sizeInBytes();
-        auto* pBand = new SBand(std::move(band));
-        return m_bands.insert(key, pBand, nCost) ? pBand : nullptr;
+        m_bands.insert(key, new SBand(std::move(band)), nCost);
     }
     void Clear() { m_bands.clear(); }
 
@@ -278,31 +277,20 @@ bool CCellDelegate::DrawKept(QPainter* pPainter, const QStyleOptionViewItem& opt
         const QRect band = QRect(nLeft, opt.rect.top(),
                                  int(std::ceil(text.right())) + nRoom - nLeft, opt.rect.height()) &
                            opt.rect;
-        const QColor color = TextColor(opt);
-        if (!groundOf(band, key.ground)) {
-            pStyle->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, pPainter, pWidget);
-            pPainter->setPen(color);
-            layout.draw(pPainter, at);
-            return true;
-        }
-        QImage image(band.size(), pTarget->format());
-        image.fill(key.ground);
-        {
-            QPainter painter(&image);
-            painter.setRenderHints(painter.renderHints(), false);
-            painter.setRenderHints(pPainter->renderHints());
-            painter.translate(-band.topLeft());
-            painter.setClipRect(opt.rect);
-            pStyle->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, &painter, pWidget);
-            painter.setPen(color);
-            layout.draw(&painter, at);
-        }
-        pBand = cells.Keep(key, {image, band.topLeft() - opt.rect.topLeft()});
-        if (!pBand) { // larger than all that is kept
-            pStyle->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, pPainter, pWidget);
-            pPainter->drawImage(band.topLeft(), image);
-            return true;
-        }
+        const bool bKeep = groundOf(band, key.ground);
+        pStyle->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, pPainter, pWidget);
+        pPainter->setPen(TextColor(opt));
+        layout.draw(pPainter, at);
+        // The band is kept as drawn when all of it was (inside both clips, the window's and
+        // the painter's): what it had under it is known.
+        const QRect on = band.translated(offset);
+        if (bKeep &&
+            QRegion(on)
+                .subtracted(systemClip.isEmpty() ? QRegion(pTarget->rect()) : systemClip)
+                .isEmpty() &&
+            QRegion(band).subtracted(pPainter->clipRegion()).isEmpty())
+            cells.Keep(key, {pTarget->copy(on), band.topLeft() - opt.rect.topLeft()});
+        return true;
     }
     pStyle->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, pPainter, pWidget);
     pPainter->drawImage(opt.rect.topLeft() + pBand->at, pBand->image);
