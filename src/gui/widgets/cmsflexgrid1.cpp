@@ -125,8 +125,9 @@ private:
         pPainter->setPen(TextColor(opt));
         layout.draw(pPainter, at);
     }
-    // The cell drawn from the pixels it had the last time it was drawn alike, when it can be
-    // (DrawnCells); false leaves it to be drawn as above.
+    // The cell drawn, its text's band copied from the pixels it had the last time it was
+    // drawn alike when there are such (CDrawnCells), and kept when it can be; false leaves
+    // the cell to be drawn as above.
     static bool DrawKept(QPainter* pPainter, const QStyleOptionViewItem& opt);
 };
 
@@ -139,7 +140,9 @@ private:
 //
 // Only what is sure to come out the same is kept: a cell of plain text drawn on a
 // one-colour ground into an image of 32-bit pixels, moved by whole pixels, at one device
-// pixel to a pixel. Anything else is drawn as before.
+// pixel to a pixel, whose band lay wholly inside what was painted. Anything else is drawn as
+// before, and so is a cell the first time (its band is copied from the window as it is drawn
+// there). At the end of a session all of it is let go (ForgetDrawnCells).
 class CDrawnCells {
 public:
     struct SKey {
