@@ -273,6 +273,20 @@ void TestGrid::FillsItsWidthAlignsMoneyAndTipsCutTexts() {
     grid.setFont(larger);
     QVERIFY(drawnAsQt("a larger font"));
     grid.setFont(font);
+    grid.SetRows(12);
+    for (int nRow = 3; nRow < 12; ++nRow)
+        grid.SetTextMatrix(nRow, 2, QString::number(nRow * 1111.5, 'f', 2));
+    // The bottom edge halfway down the fifth row.
+    const QSize whole = grid.size();
+    const int nRow = grid.rowHeight(0);
+    grid.resize(whole.width(), whole.height() - grid.viewport()->height() + 4 * nRow + nRow / 2);
+    QCOMPARE(grid.viewport()->height(), 4 * nRow + nRow / 2);
+    QVERIFY(drawnAsQt("rows cut by the edge"));
+    grid.verticalScrollBar()->setValue(2);
+    QVERIFY(drawnAsQt("scrolled"));
+    grid.verticalScrollBar()->setValue(0);
+    grid.SetRows(3);
+    grid.resize(whole);
     grid.setPalette(QPalette());
     grid.setItemDelegate(&qtDelegate);
 

@@ -140,15 +140,17 @@ private:
 //
 // Only what is sure to come out the same is kept: a cell of plain text drawn on a
 // one-colour ground into an image of 32-bit pixels, moved by whole pixels, at one device
-// pixel to a pixel, whose band lay wholly inside what was painted. Anything else is drawn as
-// before, and so is a cell the first time (its band is copied from the window as it is drawn
-// there). At the end of a session all of it is let go (ForgetDrawnCells).
+// pixel to a pixel, whose band (what of it could be painted) lay wholly inside what was
+// painted. Anything else is drawn as before, and so is a cell the first time (its band is
+// copied from the window as it is drawn there). At the end of a session all of it is let go
+// (ForgetDrawnCells).
 class CDrawnCells {
 public:
     struct SKey {
         QString strText;
         QFont font;
         QSize size;
+        QRect open; // the part of the cell that could be painted, from its top left
         qint64 nPalette = 0;
         QRgb ground = 0;
         QRgb background = 0;
@@ -163,8 +165,8 @@ public:
         const QStyle* pStyle = nullptr;
 
         bool operator==(const SKey& o) const {
-            return strText == o.strText && size == o.size && nPalette == o.nPalette &&
-                   ground == o.ground && background == o.background &&
+            return strText == o.strText && size == o.size && open == o.open &&
+                   nPalette == o.nPalette && ground == o.ground && background == o.background &&
                    nBackgroundStyle == o.nBackgroundStyle && nState == o.nState &&
                    nFeatures == o.nFeatures && nAlignment == o.nAlignment &&
                    nDirection == o.nDirection && nElide == o.nElide && nFormat == o.nFormat &&
@@ -259,6 +261,7 @@ bool CCellDelegate::DrawKept(QPainter* pPainter, const QStyleOptionViewItem& opt
     key.nFormat = pTarget->format();
     key.bDecorationSelected = opt.showDecorationSelected;
     key.pStyle = pStyle;
+    key.open = open.translated(-offset - opt.rect.topLeft());
     // The ground is the colour at the open part's corner; a band kept for it is used only when
     // the open part of the band has that colour all over.
     key.ground = reinterpret_cast<const QRgb*>(pTarget->constScanLine(open.top()))[open.left()];
@@ -284,15 +287,17 @@ bool CCellDelegate::DrawKept(QPainter* pPainter, const QStyleOptionViewItem& opt
         pStyle->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, pPainter, pWidget);
         pPainter->setPen(TextColor(opt));
         layout.draw(pPainter, at);
-        // The band is kept as drawn when all of it was (inside both clips, the window's and
-        // the painter's): what it had under it is known.
-        const QRect on = band.translated(offset);
-        if (bKeep &&
+        // What of the band could be painted is kept as drawn when all of it was (inside both
+        // clips, the window's and the painter's): what it had under it is known. A cell cut
+        // by the grid's edge (its last row) keeps the part shown, under a key that says which.
+        const QRect shown = band & open.translated(-offset);
+        const QRect on = shown.translated(offset);
+        if (bKeep && !shown.isEmpty() &&
             QRegion(on)
                 .subtracted(systemClip.isEmpty() ? QRegion(pTarget->rect()) : systemClip)
                 .isEmpty() &&
-            QRegion(band).subtracted(pPainter->clipRegion()).isEmpty())
-            cells.Keep(key, {pTarget->copy(on), band.topLeft() - opt.rect.topLeft()});
+            QRegion(shown).subtracted(pPainter->clipRegion()).isEmpty())
+            cells.Keep(key, {pTarget->copy(on), shown.topLeft() - opt.rect.topLeft()});
         return true;
     }
     pStyle->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, pPainter, pWidget);
