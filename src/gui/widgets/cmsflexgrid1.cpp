@@ -18,6 +18,7 @@
 #include <QtMath>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -226,9 +227,9 @@ bool CCellDelegate::DrawKept(QPainter* pPainter, const QStyleOptionViewItem& opt
         offset.y() != transform.dy())
         return false;
     // What of the cell can be painted: the pixels outside it stay as they are either way.
-    const QRegion systemClip = pEngine->systemClip();
-    const QRect open = (systemClip.isEmpty() ? pTarget->rect() : systemClip.boundingRect()) &
-                       pTarget->rect() & opt.rect.translated(offset);
+    const QRegion painted =
+        pEngine->systemClip().isEmpty() ? QRegion(pTarget->rect()) : pEngine->systemClip();
+    const QRect open = painted.boundingRect() & pTarget->rect() & opt.rect.translated(offset);
     if (open.isEmpty())
         return false;
     // Whether the open part of a band has one colour under it, before anything is drawn.
@@ -269,39 +270,40 @@ bool CCellDelegate::DrawKept(QPainter* pPainter, const QStyleOptionViewItem& opt
         return false;
     CDrawnCells& cells = CDrawnCells::Get();
     const CDrawnCells::SBand* pBand = cells.Find(key);
-    if (pBand) {
-        if (!groundOf(QRect(opt.rect.topLeft() + pBand->at, pBand->image.size()), key.ground))
-            return false;
-    } else {
-        QTextLayout layout;
-        const QPoint at = LayOut(layout, opt, TextRect(opt));
+    if (pBand && !groundOf(QRect(opt.rect.topLeft() + pBand->at, pBand->image.size()), key.ground))
+        return false;
+    // A cell not kept is laid out, and its band looked at, before anything is drawn over it.
+    std::optional<QTextLayout> layout; // not made for a kept cell
+    QPoint at;
+    QRect band;
+    bool bKeep = false;
+    if (!pBand) {
+        at = LayOut(layout.emplace(), opt, TextRect(opt));
         // The text's band across the cell's height, with room on each side for the glyphs'
         // edges beyond their advances.
-        const QRectF text = layout.lineAt(0).naturalTextRect().translated(at);
+        const QRectF text = layout->lineAt(0).naturalTextRect().translated(at);
         const int nRoom = QFontMetrics(opt.font).height() / 2;
         const int nLeft = int(std::floor(text.left())) - nRoom;
-        const QRect band = QRect(nLeft, opt.rect.top(),
-                                 int(std::ceil(text.right())) + nRoom - nLeft, opt.rect.height()) &
-                           opt.rect;
-        const bool bKeep = groundOf(band, key.ground);
-        pStyle->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, pPainter, pWidget);
-        pPainter->setPen(TextColor(opt));
-        layout.draw(pPainter, at);
-        // What of the band could be painted is kept as drawn when all of it was (inside both
-        // clips, the window's and the painter's): what it had under it is known. A cell cut
-        // by the grid's edge (its last row) keeps the part shown, under a key that says which.
-        const QRect shown = band & open.translated(-offset);
-        const QRect on = shown.translated(offset);
-        if (bKeep && !shown.isEmpty() &&
-            QRegion(on)
-                .subtracted(systemClip.isEmpty() ? QRegion(pTarget->rect()) : systemClip)
-                .isEmpty() &&
-            QRegion(shown).subtracted(pPainter->clipRegion()).isEmpty())
-            cells.Keep(key, {pTarget->copy(on), shown.topLeft() - opt.rect.topLeft()});
-        return true;
+        band = QRect(nLeft, opt.rect.top(), int(std::ceil(text.right())) + nRoom - nLeft,
+                     opt.rect.height()) &
+               opt.rect;
+        bKeep = groundOf(band, key.ground);
     }
     pStyle->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, pPainter, pWidget);
-    pPainter->drawImage(opt.rect.topLeft() + pBand->at, pBand->image);
+    if (pBand) {
+        pPainter->drawImage(opt.rect.topLeft() + pBand->at, pBand->image);
+        return true;
+    }
+    pPainter->setPen(TextColor(opt));
+    layout->draw(pPainter, at);
+    // What of the band could be painted is kept as drawn when all of it was (inside both clips,
+    // the window's and the painter's): what it had under it is known. A cell cut by the grid's
+    // edge (its last row) keeps the part shown, under a key that says which.
+    const QRect shown = band & open.translated(-offset);
+    const QRect on = shown.translated(offset);
+    if (bKeep && !shown.isEmpty() && QRegion(on).subtracted(painted).isEmpty() &&
+        QRegion(shown).subtracted(pPainter->clipRegion()).isEmpty())
+        cells.Keep(key, {pTarget->copy(on), shown.topLeft() - opt.rect.topLeft()});
     return true;
 }
 
