@@ -209,7 +209,8 @@ void CBookGenerator::DropKeptTotals(const QString& strConnection) {
     drops << QStringLiteral("DROP TABLE IF EXISTS \"DayTotals\"")
           << QStringLiteral("DROP TABLE IF EXISTS \"MonthSortTotals\"")
           << QStringLiteral("DROP TABLE IF EXISTS \"MonthTotals\"")
-          << QStringLiteral("DROP TABLE IF EXISTS \"SortTotals\"");
+          << QStringLiteral("DROP TABLE IF EXISTS \"SortTotals\"")
+          << QStringLiteral("DROP TABLE IF EXISTS \"YearTotals\"");
     for (const QString& strSql : drops)
         if (!query.exec(strSql))
             throw CDBException(query.lastError().text());

@@ -198,7 +198,8 @@ void DropKeptTotals() {
     triggers << QStringLiteral("DROP TABLE \"DayTotals\"")
              << QStringLiteral("DROP TABLE \"MonthSortTotals\"")
              << QStringLiteral("DROP TABLE \"MonthTotals\"")
-             << QStringLiteral("DROP TABLE \"SortTotals\"");
+             << QStringLiteral("DROP TABLE \"SortTotals\"")
+             << QStringLiteral("DROP TABLE IF EXISTS \"YearTotals\"");
     for (const QString& strSql : triggers)
         Run(strSql);
 }

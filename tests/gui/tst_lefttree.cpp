@@ -134,6 +134,7 @@ void TestLeftTree::DatabaseErrorKeepsItemsSoFar() {
     FillBook();
     gui.LogIn(S("张三"));
     CDatabase::Exec(QStringLiteral("DROP TABLE \"MonthTotals\""));
+    CDatabase::Exec(QStringLiteral("DROP TABLE IF EXISTS \"YearTotals\""));
     CTestAccess::TreeView(gui.Frame())->BuildSummaryTree();
     QCOMPARE(gui.Messages().size(), 1);
     QCOMPARE(Dump(CTestAccess::TreeView(gui.Frame())), S("张三"));

@@ -17,6 +17,7 @@ const QString CKeptSchema::DayTable = QStringLiteral("\"DayTotals\"");
 const QString CKeptSchema::MonthTable = QStringLiteral("\"MonthSortTotals\"");
 const QString CKeptSchema::MonthSumTable = QStringLiteral("\"MonthTotals\"");
 const QString CKeptSchema::SortTable = QStringLiteral("\"SortTotals\"");
+const QString CKeptSchema::YearSumTable = QStringLiteral("\"YearTotals\"");
 
 namespace {
 
@@ -56,63 +57,82 @@ QString BankFlag(const QString& strCol) {
     return QStringLiteral("CASE WHEN COALESCE(%1, '') <> '' THEN 1 ELSE 0 END").arg(strCol);
 }
 
+// The columns of a sum over whole periods ("MonthTotals", "YearTotals"); %1 is the type of text.
+const char* const kPeriodSumColumns =
+    "\"InCents\" BIGINT NOT NULL DEFAULT 0, \"InRows\" INTEGER NOT NULL DEFAULT 0, "
+    "\"InBankRows\" INTEGER NOT NULL DEFAULT 0, \"InDays\" INTEGER NOT NULL DEFAULT 0, "
+    "\"OutCents\" BIGINT NOT NULL DEFAULT 0, \"OutRows\" INTEGER NOT NULL DEFAULT 0, "
+    "\"OutBankRows\" INTEGER NOT NULL DEFAULT 0, \"OutDays\" INTEGER NOT NULL DEFAULT 0";
+
 QStringList CreateTables(const CSqlDialect& d, bool bTemp) {
     const QString strTemp = bTemp ? QStringLiteral("TEMP ") : QString();
     const QString strNoRowid = d.IsSQLite() ? QStringLiteral(" WITHOUT ROWID") : QString();
-    return {QStringLiteral("CREATE %1TABLE IF NOT EXISTS %2 ("
-                           "\"UserName\" %3 NOT NULL, \"Day\" INTEGER NOT NULL, "
-                           "\"InCents\" BIGINT NOT NULL DEFAULT 0, "
-                           "\"InRows\" INTEGER NOT NULL DEFAULT 0, "
-                           "\"InBankRows\" INTEGER NOT NULL DEFAULT 0, "
-                           "\"OutCents\" BIGINT NOT NULL DEFAULT 0, "
-                           "\"OutRows\" INTEGER NOT NULL DEFAULT 0, "
-                           "\"OutBankRows\" INTEGER NOT NULL DEFAULT 0, "
-                           "PRIMARY KEY (\"UserName\", \"Day\"))%4")
-                .arg(strTemp, CKeptSchema::DayTable, d.TextType(), strNoRowid),
-            QStringLiteral("CREATE %1TABLE IF NOT EXISTS %2 ("
-                           "\"UserName\" %3 NOT NULL, \"Kind\" INTEGER NOT NULL, "
-                           "\"Month\" INTEGER NOT NULL, \"Sort\" %3 NOT NULL, "
-                           "\"Cents\" BIGINT NOT NULL DEFAULT 0, "
-                           "\"Rows\" INTEGER NOT NULL DEFAULT 0, "
-                           "PRIMARY KEY (\"UserName\", \"Kind\", \"Month\", \"Sort\"))%4")
-                .arg(strTemp, CKeptSchema::MonthTable, d.TextType(), strNoRowid),
-            QStringLiteral("CREATE %1TABLE IF NOT EXISTS %2 ("
-                           "\"UserName\" %3 NOT NULL, \"Month\" INTEGER NOT NULL, "
-                           "\"InCents\" BIGINT NOT NULL DEFAULT 0, "
-                           "\"InRows\" INTEGER NOT NULL DEFAULT 0, "
-                           "\"InBankRows\" INTEGER NOT NULL DEFAULT 0, "
-                           "\"InDays\" INTEGER NOT NULL DEFAULT 0, "
-                           "\"OutCents\" BIGINT NOT NULL DEFAULT 0, "
-                           "\"OutRows\" INTEGER NOT NULL DEFAULT 0, "
-                           "\"OutBankRows\" INTEGER NOT NULL DEFAULT 0, "
-                           "\"OutDays\" INTEGER NOT NULL DEFAULT 0, "
-                           "PRIMARY KEY (\"UserName\", \"Month\"))%4")
-                .arg(strTemp, CKeptSchema::MonthSumTable, d.TextType(), strNoRowid),
-            QStringLiteral("CREATE %1TABLE IF NOT EXISTS %2 ("
-                           "\"UserName\" %3 NOT NULL, \"Kind\" INTEGER NOT NULL, "
-                           "\"Sort\" %3 NOT NULL, \"Cents\" BIGINT NOT NULL DEFAULT 0, "
-                           "\"Rows\" INTEGER NOT NULL DEFAULT 0, "
-                           "PRIMARY KEY (\"UserName\", \"Kind\", \"Sort\"))%4")
-                .arg(strTemp, CKeptSchema::SortTable, d.TextType(), strNoRowid)};
+    QStringList list{QStringLiteral("CREATE %1TABLE IF NOT EXISTS %2 ("
+                                    "\"UserName\" %3 NOT NULL, \"Day\" INTEGER NOT NULL, "
+                                    "\"InCents\" BIGINT NOT NULL DEFAULT 0, "
+                                    "\"InRows\" INTEGER NOT NULL DEFAULT 0, "
+                                    "\"InBankRows\" INTEGER NOT NULL DEFAULT 0, "
+                                    "\"OutCents\" BIGINT NOT NULL DEFAULT 0, "
+                                    "\"OutRows\" INTEGER NOT NULL DEFAULT 0, "
+                                    "\"OutBankRows\" INTEGER NOT NULL DEFAULT 0, "
+                                    "PRIMARY KEY (\"UserName\", \"Day\"))%4")
+                         .arg(strTemp, CKeptSchema::DayTable, d.TextType(), strNoRowid),
+                     QStringLiteral("CREATE %1TABLE IF NOT EXISTS %2 ("
+                                    "\"UserName\" %3 NOT NULL, \"Kind\" INTEGER NOT NULL, "
+                                    "\"Month\" INTEGER NOT NULL, \"Sort\" %3 NOT NULL, "
+                                    "\"Cents\" BIGINT NOT NULL DEFAULT 0, "
+                                    "\"Rows\" INTEGER NOT NULL DEFAULT 0, "
+                                    "PRIMARY KEY (\"UserName\", \"Kind\", \"Month\", \"Sort\"))%4")
+                         .arg(strTemp, CKeptSchema::MonthTable, d.TextType(), strNoRowid),
+                     QStringLiteral("CREATE %1TABLE IF NOT EXISTS %2 ("
+                                    "\"UserName\" %3 NOT NULL, \"Month\" INTEGER NOT NULL, %5, "
+                                    "PRIMARY KEY (\"UserName\", \"Month\"))%4")
+                         .arg(strTemp, CKeptSchema::MonthSumTable, d.TextType(), strNoRowid,
+                              QLatin1String(kPeriodSumColumns)),
+                     QStringLiteral("CREATE %1TABLE IF NOT EXISTS %2 ("
+                                    "\"UserName\" %3 NOT NULL, \"Kind\" INTEGER NOT NULL, "
+                                    "\"Sort\" %3 NOT NULL, \"Cents\" BIGINT NOT NULL DEFAULT 0, "
+                                    "\"Rows\" INTEGER NOT NULL DEFAULT 0, "
+                                    "PRIMARY KEY (\"UserName\", \"Kind\", \"Sort\"))%4")
+                         .arg(strTemp, CKeptSchema::SortTable, d.TextType(), strNoRowid)};
+    // The years an SQLite book keeps too (see ckeptschema.h for why PostgreSQL does not).
+    if (d.IsSQLite())
+        list << QStringLiteral("CREATE %1TABLE IF NOT EXISTS %2 ("
+                               "\"UserName\" %3 NOT NULL, \"Year\" INTEGER NOT NULL, %5, "
+                               "PRIMARY KEY (\"UserName\", \"Year\"))%4")
+                    .arg(strTemp, CKeptSchema::YearSumTable, d.TextType(), strNoRowid,
+                         QLatin1String(kPeriodSumColumns));
+    return list;
 }
 
-// The sums kept from other kept tables, built from them in one pass: the month sums from the
-// day totals, the sums per category over every date from the month-by-category totals. Their
+// The sums kept from other kept tables, built from them in one pass each, in this order: the
+// month sums from the day totals, the sums per category over every date from the
+// month-by-category totals, and in an SQLite book the year sums from the month sums. Their
 // triggers (CKeptTriggers) keep them from then on.
-QStringList RollupBuildStatements() {
-    return {QStringLiteral(
-                "INSERT INTO \"MonthTotals\" (\"UserName\", \"Month\", \"InCents\", \"InRows\", "
-                "\"InBankRows\", \"InDays\", \"OutCents\", \"OutRows\", \"OutBankRows\", "
-                "\"OutDays\") SELECT s.\"UserName\", s.\"Day\" / 100, SUM(s.\"InCents\"), "
-                "SUM(s.\"InRows\"), SUM(s.\"InBankRows\"), "
-                "SUM((CASE WHEN s.\"InRows\" > 0 THEN 1 ELSE 0 END)), SUM(s.\"OutCents\"), "
-                "SUM(s.\"OutRows\"), SUM(s.\"OutBankRows\"), "
-                "SUM((CASE WHEN s.\"OutRows\" > 0 THEN 1 ELSE 0 END)) FROM \"DayTotals\" AS s "
-                "GROUP BY s.\"UserName\", s.\"Day\" / 100"),
-            QStringLiteral("INSERT INTO \"SortTotals\" (\"UserName\", \"Kind\", \"Sort\", "
-                           "\"Cents\", \"Rows\") SELECT s.\"UserName\", s.\"Kind\", s.\"Sort\", "
-                           "SUM(s.\"Cents\"), SUM(s.\"Rows\") FROM \"MonthSortTotals\" AS s "
-                           "GROUP BY s.\"UserName\", s.\"Kind\", s.\"Sort\"")};
+QStringList RollupBuildStatements(const CSqlDialect& d) {
+    QStringList list{
+        QStringLiteral(
+            "INSERT INTO \"MonthTotals\" (\"UserName\", \"Month\", \"InCents\", \"InRows\", "
+            "\"InBankRows\", \"InDays\", \"OutCents\", \"OutRows\", \"OutBankRows\", "
+            "\"OutDays\") SELECT s.\"UserName\", s.\"Day\" / 100, SUM(s.\"InCents\"), "
+            "SUM(s.\"InRows\"), SUM(s.\"InBankRows\"), "
+            "SUM((CASE WHEN s.\"InRows\" > 0 THEN 1 ELSE 0 END)), SUM(s.\"OutCents\"), "
+            "SUM(s.\"OutRows\"), SUM(s.\"OutBankRows\"), "
+            "SUM((CASE WHEN s.\"OutRows\" > 0 THEN 1 ELSE 0 END)) FROM \"DayTotals\" AS s "
+            "GROUP BY s.\"UserName\", s.\"Day\" / 100"),
+        QStringLiteral("INSERT INTO \"SortTotals\" (\"UserName\", \"Kind\", \"Sort\", "
+                       "\"Cents\", \"Rows\") SELECT s.\"UserName\", s.\"Kind\", s.\"Sort\", "
+                       "SUM(s.\"Cents\"), SUM(s.\"Rows\") FROM \"MonthSortTotals\" AS s "
+                       "GROUP BY s.\"UserName\", s.\"Kind\", s.\"Sort\"")};
+    if (d.IsSQLite())
+        list << QStringLiteral(
+            "INSERT INTO \"YearTotals\" (\"UserName\", \"Year\", \"InCents\", \"InRows\", "
+            "\"InBankRows\", \"InDays\", \"OutCents\", \"OutRows\", \"OutBankRows\", "
+            "\"OutDays\") SELECT s.\"UserName\", s.\"Month\" / 100, SUM(s.\"InCents\"), "
+            "SUM(s.\"InRows\"), SUM(s.\"InBankRows\"), SUM(s.\"InDays\"), SUM(s.\"OutCents\"), "
+            "SUM(s.\"OutRows\"), SUM(s.\"OutBankRows\"), SUM(s.\"OutDays\") "
+            "FROM \"MonthTotals\" AS s GROUP BY s.\"UserName\", s.\"Month\" / 100");
+    return list;
 }
 
 } // namespace
@@ -195,7 +215,8 @@ QStringList CKeptSchema::BuildStatements(const CSqlDialect& d, bool bSince) {
 
 QString CKeptSchema::SqliteTableCount() {
     return QStringLiteral("(SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name IN "
-                          "('DayTotals', 'MonthSortTotals', 'MonthTotals', 'SortTotals'))");
+                          "('DayTotals', 'MonthSortTotals', 'MonthTotals', 'SortTotals', "
+                          "'YearTotals'))");
 }
 
 namespace {
@@ -205,8 +226,8 @@ bool Present(QSqlQuery& query, const CSqlDialect& d) {
     if (d.IsSQLite()) {
         Exec(query, QStringLiteral("SELECT %1, (SELECT COUNT(*) FROM sqlite_master WHERE "
                                    "type = 'trigger' AND name LIKE '%2%')")
-                        .arg(CKeptSchema::SqliteTableCount(), CKeptTriggers::Prefix()));
-        return query.next() && query.value(0).toInt() == 4 &&
+                        .arg(CKeptSchema::SqliteTableCount(), CKeptTriggers::SqlitePrefix()));
+        return query.next() && query.value(0).toInt() == CKeptSchema::SqliteTables &&
                query.value(1).toInt() == CKeptTriggers::Sqlite().size();
     }
     // The functions too: the queries call some of them, and the triggers' functions may be
@@ -220,7 +241,7 @@ bool Present(QSqlQuery& query, const CSqlDialect& d) {
                                "(SELECT COUNT(*) FROM pg_proc WHERE proname LIKE 'ledgerkin\\_%' "
                                "AND pronamespace = (SELECT oid FROM pg_namespace WHERE nspname = "
                                "current_schema()))")
-                    .arg(CKeptTriggers::Prefix(), CKeptTriggers::PostgresTriggerTables()));
+                    .arg(CKeptTriggers::PostgresPrefix(), CKeptTriggers::PostgresTriggerTables()));
     return query.next() && query.value(0).toBool() &&
            query.value(1).toInt() == CKeptTriggers::Postgres().size() &&
            query.value(2).toLongLong() == CKeptTriggers::PostgresFunctions().size();
@@ -277,9 +298,11 @@ void Build(QSqlQuery& query, const CSqlDialect& d) {
         Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptSchema::MonthTable));
         Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptSchema::MonthSumTable));
         Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptSchema::SortTable));
+        if (d.IsSQLite())
+            Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptSchema::YearSumTable));
         for (const QString& strSql : CKeptSchema::BuildStatements(d))
             Exec(query, strSql);
-        for (const QString& strSql : RollupBuildStatements())
+        for (const QString& strSql : RollupBuildStatements(d))
             Exec(query, strSql);
     } catch (...) {
         if (BuildHook())

@@ -17,20 +17,27 @@
 //                      cents and row count;
 //   "MonthTotals"      per user and month (yyyymm): the sums of its day totals, and the days
 //                      with income rows and with outlay rows;
-//   "SortTotals"       per user, table and category: cents and row count over every date.
+//   "SortTotals"       per user, table and category: cents and row count over every date;
+//   "YearTotals"       SQLite only: per user and year, the sums of its month sums, so that
+//                      the years of a long book are as many rows as there are years. A
+//                      PostgreSQL book's members are granted its tables by name (README), so
+//                      a new table there would shut them out until granted; the server groups
+//                      the month sums itself.
 //
-// Triggers on "Income" and "Outlay" (and on "DayTotals" and "MonthSortTotals" for the sums
-// kept from them) keep them right
+// Triggers on "Income" and "Outlay" (and on "DayTotals", "MonthSortTotals" and "MonthTotals"
+// for the sums kept from them) keep them right
 // whatever writes the records: this program, an older copy of it, or a hand edit in a database
 // tool. A row counts under the day of its "Date" as CStoredDate reads it; a row whose "Date" is not
 // a day is in no total, and a row without a date counts under day 0 (month 0), which only the
 // totals over all dates include. Cents are those of CMoney::ToCents (half away from zero).
 class CKeptSchema {
 public:
-    static const QString DayTable;      // quoted, as the SQL writes it
-    static const QString MonthTable;    // quoted
-    static const QString MonthSumTable; // quoted
-    static const QString SortTable;     // quoted
+    static const QString DayTable;         // quoted, as the SQL writes it
+    static const QString MonthTable;       // quoted
+    static const QString MonthSumTable;    // quoted
+    static const QString SortTable;        // quoted
+    static const QString YearSumTable;     // quoted; SQLite only
+    static constexpr int SqliteTables = 5; // the kept tables of an SQLite book
 
     // Creates the tables and triggers when they are missing (or were made by another version)
     // and fills them from the records, all in one transaction that holds off writers, so two

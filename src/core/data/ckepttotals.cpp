@@ -9,7 +9,7 @@
 bool CKeptTotals::SqliteHasTables(const QString& strConnection) {
     QSqlQuery query = CDatabase::Exec(QStringLiteral("SELECT ") + CKeptSchema::SqliteTableCount(),
                                       {}, strConnection);
-    return query.next() && query.value(0).toInt() == 4;
+    return query.next() && query.value(0).toInt() == CKeptSchema::SqliteTables;
 }
 
 void CKeptTotals::AddRowsAfter(qint64 nIncomeAfter, qint64 nOutlayAfter,
@@ -74,34 +74,53 @@ QVector<CKeptTotals::SPeriod> CKeptTotals::Sums(const QString& strUser, ELevel e
 QVector<CKeptTotals::SPeriod> CKeptTotals::Read(const QString& strUser, ELevel eLevel,
                                                 const QDate& from, const QDate& to, bool bAll,
                                                 const QString& strConnection) {
-    // Years and months of whole months read the month sums: twelve rows a year whatever the
-    // records; anything else reads the day totals of its range.
+    // Years of whole years in an SQLite book read its year sums: a row a year; years and
+    // months of whole months read the month sums: twelve rows a year whatever the records;
+    // anything else reads the day totals of its range.
     const bool bMonths =
         eLevel != ELevel::Day && (!from.isValid() || (from.day() == 1 && to.day() == 1));
+    const bool bYears = bMonths && eLevel == ELevel::Year &&
+                        (!from.isValid() || (from.month() == 1 && to.month() == 1)) &&
+                        CDatabase::Dialect(strConnection).IsSQLite();
     const int nDivisor = eLevel == ELevel::Day     ? 1
                          : eLevel == ELevel::Month ? (bMonths ? 1 : 100)
+                         : bYears                  ? 1
                                                    : (bMonths ? 100 : 10000);
-    const QString strKey = bMonths ? QStringLiteral("\"Month\"") : QStringLiteral("\"Day\"");
-    // A month row counts its days; a day row is a day when it has rows of the table.
-    const auto days = [bMonths](const char* szSide) {
-        return bMonths ? QStringLiteral("SUM(\"%1Days\")").arg(QLatin1String(szSide))
-                       : QStringLiteral("SUM(CASE WHEN \"%1Rows\" > 0 THEN 1 ELSE 0 END)")
-                             .arg(QLatin1String(szSide));
+    const QString strKey = bYears    ? QStringLiteral("\"Year\"")
+                           : bMonths ? QStringLiteral("\"Month\"")
+                                     : QStringLiteral("\"Day\"");
+    // A period that is the rows' own key is one row of the user: read as it is, in the key's
+    // order. Anything else is summed per period.
+    const bool bOwnRows = nDivisor == 1;
+    const auto sum = [bOwnRows](const QString& strExpr) {
+        return bOwnRows ? strExpr : QStringLiteral("SUM(%1)").arg(strExpr);
+    };
+    // A month or year row counts its days; a day row is a day when it has rows of the table.
+    const auto days = [&](const char* szSide) {
+        return sum(bMonths ? QStringLiteral("\"%1Days\"").arg(QLatin1String(szSide))
+                           : QStringLiteral("CASE WHEN \"%1Rows\" > 0 THEN 1 ELSE 0 END")
+                                 .arg(QLatin1String(szSide)));
     };
     QVariantList values{strUser};
-    const QString strRange = KeyRange(strKey, bMonths ? 100 : 1, from, to, values);
+    const QString strRange = KeyRange(strKey, bYears ? 10000 : bMonths ? 100 : 1, from, to, values);
     // The sums alone are what a brief shows: grouping two columns rather than six halves
     // the read of a brief of 40 years.
-    const QString strMore = bAll ? QStringLiteral(", %1, %2, SUM(\"InBankRows\"), "
-                                                  "SUM(\"OutBankRows\")")
-                                       .arg(days("In"), days("Out"))
-                                 : QString();
+    const QString strMore =
+        bAll ? QStringLiteral(", %1, %2, %3, %4")
+                   .arg(days("In"), days("Out"), sum(QStringLiteral("\"InBankRows\"")),
+                        sum(QStringLiteral("\"OutBankRows\"")))
+             : QString();
+    const QString strPeriod =
+        bOwnRows ? strKey : QStringLiteral("%1 / %2").arg(strKey).arg(nDivisor);
     QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT %1 / %2, SUM(\"InCents\"), SUM(\"OutCents\")%3 FROM %4 WHERE "
-                       "\"UserName\" = ? AND \"InRows\" + \"OutRows\" > 0%5 GROUP BY %1 / %2 "
-                       "ORDER BY 1")
-            .arg(strKey, QString::number(nDivisor), strMore,
-                 bMonths ? CKeptSchema::MonthSumTable : CKeptSchema::DayTable, strRange),
+        QStringLiteral("SELECT %1, %2, %3%4 FROM %5 WHERE \"UserName\" = ? AND "
+                       "\"InRows\" + \"OutRows\" > 0%6%7 ORDER BY 1")
+            .arg(strPeriod, sum(QStringLiteral("\"InCents\"")), sum(QStringLiteral("\"OutCents\"")),
+                 strMore,
+                 bYears    ? CKeptSchema::YearSumTable
+                 : bMonths ? CKeptSchema::MonthSumTable
+                           : CKeptSchema::DayTable,
+                 strRange, bOwnRows ? QString() : QStringLiteral(" GROUP BY %1").arg(strPeriod)),
         values, strConnection);
     QVector<SPeriod> periods;
     while (query.next()) {
@@ -138,16 +157,22 @@ QDate CKeptTotals::Edge(bool bFirst, const QString& strUser, const QDate& from, 
 namespace {
 // Years (bYears) or months (1-12) of the month keys [nFrom, nTo] in which either table has rows
 // of the user, earliest first, with the tables that have: one row per period and kind of
-// month, not one per month.
+// month, not one per month. An SQLite book's years are read off its year sums.
 QVector<CKeptTotals::SPeriodRows> PeriodRows(const QString& strUser, bool bYears, int nFrom,
                                              int nTo, const QString& strConnection) {
+    const bool bYearRows = bYears && CDatabase::Dialect(strConnection).IsSQLite();
     QSqlQuery query = CDatabase::Exec(
-        QStringLiteral("SELECT DISTINCT \"Month\" %1, \"InRows\" > 0, \"OutRows\" > 0 FROM %2 "
-                       "WHERE \"UserName\" = ? AND \"Month\" >= ? AND \"Month\" <= ? AND "
-                       "\"InRows\" + \"OutRows\" > 0 ORDER BY 1")
-            .arg(bYears ? QStringLiteral("/ 100") : QStringLiteral("% 100"),
-                 CKeptSchema::MonthSumTable),
-        {strUser, nFrom, nTo}, strConnection);
+        bYearRows ? QStringLiteral("SELECT \"Year\", \"InRows\" > 0, \"OutRows\" > 0 FROM %1 WHERE "
+                                   "\"UserName\" = ? AND \"Year\" >= ? AND \"Year\" <= ? AND "
+                                   "\"InRows\" + \"OutRows\" > 0 ORDER BY 1")
+                        .arg(CKeptSchema::YearSumTable)
+                  : QStringLiteral("SELECT DISTINCT \"Month\" %1, \"InRows\" > 0, \"OutRows\" > 0 "
+                                   "FROM %2 WHERE \"UserName\" = ? AND \"Month\" >= ? AND "
+                                   "\"Month\" <= ? AND \"InRows\" + \"OutRows\" > 0 ORDER BY 1")
+                        .arg(bYears ? QStringLiteral("/ 100") : QStringLiteral("% 100"),
+                             CKeptSchema::MonthSumTable),
+        {strUser, bYearRows ? (nFrom + 99) / 100 : nFrom, bYearRows ? nTo / 100 : nTo},
+        strConnection);
     QVector<CKeptTotals::SPeriodRows> periods;
     while (query.next()) {
         const int nPeriod = query.value(0).toInt();

@@ -260,7 +260,7 @@ QStringList CKeptTriggers::PostgresFunctions() {
 QStringList CKeptTriggers::Postgres() {
     QStringList list;
     for (const char* szSql : kTriggers)
-        list << QString::fromUtf8(szSql).trimmed().arg(Prefix());
+        list << QString::fromUtf8(szSql).trimmed().arg(PostgresPrefix());
     return list;
 }
 

@@ -80,8 +80,8 @@ BEGIN ${TakeAway} ${Add} END
 
 // ---- the sums kept from other kept tables: a day row gives its month its sums and a day
 // for each table it has rows of; a month's category row gives the category its sums over
-// every date. The update triggers that keep the key are what the record triggers make; the
-// moving ones are for anything else that re-keys a row.
+// every date; a month row gives its year its sums. The update triggers that keep the key are what
+// the record triggers make; the moving ones are for anything else that re-keys a row.
 
 const char* const kMonthAdd = R"sql(
 INSERT INTO "MonthTotals" ("UserName", "Month", "InCents", "InRows", "InBankRows", "InDays",
@@ -121,6 +121,32 @@ INSERT INTO "SortTotals" ("UserName", "Kind", "Sort", "Cents", "Rows")
 const char* const kSortTakeAway = R"sql(
 UPDATE "SortTotals" SET "Cents" = "Cents" - OLD."Cents", "Rows" = "Rows" - OLD."Rows"
   WHERE "UserName" = OLD."UserName" AND "Kind" = OLD."Kind" AND "Sort" = OLD."Sort";
+)sql";
+
+// A month row gives its year its sums, days included.
+const char* const kYearAdd = R"sql(
+INSERT INTO "YearTotals" ("UserName", "Year", "InCents", "InRows", "InBankRows", "InDays",
+    "OutCents", "OutRows", "OutBankRows", "OutDays")
+  VALUES (NEW."UserName", NEW."Month" / 100, NEW."InCents", NEW."InRows", NEW."InBankRows",
+    NEW."InDays", NEW."OutCents", NEW."OutRows", NEW."OutBankRows", NEW."OutDays")
+  ON CONFLICT ("UserName", "Year") DO UPDATE SET
+    "InCents" = "YearTotals"."InCents" + excluded."InCents",
+    "InRows" = "YearTotals"."InRows" + excluded."InRows",
+    "InBankRows" = "YearTotals"."InBankRows" + excluded."InBankRows",
+    "InDays" = "YearTotals"."InDays" + excluded."InDays",
+    "OutCents" = "YearTotals"."OutCents" + excluded."OutCents",
+    "OutRows" = "YearTotals"."OutRows" + excluded."OutRows",
+    "OutBankRows" = "YearTotals"."OutBankRows" + excluded."OutBankRows",
+    "OutDays" = "YearTotals"."OutDays" + excluded."OutDays";
+)sql";
+
+const char* const kYearTakeAway = R"sql(
+UPDATE "YearTotals" SET "InCents" = "InCents" - OLD."InCents",
+    "InRows" = "InRows" - OLD."InRows", "InBankRows" = "InBankRows" - OLD."InBankRows",
+    "InDays" = "InDays" - OLD."InDays", "OutCents" = "OutCents" - OLD."OutCents",
+    "OutRows" = "OutRows" - OLD."OutRows", "OutBankRows" = "OutBankRows" - OLD."OutBankRows",
+    "OutDays" = "OutDays" - OLD."OutDays"
+  WHERE "UserName" = OLD."UserName" AND "Year" = OLD."Month" / 100;
 )sql";
 
 const char* const kRollupTriggers[] = {
@@ -174,6 +200,32 @@ CREATE TRIGGER "${Prefix}MonthSortTotals_move" AFTER UPDATE ON "MonthSortTotals"
   WHEN NOT (OLD."UserName" = NEW."UserName" AND OLD."Kind" = NEW."Kind"
     AND OLD."Sort" = NEW."Sort")
 BEGIN ${SortTakeAway} ${SortAdd} END
+)sql",
+    R"sql(
+CREATE TRIGGER "${Prefix}MonthTotals_ins" AFTER INSERT ON "MonthTotals" BEGIN ${YearAdd} END
+)sql",
+    R"sql(
+CREATE TRIGGER "${Prefix}MonthTotals_del" AFTER DELETE ON "MonthTotals" BEGIN ${YearTakeAway} END
+)sql",
+    R"sql(
+CREATE TRIGGER "${Prefix}MonthTotals_upd" AFTER UPDATE ON "MonthTotals"
+  WHEN OLD."UserName" = NEW."UserName" AND OLD."Month" / 100 = NEW."Month" / 100
+BEGIN
+UPDATE "YearTotals" SET "InCents" = "InCents" + NEW."InCents" - OLD."InCents",
+    "InRows" = "InRows" + NEW."InRows" - OLD."InRows",
+    "InBankRows" = "InBankRows" + NEW."InBankRows" - OLD."InBankRows",
+    "InDays" = "InDays" + NEW."InDays" - OLD."InDays",
+    "OutCents" = "OutCents" + NEW."OutCents" - OLD."OutCents",
+    "OutRows" = "OutRows" + NEW."OutRows" - OLD."OutRows",
+    "OutBankRows" = "OutBankRows" + NEW."OutBankRows" - OLD."OutBankRows",
+    "OutDays" = "OutDays" + NEW."OutDays" - OLD."OutDays"
+  WHERE "UserName" = NEW."UserName" AND "Year" = NEW."Month" / 100;
+END
+)sql",
+    R"sql(
+CREATE TRIGGER "${Prefix}MonthTotals_move" AFTER UPDATE ON "MonthTotals"
+  WHEN NOT (OLD."UserName" = NEW."UserName" AND OLD."Month" / 100 = NEW."Month" / 100)
+BEGIN ${YearTakeAway} ${YearAdd} END
 )sql"};
 
 using SFill = QPair<const char*, QString>;
@@ -212,7 +264,7 @@ QStringList CKeptTriggers::Sqlite() {
                                      {"NewValues", Values(QStringLiteral("NEW"))},
                                      {"OldValues", Values(QStringLiteral("OLD"))},
                                      {"Diff", strDiff},
-                                     {"Prefix", Prefix()},
+                                     {"Prefix", SqlitePrefix()},
                                      {"Table", QLatin1String(szTable)},
                                      {"Side", QLatin1String(szSide)},
                                      {"Kind", QLatin1String(szKind)}});
@@ -221,6 +273,8 @@ QStringList CKeptTriggers::Sqlite() {
                                  {"MonthTakeAway", Fill(kMonthTakeAway, {})},
                                  {"SortAdd", Fill(kSortAdd, {})},
                                  {"SortTakeAway", Fill(kSortTakeAway, {})},
-                                 {"Prefix", Prefix()}});
+                                 {"YearAdd", Fill(kYearAdd, {})},
+                                 {"YearTakeAway", Fill(kYearTakeAway, {})},
+                                 {"Prefix", SqlitePrefix()}});
     return list;
 }

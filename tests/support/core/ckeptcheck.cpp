@@ -12,6 +12,7 @@
 #include <array>
 #include <map>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -45,14 +46,22 @@ QStringList KeptLines() {
                   "FROM \"MonthTotals\" WHERE \"InRows\" + \"OutRows\" > 0 ORDER BY 1, 2"},
         {"sort ", "SELECT \"UserName\", \"Kind\", \"Sort\", \"Cents\", \"Rows\" "
                   "FROM \"SortTotals\" WHERE \"Rows\" > 0 ORDER BY 1, 2, 3"}};
+    std::vector<std::pair<const char*, const char*>> reads;
+    for (const auto& table : tables)
+        reads.emplace_back(table.pszLine, table.pszSql);
+    if (CDatabase::Dialect().IsSQLite())
+        reads.emplace_back("years ", "SELECT \"UserName\", \"Year\", \"InCents\", \"InRows\", "
+                                     "\"InBankRows\", \"InDays\", \"OutCents\", \"OutRows\", "
+                                     "\"OutBankRows\", \"OutDays\" FROM \"YearTotals\" "
+                                     "WHERE \"InRows\" + \"OutRows\" > 0 ORDER BY 1, 2");
     QStringList lines;
-    for (const auto& table : tables) {
-        QSqlQuery q = Select(QString::fromUtf8(table.pszSql));
+    for (const auto& [pszLine, pszSql] : reads) {
+        QSqlQuery q = Select(QString::fromUtf8(pszSql));
         while (q.next()) {
             QStringList parts;
             for (int i = 0; i < q.record().count(); ++i)
                 parts << q.value(i).toString();
-            lines << QLatin1String(table.pszLine) + parts.join(QLatin1Char('|'));
+            lines << QLatin1String(pszLine) + parts.join(QLatin1Char('|'));
         }
     }
     return lines;
@@ -114,6 +123,19 @@ QStringList RecomputedLines() {
         for (qint64 n : m)
             parts << QString::number(n);
         lines << QStringLiteral("sums ") + parts.join(QLatin1Char('|'));
+    }
+    // An SQLite book's years: the sums of their months.
+    std::map<std::pair<QString, int>, std::array<qint64, 8>> years;
+    for (const auto& [key, m] : sums) {
+        std::array<qint64, 8>& y = years[{key.first, key.second / 100}];
+        for (size_t i = 0; i < m.size(); ++i)
+            y[i] += m[i];
+    }
+    for (const auto& [key, y] : CDatabase::Dialect().IsSQLite() ? years : decltype(years)()) {
+        QStringList parts{key.first, QString::number(key.second)};
+        for (qint64 n : y)
+            parts << QString::number(n);
+        lines << QStringLiteral("years ") + parts.join(QLatin1Char('|'));
     }
     std::map<std::tuple<QString, int, QString>, std::pair<qint64, qint64>> sorts;
     for (const auto& [key, m] : months) {
