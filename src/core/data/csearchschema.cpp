@@ -113,14 +113,18 @@ QString WordsSql(const CSqlDialect& d, const STable& t, const QString& strRow) {
 // SQLite: the full-width forms of the kept words (strWhere: which rows) folded, in steps, as
 // SQLite has no translate() and parses only so many nested calls. Only rows that hold such a
 // form are written.
+// SQLite: the kept words hold a full-width form or the ideographic space.
+QString HasWideSql() {
+    return QStringLiteral("\"Words\" GLOB '*[%1-%2%3]*'")
+        .arg(QString(QChar(char16_t(0xFF01))), QString(QChar(char16_t(0xFF5E))),
+             QString(QChar(char16_t(0x3000))));
+}
+
 QStringList FoldUpdates(const CSqlDialect& d, const QString& strWhere) {
     if (!d.IsSQLite())
         return {};
     const SFoldPairs& pairs = FoldPairs();
-    const QString strHasWide =
-        QStringLiteral("\"Words\" GLOB '*[%1-%2%3]*'")
-            .arg(QString(QChar(char16_t(0xFF01))), QString(QChar(char16_t(0xFF5E))),
-                 QString(QChar(char16_t(0x3000))));
+    const QString strHasWide = HasWideSql();
     constexpr int Step = 16;
     QStringList list;
     for (int i = 0; i < pairs.strFrom.size(); i += Step) {
@@ -644,15 +648,37 @@ QString CSearchSchema::Piece(const QString& strUser, const QString& strPiece) {
     return strUser + QChar(PieceSeparator) + strPiece;
 }
 
-QStringList CSearchSchema::AddStatements(const CSqlDialect& d, EKind eKind) {
+QVector<CSearchSchema::SAddStatement> CSearchSchema::AddStatements(const CSqlDialect& d,
+                                                                   EKind eKind) {
     for (const STable& t : Tables) {
         if (t.eKind != eKind)
             continue;
-        QStringList list{QStringLiteral("DELETE FROM %1 WHERE \"Row\" IN (SELECT %2 FROM \"%3\" r "
-                                        "WHERE r.\"编号\" > ?)")
-                             .arg(Table, RowKey(d, QStringLiteral("r"), t.eKind), t.strName),
-                         FillStatement(d, t, EFill::Since)};
-        return list + FoldUpdates(d, QStringLiteral("\"Row\" > ? * 4"));
+        QVector<SAddStatement> list{
+            {QStringLiteral("DELETE FROM %1 WHERE \"Row\" IN (SELECT %2 FROM \"%3\" r "
+                            "WHERE r.\"编号\" > ?)")
+                 .arg(Table, RowKey(d, QStringLiteral("r"), t.eKind), t.strName)},
+            {FillStatement(d, t, EFill::Since)}};
+        if (!d.IsSQLite())
+            return list;
+        // SQLite: the new rows holding a full-width form are found once, into a table of the
+        // connection, and only those go through the folding steps; testing every new row in
+        // each step made the words most of an import's time.
+        const QString strWide = QStringLiteral("temp.\"search_wide_rows\"");
+        list << SAddStatement{QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS %1 "
+                                             "(\"Row\" INTEGER PRIMARY KEY)")
+                                  .arg(strWide),
+                              false}
+             << SAddStatement{QStringLiteral("DELETE FROM %1").arg(strWide), false}
+             << SAddStatement{QStringLiteral("INSERT INTO %1 SELECT \"Row\" FROM %2 WHERE "
+                                             "\"Row\" > ? * 4 AND \"Row\" % 4 = %3 AND %4")
+                                  .arg(strWide, Table)
+                                  .arg(int(t.eKind))
+                                  .arg(HasWideSql())};
+        for (const QString& strSql :
+             FoldUpdates(d, QStringLiteral("\"Row\" IN (SELECT \"Row\" FROM %1)").arg(strWide)))
+            list << SAddStatement{strSql, false};
+        list << SAddStatement{QStringLiteral("DELETE FROM %1").arg(strWide), false};
+        return list;
     }
     return {};
 }

@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 #include <QtGlobal>
 
 // The words of every record kept for finding them fast, in a table of the program's own:
@@ -83,6 +84,11 @@ public:
     static QString Piece(const QString& strUser, const QString& strPiece);
 
     // The statements adding the words of income (eKind Income) or outlay rows whose 编号 is
-    // above one bound value, dropping first any row of theirs left behind.
-    static QStringList AddStatements(const CSqlDialect& dialect, EKind eKind);
+    // above one bound value, dropping first any row of theirs left behind; bAfter: the
+    // statement takes that value as its one bound value, else none.
+    struct SAddStatement {
+        QString strSql;
+        bool bAfter = true;
+    };
+    static QVector<SAddStatement> AddStatements(const CSqlDialect& dialect, EKind eKind);
 };

@@ -89,6 +89,7 @@ void CSearchText::AddRowsAfter(qint64 nIncomeAfter, qint64 nOutlayAfter,
     for (const auto& [eKind, nAfter] :
          {QPair<CSearchSchema::EKind, qint64>{CSearchSchema::Income, nIncomeAfter},
           {CSearchSchema::Outlay, nOutlayAfter}})
-        for (const QString& strSql : CSearchSchema::AddStatements(d, eKind))
-            CDatabase::Exec(strSql, {nAfter}, strConnection);
+        for (const CSearchSchema::SAddStatement& add : CSearchSchema::AddStatements(d, eKind))
+            CDatabase::Exec(add.strSql, add.bAfter ? QVariantList{nAfter} : QVariantList(),
+                            strConnection);
 }
