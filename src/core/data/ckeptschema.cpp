@@ -105,6 +105,8 @@ QStringList CreateTables(const CSqlDialect& d, bool bTemp) {
     return list;
 }
 
+QString YearRollupStatement();
+
 // The sums kept from other kept tables, built from them in one pass each, in this order: the
 // month sums from the day totals, the sums per category over every date from the
 // month-by-category totals, and in an SQLite book the year sums from the month sums. Their
@@ -125,14 +127,18 @@ QStringList RollupBuildStatements(const CSqlDialect& d) {
                        "SUM(s.\"Cents\"), SUM(s.\"Rows\") FROM \"MonthSortTotals\" AS s "
                        "GROUP BY s.\"UserName\", s.\"Kind\", s.\"Sort\"")};
     if (d.IsSQLite())
-        list << QStringLiteral(
-            "INSERT INTO \"YearTotals\" (\"UserName\", \"Year\", \"InCents\", \"InRows\", "
-            "\"InBankRows\", \"InDays\", \"OutCents\", \"OutRows\", \"OutBankRows\", "
-            "\"OutDays\") SELECT s.\"UserName\", s.\"Month\" / 100, SUM(s.\"InCents\"), "
-            "SUM(s.\"InRows\"), SUM(s.\"InBankRows\"), SUM(s.\"InDays\"), SUM(s.\"OutCents\"), "
-            "SUM(s.\"OutRows\"), SUM(s.\"OutBankRows\"), SUM(s.\"OutDays\") "
-            "FROM \"MonthTotals\" AS s GROUP BY s.\"UserName\", s.\"Month\" / 100");
+        list << YearRollupStatement();
     return list;
+}
+
+QString YearRollupStatement() {
+    return QStringLiteral(
+        "INSERT INTO \"YearTotals\" (\"UserName\", \"Year\", \"InCents\", \"InRows\", "
+        "\"InBankRows\", \"InDays\", \"OutCents\", \"OutRows\", \"OutBankRows\", "
+        "\"OutDays\") SELECT s.\"UserName\", s.\"Month\" / 100, SUM(s.\"InCents\"), "
+        "SUM(s.\"InRows\"), SUM(s.\"InBankRows\"), SUM(s.\"InDays\"), SUM(s.\"OutCents\"), "
+        "SUM(s.\"OutRows\"), SUM(s.\"OutBankRows\"), SUM(s.\"OutDays\") "
+        "FROM \"MonthTotals\" AS s GROUP BY s.\"UserName\", s.\"Month\" / 100");
 }
 
 } // namespace
@@ -245,6 +251,18 @@ bool Present(QSqlQuery& query, const CSqlDialect& d) {
     return query.next() && query.value(0).toBool() &&
            query.value(1).toInt() == CKeptTriggers::Postgres().size() &&
            query.value(2).toLongLong() == CKeptTriggers::PostgresFunctions().size();
+}
+
+// SQLite: the book holds the totals and triggers of the version before this one, which kept
+// everything but the years.
+bool KeptAllButYears(QSqlQuery& query) {
+    Exec(query, QStringLiteral("SELECT (SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' "
+                               "AND name IN ('DayTotals', 'MonthSortTotals', 'MonthTotals', "
+                               "'SortTotals')), (SELECT COUNT(*) FROM sqlite_master WHERE type = "
+                               "'trigger' AND name LIKE '%1%')")
+                    .arg(CKeptTriggers::PreviousSqlitePrefix()));
+    return query.next() && query.value(0).toInt() == 4 &&
+           query.value(1).toInt() == CKeptTriggers::PreviousSqliteCount;
 }
 
 // PostgreSQL: true when this connection's role may write the records. Such a role must not
@@ -398,14 +416,21 @@ void CKeptSchema::Ensure(QSqlDatabase db, const CSqlDialect& d) {
             Exec(query, QStringLiteral("LOCK TABLE %1, %2 IN SHARE ROW EXCLUSIVE MODE")
                             .arg(CSchema::Income, CSchema::Outlay));
         if (!Present(query, d)) {
+            const bool bYearsOnly = d.IsSQLite() && KeptAllButYears(query);
             DropOldTriggers(query, d);
             for (const QString& strSql : CreateTables(d, false))
                 Exec(query, strSql);
             if (!d.IsSQLite())
                 for (const QString& strSql : CKeptTriggers::PostgresFunctions())
                     Exec(query, strSql);
-            // Built first, then kept by the triggers made after it.
-            Build(query, d);
+            // Built first, then kept by the triggers made after it. A book the previous
+            // version kept gets its years from its months, in a moment; its other totals stay.
+            if (bYearsOnly) {
+                Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptSchema::YearSumTable));
+                Exec(query, YearRollupStatement());
+            } else {
+                Build(query, d);
+            }
             for (const QString& strSql :
                  d.IsSQLite() ? CKeptTriggers::Sqlite() : CKeptTriggers::Postgres())
                 Exec(query, strSql);

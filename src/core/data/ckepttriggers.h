@@ -16,6 +16,9 @@ public:
     // Each database has its own number (an SQLite book also keeps its years).
     static QString SqlitePrefix() { return QStringLiteral("kept_totals_6_"); }
     static QString PostgresPrefix() { return QStringLiteral("kept_totals_5_"); }
+    // The SQLite triggers of the version before, which kept everything but the years.
+    static QString PreviousSqlitePrefix() { return QStringLiteral("kept_totals_5_"); }
+    static constexpr int PreviousSqliteCount = 16;
     // Every version's triggers start with this, so older ones can be found and dropped.
     static QString AnyPrefix() { return QStringLiteral("kept_totals_"); }
 
