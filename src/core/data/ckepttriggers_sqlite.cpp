@@ -79,36 +79,68 @@ BEGIN ${TakeAway} ${Add} END
 )sql"};
 
 // ---- the sums kept from other kept tables: a day row gives its month its sums and a day
-// for each table it has rows of; a month's category row gives the category its sums over
-// every date; a month row gives its year its sums. The update triggers that keep the key are what
-// the record triggers make; the moving ones are for anything else that re-keys a row.
+// for each table it has rows of, a month row gives its year its sums (days included); a
+// month's category row gives the category its sums over every date. The update triggers that
+// keep the key are what the record triggers make; the moving ones are for anything else that
+// re-keys a row.
 
-const char* const kMonthAdd = R"sql(
-INSERT INTO "MonthTotals" ("UserName", "Month", "InCents", "InRows", "InBankRows", "InDays",
+// A row of ${Source} (key ${From}) in the sums of ${Sums} (key ${Key}, ${From} / 100); the
+// days a row counts for are ${NewInDays} … ${OldOutDays}.
+const char* const kSumsAdd = R"sql(
+INSERT INTO "${Sums}" ("UserName", "${Key}", "InCents", "InRows", "InBankRows", "InDays",
     "OutCents", "OutRows", "OutBankRows", "OutDays")
-  VALUES (NEW."UserName", NEW."Day" / 100, NEW."InCents", NEW."InRows", NEW."InBankRows",
-    (CASE WHEN NEW."InRows" > 0 THEN 1 ELSE 0 END), NEW."OutCents", NEW."OutRows",
-    NEW."OutBankRows", (CASE WHEN NEW."OutRows" > 0 THEN 1 ELSE 0 END))
-  ON CONFLICT ("UserName", "Month") DO UPDATE SET
-    "InCents" = "MonthTotals"."InCents" + excluded."InCents",
-    "InRows" = "MonthTotals"."InRows" + excluded."InRows",
-    "InBankRows" = "MonthTotals"."InBankRows" + excluded."InBankRows",
-    "InDays" = "MonthTotals"."InDays" + excluded."InDays",
-    "OutCents" = "MonthTotals"."OutCents" + excluded."OutCents",
-    "OutRows" = "MonthTotals"."OutRows" + excluded."OutRows",
-    "OutBankRows" = "MonthTotals"."OutBankRows" + excluded."OutBankRows",
-    "OutDays" = "MonthTotals"."OutDays" + excluded."OutDays";
+  VALUES (NEW."UserName", NEW."${From}" / 100, NEW."InCents", NEW."InRows", NEW."InBankRows",
+    ${NewInDays}, NEW."OutCents", NEW."OutRows", NEW."OutBankRows", ${NewOutDays})
+  ON CONFLICT ("UserName", "${Key}") DO UPDATE SET
+    "InCents" = "${Sums}"."InCents" + excluded."InCents",
+    "InRows" = "${Sums}"."InRows" + excluded."InRows",
+    "InBankRows" = "${Sums}"."InBankRows" + excluded."InBankRows",
+    "InDays" = "${Sums}"."InDays" + excluded."InDays",
+    "OutCents" = "${Sums}"."OutCents" + excluded."OutCents",
+    "OutRows" = "${Sums}"."OutRows" + excluded."OutRows",
+    "OutBankRows" = "${Sums}"."OutBankRows" + excluded."OutBankRows",
+    "OutDays" = "${Sums}"."OutDays" + excluded."OutDays";
 )sql";
 
-const char* const kMonthTakeAway = R"sql(
-UPDATE "MonthTotals" SET "InCents" = "InCents" - OLD."InCents",
+const char* const kSumsTakeAway = R"sql(
+UPDATE "${Sums}" SET "InCents" = "InCents" - OLD."InCents",
     "InRows" = "InRows" - OLD."InRows", "InBankRows" = "InBankRows" - OLD."InBankRows",
-    "InDays" = "InDays" - (CASE WHEN OLD."InRows" > 0 THEN 1 ELSE 0 END),
+    "InDays" = "InDays" - ${OldInDays},
     "OutCents" = "OutCents" - OLD."OutCents", "OutRows" = "OutRows" - OLD."OutRows",
     "OutBankRows" = "OutBankRows" - OLD."OutBankRows",
-    "OutDays" = "OutDays" - (CASE WHEN OLD."OutRows" > 0 THEN 1 ELSE 0 END)
-  WHERE "UserName" = OLD."UserName" AND "Month" = OLD."Day" / 100;
+    "OutDays" = "OutDays" - ${OldOutDays}
+  WHERE "UserName" = OLD."UserName" AND "${Key}" = OLD."${From}" / 100;
 )sql";
+
+const char* const kSumsTriggers[] = {
+    R"sql(
+CREATE TRIGGER "${Prefix}${Source}_ins" AFTER INSERT ON "${Source}" BEGIN ${SumsAdd} END
+)sql",
+    R"sql(
+CREATE TRIGGER "${Prefix}${Source}_del" AFTER DELETE ON "${Source}" BEGIN ${SumsTakeAway} END
+)sql",
+    R"sql(
+CREATE TRIGGER "${Prefix}${Source}_upd" AFTER UPDATE ON "${Source}"
+  WHEN OLD."UserName" = NEW."UserName" AND OLD."${From}" / 100 = NEW."${From}" / 100
+BEGIN
+UPDATE "${Sums}" SET "InCents" = "InCents" + NEW."InCents" - OLD."InCents",
+    "InRows" = "InRows" + NEW."InRows" - OLD."InRows",
+    "InBankRows" = "InBankRows" + NEW."InBankRows" - OLD."InBankRows",
+    "InDays" = "InDays" + ${NewInDays}
+      - ${OldInDays},
+    "OutCents" = "OutCents" + NEW."OutCents" - OLD."OutCents",
+    "OutRows" = "OutRows" + NEW."OutRows" - OLD."OutRows",
+    "OutBankRows" = "OutBankRows" + NEW."OutBankRows" - OLD."OutBankRows",
+    "OutDays" = "OutDays" + ${NewOutDays}
+      - ${OldOutDays}
+  WHERE "UserName" = NEW."UserName" AND "${Key}" = NEW."${From}" / 100;
+END
+)sql",
+    R"sql(
+CREATE TRIGGER "${Prefix}${Source}_move" AFTER UPDATE ON "${Source}"
+  WHEN NOT (OLD."UserName" = NEW."UserName" AND OLD."${From}" / 100 = NEW."${From}" / 100)
+BEGIN ${SumsTakeAway} ${SumsAdd} END
+)sql"};
 
 const char* const kSortAdd = R"sql(
 INSERT INTO "SortTotals" ("UserName", "Kind", "Sort", "Cents", "Rows")
@@ -123,61 +155,7 @@ UPDATE "SortTotals" SET "Cents" = "Cents" - OLD."Cents", "Rows" = "Rows" - OLD."
   WHERE "UserName" = OLD."UserName" AND "Kind" = OLD."Kind" AND "Sort" = OLD."Sort";
 )sql";
 
-// A month row gives its year its sums, days included.
-const char* const kYearAdd = R"sql(
-INSERT INTO "YearTotals" ("UserName", "Year", "InCents", "InRows", "InBankRows", "InDays",
-    "OutCents", "OutRows", "OutBankRows", "OutDays")
-  VALUES (NEW."UserName", NEW."Month" / 100, NEW."InCents", NEW."InRows", NEW."InBankRows",
-    NEW."InDays", NEW."OutCents", NEW."OutRows", NEW."OutBankRows", NEW."OutDays")
-  ON CONFLICT ("UserName", "Year") DO UPDATE SET
-    "InCents" = "YearTotals"."InCents" + excluded."InCents",
-    "InRows" = "YearTotals"."InRows" + excluded."InRows",
-    "InBankRows" = "YearTotals"."InBankRows" + excluded."InBankRows",
-    "InDays" = "YearTotals"."InDays" + excluded."InDays",
-    "OutCents" = "YearTotals"."OutCents" + excluded."OutCents",
-    "OutRows" = "YearTotals"."OutRows" + excluded."OutRows",
-    "OutBankRows" = "YearTotals"."OutBankRows" + excluded."OutBankRows",
-    "OutDays" = "YearTotals"."OutDays" + excluded."OutDays";
-)sql";
-
-const char* const kYearTakeAway = R"sql(
-UPDATE "YearTotals" SET "InCents" = "InCents" - OLD."InCents",
-    "InRows" = "InRows" - OLD."InRows", "InBankRows" = "InBankRows" - OLD."InBankRows",
-    "InDays" = "InDays" - OLD."InDays", "OutCents" = "OutCents" - OLD."OutCents",
-    "OutRows" = "OutRows" - OLD."OutRows", "OutBankRows" = "OutBankRows" - OLD."OutBankRows",
-    "OutDays" = "OutDays" - OLD."OutDays"
-  WHERE "UserName" = OLD."UserName" AND "Year" = OLD."Month" / 100;
-)sql";
-
-const char* const kRollupTriggers[] = {
-    R"sql(
-CREATE TRIGGER "${Prefix}DayTotals_ins" AFTER INSERT ON "DayTotals" BEGIN ${MonthAdd} END
-)sql",
-    R"sql(
-CREATE TRIGGER "${Prefix}DayTotals_del" AFTER DELETE ON "DayTotals" BEGIN ${MonthTakeAway} END
-)sql",
-    R"sql(
-CREATE TRIGGER "${Prefix}DayTotals_upd" AFTER UPDATE ON "DayTotals"
-  WHEN OLD."UserName" = NEW."UserName" AND OLD."Day" / 100 = NEW."Day" / 100
-BEGIN
-UPDATE "MonthTotals" SET "InCents" = "InCents" + NEW."InCents" - OLD."InCents",
-    "InRows" = "InRows" + NEW."InRows" - OLD."InRows",
-    "InBankRows" = "InBankRows" + NEW."InBankRows" - OLD."InBankRows",
-    "InDays" = "InDays" + (CASE WHEN NEW."InRows" > 0 THEN 1 ELSE 0 END)
-      - (CASE WHEN OLD."InRows" > 0 THEN 1 ELSE 0 END),
-    "OutCents" = "OutCents" + NEW."OutCents" - OLD."OutCents",
-    "OutRows" = "OutRows" + NEW."OutRows" - OLD."OutRows",
-    "OutBankRows" = "OutBankRows" + NEW."OutBankRows" - OLD."OutBankRows",
-    "OutDays" = "OutDays" + (CASE WHEN NEW."OutRows" > 0 THEN 1 ELSE 0 END)
-      - (CASE WHEN OLD."OutRows" > 0 THEN 1 ELSE 0 END)
-  WHERE "UserName" = NEW."UserName" AND "Month" = NEW."Day" / 100;
-END
-)sql",
-    R"sql(
-CREATE TRIGGER "${Prefix}DayTotals_move" AFTER UPDATE ON "DayTotals"
-  WHEN NOT (OLD."UserName" = NEW."UserName" AND OLD."Day" / 100 = NEW."Day" / 100)
-BEGIN ${MonthTakeAway} ${MonthAdd} END
-)sql",
+const char* const kSortTriggers[] = {
     R"sql(
 CREATE TRIGGER "${Prefix}MonthSortTotals_ins" AFTER INSERT ON "MonthSortTotals"
 BEGIN ${SortAdd} END
@@ -200,32 +178,6 @@ CREATE TRIGGER "${Prefix}MonthSortTotals_move" AFTER UPDATE ON "MonthSortTotals"
   WHEN NOT (OLD."UserName" = NEW."UserName" AND OLD."Kind" = NEW."Kind"
     AND OLD."Sort" = NEW."Sort")
 BEGIN ${SortTakeAway} ${SortAdd} END
-)sql",
-    R"sql(
-CREATE TRIGGER "${Prefix}MonthTotals_ins" AFTER INSERT ON "MonthTotals" BEGIN ${YearAdd} END
-)sql",
-    R"sql(
-CREATE TRIGGER "${Prefix}MonthTotals_del" AFTER DELETE ON "MonthTotals" BEGIN ${YearTakeAway} END
-)sql",
-    R"sql(
-CREATE TRIGGER "${Prefix}MonthTotals_upd" AFTER UPDATE ON "MonthTotals"
-  WHEN OLD."UserName" = NEW."UserName" AND OLD."Month" / 100 = NEW."Month" / 100
-BEGIN
-UPDATE "YearTotals" SET "InCents" = "InCents" + NEW."InCents" - OLD."InCents",
-    "InRows" = "InRows" + NEW."InRows" - OLD."InRows",
-    "InBankRows" = "InBankRows" + NEW."InBankRows" - OLD."InBankRows",
-    "InDays" = "InDays" + NEW."InDays" - OLD."InDays",
-    "OutCents" = "OutCents" + NEW."OutCents" - OLD."OutCents",
-    "OutRows" = "OutRows" + NEW."OutRows" - OLD."OutRows",
-    "OutBankRows" = "OutBankRows" + NEW."OutBankRows" - OLD."OutBankRows",
-    "OutDays" = "OutDays" + NEW."OutDays" - OLD."OutDays"
-  WHERE "UserName" = NEW."UserName" AND "Year" = NEW."Month" / 100;
-END
-)sql",
-    R"sql(
-CREATE TRIGGER "${Prefix}MonthTotals_move" AFTER UPDATE ON "MonthTotals"
-  WHEN NOT (OLD."UserName" = NEW."UserName" AND OLD."Month" / 100 = NEW."Month" / 100)
-BEGIN ${YearTakeAway} ${YearAdd} END
 )sql"};
 
 using SFill = QPair<const char*, QString>;
@@ -268,13 +220,33 @@ QStringList CKeptTriggers::Sqlite() {
                                      {"Table", QLatin1String(szTable)},
                                      {"Side", QLatin1String(szSide)},
                                      {"Kind", QLatin1String(szKind)}});
-    for (const char* szTrigger : kRollupTriggers)
-        list << Fill(szTrigger, {{"MonthAdd", Fill(kMonthAdd, {})},
-                                 {"MonthTakeAway", Fill(kMonthTakeAway, {})},
-                                 {"SortAdd", Fill(kSortAdd, {})},
+    // A day row counts for its month as a day of each table it has rows of; a month row
+    // brings its days to its year.
+    const auto dayOf = [](const char* szRow, const char* szSide) {
+        return QStringLiteral("(CASE WHEN %1.\"%2Rows\" > 0 THEN 1 ELSE 0 END)")
+            .arg(QLatin1String(szRow), QLatin1String(szSide));
+    };
+    const auto daysOf = [](const char* szRow, const char* szSide) {
+        return QStringLiteral("%1.\"%2Days\"").arg(QLatin1String(szRow), QLatin1String(szSide));
+    };
+    for (const auto& [szSource, szFrom, szSums, szKey, days] :
+         {std::tuple{"DayTotals", "Day", "MonthTotals", "Month", +dayOf},
+          std::tuple{"MonthTotals", "Month", "YearTotals", "Year", +daysOf}})
+        for (const char* szTrigger : kSumsTriggers)
+            list << Fill(szTrigger, {{"SumsAdd", Fill(kSumsAdd, {})},
+                                     {"SumsTakeAway", Fill(kSumsTakeAway, {})},
+                                     {"NewInDays", days("NEW", "In")},
+                                     {"NewOutDays", days("NEW", "Out")},
+                                     {"OldInDays", days("OLD", "In")},
+                                     {"OldOutDays", days("OLD", "Out")},
+                                     {"Prefix", SqlitePrefix()},
+                                     {"Source", QLatin1String(szSource)},
+                                     {"From", QLatin1String(szFrom)},
+                                     {"Sums", QLatin1String(szSums)},
+                                     {"Key", QLatin1String(szKey)}});
+    for (const char* szTrigger : kSortTriggers)
+        list << Fill(szTrigger, {{"SortAdd", Fill(kSortAdd, {})},
                                  {"SortTakeAway", Fill(kSortTakeAway, {})},
-                                 {"YearAdd", Fill(kYearAdd, {})},
-                                 {"YearTakeAway", Fill(kYearTakeAway, {})},
                                  {"Prefix", SqlitePrefix()}});
     return list;
 }
