@@ -1,3 +1,4 @@
+#include "analysis/csumlistview.h"
 #include "app/cleftview.h"
 #include "app/cmainframe.h"
 #include "cbookbuilder.h"
@@ -151,6 +152,28 @@ private Q_SLOTS:
         QCOMPARE(Cell(pView, 3, 3), QStringLiteral("9.00"));
         QVERIFY2(!f.pFrame->statusBar()->currentMessage().contains(QStringLiteral("另一个程序")),
                  qPrintable(f.pFrame->statusBar()->currentMessage()));
+        QCOMPARE(f.gui.Messages(), QStringList());
+    }
+
+    // The summary shows another copy's rows within the watcher's interval, also after a
+    // year of the tree was opened (an item current in the tree, none chosen).
+    void otherCopysRowsShowInTheSummary() {
+        SFixture f;
+        QCOMPARE(f.gui.Find<QLineEdit>(CSumListView::IDC_TOTAL_INCOME)->text(),
+                 QStringLiteral("100.00元"));
+        CLeftView* pTree = CTestAccess::TreeView(f.pFrame);
+        pTree->setCurrentItem(pTree->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
+        pTree->topLevelItem(0)->setExpanded(true);
+        QVERIFY(pTree->selectedItems().isEmpty());
+        f.pFrame->ChangeWatcher()->Poll();
+        for (const double dAmount : {7.0, 9.0}) {
+            OtherCopyAdds(f.gui.Book().Url(), dAmount);
+            f.pFrame->ChangeWatcher()->Poll();
+            // The summary is made anew: its field is looked up each time.
+            QTRY_COMPARE(f.gui.Find<QLineEdit>(CSumListView::IDC_TOTAL_INCOME)->text(),
+                         dAmount == 7.0 ? QStringLiteral("107.00元") : QStringLiteral("116.00元"));
+            pTree->setCurrentItem(pTree->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
+        }
         QCOMPARE(f.gui.Messages(), QStringList());
     }
 

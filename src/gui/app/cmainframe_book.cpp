@@ -43,10 +43,11 @@ void CMainFrame::OnBookChanged() {
         return;
     auto* pDayView = View<CDayView>();
     if (!pDayView) {
-        // The summary or a chart view as it opened, nothing chosen in the tree: opened again
-        // from the book, so its figures include the other copy's rows.
+        // The summary or a chart view as it opened, nothing chosen in the tree (an item only
+        // opened or closed is not chosen): opened again from the book, so its figures include
+        // the other copy's rows.
         const EView eShown = ShownView();
-        if (!m_pLeftView->currentItem() &&
+        if (m_pLeftView->selectedItems().isEmpty() &&
             (eShown == EView::SumList || eShown == EView::InChart || eShown == EView::OutChart))
             OpenView(eShown, true);
         else
