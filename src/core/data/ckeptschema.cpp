@@ -105,40 +105,36 @@ QStringList CreateTables(const CSqlDialect& d, bool bTemp) {
     return list;
 }
 
-QString YearRollupStatement();
-
-// The sums kept from other kept tables, built from them in one pass each, in this order: the
-// month sums from the day totals, the sums per category over every date from the
-// month-by-category totals, and in an SQLite book the year sums from the month sums. Their
-// triggers (CKeptTriggers) keep them from then on.
-QStringList RollupBuildStatements(const CSqlDialect& d) {
-    QStringList list{
-        QStringLiteral(
-            "INSERT INTO \"MonthTotals\" (\"UserName\", \"Month\", \"InCents\", \"InRows\", "
-            "\"InBankRows\", \"InDays\", \"OutCents\", \"OutRows\", \"OutBankRows\", "
-            "\"OutDays\") SELECT s.\"UserName\", s.\"Day\" / 100, SUM(s.\"InCents\"), "
-            "SUM(s.\"InRows\"), SUM(s.\"InBankRows\"), "
-            "SUM((CASE WHEN s.\"InRows\" > 0 THEN 1 ELSE 0 END)), SUM(s.\"OutCents\"), "
-            "SUM(s.\"OutRows\"), SUM(s.\"OutBankRows\"), "
-            "SUM((CASE WHEN s.\"OutRows\" > 0 THEN 1 ELSE 0 END)) FROM \"DayTotals\" AS s "
-            "GROUP BY s.\"UserName\", s.\"Day\" / 100"),
-        QStringLiteral("INSERT INTO \"SortTotals\" (\"UserName\", \"Kind\", \"Sort\", "
-                       "\"Cents\", \"Rows\") SELECT s.\"UserName\", s.\"Kind\", s.\"Sort\", "
-                       "SUM(s.\"Cents\"), SUM(s.\"Rows\") FROM \"MonthSortTotals\" AS s "
-                       "GROUP BY s.\"UserName\", s.\"Kind\", s.\"Sort\"")};
-    if (d.IsSQLite())
-        list << YearRollupStatement();
-    return list;
+// The sums kept from other kept tables, built from them in one pass each: the month sums
+// from the day totals, the sums per category over every date from the month-by-category
+// totals. Their triggers (CKeptTriggers) keep them from then on.
+QStringList RollupBuildStatements() {
+    return {QStringLiteral(
+                "INSERT INTO \"MonthTotals\" (\"UserName\", \"Month\", \"InCents\", \"InRows\", "
+                "\"InBankRows\", \"InDays\", \"OutCents\", \"OutRows\", \"OutBankRows\", "
+                "\"OutDays\") SELECT s.\"UserName\", s.\"Day\" / 100, SUM(s.\"InCents\"), "
+                "SUM(s.\"InRows\"), SUM(s.\"InBankRows\"), "
+                "SUM((CASE WHEN s.\"InRows\" > 0 THEN 1 ELSE 0 END)), SUM(s.\"OutCents\"), "
+                "SUM(s.\"OutRows\"), SUM(s.\"OutBankRows\"), "
+                "SUM((CASE WHEN s.\"OutRows\" > 0 THEN 1 ELSE 0 END)) FROM \"DayTotals\" AS s "
+                "GROUP BY s.\"UserName\", s.\"Day\" / 100"),
+            QStringLiteral("INSERT INTO \"SortTotals\" (\"UserName\", \"Kind\", \"Sort\", "
+                           "\"Cents\", \"Rows\") SELECT s.\"UserName\", s.\"Kind\", s.\"Sort\", "
+                           "SUM(s.\"Cents\"), SUM(s.\"Rows\") FROM \"MonthSortTotals\" AS s "
+                           "GROUP BY s.\"UserName\", s.\"Kind\", s.\"Sort\"")};
 }
 
-QString YearRollupStatement() {
-    return QStringLiteral(
-        "INSERT INTO \"YearTotals\" (\"UserName\", \"Year\", \"InCents\", \"InRows\", "
-        "\"InBankRows\", \"InDays\", \"OutCents\", \"OutRows\", \"OutBankRows\", "
-        "\"OutDays\") SELECT s.\"UserName\", s.\"Month\" / 100, SUM(s.\"InCents\"), "
-        "SUM(s.\"InRows\"), SUM(s.\"InBankRows\"), SUM(s.\"InDays\"), SUM(s.\"OutCents\"), "
-        "SUM(s.\"OutRows\"), SUM(s.\"OutBankRows\"), SUM(s.\"OutDays\") "
-        "FROM \"MonthTotals\" AS s GROUP BY s.\"UserName\", s.\"Month\" / 100");
+// SQLite: the year sums made again from the month sums (after them, when all are built).
+void BuildYears(QSqlQuery& query) {
+    Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptSchema::YearSumTable));
+    Exec(query,
+         QStringLiteral(
+             "INSERT INTO \"YearTotals\" (\"UserName\", \"Year\", \"InCents\", \"InRows\", "
+             "\"InBankRows\", \"InDays\", \"OutCents\", \"OutRows\", \"OutBankRows\", "
+             "\"OutDays\") SELECT s.\"UserName\", s.\"Month\" / 100, SUM(s.\"InCents\"), "
+             "SUM(s.\"InRows\"), SUM(s.\"InBankRows\"), SUM(s.\"InDays\"), SUM(s.\"OutCents\"), "
+             "SUM(s.\"OutRows\"), SUM(s.\"OutBankRows\"), SUM(s.\"OutDays\") "
+             "FROM \"MonthTotals\" AS s GROUP BY s.\"UserName\", s.\"Month\" / 100"));
 }
 
 } // namespace
@@ -219,10 +215,20 @@ QStringList CKeptSchema::BuildStatements(const CSqlDialect& d, bool bSince) {
     return TotalsStatements(RowsSql(d, bSince) + QStringLiteral(" AS r"), bSince);
 }
 
-QString CKeptSchema::SqliteTableCount() {
+namespace {
+
+// How many of the kept tables an SQLite book holds, as an SQL expression: this version's
+// (bYears), or those the version before kept, all but the year sums.
+QString CountSqliteTables(bool bYears) {
     return QStringLiteral("(SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name IN "
-                          "('DayTotals', 'MonthSortTotals', 'MonthTotals', 'SortTotals', "
-                          "'YearTotals'))");
+                          "('DayTotals', 'MonthSortTotals', 'MonthTotals', 'SortTotals'%1))")
+        .arg(bYears ? QStringLiteral(", 'YearTotals'") : QString());
+}
+
+} // namespace
+
+QString CKeptSchema::SqliteTableCount() {
+    return CountSqliteTables(true);
 }
 
 namespace {
@@ -256,12 +262,10 @@ bool Present(QSqlQuery& query, const CSqlDialect& d) {
 // SQLite: the book holds the totals and triggers of the version before this one, which kept
 // everything but the years.
 bool KeptAllButYears(QSqlQuery& query) {
-    Exec(query, QStringLiteral("SELECT (SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' "
-                               "AND name IN ('DayTotals', 'MonthSortTotals', 'MonthTotals', "
-                               "'SortTotals')), (SELECT COUNT(*) FROM sqlite_master WHERE type = "
-                               "'trigger' AND name LIKE '%1%')")
-                    .arg(CKeptTriggers::PreviousSqlitePrefix()));
-    return query.next() && query.value(0).toInt() == 4 &&
+    Exec(query, QStringLiteral("SELECT %1, (SELECT COUNT(*) FROM sqlite_master WHERE type = "
+                               "'trigger' AND name LIKE '%2%')")
+                    .arg(CountSqliteTables(false), CKeptTriggers::PreviousSqlitePrefix()));
+    return query.next() && query.value(0).toInt() == CKeptSchema::SqliteTables - 1 &&
            query.value(1).toInt() == CKeptTriggers::PreviousSqliteCount;
 }
 
@@ -316,12 +320,12 @@ void Build(QSqlQuery& query, const CSqlDialect& d) {
         Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptSchema::MonthTable));
         Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptSchema::MonthSumTable));
         Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptSchema::SortTable));
-        if (d.IsSQLite())
-            Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptSchema::YearSumTable));
         for (const QString& strSql : CKeptSchema::BuildStatements(d))
             Exec(query, strSql);
-        for (const QString& strSql : RollupBuildStatements(d))
+        for (const QString& strSql : RollupBuildStatements())
             Exec(query, strSql);
+        if (d.IsSQLite())
+            BuildYears(query);
     } catch (...) {
         if (BuildHook())
             BuildHook()(false, nRows);
@@ -425,12 +429,10 @@ void CKeptSchema::Ensure(QSqlDatabase db, const CSqlDialect& d) {
                     Exec(query, strSql);
             // Built first, then kept by the triggers made after it. A book the previous
             // version kept gets its years from its months, in a moment; its other totals stay.
-            if (bYearsOnly) {
-                Exec(query, QStringLiteral("DELETE FROM %1").arg(CKeptSchema::YearSumTable));
-                Exec(query, YearRollupStatement());
-            } else {
+            if (bYearsOnly)
+                BuildYears(query);
+            else
                 Build(query, d);
-            }
             for (const QString& strSql :
                  d.IsSQLite() ? CKeptTriggers::Sqlite() : CKeptTriggers::Postgres())
                 Exec(query, strSql);
